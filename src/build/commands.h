@@ -1,0 +1,33 @@
+#pragma once
+// Where the build script is found, how the tools are started, and how a
+// build's result is judged.
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+// A program and its arguments, started without a shell.
+struct Command {
+    QString program;
+    QStringList arguments;
+};
+
+// asm.bat from the editor's own folder, then the root of the folder tree,
+// then PATH; empty when none of them has an executable one.
+QString findBuildScript(const QString &programFolder, const QString &root);
+
+// The build command: the script with the program name as its single argument.
+Command buildCommand(const QString &script, const QString &programName);
+
+// The link command: the link program with the built program's path.
+Command linkCommand(const QString &linkProgram, const QString &builtProgram);
+
+// The emulator command: the whole text when it names an existing file, else
+// the text split as a command line with the usual quoting rules.
+Command emulatorCommand(const QString &text);
+
+// The time a build starts, at the clock the file system stamps files with.
+QDateTime buildStartTime();
+
+// A build succeeded when it left a built program modified at or after its start.
+bool isFreshBuild(const QString &builtProgram, const QDateTime &buildStart);

@@ -1,0 +1,19 @@
+#pragma once
+// Source documents, templates and logs are 8-bit text on disk. These move them
+// between files and the editor's UTF-8 bytes or a Unicode string.
+
+#include "platform/textfile.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+// Reads a file and gives its text as UTF-8 bytes, ready for the editor.
+std::optional<FileError> readDocument(const QString &path, QByteArray *utf8);
+// Writes UTF-8 text as 8-bit bytes; a character 1252 cannot hold fails the
+// write (error EILSEQ, naming the character) and nothing is written.
+std::optional<FileError> writeDocument(const QString &path, const char *utf8, qsizetype length);
+
+std::optional<FileError> readTextFile(const QString &path, QString *text);
+std::optional<FileError> writeTextFile(const QString &path, const QString &text);

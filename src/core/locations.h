@@ -1,0 +1,29 @@
+#pragma once
+// The fixed folder tree the editor works in. Every location hangs off one
+// root: ~/Asm for the user, a temporary folder in tests.
+
+#include <QString>
+
+inline const char *const kBuildScriptName = "asm.bat";
+inline const char *const kTemplateSuffix = ".txt";
+inline const char *const kBuiltProgramSuffix = ".8xp";
+
+class Locations {
+public:
+    explicit Locations(const QString &root) : m_root(root) {}
+    // The folder "Asm" in the user's home folder.
+    static QString defaultRoot();
+
+    QString root() const { return m_root; }
+    QString settingsFile() const { return m_root + QLatin1String("/TASM/config.ini"); }
+    QString templateFolder() const { return m_root + QLatin1String("/TASM/Templates"); }
+    QString assemblerLog() const { return m_root + QLatin1String("/TASM/error.log"); }
+    QString builtProgramFolder() const { return m_root + QLatin1String("/Exec"); }
+    QString builtProgram(const QString &programName) const {
+        return builtProgramFolder() + QLatin1Char('/') + programName +
+               QLatin1String(kBuiltProgramSuffix);
+    }
+
+private:
+    QString m_root;
+};

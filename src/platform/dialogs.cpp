@@ -1,0 +1,132 @@
+#include "dialogs.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSortFilterProxyModel>
+
+QList<FileFilter> parseFilter(const QString &filter) {
+    QList<FileFilter> result;
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        FileFilter f;
+        f.description = parts[i];
+        for (const QString &p : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            const QString pattern = p.trimmed();
+            if (!pattern.isEmpty())
+                f.patterns << (pattern == QLatin1String("*.*") ? QStringLiteral("*") : pattern);
+        }
+        result << f;
+    }
+    return result;
+}
+
+QString toQtFilter(const QList<FileFilter> &filters) {
+    QStringList entries;
+    for (const FileFilter &f : filters) {
+        // Qt takes the patterns from the last parentheses, so the description
+        // loses its own list and gets one Qt can read.
+        QString desc = f.description;
+        const qsizetype open = desc.lastIndexOf(QLatin1Char('('));
+        if (open > 0 && desc.endsWith(QLatin1Char(')')))
+            desc = desc.left(open).trimmed();
+        const QStringList patterns = f.patterns.isEmpty() ? QStringList{QStringLiteral("*")} : f.patterns;
+        entries << QStringLiteral("%1 (%2)").arg(desc, patterns.join(QLatin1Char(' ')));
+    }
+    return entries.join(QStringLiteral(";;"));
+}
+
+QList<FileFilter> CommonDialog::filters() const {
+    QList<FileFilter> result = parseFilter(Filter);
+    if (executablesFirst && !result.isEmpty())
+        result.first().executablesOnly = true;
+    return result;
+}
+
+void QtMessageBox::inform(QWidget *parent, const QString &text) {
+    QMessageBox box(QMessageBox::NoIcon, applicationTitle(), text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+MessageBox::Answer QtMessageBox::askSave(QWidget *parent, const QString &text) {
+    QMessageBox box(QMessageBox::Question, applicationTitle(), text,
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
+    box.setDefaultButton(QMessageBox::Save);
+    switch (box.exec()) {
+    case QMessageBox::Save:
+        return Answer::Save;
+    case QMessageBox::Discard:
+        return Answer::Discard;
+    default:
+        return Answer::Cancel;
+    }
+}
+
+namespace {
+
+// Hides every file that is not executable while the first filter is chosen.
+class ExecutablesProxy : public QSortFilterProxyModel {
+public:
+    using QSortFilterProxyModel::QSortFilterProxyModel;
+    void setActive(bool active) {
+        if (active != m_active) {
+            m_active = active;
+            invalidateFilter();
+        }
+    }
+
+protected:
+    bool filterAcceptsRow(int row, const QModelIndex &parent) const override {
+        if (!m_active)
+            return true;
+        auto *model = qobject_cast<QFileSystemModel *>(sourceModel());
+        if (!model)
+            return true;
+        const QFileInfo info = model->fileInfo(model->index(row, 0, parent));
+        return info.isDir() || info.isExecutable();
+    }
+
+private:
+    bool m_active = true;
+};
+
+std::optional<QString> runDialog(QWidget *parent, const QList<FileFilter> &filters,
+                                 const QString &initialSelection, bool save) {
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    const QString qtFilter = toQtFilter(filters);
+    dialog.setNameFilter(qtFilter);
+    if (!filters.isEmpty() && filters.first().executablesOnly) {
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        auto *proxy = new ExecutablesProxy(&dialog);
+        dialog.setProxyModel(proxy);
+        const QString first = qtFilter.section(QStringLiteral(";;"), 0, 0);
+        QObject::connect(&dialog, &QFileDialog::filterSelected, proxy,
+                         [proxy, first](const QString &f) { proxy->setActive(f == first); });
+    }
+    if (!initialSelection.isEmpty()) {
+        const QFileInfo info(initialSelection);
+        dialog.setDirectory(info.absolutePath());
+        dialog.selectFile(info.fileName());
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().first();
+}
+
+} // namespace
+
+std::optional<QString> QtFilePicker::getOpenFileName(QWidget *parent,
+                                                     const QList<FileFilter> &filters,
+                                                     const QString &initialSelection) {
+    return runDialog(parent, filters, initialSelection, false);
+}
+
+std::optional<QString> QtFilePicker::getSaveFileName(QWidget *parent,
+                                                     const QList<FileFilter> &filters,
+                                                     const QString &initialSelection) {
+    return runDialog(parent, filters, initialSelection, true);
+}

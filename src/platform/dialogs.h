@@ -1,0 +1,89 @@
+#pragma once
+// The message box and the file dialog, behind small interfaces that the
+// windows receive at construction, so that tests can script them.
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class QWidget;
+
+// Modal boxes under the application's title.
+class MessageBox {
+public:
+    enum class Answer { Save, Discard, Cancel };
+    virtual ~MessageBox() = default;
+    // A text with the single button OK and no icon.
+    virtual void inform(QWidget *parent, const QString &text) = 0;
+    // A question with Save, Discard and Cancel.
+    virtual Answer askSave(QWidget *parent, const QString &text) = 0;
+};
+
+// One entry of a file-type filter. `executablesOnly` lists only files the user
+// may run (and folders to move through), whatever their names.
+struct FileFilter {
+    QString description;
+    QStringList patterns;
+    bool executablesOnly = false;
+};
+
+// Parses a filter of the form "desc|patterns|desc|patterns" with patterns
+// separated by ';'. "*.*" means every file.
+QList<FileFilter> parseFilter(const QString &filter);
+// Qt's form: "desc (pat pat);;desc (pat)"; the patterns in the parentheses are
+// the ones Qt filters by.
+QString toQtFilter(const QList<FileFilter> &filters);
+
+// Shows the system's Open and Save dialogs; nullopt when the user cancels.
+class FilePicker {
+public:
+    virtual ~FilePicker() = default;
+    virtual std::optional<QString> getOpenFileName(QWidget *parent, const QList<FileFilter> &filters,
+                                                   const QString &initialSelection) = 0;
+    virtual std::optional<QString> getSaveFileName(QWidget *parent, const QList<FileFilter> &filters,
+                                                   const QString &initialSelection) = 0;
+};
+
+// The file dialog object of a window: a filter, a FileName that the user's
+// choice sets and a cancel leaves as it was, and the two ways to show it.
+class CommonDialog {
+public:
+    CommonDialog(FilePicker *picker, QWidget *parent) : m_picker(picker), m_parent(parent) {}
+    QString Filter;
+    QString FileName;
+    // Both return whether the user accepted a file.
+    bool ShowOpen() { return take(m_picker->getOpenFileName(m_parent, filters(), FileName)); }
+    bool ShowSave() { return take(m_picker->getSaveFileName(m_parent, filters(), FileName)); }
+    QList<FileFilter> filters() const;
+    // On a system where programs carry no extension, the first entry lists
+    // executable files instead of matching its patterns.
+    bool executablesFirst = false;
+
+private:
+    bool take(const std::optional<QString> &chosen) {
+        if (chosen)
+            FileName = *chosen;
+        return chosen.has_value();
+    }
+    FilePicker *m_picker;
+    QWidget *m_parent;
+};
+
+// The real implementations.
+class QtMessageBox : public MessageBox {
+public:
+    void inform(QWidget *parent, const QString &text) override;
+    Answer askSave(QWidget *parent, const QString &text) override;
+};
+
+class QtFilePicker : public FilePicker {
+public:
+    std::optional<QString> getOpenFileName(QWidget *parent, const QList<FileFilter> &filters,
+                                           const QString &initialSelection) override;
+    std::optional<QString> getSaveFileName(QWidget *parent, const QList<FileFilter> &filters,
+                                           const QString &initialSelection) override;
+};
+
+// The application's title, which every message box carries.
+inline QString applicationTitle() { return QStringLiteral("Quorvin"); }

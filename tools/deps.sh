@@ -1,0 +1,25 @@
+# Installs the Debian packages that building, running and testing need, when
+# any is missing. Sourced by run.sh and test.sh.
+quorvin_packages="cmake make g++ qt6-base-dev libqscintilla2-qt6-dev fonts-dejavu-core"
+
+quorvin_install_missing() {
+    local missing=""
+    for p in $quorvin_packages "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+            missing="$missing $p"
+        fi
+    done
+    [ -z "$missing" ] && return 0
+    echo "Installing:$missing"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing
+}
+
+quorvin_build() {
+    local dir="$1" type="$2"
+    shift 2
+    cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE="$type" "$@" >/dev/null
+    cmake --build "$dir" -j"$(nproc)"
+}

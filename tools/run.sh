@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and starts the editor.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+. tools/deps.sh
+quorvin_install_missing
+quorvin_build _build RelWithDebInfo
+exec _build/src/quorvin
