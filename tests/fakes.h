@@ -119,6 +119,7 @@ struct TestTree {
         QDir(dir.path()).mkpath(QStringLiteral("TASM/Templates"));
         QDir(dir.path()).mkpath(QStringLiteral("Exec"));
         QDir(dir.path()).mkpath(QStringLiteral("Source"));
+        QDir(dir.path()).mkpath(QStringLiteral("bin"));
     }
     QString root() const { return dir.path(); }
     Locations places() const { return Locations(root()); }
