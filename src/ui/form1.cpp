@@ -234,6 +234,17 @@ void Form1::closeEvent(QCloseEvent *event) {
 
 void Form1::resizeEvent(QResizeEvent *event) {
     QMainWindow::resizeEvent(event);
+    applyResizeRule();
+}
+
+// The window manager's frame is known only once the window is mapped, and it
+// moves the window then: the outer size may have changed without a resize.
+void Form1::moveEvent(QMoveEvent *event) {
+    QMainWindow::moveEvent(event);
+    applyResizeRule();
+}
+
+void Form1::applyResizeRule() {
     const double dx = logicalDpiX(), dy = logicalDpiY();
     const QSize outer = frameGeometry().size();
     if (const auto size =

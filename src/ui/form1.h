@@ -56,8 +56,10 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
 
 private:
+    void applyResizeRule();
     // A build whose result a timer will show: what it was started for and when.
     struct Build {
         QString programName;

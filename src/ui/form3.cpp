@@ -39,6 +39,17 @@ void Form3::showAndRaise() {
 
 void Form3::resizeEvent(QResizeEvent *event) {
     QWidget::resizeEvent(event);
+    applyResizeRule();
+}
+
+// The window manager's frame is known only once the window is mapped, and it
+// moves the window then: the outer size may have changed without a resize.
+void Form3::moveEvent(QMoveEvent *event) {
+    QWidget::moveEvent(event);
+    applyResizeRule();
+}
+
+void Form3::applyResizeRule() {
     const double dpiX = logicalDpiX(), dpiY = logicalDpiY();
     const QSize outer = frameGeometry().size();
     const auto size = outputTextSize(

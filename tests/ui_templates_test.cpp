@@ -1,0 +1,121 @@
+// The template catalogue: what the folder lists, and loading an entry.
+
+#include "core/templates.h"
+#include "ui/editor.h"
+#include "ui/form1.h"
+
+#include "fakes.h"
+
+#include <Qsci/qsciscintilla.h>
+
+#include <QMenu>
+#include <QtTest>
+
+#include <memory>
+
+class TemplatesTest : public QObject {
+    Q_OBJECT
+    std::unique_ptr<TestTree> tree;
+    std::unique_ptr<Form1> window;
+
+    QString tpl(const QString &name) const { return tree->places().templateFolder() + "/" + name; }
+    QList<QAction *> entries() {
+        QList<QAction *> out;
+        for (QAction *a : window->findChild<QMenu *>("new")->actions())
+            out << a;
+        return out;
+    }
+    QByteArray text() {
+        const EditorBytes b = editorBytes(window->Text1);
+        return QByteArray(b.data, b.size);
+    }
+
+private slots:
+    void init() { tree = std::make_unique<TestTree>(); }
+    void cleanup() {
+        window.reset();
+        QVERIFY2(tree->messages.answers.empty(), "a scripted answer was not used");
+        QVERIFY2(tree->picker.answers.empty(), "a scripted file choice was not used");
+        tree.reset();
+    }
+
+    void folderListsVisibleTxtFilesByName() {
+        for (const char *name : {"c.txt", "a.txt", "B.TXT", ".hidden.txt", "notes.md", "x.txt.bak", "a&b.txt", "empty.Txt"})
+            writeBytes(tpl(name), name);
+        QDir().mkpath(tpl("folder.txt"));
+        const QList<TemplateEntry> list = listTemplates(tree->places().templateFolder());
+        QStringList captions, files;
+        for (const TemplateEntry &e : list) {
+            captions << e.caption;
+            files << QFileInfo(e.path).fileName();
+        }
+        QCOMPARE(captions, (QStringList{"a", "a&b", "B", "c", "empty"}));
+        QCOMPARE(files, (QStringList{"a.txt", "a&b.txt", "B.TXT", "c.txt", "empty.Txt"}));
+        QVERIFY(listTemplates(tree->path("no such folder")).isEmpty());
+    }
+
+    void eachEntryLoadsItsOwnFileAsAnUntitledDocument() {
+        writeBytes(tpl("a.txt"), "text of a\r\n");
+        writeBytes(tpl("b.txt"), "text of b");
+        writeBytes(tpl("Hello.TXT"), "hello \x80");
+        writeBytes(tpl("a&b.txt"), "ampersand");
+        writeBytes(tpl("empty.txt"), "");
+        window = std::make_unique<Form1>(tree->services());
+        QStringList captions;
+        for (QAction *a : entries()) {
+            captions << a->text();
+            QCOMPARE(a->objectName(), QStringLiteral("newdoc"));
+        }
+        QCOMPARE(captions, (QStringList{"a", "a&b", "b", "empty", "Hello"}));
+        const QList<QByteArray> expected = {"text of a\r\n", "ampersand", "text of b", "", "hello \xE2\x82\xAC"};
+        for (int i = 0; i < entries().size(); ++i) {
+            window->CommonDialog1.FileName = tree->path("Source/current.z80");
+            entries()[i]->trigger();
+            QCOMPARE(text(), expected[i]);
+            QVERIFY(window->CommonDialog1.FileName.isEmpty());
+            QVERIFY(!window->Text1->isModified());
+        }
+        // Untitled now: Save asks for a name.
+        tree->picker.answers = {std::nullopt};
+        window->save_Click();
+        QCOMPARE(tree->picker.calls.size(), 1);
+        QVERIFY(tree->picker.calls[0].save);
+    }
+
+    void noTemplatesGiveOneDisabledEntryNamingTheFolder() {
+        window = std::make_unique<Form1>(tree->services());
+        QCOMPARE(entries().size(), 1);
+        QVERIFY(!entries()[0]->isEnabled());
+        QCOMPARE(entries()[0]->text(), "(no templates in " + tree->places().templateFolder() + ")");
+        QVERIFY(tree->messages.shown.isEmpty());
+    }
+
+    void deletedTemplateIsReportedAndTheDocumentStays() {
+        writeBytes(tpl("gone.txt"), "x");
+        window = std::make_unique<Form1>(tree->services());
+        window->Text1->setText("mine");
+        window->Text1->setModified(false);
+        window->CommonDialog1.FileName = tree->path("Source/mine.z80");
+        QFile::remove(tpl("gone.txt"));
+        entries()[0]->trigger();
+        QCOMPARE(tree->messages.shown.size(), 1);
+        QVERIFY(tree->messages.shown[0].contains(tpl("gone.txt")));
+        QCOMPARE(text(), QByteArray("mine"));
+        QCOMPARE(window->CommonDialog1.FileName, tree->path("Source/mine.z80"));
+    }
+
+    void modifiedTextIsAskedAboutFirst() {
+        writeBytes(tpl("t.txt"), "template");
+        window = std::make_unique<Form1>(tree->services());
+        window->Text1->setText("unsaved");
+        tree->messages.answers = {MessageBox::Answer::Cancel};
+        entries()[0]->trigger();
+        QCOMPARE(text(), QByteArray("unsaved"));
+        tree->messages.answers = {MessageBox::Answer::Discard};
+        entries()[0]->trigger();
+        QCOMPARE(text(), QByteArray("template"));
+    }
+};
+
+QTEST_MAIN(TemplatesTest)
+#include "ui_templates_test.moc"
