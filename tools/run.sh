@@ -5,4 +5,5 @@ cd "$(dirname "$0")/.."
 . tools/deps.sh
 quorvin_install_missing
 quorvin_build _build RelWithDebInfo
+bash tools/install-kit.sh _build/kit/pack8xp
 exec _build/src/quorvin
