@@ -47,7 +47,7 @@ private slots:
         QStringList captions, files;
         for (const TemplateEntry &e : list) {
             captions << e.caption;
-            files << QFileInfo(e.path).fileName();
+            files << QFileInfo(QFile::decodeName(e.nativePath)).fileName();
         }
         QCOMPARE(captions, (QStringList{"a", "a&b", "B", "c", "empty"}));
         QCOMPARE(files, (QStringList{"a.txt", "a&b.txt", "B.TXT", "c.txt", "empty.Txt"}));

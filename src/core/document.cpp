@@ -2,6 +2,8 @@
 
 #include "platform/codepage.h"
 
+#include <QFile>
+
 #include <cerrno>
 
 namespace {
@@ -11,8 +13,12 @@ FileError unmappable(const cp1252::Unmappable &where, const QString &path) {
 } // namespace
 
 std::optional<FileError> readDocument(const QString &path, QByteArray *utf8) {
+    return readDocument(QFile::encodeName(path), utf8);
+}
+
+std::optional<FileError> readDocument(const QByteArray &nativePath, QByteArray *utf8) {
     QByteArray bytes;
-    if (auto error = readWholeFile(path, &bytes))
+    if (auto error = readWholeFile(nativePath, &bytes))
         return error;
     *utf8 = cp1252::decodeToUtf8(bytes);
     return std::nullopt;

@@ -11,6 +11,7 @@
 
 // Reads a file and gives its text as UTF-8 bytes, ready for the editor.
 std::optional<FileError> readDocument(const QString &path, QByteArray *utf8);
+std::optional<FileError> readDocument(const QByteArray &nativePath, QByteArray *utf8);
 // Writes UTF-8 text as 8-bit bytes; a character 1252 cannot hold fails the
 // write (error EILSEQ, naming the character) and nothing is written.
 std::optional<FileError> writeDocument(const QString &path, const char *utf8, qsizetype length);

@@ -1,26 +1,29 @@
 #include "templates.h"
 
 #include "core/locations.h"
-
-#include <QDir>
+#include "platform/dirlist.h"
 
 #include <algorithm>
 
 QList<TemplateEntry> listTemplates(const QString &folder) {
-    const QDir dir(folder);
-    // QDir::Files without QDir::Hidden: regular files (and links to them), no dot files.
-    const QStringList names = dir.entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::NoSort);
-    const QLatin1String suffix(kTemplateSuffix);
+    const QByteArray suffix(kTemplateSuffix);
     QList<TemplateEntry> entries;
-    entries.reserve(names.size());
-    for (const QString &name : names) {
-        if (name.size() <= suffix.size() || !name.endsWith(suffix, Qt::CaseInsensitive))
+    for (const DirEntry &file : listRegularFiles(folder)) {
+        const QByteArray &path = file.nativePath;
+        if (path.size() < suffix.size() ||
+            qstrnicmp(path.constData() + path.size() - suffix.size(), suffix.constData(),
+                      suffix.size()) != 0)
             continue;
-        entries.append({name.chopped(suffix.size()), dir.filePath(name)});
+        // A caption is one line: control characters in a name show as spaces.
+        QString caption = file.name.chopped(suffix.size());
+        for (QChar &c : caption)
+            if (c.category() == QChar::Other_Control)
+                c = QLatin1Char(' ');
+        entries.append({caption, path});
     }
     std::sort(entries.begin(), entries.end(), [](const TemplateEntry &a, const TemplateEntry &b) {
         const int c = a.caption.compare(b.caption, Qt::CaseInsensitive);
-        return c != 0 ? c < 0 : a.caption < b.caption;
+        return c != 0 ? c < 0 : a.nativePath < b.nativePath;
     });
     return entries;
 }

@@ -59,8 +59,13 @@ FileError FileError::fromErrno(int number, const QString &path) {
 std::optional<FileError> readWholeFile(const QString &path, QByteArray *bytes) {
     if (path.isEmpty())
         return FileError::fromErrno(ENOENT, path);
+    return readWholeFile(nativePath(path), bytes);
+}
+
+std::optional<FileError> readWholeFile(const QByteArray &native, QByteArray *bytes) {
+    const QString path = QFile::decodeName(native);
     // O_NONBLOCK keeps a FIFO from blocking the open; it is refused below anyway.
-    Fd f{::open(nativePath(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
+    Fd f{::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
     if (f.fd < 0)
         return FileError::fromErrno(errno, path);
     struct stat st {};

@@ -19,7 +19,9 @@ struct FileError {
 };
 
 // Files larger than this are refused rather than read into memory.
-constexpr qint64 kMaxReadSize = qint64(256) * 1024 * 1024;
+constexpr qint64 kMaxReadSize = qint64(64) * 1024 * 1024;
 
 std::optional<FileError> readWholeFile(const QString &path, QByteArray *bytes);
+// The same for a path given as the system's bytes.
+std::optional<FileError> readWholeFile(const QByteArray &nativePath, QByteArray *bytes);
 std::optional<FileError> writeWholeFile(const QString &path, const QByteArray &bytes);

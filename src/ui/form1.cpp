@@ -114,7 +114,7 @@ void Form1::buildCatalogue() {
     for (const TemplateEntry &entry : entries) {
         QAction *a = m_newMenu->addAction(entry.caption);
         a->setObjectName(QStringLiteral("newdoc"));
-        const QString path = entry.path;
+        const QByteArray path = entry.nativePath;
         connect(a, &QAction::triggered, this, [this, path] { newdoc_Click(path); });
     }
     if (entries.isEmpty()) {
@@ -127,9 +127,12 @@ void Form1::buildCatalogue() {
 
 void Form1::report(const FileError &error) { m_services.messages->inform(this, error.message()); }
 
-bool Form1::open_doc(const QString &filename) {
+bool Form1::open_doc(const QString &filename) { return loadText(QFile::encodeName(filename)); }
+
+// Replaces the editor text with a file's; on failure the text stays.
+bool Form1::loadText(const QByteArray &nativePath) {
     QByteArray utf8;
-    if (auto error = readDocument(filename, &utf8)) {
+    if (auto error = readDocument(nativePath, &utf8)) {
         report(*error);
         return false;
     }
@@ -177,8 +180,8 @@ bool Form1::saveWithDialog() {
     return false;
 }
 
-void Form1::newdoc_Click(const QString &templatePath) {
-    if (!maybeSave() || !open_doc(templatePath))
+void Form1::newdoc_Click(const QByteArray &templatePath) {
+    if (!maybeSave() || !loadText(templatePath))
         return;
     CommonDialog1.FileName.clear();
 }

@@ -39,7 +39,7 @@ public:
     Form3 *form3() const; // null until first used
 
     // Menu handlers.
-    void newdoc_Click(const QString &templatePath);
+    void newdoc_Click(const QByteArray &templatePath);
     void open_Click();
     void save_Click();
     void saveas_Click();
@@ -71,6 +71,7 @@ private:
     void Form_Load();
     void createActions();
     void buildCatalogue();
+    bool loadText(const QByteArray &nativePath);
     bool maybeSave();
     bool saveWithDialog();
     std::optional<Build> startBuild();

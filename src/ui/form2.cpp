@@ -9,6 +9,7 @@
 #include <QPushButton>
 
 #include <algorithm>
+#include <limits>
 
 Form2::Form2(FilePicker *picker, MessageBox *messages, const QString &settingsFile)
     : QDialog(nullptr, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
@@ -32,6 +33,9 @@ Form2::Form2(FilePicker *picker, MessageBox *messages, const QString &settingsFi
         {Command3, "Command3"}, {Command4, "Command4"}};
     for (const auto &[widget, name] : names)
         widget->setObjectName(QLatin1String(name));
+    // A field holds whatever the settings file gave, however long.
+    for (QLineEdit *field : {Text1, Text2})
+        field->setMaxLength(std::numeric_limits<int>::max());
     for (QPushButton *b : {Command1, Command2, Command4})
         b->setAutoDefault(false);
     Command3->setDefault(true);

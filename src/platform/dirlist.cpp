@@ -1,0 +1,29 @@
+#include "dirlist.h"
+
+#include <QFile>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+QList<DirEntry> listRegularFiles(const QString &folder) {
+    QList<DirEntry> out;
+    QByteArray prefix = QFile::encodeName(folder);
+    DIR *dir = ::opendir(prefix.constData());
+    if (!dir)
+        return out;
+    if (!prefix.endsWith('/'))
+        prefix += '/';
+    const int fd = ::dirfd(dir);
+    while (const dirent *e = ::readdir(dir)) {
+        if (e->d_name[0] == '.')
+            continue;
+        struct stat st {};
+        if (::fstatat(fd, e->d_name, &st, 0) != 0 || !S_ISREG(st.st_mode))
+            continue;
+        const QByteArray name(e->d_name);
+        out.append({prefix + name, QFile::decodeName(name)});
+    }
+    ::closedir(dir);
+    return out;
+}
