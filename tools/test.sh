@@ -1,8 +1,18 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test.
+# Installs what is missing, builds, and runs every test: the suite as shipped,
+# the suite again under AddressSanitizer and UBSan, and each fuzz target for a
+# short time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/deps.sh
-quorvin_install_missing
+quorvin_install_missing clang libclang-rt-14-dev
+
 quorvin_build _build RelWithDebInfo
 ctest --test-dir _build --output-on-failure
+
+quorvin_build _build-asan Debug -DQUORVIN_SANITIZE=ON
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --test-dir _build-asan --output-on-failure
+
+bash tools/fuzz.sh "${QUORVIN_FUZZ_SECONDS:-20}"

@@ -179,6 +179,10 @@ bool encodeFromUtf8(const char *utf8, qsizetype length, QByteArray *out, Unmappa
                 c = (c << 6) | (s[i + k] & 0x3F);
             }
         }
+        // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
+        constexpr char32_t kSmallest[5] = {0, 0, 0x80, 0x800, 0x10000};
+        if (ok && (c < kSmallest[len] || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF))
+            ok = false;
         const int mapped = ok ? byteFor(c) : -1;
         if (mapped < 0) {
             if (where) {

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang and runs each for SECONDS (default
+# 20), starting from its corpus in tests/fuzz/corpus. New inputs go to a
+# temporary folder; a crash leaves crash-* files here and fails the run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+. tools/deps.sh
+quorvin_install_missing clang libclang-rt-14-dev
+seconds=${1:-20}
+quorvin_build _build-fuzz RelWithDebInfo -DQUORVIN_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++
+total=0
+for target in codepage settings programname emulator; do
+    scratch=$(mktemp -d)
+    log="$scratch/log"
+    if ! _build-fuzz/tests/fuzz/fuzz_$target -max_total_time="$seconds" -print_final_stats=1 \
+        "$scratch" "tests/fuzz/corpus/$target" > "$log" 2>&1; then
+        tail -n 40 "$log"
+        echo "fuzz_$target: FAILED"
+        exit 1
+    fi
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
+    total=$((total + runs))
+    echo "fuzz_$target: $runs inputs in ${seconds}s, no fault"
+    rm -rf "$scratch"
+done
+echo "fuzzing: $total inputs, no fault"
