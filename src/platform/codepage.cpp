@@ -1,6 +1,10 @@
 #include "codepage.h"
 
 #include <array>
+#include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace cp1252 {
 namespace {
@@ -44,15 +48,36 @@ const Utf8Table &utf8Table() {
     return table;
 }
 
-// The byte for a code point, or -1 when 1252 has none.
-int byteFor(char32_t c) {
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
-        return int(c);
-    for (int i = 0; i < 32; ++i)
-        if (kHigh[i] == c)
-            return 0x80 + i;
-    return -1;
+// The byte for each code point of the few Unicode pages 1252 draws from.
+struct EncodeTable {
+    std::array<signed char, 256> pageIndex{}; // -1: no character of that page
+    std::array<std::array<short, 256>, 5> bytes{};
+    EncodeTable() {
+        pageIndex.fill(-1);
+        const int pages[5] = {0x00, 0x01, 0x02, 0x20, 0x21};
+        for (int i = 0; i < 5; ++i) {
+            pageIndex[pages[i]] = static_cast<signed char>(i);
+            bytes[i].fill(-1);
+        }
+        for (int b = 0; b < 256; ++b) {
+            const char16_t c = codePoint(static_cast<unsigned char>(b));
+            bytes[pageIndex[c >> 8]][c & 0xFF] = short(b);
+        }
+    }
+};
+const EncodeTable &encodeTable() {
+    static const EncodeTable table;
+    return table;
 }
+
+// The byte for a code point, or -1 when 1252 has none.
+inline int byteFor(char32_t c, const EncodeTable &t) {
+    if (c > 0xFFFF)
+        return -1;
+    const int page = t.pageIndex[c >> 8];
+    return page < 0 ? -1 : t.bytes[page][c & 0xFF];
+}
+
 
 // Line and column of the character that starts at index `at`; `step` tells
 // how many code units the character at a given index takes.
@@ -88,11 +113,31 @@ QString Unmappable::describe() const {
 }
 
 QString decode(const QByteArray &bytes) {
-    QString out(bytes.size(), Qt::Uninitialized);
-    QChar *d = out.data();
+    // Latin-1 is 1252 but for 0x80..0x9F: convert fast, then mend those.
+    QString out = QString::fromLatin1(bytes);
     const auto *s = reinterpret_cast<const unsigned char *>(bytes.constData());
-    for (qsizetype i = 0, n = bytes.size(); i < n; ++i)
-        d[i] = QChar(codePoint(s[i]));
+    const qsizetype n = bytes.size();
+    QChar *d = nullptr;
+    auto mend = [&](qsizetype i) {
+        if (!d)
+            d = out.data();
+        d[i] = QChar(kHigh[s[i] - 0x80]);
+    };
+    qsizetype at = 0;
+#ifdef __SSE2__
+    const __m128i top3 = _mm_set1_epi8(char(0xE0)), c1 = _mm_set1_epi8(char(0x80));
+    for (; at + 16 <= n; at += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + at));
+        unsigned mask = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(v, top3), c1)));
+        while (mask) {
+            mend(at + __builtin_ctz(mask));
+            mask &= mask - 1;
+        }
+    }
+#endif
+    for (; at < n; ++at)
+        if ((s[at] & 0xE0) == 0x80)
+            mend(at);
     return out;
 }
 
@@ -118,34 +163,68 @@ QByteArray decodeToUtf8(const QByteArray &bytes) {
     return out;
 }
 
+// Calls `visit(i)` for every position of `s` whose character Latin-1 does not
+// map as 1252 does (0x80..0x9F, and above 0xFF), eight at a time where it can;
+// stops early when `visit` returns false.
+template <typename Visit> bool forEachNeedingMapping(const char16_t *s, qsizetype n, Visit visit) {
+    qsizetype at = 0;
+#ifdef __SSE2__
+    const __m128i c1Low = _mm_set1_epi16(0x80), c1Mask = _mm_set1_epi16(short(0xFFE0));
+    const __m128i zero = _mm_setzero_si128();
+    for (; at + 8 <= n; at += 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + at));
+        const __m128i inC1 = _mm_cmpeq_epi16(_mm_and_si128(_mm_sub_epi16(v, c1Low), c1Mask), zero);
+        const __m128i latin1 = _mm_cmpeq_epi16(_mm_srli_epi16(v, 8), zero);
+        unsigned mask = unsigned(_mm_movemask_epi8(_mm_or_si128(inC1, _mm_xor_si128(latin1, _mm_cmpeq_epi16(zero, zero)))));
+        while (mask) {
+            const int bit = __builtin_ctz(mask);
+            if (!visit(at + bit / 2))
+                return false;
+            mask &= ~(3u << bit);
+        }
+    }
+#endif
+    for (; at < n; ++at)
+        if ((char16_t(s[at] - 0x80) < 0x20 || s[at] > 0xFF) && !visit(at))
+            return false;
+    return true;
+}
+
 bool encode(const QString &text, QByteArray *out, Unmappable *where) {
-    QByteArray result(text.size(), Qt::Uninitialized);
-    char *d = result.data();
+    // Latin-1 first, then the characters it does not map as 1252 does. Every
+    // character that succeeds takes one byte, so positions match.
+    QByteArray result = text.toLatin1();
     const char16_t *s = reinterpret_cast<const char16_t *>(text.utf16());
     const qsizetype n = text.size();
-    qsizetype written = 0;
-    for (qsizetype i = 0; i < n; ++i) {
-        char32_t c = s[i];
-        const bool pair = QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(s[i + 1]);
-        if (pair)
-            c = QChar::surrogateToUcs4(char16_t(c), s[i + 1]);
-        const int b = byteFor(c);
+    const EncodeTable &t = encodeTable();
+    char *d = nullptr;
+    qsizetype failedAt = -1;
+    forEachNeedingMapping(s, n, [&](qsizetype i) {
+        const int b = byteFor(s[i], t);
         if (b < 0) {
-            if (where) {
-                where->character = c;
-                locate(
-                    s, i,
-                    [](const char16_t *p, qsizetype k) {
-                        return QChar::isHighSurrogate(p[k]) ? qsizetype(2) : qsizetype(1);
-                    },
-                    where);
-            }
+            failedAt = i;
             return false;
         }
-        d[written++] = char(b);
+        if (!d)
+            d = result.data();
+        d[i] = char(b);
+        return true;
+    });
+    if (failedAt >= 0) {
+        if (where) {
+            const qsizetype i = failedAt;
+            const bool pair = QChar::isHighSurrogate(s[i]) && i + 1 < n && QChar::isLowSurrogate(s[i + 1]);
+            where->character = pair ? QChar::surrogateToUcs4(s[i], s[i + 1]) : s[i];
+            locate(
+                s, i,
+                [](const char16_t *p, qsizetype k) {
+                    return QChar::isHighSurrogate(p[k]) ? qsizetype(2) : qsizetype(1);
+                },
+                where);
+        }
+        return false;
     }
-    result.truncate(written);
-    *out = result;
+    *out = std::move(result);
     return true;
 }
 
@@ -158,11 +237,19 @@ bool encodeFromUtf8(const char *utf8, qsizetype length, QByteArray *out, Unmappa
         const unsigned char b = p[k];
         return b < 0x80 ? 1 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
     };
+    const EncodeTable &t = encodeTable();
     for (qsizetype i = 0; i < length;) {
         const unsigned char b = s[i];
         if (b < 0x80) {
-            d[written++] = char(b);
-            ++i;
+            // Runs of ASCII go eight bytes at a time.
+            quint64 chunk;
+            while (i + 8 <= length && (std::memcpy(&chunk, s + i, 8), !(chunk & 0x8080808080808080ULL))) {
+                std::memcpy(d + written, s + i, 8);
+                written += 8;
+                i += 8;
+            }
+            while (i < length && s[i] < 0x80)
+                d[written++] = char(s[i++]);
             continue;
         }
         // Decode one multi-byte sequence; a malformed one counts as unmappable.
@@ -183,7 +270,7 @@ bool encodeFromUtf8(const char *utf8, qsizetype length, QByteArray *out, Unmappa
         constexpr char32_t kSmallest[5] = {0, 0, 0x80, 0x800, 0x10000};
         if (ok && (c < kSmallest[len] || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF))
             ok = false;
-        const int mapped = ok ? byteFor(c) : -1;
+        const int mapped = ok ? byteFor(c, t) : -1;
         if (mapped < 0) {
             if (where) {
                 where->character = ok ? c : 0xFFFD;

@@ -18,9 +18,13 @@ QList<DirEntry> listRegularFiles(const QString &folder) {
     while (const dirent *e = ::readdir(dir)) {
         if (e->d_name[0] == '.')
             continue;
-        struct stat st {};
-        if (::fstatat(fd, e->d_name, &st, 0) != 0 || !S_ISREG(st.st_mode))
-            continue;
+        // The entry's type spares a stat; links and unknown types are followed.
+        if (e->d_type != DT_REG) {
+            struct stat st {};
+            if ((e->d_type != DT_LNK && e->d_type != DT_UNKNOWN) ||
+                ::fstatat(fd, e->d_name, &st, 0) != 0 || !S_ISREG(st.st_mode))
+                continue;
+        }
         const QByteArray name(e->d_name);
         out.append({prefix + name, QFile::decodeName(name)});
     }

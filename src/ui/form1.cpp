@@ -5,9 +5,9 @@
 #include "core/document.h"
 #include "core/locations.h"
 #include "core/settings.h"
-#include "core/templates.h"
 #include "platform/process.h"
 #include "platform/twips.h"
+#include "ui/catalogue.h"
 #include "ui/editor.h"
 #include "ui/form2.h"
 #include "ui/form3.h"
@@ -105,24 +105,8 @@ void Form1::Form_Load() {
         report(*error);
     m_form2->Text1->setText(settings.linkProgram);
     m_form2->Text2->setText(settings.emulator);
-    buildCatalogue();
-}
-
-void Form1::buildCatalogue() {
-    const QString folder = Locations(m_services.root).templateFolder();
-    const QList<TemplateEntry> entries = listTemplates(folder);
-    for (const TemplateEntry &entry : entries) {
-        QAction *a = m_newMenu->addAction(entry.caption);
-        a->setObjectName(QStringLiteral("newdoc"));
-        const QByteArray path = entry.nativePath;
-        connect(a, &QAction::triggered, this, [this, path] { newdoc_Click(path); });
-    }
-    if (entries.isEmpty()) {
-        QString caption = QStringLiteral("(no templates in %1)").arg(folder);
-        QAction *a = m_newMenu->addAction(caption.replace(QLatin1Char('&'), QLatin1String("&&")));
-        a->setObjectName(QStringLiteral("newdoc"));
-        a->setEnabled(false);
-    }
+    buildCatalogue(m_newMenu, places.templateFolder(),
+                   [this](const QByteArray &path) { newdoc_Click(path); });
 }
 
 void Form1::report(const FileError &error) { m_services.messages->inform(this, error.message()); }

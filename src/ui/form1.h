@@ -70,7 +70,6 @@ private:
 
     void Form_Load();
     void createActions();
-    void buildCatalogue();
     bool loadText(const QByteArray &nativePath);
     bool maybeSave();
     bool saveWithDialog();

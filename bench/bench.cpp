@@ -1,0 +1,200 @@
+// Measures what a user waits on against the floor that Qt and the system set,
+// case by case in one run, each pair interleaved, and prints a table of
+// medians. `bench --quick` uses tiny sizes to show that every case runs.
+
+#include "core/document.h"
+#include "core/templates.h"
+#include "platform/codepage.h"
+#include "platform/process.h"
+#include "ui/catalogue.h"
+#include "ui/editor.h"
+#include "ui/form1.h"
+
+#include <Qsci/qsciscintilla.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QMenu>
+#include <QProcess>
+#include <QSaveFile>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+namespace {
+
+// Does nothing: no dialog or process is started while measuring.
+struct Silent : MessageBox, FilePicker, ProcessStarter {
+    void inform(QWidget *, const QString &text) override {
+        std::fprintf(stderr, "message: %s\n", qPrintable(text));
+    }
+    Answer askSave(QWidget *, const QString &) override { return Answer::Discard; }
+    std::optional<QString> getOpenFileName(QWidget *, const QList<FileFilter> &, const QString &) override { return {}; }
+    std::optional<QString> getSaveFileName(QWidget *, const QList<FileFilter> &, const QString &) override { return {}; }
+    StartResult start(const QString &, const QStringList &, const QString &) override { return {}; }
+};
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+struct Row {
+    QString name, unit;
+    double ours, floor;
+    QString goal;
+};
+std::vector<Row> rows;
+
+// Runs ours and the floor alternately `reps` times; medians in milliseconds.
+void timed(const QString &name, int reps, const std::function<void()> &ours,
+           const std::function<void()> &floor, const QString &goal) {
+    std::vector<double> a, b;
+    QElapsedTimer t;
+    for (int i = 0; i < reps; ++i) {
+        t.start();
+        ours();
+        a.push_back(t.nsecsElapsed() / 1e6);
+        t.start();
+        floor();
+        b.push_back(t.nsecsElapsed() / 1e6);
+    }
+    rows.push_back({name, "ms", median(a), median(b), goal});
+}
+
+// A source of `bytes` bytes in lines of about 33 characters with CR LF, and
+// every byte from 0x80 to 0xFF among them.
+QByteArray makeSource(qsizetype bytes) {
+    QByteArray s;
+    s.reserve(bytes + 64);
+    int n = 0;
+    while (s.size() < bytes) {
+        s += "label";
+        s += QByteArray::number(n);
+        s += ":  ld a,(ix+";
+        s += char(0x80 + (n % 128));
+        s += char(0x80 + ((n * 7) % 128));
+        s += ")   ; \xE9t\xE9\r\n";
+        ++n;
+    }
+    return s;
+}
+
+// Runs the probe once; returns milliseconds to the first paint and peak memory.
+std::pair<double, double> probe(const QString &program, const QStringList &args, const QString &home) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home);
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    p.setProcessEnvironment(env);
+    QElapsedTimer t;
+    t.start();
+    p.start(program, args);
+    if (!p.waitForReadyRead(60000))
+        return {-1, -1};
+    const double ms = t.nsecsElapsed() / 1e6;
+    const QByteArray line = p.readLine();
+    p.waitForFinished(60000);
+    return {ms, line.split(' ').value(1).trimmed().toDouble() / 1024.0};
+}
+
+} // namespace
+
+int main(int argc, char *argv[]) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const bool quick = QApplication::arguments().contains("--quick");
+    const qsizetype sourceSize = quick ? 100 * 1024 : 10 * 1024 * 1024;
+    const int templates = quick ? 50 : 1000;
+    const int reps = quick ? 1 : 9;
+
+    QTemporaryDir home;
+    const QString root = home.filePath("Asm");
+    QDir().mkpath(root + "/TASM/Templates");
+    writeWholeFile(root + "/TASM/config.ini", "/usr/bin/tilp\r\ntilem2\r\n");
+    for (int i = 0; i < 100; ++i)
+        writeWholeFile(QStringLiteral("%1/TASM/Templates/t%2.txt").arg(root).arg(i), "ret\r\n");
+    const QString source = home.filePath("big.z80");
+    const QByteArray bytes = makeSource(sourceSize);
+    writeWholeFile(source, bytes);
+
+    // Start-up and peak memory, as whole processes.
+    const QString probeExe = QApplication::applicationDirPath() + "/probe";
+    {
+        std::vector<double> a, b;
+        for (int i = 0; i < (quick ? 1 : 15); ++i) {
+            a.push_back(probe(probeExe, {}, home.path()).first);
+            b.push_back(probe(probeExe, {"--bare"}, home.path()).first);
+        }
+        rows.push_back({"start-up to first paint (100 templates)", "ms", median(a), median(b), "ratio <= 1.25"});
+        std::vector<double> ma, mb;
+        for (int i = 0; i < (quick ? 1 : 3); ++i) {
+            ma.push_back(probe(probeExe, {"--open", source}, home.path()).second);
+            mb.push_back(probe(probeExe, {"--bare", "--open", source}, home.path()).second);
+        }
+        rows.push_back({"peak memory, source open", "MiB", median(ma), median(mb), "ratio <= 1.5"});
+    }
+
+    Silent silent;
+    Services services;
+    services.root = root;
+    services.messages = &silent;
+    services.picker = &silent;
+    services.starter = &silent;
+    Form1 form(services);
+    QsciScintilla bare;
+    bare.setUtf8(true);
+
+    timed("open_doc of the source", reps, [&] { form.open_doc(source); },
+          [&] {
+              QFile f(source);
+              f.open(QIODevice::ReadOnly);
+              const QByteArray utf8 = QString::fromLatin1(f.readAll()).toUtf8();
+              bare.SendScintilla(QsciScintillaBase::SCI_CLEARALL);
+              bare.SendScintilla(QsciScintillaBase::SCI_APPENDTEXT, static_cast<unsigned long>(utf8.size()),
+                                 utf8.constData());
+          },
+          "ratio <= 1.3");
+    const QString saved = home.filePath("saved.z80");
+    timed("save_doc of the source", reps, [&] { form.save_doc(saved); },
+          [&] {
+              QSaveFile f(saved);
+              f.open(QIODevice::WriteOnly);
+              f.write(bytes);
+              f.commit();
+          },
+          "ratio <= 1.3");
+    if (QFile(saved).size() != bytes.size())
+        std::fprintf(stderr, "save_doc wrote the wrong size\n");
+
+    const QString text = cp1252::decode(bytes);
+    QByteArray sink;
+    qsizetype length = 0;
+    timed("decode the source to text", reps, [&] { length = cp1252::decode(bytes).size(); },
+          [&] { length = QString::fromLatin1(bytes).size(); }, "ratio <= 2");
+    timed("encode text to 8-bit", reps, [&] { cp1252::encode(text, &sink); },
+          [&] { sink = text.toLatin1(); }, "ratio <= 2");
+
+    const QString many = home.filePath("many");
+    QDir().mkpath(many);
+    for (int i = 0; i < templates; ++i)
+        writeWholeFile(QStringLiteral("%1/template%2.txt").arg(many).arg(i), "x");
+    timed(QStringLiteral("build catalogue (%1 templates)").arg(templates), quick ? 1 : 15,
+          [&] {
+              QMenu menu;
+              buildCatalogue(&menu, many, [](const QByteArray &) {});
+          },
+          [&] { sink = QDir(many).entryList({"*.txt"}, QDir::Files).value(0).toLatin1(); },
+          "ratio <= 1.5, < 30 ms");
+
+    std::printf("%-42s %12s %12s %7s   %s\n", "case", "ours", "floor", "ratio", "goal");
+    for (const Row &r : rows)
+        std::printf("%-42s %9.1f %-3s%9.1f %-3s%6.2f   %s\n", qPrintable(r.name), r.ours, qPrintable(r.unit),
+                    r.floor, qPrintable(r.unit), r.floor > 0 ? r.ours / r.floor : 0.0, qPrintable(r.goal));
+    std::fflush(stdout);
+    std::quick_exit(0);
+}
