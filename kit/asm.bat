@@ -2,10 +2,12 @@
 # asm.bat NAME: builds NAME.z80 (or NAME.asm) into ~/Asm/Exec/NAME.8xp.
 #
 # The source is looked for in the working folder (the editor starts the script
-# in the folder of the file being edited), then in ~/Asm/Source. The assembler
-# is pasmo; its messages, with the source's file name and line number, and a
-# last line that says how the build went go to ~/Asm/TASM/error.log. Exits 0
-# when NAME.8xp was written, non-zero otherwise.
+# in the folder of the file being edited), then in ~/Asm/Source. tasm2pasmo
+# first turns the classic assembler's dialect (#include, #define, .org, .db,
+# left-to-right expressions, ...) into pasmo's; include files are found next
+# to the source, then in ~/Asm/TASM. pasmo assembles the result. Messages name
+# the user's own file and line; they and a last line that says how the build
+# went go to ~/Asm/TASM/error.log. Exits 0 when NAME.8xp was written.
 
 name=$1
 root="$HOME/Asm"
@@ -45,24 +47,43 @@ done
 [ -n "$src" ] || fail "error: no source $name.z80 or $name.asm in $(pwd) or $root/Source"
 
 pasmo=$(command -v pasmo) || fail "error: the assembler pasmo is not installed (sudo apt-get install pasmo)"
-if [ -x "$here/pack8xp" ]; then
-    packer="$here/pack8xp"
-else
-    packer=$(command -v pack8xp) || fail "error: the packer pack8xp is not next to asm.bat or on PATH"
-fi
+# A helper program of the kit: next to this script, else on PATH.
+helper() {
+    if [ -x "$here/$1" ]; then
+        printf '%s\n' "$here/$1"
+    else
+        command -v "$1" || fail "error: $1 is not next to asm.bat or on PATH"
+    fi
+}
+translator=$(helper tasm2pasmo) || exit 1
+packer=$(helper pack8xp) || exit 1
 
 say "Assembling $src"
 srcdir=$(dirname "$src")
 srcfile=$(basename "$src")
-# pasmo names an error in two lines ("ERROR on line 4 of file x.z80", then
-# "ERROR: text"); they become one line "x.z80:4: error: text".
-(cd "$srcdir" && "$pasmo" --bin "$srcfile" "$work/program.bin") > "$work/pasmo" 2>&1
+(cd "$srcdir" && "$translator" -I "$root/TASM" "$srcfile" "$work/program.asm" "$work/program.map") \
+    >> "$work/log" 2>&1 || fail "Build failed: no program was written."
+
+# pasmo names an error in two lines ("ERROR on line 4 of file program.asm",
+# then "ERROR: text"); they become one line "hello.z80:4: error: text", the
+# line map leading back from the translated text to the user's file.
+(cd "$work" && "$pasmo" --bin program.asm program.bin) > "$work/pasmo" 2>&1
 status=$?
 awk '
+    NR == FNR {
+        split($0, origin, "\t")
+        mapfile[NR] = origin[1]
+        mapline[NR] = origin[2]
+        next
+    }
     /^(ERROR|WARNING) on line [0-9]+ of file / {
         kind = ($1 == "ERROR") ? "error" : "warning"
         line = $4
         file = substr($0, index($0, " of file ") + 9)
+        if (file == "program.asm" && (line in mapfile)) {
+            file = mapfile[line]
+            line = mapline[line]
+        }
         pending = 1
         next
     }
@@ -77,7 +98,7 @@ awk '
         print
     }
     END { if (pending) print file ":" line ": " kind }
-' "$work/pasmo" >> "$work/log"
+' "$work/program.map" "$work/pasmo" >> "$work/log"
 
 if [ "$status" -ne 0 ] || [ ! -f "$work/program.bin" ]; then
     say "Build failed: no program was written."

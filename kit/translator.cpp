@@ -132,10 +132,13 @@ private:
     }
     // A binary operator in pasmo's spelling, or empty at the end of the chain.
     std::string binaryOperator() {
+        // Spaced words where pasmo would read a sign as part of a number
+        // (&1F is a hexadecimal number there).
         static const std::pair<const char *, const char *> ops[] = {
-            {"<<", "<<"}, {">>", ">>"}, {"<=", "<="}, {">=", ">="}, {"==", "="}, {"!=", " NE "},
-            {"+", "+"},   {"-", "-"},   {"*", "*"},   {"/", "/"},   {"%", " MOD "}, {"&", "&"},
-            {"|", "|"},   {"^", " XOR "}, {"<", "<"}, {">", ">"},   {"=", "="}};
+            {"<<", " SHL "}, {">>", " SHR "}, {"<=", " LE "},  {">=", " GE "},   {"==", " EQ "},
+            {"!=", " NE "},  {"+", " + "},    {"-", " - "},    {"*", " * "},     {"/", " / "},
+            {"%", " MOD "},  {"&", " AND "},  {"|", " OR "},   {"^", " XOR "},   {"<", " LT "},
+            {">", " GT "},   {"=", " EQ "}};
         for (const auto &[tasm, pasmo] : ops)
             if (take(tasm))
                 return pasmo;
@@ -152,7 +155,10 @@ private:
             if (op.empty())
                 return acc;
             const std::string rhs = unary();
-            acc = "(" + acc + op + rhs + ")";
+            // pasmo's true is -1; the classic assembler's is 1.
+            const bool comparison = op == " EQ " || op == " NE " || op == " LT " || op == " GT " ||
+                                    op == " LE " || op == " GE ";
+            acc = comparison ? "(0 - (" + acc + op + rhs + "))" : "(" + acc + op + rhs + ")";
             m_outerWrapped = true;
         }
     }

@@ -28,7 +28,7 @@ class KitTest : public QObject {
             return -1;
         return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     }
-    int install() { return run("bash", {sourceDir + "/tools/install-kit.sh", PACK8XP_PATH}, sourceDir); }
+    int install() { return run("bash", {sourceDir + "/tools/install-kit.sh", KIT_BUILD_DIR}, sourceDir); }
     int build(const QString &name, const QString &folder) { return run(at("asm.bat"), {name}, folder); }
     QString log() { return QString::fromLatin1(readBytes(at("TASM/error.log"))); }
 
@@ -40,7 +40,7 @@ private slots:
     }
 
     void installationFillsTheTreeAndNeverOverwrites() {
-        for (const char *f : {"asm.bat", "pack8xp", "TASM/Templates/hello.txt", "TASM/Templates/empty.txt",
+        for (const char *f : {"asm.bat", "pack8xp", "tasm2pasmo", "TASM/Templates/hello.txt", "TASM/Templates/empty.txt",
                               "TASM/Templates/getkey.txt", "TASM/config.ini"})
             QVERIFY2(QFile::exists(at(f)), f);
         QVERIFY(QFileInfo(at("Source")).isDir() && QFileInfo(at("Exec")).isDir());
@@ -86,6 +86,31 @@ private slots:
         QVERIFY2(log().contains("no source nothing.z80 or nothing.asm"), qPrintable(log()));
         QVERIFY(build("", home.path()) != 0);
         QVERIFY(log().contains("no program name"));
+    }
+
+    void theClassicDialectBuildsWithIncludesFromTheTreesTasmFolder() {
+        writeBytes(at("TASM/tutor.inc"), "#define bcall(label) rst 28h \\ .dw label\r\n"
+                                         "_PutS .equ 450Ah\r\nuserMem = 9D95h\r\n");
+        writeBytes(at("Source/tutor.z80"), "#include \"tutor.inc\"\r\n.org userMem-2\r\n"
+                                           ".db $BB,$6D\r\n ld hl,msg\r\n bcall(_PutS)\r\n ret\r\n"
+                                           "msg .db \"Hi\",0\r\n.end\r\n");
+        QCOMPARE(build("tutor", at("Source")), 0);
+        const QByteArray file = readBytes(at("Exec/tutor.8xp"));
+        QCOMPARE(file.mid(74, file.size() - 76),
+                 QByteArray("\xBB\x6D\x21\x9C\x9D\xEF\x0A\x45\xC9Hi\0", 12));
+
+        // pasmo's errors point into the user's own files, includes too.
+        writeBytes(at("TASM/broken.inc"), "; helpers\r\n ld a,undefinedThing\r\n");
+        writeBytes(at("Source/broken.z80"), "#include \"broken.inc\"\r\n ret\r\n");
+        QVERIFY(build("broken", at("Source")) != 0);
+        QVERIFY2(log().contains("broken.inc:2: error: Symbol 'undefinedThing' is undefined"), qPrintable(log()));
+        writeBytes(at("Source/broken.z80"), " nop\r\n\r\n ld a,(nowhere)\r\n");
+        QVERIFY(build("broken", at("Source")) != 0);
+        QVERIFY2(log().contains("broken.z80:3: error: Symbol 'nowhere' is undefined"), qPrintable(log()));
+        writeBytes(at("Source/broken.z80"), " nop\r\n .wrong\r\n");
+        QVERIFY(build("broken", at("Source")) != 0);
+        QVERIFY2(log().contains("broken.z80:2: error: unknown directive '.wrong'"), qPrintable(log()));
+        QVERIFY(!QFile::exists(at("Exec/broken.8xp")));
     }
 
     void theSourceFolderIsTheFallback() {

@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # Puts the default toolchain into ~/Asm: asm.bat, the packer, the templates,
 # and empty Source and Exec folders. A file already there is never replaced.
-# Usage: tools/install-kit.sh PACKER   (the built pack8xp program)
+# Usage: tools/install-kit.sh KITBUILD   (the folder with the built kit programs)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-packer=$1
+kitbuild=$1
 root="$HOME/Asm"
 mkdir -p "$root/TASM/Templates" "$root/Source" "$root/Exec"
 copy_new() { [ -e "$2" ] || [ -L "$2" ] || cp "$1" "$2"; }
 copy_new kit/asm.bat "$root/asm.bat"
-copy_new "$packer" "$root/pack8xp"
+copy_new "$kitbuild/pack8xp" "$root/pack8xp"
+copy_new "$kitbuild/tasm2pasmo" "$root/tasm2pasmo"
 for t in kit/Templates/*.txt; do
     copy_new "$t" "$root/TASM/Templates/$(basename "$t")"
 done

@@ -5,5 +5,5 @@ cd "$(dirname "$0")/.."
 . tools/deps.sh
 quorvin_install_missing
 quorvin_build _build RelWithDebInfo
-bash tools/install-kit.sh _build/kit/pack8xp
+bash tools/install-kit.sh _build/kit
 exec _build/src/quorvin
