@@ -3,8 +3,6 @@
 // printing "painted MAXRSS_KIB" at its first paint and quitting at once.
 
 #include "core/locations.h"
-#include "platform/dialogs.h"
-#include "platform/process.h"
 #include "ui/form1.h"
 
 #include <Qsci/qsciscintilla.h>
@@ -40,9 +38,7 @@ int main(int argc, char *argv[]) {
     const qsizetype openAt = args.indexOf(QLatin1String("--open"));
     const QString file = openAt > 0 && openAt + 1 < args.size() ? args[openAt + 1] : QString();
 
-    QtMessageBox messages;
-    QtFilePicker picker;
-    SystemProcessStarter starter;
+    SystemServices system;
     QMainWindow *window = nullptr;
     if (bare) {
         window = new QMainWindow;
@@ -58,13 +54,8 @@ int main(int argc, char *argv[]) {
                                   static_cast<unsigned long>(utf8.size()), utf8.constData());
         }
     } else {
-        Services services;
-        services.root = Locations::defaultRoot();
-        services.programFolder = QApplication::applicationDirPath();
-        services.messages = &messages;
-        services.picker = &picker;
-        services.starter = &starter;
-        auto *form = new Form1(services);
+        // The editor exactly as main.cpp starts it.
+        auto *form = new Form1(system.services(Locations::defaultRoot(), QApplication::applicationDirPath()));
         if (!file.isEmpty() && !form->open_doc(file))
             return 1;
         window = form;

@@ -5,6 +5,8 @@
 #include "core/locations.h"
 #include "platform/dialogs.h"
 #include "platform/process.h"
+#include "ui/editor.h"
+#include "ui/form1.h"
 #include "ui/services.h"
 
 #include <QDir>
@@ -14,6 +16,7 @@
 
 #include <deque>
 #include <functional>
+#include <memory>
 
 class FakeMessageBox : public MessageBox {
 public:
@@ -147,3 +150,42 @@ inline QByteArray readBytes(const QString &path) {
         return QByteArray("<unreadable>");
     return f.readAll();
 }
+
+inline void makeExecutable(const QString &path, const QByteArray &script) {
+    writeBytes(path, script);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+inline QByteArray editorText(QsciScintilla *editor) {
+    const EditorBytes b = editorBytes(editor);
+    return QByteArray(b.data, b.size);
+}
+
+// The main window over a fresh temporary tree: window tests call setUp from
+// their init and tearDown from their cleanup.
+struct WindowFixture {
+    std::unique_ptr<TestTree> tree;
+    std::unique_ptr<Form1> window;
+    SystemProcessStarter realStarter;
+
+    void setUp() { tree = std::make_unique<TestTree>(); }
+    // Every scripted answer must have been used.
+    void tearDown() {
+        window.reset();
+        QVERIFY2(tree->messages.answers.empty(), "a scripted answer was not used");
+        QVERIFY2(tree->picker.answers.empty(), "a scripted file choice was not used");
+        tree.reset();
+    }
+    Form1 &makeWindow(bool realProcesses = false, int delayMs = 5000) {
+        Services s = tree->services(realProcesses ? &realStarter : nullptr);
+        s.resultDelayMs = delayMs;
+        window = std::make_unique<Form1>(s);
+        return *window;
+    }
+    // Opens a file as the current document, as Open does.
+    void openSource(const QString &path) {
+        QVERIFY(window->open_doc(path));
+        window->CommonDialog1.FileName = path;
+    }
+    QByteArray text() const { return editorText(window->Text1); }
+};

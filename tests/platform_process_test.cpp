@@ -6,13 +6,6 @@
 
 #include <sys/stat.h>
 
-namespace {
-void writeScript(const QString &path, const QByteArray &body) {
-    writeBytes(path, "#!/bin/sh\n" + body);
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-}
-} // namespace
-
 class ProcessTest : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
@@ -23,9 +16,9 @@ private slots:
         QDir(m_dir.path()).mkpath(QStringLiteral("a"));
         QDir(m_dir.path()).mkpath(QStringLiteral("b"));
         QDir(m_dir.path()).mkpath(QStringLiteral("onpath"));
-        writeScript(path("b/tool"), "");
-        writeScript(path("onpath/tool"), "");
-        writeScript(path("onpath/only"), "");
+        makeExecutable(path("b/tool"), "#!/bin/sh\n");
+        makeExecutable(path("onpath/tool"), "#!/bin/sh\n");
+        makeExecutable(path("onpath/only"), "#!/bin/sh\n");
         writeBytes(path("a/tool"), "not executable");
         const QByteArray oldPath = qgetenv("PATH");
         qputenv("PATH", QFile::encodeName(path("onpath")) + ":" + oldPath);
@@ -39,7 +32,7 @@ private slots:
     }
 
     void startPassesArgumentsWithoutAShellInTheGivenFolder() {
-        writeScript(path("record"), "pwd > \"$0.out\"\nfor a in \"$@\"; do printf '[%s]\\n' \"$a\" >> \"$0.out\"; done\n");
+        makeExecutable(path("record"), "#!/bin/sh\npwd > \"$0.out\"\nfor a in \"$@\"; do printf '[%s]\\n' \"$a\" >> \"$0.out\"; done\n");
         QDir(m_dir.path()).mkpath(QStringLiteral("work dir"));
         SystemProcessStarter starter;
         const QStringList args = {QStringLiteral("x; touch pwned"), QString(), QStringLiteral("$(id) 'q' \"d\"\nline")};

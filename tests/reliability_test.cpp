@@ -27,14 +27,6 @@
 #include <unistd.h>
 
 namespace {
-QByteArray editorText(Form1 &w) {
-    const EditorBytes b = editorBytes(w.Text1);
-    return QByteArray(b.data, b.size);
-}
-void makeExecutable(const QString &path, const QByteArray &script) {
-    writeBytes(path, script);
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-}
 // Every file under a folder with its content, to see what an action wrote.
 QMap<QString, QByteArray> snapshot(const QString &folder) {
     QMap<QString, QByteArray> files;
@@ -47,29 +39,12 @@ QMap<QString, QByteArray> snapshot(const QString &folder) {
 }
 } // namespace
 
-class ReliabilityTest : public QObject {
+class ReliabilityTest : public QObject, public WindowFixture {
     Q_OBJECT
-    std::unique_ptr<TestTree> tree;
-    std::unique_ptr<Form1> window;
-    SystemProcessStarter realStarter;
-
-    Form1 &makeWindow(bool real = false, int delayMs = 5000) {
-        Services s = tree->services(real ? &realStarter : nullptr);
-        s.resultDelayMs = delayMs;
-        window = std::make_unique<Form1>(s);
-        return *window;
-    }
-    void openSource(Form1 &w, const QString &path) {
-        QVERIFY(w.open_doc(path));
-        w.CommonDialog1.FileName = path;
-    }
 
 private slots:
-    void init() { tree = std::make_unique<TestTree>(); }
-    void cleanup() {
-        window.reset();
-        tree.reset();
-    }
+    void init() { setUp(); }
+    void cleanup() { tearDown(); }
 
     void openRefusesWhatIsNotARegularFile_data() {
         QTest::addColumn<QString>("kind");
@@ -98,13 +73,13 @@ private slots:
         Form1 &w = makeWindow();
         const QString mine = tree->path("mine.z80");
         writeBytes(mine, "my text");
-        openSource(w, mine);
+        openSource(mine);
         tree->picker.answers = {path};
         w.open_Click();
         QCOMPARE(tree->messages.shown.size(), 1);
         QVERIFY2(tree->messages.shown[0].contains(path), qPrintable(tree->messages.shown[0]));
         QVERIFY(tree->messages.shown[0].contains("Error "));
-        QCOMPARE(editorText(w), QByteArray("my text"));
+        QCOMPARE(text(), QByteArray("my text"));
         QCOMPARE(w.CommonDialog1.FileName, mine);
     }
 
@@ -116,7 +91,7 @@ private slots:
         for (const QByteArray &bytes : {program, QByteArray(65536, '\0')}) {
             const QString p = tree->path("Exec/bin.8xp");
             writeBytes(p, bytes);
-            openSource(w, p);
+            openSource(p);
             w.Text1->setModified(true);
             w.save_Click();
             QCOMPARE(readBytes(p), bytes);
@@ -171,13 +146,13 @@ private slots:
         }
         QVERIFY(odd && lines && locked);
         odd->trigger();
-        QCOMPARE(editorText(w), QByteArray("latin-1 name"));
+        QCOMPARE(text(), QByteArray("latin-1 name"));
         lines->trigger();
-        QCOMPARE(editorText(w), QByteArray("newline"));
+        QCOMPARE(text(), QByteArray("newline"));
         locked->trigger(); // unreadable unless we are root; either way nothing breaks
         if (::geteuid() != 0) {
             QCOMPARE(tree->messages.shown.size(), 1);
-            QCOMPARE(editorText(w), QByteArray("newline"));
+            QCOMPARE(text(), QByteArray("newline"));
         }
         QVERIFY(::chmod(QFile::encodeName(folder + "/locked.txt").constData(), 0600) == 0);
         QVERIFY(::unlink(latin1.constData()) == 0); // Qt could not remove it by its decoded name
@@ -187,9 +162,9 @@ private slots:
         Form1 &w = makeWindow();
         const QString file = tree->path("Source/big.z80");
         writeBytes(file, "the old, short content");
-        openSource(w, file);
-        const QByteArray text(20000, 'z');
-        w.Text1->setText(QString::fromLatin1(text));
+        openSource(file);
+        const QByteArray typed(20000, 'z');
+        w.Text1->setText(QString::fromLatin1(typed));
         // Files may grow to 4 KiB only; the write fails with EFBIG instead of a signal.
         struct rlimit old {};
         QVERIFY(::getrlimit(RLIMIT_FSIZE, &old) == 0);
@@ -204,11 +179,11 @@ private slots:
         QCOMPARE(tree->messages.shown.size(), 1);
         QVERIFY(tree->messages.shown[0].contains(QString::fromLocal8Bit(strerror(EFBIG))));
         QCOMPARE(readBytes(file), QByteArray("the old, short content"));
-        QCOMPARE(editorText(w), text);
+        QCOMPARE(text(), typed);
         QVERIFY(w.Text1->isModified());
         QCOMPARE(QDir(tree->path("Source")).entryList(QDir::Files | QDir::Hidden).size(), 1); // no temporary left
         w.save_Click();
-        QCOMPARE(readBytes(file), text);
+        QCOMPARE(readBytes(file), typed);
         QCOMPARE(tree->messages.shown.size(), 1);
     }
 
@@ -243,7 +218,7 @@ private slots:
         Form1 &w = makeWindow(true, 50);
         makeExecutable(tree->path("asm.bat"), "#!/bin/sh\necho $$ > \"$(dirname \"$0\")/pid\"\nexec sleep 600\n");
         writeBytes(tree->path("Source/h.z80"), "x");
-        openSource(w, tree->path("Source/h.z80"));
+        openSource(tree->path("Source/h.z80"));
         w.makesend_Click();
         QSignalSpy tick(w.Timer2, &QTimer::timeout);
         QVERIFY(tick.wait(5000));
@@ -264,7 +239,7 @@ private slots:
         makeExecutable(tree->path("asm.bat"),
                        "#!/bin/sh\nyes 'a line of the log that goes on' | head -c 5000000 > \"$(dirname \"$0\")/TASM/error.log\"\n");
         writeBytes(tree->path("Source/h.z80"), "x");
-        openSource(w, tree->path("Source/h.z80"));
+        openSource(tree->path("Source/h.z80"));
         w.makeprog_Click();
         QTRY_VERIFY_WITH_TIMEOUT(w.form3(), 20000);
         const int lineLength = int(strlen("a line of the log that goes on\n"));
@@ -275,7 +250,7 @@ private slots:
         Form1 &w = makeWindow(true, 50);
         makeExecutable(tree->path("asm.bat"), "#!/bin/sh\necho ok > \"$(dirname \"$0\")/TASM/error.log\"\n");
         writeBytes(tree->path("Source/h.z80"), "x");
-        openSource(w, tree->path("Source/h.z80"));
+        openSource(tree->path("Source/h.z80"));
         w.makeprog_Click();
         QTRY_VERIFY_WITH_TIMEOUT(w.form3(), 10000);
         QFile::remove(tree->path("asm.bat"));
@@ -291,7 +266,7 @@ private slots:
         Form1 &w = makeWindow(true, 1500);
         makeExecutable(tree->path("asm.bat"), "#!/bin/sh\necho \"built $1\" > \"$(dirname \"$0\")/TASM/error.log\"\n");
         writeBytes(tree->path("Source/h.z80"), "x");
-        openSource(w, tree->path("Source/h.z80"));
+        openSource(tree->path("Source/h.z80"));
         QSignalSpy ticks(w.Timer1, &QTimer::timeout);
         for (int i = 0; i < 100; ++i)
             w.makeprog_Click();
@@ -307,7 +282,7 @@ private slots:
         makeExecutable(tree->path("asm.bat"), "#!/bin/sh\n");
         writeBytes(tree->places().assemblerLog(), "log");
         writeBytes(tree->path("Source/h.z80"), "x");
-        openSource(w, tree->path("Source/h.z80"));
+        openSource(tree->path("Source/h.z80"));
         tree->starter.endAtOnce = false;
         w.makesend_Click();
         auto first = tree->starter.lastWatch;
@@ -334,7 +309,7 @@ private slots:
         writeBytes(tree->places().settingsFile(), "\r\n\r\n");
         writeBytes(tree->places().assemblerLog(), "old log");
         writeBytes(tree->path("Source/weird \"$(touch x)\" `id`;\n.z80"), "x");
-        openSource(w, tree->path("Source/weird \"$(touch x)\" `id`;\n.z80"));
+        openSource(tree->path("Source/weird \"$(touch x)\" `id`;\n.z80"));
         w.form2()->Text1->setText("/bin/true; touch " + tree->path("pwned"));
         w.form2()->Text2->setText("sh -c \"touch " + tree->path("pwned2") + "\"");
         QMap<QString, QByteArray> before = snapshot(tree->root());

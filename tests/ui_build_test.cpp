@@ -18,11 +18,6 @@
 
 namespace {
 
-void makeExecutable(const QString &path, const QByteArray &script) {
-    writeBytes(path, script);
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-}
-
 void ageFile(const QString &path) {
     const timeval past[2] = {{time(nullptr) - 3600, 0}, {time(nullptr) - 3600, 0}};
     QVERIFY(::utimes(QFile::encodeName(path).constData(), past) == 0);
@@ -48,39 +43,22 @@ for a in "$@"; do printf '%s\n' "$a"; done > "$0.args"
 
 } // namespace
 
-class BuildTest : public QObject {
+class BuildTest : public QObject, public WindowFixture {
     Q_OBJECT
-    std::unique_ptr<TestTree> tree;
-    std::unique_ptr<Form1> window;
-    SystemProcessStarter realStarter;
 
-    Form1 &makeWindow(bool real = false, int delayMs = 5000) {
-        Services s = tree->services(real ? &realStarter : nullptr);
-        s.resultDelayMs = delayMs;
-        window = std::make_unique<Form1>(s);
-        return *window;
-    }
     QString source(const QString &name, const QByteArray &content) {
         const QString p = tree->path("Source/" + name);
         writeBytes(p, content);
         return p;
     }
-    void openSource(Form1 &w, const QString &path) {
-        QVERIFY(w.open_doc(path));
-        w.CommonDialog1.FileName = path;
-    }
     QString logShown(Form1 &w) { return w.form3() ? w.form3()->Text1->toPlainText() : QString(); }
 
 private slots:
     void init() {
-        tree = std::make_unique<TestTree>();
+        setUp();
         makeExecutable(tree->path("asm.bat"), kScript);
     }
-    void cleanup() {
-        window.reset();
-        QVERIFY2(tree->picker.answers.empty(), "a scripted file choice was not used");
-        tree.reset();
-    }
+    void cleanup() { tearDown(); }
 
     // --- with a scripted starter ---
 
@@ -107,7 +85,7 @@ private slots:
     void makeSavesATitledDocumentWithoutADialog() {
         Form1 &w = makeWindow();
         const QString file = source(".z80", "old");
-        openSource(w, file);
+        openSource(file);
         w.Text1->setText(QStringLiteral("new"));
         w.makeprog_Click();
         QCOMPARE(readBytes(file), QByteArray("new"));
@@ -118,7 +96,7 @@ private slots:
 
     void scriptMissingOrNotStartableIsReportedAndNoTimerRuns() {
         Form1 &w = makeWindow();
-        openSource(w, source("hello.z80", "x"));
+        openSource(source("hello.z80", "x"));
         QFile::remove(tree->path("asm.bat"));
         const QByteArray oldPath = qgetenv("PATH");
         qputenv("PATH", "/nonexistent");
@@ -175,7 +153,7 @@ private slots:
     void twoMakesGiveOneDisplay() {
         Form1 &w = makeWindow(false, 100);
         writeBytes(tree->places().assemblerLog(), "log");
-        openSource(w, source("a.z80", "x"));
+        openSource(source("a.z80", "x"));
         QSignalSpy ticks(w.Timer1, &QTimer::timeout);
         w.makeprog_Click();
         w.makeprog_Click();
@@ -189,7 +167,7 @@ private slots:
     void aBuildStillRunningIsWaitedFor() {
         Form1 &w = makeWindow();
         writeBytes(tree->places().assemblerLog(), "finished log");
-        openSource(w, source("slow.z80", "x"));
+        openSource(source("slow.z80", "x"));
         tree->starter.endAtOnce = false;
         w.makesend_Click();
         auto watch = tree->starter.lastWatch;
@@ -205,7 +183,7 @@ private slots:
         Form1 &w = makeWindow();
         writeBytes(tree->places().assemblerLog(), "log");
         const QString built = tree->places().builtProgram("hello");
-        openSource(w, source("hello.z80", "x"));
+        openSource(source("hello.z80", "x"));
         w.form2()->Text1->setText(tree->path("bin/my link")); // typed, not stored: counts at once
 
         // A program an earlier build left is no success.
@@ -240,7 +218,7 @@ private slots:
     void theTickUsesTheNameTheBuildStartedWith() {
         Form1 &w = makeWindow();
         writeBytes(tree->places().assemblerLog(), "log");
-        openSource(w, source("first.z80", "x"));
+        openSource(source("first.z80", "x"));
         w.form2()->Text1->setText(QStringLiteral("/bin/link"));
         tree->starter.onStart = [&](const FakeStarter::Call &c) {
             if (c.program.endsWith("asm.bat"))
@@ -283,7 +261,7 @@ private slots:
         Form1 &w = makeWindow(true, 100);
         makeExecutable(tree->path("bin/link"), kRecorder);
         w.form2()->Text1->setText(tree->path("bin/link"));
-        openSource(w, source("hello.z80", "ld a,1"));
+        openSource(source("hello.z80", "ld a,1"));
         w.makesend_Click();
         QTRY_COMPARE_WITH_TIMEOUT(readBytes(tree->path("bin/link.args")),
                                   QFile::encodeName(tree->places().builtProgram("hello")) + "\n", 10000);
@@ -298,7 +276,7 @@ private slots:
         const QString built = tree->places().builtProgram("bad");
         writeBytes(built, "from an earlier build");
         ageFile(built);
-        openSource(w, source("bad.z80", "FAIL"));
+        openSource(source("bad.z80", "FAIL"));
         w.makesend_Click();
         QTRY_COMPARE_WITH_TIMEOUT(tree->messages.shown, QStringList{"Errors were found."}, 10000);
         QVERIFY(logShown(w).contains("bad.z80:1: error: FAIL"));
@@ -308,7 +286,7 @@ private slots:
     void endToEndBuildOutlastingItsTimer() {
         Form1 &w = makeWindow(true, 50);
         w.form2()->Text1->setText(QString()); // no link program: the message tells the result
-        openSource(w, source("slow.z80", "SLOW"));
+        openSource(source("slow.z80", "SLOW"));
         QSignalSpy tick(w.Timer2, &QTimer::timeout);
         w.makesend_Click();
         QVERIFY(tick.wait(5000));
@@ -319,7 +297,7 @@ private slots:
 
     void endToEndNameWithSpacesAndShellCharacters() {
         Form1 &w = makeWindow(true, 50);
-        openSource(w, source("x; touch pwned.z80", "ld a,2"));
+        openSource(source("x; touch pwned.z80", "ld a,2"));
         w.makeprog_Click();
         QTRY_VERIFY_WITH_TIMEOUT(logShown(w).contains("building [x; touch pwned]"), 10000);
         QVERIFY(QFile::exists(tree->places().builtProgram("x; touch pwned")));
@@ -332,7 +310,7 @@ private slots:
         QFile::remove(tree->path("asm.bat"));
         const QByteArray oldPath = qgetenv("PATH");
         qputenv("PATH", "/nonexistent");
-        openSource(w, source("a.z80", "x"));
+        openSource(source("a.z80", "x"));
         w.makeprog_Click();
         qputenv("PATH", oldPath);
         QCOMPARE(tree->messages.shown.size(), 1);
@@ -359,7 +337,7 @@ private slots:
     void startedProcessesOutliveTheEditor() {
         Form1 &w = makeWindow(true);
         makeExecutable(tree->path("asm.bat"), "#!/bin/sh\nsleep 0.5\ntouch \"$(dirname \"$0\")/survived\"\n");
-        openSource(w, source("a.z80", "x"));
+        openSource(source("a.z80", "x"));
         w.makeprog_Click();
         QVERIFY(w.Timer1->isActive());
         window.reset(); // exit within the five seconds

@@ -16,10 +16,6 @@
 #include <memory>
 
 namespace {
-QByteArray text(Form1 &w) {
-    const EditorBytes b = editorBytes(w.Text1);
-    return QByteArray(b.data, b.size);
-}
 void type(Form1 &w, const QByteArray &utf8) {
     w.Text1->SendScintilla(QsciScintillaBase::SCI_ADDTEXT, static_cast<unsigned long>(utf8.size()),
                            utf8.constData());
@@ -32,24 +28,12 @@ QByteArray allBytes() {
 }
 } // namespace
 
-class Form1Test : public QObject {
+class Form1Test : public QObject, public WindowFixture {
     Q_OBJECT
-    std::unique_ptr<TestTree> tree;
-    std::unique_ptr<Form1> window;
-
-    Form1 &makeWindow() {
-        window = std::make_unique<Form1>(tree->services());
-        return *window;
-    }
 
 private slots:
-    void init() { tree = std::make_unique<TestTree>(); }
-    void cleanup() {
-        window.reset();
-        QVERIFY2(tree->messages.answers.empty(), "a scripted answer was not used");
-        QVERIFY2(tree->picker.answers.empty(), "a scripted file choice was not used");
-        tree.reset();
-    }
+    void init() { setUp(); }
+    void cleanup() { tearDown(); }
 
     void menuTreeHasEveryItemInOrder() {
         Form1 &w = makeWindow();
@@ -94,7 +78,7 @@ private slots:
         QCOMPARE(menu.count(), 2);
         // Typing now replaces the whole text.
         QTest::keyClicks(w.Text1, "x");
-        QCOMPARE(text(w), QByteArray("x"));
+        QCOMPARE(text(), QByteArray("x"));
     }
 
     void selectAllOnAnEmptyEditorSelectsNothing() {
@@ -164,13 +148,13 @@ private slots:
         Form1 &w = makeWindow();
         w.show();
         QTest::keyClick(w.Text1, Qt::Key_Return);
-        QCOMPARE(text(w), QByteArray("\r\n")); // an empty document uses CR LF
+        QCOMPARE(text(), QByteArray("\r\n")); // an empty document uses CR LF
         const QString lf = tree->path("lf.z80");
         writeBytes(lf, "a\nb");
         QVERIFY(w.open_doc(lf));
         w.Text1->setCursorPosition(0, 1);
         QTest::keyClick(w.Text1, Qt::Key_Return);
-        QCOMPARE(text(w), QByteArray("a\n\nb"));
+        QCOMPARE(text(), QByteArray("a\n\nb"));
     }
 
     void failedSaveKeepsTheTextTheOldFileAndTheProgram() {
@@ -185,7 +169,7 @@ private slots:
         QVERIFY(tree->messages.shown[0].contains(QString::fromLocal8Bit(strerror(ENOTDIR))));
         QVERIFY(tree->messages.shown[0].contains(file + "/below.z80"));
         QVERIFY(tree->messages.shown[0].contains(QString::number(ENOTDIR)));
-        QCOMPARE(text(w), QByteArray("new text"));
+        QCOMPARE(text(), QByteArray("new text"));
         QVERIFY(w.Text1->isModified());
 
         // A character 8-bit text cannot hold: refused, the old file untouched.
@@ -221,7 +205,7 @@ private slots:
         w.open_Click();
         QCOMPARE(tree->messages.shown.size(), 1);
         QVERIFY(tree->messages.shown[0].contains(QString::fromLocal8Bit(strerror(EISDIR))));
-        QCOMPARE(text(w), QByteArray("mine"));
+        QCOMPARE(text(), QByteArray("mine"));
         QCOMPARE(w.CommonDialog1.FileName, file);
     }
 
@@ -236,7 +220,7 @@ private slots:
         w.Text1->setModified(false); // pretend saved, so Open asks nothing
         tree->picker.answers = {std::nullopt};
         w.open_Click(); // cancelled: no reload from disk
-        QCOMPARE(text(w), QByteArray("edited on disk"));
+        QCOMPARE(text(), QByteArray("edited on disk"));
         tree->picker.answers = {std::nullopt};
         w.saveas_Click(); // cancelled: nothing written
         QCOMPARE(readBytes(file), QByteArray("on disk"));
@@ -280,7 +264,7 @@ private slots:
         tree->messages.answers = {MessageBox::Answer::Discard};
         tree->picker.answers = {file};
         w.open_Click();
-        QCOMPARE(text(w), QByteArray("work"));
+        QCOMPARE(text(), QByteArray("work"));
         QVERIFY(w.close());
     }
 

@@ -13,10 +13,8 @@
 
 #include <memory>
 
-class TemplatesTest : public QObject {
+class TemplatesTest : public QObject, public WindowFixture {
     Q_OBJECT
-    std::unique_ptr<TestTree> tree;
-    std::unique_ptr<Form1> window;
 
     QString tpl(const QString &name) const { return tree->places().templateFolder() + "/" + name; }
     QList<QAction *> entries() {
@@ -25,19 +23,9 @@ class TemplatesTest : public QObject {
             out << a;
         return out;
     }
-    QByteArray text() {
-        const EditorBytes b = editorBytes(window->Text1);
-        return QByteArray(b.data, b.size);
-    }
-
 private slots:
-    void init() { tree = std::make_unique<TestTree>(); }
-    void cleanup() {
-        window.reset();
-        QVERIFY2(tree->messages.answers.empty(), "a scripted answer was not used");
-        QVERIFY2(tree->picker.answers.empty(), "a scripted file choice was not used");
-        tree.reset();
-    }
+    void init() { setUp(); }
+    void cleanup() { tearDown(); }
 
     void folderListsVisibleTxtFilesByName() {
         for (const char *name : {"c.txt", "a.txt", "B.TXT", ".hidden.txt", "notes.md", "x.txt.bak", "a&b.txt", "empty.Txt"})

@@ -3,11 +3,10 @@
 // the folder tree, the editor's own folder, and the dialogs and process
 // starter (real ones in the program, scripted ones in tests).
 
-#include <QString>
+#include "platform/dialogs.h"
+#include "platform/process.h"
 
-class MessageBox;
-class FilePicker;
-class ProcessStarter;
+#include <QString>
 
 struct Services {
     QString root;
@@ -16,4 +15,20 @@ struct Services {
     FilePicker *picker = nullptr;
     ProcessStarter *starter = nullptr;
     int resultDelayMs = 5000; // the result timers' interval
+};
+
+// The real dialogs and processes, with the folder tree in the home folder.
+struct SystemServices {
+    QtMessageBox messages;
+    QtFilePicker picker;
+    SystemProcessStarter starter;
+    Services services(const QString &root, const QString &programFolder) {
+        Services s;
+        s.root = root;
+        s.programFolder = programFolder;
+        s.messages = &messages;
+        s.picker = &picker;
+        s.starter = &starter;
+        return s;
+    }
 };
