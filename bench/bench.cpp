@@ -33,8 +33,14 @@ struct Silent : MessageBox, FilePicker, ProcessStarter {
         std::fprintf(stderr, "message: %s\n", qPrintable(text));
     }
     Answer askSave(QWidget *, const QString &) override { return Answer::Discard; }
-    std::optional<QString> getOpenFileName(QWidget *, const QList<FileFilter> &, const QString &) override { return {}; }
-    std::optional<QString> getSaveFileName(QWidget *, const QList<FileFilter> &, const QString &) override { return {}; }
+    std::optional<QString> getOpenFileName(QWidget *, const QList<FileFilter> &,
+                                           const QString &) override {
+        return {};
+    }
+    std::optional<QString> getSaveFileName(QWidget *, const QList<FileFilter> &,
+                                           const QString &) override {
+        return {};
+    }
     StartResult start(const QString &, const QStringList &, const QString &) override { return {}; }
 };
 
@@ -85,7 +91,8 @@ QByteArray makeSource(qsizetype bytes) {
 }
 
 // Runs the probe once; returns milliseconds to the first paint and peak memory.
-std::pair<double, double> probe(const QString &program, const QStringList &args, const QString &home) {
+std::pair<double, double> probe(const QString &program, const QStringList &args,
+                                const QString &home) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("HOME", home);
@@ -130,7 +137,8 @@ int main(int argc, char *argv[]) {
             a.push_back(probe(probeExe, {}, home.path()).first);
             b.push_back(probe(probeExe, {"--bare"}, home.path()).first);
         }
-        rows.push_back({"start-up to first paint (100 templates)", "ms", median(a), median(b), "ratio <= 1.25"});
+        rows.push_back({"start-up to first paint (100 templates)", "ms", median(a), median(b),
+                        "ratio <= 1.25"});
         std::vector<double> ma, mb;
         for (int i = 0; i < (quick ? 1 : 3); ++i) {
             ma.push_back(probe(probeExe, {"--open", source}, home.path()).second);
@@ -149,52 +157,58 @@ int main(int argc, char *argv[]) {
     QsciScintilla bare;
     bare.setUtf8(true);
 
-    timed("open_doc of the source", reps, [&] { form.open_doc(source); },
-          [&] {
-              QFile f(source);
-              f.open(QIODevice::ReadOnly);
-              const QByteArray utf8 = QString::fromLatin1(f.readAll()).toUtf8();
-              bare.SendScintilla(QsciScintillaBase::SCI_CLEARALL);
-              bare.SendScintilla(QsciScintillaBase::SCI_APPENDTEXT, static_cast<unsigned long>(utf8.size()),
-                                 utf8.constData());
-          },
-          "ratio <= 1.3");
+    timed(
+        "open_doc of the source", reps, [&] { form.open_doc(source); },
+        [&] {
+            QFile f(source);
+            f.open(QIODevice::ReadOnly);
+            const QByteArray utf8 = QString::fromLatin1(f.readAll()).toUtf8();
+            bare.SendScintilla(QsciScintillaBase::SCI_CLEARALL);
+            bare.SendScintilla(QsciScintillaBase::SCI_APPENDTEXT,
+                               static_cast<unsigned long>(utf8.size()), utf8.constData());
+        },
+        "ratio <= 1.3");
     const QString saved = home.filePath("saved.z80");
-    timed("save_doc of the source", reps, [&] { form.save_doc(saved); },
-          [&] {
-              QSaveFile f(saved);
-              f.open(QIODevice::WriteOnly);
-              f.write(bytes);
-              f.commit();
-          },
-          "ratio <= 1.3");
+    timed(
+        "save_doc of the source", reps, [&] { form.save_doc(saved); },
+        [&] {
+            QSaveFile f(saved);
+            f.open(QIODevice::WriteOnly);
+            f.write(bytes);
+            f.commit();
+        },
+        "ratio <= 1.3");
     if (QFile(saved).size() != bytes.size())
         std::fprintf(stderr, "save_doc wrote the wrong size\n");
 
     const QString text = cp1252::decode(bytes);
     QByteArray sink;
     qsizetype length = 0;
-    timed("decode the source to text", reps, [&] { length = cp1252::decode(bytes).size(); },
-          [&] { length = QString::fromLatin1(bytes).size(); }, "ratio <= 2");
-    timed("encode text to 8-bit", reps, [&] { cp1252::encode(text, &sink); },
-          [&] { sink = text.toLatin1(); }, "ratio <= 2");
+    timed(
+        "decode the source to text", reps, [&] { length = cp1252::decode(bytes).size(); },
+        [&] { length = QString::fromLatin1(bytes).size(); }, "ratio <= 2");
+    timed(
+        "encode text to 8-bit", reps, [&] { cp1252::encode(text, &sink); },
+        [&] { sink = text.toLatin1(); }, "ratio <= 2");
 
     const QString many = home.filePath("many");
     QDir().mkpath(many);
     for (int i = 0; i < templates; ++i)
         writeWholeFile(QStringLiteral("%1/template%2.txt").arg(many).arg(i), "x");
-    timed(QStringLiteral("build catalogue (%1 templates)").arg(templates), quick ? 1 : 15,
-          [&] {
-              QMenu menu;
-              buildCatalogue(&menu, many, [](const QByteArray &) {});
-          },
-          [&] { sink = QDir(many).entryList({"*.txt"}, QDir::Files).value(0).toLatin1(); },
-          "ratio <= 1.5, < 30 ms");
+    timed(
+        QStringLiteral("build catalogue (%1 templates)").arg(templates), quick ? 1 : 15,
+        [&] {
+            QMenu menu;
+            buildCatalogue(&menu, many, [](const QByteArray &) {});
+        },
+        [&] { sink = QDir(many).entryList({"*.txt"}, QDir::Files).value(0).toLatin1(); },
+        "ratio <= 1.5, < 30 ms");
 
     std::printf("%-42s %12s %12s %7s   %s\n", "case", "ours", "floor", "ratio", "goal");
     for (const Row &r : rows)
-        std::printf("%-42s %9.1f %-3s%9.1f %-3s%6.2f   %s\n", qPrintable(r.name), r.ours, qPrintable(r.unit),
-                    r.floor, qPrintable(r.unit), r.floor > 0 ? r.ours / r.floor : 0.0, qPrintable(r.goal));
+        std::printf("%-42s %9.1f %-3s%9.1f %-3s%6.2f   %s\n", qPrintable(r.name), r.ours,
+                    qPrintable(r.unit), r.floor, qPrintable(r.unit),
+                    r.floor > 0 ? r.ours / r.floor : 0.0, qPrintable(r.goal));
     std::fflush(stdout);
     std::quick_exit(0);
 }

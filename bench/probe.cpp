@@ -55,7 +55,8 @@ int main(int argc, char *argv[]) {
         }
     } else {
         // The editor exactly as main.cpp starts it.
-        auto *form = new Form1(system.services(Locations::defaultRoot(), QApplication::applicationDirPath()));
+        auto *form = new Form1(
+            system.services(Locations::defaultRoot(), QApplication::applicationDirPath()));
         if (!file.isEmpty() && !form->open_doc(file))
             return 1;
         window = form;

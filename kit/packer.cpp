@@ -25,8 +25,10 @@ PackResult pack8xp(const std::vector<std::uint8_t> &binary, const std::string &n
         calcName += char(std::toupper(static_cast<unsigned char>(c)));
     }
     if (calcName.size() > 8) {
-        r.warnings.push_back("the program name \"" + name + "\" is longer than 8 characters; "
-                             "the calculator will show it as " + calcName.substr(0, 8));
+        r.warnings.push_back("the program name \"" + name +
+                             "\" is longer than 8 characters; "
+                             "the calculator will show it as " +
+                             calcName.substr(0, 8));
         calcName.resize(8);
     }
     const std::size_t n = binary.size();

@@ -9,8 +9,12 @@
 
 namespace {
 
-bool isIdentStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
-bool isIdentChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+bool isIdentStart(char c) {
+    return std::isalpha(static_cast<unsigned char>(c)) || c == '_';
+}
+bool isIdentChar(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+}
 std::string lower(std::string s) {
     for (char &c : s)
         c = char(std::tolower(static_cast<unsigned char>(c)));
@@ -135,9 +139,9 @@ private:
         // Spaced words where pasmo would read a sign as part of a number
         // (&1F is a hexadecimal number there).
         static const std::pair<const char *, const char *> ops[] = {
-            {"<<", " SHL "}, {">>", " SHR "}, {"<=", " LE "},  {">=", " GE "},   {"==", " EQ "},
-            {"!=", " NE "},  {"+", " + "},    {"-", " - "},    {"*", " * "},     {"/", " / "},
-            {"%", " MOD "},  {"&", " AND "},  {"|", " OR "},   {"^", " XOR "},   {"<", " LT "},
+            {"<<", " SHL "}, {">>", " SHR "}, {"<=", " LE "}, {">=", " GE "}, {"==", " EQ "},
+            {"!=", " NE "},  {"+", " + "},    {"-", " - "},   {"*", " * "},   {"/", " / "},
+            {"%", " MOD "},  {"&", " AND "},  {"|", " OR "},  {"^", " XOR "}, {"<", " LT "},
             {">", " GT "},   {"=", " EQ "}};
         for (const auto &[tasm, pasmo] : ops)
             if (take(tasm))
@@ -188,7 +192,8 @@ private:
         }
         if (c == '\'')
             return character();
-        if (c == '$' && !(m_i + 1 < m_s.size() && std::isxdigit(static_cast<unsigned char>(m_s[m_i + 1])))) {
+        if (c == '$' &&
+            !(m_i + 1 < m_s.size() && std::isxdigit(static_cast<unsigned char>(m_s[m_i + 1])))) {
             ++m_i;
             return "$";
         }
@@ -292,7 +297,8 @@ public:
     void translate(const std::string &text, const std::string &name, const std::string &folder) {
         translateText(text, name, folder, 0);
         if (!m_conditions.empty())
-            error(m_conditions.back().where, "#" + m_conditions.back().directive + " has no #endif");
+            error(m_conditions.back().where,
+                  "#" + m_conditions.back().directive + " has no #endif");
     }
     Translation result;
 
@@ -314,7 +320,8 @@ private:
         result.origins.push_back(at);
     }
 
-    void translateText(const std::string &text, const std::string &name, const std::string &folder, int depth) {
+    void translateText(const std::string &text, const std::string &name, const std::string &folder,
+                       int depth) {
         std::vector<std::string> lines;
         std::string cur;
         for (size_t i = 0; i < text.size(); ++i) {
@@ -333,7 +340,8 @@ private:
             translateLine(lines[n], {name, int(n + 1)}, folder, depth);
     }
 
-    void translateLine(const std::string &raw, const SourceLine &at, const std::string &folder, int depth) {
+    void translateLine(const std::string &raw, const SourceLine &at, const std::string &folder,
+                       int depth) {
         const std::string t = trim(raw);
         if (!t.empty() && t[0] == '#') {
             preprocessorLine(t, at, folder, depth);
@@ -355,7 +363,8 @@ private:
             statement(statements[k], k == 0, at);
     }
 
-    void preprocessorLine(const std::string &t, const SourceLine &at, const std::string &folder, int depth) {
+    void preprocessorLine(const std::string &t, const SourceLine &at, const std::string &folder,
+                          int depth) {
         size_t i = 1;
         while (i < t.size() && std::isalpha(static_cast<unsigned char>(t[i])))
             ++i;
@@ -363,7 +372,8 @@ private:
         const std::string rest = trim(withoutComment(t.substr(i)));
         if (directive == "ifdef" || directive == "ifndef") {
             const bool defined = m_macros.count(rest) > 0;
-            m_conditions.push_back({active() && (defined == (directive == "ifdef")), active(), false, at, directive});
+            m_conditions.push_back(
+                {active() && (defined == (directive == "ifdef")), active(), false, at, directive});
             return;
         }
         if (directive == "else") {
@@ -420,7 +430,8 @@ private:
     }
 
     void include(std::string name, const SourceLine &at, const std::string &folder, int depth) {
-        if (name.size() >= 2 && ((name.front() == '"' && name.back() == '"') || (name.front() == '<' && name.back() == '>')))
+        if (name.size() >= 2 && ((name.front() == '"' && name.back() == '"') ||
+                                 (name.front() == '<' && name.back() == '>')))
             name = name.substr(1, name.size() - 2);
         if (name.empty())
             return error(at, "#include needs a file name");
@@ -528,12 +539,13 @@ private:
                 error(at, name + "( has no ')'");
                 return false;
             }
-            std::vector<std::string> args = splitTopLevel(s.substr(open + 1, close - open - 1), ',');
+            std::vector<std::string> args =
+                splitTopLevel(s.substr(open + 1, close - open - 1), ',');
             if (args.size() == 1 && trim(args[0]).empty() && m.params.empty())
                 args.clear();
             if (args.size() != m.params.size()) {
-                error(at, name + " takes " + std::to_string(m.params.size()) + " argument(s), not " +
-                              std::to_string(args.size()));
+                error(at, name + " takes " + std::to_string(m.params.size()) +
+                              " argument(s), not " + std::to_string(args.size()));
                 return false;
             }
             out += substitute(m, args);
@@ -603,7 +615,8 @@ private:
             return equate(label, operands, at);
         if (word == ".org" || word == "org")
             return emitChecked(prefix + "org " + operandList(operands, false, &err), err, at);
-        if (word == ".db" || word == ".byte" || word == ".text" || word == "db" || word == "defb" || word == "defm")
+        if (word == ".db" || word == ".byte" || word == ".text" || word == "db" || word == "defb" ||
+            word == "defm")
             return emitChecked(prefix + "db " + operandList(operands, true, &err), err, at);
         if (word == ".dw" || word == ".word" || word == "dw" || word == "defw")
             return emitChecked(prefix + "dw " + operandList(operands, true, &err), err, at);
@@ -614,7 +627,8 @@ private:
             m_ended = true;
             return;
         }
-        if (word == ".list" || word == ".nolist" || word == ".echo" || word == ".eject" || word == ".title") {
+        if (word == ".list" || word == ".nolist" || word == ".echo" || word == ".eject" ||
+            word == ".title") {
             if (!label.empty())
                 emit(label + ":", at);
             return;
@@ -648,7 +662,8 @@ private:
             const std::string item = trim(part);
             if (!out.empty())
                 out += ", ";
-            if (strings && item.size() >= 2 && item[0] == '"' && literalEnd(item, 0) == item.size()) {
+            if (strings && item.size() >= 2 && item[0] == '"' &&
+                literalEnd(item, 0) == item.size()) {
                 out += item;
                 continue;
             }
@@ -680,7 +695,8 @@ private:
     static std::string instructionOperand(const std::string &item, std::string *err) {
         if (lower(item) == "af'")
             return item;
-        if (!item.empty() && item[0] == '(' && item.back() == ')' && matchingClose(item, 0) == item.size() - 1) {
+        if (!item.empty() && item[0] == '(' && item.back() == ')' &&
+            matchingClose(item, 0) == item.size() - 1) {
             const std::string inner = trim(item.substr(1, item.size() - 2));
             const std::string reg = lower(inner.substr(0, 2));
             if ((reg == "ix" || reg == "iy") && inner.size() > 2) {
@@ -731,7 +747,8 @@ std::string translateExpression(const std::string &expression, std::string *erro
     return out;
 }
 
-Translation translateText(const std::string &text, const std::string &name, const std::string &folder,
+Translation translateText(const std::string &text, const std::string &name,
+                          const std::string &folder,
                           const std::vector<std::string> &includeFolders) {
     Translator t(includeFolders, folder);
     t.translate(text, name, folder);

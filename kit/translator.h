@@ -27,7 +27,8 @@ Translation translateFile(const std::string &path, const std::vector<std::string
 
 // The same for text already in memory, named `name`, with includes searched
 // from `folder`.
-Translation translateText(const std::string &text, const std::string &name, const std::string &folder,
+Translation translateText(const std::string &text, const std::string &name,
+                          const std::string &folder,
                           const std::vector<std::string> &includeFolders);
 
 // The left-to-right form of one expression in pasmo's syntax; empty and an

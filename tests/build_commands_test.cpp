@@ -13,14 +13,22 @@ private slots:
     void programName_data() {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("name");
-        QTest::newRow("plain") << "/x/hello.z80" << "hello";
-        QTest::newRow("two dots") << "/x/my.prog.z80" << "my.prog";
-        QTest::newRow("only extension") << "/x/.z80" << "";
-        QTest::newRow("no dot") << "/x/Makefile" << "Makefile";
-        QTest::newRow("dot in folder only") << "/x.y/prog" << "prog";
-        QTest::newRow("spaces and shell") << "/a b/x; touch pwned.z80" << "x; touch pwned";
-        QTest::newRow("backslash is a name character") << "/x/a\\b.z80" << "a\\b";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("plain") << "/x/hello.z80"
+                               << "hello";
+        QTest::newRow("two dots") << "/x/my.prog.z80"
+                                  << "my.prog";
+        QTest::newRow("only extension") << "/x/.z80"
+                                        << "";
+        QTest::newRow("no dot") << "/x/Makefile"
+                                << "Makefile";
+        QTest::newRow("dot in folder only") << "/x.y/prog"
+                                            << "prog";
+        QTest::newRow("spaces and shell") << "/a b/x; touch pwned.z80"
+                                          << "x; touch pwned";
+        QTest::newRow("backslash is a name character") << "/x/a\\b.z80"
+                                                       << "a\\b";
+        QTest::newRow("empty") << ""
+                               << "";
     }
     void programName() {
         QFETCH(QString, file);
@@ -46,7 +54,8 @@ private slots:
     }
 
     void linkAndBuildCommandsTakeOneArgument() {
-        const Command link = linkCommand(QStringLiteral("/opt/my \"link\"/send"), QStringLiteral("/h/Asm/Exec/a b.8xp"));
+        const Command link = linkCommand(QStringLiteral("/opt/my \"link\"/send"),
+                                         QStringLiteral("/h/Asm/Exec/a b.8xp"));
         QCOMPARE(link.program, QStringLiteral("/opt/my \"link\"/send"));
         QCOMPARE(link.arguments, QStringList{QStringLiteral("/h/Asm/Exec/a b.8xp")});
         const Command build = buildCommand(QStringLiteral("/r/asm.bat"), QString());
@@ -60,7 +69,8 @@ private slots:
         QDir(tree.root()).mkpath(QStringLiteral("bin"));
         QCOMPARE(findBuildScript(tree.path(QStringLiteral("bin")), tree.root()), QString());
         writeBytes(inRoot, "#!/bin/sh\n");
-        QCOMPARE(findBuildScript(tree.path(QStringLiteral("bin")), tree.root()), QString()); // not executable
+        QCOMPARE(findBuildScript(tree.path(QStringLiteral("bin")), tree.root()),
+                 QString()); // not executable
         QFile::setPermissions(inRoot, QFile::ReadOwner | QFile::ExeOwner);
         QCOMPARE(findBuildScript(tree.path(QStringLiteral("bin")), tree.root()), inRoot);
         writeBytes(inBin, "#!/bin/sh\n");
@@ -81,7 +91,8 @@ private slots:
         writeBytes(p, "new"); // written at once after the start
         QVERIFY(isFreshBuild(p, start));
         QDir(dir.path()).mkpath(QStringLiteral("dir.8xp"));
-        QVERIFY(!isFreshBuild(dir.filePath(QStringLiteral("dir.8xp")), QDateTime::fromMSecsSinceEpoch(0)));
+        QVERIFY(!isFreshBuild(dir.filePath(QStringLiteral("dir.8xp")),
+                              QDateTime::fromMSecsSinceEpoch(0)));
     }
 };
 

@@ -11,20 +11,48 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("link");
         QTest::addColumn<QString>("emulator");
-        QTest::newRow("two lines") << "/usr/bin/tilp\r\n/usr/bin/tilem2\r\n" << "/usr/bin/tilp" << "/usr/bin/tilem2";
-        QTest::newRow("comma is kept") << "/opt/a,b/send\r\n/x,y\r\n" << "/opt/a,b/send" << "/x,y";
-        QTest::newRow("quoted") << "\"/opt/my tools/send\"\r\n  \t\"/emu\" trailing\r\n" << "/opt/my tools/send" << "/emu";
-        QTest::newRow("unclosed quote") << "\"/opt/x\r\nemu\r\n" << "/opt/x" << "emu";
-        QTest::newRow("quote later in line") << "/a\"b\"\r\n\r\n" << "/a\"b\"" << "";
-        QTest::newRow("blanks kept") << "  /lead\r\n\t\r\n" << "  /lead" << "\t";
-        QTest::newRow("two empty lines") << "\r\n\r\n" << "" << "";
-        QTest::newRow("one line") << "/only\r\n" << "/only" << "";
-        QTest::newRow("no line end") << "/only" << "/only" << "";
-        QTest::newRow("lf and cr") << "/a\n/b\r/c" << "/a" << "/b";
-        QTest::newRow("empty first line") << "\n/b\n" << "" << "/b";
-        QTest::newRow("empty file") << "" << "" << "";
-        QTest::newRow("only a quote") << "\"" << "" << "";
-        QTest::newRow("third line ignored") << "a\r\nb\r\nc\r\n" << "a" << "b";
+        QTest::newRow("two lines") << "/usr/bin/tilp\r\n/usr/bin/tilem2\r\n"
+                                   << "/usr/bin/tilp"
+                                   << "/usr/bin/tilem2";
+        QTest::newRow("comma is kept") << "/opt/a,b/send\r\n/x,y\r\n"
+                                       << "/opt/a,b/send"
+                                       << "/x,y";
+        QTest::newRow("quoted") << "\"/opt/my tools/send\"\r\n  \t\"/emu\" trailing\r\n"
+                                << "/opt/my tools/send"
+                                << "/emu";
+        QTest::newRow("unclosed quote") << "\"/opt/x\r\nemu\r\n"
+                                        << "/opt/x"
+                                        << "emu";
+        QTest::newRow("quote later in line") << "/a\"b\"\r\n\r\n"
+                                             << "/a\"b\""
+                                             << "";
+        QTest::newRow("blanks kept") << "  /lead\r\n\t\r\n"
+                                     << "  /lead"
+                                     << "\t";
+        QTest::newRow("two empty lines") << "\r\n\r\n"
+                                         << ""
+                                         << "";
+        QTest::newRow("one line") << "/only\r\n"
+                                  << "/only"
+                                  << "";
+        QTest::newRow("no line end") << "/only"
+                                     << "/only"
+                                     << "";
+        QTest::newRow("lf and cr") << "/a\n/b\r/c"
+                                   << "/a"
+                                   << "/b";
+        QTest::newRow("empty first line") << "\n/b\n"
+                                          << ""
+                                          << "/b";
+        QTest::newRow("empty file") << ""
+                                    << ""
+                                    << "";
+        QTest::newRow("only a quote") << "\""
+                                      << ""
+                                      << "";
+        QTest::newRow("third line ignored") << "a\r\nb\r\nc\r\n"
+                                            << "a"
+                                            << "b";
     }
     void readingRule() {
         QFETCH(QString, text);
@@ -65,7 +93,8 @@ private slots:
         const auto w = storeSettings(dir.filePath(QStringLiteral("file/config.ini")), s);
         QVERIFY(w);
         QCOMPARE(w->number, ENOTDIR);
-        const auto u = storeSettings(dir.filePath(QStringLiteral("c.ini")), {QStringLiteral("\u2192"), {}});
+        const auto u =
+            storeSettings(dir.filePath(QStringLiteral("c.ini")), {QStringLiteral("\u2192"), {}});
         QVERIFY(u);
         QCOMPARE(u->number, EILSEQ);
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("c.ini"))));

@@ -20,9 +20,9 @@
 
 class FakeMessageBox : public MessageBox {
 public:
-    QStringList shown;                      // every text, informations and questions alike
-    std::deque<Answer> answers;             // scripted answers to askSave
-    std::function<void()> onInform;         // runs inside an information box
+    QStringList shown;              // every text, informations and questions alike
+    std::deque<Answer> answers;     // scripted answers to askSave
+    std::function<void()> onInform; // runs inside an information box
     void inform(QWidget *, const QString &text) override {
         shown << text;
         if (onInform)
@@ -90,8 +90,8 @@ public:
         QString folder;
     };
     QList<Call> calls;
-    int failWith = 0;            // an errno to fail the next starts with
-    bool endAtOnce = true;       // whether started processes have already ended
+    int failWith = 0;                          // an errno to fail the next starts with
+    bool endAtOnce = true;                     // whether started processes have already ended
     std::function<void(const Call &)> onStart; // what the "process" does
     std::shared_ptr<FakeWatch> lastWatch;
     StartResult start(const QString &program, const QStringList &arguments,
@@ -159,6 +159,15 @@ inline void makeExecutable(const QString &path, const QByteArray &script) {
 inline QByteArray editorText(QsciScintilla *editor) {
     const EditorBytes b = editorBytes(editor);
     return QByteArray(b.data, b.size);
+}
+
+// Runs `action` with an empty program search path, so that no asm.bat on the
+// machine is found.
+template <typename Action> void withoutSearchPath(Action action) {
+    const QByteArray old = qgetenv("PATH");
+    qputenv("PATH", "/nonexistent");
+    action();
+    qputenv("PATH", old);
 }
 
 // The main window over a fresh temporary tree: window tests call setUp from

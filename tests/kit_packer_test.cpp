@@ -19,8 +19,8 @@ std::vector<std::uint8_t> bytes(std::initializer_list<int> list) {
 }
 // The hello template as assembled: the token pair, three OS calls, the string.
 const std::vector<std::uint8_t> kHello = [] {
-    auto v = bytes({0xBB, 0x6D, 0xEF, 0x40, 0x45, 0xEF, 0x58, 0x45, 0x21, 0xA2, 0x9D, 0xEF, 0x0A,
-                    0x45, 0xC9});
+    auto v = bytes(
+        {0xBB, 0x6D, 0xEF, 0x40, 0x45, 0xEF, 0x58, 0x45, 0x21, 0xA2, 0x9D, 0xEF, 0x0A, 0x45, 0xC9});
     for (char c : std::string("Hello, world!"))
         v.push_back(std::uint8_t(c));
     v.push_back(0);
@@ -41,13 +41,15 @@ private slots:
         const auto &f = r.file;
         QCOMPARE(f.size(), size_t(76 + 29));
         // Signature, 1A 0A 00, then the comment.
-        QCOMPARE(QByteArray(reinterpret_cast<const char *>(f.data()), 11), QByteArray("**TI83F*\x1A\x0A\x00", 11));
-        QCOMPARE(QByteArray(reinterpret_cast<const char *>(f.data()) + 11, 17), QByteArray("Made with Quorvin"));
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(f.data()), 11),
+                 QByteArray("**TI83F*\x1A\x0A\x00", 11));
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(f.data()) + 11, 17),
+                 QByteArray("Made with Quorvin"));
         QCOMPARE(int(f[11 + 17]), 0);
         // Data length 29 + 19 = 48, then 0D 00, 31, type 6, "HELLO" padded, 0, 0, 31, 29.
         const auto header = std::vector<std::uint8_t>(f.begin() + 53, f.begin() + 74);
-        QCOMPARE(header, bytes({0x30, 0x00, 0x0D, 0x00, 0x1F, 0x00, 0x06, 'H', 'E', 'L', 'L', 'O', 0, 0,
-                                0, 0x00, 0x00, 0x1F, 0x00, 0x1D, 0x00}));
+        QCOMPARE(header, bytes({0x30, 0x00, 0x0D, 0x00, 0x1F, 0x00, 0x06, 'H',  'E',  'L', 'L',
+                                'O',  0,    0,    0,    0x00, 0x00, 0x1F, 0x00, 0x1D, 0x00}));
         QCOMPARE(std::vector<std::uint8_t>(f.begin() + 74, f.end() - 2), kHello);
         // Checksum worked by hand: 0x0DFA.
         QCOMPARE(int(f[f.size() - 2]), 0xFA);
@@ -58,14 +60,22 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("onCalc"); // empty: refused
         QTest::addColumn<int>("warnings");
-        QTest::newRow("lower case") << "hello" << "HELLO" << 0;
-        QTest::newRow("digits") << "Game2" << "GAME2" << 0;
-        QTest::newRow("eight") << "ABCDEFGH" << "ABCDEFGH" << 0;
-        QTest::newRow("too long") << "averylongname" << "AVERYLON" << 1;
-        QTest::newRow("digit first") << "2fast" << "" << 0;
-        QTest::newRow("dot") << "my.prog" << "" << 0;
-        QTest::newRow("space") << "a b" << "" << 0;
-        QTest::newRow("empty") << "" << "" << 0;
+        QTest::newRow("lower case") << "hello"
+                                    << "HELLO" << 0;
+        QTest::newRow("digits") << "Game2"
+                                << "GAME2" << 0;
+        QTest::newRow("eight") << "ABCDEFGH"
+                               << "ABCDEFGH" << 0;
+        QTest::newRow("too long") << "averylongname"
+                                  << "AVERYLON" << 1;
+        QTest::newRow("digit first") << "2fast"
+                                     << "" << 0;
+        QTest::newRow("dot") << "my.prog"
+                             << "" << 0;
+        QTest::newRow("space") << "a b"
+                               << "" << 0;
+        QTest::newRow("empty") << ""
+                               << "" << 0;
         QTest::newRow("not ascii") << QString::fromUtf8("caf\xC3\xA9") << "" << 0;
     }
     void nameRules() {
@@ -80,7 +90,8 @@ private slots:
         }
         QVERIFY2(r.error.empty(), r.error.c_str());
         QCOMPARE(int(r.warnings.size()), warnings);
-        QCOMPARE(QByteArray(reinterpret_cast<const char *>(r.file.data()) + 60, onCalc.size()), onCalc.toLatin1());
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(r.file.data()) + 60, onCalc.size()),
+                 onCalc.toLatin1());
     }
 
     void programWithoutTheTokenPairIsWarnedAbout() {

@@ -28,8 +28,12 @@ class KitTest : public QObject {
             return -1;
         return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     }
-    int install() { return run("bash", {sourceDir + "/tools/install-kit.sh", KIT_BUILD_DIR}, sourceDir); }
-    int build(const QString &name, const QString &folder) { return run(at("asm.bat"), {name}, folder); }
+    int install() {
+        return run("bash", {sourceDir + "/tools/install-kit.sh", KIT_BUILD_DIR}, sourceDir);
+    }
+    int build(const QString &name, const QString &folder) {
+        return run(at("asm.bat"), {name}, folder);
+    }
     QString log() { return QString::fromLatin1(readBytes(at("TASM/error.log"))); }
 
 private slots:
@@ -40,8 +44,9 @@ private slots:
     }
 
     void installationFillsTheTreeAndNeverOverwrites() {
-        for (const char *f : {"asm.bat", "pack8xp", "tasm2pasmo", "TASM/Templates/hello.txt", "TASM/Templates/empty.txt",
-                              "TASM/Templates/getkey.txt", "TASM/config.ini"})
+        for (const char *f :
+             {"asm.bat", "pack8xp", "tasm2pasmo", "TASM/Templates/hello.txt",
+              "TASM/Templates/empty.txt", "TASM/Templates/getkey.txt", "TASM/config.ini"})
             QVERIFY2(QFile::exists(at(f)), f);
         QVERIFY(QFileInfo(at("Source")).isDir() && QFileInfo(at("Exec")).isDir());
         QVERIFY(QFileInfo(at("asm.bat")).isExecutable());
@@ -55,13 +60,15 @@ private slots:
         QCOMPARE(readBytes(at("TASM/Templates/hello.txt")), QByteArray("my own hello"));
         QFile::remove(at("TASM/Templates/hello.txt"));
         QCOMPARE(install(), 0);
-        QCOMPARE(readBytes(at("TASM/Templates/hello.txt")), readBytes(sourceDir + "/kit/Templates/hello.txt"));
+        QCOMPARE(readBytes(at("TASM/Templates/hello.txt")),
+                 readBytes(sourceDir + "/kit/Templates/hello.txt"));
     }
 
     void everyTemplateBuildsAndPacks() {
         for (const QString &name : QDir(sourceDir + "/kit/Templates").entryList({"*.txt"})) {
             const QString program = QFileInfo(name).completeBaseName();
-            QVERIFY(QFile::copy(sourceDir + "/kit/Templates/" + name, at("Source/" + program + ".z80")));
+            QVERIFY(QFile::copy(sourceDir + "/kit/Templates/" + name,
+                                at("Source/" + program + ".z80")));
             QCOMPARE(build(program, at("Source")), 0);
             QVERIFY2(log().contains("Build succeeded"), qPrintable(log()));
             const QByteArray file = readBytes(at("Exec/" + program + ".8xp"));
@@ -73,10 +80,12 @@ private slots:
     void anErrorNamesFileAndLineAndLeavesNoProgram() {
         const QString folder = home.filePath("elsewhere");
         QDir().mkpath(folder);
-        writeBytes(folder + "/bad.z80", " org 9D93h\r\n db 0BBh,6Dh\r\n rst 28h\r\n dw _PutS\r\n ret\r\n");
+        writeBytes(folder + "/bad.z80",
+                   " org 9D93h\r\n db 0BBh,6Dh\r\n rst 28h\r\n dw _PutS\r\n ret\r\n");
         writeBytes(at("Exec/bad.8xp"), "stale program from an earlier build");
         QVERIFY(build("bad", folder) != 0);
-        QVERIFY2(log().contains("bad.z80:4: error: Symbol '_PutS' is undefined"), qPrintable(log()));
+        QVERIFY2(log().contains("bad.z80:4: error: Symbol '_PutS' is undefined"),
+                 qPrintable(log()));
         QVERIFY(log().trimmed().section('\n', -1).startsWith("Build failed"));
         QVERIFY(!QFile::exists(at("Exec/bad.8xp")));
     }
@@ -103,13 +112,16 @@ private slots:
         writeBytes(at("TASM/broken.inc"), "; helpers\r\n ld a,undefinedThing\r\n");
         writeBytes(at("Source/broken.z80"), "#include \"broken.inc\"\r\n ret\r\n");
         QVERIFY(build("broken", at("Source")) != 0);
-        QVERIFY2(log().contains("broken.inc:2: error: Symbol 'undefinedThing' is undefined"), qPrintable(log()));
+        QVERIFY2(log().contains("broken.inc:2: error: Symbol 'undefinedThing' is undefined"),
+                 qPrintable(log()));
         writeBytes(at("Source/broken.z80"), " nop\r\n\r\n ld a,(nowhere)\r\n");
         QVERIFY(build("broken", at("Source")) != 0);
-        QVERIFY2(log().contains("broken.z80:3: error: Symbol 'nowhere' is undefined"), qPrintable(log()));
+        QVERIFY2(log().contains("broken.z80:3: error: Symbol 'nowhere' is undefined"),
+                 qPrintable(log()));
         writeBytes(at("Source/broken.z80"), " nop\r\n .wrong\r\n");
         QVERIFY(build("broken", at("Source")) != 0);
-        QVERIFY2(log().contains("broken.z80:2: error: unknown directive '.wrong'"), qPrintable(log()));
+        QVERIFY2(log().contains("broken.z80:2: error: unknown directive '.wrong'"),
+                 qPrintable(log()));
         QVERIFY(!QFile::exists(at("Exec/broken.8xp")));
     }
 
@@ -136,11 +148,13 @@ private slots:
                 hello = a;
         QVERIFY(hello);
         QFile::remove(at("TASM/Templates/hello.txt"));
-        QVERIFY(QFile::copy(sourceDir + "/kit/Templates/hello.txt", at("TASM/Templates/hello.txt")));
+        QVERIFY(
+            QFile::copy(sourceDir + "/kit/Templates/hello.txt", at("TASM/Templates/hello.txt")));
         hello->trigger();
         fakes.picker.answers = {at("Source/hello.z80")};
         w.makeprog_Click(); // untitled: the Save dialog names it
-        QTRY_VERIFY_WITH_TIMEOUT(w.form3() && w.form3()->Text1->toPlainText().contains("Build succeeded"), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            w.form3() && w.form3()->Text1->toPlainText().contains("Build succeeded"), 20000);
 
         w.form2()->Text1->setText(recorder);
         w.makesend_Click();

@@ -71,19 +71,21 @@ private slots:
                                    "_ClrLCDFull     .equ    4540h\r\n"
                                    "_HomeUp .EQU 4558h\r\n"
                                    "_PutS = 450Ah\r\n");
-        const QByteArray program = assemble("#include \"TI83PLUS.INC\"\r\n"
-                                            ".org userMem-2\r\n"
-                                            ".db t2ByteTok,tAsmCmp\r\n"
-                                            "        bcall(_ClrLCDFull)\r\n"
-                                            "        bcall(_HomeUp)\r\n"
-                                            "        ld hl,Msg\r\n"
-                                            "        bcall(_PutS)\r\n"
-                                            "        ret\r\n"
-                                            "Msg     .db \"C:\\\\TI; ok\",0  ; a string with \\ and ;\r\n"
-                                            ".end\r\n"
-                                            "this is never read\r\n");
-        QCOMPARE(program, bytes({0xBB, 0x6D, 0xEF, 0x40, 0x45, 0xEF, 0x58, 0x45, 0x21, 0xA2, 0x9D, 0xEF,
-                                 0x0A, 0x45, 0xC9}) + QByteArray("C:\\TI; ok") + QByteArray(1, '\0'));
+        const QByteArray program =
+            assemble("#include \"TI83PLUS.INC\"\r\n"
+                     ".org userMem-2\r\n"
+                     ".db t2ByteTok,tAsmCmp\r\n"
+                     "        bcall(_ClrLCDFull)\r\n"
+                     "        bcall(_HomeUp)\r\n"
+                     "        ld hl,Msg\r\n"
+                     "        bcall(_PutS)\r\n"
+                     "        ret\r\n"
+                     "Msg     .db \"C:\\\\TI; ok\",0  ; a string with \\ and ;\r\n"
+                     ".end\r\n"
+                     "this is never read\r\n");
+        QCOMPARE(program, bytes({0xBB, 0x6D, 0xEF, 0x40, 0x45, 0xEF, 0x58, 0x45, 0x21, 0xA2, 0x9D,
+                                 0xEF, 0x0A, 0x45, 0xC9}) +
+                              QByteArray("C:\\TI; ok") + QByteArray(1, '\0'));
     }
 
     void expressionsGoStrictlyLeftToRight() {
@@ -93,22 +95,24 @@ private slots:
     }
 
     void numbersAndCharactersInEveryForm() {
-        QCOMPARE(assemble(" .db $1A, 1Ah, 0x1a, %1010, 1010b, 'A', 'a'+1, 10, 0BBh, 17o\n .dw $+2, 1234h\n"),
-                 bytes({0x1A, 0x1A, 0x1A, 10, 10, 'A', 'b', 10, 0xBB, 15, 0x0C, 0x00, 0x34, 0x12}));
+        QCOMPARE(
+            assemble(
+                " .db $1A, 1Ah, 0x1a, %1010, 1010b, 'A', 'a'+1, 10, 0BBh, 17o\n .dw $+2, 1234h\n"),
+            bytes({0x1A, 0x1A, 0x1A, 10, 10, 'A', 'b', 10, 0xBB, 15, 0x0C, 0x00, 0x34, 0x12}));
     }
 
     void operandsKeepTheirMeaning() {
         QCOMPARE(assemble("x .equ 4000h\n"
-                          " ld a,(1+2)*3\n"   // a value, not memory
-                          " ld a,(x)\n"       // memory
-                          " ld a,(ix+2*3)\n"  // index with an expression
+                          " ld a,(1+2)*3\n"  // a value, not memory
+                          " ld a,(x)\n"      // memory
+                          " ld a,(ix+2*3)\n" // index with an expression
                           " ld (iy-1),a\n"
                           " jp (hl)\n"
                           " ex af,af'\n"
                           " LD B,[1+1]*2\n"
                           " out (0),a\n"),
-                 bytes({0x3E, 0x09, 0x3A, 0x00, 0x40, 0xDD, 0x7E, 0x06, 0xFD, 0x77, 0xFF, 0xE9, 0x08, 0x06,
-                        0x04, 0xD3, 0x00}));
+                 bytes({0x3E, 0x09, 0x3A, 0x00, 0x40, 0xDD, 0x7E, 0x06, 0xFD, 0x77, 0xFF, 0xE9,
+                        0x08, 0x06, 0x04, 0xD3, 0x00}));
     }
 
     void labelsDirectivesAndBlocks() {
@@ -151,14 +155,23 @@ private slots:
     void errorsNameTheFileAndLine_data() {
         QTest::addColumn<QByteArray>("source");
         QTest::addColumn<QString>("error");
-        QTest::newRow("unknown directive") << QByteArray(" nop\r\n .bogus 1\r\n") << "t.z80:2: error: unknown directive '.bogus'";
-        QTest::newRow("unknown # directive") << QByteArray("#pragma x\n") << "t.z80:1: error: unknown directive '#pragma'";
-        QTest::newRow("unterminated if") << QByteArray("\n#ifdef X\n nop\n") << "t.z80:2: error: #ifdef has no #endif";
-        QTest::newRow("include not found") << QByteArray(" nop\n#include \"nothere.inc\"\n") << "t.z80:2: error: include file 'nothere.inc' not found";
-        QTest::newRow("wrong argument count") << QByteArray("#define M(a,b) .db a\n M(1)\n") << "t.z80:2: error: M takes 2 argument(s), not 1";
-        QTest::newRow("bad number") << QByteArray(" .db 12G\n") << "t.z80:1: error: cannot read the expression '12G'";
-        QTest::newRow("error in an include") << QByteArray("#include \"bad.inc\"\n") << "bad.inc:3: error: unknown directive '.what'";
-        QTest::newRow("self include") << QByteArray("#include \"t.z80\"\n") << "t.z80:1: error: includes nest too deeply";
+        QTest::newRow("unknown directive")
+            << QByteArray(" nop\r\n .bogus 1\r\n") << "t.z80:2: error: unknown directive '.bogus'";
+        QTest::newRow("unknown # directive")
+            << QByteArray("#pragma x\n") << "t.z80:1: error: unknown directive '#pragma'";
+        QTest::newRow("unterminated if")
+            << QByteArray("\n#ifdef X\n nop\n") << "t.z80:2: error: #ifdef has no #endif";
+        QTest::newRow("include not found")
+            << QByteArray(" nop\n#include \"nothere.inc\"\n")
+            << "t.z80:2: error: include file 'nothere.inc' not found";
+        QTest::newRow("wrong argument count") << QByteArray("#define M(a,b) .db a\n M(1)\n")
+                                              << "t.z80:2: error: M takes 2 argument(s), not 1";
+        QTest::newRow("bad number")
+            << QByteArray(" .db 12G\n") << "t.z80:1: error: cannot read the expression '12G'";
+        QTest::newRow("error in an include") << QByteArray("#include \"bad.inc\"\n")
+                                             << "bad.inc:3: error: unknown directive '.what'";
+        QTest::newRow("self include")
+            << QByteArray("#include \"t.z80\"\n") << "t.z80:1: error: includes nest too deeply";
     }
     void errorsNameTheFileAndLine() {
         QFETCH(QByteArray, source);
@@ -179,7 +192,8 @@ private slots:
     }
 
     void plainPasmoFormsPassThrough() {
-        QCOMPARE(assemble("v equ 5\n        org 9D93h\n        db 0BBh, 6Dh\nstart:  ld a, v\n        dw start\n        ds 1\n"),
+        QCOMPARE(assemble("v equ 5\n        org 9D93h\n        db 0BBh, 6Dh\nstart:  ld a, v\n     "
+                          "   dw start\n        ds 1\n"),
                  bytes({0xBB, 0x6D, 0x3E, 0x05, 0x95, 0x9D, 0x00}));
     }
 };

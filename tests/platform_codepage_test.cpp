@@ -24,7 +24,8 @@ private slots:
 
     void highBytesMapToTheirCharacters() {
         const QString text = cp1252::decode(QByteArray("\x80\x81\x8D\x8F\x90\x9D\x9F\xA0\xFF", 9));
-        QCOMPARE(text, QString::fromUtf16(u"\u20AC\u0081\u008D\u008F\u0090\u009D\u0178\u00A0\u00FF"));
+        QCOMPARE(text,
+                 QString::fromUtf16(u"\u20AC\u0081\u008D\u008F\u0090\u009D\u0178\u00A0\u00FF"));
         QByteArray bytes;
         QVERIFY(cp1252::encode(QString::fromUtf16(u"\u2122\u0153"), &bytes));
         QCOMPARE(bytes, QByteArray("\x99\x9C"));
@@ -37,9 +38,11 @@ private slots:
         QTest::addColumn<int>("column");
         QTest::newRow("first") << QString::fromUtf16(u"\u2192") << 0x2192u << 1 << 1;
         QTest::newRow("crlf") << QString::fromUtf16(u"ld a,1\r\n  \u2192") << 0x2192u << 2 << 3;
-        QTest::newRow("lf and lone cr") << QString::fromUtf16(u"a\nb\rcd\u03A9") << 0x3A9u << 3 << 3;
+        QTest::newRow("lf and lone cr")
+            << QString::fromUtf16(u"a\nb\rcd\u03A9") << 0x3A9u << 3 << 3;
         QTest::newRow("after a pair") << QString::fromUtf16(u"\U0001F600x") << 0x1F600u << 1 << 1;
-        QTest::newRow("pair later") << QString::fromUtf16(u"\u00E9\u00E9\U0001F600") << 0x1F600u << 1 << 3;
+        QTest::newRow("pair later")
+            << QString::fromUtf16(u"\u00E9\u00E9\U0001F600") << 0x1F600u << 1 << 3;
     }
     void unmappableCharacterIsNamedWithItsPosition() {
         QFETCH(QString, text);
@@ -50,8 +53,9 @@ private slots:
             QByteArray out("untouched");
             cp1252::Unmappable where;
             const QByteArray utf8 = text.toUtf8();
-            const bool ok = viaUtf8 ? cp1252::encodeFromUtf8(utf8.constData(), utf8.size(), &out, &where)
-                                    : cp1252::encode(text, &out, &where);
+            const bool ok =
+                viaUtf8 ? cp1252::encodeFromUtf8(utf8.constData(), utf8.size(), &out, &where)
+                        : cp1252::encode(text, &out, &where);
             QVERIFY(!ok);
             QCOMPARE(out, QByteArray("untouched"));
             QCOMPARE(uint(where.character), character);
@@ -77,7 +81,8 @@ private slots:
         // Overlong forms (one of them would pass for U+0192), a surrogate, and past U+10FFFF.
         for (const QByteArray &bad : {QByteArray("\xC0\x80", 2), QByteArray("\xE0\x86\x92"),
                                       QByteArray("\xED\xA0\x80"), QByteArray("\xF4\x90\x80\x80")})
-            QVERIFY2(!cp1252::encodeFromUtf8(bad.constData(), bad.size(), &out, &where), bad.toHex().constData());
+            QVERIFY2(!cp1252::encodeFromUtf8(bad.constData(), bad.size(), &out, &where),
+                     bad.toHex().constData());
     }
 };
 

@@ -8,13 +8,12 @@ class DialogsTest : public QObject {
     Q_OBJECT
 private slots:
     void filterStringBecomesPatternsQtFiltersBy() {
-        const QList<FileFilter> f =
-            parseFilter(QStringLiteral("Z80 Assembly Files (*.z80, *.asm)|*.z80;*.asm|All Files (*.*)|*.*"));
+        const QList<FileFilter> f = parseFilter(
+            QStringLiteral("Z80 Assembly Files (*.z80, *.asm)|*.z80;*.asm|All Files (*.*)|*.*"));
         QCOMPARE(f.size(), 2);
         QCOMPARE(f[0].patterns, (QStringList{QStringLiteral("*.z80"), QStringLiteral("*.asm")}));
         QCOMPARE(f[1].patterns, QStringList{QStringLiteral("*")});
-        QCOMPARE(toQtFilter(f),
-                 QStringLiteral("Z80 Assembly Files (*.z80 *.asm);;All Files (*)"));
+        QCOMPARE(toQtFilter(f), QStringLiteral("Z80 Assembly Files (*.z80 *.asm);;All Files (*)"));
         // A trailing ';' gives no empty pattern.
         const QList<FileFilter> g = parseFilter(QStringLiteral("Programs|*.exe;*.bat;|All|*.*"));
         QCOMPARE(g[0].patterns, (QStringList{QStringLiteral("*.exe"), QStringLiteral("*.bat")}));

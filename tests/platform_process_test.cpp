@@ -32,17 +32,20 @@ private slots:
     }
 
     void startPassesArgumentsWithoutAShellInTheGivenFolder() {
-        makeExecutable(path("record"), "#!/bin/sh\npwd > \"$0.out\"\nfor a in \"$@\"; do printf '[%s]\\n' \"$a\" >> \"$0.out\"; done\n");
+        makeExecutable(path("record"), "#!/bin/sh\npwd > \"$0.out\"\nfor a in \"$@\"; do printf "
+                                       "'[%s]\\n' \"$a\" >> \"$0.out\"; done\n");
         QDir(m_dir.path()).mkpath(QStringLiteral("work dir"));
         SystemProcessStarter starter;
-        const QStringList args = {QStringLiteral("x; touch pwned"), QString(), QStringLiteral("$(id) 'q' \"d\"\nline")};
+        const QStringList args = {QStringLiteral("x; touch pwned"), QString(),
+                                  QStringLiteral("$(id) 'q' \"d\"\nline")};
         StartResult r = starter.start(path("record"), args, path("work dir"));
         QVERIFY(r.ok());
         QSignalSpy ended(r.watch.get(), &ProcessWatch::ended);
         QVERIFY(!r.watch->isRunning() || ended.wait(10000));
         QVERIFY(!r.watch->isRunning());
         QCOMPARE(readBytes(path("record.out")),
-                 QFile::encodeName(path("work dir")) + "\n[x; touch pwned]\n[]\n[$(id) 'q' \"d\"\nline]\n");
+                 QFile::encodeName(path("work dir")) +
+                     "\n[x; touch pwned]\n[]\n[$(id) 'q' \"d\"\nline]\n");
         QVERIFY(!QFile::exists(path("work dir/pwned")));
         QVERIFY(!QFile::exists(path("pwned")));
     }

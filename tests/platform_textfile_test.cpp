@@ -59,7 +59,11 @@ private slots:
         QVERIFY(::stat(QFile::encodeName(p).constData(), &st) == 0);
         QCOMPARE(int(st.st_mode & 0777), 0640);
         // No temporary file is left next to it.
-        QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).filter(QLatin1String("doc.z80")).size(), 1);
+        QCOMPARE(QDir(m_dir.path())
+                     .entryList(QDir::Files | QDir::Hidden)
+                     .filter(QLatin1String("doc.z80"))
+                     .size(),
+                 1);
     }
 
     void writeThroughALinkChangesTheFileItNames() {

@@ -30,7 +30,8 @@ namespace {
 // Every file under a folder with its content, to see what an action wrote.
 QMap<QString, QByteArray> snapshot(const QString &folder) {
     QMap<QString, QByteArray> files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString p = it.next();
         files.insert(p, readBytes(p));
@@ -102,11 +103,14 @@ private slots:
     void strangeSettingsFilesStillStart_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("link");
-        QTest::newRow("garbage") << QByteArray("\x00\xFF\x81\x9D\x01\r\r\n", 8) << QString::fromUtf16(u"\0\u00FF\u0081\u009D\u0001", 5);
-        QTest::newRow("one huge line") << QByteArray(4 * 1024 * 1024, 'x') << QString(4 * 1024 * 1024, 'x');
+        QTest::newRow("garbage") << QByteArray("\x00\xFF\x81\x9D\x01\r\r\n", 8)
+                                 << QString::fromUtf16(u"\0\u00FF\u0081\u009D\u0001", 5);
+        QTest::newRow("one huge line")
+            << QByteArray(4 * 1024 * 1024, 'x') << QString(4 * 1024 * 1024, 'x');
         QTest::newRow("no line end") << QByteArray("/usr/bin/tilp") << "/usr/bin/tilp";
         QTest::newRow("only a quote") << QByteArray("\"") << "";
-        QTest::newRow("bom") << QByteArray("\xEF\xBB\xBF/a\r\n/b\r\n") << QString::fromUtf16(u"\u00EF\u00BB\u00BF/a");
+        QTest::newRow("bom") << QByteArray("\xEF\xBB\xBF/a\r\n/b\r\n")
+                             << QString::fromUtf16(u"\u00EF\u00BB\u00BF/a");
     }
     void strangeSettingsFilesStillStart() {
         QFETCH(QByteArray, bytes);
@@ -121,7 +125,8 @@ private slots:
     void strangeTemplateFoldersStillList() {
         const QString folder = tree->places().templateFolder();
         for (int i = 0; i < 3000; ++i)
-            writeBytes(QStringLiteral("%1/t%2.txt").arg(folder).arg(i, 4, 10, QLatin1Char('0')), "x");
+            writeBytes(QStringLiteral("%1/t%2.txt").arg(folder).arg(i, 4, 10, QLatin1Char('0')),
+                       "x");
         writeBytes(folder + "/locked.txt", "locked");
         QVERIFY(::chmod(QFile::encodeName(folder + "/locked.txt").constData(), 0) == 0);
         writeBytes(folder + "/two\nlines.txt", "newline");
@@ -181,7 +186,8 @@ private slots:
         QCOMPARE(readBytes(file), QByteArray("the old, short content"));
         QCOMPARE(text(), typed);
         QVERIFY(w.Text1->isModified());
-        QCOMPARE(QDir(tree->path("Source")).entryList(QDir::Files | QDir::Hidden).size(), 1); // no temporary left
+        QCOMPARE(QDir(tree->path("Source")).entryList(QDir::Files | QDir::Hidden).size(),
+                 1); // no temporary left
         w.save_Click();
         QCOMPARE(readBytes(file), typed);
         QCOMPARE(tree->messages.shown.size(), 1);
@@ -199,8 +205,9 @@ private slots:
             // Kill it while its temporary file holds a given share of the text.
             const qint64 want = size * round / 8;
             auto writing = [&] {
-                for (const QFileInfo &f : QDir(tree->path("Source")).entryInfoList(
-                         {".killed.z80.*"}, QDir::Files | QDir::Hidden))
+                for (const QFileInfo &f :
+                     QDir(tree->path("Source"))
+                         .entryInfoList({".killed.z80.*"}, QDir::Files | QDir::Hidden))
                     if (f.size() >= want)
                         return true;
                 return false;
@@ -216,7 +223,8 @@ private slots:
 
     void aHangingBuildKeepsTheEditorResponsive() {
         Form1 &w = makeWindow(true, 50);
-        makeExecutable(tree->path("asm.bat"), "#!/bin/sh\necho $$ > \"$(dirname \"$0\")/pid\"\nexec sleep 600\n");
+        makeExecutable(tree->path("asm.bat"),
+                       "#!/bin/sh\necho $$ > \"$(dirname \"$0\")/pid\"\nexec sleep 600\n");
         writeBytes(tree->path("Source/h.z80"), "x");
         openSource(tree->path("Source/h.z80"));
         w.makesend_Click();
@@ -237,7 +245,8 @@ private slots:
     void aHugeLogIsShown() {
         Form1 &w = makeWindow(true, 50);
         makeExecutable(tree->path("asm.bat"),
-                       "#!/bin/sh\nyes 'a line of the log that goes on' | head -c 5000000 > \"$(dirname \"$0\")/TASM/error.log\"\n");
+                       "#!/bin/sh\nyes 'a line of the log that goes on' | head -c 5000000 > "
+                       "\"$(dirname \"$0\")/TASM/error.log\"\n");
         writeBytes(tree->path("Source/h.z80"), "x");
         openSource(tree->path("Source/h.z80"));
         w.makeprog_Click();
@@ -248,23 +257,22 @@ private slots:
 
     void aScriptRemovedBetweenMakesIsReported() {
         Form1 &w = makeWindow(true, 50);
-        makeExecutable(tree->path("asm.bat"), "#!/bin/sh\necho ok > \"$(dirname \"$0\")/TASM/error.log\"\n");
+        makeExecutable(tree->path("asm.bat"),
+                       "#!/bin/sh\necho ok > \"$(dirname \"$0\")/TASM/error.log\"\n");
         writeBytes(tree->path("Source/h.z80"), "x");
         openSource(tree->path("Source/h.z80"));
         w.makeprog_Click();
         QTRY_VERIFY_WITH_TIMEOUT(w.form3(), 10000);
         QFile::remove(tree->path("asm.bat"));
-        const QByteArray oldPath = qgetenv("PATH");
-        qputenv("PATH", "/nonexistent");
-        w.makeprog_Click();
-        qputenv("PATH", oldPath);
+        withoutSearchPath([&] { w.makeprog_Click(); });
         QCOMPARE(tree->messages.shown.size(), 1);
         QVERIFY(!w.Timer1->isActive());
     }
 
     void aHundredMakesGiveOneDisplay() {
         Form1 &w = makeWindow(true, 1500);
-        makeExecutable(tree->path("asm.bat"), "#!/bin/sh\necho \"built $1\" > \"$(dirname \"$0\")/TASM/error.log\"\n");
+        makeExecutable(tree->path("asm.bat"),
+                       "#!/bin/sh\necho \"built $1\" > \"$(dirname \"$0\")/TASM/error.log\"\n");
         writeBytes(tree->path("Source/h.z80"), "x");
         openSource(tree->path("Source/h.z80"));
         QSignalSpy ticks(w.Timer1, &QTimer::timeout);
@@ -305,7 +313,8 @@ private slots:
 
     void nothingIsWrittenButTheChosenFileAndTheSettings() {
         Form1 &w = makeWindow(true, 50);
-        makeExecutable(tree->path("asm.bat"), "#!/bin/sh\necho ok > \"$(dirname \"$0\")/TASM/error.log\"\n");
+        makeExecutable(tree->path("asm.bat"),
+                       "#!/bin/sh\necho ok > \"$(dirname \"$0\")/TASM/error.log\"\n");
         writeBytes(tree->places().settingsFile(), "\r\n\r\n");
         writeBytes(tree->places().assemblerLog(), "old log");
         writeBytes(tree->path("Source/weird \"$(touch x)\" `id`;\n.z80"), "x");

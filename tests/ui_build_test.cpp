@@ -89,7 +89,8 @@ private slots:
         w.Text1->setText(QStringLiteral("new"));
         w.makeprog_Click();
         QCOMPARE(readBytes(file), QByteArray("new"));
-        QCOMPARE(tree->starter.calls[0].arguments, QStringList{QString()}); // empty name, one argument
+        QCOMPARE(tree->starter.calls[0].arguments,
+                 QStringList{QString()}); // empty name, one argument
         QVERIFY(w.Timer1->isActive());
         QVERIFY(tree->picker.calls.isEmpty());
     }
@@ -98,10 +99,7 @@ private slots:
         Form1 &w = makeWindow();
         openSource(source("hello.z80", "x"));
         QFile::remove(tree->path("asm.bat"));
-        const QByteArray oldPath = qgetenv("PATH");
-        qputenv("PATH", "/nonexistent");
-        w.makeprog_Click();
-        qputenv("PATH", oldPath);
+        withoutSearchPath([&] { w.makeprog_Click(); });
         QCOMPARE(tree->messages.shown.size(), 1);
         QVERIFY(tree->messages.shown[0].contains("asm.bat"));
         QVERIFY(tree->messages.shown[0].contains(QString::fromLocal8Bit(strerror(ENOENT))));
@@ -264,8 +262,10 @@ private slots:
         openSource(source("hello.z80", "ld a,1"));
         w.makesend_Click();
         QTRY_COMPARE_WITH_TIMEOUT(readBytes(tree->path("bin/link.args")),
-                                  QFile::encodeName(tree->places().builtProgram("hello")) + "\n", 10000);
-        QCOMPARE(logShown(w), "building [hello]\nin " + tree->path("Source") + "\nline three\ndone\n");
+                                  QFile::encodeName(tree->places().builtProgram("hello")) + "\n",
+                                  10000);
+        QCOMPARE(logShown(w),
+                 "building [hello]\nin " + tree->path("Source") + "\nline three\ndone\n");
         QVERIFY(tree->messages.shown.isEmpty());
     }
 
@@ -291,7 +291,8 @@ private slots:
         w.makesend_Click();
         QVERIFY(tick.wait(5000));
         QVERIFY(!w.form3()); // still building: not judged yet
-        QTRY_COMPARE_WITH_TIMEOUT(tree->messages.shown, QStringList{"No Calculator Link Program Found!"}, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(tree->messages.shown,
+                                  QStringList{"No Calculator Link Program Found!"}, 10000);
         QVERIFY(logShown(w).endsWith("done\n"));
     }
 
@@ -308,11 +309,10 @@ private slots:
     void endToEndScriptNotFound() {
         Form1 &w = makeWindow(true, 50);
         QFile::remove(tree->path("asm.bat"));
-        const QByteArray oldPath = qgetenv("PATH");
-        qputenv("PATH", "/nonexistent");
-        openSource(source("a.z80", "x"));
-        w.makeprog_Click();
-        qputenv("PATH", oldPath);
+        withoutSearchPath([&] {
+            openSource(source("a.z80", "x"));
+            w.makeprog_Click();
+        });
         QCOMPARE(tree->messages.shown.size(), 1);
         QVERIFY(tree->messages.shown[0].contains("asm.bat"));
         QVERIFY(!w.Timer1->isActive());
@@ -327,8 +327,10 @@ private slots:
         QCOMPARE(readBytes(tree->path("bin/my emu.args")), QByteArray(""));
         w.form2()->Text2->setText("\"" + tree->path("bin/my emu") + "\" --rom=\"/a b/rom\"");
         w.startcalc_Click();
-        QTRY_COMPARE_WITH_TIMEOUT(readBytes(tree->path("bin/my emu.args")), QByteArray("--rom=/a b/rom\n"), 10000);
-        w.form2()->Text2->setText(QStringLiteral("   ")); // blanks count as configured; the start fails
+        QTRY_COMPARE_WITH_TIMEOUT(readBytes(tree->path("bin/my emu.args")),
+                                  QByteArray("--rom=/a b/rom\n"), 10000);
+        w.form2()->Text2->setText(
+            QStringLiteral("   ")); // blanks count as configured; the start fails
         w.startcalc_Click();
         QCOMPARE(tree->messages.shown.size(), 1);
         QVERIFY(tree->messages.shown[0].contains(QString::fromLocal8Bit(strerror(ENOENT))));
@@ -336,7 +338,8 @@ private slots:
 
     void startedProcessesOutliveTheEditor() {
         Form1 &w = makeWindow(true);
-        makeExecutable(tree->path("asm.bat"), "#!/bin/sh\nsleep 0.5\ntouch \"$(dirname \"$0\")/survived\"\n");
+        makeExecutable(tree->path("asm.bat"),
+                       "#!/bin/sh\nsleep 0.5\ntouch \"$(dirname \"$0\")/survived\"\n");
         openSource(source("a.z80", "x"));
         w.makeprog_Click();
         QVERIFY(w.Timer1->isActive());

@@ -45,9 +45,9 @@ private slots:
         auto items = [&](const char *menu) {
             QStringList out;
             for (QAction *a : w.findChild<QMenu *>(QLatin1String(menu))->actions())
-                out << (a->isSeparator() ? QStringLiteral("separator")
-                                         : a->objectName() + "|" + a->text() + "|" +
-                                               a->shortcut().toString());
+                out << (a->isSeparator()
+                            ? QStringLiteral("separator")
+                            : a->objectName() + "|" + a->text() + "|" + a->shortcut().toString());
             return out;
         };
         const QStringList file = items("file"), edit = items("edit"), build = items("build");
@@ -55,8 +55,9 @@ private slots:
                                     "saveas|Save &As|", "exit|E&xit|Ctrl+Q"}));
         QCOMPARE(w.findChild<QMenu *>("new")->menuAction()->text(), QStringLiteral("&New"));
         QCOMPARE(edit, (QStringList{"selall|Select &All|Ctrl+A", "prefs|&Preferences...|"}));
-        QCOMPARE(build, (QStringList{"makeprog|&Make .8xp|", "makesend|Make and &Send to Calculator|",
-                                     "viewout|View TASM &Output|", "startcalc|Start &Virtual Calculator|"}));
+        QCOMPARE(build, (QStringList{
+                            "makeprog|&Make .8xp|", "makesend|Make and &Send to Calculator|",
+                            "viewout|View TASM &Output|", "startcalc|Start &Virtual Calculator|"}));
         QVERIFY(!w.findChild<QObject *>("File1"));
         QCOMPARE(w.Timer1->interval(), 5000);
         QCOMPARE(w.Timer2->interval(), 5000);
@@ -177,7 +178,8 @@ private slots:
         type(w, "\r\n  \xE2\x86\x92"); // U+2192 on line 2, column 3
         w.save_Click();
         QCOMPARE(tree->messages.shown.size(), 2);
-        QVERIFY2(tree->messages.shown[1].contains("line 2, column 3"), qPrintable(tree->messages.shown[1]));
+        QVERIFY2(tree->messages.shown[1].contains("line 2, column 3"),
+                 qPrintable(tree->messages.shown[1]));
         QVERIFY(tree->messages.shown[1].contains(QString::fromUtf16(u"\u2192")));
         QCOMPARE(readBytes(file), QByteArray("old"));
         QVERIFY(w.Text1->isModified());
@@ -241,7 +243,8 @@ private slots:
         // Cancel keeps everything.
         tree->messages.answers = {MessageBox::Answer::Cancel};
         QVERIFY(!w.close());
-        QCOMPARE(tree->messages.shown.last(), QStringLiteral("Save changes to the current document?"));
+        QCOMPARE(tree->messages.shown.last(),
+                 QStringLiteral("Save changes to the current document?"));
         // Save on an untitled document asks for a name; cancelling it cancels the exit.
         tree->messages.answers = {MessageBox::Answer::Save};
         tree->picker.answers = {std::nullopt};

@@ -33,15 +33,18 @@ private slots:
 
     void controlsCarryTheirNamesCaptionsAndOrder() {
         QCOMPARE(dialog->windowTitle(), QStringLiteral("Preferences"));
-        QCOMPARE(dialog->findChild<QLabel *>("Label1")->text(), QStringLiteral("Calculator Linker Program Path:"));
-        QCOMPARE(dialog->findChild<QLabel *>("Label2")->text(), QStringLiteral("Virtual Calculator Path:"));
+        QCOMPARE(dialog->findChild<QLabel *>("Label1")->text(),
+                 QStringLiteral("Calculator Linker Program Path:"));
+        QCOMPARE(dialog->findChild<QLabel *>("Label2")->text(),
+                 QStringLiteral("Virtual Calculator Path:"));
         QCOMPARE(dialog->findChild<QPushButton *>("Command1")->text(), QStringLiteral("Browse"));
         QCOMPARE(dialog->findChild<QPushButton *>("Command2")->text(), QStringLiteral("Browse"));
         QCOMPARE(dialog->findChild<QPushButton *>("Command3")->text(), QStringLiteral("OK"));
         QCOMPARE(dialog->findChild<QPushButton *>("Command4")->text(), QStringLiteral("Cancel"));
         QVERIFY(dialog->Command3->isDefault());
         QVERIFY(dialog->windowFlags() & Qt::Tool);
-        QVERIFY(!(dialog->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+        QVERIFY(!(dialog->windowFlags() &
+                  (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
         QVERIFY(!dialog->parentWidget());
         QCOMPARE(dialog->Label1->focusPolicy(), Qt::NoFocus);
 
@@ -56,22 +59,27 @@ private slots:
                 w = w->nextInFocusChain();
             while (!(w->focusPolicy() & Qt::TabFocus));
         }
-        QCOMPARE(order, (QStringList{"Text1", "Command1", "Text2", "Command2", "Command3", "Command4"}));
+        QCOMPARE(order,
+                 (QStringList{"Text1", "Command1", "Text2", "Command2", "Command3", "Command4"}));
         QCOMPARE(dialog->minimumSize(), dialog->maximumSize()); // fixed size
     }
 
     void nothingIsClippedOrOverlaps() {
         window->prefs_Click();
         QVERIFY(QTest::qWaitForWindowExposed(dialog));
-        const QList<QWidget *> controls = {dialog->Label1, dialog->Text1, dialog->Command1, dialog->Label2,
-                                           dialog->Text2,  dialog->Command2, dialog->Command3, dialog->Command4};
+        const QList<QWidget *> controls = {dialog->Label1,   dialog->Text1,   dialog->Command1,
+                                           dialog->Label2,   dialog->Text2,   dialog->Command2,
+                                           dialog->Command3, dialog->Command4};
         for (QWidget *c : controls) {
-            QVERIFY2(c->width() >= c->sizeHint().width() || qobject_cast<QLineEdit *>(c), qPrintable(c->objectName()));
+            QVERIFY2(c->width() >= c->sizeHint().width() || qobject_cast<QLineEdit *>(c),
+                     qPrintable(c->objectName()));
             QVERIFY2(c->height() >= c->sizeHint().height(), qPrintable(c->objectName()));
             QVERIFY2(dialog->rect().contains(c->geometry()), qPrintable(c->objectName()));
             for (QWidget *d : controls)
                 if (c != d)
-                    QVERIFY2(!c->geometry().adjusted(1, 1, -1, -1).intersects(d->geometry().adjusted(1, 1, -1, -1)),
+                    QVERIFY2(!c->geometry()
+                                  .adjusted(1, 1, -1, -1)
+                                  .intersects(d->geometry().adjusted(1, 1, -1, -1)),
                              qPrintable(c->objectName() + " overlaps " + d->objectName()));
         }
         const QFontMetrics fm(dialog->Text1->font());

@@ -28,7 +28,8 @@ private slots:
     void cleanup() { tearDown(); }
 
     void folderListsVisibleTxtFilesByName() {
-        for (const char *name : {"c.txt", "a.txt", "B.TXT", ".hidden.txt", "notes.md", "x.txt.bak", "a&b.txt", "empty.Txt"})
+        for (const char *name : {"c.txt", "a.txt", "B.TXT", ".hidden.txt", "notes.md", "x.txt.bak",
+                                 "a&b.txt", "empty.Txt"})
             writeBytes(tpl(name), name);
         QDir().mkpath(tpl("folder.txt"));
         const QList<TemplateEntry> list = listTemplates(tree->places().templateFolder());
@@ -55,7 +56,8 @@ private slots:
             QCOMPARE(a->objectName(), QStringLiteral("newdoc"));
         }
         QCOMPARE(captions, (QStringList{"a", "a&b", "b", "empty", "Hello"}));
-        const QList<QByteArray> expected = {"text of a\r\n", "ampersand", "text of b", "", "hello \xE2\x82\xAC"};
+        const QList<QByteArray> expected = {"text of a\r\n", "ampersand", "text of b", "",
+                                            "hello \xE2\x82\xAC"};
         for (int i = 0; i < entries().size(); ++i) {
             window->CommonDialog1.FileName = tree->path("Source/current.z80");
             entries()[i]->trigger();

@@ -36,8 +36,7 @@ QDateTime buildStartTime() {
     // tick; taking the start from the same clock keeps a quick build fresh.
     timespec ts{};
     clock_gettime(CLOCK_REALTIME_COARSE, &ts);
-    return QDateTime::fromMSecsSinceEpoch(qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000,
-                                          Qt::UTC);
+    return QDateTime::fromMSecsSinceEpoch(qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000, Qt::UTC);
 }
 
 bool isFreshBuild(const QString &builtProgram, const QDateTime &buildStart) {

@@ -2,4 +2,6 @@
 
 #include <QDir>
 
-QString Locations::defaultRoot() { return QDir::homePath() + QLatin1String("/Asm"); }
+QString Locations::defaultRoot() {
+    return QDir::homePath() + QLatin1String("/Asm");
+}

@@ -27,7 +27,8 @@ QStringView nextLine(const QString &text, qsizetype *pos) {
     QStringView line = QStringView(text).mid(start, i - start);
     if (i < text.size() && text[i] == QLatin1Char('\r'))
         ++i;
-    if (i < text.size() && text[i] == QLatin1Char('\n') && (i == start + line.size() || text[i - 1] == QLatin1Char('\r')))
+    if (i < text.size() && text[i] == QLatin1Char('\n') &&
+        (i == start + line.size() || text[i - 1] == QLatin1Char('\r')))
         ++i;
     *pos = i;
     return line;
@@ -44,8 +45,7 @@ Settings parseSettings(const QString &text) {
 }
 
 QString formatSettings(const Settings &settings) {
-    return settings.linkProgram + QLatin1String("\r\n") + settings.emulator +
-           QLatin1String("\r\n");
+    return settings.linkProgram + QLatin1String("\r\n") + settings.emulator + QLatin1String("\r\n");
 }
 
 std::optional<FileError> loadSettings(const QString &path, Settings *settings) {

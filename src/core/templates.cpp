@@ -10,9 +10,8 @@ QList<TemplateEntry> listTemplates(const QString &folder) {
     QList<TemplateEntry> entries;
     for (const DirEntry &file : listRegularFiles(folder)) {
         const QByteArray &path = file.nativePath;
-        if (path.size() < suffix.size() ||
-            qstrnicmp(path.constData() + path.size() - suffix.size(), suffix.constData(),
-                      suffix.size()) != 0)
+        if (path.size() < suffix.size() || qstrnicmp(path.constData() + path.size() - suffix.size(),
+                                                     suffix.constData(), suffix.size()) != 0)
             continue;
         // A caption is one line: control characters in a name show as spaces.
         QString caption = file.name.chopped(suffix.size());

@@ -10,10 +10,10 @@ namespace cp1252 {
 namespace {
 
 // Unicode code points of bytes 0x80..0x9F; the rest of the range is Latin-1.
-constexpr char16_t kHigh[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr char16_t kHigh[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 constexpr char16_t codePoint(unsigned char b) {
     return (b >= 0x80 && b < 0xA0) ? kHigh[b - 0x80] : char16_t(b);
@@ -77,7 +77,6 @@ inline int byteFor(char32_t c, const EncodeTable &t) {
     const int page = t.pageIndex[c >> 8];
     return page < 0 ? -1 : t.bytes[page][c & 0xFF];
 }
-
 
 // Line and column of the character that starts at index `at`; `step` tells
 // how many code units the character at a given index takes.
@@ -175,7 +174,8 @@ template <typename Visit> bool forEachNeedingMapping(const char16_t *s, qsizetyp
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + at));
         const __m128i inC1 = _mm_cmpeq_epi16(_mm_and_si128(_mm_sub_epi16(v, c1Low), c1Mask), zero);
         const __m128i latin1 = _mm_cmpeq_epi16(_mm_srli_epi16(v, 8), zero);
-        unsigned mask = unsigned(_mm_movemask_epi8(_mm_or_si128(inC1, _mm_xor_si128(latin1, _mm_cmpeq_epi16(zero, zero)))));
+        unsigned mask = unsigned(_mm_movemask_epi8(
+            _mm_or_si128(inC1, _mm_xor_si128(latin1, _mm_cmpeq_epi16(zero, zero)))));
         while (mask) {
             const int bit = __builtin_ctz(mask);
             if (!visit(at + bit / 2))
@@ -213,7 +213,8 @@ bool encode(const QString &text, QByteArray *out, Unmappable *where) {
     if (failedAt >= 0) {
         if (where) {
             const qsizetype i = failedAt;
-            const bool pair = QChar::isHighSurrogate(s[i]) && i + 1 < n && QChar::isLowSurrogate(s[i + 1]);
+            const bool pair =
+                QChar::isHighSurrogate(s[i]) && i + 1 < n && QChar::isLowSurrogate(s[i + 1]);
             where->character = pair ? QChar::surrogateToUcs4(s[i], s[i + 1]) : s[i];
             locate(
                 s, i,
@@ -243,7 +244,8 @@ bool encodeFromUtf8(const char *utf8, qsizetype length, QByteArray *out, Unmappa
         if (b < 0x80) {
             // Runs of ASCII go eight bytes at a time.
             quint64 chunk;
-            while (i + 8 <= length && (std::memcpy(&chunk, s + i, 8), !(chunk & 0x8080808080808080ULL))) {
+            while (i + 8 <= length &&
+                   (std::memcpy(&chunk, s + i, 8), !(chunk & 0x8080808080808080ULL))) {
                 std::memcpy(d + written, s + i, 8);
                 written += 8;
                 i += 8;

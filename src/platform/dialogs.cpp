@@ -32,7 +32,8 @@ QString toQtFilter(const QList<FileFilter> &filters) {
         const qsizetype open = desc.lastIndexOf(QLatin1Char('('));
         if (open > 0 && desc.endsWith(QLatin1Char(')')))
             desc = desc.left(open).trimmed();
-        const QStringList patterns = f.patterns.isEmpty() ? QStringList{QStringLiteral("*")} : f.patterns;
+        const QStringList patterns =
+            f.patterns.isEmpty() ? QStringList{QStringLiteral("*")} : f.patterns;
         entries << QStringLiteral("%1 (%2)").arg(desc, patterns.join(QLatin1Char(' ')));
     }
     return entries.join(QStringLiteral(";;"));

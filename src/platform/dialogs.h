@@ -39,9 +39,11 @@ QString toQtFilter(const QList<FileFilter> &filters);
 class FilePicker {
 public:
     virtual ~FilePicker() = default;
-    virtual std::optional<QString> getOpenFileName(QWidget *parent, const QList<FileFilter> &filters,
+    virtual std::optional<QString> getOpenFileName(QWidget *parent,
+                                                   const QList<FileFilter> &filters,
                                                    const QString &initialSelection) = 0;
-    virtual std::optional<QString> getSaveFileName(QWidget *parent, const QList<FileFilter> &filters,
+    virtual std::optional<QString> getSaveFileName(QWidget *parent,
+                                                   const QList<FileFilter> &filters,
                                                    const QString &initialSelection) = 0;
 };
 
@@ -86,4 +88,6 @@ public:
 };
 
 // The application's title, which every message box carries.
-inline QString applicationTitle() { return QStringLiteral("Quorvin"); }
+inline QString applicationTitle() {
+    return QStringLiteral("Quorvin");
+}

@@ -11,7 +11,9 @@
 
 namespace {
 
-QByteArray nativePath(const QString &path) { return QFile::encodeName(path); }
+QByteArray nativePath(const QString &path) {
+    return QFile::encodeName(path);
+}
 
 // Closes a descriptor on every way out of a function.
 struct Fd {
@@ -76,8 +78,9 @@ std::optional<FileError> readWholeFile(const QByteArray &native, QByteArray *byt
     if (!S_ISREG(st.st_mode))
         return FileError{EINVAL, QStringLiteral("Not a regular file"), path};
     if (st.st_size > kMaxReadSize)
-        return FileError{EFBIG, QStringLiteral("File too large (the limit is %1 MiB)")
-                                    .arg(kMaxReadSize / (1024 * 1024)),
+        return FileError{EFBIG,
+                         QStringLiteral("File too large (the limit is %1 MiB)")
+                             .arg(kMaxReadSize / (1024 * 1024)),
                          path};
     QByteArray data(qsizetype(st.st_size), Qt::Uninitialized);
     qsizetype got = 0;
@@ -128,9 +131,8 @@ std::optional<FileError> writeWholeFile(const QString &path, const QByteArray &b
     }
 
     const QFileInfo targetInfo(target);
-    QByteArray temp =
-        nativePath(targetInfo.absolutePath() + QLatin1String("/.") + targetInfo.fileName() +
-                   QLatin1String(".XXXXXX"));
+    QByteArray temp = nativePath(targetInfo.absolutePath() + QLatin1String("/.") +
+                                 targetInfo.fileName() + QLatin1String(".XXXXXX"));
     Fd f{::mkostemp(temp.data(), O_CLOEXEC)};
     if (f.fd < 0)
         return FileError::fromErrno(errno, path);

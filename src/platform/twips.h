@@ -3,5 +3,9 @@
 
 #include <cmath>
 
-inline int twipsToPixels(int twips, double dpi) { return int(std::lround(twips * dpi / 1440.0)); }
-inline int pixelsToTwips(int pixels, double dpi) { return int(std::lround(pixels * 1440.0 / dpi)); }
+inline int twipsToPixels(int twips, double dpi) {
+    return int(std::lround(twips * dpi / 1440.0));
+}
+inline int pixelsToTwips(int pixels, double dpi) {
+    return int(std::lround(pixels * 1440.0 / dpi));
+}

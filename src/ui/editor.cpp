@@ -27,8 +27,8 @@ int eolModeOf(const QByteArray &text) {
 void setEditorBytes(QsciScintilla *editor, const QByteArray &utf8) {
     editor->SendScintilla(QsciScintillaBase::SCI_SETUNDOCOLLECTION, 0L);
     editor->SendScintilla(QsciScintillaBase::SCI_CLEARALL);
-    editor->SendScintilla(QsciScintillaBase::SCI_APPENDTEXT, static_cast<unsigned long>(utf8.size()),
-                          utf8.constData());
+    editor->SendScintilla(QsciScintillaBase::SCI_APPENDTEXT,
+                          static_cast<unsigned long>(utf8.size()), utf8.constData());
     editor->SendScintilla(QsciScintillaBase::SCI_SETUNDOCOLLECTION, 1L);
     editor->SendScintilla(QsciScintillaBase::SCI_EMPTYUNDOBUFFER);
     editor->SendScintilla(QsciScintillaBase::SCI_SETEOLMODE, eolModeOf(utf8));

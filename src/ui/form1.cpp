@@ -81,10 +81,13 @@ void Form1::createActions() {
     };
     QMenu *file = menu(menuBar(), "file", QStringLiteral("&File"));
     m_newMenu = menu(file, "new", QStringLiteral("&New"));
-    item(file, "open", QStringLiteral("&Open"), &Form1::open_Click, QKeySequence(Qt::CTRL | Qt::Key_O));
-    item(file, "save", QStringLiteral("&Save"), &Form1::save_Click, QKeySequence(Qt::CTRL | Qt::Key_S));
+    item(file, "open", QStringLiteral("&Open"), &Form1::open_Click,
+         QKeySequence(Qt::CTRL | Qt::Key_O));
+    item(file, "save", QStringLiteral("&Save"), &Form1::save_Click,
+         QKeySequence(Qt::CTRL | Qt::Key_S));
     item(file, "saveas", QStringLiteral("Save &As"), &Form1::saveas_Click);
-    item(file, "exit", QStringLiteral("E&xit"), &Form1::exit_Click, QKeySequence(Qt::CTRL | Qt::Key_Q));
+    item(file, "exit", QStringLiteral("E&xit"), &Form1::exit_Click,
+         QKeySequence(Qt::CTRL | Qt::Key_Q));
     QMenu *edit = menu(menuBar(), "edit", QStringLiteral("&Edit"));
     item(edit, "selall", QStringLiteral("Select &All"), &Form1::selall_Click,
          QKeySequence(Qt::CTRL | Qt::Key_A));
@@ -99,7 +102,8 @@ void Form1::createActions() {
 // Start-up: the settings into the Preferences dialog, then the template catalogue.
 void Form1::Form_Load() {
     const Locations places(m_services.root);
-    m_form2 = std::make_unique<Form2>(m_services.picker, m_services.messages, places.settingsFile());
+    m_form2 =
+        std::make_unique<Form2>(m_services.picker, m_services.messages, places.settingsFile());
     Settings settings;
     if (auto error = loadSettings(places.settingsFile(), &settings))
         report(*error);
@@ -109,9 +113,13 @@ void Form1::Form_Load() {
                    [this](const QByteArray &path) { newdoc_Click(path); });
 }
 
-void Form1::report(const FileError &error) { m_services.messages->inform(this, error.message()); }
+void Form1::report(const FileError &error) {
+    m_services.messages->inform(this, error.message());
+}
 
-bool Form1::open_doc(const QString &filename) { return loadText(QFile::encodeName(filename)); }
+bool Form1::open_doc(const QString &filename) {
+    return loadText(QFile::encodeName(filename));
+}
 
 // Replaces the editor text with a file's; on failure the text stays.
 bool Form1::loadText(const QByteArray &nativePath) {
@@ -189,17 +197,29 @@ void Form1::save_Click() {
         save_doc(CommonDialog1.FileName);
 }
 
-void Form1::saveas_Click() { saveWithDialog(); }
+void Form1::saveas_Click() {
+    saveWithDialog();
+}
 
-void Form1::exit_Click() { close(); }
+void Form1::exit_Click() {
+    close();
+}
 
-void Form1::selall_Click() { Text1->selectAll(true); }
+void Form1::selall_Click() {
+    Text1->selectAll(true);
+}
 
-void Form1::prefs_Click() { m_form2->showAndRaise(); }
+void Form1::prefs_Click() {
+    m_form2->showAndRaise();
+}
 
-void Form1::viewout_Click() { ensureForm3()->showAndRaise(); }
+void Form1::viewout_Click() {
+    ensureForm3()->showAndRaise();
+}
 
-Form3 *Form1::form3() const { return m_form3.data(); }
+Form3 *Form1::form3() const {
+    return m_form3.data();
+}
 
 Form3 *Form1::ensureForm3() {
     if (!m_form3)

@@ -12,8 +12,8 @@
 #include <limits>
 
 Form2::Form2(FilePicker *picker, MessageBox *messages, const QString &settingsFile)
-    : QDialog(nullptr, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                           Qt::CustomizeWindowHint),
+    : QDialog(nullptr,
+              Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
       CommonDialog1(picker, this), m_messages(messages), m_settingsFile(settingsFile) {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Preferences"));
@@ -28,9 +28,8 @@ Form2::Form2(FilePicker *picker, MessageBox *messages, const QString &settingsFi
     Command3 = new QPushButton(QStringLiteral("OK"), this);
     Command4 = new QPushButton(QStringLiteral("Cancel"), this);
     const std::pair<QWidget *, const char *> names[] = {
-        {Label1, "Label1"},     {Text1, "Text1"},       {Command1, "Command1"},
-        {Label2, "Label2"},     {Text2, "Text2"},       {Command2, "Command2"},
-        {Command3, "Command3"}, {Command4, "Command4"}};
+        {Label1, "Label1"}, {Text1, "Text1"},       {Command1, "Command1"}, {Label2, "Label2"},
+        {Text2, "Text2"},   {Command2, "Command2"}, {Command3, "Command3"}, {Command4, "Command4"}};
     for (const auto &[widget, name] : names)
         widget->setObjectName(QLatin1String(name));
     // A field holds whatever the settings file gave, however long.
@@ -110,9 +109,13 @@ void Form2::browse(QLineEdit *field) {
         field->setText(CommonDialog1.FileName);
 }
 
-void Form2::Command1_Click() { browse(Text1); }
+void Form2::Command1_Click() {
+    browse(Text1);
+}
 
-void Form2::Command2_Click() { browse(Text2); }
+void Form2::Command2_Click() {
+    browse(Text2);
+}
 
 void Form2::Command3_Click() {
     if (auto error = storeSettings(m_settingsFile, {Text1->text(), Text2->text()})) {
@@ -122,7 +125,9 @@ void Form2::Command3_Click() {
     hide();
 }
 
-void Form2::Command4_Click() { hide(); }
+void Form2::Command4_Click() {
+    hide();
+}
 
 void Form2::keyPressEvent(QKeyEvent *event) {
     // No button answers Escape.

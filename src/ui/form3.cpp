@@ -6,8 +6,9 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 
-Form3::Form3() : QWidget(nullptr, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                                      Qt::WindowMinMaxButtonsHint | Qt::CustomizeWindowHint) {
+Form3::Form3()
+    : QWidget(nullptr, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                           Qt::WindowMinMaxButtonsHint | Qt::CustomizeWindowHint) {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("TASM Output"));
     setAttribute(Qt::WA_DeleteOnClose);

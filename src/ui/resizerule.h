@@ -15,7 +15,9 @@ inline std::optional<QSize> ruleSize(QSize outerTwips, int heightMargin, int wid
 }
 
 // The main window's editor: H - 800, W - 100.
-inline std::optional<QSize> editorSize(QSize outerTwips) { return ruleSize(outerTwips, 800, 100); }
+inline std::optional<QSize> editorSize(QSize outerTwips) {
+    return ruleSize(outerTwips, 800, 100);
+}
 // The output window's text box: H - 500, W - 100.
 inline std::optional<QSize> outputTextSize(QSize outerTwips) {
     return ruleSize(outerTwips, 500, 100);

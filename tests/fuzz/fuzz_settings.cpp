@@ -15,7 +15,8 @@ bool quoted(const QString &v) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    const QString text = cp1252::decode(QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
+    const QString text =
+        cp1252::decode(QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
     const Settings first = parseSettings(text);
     if (first.linkProgram.contains(QLatin1Char('\n')) || first.emulator.contains(QLatin1Char('\r')))
         std::abort();
