@@ -11,6 +11,7 @@
 
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QScrollBar>
 #include <QtTest>
 
 #include <memory>
@@ -80,6 +81,22 @@ private slots:
         // Typing now replaces the whole text.
         QTest::keyClicks(w.Text1, "x");
         QCOMPARE(text(), QByteArray("x"));
+    }
+
+    void bothScrollBarsStayShownAndLinesDoNotWrap() {
+        Form1 &w = makeWindow();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCOMPARE(w.Text1->wrapMode(), QsciScintilla::WrapNone);
+        for (const QByteArray &content : {QByteArray(), QByteArray("short"),
+                                          QByteArray(5000, 'x') + "\r\n" + QByteArray(400, '\n')}) {
+            const QString file = tree->path("s.z80");
+            writeBytes(file, content);
+            openSource(file);
+            QCoreApplication::processEvents();
+            QVERIFY(w.Text1->horizontalScrollBar()->isVisible());
+            QVERIFY(w.Text1->verticalScrollBar()->isVisible());
+        }
     }
 
     void selectAllOnAnEmptyEditorSelectsNothing() {
