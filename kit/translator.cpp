@@ -283,6 +283,8 @@ private:
 
 // ---- statements ----
 
+constexpr size_t kMaxExpandedLine = 64 * 1024;
+
 struct Macro {
     bool function = false;
     std::vector<std::string> params;
@@ -551,6 +553,11 @@ private:
             out += substitute(m, args);
             i = close + 1;
             changed = true;
+        }
+        // A define that names itself grows the line with every round.
+        if (out.size() > kMaxExpandedLine) {
+            error(at, "a #define expands into itself");
+            return false;
         }
         s = out;
         return !changed || expand(line, at, depth + 1);
