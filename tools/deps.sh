@@ -17,9 +17,12 @@ quorvin_install_missing() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing
 }
 
+# quorvin_build DIR TYPE [CMAKE OPTIONS...]; QUORVIN_TARGETS limits what is built.
 quorvin_build() {
     local dir="$1" type="$2"
     shift 2
     cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE="$type" "$@" >/dev/null
-    cmake --build "$dir" -j"$(nproc)"
+    local targets=()
+    for t in ${QUORVIN_TARGETS:-}; do targets+=(--target "$t"); done
+    cmake --build "$dir" -j"$(nproc)" "${targets[@]}"
 }
