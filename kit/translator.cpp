@@ -281,6 +281,135 @@ private:
     bool m_outerWrapped = false;
 };
 
+// Evaluates what ExpressionReader wrote (numbers in decimal, every operation
+// but the outermost in parentheses), with pasmo's values: true is -1.
+class Evaluator {
+public:
+    explicit Evaluator(const std::string &text) : m_s(text) {}
+    bool run(long *value, std::string *error) {
+        long v = applyChain();
+        skipBlanks();
+        if (m_error.empty() && m_i < m_s.size())
+            m_error = "unexpected '" + m_s.substr(m_i) + "'";
+        if (!m_error.empty()) {
+            *error = m_error;
+            return false;
+        }
+        *value = v;
+        return true;
+    }
+
+private:
+    void skipBlanks() {
+        while (m_i < m_s.size() && m_s[m_i] == ' ')
+            ++m_i;
+    }
+    long applyChain() {
+        long acc = operand();
+        for (;;) {
+            skipBlanks();
+            if (m_i >= m_s.size() || m_s[m_i] == ')')
+                return acc;
+            size_t e = m_i;
+            while (e < m_s.size() && m_s[e] != ' ' && m_s[e] != '(' &&
+                   !std::isdigit(static_cast<unsigned char>(m_s[e])))
+                ++e;
+            const std::string op = m_s.substr(m_i, e - m_i);
+            m_i = e;
+            acc = apply(acc, op, operand());
+        }
+    }
+    long apply(long a, const std::string &op, long b) {
+        if ((op == "/" || op == "MOD") && b == 0) {
+            m_error = "division by zero";
+            return 0;
+        }
+        // Arithmetic wraps, as the assembler's own does; comparisons are signed.
+        const unsigned long ua = static_cast<unsigned long>(a), ub = static_cast<unsigned long>(b);
+        const long t = -1;
+        if (op == "+")
+            return long(ua + ub);
+        if (op == "-")
+            return long(ua - ub);
+        if (op == "*")
+            return long(ua * ub);
+        if (op == "/")
+            return long(ua / ub);
+        if (op == "MOD")
+            return long(ua % ub);
+        if (op == "AND")
+            return a & b;
+        if (op == "OR")
+            return a | b;
+        if (op == "XOR")
+            return a ^ b;
+        if (op == "SHL")
+            return long(ua << (ub & 31));
+        if (op == "SHR")
+            return long(ua >> (ub & 31));
+        if (op == "EQ")
+            return a == b ? t : 0;
+        if (op == "NE")
+            return a != b ? t : 0;
+        if (op == "LT")
+            return a < b ? t : 0;
+        if (op == "GT")
+            return a > b ? t : 0;
+        if (op == "LE")
+            return a <= b ? t : 0;
+        if (op == "GE")
+            return a >= b ? t : 0;
+        m_error = "unknown operator '" + op + "'";
+        return 0;
+    }
+    long operand() {
+        skipBlanks();
+        if (m_i >= m_s.size()) {
+            m_error = "an expression ends too early";
+            return 0;
+        }
+        const char c = m_s[m_i];
+        if (c == '(') {
+            ++m_i;
+            skipBlanks();
+            long v = 0;
+            if (m_i < m_s.size() && (m_s[m_i] == '-' || m_s[m_i] == '~' || m_s[m_i] == '!')) {
+                const char u = m_s[m_i++];
+                const long x = operand();
+                v = u == '-'   ? long(0ul - static_cast<unsigned long>(x))
+                    : u == '~' ? ~x
+                               : (x == 0 ? -1 : 0);
+            } else {
+                v = applyChain();
+            }
+            skipBlanks();
+            if (m_i < m_s.size() && m_s[m_i] == ')')
+                ++m_i;
+            else if (m_error.empty())
+                m_error = "a bracket is not closed";
+            return v;
+        }
+        if (std::isdigit(static_cast<unsigned char>(c))) {
+            unsigned long v = 0;
+            while (m_i < m_s.size() && std::isdigit(static_cast<unsigned char>(m_s[m_i])))
+                v = v * 10 + unsigned(m_s[m_i++] - '0');
+            return long(v);
+        }
+        size_t e = m_i;
+        while (e < m_s.size() && (isIdentChar(m_s[e]) || m_s[e] == '$'))
+            ++e;
+        if (m_error.empty())
+            m_error = "'" + m_s.substr(m_i, std::max<size_t>(e - m_i, 1)) +
+                      "' has no value before assembly";
+        m_i = std::max(e, m_i + 1);
+        return 0;
+    }
+
+    const std::string &m_s;
+    size_t m_i = 0;
+    std::string m_error;
+};
+
 // ---- statements ----
 
 constexpr size_t kMaxExpandedLine = 64 * 1024;
@@ -378,9 +507,26 @@ private:
                 {active() && (defined == (directive == "ifdef")), active(), false, at, directive});
             return;
         }
+        if (directive == "if") {
+            bool value = false;
+            if (active()) {
+                std::string expression = rest, err;
+                long v = 0;
+                if (!expand(&expression, at, 0))
+                    return;
+                const std::string translated = translateExpression(trim(expression), &err);
+                if (err.empty())
+                    Evaluator(translated).run(&v, &err);
+                if (!err.empty())
+                    return error(at, "#if " + rest + ": " + err);
+                value = v != 0;
+            }
+            m_conditions.push_back({active() && value, active(), false, at, directive});
+            return;
+        }
         if (directive == "else") {
             if (m_conditions.empty() || m_conditions.back().seenElse)
-                return error(at, "#else without #ifdef");
+                return error(at, "#else without #if");
             Condition &c = m_conditions.back();
             c.seenElse = true;
             c.active = c.parentActive && !c.active;
@@ -388,7 +534,7 @@ private:
         }
         if (directive == "endif") {
             if (m_conditions.empty())
-                return error(at, "#endif without #ifdef");
+                return error(at, "#endif without #if");
             m_conditions.pop_back();
             return;
         }

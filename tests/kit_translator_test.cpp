@@ -152,6 +152,15 @@ private slots:
                  bytes({7, 8, 1, 8}));
     }
 
+    void ifEvaluatesLeftToRightWithDefines() {
+        QCOMPARE(assemble("#define VERSION 2\n"
+                          "#if 0\n .db 99\n#endif\n"
+                          "#if VERSION+1*2 == 6\n .db 1\n#else\n .db 98\n#endif\n"
+                          "#if VERSION > 3\n .db 97\n#else\n .db 2\n#endif\n"
+                          "#ifdef NOTHING\n#if undefinedName\n#endif\n#endif\n"),
+                 bytes({1, 2}));
+    }
+
     void errorsNameTheFileAndLine_data() {
         QTest::addColumn<QByteArray>("source");
         QTest::addColumn<QString>("error");
@@ -170,6 +179,7 @@ private slots:
             << QByteArray(" .db 12G\n") << "t.z80:1: error: cannot read the expression '12G'";
         QTest::newRow("error in an include") << QByteArray("#include \"bad.inc\"\n")
                                              << "bad.inc:3: error: unknown directive '.what'";
+        QTest::newRow("if without a value") << QByteArray(" nop\n#if label+1\n#endif\n") << "t.z80:2: error: #if label+1: 'label' has no value before assembly";
         QTest::newRow("self define") << QByteArray("#define b b+b+b\n .db b\n") << "t.z80:2: error: a #define expands into itself";
         QTest::newRow("self include")
             << QByteArray("#include \"t.z80\"\n") << "t.z80:1: error: includes nest too deeply";
