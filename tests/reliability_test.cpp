@@ -43,6 +43,15 @@ QMap<QString, QByteArray> snapshot(const QString &folder) {
 class ReliabilityTest : public QObject, public WindowFixture {
     Q_OBJECT
 
+    // A window with real processes, an asm.bat running `script`, and an open source.
+    Form1 &withBuildScript(const QByteArray &script, int delayMs) {
+        Form1 &w = makeWindow(true, delayMs);
+        makeExecutable(tree->path("asm.bat"), "#!/bin/sh\n" + script);
+        writeBytes(tree->path("Source/h.z80"), "x");
+        openSource(tree->path("Source/h.z80"));
+        return w;
+    }
+
 private slots:
     void init() { setUp(); }
     void cleanup() { tearDown(); }
@@ -218,11 +227,7 @@ private slots:
     }
 
     void aHangingBuildKeepsTheEditorResponsive() {
-        Form1 &w = makeWindow(true, 50);
-        makeExecutable(tree->path("asm.bat"),
-                       "#!/bin/sh\necho $$ > \"$(dirname \"$0\")/pid\"\nexec sleep 600\n");
-        writeBytes(tree->path("Source/h.z80"), "x");
-        openSource(tree->path("Source/h.z80"));
+        Form1 &w = withBuildScript("echo $$ > \"$(dirname \"$0\")/pid\"\nexec sleep 600\n", 50);
         w.makesend_Click();
         QSignalSpy tick(w.Timer2, &QTimer::timeout);
         QVERIFY(tick.wait(5000));
@@ -239,12 +244,9 @@ private slots:
     }
 
     void aHugeLogIsShown() {
-        Form1 &w = makeWindow(true, 50);
-        makeExecutable(tree->path("asm.bat"),
-                       "#!/bin/sh\nyes 'a line of the log that goes on' | head -c 5000000 > "
-                       "\"$(dirname \"$0\")/TASM/error.log\"\n");
-        writeBytes(tree->path("Source/h.z80"), "x");
-        openSource(tree->path("Source/h.z80"));
+        Form1 &w = withBuildScript("yes 'a line of the log that goes on' | head -c 5000000 > "
+                                   "\"$(dirname \"$0\")/TASM/error.log\"\n",
+                                   50);
         w.makeprog_Click();
         QTRY_VERIFY_WITH_TIMEOUT(w.form3(), 20000);
         const int lineLength = int(strlen("a line of the log that goes on\n"));
@@ -252,11 +254,7 @@ private slots:
     }
 
     void aScriptRemovedBetweenMakesIsReported() {
-        Form1 &w = makeWindow(true, 50);
-        makeExecutable(tree->path("asm.bat"),
-                       "#!/bin/sh\necho ok > \"$(dirname \"$0\")/TASM/error.log\"\n");
-        writeBytes(tree->path("Source/h.z80"), "x");
-        openSource(tree->path("Source/h.z80"));
+        Form1 &w = withBuildScript("echo ok > \"$(dirname \"$0\")/TASM/error.log\"\n", 50);
         w.makeprog_Click();
         QTRY_VERIFY_WITH_TIMEOUT(w.form3(), 10000);
         QFile::remove(tree->path("asm.bat"));
@@ -266,11 +264,8 @@ private slots:
     }
 
     void aHundredMakesGiveOneDisplay() {
-        Form1 &w = makeWindow(true, 1500);
-        makeExecutable(tree->path("asm.bat"),
-                       "#!/bin/sh\necho \"built $1\" > \"$(dirname \"$0\")/TASM/error.log\"\n");
-        writeBytes(tree->path("Source/h.z80"), "x");
-        openSource(tree->path("Source/h.z80"));
+        Form1 &w =
+            withBuildScript("echo \"built $1\" > \"$(dirname \"$0\")/TASM/error.log\"\n", 1500);
         QSignalSpy ticks(w.Timer1, &QTimer::timeout);
         for (int i = 0; i < 100; ++i)
             w.makeprog_Click();

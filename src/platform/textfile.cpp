@@ -24,7 +24,7 @@ struct Fd {
     }
 };
 
-int closeKeepingErrno(Fd &f) {
+int closeNow(Fd &f) {
     const int rc = ::close(f.fd);
     f.fd = -1;
     return rc;
@@ -146,7 +146,7 @@ std::optional<FileError> writeWholeFile(const QString &path, const QByteArray &b
         mode = 0666 & ~mask;
     }
     const bool ok = ::fchmod(f.fd, mode) == 0 && writeAll(f.fd, bytes.constData(), bytes.size()) &&
-                    ::fsync(f.fd) == 0 && closeKeepingErrno(f) == 0 &&
+                    ::fsync(f.fd) == 0 && closeNow(f) == 0 &&
                     ::rename(temp.constData(), native.constData()) == 0;
     if (!ok) {
         const int err = errno;
