@@ -33,6 +33,7 @@ struct Silent : MessageBox, FilePicker, ProcessStarter {
         std::fprintf(stderr, "message: %s\n", qPrintable(text));
     }
     Answer askSave(QWidget *, const QString &) override { return Answer::Discard; }
+    bool confirm(QWidget *, const QString &, const QString &) override { return true; }
     std::optional<QString> getOpenFileName(QWidget *, const QList<FileFilter> &,
                                            const QString &) override {
         return {};
@@ -41,7 +42,9 @@ struct Silent : MessageBox, FilePicker, ProcessStarter {
                                            const QString &) override {
         return {};
     }
-    StartResult start(const QString &, const QStringList &, const QString &) override { return {}; }
+    StartResult start(const QString &, const QStringList &, const StartOptions &) override {
+        return {};
+    }
 };
 
 double median(std::vector<double> v) {

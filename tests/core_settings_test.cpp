@@ -11,48 +11,30 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("link");
         QTest::addColumn<QString>("emulator");
-        QTest::newRow("two lines") << "/usr/bin/tilp\r\n/usr/bin/tilem2\r\n"
-                                   << "/usr/bin/tilp"
-                                   << "/usr/bin/tilem2";
-        QTest::newRow("comma is kept") << "/opt/a,b/send\r\n/x,y\r\n"
-                                       << "/opt/a,b/send"
-                                       << "/x,y";
-        QTest::newRow("quoted") << "\"/opt/my tools/send\"\r\n  \t\"/emu\" trailing\r\n"
-                                << "/opt/my tools/send"
-                                << "/emu";
+        QTest::newRow("commas kept") << "/opt/a,b/send\r\n/x,y\r\n"
+                                     << "/opt/a,b/send"
+                                     << "/x,y";
+        QTest::newRow("quoted field") << "\"/opt/my tools/send\"\r\n  \t\"/emu\" \r\n"
+                                      << "/opt/my tools/send"
+                                      << "/emu";
+        QTest::newRow("text after the quote") << "\"/opt/My Emu/tilem2\" --rom=/r.bin\r\n\r\n"
+                                              << "\"/opt/My Emu/tilem2\" --rom=/r.bin"
+                                              << "";
+        QTest::newRow("doubled quote") << "\"say \"\"hi\"\"\"\r\n\"\"\r\n"
+                                       << "say \"hi\""
+                                       << "";
         QTest::newRow("unclosed quote") << "\"/opt/x\r\nemu\r\n"
-                                        << "/opt/x"
+                                        << "\"/opt/x"
                                         << "emu";
-        QTest::newRow("quote later in line") << "/a\"b\"\r\n\r\n"
-                                             << "/a\"b\""
-                                             << "";
         QTest::newRow("blanks kept") << "  /lead\r\n\t\r\n"
                                      << "  /lead"
                                      << "\t";
-        QTest::newRow("two empty lines") << "\r\n\r\n"
-                                         << ""
-                                         << "";
-        QTest::newRow("one line") << "/only\r\n"
+        QTest::newRow("lf, cr, no end") << "/a\n/b\r/c"
+                                        << "/a"
+                                        << "/b";
+        QTest::newRow("one line") << "/only"
                                   << "/only"
                                   << "";
-        QTest::newRow("no line end") << "/only"
-                                     << "/only"
-                                     << "";
-        QTest::newRow("lf and cr") << "/a\n/b\r/c"
-                                   << "/a"
-                                   << "/b";
-        QTest::newRow("empty first line") << "\n/b\n"
-                                          << ""
-                                          << "/b";
-        QTest::newRow("empty file") << ""
-                                    << ""
-                                    << "";
-        QTest::newRow("only a quote") << "\""
-                                      << ""
-                                      << "";
-        QTest::newRow("third line ignored") << "a\r\nb\r\nc\r\n"
-                                            << "a"
-                                            << "b";
     }
     void readingRule() {
         QFETCH(QString, text);
@@ -63,41 +45,43 @@ private slots:
         QCOMPARE(s.emulator, emulator);
     }
 
-    void storeWritesTwoCrLfLinesAndReadsBack() {
-        QTemporaryDir dir;
-        const QString file = dir.filePath(QStringLiteral("config.ini"));
-        QVERIFY(!storeSettings(file, {QStringLiteral("/opt/a,b/s\u00E9nd"), QString()}));
-        QCOMPARE(readBytes(file), QByteArray("/opt/a,b/s\xE9nd\r\n\r\n"));
-        Settings back;
-        QVERIFY(!loadSettings(file, &back));
-        QCOMPARE(back.linkProgram, QStringLiteral("/opt/a,b/s\u00E9nd"));
-        QCOMPARE(back.emulator, QString());
-        QVERIFY(!storeSettings(file, {}));
-        QCOMPARE(readBytes(file), QByteArray("\r\n\r\n"));
+    void everyValueComesBackUnchanged() {
+        const QStringList values = {"\"/opt/My Emu/tilem2\" --rom=/home/me/rom.bin",
+                                    "\"",
+                                    "\"\"",
+                                    " \"x\" ",
+                                    "a\"b",
+                                    "  lead",
+                                    "/opt/a,b",
+                                    ""};
+        for (const QString &v : values) {
+            const Settings back = parseSettings(formatSettings({v, v + "2"}));
+            QCOMPARE(back.linkProgram, v);
+            QCOMPARE(back.emulator, v + "2");
+        }
+        QCOMPARE(formatSettings({"/plain", "\"q\" x"}),
+                 QStringLiteral("/plain\r\n\"\"\"q\"\" x\"\r\n"));
     }
 
-    void missingFileGivesEmptySettingsAndNoError() {
+    void storeCreatesTheFolderAndWritesTwoLines() {
         QTemporaryDir dir;
-        Settings s{QStringLiteral("x"), QStringLiteral("y")};
-        QVERIFY(!loadSettings(dir.filePath(QStringLiteral("TASM/config.ini")), &s));
+        const QString file = dir.filePath("TASM/config.ini");
+        Settings s{"x", "y"};
+        QVERIFY(!loadSettings(file, &s)); // missing: empty settings, no error
         QVERIFY(s.linkProgram.isEmpty() && s.emulator.isEmpty());
+        QVERIFY(!storeSettings(file, {QStringLiteral("/opt/s\u00E9nd"), QString()}));
+        QCOMPARE(readBytes(file), QByteArray("/opt/s\xE9nd\r\n\r\n"));
     }
 
     void unreadableOrUnwritableFileIsAnError() {
         QTemporaryDir dir;
         Settings s;
-        const auto e = loadSettings(dir.path(), &s); // a folder
-        QVERIFY(e);
-        QCOMPARE(e->number, EISDIR);
-        writeBytes(dir.filePath(QStringLiteral("file")), "x");
-        const auto w = storeSettings(dir.filePath(QStringLiteral("file/config.ini")), s);
-        QVERIFY(w);
-        QCOMPARE(w->number, ENOTDIR);
-        const auto u =
-            storeSettings(dir.filePath(QStringLiteral("c.ini")), {QStringLiteral("\u2192"), {}});
-        QVERIFY(u);
-        QCOMPARE(u->number, EILSEQ);
-        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("c.ini"))));
+        QCOMPARE(loadSettings(dir.path(), &s)->number, EISDIR);
+        QVERIFY(writeBytes(dir.filePath("file"), "x"));
+        QCOMPARE(storeSettings(dir.filePath("file/config.ini"), s)->number, ENOTDIR);
+        QCOMPARE(storeSettings(dir.filePath("c.ini"), {QStringLiteral("\u2192"), {}})->number,
+                 EILSEQ);
+        QVERIFY(!QFile::exists(dir.filePath("c.ini")));
     }
 };
 

@@ -1,6 +1,7 @@
 #pragma once
-// Scripted stand-ins for the dialogs and the process starter, and a temporary
-// folder tree that takes the place of ~/Asm.
+// Scripted stand-ins for the dialogs and the process starter, a temporary
+// folder tree that takes the place of ~/Asm, and small file helpers. Helpers
+// that can fail return whether they worked, for the caller to QVERIFY.
 
 #include "core/locations.h"
 #include "platform/dialogs.h"
@@ -17,11 +18,13 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <sys/stat.h>
 
 class FakeMessageBox : public MessageBox {
 public:
     QStringList shown;              // every text, informations and questions alike
     std::deque<Answer> answers;     // scripted answers to askSave
+    std::deque<bool> confirmations; // scripted answers to confirm
     std::function<void()> onInform; // runs inside an information box
     void inform(QWidget *, const QString &text) override {
         shown << text;
@@ -30,12 +33,21 @@ public:
     }
     Answer askSave(QWidget *, const QString &text) override {
         shown << text;
-        if (answers.empty()) {
+        return next(answers, Answer::Cancel);
+    }
+    bool confirm(QWidget *, const QString &text, const QString &) override {
+        shown << text;
+        return next(confirmations, false);
+    }
+
+private:
+    template <typename T> static T next(std::deque<T> &script, T fallback) {
+        if (script.empty()) {
             QTest::qFail("an unexpected question was asked", __FILE__, __LINE__);
-            return Answer::Cancel;
+            return fallback;
         }
-        const Answer a = answers.front();
-        answers.pop_front();
+        const T a = script.front();
+        script.pop_front();
         return a;
     }
 };
@@ -49,6 +61,7 @@ public:
     };
     QList<Call> calls;
     std::deque<std::optional<QString>> answers; // nullopt: the user cancels
+    std::function<void()> onShow;               // runs while the dialog is up
     std::optional<QString> getOpenFileName(QWidget *, const QList<FileFilter> &f,
                                            const QString &initial) override {
         return answer(false, f, initial);
@@ -61,6 +74,8 @@ public:
 private:
     std::optional<QString> answer(bool save, const QList<FileFilter> &f, const QString &initial) {
         calls.append({save, initial, f});
+        if (onShow)
+            onShow();
         if (answers.empty()) {
             QTest::qFail("an unexpected file dialog was shown", __FILE__, __LINE__);
             return std::nullopt;
@@ -75,9 +90,14 @@ private:
 class FakeWatch : public ProcessWatch {
 public:
     bool running = true;
+    ProcessEnd how;
+    QByteArray errors;
     bool isRunning() const override { return running; }
-    void finish() {
+    ProcessEnd end() const override { return how; }
+    QByteArray errorOutput() const override { return errors; }
+    void finish(ProcessEnd e = {}) {
         running = false;
+        how = e;
         emit ended();
     }
 };
@@ -87,7 +107,7 @@ public:
     struct Call {
         QString program;
         QStringList arguments;
-        QString folder;
+        StartOptions options;
     };
     QList<Call> calls;
     int failWith = 0;                          // an errno to fail the next starts with
@@ -95,8 +115,8 @@ public:
     std::function<void(const Call &)> onStart; // what the "process" does
     std::shared_ptr<FakeWatch> lastWatch;
     StartResult start(const QString &program, const QStringList &arguments,
-                      const QString &folder) override {
-        calls.append({program, arguments, folder});
+                      const StartOptions &options) override {
+        calls.append({program, arguments, options});
         StartResult r;
         if (failWith) {
             r.errorNumber = failWith;
@@ -112,6 +132,46 @@ public:
     }
 };
 
+[[nodiscard]] inline bool writeBytes(const QString &path, const QByteArray &bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+inline QByteArray readBytes(const QString &path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QByteArray("<unreadable>");
+    return f.readAll();
+}
+
+[[nodiscard]] inline bool makeExecutable(const QString &path, const QByteArray &script) {
+    return writeBytes(path, script) &&
+           QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+[[nodiscard]] inline bool makeFifo(const QString &path) {
+    return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
+}
+
+// Opens a FIFO for writing and closes it: a script blocked reading it goes on.
+[[nodiscard]] inline bool openGate(const QString &fifo) {
+    QFile f(fifo);
+    return f.open(QIODevice::WriteOnly);
+}
+
+inline QByteArray editorText(QsciScintilla *editor) {
+    const EditorBytes b = editorBytes(editor);
+    return QByteArray(b.data, b.size);
+}
+
+// An empty program search path while it lives, so that no asm.bat on the
+// machine is found.
+struct NoSearchPath {
+    QByteArray old = qgetenv("PATH");
+    NoSearchPath() { qputenv("PATH", "/nonexistent"); }
+    ~NoSearchPath() { qputenv("PATH", old); }
+};
+
 // A temporary root with the standard folders, and the fakes wired into Services.
 struct TestTree {
     QTemporaryDir dir;
@@ -119,10 +179,8 @@ struct TestTree {
     FakePicker picker;
     FakeStarter starter;
     TestTree() {
-        QDir(dir.path()).mkpath(QStringLiteral("TASM/Templates"));
-        QDir(dir.path()).mkpath(QStringLiteral("Exec"));
-        QDir(dir.path()).mkpath(QStringLiteral("Source"));
-        QDir(dir.path()).mkpath(QStringLiteral("bin"));
+        for (const char *folder : {"TASM/Templates", "Exec", "Source", "bin"})
+            QDir(dir.path()).mkpath(QLatin1String(folder));
     }
     QString root() const { return dir.path(); }
     Locations places() const { return Locations(root()); }
@@ -138,38 +196,6 @@ struct TestTree {
     }
 };
 
-inline void writeBytes(const QString &path, const QByteArray &bytes) {
-    QFile f(path);
-    QVERIFY2(f.open(QIODevice::WriteOnly), qPrintable(path));
-    f.write(bytes);
-}
-
-inline QByteArray readBytes(const QString &path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray("<unreadable>");
-    return f.readAll();
-}
-
-inline void makeExecutable(const QString &path, const QByteArray &script) {
-    writeBytes(path, script);
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-}
-
-inline QByteArray editorText(QsciScintilla *editor) {
-    const EditorBytes b = editorBytes(editor);
-    return QByteArray(b.data, b.size);
-}
-
-// Runs `action` with an empty program search path, so that no asm.bat on the
-// machine is found.
-template <typename Action> void withoutSearchPath(Action action) {
-    const QByteArray old = qgetenv("PATH");
-    qputenv("PATH", "/nonexistent");
-    action();
-    qputenv("PATH", old);
-}
-
 // The main window over a fresh temporary tree: window tests call setUp from
 // their init and tearDown from their cleanup.
 struct WindowFixture {
@@ -181,7 +207,8 @@ struct WindowFixture {
     // Every scripted answer must have been used.
     void tearDown() {
         window.reset();
-        QVERIFY2(tree->messages.answers.empty(), "a scripted answer was not used");
+        QVERIFY2(tree->messages.answers.empty() && tree->messages.confirmations.empty(),
+                 "a scripted answer was not used");
         QVERIFY2(tree->picker.answers.empty(), "a scripted file choice was not used");
         tree.reset();
     }
@@ -191,10 +218,14 @@ struct WindowFixture {
         window = std::make_unique<Form1>(s);
         return *window;
     }
-    // Opens a file as the current document, as Open does.
-    void openSource(const QString &path) {
-        QVERIFY(window->open_doc(path));
+    // Writes a source below the tree and opens it as the current document, as Open does.
+    [[nodiscard]] bool openSource(const QString &relative, const QByteArray &content) {
+        const QString path = tree->path(relative);
+        if (!writeBytes(path, content) || !window->open_doc(path))
+            return false;
         window->CommonDialog1.FileName = path;
+        return true;
     }
     QByteArray text() const { return editorText(window->Text1); }
+    QStringList &shown() { return tree->messages.shown; }
 };

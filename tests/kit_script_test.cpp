@@ -53,8 +53,8 @@ private slots:
         const QByteArray config = readBytes(at("TASM/config.ini"));
         QVERIFY2(config == "\r\n\r\n" || config == "\r\ntilem2\r\n", config.constData());
 
-        writeBytes(at("TASM/config.ini"), "/my/link\r\n\r\n");
-        writeBytes(at("TASM/Templates/hello.txt"), "my own hello");
+        QVERIFY(writeBytes(at("TASM/config.ini"), "/my/link\r\n\r\n"));
+        QVERIFY(writeBytes(at("TASM/Templates/hello.txt"), "my own hello"));
         QCOMPARE(install(), 0);
         QCOMPARE(readBytes(at("TASM/config.ini")), QByteArray("/my/link\r\n\r\n"));
         QCOMPARE(readBytes(at("TASM/Templates/hello.txt")), QByteArray("my own hello"));
@@ -80,9 +80,9 @@ private slots:
     void anErrorNamesFileAndLineAndLeavesNoProgram() {
         const QString folder = home.filePath("elsewhere");
         QDir().mkpath(folder);
-        writeBytes(folder + "/bad.z80",
-                   " org 9D93h\r\n db 0BBh,6Dh\r\n rst 28h\r\n dw _PutS\r\n ret\r\n");
-        writeBytes(at("Exec/bad.8xp"), "stale program from an earlier build");
+        QVERIFY(writeBytes(folder + "/bad.z80",
+                           " org 9D93h\r\n db 0BBh,6Dh\r\n rst 28h\r\n dw _PutS\r\n ret\r\n"));
+        QVERIFY(writeBytes(at("Exec/bad.8xp"), "stale program from an earlier build"));
         QVERIFY(build("bad", folder) != 0);
         QVERIFY2(log().contains("bad.z80:4: error: Symbol '_PutS' is undefined"),
                  qPrintable(log()));
@@ -98,27 +98,28 @@ private slots:
     }
 
     void theClassicDialectBuildsWithIncludesFromTheTreesTasmFolder() {
-        writeBytes(at("TASM/tutor.inc"), "#define bcall(label) rst 28h \\ .dw label\r\n"
-                                         "_PutS .equ 450Ah\r\nuserMem = 9D95h\r\n");
-        writeBytes(at("Source/tutor.z80"), "#include \"tutor.inc\"\r\n.org userMem-2\r\n"
-                                           ".db $BB,$6D\r\n ld hl,msg\r\n bcall(_PutS)\r\n ret\r\n"
-                                           "msg .db \"Hi\",0\r\n.end\r\n");
+        QVERIFY(writeBytes(at("TASM/tutor.inc"), "#define bcall(label) rst 28h \\ .dw label\r\n"
+                                                 "_PutS .equ 450Ah\r\nuserMem = 9D95h\r\n"));
+        QVERIFY(writeBytes(at("Source/tutor.z80"),
+                           "#include \"tutor.inc\"\r\n.org userMem-2\r\n"
+                           ".db $BB,$6D\r\n ld hl,msg\r\n bcall(_PutS)\r\n ret\r\n"
+                           "msg .db \"Hi\",0\r\n.end\r\n"));
         QCOMPARE(build("tutor", at("Source")), 0);
         const QByteArray file = readBytes(at("Exec/tutor.8xp"));
         QCOMPARE(file.mid(74, file.size() - 76),
                  QByteArray("\xBB\x6D\x21\x9C\x9D\xEF\x0A\x45\xC9Hi\0", 12));
 
         // pasmo's errors point into the user's own files, includes too.
-        writeBytes(at("TASM/broken.inc"), "; helpers\r\n ld a,undefinedThing\r\n");
-        writeBytes(at("Source/broken.z80"), "#include \"broken.inc\"\r\n ret\r\n");
+        QVERIFY(writeBytes(at("TASM/broken.inc"), "; helpers\r\n ld a,undefinedThing\r\n"));
+        QVERIFY(writeBytes(at("Source/broken.z80"), "#include \"broken.inc\"\r\n ret\r\n"));
         QVERIFY(build("broken", at("Source")) != 0);
         QVERIFY2(log().contains("broken.inc:2: error: Symbol 'undefinedThing' is undefined"),
                  qPrintable(log()));
-        writeBytes(at("Source/broken.z80"), " nop\r\n\r\n ld a,(nowhere)\r\n");
+        QVERIFY(writeBytes(at("Source/broken.z80"), " nop\r\n\r\n ld a,(nowhere)\r\n"));
         QVERIFY(build("broken", at("Source")) != 0);
         QVERIFY2(log().contains("broken.z80:3: error: Symbol 'nowhere' is undefined"),
                  qPrintable(log()));
-        writeBytes(at("Source/broken.z80"), " nop\r\n .wrong\r\n");
+        QVERIFY(writeBytes(at("Source/broken.z80"), " nop\r\n .wrong\r\n"));
         QVERIFY(build("broken", at("Source")) != 0);
         QVERIFY2(log().contains("broken.z80:2: error: unknown directive '.wrong'"),
                  qPrintable(log()));
@@ -126,7 +127,7 @@ private slots:
     }
 
     void theSourceFolderIsTheFallback() {
-        writeBytes(at("Source/fallback.asm"), " org 9D93h\n db 0BBh,6Dh\n ret\n");
+        QVERIFY(writeBytes(at("Source/fallback.asm"), " org 9D93h\n db 0BBh,6Dh\n ret\n"));
         QCOMPARE(build("fallback", home.path()), 0);
         QCOMPARE(readBytes(at("Exec/fallback.8xp")).size(), 76 + 3);
     }
@@ -139,7 +140,7 @@ private slots:
         s.resultDelayMs = 200;
         Form1 w(s);
         const QString recorder = home.filePath("send-link");
-        writeBytes(recorder, "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args\"\n");
+        QVERIFY(writeBytes(recorder, "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args\"\n"));
         QFile::setPermissions(recorder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
         QAction *hello = nullptr;

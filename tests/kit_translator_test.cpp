@@ -179,8 +179,11 @@ private slots:
             << QByteArray(" .db 12G\n") << "t.z80:1: error: cannot read the expression '12G'";
         QTest::newRow("error in an include") << QByteArray("#include \"bad.inc\"\n")
                                              << "bad.inc:3: error: unknown directive '.what'";
-        QTest::newRow("if without a value") << QByteArray(" nop\n#if label+1\n#endif\n") << "t.z80:2: error: #if label+1: 'label' has no value before assembly";
-        QTest::newRow("self define") << QByteArray("#define b b+b+b\n .db b\n") << "t.z80:2: error: a #define expands into itself";
+        QTest::newRow("if without a value")
+            << QByteArray(" nop\n#if label+1\n#endif\n")
+            << "t.z80:2: error: #if label+1: 'label' has no value before assembly";
+        QTest::newRow("self define") << QByteArray("#define b b+b+b\n .db b\n")
+                                     << "t.z80:2: error: a #define expands into itself";
         QTest::newRow("self include")
             << QByteArray("#include \"t.z80\"\n") << "t.z80:1: error: includes nest too deeply";
     }

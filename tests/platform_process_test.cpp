@@ -4,76 +4,78 @@
 
 #include <QtTest>
 
-#include <sys/stat.h>
-
 class ProcessTest : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
     QString path(const QString &name) const { return m_dir.filePath(name); }
+    // Starts and waits for the end.
+    std::shared_ptr<ProcessWatch> run(const QString &program, const QStringList &args,
+                                      const StartOptions &options) {
+        SystemProcessStarter starter;
+        StartResult r = starter.start(program, args, options);
+        if (!r.ok())
+            return nullptr;
+        QSignalSpy ended(r.watch.get(), &ProcessWatch::ended);
+        if (r.watch->isRunning() && !ended.wait(10000))
+            return nullptr;
+        return r.watch;
+    }
 
 private slots:
     void searchTakesFoldersInOrderThenPath() {
-        QDir(m_dir.path()).mkpath(QStringLiteral("a"));
-        QDir(m_dir.path()).mkpath(QStringLiteral("b"));
-        QDir(m_dir.path()).mkpath(QStringLiteral("onpath"));
-        makeExecutable(path("b/tool"), "#!/bin/sh\n");
-        makeExecutable(path("onpath/tool"), "#!/bin/sh\n");
-        makeExecutable(path("onpath/only"), "#!/bin/sh\n");
-        writeBytes(path("a/tool"), "not executable");
+        for (const char *folder : {"a", "b", "onpath", "c/tool"})
+            QDir(m_dir.path()).mkpath(folder);
+        QVERIFY(makeExecutable(path("b/tool"), "#!/bin/sh\n"));
+        QVERIFY(makeExecutable(path("onpath/tool"), "#!/bin/sh\n"));
+        QVERIFY(writeBytes(path("a/tool"), "not executable"));
         const QByteArray oldPath = qgetenv("PATH");
         qputenv("PATH", QFile::encodeName(path("onpath")) + ":" + oldPath);
-        QCOMPARE(findProgram(QStringLiteral("tool"), {path("a"), path("b")}), path("b/tool"));
-        QCOMPARE(findProgram(QStringLiteral("tool"), {path("a")}), path("onpath/tool"));
-        QCOMPARE(findProgram(QStringLiteral("only"), {QString(), path("a")}), path("onpath/only"));
-        QCOMPARE(findProgram(QStringLiteral("nothing-like-this"), {path("a")}), QString());
-        QDir(m_dir.path()).mkpath(QStringLiteral("c/tool")); // a folder is no program
-        QCOMPARE(findProgram(QStringLiteral("tool"), {path("c")}), path("onpath/tool"));
+        QCOMPARE(findProgram("tool", {path("a"), path("b")}), path("b/tool"));
+        QCOMPARE(findProgram("tool", {path("a"), path("c")}),
+                 path("onpath/tool")); // c/tool is a folder
+        QCOMPARE(findProgram("nothing-like-this", {path("a")}), QString());
         qputenv("PATH", oldPath);
     }
 
     void startPassesArgumentsWithoutAShellInTheGivenFolder() {
-        makeExecutable(path("record"), "#!/bin/sh\npwd > \"$0.out\"\nfor a in \"$@\"; do printf "
-                                       "'[%s]\\n' \"$a\" >> \"$0.out\"; done\n");
-        QDir(m_dir.path()).mkpath(QStringLiteral("work dir"));
-        SystemProcessStarter starter;
-        const QStringList args = {QStringLiteral("x; touch pwned"), QString(),
-                                  QStringLiteral("$(id) 'q' \"d\"\nline")};
-        StartResult r = starter.start(path("record"), args, path("work dir"));
-        QVERIFY(r.ok());
-        QSignalSpy ended(r.watch.get(), &ProcessWatch::ended);
-        QVERIFY(!r.watch->isRunning() || ended.wait(10000));
-        QVERIFY(!r.watch->isRunning());
+        QVERIFY(makeExecutable(path("record"), "#!/bin/sh\npwd > \"$0.out\"\nfor a in \"$@\"; do "
+                                               "printf '[%s]\\n' \"$a\" >> \"$0.out\"; done\n"));
+        QDir(m_dir.path()).mkpath("work dir");
+        const QStringList args = {"x; touch pwned", QString(), "$(id) 'q' \"d\"\nline"};
+        QVERIFY(run(path("record"), args, {path("work dir"), false}));
         QCOMPARE(readBytes(path("record.out")),
                  QFile::encodeName(path("work dir")) +
                      "\n[x; touch pwned]\n[]\n[$(id) 'q' \"d\"\nline]\n");
         QVERIFY(!QFile::exists(path("work dir/pwned")));
-        QVERIFY(!QFile::exists(path("pwned")));
     }
 
-    void watchSeesALongProcessEndAndReapsIt() {
-        SystemProcessStarter starter;
-        StartResult r = starter.start(QStringLiteral("sleep"), {QStringLiteral("0.3")}, QString());
-        QVERIFY(r.ok());
-        QVERIFY(r.watch->isRunning());
-        QSignalSpy ended(r.watch.get(), &ProcessWatch::ended);
-        QVERIFY(ended.wait(10000));
-        QVERIFY(!r.watch->isRunning());
+    void theEndAndTheLastErrorOutputAreKept() {
+        auto watch = run("sh",
+                         {"-c", "yes 'filler line' | head -n 10000 >&2; "
+                                "echo 'ERROR: no cable found' >&2; exit 3"},
+                         {{}, true});
+        QVERIFY(watch);
+        QVERIFY(!watch->isRunning());
+        QCOMPARE(watch->end().code, 3);
+        QVERIFY(watch->end().failed() && !watch->end().signalled);
+        QVERIFY(watch->errorOutput().endsWith("filler line\nERROR: no cable found\n"));
+        QCOMPARE(watch->errorOutput().size(), 4096);
+        watch = run("sh", {"-c", "kill -9 $$"}, {{}, true});
+        QVERIFY(watch && watch->end().signalled);
+        QCOMPARE(watch->end().code, 9);
     }
 
     void failedStartGivesTheSystemError() {
         SystemProcessStarter starter;
-        StartResult r = starter.start(path("does-not-exist"), {}, QString());
-        QVERIFY(!r.ok());
+        StartResult r = starter.start(path("does-not-exist"), {}, {});
         QCOMPARE(r.errorNumber, ENOENT);
-        QVERIFY(!r.errorDescription.isEmpty());
-
-        writeBytes(path("plain.txt"), "no program");
-        r = starter.start(path("plain.txt"), {}, QString());
-        QVERIFY(!r.ok());
-        QCOMPARE(r.errorNumber, EACCES);
-
-        r = starter.start(QStringLiteral("   "), {}, QString());
-        QVERIFY(!r.ok());
+        QCOMPARE(r.errorDescription, QStringLiteral("No such file or directory"));
+        QVERIFY(writeBytes(path("plain.txt"), "no program"));
+        QCOMPARE(starter.start(path("plain.txt"), {}, {}).errorNumber, EACCES);
+        // A folder that cannot be entered is no place to run in.
+        QVERIFY(makeExecutable(path("ok"), "#!/bin/sh\n"));
+        QCOMPARE(starter.start(path("ok"), {}, {path("missing folder"), false}).errorNumber,
+                 ENOENT);
     }
 };
 

@@ -13,24 +13,23 @@
 #include <QPlainTextEdit>
 #include <QtTest>
 
-#include <memory>
 #include <sys/time.h>
 
 namespace {
 
-void ageFile(const QString &path) {
+bool ageFile(const QString &path) {
     const timeval past[2] = {{time(nullptr) - 3600, 0}, {time(nullptr) - 3600, 0}};
-    QVERIFY(::utimes(QFile::encodeName(path).constData(), past) == 0);
+    return ::utimes(QFile::encodeName(path).constData(), past) == 0;
 }
 
 // A build script for the end-to-end tests. It writes a log naming its argument
-// and folder, then a built program, unless the source says FAIL; SLOW makes it
-// outlast the result timer.
+// and folder, then a built program, unless the source says FAIL; GATE makes it
+// wait until the test opens the FIFO "gate".
 const QByteArray kScript = R"SH(#!/bin/sh
 root=$(dirname "$0")
 src="$1.z80"
 printf 'building [%s]\nin %s\nline three\n' "$1" "$(pwd)" > "$root/TASM/error.log"
-if grep -q SLOW "$src"; then sleep 1; fi
+if grep -q GATE "$src"; then read go < "$root/gate"; fi
 if grep -q FAIL "$src"; then echo "$src:1: error: FAIL" >> "$root/TASM/error.log"; exit 1; fi
 cp "$src" "$root/Exec/$1.8xp"
 echo "done" >> "$root/TASM/error.log"
@@ -46,304 +45,289 @@ for a in "$@"; do printf '%s\n' "$a"; done > "$0.args"
 class BuildTest : public QObject, public WindowFixture {
     Q_OBJECT
 
-    QString source(const QString &name, const QByteArray &content) {
-        const QString p = tree->path("Source/" + name);
-        writeBytes(p, content);
-        return p;
-    }
     QString logShown(Form1 &w) { return w.form3() ? w.form3()->Text1->toPlainText() : QString(); }
+    bool writeLog(const QByteArray &bytes) {
+        return writeBytes(tree->places().assemblerLog(), bytes);
+    }
 
 private slots:
     void init() {
         setUp();
-        makeExecutable(tree->path("asm.bat"), kScript);
+        QVERIFY(makeExecutable(tree->path("asm.bat"), kScript));
     }
     void cleanup() { tearDown(); }
 
     // --- with a scripted starter ---
 
-    void makeOnAnUntitledDocumentAsksForAName() {
+    void makeSavesAndStartsTheScriptInTheSourcesFolder() {
         Form1 &w = makeWindow();
         tree->picker.answers = {std::nullopt};
-        w.makeprog_Click();
+        w.makeprog_Click(); // untitled, and the Save dialog cancelled: nothing
         QVERIFY(tree->starter.calls.isEmpty());
         QVERIFY(!w.Timer1->isActive());
-        QVERIFY(tree->picker.calls[0].save);
-
         const QString file = tree->path("Source/my.prog.z80");
         tree->picker.answers = {file};
         w.Text1->setText(QStringLiteral("ret"));
         w.makesend_Click();
         QCOMPARE(readBytes(file), QByteArray("ret"));
-        QCOMPARE(tree->starter.calls.size(), 1);
         QCOMPARE(tree->starter.calls[0].program, tree->path("asm.bat"));
         QCOMPARE(tree->starter.calls[0].arguments, QStringList{"my.prog"});
-        QCOMPARE(tree->starter.calls[0].folder, tree->path("Source"));
+        QCOMPARE(tree->starter.calls[0].options.workingFolder, tree->path("Source"));
         QVERIFY(w.Timer2->isActive() && !w.Timer1->isActive());
+        QVERIFY(openSource("Source/.z80", "x"));
+        w.makeprog_Click(); // titled: no dialog; an empty name is still one argument
+        QCOMPARE(tree->starter.calls[1].arguments, QStringList{QString()});
+        QCOMPARE(tree->picker.calls.size(), 2);
     }
 
-    void makeSavesATitledDocumentWithoutADialog() {
+    void aMissingOrUnstartableScriptIsReported() {
         Form1 &w = makeWindow();
-        const QString file = source(".z80", "old");
-        openSource(file);
-        w.Text1->setText(QStringLiteral("new"));
-        w.makeprog_Click();
-        QCOMPARE(readBytes(file), QByteArray("new"));
-        QCOMPARE(tree->starter.calls[0].arguments,
-                 QStringList{QString()}); // empty name, one argument
-        QVERIFY(w.Timer1->isActive());
-        QVERIFY(tree->picker.calls.isEmpty());
-    }
-
-    void scriptMissingOrNotStartableIsReportedAndNoTimerRuns() {
-        Form1 &w = makeWindow();
-        openSource(source("hello.z80", "x"));
-        QFile::remove(tree->path("asm.bat"));
-        withoutSearchPath([&] { w.makeprog_Click(); });
-        QCOMPARE(tree->messages.shown.size(), 1);
-        QVERIFY(tree->messages.shown[0].contains("asm.bat"));
-        QVERIFY(tree->messages.shown[0].contains(QString::fromLocal8Bit(strerror(ENOENT))));
+        QVERIFY(openSource("Source/hello.z80", "x"));
+        QVERIFY(QFile::remove(tree->path("asm.bat")));
+        {
+            const NoSearchPath noPath;
+            w.makeprog_Click();
+        }
+        QCOMPARE(shown(), QStringList{"asm.bat\n\nError 2: No such file or directory"});
         QVERIFY(!w.Timer1->isActive());
-
-        makeExecutable(tree->path("asm.bat"), kScript);
+        QVERIFY(makeExecutable(tree->path("asm.bat"), kScript));
         tree->starter.failWith = EACCES;
         w.makesend_Click();
-        QCOMPARE(tree->messages.shown.size(), 2);
-        QVERIFY(tree->messages.shown[1].contains(QString::fromLocal8Bit(strerror(EACCES))));
-        QVERIFY(tree->messages.shown[1].contains(tree->path("asm.bat")));
+        QCOMPARE(shown().last(), tree->path("asm.bat") + "\n\nError 13: Permission denied");
         QVERIFY(!w.Timer2->isActive());
     }
 
-    void tickShowsTheLogAsLinesAndReplacesIt() {
+    void theLogIsShownAsLinesAndReplaced() {
         Form1 &w = makeWindow();
         w.viewout_Click(); // before any build: an empty window
         QVERIFY(w.form3()->isVisible());
-        QCOMPARE(w.form3()->windowTitle(), QStringLiteral("TASM Output"));
         QVERIFY(logShown(w).isEmpty());
-
-        writeBytes(tree->places().assemblerLog(), "one\r\ntwo \x80\r\nthree");
+        QVERIFY(writeLog("one\r\ntwo \x80\r\nthree")); // not UTF-8: 8-bit text
         w.Timer1_Timer();
-        QCOMPARE(w.form3()->Text1->document()->blockCount(), 3);
         QCOMPARE(logShown(w), QString::fromUtf16(u"one\ntwo \u20AC\nthree"));
-        writeBytes(tree->places().assemblerLog(), "second");
+        QVERIFY(writeLog("/home/zo\xC3\xAB/a.z80:1: error")); // UTF-8, as the kit writes paths
         w.Timer1_Timer();
-        QCOMPARE(logShown(w), QStringLiteral("second"));
-
-        // Typing into the output changes nothing.
-        QTest::keyClicks(w.form3()->Text1, "abc");
-        QCOMPARE(logShown(w), QStringLiteral("second"));
-
-        // Closed, it comes back empty.
+        QCOMPARE(logShown(w), QString::fromUtf16(u"/home/zo\u00EB/a.z80:1: error"));
+        QTest::keyClicks(w.form3()->Text1, "abc"); // read-only
+        QCOMPARE(logShown(w), QString::fromUtf16(u"/home/zo\u00EB/a.z80:1: error"));
+        QTest::keyClick(w.form3()->Text1, Qt::Key_End, Qt::ShiftModifier); // keyboard selection
+        QCOMPARE(w.form3()->Text1->textCursor().selectedText(),
+                 QString::fromUtf16(u"/home/zo\u00EB/a.z80:1: error"));
         w.form3()->close();
         QTRY_VERIFY(!w.form3());
-        w.viewout_Click();
+        w.viewout_Click(); // closed, it comes back empty
         QVERIFY(logShown(w).isEmpty());
+        QVERIFY(QFile::remove(tree->places().assemblerLog()));
+        w.Timer2_Timer();
+        QCOMPARE(shown(), QStringList{tree->places().assemblerLog() +
+                                      "\n\nError 2: No such file or directory"});
     }
 
-    void missingLogIsReported() {
+    void aLogShownByABuildLeavesTheKeysWithTheEditor() {
         Form1 &w = makeWindow();
-        w.Timer2_Timer();
-        QCOMPARE(tree->messages.shown.size(), 1);
-        QVERIFY(tree->messages.shown[0].contains(tree->places().assemblerLog()));
-        QVERIFY(!w.form3());
+        QVERIFY(writeLog("log"));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        w.Text1->setFocus();
+        w.Timer1_Timer();
+        QVERIFY(QTest::qWaitForWindowExposed(w.form3()));
+        QCoreApplication::processEvents();
+        QCOMPARE(QApplication::activeWindow(), &w);
+        QTest::keyClicks(QApplication::focusWidget(), "ld");
+        QCOMPARE(text(), QByteArray("ld"));
+        w.viewout_Click(); // asked for: it takes the keys
+        QVERIFY(QTest::qWaitForWindowActive(w.form3()));
     }
 
     void twoMakesGiveOneDisplay() {
         Form1 &w = makeWindow(false, 100);
-        writeBytes(tree->places().assemblerLog(), "log");
-        openSource(source("a.z80", "x"));
+        QVERIFY(writeLog("log"));
+        QVERIFY(openSource("Source/a.z80", "x"));
         QSignalSpy ticks(w.Timer1, &QTimer::timeout);
         w.makeprog_Click();
         w.makeprog_Click();
         QCOMPARE(tree->starter.calls.size(), 2);
         QVERIFY(ticks.wait(5000));
-        QVERIFY(!ticks.wait(400)); // no second tick
-        QCOMPARE(ticks.count(), 1);
+        QVERIFY(!w.Timer1->isActive()); // one-shot: no second tick follows
         QCOMPARE(logShown(w), QStringLiteral("log"));
     }
 
     void aBuildStillRunningIsWaitedFor() {
         Form1 &w = makeWindow();
-        writeBytes(tree->places().assemblerLog(), "finished log");
-        openSource(source("slow.z80", "x"));
+        QVERIFY(writeLog("finished log"));
+        QVERIFY(openSource("Source/slow.z80", "x"));
         tree->starter.endAtOnce = false;
         w.makesend_Click();
-        auto watch = tree->starter.lastWatch;
         w.Timer2_Timer();
         QVERIFY(!w.form3()); // nothing judged yet
-        QVERIFY(tree->messages.shown.isEmpty());
-        watch->finish();
-        QTRY_COMPARE(tree->messages.shown, QStringList{"Errors were found."});
+        tree->starter.lastWatch->finish();
+        QTRY_COMPARE(shown(), QStringList{"Errors were found."});
         QCOMPARE(logShown(w), QStringLiteral("finished log"));
     }
 
     void sendJudgesByAProgramThisBuildWrote() {
         Form1 &w = makeWindow();
-        writeBytes(tree->places().assemblerLog(), "log");
+        QVERIFY(writeLog("log"));
         const QString built = tree->places().builtProgram("hello");
-        openSource(source("hello.z80", "x"));
-        w.form2()->Text1->setText(tree->path("bin/my link")); // typed, not stored: counts at once
-
-        // A program an earlier build left is no success.
-        writeBytes(built, "stale");
-        ageFile(built);
+        QVERIFY(openSource("Source/hello.z80", "x"));
+        w.form2()->Text1->setText(tree->path("bin/my link"));  // typed, not stored: counts at once
+        QVERIFY(writeBytes(built, "stale") && ageFile(built)); // an earlier build's program
         w.makesend_Click();
         w.Timer2_Timer();
-        QCOMPARE(tree->messages.shown, QStringList{"Errors were found."});
+        QCOMPARE(shown(), QStringList{"Errors were found."});
         QCOMPARE(tree->starter.calls.size(), 1); // the build only
-
-        // The build writes it: the link program gets its path.
         tree->starter.onStart = [&](const FakeStarter::Call &c) {
             if (c.program.endsWith("asm.bat"))
-                writeBytes(built, "fresh");
+                QVERIFY(writeBytes(built, "fresh"));
         };
         w.makesend_Click();
         w.Timer2_Timer();
-        QCOMPARE(tree->messages.shown.size(), 1);
-        QCOMPARE(tree->starter.calls.size(), 3);
         QCOMPARE(tree->starter.calls[2].program, tree->path("bin/my link"));
         QCOMPARE(tree->starter.calls[2].arguments, QStringList{built});
-
-        // No link program configured.
         w.form2()->Text1->clear();
         w.makesend_Click();
         w.Timer2_Timer();
-        QCOMPARE(tree->messages.shown.last(), QStringLiteral("No Calculator Link Program Found!"));
+        QCOMPARE(shown().last(), QStringLiteral("No Calculator Link Program Found!"));
         QCOMPARE(tree->starter.calls.size(), 4);
-        QVERIFY(w.form3()->isVisible()); // the log came first
     }
 
     void theTickUsesTheNameTheBuildStartedWith() {
         Form1 &w = makeWindow();
-        writeBytes(tree->places().assemblerLog(), "log");
-        openSource(source("first.z80", "x"));
+        QVERIFY(writeLog("log"));
+        QVERIFY(openSource("Source/first.z80", "x"));
         w.form2()->Text1->setText(QStringLiteral("/bin/link"));
         tree->starter.onStart = [&](const FakeStarter::Call &c) {
             if (c.program.endsWith("asm.bat"))
-                writeBytes(tree->places().builtProgram(c.arguments[0]), "built");
+                QVERIFY(writeBytes(tree->places().builtProgram(c.arguments[0]), "built"));
         };
         w.makesend_Click();
-        // Renamed before the tick: the program that was built is sent.
         tree->picker.answers = {tree->path("Source/second.z80")};
-        w.saveas_Click();
+        w.saveas_Click(); // renamed before the tick: the program that was built is sent
         w.Timer2_Timer();
         QCOMPARE(tree->starter.calls.last().arguments,
                  QStringList{tree->places().builtProgram("first")});
-        // Untitled before the tick (as after a template): still judged and sent.
-        w.makesend_Click();
-        w.CommonDialog1.FileName.clear();
-        w.Timer2_Timer();
-        QCOMPARE(tree->starter.calls.last().arguments,
-                 QStringList{tree->places().builtProgram("second")});
-        QVERIFY(tree->messages.shown.isEmpty());
+        QCOMPARE(shown(), QStringList());
     }
 
-    void emulatorStartUsesTheFieldAsACommandLine() {
+    void aLinkProgramThatFailsIsReported() {
+        Form1 &w = makeWindow();
+        QVERIFY(writeLog("log"));
+        QVERIFY(openSource("Source/hello.z80", "x"));
+        QVERIFY(writeBytes(tree->places().builtProgram("hello"), "old") &&
+                ageFile(tree->places().builtProgram("hello")));
+        tree->starter.onStart = [&](const FakeStarter::Call &c) {
+            if (c.program.endsWith("asm.bat"))
+                QVERIFY(writeBytes(tree->places().builtProgram("hello"), "built"));
+        };
+        w.form2()->Text1->setText(QStringLiteral("/usr/bin/send 100%1"));
+        w.makesend_Click();
+        tree->starter.endAtOnce = false;
+        w.Timer2_Timer();
+        tree->starter.lastWatch->errors = "probing\nERROR: no cable found\n";
+        tree->starter.lastWatch->finish({false, 1});
+        QTRY_COMPARE(shown(), QStringList{"The link program /usr/bin/send 100%1 ended with exit "
+                                          "status 1.\n\nprobing\nERROR: no cable found"});
+    }
+
+    void theEmulatorStartsFromTheFieldsWords() {
         Form1 &w = makeWindow();
         w.startcalc_Click();
-        QCOMPARE(tree->messages.shown, QStringList{"No Emulator Found!"});
-        QVERIFY(tree->starter.calls.isEmpty());
-        w.form2()->Text2->setText(QStringLiteral("tilem2 --rom=/home/me/ti83p.rom"));
+        QCOMPARE(shown(), QStringList{"No Emulator Found!"});
+        w.form2()->Text2->setText(QStringLiteral("tilem2 -r '/home/me/My ROMs/83p.rom'"));
         w.startcalc_Click();
         QCOMPARE(tree->starter.calls[0].program, QStringLiteral("tilem2"));
-        QCOMPARE(tree->starter.calls[0].arguments, QStringList{"--rom=/home/me/ti83p.rom"});
-        tree->starter.failWith = ENOENT;
+        QCOMPARE(tree->starter.calls[0].arguments, (QStringList{"-r", "/home/me/My ROMs/83p.rom"}));
+        w.form2()->Text2->setText(QStringLiteral("tilem2 \"-r"));
         w.startcalc_Click();
-        QCOMPARE(tree->messages.shown.size(), 2);
-        QVERIFY(tree->messages.shown[1].contains("tilem2"));
+        QCOMPARE(shown().last(), QStringLiteral("The command line has a double quote (\") that is "
+                                                "never closed:\n\ntilem2 \"-r"));
+        QCOMPARE(tree->starter.calls.size(), 1);
     }
 
     // --- end to end, with real processes ---
 
     void endToEndMakeAndSend() {
         Form1 &w = makeWindow(true, 100);
-        makeExecutable(tree->path("bin/link"), kRecorder);
+        QVERIFY(makeExecutable(tree->path("bin/link"), kRecorder));
         w.form2()->Text1->setText(tree->path("bin/link"));
-        openSource(source("hello.z80", "ld a,1"));
+        QVERIFY(openSource("Source/hello.z80", "ld a,1"));
         w.makesend_Click();
         QTRY_COMPARE_WITH_TIMEOUT(readBytes(tree->path("bin/link.args")),
                                   QFile::encodeName(tree->places().builtProgram("hello")) + "\n",
                                   10000);
         QCOMPARE(logShown(w),
                  "building [hello]\nin " + tree->path("Source") + "\nline three\ndone\n");
-        QVERIFY(tree->messages.shown.isEmpty());
+        QCOMPARE(shown(), QStringList());
     }
 
     void endToEndFailedBuildWithAStaleProgram() {
         Form1 &w = makeWindow(true, 100);
-        makeExecutable(tree->path("bin/link"), kRecorder);
+        QVERIFY(makeExecutable(tree->path("bin/link"), kRecorder));
         w.form2()->Text1->setText(tree->path("bin/link"));
         const QString built = tree->places().builtProgram("bad");
-        writeBytes(built, "from an earlier build");
-        ageFile(built);
-        openSource(source("bad.z80", "FAIL"));
+        QVERIFY(writeBytes(built, "from an earlier build") && ageFile(built));
+        QVERIFY(openSource("Source/bad.z80", "FAIL"));
         w.makesend_Click();
-        QTRY_COMPARE_WITH_TIMEOUT(tree->messages.shown, QStringList{"Errors were found."}, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(shown(), QStringList{"Errors were found."}, 10000);
         QVERIFY(logShown(w).contains("bad.z80:1: error: FAIL"));
         QVERIFY(!QFile::exists(tree->path("bin/link.args")));
     }
 
     void endToEndBuildOutlastingItsTimer() {
         Form1 &w = makeWindow(true, 50);
-        w.form2()->Text1->setText(QString()); // no link program: the message tells the result
-        openSource(source("slow.z80", "SLOW"));
+        QVERIFY(makeFifo(tree->path("gate")));
+        QVERIFY(openSource("Source/slow.z80", "GATE"));
         QSignalSpy tick(w.Timer2, &QTimer::timeout);
         w.makesend_Click();
         QVERIFY(tick.wait(5000));
         QVERIFY(!w.form3()); // still building: not judged yet
-        QTRY_COMPARE_WITH_TIMEOUT(tree->messages.shown,
-                                  QStringList{"No Calculator Link Program Found!"}, 10000);
+        QVERIFY(openGate(tree->path("gate")));
+        QTRY_COMPARE_WITH_TIMEOUT(shown(), QStringList{"No Calculator Link Program Found!"}, 10000);
         QVERIFY(logShown(w).endsWith("done\n"));
     }
 
-    void endToEndNameWithSpacesAndShellCharacters() {
+    void endToEndNamesAndCommandsReachNoShell() {
         Form1 &w = makeWindow(true, 50);
-        openSource(source("x; touch pwned.z80", "ld a,2"));
+        QVERIFY(openSource("Source/x; touch pwned.z80", "ld a,2"));
         w.makeprog_Click();
         QTRY_VERIFY_WITH_TIMEOUT(logShown(w).contains("building [x; touch pwned]"), 10000);
         QVERIFY(QFile::exists(tree->places().builtProgram("x; touch pwned")));
-        QVERIFY(!QFile::exists(tree->path("Source/pwned")));
-        QVERIFY(!QFile::exists(tree->path("pwned")));
+        QVERIFY(makeExecutable(tree->path("bin/my emu"), kRecorder));
+        w.form2()->Text2->setText("'" + tree->path("bin/my emu") + "' --rom='/a b/$HOME' %f");
+        w.startcalc_Click();
+        QTRY_COMPARE_WITH_TIMEOUT(
+            readBytes(tree->path("bin/my emu.args")),
+            "--rom=/a b/$HOME\n" +
+                QFile::encodeName(tree->places().builtProgram("x; touch pwned")) + "\n",
+            10000);
+        QVERIFY(!QFile::exists(tree->path("Source/pwned")) && !QFile::exists(tree->path("pwned")));
     }
 
-    void endToEndScriptNotFound() {
+    void endToEndFailingLinkProgram() {
         Form1 &w = makeWindow(true, 50);
-        QFile::remove(tree->path("asm.bat"));
-        withoutSearchPath([&] {
-            openSource(source("a.z80", "x"));
-            w.makeprog_Click();
-        });
-        QCOMPARE(tree->messages.shown.size(), 1);
-        QVERIFY(tree->messages.shown[0].contains("asm.bat"));
-        QVERIFY(!w.Timer1->isActive());
-    }
-
-    void endToEndEmulator() {
-        Form1 &w = makeWindow(true);
-        makeExecutable(tree->path("bin/my emu"), kRecorder);
-        w.form2()->Text2->setText(tree->path("bin/my emu")); // a path with a space, unquoted
-        w.startcalc_Click();
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(tree->path("bin/my emu.args")), 10000);
-        QCOMPARE(readBytes(tree->path("bin/my emu.args")), QByteArray(""));
-        w.form2()->Text2->setText("\"" + tree->path("bin/my emu") + "\" --rom=\"/a b/rom\"");
-        w.startcalc_Click();
-        QTRY_COMPARE_WITH_TIMEOUT(readBytes(tree->path("bin/my emu.args")),
-                                  QByteArray("--rom=/a b/rom\n"), 10000);
-        w.form2()->Text2->setText(
-            QStringLiteral("   ")); // blanks count as configured; the start fails
-        w.startcalc_Click();
-        QCOMPARE(tree->messages.shown.size(), 1);
-        QVERIFY(tree->messages.shown[0].contains(QString::fromLocal8Bit(strerror(ENOENT))));
+        QVERIFY(makeExecutable(tree->path("bin/link"),
+                               "#!/bin/sh\necho 'ERROR: no cable found' >&2\nexit 2\n"));
+        w.form2()->Text1->setText(tree->path("bin/link"));
+        QVERIFY(openSource("Source/hello.z80", "x"));
+        w.makesend_Click();
+        QTRY_COMPARE_WITH_TIMEOUT(
+            shown(),
+            QStringList{"The link program " + tree->path("bin/link") +
+                        " ended with exit status 2.\n\nERROR: no cable found"},
+            10000);
     }
 
     void startedProcessesOutliveTheEditor() {
         Form1 &w = makeWindow(true);
-        makeExecutable(tree->path("asm.bat"),
-                       "#!/bin/sh\nsleep 0.5\ntouch \"$(dirname \"$0\")/survived\"\n");
-        openSource(source("a.z80", "x"));
+        QVERIFY(makeFifo(tree->path("gate")));
+        QVERIFY(makeExecutable(tree->path("asm.bat"),
+                               "#!/bin/sh\nread go < \"$(dirname \"$0\")/gate\"\n"
+                               "touch \"$(dirname \"$0\")/survived\"\n"));
+        QVERIFY(openSource("Source/a.z80", "x"));
         w.makeprog_Click();
         QVERIFY(w.Timer1->isActive());
         window.reset(); // exit within the five seconds
+        QVERIFY(openGate(tree->path("gate")));
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(tree->path("survived")), 10000);
     }
 };

@@ -1,4 +1,4 @@
-// The Preferences dialog: controls, keys, storing, and browsing.
+// The Preferences dialog: keys, storing, and browsing.
 
 #include "ui/form1.h"
 #include "ui/form2.h"
@@ -10,58 +10,31 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include <memory>
-
-class Form2Test : public QObject {
+class Form2Test : public QObject, public WindowFixture {
     Q_OBJECT
-    std::unique_ptr<TestTree> tree;
-    std::unique_ptr<Form1> window;
     Form2 *dialog = nullptr;
+    QByteArray stored() const { return readBytes(tree->places().settingsFile()); }
 
 private slots:
     void init() {
-        tree = std::make_unique<TestTree>();
-        writeBytes(tree->places().settingsFile(), "/opt/link\r\n/opt/emu\r\n");
-        window = std::make_unique<Form1>(tree->services());
-        dialog = window->form2();
+        setUp();
+        QVERIFY(writeBytes(tree->places().settingsFile(), "/opt/link\r\n/opt/emu\r\n"));
+        dialog = makeWindow().form2();
     }
-    void cleanup() {
-        window.reset();
-        QVERIFY2(tree->picker.answers.empty(), "a scripted file choice was not used");
-        tree.reset();
-    }
+    void cleanup() { tearDown(); }
 
-    void controlsCarryTheirNamesCaptionsAndOrder() {
-        QCOMPARE(dialog->windowTitle(), QStringLiteral("Preferences"));
-        QCOMPARE(dialog->findChild<QLabel *>("Label1")->text(),
-                 QStringLiteral("Calculator Linker Program Path:"));
-        QCOMPARE(dialog->findChild<QLabel *>("Label2")->text(),
-                 QStringLiteral("Virtual Calculator Path:"));
-        QCOMPARE(dialog->findChild<QPushButton *>("Command1")->text(), QStringLiteral("Browse"));
-        QCOMPARE(dialog->findChild<QPushButton *>("Command2")->text(), QStringLiteral("Browse"));
-        QCOMPARE(dialog->findChild<QPushButton *>("Command3")->text(), QStringLiteral("OK"));
-        QCOMPARE(dialog->findChild<QPushButton *>("Command4")->text(), QStringLiteral("Cancel"));
-        QVERIFY(dialog->Command3->isDefault());
-        QVERIFY(dialog->windowFlags() & Qt::Tool);
-        QVERIFY(!(dialog->windowFlags() &
-                  (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
-        QVERIFY(!dialog->parentWidget());
-        QCOMPARE(dialog->Label1->focusPolicy(), Qt::NoFocus);
-
+    void focusStartsInTheFirstFieldAndTabsInOrder() {
         window->prefs_Click();
         QVERIFY(QTest::qWaitForWindowActive(dialog));
-        QCOMPARE(QApplication::focusWidget(), dialog->Text1);
         QStringList order;
-        QWidget *w = dialog->Text1;
         for (int i = 0; i < 6; ++i) {
-            order << w->objectName();
-            do
-                w = w->nextInFocusChain();
-            while (!(w->focusPolicy() & Qt::TabFocus));
+            order << QApplication::focusWidget()->objectName();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         }
         QCOMPARE(order,
                  (QStringList{"Text1", "Command1", "Text2", "Command2", "Command3", "Command4"}));
         QCOMPARE(dialog->minimumSize(), dialog->maximumSize()); // fixed size
+        QVERIFY(!dialog->parentWidget());
     }
 
     void nothingIsClippedOrOverlaps() {
@@ -76,41 +49,52 @@ private slots:
             QVERIFY2(c->height() >= c->sizeHint().height(), qPrintable(c->objectName()));
             QVERIFY2(dialog->rect().contains(c->geometry()), qPrintable(c->objectName()));
             for (QWidget *d : controls)
-                if (c != d)
-                    QVERIFY2(!c->geometry()
-                                  .adjusted(1, 1, -1, -1)
-                                  .intersects(d->geometry().adjusted(1, 1, -1, -1)),
-                             qPrintable(c->objectName() + " overlaps " + d->objectName()));
+                QVERIFY2(c == d || !c->geometry()
+                                        .adjusted(1, 1, -1, -1)
+                                        .intersects(d->geometry().adjusted(1, 1, -1, -1)),
+                         qPrintable(c->objectName() + " overlaps " + d->objectName()));
         }
-        const QFontMetrics fm(dialog->Text1->font());
-        dialog->Text1->setText("/usr/local/bin/a-fairly-long-name");
-        QVERIFY(dialog->Text1->width() > fm.horizontalAdvance(dialog->Text1->text()));
     }
 
-    void okStoresBothLinesAndHides() {
+    void enterPressesOkInAFieldAndTheFocusedButtonElsewhere() {
         window->prefs_Click();
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
         dialog->Text1->setText(QStringLiteral("/opt/my link,1"));
-        dialog->Text2->setText(QString());
+        dialog->Text2->clear();
+        QTest::keyClick(dialog->Text2, Qt::Key_Return);
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(stored(), QByteArray("/opt/my link,1\r\n\r\n"));
+        window->prefs_Click();
+        dialog->Text1->setText(QStringLiteral("/typed"));
+        dialog->Command4->setFocus();
+        QTest::keyClick(dialog->Command4, Qt::Key_Return); // Cancel: nothing stored
+        QVERIFY(!dialog->isVisible());
+        window->prefs_Click();
+        dialog->Command1->setFocus();
+        tree->picker.answers = {std::nullopt};
+        QTest::keyClick(dialog->Command1, Qt::Key_Return); // Browse opens its dialog
+        QCOMPARE(tree->picker.calls.size(), 1);
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(stored(), QByteArray("/opt/my link,1\r\n\r\n"));
+    }
+
+    void okCreatesAMissingFolderAndReportsWhatCannotBeWritten() {
+        QVERIFY(QDir(tree->path("TASM")).removeRecursively());
+        window->prefs_Click();
+        dialog->Text2->setText(QStringLiteral("\"/opt/My Emu/tilem2\" --rom=/home/me/rom.bin"));
         dialog->Command3->click();
         QVERIFY(!dialog->isVisible());
-        QCOMPARE(readBytes(tree->places().settingsFile()), QByteArray("/opt/my link,1\r\n\r\n"));
-        window->prefs_Click();
-        dialog->Text1->clear();
-        QTest::keyClick(dialog->Text2, Qt::Key_Return); // Enter in a field is OK
-        QVERIFY(!dialog->isVisible());
-        QCOMPARE(readBytes(tree->places().settingsFile()), QByteArray("\r\n\r\n"));
-    }
-
-    void okThatCannotWriteKeepsTheDialogAndFields() {
-        QFile::remove(tree->places().settingsFile());
+        makeWindow(); // a restart reads back exactly what was stored
+        QCOMPARE(window->form2()->Text2->text(),
+                 QStringLiteral("\"/opt/My Emu/tilem2\" --rom=/home/me/rom.bin"));
+        dialog = window->form2();
+        QVERIFY(QFile::remove(tree->places().settingsFile()));
         QDir().mkpath(tree->places().settingsFile()); // a folder in the way
         window->prefs_Click();
-        dialog->Text1->setText(QStringLiteral("/opt/new"));
         dialog->Command3->click();
-        QCOMPARE(tree->messages.shown.size(), 1);
-        QVERIFY(tree->messages.shown[0].contains(tree->places().settingsFile()));
+        QCOMPARE(shown(),
+                 QStringList{tree->places().settingsFile() + "\n\nError 21: Is a directory"});
         QVERIFY(dialog->isVisible());
-        QCOMPARE(dialog->Text1->text(), QStringLiteral("/opt/new"));
     }
 
     void cancelEscapeAndCloseBoxKeepTheFields() {
@@ -121,40 +105,30 @@ private slots:
         QVERIFY(dialog->isVisible()); // Escape does nothing
         dialog->Command4->click();
         QVERIFY(!dialog->isVisible());
-        QCOMPARE(dialog->Text1->text(), QStringLiteral("/typed"));
-        QCOMPARE(readBytes(tree->places().settingsFile()), QByteArray("/opt/link\r\n/opt/emu\r\n"));
-
+        QCOMPARE(stored(), QByteArray("/opt/link\r\n/opt/emu\r\n"));
         window->prefs_Click();
-        window->prefs_Click(); // a second choice shows the same dialog
         QVERIFY(dialog->close());
-        QVERIFY(!dialog->isVisible());
         QCOMPARE(window->form2(), dialog);
         QCOMPARE(dialog->Text1->text(), QStringLiteral("/typed"));
-        QCOMPARE(dialog->Text2->text(), QStringLiteral("/opt/emu"));
     }
 
-    void browseFillsOnlyItsOwnFieldAndCancelChangesNothing() {
+    void browseFillsItsOwnFieldAndGivesTheKeysBack() {
+        window->show();
         window->prefs_Click();
-        tree->picker.answers = {QStringLiteral("/usr/bin/tilp"), std::nullopt, std::nullopt,
-                                QStringLiteral("/usr/games/tilem2")};
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        // The real dialog leaves the main window active as it closes.
+        tree->picker.onShow = [this] { window->activateWindow(); };
+        tree->picker.answers = {QStringLiteral("/usr/bin/tilp"), std::nullopt};
         dialog->Command1->click();
         QCOMPARE(dialog->Text1->text(), QStringLiteral("/usr/bin/tilp"));
         QCOMPARE(dialog->Text2->text(), QStringLiteral("/opt/emu"));
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        QCOMPARE(QApplication::focusWidget(), dialog->Text1);
         dialog->Command2->click(); // cancelled: its field keeps its text
         QCOMPARE(dialog->Text2->text(), QStringLiteral("/opt/emu"));
-        dialog->Command1->click();
-        QCOMPARE(dialog->Text1->text(), QStringLiteral("/usr/bin/tilp"));
-        dialog->Command2->click();
-        QCOMPARE(dialog->Text2->text(), QStringLiteral("/usr/games/tilem2"));
-        QCOMPARE(tree->picker.calls.size(), 4);
         QCOMPARE(tree->picker.calls[0].initialSelection, QStringLiteral("/opt/link"));
-        QCOMPARE(tree->picker.calls[1].initialSelection, QStringLiteral("/opt/emu"));
-        QCOMPARE(tree->picker.calls[2].initialSelection, QStringLiteral("/usr/bin/tilp"));
-        QVERIFY(!tree->picker.calls[0].save);
         QVERIFY(tree->picker.calls[0].filters[0].executablesOnly);
-        QCOMPARE(tree->picker.calls[0].filters[1].patterns, QStringList{"*"});
-        QVERIFY(dialog->isVisible());
-        QCOMPARE(readBytes(tree->places().settingsFile()), QByteArray("/opt/link\r\n/opt/emu\r\n"));
+        QCOMPARE(stored(), QByteArray("/opt/link\r\n/opt/emu\r\n"));
     }
 };
 

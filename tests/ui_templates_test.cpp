@@ -30,7 +30,7 @@ private slots:
     void folderListsVisibleTxtFilesByName() {
         for (const char *name : {"c.txt", "a.txt", "B.TXT", ".hidden.txt", "notes.md", "x.txt.bak",
                                  "a&b.txt", "empty.Txt"})
-            writeBytes(tpl(name), name);
+            QVERIFY(writeBytes(tpl(name), name));
         QDir().mkpath(tpl("folder.txt"));
         const QList<TemplateEntry> list = listTemplates(tree->places().templateFolder());
         QStringList captions, files;
@@ -44,11 +44,11 @@ private slots:
     }
 
     void eachEntryLoadsItsOwnFileAsAnUntitledDocument() {
-        writeBytes(tpl("a.txt"), "text of a\r\n");
-        writeBytes(tpl("b.txt"), "text of b");
-        writeBytes(tpl("Hello.TXT"), "hello \x80");
-        writeBytes(tpl("a&b.txt"), "ampersand");
-        writeBytes(tpl("empty.txt"), "");
+        QVERIFY(writeBytes(tpl("a.txt"), "text of a\r\n"));
+        QVERIFY(writeBytes(tpl("b.txt"), "text of b"));
+        QVERIFY(writeBytes(tpl("Hello.TXT"), "hello \x80"));
+        QVERIFY(writeBytes(tpl("a&b.txt"), "ampersand"));
+        QVERIFY(writeBytes(tpl("empty.txt"), ""));
         window = std::make_unique<Form1>(tree->services());
         QStringList captions;
         for (QAction *a : entries()) {
@@ -81,7 +81,7 @@ private slots:
     }
 
     void deletedTemplateIsReportedAndTheDocumentStays() {
-        writeBytes(tpl("gone.txt"), "x");
+        QVERIFY(writeBytes(tpl("gone.txt"), "x"));
         window = std::make_unique<Form1>(tree->services());
         window->Text1->setText("mine");
         window->Text1->setModified(false);
@@ -95,7 +95,7 @@ private slots:
     }
 
     void modifiedTextIsAskedAboutFirst() {
-        writeBytes(tpl("t.txt"), "template");
+        QVERIFY(writeBytes(tpl("t.txt"), "template"));
         window = std::make_unique<Form1>(tree->services());
         window->Text1->setText("unsaved");
         tree->messages.answers = {MessageBox::Answer::Cancel};

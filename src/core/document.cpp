@@ -3,6 +3,7 @@
 #include "platform/codepage.h"
 
 #include <QFile>
+#include <QStringDecoder>
 
 #include <cerrno>
 
@@ -37,6 +38,16 @@ std::optional<FileError> readTextFile(const QString &path, QString *text) {
     if (auto error = readWholeFile(path, &bytes))
         return error;
     *text = cp1252::decode(bytes);
+    return std::nullopt;
+}
+
+std::optional<FileError> readLogFile(const QString &path, QString *text) {
+    QByteArray bytes;
+    if (auto error = readWholeFile(path, &bytes))
+        return error;
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString decoded = utf8.decode(bytes);
+    *text = utf8.hasError() ? cp1252::decode(bytes) : std::move(decoded);
     return std::nullopt;
 }
 

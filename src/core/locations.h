@@ -18,6 +18,7 @@ public:
     QString settingsFile() const { return m_root + QLatin1String("/TASM/config.ini"); }
     QString templateFolder() const { return m_root + QLatin1String("/TASM/Templates"); }
     QString assemblerLog() const { return m_root + QLatin1String("/TASM/error.log"); }
+    QString sourceFolder() const { return m_root + QLatin1String("/Source"); }
     QString builtProgramFolder() const { return m_root + QLatin1String("/Exec"); }
     QString builtProgram(const QString &programName) const {
         return builtProgramFolder() + QLatin1Char('/') + programName +

@@ -4,18 +4,52 @@
 
 #include <QFileInfo>
 
+#include <cerrno>
+
 namespace {
 
-// The field of one line, by the rule in the header.
-QString field(QStringView line) {
-    qsizetype i = 0;
-    while (i < line.size() && (line[i] == QLatin1Char(' ') || line[i] == QLatin1Char('\t')))
+bool isBlank(QChar c) {
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
+}
+
+qsizetype skipBlanks(QStringView line, qsizetype i) {
+    while (i < line.size() && isBlank(line[i]))
         ++i;
-    if (i < line.size() && line[i] == QLatin1Char('"')) {
-        const qsizetype close = line.indexOf(QLatin1Char('"'), i + 1);
-        return (close < 0 ? line.mid(i + 1) : line.mid(i + 1, close - i - 1)).toString();
+    return i;
+}
+
+// The text of a line that is one quoted field, or nothing.
+std::optional<QString> quotedField(QStringView line) {
+    qsizetype i = skipBlanks(line, 0);
+    if (i >= line.size() || line[i] != QLatin1Char('"'))
+        return std::nullopt;
+    QString value;
+    for (++i; i < line.size(); ++i) {
+        if (line[i] != QLatin1Char('"')) {
+            value += line[i];
+        } else if (i + 1 < line.size() && line[i + 1] == QLatin1Char('"')) {
+            value += QLatin1Char('"');
+            ++i;
+        } else {
+            return skipBlanks(line, i + 1) == line.size() ? std::optional<QString>(value)
+                                                          : std::nullopt;
+        }
     }
+    return std::nullopt; // never closed
+}
+
+QString field(QStringView line) {
+    if (auto quoted = quotedField(line))
+        return *quoted;
     return line.toString();
+}
+
+QString written(const QString &value) {
+    const qsizetype first = skipBlanks(value, 0);
+    if (first >= value.size() || value[first] != QLatin1Char('"'))
+        return value;
+    return QLatin1Char('"') + QString(value).replace(QLatin1Char('"'), QLatin1String("\"\"")) +
+           QLatin1Char('"');
 }
 
 // The next line of `text` from `*pos`; CR LF, LF and a lone CR each end a line.
@@ -45,7 +79,8 @@ Settings parseSettings(const QString &text) {
 }
 
 QString formatSettings(const Settings &settings) {
-    return settings.linkProgram + QLatin1String("\r\n") + settings.emulator + QLatin1String("\r\n");
+    return written(settings.linkProgram) + QLatin1String("\r\n") + written(settings.emulator) +
+           QLatin1String("\r\n");
 }
 
 std::optional<FileError> loadSettings(const QString &path, Settings *settings) {
@@ -61,5 +96,7 @@ std::optional<FileError> loadSettings(const QString &path, Settings *settings) {
 }
 
 std::optional<FileError> storeSettings(const QString &path, const Settings &settings) {
+    if (auto error = makeFolders(QFileInfo(path).absolutePath()))
+        return error;
     return writeTextFile(path, formatSettings(settings));
 }

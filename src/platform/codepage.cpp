@@ -1,5 +1,7 @@
 #include "codepage.h"
 
+#include <QCoreApplication>
+
 #include <array>
 #include <cstring>
 #ifdef __SSE2__
@@ -103,12 +105,12 @@ void locate(const Unit *data, qsizetype at, StepFn step, Unmappable *where) {
 } // namespace
 
 QString Unmappable::describe() const {
-    return QStringLiteral("The character \u201C%1\u201D (U+%2) at line %3, column %4 cannot be "
-                          "stored in an 8-bit (Windows-1252) file.")
+    return QCoreApplication::translate("FileError",
+                                       "The character \u201C%1\u201D (U+%2) at line %3, column "
+                                       "%4 cannot be stored in an 8-bit (Windows-1252) file.")
         .arg(QString::fromUcs4(&character, 1),
-             QString::number(uint(character), 16).toUpper().rightJustified(4, QLatin1Char('0')))
-        .arg(line)
-        .arg(column);
+             QString::number(uint(character), 16).toUpper().rightJustified(4, QLatin1Char('0')),
+             QString::number(line), QString::number(column));
 }
 
 QString decode(const QByteArray &bytes) {

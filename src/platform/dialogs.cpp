@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
@@ -46,15 +47,39 @@ QList<FileFilter> CommonDialog::filters() const {
     return result;
 }
 
+void QtMessageBox::fitTitle(QMessageBox *box) {
+    // The window manager draws the title in a bolder font beside an icon and
+    // three buttons; a spacer row keeps the box that wide.
+    QFont bold = box->font();
+    bold.setBold(true);
+    const int width = QFontMetrics(bold).horizontalAdvance(box->windowTitle()) + 160;
+    auto *grid = qobject_cast<QGridLayout *>(box->layout());
+    if (grid)
+        grid->addItem(
+            new QSpacerItem(qMax(width, 260), 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+            grid->rowCount(), 0, 1, grid->columnCount());
+}
+
 void QtMessageBox::inform(QWidget *parent, const QString &text) {
     QMessageBox box(QMessageBox::NoIcon, applicationTitle(), text, QMessageBox::Ok, parent);
+    fitTitle(&box);
     box.exec();
+}
+
+bool QtMessageBox::confirm(QWidget *parent, const QString &text, const QString &acceptText) {
+    QMessageBox box(QMessageBox::Question, applicationTitle(), text, QMessageBox::Cancel, parent);
+    QPushButton *accept = box.addButton(acceptText, QMessageBox::AcceptRole);
+    box.setDefaultButton(QMessageBox::Cancel);
+    fitTitle(&box);
+    box.exec();
+    return box.clickedButton() == accept;
 }
 
 MessageBox::Answer QtMessageBox::askSave(QWidget *parent, const QString &text) {
     QMessageBox box(QMessageBox::Question, applicationTitle(), text,
                     QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
     box.setDefaultButton(QMessageBox::Save);
+    fitTitle(&box);
     switch (box.exec()) {
     case QMessageBox::Save:
         return Answer::Save;

@@ -7,6 +7,7 @@
 
 #include <optional>
 
+class QMessageBox;
 class QWidget;
 
 // Modal boxes under the application's title.
@@ -18,6 +19,8 @@ public:
     virtual void inform(QWidget *parent, const QString &text) = 0;
     // A question with Save, Discard and Cancel.
     virtual Answer askSave(QWidget *parent, const QString &text) = 0;
+    // A question with a button named `acceptText` and Cancel; true when accepted.
+    virtual bool confirm(QWidget *parent, const QString &text, const QString &acceptText) = 0;
 };
 
 // One entry of a file-type filter. `executablesOnly` lists only files the user
@@ -77,6 +80,9 @@ class QtMessageBox : public MessageBox {
 public:
     void inform(QWidget *parent, const QString &text) override;
     Answer askSave(QWidget *parent, const QString &text) override;
+    bool confirm(QWidget *parent, const QString &text, const QString &acceptText) override;
+    // Makes a box at least as wide as its title needs beside the window buttons.
+    static void fitTitle(QMessageBox *box);
 };
 
 class QtFilePicker : public FilePicker {

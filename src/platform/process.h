@@ -1,21 +1,34 @@
 #pragma once
-// Program search and detached process start. A started process runs on its
-// own: it is never stopped by us and outlives the editor. The editor can ask a
-// ProcessWatch whether the process has ended, and is told when it does.
+// Program search and process start. A started process runs on its own: it is
+// never stopped by us and outlives the editor. A ProcessWatch tells when it has
+// ended, how, and (when asked for) what it wrote to its error output.
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
 #include <memory>
 
+// How a process ended.
+struct ProcessEnd {
+    bool signalled = false; // ended by a signal rather than by exiting
+    int code = 0;           // the exit status, or the signal's number
+    bool failed() const { return signalled || code != 0; }
+};
+
 // Tells when one started process has ended. The real one reaps the process so
-// that it leaves no zombie behind.
+// that it leaves no zombie behind. `ended` is only ever emitted from the event
+// loop or from isRunning(), never while the watch is being made.
 class ProcessWatch : public QObject {
     Q_OBJECT
 public:
     using QObject::QObject;
     virtual bool isRunning() const = 0;
+    // Meaningful once the process has ended.
+    virtual ProcessEnd end() const { return {}; }
+    // The last few KiB of the error output, when it was captured.
+    virtual QByteArray errorOutput() const { return {}; }
 signals:
     void ended();
 };
@@ -27,21 +40,25 @@ struct StartResult {
     bool ok() const { return watch != nullptr; }
 };
 
+struct StartOptions {
+    QString workingFolder; // empty: the editor's own current folder
+    bool captureErrors = false;
+};
+
 // Starts programs; the windows receive one so that tests can script it.
 class ProcessStarter {
 public:
     virtual ~ProcessStarter() = default;
-    // Starts `program` with `arguments` (no shell), in `workingFolder` when it is
-    // not empty, else in the editor's own current folder.
+    // Starts `program` with `arguments`, without a shell.
     virtual StartResult start(const QString &program, const QStringList &arguments,
-                              const QString &workingFolder) = 0;
+                              const StartOptions &options) = 0;
 };
 
 // Starts real processes: new session, standard input from /dev/null.
 class SystemProcessStarter : public ProcessStarter {
 public:
     StartResult start(const QString &program, const QStringList &arguments,
-                      const QString &workingFolder) override;
+                      const StartOptions &options) override;
 };
 
 // The first executable regular file named `name` in `folders`, then along PATH;

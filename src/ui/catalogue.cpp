@@ -2,6 +2,7 @@
 
 #include "core/templates.h"
 
+#include <QCoreApplication>
 #include <QMenu>
 
 void buildCatalogue(QMenu *menu, const QString &folder,
@@ -14,7 +15,8 @@ void buildCatalogue(QMenu *menu, const QString &folder,
         QObject::connect(a, &QAction::triggered, menu, [onChoose, path] { onChoose(path); });
     }
     if (entries.isEmpty()) {
-        QString caption = QStringLiteral("(no templates in %1)").arg(folder);
+        QString caption =
+            QCoreApplication::translate("Catalogue", "(no templates in %1)").arg(folder);
         QAction *a = menu->addAction(caption.replace(QLatin1Char('&'), QLatin1String("&&")));
         a->setObjectName(QStringLiteral("newdoc"));
         a->setEnabled(false);

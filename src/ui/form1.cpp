@@ -1,12 +1,12 @@
 #include "form1.h"
 
-#include "build/commands.h"
-#include "build/programname.h"
 #include "core/document.h"
 #include "core/locations.h"
 #include "core/settings.h"
-#include "platform/process.h"
 #include "platform/twips.h"
+#include "platform/windows.h"
+#include "toolchain/commands.h"
+#include "toolchain/programname.h"
 #include "ui/catalogue.h"
 #include "ui/editor.h"
 #include "ui/form2.h"
@@ -15,17 +15,21 @@
 
 #include <Qsci/qsciscintilla.h>
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QSessionManager>
+#include <QStringDecoder>
 #include <QTimer>
 
 #include <cerrno>
-#include <cstring>
 
 Form1::Form1(const Services &services)
-    : CommonDialog1(services.picker, this), m_services(services) {
+    : CommonDialog1(services.picker, this), m_services(services),
+      m_runner(new BuildRunner(services.starter, this)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(applicationTitle());
 
@@ -34,8 +38,7 @@ Form1::Form1(const Services &services)
     Text1 = new QsciScintilla(client);
     Text1->setObjectName(QStringLiteral("Text1"));
     configureEditor(Text1);
-    auto *filter = new MenuShortcutsFirst(this);
-    Text1->installEventFilter(filter);
+    Text1->installEventFilter(new MenuShortcutsFirst(this));
     Text1->setFocus();
 
     for (QTimer **timer : {&Timer1, &Timer2}) {
@@ -47,9 +50,14 @@ Form1::Form1(const Services &services)
     Timer2->setObjectName(QStringLiteral("Timer2"));
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     connect(Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
+    connect(m_runner, &BuildRunner::finished, this, &Form1::runner_Finished);
+    connect(m_runner, &BuildRunner::toolFailed, this, &Form1::runner_ToolFailed);
+#ifndef QT_NO_SESSIONMANAGER
+    connect(qApp, &QGuiApplication::commitDataRequest, this, &Form1::session_CommitData);
+#endif
 
     CommonDialog1.Filter =
-        QStringLiteral("Z80 Assembly Files (*.z80, *.asm)|*.z80;*.asm|All Files (*.*)|*.*");
+        tr("Z80 Assembly Files (*.z80, *.asm)|*.z80;*.asm|All Files (*.*)|*.*");
 
     createActions();
     const double dx = logicalDpiX(), dy = logicalDpiY();
@@ -79,24 +87,21 @@ void Form1::createActions() {
         a->setShortcut(key);
         connect(a, &QAction::triggered, this, handler);
     };
-    QMenu *file = menu(menuBar(), "file", QStringLiteral("&File"));
-    m_newMenu = menu(file, "new", QStringLiteral("&New"));
-    item(file, "open", QStringLiteral("&Open"), &Form1::open_Click,
-         QKeySequence(Qt::CTRL | Qt::Key_O));
-    item(file, "save", QStringLiteral("&Save"), &Form1::save_Click,
-         QKeySequence(Qt::CTRL | Qt::Key_S));
-    item(file, "saveas", QStringLiteral("Save &As"), &Form1::saveas_Click);
-    item(file, "exit", QStringLiteral("E&xit"), &Form1::exit_Click,
-         QKeySequence(Qt::CTRL | Qt::Key_Q));
-    QMenu *edit = menu(menuBar(), "edit", QStringLiteral("&Edit"));
-    item(edit, "selall", QStringLiteral("Select &All"), &Form1::selall_Click,
+    QMenu *file = menu(menuBar(), "file", tr("&File"));
+    m_newMenu = menu(file, "new", tr("&New"));
+    item(file, "open", tr("&Open"), &Form1::open_Click, QKeySequence(Qt::CTRL | Qt::Key_O));
+    item(file, "save", tr("&Save"), &Form1::save_Click, QKeySequence(Qt::CTRL | Qt::Key_S));
+    item(file, "saveas", tr("Save &As"), &Form1::saveas_Click);
+    item(file, "exit", tr("E&xit"), &Form1::exit_Click, QKeySequence(Qt::CTRL | Qt::Key_Q));
+    QMenu *edit = menu(menuBar(), "edit", tr("&Edit"));
+    item(edit, "selall", tr("Select &All"), &Form1::selall_Click,
          QKeySequence(Qt::CTRL | Qt::Key_A));
-    item(edit, "prefs", QStringLiteral("&Preferences..."), &Form1::prefs_Click);
-    QMenu *build = menu(menuBar(), "build", QStringLiteral("&Build"));
-    item(build, "makeprog", QStringLiteral("&Make .8xp"), &Form1::makeprog_Click);
-    item(build, "makesend", QStringLiteral("Make and &Send to Calculator"), &Form1::makesend_Click);
-    item(build, "viewout", QStringLiteral("View TASM &Output"), &Form1::viewout_Click);
-    item(build, "startcalc", QStringLiteral("Start &Virtual Calculator"), &Form1::startcalc_Click);
+    item(edit, "prefs", tr("&Preferences..."), &Form1::prefs_Click);
+    QMenu *build = menu(menuBar(), "build", tr("&Build"));
+    item(build, "makeprog", tr("&Make .8xp"), &Form1::makeprog_Click);
+    item(build, "makesend", tr("Make and &Send to Calculator"), &Form1::makesend_Click);
+    item(build, "viewout", tr("View TASM &Output"), &Form1::viewout_Click);
+    item(build, "startcalc", tr("Start &Virtual Calculator"), &Form1::startcalc_Click);
 }
 
 // Start-up: the settings into the Preferences dialog, then the template catalogue.
@@ -114,11 +119,18 @@ void Form1::Form_Load() {
 }
 
 void Form1::report(const FileError &error) {
-    m_services.messages->inform(this, error.message());
+    inform(error.message());
+}
+
+void Form1::inform(const QString &text) {
+    m_services.messages->inform(this, text);
 }
 
 bool Form1::open_doc(const QString &filename) {
-    return loadText(QFile::encodeName(filename));
+    if (!loadText(QFile::encodeName(filename)))
+        return false;
+    remember(filename);
+    return true;
 }
 
 // Replaces the editor text with a file's; on failure the text stays.
@@ -133,13 +145,37 @@ bool Form1::loadText(const QByteArray &nativePath) {
 }
 
 bool Form1::save_doc(const QString &filename) {
+    if (!mayOverwrite(filename))
+        return false;
     const EditorBytes text = editorBytes(Text1);
     if (auto error = writeDocument(filename, text.data, text.size)) {
         report(*error);
         return false;
     }
     Text1->setModified(false);
+    remember(filename);
     return true;
+}
+
+void Form1::remember(const QString &filename) {
+    m_stampedFile = filename;
+    m_stamp = fileStamp(filename);
+}
+
+// Writing over the current file when another program has changed it since it
+// was loaded or saved needs the user's word.
+bool Form1::mayOverwrite(const QString &filename) {
+    if (filename != m_stampedFile)
+        return true;
+    const std::optional<FileStamp> now = fileStamp(filename);
+    if (!now || now == m_stamp)
+        return true;
+    return m_services.messages->confirm(
+        this,
+        tr("%1\n\nAnother program has changed this file since it was opened or last saved. "
+           "Overwrite it with the text in the editor?")
+            .arg(filename),
+        tr("&Overwrite"));
 }
 
 // Asks before text that changed since it was last loaded or saved could be
@@ -147,8 +183,7 @@ bool Form1::save_doc(const QString &filename) {
 bool Form1::maybeSave() {
     if (!Text1->isModified())
         return true;
-    switch (m_services.messages->askSave(this,
-                                         QStringLiteral("Save changes to the current document?"))) {
+    switch (m_services.messages->askSave(this, tr("Save changes to the current document?"))) {
     case MessageBox::Answer::Save:
         return CommonDialog1.FileName.isEmpty() ? saveWithDialog()
                                                 : save_doc(CommonDialog1.FileName);
@@ -172,10 +207,41 @@ bool Form1::saveWithDialog() {
     return false;
 }
 
+bool Form1::commitData(bool interactive) {
+    if (interactive)
+        return maybeSave();
+    if (!Text1->isModified())
+        return true;
+    // Nobody to ask: the text goes to its file, or to a new one in the
+    // source folder when it has none.
+    QString file = CommonDialog1.FileName;
+    if (file.isEmpty()) {
+        const QString folder = Locations(m_services.root).sourceFolder();
+        makeFolders(folder);
+        file = QStringLiteral("%1/unsaved-%2.z80")
+                   .arg(folder,
+                        QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
+    }
+    const EditorBytes text = editorBytes(Text1);
+    if (!writeDocument(file, text.data, text.size))
+        Text1->setModified(false);
+    return true;
+}
+
+void Form1::session_CommitData(QSessionManager &manager) {
+#ifndef QT_NO_SESSIONMANAGER
+    if (!commitData(manager.allowsInteraction()))
+        manager.cancel();
+#else
+    Q_UNUSED(manager);
+#endif
+}
+
 void Form1::newdoc_Click(const QByteArray &templatePath) {
     if (!maybeSave() || !loadText(templatePath))
         return;
     CommonDialog1.FileName.clear();
+    m_stampedFile.clear();
 }
 
 void Form1::open_Click() {
@@ -210,11 +276,11 @@ void Form1::selall_Click() {
 }
 
 void Form1::prefs_Click() {
-    m_form2->showAndRaise();
+    m_form2->showAndRaise(this);
 }
 
 void Form1::viewout_Click() {
-    ensureForm3()->showAndRaise();
+    ensureForm3()->showAndRaise(true);
 }
 
 Form3 *Form1::form3() const {
@@ -222,8 +288,10 @@ Form3 *Form1::form3() const {
 }
 
 Form3 *Form1::ensureForm3() {
-    if (!m_form3)
+    if (!m_form3) {
         m_form3 = new Form3;
+        placeNear(m_form3, this);
+    }
     return m_form3;
 }
 
@@ -241,157 +309,127 @@ void Form1::closeEvent(QCloseEvent *event) {
 
 void Form1::resizeEvent(QResizeEvent *event) {
     QMainWindow::resizeEvent(event);
-    applyResizeRule();
+    applyResizeRule(this, Text1, 800, 100);
 }
 
-// The window manager's frame is known only once the window is mapped, and it
-// moves the window then: the outer size may have changed without a resize.
 void Form1::moveEvent(QMoveEvent *event) {
     QMainWindow::moveEvent(event);
-    applyResizeRule();
-}
-
-void Form1::applyResizeRule() {
-    const double dx = logicalDpiX(), dy = logicalDpiY();
-    const QSize outer = frameGeometry().size();
-    if (const auto size =
-            editorSize(QSize(pixelsToTwips(outer.width(), dx), pixelsToTwips(outer.height(), dy))))
-        Text1->setGeometry(0, 0, twipsToPixels(size->width(), dx),
-                           twipsToPixels(size->height(), dy));
+    applyResizeRule(this, Text1, 800, 100);
 }
 
 // Saves the document and starts the build script with the program name, in
-// the document's folder. Nothing when the user cancels the Save dialog or a
+// the document's folder. False when the user cancels the Save dialog or a
 // step fails (the failure is reported).
-std::optional<Form1::Build> Form1::startBuild() {
-    if (CommonDialog1.FileName.isEmpty()) {
-        if (!saveWithDialog())
-            return std::nullopt;
-    } else if (!save_doc(CommonDialog1.FileName)) {
-        return std::nullopt;
-    }
-    Build build;
-    build.programName = programName(CommonDialog1.FileName);
+bool Form1::startBuild(Slot slot) {
+    if (CommonDialog1.FileName.isEmpty() ? !saveWithDialog() : !save_doc(CommonDialog1.FileName))
+        return false;
     const QString script = findBuildScript(m_services.programFolder, m_services.root);
     if (script.isEmpty()) {
         report(FileError::fromErrno(ENOENT, QLatin1String(kBuildScriptName)));
-        return std::nullopt;
+        return false;
     }
-    build.started = buildStartTime();
-    const Command command = buildCommand(script, build.programName);
-    StartResult started = m_services.starter->start(
-        command.program, command.arguments, QFileInfo(CommonDialog1.FileName).absolutePath());
-    if (!started.ok()) {
-        report(FileError{started.errorNumber, started.errorDescription, script});
-        return std::nullopt;
-    }
-    build.watch = std::move(started.watch);
-    return build;
-}
-
-void Form1::armTimer(QTimer *timer, std::optional<Build> &slot, std::optional<Build> build) {
-    if (slot)
-        disconnect(slot->waiting);
-    slot = std::move(build);
-    timer->start(); // restarts the count when it runs already
+    const QString file = CommonDialog1.FileName;
+    const auto failed = m_runner->startBuild(slot, buildCommand(script, programName(file)),
+                                             QFileInfo(file).absolutePath(), programName(file));
+    if (failed)
+        report(FileError{failed->errorNumber, failed->errorDescription, script});
+    return !failed;
 }
 
 void Form1::makeprog_Click() {
-    if (auto build = startBuild())
-        armTimer(Timer1, m_make, std::move(build));
+    if (startBuild(MakeSlot))
+        Timer1->start(); // restarts the count when it runs already
 }
 
 void Form1::makesend_Click() {
-    if (auto build = startBuild())
-        armTimer(Timer2, m_send, std::move(build));
-}
-
-// A build still running when its timer fires is waited for; its result is
-// shown once it has ended.
-void Form1::whenBuildEnded(std::optional<Build> &slot, void (Form1::*finish)()) {
-    if (slot && slot->watch && slot->watch->isRunning()) {
-        disconnect(slot->waiting);
-        // Queued: the finish drops the watch, which must not die inside its own signal.
-        slot->waiting =
-            connect(slot->watch.get(), &ProcessWatch::ended, this, finish, Qt::QueuedConnection);
-        return;
-    }
-    (this->*finish)();
+    if (startBuild(SendSlot))
+        Timer2->start();
 }
 
 void Form1::Timer1_Timer() {
     Timer1->stop();
-    whenBuildEnded(m_make, &Form1::finishMake);
+    m_runner->awaitResult(MakeSlot);
 }
 
 void Form1::Timer2_Timer() {
     Timer2->stop();
-    whenBuildEnded(m_send, &Form1::finishSend);
+    m_runner->awaitResult(SendSlot);
 }
 
-void Form1::finishMake() {
-    if (m_make)
-        disconnect(m_make->waiting);
-    m_make.reset();
-    showAssemblerLog();
+// A build has ended and its timer has fired: the log, then for Make and Send
+// the verdict and the link program.
+void Form1::runner_Finished(const BuildRunner::Build &build) {
+    if (showAssemblerLog(false) && build.slot == SendSlot && build.id != 0)
+        sendBuiltProgram(build);
 }
 
-void Form1::finishSend() {
-    std::optional<Build> build = std::move(m_send);
-    m_send.reset();
-    if (build)
-        disconnect(build->waiting);
-    if (!showAssemblerLog() || !build)
-        return;
-    const QString program = Locations(m_services.root).builtProgram(build->programName);
-    if (!isFreshBuild(program, build->started)) {
-        m_services.messages->inform(this, QStringLiteral("Errors were found."));
+void Form1::sendBuiltProgram(const BuildRunner::Build &build) {
+    const QString program = Locations(m_services.root).builtProgram(build.programName);
+    if (!isFreshBuild(program, build.started)) {
+        inform(tr("Errors were found."));
         return;
     }
     const QString linkProgram = m_form2->Text1->text();
     if (linkProgram.isEmpty()) {
-        m_services.messages->inform(this, QStringLiteral("No Calculator Link Program Found!"));
+        inform(tr("No Calculator Link Program Found!"));
         return;
     }
-    const Command command = linkCommand(linkProgram, program);
-    startTool(command.program, command.arguments);
+    startTool(linkCommand(linkProgram, program), true);
+}
+
+void Form1::runner_ToolFailed(const QString &program, const ProcessEnd &end,
+                              const QByteArray &errorOutput) {
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString output = utf8.decode(errorOutput);
+    if (utf8.hasError())
+        output = QString::fromLocal8Bit(errorOutput);
+    const QStringList lines = output.trimmed().split(QLatin1Char('\n'));
+    const QString lastLines = lines.mid(qMax(0, lines.size() - 10)).join(QLatin1Char('\n'));
+    const QString how = end.signalled ? tr("was stopped by signal %1").arg(end.code)
+                                      : tr("ended with exit status %1").arg(end.code);
+    inform(tr("The link program %1 %2.\n\n%3").arg(program, how, lastLines).trimmed());
 }
 
 void Form1::startcalc_Click() {
     const QString text = m_form2->Text2->text();
     if (text.isEmpty()) {
-        m_services.messages->inform(this, QStringLiteral("No Emulator Found!"));
+        inform(tr("No Emulator Found!"));
         return;
     }
-    const Command command = emulatorCommand(text);
-    startTool(command.program, command.arguments);
+    // "%f" stands for the current document's built program.
+    const QString file = CommonDialog1.FileName;
+    if (wantsBuiltProgram(text) && file.isEmpty()) {
+        inform(tr("The emulator command asks for the built program (%f), but the document has "
+                  "no file name yet. Save it and make it first."));
+        return;
+    }
+    QString error;
+    const QString built = Locations(m_services.root).builtProgram(programName(file));
+    const auto command = emulatorCommand(text, built, &error);
+    if (!command) {
+        inform(error);
+        return;
+    }
+    startTool(*command, false);
 }
 
-bool Form1::showAssemblerLog() {
+// Reads the log into the output window and shows it; a log shown by a build
+// comes to the front without taking the keyboard from the editor.
+bool Form1::showAssemblerLog(bool activate) {
     QString text;
-    if (auto error = readTextFile(Locations(m_services.root).assemblerLog(), &text)) {
+    if (auto error = readLogFile(Locations(m_services.root).assemblerLog(), &text)) {
         report(*error);
         return false;
     }
     Form3 *output = ensureForm3();
     output->setText(text);
-    output->showAndRaise();
+    output->showAndRaise(activate);
     return true;
 }
 
-// Starts a tool in the editor's own folder and keeps its watch until it ends,
-// so that it is reaped.
-bool Form1::startTool(const QString &program, const QStringList &arguments) {
-    StartResult started = m_services.starter->start(program, arguments, QString());
-    if (!started.ok()) {
-        report(FileError{started.errorNumber, started.errorDescription, program});
-        return false;
-    }
-    ProcessWatch *watch = started.watch.get();
-    m_tools.append(std::move(started.watch));
-    connect(
-        watch, &ProcessWatch::ended, this,
-        [this, watch] { m_tools.removeIf([watch](const auto &w) { return w.get() == watch; }); },
-        Qt::QueuedConnection);
-    return true;
+bool Form1::startTool(const Command &command, bool reportFailure) {
+    const StartResult started = m_runner->startTool(command, reportFailure);
+    if (!started.ok())
+        report(FileError{started.errorNumber, started.errorDescription, command.program});
+    return started.ok();
 }

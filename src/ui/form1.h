@@ -1,12 +1,13 @@
 #pragma once
 // The main window: the editor, the menus, the two result timers and the file
 // dialog whose FileName is the current file name. It holds the document's
-// state; each menu item and timer has one short handler.
+// state; each menu item, timer and window event has one short handler.
 
 #include "platform/dialogs.h"
+#include "platform/textfile.h"
+#include "toolchain/buildrunner.h"
 #include "ui/services.h"
 
-#include <QDateTime>
 #include <QMainWindow>
 #include <QPointer>
 
@@ -14,11 +15,10 @@
 #include <optional>
 
 class QsciScintilla;
+class QSessionManager;
 class QTimer;
-class ProcessWatch;
 class Form2;
 class Form3;
-struct FileError;
 
 class Form1 : public QMainWindow {
     Q_OBJECT
@@ -31,14 +31,16 @@ public:
     QTimer *Timer2; // result of Make and Send
     CommonDialog CommonDialog1;
 
-    // Move text between a file and the editor; false (after reporting) on failure.
+    // Move text between a file and the editor; false (after reporting, or when
+    // the user declines) on failure.
     bool open_doc(const QString &filename);
     bool save_doc(const QString &filename);
 
     Form2 *form2() const { return m_form2.get(); }
     Form3 *form3() const; // null until first used
+    BuildRunner *runner() const { return m_runner; }
 
-    // Menu handlers.
+    // Menu and timer handlers.
     void newdoc_Click(const QByteArray &templatePath);
     void open_Click();
     void save_Click();
@@ -53,41 +55,44 @@ public:
     void Timer1_Timer();
     void Timer2_Timer();
 
+    // The desktop session ends: true when it may go on. With `interactive`,
+    // unsaved text is asked about; without, it is saved.
+    bool commitData(bool interactive);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void moveEvent(QMoveEvent *event) override;
 
 private:
-    void applyResizeRule();
-    // A build whose result a timer will show: what it was started for and when.
-    struct Build {
-        QString programName;
-        QDateTime started;
-        std::shared_ptr<ProcessWatch> watch;
-        QMetaObject::Connection waiting; // set while a tick waits for the build to end
-    };
+    enum Slot { MakeSlot, SendSlot };
 
     void Form_Load();
     void createActions();
+    void session_CommitData(QSessionManager &manager);
+    void runner_Finished(const BuildRunner::Build &build);
+    void runner_ToolFailed(const QString &program, const ProcessEnd &end,
+                           const QByteArray &errorOutput);
     bool loadText(const QByteArray &nativePath);
     bool maybeSave();
     bool saveWithDialog();
-    std::optional<Build> startBuild();
-    void armTimer(QTimer *timer, std::optional<Build> &slot, std::optional<Build> build);
-    void whenBuildEnded(std::optional<Build> &slot, void (Form1::*finish)());
-    void finishMake();
-    void finishSend();
-    bool showAssemblerLog();
+    bool mayOverwrite(const QString &filename);
+    void remember(const QString &filename);
+    bool startBuild(Slot slot);
+    bool showAssemblerLog(bool activate);
+    void sendBuiltProgram(const BuildRunner::Build &build);
     Form3 *ensureForm3();
-    bool startTool(const QString &program, const QStringList &arguments);
+    bool startTool(const Command &command, bool reportFailure);
     void report(const FileError &error);
+    void inform(const QString &text);
 
     Services m_services;
     std::unique_ptr<Form2> m_form2;
     QPointer<Form3> m_form3;
     QMenu *m_newMenu = nullptr;
-    std::optional<Build> m_make;
-    std::optional<Build> m_send;
-    QList<std::shared_ptr<ProcessWatch>> m_tools; // link programs and emulators not yet ended
+    BuildRunner *m_runner;
+    // The version of the current file last loaded or saved, to tell when
+    // another program has changed it since.
+    QString m_stampedFile;
+    std::optional<FileStamp> m_stamp;
 };

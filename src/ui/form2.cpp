@@ -2,6 +2,7 @@
 
 #include "core/settings.h"
 #include "platform/twips.h"
+#include "platform/windows.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -12,21 +13,21 @@
 #include <limits>
 
 Form2::Form2(FilePicker *picker, MessageBox *messages, const QString &settingsFile)
-    : QDialog(nullptr,
-              Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
+    : QDialog(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                           Qt::CustomizeWindowHint),
       CommonDialog1(picker, this), m_messages(messages), m_settingsFile(settingsFile) {
     setObjectName(QStringLiteral("Form2"));
-    setWindowTitle(QStringLiteral("Preferences"));
+    setWindowTitle(tr("Preferences"));
     setModal(false);
 
-    Label1 = new QLabel(QStringLiteral("Calculator Linker Program Path:"), this);
+    Label1 = new QLabel(tr("Calculator Linker Program Path:"), this);
     Text1 = new QLineEdit(this);
-    Command1 = new QPushButton(QStringLiteral("Browse"), this);
-    Label2 = new QLabel(QStringLiteral("Virtual Calculator Path:"), this);
+    Command1 = new QPushButton(tr("Browse"), this);
+    Label2 = new QLabel(tr("Virtual Calculator Path:"), this);
     Text2 = new QLineEdit(this);
-    Command2 = new QPushButton(QStringLiteral("Browse"), this);
-    Command3 = new QPushButton(QStringLiteral("OK"), this);
-    Command4 = new QPushButton(QStringLiteral("Cancel"), this);
+    Command2 = new QPushButton(tr("Browse"), this);
+    Command3 = new QPushButton(tr("OK"), this);
+    Command4 = new QPushButton(tr("Cancel"), this);
     const std::pair<QWidget *, const char *> names[] = {
         {Label1, "Label1"}, {Text1, "Text1"},       {Command1, "Command1"}, {Label2, "Label2"},
         {Text2, "Text2"},   {Command2, "Command2"}, {Command3, "Command3"}, {Command4, "Command4"}};
@@ -35,8 +36,9 @@ Form2::Form2(FilePicker *picker, MessageBox *messages, const QString &settingsFi
     // A field holds whatever the settings file gave, however long.
     for (QLineEdit *field : {Text1, Text2})
         field->setMaxLength(std::numeric_limits<int>::max());
-    for (QPushButton *b : {Command1, Command2, Command4})
-        b->setAutoDefault(false);
+    // Enter on a focused button presses it; Enter in a field presses OK.
+    for (QPushButton *b : {Command1, Command2, Command3, Command4})
+        b->setAutoDefault(true);
     Command3->setDefault(true);
 
     setTabOrder(Text1, Command1);
@@ -47,7 +49,7 @@ Form2::Form2(FilePicker *picker, MessageBox *messages, const QString &settingsFi
     Text1->setFocus();
 
     // The file dialog lists programs first; on this system they carry no extension.
-    CommonDialog1.Filter = QStringLiteral("Programs|*|All Files (*.*)|*.*");
+    CommonDialog1.Filter = tr("Programs|*|All Files (*.*)|*.*");
     CommonDialog1.executablesFirst = true;
 
     connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
@@ -97,16 +99,29 @@ void Form2::placeControls() {
                  std::max(twipsToPixels(1800, dy), bottom + twipsToPixels(105, dy)));
 }
 
-void Form2::showAndRaise() {
+void Form2::showAndRaise(const QWidget *anchor) {
+    if (!m_placed && !isVisible())
+        placeNear(this, anchor);
+    m_placed = true;
     show();
     raise();
     activateWindow();
 }
 
+void Form2::showEvent(QShowEvent *event) {
+    keepOutOfTaskbar(this);
+    QDialog::showEvent(event);
+}
+
+// The file dialog may leave another window active when it closes: the
+// dialog comes back to the front with the field that took the path.
 void Form2::browse(QLineEdit *field) {
     CommonDialog1.FileName = field->text();
     if (CommonDialog1.ShowOpen())
         field->setText(CommonDialog1.FileName);
+    raise();
+    activateWindow();
+    field->setFocus();
 }
 
 void Form2::Command1_Click() {

@@ -25,8 +25,8 @@ public:
     QPushButton *Command4; // Cancel
     CommonDialog CommonDialog1;
 
-    // Shows the dialog, or brings it to the front.
-    void showAndRaise();
+    // Shows the dialog (placed near `anchor` the first time), or brings it to the front.
+    void showAndRaise(const QWidget *anchor);
 
     void Command1_Click();
     void Command2_Click();
@@ -35,6 +35,7 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void browse(QLineEdit *field);
@@ -42,4 +43,5 @@ private:
 
     MessageBox *m_messages;
     QString m_settingsFile;
+    bool m_placed = false;
 };

@@ -1,20 +1,23 @@
 #include "form3.h"
 
 #include "platform/twips.h"
+#include "platform/windows.h"
 #include "ui/resizerule.h"
 
+#include <QApplication>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 
 Form3::Form3()
-    : QWidget(nullptr, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+    : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                            Qt::WindowMinMaxButtonsHint | Qt::CustomizeWindowHint) {
     setObjectName(QStringLiteral("Form3"));
-    setWindowTitle(QStringLiteral("TASM Output"));
+    setWindowTitle(tr("TASM Output"));
     setAttribute(Qt::WA_DeleteOnClose);
     Text1 = new QPlainTextEdit(this);
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setReadOnly(true);
+    Text1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Text1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
@@ -29,32 +32,40 @@ void Form3::setText(const QString &text) {
     Text1->verticalScrollBar()->setValue(0);
 }
 
-void Form3::showAndRaise() {
+void Form3::showAndRaise(bool activate) {
+    QWidget *keyboard = QApplication::activeWindow();
+    setAttribute(Qt::WA_ShowWithoutActivating, !activate);
+    m_keysBelongTo = activate || keyboard == this ? nullptr : keyboard;
     if (isMinimized())
         showNormal();
     else
         show();
     raise();
-    activateWindow();
+    if (activate)
+        activateWindow();
+}
+
+// Some platforms activate a shown window whatever it was asked: if that
+// happens before the window is first painted, the keys go back where they were.
+bool Form3::event(QEvent *event) {
+    if (event->type() == QEvent::WindowActivate && m_keysBelongTo)
+        m_keysBelongTo->activateWindow();
+    if (event->type() == QEvent::WindowActivate || event->type() == QEvent::Paint)
+        m_keysBelongTo = nullptr;
+    return QWidget::event(event);
+}
+
+void Form3::showEvent(QShowEvent *event) {
+    keepOutOfTaskbar(this);
+    QWidget::showEvent(event);
 }
 
 void Form3::resizeEvent(QResizeEvent *event) {
     QWidget::resizeEvent(event);
-    applyResizeRule();
+    applyResizeRule(this, Text1, 500, 100);
 }
 
-// The window manager's frame is known only once the window is mapped, and it
-// moves the window then: the outer size may have changed without a resize.
 void Form3::moveEvent(QMoveEvent *event) {
     QWidget::moveEvent(event);
-    applyResizeRule();
-}
-
-void Form3::applyResizeRule() {
-    const double dpiX = logicalDpiX(), dpiY = logicalDpiY();
-    const QSize outer = frameGeometry().size();
-    const auto size = outputTextSize(
-        QSize(pixelsToTwips(outer.width(), dpiX), pixelsToTwips(outer.height(), dpiY)));
-    if (size)
-        Text1->resize(twipsToPixels(size->width(), dpiX), twipsToPixels(size->height(), dpiY));
+    applyResizeRule(this, Text1, 500, 100);
 }

@@ -1,6 +1,8 @@
 #pragma once
-// The output window: the assembler log of the last build, read-only.
+// The output window: the assembler log of the last build, read-only, with the
+// text selectable by mouse and keyboard.
 
+#include <QPointer>
 #include <QWidget>
 
 class QPlainTextEdit;
@@ -12,13 +14,16 @@ public:
     QPlainTextEdit *Text1;
     // Replaces the whole text and shows its beginning.
     void setText(const QString &text);
-    // Shows the window, or brings it to the front.
-    void showAndRaise();
+    // Shows the window, or brings it to the front. Without `activate` the
+    // keyboard stays with the window that had it.
+    void showAndRaise(bool activate);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void moveEvent(QMoveEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    bool event(QEvent *event) override;
 
 private:
-    void applyResizeRule();
+    QPointer<QWidget> m_keysBelongTo; // while a show that must not take the keys is handled
 };

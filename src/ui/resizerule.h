@@ -6,6 +6,8 @@
 
 #include <optional>
 
+class QWidget;
+
 inline std::optional<QSize> ruleSize(QSize outerTwips, int heightMargin, int widthMargin) {
     const int h = outerTwips.height() - heightMargin;
     const int w = outerTwips.width() - widthMargin;
@@ -14,11 +16,7 @@ inline std::optional<QSize> ruleSize(QSize outerTwips, int heightMargin, int wid
     return QSize(w, h);
 }
 
-// The main window's editor: H - 800, W - 100.
-inline std::optional<QSize> editorSize(QSize outerTwips) {
-    return ruleSize(outerTwips, 800, 100);
-}
-// The output window's text box: H - 500, W - 100.
-inline std::optional<QSize> outputTextSize(QSize outerTwips) {
-    return ruleSize(outerTwips, 500, 100);
-}
+// Sizes `box` at the top left of `window`'s client area by the rule. Called on
+// resizes and moves: the window manager's frame is known only once the window
+// is mapped, and the outer size may change then without a resize.
+void applyResizeRule(QWidget *window, QWidget *box, int heightMargin, int widthMargin);

@@ -1,6 +1,7 @@
-// Any emulator text gives a command; without quotes it is the words of the text.
+// Any emulator text gives a command or a message; the words of a text written
+// back with every word single-quoted split into the same words again.
 
-#include "build/commands.h"
+#include "toolchain/commands.h"
 
 #include <QFileInfo>
 
@@ -8,24 +9,19 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const QString text = QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size));
-    const Command c = emulatorCommand(text);
-    if (text.contains(QLatin1Char('"')) || QFileInfo(text).isFile())
-        return 0; // quoting rules, or the name of a file
-    QStringList words;
-    QString word;
-    for (const QChar ch : text) {
-        if (!ch.isSpace()) {
-            word += ch;
-        } else if (!word.isEmpty()) {
-            words << word;
-            word.clear();
-        }
-    }
-    if (!word.isEmpty())
-        words << word;
-    if (words.isEmpty())
-        return c.program == text ? 0 : (std::abort(), 0);
-    if (c.program != words.first() || c.arguments != words.mid(1))
+    QString error;
+    const auto command = emulatorCommand(text, QStringLiteral("/A/Exec/p.8xp"), &error);
+    if (command.has_value() == !error.isEmpty())
+        std::abort();
+    const auto words = splitShellWords(text, &error);
+    if (!words)
+        return 0;
+    QStringList quoted;
+    for (const QString &w : *words)
+        quoted << QLatin1Char('\'') +
+                      QString(w).replace(QLatin1String("'"), QLatin1String("'\\''")) +
+                      QLatin1Char('\'');
+    if (splitShellWords(quoted.join(QLatin1Char(' ')), &error) != words)
         std::abort();
     return 0;
 }

@@ -1,6 +1,6 @@
 // The program name is the base name up to its last dot, or the whole base name.
 
-#include "build/programname.h"
+#include "toolchain/programname.h"
 
 #include <cstdlib>
 

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // A program and its arguments, started without a shell.
 struct Command {
     QString program;
@@ -22,9 +24,19 @@ Command buildCommand(const QString &script, const QString &programName);
 // The link command: the link program with the built program's path.
 Command linkCommand(const QString &linkProgram, const QString &builtProgram);
 
+// The words of a command line by the shell's rules for blanks, single quotes,
+// double quotes and backslashes, with nothing expanded. Nothing, and `*error`
+// set, when a quote is never closed.
+std::optional<QStringList> splitShellWords(const QString &text, QString *error);
+
+// Whether the emulator text asks for the built program ("%f").
+bool wantsBuiltProgram(const QString &emulatorText);
+
 // The emulator command: the whole text when it names an existing file, else
-// the text split as a command line with the usual quoting rules.
-Command emulatorCommand(const QString &text);
+// the text split into words, in which "%f" stands for `builtProgram` and "%%"
+// for a single "%". Nothing, and `*error` set, when it cannot be split.
+std::optional<Command> emulatorCommand(const QString &text, const QString &builtProgram,
+                                       QString *error);
 
 // The time a build starts, at the clock the file system stamps files with.
 QDateTime buildStartTime();

@@ -1,0 +1,72 @@
+#include "buildrunner.h"
+
+BuildRunner::BuildRunner(ProcessStarter *starter, QObject *parent)
+    : QObject(parent), m_starter(starter) {}
+
+std::optional<StartResult> BuildRunner::startBuild(int slot, const Command &command,
+                                                   const QString &folder,
+                                                   const QString &programName) {
+    const QDateTime started = buildStartTime();
+    StartResult result = m_starter->start(command.program, command.arguments, {folder, false});
+    if (!result.ok())
+        return result;
+    adopt(result.watch, command.program, false);
+    m_slots[slot] = Pending{Build{m_nextBuild++, slot, programName, started}, result.watch};
+    return std::nullopt;
+}
+
+void BuildRunner::awaitResult(int slot) {
+    const auto it = m_slots.find(slot);
+    if (it == m_slots.end()) {
+        emit finished(Build{0, slot, {}, {}});
+        return;
+    }
+    const quint64 id = it->second.build.id;
+    const std::shared_ptr<ProcessWatch> &watch = it->second.watch;
+    if (watch && watch->isRunning()) {
+        // Queued, and tagged: a later build in this slot is never finished by it.
+        connect(
+            watch.get(), &ProcessWatch::ended, this, [this, slot, id] { finish(slot, id); },
+            Qt::QueuedConnection);
+        return;
+    }
+    finish(slot, id);
+}
+
+void BuildRunner::finish(int slot, quint64 id) {
+    const auto it = m_slots.find(slot);
+    if (it == m_slots.end() || it->second.build.id != id)
+        return;
+    const Build build = it->second.build;
+    m_slots.erase(it);
+    emit finished(build);
+}
+
+StartResult BuildRunner::startTool(const Command &command, bool reportFailure) {
+    StartResult result = m_starter->start(command.program, command.arguments, {{}, reportFailure});
+    if (result.ok())
+        adopt(result.watch, command.program, reportFailure);
+    return result;
+}
+
+void BuildRunner::adopt(const std::shared_ptr<ProcessWatch> &watch, const QString &program,
+                        bool reportFailure) {
+    const quint64 serial = m_nextSerial++;
+    m_live.insert(serial, Live{watch, program, reportFailure});
+    // Queued: a watch must not go while its own signal runs.
+    connect(
+        watch.get(), &ProcessWatch::ended, this, [this, serial] { release(serial); },
+        Qt::QueuedConnection);
+    if (!watch->isRunning()) // it may have ended before anyone listened
+        QMetaObject::invokeMethod(
+            this, [this, serial] { release(serial); }, Qt::QueuedConnection);
+}
+
+void BuildRunner::release(quint64 serial) {
+    const Live live = m_live.take(serial);
+    if (!live.watch)
+        return; // released already
+    const ProcessEnd end = live.watch->end();
+    if (live.reportFailure && end.failed())
+        emit toolFailed(live.program, end, live.watch->errorOutput());
+}

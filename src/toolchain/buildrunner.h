@@ -1,0 +1,68 @@
+#pragma once
+// Owns every program the editor starts: build scripts, link programs and
+// emulators. Each one is kept until it has ended and been reaped. A build is
+// tagged, so that its result can only ever finish that build.
+
+#include "platform/process.h"
+#include "toolchain/commands.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QObject>
+
+#include <map>
+#include <memory>
+
+class BuildRunner : public QObject {
+    Q_OBJECT
+public:
+    // A build whose result a timer will show: what it was started for and when.
+    struct Build {
+        quint64 id = 0; // 0: the slot held no build when its result was asked for
+        int slot = 0;
+        QString programName;
+        QDateTime started;
+    };
+
+    explicit BuildRunner(ProcessStarter *starter, QObject *parent = nullptr);
+
+    // Starts a build in `folder` for `slot` (one slot a result timer); the new
+    // build replaces the one the slot held, which runs on unjudged. On failure
+    // returns the failed start.
+    std::optional<StartResult> startBuild(int slot, const Command &command, const QString &folder,
+                                          const QString &programName);
+    // The slot's result is due: `finished` follows once its build has ended,
+    // at once when it already has.
+    void awaitResult(int slot);
+    // Starts a tool in the editor's own folder. With `reportFailure`, an end
+    // with a failure status is told through `toolFailed`.
+    StartResult startTool(const Command &command, bool reportFailure);
+    // Programs started and not yet known to have ended.
+    int running() const { return int(m_live.size()); }
+
+signals:
+    void finished(const BuildRunner::Build &build);
+    void toolFailed(const QString &program, const ProcessEnd &end, const QByteArray &errorOutput);
+
+private:
+    struct Live {
+        std::shared_ptr<ProcessWatch> watch;
+        QString program;
+        bool reportFailure = false;
+    };
+    struct Pending {
+        Build build;
+        std::shared_ptr<ProcessWatch> watch;
+    };
+
+    void adopt(const std::shared_ptr<ProcessWatch> &watch, const QString &program,
+               bool reportFailure);
+    void release(quint64 serial);
+    void finish(int slot, quint64 id);
+
+    ProcessStarter *m_starter;
+    QHash<quint64, Live> m_live;
+    std::map<int, Pending> m_slots;
+    quint64 m_nextSerial = 1;
+    quint64 m_nextBuild = 1;
+};
