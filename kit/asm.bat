@@ -1,19 +1,25 @@
 #!/bin/sh
-# asm.bat NAME: builds NAME.z80 (or NAME.asm) into ~/Asm/Exec/NAME.8xp.
+# asm.bat NAME: builds a program into ~/Asm/Exec/NAME.8xp.
 #
-# The source is looked for in the working folder (the editor starts the script
-# in the folder of the file being edited), then in ~/Asm/Source. tasm2pasmo
-# first turns the classic assembler's dialect (#include, #define, .org, .db,
-# left-to-right expressions, ...) into pasmo's; include files are found next
-# to the source, then in ~/Asm/TASM. pasmo assembles the result. Messages name
-# the user's own file and line; they and a last line that says how the build
-# went go to ~/Asm/TASM/error.log. Exits 0 when NAME.8xp was written.
+# The source is the file QUORVIN_SOURCE names (the editor sets it to the file
+# being edited, just saved); run by hand, NAME.z80 or NAME.asm in the working
+# folder, then in ~/Asm/Source. tasm2pasmo first turns the classic
+# assembler's dialect (#include, #define, .org, .db, left-to-right
+# expressions, ...) into pasmo's; pasmo assembles the result; pack8xp makes the
+# calculator's program file. Messages name the user's own file and line; they
+# and a last line that says how the build went go to ~/Asm/TASM/error.log.
+# Exits 0 when NAME.8xp was written.
 
 name=$1
 root="$HOME/Asm"
 log="$root/TASM/error.log"
 out="$root/Exec/$name.8xp"
 here=$(dirname "$0")
+
+# Folders searched for include files after the source's own folder and the
+# usual project folders beside it (include, inc, src, the folder above...).
+# Add your own after a ':', for example "$root/TASM:$HOME/calc/include".
+include_folders="$root/TASM"
 
 mkdir -p "$root/TASM" "$root/Exec" || exit 1
 work=$(mktemp -d "${TMPDIR:-/tmp}/asm.XXXXXX") || exit 1
@@ -26,7 +32,7 @@ finish() {
     exit "$1"
 }
 fail() {
-    say "$*"
+    [ -n "$*" ] && say "$*"
     say "Build failed: no program was written."
     finish 1
 }
@@ -37,14 +43,21 @@ rm -f -- "$out"
 [ -n "$name" ] || fail "error: no program name was given"
 
 src=""
-for dir in . "$root/Source"; do
-    for ext in z80 asm; do
-        if [ -z "$src" ] && [ -f "$dir/$name.$ext" ]; then
-            src="$dir/$name.$ext"
+if [ -n "$QUORVIN_SOURCE" ]; then
+    [ -f "$QUORVIN_SOURCE" ] || fail "error: the source $QUORVIN_SOURCE is not a file"
+    src=$QUORVIN_SOURCE
+else
+    for dir in . "$root/Source"; do
+        [ -n "$src" ] && break
+        if [ -f "$dir/$name.z80" ] && [ -f "$dir/$name.asm" ]; then
+            fail "error: both $name.z80 and $name.asm are in $dir; build one of them from the editor, or rename the other"
         fi
+        for ext in z80 asm; do
+            [ -f "$dir/$name.$ext" ] && src="$dir/$name.$ext"
+        done
     done
-done
-[ -n "$src" ] || fail "error: no source $name.z80 or $name.asm in $(pwd) or $root/Source"
+    [ -n "$src" ] || fail "error: no source $name.z80 or $name.asm in $(pwd) or $root/Source"
+fi
 
 pasmo=$(command -v pasmo) || fail "error: the assembler pasmo is not installed (sudo apt-get install pasmo)"
 # A helper program of the kit: next to this script, else on PATH.
@@ -59,10 +72,14 @@ translator=$(helper tasm2pasmo) || exit 1
 packer=$(helper pack8xp) || exit 1
 
 say "Assembling $src"
-srcdir=$(dirname "$src")
-srcfile=$(basename "$src")
-(cd "$srcdir" && "$translator" -I "$root/TASM" "$srcfile" "$work/program.asm" "$work/program.map") \
-    >> "$work/log" 2>&1 || fail "Build failed: no program was written."
+set --
+old_ifs=$IFS
+IFS=:
+for folder in $include_folders; do
+    [ -n "$folder" ] && set -- "$@" -I "$folder"
+done
+IFS=$old_ifs
+"$translator" "$@" "$src" "$work/program.asm" "$work/program.map" >> "$work/log" 2>&1 || fail
 
 # pasmo names an error in two lines ("ERROR on line 4 of file program.asm",
 # then "ERROR: text"); they become one line "hello.z80:4: error: text", the
@@ -101,8 +118,7 @@ awk '
 ' "$work/program.map" "$work/pasmo" >> "$work/log"
 
 if [ "$status" -ne 0 ] || [ ! -f "$work/program.bin" ]; then
-    say "Build failed: no program was written."
-    finish 1
+    fail
 fi
 
 "$packer" "$work/program.bin" "$work/program.8xp" "$name" >> "$work/log" 2>&1 ||

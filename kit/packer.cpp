@@ -9,28 +9,28 @@ void put16(std::vector<std::uint8_t> &out, std::size_t value) {
 }
 } // namespace
 
+std::string calculatorName(const std::string &name) {
+    std::string out;
+    for (char c : name)
+        if (static_cast<unsigned char>(c) < 0x80 && std::isalnum(static_cast<unsigned char>(c)))
+            out += char(std::toupper(static_cast<unsigned char>(c)));
+    if (out.empty())
+        return "PROGRAM";
+    if (std::isdigit(static_cast<unsigned char>(out[0])))
+        out.insert(out.begin(), 'P');
+    return out.substr(0, 8);
+}
+
 PackResult pack8xp(const std::vector<std::uint8_t> &binary, const std::string &name,
                    const std::string &comment) {
     PackResult r;
-    if (name.empty() || !std::isalpha(static_cast<unsigned char>(name[0]))) {
-        r.error = "the program name \"" + name + "\" must start with a letter";
-        return r;
-    }
-    std::string calcName;
-    for (char c : name) {
-        if (!std::isalnum(static_cast<unsigned char>(c)) || static_cast<unsigned char>(c) > 0x7F) {
-            r.error = "the program name \"" + name + "\" may hold only letters and digits";
-            return r;
-        }
-        calcName += char(std::toupper(static_cast<unsigned char>(c)));
-    }
-    if (calcName.size() > 8) {
-        r.warnings.push_back("the program name \"" + name +
-                             "\" is longer than 8 characters; "
-                             "the calculator will show it as " +
-                             calcName.substr(0, 8));
-        calcName.resize(8);
-    }
+    const std::string calcName = calculatorName(name);
+    std::string upper;
+    for (char c : name)
+        upper += char(std::toupper(static_cast<unsigned char>(c)));
+    if (calcName != upper)
+        r.warnings.push_back("the calculator will show this program as " + calcName +
+                             " (a name there is letters and digits, a letter first, at most 8)");
     const std::size_t n = binary.size();
     if (n > kMaxProgramSize) {
         r.error = "the program is " + std::to_string(n) + " bytes; a program file holds at most " +

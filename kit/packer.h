@@ -20,7 +20,11 @@ struct PackResult {
 // The largest program a variable can hold: its size fields are 16 bits wide.
 constexpr std::size_t kMaxProgramSize = 0xFFFF - 19;
 
-// The name is upper-cased; it must be letters and digits, first a letter, and
-// is cut to 8 characters with a warning.
+// The name the calculator shows for a file name: its letters and digits,
+// upper-cased, a 'P' before a first digit, at most 8; "PROGRAM" when none is left.
+std::string calculatorName(const std::string &name);
+
+// Packs under calculatorName(name), with a warning when that differs from
+// the name upper-cased.
 PackResult pack8xp(const std::vector<std::uint8_t> &binary, const std::string &name,
                    const std::string &comment = "Made with Quorvin");

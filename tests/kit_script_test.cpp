@@ -1,12 +1,14 @@
-// The default toolchain: installation into ~/Asm, asm.bat with the real
-// assembler, and a build through the editor. HOME is a temporary folder.
+// The default toolchain end to end: the kit set up in a temporary HOME,
+// asm.bat with the real translator and pasmo, and a build through the editor.
 
+#include "core/kitsetup.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
 #include "ui/form3.h"
 
 #include "fakes.h"
 
+#include <QCryptographicHash>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -16,152 +18,163 @@
 class KitTest : public QObject {
     Q_OBJECT
     QTemporaryDir home;
-    QString sourceDir = qEnvironmentVariable("QUORVIN_SOURCE_DIR");
-    QString asmRoot() const { return home.filePath("Asm"); }
-    QString at(const QString &relative) const { return asmRoot() + "/" + relative; }
+    QString root() const { return home.filePath("Asm"); }
+    QString at(const QString &relative) const { return root() + "/" + relative; }
 
-    int run(const QString &program, const QStringList &args, const QString &folder) {
+    // Runs asm.bat NAME in `folder`, with QUORVIN_SOURCE set when `source` is given.
+    int build(const QString &name, const QString &folder, const QString &source = {}) {
         QProcess p;
         p.setWorkingDirectory(folder);
-        p.start(program, args);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("QUORVIN_SOURCE");
+        if (!source.isEmpty())
+            env.insert("QUORVIN_SOURCE", source);
+        p.setProcessEnvironment(env);
+        p.start(at("asm.bat"), {name});
         if (!p.waitForFinished(60000))
             return -1;
         return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     }
-    int install() {
-        return run("bash", {sourceDir + "/tools/install-kit.sh", KIT_BUILD_DIR}, sourceDir);
+    QStringList log() { return QString::fromUtf8(readBytes(at("TASM/error.log"))).split('\n'); }
+    QByteArray program(const QString &name) {
+        const QByteArray f = readBytes(at("Exec/" + name + ".8xp"));
+        return f.mid(74, f.size() - 76).toHex();
     }
-    int build(const QString &name, const QString &folder) {
-        return run(at("asm.bat"), {name}, folder);
-    }
-    QString log() { return QString::fromLatin1(readBytes(at("TASM/error.log"))); }
 
 private slots:
     void initTestCase() {
-        QVERIFY(!sourceDir.isEmpty());
         qputenv("HOME", QFile::encodeName(home.path()));
-        QCOMPARE(install(), 0);
+        QVERIFY(!setUpKit(KIT_STAGE_DIR, root()).error);
     }
 
-    void installationFillsTheTreeAndNeverOverwrites() {
-        for (const char *f :
-             {"asm.bat", "pack8xp", "tasm2pasmo", "TASM/Templates/hello.txt",
-              "TASM/Templates/empty.txt", "TASM/Templates/getkey.txt", "TASM/config.ini"})
-            QVERIFY2(QFile::exists(at(f)), f);
-        QVERIFY(QFileInfo(at("Source")).isDir() && QFileInfo(at("Exec")).isDir());
-        QVERIFY(QFileInfo(at("asm.bat")).isExecutable());
-        const QByteArray config = readBytes(at("TASM/config.ini"));
-        QVERIFY2(config == "\r\n\r\n" || config == "\r\ntilem2\r\n", config.constData());
-
-        QVERIFY(writeBytes(at("TASM/config.ini"), "/my/link\r\n\r\n"));
-        QVERIFY(writeBytes(at("TASM/Templates/hello.txt"), "my own hello"));
-        QCOMPARE(install(), 0);
-        QCOMPARE(readBytes(at("TASM/config.ini")), QByteArray("/my/link\r\n\r\n"));
-        QCOMPARE(readBytes(at("TASM/Templates/hello.txt")), QByteArray("my own hello"));
-        QFile::remove(at("TASM/Templates/hello.txt"));
-        QCOMPARE(install(), 0);
-        QCOMPARE(readBytes(at("TASM/Templates/hello.txt")),
-                 readBytes(sourceDir + "/kit/Templates/hello.txt"));
+    // The kit's programs follow the kit; a file the user may edit is updated
+    // while it is a version some kit shipped, and kept once the user changed it.
+    void aNewerKitUpdatesOnlyWhatTheUserLeftAlone() {
+        QTemporaryDir scratch;
+        const QString kit = scratch.filePath("kit"), tree = scratch.filePath("Asm");
+        QVERIFY(QDir().mkpath(kit + "/Templates"));
+        for (const auto &[file, text] : {std::pair<QString, QByteArray>{"asm.bat", "new asm"},
+                                         {"tasm2pasmo", "new translator"},
+                                         {"pack8xp", "packer"},
+                                         {"Templates/hello.txt", "new hello"},
+                                         {"VERSION", "2"}})
+            QVERIFY(writeBytes(kit + "/" + file, text));
+        const QByteArray oldAsm = QCryptographicHash::hash("old asm", QCryptographicHash::Sha256);
+        QVERIFY(writeBytes(kit + "/shipped.txt", oldAsm.toHex() + "  asm.bat\n"));
+        QVERIFY(kitNeedsSetUp(kit, tree));
+        QCOMPARE(setUpKit(kit, tree).installed,
+                 (QStringList{"tasm2pasmo", "pack8xp", "asm.bat", "TASM/Templates/hello.txt",
+                              "TASM/config.ini"}));
+        QVERIFY(!kitNeedsSetUp(kit, tree));
+        QVERIFY(writeBytes(tree + "/asm.bat", "old asm"));
+        QVERIFY(writeBytes(tree + "/tasm2pasmo", "an old translator"));
+        QVERIFY(writeBytes(tree + "/TASM/Templates/hello.txt", "my own hello"));
+        QVERIFY(writeBytes(tree + "/TASM/config.ini", "/my/link\r\n\r\n"));
+        const KitReport again = setUpKit(kit, tree);
+        QCOMPARE(again.lines(kit, tree),
+                 (QStringList{"updated tasm2pasmo", "updated asm.bat",
+                              "kept TASM/Templates/hello.txt: you have changed it (the kit's own "
+                              "version is in " +
+                                  kit + ")"}));
+        QCOMPARE(readBytes(tree + "/asm.bat"), QByteArray("new asm"));
+        QVERIFY(QFileInfo(tree + "/asm.bat").isExecutable());
+        QCOMPARE(readBytes(tree + "/TASM/config.ini"), QByteArray("/my/link\r\n\r\n"));
+        QCOMPARE(setUpKit(kit, tree).lines(kit, tree),
+                 (QStringList{"kept TASM/Templates/hello.txt: you have changed it (the kit's own "
+                              "version is in " +
+                              kit + ")"}));
     }
 
-    void everyTemplateBuildsAndPacks() {
-        for (const QString &name : QDir(sourceDir + "/kit/Templates").entryList({"*.txt"})) {
-            const QString program = QFileInfo(name).completeBaseName();
-            QVERIFY(QFile::copy(sourceDir + "/kit/Templates/" + name,
-                                at("Source/" + program + ".z80")));
-            QCOMPARE(build(program, at("Source")), 0);
-            QVERIFY2(log().contains("Build succeeded"), qPrintable(log()));
-            const QByteArray file = readBytes(at("Exec/" + program + ".8xp"));
-            QVERIFY(file.startsWith("**TI83F*"));
-            QVERIFY(log().trimmed().section('\n', -1).startsWith("Build succeeded"));
+    // The templates build to the bytes spasm-ng gives for them.
+    void everyTemplateBuilds() {
+        const std::pair<const char *, const char *> expected[] = {
+            {"hello", "bb6def4045ef584521a29def0a45c948656c6c6f2c20776f726c642100"},
+            {"getkey", "bb6def4045ef584521ab9def0a45ef7249ef4045ef5845c9507265737320612"
+                       "06b657900"},
+            {"empty", ""}};
+        for (const auto &[name, bytes] : expected) {
+            QFile::remove(at(QString("Source/%1.z80").arg(name)));
+            QVERIFY(QFile::copy(at(QString("TASM/Templates/%1.txt").arg(name)),
+                                at(QString("Source/%1.z80").arg(name))));
+            QCOMPARE(build(name, at("Source")), 0);
+            QCOMPARE(program(name), QByteArray(bytes));
+            QVERIFY(log().join('\n').trimmed().endsWith(
+                "Build succeeded: " + at("Exec/") + name + ".8xp, " +
+                QString::number(strlen(bytes) / 2) + " bytes of program."));
         }
     }
 
-    void anErrorNamesFileAndLineAndLeavesNoProgram() {
-        const QString folder = home.filePath("elsewhere");
+    void errorsAreListedCappedAndEndWithOneVerdict() {
+        const QString folder = home.filePath("work");
         QDir().mkpath(folder);
-        QVERIFY(writeBytes(folder + "/bad.z80",
-                           " org 9D93h\r\n db 0BBh,6Dh\r\n rst 28h\r\n dw _PutS\r\n ret\r\n"));
+        QVERIFY(writeBytes(folder + "/bad.z80", " .org 9D93h\r\n .db 0BBh,6Dh\r\n"
+                                                " rst 28h\r\n .dw _PutS\r\n ret\r\n"));
         QVERIFY(writeBytes(at("Exec/bad.8xp"), "stale program from an earlier build"));
         QVERIFY(build("bad", folder) != 0);
-        QVERIFY2(log().contains("bad.z80:4: error: Symbol '_PutS' is undefined"),
-                 qPrintable(log()));
-        QVERIFY(log().trimmed().section('\n', -1).startsWith("Build failed"));
+        QCOMPARE(log().mid(1), (QStringList{"bad.z80:4: error: Symbol '_PutS' is undefined",
+                                            "Build failed: no program was written.", ""}));
         QVERIFY(!QFile::exists(at("Exec/bad.8xp")));
+        QByteArray many;
+        for (int i = 0; i < 60; ++i)
+            many += " frob\r\n";
+        QVERIFY(writeBytes(folder + "/many.z80", many));
+        QVERIFY(build("many", folder) != 0);
+        const QStringList lines = log();
+        QCOMPARE(lines.size(), 1 + 50 + 1 + 1 + 1);
+        QCOMPARE(lines[50], QStringLiteral("many.z80:50: error: unknown instruction 'frob'"));
+        QCOMPARE(lines[51], QStringLiteral("... and 10 more errors"));
+        QCOMPARE(lines[52], QStringLiteral("Build failed: no program was written."));
     }
 
-    void aMissingSourceIsReported() {
-        QVERIFY(build("nothing", home.path()) != 0);
-        QVERIFY2(log().contains("no source nothing.z80 or nothing.asm"), qPrintable(log()));
-        QVERIFY(build("", home.path()) != 0);
-        QVERIFY(log().contains("no program name"));
+    // The editor names the very file it edits; run by hand, a pair of
+    // sources of one name is refused rather than guessed between.
+    void theFileBeingEditedIsTheOneBuilt() {
+        const QString folder = home.filePath("pair");
+        QDir().mkpath(folder);
+        QVERIFY(writeBytes(folder + "/twin.z80", " .org 9D93h\r\n .db 0BBh,6Dh,1\r\n"));
+        QVERIFY(writeBytes(folder + "/twin.asm", " .org 9D93h\r\n .db 0BBh,6Dh,2\r\n"));
+        QCOMPARE(build("twin", folder, folder + "/twin.asm"), 0);
+        QCOMPARE(program("twin"), QByteArray("bb6d02"));
+        QVERIFY(build("twin", folder) != 0);
+        QCOMPARE(log()[0], "error: both twin.z80 and twin.asm are in .; build one of them from "
+                           "the editor, or rename the other");
+        QVERIFY(writeBytes(folder + "/elsewhere.s", " .org 9D93h\r\n .db 0BBh,6Dh,3\r\n"));
+        QCOMPARE(build("elsewhere", folder, folder + "/elsewhere.s"), 0);
+        QCOMPARE(program("elsewhere"), QByteArray("bb6d03"));
     }
 
-    void theClassicDialectBuildsWithIncludesFromTheTreesTasmFolder() {
-        QVERIFY(writeBytes(at("TASM/tutor.inc"), "#define bcall(label) rst 28h \\ .dw label\r\n"
-                                                 "_PutS .equ 450Ah\r\nuserMem = 9D95h\r\n"));
-        QVERIFY(writeBytes(at("Source/tutor.z80"),
-                           "#include \"tutor.inc\"\r\n.org userMem-2\r\n"
-                           ".db $BB,$6D\r\n ld hl,msg\r\n bcall(_PutS)\r\n ret\r\n"
-                           "msg .db \"Hi\",0\r\n.end\r\n"));
-        QCOMPARE(build("tutor", at("Source")), 0);
-        const QByteArray file = readBytes(at("Exec/tutor.8xp"));
-        QCOMPARE(file.mid(74, file.size() - 76),
-                 QByteArray("\xBB\x6D\x21\x9C\x9D\xEF\x0A\x45\xC9Hi\0", 12));
-
-        // pasmo's errors point into the user's own files, includes too.
-        QVERIFY(writeBytes(at("TASM/broken.inc"), "; helpers\r\n ld a,undefinedThing\r\n"));
-        QVERIFY(writeBytes(at("Source/broken.z80"), "#include \"broken.inc\"\r\n ret\r\n"));
-        QVERIFY(build("broken", at("Source")) != 0);
-        QVERIFY2(log().contains("broken.inc:2: error: Symbol 'undefinedThing' is undefined"),
-                 qPrintable(log()));
-        QVERIFY(writeBytes(at("Source/broken.z80"), " nop\r\n\r\n ld a,(nowhere)\r\n"));
-        QVERIFY(build("broken", at("Source")) != 0);
-        QVERIFY2(log().contains("broken.z80:3: error: Symbol 'nowhere' is undefined"),
-                 qPrintable(log()));
-        QVERIFY(writeBytes(at("Source/broken.z80"), " nop\r\n .wrong\r\n"));
-        QVERIFY(build("broken", at("Source")) != 0);
-        QVERIFY2(log().contains("broken.z80:2: error: unknown directive '.wrong'"),
-                 qPrintable(log()));
-        QVERIFY(!QFile::exists(at("Exec/broken.8xp")));
-    }
-
-    void theSourceFolderIsTheFallback() {
-        QVERIFY(writeBytes(at("Source/fallback.asm"), " org 9D93h\n db 0BBh,6Dh\n ret\n"));
-        QCOMPARE(build("fallback", home.path()), 0);
-        QCOMPARE(readBytes(at("Exec/fallback.8xp")).size(), 76 + 3);
+    void aNameTheCalculatorCannotShowStillBuilds() {
+        QVERIFY(writeBytes(at("Source/2cool.z80"), " .org 9D93h\r\n .db 0BBh,6Dh\r\n ret\r\n"));
+        QCOMPARE(build("2cool", at("Source")), 0);
+        QVERIFY(log().contains("warning: the calculator will show this program as P2COOL (a name "
+                               "there is letters and digits, a letter first, at most 8)"));
+        QCOMPARE(readBytes(at("Exec/2cool.8xp")).mid(60, 8), QByteArray("P2COOL\0\0", 8));
     }
 
     void makeAndSendThroughTheEditor() {
-        TestTree fakes; // scripted dialogs; the tree itself is the installed one
+        TestTree fakes; // scripted dialogs; the tree itself is the set-up one
         SystemProcessStarter starter;
         Services s = fakes.services(&starter);
-        s.root = asmRoot();
+        s.root = root();
         s.resultDelayMs = 200;
         Form1 w(s);
         const QString recorder = home.filePath("send-link");
-        QVERIFY(writeBytes(recorder, "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args\"\n"));
-        QFile::setPermissions(recorder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-
+        QVERIFY(makeExecutable(recorder, "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args\"\n"));
         QAction *hello = nullptr;
         for (QAction *a : w.findChild<QMenu *>("new")->actions())
             if (a->text() == "hello")
                 hello = a;
         QVERIFY(hello);
-        QFile::remove(at("TASM/Templates/hello.txt"));
-        QVERIFY(
-            QFile::copy(sourceDir + "/kit/Templates/hello.txt", at("TASM/Templates/hello.txt")));
         hello->trigger();
-        fakes.picker.answers = {at("Source/hello.z80")};
-        w.makeprog_Click(); // untitled: the Save dialog names it
+        fakes.picker.answers = {home.filePath("work/hello.s")};
+        w.makeprog_Click(); // untitled: the Save dialog names it, anywhere
         QTRY_VERIFY_WITH_TIMEOUT(
             w.form3() && w.form3()->Text1->toPlainText().contains("Build succeeded"), 20000);
-
         w.form2()->Text1->setText(recorder);
         w.makesend_Click();
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(recorder + ".args"), 20000);
         QCOMPARE(readBytes(recorder + ".args"), QFile::encodeName(at("Exec/hello.8xp")) + "\n");
-        QVERIFY(fakes.messages.shown.isEmpty());
+        QCOMPARE(fakes.messages.shown, QStringList());
     }
 };
 

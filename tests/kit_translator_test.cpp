@@ -1,214 +1,244 @@
-// The dialect translator: what pasmo makes of its output, and the errors it
-// names by file and line.
+// The dialect translator: each construct of the classic assembler's dialect
+// and spasm-ng's, translated in memory and assembled by pasmo, gives the
+// bytes spasm-ng gives (checked with it) or, where spasm-ng refuses the
+// construct, the bytes the classic assembler's rules give. Errors are
+// compared whole.
 
-#include "translator.h"
+#include "tasm/translator.h"
 
-#include <QDir>
+#include "fakes.h"
+
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
-QByteArray bytes(std::initializer_list<int> list) {
-    QByteArray b;
-    for (int v : list)
-        b.append(char(v));
+
+struct Built {
+    QByteArray hex;       // the program's bytes, in hexadecimal
+    QStringList messages; // the translator's errors and warnings, or pasmo's error
+};
+
+// Translates `files` (main first) and assembles the result with pasmo.
+Built build(const std::vector<std::pair<std::string, std::string>> &files,
+            const tasm::Options &options = {}) {
+    tasm::MemoryReader reader;
+    for (const auto &[path, text] : files)
+        reader.files[path] = text;
+    const tasm::Translation t = tasm::translate(files.front().first, reader, options);
+    Built b;
+    for (const std::string &m : t.warnings)
+        b.messages << QString::fromStdString(m);
+    for (const std::string &m : t.errors)
+        b.messages << QString::fromStdString(m);
+    if (!t.ok())
+        return b;
+    QTemporaryDir dir;
+    QByteArray text;
+    for (const std::string &line : t.lines)
+        text += QByteArray::fromStdString(line) + "\n";
+    if (!writeBytes(dir.filePath("p.asm"), text))
+        return {{}, {"cannot write p.asm"}};
+    QProcess pasmo;
+    pasmo.start("pasmo", {"--bin", dir.filePath("p.asm"), dir.filePath("p.bin")});
+    if (!pasmo.waitForFinished(30000) || pasmo.exitCode() != 0)
+        b.messages
+            << QString::fromLocal8Bit(pasmo.readAllStandardError()).trimmed().section('\n', -1);
+    else
+        b.hex = readBytes(dir.filePath("p.bin")).toHex();
     return b;
 }
+
+Built source(const std::string &text) {
+    return build({{"/p/main.z80", text}});
+}
+
+QByteArray includeStyledLikeTheStandardOne() {
+    return readBytes(qEnvironmentVariable("QUORVIN_SOURCE_DIR") + "/tests/data/calc.inc");
+}
+
 } // namespace
 
 class TranslatorTest : public QObject {
     Q_OBJECT
-    QTemporaryDir dir;
-    QString include; // stands for ~/Asm/TASM
-
-    void write(const QString &name, const QByteArray &text) {
-        QFile f(dir.filePath(name));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(text);
-    }
-    Translation translate(const QByteArray &source) {
-        write("t.z80", source);
-        return translateFile(dir.filePath("t.z80").toStdString(), {include.toStdString()});
-    }
-    // Translates and assembles; the program's bytes, or "<errors>" and the messages.
-    QByteArray assemble(const QByteArray &source) {
-        const Translation t = translate(source);
-        if (!t.ok())
-            return "<errors>" + QByteArray::fromStdString(t.errors.front());
-        QFile out(dir.filePath("out.asm"));
-        if (!out.open(QIODevice::WriteOnly))
-            return "<unwritable>";
-        for (const std::string &line : t.lines)
-            out.write(QByteArray::fromStdString(line) + "\n");
-        out.close();
-        QFile::remove(dir.filePath("out.bin"));
-        QProcess pasmo;
-        pasmo.setWorkingDirectory(dir.path());
-        pasmo.start("pasmo", {"--bin", "out.asm", "out.bin"});
-        pasmo.waitForFinished(30000);
-        QFile bin(dir.filePath("out.bin"));
-        if (pasmo.exitCode() != 0 || !bin.open(QIODevice::ReadOnly))
-            return "<pasmo>" + pasmo.readAllStandardError();
-        return bin.readAll();
-    }
-    QString firstError(const QByteArray &source) {
-        const Translation t = translate(source);
-        return t.ok() ? QString("<no error>") : QString::fromStdString(t.errors.front());
-    }
-
 private slots:
-    void initTestCase() {
-        include = dir.filePath("TASM");
-        QDir().mkpath(include);
+    // #defines that name themselves, .addinstr, calls in any letter case,
+    // equates named like pasmo's words, a .end that ends its include only.
+    void aProgramOnTheStandardStyleIncludeBuildsAsSpasmBuildsIt() {
+        const Built b = build(
+            {{"/p/prog.z80", ".nolist\r\n#include \"calc.inc\"\r\n.list\r\n"
+                             "    .org userMem-2\r\n    .db t2ByteTok, tAsmCmp\r\nStart:\r\n"
+                             "    B_CALL(_ClrLCDFull)\r\n    bcall(_HomeUp)\r\n"
+                             "    b_call(_RunIndicOff)\r\n    ld a,Ld\r\n    cp le\r\n"
+                             "    ld hl,MESSAGE\r\n    bcall(_PutS)\r\n    errhandon(start)\r\n"
+                             "    errhandoff()\r\n    set kbdBit2,(iy+kbdFlags)\r\n"
+                             "    ld (curRow),hl\r\n    ret\r\nmessage: .db \"Hi\", 0\r\n"
+                             "    .dw LT, Lh, tasm\r\n    B_CALL _PutS\r\n"},
+             {"/p/include/calc.inc", includeStyledLikeTheStandardOne().toStdString()}});
+        QCOMPARE(b.messages, QStringList());
+        QCOMPARE(b.hex, QByteArray("bb6def4045ef5845ef70453e64fe6521b99def0a4521959dcd5900cd5c00"
+                                   "fdcb02d6224b84c9486900740068006a00ef0a45"));
     }
 
-    void tutorialHelloGivesTheHandAssembledBytes() {
-        write("TASM/ti83plus.inc", "#define bcall(label) rst 28h \\ .dw label\r\n"
-                                   "userMem         .equ    9D95h\r\n"
-                                   "t2ByteTok       .equ    0BBh\r\n"
-                                   "tAsmCmp         .equ    6Dh\r\n"
-                                   "_ClrLCDFull     .equ    4540h\r\n"
-                                   "_HomeUp .EQU 4558h\r\n"
-                                   "_PutS = 450Ah\r\n");
-        const QByteArray program =
-            assemble("#include \"TI83PLUS.INC\"\r\n"
-                     ".org userMem-2\r\n"
-                     ".db t2ByteTok,tAsmCmp\r\n"
-                     "        bcall(_ClrLCDFull)\r\n"
-                     "        bcall(_HomeUp)\r\n"
-                     "        ld hl,Msg\r\n"
-                     "        bcall(_PutS)\r\n"
-                     "        ret\r\n"
-                     "Msg     .db \"C:\\\\TI; ok\",0  ; a string with \\ and ;\r\n"
-                     ".end\r\n"
-                     "this is never read\r\n");
-        QCOMPARE(program, bytes({0xBB, 0x6D, 0xEF, 0x40, 0x45, 0xEF, 0x58, 0x45, 0x21, 0xA2, 0x9D,
-                                 0xEF, 0x0A, 0x45, 0xC9}) +
-                              QByteArray("C:\\TI; ok") + QByteArray(1, '\0'));
+    void expressionsComputeFromLeftToRight() {
+        const Built b = source(" .org 0\n .db 1+2*3, 10-2-3, 2*3+1, (1+2)*3, 1 << 3 + 1, 7&3|8\n"
+                               " .db 10 % 3, 5 == 5, 3 < 2, -1 < 0, 2 != 3, 'a'+1, ~0\n"
+                               " .dw -1, 1+2*3\n ld a,(1+2)*3\n ld hl,(label)\nlabel ret\n");
+        QCOMPARE(b.messages, QStringList());
+        QCOMPARE(b.hex, QByteArray("09050709090b010100010162ffffff09003e092a1600c9"));
     }
 
-    void expressionsGoStrictlyLeftToRight() {
-        QCOMPARE(assemble(" .db 1+2*3, 2*3+1, 10-2-3, 1+2*3-4/2, [1+2]*3, -2+5, 255&15|16, 1<<2+1\n"
-                          " .db 7%4, 6^3, ~0&15, (1+2)*(1+1), 1+1==2, 3>4, 16>>2\n"),
-                 bytes({9, 7, 5, 2, 9, 3, 31, 5, 3, 5, 15, 6, 1, 0, 4}));
+    void numbersStringsAndSpaceInEveryForm() {
+        const Built b = source(" .org 0\n .db $1A, 1Ah, %11010, 11010b, 32o, 26d, 0x1A, 0b11010\n"
+                               " .db 0001 1010b, 'c', '\\n', \"a\\\"b\\\\c\\n\", 0, \"\\x\"\n"
+                               " .text \"Hi\"\n .block 2\n .fill 2, 7\n");
+        QCOMPARE(b.messages, QStringList());
+        QCOMPARE(b.hex, QByteArray("1a1a1a1a1a1a1a1a"
+                                   "1a630a6122625c630a0078"
+                                   "4869"
+                                   "0000"
+                                   "0707"));
     }
 
-    void numbersAndCharactersInEveryForm() {
+    void spasmFormsAndUndocumentedInstructions() {
+        const Built b = source(" .org 0\n cp a,'\\n'\n sub a,d\n and a,b\n or a,(hl)\n xor a,a\n"
+                               " in f,(c)\n in (c)\n out (c),0\n sl1 a\n sll (ix+1)\n ex af,af\n"
+                               " ex af,af'\n ld ixh,5\n ld a,(ix-4)\n ld (iy+off),a\n rst 28h\n"
+                               " jp (hl)\noff .equ -3\n");
+        QCOMPARE(b.messages, QStringList());
+        QCOMPARE(b.hex,
+                 QByteArray("fe0a92a0b6afed70ed70ed71cb37ddcb01360808dd2605dd7efcfd77fdefe9"));
+    }
+
+    void macrosConditionalsAndBlocks() {
+        const Built b = source(
+            "#define equ .equ\n#define db .db\n#define b_call(x) bcall(x)\n"
+            "#define bcall(x) rst 28h \\ .dw x\n#define errhandoff() call 5Ch\n"
+            "#define TWICE(x) x \\ x\n#define COUNT 1\n#define COUNT 2\nvalue equ 1234h\n .org 0\n"
+            " db COUNT\n B_CALL(value)\n errhandoff()\n TWICE(nop)\n#macro add3(x, y)\n  ld a,x\n"
+            "  add a,y\n  .db x+y\n#endmacro\n add3(1, 2)\n#comment\n .db 99\n#endcomment\n"
+            "#define FOO 5\n#undef FOO\n#ifdef FOO\n .db 1\n#elif COUNT == 2\n .db 2\n#else\n"
+            " .db 3\n#endif\n#if value > 1000h && !0\n .db 4\n#endif\n#define LONG ld a,1\n"
+            "#defcont \\ ld b,2\n LONG\n#region stuff\n nop\n#endregion\n");
+        QCOMPARE(b.messages,
+                 QStringList{"main.z80:8: warning: #define COUNT replaces an earlier definition"});
+        QCOMPARE(b.hex, QByteArray("02ef3412cd5c0000003e01c6020302043e01060200"));
+    }
+
+    // "_:" labels, reached as -_ (the last one, this line's included), --_,
+    // +_ (the next) and ++_.
+    void reusableLabelsReachBackAndAhead() {
+        const Built b = source(" .org 0\n_: nop\n_: jr -_\n jr --_\n jr +_\n jr ++_\n_: halt\n"
+                               "_: ret\n jr +_\n");
+        QCOMPARE(b.messages, QStringList{"main.z80:9: error: there is no reusable label '_' "
+                                         "that far ahead"});
         QCOMPARE(
-            assemble(
-                " .db $1A, 1Ah, 0x1a, %1010, 1010b, 'A', 'a'+1, 10, 0BBh, 17o\n .dw $+2, 1234h\n"),
-            bytes({0x1A, 0x1A, 0x1A, 10, 10, 'A', 'b', 10, 0xBB, 15, 0x0C, 0x00, 0x34, 0x12}));
+            source(" .org 0\n_: nop\n_: jr -_\n jr --_\n jr +_\n jr ++_\n_: halt\n_: ret\n").hex,
+            QByteArray("0018fe18fb1802180176c9"));
     }
 
-    void operandsKeepTheirMeaning() {
-        QCOMPARE(assemble("x .equ 4000h\n"
-                          " ld a,(1+2)*3\n"  // a value, not memory
-                          " ld a,(x)\n"      // memory
-                          " ld a,(ix+2*3)\n" // index with an expression
-                          " ld (iy-1),a\n"
-                          " jp (hl)\n"
-                          " ex af,af'\n"
-                          " LD B,[1+1]*2\n"
-                          " out (0),a\n"),
-                 bytes({0x3E, 0x09, 0x3A, 0x00, 0x40, 0xDD, 0x7E, 0x06, 0xFD, 0x77, 0xFF, 0xE9,
-                        0x08, 0x06, 0x04, 0xD3, 0x00}));
+    // The source's folder and the usual project folders beside it, names in
+    // any letter case or with backslashes; a byte-order mark skipped; .end
+    // ending only the file it stands in.
+    void includesAreFoundWhereProjectsKeepThem() {
+        const Built b =
+            build({{"/p/src/main.z80",
+                    "\xEF\xBB\xBF#include \"intro.z80\"\n#include \"..\\SHARED\\Defs.INC\"\n"
+                    "#include bare.inc\n .db three\n"},
+                   {"/p/src/include/intro.z80", " .org 0\n .db 1\n .end\n .db 99\n"},
+                   {"/p/shared/defs.inc", "#include \"more.inc\"\n .db 2\n"},
+                   {"/p/shared/more.inc", "three = 3\n"},
+                   {"/p/inc/bare.inc", " .dw 4\n"}});
+        QCOMPARE(b.messages, QStringList());
+        QCOMPARE(b.hex, QByteArray("0102040003"));
     }
 
-    void labelsDirectivesAndBlocks() {
-        QCOMPARE(assemble(".ORG 100h\n"
-                          "start  nop\n"
-                          "next:  jr start\n"
-                          "  .BLOCK 2\n"
-                          "  .fill 2, 0AAh\n"
-                          "  .word next\n"
-                          "  .byte 1 \\ .text \"ab\"\n"
-                          "  .nolist\n"
-                          "  .list\n"
-                          "  .echo \"hello\"\n"),
-                 bytes({0x00, 0x18, 0xFD, 0x00, 0x00, 0xAA, 0xAA, 0x01, 0x01, 0x01, 'a', 'b'}));
+    void everyErrorIsNamedByItsFileAndLineInSourceOrder() {
+        const Built b =
+            build({{"/p/main.z80", " .org 0\n ld a,)\n#include \"include/defs.inc\"\n"
+                                   "#include \"/lib/other.inc\"\n jp nowhere\n .wrong 5\n frob a\n"
+                                   " .db 12G\n ld a,(1+2\n#else\n#if 1\n"},
+                   {"/p/include/defs.inc", "\n#define\n"},
+                   {"/lib/other.inc", "  .db \"open\n"}});
+        QCOMPARE(b.messages, (QStringList{"main.z80:2: error: unexpected ')'",
+                                          "include/defs.inc:2: error: #define needs a name",
+                                          "/lib/other.inc:1: error: a string is not closed",
+                                          "main.z80:6: error: unknown directive '.wrong'",
+                                          "main.z80:7: error: unknown instruction 'frob'",
+                                          "main.z80:8: error: '12G' is not a number",
+                                          "main.z80:9: error: a bracket is not closed",
+                                          "main.z80:10: error: #else without #if",
+                                          "main.z80:11: error: #if has no #endif"}));
+        QCOMPARE(source(" .org 0\n jp nowhere\n").messages,
+                 QStringList{"ERROR: Symbol 'nowhere' is undefined"}); // pasmo's, mapped by asm.bat
     }
 
-    void includesDefinesAndConditionals() {
-        write("inner.inc", "#define TWICE(a, b) .db a \\ .db b\r\nINNER .equ 7\r\n");
-        write("outer.inc", "#include \"inner.inc\"\r\n#define FEATURE\r\n");
-        QCOMPARE(assemble("#include <outer.inc>\n"
-                          "#ifdef FEATURE\n"
-                          " TWICE(INNER, 8)\n"
-                          "#ifndef FEATURE\n"
-                          " .db 99\n"
-                          "#else\n"
-                          " .db 1\n"
-                          "#endif\n"
-                          "#else\n"
-                          " .db 98\n"
-                          "#endif\n"
-                          "#define LIMIT 3+1\n"
-                          " .db LIMIT*2\n"
-                          "#undefine LIMIT\n"
-                          "#ifdef LIMIT\n"
-                          " .db 97\n"
-                          "#endif\n"),
-                 bytes({7, 8, 1, 8}));
+    // A failed #if still opens its block; "!" gives 1 as comparisons do; an
+    // #if reads the equates met before it.
+    void conditionsThatCannotBeReadStillOpenTheirBlock() {
+        const Built b =
+            source(" .org 0\nsize .equ 4\n#if size * 2 == 8 && (!0) == 1\n .db 1\n#endif\n"
+                   "#if later\n .db 2\n#else\n .db 3\n#endif\nlater: nop\n");
+        QCOMPARE(b.messages,
+                 QStringList{"main.z80:6: error: #if later: 'later' has no value before assembly"});
+        QCOMPARE(
+            source(" .org 0\nsize .equ 4\n#if size * 2 == 8 && (!0) == 1\n .db 1\n#endif\n").hex,
+            QByteArray("01"));
     }
 
-    void ifEvaluatesLeftToRightWithDefines() {
-        QCOMPARE(assemble("#define VERSION 2\n"
-                          "#if 0\n .db 99\n#endif\n"
-                          "#if VERSION+1*2 == 6\n .db 1\n#else\n .db 98\n#endif\n"
-                          "#if VERSION > 3\n .db 97\n#else\n .db 2\n#endif\n"
-                          "#ifdef NOTHING\n#if undefinedName\n#endif\n#endif\n"),
-                 bytes({1, 2}));
+    void aBadIncludeIsAnErrorAtItsLine() {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkpath("folder.inc"));
+        QVERIFY(makeFifo(dir.filePath("fifo.inc")));
+        QFile big(dir.filePath("big.inc"));
+        QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(qint64(tasm::kMaxFileSize) + 1));
+        big.close();
+        QVERIFY(QFile::link("/dev/zero", dir.filePath("zero.inc")));
+        QVERIFY(writeBytes(dir.filePath("main.z80"),
+                           "#include \"folder.inc\"\n#include \"fifo.inc\"\n#include \"big.inc\"\n"
+                           "#include \"zero.inc\"\n#include \"none.inc\"\n"));
+        tasm::DiskReader disk;
+        const tasm::Translation t =
+            tasm::translate(QFile::encodeName(dir.filePath("main.z80")).toStdString(), disk, {});
+        QCOMPARE(t.errors, (std::vector<std::string>{
+                               "main.z80:1: error: cannot read folder.inc: it is a folder",
+                               "main.z80:2: error: cannot read fifo.inc: it is not a regular file",
+                               "main.z80:3: error: cannot read big.inc: it is larger than 16 MiB",
+                               "main.z80:4: error: cannot read zero.inc: it is not a regular file",
+                               "main.z80:5: error: cannot find the include file none.inc"}));
     }
 
-    void errorsNameTheFileAndLine_data() {
-        QTest::addColumn<QByteArray>("source");
-        QTest::addColumn<QString>("error");
-        QTest::newRow("unknown directive")
-            << QByteArray(" nop\r\n .bogus 1\r\n") << "t.z80:2: error: unknown directive '.bogus'";
-        QTest::newRow("unknown # directive")
-            << QByteArray("#pragma x\n") << "t.z80:1: error: unknown directive '#pragma'";
-        QTest::newRow("unterminated if")
-            << QByteArray("\n#ifdef X\n nop\n") << "t.z80:2: error: #ifdef has no #endif";
-        QTest::newRow("include not found")
-            << QByteArray(" nop\n#include \"nothere.inc\"\n")
-            << "t.z80:2: error: include file 'nothere.inc' not found";
-        QTest::newRow("wrong argument count") << QByteArray("#define M(a,b) .db a\n M(1)\n")
-                                              << "t.z80:2: error: M takes 2 argument(s), not 1";
-        QTest::newRow("bad number")
-            << QByteArray(" .db 12G\n") << "t.z80:1: error: cannot read the expression '12G'";
-        QTest::newRow("error in an include") << QByteArray("#include \"bad.inc\"\n")
-                                             << "bad.inc:3: error: unknown directive '.what'";
-        QTest::newRow("if without a value")
-            << QByteArray(" nop\n#if label+1\n#endif\n")
-            << "t.z80:2: error: #if label+1: 'label' has no value before assembly";
-        QTest::newRow("self define") << QByteArray("#define b b+b+b\n .db b\n")
-                                     << "t.z80:2: error: a #define expands into itself";
-        QTest::newRow("self include")
-            << QByteArray("#include \"t.z80\"\n") << "t.z80:1: error: includes nest too deeply";
-    }
-    void errorsNameTheFileAndLine() {
-        QFETCH(QByteArray, source);
-        QFETCH(QString, error);
-        write("bad.inc", "; fine\r\n nop\r\n .what\r\n");
-        QVERIFY2(firstError(source).startsWith(error), qPrintable(firstError(source)));
-    }
-
-    void everyOutputLineMapsBack() {
-        write("map.inc", "A .equ 1\n\nB .equ 2\n");
-        const Translation t = translate("#include \"map.inc\"\n nop \\ nop\n");
-        QVERIFY(t.ok());
-        QCOMPARE(t.lines.size(), t.origins.size());
-        QStringList where;
-        for (const SourceLine &o : t.origins)
-            where << QString::fromStdString(o.file) + ":" + QString::number(o.line);
-        QCOMPARE(where, (QStringList{"map.inc:1", "map.inc:3", "t.z80:2", "t.z80:2"}));
-    }
-
-    void plainPasmoFormsPassThrough() {
-        QCOMPARE(assemble("v equ 5\n        org 9D93h\n        db 0BBh, 6Dh\nstart:  ld a, v\n     "
-                          "   dw start\n        ds 1\n"),
-                 bytes({0xBB, 0x6D, 0x3E, 0x05, 0x95, 0x9D, 0x00}));
+    // Nothing a source says makes the translator run out of stack or memory.
+    void limitsEndRunawayInput() {
+        const auto errors = [](const std::vector<std::pair<std::string, std::string>> &files) {
+            return build(files).messages;
+        };
+        QCOMPARE(errors({{"/p/main.z80", "#include \"main.z80\"\n"}}).size(), 1);
+        QCOMPARE(errors({{"/p/main.z80", "#include \"main.z80\"\n"}})[0],
+                 QStringLiteral("main.z80:1: error: includes nest deeper than 32 levels (does "
+                                "main.z80 include itself?)"));
+        QCOMPARE(errors({{"/p/main.z80",
+                          " .db " + std::string(300, '(') + "1" + std::string(300, ')') + "\n"}}),
+                 QStringList{"main.z80:1: error: the expression nests deeper than 200 levels"});
+        std::string sum = " .db 1";
+        for (int i = 0; i < 600; ++i)
+            sum += "+1";
+        QCOMPARE(errors({{"/p/main.z80", sum + "\n"}}),
+                 QStringList{"main.z80:1: error: the expression has more than 500 operators"});
+        QCOMPARE(errors({{"/p/main.z80", "#macro again()\n again()\n#endmacro\n again()\n"}}),
+                 QStringList{"main.z80:4: error: #macro again nests deeper than 32 levels (does "
+                             "it call itself?)"});
+        std::string grow = "#define A0 x\n";
+        for (int i = 1; i < 40; ++i)
+            grow += "#define A" + std::to_string(i) + " A" + std::to_string(i - 1) + " A" +
+                    std::to_string(i - 1) + "\n";
+        QCOMPARE(errors({{"/p/main.z80", grow + " .db A39\n"}}),
+                 QStringList{"main.z80:41: error: the line grows longer than 64 KiB as its "
+                             "#defines are expanded"});
+        QCOMPARE(errors({{"/p/main.z80", " .db " + std::string(70000, '1') + "\n"}}),
+                 QStringList{"main.z80:1: error: the line is longer than 64 KiB"});
+        // A #define that names itself is not expanded again inside itself.
+        QCOMPARE(source(" .org 0\nstep .equ 3\n#define step step*2\n .db step\n").hex,
+                 QByteArray("06"));
     }
 };
 

@@ -39,11 +39,12 @@ private slots:
         starter.endAtOnce = false;
         BuildRunner runner(&starter);
         QSignalSpy finished(&runner, &BuildRunner::finished);
-        QVERIFY(!runner.startBuild(1, {"asm.bat", {"first"}}, "/src", "first"));
+        QVERIFY(!runner.startBuild(1, {"asm.bat", {"first"}}, {"/src", false, {}}, "first"));
         const auto first = starter.lastWatch;
         runner.awaitResult(1); // the timer fired while the build still ran
         first->finish();       // its end is queued...
-        QVERIFY(!runner.startBuild(1, {"asm.bat", {"second"}}, "/src", "second")); // ...behind this
+        QVERIFY(!runner.startBuild(1, {"asm.bat", {"second"}}, {"/src", false, {}},
+                                   "second")); // ...behind this
         QTRY_COMPARE(runner.running(), 1);
         QCOMPARE(finished.count(), 0);
         runner.awaitResult(1);

@@ -73,6 +73,7 @@ private slots:
         QCOMPARE(tree->starter.calls[0].program, tree->path("asm.bat"));
         QCOMPARE(tree->starter.calls[0].arguments, QStringList{"my.prog"});
         QCOMPARE(tree->starter.calls[0].options.workingFolder, tree->path("Source"));
+        QCOMPARE(tree->starter.calls[0].options.environment, QStringList{"QUORVIN_SOURCE=" + file});
         QVERIFY(w.Timer2->isActive() && !w.Timer1->isActive());
         QVERIFY(openSource("Source/.z80", "x"));
         w.makeprog_Click(); // titled: no dialog; an empty name is still one argument

@@ -13,6 +13,7 @@ for target in codepage settings programname emulator translator; do
     scratch=$(mktemp -d)
     log="$scratch/log"
     if ! _build-fuzz/tests/fuzz/fuzz_$target -max_total_time="$seconds" -print_final_stats=1 \
+        -max_len=131072 -rss_limit_mb=4096 \
         "$scratch" "tests/fuzz/corpus/$target" > "$log" 2>&1; then
         tail -n 40 "$log"
         echo "fuzz_$target: FAILED"

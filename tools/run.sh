@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts the editor.
+# Installs what is missing, builds, puts the toolchain kit into ~/Asm (saying
+# what it installed, updated and kept), and starts the editor.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/deps.sh
 quorvin_install_missing
-QUORVIN_TARGETS="quorvin pack8xp tasm2pasmo" quorvin_build _build RelWithDebInfo
-bash tools/install-kit.sh _build/kit
-exec _build/src/quorvin
+QUORVIN_TARGETS="quorvin kit_stage" quorvin_build _build RelWithDebInfo
+_build/src/quorvin --setup-kit
+exec _build/src/quorvin "$@"

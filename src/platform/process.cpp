@@ -5,6 +5,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -203,6 +204,23 @@ StartResult SystemProcessStarter::start(const QString &program, const QStringLis
         argv.push_back(s.data());
     argv.push_back(nullptr);
 
+    // The editor's environment, with the entries asked for put in.
+    std::vector<QByteArray> envStorage;
+    for (const QString &entry : options.environment)
+        envStorage.push_back(QFile::encodeName(entry));
+    std::vector<char *> env;
+    for (char **e = environ; *e; ++e) {
+        const char *eq = std::strchr(*e, '=');
+        const QByteArray name(*e, eq ? eq - *e + 1 : qsizetype(std::strlen(*e)));
+        const bool replaced = std::any_of(envStorage.begin(), envStorage.end(),
+                                          [&](const QByteArray &x) { return x.startsWith(name); });
+        if (!replaced)
+            env.push_back(*e);
+    }
+    for (QByteArray &entry : envStorage)
+        env.push_back(entry.data());
+    env.push_back(nullptr);
+
     int errorPipe[2] = {-1, -1};
     if (options.captureErrors && ::pipe2(errorPipe, O_CLOEXEC) != 0)
         return fail(errno);
@@ -237,8 +255,8 @@ StartResult SystemProcessStarter::start(const QString &program, const QStringLis
     // A bare name is looked up along PATH, as a shell would.
     s.then([&] {
         return program.contains(QLatin1Char('/'))
-                   ? posix_spawn(&pid, argv[0], &s.m_actions, &s.m_attr, argv.data(), environ)
-                   : posix_spawnp(&pid, argv[0], &s.m_actions, &s.m_attr, argv.data(), environ);
+                   ? posix_spawn(&pid, argv[0], &s.m_actions, &s.m_attr, argv.data(), env.data())
+                   : posix_spawnp(&pid, argv[0], &s.m_actions, &s.m_attr, argv.data(), env.data());
     });
     if (s.rc() != 0) {
         closePipe();

@@ -43,6 +43,7 @@ struct StartResult {
 struct StartOptions {
     QString workingFolder; // empty: the editor's own current folder
     bool captureErrors = false;
+    QStringList environment; // "NAME=value" entries set for the program
 };
 
 // Starts programs; the windows receive one so that tests can script it.

@@ -4,10 +4,10 @@ BuildRunner::BuildRunner(ProcessStarter *starter, QObject *parent)
     : QObject(parent), m_starter(starter) {}
 
 std::optional<StartResult> BuildRunner::startBuild(int slot, const Command &command,
-                                                   const QString &folder,
+                                                   const StartOptions &options,
                                                    const QString &programName) {
     const QDateTime started = buildStartTime();
-    StartResult result = m_starter->start(command.program, command.arguments, {folder, false});
+    StartResult result = m_starter->start(command.program, command.arguments, options);
     if (!result.ok())
         return result;
     adopt(result.watch, command.program, false);
@@ -43,7 +43,8 @@ void BuildRunner::finish(int slot, quint64 id) {
 }
 
 StartResult BuildRunner::startTool(const Command &command, bool reportFailure) {
-    StartResult result = m_starter->start(command.program, command.arguments, {{}, reportFailure});
+    StartResult result =
+        m_starter->start(command.program, command.arguments, {{}, reportFailure, {}});
     if (result.ok())
         adopt(result.watch, command.program, reportFailure);
     return result;

@@ -16,6 +16,10 @@ Command buildCommand(const QString &script, const QString &programName) {
     return {script, {programName}};
 }
 
+QString buildSourceEntry(const QString &sourceFile) {
+    return QStringLiteral("QUORVIN_SOURCE=") + sourceFile;
+}
+
 Command linkCommand(const QString &linkProgram, const QString &builtProgram) {
     return {linkProgram, {builtProgram}};
 }

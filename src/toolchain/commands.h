@@ -21,6 +21,9 @@ QString findBuildScript(const QString &programFolder, const QString &root);
 // The build command: the script with the program name as its single argument.
 Command buildCommand(const QString &script, const QString &programName);
 
+// The environment entry that tells the build script which file to build.
+QString buildSourceEntry(const QString &sourceFile);
+
 // The link command: the link program with the built program's path.
 Command linkCommand(const QString &linkProgram, const QString &builtProgram);
 

@@ -56,8 +56,7 @@ Form1::Form1(const Services &services)
     connect(qApp, &QGuiApplication::commitDataRequest, this, &Form1::session_CommitData);
 #endif
 
-    CommonDialog1.Filter =
-        tr("Z80 Assembly Files (*.z80, *.asm)|*.z80;*.asm|All Files (*.*)|*.*");
+    CommonDialog1.Filter = tr("Z80 Assembly Files (*.z80, *.asm)|*.z80;*.asm|All Files (*.*)|*.*");
 
     createActions();
     const double dx = logicalDpiX(), dy = logicalDpiY();
@@ -250,10 +249,18 @@ void Form1::open_Click() {
     const QString previous = CommonDialog1.FileName;
     if (!CommonDialog1.ShowOpen())
         return;
-    // A file that cannot be read does not become current, so a later Save
-    // cannot write this text over it.
-    if (!open_doc(CommonDialog1.FileName))
-        CommonDialog1.FileName = previous;
+    const QString chosen = CommonDialog1.FileName;
+    CommonDialog1.FileName = previous;
+    openFile(chosen);
+}
+
+// A file that cannot be read does not become current, so a later Save cannot
+// write this text over it.
+bool Form1::openFile(const QString &filename) {
+    if (!open_doc(filename))
+        return false;
+    CommonDialog1.FileName = filename;
+    return true;
 }
 
 void Form1::save_Click() {
@@ -328,9 +335,11 @@ bool Form1::startBuild(Slot slot) {
         report(FileError::fromErrno(ENOENT, QLatin1String(kBuildScriptName)));
         return false;
     }
-    const QString file = CommonDialog1.FileName;
-    const auto failed = m_runner->startBuild(slot, buildCommand(script, programName(file)),
-                                             QFileInfo(file).absolutePath(), programName(file));
+    // The script runs in the source's folder and is told the very file to build.
+    const QString file = QFileInfo(CommonDialog1.FileName).absoluteFilePath();
+    const StartOptions options{QFileInfo(file).absolutePath(), false, {buildSourceEntry(file)}};
+    const auto failed = m_runner->startBuild(slot, buildCommand(script, programName(file)), options,
+                                             programName(file));
     if (failed)
         report(FileError{failed->errorNumber, failed->errorDescription, script});
     return !failed;

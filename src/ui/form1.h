@@ -35,6 +35,9 @@ public:
     // the user declines) on failure.
     bool open_doc(const QString &filename);
     bool save_doc(const QString &filename);
+    // Opens a file as Open does once a file is chosen: it becomes current
+    // only when it could be read.
+    bool openFile(const QString &filename);
 
     Form2 *form2() const { return m_form2.get(); }
     Form3 *form3() const; // null until first used

@@ -1,0 +1,295 @@
+#include "expr.h"
+
+#include <map>
+
+namespace tasm {
+namespace {
+
+const char *const kBinary[] = {"+",  "-", "*",  "/", "%", "&",  "|",  "^",  "<<", ">>",
+                               "==", "=", "!=", "<", ">", "<=", ">=", "&&", "||"};
+
+bool isBinary(const Token &t) {
+    if (t.kind != Kind::Op)
+        return false;
+    for (const char *op : kBinary)
+        if (t.text == op)
+            return true;
+    return false;
+}
+
+class Parser {
+public:
+    Parser(const std::vector<Token> &t, size_t begin, size_t end)
+        : m_t(t), m_i(begin), m_end(end) {}
+
+    ExprPtr parse(std::string *error) {
+        ExprPtr e = chain(0);
+        if (m_error.empty() && m_i < m_end)
+            fail("unexpected '" + spell(m_t, m_i, m_end) + "'");
+        if (!m_error.empty()) {
+            *error = m_error;
+            return nullptr;
+        }
+        return e;
+    }
+
+private:
+    void fail(const std::string &text) {
+        if (m_error.empty())
+            m_error = text;
+    }
+    bool at(const char *op) const { return m_i < m_end && m_t[m_i].isOp(op); }
+
+    ExprPtr chain(int depth) {
+        ExprPtr acc = unary(depth);
+        while (m_error.empty() && m_i < m_end && isBinary(m_t[m_i])) {
+            // Each operator adds a level to the tree, which is walked recursively.
+            if (++m_operators > kMaxOperators) {
+                fail("the expression has more than " + std::to_string(kMaxOperators) +
+                     " operators");
+                return acc;
+            }
+            auto node = std::make_unique<Expr>();
+            node->kind = Expr::Kind::Binary;
+            node->op = m_t[m_i++].text;
+            node->left = std::move(acc);
+            node->right = unary(depth);
+            acc = std::move(node);
+        }
+        return acc;
+    }
+
+    ExprPtr unary(int depth) {
+        if (depth > kMaxExpressionDepth) {
+            fail("the expression nests deeper than " + std::to_string(kMaxExpressionDepth) +
+                 " levels");
+            return nullptr;
+        }
+        if (ExprPtr reusable = reusableReference())
+            return reusable;
+        for (const char *op : {"-", "+", "~", "!"}) {
+            if (at(op)) {
+                ++m_i;
+                auto node = std::make_unique<Expr>();
+                node->kind = Expr::Kind::Unary;
+                node->op = op;
+                node->left = unary(depth + 1);
+                return node;
+            }
+        }
+        return primary(depth);
+    }
+
+    // "-_", "--_", "+_", "++_": the reusable label so many back or ahead.
+    ExprPtr reusableReference() {
+        if (!at("-") && !at("+"))
+            return nullptr;
+        const std::string sign = m_t[m_i].text;
+        size_t k = m_i;
+        while (k < m_end && m_t[k].isOp(sign) && (k == m_i || !m_t[k].spaced))
+            ++k;
+        if (k >= m_end || !m_t[k].is(Kind::Name, "_") || m_t[k].spaced)
+            return nullptr;
+        auto node = std::make_unique<Expr>();
+        node->kind = Expr::Kind::Reusable;
+        node->value = std::int64_t(k - m_i) * (sign == "-" ? -1 : 1);
+        m_i = k + 1;
+        return node;
+    }
+
+    ExprPtr primary(int depth) {
+        if (m_i >= m_end) {
+            fail("an expression ends too early");
+            return nullptr;
+        }
+        const Token &t = m_t[m_i];
+        auto node = std::make_unique<Expr>();
+        if (t.isOp("(") || t.isOp("[")) {
+            ++m_i;
+            ExprPtr inner = chain(depth + 1);
+            if (!at(t.text == "(" ? ")" : "]"))
+                fail("a bracket is not closed");
+            else
+                ++m_i;
+            return inner;
+        }
+        ++m_i;
+        if (t.kind == Kind::Number && t.bad) {
+            fail("'" + t.text + "' is not a number");
+            return nullptr;
+        }
+        if (t.kind == Kind::String && t.text.size() == 1) { // "x" stands for its code too
+            node->value = static_cast<unsigned char>(t.text[0]);
+        } else if (t.kind == Kind::Number || t.kind == Kind::Char) {
+            node->value = t.value;
+        } else if (t.isOp("$")) {
+            node->kind = Expr::Kind::Pc;
+        } else if (t.kind == Kind::Name) {
+            node->kind = Expr::Kind::Symbol;
+            node->name = t.text;
+        } else {
+            fail(t.kind == Kind::String ? "a string \"" + t.text + "\" is not a number"
+                                        : "unexpected '" + t.text + "'");
+            return nullptr;
+        }
+        return node;
+    }
+
+    static constexpr int kMaxOperators = 500;
+    const std::vector<Token> &m_t;
+    size_t m_i, m_end;
+    int m_operators = 0;
+    std::string m_error;
+};
+
+std::int64_t wrap(std::int64_t v) {
+    return std::int64_t(std::int32_t(std::uint32_t(std::uint64_t(v))));
+}
+
+class Evaluator {
+public:
+    Evaluator(const Lookup &lookup) : m_lookup(lookup) {}
+    std::optional<std::int64_t> run(const Expr &e) {
+        if (!m_error.empty())
+            return std::nullopt;
+        switch (e.kind) {
+        case Expr::Kind::Number:
+            return wrap(e.value);
+        case Expr::Kind::Symbol:
+            if (auto v = m_lookup(e.name))
+                return wrap(*v);
+            return fail("'" + e.name + "' has no value before assembly");
+        case Expr::Kind::Pc:
+        case Expr::Kind::Reusable:
+            return fail("an address has no value before assembly");
+        case Expr::Kind::Unary:
+            return unary(e);
+        case Expr::Kind::Binary:
+            return binary(e);
+        }
+        return std::nullopt;
+    }
+    std::string m_error;
+
+private:
+    std::optional<std::int64_t> fail(const std::string &text) {
+        if (m_error.empty())
+            m_error = text;
+        return std::nullopt;
+    }
+    std::optional<std::int64_t> unary(const Expr &e) {
+        const auto x = run(*e.left);
+        if (!x)
+            return std::nullopt;
+        if (e.op == "-")
+            return wrap(-*x);
+        if (e.op == "~")
+            return wrap(~*x);
+        if (e.op == "!")
+            return *x == 0 ? 1 : 0;
+        return *x;
+    }
+    std::optional<std::int64_t> binary(const Expr &e) {
+        const auto a = run(*e.left);
+        const auto b = run(*e.right);
+        if (!a || !b)
+            return std::nullopt;
+        const std::int64_t x = *a, y = *b;
+        const std::string &op = e.op;
+        if ((op == "/" || op == "%") && y == 0)
+            return fail("division by zero");
+        if (op == "+")
+            return wrap(x + y);
+        if (op == "-")
+            return wrap(x - y);
+        if (op == "*")
+            return wrap(x * y);
+        if (op == "/")
+            return wrap(x / y);
+        if (op == "%")
+            return wrap(x % y);
+        if (op == "&")
+            return wrap(x & y);
+        if (op == "|")
+            return wrap(x | y);
+        if (op == "^")
+            return wrap(x ^ y);
+        if (op == "<<")
+            return wrap(std::int64_t(std::uint64_t(x) << (y & 31)));
+        if (op == ">>")
+            return wrap(x >> (y & 31));
+        if (op == "==" || op == "=")
+            return x == y;
+        if (op == "!=")
+            return x != y;
+        if (op == "<")
+            return x < y;
+        if (op == ">")
+            return x > y;
+        if (op == "<=")
+            return x <= y;
+        if (op == ">=")
+            return x >= y;
+        if (op == "&&")
+            return x != 0 && y != 0;
+        return x != 0 || y != 0;
+    }
+
+    const Lookup &m_lookup;
+};
+
+} // namespace
+
+ExprPtr parseExpression(const std::vector<Token> &tokens, size_t begin, size_t end,
+                        std::string *error) {
+    return Parser(tokens, begin, std::min(end, tokens.size())).parse(error);
+}
+
+std::optional<std::int64_t> evaluate(const Expr &e, const Lookup &lookup, std::string *error) {
+    Evaluator ev(lookup);
+    const auto v = ev.run(e);
+    if (!v)
+        *error = ev.m_error;
+    return v;
+}
+
+std::string print(const Expr &e, const std::function<std::string(const Expr &)> &name) {
+    static const std::map<std::string, std::string> words = {
+        {"%", "MOD"},  {"&", "AND"}, {"|", "OR"}, {"^", "XOR"}, {"<<", "SHL"},
+        {">>", "SHR"}, {"==", "EQ"}, {"=", "EQ"}, {"!=", "NE"}, {"<", "LT"},
+        {">", "GT"},   {"<=", "LE"}, {">=", "GE"}};
+    switch (e.kind) {
+    case Expr::Kind::Number:
+        return std::to_string(e.value);
+    case Expr::Kind::Pc:
+        return "$";
+    case Expr::Kind::Symbol:
+    case Expr::Kind::Reusable:
+        return name(e);
+    case Expr::Kind::Unary: {
+        const std::string x = print(*e.left, name);
+        if (e.op == "-")
+            return "(0 - " + x + ")";
+        if (e.op == "~")
+            return "(NOT " + x + ")";
+        if (e.op == "!") // pasmo's true is -1
+            return "(0 - (0 EQ " + x + "))";
+        return x;
+    }
+    case Expr::Kind::Binary:
+        break;
+    }
+    const std::string a = print(*e.left, name), b = print(*e.right, name);
+    const std::string &op = e.op;
+    if (op == "&&" || op == "||")
+        return "(0 - (" + a + " " + op + " " + b + "))";
+    const auto word = words.find(op);
+    const std::string w = word == words.end() ? op : word->second;
+    if (w == "LT" || w == "GT" || w == "LE" || w == "GE") // signed, as the dialect compares
+        return "(0 - ((" + a + " XOR 32768) " + w + " (" + b + " XOR 32768)))";
+    if (w == "EQ" || w == "NE")
+        return "(0 - (" + a + " " + w + " " + b + "))";
+    return "(" + a + " " + w + " " + b + ")";
+}
+
+} // namespace tasm

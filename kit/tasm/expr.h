@@ -1,0 +1,44 @@
+#pragma once
+// One expression tree for the dialect's expressions. The dialect computes
+// strictly from left to right (1+2*3 is 9) and gives 1 for true; the tree is
+// built that way, evaluated for #if, and printed in pasmo's syntax so that
+// pasmo, which has precedence and gives -1 for true, computes the same value.
+
+#include "lexer.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tasm {
+
+struct Expr {
+    enum class Kind { Number, Symbol, Pc, Reusable, Unary, Binary };
+    Kind kind = Kind::Number;
+    std::int64_t value = 0; // Number; Reusable: -1, -2 ... back, 1, 2 ... ahead
+    std::string name;       // Symbol
+    std::string op;         // Unary and Binary
+    std::unique_ptr<Expr> left, right;
+};
+using ExprPtr = std::unique_ptr<Expr>;
+
+// How deep parentheses and signs may nest before an expression is refused.
+constexpr int kMaxExpressionDepth = 200;
+
+// Reads tokens [begin, end) as one expression; nothing, and *error, when
+// they are not one.
+ExprPtr parseExpression(const std::vector<Token> &tokens, size_t begin, size_t end,
+                        std::string *error);
+
+// A symbol's value when it is known before assembly.
+using Lookup = std::function<std::optional<std::int64_t>(const std::string &name)>;
+// The value in 32-bit arithmetic, as the dialect's assemblers compute it.
+std::optional<std::int64_t> evaluate(const Expr &e, const Lookup &lookup, std::string *error);
+
+// Pasmo's form. `name` spells each Symbol and Reusable node.
+std::string print(const Expr &e, const std::function<std::string(const Expr &)> &name);
+
+} // namespace tasm

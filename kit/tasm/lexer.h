@@ -1,0 +1,51 @@
+#pragma once
+// Splits one line of source into tokens: names, numbers in every form the
+// dialect writes ($1A, 1Ah, 0x1A, %1010, 1010b, 0000 0101b, 17o), strings,
+// characters, af', directives (".org", "#define"), operators and the
+// statement separator '\'. A ';' outside literals ends the line.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tasm {
+
+enum class Kind {
+    Name,      // label, symbol, instruction, register
+    Number,    // value holds it
+    String,    // text holds the bytes, escapes already applied
+    Char,      // value holds it
+    Dot,       // ".org": text holds the whole word
+    Hash,      // "#define": text holds the whole word
+    Op,        // ( ) , + - * / % & | ^ ~ ! < > = == != <= >= << >> && || : $ [ ]
+    Separator, // '\' between statements
+};
+
+struct Token {
+    Kind kind = Kind::Op;
+    std::string text;
+    std::int64_t value = 0;
+    bool spaced = false;             // a blank (or the line's start) comes before it
+    bool bad = false;                // a Number whose digits do not fit its base
+    std::vector<std::uint32_t> hide; // macros that must not expand this token again
+    bool is(Kind k, std::string_view t) const { return kind == k && text == t; }
+    bool isOp(std::string_view t) const { return is(Kind::Op, t); }
+};
+
+struct LexedLine {
+    std::vector<Token> tokens;
+    bool startsInColumnOne = false; // the first token stands at the line's start
+    std::string error;              // a literal that is not closed, a stray character
+};
+
+LexedLine lex(std::string_view line);
+
+// The text of a token list as it would be written, for messages.
+std::string spell(const std::vector<Token> &tokens, size_t begin = 0, size_t end = SIZE_MAX);
+
+// Decodes the escapes of a string or character literal: \n \r \t \0 \\ \'
+// \" and, for any other letter, the letter itself.
+std::string unescape(std::string_view body);
+
+} // namespace tasm

@@ -1,0 +1,179 @@
+#include "macros.h"
+
+#include <algorithm>
+#include <cctype>
+#include <deque>
+
+namespace tasm {
+namespace {
+
+constexpr size_t kMaxLineChars = 65536;
+constexpr int kMaxArgumentDepth = 64;
+
+std::string lower(std::string s) {
+    for (char &c : s)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool hidden(const Token &t, std::uint32_t id) {
+    return std::find(t.hide.begin(), t.hide.end(), id) != t.hide.end();
+}
+
+class Expander {
+public:
+    explicit Expander(const MacroTable &macros) : m_macros(macros) {}
+
+    bool run(std::vector<Token> &line, int depth, std::string *error) {
+        if (depth > kMaxArgumentDepth)
+            return fail(error, "macro arguments nest deeper than " +
+                                   std::to_string(kMaxArgumentDepth) + " levels");
+        std::deque<Token> work(line.begin(), line.end());
+        std::vector<Token> out;
+        size_t chars = 0;
+        while (!work.empty()) {
+            Token t = std::move(work.front());
+            work.pop_front();
+            const bool call = !work.empty() && work.front().isOp("(");
+            const Macro *m = t.kind == Kind::Name ? m_macros.find(t.text, call) : nullptr;
+            if (!m || m->multiLine || hidden(t, m->id) || (m->function && !call)) {
+                chars += t.text.size() + 1;
+                if (chars > kMaxLineChars)
+                    return fail(error, "the line grows longer than " +
+                                           std::to_string(kMaxLineChars / 1024) +
+                                           " KiB as its #defines are expanded");
+                out.push_back(std::move(t));
+                continue;
+            }
+            std::vector<Token> replacement;
+            if (m->function) {
+                std::vector<Token> rest(work.begin(), work.end());
+                std::vector<std::vector<Token>> args;
+                const size_t after = collectArguments(rest, 0, &args);
+                if (after == SIZE_MAX)
+                    return fail(error, t.text + "( has no ')'");
+                if (args.size() == 1 && args[0].empty() && m->params.empty())
+                    args.clear();
+                if (args.size() != m->params.size())
+                    return fail(error, t.text + " takes " + std::to_string(m->params.size()) +
+                                           " argument" + (m->params.size() == 1 ? "" : "s") +
+                                           ", not " + std::to_string(args.size()));
+                for (auto &arg : args)
+                    if (!run(arg, depth + 1, error))
+                        return false;
+                replacement = substitute(*m, m->body, args);
+                work.erase(work.begin(), work.begin() + std::ptrdiff_t(after));
+            } else {
+                replacement = m->body;
+            }
+            for (Token &r : replacement) {
+                r.hide.insert(r.hide.end(), t.hide.begin(), t.hide.end());
+                r.hide.push_back(m->id);
+            }
+            if (!replacement.empty())
+                replacement.front().spaced = t.spaced;
+            if (++m_expansions > kMaxExpansions)
+                return fail(error, "the line's #defines expand too many times");
+            work.insert(work.begin(), replacement.begin(), replacement.end());
+        }
+        line = std::move(out);
+        return true;
+    }
+
+private:
+    static constexpr size_t kMaxExpansions = 100000;
+    static bool fail(std::string *error, const std::string &text) {
+        *error = text;
+        return false;
+    }
+    const MacroTable &m_macros;
+    size_t m_expansions = 0;
+};
+
+} // namespace
+
+bool MacroTable::define(Macro m) {
+    m.id = m_nextId++;
+    const std::string name = m.name;
+    const bool replaced = undefine(name);
+    if (m.function || m.multiLine)
+        m_calls[lower(name)] = name;
+    m_byName[name] = std::move(m);
+    m_last = name;
+    return replaced;
+}
+
+bool MacroTable::undefine(const std::string &name) {
+    const auto it = m_byName.find(name);
+    if (it == m_byName.end())
+        return false;
+    const auto call = m_calls.find(lower(name));
+    if (call != m_calls.end() && call->second == name)
+        m_calls.erase(call);
+    m_byName.erase(it);
+    return true;
+}
+
+bool MacroTable::defined(const std::string &name) const {
+    return m_byName.count(name) > 0;
+}
+
+const Macro *MacroTable::find(const std::string &name, bool call) const {
+    const auto it = m_byName.find(name);
+    if (it != m_byName.end())
+        return &it->second;
+    if (!call)
+        return nullptr;
+    const auto folded = m_calls.find(lower(name));
+    return folded == m_calls.end() ? nullptr : &m_byName.at(folded->second);
+}
+
+Macro *MacroTable::last() {
+    const auto it = m_byName.find(m_last);
+    return it == m_byName.end() ? nullptr : &it->second;
+}
+
+size_t collectArguments(const std::vector<Token> &t, size_t open,
+                        std::vector<std::vector<Token>> *arguments) {
+    arguments->assign(1, {});
+    int depth = 0;
+    for (size_t i = open; i < t.size(); ++i) {
+        if (t[i].isOp("(") && depth++ == 0)
+            continue;
+        if (t[i].isOp(")") && --depth == 0)
+            return i + 1;
+        if (t[i].isOp(",") && depth == 1)
+            arguments->emplace_back();
+        else
+            arguments->back().push_back(t[i]);
+    }
+    return SIZE_MAX;
+}
+
+std::vector<Token> substitute(const Macro &macro, const std::vector<Token> &text,
+                              const std::vector<std::vector<Token>> &arguments) {
+    std::vector<Token> out;
+    for (const Token &t : text) {
+        size_t p = macro.params.size();
+        if (t.kind == Kind::Name) {
+            for (size_t k = 0; k < macro.params.size() && p == macro.params.size(); ++k)
+                if (lower(macro.params[k]) == lower(t.text))
+                    p = k;
+        }
+        if (p == macro.params.size() || p >= arguments.size()) {
+            out.push_back(t);
+            continue;
+        }
+        const size_t first = out.size();
+        out.insert(out.end(), arguments[p].begin(), arguments[p].end());
+        if (out.size() > first)
+            out[first].spaced = t.spaced;
+    }
+    return out;
+}
+
+bool expandLine(std::vector<Token> &line, const MacroTable &macros, std::string *error) {
+    return Expander(macros).run(line, 0, error);
+}
+
+} // namespace tasm

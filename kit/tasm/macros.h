@@ -1,0 +1,57 @@
+#pragma once
+// #define and #macro: the table of macros and their expansion. A macro is
+// never expanded again inside its own expansion (the C preprocessor's rule),
+// so "#define equ .equ" and "#define db .db" mean what they say.
+
+#include "lexer.h"
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace tasm {
+
+struct Macro {
+    std::uint32_t id = 0;
+    std::string name;
+    bool function = false;  // takes its arguments in parentheses
+    bool multiLine = false; // #macro ... #endmacro
+    std::vector<std::string> params;
+    std::vector<Token> body;      // a #define's one line
+    std::vector<LexedLine> lines; // a #macro's lines
+};
+
+class MacroTable {
+public:
+    // Adds a macro, replacing one of the same name; true when one was replaced.
+    bool define(Macro m);
+    bool undefine(const std::string &name);
+    bool defined(const std::string &name) const;
+    // The macro `name` stands for. Names match exactly; a call with arguments
+    // also finds a macro with arguments whose name differs in letter case.
+    const Macro *find(const std::string &name, bool call) const;
+    // The macro defined last, which #defcont continues.
+    Macro *last();
+
+private:
+    std::unordered_map<std::string, Macro> m_byName;
+    std::unordered_map<std::string, std::string> m_calls; // lower-case name -> name
+    std::string m_last;
+    std::uint32_t m_nextId = 1;
+};
+
+// The arguments of a call whose '(' stands at `open`: each a token list.
+// Returns the index after the closing ')', or SIZE_MAX when there is none.
+size_t collectArguments(const std::vector<Token> &tokens, size_t open,
+                        std::vector<std::vector<Token>> *arguments);
+
+// A macro's text with its parameters replaced by the arguments.
+std::vector<Token> substitute(const Macro &macro, const std::vector<Token> &text,
+                              const std::vector<std::vector<Token>> &arguments);
+
+// Expands the #defines of one line; multi-line macros stay as they stand.
+// False, and *error, when the line cannot be expanded.
+bool expandLine(std::vector<Token> &line, const MacroTable &macros, std::string *error);
+
+} // namespace tasm

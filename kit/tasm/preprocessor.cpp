@@ -1,0 +1,447 @@
+#include "preprocessor.h"
+
+#include "expr.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace tasm {
+namespace {
+
+std::string lower(std::string s) {
+    for (char &c : s)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::string trim(const std::string &s) {
+    const auto b = s.find_first_not_of(" \t");
+    if (b == std::string::npos)
+        return {};
+    return s.substr(b, s.find_last_not_of(" \t") - b + 1);
+}
+
+// The file name of an include: in double quotes, in <>, or the next word.
+std::string includeName(std::string rest) {
+    rest = trim(rest);
+    std::string name;
+    if (!rest.empty() && (rest[0] == '"' || rest[0] == '<' || rest[0] == '\'')) {
+        const char close = rest[0] == '<' ? '>' : rest[0];
+        const auto end = rest.find(close, 1);
+        name = rest.substr(1, end == std::string::npos ? std::string::npos : end - 1);
+    } else {
+        name = rest.substr(0, rest.find_first_of(" \t;"));
+    }
+    std::replace(name.begin(), name.end(), '\\', '/');
+    return name;
+}
+
+// Where the directive word ends in the raw line, to take its rest as written.
+std::string afterWord(const std::string &raw, const std::string &word) {
+    const auto at = lower(raw).find(lower(word));
+    return at == std::string::npos ? std::string() : raw.substr(at + word.size());
+}
+
+std::vector<std::vector<Token>> splitStatements(const std::vector<Token> &t) {
+    std::vector<std::vector<Token>> out(1);
+    for (const Token &tok : t) {
+        if (tok.kind == Kind::Separator)
+            out.emplace_back();
+        else
+            out.back().push_back(tok);
+    }
+    return out;
+}
+
+} // namespace
+
+Preprocessor::Preprocessor(FileReader &reader, const Options &options, Diagnostics &diagnostics,
+                           Emitter &emitter)
+    : m_reader(reader), m_options(options), m_diag(diagnostics), m_emitter(emitter) {}
+
+void Preprocessor::run(const std::string &mainPath) {
+    m_mainFolder = folderOf(mainPath);
+    for (const auto &[name, text] : m_options.defines) {
+        Macro m;
+        m.name = name;
+        m.body = lex(text).tokens;
+        m_macros.define(std::move(m));
+    }
+    file(mainPath, 0, {display(mainPath), 0});
+    for (const Condition &c : m_conditions)
+        m_diag.error(c.where, "#" + c.word + " has no #endif");
+    if (m_recording)
+        m_diag.error(m_recordingAt, "#macro " + m_recording->name + " has no #endmacro");
+    if (m_comment)
+        m_diag.error(*m_comment, "#comment has no #endcomment");
+}
+
+std::string Preprocessor::display(const std::string &path) const {
+    const std::string prefix = m_mainFolder == "." ? "" : m_mainFolder + "/";
+    if (!prefix.empty() && path.compare(0, prefix.size(), prefix) == 0)
+        return path.substr(prefix.size());
+    return path;
+}
+
+void Preprocessor::file(const std::string &path, int depth, const Origin &includedAt) {
+    const ReadResult read = m_reader.read(path);
+    if (!read.error.empty()) {
+        m_diag.error(includedAt, "cannot read " + display(path) + ": " + read.error);
+        return;
+    }
+    const std::vector<std::string> lines = splitLines(read.text);
+    const Place place{folderOf(path), depth};
+    const std::string name = display(path);
+    const size_t conditionsBefore = m_conditions.size();
+    for (size_t n = 0; n < lines.size(); ++n) {
+        ++m_diag.now;
+        const Origin at{name, int(n + 1)};
+        if (lines[n].size() > kMaxLineLength) {
+            m_diag.error(at, "the line is longer than " + std::to_string(kMaxLineLength / 1024) +
+                                 " KiB");
+            continue;
+        }
+        if (m_comment) {
+            if (lower(trim(lines[n])).compare(0, 11, "#endcomment") == 0)
+                m_comment.reset();
+            continue;
+        }
+        if (!line(lex(lines[n]), lines[n], at, place))
+            break; // .end: the rest of this file is not read
+    }
+    // An #if opened in a file and not closed there is closed with it.
+    while (m_conditions.size() > conditionsBefore) {
+        m_diag.error(m_conditions.back().where, "#" + m_conditions.back().word + " has no #endif");
+        m_conditions.pop_back();
+    }
+}
+
+bool Preprocessor::line(const LexedLine &lexed, const std::string &raw, const Origin &at,
+                        const Place &place) {
+    const std::vector<Token> &t = lexed.tokens;
+    if (m_recording) {
+        if (!t.empty() && (lower(t[0].text) == "#endmacro" || lower(t[0].text) == "#endm")) {
+            m_macros.define(std::move(*m_recording));
+            m_recording.reset();
+        } else {
+            m_recording->lines.push_back(lexed);
+        }
+        return true;
+    }
+    if (!t.empty() && t[0].kind == Kind::Hash) {
+        directive(lexed, raw, at, place);
+        return true;
+    }
+    if (!active() || t.empty())
+        return true;
+    if (!lexed.error.empty()) {
+        m_diag.error(at, lexed.error);
+        return true;
+    }
+    return statements(t, lexed.startsInColumnOne, at, place);
+}
+
+bool Preprocessor::statements(std::vector<Token> tokens, bool columnOne, const Origin &at,
+                              const Place &place) {
+    std::string error;
+    if (!expandLine(tokens, m_macros, &error)) {
+        m_diag.error(at, error);
+        return true;
+    }
+    const auto list = splitStatements(tokens);
+    for (size_t k = 0; k < list.size(); ++k) {
+        const std::vector<Token> &s = list[k];
+        if (s.empty())
+            continue;
+        const bool first = k == 0 && columnOne;
+        // A label comes first: a name in the first column, or a name and ':'.
+        auto multiLine = [&](size_t i) -> const Macro * {
+            if (i >= s.size() || s[i].kind != Kind::Name)
+                return nullptr;
+            const Macro *m = m_macros.find(s[i].text, i + 1 < s.size() && s[i + 1].isOp("("));
+            return m && m->multiLine ? m : nullptr;
+        };
+        size_t h = 0;
+        if (s.size() > 1 && s[0].kind == Kind::Name && s[1].isOp(":"))
+            h = 2;
+        else if (first && s[0].kind == Kind::Name && !multiLine(0))
+            h = 1;
+        if (const Macro *m = multiLine(h)) {
+            if (h > 0)
+                m_emitter.statement(std::vector<Token>(s.begin(), s.begin() + std::ptrdiff_t(h)),
+                                    first, at);
+            if (!callMacro(*m, s, h, at, place))
+                return false;
+            continue;
+        }
+        if ((s[0].kind == Kind::Dot || s[0].kind == Kind::Name) &&
+            (lower(s[0].text) == ".include" || lower(s[0].text) == "include") && s.size() == 2 &&
+            s[1].kind == Kind::String) {
+            include(s[1].text, at, place);
+            continue;
+        }
+        if (m_emitter.statement(s, first, at) == Emitter::Result::EndOfFile)
+            return false;
+    }
+    return true;
+}
+
+bool Preprocessor::callMacro(const Macro &m, const std::vector<Token> &s, size_t head,
+                             const Origin &at, const Place &place) {
+    std::vector<std::vector<Token>> args;
+    if (head + 1 < s.size()) {
+        const size_t after = s[head + 1].isOp("(") ? collectArguments(s, head + 1, &args) : 0;
+        if (after != s.size()) {
+            m_diag.error(at, "#macro " + m.name + " takes its arguments in parentheses");
+            return true;
+        }
+    }
+    if (args.size() == 1 && args[0].empty() && m.params.empty())
+        args.clear();
+    if (args.size() != m.params.size()) {
+        m_diag.error(at, m.name + " takes " + std::to_string(m.params.size()) + " argument" +
+                             (m.params.size() == 1 ? "" : "s") + ", not " +
+                             std::to_string(args.size()));
+        return true;
+    }
+    if (++m_macroCalls > kMaxMacroCalls) {
+        if (m_macroCalls == kMaxMacroCalls + 1)
+            m_diag.error(at, "the #macros are used more than " + std::to_string(kMaxMacroCalls) +
+                                 " times");
+        return true;
+    }
+    if (m_macroDepth >= kMaxMacroDepth) {
+        m_diag.error(at, "#macro " + m.name + " nests deeper than " +
+                             std::to_string(kMaxMacroDepth) + " levels (does it call itself?)");
+        return true;
+    }
+    ++m_macroDepth;
+    bool goOn = true;
+    for (const LexedLine &bodyLine : m.lines) {
+        LexedLine lexed = bodyLine;
+        lexed.tokens = substitute(m, bodyLine.tokens, args);
+        if (!line(lexed, spell(lexed.tokens), at, place)) {
+            goOn = false;
+            break;
+        }
+    }
+    --m_macroDepth;
+    return goOn;
+}
+
+void Preprocessor::directive(const LexedLine &lexed, const std::string &raw, const Origin &at,
+                             const Place &place) {
+    const std::vector<Token> &t = lexed.tokens;
+    const std::string word = lower(t[0].text.substr(1));
+    if (word == "if" || word == "ifdef" || word == "ifndef" || word == "elif" || word == "else" ||
+        word == "endif") {
+        conditional(word, t, at);
+        return;
+    }
+    if (!active())
+        return;
+    if (word == "include") {
+        include(includeName(afterWord(raw, t[0].text)), at, place);
+    } else if (word == "define") {
+        define(t, at);
+    } else if (word == "defcont") {
+        if (Macro *m = m_macros.last())
+            m->body.insert(m->body.end(), t.begin() + 1, t.end());
+        else
+            m_diag.error(at, "#defcont without a #define before it");
+    } else if (word == "undef" || word == "undefine") {
+        if (t.size() != 2 || t[1].kind != Kind::Name)
+            m_diag.error(at, "#" + word + " needs one name");
+        else
+            m_macros.undefine(t[1].text);
+    } else if (word == "macro") {
+        Macro m;
+        m.multiLine = true;
+        if (t.size() < 2 || t[1].kind != Kind::Name) {
+            m_diag.error(at, "#macro needs a name");
+            return;
+        }
+        m.name = t[1].text;
+        for (size_t i = 3; i < t.size() && t.size() > 2 && t[2].isOp("("); ++i)
+            if (t[i].kind == Kind::Name)
+                m.params.push_back(t[i].text);
+        m.function = !m.params.empty();
+        m_recording = std::move(m);
+        m_recordingAt = at;
+    } else if (word == "endmacro" || word == "endm") {
+        m_diag.error(at, "#" + word + " without #macro");
+    } else if (word == "comment") {
+        m_comment = at;
+    } else if (word == "endcomment") {
+        m_diag.error(at, "#endcomment without #comment");
+    } else if (word == "region" || word == "endregion") {
+        // folding marks for editors
+    } else if (word == "error") {
+        m_diag.error(at, trim(afterWord(raw, t[0].text)));
+    } else {
+        m_diag.error(at, "unknown directive '" + t[0].text + "'");
+    }
+}
+
+void Preprocessor::conditional(const std::string &word, const std::vector<Token> &t,
+                               const Origin &at) {
+    if (word == "if" || word == "ifdef" || word == "ifndef") {
+        const bool outer = active();
+        bool value = false;
+        if (outer) {
+            if (word == "if")
+                value = condition(t, at);
+            else if (t.size() != 2 || t[1].kind != Kind::Name)
+                m_diag.error(at, "#" + word + " needs one name");
+            else
+                value = m_macros.defined(t[1].text) == (word == "ifdef");
+        }
+        // A condition that cannot be read still opens its block.
+        m_conditions.push_back({outer && value, outer, value, false, at, word});
+        return;
+    }
+    if (m_conditions.empty()) {
+        m_diag.error(at, "#" + word + " without #if");
+        return;
+    }
+    Condition &c = m_conditions.back();
+    if (word == "endif") {
+        m_conditions.pop_back();
+    } else if (c.seenElse) {
+        m_diag.error(at, "#" + word + " after #else");
+    } else if (word == "else") {
+        c.seenElse = true;
+        c.active = c.parentActive && !c.taken;
+        c.taken = true;
+    } else { // elif
+        const bool value = c.parentActive && !c.taken && condition(t, at);
+        c.active = value;
+        c.taken = c.taken || value;
+    }
+}
+
+// The value of an #if: defined(NAME) first, then the #defines, then the
+// expression with the equates known so far.
+bool Preprocessor::condition(const std::vector<Token> &t, const Origin &at) {
+    std::vector<Token> e;
+    for (size_t i = 1; i < t.size(); ++i) {
+        if (t[i].kind == Kind::Name && lower(t[i].text) == "defined") {
+            const bool paren = i + 1 < t.size() && t[i + 1].isOp("(");
+            const size_t n = paren ? i + 2 : i + 1;
+            if (n < t.size() && t[n].kind == Kind::Name &&
+                (!paren || (n + 1 < t.size() && t[n + 1].isOp(")")))) {
+                Token v;
+                v.kind = Kind::Number;
+                v.value = m_macros.defined(t[n].text) ? 1 : 0;
+                v.text = std::to_string(v.value);
+                e.push_back(v);
+                i = paren ? n + 1 : n;
+                continue;
+            }
+        }
+        e.push_back(t[i]);
+    }
+    std::string error;
+    if (!expandLine(e, m_macros, &error)) {
+        m_diag.error(at, "#if " + spell(t, 1) + ": " + error);
+        return false;
+    }
+    const ExprPtr tree = parseExpression(e, 0, e.size(), &error);
+    const auto value =
+        tree ? evaluate(
+                   *tree, [this](const std::string &n) { return m_emitter.constant(n); }, &error)
+             : std::nullopt;
+    if (!value) {
+        m_diag.error(at, "#if " + spell(t, 1) + ": " + (error.empty() ? "no condition" : error));
+        return false;
+    }
+    return *value != 0;
+}
+
+void Preprocessor::define(const std::vector<Token> &t, const Origin &at) {
+    if (t.size() < 2 || t[1].kind != Kind::Name) {
+        m_diag.error(at, "#define needs a name");
+        return;
+    }
+    Macro m;
+    m.name = t[1].text;
+    size_t i = 2;
+    if (i < t.size() && t[i].isOp("(") && !t[i].spaced) {
+        m.function = true;
+        for (++i; i < t.size() && !t[i].isOp(")"); ++i) {
+            if (t[i].isOp(","))
+                continue;
+            if (t[i].kind != Kind::Name) {
+                m_diag.error(at, "#define " + m.name + " has a bad parameter '" + t[i].text + "'");
+                return;
+            }
+            m.params.push_back(t[i].text);
+        }
+        if (i == t.size()) {
+            m_diag.error(at, "#define " + m.name + "( has no ')'");
+            return;
+        }
+        ++i;
+    }
+    m.body.assign(t.begin() + std::ptrdiff_t(i), t.end());
+    const Macro *before = m_macros.find(m.name, false);
+    if (before && (before->function != m.function || before->params != m.params ||
+                   spell(before->body) != spell(m.body)))
+        m_diag.warning(at, "#define " + m.name + " replaces an earlier definition");
+    m_macros.define(std::move(m));
+}
+
+void Preprocessor::include(const std::string &name, const Origin &at, const Place &place) {
+    if (name.empty()) {
+        m_diag.error(at, "#include needs a file name");
+        return;
+    }
+    if (place.depth >= kMaxIncludeDepth) {
+        m_diag.error(at, "includes nest deeper than " + std::to_string(kMaxIncludeDepth) +
+                             " levels (does " + name + " include itself?)");
+        return;
+    }
+    const std::string path = findInclude(name, place.folder);
+    if (path.empty()) {
+        m_diag.error(at, "cannot find the include file " + name);
+        return;
+    }
+    file(path, place.depth + 1, at);
+}
+
+// The path as it exists, each name in it matched in any letter case when
+// it does not exist as written; empty when there is none.
+std::string Preprocessor::resolveFolded(const std::string &path) {
+    if (m_reader.exists(path))
+        return path;
+    const std::string parent = folderOf(path);
+    if (parent == path)
+        return {};
+    const std::string folder = resolveFolded(parent);
+    if (folder.empty())
+        return {};
+    const std::string base = lower(path.substr(path.find_last_of('/') + 1));
+    for (const std::string &entry : m_reader.list(folder))
+        if (lower(entry) == base)
+            return joinPath(folder, entry);
+    return {};
+}
+
+// The file `name` names: next to the including file, next to the source, in
+// the usual project folders beside the source, then in the given folders.
+// A name that differs only in letter case is found too.
+std::string Preprocessor::findInclude(const std::string &name, const std::string &folder) {
+    std::vector<std::string> folders = {folder, m_mainFolder};
+    for (const char *sub : {"include", "inc", "includes", "src", "..", "../include", "../inc",
+                            "../includes", "../src"})
+        folders.push_back(joinPath(m_mainFolder, sub));
+    folders.insert(folders.end(), m_options.includeFolders.begin(), m_options.includeFolders.end());
+    if (!name.empty() && name[0] == '/')
+        folders = {"/"};
+    for (const std::string &dir : folders)
+        if (std::string path = resolveFolded(normalPath(joinPath(dir, name))); !path.empty())
+            return path;
+    return {};
+}
+
+} // namespace tasm

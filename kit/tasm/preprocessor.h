@@ -1,0 +1,79 @@
+#pragma once
+// Reads the source and its includes line by line: conditionals, #define and
+// #macro, #comment blocks, statements apart by '\'. Each statement goes on
+// to the emitter in source order; an #if can use the equates met so far.
+
+#include "diagnostics.h"
+#include "emitter.h"
+#include "macros.h"
+#include "source.h"
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tasm {
+
+struct Options {
+    std::vector<std::string> includeFolders; // searched after the source's own places
+    std::vector<std::pair<std::string, std::string>> defines; // NAME, text
+};
+
+constexpr int kMaxIncludeDepth = 32;
+constexpr int kMaxMacroDepth = 32;
+constexpr size_t kMaxMacroCalls = 100000;
+constexpr size_t kMaxLineLength = 65536;
+
+class Preprocessor {
+public:
+    Preprocessor(FileReader &reader, const Options &options, Diagnostics &diagnostics,
+                 Emitter &emitter);
+    void run(const std::string &mainPath);
+
+private:
+    struct Condition {
+        bool active;       // lines under it count
+        bool parentActive; // lines around it count
+        bool taken;        // a branch of it was taken
+        bool seenElse;
+        Origin where;
+        std::string word;
+    };
+    struct Place {
+        std::string folder;
+        int depth;
+    };
+
+    bool active() const { return m_conditions.empty() || m_conditions.back().active; }
+    void file(const std::string &path, int depth, const Origin &includedAt);
+    bool line(const LexedLine &lexed, const std::string &raw, const Origin &at, const Place &place);
+    bool statements(std::vector<Token> tokens, bool columnOne, const Origin &at,
+                    const Place &place);
+    void directive(const LexedLine &lexed, const std::string &raw, const Origin &at,
+                   const Place &place);
+    void conditional(const std::string &word, const std::vector<Token> &t, const Origin &at);
+    bool condition(const std::vector<Token> &t, const Origin &at);
+    void define(const std::vector<Token> &t, const Origin &at);
+    void include(const std::string &name, const Origin &at, const Place &place);
+    std::string findInclude(const std::string &name, const std::string &folder);
+    std::string resolveFolded(const std::string &path);
+    bool callMacro(const Macro &m, const std::vector<Token> &s, size_t head, const Origin &at,
+                   const Place &place);
+    std::string display(const std::string &path) const;
+
+    FileReader &m_reader;
+    const Options &m_options;
+    Diagnostics &m_diag;
+    Emitter &m_emitter;
+    MacroTable m_macros;
+    std::vector<Condition> m_conditions;
+    std::optional<Macro> m_recording;
+    Origin m_recordingAt;
+    std::optional<Origin> m_comment; // where the open #comment block began
+    std::string m_mainFolder;
+    int m_macroDepth = 0;
+    size_t m_macroCalls = 0;
+};
+
+} // namespace tasm

@@ -1,0 +1,146 @@
+#include "source.h"
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tasm {
+
+ReadResult DiskReader::read(const std::string &path) {
+    ReadResult r;
+    // O_NONBLOCK: a FIFO must not hang the open; it is refused below.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        r.error = std::strerror(errno);
+        return r;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        r.error = std::strerror(errno);
+    else if (S_ISDIR(st.st_mode))
+        r.error = "it is a folder";
+    else if (!S_ISREG(st.st_mode))
+        r.error = "it is not a regular file";
+    else if (size_t(st.st_size) > kMaxFileSize)
+        r.error = "it is larger than " + std::to_string(kMaxFileSize / (1024 * 1024)) + " MiB";
+    char buffer[65536];
+    while (r.error.empty()) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            r.error = std::strerror(errno);
+        if (n <= 0)
+            break;
+        r.text.append(buffer, size_t(n));
+        if (r.text.size() > kMaxFileSize)
+            r.error = "it is larger than " + std::to_string(kMaxFileSize / (1024 * 1024)) + " MiB";
+    }
+    ::close(fd);
+    if (!r.error.empty())
+        r.text.clear();
+    return r;
+}
+
+bool DiskReader::exists(const std::string &path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+std::vector<std::string> DiskReader::list(const std::string &folder) {
+    std::vector<std::string> names;
+    if (DIR *d = ::opendir(folder.c_str())) {
+        while (const dirent *e = ::readdir(d))
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+                names.push_back(e->d_name);
+        ::closedir(d);
+    }
+    return names;
+}
+
+ReadResult MemoryReader::read(const std::string &path) {
+    const auto it = files.find(path);
+    if (it != files.end())
+        return {it->second, {}};
+    return {{}, exists(path) ? "it is a folder" : "No such file or directory"};
+}
+
+bool MemoryReader::exists(const std::string &path) {
+    if (files.count(path))
+        return true;
+    const auto it = files.lower_bound(path + "/");
+    return it != files.end() && it->first.compare(0, path.size() + 1, path + "/") == 0;
+}
+
+std::vector<std::string> MemoryReader::list(const std::string &folder) {
+    std::vector<std::string> names;
+    const std::string prefix = folder == "/" ? folder : folder + "/";
+    for (const auto &[path, text] : files) {
+        if (path.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        const std::string name =
+            path.substr(prefix.size(), path.find('/', prefix.size()) - prefix.size());
+        if (names.empty() || names.back() != name)
+            names.push_back(name);
+    }
+    return names;
+}
+
+std::string folderOf(const std::string &path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string joinPath(const std::string &folder, const std::string &name) {
+    if (!name.empty() && name[0] == '/')
+        return name;
+    if (folder.empty() || folder == ".")
+        return name;
+    return folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+std::string normalPath(const std::string &path) {
+    std::vector<std::string> parts;
+    size_t i = 0;
+    const bool absolute = !path.empty() && path[0] == '/';
+    while (i <= path.size()) {
+        const size_t slash = std::min(path.find('/', i), path.size());
+        const std::string part = path.substr(i, slash - i);
+        if (part == "..") {
+            if (!parts.empty() && parts.back() != "..")
+                parts.pop_back();
+            else if (!absolute)
+                parts.push_back(part);
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        i = slash + 1;
+    }
+    std::string out = absolute ? "/" : "";
+    for (size_t k = 0; k < parts.size(); ++k)
+        out += (k ? "/" : "") + parts[k];
+    return out.empty() ? "." : out;
+}
+
+std::vector<std::string> splitLines(const std::string &text) {
+    std::vector<std::string> lines;
+    size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    for (size_t i = start; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n')
+            continue;
+        lines.push_back(text.substr(start, i - start));
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < text.size())
+        lines.push_back(text.substr(start));
+    return lines;
+}
+
+} // namespace tasm

@@ -1,0 +1,57 @@
+#pragma once
+// Where the translator's text comes from: files found through a FileReader,
+// which tests replace with one that holds the files in memory.
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace tasm {
+
+// The largest source or include file read; larger ones are refused.
+constexpr size_t kMaxFileSize = 16 * 1024 * 1024;
+
+struct ReadResult {
+    std::string text;
+    std::string error; // empty when the file was read
+};
+
+class FileReader {
+public:
+    virtual ~FileReader() = default;
+    // Reads a regular file of at most kMaxFileSize bytes.
+    virtual ReadResult read(const std::string &path) = 0;
+    // Whether something exists at `path` (a file, a folder, a device...).
+    virtual bool exists(const std::string &path) = 0;
+    // The names in a folder; empty when it cannot be listed.
+    virtual std::vector<std::string> list(const std::string &folder) = 0;
+};
+
+// The files on disk.
+class DiskReader : public FileReader {
+public:
+    ReadResult read(const std::string &path) override;
+    bool exists(const std::string &path) override;
+    std::vector<std::string> list(const std::string &folder) override;
+};
+
+// Files held in memory, by full path.
+class MemoryReader : public FileReader {
+public:
+    std::map<std::string, std::string> files;
+    ReadResult read(const std::string &path) override;
+    bool exists(const std::string &path) override;
+    std::vector<std::string> list(const std::string &folder) override;
+};
+
+// Paths, with '/' between names.
+std::string folderOf(const std::string &path);
+std::string joinPath(const std::string &folder, const std::string &name);
+// Removes "." and "name/.." parts.
+std::string normalPath(const std::string &path);
+
+// The lines of a text: CR LF, LF and a lone CR each end one; a UTF-8
+// byte-order mark at the start is skipped.
+std::vector<std::string> splitLines(const std::string &text);
+
+} // namespace tasm
