@@ -39,6 +39,12 @@ public:
         shown << text;
         return next(confirmations, false);
     }
+    std::deque<std::optional<int>> numbers; // scripted answers to askNumber
+    std::optional<int> askNumber(QWidget *, const QString &, const QString &label, int, int,
+                                 int) override {
+        shown << label;
+        return next(numbers, std::optional<int>());
+    }
 
 private:
     template <typename T> static T next(std::deque<T> &script, T fallback) {
@@ -207,7 +213,8 @@ struct WindowFixture {
     // Every scripted answer must have been used.
     void tearDown() {
         window.reset();
-        QVERIFY2(tree->messages.answers.empty() && tree->messages.confirmations.empty(),
+        QVERIFY2(tree->messages.answers.empty() && tree->messages.confirmations.empty() &&
+                     tree->messages.numbers.empty(),
                  "a scripted answer was not used");
         QVERIFY2(tree->picker.answers.empty(), "a scripted file choice was not used");
         tree.reset();

@@ -151,6 +151,21 @@ private slots:
         QCOMPARE(readBytes(at("Exec/2cool.8xp")).mid(60, 8), QByteArray("P2COOL\0\0", 8));
     }
 
+    // The options that need no window answer without one; --setup-kit says
+    // what it did.
+    void theCommandLine() {
+        QProcess p;
+        p.start(QUORVIN_PROGRAM, {"--version"});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.readAllStandardOutput(), QByteArray("Quorvin " QUORVIN_VERSION "\n"));
+        p.start(QUORVIN_PROGRAM, {"--help"});
+        QVERIFY(p.waitForFinished(30000));
+        QVERIFY(p.readAllStandardOutput().contains("Usage: "));
+        p.start(QUORVIN_PROGRAM, {"--setup-kit"});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.readAllStandardOutput(), root().toUtf8() + " has this kit already\n");
+    }
+
     void makeAndSendThroughTheEditor() {
         TestTree fakes; // scripted dialogs; the tree itself is the set-up one
         SystemProcessStarter starter;

@@ -242,6 +242,11 @@ private slots:
         w.startcalc_Click();
         QCOMPARE(shown().last(), QStringLiteral("The command line has a double quote (\") that is "
                                                 "never closed:\n\ntilem2 \"-r"));
+        w.form2()->Text2->setText(QStringLiteral("tilem2 -r /rom %f")); // an untitled document
+        w.startcalc_Click();
+        QCOMPARE(shown().last(), QStringLiteral("The emulator command asks for the built program "
+                                                "(%f), but the document has no file name yet. "
+                                                "Save it and make it first."));
         QCOMPARE(tree->starter.calls.size(), 1);
     }
 

@@ -7,12 +7,8 @@
 namespace tasm {
 namespace {
 
-bool isNameStart(char c) {
-    return std::isalpha(static_cast<unsigned char>(c)) || c == '_';
-}
-bool isNameChar(char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
-}
+using z80::isNameChar;
+using z80::isNameStart;
 bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\f' || c == '\v';
 }

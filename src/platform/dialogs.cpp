@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QGridLayout>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
@@ -75,6 +76,13 @@ bool QtMessageBox::confirm(QWidget *parent, const QString &text, const QString &
     return box.clickedButton() == accept;
 }
 
+std::optional<int> QtMessageBox::askNumber(QWidget *parent, const QString &title,
+                                           const QString &label, int value, int min, int max) {
+    bool ok = false;
+    const int n = QInputDialog::getInt(parent, title, label, value, min, max, 1, &ok);
+    return ok ? std::optional<int>(n) : std::nullopt;
+}
+
 MessageBox::Answer QtMessageBox::askSave(QWidget *parent, const QString &text) {
     QMessageBox box(QMessageBox::Question, applicationTitle(), text,
                     QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
@@ -133,7 +141,9 @@ std::optional<QString> runDialog(QWidget *parent, const QList<FileFilter> &filte
         QObject::connect(&dialog, &QFileDialog::filterSelected, proxy,
                          [proxy, first](const QString &f) { proxy->setActive(f == first); });
     }
-    if (!initialSelection.isEmpty()) {
+    if (initialSelection.endsWith(QLatin1Char('/'))) {
+        dialog.setDirectory(initialSelection);
+    } else if (!initialSelection.isEmpty()) {
         const QFileInfo info(initialSelection);
         dialog.setDirectory(info.absolutePath());
         dialog.selectFile(info.fileName());

@@ -21,6 +21,9 @@ public:
     virtual Answer askSave(QWidget *parent, const QString &text) = 0;
     // A question with a button named `acceptText` and Cancel; true when accepted.
     virtual bool confirm(QWidget *parent, const QString &text, const QString &acceptText) = 0;
+    // A whole number between min and max; nothing when the user cancels.
+    virtual std::optional<int> askNumber(QWidget *parent, const QString &title,
+                                         const QString &label, int value, int min, int max) = 0;
 };
 
 // One entry of a file-type filter. `executablesOnly` lists only files the user
@@ -57,15 +60,20 @@ public:
     CommonDialog(FilePicker *picker, QWidget *parent) : m_picker(picker), m_parent(parent) {}
     QString Filter;
     QString FileName;
+    QString InitDir; // where the dialog opens while FileName is empty
     // Both return whether the user accepted a file.
-    bool ShowOpen() { return take(m_picker->getOpenFileName(m_parent, filters(), FileName)); }
-    bool ShowSave() { return take(m_picker->getSaveFileName(m_parent, filters(), FileName)); }
+    bool ShowOpen() { return take(m_picker->getOpenFileName(m_parent, filters(), start())); }
+    bool ShowSave() { return take(m_picker->getSaveFileName(m_parent, filters(), start())); }
     QList<FileFilter> filters() const;
     // On a system where programs carry no extension, the first entry lists
     // executable files instead of matching its patterns.
     bool executablesFirst = false;
 
 private:
+    // The initial selection: the file, or the folder with a '/' after it.
+    QString start() const {
+        return FileName.isEmpty() && !InitDir.isEmpty() ? InitDir + QLatin1Char('/') : FileName;
+    }
     bool take(const std::optional<QString> &chosen) {
         if (chosen)
             FileName = *chosen;
@@ -81,6 +89,8 @@ public:
     void inform(QWidget *parent, const QString &text) override;
     Answer askSave(QWidget *parent, const QString &text) override;
     bool confirm(QWidget *parent, const QString &text, const QString &acceptText) override;
+    std::optional<int> askNumber(QWidget *parent, const QString &title, const QString &label,
+                                 int value, int min, int max) override;
     // Makes a box at least as wide as its title needs beside the window buttons.
     static void fitTitle(QMessageBox *box);
 };

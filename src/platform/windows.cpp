@@ -62,6 +62,16 @@ QPoint placeInside(const QRect &available, const QRect &frame, QPoint wanted) {
     return {x, y};
 }
 
+void placeBelow(QWidget *window, const QWidget *anchor) {
+    QScreen *screen = anchor->screen();
+    if (!screen)
+        return;
+    const QRect frame(QPoint(), window->sizeHint() + QSize(16, 40));
+    const QRect outer = anchor->frameGeometry();
+    window->move(
+        placeInside(screen->availableGeometry(), frame, QPoint(outer.left(), outer.bottom() + 1)));
+}
+
 void placeNear(QWidget *window, const QWidget *anchor) {
     QScreen *screen = anchor ? anchor->screen() : QGuiApplication::primaryScreen();
     if (!screen)

@@ -19,3 +19,6 @@ QPoint placeInside(const QRect &available, const QRect &frame, QPoint wanted);
 // Moves a window that is about to be shown for the first time near `anchor`,
 // on the screen that holds `anchor`.
 void placeNear(QWidget *window, const QWidget *anchor);
+// The same, below `anchor` where the screen has room, so that it covers
+// little of it.
+void placeBelow(QWidget *window, const QWidget *anchor);

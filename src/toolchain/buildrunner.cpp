@@ -5,20 +5,21 @@ BuildRunner::BuildRunner(ProcessStarter *starter, QObject *parent)
 
 std::optional<StartResult> BuildRunner::startBuild(int slot, const Command &command,
                                                    const StartOptions &options,
-                                                   const QString &programName) {
+                                                   const QString &programName,
+                                                   const QString &source) {
     const QDateTime started = buildStartTime();
     StartResult result = m_starter->start(command.program, command.arguments, options);
     if (!result.ok())
         return result;
     adopt(result.watch, command.program, false);
-    m_slots[slot] = Pending{Build{m_nextBuild++, slot, programName, started}, result.watch};
+    m_slots[slot] = Pending{Build{m_nextBuild++, slot, programName, source, started}, result.watch};
     return std::nullopt;
 }
 
 void BuildRunner::awaitResult(int slot) {
     const auto it = m_slots.find(slot);
     if (it == m_slots.end()) {
-        emit finished(Build{0, slot, {}, {}});
+        emit finished(Build{0, slot, {}, {}, {}});
         return;
     }
     const quint64 id = it->second.build.id;

@@ -21,6 +21,7 @@ public:
         quint64 id = 0; // 0: the slot held no build when its result was asked for
         int slot = 0;
         QString programName;
+        QString source; // the file built, whole path
         QDateTime started;
     };
 
@@ -30,7 +31,8 @@ public:
     // build replaces the one the slot held, which runs on unjudged. On failure
     // returns the failed start.
     std::optional<StartResult> startBuild(int slot, const Command &command,
-                                          const StartOptions &options, const QString &programName);
+                                          const StartOptions &options, const QString &programName,
+                                          const QString &source = {});
     // The slot's result is due: `finished` follows once its build has ended,
     // at once when it already has.
     void awaitResult(int slot);

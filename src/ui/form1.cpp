@@ -2,6 +2,7 @@
 
 #include "core/document.h"
 #include "core/locations.h"
+#include "core/logparser.h"
 #include "core/settings.h"
 #include "platform/twips.h"
 #include "platform/windows.h"
@@ -9,6 +10,7 @@
 #include "toolchain/programname.h"
 #include "ui/catalogue.h"
 #include "ui/editor.h"
+#include "ui/editorextras.h"
 #include "ui/form2.h"
 #include "ui/form3.h"
 #include "ui/resizerule.h"
@@ -39,6 +41,7 @@ Form1::Form1(const Services &services)
     Text1->setObjectName(QStringLiteral("Text1"));
     configureEditor(Text1);
     Text1->installEventFilter(new MenuShortcutsFirst(this));
+    m_extras = new EditorExtras(Text1, m_services.messages, this);
     Text1->setFocus();
 
     for (QTimer **timer : {&Timer1, &Timer2}) {
@@ -57,6 +60,7 @@ Form1::Form1(const Services &services)
 #endif
 
     CommonDialog1.Filter = tr("Z80 Assembly Files (*.z80, *.asm)|*.z80;*.asm|All Files (*.*)|*.*");
+    CommonDialog1.InitDir = Locations(m_services.root).sourceFolder();
 
     createActions();
     const double dx = logicalDpiX(), dy = logicalDpiY();
@@ -241,6 +245,7 @@ void Form1::newdoc_Click(const QByteArray &templatePath) {
         return;
     CommonDialog1.FileName.clear();
     m_stampedFile.clear();
+    m_extras->markLog({}, {}, {});
 }
 
 void Form1::open_Click() {
@@ -260,6 +265,7 @@ bool Form1::openFile(const QString &filename) {
     if (!open_doc(filename))
         return false;
     CommonDialog1.FileName = filename;
+    m_extras->markLog(m_lastLog, m_logFolder, filename);
     return true;
 }
 
@@ -298,6 +304,7 @@ Form3 *Form1::ensureForm3() {
     if (!m_form3) {
         m_form3 = new Form3;
         placeNear(m_form3, this);
+        connect(m_form3, &Form3::lineActivated, this, &Form1::form3_LineActivated);
     }
     return m_form3;
 }
@@ -368,7 +375,7 @@ void Form1::Timer2_Timer() {
 // A build has ended and its timer has fired: the log, then for Make and Send
 // the verdict and the link program.
 void Form1::runner_Finished(const BuildRunner::Build &build) {
-    if (showAssemblerLog(false) && build.slot == SendSlot && build.id != 0)
+    if (showAssemblerLog(build) && build.slot == SendSlot && build.id != 0)
         sendBuiltProgram(build);
 }
 
@@ -422,9 +429,9 @@ void Form1::startcalc_Click() {
     startTool(*command, false);
 }
 
-// Reads the log into the output window and shows it; a log shown by a build
-// comes to the front without taking the keyboard from the editor.
-bool Form1::showAssemblerLog(bool activate) {
+// Reads the log into the output window and shows it without taking the
+// keyboard from the editor; the lines it names get their marks.
+bool Form1::showAssemblerLog(const BuildRunner::Build &build) {
     QString text;
     if (auto error = readLogFile(Locations(m_services.root).assemblerLog(), &text)) {
         report(*error);
@@ -432,8 +439,31 @@ bool Form1::showAssemblerLog(bool activate) {
     }
     Form3 *output = ensureForm3();
     output->setText(text);
-    output->showAndRaise(activate);
+    output->showAndRaise(false);
+    m_lastLog = text;
+    const QString source = build.source.isEmpty() ? CommonDialog1.FileName : build.source;
+    m_logFolder = QFileInfo(source).absolutePath();
+    m_extras->markLog(text, m_logFolder, CommonDialog1.FileName);
     return true;
+}
+
+// A line of the log that names a file and line: that line, in the current
+// document or in the file it names (asked about unsaved text first).
+void Form1::form3_LineActivated(const QString &line) {
+    const auto entry = parseLogLine(line);
+    if (!entry)
+        return;
+    const QString path = logEntryPath(*entry, m_logFolder.isEmpty()
+                                                  ? QFileInfo(CommonDialog1.FileName).absolutePath()
+                                                  : m_logFolder);
+    const bool current = !CommonDialog1.FileName.isEmpty() &&
+                         QFileInfo(CommonDialog1.FileName).absoluteFilePath() == path;
+    if (!current && (!maybeSave() || !openFile(path)))
+        return;
+    m_extras->showLine(entry->line);
+    activateWindow();
+    raise();
+    Text1->setFocus();
 }
 
 bool Form1::startTool(const Command &command, bool reportFailure) {

@@ -17,6 +17,7 @@
 class QsciScintilla;
 class QSessionManager;
 class QTimer;
+class EditorExtras;
 class Form2;
 class Form3;
 
@@ -42,6 +43,7 @@ public:
     Form2 *form2() const { return m_form2.get(); }
     Form3 *form3() const; // null until first used
     BuildRunner *runner() const { return m_runner; }
+    EditorExtras *extras() const { return m_extras; }
 
     // Menu and timer handlers.
     void newdoc_Click(const QByteArray &templatePath);
@@ -76,13 +78,14 @@ private:
     void runner_Finished(const BuildRunner::Build &build);
     void runner_ToolFailed(const QString &program, const ProcessEnd &end,
                            const QByteArray &errorOutput);
+    void form3_LineActivated(const QString &line);
     bool loadText(const QByteArray &nativePath);
     bool maybeSave();
     bool saveWithDialog();
     bool mayOverwrite(const QString &filename);
     void remember(const QString &filename);
     bool startBuild(Slot slot);
-    bool showAssemblerLog(bool activate);
+    bool showAssemblerLog(const BuildRunner::Build &build);
     void sendBuiltProgram(const BuildRunner::Build &build);
     Form3 *ensureForm3();
     bool startTool(const Command &command, bool reportFailure);
@@ -94,6 +97,9 @@ private:
     QPointer<Form3> m_form3;
     QMenu *m_newMenu = nullptr;
     BuildRunner *m_runner;
+    EditorExtras *m_extras;
+    // The last log a build showed, and the folder its relative names start from.
+    QString m_lastLog, m_logFolder;
     // The version of the current file last loaded or saved, to tell when
     // another program has changed it since.
     QString m_stampedFile;

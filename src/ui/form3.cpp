@@ -5,8 +5,11 @@
 #include "ui/resizerule.h"
 
 #include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QTextBlock>
 
 Form3::Form3()
     : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
@@ -22,6 +25,8 @@ Form3::Form3()
     Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Text1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     Text1->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    Text1->installEventFilter(this);
+    Text1->viewport()->installEventFilter(this);
     const double dpiX = logicalDpiX(), dpiY = logicalDpiY();
     Text1->setGeometry(0, 0, twipsToPixels(4575, dpiX), twipsToPixels(3015, dpiY));
     resize(twipsToPixels(4680, dpiX), twipsToPixels(3015, dpiY));
@@ -53,6 +58,18 @@ bool Form3::event(QEvent *event) {
     if (event->type() == QEvent::WindowActivate || event->type() == QEvent::Paint)
         m_keysBelongTo = nullptr;
     return QWidget::event(event);
+}
+
+bool Form3::eventFilter(QObject *watched, QEvent *event) {
+    const bool enter = watched == Text1 && event->type() == QEvent::KeyPress &&
+                       (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Return ||
+                        static_cast<QKeyEvent *>(event)->key() == Qt::Key_Enter);
+    if (enter)
+        emit lineActivated(Text1->textCursor().block().text());
+    if (watched == Text1->viewport() && event->type() == QEvent::MouseButtonDblClick)
+        emit lineActivated(
+            Text1->cursorForPosition(static_cast<QMouseEvent *>(event)->pos()).block().text());
+    return enter;
 }
 
 void Form3::showEvent(QShowEvent *event) {

@@ -18,11 +18,16 @@ public:
     // keyboard stays with the window that had it.
     void showAndRaise(bool activate);
 
+signals:
+    // A double-click or Enter on a line of the log.
+    void lineActivated(const QString &line);
+
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void moveEvent(QMoveEvent *event) override;
     void showEvent(QShowEvent *event) override;
     bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     QPointer<QWidget> m_keysBelongTo; // while a show that must not take the keys is handled

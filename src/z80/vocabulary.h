@@ -5,9 +5,18 @@
 // the kit's translator both ask here, so they never disagree about a word.
 // Plain C++: the kit's programs use it without Qt. Every lookup ignores case.
 
+#include <cctype>
 #include <string_view>
 
 namespace z80 {
+
+// The characters of names: a letter or '_' first, then letters, digits, '_'.
+inline bool isNameStart(char c) {
+    return std::isalpha(static_cast<unsigned char>(c)) || c == '_';
+}
+inline bool isNameChar(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+}
 
 bool isInstruction(std::string_view word);
 bool isRegister(std::string_view word);  // a, bc, ix, ixh, af' ...

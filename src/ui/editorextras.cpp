@@ -1,0 +1,124 @@
+#include "editorextras.h"
+
+#include "core/logparser.h"
+#include "platform/dialogs.h"
+#include "ui/finddialog.h"
+#include "ui/z80lexer.h"
+
+#include <Qsci/qscicommandset.h>
+#include <Qsci/qsciscintilla.h>
+
+#include <QAction>
+#include <QEvent>
+#include <QFileInfo>
+#include <QMenu>
+
+namespace {
+enum Margin { LineNumbers = 0, Marks = 1 };
+enum Marker { ErrorMark = 0, WarningMark = 1 };
+} // namespace
+
+EditorExtras::EditorExtras(QsciScintilla *editor, MessageBox *messages, QWidget *window)
+    : QObject(window), m_editor(editor), m_messages(messages), m_window(window),
+      m_lexer(new Z80Lexer(this)), m_find(new FindDialog(editor, window)) {
+    m_lexer->followPalette(editor->palette());
+    editor->setLexer(m_lexer);
+    editor->setAutoIndent(true);
+    // Redo answers Ctrl+Shift+Z as well as Ctrl+Y.
+    if (QsciCommand *redo = editor->standardCommands()->find(QsciCommand::Redo))
+        redo->setAlternateKey((Qt::CTRL | Qt::SHIFT | Qt::Key_Z).toCombined());
+    editor->setMarginType(LineNumbers, QsciScintilla::NumberMargin);
+    editor->setMarginMarkerMask(LineNumbers, 0);
+    editor->setMarginType(Marks, QsciScintilla::SymbolMargin);
+    editor->setMarginWidth(Marks, 14);
+    editor->setMarginMarkerMask(Marks, (1 << ErrorMark) | (1 << WarningMark));
+    editor->markerDefine(QsciScintilla::Circle, ErrorMark);
+    editor->setMarkerBackgroundColor(QColor(0xd0, 0x20, 0x20), ErrorMark);
+    editor->setMarkerForegroundColor(QColor(0x80, 0x00, 0x00), ErrorMark);
+    editor->markerDefine(QsciScintilla::RightTriangle, WarningMark);
+    editor->setMarkerBackgroundColor(QColor(0xe0, 0xa0, 0x00), WarningMark);
+    fitLineNumbers();
+    connect(editor, &QsciScintilla::linesChanged, this, &EditorExtras::fitLineNumbers);
+    editor->installEventFilter(this);
+    editor->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(editor, &QWidget::customContextMenuRequested, this, &EditorExtras::contextMenu);
+
+    action(tr("&Find..."), "find", QKeySequence(Qt::CTRL | Qt::Key_F),
+           [this] { m_find->open(false); });
+    action(tr("&Replace..."), "replace", QKeySequence(Qt::CTRL | Qt::Key_H),
+           [this] { m_find->open(true); });
+    action(tr("Find &Next"), "findNext", QKeySequence(Qt::Key_F3),
+           [this] { m_find->findAgain(true); });
+    action(tr("Find Pre&vious"), "findPrevious", QKeySequence(Qt::SHIFT | Qt::Key_F3),
+           [this] { m_find->findAgain(false); });
+    action(tr("&Go to Line..."), "goToLine", QKeySequence(Qt::CTRL | Qt::Key_G),
+           [this] { goToLine(); });
+}
+
+QAction *EditorExtras::action(const QString &text, const char *name, const QKeySequence &key,
+                              const std::function<void()> &handler) {
+    auto *a = new QAction(text, m_window);
+    a->setObjectName(QLatin1String(name));
+    a->setShortcut(key);
+    a->setShortcutContext(Qt::WindowShortcut);
+    connect(a, &QAction::triggered, this, handler);
+    m_window->addAction(a);
+    m_find->addAction(a); // the keys work while Find and Replace is in front too
+    m_actions << a;
+    return a;
+}
+
+void EditorExtras::contextMenu(const QPoint &at) {
+    QMenu *menu = m_editor->createStandardContextMenu();
+    menu->addSeparator();
+    menu->addActions(m_actions);
+    menu->exec(m_editor->mapToGlobal(at));
+    delete menu;
+}
+
+// Room for the line count's digits and one more, set again when it grows.
+void EditorExtras::fitLineNumbers() {
+    const int digits = int(QString::number(qMax(1, m_editor->lines())).size());
+    if (digits == m_digits)
+        return;
+    m_digits = digits;
+    m_editor->setMarginWidth(LineNumbers, QString(digits + 1, QLatin1Char('9')));
+}
+
+bool EditorExtras::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == m_editor && event->type() == QEvent::PaletteChange) {
+        m_lexer->followPalette(m_editor->palette());
+        m_editor->recolor();
+    }
+    return false;
+}
+
+void EditorExtras::markLog(const QString &log, const QString &folder, const QString &file) {
+    m_editor->markerDeleteAll(ErrorMark);
+    m_editor->markerDeleteAll(WarningMark);
+    if (file.isEmpty())
+        return;
+    const QString current = QFileInfo(file).absoluteFilePath();
+    const QStringList lines = log.split(QLatin1Char('\n'));
+    for (const QString &line : lines)
+        if (const auto entry = parseLogLine(line); entry && logEntryPath(*entry, folder) == current)
+            m_editor->markerAdd(entry->line - 1, entry->error ? ErrorMark : WarningMark);
+}
+
+void EditorExtras::showLine(int line) {
+    const unsigned long index = (unsigned long)qBound(0, line - 1, qMax(0, m_editor->lines() - 1));
+    m_editor->ensureLineVisible(int(index));
+    m_editor->SendScintilla(
+        QsciScintillaBase::SCI_SETSEL,
+        m_editor->SendScintilla(QsciScintillaBase::SCI_GETLINEENDPOSITION, index),
+        m_editor->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, index));
+}
+
+void EditorExtras::goToLine() {
+    int line = 0, index = 0;
+    m_editor->getCursorPosition(&line, &index);
+    if (const auto chosen = m_messages->askNumber(m_window, tr("Go to Line"),
+                                                  tr("Line (1 to %1):").arg(m_editor->lines()),
+                                                  line + 1, 1, m_editor->lines()))
+        showLine(*chosen);
+}

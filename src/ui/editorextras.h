@@ -1,0 +1,48 @@
+#pragma once
+// What the editor adds to the text box: colours, line numbers, marks on the
+// lines a build's log names, Find and Replace, Go to Line, and new lines that
+// keep the indentation of the line above. They are reached by shortcuts and
+// the editor's context menu; the menus stay as they are.
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class QAction;
+class QsciScintilla;
+class FindDialog;
+class MessageBox;
+class Z80Lexer;
+
+class EditorExtras : public QObject {
+    Q_OBJECT
+public:
+    EditorExtras(QsciScintilla *editor, MessageBox *messages, QWidget *window);
+    FindDialog *findDialog() const { return m_find; }
+    QList<QAction *> actions() const { return m_actions; }
+
+    // Marks the lines of `file` that the log names (relative names taken
+    // from `folder`), after clearing the marks of the log before.
+    void markLog(const QString &log, const QString &folder, const QString &file);
+    // Shows a line (from 1) and selects it.
+    void showLine(int line);
+    void goToLine();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void contextMenu(const QPoint &at);
+    void fitLineNumbers();
+    QAction *action(const QString &text, const char *name, const QKeySequence &key,
+                    const std::function<void()> &handler);
+
+    QsciScintilla *m_editor;
+    MessageBox *m_messages;
+    QWidget *m_window;
+    Z80Lexer *m_lexer;
+    FindDialog *m_find;
+    QList<QAction *> m_actions;
+    int m_digits = 0;
+};

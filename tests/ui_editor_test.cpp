@@ -1,0 +1,208 @@
+// What the editor adds: colours, line numbers, Find and Replace, Go to Line,
+// undo to the saved text, indentation, the dialogs' folders, and the log's
+// lines that lead to the source and mark it.
+
+#include "ui/editorextras.h"
+#include "ui/finddialog.h"
+#include "ui/form1.h"
+#include "ui/form3.h"
+#include "ui/z80lexer.h"
+#include "z80/highlight.h"
+
+#include "fakes.h"
+
+#include <Qsci/qsciscintilla.h>
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QtTest>
+
+#include <cmath>
+
+class EditorTest : public QObject, public WindowFixture {
+    Q_OBJECT
+
+    long send(unsigned int message, unsigned long w = 0, long l = 0) {
+        return long(window->Text1->SendScintilla(message, w, l));
+    }
+    z80::Style styleAt(int line, int index) {
+        send(QsciScintillaBase::SCI_COLOURISE, 0, -1);
+        return z80::Style(send(QsciScintillaBase::SCI_GETSTYLEAT,
+                               (unsigned long)window->Text1->positionFromLineIndex(line, index)));
+    }
+    int marks(int line) { return int(window->Text1->markersAtLine(line)); }
+    void key(int k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QTest::keyClick(window->windowHandle(), Qt::Key(k), mods);
+    }
+
+private slots:
+    void init() { setUp(); }
+    void cleanup() { tearDown(); }
+
+    void theSourceIsColouredAndItsBytesKept() {
+        makeWindow();
+        const QByteArray text = "#comment\r\n ld a,1\r\n#endcomment\r\nloop: ld a,$1A ; \xE9\r\n";
+        QVERIFY(openSource("Source/c.z80", text));
+        QCOMPARE(styleAt(1, 1), z80::Style::Comment); // inside the #comment block
+        QCOMPARE(styleAt(3, 0), z80::Style::Label);
+        QCOMPARE(styleAt(3, 6), z80::Style::Instruction);
+        QCOMPARE(styleAt(3, 11), z80::Style::Number);
+        // Opening a block above restyles what follows it.
+        window->Text1->setCursorPosition(3, 0);
+        window->Text1->insert("#comment\r\n");
+        QCOMPARE(styleAt(4, 6), z80::Style::Comment);
+        window->Text1->SendScintilla(QsciScintillaBase::SCI_UNDO);
+        window->save_Click();
+        QCOMPARE(readBytes(window->CommonDialog1.FileName), text);
+    }
+
+    // Every style keeps a contrast of 4.5 to 1 (the usual measure for text)
+    // on light and dark desktop palettes.
+    void theColoursStayReadableOnLightAndDarkPalettes() {
+        const auto luminance = [](const QColor &c) {
+            const auto f = [](double v) {
+                return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+            };
+            return 0.2126 * f(c.redF()) + 0.7152 * f(c.greenF()) + 0.0722 * f(c.blueF());
+        };
+        Z80Lexer lexer;
+        for (const char *base : {"#ffffff", "#fcfcfc", "#232629", "#2d2d2d", "#000000"}) {
+            QPalette palette;
+            palette.setColor(QPalette::Base, QColor(base));
+            palette.setColor(QPalette::Text,
+                             QColor(base).lightness() < 128 ? Qt::white : Qt::black);
+            lexer.followPalette(palette);
+            for (int style = 0; style < z80::kStyleCount; ++style) {
+                const double a = luminance(lexer.color(style)), b = luminance(lexer.paper(style));
+                QVERIFY2((std::max(a, b) + 0.05) / (std::min(a, b) + 0.05) >= 4.5,
+                         qPrintable(QString("%1 on %2").arg(lexer.description(style), base)));
+            }
+        }
+    }
+
+    void lineNumbersHaveRoomForTheLineCount() {
+        Form1 &w = makeWindow();
+        QVERIFY(openSource("Source/short.z80", "nop\r\n"));
+        const int narrow = w.Text1->marginWidth(0);
+        QVERIFY(narrow > 0);
+        QVERIFY(openSource("Source/long.z80", QByteArray(12000, '\n')));
+        QVERIFY(w.Text1->marginWidth(0) > narrow);
+    }
+
+    void findAndReplace() {
+        Form1 &w = makeWindow();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QVERIFY(openSource("Source/f.z80", "ld a,1\nLD B,1\nld c,1 ; ld\n"));
+        FindDialog *find = w.extras()->findDialog();
+        key(Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(QTest::qWaitForWindowActive(find));
+        QCOMPARE(QApplication::focusWidget(), find->findText);
+        find->findText->setText("ld");
+        find->matchCase->setChecked(true);
+        find->findAgain(true);
+        QCOMPARE(w.Text1->selectedText(), QStringLiteral("ld"));
+        int line, index;
+        w.Text1->getCursorPosition(&line, &index);
+        find->findAgain(true); // "LD" does not match the case
+        w.Text1->getCursorPosition(&line, &index);
+        QCOMPARE(line, 2);
+        find->findAgain(true);
+        find->findAgain(true); // wrapped round to the start
+        w.Text1->getCursorPosition(&line, &index);
+        QCOMPARE(line, 0);
+        find->wrapAround->setChecked(false);
+        find->findAgain(false);
+        QCOMPARE(find->status->text(), QString::fromUtf16(u"\u201Cld\u201D was not found."));
+        find->matchCase->setChecked(false);
+        find->wholeWord->setChecked(true);
+        find->replaceText->setText("xor");
+        find->replaceAll();
+        QCOMPARE(find->status->text(), QStringLiteral("4 replaced."));
+        QCOMPARE(text(), QByteArray("xor a,1\nxor B,1\nxor c,1 ; xor\n"));
+        w.Text1->setFocus();
+        key(Qt::Key_Z, Qt::ControlModifier); // one step undoes all four
+        QCOMPARE(text(), QByteArray("ld a,1\nLD B,1\nld c,1 ; ld\n"));
+        QVERIFY(!w.Text1->isModified()); // back to the saved text: nothing to ask
+        key(Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(text(), QByteArray("xor a,1\nxor B,1\nxor c,1 ; xor\n"));
+        key(Qt::Key_Z, Qt::ControlModifier);
+        key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(text(), QByteArray("xor a,1\nxor B,1\nxor c,1 ; xor\n"));
+        find->findText->setText("xor");
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        find->wrapAround->setChecked(true);
+        key(Qt::Key_F3, Qt::ShiftModifier); // F3 and Shift+F3 reach the window too
+        w.Text1->getCursorPosition(&line, &index);
+        QCOMPARE(line, 2); // wrapped round to the comment's word
+        QCOMPARE(w.Text1->selectedText(), QStringLiteral("xor"));
+    }
+
+    void goToLineAndIndentation() {
+        Form1 &w = makeWindow();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QVERIFY(openSource("Source/g.z80", "start:\r\n\tld a,1\r\n\tret\r\n"));
+        tree->messages.numbers = {2, std::nullopt};
+        key(Qt::Key_G, Qt::ControlModifier);
+        QCOMPARE(tree->messages.shown, QStringList{"Line (1 to 4):"});
+        QCOMPARE(w.Text1->selectedText(), QStringLiteral("\tld a,1"));
+        w.extras()->goToLine(); // cancelled: nothing moves
+        w.Text1->setCursorPosition(1, 7);
+        QTest::keyClick(w.Text1, Qt::Key_Return);
+        QTest::keyClicks(w.Text1, "nop");
+        QCOMPARE(text(), QByteArray("start:\r\n\tld a,1\r\n\tnop\r\n\tret\r\n"));
+    }
+
+    void dialogsOpenInTheDocumentsFolder() {
+        Form1 &w = makeWindow();
+        tree->picker.answers = {std::nullopt, std::nullopt};
+        w.open_Click();
+        QCOMPARE(tree->picker.calls[0].initialSelection, tree->path("Source") + "/");
+        QVERIFY(QDir().mkpath(tree->path("elsewhere")));
+        QVERIFY(openSource("elsewhere/x.z80", ""));
+        w.saveas_Click();
+        QCOMPARE(tree->picker.calls[1].initialSelection, tree->path("elsewhere/x.z80"));
+    }
+
+    // Each build's log marks the lines it names in the current document and
+    // clears the marks before; a double-click or Enter leads to the line.
+    void theLogsLinesMarkAndLeadToTheSource() {
+        Form1 &w = makeWindow();
+        QVERIFY(openSource("Source/main.z80", "a\nb\nc\nd\ne\n"));
+        QVERIFY(writeBytes(tree->path("Source/defs.inc"), "one\ntwo\nthree\n"));
+        QVERIFY(
+            writeBytes(tree->places().assemblerLog(),
+                       "main.z80:2: error: x\n" + QFile::encodeName(tree->path("Source/main.z80")) +
+                           ":4: warning SW800: y\ndefs.inc:3: error: z\nERROR on line 5 of file "
+                           "main.z80\nmain.z80 line 0001: w\n"));
+        w.Timer1_Timer();
+        QCOMPARE((QList<int>{marks(0), marks(1), marks(2), marks(3), marks(4)}),
+                 (QList<int>{1, 1, 0, 2, 1}));
+        QVERIFY(writeBytes(tree->places().assemblerLog(), "Build succeeded\n"));
+        w.Timer1_Timer();
+        QCOMPARE(marks(1), 0);
+
+        QVERIFY(writeBytes(tree->places().assemblerLog(),
+                           "main.z80:3: error: x\ndefs.inc:2: error: z\n"));
+        w.Timer1_Timer();
+        QPlainTextEdit *log = w.form3()->Text1;
+        log->setTextCursor(QTextCursor(log->document()->findBlockByNumber(0)));
+        QTest::keyClick(log, Qt::Key_Return);
+        QCOMPARE(w.Text1->selectedText(), QStringLiteral("c"));
+        w.Text1->insert("changed ");
+        tree->messages.answers = {MessageBox::Answer::Discard};
+        const QRect second = log->cursorRect(QTextCursor(log->document()->findBlockByNumber(1)));
+        QTest::mouseDClick(log->viewport(), Qt::LeftButton, {}, second.center());
+        QCOMPARE(w.CommonDialog1.FileName, tree->path("Source/defs.inc"));
+        QCOMPARE(w.Text1->selectedText(), QStringLiteral("two"));
+        QCOMPARE(marks(1), 1); // the include's own line, from the same log
+    }
+};
+
+QTEST_MAIN(EditorTest)
+#include "ui_editor_test.moc"
