@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QIcon>
 
 #include <cstdio>
 
@@ -67,6 +68,9 @@ int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(applicationTitle());
     QApplication::setApplicationVersion(QStringLiteral(QUORVIN_VERSION));
+    // The desktop entry and the icon the package installs.
+    QGuiApplication::setDesktopFileName(QStringLiteral("net.quorvin.Quorvin"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("net.quorvin.Quorvin")));
     SystemServices system;
     const QString root = Locations::defaultRoot();
     // A first start, or a newer kit installed: the tree gets it.

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the suite as shipped,
-# the suite again under AddressSanitizer and UBSan, and each fuzz target for a
-# short time.
+# the suite again under AddressSanitizer and UBSan, each fuzz target for a
+# short time, and the Debian package's checks.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/deps.sh
@@ -16,3 +16,5 @@ UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir _build-asan --output-on-failure
 
 bash tools/fuzz.sh "${QUORVIN_FUZZ_SECONDS:-20}"
+
+bash tools/package.sh --check
