@@ -20,7 +20,7 @@ enum Marker { ErrorMark = 0, WarningMark = 1 };
 
 EditorExtras::EditorExtras(QsciScintilla *editor, MessageBox *messages, QWidget *window)
     : QObject(window), m_editor(editor), m_messages(messages), m_window(window),
-      m_lexer(new Z80Lexer(this)), m_find(new FindDialog(editor, window)) {
+      m_lexer(new Z80Lexer(this)) {
     m_lexer->followPalette(editor->palette());
     editor->setLexer(m_lexer);
     editor->setAutoIndent(true);
@@ -44,13 +44,13 @@ EditorExtras::EditorExtras(QsciScintilla *editor, MessageBox *messages, QWidget 
     connect(editor, &QWidget::customContextMenuRequested, this, &EditorExtras::contextMenu);
 
     action(tr("&Find..."), "find", QKeySequence(Qt::CTRL | Qt::Key_F),
-           [this] { m_find->open(false); });
+           [this] { findDialog()->open(false); });
     action(tr("&Replace..."), "replace", QKeySequence(Qt::CTRL | Qt::Key_H),
-           [this] { m_find->open(true); });
+           [this] { findDialog()->open(true); });
     action(tr("Find &Next"), "findNext", QKeySequence(Qt::Key_F3),
-           [this] { m_find->findAgain(true); });
+           [this] { findDialog()->findAgain(true); });
     action(tr("Find Pre&vious"), "findPrevious", QKeySequence(Qt::SHIFT | Qt::Key_F3),
-           [this] { m_find->findAgain(false); });
+           [this] { findDialog()->findAgain(false); });
     action(tr("&Go to Line..."), "goToLine", QKeySequence(Qt::CTRL | Qt::Key_G),
            [this] { goToLine(); });
 }
@@ -63,9 +63,16 @@ QAction *EditorExtras::action(const QString &text, const char *name, const QKeyS
     a->setShortcutContext(Qt::WindowShortcut);
     connect(a, &QAction::triggered, this, handler);
     m_window->addAction(a);
-    m_find->addAction(a); // the keys work while Find and Replace is in front too
     m_actions << a;
     return a;
+}
+
+FindDialog *EditorExtras::findDialog() {
+    if (!m_find) {
+        m_find = new FindDialog(m_editor, m_window);
+        m_find->addActions(m_actions); // the keys work while it is in front too
+    }
+    return m_find;
 }
 
 void EditorExtras::contextMenu(const QPoint &at) {

@@ -19,7 +19,8 @@ class EditorExtras : public QObject {
     Q_OBJECT
 public:
     EditorExtras(QsciScintilla *editor, MessageBox *messages, QWidget *window);
-    FindDialog *findDialog() const { return m_find; }
+    // Find and Replace, made on first use.
+    FindDialog *findDialog();
     QList<QAction *> actions() const { return m_actions; }
 
     // Marks the lines of `file` that the log names (relative names taken
@@ -42,7 +43,7 @@ private:
     MessageBox *m_messages;
     QWidget *m_window;
     Z80Lexer *m_lexer;
-    FindDialog *m_find;
+    FindDialog *m_find = nullptr;
     QList<QAction *> m_actions;
     int m_digits = 0;
 };
