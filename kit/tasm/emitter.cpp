@@ -9,11 +9,7 @@
 namespace tasm {
 namespace {
 
-std::string lower(std::string s) {
-    for (char &c : s)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
+using z80::lower;
 
 // The ranges of comma-separated items in [begin, end), outside parentheses.
 std::vector<std::pair<size_t, size_t>> items(const std::vector<Token> &t, size_t begin,

@@ -1,5 +1,7 @@
 #include "macros.h"
 
+#include "z80/vocabulary.h"
+
 #include <algorithm>
 #include <cctype>
 #include <deque>
@@ -10,11 +12,7 @@ namespace {
 constexpr size_t kMaxLineChars = 65536;
 constexpr int kMaxArgumentDepth = 64;
 
-std::string lower(std::string s) {
-    for (char &c : s)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
+using z80::lower;
 
 bool hidden(const Token &t, std::uint32_t id) {
     return std::find(t.hide.begin(), t.hide.end(), id) != t.hide.end();

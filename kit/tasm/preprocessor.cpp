@@ -1,5 +1,7 @@
 #include "preprocessor.h"
 
+#include "z80/vocabulary.h"
+
 #include "expr.h"
 
 #include <algorithm>
@@ -8,11 +10,7 @@
 namespace tasm {
 namespace {
 
-std::string lower(std::string s) {
-    for (char &c : s)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
+using z80::lower;
 
 std::string trim(const std::string &s) {
     const auto b = s.find_first_not_of(" \t");

@@ -7,7 +7,6 @@
 #include <vector>
 
 namespace z80 {
-namespace {
 
 std::string lower(std::string_view w) {
     std::string s(w);
@@ -15,6 +14,8 @@ std::string lower(std::string_view w) {
         c = char(std::tolower(static_cast<unsigned char>(c)));
     return s;
 }
+
+namespace {
 
 // A set of lower-case words, searched without regard to case.
 class WordSet {

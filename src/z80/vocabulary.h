@@ -6,6 +6,7 @@
 // Plain C++: the kit's programs use it without Qt. Every lookup ignores case.
 
 #include <cctype>
+#include <string>
 #include <string_view>
 
 namespace z80 {
@@ -17,6 +18,9 @@ inline bool isNameStart(char c) {
 inline bool isNameChar(char c) {
     return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
 }
+
+// A word in lower case, for comparing words without regard to case.
+std::string lower(std::string_view word);
 
 bool isInstruction(std::string_view word);
 bool isRegister(std::string_view word);  // a, bc, ix, ixh, af' ...
