@@ -39,18 +39,21 @@ private slots:
         starter.endAtOnce = false;
         BuildRunner runner(&starter);
         QSignalSpy finished(&runner, &BuildRunner::finished);
-        QVERIFY(!runner.startBuild(1, {"asm.bat", {"first"}}, {"/src", false, {}}, "first"));
+        QVERIFY(!runner.startBuild(1, {"asm.bat", {"first"}}, {"/src", false, {}}, "first",
+                                   "/src/first.z80"));
         const auto first = starter.lastWatch;
         runner.awaitResult(1); // the timer fired while the build still ran
         first->finish();       // its end is queued...
-        QVERIFY(!runner.startBuild(1, {"asm.bat", {"second"}}, {"/src", false, {}},
-                                   "second")); // ...behind this
+        QVERIFY(!runner.startBuild(1, {"asm.bat", {"second"}}, {"/src", false, {}}, "second",
+                                   "/src/second.z80")); // ...behind this
         QTRY_COMPARE(runner.running(), 1);
         QCOMPARE(finished.count(), 0);
         runner.awaitResult(1);
         starter.lastWatch->finish();
         QVERIFY(finished.wait());
         QCOMPARE(finished[0][0].value<BuildRunner::Build>().programName, QStringLiteral("second"));
+        QCOMPARE(finished[0][0].value<BuildRunner::Build>().source,
+                 QStringLiteral("/src/second.z80"));
         QCOMPARE(starter.calls[1].options.workingFolder, QStringLiteral("/src"));
     }
 
@@ -58,9 +61,9 @@ private slots:
         FakeStarter starter;
         starter.endAtOnce = false;
         BuildRunner runner(&starter);
-        QVERIFY(!runner.startBuild(0, {"asm.bat", {"a"}}, {}, "a"));
+        QVERIFY(!runner.startBuild(0, {"asm.bat", {"a"}}, {}, "a", "a.z80"));
         const auto replaced = starter.lastWatch;
-        QVERIFY(!runner.startBuild(0, {"asm.bat", {"a"}}, {}, "a"));
+        QVERIFY(!runner.startBuild(0, {"asm.bat", {"a"}}, {}, "a", "a.z80"));
         const auto build = starter.lastWatch;
         QVERIFY(runner.startTool({"tilem2", {}}, false).ok());
         starter.endAtOnce = true; // a tool that ends before anyone listens
@@ -97,7 +100,7 @@ private slots:
         const int descriptors = openDescriptors();
         const int before = zombies();
         for (int i = 0; i < 20; ++i) {
-            QVERIFY(!runner.startBuild(i % 2, {"sh", {"-c", "exit 0"}}, {}, "p"));
+            QVERIFY(!runner.startBuild(i % 2, {"sh", {"-c", "exit 0"}}, {}, "p", "p.z80"));
             if (i % 3 == 0)
                 runner.awaitResult(i % 2);
             QVERIFY(runner.startTool({"sh", {"-c", "echo oops >&2; exit 1"}}, i % 2).ok());

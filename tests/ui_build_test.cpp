@@ -166,6 +166,22 @@ private slots:
         QCOMPARE(logShown(w), QStringLiteral("finished log"));
     }
 
+    // Another file opened while a build runs: the log's relative names still
+    // start from the folder of the file that was built.
+    void theLogsNamesStartFromTheBuiltFilesFolder() {
+        Form1 &w = makeWindow();
+        QVERIFY(QDir().mkpath(tree->path("Source/a")) && QDir().mkpath(tree->path("Source/b")));
+        QVERIFY(openSource("Source/a/main.z80", "one\ntwo\n"));
+        w.makeprog_Click();
+        QVERIFY(openSource("Source/b/other.z80", "x\n"));
+        QVERIFY(writeLog("main.z80:2: error: x\n"));
+        w.Timer1_Timer();
+        emit w.form3()->lineActivated(QStringLiteral("main.z80:2: error: x"));
+        QCOMPARE(w.CommonDialog1.FileName, tree->path("Source/a/main.z80"));
+        QCOMPARE(w.Text1->selectedText(), QStringLiteral("two"));
+        QVERIFY(shown().isEmpty());
+    }
+
     void sendJudgesByAProgramThisBuildWrote() {
         Form1 &w = makeWindow();
         QVERIFY(writeLog("log"));

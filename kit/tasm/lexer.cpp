@@ -169,8 +169,7 @@ LexedLine lex(std::string_view s) {
                 ++k;
             std::string name(s.substr(i, k - i));
             // af' is one word; any other quote after a name opens nothing here.
-            if (k < s.size() && s[k] == '\'' &&
-                (name == "af" || name == "AF" || name == "Af" || name == "aF")) {
+            if (k < s.size() && s[k] == '\'' && z80::lower(name) == "af") {
                 name += '\'';
                 ++k;
             }
@@ -231,19 +230,11 @@ LexedLine lex(std::string_view s) {
             i = close + 1;
             continue;
         }
-        if (c == '.' && i + 1 < s.size() && isNameStart(s[i + 1])) {
+        if ((c == '.' || c == '#') && i + 1 < s.size() && isNameStart(s[i + 1])) {
             size_t k = i + 1;
             while (k < s.size() && isNameChar(s[k]))
                 ++k;
-            push(Kind::Dot, std::string(s.substr(i, k - i)));
-            i = k;
-            continue;
-        }
-        if (c == '#' && i + 1 < s.size() && isNameStart(s[i + 1])) {
-            size_t k = i + 1;
-            while (k < s.size() && isNameChar(s[k]))
-                ++k;
-            push(Kind::Hash, std::string(s.substr(i, k - i)));
+            push(c == '.' ? Kind::Dot : Kind::Hash, std::string(s.substr(i, k - i)));
             i = k;
             continue;
         }

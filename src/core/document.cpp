@@ -41,13 +41,17 @@ std::optional<FileError> readTextFile(const QString &path, QString *text) {
     return std::nullopt;
 }
 
+QString decodeToolText(const QByteArray &bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString decoded = utf8.decode(bytes);
+    return utf8.hasError() ? cp1252::decode(bytes) : decoded;
+}
+
 std::optional<FileError> readLogFile(const QString &path, QString *text) {
     QByteArray bytes;
     if (auto error = readWholeFile(path, &bytes))
         return error;
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    QString decoded = utf8.decode(bytes);
-    *text = utf8.hasError() ? cp1252::decode(bytes) : std::move(decoded);
+    *text = decodeToolText(bytes);
     return std::nullopt;
 }
 

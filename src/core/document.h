@@ -17,7 +17,9 @@ std::optional<FileError> readDocument(const QByteArray &nativePath, QByteArray *
 std::optional<FileError> writeDocument(const QString &path, const char *utf8, qsizetype length);
 
 std::optional<FileError> readTextFile(const QString &path, QString *text);
-// A log that tools may write in UTF-8: read as UTF-8 when it is valid UTF-8,
-// else as 8-bit text.
+// Text a tool wrote, which may be UTF-8: read as UTF-8 when it is valid
+// UTF-8, else as 8-bit text.
+QString decodeToolText(const QByteArray &bytes);
+// A log, read by that rule.
 std::optional<FileError> readLogFile(const QString &path, QString *text);
 std::optional<FileError> writeTextFile(const QString &path, const QString &text);

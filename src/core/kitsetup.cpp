@@ -1,5 +1,7 @@
 #include "kitsetup.h"
 
+#include "core/locations.h"
+#include "core/settings.h"
 #include "platform/process.h"
 
 #include <QCoreApplication>
@@ -7,7 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSet>
+#include <QMultiHash>
 
 namespace {
 
@@ -20,19 +22,23 @@ QByteArray readAll(const QString &path) {
     return readWholeFile(path, &bytes) ? QByteArray() : bytes;
 }
 
-// The hashes of every version of `file` the kit ever shipped.
-QSet<QString> shippedVersions(const QString &kitFolder, const QString &file) {
-    QSet<QString> hashes;
+// The hashes of every version the kit ever shipped of each file it lists.
+QMultiHash<QString, QString> shippedVersions(const QString &kitFolder) {
+    QMultiHash<QString, QString> hashes;
     const QList<QByteArray> lines = readAll(kitFolder + QLatin1String("/shipped.txt")).split('\n');
     for (const QByteArray &line : lines) {
         const qsizetype gap = line.indexOf("  ");
-        if (gap > 0 && QString::fromUtf8(line.mid(gap + 2)) == file)
-            hashes.insert(QString::fromLatin1(line.left(gap)));
+        if (gap > 0)
+            hashes.insert(QString::fromUtf8(line.mid(gap + 2)),
+                          QString::fromLatin1(line.left(gap)));
     }
     return hashes;
 }
 
-const char *const kStamp = "/TASM/.kit-version";
+// Which kit the tree was last set up from.
+QString kitStamp(const QString &root) {
+    return root + QLatin1String("/TASM/.kit-version");
+}
 
 } // namespace
 
@@ -63,29 +69,33 @@ QString findKitFolder(const QString &programFolder) {
 }
 
 bool kitNeedsSetUp(const QString &kitFolder, const QString &root) {
-    return !QFileInfo(root + QLatin1String("/asm.bat")).exists() ||
-           readAll(kitFolder + QLatin1String("/VERSION")) != readAll(root + QLatin1String(kStamp));
+    return !QFileInfo(root + QLatin1Char('/') + QLatin1String(kBuildScriptName)).exists() ||
+           readAll(kitFolder + QLatin1String("/VERSION")) != readAll(kitStamp(root));
 }
 
 KitReport setUpKit(const QString &kitFolder, const QString &root) {
     KitReport report;
-    for (const char *folder : {"/TASM/Templates", "/Source", "/Exec"})
-        if ((report.error = makeFolders(root + QLatin1String(folder))))
+    const Locations places(root);
+    for (const QString &folder :
+         {places.templateFolder(), places.sourceFolder(), places.builtProgramFolder()})
+        if ((report.error = makeFolders(folder)))
             return report;
 
     struct Item {
         QString kitFile, target;
         bool program, editable;
     };
-    QList<Item> items = {{QStringLiteral("tasm2pasmo"), QStringLiteral("tasm2pasmo"), true, false},
-                         {QStringLiteral("pack8xp"), QStringLiteral("pack8xp"), true, false},
-                         {QStringLiteral("asm.bat"), QStringLiteral("asm.bat"), true, true}};
+    QList<Item> items = {
+        {QStringLiteral("tasm2pasmo"), QStringLiteral("tasm2pasmo"), true, false},
+        {QStringLiteral("pack8xp"), QStringLiteral("pack8xp"), true, false},
+        {QLatin1String(kBuildScriptName), QLatin1String(kBuildScriptName), true, true}};
     const QStringList templates = QDir(kitFolder + QLatin1String("/Templates"))
                                       .entryList({QStringLiteral("*.txt")}, QDir::Files);
     for (const QString &t : templates)
         items.append(
             {QLatin1String("Templates/") + t, QLatin1String("TASM/Templates/") + t, false, true});
 
+    const QMultiHash<QString, QString> shipped = shippedVersions(kitFolder);
     for (const Item &item : items) {
         const QString from = kitFolder + QLatin1Char('/') + item.kitFile;
         const QString to = root + QLatin1Char('/') + item.target;
@@ -97,8 +107,7 @@ KitReport setUpKit(const QString &kitFolder, const QString &root) {
             const QByteArray current = readAll(to);
             if (current == fresh)
                 continue;
-            if (item.editable &&
-                !shippedVersions(kitFolder, item.kitFile).contains(hashOf(current))) {
+            if (item.editable && !shipped.contains(item.kitFile, hashOf(current))) {
                 report.kept << item.target;
                 continue;
             }
@@ -113,15 +122,15 @@ KitReport setUpKit(const QString &kitFolder, const QString &root) {
     }
 
     // The settings: no link program yet; the emulator when Debian's is there.
-    const QString settings = root + QLatin1String("/TASM/config.ini");
+    const QString settings = places.settingsFile();
     if (!QFileInfo(settings).exists() && !QFileInfo(settings).isSymLink()) {
-        const QByteArray emulator =
-            findProgram(QStringLiteral("tilem2"), {}).isEmpty() ? "" : "tilem2";
-        if ((report.error = writeWholeFile(settings, "\r\n" + emulator + "\r\n")))
+        const QString emulator = QStringLiteral("tilem2");
+        if ((report.error = storeSettings(
+                 settings,
+                 {QString(), findProgram(emulator, {}).isEmpty() ? QString() : emulator})))
             return report;
-        report.installed << QStringLiteral("TASM/config.ini");
+        report.installed << QDir(root).relativeFilePath(settings);
     }
-    report.error = writeWholeFile(root + QLatin1String(kStamp),
-                                  readAll(kitFolder + QLatin1String("/VERSION")));
+    report.error = writeWholeFile(kitStamp(root), readAll(kitFolder + QLatin1String("/VERSION")));
     return report;
 }

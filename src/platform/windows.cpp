@@ -62,23 +62,25 @@ QPoint placeInside(const QRect &available, const QRect &frame, QPoint wanted) {
     return {x, y};
 }
 
+namespace {
+
+// Moves `window`, whose client area will have `size`, to `wanted` on `anchor`'s
+// screen, or as near as fits. Title bars and borders are not known before the
+// window is shown: room is left for them.
+void placeOnScreen(QWidget *window, const QWidget *anchor, QSize size, QPoint wanted) {
+    if (QScreen *screen = anchor->screen())
+        window->move(placeInside(screen->availableGeometry(), QRect(QPoint(), size + QSize(16, 40)),
+                                 wanted));
+}
+
+} // namespace
+
 void placeBelow(QWidget *window, const QWidget *anchor) {
-    QScreen *screen = anchor->screen();
-    if (!screen)
-        return;
-    const QRect frame(QPoint(), window->sizeHint() + QSize(16, 40));
     const QRect outer = anchor->frameGeometry();
-    window->move(
-        placeInside(screen->availableGeometry(), frame, QPoint(outer.left(), outer.bottom() + 1)));
+    placeOnScreen(window, anchor, window->sizeHint(), QPoint(outer.left(), outer.bottom() + 1));
 }
 
 void placeNear(QWidget *window, const QWidget *anchor) {
-    QScreen *screen = anchor ? anchor->screen() : QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    const QRect anchorFrame = anchor ? anchor->frameGeometry() : screen->availableGeometry();
-    // Title bars and borders are not known before the window is shown: allow for them.
-    const QRect frame(QPoint(), window->size() + QSize(16, 40));
-    const QPoint wanted = anchorFrame.topLeft() + QPoint(48, 48);
-    window->move(placeInside(screen->availableGeometry(), frame, wanted));
+    placeOnScreen(window, anchor, window->size(),
+                  anchor->frameGeometry().topLeft() + QPoint(48, 48));
 }

@@ -27,12 +27,12 @@ public:
 
     explicit BuildRunner(ProcessStarter *starter, QObject *parent = nullptr);
 
-    // Starts a build in `folder` for `slot` (one slot a result timer); the new
+    // Starts a build of `source` for `slot` (one slot a result timer); the new
     // build replaces the one the slot held, which runs on unjudged. On failure
     // returns the failed start.
     std::optional<StartResult> startBuild(int slot, const Command &command,
                                           const StartOptions &options, const QString &programName,
-                                          const QString &source = {});
+                                          const QString &source);
     // The slot's result is due: `finished` follows once its build has ended,
     // at once when it already has.
     void awaitResult(int slot);

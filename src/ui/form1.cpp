@@ -24,7 +24,6 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QSessionManager>
-#include <QStringDecoder>
 #include <QTimer>
 
 #include <cerrno>
@@ -344,9 +343,9 @@ bool Form1::startBuild(Slot slot) {
     }
     // The script runs in the source's folder and is told the very file to build.
     const QString file = QFileInfo(CommonDialog1.FileName).absoluteFilePath();
+    const QString name = programName(file);
     const StartOptions options{QFileInfo(file).absolutePath(), false, {buildSourceEntry(file)}};
-    const auto failed = m_runner->startBuild(slot, buildCommand(script, programName(file)), options,
-                                             programName(file));
+    const auto failed = m_runner->startBuild(slot, buildCommand(script, name), options, name, file);
     if (failed)
         report(FileError{failed->errorNumber, failed->errorDescription, script});
     return !failed;
@@ -395,11 +394,7 @@ void Form1::sendBuiltProgram(const BuildRunner::Build &build) {
 
 void Form1::runner_ToolFailed(const QString &program, const ProcessEnd &end,
                               const QByteArray &errorOutput) {
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    QString output = utf8.decode(errorOutput);
-    if (utf8.hasError())
-        output = QString::fromLocal8Bit(errorOutput);
-    const QStringList lines = output.trimmed().split(QLatin1Char('\n'));
+    const QStringList lines = decodeToolText(errorOutput).trimmed().split(QLatin1Char('\n'));
     const QString lastLines = lines.mid(qMax(0, lines.size() - 10)).join(QLatin1Char('\n'));
     const QString how = end.signalled ? tr("was stopped by signal %1").arg(end.code)
                                       : tr("ended with exit status %1").arg(end.code);

@@ -7,18 +7,13 @@
 namespace z80 {
 namespace {
 
-using z80::isNameChar;
-using z80::isNameStart;
 bool isBlank(char c) {
     return c == ' ' || c == '\t';
 }
+// Whether the lower-case `word` stands at `i`, in any letter case.
 bool startsWithWord(std::string_view s, size_t i, std::string_view word) {
-    if (s.size() < i + word.size())
-        return false;
-    for (size_t k = 0; k < word.size(); ++k)
-        if (std::tolower(static_cast<unsigned char>(s[i + k])) != word[k])
-            return false;
-    return s.size() == i + word.size() || !isNameChar(s[i + word.size()]);
+    return s.size() >= i + word.size() && lower(s.substr(i, word.size())) == word &&
+           (s.size() == i + word.size() || !isNameChar(s[i + word.size()]));
 }
 
 Style wordStyle(std::string_view word) {
@@ -77,9 +72,7 @@ bool highlightLine(std::string_view s, bool inComment, std::vector<Span> &spans)
         if (isNameStart(c)) {
             while (i < s.size() && isNameChar(s[i]))
                 ++i;
-            if (i < s.size() && s[i] == '\'' && i - start == 2 &&
-                std::tolower(static_cast<unsigned char>(s[start])) == 'a' &&
-                std::tolower(static_cast<unsigned char>(s[start + 1])) == 'f')
+            if (i < s.size() && s[i] == '\'' && lower(s.substr(start, i - start)) == "af")
                 ++i; // af'
             const std::string_view word = s.substr(start, i - start);
             if (start == 0) { // a label stands in the first column
