@@ -1,0 +1,69 @@
+#pragma once
+// The calculator's 9-byte floating-point numbers, computed exactly as decimal.
+//
+// Layout: byte 0 holds the sign in bit 7 and the type in its low bits (0 for a
+// real number); byte 1 the exponent with a bias of 80h (82h means 10^2);
+// bytes 2-8 fourteen BCD digits of the mantissa, the first one non-zero
+// unless the value is 0 (zero is 00 80 00 00 00 00 00 00 00). A first digit
+// of 0 reads as zero, as the calculator treats it.
+//
+// Every operation works on the exact decimal digits (an integer mantissa
+// scaled by powers of ten), never on binary floating point, and rounds its
+// result to 14 digits half away from zero. A result above 9.9999999999999E99
+// is an Overflow error; one below 1E-99 becomes 0.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace run {
+
+using TiFloat = std::array<std::uint8_t, 9>;
+
+enum class FloatError { None, Overflow, DivideByZero, Domain };
+
+struct FloatResult {
+    TiFloat value;
+    FloatError error;
+};
+
+struct IntResult {
+    std::int64_t value;
+    FloatError error; // Domain: not a whole number; Overflow: beyond 64 bits
+};
+
+// Character codes the calculator's text uses in numbers.
+constexpr char kNegativeSign = '\x1A'; // the raised minus of negative numbers
+constexpr char kExponentE = '\x1B';    // the small E of scientific notation
+
+FloatResult add(const TiFloat &a, const TiFloat &b);
+FloatResult sub(const TiFloat &a, const TiFloat &b);
+FloatResult mult(const TiFloat &a, const TiFloat &b);
+FloatResult div(const TiFloat &a, const TiFloat &b);
+FloatResult sqroot(const TiFloat &a); // Domain for a negative number
+
+TiFloat intgr(const TiFloat &a); // the greatest whole number not above a
+TiFloat trunc(const TiFloat &a); // the whole part, towards zero
+TiFloat frac(const TiFloat &a);  // a - trunc(a), keeping a's sign
+TiFloat negate(const TiFloat &a);
+TiFloat abs(const TiFloat &a);
+// -1, 0 or 1 as a is below, equal to or above b.
+int compare(const TiFloat &a, const TiFloat &b);
+bool isZero(const TiFloat &a);
+bool isNegative(const TiFloat &a);
+
+TiFloat fromInt(std::int64_t n); // rounded to 14 digits beyond 10^14
+IntResult toInt(const TiFloat &a);
+
+// Conversions through binary floating point: for tests and display only.
+TiFloat fromDouble(double d);
+double toDouble(const TiFloat &a);
+
+// The text the calculator shows for a number in normal float mode: at most
+// 10 digits, scientific form from 1E10 up and below .001, and never longer
+// than maxWidth characters (fewer digits first, then scientific form).
+// Returned as the calculator's character codes: digits, '.', kNegativeSign
+// and kExponentE.
+std::string formatReal(const TiFloat &a, int maxWidth);
+
+} // namespace run
