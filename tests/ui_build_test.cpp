@@ -140,6 +140,38 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(w.form3()));
     }
 
+    void aLogWithErrorsLeadsWithTheFirstAndEnterGoesToIt() {
+        Form1 &w = makeWindow();
+        QVERIFY(openSource("Source/main.z80", "1\n2\n3\n4\n5\n6\nseven\n8\n"));
+        QByteArray log = "main.z80:2: warning: w\n";
+        for (int i = 0; i < 200; ++i)
+            log += "defining\n";
+        QVERIFY(writeLog(log + "main.z80:7: error: bad\nmain.z80:8: error: worse\nBuild failed\n"));
+        w.Timer1_Timer();
+        QPlainTextEdit *shownLog = w.form3()->Text1;
+        QCOMPARE(shownLog->textCursor().selectedText(), QStringLiteral("main.z80:7: error: bad"));
+        QVERIFY(shownLog->viewport()->rect().contains(shownLog->cursorRect()));
+        QTest::keyClick(shownLog, Qt::Key_Return);
+        QCOMPARE(w.Text1->selectedText(), QStringLiteral("seven"));
+    }
+
+    void theBuildKeysMakeAndSendWithoutShowingInTheMenus() {
+        Form1 &w = makeWindow();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QVERIFY(openSource("Source/k.z80", "x"));
+        w.Text1->setFocus();
+        QTest::keyClick(w.Text1, Qt::Key_B, Qt::ControlModifier);
+        QCOMPARE(tree->starter.calls.size(), 1);
+        QVERIFY(w.Timer1->isActive() && !w.Timer2->isActive());
+        QTest::keyClick(w.Text1, Qt::Key_B, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(tree->starter.calls.size(), 2);
+        QVERIFY(w.Timer2->isActive());
+        QCOMPARE(text(), QByteArray("x")); // the keys typed nothing
+        for (const char *name : {"makeprog", "makesend", "viewout", "startcalc"})
+            QVERIFY(w.findChild<QAction *>(name)->shortcut().isEmpty());
+    }
+
     void twoMakesGiveOneDisplay() {
         Form1 &w = makeWindow(false, 100);
         QVERIFY(writeLog("log"));

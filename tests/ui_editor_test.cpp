@@ -140,6 +140,32 @@ private slots:
         w.Text1->getCursorPosition(&line, &index);
         QCOMPARE(line, 2); // wrapped round to the comment's word
         QCOMPARE(w.Text1->selectedText(), QStringLiteral("xor"));
+        QVERIFY(w.save_doc(w.CommonDialog1.FileName));
+        find->matchCase->setChecked(true);
+        find->replaceText->setText("xor");
+        find->replaceAll(); // every match already reads so: nothing changes
+        QCOMPARE(find->status->text(),
+                 QString::fromUtf16(u"Every match already reads \u201Cxor\u201D."));
+        QVERIFY(!w.Text1->isModified());
+    }
+
+    // Keys that would change text out of sight do nothing; those a Geany user
+    // knows do what they say.
+    void theEditorsOwnKeys() {
+        Form1 &w = makeWindow();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QVERIFY(openSource("Source/k.z80", "ld a,1\nret\n"));
+        w.Text1->setFocus();
+        w.Text1->selectAll();
+        for (const auto k : {Qt::Key_L, Qt::Key_U})
+            key(k, Qt::ControlModifier);
+        key(Qt::Key_U, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(text(), QByteArray("ld a,1\nret\n"));
+        w.Text1->setCursorPosition(1, 0);
+        key(Qt::Key_T, Qt::ControlModifier); // swaps with the line above
+        key(Qt::Key_D, Qt::ControlModifier); // duplicates the line
+        QCOMPARE(text(), QByteArray("ret\nld a,1\nld a,1\n"));
     }
 
     void goToLineAndIndentation() {
@@ -183,6 +209,8 @@ private slots:
         w.Timer1_Timer();
         QCOMPARE((QList<int>{marks(0), marks(1), marks(2), marks(3), marks(4)}),
                  (QList<int>{1, 1, 0, 2, 1}));
+        QCOMPARE(w.extras()->markMessages(2), QStringList{"main.z80:2: error: x"});
+        QCOMPARE(w.extras()->markMessages(5), QStringList{"ERROR on line 5 of file main.z80"});
         QVERIFY(writeBytes(tree->places().assemblerLog(), "Build succeeded\n"));
         w.Timer1_Timer();
         QCOMPARE(marks(1), 0);

@@ -35,6 +35,14 @@ private slots:
                  (QStringList{"Text1", "Command1", "Text2", "Command2", "Command3", "Command4"}));
         QCOMPARE(dialog->minimumSize(), dialog->maximumSize()); // fixed size
         QVERIFY(!dialog->parentWidget());
+        // Cancelled with the keys, then shown again: a path typed and Enter store it.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QVERIFY(!dialog->isVisible());
+        window->prefs_Click();
+        QCOMPARE(dialog->focusWidget(), dialog->Text1);
+        QTest::keyClicks(dialog->focusWidget(), "/x");
+        QTest::keyClick(dialog->focusWidget(), Qt::Key_Return);
+        QCOMPARE(stored(), QByteArray("/x\r\n/opt/emu\r\n")); // typed over the old path
     }
 
     void nothingIsClippedOrOverlaps() {

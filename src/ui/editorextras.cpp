@@ -5,13 +5,16 @@
 #include "ui/finddialog.h"
 #include "ui/z80lexer.h"
 
+#include <Qsci/qscicommand.h>
 #include <Qsci/qscicommandset.h>
 #include <Qsci/qsciscintilla.h>
 
 #include <QAction>
 #include <QEvent>
 #include <QFileInfo>
+#include <QHelpEvent>
 #include <QMenu>
+#include <QToolTip>
 
 namespace {
 enum Margin { LineNumbers = 0, Marks = 1 };
@@ -27,6 +30,14 @@ EditorExtras::EditorExtras(QsciScintilla *editor, MessageBox *messages, QWidget 
     // Redo answers Ctrl+Shift+Z as well as Ctrl+Y.
     if (QsciCommand *redo = editor->standardCommands()->find(QsciCommand::Redo))
         redo->setAlternateKey((Qt::CTRL | Qt::SHIFT | Qt::Key_Z).toCombined());
+    // Keys that would change text out of sight, which Geany and Kate bind to
+    // other things: off. Ctrl+D, Ctrl+T, Ctrl+Shift+L and Insert stay.
+    for (const auto command :
+         {QsciCommand::LineCut, QsciCommand::SelectionLowerCase, QsciCommand::SelectionUpperCase})
+        if (QsciCommand *c = editor->standardCommands()->find(command)) {
+            c->setKey(0);
+            c->setAlternateKey(0);
+        }
     editor->setMarginType(LineNumbers, QsciScintilla::NumberMargin);
     editor->setMarginMarkerMask(LineNumbers, 0);
     editor->setMarginType(Marks, QsciScintilla::SymbolMargin);
@@ -40,6 +51,7 @@ EditorExtras::EditorExtras(QsciScintilla *editor, MessageBox *messages, QWidget 
     fitLineNumbers();
     connect(editor, &QsciScintilla::linesChanged, this, &EditorExtras::fitLineNumbers);
     editor->installEventFilter(this);
+    editor->viewport()->installEventFilter(this);
     editor->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(editor, &QWidget::customContextMenuRequested, this, &EditorExtras::contextMenu);
 
@@ -97,19 +109,61 @@ bool EditorExtras::eventFilter(QObject *watched, QEvent *event) {
         m_lexer->followPalette(m_editor->palette());
         m_editor->recolor();
     }
+    if (watched == m_editor->viewport() && event->type() == QEvent::ToolTip)
+        return markToolTip(static_cast<QHelpEvent *>(event));
     return false;
+}
+
+// Over the margins, the messages of the marks on the line under the pointer.
+bool EditorExtras::markToolTip(QHelpEvent *event) {
+    int margins = 0;
+    for (int m = 0; m < m_editor->margins(); ++m)
+        margins += m_editor->marginWidth(m);
+    if (event->pos().x() >= margins || m_marks.isEmpty())
+        return false;
+    const long height = long(m_editor->SendScintilla(QsciScintillaBase::SCI_TEXTHEIGHT, 0UL));
+    const long visible = long(m_editor->SendScintilla(QsciScintillaBase::SCI_GETFIRSTVISIBLELINE)) +
+                         event->pos().y() / qMax(1L, height);
+    const long line =
+        long(m_editor->SendScintilla(QsciScintillaBase::SCI_DOCLINEFROMVISIBLE, visible));
+    const QStringList messages = markMessages(int(line) + 1);
+    if (messages.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(event->globalPos(), messages.join(QLatin1Char('\n')),
+                           m_editor->viewport());
+    return true;
+}
+
+QStringList EditorExtras::markMessages(int line) const {
+    QStringList messages;
+    for (auto it = m_marks.cbegin(); it != m_marks.cend(); ++it)
+        if (long(m_editor->SendScintilla(QsciScintillaBase::SCI_MARKERLINEFROMHANDLE,
+                                         (unsigned long)it.key())) == line - 1)
+            messages << it.value();
+    return messages;
 }
 
 void EditorExtras::markLog(const QString &log, const QString &folder, const QString &file) {
     m_editor->markerDeleteAll(ErrorMark);
     m_editor->markerDeleteAll(WarningMark);
-    if (file.isEmpty())
-        return;
-    const QString current = QFileInfo(file).absoluteFilePath();
-    const QStringList lines = log.split(QLatin1Char('\n'));
-    for (const QString &line : lines)
-        if (const auto entry = parseLogLine(line); entry && logEntryPath(*entry, folder) == current)
-            m_editor->markerAdd(entry->line - 1, entry->error ? ErrorMark : WarningMark);
+    m_marks.clear();
+    if (!file.isEmpty()) {
+        const QString current = QFileInfo(file).absoluteFilePath();
+        const QStringList lines = log.split(QLatin1Char('\n'));
+        for (const QString &line : lines)
+            if (const auto entry = parseLogLine(line);
+                entry && logEntryPath(*entry, folder) == current) {
+                const int handle =
+                    m_editor->markerAdd(entry->line - 1, entry->error ? ErrorMark : WarningMark);
+                if (handle >= 0)
+                    m_marks.insert(handle, line.trimmed());
+            }
+    }
+    // Painted now: a message box that follows must not show the marks before.
+    m_editor->viewport()->update();
+    if (m_editor->isVisible())
+        m_editor->viewport()->repaint();
 }
 
 void EditorExtras::showLine(int line) {

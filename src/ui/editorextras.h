@@ -4,12 +4,14 @@
 // keep the indentation of the line above. They are reached by shortcuts and
 // the editor's context menu; the menus stay as they are.
 
+#include <QHash>
 #include <QObject>
 #include <QString>
 
 #include <functional>
 
 class QAction;
+class QHelpEvent;
 class QsciScintilla;
 class FindDialog;
 class MessageBox;
@@ -26,6 +28,8 @@ public:
     // Marks the lines of `file` that the log names (relative names taken
     // from `folder`), after clearing the marks of the log before.
     void markLog(const QString &log, const QString &folder, const QString &file);
+    // The log lines that marked a line (from 1), shown as the mark's tooltip.
+    QStringList markMessages(int line) const;
     // Shows a line (from 1) and selects it.
     void showLine(int line);
     void goToLine();
@@ -35,6 +39,7 @@ protected:
 
 private:
     void contextMenu(const QPoint &at);
+    bool markToolTip(QHelpEvent *event);
     void fitLineNumbers();
     QAction *action(const QString &text, const char *name, const QKeySequence &key,
                     const std::function<void()> &handler);
@@ -46,4 +51,5 @@ private:
     FindDialog *m_find = nullptr;
     QList<QAction *> m_actions;
     int m_digits = 0;
+    QHash<int, QString> m_marks; // a mark's handle and its log line
 };

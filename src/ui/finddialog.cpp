@@ -96,7 +96,12 @@ void FindDialog::replace() {
 }
 
 void FindDialog::replaceAll() {
-    const int count = ::replaceAll(m_editor, findText->text(), replaceText->text(), options());
-    status->setText(count ? tr("%n replaced.", nullptr, count)
-                          : tr("\u201C%1\u201D was not found.").arg(findText->text()));
+    const ReplaceCount count =
+        ::replaceAll(m_editor, findText->text(), replaceText->text(), options());
+    if (count.changed)
+        status->setText(tr("%n replaced.", nullptr, count.changed));
+    else if (count.matches)
+        status->setText(tr("Every match already reads \u201C%1\u201D.").arg(replaceText->text()));
+    else
+        status->setText(tr("\u201C%1\u201D was not found.").arg(findText->text()));
 }

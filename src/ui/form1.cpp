@@ -104,6 +104,17 @@ void Form1::createActions() {
     item(build, "makesend", tr("Make and &Send to Calculator"), &Form1::makesend_Click);
     item(build, "viewout", tr("View TASM &Output"), &Form1::viewout_Click);
     item(build, "startcalc", tr("Start &Virtual Calculator"), &Form1::startcalc_Click);
+
+    // The build loop's keys, which the menus do not show.
+    auto key = [this](const char *name, const QKeySequence &k, void (Form1::*handler)()) {
+        auto *a = new QAction(this);
+        a->setObjectName(QLatin1String(name));
+        a->setShortcut(k);
+        addAction(a);
+        connect(a, &QAction::triggered, this, handler);
+    };
+    key("makeKey", QKeySequence(Qt::CTRL | Qt::Key_B), &Form1::makeprog_Click);
+    key("makesendKey", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B), &Form1::makesend_Click);
 }
 
 // Start-up: the settings into the Preferences dialog, then the template catalogue.

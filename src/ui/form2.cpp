@@ -108,8 +108,11 @@ void Form2::showAndRaise(const QWidget *anchor) {
     activateWindow();
 }
 
+// Every time it is shown, typing goes to the first field, wherever the
+// focus was when it was last hidden.
 void Form2::showEvent(QShowEvent *event) {
     keepOutOfTaskbar(this);
+    Text1->setFocus();
     QDialog::showEvent(event);
 }
 

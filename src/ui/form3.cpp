@@ -1,5 +1,6 @@
 #include "form3.h"
 
+#include "core/logparser.h"
 #include "platform/twips.h"
 #include "platform/windows.h"
 #include "ui/resizerule.h"
@@ -35,6 +36,17 @@ Form3::Form3()
 void Form3::setText(const QString &text) {
     Text1->setPlainText(text);
     Text1->verticalScrollBar()->setValue(0);
+    // A log with errors leads with the first: selected, so Enter goes to it.
+    for (QTextBlock block = Text1->document()->begin(); block.isValid(); block = block.next()) {
+        const auto entry = parseLogLine(block.text());
+        if (!entry || !entry->error)
+            continue;
+        QTextCursor cursor(block);
+        cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+        Text1->setTextCursor(cursor);
+        Text1->centerCursor();
+        break;
+    }
 }
 
 void Form3::showAndRaise(bool activate) {
@@ -46,6 +58,7 @@ void Form3::showAndRaise(bool activate) {
     else
         show();
     raise();
+    Text1->ensureCursorVisible();
     if (activate)
         activateWindow();
 }

@@ -12,7 +12,8 @@ class Form3 : public QWidget {
 public:
     Form3();
     QPlainTextEdit *Text1;
-    // Replaces the whole text and shows its beginning.
+    // Replaces the whole text and shows its beginning, or its first error
+    // line selected when it has one.
     void setText(const QString &text);
     // Shows the window, or brings it to the front. Without `activate` the
     // keyboard stays with the window that had it.

@@ -23,6 +23,13 @@ long search(QsciScintilla *e, const QByteArray &needle, const SearchOptions &o, 
                                  (unsigned long)needle.size(), needle.constData()));
 }
 
+QByteArray targetText(QsciScintilla *e, long start, long end) {
+    QByteArray bytes(end - start + 1, '\0');
+    e->SendScintilla(QsciScintillaBase::SCI_GETTARGETTEXT, 0UL, bytes.data());
+    bytes.chop(1);
+    return bytes;
+}
+
 } // namespace
 
 bool findNext(QsciScintilla *e, const QString &text, const SearchOptions &o, bool forward) {
@@ -58,22 +65,28 @@ bool replaceNext(QsciScintilla *e, const QString &text, const QString &replaceme
     return findNext(e, text, o, true);
 }
 
-int replaceAll(QsciScintilla *e, const QString &text, const QString &replacement,
-               const SearchOptions &o) {
+ReplaceCount replaceAll(QsciScintilla *e, const QString &text, const QString &replacement,
+                        const SearchOptions &o) {
+    ReplaceCount count;
     if (text.isEmpty())
-        return 0;
+        return count;
     const QByteArray needle = text.toUtf8(), with = replacement.toUtf8();
-    int count = 0;
     long from = 0;
     send(e, QsciScintillaBase::SCI_BEGINUNDOACTION);
     for (;;) {
         const long found = search(e, needle, o, from, send(e, QsciScintillaBase::SCI_GETLENGTH));
         if (found < 0)
             break;
-        e->SendScintilla(QsciScintillaBase::SCI_REPLACETARGET, (unsigned long)with.size(),
-                         with.constData());
+        // A match that already reads as its replacement stays untouched, so a
+        // Replace All that changes nothing leaves nothing to save.
+        ++count.matches;
+        const long end = send(e, QsciScintillaBase::SCI_GETTARGETEND);
+        if (targetText(e, found, end) != with) {
+            e->SendScintilla(QsciScintillaBase::SCI_REPLACETARGET, (unsigned long)with.size(),
+                             with.constData());
+            ++count.changed;
+        }
         from = send(e, QsciScintillaBase::SCI_GETTARGETEND);
-        ++count;
     }
     send(e, QsciScintillaBase::SCI_ENDUNDOACTION);
     return count;

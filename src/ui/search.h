@@ -18,6 +18,11 @@ bool findNext(QsciScintilla *editor, const QString &text, const SearchOptions &o
 // Replaces the selection when it is a match, then selects the next one.
 bool replaceNext(QsciScintilla *editor, const QString &text, const QString &replacement,
                  const SearchOptions &options);
-// Replaces every match as one step of undo; returns how many.
-int replaceAll(QsciScintilla *editor, const QString &text, const QString &replacement,
-               const SearchOptions &options);
+// Replaces every match as one step of undo; a match that already reads as
+// its replacement is left alone.
+struct ReplaceCount {
+    int matches = 0;
+    int changed = 0;
+};
+ReplaceCount replaceAll(QsciScintilla *editor, const QString &text, const QString &replacement,
+                        const SearchOptions &options);
