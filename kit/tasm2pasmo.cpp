@@ -4,7 +4,7 @@
 // tab. Warnings and errors go to standard error as "file:line: error: ...",
 // at most 50 of each; exit 1 when there is an error.
 
-#include "tasm/translator.h"
+#include "z80/translator.h"
 
 #include <fstream>
 #include <iostream>
@@ -24,7 +24,7 @@ void show(const std::vector<std::string> &messages, const char *what) {
 } // namespace
 
 int main(int argc, char **argv) {
-    tasm::Options options;
+    z80::Options options;
     std::vector<std::string> files;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -49,10 +49,10 @@ int main(int argc, char **argv) {
     if (source.empty() || source[0] != '/') {
         char here[4096];
         if (::getcwd(here, sizeof here))
-            source = tasm::joinPath(here, source);
+            source = z80::joinPath(here, source);
     }
-    tasm::DiskReader reader;
-    const tasm::Translation t = tasm::translate(tasm::normalPath(source), reader, options);
+    z80::DiskReader reader;
+    const z80::Translation t = z80::translate(z80::normalPath(source), reader, options);
     show(t.warnings, "warnings");
     show(t.errors, "errors");
     if (!t.ok())

@@ -4,7 +4,7 @@
 // construct, the bytes the classic assembler's rules give. Errors are
 // compared whole.
 
-#include "tasm/translator.h"
+#include "z80/translator.h"
 
 #include "fakes.h"
 
@@ -20,11 +20,11 @@ struct Built {
 
 // Translates `files` (main first) and assembles the result with pasmo.
 Built build(const std::vector<std::pair<std::string, std::string>> &files,
-            const tasm::Options &options = {}) {
-    tasm::MemoryReader reader;
+            const z80::Options &options = {}) {
+    z80::MemoryReader reader;
     for (const auto &[path, text] : files)
         reader.files[path] = text;
-    const tasm::Translation t = tasm::translate(files.front().first, reader, options);
+    const z80::Translation t = z80::translate(files.front().first, reader, options);
     Built b;
     for (const std::string &m : t.warnings)
         b.messages << QString::fromStdString(m);
@@ -190,15 +190,15 @@ private slots:
         QVERIFY(QDir(dir.path()).mkpath("folder.inc"));
         QVERIFY(makeFifo(dir.filePath("fifo.inc")));
         QFile big(dir.filePath("big.inc"));
-        QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(qint64(tasm::kMaxFileSize) + 1));
+        QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(qint64(z80::kMaxFileSize) + 1));
         big.close();
         QVERIFY(QFile::link("/dev/zero", dir.filePath("zero.inc")));
         QVERIFY(writeBytes(dir.filePath("main.z80"),
                            "#include \"folder.inc\"\n#include \"fifo.inc\"\n#include \"big.inc\"\n"
                            "#include \"zero.inc\"\n#include \"none.inc\"\n"));
-        tasm::DiskReader disk;
-        const tasm::Translation t =
-            tasm::translate(QFile::encodeName(dir.filePath("main.z80")).toStdString(), disk, {});
+        z80::DiskReader disk;
+        const z80::Translation t =
+            z80::translate(QFile::encodeName(dir.filePath("main.z80")).toStdString(), disk, {});
         QCOMPARE(t.errors, (std::vector<std::string>{
                                "main.z80:1: error: cannot read folder.inc: it is a folder",
                                "main.z80:2: error: cannot read fifo.inc: it is not a regular file",

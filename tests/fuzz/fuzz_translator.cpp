@@ -2,16 +2,16 @@
 // every message names a file and line, and no input runs the translator out
 // of stack or memory (inputs up to 128 KiB; a second file to include).
 
-#include "tasm/translator.h"
+#include "z80/translator.h"
 
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const std::string text(reinterpret_cast<const char *>(data), size);
-    tasm::MemoryReader reader;
+    z80::MemoryReader reader;
     reader.files["/p/main.z80"] = text;
     reader.files["/p/inc/part.inc"] = text.substr(size / 2);
-    const tasm::Translation t = tasm::translate("/p/main.z80", reader, {});
+    const z80::Translation t = z80::translate("/p/main.z80", reader, {});
     if (t.lines.size() != t.origins.size())
         std::abort();
     for (const auto &list : {t.errors, t.warnings})

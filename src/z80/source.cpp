@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace tasm {
+namespace z80 {
 
 ReadResult DiskReader::read(const std::string &path) {
     ReadResult r;
@@ -143,4 +143,4 @@ std::vector<std::string> splitLines(const std::string &text) {
     return lines;
 }
 
-} // namespace tasm
+} // namespace z80

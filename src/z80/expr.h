@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-namespace tasm {
+namespace z80 {
 
 struct Expr {
     enum class Kind { Number, Symbol, Pc, Reusable, Unary, Binary };
@@ -41,4 +41,4 @@ std::optional<std::int64_t> evaluate(const Expr &e, const Lookup &lookup, std::s
 // Pasmo's form. `name` spells each Symbol and Reusable node.
 std::string print(const Expr &e, const std::function<std::string(const Expr &)> &name);
 
-} // namespace tasm
+} // namespace z80

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace tasm {
+namespace z80 {
 
 struct Origin {
     std::string file; // as the user knows it
@@ -49,4 +49,4 @@ private:
     }
 };
 
-} // namespace tasm
+} // namespace z80

@@ -1,6 +1,6 @@
 #include "translator.h"
 
-namespace tasm {
+namespace z80 {
 
 Translation translate(const std::string &mainPath, FileReader &reader, const Options &options) {
     Diagnostics diagnostics;
@@ -13,4 +13,4 @@ Translation translate(const std::string &mainPath, FileReader &reader, const Opt
     return t;
 }
 
-} // namespace tasm
+} // namespace z80

@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-namespace tasm {
+namespace z80 {
 
 struct Options {
     std::vector<std::string> includeFolders; // searched after the source's own places
@@ -76,4 +76,4 @@ private:
     size_t m_macroCalls = 0;
 };
 
-} // namespace tasm
+} // namespace z80

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace tasm {
+namespace z80 {
 
 struct Translation {
     std::vector<std::string> lines; // pasmo input
@@ -22,4 +22,4 @@ struct Translation {
 
 Translation translate(const std::string &mainPath, FileReader &reader, const Options &options);
 
-} // namespace tasm
+} // namespace z80

@@ -6,13 +6,12 @@
 #include <cctype>
 #include <deque>
 
-namespace tasm {
+namespace z80 {
 namespace {
 
 constexpr size_t kMaxLineChars = 65536;
 constexpr int kMaxArgumentDepth = 64;
 
-using z80::lower;
 
 bool hidden(const Token &t, std::uint32_t id) {
     return std::find(t.hide.begin(), t.hide.end(), id) != t.hide.end();
@@ -174,4 +173,4 @@ bool expandLine(std::vector<Token> &line, const MacroTable &macros, std::string 
     return Expander(macros).run(line, 0, error);
 }
 
-} // namespace tasm
+} // namespace z80

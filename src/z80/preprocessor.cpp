@@ -7,10 +7,9 @@
 #include <algorithm>
 #include <cctype>
 
-namespace tasm {
+namespace z80 {
 namespace {
 
-using z80::lower;
 
 std::string trim(const std::string &s) {
     const auto b = s.find_first_not_of(" \t");
@@ -442,4 +441,4 @@ std::string Preprocessor::findInclude(const std::string &name, const std::string
     return {};
 }
 
-} // namespace tasm
+} // namespace z80

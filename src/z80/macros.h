@@ -10,7 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace tasm {
+namespace z80 {
 
 struct Macro {
     std::uint32_t id = 0;
@@ -54,4 +54,4 @@ std::vector<Token> substitute(const Macro &macro, const std::vector<Token> &text
 // False, and *error, when the line cannot be expanded.
 bool expandLine(std::vector<Token> &line, const MacroTable &macros, std::string *error);
 
-} // namespace tasm
+} // namespace z80

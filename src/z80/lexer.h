@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tasm {
+namespace z80 {
 
 enum class Kind {
     Name,      // label, symbol, instruction, register
@@ -48,4 +48,4 @@ std::string spell(const std::vector<Token> &tokens, size_t begin = 0, size_t end
 // \" and, for any other letter, the letter itself.
 std::string unescape(std::string_view body);
 
-} // namespace tasm
+} // namespace z80

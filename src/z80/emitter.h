@@ -15,7 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace tasm {
+namespace z80 {
 
 struct Expr;
 
@@ -89,4 +89,4 @@ private:
     size_t m_statement = 0;
 };
 
-} // namespace tasm
+} // namespace z80

@@ -4,7 +4,7 @@
 
 #include <cctype>
 
-namespace tasm {
+namespace z80 {
 namespace {
 
 using z80::isNameChar;
@@ -281,4 +281,4 @@ std::string spell(const std::vector<Token> &tokens, size_t begin, size_t end) {
     return out;
 }
 
-} // namespace tasm
+} // namespace z80

@@ -6,10 +6,9 @@
 #include <cctype>
 #include <set>
 
-namespace tasm {
+namespace z80 {
 namespace {
 
-using z80::lower;
 
 // The ranges of comma-separated items in [begin, end), outside parentheses.
 std::vector<std::pair<size_t, size_t>> items(const std::vector<Token> &t, size_t begin,
@@ -453,4 +452,4 @@ void Emitter::finish(std::vector<std::string> *lines, std::vector<Origin> *origi
     }
 }
 
-} // namespace tasm
+} // namespace z80

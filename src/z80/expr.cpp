@@ -2,7 +2,7 @@
 
 #include <map>
 
-namespace tasm {
+namespace z80 {
 namespace {
 
 const char *const kBinary[] = {"+",  "-", "*",  "/", "%", "&",  "|",  "^",  "<<", ">>",
@@ -292,4 +292,4 @@ std::string print(const Expr &e, const std::function<std::string(const Expr &)> 
     return "(" + a + " " + w + " " + b + ")";
 }
 
-} // namespace tasm
+} // namespace z80

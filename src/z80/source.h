@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace tasm {
+namespace z80 {
 
 // The largest source or include file read; larger ones are refused.
 constexpr size_t kMaxFileSize = 16 * 1024 * 1024;
@@ -54,4 +54,4 @@ std::string normalPath(const std::string &path);
 // byte-order mark at the start is skipped.
 std::vector<std::string> splitLines(const std::string &text);
 
-} // namespace tasm
+} // namespace z80
