@@ -1,0 +1,45 @@
+#pragma once
+// The Z80 instruction set as a table: a mnemonic and its operands, already
+// classified and with their values, become the instruction's bytes. Every
+// documented instruction, and the undocumented ones calculator programs use
+// (sll/sl1, the ixh/ixl/iyh/iyl forms, in f,(c), in (c), out (c),0).
+// Plain C++: no file, no symbol table; the assembler hands it values.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace z80 {
+
+// One operand as the source wrote it.
+struct Operand {
+    enum class Kind {
+        Register,  // a b c d e h l i r f ixh ixl iyh iyl af af' bc de hl sp ix iy,
+                   // or a condition (nz z nc c po pe p m): the word is in `name`
+        Indirect,  // a register in parentheses: (hl) (bc) (de) (sp) (ix) (iy) (c)
+        Indexed,   // (ix+d) or (iy+d): `name` is "ix" or "iy", `value` is d
+        Immediate, // an expression: `value`
+        Memory,    // an expression in parentheses: (nn), and (n) of in and out
+    };
+    Kind kind = Kind::Immediate;
+    std::string name;       // lower case; Register, Indirect and Indexed
+    std::int64_t value = 0; // Immediate, Memory and Indexed
+};
+
+struct Encoding {
+    std::vector<std::uint8_t> bytes; // the instruction; its size is right even with an error
+    std::string error;               // empty when it was encoded; else the whole message
+};
+
+// Encodes one instruction that starts at address `pc` (jr and djnz count
+// from it). With `checkRanges` false (a first pass, where values ahead are
+// not known yet) no value is judged, but the size is the final one: every
+// form has one size whatever its values.
+Encoding encode(std::string_view mnemonic, const std::vector<Operand> &operands, std::uint32_t pc,
+                bool checkRanges);
+
+// Whether `word` (any letter case) is an instruction's mnemonic.
+bool isMnemonic(std::string_view word);
+
+} // namespace z80
