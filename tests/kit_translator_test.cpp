@@ -137,19 +137,20 @@ private slots:
     }
 
     // The source's folder and the usual project folders beside it, names in
-    // any letter case or with backslashes; a byte-order mark skipped; .end
-    // ending only the file it stands in.
+    // any letter case or with backslashes (never escapes, "\\t" included); a
+    // byte-order mark skipped; .end ending only the file it stands in.
     void includesAreFoundWhereProjectsKeepThem() {
         const Built b =
             build({{"/p/src/main.z80",
                     "\xEF\xBB\xBF#include \"intro.z80\"\n#include \"..\\SHARED\\Defs.INC\"\n"
-                    "#include bare.inc\n .db three\n"},
+                    "#include bare.inc\n .include \"..\\tools\\tab.inc\"\n .db three\n"},
+                   {"/p/tools/tab.inc", " .db 5\n"},
                    {"/p/src/include/intro.z80", " .org 0\n .db 1\n .end\n .db 99\n"},
                    {"/p/shared/defs.inc", "#include \"more.inc\"\n .db 2\n"},
                    {"/p/shared/more.inc", "three = 3\n"},
                    {"/p/inc/bare.inc", " .dw 4\n"}});
         QCOMPARE(b.messages, QStringList());
-        QCOMPARE(b.hex, QByteArray("0102040003"));
+        QCOMPARE(b.hex, QByteArray("010204000503"));
     }
 
     void everyErrorIsNamedByItsFileAndLineInSourceOrder() {

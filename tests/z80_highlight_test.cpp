@@ -8,9 +8,9 @@
 
 namespace {
 
-QString draw(const std::string &line, bool &inComment) {
+QString draw(const std::string &line, int &state) {
     std::vector<z80::Span> spans;
-    inComment = z80::highlightLine(line, inComment, spans);
+    state = z80::highlightLine(line, state, spans);
     QString out = QString::fromStdString(line);
     for (const z80::Span &s : spans)
         for (size_t i = s.start; i < s.start + s.length; ++i)
@@ -42,24 +42,35 @@ private slots:
                                       << "DDDDDDD bcall(x) III NNN \\ DDD x";
         QTest::newRow("symbols stay default") << " call _PutS"
                                               << " IIII _PutS";
+        QTest::newRow("binary digits in groups are one number") << " .db 0000 0101b ;x"
+                                                                << " DDD NNNNNNNNNN CC";
+        QTest::newRow("an unclosed string runs to the end") << " .db \"ab ; c"
+                                                            << " DDD SSSSSSS";
+        QTest::newRow("a path's backslash is no escape") << " .include \"inc\\ti.inc\""
+                                                         << " DDDDDDDD SSSSSSSSSSSS";
     }
     void eachWordGetsItsStyle() {
         QFETCH(QString, line);
         QFETCH(QString, styles);
-        bool inComment = false;
-        QCOMPARE(draw(line.toStdString(), inComment), styles);
-        QVERIFY(!inComment);
+        int state = z80::kNoBlock;
+        QCOMPARE(draw(line.toStdString(), state), styles);
+        QCOMPARE(state, int(z80::kNoBlock));
     }
 
     void commentBlocksSpanLines() {
-        bool inComment = false;
-        QCOMPARE(draw("#comment the rest", inComment), QStringLiteral("DDDDDDDDCCCCCCCCC"));
-        QVERIFY(inComment);
-        QCOMPARE(draw(" ld a,1", inComment), QStringLiteral("CCCCCCC"));
-        QVERIFY(inComment);
-        QCOMPARE(draw("#ENDCOMMENT", inComment), QStringLiteral("CCCCCCCCCCC"));
-        QVERIFY(!inComment);
-        QCOMPARE(draw(" ret", inComment), QStringLiteral(" III"));
+        int state = z80::kNoBlock;
+        QCOMPARE(draw("#comment the rest", state), QStringLiteral("DDDDDDDDCCCCCCCCC"));
+        QCOMPARE(draw(" ld a,1", state), QStringLiteral("CCCCCCC"));
+        QCOMPARE(draw("#endcommentary", state), QStringLiteral("CCCCCCCCCCCCCC"));
+        QCOMPARE(draw("  #ENDCOMMENT", state), QStringLiteral("CCCCCCCCCCCCC"));
+        QCOMPARE(state, int(z80::kNoBlock));
+        QCOMPARE(draw(" ret", state), QStringLiteral(" III"));
+        // Brass's comments open and close inside lines and across them.
+        QCOMPARE(draw(" ld a,1 /* one */ ld b,2 /* two", state),
+                 QStringLiteral(" II R,N CCCCCCCCC II R,N CCCCCC"));
+        QCOMPARE(state, int(z80::kInSlashComment));
+        QCOMPARE(draw(" still */ ret", state), QStringLiteral("CCCCCCCCC III"));
+        QCOMPARE(state, int(z80::kNoBlock));
     }
 };
 

@@ -67,18 +67,18 @@ void Z80Lexer::styleText(int start, int end) {
     const long lines = send(QsciScintillaBase::SCI_GETLINECOUNT);
     long line = send(QsciScintillaBase::SCI_LINEFROMPOSITION, (unsigned long)start);
     const long lastLine = send(QsciScintillaBase::SCI_LINEFROMPOSITION, (unsigned long)end);
-    bool inComment =
-        line > 0 && send(QsciScintillaBase::SCI_GETLINESTATE, (unsigned long)(line - 1));
+    int state = line > 0 ? int(send(QsciScintillaBase::SCI_GETLINESTATE, (unsigned long)(line - 1)))
+                         : z80::kNoBlock;
     std::vector<z80::Span> spans;
-    // Past the lines asked for, go on while a #comment block's state changes.
+    // Past the lines asked for, go on while a comment block's state changes.
     for (; line < lines; ++line) {
         const long from = send(QsciScintillaBase::SCI_POSITIONFROMLINE, (unsigned long)line);
         const long to = send(QsciScintillaBase::SCI_GETLINEENDPOSITION, (unsigned long)line);
         const long next = line + 1 < lines ? send(QsciScintillaBase::SCI_POSITIONFROMLINE,
                                                   (unsigned long)(line + 1))
                                            : to;
-        const bool after =
-            z80::highlightLine(std::string_view(text + from, size_t(to - from)), inComment, spans);
+        const int after =
+            z80::highlightLine(std::string_view(text + from, size_t(to - from)), state, spans);
         startStyling(from);
         long at = from;
         for (const z80::Span &s : spans) {
@@ -89,9 +89,9 @@ void Z80Lexer::styleText(int start, int end) {
         }
         if (next > at)
             setStyling(int(next - at), int(z80::Style::Default));
-        const bool before = send(QsciScintillaBase::SCI_GETLINESTATE, (unsigned long)line) != 0;
-        send(QsciScintillaBase::SCI_SETLINESTATE, (unsigned long)line, after ? 1 : 0);
-        inComment = after;
+        const int before = int(send(QsciScintillaBase::SCI_GETLINESTATE, (unsigned long)line));
+        send(QsciScintillaBase::SCI_SETLINESTATE, (unsigned long)line, after);
+        state = after;
         if (line >= lastLine && before == after)
             break;
     }

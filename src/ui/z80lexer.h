@@ -1,8 +1,8 @@
 #pragma once
 // Colours for Z80 assembly in the editor: instructions, registers and
-// conditions, directives, numbers, strings, comments (';' and #comment
+// conditions, directives, numbers, strings, comments (';', /* */ and #comment
 // blocks) and labels. Styling is done as the editor asks for it, for the
-// lines it shows; a line's state says whether a #comment block is open after it.
+// lines it shows; a line's state says which comment block is open after it.
 
 #include <Qsci/qscilexercustom.h>
 

@@ -1,20 +1,12 @@
 #include "highlight.h"
 
+#include "lexer.h"
 #include "vocabulary.h"
 
-#include <cctype>
+#include <algorithm>
 
 namespace z80 {
 namespace {
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-// Whether the lower-case `word` stands at `i`, in any letter case.
-bool startsWithWord(std::string_view s, size_t i, std::string_view word) {
-    return s.size() >= i + word.size() && lower(s.substr(i, word.size())) == word &&
-           (s.size() == i + word.size() || !isNameChar(s[i + word.size()]));
-}
 
 Style wordStyle(std::string_view word) {
     if (isInstruction(word))
@@ -26,93 +18,58 @@ Style wordStyle(std::string_view word) {
     return Style::Default;
 }
 
+Style tokenStyle(const Token &t, bool label) {
+    switch (t.kind) {
+    case Kind::Name:
+        return label ? Style::Label : wordStyle(t.text);
+    case Kind::Number:
+        return Style::Number;
+    case Kind::String:
+    case Kind::Char:
+        return Style::String;
+    case Kind::Dot:
+    case Kind::Hash:
+        return Style::Directive;
+    default:
+        return Style::Default;
+    }
+}
+
 } // namespace
 
-bool highlightLine(std::string_view s, bool inComment, std::vector<Span> &spans) {
+int highlightLine(std::string_view s, int state, std::vector<Span> &spans) {
     spans.clear();
-    size_t first = 0;
-    while (first < s.size() && isBlank(s[first]))
-        ++first;
-    if (inComment) {
+    if (state & kInCommentBlock) {
         spans.push_back({0, s.size(), Style::Comment});
-        return !startsWithWord(s, first, "#endcomment");
+        return endsCommentBlock(s) ? kNoBlock : kInCommentBlock;
     }
-    bool afterValue = false; // the last token ends a value: '%' is an operator then
-    for (size_t i = 0; i < s.size();) {
-        const char c = s[i];
-        const size_t start = i;
-        if (isBlank(c)) {
-            ++i;
-            continue;
-        }
-        if (c == ';') {
-            spans.push_back({i, s.size() - i, Style::Comment});
-            break;
-        }
-        if (c == '#' && i == first) {
-            ++i;
-            while (i < s.size() && isNameChar(s[i]))
-                ++i;
-            spans.push_back({start, i - start, Style::Directive});
-            if (startsWithWord(s, start, "#comment")) {
-                spans.push_back({i, s.size() - i, Style::Comment});
-                return true;
-            }
-            afterValue = false;
-            continue;
-        }
-        if (c == '.' && i + 1 < s.size() && isNameStart(s[i + 1])) {
-            ++i;
-            while (i < s.size() && isNameChar(s[i]))
-                ++i;
-            spans.push_back({start, i - start, Style::Directive});
-            afterValue = false;
-            continue;
-        }
-        if (isNameStart(c)) {
-            while (i < s.size() && isNameChar(s[i]))
-                ++i;
-            if (i < s.size() && s[i] == '\'' && lower(s.substr(start, i - start)) == "af")
-                ++i; // af'
-            const std::string_view word = s.substr(start, i - start);
-            if (start == 0) { // a label stands in the first column
-                if (i < s.size() && s[i] == ':')
-                    ++i;
-                spans.push_back({start, i - start, Style::Label});
-                afterValue = false;
-                continue;
-            }
-            const Style style = wordStyle(word);
-            if (style != Style::Default)
-                spans.push_back({start, i - start, style});
-            afterValue = style != Style::Instruction && style != Style::Directive;
-            continue;
-        }
-        const bool hex =
-            c == '$' && i + 1 < s.size() && std::isxdigit(static_cast<unsigned char>(s[i + 1]));
-        const bool binary =
-            c == '%' && !afterValue && i + 1 < s.size() && (s[i + 1] == '0' || s[i + 1] == '1');
-        if (std::isdigit(static_cast<unsigned char>(c)) || hex || binary) {
-            ++i;
-            while (i < s.size() && isNameChar(s[i]))
-                ++i;
-            spans.push_back({start, i - start, Style::Number});
-            afterValue = true;
-            continue;
-        }
-        if (c == '"' || c == '\'') {
-            ++i;
-            while (i < s.size() && s[i] != c)
-                i += s[i] == '\\' && i + 1 < s.size() ? 2 : 1;
-            i = i < s.size() ? i + 1 : s.size();
-            spans.push_back({start, i - start, Style::String});
-            afterValue = true;
-            continue;
-        }
-        afterValue = c == ')' || c == '$';
-        ++i;
+    bool slash = state & kInSlashComment;
+    const LexedLine lexed = lex(s, &slash);
+    const std::vector<Token> &t = lexed.tokens;
+    for (size_t i = 0; i < t.size(); ++i) {
+        // A name in the first column is a label, with the colon that follows it.
+        const bool label = i == 0 && lexed.startsInColumnOne && t[i].kind == Kind::Name;
+        const Style style = tokenStyle(t[i], label);
+        const size_t start = t[i].start;
+        size_t length = t[i].length;
+        if (label && i + 1 < t.size() && t[i + 1].isOp(":") && !t[i + 1].spaced)
+            length = t[++i].start + 1 - start;
+        if (style != Style::Default)
+            spans.push_back({start, length, style});
     }
-    return false;
+    for (const TextSpan &c : lexed.comments)
+        spans.push_back({c.start, c.length, Style::Comment});
+    if (opensCommentBlock(lexed)) {
+        const size_t after = t[0].start + t[0].length;
+        spans.erase(std::remove_if(spans.begin(), spans.end(),
+                                   [&](const Span &x) { return x.start >= after; }),
+                    spans.end());
+        spans.push_back({after, s.size() - after, Style::Comment});
+        return kInCommentBlock;
+    }
+    std::sort(spans.begin(), spans.end(),
+              [](const Span &a, const Span &b) { return a.start < b.start; });
+    return slash ? kInSlashComment : kNoBlock;
 }
 
 } // namespace z80

@@ -136,15 +136,18 @@ std::string unescape(std::string_view body) {
     return out;
 }
 
-LexedLine lex(std::string_view s) {
+LexedLine lex(std::string_view s, bool *inBlockComment) {
     LexedLine out;
     std::vector<Token> &t = out.tokens;
     bool spaced = true;
-    auto push = [&](Kind kind, std::string text, std::int64_t value = 0) {
+    size_t i = 0;
+    auto push = [&](Kind kind, std::string text, size_t start, std::int64_t value = 0) {
         Token tok;
         tok.kind = kind;
         tok.text = std::move(text);
         tok.value = value;
+        tok.start = start;
+        tok.length = i - start;
         tok.spaced = spaced;
         t.push_back(std::move(tok));
         spaced = false;
@@ -153,28 +156,42 @@ LexedLine lex(std::string_view s) {
         if (out.error.empty())
             out.error = text;
     };
-    out.startsInColumnOne = !s.empty() && !isBlank(s[0]);
-    for (size_t i = 0; i < s.size();) {
+    // A /* comment from `from`: to its */ or, open, to the line's end.
+    auto blockComment = [&](size_t from, size_t body) {
+        const size_t close = s.find("*/", body);
+        const size_t end = close == std::string_view::npos ? s.size() : close + 2;
+        out.comments.push_back({from, end - from});
+        if (inBlockComment)
+            *inBlockComment = close == std::string_view::npos;
+        spaced = true;
+        return end;
+    };
+    if (inBlockComment && *inBlockComment)
+        i = blockComment(0, 0);
+    out.startsInColumnOne = i == 0 && !s.empty() && !isBlank(s[0]);
+    while (i < s.size()) {
         const char c = s[i];
+        const size_t start = i;
         if (isBlank(c)) {
             spaced = true;
             ++i;
             continue;
         }
-        if (c == ';')
+        if (c == ';') {
+            out.comments.push_back({i, s.size() - i});
             break;
+        }
+        if (c == '/' && i + 1 < s.size() && s[i + 1] == '*') {
+            i = blockComment(i, i + 2);
+            continue;
+        }
         if (isNameStart(c)) {
-            size_t k = i;
-            while (k < s.size() && isNameChar(s[k]))
-                ++k;
-            std::string name(s.substr(i, k - i));
+            while (i < s.size() && isNameChar(s[i]))
+                ++i;
             // af' is one word; any other quote after a name opens nothing here.
-            if (k < s.size() && s[k] == '\'' && z80::lower(name) == "af") {
-                name += '\'';
-                ++k;
-            }
-            push(Kind::Name, name);
-            i = k;
+            if (i < s.size() && s[i] == '\'' && z80::lower(s.substr(start, i - start)) == "af")
+                ++i;
+            push(Kind::Name, std::string(s.substr(start, i - start)), start);
             continue;
         }
         if (std::isdigit(static_cast<unsigned char>(c))) {
@@ -185,18 +202,16 @@ LexedLine lex(std::string_view s) {
                     if (!isBlank(d))
                         digits += d;
                 digitsValue(digits, 2, &value);
-                push(Kind::Number, std::string(s.substr(i, n)), value);
                 i += n;
+                push(Kind::Number, std::string(s.substr(start, n)), start, value);
                 continue;
             }
-            size_t k = i;
-            while (k < s.size() && isNameChar(s[k]))
-                ++k;
-            const std::string word(s.substr(i, k - i));
+            while (i < s.size() && isNameChar(s[i]))
+                ++i;
+            const std::string word(s.substr(start, i - start));
             const bool bad = !numberValue(word, &value);
-            push(Kind::Number, word, value);
+            push(Kind::Number, word, start, value);
             t.back().bad = bad;
-            i = k;
             continue;
         }
         if ((c == '$' || c == '%') && i + 1 < s.size()) {
@@ -210,9 +225,9 @@ LexedLine lex(std::string_view s) {
             // After an operand, '%' is the remainder operator.
             if (number && !(c == '%' && endsOperand(t))) {
                 const bool bad = !digitsValue(digits, base, &value);
-                push(Kind::Number, std::string(s.substr(i, k - i)), value);
-                t.back().bad = bad;
                 i = k;
+                push(Kind::Number, std::string(s.substr(start, k - start)), start, value);
+                t.back().bad = bad;
                 continue;
             }
         }
@@ -220,49 +235,63 @@ LexedLine lex(std::string_view s) {
             const size_t close = closingQuote(s, i);
             if (close == std::string_view::npos) {
                 fail(c == '"' ? "a string is not closed" : "a character is not closed");
+                i = s.size();
+                push(Kind::String, unescape(s.substr(start + 1)), start);
+                t.back().raw = std::string(s.substr(start));
+                t.back().bad = true;
                 break;
             }
             const std::string body = unescape(s.substr(i + 1, close - i - 1));
-            if (c == '\'' && body.size() == 1)
-                push(Kind::Char, body, static_cast<unsigned char>(body[0]));
-            else
-                push(Kind::String, body);
             i = close + 1;
+            if (c == '\'' && body.size() == 1)
+                push(Kind::Char, body, start, static_cast<unsigned char>(body[0]));
+            else
+                push(Kind::String, body, start);
+            t.back().raw = std::string(s.substr(start, i - start));
             continue;
         }
         if ((c == '.' || c == '#') && i + 1 < s.size() && isNameStart(s[i + 1])) {
-            size_t k = i + 1;
-            while (k < s.size() && isNameChar(s[k]))
-                ++k;
-            push(c == '.' ? Kind::Dot : Kind::Hash, std::string(s.substr(i, k - i)));
-            i = k;
+            ++i;
+            while (i < s.size() && isNameChar(s[i]))
+                ++i;
+            push(c == '.' ? Kind::Dot : Kind::Hash, std::string(s.substr(start, i - start)), start);
             continue;
         }
         if (c == '\\') {
-            push(Kind::Separator, "\\");
             ++i;
+            push(Kind::Separator, "\\", start);
             continue;
         }
         static const char *const pairs[] = {"==", "!=", "<=", ">=", "<<", ">>", "&&", "||"};
         bool two = false;
         for (const char *p : pairs)
             if (s.compare(i, 2, p) == 0) {
-                push(Kind::Op, p);
                 i += 2;
+                push(Kind::Op, p, start);
                 two = true;
                 break;
             }
         if (two)
             continue;
+        ++i;
         if (std::string_view("(),+-*/%&|^~!<>=:$[]").find(c) != std::string_view::npos) {
-            push(Kind::Op, std::string(1, c));
-            ++i;
+            push(Kind::Op, std::string(1, c), start);
             continue;
         }
         fail(std::string("unexpected character '") + c + "'");
-        ++i;
     }
     return out;
+}
+
+bool endsCommentBlock(std::string_view line) {
+    const LexedLine l = lex(line);
+    return !l.tokens.empty() && l.tokens[0].kind == Kind::Hash &&
+           z80::lower(l.tokens[0].text) == "#endcomment";
+}
+
+bool opensCommentBlock(const LexedLine &line) {
+    return !line.tokens.empty() && line.tokens[0].kind == Kind::Hash &&
+           z80::lower(line.tokens[0].text) == "#comment";
 }
 
 std::string spell(const std::vector<Token> &tokens, size_t begin, size_t end) {
@@ -271,7 +300,9 @@ std::string spell(const std::vector<Token> &tokens, size_t begin, size_t end) {
         const Token &t = tokens[i];
         if (i > begin && t.spaced)
             out += ' ';
-        if (t.kind == Kind::String)
+        if (!t.raw.empty())
+            out += t.raw;
+        else if (t.kind == Kind::String)
             out += '"' + t.text + '"';
         else if (t.kind == Kind::Char)
             out += '\'' + t.text + '\'';

@@ -10,7 +10,6 @@
 namespace z80 {
 namespace {
 
-
 std::string trim(const std::string &s) {
     const auto b = s.find_first_not_of(" \t");
     if (b == std::string::npos)
@@ -90,6 +89,8 @@ void Preprocessor::file(const std::string &path, int depth, const Origin &includ
     const Place place{folderOf(path), depth};
     const std::string name = display(path);
     const size_t conditionsBefore = m_conditions.size();
+    bool inBlockComment = false;
+    std::optional<Origin> blockOpened;
     for (size_t n = 0; n < lines.size(); ++n) {
         ++m_diag.now;
         const Origin at{name, int(n + 1)};
@@ -99,13 +100,19 @@ void Preprocessor::file(const std::string &path, int depth, const Origin &includ
             continue;
         }
         if (m_comment) {
-            if (lower(trim(lines[n])).compare(0, 11, "#endcomment") == 0)
+            if (endsCommentBlock(lines[n]))
                 m_comment.reset();
             continue;
         }
-        if (!line(lex(lines[n]), lines[n], at, place))
+        const bool blockBefore = inBlockComment;
+        LexedLine lexed = lex(lines[n], &inBlockComment);
+        if (inBlockComment && !blockBefore)
+            blockOpened = at;
+        if (!line(lexed, lines[n], at, place))
             break; // .end: the rest of this file is not read
     }
+    if (inBlockComment && blockOpened)
+        m_diag.error(*blockOpened, "the /* comment has no */");
     // An #if opened in a file and not closed there is closed with it.
     while (m_conditions.size() > conditionsBefore) {
         m_diag.error(m_conditions.back().where, "#" + m_conditions.back().word + " has no #endif");
@@ -174,7 +181,7 @@ bool Preprocessor::statements(std::vector<Token> tokens, bool columnOne, const O
         if ((s[0].kind == Kind::Dot || s[0].kind == Kind::Name) &&
             (lower(s[0].text) == ".include" || lower(s[0].text) == "include") && s.size() == 2 &&
             s[1].kind == Kind::String) {
-            include(s[1].text, at, place);
+            include(includeName(s[1].raw), at, place);
             continue;
         }
         if (m_emitter.statement(s, first, at) == Emitter::Result::EndOfFile)
