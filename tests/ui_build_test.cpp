@@ -35,6 +35,17 @@ cp "$src" "$root/Exec/$1.8xp"
 echo "done" >> "$root/TASM/error.log"
 )SH";
 
+// A build script that leaves the list of files it read, as the kit's does:
+// the source, then each file named by an #include line.
+const QByteArray kListingScript = R"SH(#!/bin/sh
+root=$(dirname "$0")
+printf 'built %s in %s\n' "$1" "$(pwd)" > "$root/TASM/error.log"
+{ printf '%s\n' "$QUORVIN_SOURCE"
+  sed -n 's/^#include "\(.*\)"/\1/p' "$QUORVIN_SOURCE" | while read -r f; do printf '%s/%s\n' "$(pwd)" "$f"; done
+} > "$root/TASM/last-build.files"
+cp "$QUORVIN_SOURCE" "$root/Exec/$1.8xp"
+)SH";
+
 // A tool that records its arguments, one per line, to a file beside itself.
 const QByteArray kRecorder = R"SH(#!/bin/sh
 for a in "$@"; do printf '%s\n' "$a"; done > "$0.args"
@@ -312,6 +323,52 @@ private slots:
         QCOMPARE(logShown(w),
                  "building [hello]\nin " + tree->path("Source") + "\nline three\ndone\n");
         QCOMPARE(shown(), QStringList());
+    }
+
+    // Make on an include builds the program that read it, in its folder;
+    // the record outlives the window, and the program built last wins.
+    void endToEndAnIncludeBuildsItsProgram() {
+        QVERIFY(makeExecutable(tree->path("asm.bat"), kListingScript));
+        QVERIFY(QDir().mkpath(tree->path("Source/game/gfx")));
+        QVERIFY(writeBytes(tree->path("Source/game/gfx/sprite.z80"), "put_sprite: ret\n"));
+        QVERIFY(writeBytes(tree->path("Source/game/tinvader.z80"),
+                           "#include \"gfx/sprite.z80\"\n call put_sprite\n"));
+        {
+            Form1 &w = makeWindow(true, 20);
+            QVERIFY(openSource("Source/game/tinvader.z80", "#include \"gfx/sprite.z80\"\n"));
+            w.makeprog_Click();
+            QTRY_VERIFY_WITH_TIMEOUT(logShown(w).startsWith("built tinvader"), 10000);
+            QVERIFY(openSource("Source/game/gfx/sprite.z80", "put_sprite: ret ; fixed\n"));
+            w.makeprog_Click();
+            QTRY_VERIFY_WITH_TIMEOUT(logShown(w).startsWith("Building"), 10000);
+            QCOMPARE(logShown(w), "Building tinvader.z80, which includes gfx/sprite.z80\nbuilt "
+                                  "tinvader in " +
+                                      tree->path("Source/game") + "\n");
+            QCOMPARE(readBytes(tree->path("Source/game/gfx/sprite.z80")),
+                     QByteArray("put_sprite: ret ; fixed\n")); // saved first
+        }
+        Form1 &w = makeWindow(true, 20); // a new start remembers
+        QVERIFY(openSource("Source/game/gfx/sprite.z80", "put_sprite: ret\n"));
+        w.makesend_Click();
+        QTRY_COMPARE_WITH_TIMEOUT(shown(), QStringList{"No Calculator Link Program Found!"}, 10000);
+        QVERIFY(logShown(w).startsWith("Building tinvader.z80, which includes gfx/sprite.z80\n"));
+        // A second program reads the same file and is built last: it wins.
+        QVERIFY(openSource("Source/game/editor.z80", "#include \"gfx/sprite.z80\"\n"));
+        w.makeprog_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(logShown(w).startsWith("built editor"), 10000);
+        QVERIFY(openSource("Source/game/gfx/sprite.z80", "put_sprite: ret\n"));
+        w.makeprog_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(logShown(w).startsWith("Building editor.z80"), 10000);
+        // A file no build has read names its program in its first line.
+        QVERIFY(openSource("Source/game/gfx/new.z80", "; main: ../tinvader.z80\nnop\n"));
+        w.makeprog_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(logShown(w).startsWith("Building tinvader.z80"), 10000);
+        QCOMPARE(logShown(w).section('\n', 0, 0),
+                 "Building tinvader.z80, which includes gfx/new.z80");
+        QVERIFY(openSource("Source/game/gfx/lost.z80", "; main: gone.z80\n"));
+        w.makeprog_Click();
+        QCOMPARE(shown().last(),
+                 tree->path("Source/game/gfx/gone.z80") + "\n\nError 2: No such file or directory");
     }
 
     void endToEndFailedBuildWithAStaleProgram() {

@@ -18,6 +18,10 @@ public:
     QString settingsFile() const { return m_root + QLatin1String("/TASM/config.ini"); }
     QString templateFolder() const { return m_root + QLatin1String("/TASM/Templates"); }
     QString assemblerLog() const { return m_root + QLatin1String("/TASM/error.log"); }
+    // The files the last build read, as the build script leaves them.
+    QString buildFileList() const { return m_root + QLatin1String("/TASM/last-build.files"); }
+    // Which program each file belongs to, as the editor keeps it.
+    QString programRecord() const { return m_root + QLatin1String("/TASM/programs.txt"); }
     QString sourceFolder() const { return m_root + QLatin1String("/Source"); }
     QString builtProgramFolder() const { return m_root + QLatin1String("/Exec"); }
     QString builtProgram(const QString &programName) const {

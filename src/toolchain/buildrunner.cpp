@@ -6,20 +6,22 @@ BuildRunner::BuildRunner(ProcessStarter *starter, QObject *parent)
 std::optional<StartResult> BuildRunner::startBuild(int slot, const Command &command,
                                                    const StartOptions &options,
                                                    const QString &programName,
-                                                   const QString &source) {
+                                                   const QString &source, const QString &document) {
     const QDateTime started = buildStartTime();
     StartResult result = m_starter->start(command.program, command.arguments, options);
     if (!result.ok())
         return result;
-    adopt(result.watch, command.program, false);
-    m_slots[slot] = Pending{Build{m_nextBuild++, slot, programName, source, started}, result.watch};
+    const Build build{m_nextBuild++, slot,    programName,
+                      source,        started, document.isEmpty() ? source : document};
+    adopt(result.watch, command.program, false, build);
+    m_slots[slot] = Pending{build, result.watch};
     return std::nullopt;
 }
 
 void BuildRunner::awaitResult(int slot) {
     const auto it = m_slots.find(slot);
     if (it == m_slots.end()) {
-        emit finished(Build{0, slot, {}, {}, {}});
+        emit finished(Build{0, slot, {}, {}, {}, {}});
         return;
     }
     const quint64 id = it->second.build.id;
@@ -47,14 +49,14 @@ StartResult BuildRunner::startTool(const Command &command, bool reportFailure) {
     StartResult result =
         m_starter->start(command.program, command.arguments, {{}, reportFailure, {}});
     if (result.ok())
-        adopt(result.watch, command.program, reportFailure);
+        adopt(result.watch, command.program, reportFailure, Build());
     return result;
 }
 
 void BuildRunner::adopt(const std::shared_ptr<ProcessWatch> &watch, const QString &program,
-                        bool reportFailure) {
+                        bool reportFailure, const Build &build) {
     const quint64 serial = m_nextSerial++;
-    m_live.insert(serial, Live{watch, program, reportFailure});
+    m_live.insert(serial, Live{watch, program, reportFailure, build});
     // Queued: a watch must not go while its own signal runs.
     connect(
         watch.get(), &ProcessWatch::ended, this, [this, serial] { release(serial); },
@@ -68,6 +70,8 @@ void BuildRunner::release(quint64 serial) {
     const Live live = m_live.take(serial);
     if (!live.watch)
         return; // released already
+    if (live.build.id != 0)
+        emit buildEnded(live.build);
     const ProcessEnd end = live.watch->end();
     if (live.reportFailure && end.failed())
         emit toolFailed(live.program, end, live.watch->errorOutput());

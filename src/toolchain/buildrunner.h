@@ -23,6 +23,7 @@ public:
         QString programName;
         QString source; // the file built, whole path
         QDateTime started;
+        QString document; // the file being edited when it started, whole path
     };
 
     explicit BuildRunner(ProcessStarter *starter, QObject *parent = nullptr);
@@ -32,7 +33,7 @@ public:
     // returns the failed start.
     std::optional<StartResult> startBuild(int slot, const Command &command,
                                           const StartOptions &options, const QString &programName,
-                                          const QString &source);
+                                          const QString &source, const QString &document = {});
     // The slot's result is due: `finished` follows once its build has ended,
     // at once when it already has.
     void awaitResult(int slot);
@@ -44,6 +45,8 @@ public:
 
 signals:
     void finished(const BuildRunner::Build &build);
+    // A build's process has ended, whether or not its result is ever shown.
+    void buildEnded(const BuildRunner::Build &build);
     void toolFailed(const QString &program, const ProcessEnd &end, const QByteArray &errorOutput);
 
 private:
@@ -51,6 +54,7 @@ private:
         std::shared_ptr<ProcessWatch> watch;
         QString program;
         bool reportFailure = false;
+        Build build; // id 0 for a tool
     };
     struct Pending {
         Build build;
@@ -58,7 +62,7 @@ private:
     };
 
     void adopt(const std::shared_ptr<ProcessWatch> &watch, const QString &program,
-               bool reportFailure);
+               bool reportFailure, const Build &build);
     void release(quint64 serial);
     void finish(int slot, quint64 id);
 

@@ -20,6 +20,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -30,7 +31,8 @@
 
 Form1::Form1(const Services &services)
     : CommonDialog1(services.picker, this), m_services(services),
-      m_runner(new BuildRunner(services.starter, this)) {
+      m_runner(new BuildRunner(services.starter, this)),
+      m_programs(Locations(services.root).programRecord()) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(applicationTitle());
 
@@ -54,6 +56,7 @@ Form1::Form1(const Services &services)
     connect(Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
     connect(m_runner, &BuildRunner::finished, this, &Form1::runner_Finished);
     connect(m_runner, &BuildRunner::toolFailed, this, &Form1::runner_ToolFailed);
+    connect(m_runner, &BuildRunner::buildEnded, this, &Form1::runner_BuildEnded);
 #ifndef QT_NO_SESSIONMANAGER
     connect(qApp, &QGuiApplication::commitDataRequest, this, &Form1::session_CommitData);
 #endif
@@ -352,11 +355,18 @@ bool Form1::startBuild(Slot slot) {
         report(FileError::fromErrno(ENOENT, QLatin1String(kBuildScriptName)));
         return false;
     }
-    // The script runs in the source's folder and is told the very file to build.
-    const QString file = QFileInfo(CommonDialog1.FileName).absoluteFilePath();
+    // An include builds the program it belongs to. The script runs in the
+    // program's folder and is told the very file to build.
+    const QString document = QFileInfo(CommonDialog1.FileName).absoluteFilePath();
+    const QString file = m_programs.programFor(document, Text1->text(0).toUtf8());
+    if (!QFileInfo(file).isFile()) {
+        report(FileError::fromErrno(ENOENT, file));
+        return false;
+    }
     const QString name = programName(file);
     const StartOptions options{QFileInfo(file).absolutePath(), false, {buildSourceEntry(file)}};
-    const auto failed = m_runner->startBuild(slot, buildCommand(script, name), options, name, file);
+    const auto failed =
+        m_runner->startBuild(slot, buildCommand(script, name), options, name, file, document);
     if (failed)
         report(FileError{failed->errorNumber, failed->errorDescription, script});
     return !failed;
@@ -387,6 +397,12 @@ void Form1::Timer2_Timer() {
 void Form1::runner_Finished(const BuildRunner::Build &build) {
     if (showAssemblerLog(build) && build.slot == SendSlot && build.id != 0)
         sendBuiltProgram(build);
+}
+
+// The build says which files it read: the record learns which program they belong to.
+void Form1::runner_BuildEnded(const BuildRunner::Build &build) {
+    m_programs.takeBuildList(Locations(m_services.root).buildFileList(), build.source,
+                             build.started);
 }
 
 void Form1::sendBuiltProgram(const BuildRunner::Build &build) {
@@ -442,6 +458,13 @@ bool Form1::showAssemblerLog(const BuildRunner::Build &build) {
     if (auto error = readLogFile(Locations(m_services.root).assemblerLog(), &text)) {
         report(*error);
         return false;
+    }
+    if (!build.document.isEmpty() && samePathKey(build.document) != samePathKey(build.source)) {
+        const QDir folder = QFileInfo(build.source).absoluteDir();
+        const QString include = folder.relativeFilePath(build.document);
+        text.prepend(tr("Building %1, which includes %2\n")
+                         .arg(QFileInfo(build.source).fileName(),
+                              include.startsWith(QLatin1String("../")) ? build.document : include));
     }
     Form3 *output = ensureForm3();
     output->setText(text);

@@ -3,6 +3,7 @@
 // dialog whose FileName is the current file name. It holds the document's
 // state; each menu item, timer and window event has one short handler.
 
+#include "core/programrecord.h"
 #include "platform/dialogs.h"
 #include "platform/textfile.h"
 #include "toolchain/buildrunner.h"
@@ -76,6 +77,7 @@ private:
     void createActions();
     void session_CommitData(QSessionManager &manager);
     void runner_Finished(const BuildRunner::Build &build);
+    void runner_BuildEnded(const BuildRunner::Build &build);
     void runner_ToolFailed(const QString &program, const ProcessEnd &end,
                            const QByteArray &errorOutput);
     void form3_LineActivated(const QString &line);
@@ -97,6 +99,7 @@ private:
     QPointer<Form3> m_form3;
     QMenu *m_newMenu = nullptr;
     BuildRunner *m_runner;
+    ProgramRecord m_programs;
     EditorExtras *m_extras;
     // The last log a build showed, and the folder its relative names start from.
     QString m_lastLog, m_logFolder;
