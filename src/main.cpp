@@ -82,6 +82,6 @@ int main(int argc, char *argv[]) {
     if (report.error)
         system.messages.inform(&window, report.error->message());
     if (!start.file.isEmpty())
-        window.openFile(start.file);
+        window.openOrCreate(start.file);
     return app.exec();
 }

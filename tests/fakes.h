@@ -68,6 +68,8 @@ public:
     QList<Call> calls;
     std::deque<std::optional<QString>> answers; // nullopt: the user cancels
     std::function<void()> onShow;               // runs while the dialog is up
+    int chosen = 0;                             // the filter entry the user picks
+    int chosenFilter() const override { return chosen; }
     std::optional<QString> getOpenFileName(QWidget *, const QList<FileFilter> &f,
                                            const QString &initial) override {
         return answer(false, f, initial);

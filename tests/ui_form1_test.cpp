@@ -90,6 +90,56 @@ private slots:
         QCOMPARE(shown(), QStringList());
     }
 
+    // A UTF-8 file keeps its encoding and its mark; any other stays 8-bit.
+    void utf8FilesSaveBackAsUtf8() {
+        Form1 &w = makeWindow();
+        const QByteArray marked = "\xEF\xBB\xBF; caf\xC3\xA9 \xE2\x86\x92\r\nld a,1\r\n";
+        QVERIFY(openSource("marked.z80", marked));
+        QCOMPARE(w.Text1->text(0), QString::fromUtf16(u"; caf\u00E9 \u2192\r\n")); // no mark
+        w.save_Click();
+        QCOMPARE(readBytes(tree->path("marked.z80")), marked);
+        type(w, "; \xE6\x97\xA5"); // any character goes into a UTF-8 file
+        tree->picker.answers = {tree->path("copy.z80")};
+        w.saveas_Click();
+        QCOMPARE(readBytes(tree->path("copy.z80")), "\xEF\xBB\xBF; \xE6\x97\xA5" + marked.mid(3));
+        QVERIFY(openSource("plain.z80", "\xE2\x86\x92 nop\n")); // no mark: UTF-8 as well
+        w.save_Click();
+        QCOMPARE(readBytes(tree->path("plain.z80")), QByteArray("\xE2\x86\x92 nop\n"));
+        QVERIFY(openSource("latin.z80", "caf\xE9\n")); // not UTF-8: Windows-1252
+        QCOMPARE(w.Text1->text(0), QString::fromUtf16(u"caf\u00E9\n"));
+        type(w, "\xE2\x86\x92");
+        w.save_Click();
+        QCOMPARE(shown().size(), 1); // refused, as 8-bit text cannot hold it
+        QCOMPARE(readBytes(tree->path("latin.z80")), QByteArray("caf\xE9\n"));
+    }
+
+    void saveAsAddsZ80WhileItsFilterIsChosen() {
+        Form1 &w = makeWindow();
+        tree->picker.answers = {tree->path("hi"), tree->path("notes"), tree->path("v1.2")};
+        w.saveas_Click();
+        QCOMPARE(w.CommonDialog1.FileName, tree->path("hi.z80"));
+        QVERIFY(QFile::exists(tree->path("hi.z80")));
+        tree->picker.chosen = 1; // All Files
+        w.saveas_Click();
+        QCOMPARE(w.CommonDialog1.FileName, tree->path("notes"));
+        tree->picker.chosen = 0;
+        w.saveas_Click(); // a name with an extension keeps it
+        QCOMPARE(w.CommonDialog1.FileName, tree->path("v1.2"));
+        QCOMPARE(shown(), QStringList());
+    }
+
+    void aFileNamedAtStartUpThatDoesNotExistIsANewDocument() {
+        Form1 &w = makeWindow();
+        const QString file = tree->path("Source/new.z80");
+        QVERIFY(w.openOrCreate(file));
+        QCOMPARE(w.CommonDialog1.FileName, file);
+        QVERIFY(text().isEmpty() && !QFile::exists(file));
+        type(w, "ret");
+        w.save_Click();
+        QCOMPARE(readBytes(file), QByteArray("ret"));
+        QCOMPARE(shown(), QStringList());
+    }
+
     void newLinesFollowTheDocumentsStyle() {
         Form1 &w = makeWindow();
         w.show();

@@ -7,6 +7,7 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSortFilterProxyModel>
 
 QList<FileFilter> parseFilter(const QString &filter) {
@@ -98,6 +99,22 @@ MessageBox::Answer QtMessageBox::askSave(QWidget *parent, const QString &text) {
     }
 }
 
+QString filterSuffix(const FileFilter &filter) {
+    const QString first = filter.patterns.value(0);
+    if (!first.startsWith(QLatin1String("*.")) || first.size() < 3 ||
+        first.mid(2).contains(QRegularExpression(QStringLiteral("[*?\\[.]"))))
+        return {};
+    return first.mid(2);
+}
+
+QString withFilterSuffix(const QString &fileName, const FileFilter &filter) {
+    const QString suffix = filterSuffix(filter);
+    if (suffix.isEmpty() || fileName.isEmpty() || fileName.endsWith(QLatin1Char('/')) ||
+        QFileInfo(fileName).fileName().contains(QLatin1Char('.')))
+        return fileName;
+    return fileName + QLatin1Char('.') + suffix;
+}
+
 namespace {
 
 // Hides every file that is not executable while the first filter is chosen.
@@ -127,7 +144,7 @@ private:
 };
 
 std::optional<QString> runDialog(QWidget *parent, const QList<FileFilter> &filters,
-                                 const QString &initialSelection, bool save) {
+                                 const QString &initialSelection, bool save, int *chosen) {
     QFileDialog dialog(parent);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
@@ -140,6 +157,18 @@ std::optional<QString> runDialog(QWidget *parent, const QList<FileFilter> &filte
         const QString first = qtFilter.section(QStringLiteral(";;"), 0, 0);
         QObject::connect(&dialog, &QFileDialog::filterSelected, proxy,
                          [proxy, first](const QString &f) { proxy->setActive(f == first); });
+    }
+    // A name typed without an extension gets the chosen filter's, before the
+    // dialog asks about overwriting.
+    const QStringList entries = qtFilter.split(QStringLiteral(";;"));
+    auto follow = [&dialog, &filters, entries, chosen](const QString &f) {
+        *chosen = int(qMax(qsizetype(0), entries.indexOf(f)));
+        dialog.setDefaultSuffix(filterSuffix(filters.value(*chosen)));
+    };
+    *chosen = 0;
+    if (save) {
+        follow(entries.value(0));
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, follow);
     }
     if (initialSelection.endsWith(QLatin1Char('/'))) {
         dialog.setDirectory(initialSelection);
@@ -158,11 +187,11 @@ std::optional<QString> runDialog(QWidget *parent, const QList<FileFilter> &filte
 std::optional<QString> QtFilePicker::getOpenFileName(QWidget *parent,
                                                      const QList<FileFilter> &filters,
                                                      const QString &initialSelection) {
-    return runDialog(parent, filters, initialSelection, false);
+    return runDialog(parent, filters, initialSelection, false, &m_chosen);
 }
 
 std::optional<QString> QtFilePicker::getSaveFileName(QWidget *parent,
                                                      const QList<FileFilter> &filters,
                                                      const QString &initialSelection) {
-    return runDialog(parent, filters, initialSelection, true);
+    return runDialog(parent, filters, initialSelection, true, &m_chosen);
 }

@@ -41,6 +41,11 @@ QList<FileFilter> parseFilter(const QString &filter);
 // the ones Qt filters by.
 QString toQtFilter(const QList<FileFilter> &filters);
 
+// The suffix a filter's first pattern gives ("z80" for "*.z80"), or empty.
+QString filterSuffix(const FileFilter &filter);
+// A file name with no extension gets the filter's suffix.
+QString withFilterSuffix(const QString &fileName, const FileFilter &filter);
+
 // Shows the system's Open and Save dialogs; nullopt when the user cancels.
 class FilePicker {
 public:
@@ -51,6 +56,8 @@ public:
     virtual std::optional<QString> getSaveFileName(QWidget *parent,
                                                    const QList<FileFilter> &filters,
                                                    const QString &initialSelection) = 0;
+    // The filter entry (from 0) chosen when the last dialog was accepted.
+    virtual int chosenFilter() const { return 0; }
 };
 
 // The file dialog object of a window: a filter, a FileName that the user's
@@ -63,7 +70,14 @@ public:
     QString InitDir; // where the dialog opens while FileName is empty
     // Both return whether the user accepted a file.
     bool ShowOpen() { return take(m_picker->getOpenFileName(m_parent, filters(), start())); }
-    bool ShowSave() { return take(m_picker->getSaveFileName(m_parent, filters(), start())); }
+    // A name typed without an extension gets the chosen filter's first one.
+    bool ShowSave() {
+        const QList<FileFilter> list = filters();
+        if (!take(m_picker->getSaveFileName(m_parent, list, start())))
+            return false;
+        FileName = withFilterSuffix(FileName, list.value(m_picker->chosenFilter()));
+        return true;
+    }
     QList<FileFilter> filters() const;
     // On a system where programs carry no extension, the first entry lists
     // executable files instead of matching its patterns.
@@ -97,10 +111,14 @@ public:
 
 class QtFilePicker : public FilePicker {
 public:
+    int chosenFilter() const override { return m_chosen; }
     std::optional<QString> getOpenFileName(QWidget *parent, const QList<FileFilter> &filters,
                                            const QString &initialSelection) override;
     std::optional<QString> getSaveFileName(QWidget *parent, const QList<FileFilter> &filters,
                                            const QString &initialSelection) override;
+
+private:
+    int m_chosen = 0;
 };
 
 // The application's title, which every message box carries.

@@ -8,10 +8,7 @@
 #include <QScrollBar>
 #include <QWidget>
 
-namespace {
-
-// The line-end style of the first line end in the text; CR LF when there is none.
-int eolModeOf(const QByteArray &text) {
+int lineEndMode(const QByteArray &text) {
     for (qsizetype i = 0; i < text.size(); ++i) {
         if (text[i] == '\n')
             return QsciScintillaBase::SC_EOL_LF;
@@ -22,8 +19,6 @@ int eolModeOf(const QByteArray &text) {
     return QsciScintillaBase::SC_EOL_CRLF;
 }
 
-} // namespace
-
 void setEditorBytes(QsciScintilla *editor, const QByteArray &utf8) {
     editor->SendScintilla(QsciScintillaBase::SCI_SETUNDOCOLLECTION, 0L);
     editor->SendScintilla(QsciScintillaBase::SCI_CLEARALL);
@@ -31,7 +26,7 @@ void setEditorBytes(QsciScintilla *editor, const QByteArray &utf8) {
                           static_cast<unsigned long>(utf8.size()), utf8.constData());
     editor->SendScintilla(QsciScintillaBase::SCI_SETUNDOCOLLECTION, 1L);
     editor->SendScintilla(QsciScintillaBase::SCI_EMPTYUNDOBUFFER);
-    editor->SendScintilla(QsciScintillaBase::SCI_SETEOLMODE, eolModeOf(utf8));
+    editor->SendScintilla(QsciScintillaBase::SCI_SETEOLMODE, lineEndMode(utf8));
     editor->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, 0L);
     editor->SendScintilla(QsciScintillaBase::SCI_SETSAVEPOINT);
 }

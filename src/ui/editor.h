@@ -12,6 +12,10 @@ class QsciScintilla;
 // the text unmodified.
 void setEditorBytes(QsciScintilla *editor, const QByteArray &utf8);
 
+// The line-end mode (SC_EOL_*) new lines get in a text: the style of its
+// first line end, CR LF when it has none.
+int lineEndMode(const QByteArray &utf8);
+
 // The editor's text in place: valid until the next change.
 struct EditorBytes {
     const char *data;

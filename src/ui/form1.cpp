@@ -32,7 +32,7 @@
 Form1::Form1(const Services &services)
     : CommonDialog1(services.picker, this), m_services(services),
       m_runner(new BuildRunner(services.starter, this)),
-      m_programs(Locations(services.root).programRecord()) {
+      m_programs(Locations(services.root).programRecord()), m_file(nullptr, &CommonDialog1) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(applicationTitle());
 
@@ -41,6 +41,7 @@ Form1::Form1(const Services &services)
     Text1 = new QsciScintilla(client);
     Text1->setObjectName(QStringLiteral("Text1"));
     configureEditor(Text1);
+    m_file = CurrentFile(Text1, &CommonDialog1);
     Text1->installEventFilter(new MenuShortcutsFirst(this));
     m_extras = new EditorExtras(Text1, m_services.messages, this);
     Text1->setFocus();
@@ -143,48 +144,27 @@ void Form1::inform(const QString &text) {
 }
 
 bool Form1::open_doc(const QString &filename) {
-    if (!loadText(QFile::encodeName(filename)))
-        return false;
-    remember(filename);
-    return true;
-}
-
-// Replaces the editor text with a file's; on failure the text stays.
-bool Form1::loadText(const QByteArray &nativePath) {
-    QByteArray utf8;
-    if (auto error = readDocument(nativePath, &utf8)) {
+    if (auto error = m_file.load(filename)) {
         report(*error);
         return false;
     }
-    setEditorBytes(Text1, utf8);
     return true;
 }
 
 bool Form1::save_doc(const QString &filename) {
     if (!mayOverwrite(filename))
         return false;
-    const EditorBytes text = editorBytes(Text1);
-    if (auto error = writeDocument(filename, text.data, text.size)) {
+    if (auto error = m_file.save(filename)) {
         report(*error);
         return false;
     }
-    Text1->setModified(false);
-    remember(filename);
     return true;
-}
-
-void Form1::remember(const QString &filename) {
-    m_stampedFile = filename;
-    m_stamp = fileStamp(filename);
 }
 
 // Writing over the current file when another program has changed it since it
 // was loaded or saved needs the user's word.
 bool Form1::mayOverwrite(const QString &filename) {
-    if (filename != m_stampedFile)
-        return true;
-    const std::optional<FileStamp> now = fileStamp(filename);
-    if (!now || now == m_stamp)
+    if (!m_file.changedOnDisk(filename))
         return true;
     return m_services.messages->confirm(
         this,
@@ -217,10 +197,9 @@ bool Form1::saveWithDialog() {
     const QString previous = CommonDialog1.FileName;
     if (!CommonDialog1.ShowSave())
         return false;
-    if (save_doc(CommonDialog1.FileName))
-        return true;
-    CommonDialog1.FileName = previous;
-    return false;
+    const QString chosen = CommonDialog1.FileName;
+    CommonDialog1.FileName = previous; // the document's until the save succeeds
+    return save_doc(chosen);
 }
 
 bool Form1::commitData(bool interactive) {
@@ -239,7 +218,7 @@ bool Form1::commitData(bool interactive) {
                         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
     }
     const EditorBytes text = editorBytes(Text1);
-    if (!writeDocument(file, text.data, text.size))
+    if (!writeDocument(file, text.data, text.size, m_file.encoding()))
         Text1->setModified(false);
     return true;
 }
@@ -254,10 +233,12 @@ void Form1::session_CommitData(QSessionManager &manager) {
 }
 
 void Form1::newdoc_Click(const QByteArray &templatePath) {
-    if (!maybeSave() || !loadText(templatePath))
+    if (!maybeSave())
         return;
-    CommonDialog1.FileName.clear();
-    m_stampedFile.clear();
+    if (auto error = m_file.loadNative(templatePath, true)) {
+        report(*error);
+        return;
+    }
     m_extras->markLog({}, {}, {});
 }
 
@@ -277,8 +258,18 @@ void Form1::open_Click() {
 bool Form1::openFile(const QString &filename) {
     if (!open_doc(filename))
         return false;
-    CommonDialog1.FileName = filename;
     m_extras->markLog(m_lastLog, m_logFolder, filename);
+    return true;
+}
+
+// A file named at start-up that does not exist yet is a new, empty
+// document that saves to it.
+bool Form1::openOrCreate(const QString &filename) {
+    const QFileInfo info(filename);
+    if (info.exists() || info.isSymLink())
+        return openFile(filename);
+    m_file.startNew(info.absoluteFilePath());
+    m_extras->markLog({}, {}, {});
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include "platform/dialogs.h"
 #include "platform/textfile.h"
 #include "toolchain/buildrunner.h"
+#include "ui/currentfile.h"
 #include "ui/services.h"
 
 #include <QMainWindow>
@@ -40,6 +41,9 @@ public:
     // Opens a file as Open does once a file is chosen: it becomes current
     // only when it could be read.
     bool openFile(const QString &filename);
+    // The same for a file named at start-up, which may not exist yet.
+    bool openOrCreate(const QString &filename);
+    const CurrentFile &currentFile() const { return m_file; }
 
     Form2 *form2() const { return m_form2.get(); }
     Form3 *form3() const; // null until first used
@@ -81,11 +85,9 @@ private:
     void runner_ToolFailed(const QString &program, const ProcessEnd &end,
                            const QByteArray &errorOutput);
     void form3_LineActivated(const QString &line);
-    bool loadText(const QByteArray &nativePath);
     bool maybeSave();
     bool saveWithDialog();
     bool mayOverwrite(const QString &filename);
-    void remember(const QString &filename);
     bool startBuild(Slot slot);
     bool showAssemblerLog(const BuildRunner::Build &build);
     void sendBuiltProgram(const BuildRunner::Build &build);
@@ -103,8 +105,5 @@ private:
     EditorExtras *m_extras;
     // The last log a build showed, and the folder its relative names start from.
     QString m_lastLog, m_logFolder;
-    // The version of the current file last loaded or saved, to tell when
-    // another program has changed it since.
-    QString m_stampedFile;
-    std::optional<FileStamp> m_stamp;
+    CurrentFile m_file;
 };

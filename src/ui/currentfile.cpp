@@ -1,0 +1,52 @@
+#include "currentfile.h"
+
+#include "ui/editor.h"
+
+#include <Qsci/qsciscintilla.h>
+
+#include <QFile>
+
+std::optional<FileError> CurrentFile::load(const QString &path, bool untitled) {
+    return loadNative(QFile::encodeName(path), untitled);
+}
+
+std::optional<FileError> CurrentFile::loadNative(const QByteArray &nativePath, bool untitled) {
+    QByteArray utf8;
+    TextEncoding encoding;
+    if (auto error = readDocument(nativePath, &utf8, &encoding))
+        return error;
+    setEditorBytes(m_editor, utf8);
+    setCurrentFile(untitled ? QString() : QFile::decodeName(nativePath), encoding,
+                   lineEndMode(utf8));
+    return std::nullopt;
+}
+
+void CurrentFile::startNew(const QString &path) {
+    setEditorBytes(m_editor, {});
+    setCurrentFile(path, TextEncoding::Windows1252, lineEndMode({}));
+}
+
+std::optional<FileError> CurrentFile::save(const QString &path) {
+    const EditorBytes text = editorBytes(m_editor);
+    if (auto error = writeDocument(path, text.data, text.size, m_encoding))
+        return error;
+    setCurrentFile(path, m_encoding,
+                   int(m_editor->SendScintilla(QsciScintillaBase::SCI_GETEOLMODE)));
+    return std::nullopt;
+}
+
+bool CurrentFile::changedOnDisk(const QString &path) const {
+    if (path.isEmpty() || path != m_stampedPath)
+        return false;
+    const std::optional<FileStamp> now = fileStamp(path);
+    return now && now != m_stamp;
+}
+
+void CurrentFile::setCurrentFile(const QString &path, TextEncoding encoding, int lineEnds) {
+    m_dialog->FileName = path;
+    m_encoding = encoding;
+    m_stampedPath = path;
+    m_stamp = path.isEmpty() ? std::nullopt : fileStamp(path);
+    m_editor->SendScintilla(QsciScintillaBase::SCI_SETEOLMODE, lineEnds);
+    m_editor->SendScintilla(QsciScintillaBase::SCI_SETSAVEPOINT);
+}

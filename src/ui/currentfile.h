@@ -1,0 +1,44 @@
+#pragma once
+// The current document's file: its path (kept in the main window's file
+// dialog, where the Open and Save dialogs start from), how its bytes are
+// text, its line ends, the version on disk it was last read from or written
+// to, and the editor's save point. setCurrentFile changes them together.
+
+#include "core/document.h"
+#include "platform/dialogs.h"
+#include "platform/textfile.h"
+
+#include <optional>
+
+class QsciScintilla;
+
+class CurrentFile {
+public:
+    CurrentFile(QsciScintilla *editor, CommonDialog *dialog) : m_editor(editor), m_dialog(dialog) {}
+
+    QString path() const { return m_dialog->FileName; }
+    TextEncoding encoding() const { return m_encoding; }
+
+    // Puts a file's text into the editor and makes it current (a template's,
+    // with `untitled`, becomes an untitled document). On failure the editor
+    // and the current file stay as they were.
+    std::optional<FileError> load(const QString &path, bool untitled = false);
+    std::optional<FileError> loadNative(const QByteArray &nativePath, bool untitled);
+    // An empty document that will be saved to `path`.
+    void startNew(const QString &path);
+    // Writes the editor's text to `path` in the document's encoding; the
+    // file becomes current.
+    std::optional<FileError> save(const QString &path);
+    // Whether `path` is the current file and another program has changed it
+    // since it was last read or written.
+    bool changedOnDisk(const QString &path) const;
+
+    void setCurrentFile(const QString &path, TextEncoding encoding, int lineEnds);
+
+private:
+    QsciScintilla *m_editor;
+    CommonDialog *m_dialog;
+    TextEncoding m_encoding = TextEncoding::Windows1252;
+    QString m_stampedPath; // the file the stamp was taken of
+    std::optional<FileStamp> m_stamp;
+};
