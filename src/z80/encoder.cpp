@@ -25,15 +25,16 @@ bool isIndex(const std::string &name) {
 
 // The operand as the table knows it. (ix) is (ix+0), except in jp (ix).
 std::string shape(const Operand &op, const std::string &mnemonic) {
+    const std::string name = lower(op.name);
     switch (op.kind) {
     case Operand::Kind::Register:
-        return op.name;
+        return name;
     case Operand::Kind::Indirect:
-        if (isIndex(op.name) && mnemonic != "jp")
-            return "(" + op.name + "+d)";
-        return "(" + op.name + ")";
+        if (isIndex(name) && mnemonic != "jp")
+            return "(" + name + "+d)";
+        return "(" + name + ")";
     case Operand::Kind::Indexed:
-        return "(" + op.name + "+d)";
+        return "(" + name + "+d)";
     case Operand::Kind::Immediate:
         return "n";
     case Operand::Kind::Memory:
