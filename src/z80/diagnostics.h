@@ -27,8 +27,8 @@ struct Diagnostics {
     void error(const Origin &at, const std::string &text, size_t place = SIZE_MAX) {
         errors.push_back({place == SIZE_MAX ? now : place, say(at, "error", text)});
     }
-    void warning(const Origin &at, const std::string &text) {
-        warnings.push_back({now, say(at, "warning", text)});
+    void warning(const Origin &at, const std::string &text, size_t place = SIZE_MAX) {
+        warnings.push_back({place == SIZE_MAX ? now : place, say(at, "warning", text)});
     }
     // "file:line: error: text" lines, in source order; a message that a line
     // gave before (a #macro used again and again) is not repeated.

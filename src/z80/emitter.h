@@ -7,6 +7,7 @@
 
 #include "diagnostics.h"
 #include "lexer.h"
+#include "sink.h"
 
 #include <cstdint>
 #include <map>
@@ -19,17 +20,16 @@ namespace z80 {
 
 struct Expr;
 
-class Emitter {
+class Emitter : public StatementSink {
 public:
     explicit Emitter(Diagnostics &diagnostics) : m_diag(diagnostics) {}
 
-    enum class Result { Done, EndOfFile };
     // One statement (no '\' in it). `columnOne`: it starts a source line at
     // its first column, where a name is a label.
-    Result statement(const std::vector<Token> &tokens, bool columnOne, const Origin &at);
+    Result statement(const std::vector<Token> &tokens, bool columnOne, const Origin &at) override;
 
     // An equate's value when it is known before assembly, for #if.
-    std::optional<std::int64_t> constant(const std::string &name) const;
+    std::optional<std::int64_t> constant(const std::string &name) const override;
 
     // Pasmo's text, one line per entry, and where each line came from.
     void finish(std::vector<std::string> *lines, std::vector<Origin> *origins);

@@ -148,7 +148,7 @@ std::int64_t wrap(std::int64_t v) {
 
 class Evaluator {
 public:
-    Evaluator(const Lookup &lookup) : m_lookup(lookup) {}
+    Evaluator(const Resolve &resolve) : m_resolve(resolve) {}
     std::optional<std::int64_t> run(const Expr &e) {
         if (!m_error.empty())
             return std::nullopt;
@@ -156,12 +156,13 @@ public:
         case Expr::Kind::Number:
             return wrap(e.value);
         case Expr::Kind::Symbol:
-            if (auto v = m_lookup(e.name))
-                return wrap(*v);
-            return fail("'" + e.name + "' has no value before assembly");
         case Expr::Kind::Pc:
-        case Expr::Kind::Reusable:
-            return fail("an address has no value before assembly");
+        case Expr::Kind::Reusable: {
+            std::string error;
+            if (auto v = m_resolve(e, &error))
+                return wrap(*v);
+            return fail(error);
+        }
         case Expr::Kind::Unary:
             return unary(e);
         case Expr::Kind::Binary:
@@ -235,7 +236,7 @@ private:
         return x != 0 || y != 0;
     }
 
-    const Lookup &m_lookup;
+    const Resolve &m_resolve;
 };
 
 } // namespace
@@ -246,7 +247,21 @@ ExprPtr parseExpression(const std::vector<Token> &tokens, size_t begin, size_t e
 }
 
 std::optional<std::int64_t> evaluate(const Expr &e, const Lookup &lookup, std::string *error) {
-    Evaluator ev(lookup);
+    const Resolve resolve = [&lookup](const Expr &node, std::string *why) {
+        std::optional<std::int64_t> v;
+        if (node.kind == Expr::Kind::Symbol)
+            v = lookup(node.name);
+        if (!v)
+            *why = node.kind == Expr::Kind::Symbol
+                       ? "'" + node.name + "' has no value before assembly"
+                       : "an address has no value before assembly";
+        return v;
+    };
+    return evaluate(e, resolve, error);
+}
+
+std::optional<std::int64_t> evaluate(const Expr &e, const Resolve &resolve, std::string *error) {
+    Evaluator ev(resolve);
     const auto v = ev.run(e);
     if (!v)
         *error = ev.m_error;

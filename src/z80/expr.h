@@ -38,6 +38,11 @@ using Lookup = std::function<std::optional<std::int64_t>(const std::string &name
 // The value in 32-bit arithmetic, as the dialect's assemblers compute it.
 std::optional<std::int64_t> evaluate(const Expr &e, const Lookup &lookup, std::string *error);
 
+// The value of a Symbol, Pc or Reusable node during assembly; nothing, and
+// *error, when it has none.
+using Resolve = std::function<std::optional<std::int64_t>(const Expr &node, std::string *error)>;
+std::optional<std::int64_t> evaluate(const Expr &e, const Resolve &resolve, std::string *error);
+
 // Pasmo's form. `name` spells each Symbol and Reusable node.
 std::string print(const Expr &e, const std::function<std::string(const Expr &)> &name);
 

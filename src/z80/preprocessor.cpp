@@ -38,6 +38,18 @@ std::string afterWord(const std::string &raw, const std::string &word) {
     return at == std::string::npos ? std::string() : raw.substr(at + word.size());
 }
 
+// The label or equate a line defines, if any: a name at its start, or a
+// name and ':'.
+std::string definedName(const std::string &raw) {
+    const LexedLine l = lex(raw);
+    const std::vector<Token> &t = l.tokens;
+    if (t.empty() || t[0].kind != Kind::Name || t[0].text == "_")
+        return {};
+    if (l.startsInColumnOne || (t.size() > 1 && t[1].isOp(":")))
+        return t[0].text;
+    return {};
+}
+
 std::vector<std::vector<Token>> splitStatements(const std::vector<Token> &t) {
     std::vector<std::vector<Token>> out(1);
     for (const Token &tok : t) {
@@ -52,8 +64,8 @@ std::vector<std::vector<Token>> splitStatements(const std::vector<Token> &t) {
 } // namespace
 
 Preprocessor::Preprocessor(FileReader &reader, const Options &options, Diagnostics &diagnostics,
-                           Emitter &emitter)
-    : m_reader(reader), m_options(options), m_diag(diagnostics), m_emitter(emitter) {}
+                           StatementSink &sink)
+    : m_reader(reader), m_options(options), m_diag(diagnostics), m_sink(sink) {}
 
 void Preprocessor::run(const std::string &mainPath) {
     m_mainFolder = folderOf(mainPath);
@@ -83,6 +95,8 @@ void Preprocessor::file(const std::string &path, int depth, const Origin &includ
     const ReadResult read = m_reader.read(path);
     if (!read.error.empty()) {
         m_diag.error(includedAt, "cannot read " + display(path) + ": " + read.error);
+        if (depth > 0)
+            m_sink.includeFailed(includedAt);
         return;
     }
     const std::vector<std::string> lines = splitLines(read.text);
@@ -108,8 +122,13 @@ void Preprocessor::file(const std::string &path, int depth, const Origin &includ
         LexedLine lexed = lex(lines[n], &inBlockComment);
         if (inBlockComment && !blockBefore)
             blockOpened = at;
-        if (!line(lexed, lines[n], at, place))
-            break; // .end: the rest of this file is not read
+        if (!line(lexed, lines[n], at, place)) {
+            // .end: the rest of this file is not read; what it would define is said.
+            for (size_t k = n + 1; k < lines.size(); ++k)
+                if (const std::string label = definedName(lines[k]); !label.empty())
+                    m_sink.definedAfterEnd(label, at);
+            break;
+        }
     }
     if (inBlockComment && blockOpened)
         m_diag.error(*blockOpened, "the /* comment has no */");
@@ -172,8 +191,8 @@ bool Preprocessor::statements(std::vector<Token> tokens, bool columnOne, const O
             h = 1;
         if (const Macro *m = multiLine(h)) {
             if (h > 0)
-                m_emitter.statement(std::vector<Token>(s.begin(), s.begin() + std::ptrdiff_t(h)),
-                                    first, at);
+                m_sink.statement(std::vector<Token>(s.begin(), s.begin() + std::ptrdiff_t(h)),
+                                 first, at);
             if (!callMacro(*m, s, h, at, place))
                 return false;
             continue;
@@ -184,7 +203,7 @@ bool Preprocessor::statements(std::vector<Token> tokens, bool columnOne, const O
             include(includeName(s[1].raw), at, place);
             continue;
         }
-        if (m_emitter.statement(s, first, at) == Emitter::Result::EndOfFile)
+        if (m_sink.statement(s, first, at) == StatementSink::Result::EndOfFile)
             return false;
     }
     return true;
@@ -353,7 +372,7 @@ bool Preprocessor::condition(const std::vector<Token> &t, const Origin &at) {
     const ExprPtr tree = parseExpression(e, 0, e.size(), &error);
     const auto value =
         tree ? evaluate(
-                   *tree, [this](const std::string &n) { return m_emitter.constant(n); }, &error)
+                   *tree, [this](const std::string &n) { return m_sink.constant(n); }, &error)
              : std::nullopt;
     if (!value) {
         m_diag.error(at, "#if " + spell(t, 1) + ": " + (error.empty() ? "no condition" : error));
@@ -407,7 +426,13 @@ void Preprocessor::include(const std::string &name, const Origin &at, const Plac
     }
     const std::string path = findInclude(name, place.folder);
     if (path.empty()) {
-        m_diag.error(at, "cannot find the include file " + name);
+        const std::string base = lower(name.substr(name.find_last_of('/') + 1));
+        m_diag.error(at, "cannot find the include file " + name +
+                             (base == "ti83plus.inc"
+                                  ? ": this is the calculator's definitions file; put a copy into "
+                                    "~/Asm/TASM (see the README)"
+                                  : ""));
+        m_sink.includeFailed(at);
         return;
     }
     file(path, place.depth + 1, at);

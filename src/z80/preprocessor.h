@@ -1,11 +1,11 @@
 #pragma once
 // Reads the source and its includes line by line: conditionals, #define and
 // #macro, #comment blocks, statements apart by '\'. Each statement goes on
-// to the emitter in source order; an #if can use the equates met so far.
+// to the sink in source order; an #if can use the equates met so far.
 
 #include "diagnostics.h"
-#include "emitter.h"
 #include "macros.h"
+#include "sink.h"
 #include "source.h"
 
 #include <optional>
@@ -28,7 +28,7 @@ constexpr size_t kMaxLineLength = 65536;
 class Preprocessor {
 public:
     Preprocessor(FileReader &reader, const Options &options, Diagnostics &diagnostics,
-                 Emitter &emitter);
+                 StatementSink &sink);
     void run(const std::string &mainPath);
 
 private:
@@ -65,7 +65,7 @@ private:
     FileReader &m_reader;
     const Options &m_options;
     Diagnostics &m_diag;
-    Emitter &m_emitter;
+    StatementSink &m_sink;
     MacroTable m_macros;
     std::vector<Condition> m_conditions;
     std::optional<Macro> m_recording;

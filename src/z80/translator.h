@@ -4,6 +4,7 @@
 // line it came from; every error names its file and line.
 
 #include "diagnostics.h"
+#include "emitter.h"
 #include "preprocessor.h"
 #include "source.h"
 

@@ -1,0 +1,37 @@
+#pragma once
+// Where the preprocessor hands each statement, in source order: the
+// assembler. Declared beside the preprocessor so that it knows no assembler.
+
+#include "diagnostics.h"
+#include "lexer.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace z80 {
+
+class StatementSink {
+public:
+    virtual ~StatementSink() = default;
+
+    enum class Result { Done, EndOfFile };
+    // One statement (no '\' in it). `columnOne`: it starts a source line at
+    // its first column, where a name is a label. EndOfFile: a .end, after
+    // which the rest of its file is not read.
+    virtual Result statement(const std::vector<Token> &tokens, bool columnOne,
+                             const Origin &at) = 0;
+
+    // An equate's value when it is known so far, for #if.
+    virtual std::optional<std::int64_t> constant(const std::string &name) const = 0;
+
+    // An include that could not be found or read: the names it would have
+    // defined are unknown, and their uses are its echo.
+    virtual void includeFailed(const Origin &) {}
+
+    // A name defined in the lines a .end (at `end`) kept from being read.
+    virtual void definedAfterEnd(const std::string &, const Origin &) {}
+};
+
+} // namespace z80
