@@ -3,7 +3,7 @@
 # templates, shipped.txt (every version of a user-editable file ever shipped,
 # so that an unchanged copy can be updated) and VERSION (one hash of it all).
 file(REMOVE_RECURSE ${STAGE})
-file(COPY ${SOURCE}/asm.bat ${PROGRAMS}/tasm2pasmo ${PROGRAMS}/pack8xp DESTINATION ${STAGE}
+file(COPY ${SOURCE}/asm.bat ${PROGRAMS}/qvasm ${PROGRAMS}/pack8xp DESTINATION ${STAGE}
      FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
                       WORLD_READ WORLD_EXECUTE)
 file(GLOB templates ${SOURCE}/Templates/*.txt)

@@ -30,7 +30,7 @@ grep -q "text/x-z80-asm" "$mime/globs2"
 rm -rf "$mime"
 
 listing=$(dpkg-deb -c "$deb")
-for f in usr/bin/quorvin usr/lib/quorvin/kit/asm.bat usr/lib/quorvin/kit/tasm2pasmo \
+for f in usr/bin/quorvin usr/lib/quorvin/kit/asm.bat usr/lib/quorvin/kit/qvasm \
     usr/lib/quorvin/kit/pack8xp usr/lib/quorvin/kit/shipped.txt usr/lib/quorvin/kit/VERSION \
     usr/lib/quorvin/kit/Templates/hello.txt usr/lib/quorvin/kit/Templates/getkey.txt \
     usr/lib/quorvin/kit/Templates/empty.txt usr/share/applications/net.quorvin.Quorvin.desktop \
@@ -41,7 +41,7 @@ for f in usr/bin/quorvin usr/lib/quorvin/kit/asm.bat usr/lib/quorvin/kit/tasm2pa
     usr/share/doc/quorvin/changelog.gz; do
     grep -q " \./$f\$" <<< "$listing" || { echo "missing from the package: $f"; exit 1; }
 done
-dpkg-deb -f "$deb" Depends | grep -q pasmo
+! dpkg-deb -f "$deb" Depends | grep -q pasmo
 dpkg-deb -f "$deb" Recommends | grep -q "tilem, tilp2"
 echo "every file is in the package; it depends on: $(dpkg-deb -f "$deb" Depends)"
 

@@ -50,10 +50,20 @@ QStringList KitReport::lines(const QString &kitFolder, const QString &root) cons
         out << QCoreApplication::translate("Kit", "installed %1").arg(f);
     for (const QString &f : updated)
         out << QCoreApplication::translate("Kit", "updated %1").arg(f);
-    for (const QString &f : kept)
+    for (const QString &f : kept) {
         out << QCoreApplication::translate("Kit", "kept %1: you have changed it (the kit's own "
                                                   "version is in %2)")
                    .arg(f, kitFolder);
+        if (f == QLatin1String(kBuildScriptName))
+            out << QCoreApplication::translate(
+                       "Kit", "The kit's new asm.bat builds with its own assembler, qvasm: every "
+                              "error of a build at once, values in 32 bits, the program's size in "
+                              "the log, and a listing and a label file beside each program in "
+                              "%1/Exec. Yours still builds with tasm2pasmo and pasmo, which stay "
+                              "in %1 (keep pasmo installed); to change over, copy %2/asm.bat over "
+                              "yours and make your changes again.")
+                       .arg(root, kitFolder);
+    }
     if (error)
         out << error->message();
     return out;
@@ -86,7 +96,7 @@ KitReport setUpKit(const QString &kitFolder, const QString &root) {
         bool program, editable;
     };
     QList<Item> items = {
-        {QStringLiteral("tasm2pasmo"), QStringLiteral("tasm2pasmo"), true, false},
+        {QStringLiteral("qvasm"), QStringLiteral("qvasm"), true, false},
         {QStringLiteral("pack8xp"), QStringLiteral("pack8xp"), true, false},
         {QLatin1String(kBuildScriptName), QLatin1String(kBuildScriptName), true, true}};
     const QStringList templates = QDir(kitFolder + QLatin1String("/Templates"))

@@ -1,0 +1,101 @@
+// qvasm [-I DIR]... [-D NAME[=VALUE]]... SOURCE -o OUT.bin [--listing OUT.lst]
+//       [--labels OUT.lab] [--files-read FILE]
+// Assembles SOURCE (the classic assembler's dialect, spasm-ng's and
+// Brass's) into the program's bytes. TI83P is defined, as the classic batch
+// files did. Errors and then warnings go to standard error as
+// "file:line: error: ...", at most 50 of each, with .echo lines; the line
+// that sums the program up goes to standard output. Exit 1 on an error.
+
+#include "z80/assembler.h"
+#include "z80/outputs.h"
+
+#include <fstream>
+#include <iostream>
+#include <unistd.h>
+
+namespace {
+
+bool write(const std::string &path, const std::string &text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+    out.close();
+    if (!out) {
+        std::cerr << "error: cannot write " << path << "\n";
+        return false;
+    }
+    return true;
+}
+
+int usage() {
+    std::cerr << "usage: qvasm [-I DIR]... [-D NAME[=VALUE]]... SOURCE -o OUT.bin "
+                 "[--listing OUT.lst] [--labels OUT.lab] [--files-read FILE]\n";
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    z80::Options options;
+    options.defines.emplace_back("TI83P", "");
+    std::string source, output, listing, labels, filesRead;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        const bool more = i + 1 < argc;
+        if (a == "-I" && more) {
+            options.includeFolders.push_back(argv[++i]);
+        } else if (a == "-D" && more) {
+            const std::string d = argv[++i];
+            const auto eq = d.find('=');
+            options.defines.emplace_back(d.substr(0, eq),
+                                         eq == std::string::npos ? "" : d.substr(eq + 1));
+        } else if (a == "-o" && more) {
+            output = argv[++i];
+        } else if (a == "--listing" && more) {
+            listing = argv[++i];
+        } else if (a == "--labels" && more) {
+            labels = argv[++i];
+        } else if (a == "--files-read" && more) {
+            filesRead = argv[++i];
+        } else if (source.empty() && !a.empty() && a[0] != '-') {
+            source = a;
+        } else {
+            return usage();
+        }
+    }
+    if (source.empty() || output.empty())
+        return usage();
+    // Messages name an include by its place below the source's folder, or
+    // by its whole path: the source's own path is made whole first.
+    if (source[0] != '/') {
+        char here[4096];
+        if (::getcwd(here, sizeof here))
+            source = z80::joinPath(here, source);
+    }
+    source = z80::normalPath(source);
+    z80::DiskReader reader;
+    const z80::Assembly a = z80::assemble(source, reader, options);
+    for (const std::string &line : a.echoes)
+        std::cerr << line << "\n";
+    for (const std::string &m : z80::capped(a.errors, "errors"))
+        std::cerr << m << "\n";
+    for (const std::string &m : z80::capped(a.warnings, "warnings"))
+        std::cerr << m << "\n";
+    bool ok = a.ok();
+    if (!filesRead.empty() && !a.filesRead.empty() && a.filesRead.front() == source) {
+        std::string text;
+        for (const std::string &path : a.filesRead)
+            text += path + "\n";
+        ok = write(filesRead, text) && ok;
+    }
+    if (!a.ok())
+        return 1;
+    ok = write(output, std::string(a.bytes.begin(), a.bytes.end())) && ok;
+    if (!listing.empty())
+        ok = write(listing, z80::listing(a, reader, source)) && ok;
+    if (!labels.empty())
+        ok = write(labels, z80::labelFile(a)) && ok;
+    if (!ok)
+        return 1;
+    std::cout << z80::summary(a) << "\n";
+    return 0;
+}

@@ -1,0 +1,346 @@
+#include "assembler.h"
+
+#include "encoder.h"
+#include "expr.h"
+#include "operands.h"
+#include "vocabulary.h"
+
+namespace z80 {
+namespace {
+
+std::string where(const Origin &at) {
+    return at.file + ":" + std::to_string(at.line);
+}
+
+// "Module.name" is one name: a name and a word after a dot, with no blank.
+std::vector<Token> joinQualified(const std::vector<Token> &t) {
+    std::vector<Token> out;
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (i > 1 && t[i].kind == Kind::Dot && !t[i].spaced && out.back().kind == Kind::Name)
+            out.back().text += t[i].text;
+        else
+            out.push_back(t[i]);
+    }
+    return out;
+}
+
+// Reads files through another reader and remembers those it read.
+class RecordingReader : public FileReader {
+public:
+    explicit RecordingReader(FileReader &inner) : m_inner(inner) {}
+    ReadResult read(const std::string &path) override {
+        ReadResult r = m_inner.read(path);
+        if (r.error.empty() && m_seen.insert(path).second)
+            read_.push_back(path);
+        return r;
+    }
+    bool exists(const std::string &path) override { return m_inner.exists(path); }
+    std::vector<std::string> list(const std::string &folder) override {
+        return m_inner.list(folder);
+    }
+    std::vector<std::string> read_;
+
+private:
+    FileReader &m_inner;
+    std::set<std::string> m_seen;
+};
+
+} // namespace
+
+Assembly assemble(const std::string &mainPath, FileReader &reader, const Options &options) {
+    Diagnostics diagnostics;
+    Assembler assembler(diagnostics);
+    RecordingReader recorder(reader);
+    Preprocessor(recorder, options, diagnostics, assembler).run(mainPath);
+    Assembly out;
+    assembler.finish(&out);
+    out.errors = Diagnostics::inOrder(diagnostics.errors);
+    out.warnings = Diagnostics::inOrder(diagnostics.warnings);
+    out.filesRead = recorder.read_;
+    return out;
+}
+
+void Assembler::error(const std::string &text, bool structural) {
+    if (m_pass == 1) {
+        if (structural)
+            m_diag.error(m_at, text, m_place);
+    } else {
+        m_passDiag.error(m_at, text, m_place);
+    }
+}
+
+void Assembler::warning(const std::string &text) {
+    if (m_pass > 1)
+        m_passDiag.warning(m_at, text, m_place);
+}
+
+// The key a name is kept under: in a module, a name that starts with '_'
+// (every name, after .local) belongs to the module; .global overrides.
+std::string Assembler::key(const std::string &name) const {
+    const std::string l = lower(name);
+    if (m_module.empty() || m_global || !(m_local || (!l.empty() && l[0] == '_')))
+        return l;
+    return m_module + "." + l;
+}
+
+void Assembler::define(const std::string &name, std::int64_t value, bool set) {
+    const std::string k = key(name);
+    auto it = m_symbols.find(k);
+    if (m_pass == 1) {
+        if (it != m_symbols.end() && !(set && it->second.set)) {
+            error("'" + name + "' is already defined at " + where(it->second.at), true);
+            return;
+        }
+        if (it == m_symbols.end())
+            it = m_symbols.emplace(k, Symbol{name, value, m_at, m_index, set, !m_unknown}).first;
+        it->second.value = value;
+        it->second.exact = !m_unknown;
+    } else {
+        if (it == m_symbols.end() || (it->second.statement != m_index && !it->second.set))
+            return; // defined twice: said in pass 1
+        it->second.value = value;
+    }
+    if (m_pass > 1 && m_record->defined != value)
+        m_changed = true;
+    m_record->defined = value;
+}
+
+void Assembler::definedAfterEnd(const std::string &name, const Origin &end) {
+    m_afterEnd.emplace(lower(name), end);
+}
+
+std::optional<std::int64_t> Assembler::constant(const std::string &name) const {
+    const auto it = m_symbols.find(key(name));
+    const auto global = it == m_symbols.end() ? m_symbols.find(lower(name)) : it;
+    if (global == m_symbols.end() || !global->second.exact)
+        return std::nullopt;
+    return global->second.value;
+}
+
+std::optional<std::int64_t> Assembler::resolve(const Expr &e, std::string *why) {
+    if (e.kind == Expr::Kind::Pc)
+        return m_start;
+    if (e.kind == Expr::Kind::Reusable) {
+        // The one so many back (counting one on this statement) or ahead.
+        std::int64_t seen = 0;
+        if (e.value < 0) {
+            for (size_t k = m_reusable.size(); k-- > 0;)
+                if (m_reusable[k] <= m_index && --seen == e.value)
+                    return m_reusableAt[k];
+        } else {
+            for (size_t k = 0; k < m_reusable.size(); ++k)
+                if (m_reusable[k] > m_index && ++seen == e.value)
+                    return m_reusableAt[k];
+        }
+        if (m_pass == 1) {
+            m_unknown = true;
+            return 0;
+        }
+        *why = std::string("there is no reusable label '_' ") +
+               (e.value < 0 ? "that far back" : "that far ahead");
+        return std::nullopt;
+    }
+    std::string l = lower(e.name);
+    std::vector<std::string> keys;
+    if (l.compare(0, 7, "noname.") == 0)
+        keys = {l.substr(7)};
+    else if (l.find('.') != std::string::npos || m_module.empty())
+        keys = {l};
+    else
+        keys = {m_module + "." + l, l};
+    for (const std::string &k : keys) {
+        const auto it = m_symbols.find(k);
+        if (it == m_symbols.end())
+            continue;
+        if (m_pass == 1 && !it->second.exact)
+            m_unknown = true;
+        return it->second.value;
+    }
+    if (m_pass == 1) {
+        m_unknown = true;
+        return 0;
+    }
+    // After an include that could not be read, an unknown name is its echo.
+    if (!m_includeFailed) {
+        *why = "'" + e.name + "' is undefined";
+        if (const auto end = m_afterEnd.find(l); end != m_afterEnd.end())
+            *why += " (its file ends at the .end on line " + std::to_string(end->second.line) + ")";
+    }
+    return std::nullopt;
+}
+
+std::optional<std::int64_t> Assembler::value(const std::vector<Token> &t, size_t begin,
+                                             size_t end) {
+    std::string why;
+    const ExprPtr e = parseExpression(t, begin, end, &why);
+    if (!e) {
+        error(why.empty() ? "a value is missing" : why, true);
+        return std::nullopt;
+    }
+    const auto v = evaluate(
+        *e, [this](const Expr &x, std::string *w) { return resolve(x, w); }, &why);
+    if (!v && !why.empty())
+        error(why);
+    return v;
+}
+
+Assembler::Result Assembler::statement(const std::vector<Token> &tokens, bool columnOne,
+                                       const Origin &at) {
+    m_records.push_back({joinQualified(tokens), columnOne, at, m_diag.now, std::nullopt});
+    m_index = m_records.size() - 1;
+    m_record = &m_records.back();
+    m_place = m_diag.now;
+    m_at = at;
+    m_start = m_pc;
+    m_unknown = false;
+    const size_t before = m_out.size();
+    m_code = false;
+    run(*m_record);
+    m_out.resize(before); // pass 1 keeps sizes only
+    return m_ended ? (m_ended = false, Result::EndOfFile) : Result::Done;
+}
+
+void Assembler::run(const Record &r) {
+    const std::vector<Token> &t = r.tokens;
+    size_t i = 0;
+    std::string label;
+    if (!t.empty() && t[0].kind == Kind::Name &&
+        (r.columnOne || (t.size() > 1 && t[1].isOp(":")))) {
+        label = t[0].text;
+        i = t.size() > 1 && t[1].isOp(":") ? 2 : 1;
+    }
+    if (i < t.size() && t[i].isOp("=")) {
+        equate(label, t, i + 1, false);
+        return;
+    }
+    if (i < t.size() && directive(label, t, i))
+        return;
+    defineLabel(label);
+    if (i < t.size()) {
+        if (t[i].kind == Kind::Name)
+            instruction(t, i);
+        else
+            error("unexpected '" + spell(t, i) + "'", true);
+    }
+}
+
+// A label at the statement's address; "_" is a reusable one.
+void Assembler::defineLabel(const std::string &label) {
+    if (label == "_") {
+        if (m_pass == 1) {
+            m_reusable.push_back(m_index);
+            m_reusableAt.push_back(m_start);
+        } else {
+            if (m_reusableAt[m_reusableSeen] != m_start)
+                m_changed = true;
+            m_reusableAt[m_reusableSeen] = m_start;
+        }
+        ++m_reusableSeen;
+    } else if (!label.empty()) {
+        define(label, m_start, false);
+    }
+}
+
+void Assembler::instruction(const std::vector<Token> &t, size_t begin) {
+    m_code = true;
+    if (added(t, begin))
+        return;
+    const std::string mnemonic = lower(t[begin].text);
+    if (!isMnemonic(mnemonic)) {
+        error("unknown instruction '" + t[begin].text + "'", true);
+        return;
+    }
+    auto parts = items(t, begin + 1, t.size());
+    auto isWord = [&](size_t k, const char *word) {
+        return k < parts.size() && parts[k].second == parts[k].first + 1 &&
+               t[parts[k].first].kind == Kind::Name && lower(t[parts[k].first].text) == word;
+    };
+    // spasm-ng's "cp a,x" forms.
+    if ((mnemonic == "sub" || mnemonic == "and" || mnemonic == "or" || mnemonic == "xor" ||
+         mnemonic == "cp") &&
+        parts.size() == 2 && isWord(0, "a"))
+        parts.erase(parts.begin());
+    std::vector<Operand> operands;
+    const Value compute = [this](const std::vector<Token> &x, size_t b, size_t e) {
+        return value(x, b, e);
+    };
+    for (const auto &[b, e] : parts) {
+        std::string why;
+        const auto op = parseOperand(t, b, e, compute, &why);
+        if (!op) {
+            error(why, true);
+            return;
+        }
+        operands.push_back(*op);
+    }
+    if (mnemonic == "ex" && isWord(0, "af") && isWord(1, "af"))
+        operands[1].name = "af'";
+    const Encoding enc = encode(mnemonic, operands, std::uint32_t(m_start), m_pass > 1);
+    if (!enc.error.empty())
+        error(enc.error, true);
+    for (std::uint8_t b : enc.bytes)
+        emit(b);
+}
+
+void Assembler::finish(Assembly *out) {
+    bool settled = false;
+    for (m_pass = 2; m_pass <= 12 && !settled; ++m_pass) {
+        m_pc = 0;
+        m_module.clear();
+        m_local = m_global = m_changed = false;
+        m_out.clear();
+        m_pieces.clear();
+        m_echoes.clear();
+        m_passDiag = Diagnostics();
+        m_reusableSeen = 0;
+        for (m_index = 0; m_index < m_records.size(); ++m_index) {
+            m_record = &m_records[m_index];
+            m_at = m_record->at;
+            m_place = m_record->place;
+            m_start = m_pc;
+            m_code = false;
+            const size_t before = m_out.size();
+            run(*m_record);
+            m_pieces.push_back({m_at, std::uint32_t(m_start & 0xFFFF), before,
+                                m_out.size() - before, m_code, m_place});
+        }
+        settled = !m_changed;
+    }
+    if (!settled)
+        error("the addresses do not settle: an address or equate depends on itself");
+    // The whole program's limits, said at the line that meets them.
+    for (const Assembly::Piece &p : m_pieces) {
+        if (p.code && p.size > 0 && p.address + p.size > kNoExecution) {
+            m_at = p.at;
+            m_place = p.place;
+            warning("code at C000h or above: the calculator refuses to run it");
+            break;
+        }
+    }
+    for (const Assembly::Piece &p : m_pieces) {
+        if (p.offset + p.size > kMaxProgramBytes) {
+            m_at = p.at;
+            m_place = p.place;
+            error("the program grows past " + std::to_string(kMaxProgramBytes) +
+                  " bytes here, more than the calculator's RAM holds");
+            break;
+        }
+    }
+    m_diag.errors.insert(m_diag.errors.end(), m_passDiag.errors.begin(), m_passDiag.errors.end());
+    m_diag.warnings.insert(m_diag.warnings.end(), m_passDiag.warnings.begin(),
+                           m_passDiag.warnings.end());
+    out->bytes = m_out;
+    out->pieces = m_pieces;
+    out->echoes = m_echoes;
+    for (const Assembly::Piece &p : m_pieces)
+        if (p.size > 0)
+            out->end = std::max<std::uint32_t>(out->end, p.address + std::uint32_t(p.size));
+    for (const auto &[k, s] : m_symbols) {
+        const auto dot = k.find('.');
+        out->labels.push_back(
+            {dot == std::string::npos ? s.spelling : k.substr(0, dot) + "." + s.spelling, s.value,
+             s.at});
+    }
+}
+
+} // namespace z80

@@ -1,0 +1,143 @@
+#pragma once
+// The kit's assembler: the preprocessor's statements become the program's
+// bytes. Pass 1 runs along the preprocessor (so #if sees the equates met so
+// far) and records each statement; later passes go over the record with
+// every symbol known, until no address or equate changes; the last one
+// writes the bytes and judges every value. Values are 32-bit, computed left
+// to right; symbols match in any letter case; Brass's modules scope names
+// that start with '_' (or all, after .local).
+
+#include "diagnostics.h"
+#include "preprocessor.h"
+#include "sink.h"
+#include "source.h"
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace z80 {
+
+struct Expr;
+
+// The result of a build, as a value.
+struct Assembly {
+    std::vector<std::uint8_t> bytes; // the program, in the order it was written
+    struct Piece {                   // what one statement placed
+        Origin at;
+        std::uint32_t address;
+        size_t offset, size; // into bytes
+        bool code;           // an instruction
+        size_t place;        // in source order
+    };
+    std::vector<Piece> pieces;
+    struct Label {
+        std::string name;
+        std::int64_t value;
+        Origin defined;
+    };
+    std::vector<Label> labels; // every symbol, labels and equates
+    std::vector<std::string> errors, warnings, echoes;
+    std::vector<std::string> filesRead; // the source first, then every other file read
+    std::uint32_t end = 0;              // the address after the highest byte
+    bool ok() const { return errors.empty(); }
+};
+
+// Assembles the source at `mainPath` (a whole path) and its includes.
+Assembly assemble(const std::string &mainPath, FileReader &reader, const Options &options);
+
+// The largest program the calculator's RAM takes, and where it stops
+// running code.
+constexpr std::uint32_t kMaxProgramBytes = 24318;
+constexpr std::uint32_t kNoExecution = 0xC000;
+
+class Assembler : public StatementSink {
+public:
+    explicit Assembler(Diagnostics &diagnostics) : m_diag(diagnostics) {}
+
+    Result statement(const std::vector<Token> &tokens, bool columnOne, const Origin &at) override;
+    std::optional<std::int64_t> constant(const std::string &name) const override;
+    void includeFailed(const Origin &) override { m_includeFailed = true; }
+    void definedAfterEnd(const std::string &name, const Origin &end) override;
+
+    // The passes after the first, then the result.
+    void finish(Assembly *out);
+
+private:
+    struct Record {
+        std::vector<Token> tokens;
+        bool columnOne;
+        Origin at;
+        size_t place;
+        std::optional<std::int64_t> defined; // what it gave its name in the last pass
+    };
+    struct Symbol {
+        std::string spelling;
+        std::int64_t value = 0;
+        Origin at;
+        size_t statement = 0; // the one that defines it
+        bool set = false;     // .set may define it again
+        bool exact = true;    // computed from known values only
+    };
+    struct Added {                        // an instruction added by .addinstr
+        bool operand = false;             // takes one value
+        std::vector<std::uint8_t> opcode; // then the value in operandBytes bytes
+        int operandBytes = 0;
+    };
+
+    void run(const Record &r);
+    void error(const std::string &text, bool structural = false);
+    void warning(const std::string &text);
+    std::string key(const std::string &name) const;
+    void define(const std::string &name, std::int64_t value, bool set);
+    void defineLabel(const std::string &label);
+    std::optional<std::int64_t> resolve(const Expr &e, std::string *why);
+    std::optional<std::int64_t> value(const std::vector<Token> &t, size_t begin, size_t end);
+    void emit(std::uint8_t byte) {
+        m_out.push_back(byte);
+        ++m_pc;
+    }
+    void emitValue(std::int64_t v, int bytes, bool checked);
+    bool directive(const std::string &label, const std::vector<Token> &t, size_t i);
+    void equate(const std::string &label, const std::vector<Token> &t, size_t begin, bool set);
+    void data(const std::vector<Token> &t, size_t begin, int width);
+    void space(const std::vector<Token> &t, size_t begin);
+    void echo(const std::vector<Token> &t, size_t begin);
+    void addInstruction(const std::vector<Token> &t, size_t begin);
+    bool added(const std::vector<Token> &t, size_t begin);
+    void instruction(const std::vector<Token> &t, size_t begin);
+
+    Diagnostics &m_diag;
+    Diagnostics m_passDiag; // the messages of the pass under way after the first
+    std::vector<std::string> m_echoes;
+    std::vector<Record> m_records;
+    std::unordered_map<std::string, Symbol> m_symbols; // by key
+    std::vector<size_t> m_reusable;                    // the statement of each "_"
+    std::vector<std::int64_t> m_reusableAt;            // its address in this pass
+    std::map<std::string, std::vector<Added>> m_added;
+    std::unordered_map<std::string, Origin> m_afterEnd; // names a .end kept from being read
+    bool m_includeFailed = false;
+
+    // The pass under way.
+    int m_pass = 1;
+    bool m_changed = false; // a definition differs from the pass before
+    bool m_unknown = false; // pass 1: a value used is not known yet
+    size_t m_index = 0;     // the statement
+    Record *m_record = nullptr;
+    Origin m_at;
+    size_t m_place = 0;
+    std::int64_t m_pc = 0, m_start = 0;
+    std::string m_module; // Brass's module, "" outside one
+    bool m_local = false, m_global = false;
+    std::vector<std::uint8_t> m_out;
+    std::vector<Assembly::Piece> m_pieces;
+    bool m_code = false;  // the statement is an instruction
+    bool m_ended = false; // the statement is a .end
+    size_t m_reusableSeen = 0;
+};
+
+} // namespace z80

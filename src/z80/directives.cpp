@@ -1,0 +1,216 @@
+// The assembler's directives: .org, data and space, equates, .addinstr,
+// .echo, .end, Brass's modules, and the listing directives it ignores.
+
+#include "assembler.h"
+
+#include "expr.h"
+#include "operands.h"
+#include "vocabulary.h"
+
+#include <cctype>
+#include <cstdlib>
+
+namespace z80 {
+namespace {
+
+const std::set<std::string> kIgnored = {"list",    "nolist",     "eject",        "title",
+                                        "page",    "binarymode", "variablename", "codes",
+                                        "nocodes", "chk",        "msfirst",      "lsfirst",
+                                        "export",  "option",     "show",         "nestmodules"};
+
+bool isDirectiveWord(const Token &t) {
+    if (t.kind == Kind::Dot)
+        return true;
+    static const std::set<std::string> dotless = {"equ",  "org",  "db",   "dw",  "ds",   "defb",
+                                                  "defw", "defs", "defm", "end", "byte", "word"};
+    return t.kind == Kind::Name && dotless.count(lower(t.text));
+}
+
+} // namespace
+
+// Handles the statement when its head at `i` is a directive; false when it
+// is not one.
+bool Assembler::directive(const std::string &label, const std::vector<Token> &t, size_t i) {
+    if (!isDirectiveWord(t[i]))
+        return false;
+    std::string key = lower(t[i].text);
+    if (key[0] == '.')
+        key.erase(0, 1);
+    if (key == "equ" || key == "set" || key == "defl") {
+        equate(label, t, i + 1, key != "equ");
+        return true;
+    }
+    if (key == "module") {
+        const std::string name = i + 1 < t.size() ? lower(t[i + 1].text) : "";
+        m_module = name == "noname" ? "" : name;
+    } else if (key == "endmodule") {
+        m_module.clear();
+    } else if (key == "local" || key == "endlocal") {
+        m_local = key == "local";
+    } else if (key == "global" || key == "endglobal") {
+        m_global = key == "global";
+    }
+    defineLabel(label);
+    if (key == "org") {
+        const auto v = value(t, i + 1, t.size());
+        if (v && (*v < 0 || *v > 0xFFFF))
+            error("the address " + std::to_string(*v) + " is outside 0..65535");
+        m_pc = v.value_or(0) & 0xFFFF;
+    } else if (key == "db" || key == "byte" || key == "text" || key == "defb" || key == "defm") {
+        data(t, i + 1, 1);
+    } else if (key == "dw" || key == "word" || key == "defw") {
+        data(t, i + 1, 2);
+    } else if (key == "block" || key == "ds" || key == "defs" || key == "fill") {
+        space(t, i + 1);
+    } else if (key == "end") {
+        m_ended = true;
+    } else if (key == "addinstr") {
+        if (m_pass == 1)
+            addInstruction(t, i + 1);
+    } else if (key == "echo") {
+        echo(t, i + 1);
+    } else if (key == "error") {
+        error(spell(t, i + 1), true);
+    } else if (!kIgnored.count(key) && key != "module" && key != "endmodule" && key != "local" &&
+               key != "endlocal" && key != "global" && key != "endglobal") {
+        error("unknown directive '" + t[i].text + "'", true);
+    }
+    return true;
+}
+
+void Assembler::equate(const std::string &label, const std::vector<Token> &t, size_t begin,
+                       bool set) {
+    if (label.empty() || label == "_") {
+        error("an equate needs a name before it", true);
+        return;
+    }
+    if (begin >= t.size()) {
+        error("an equate needs a value", true);
+        return;
+    }
+    define(label, value(t, begin, t.size()).value_or(0), set);
+}
+
+void Assembler::emitValue(std::int64_t v, int bytes, bool checked) {
+    if (checked && m_pass > 1) {
+        if (bytes == 1 && (v < -128 || v > 255))
+            error("the value " + std::to_string(v) + " does not fit in a byte (-128..255)");
+        if (bytes == 2 && (v < -32768 || v > 65535))
+            error("the value " + std::to_string(v) + " does not fit in a word (-32768..65535)");
+    }
+    for (int k = 0; k < bytes; ++k)
+        emit(std::uint8_t((std::uint64_t(v) >> (8 * k)) & 0xFF));
+}
+
+void Assembler::data(const std::vector<Token> &t, size_t begin, int width) {
+    const auto parts = items(t, begin, t.size());
+    if (parts.empty()) {
+        error("'" + t[begin - 1].text + "' needs a value", true);
+        return;
+    }
+    for (const auto &[b, e] : parts) {
+        if (b == e) {
+            error("a value is missing in the list", true);
+            return;
+        }
+        if (width == 1 && e == b + 1 && t[b].kind == Kind::String) {
+            for (char c : t[b].text)
+                emit(std::uint8_t(c));
+            continue;
+        }
+        emitValue(value(t, b, e).value_or(0), width, true);
+    }
+}
+
+void Assembler::space(const std::vector<Token> &t, size_t begin) {
+    const auto parts = items(t, begin, t.size());
+    if (parts.empty() || parts.size() > 2) {
+        error("'" + t[begin - 1].text + "' takes a size and perhaps a fill value", true);
+        return;
+    }
+    const std::int64_t size = value(t, parts[0].first, parts[0].second).value_or(0);
+    const std::int64_t fill =
+        parts.size() == 2 ? value(t, parts[1].first, parts[1].second).value_or(0) : 0;
+    if (size < 0 || size > 0x10000) {
+        error("the size " + std::to_string(size) + " is outside 0..65536");
+        return;
+    }
+    for (std::int64_t k = 0; k < size; ++k)
+        emitValue(fill, 1, k == 0);
+}
+
+// .echo: its strings and values (in decimal) as one line of the log.
+void Assembler::echo(const std::vector<Token> &t, size_t begin) {
+    std::string line;
+    for (const auto &[b, e] : items(t, begin, t.size())) {
+        if (e == b + 1 && t[b].kind == Kind::String)
+            line += t[b].text;
+        else if (const auto v = value(t, b, e))
+            line += std::to_string(*v);
+    }
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.pop_back();
+    if (m_pass > 1)
+        m_echoes.push_back(line);
+}
+
+// ".addinstr NAME ARGS OPCODE SIZE ...": fields apart by blanks. ARGS "*"
+// takes one value; an instruction with no operand has none.
+void Assembler::addInstruction(const std::vector<Token> &t, size_t begin) {
+    std::vector<std::string> fields;
+    for (size_t i = begin; i < t.size(); ++i) {
+        if (i == begin || t[i].spaced)
+            fields.emplace_back();
+        fields.back() += t[i].kind == Kind::String ? '"' + t[i].text + '"' : t[i].text;
+    }
+    if (fields.size() < 4) {
+        error(".addinstr needs a name, operands, an opcode and a size", true);
+        return;
+    }
+    Added a;
+    if (fields[1] != "*" && fields[1] != "\"\"") {
+        error(".addinstr with operands '" + fields[1] + "' is not supported", true);
+        return;
+    }
+    a.operand = fields[1] == "*";
+    const std::string &hex = fields[2];
+    for (size_t k = 0; k < hex.size(); k += 2) {
+        const std::string byte = hex.substr(k, 2);
+        if (byte.size() != 2 || !std::isxdigit(static_cast<unsigned char>(byte[0])) ||
+            !std::isxdigit(static_cast<unsigned char>(byte[1]))) {
+            error("'" + hex + "' is not an opcode in hexadecimal", true);
+            return;
+        }
+        a.opcode.push_back(std::uint8_t(std::stoi(byte, nullptr, 16)));
+    }
+    const int size = std::atoi(fields[3].c_str());
+    a.operandBytes = size - int(a.opcode.size());
+    if (a.operandBytes < 0 || a.operandBytes > 2 || (!a.operand && a.operandBytes != 0)) {
+        error(".addinstr size " + fields[3] + " does not fit its opcode and operands", true);
+        return;
+    }
+    m_added[lower(fields[0])].push_back(std::move(a));
+}
+
+bool Assembler::added(const std::vector<Token> &t, size_t begin) {
+    const auto it = m_added.find(lower(t[begin].text));
+    if (it == m_added.end())
+        return false;
+    const bool hasOperand = begin + 1 < t.size();
+    for (const Added &a : it->second) {
+        if (a.operand != hasOperand)
+            continue;
+        for (std::uint8_t b : a.opcode)
+            emit(b);
+        if (hasOperand) {
+            const std::int64_t v = value(t, begin + 1, t.size()).value_or(0);
+            emitValue(v, a.operandBytes, true);
+        }
+        return true;
+    }
+    error("'" + t[begin].text + "' does not take " + (hasOperand ? "an operand" : "no operand"),
+          true);
+    return true;
+}
+
+} // namespace z80

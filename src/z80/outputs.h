@@ -1,0 +1,28 @@
+#pragma once
+// What a build leaves beside the program: a listing in spasm-ng's layout,
+// a label file in the form spasm-ng writes (emulators and debuggers load
+// it), the line that sums the program up, and messages capped at 50.
+
+#include "assembler.h"
+#include "source.h"
+
+#include <string>
+#include <vector>
+
+namespace z80 {
+
+// Each source line as "LINE 00:ADDR BYTES TEXT", four bytes to a row, with a
+// "Listing for file" line where the file changes. `mainPath` is the source's
+// whole path; the lines are read again through `reader`.
+std::string listing(const Assembly &a, FileReader &reader, const std::string &mainPath);
+
+// "name = $1234" lines, sorted by name in any letter case.
+std::string labelFile(const Assembly &a);
+
+// "1,747 bytes, code ends at A468h (7,064 bytes below C000h)."
+std::string summary(const Assembly &a);
+
+// At most 50 messages, then a line saying how many more there were.
+std::vector<std::string> capped(const std::vector<std::string> &messages, const char *what);
+
+} // namespace z80
