@@ -51,7 +51,8 @@ EditorExtras::EditorExtras(QsciScintilla *editor, MessageBox *messages, QWidget 
     fitLineNumbers();
     connect(editor, &QsciScintilla::linesChanged, this, &EditorExtras::fitLineNumbers);
     editor->installEventFilter(this);
-    editor->viewport()->installEventFilter(this);
+    m_viewport = editor->viewport();
+    m_viewport->installEventFilter(this);
     editor->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(editor, &QWidget::customContextMenuRequested, this, &EditorExtras::contextMenu);
 
@@ -109,7 +110,7 @@ bool EditorExtras::eventFilter(QObject *watched, QEvent *event) {
         m_lexer->followPalette(m_editor->palette());
         m_editor->recolor();
     }
-    if (watched == m_editor->viewport() && event->type() == QEvent::ToolTip)
+    if (watched == m_viewport && event->type() == QEvent::ToolTip)
         return markToolTip(static_cast<QHelpEvent *>(event));
     return false;
 }

@@ -45,6 +45,7 @@ private:
                     const std::function<void()> &handler);
 
     QsciScintilla *m_editor;
+    QWidget *m_viewport = nullptr; // compared with, never called: events come while it is destroyed
     MessageBox *m_messages;
     QWidget *m_window;
     Z80Lexer *m_lexer;
