@@ -62,9 +62,16 @@ private slots:
         const QByteArray oldAsm = QCryptographicHash::hash("old asm", QCryptographicHash::Sha256);
         QVERIFY(writeBytes(kit + "/shipped.txt", oldAsm.toHex() + "  asm.bat\n"));
         QVERIFY(kitNeedsSetUp(kit, tree));
+        // With TilEm installed, the new settings start it with the built program.
+        const QByteArray path = qgetenv("PATH");
+        QVERIFY(QDir().mkpath(scratch.filePath("bin")) &&
+                makeExecutable(scratch.filePath("bin/tilem2"), "#!/bin/sh\n"));
+        qputenv("PATH", QFile::encodeName(scratch.filePath("bin")));
         QCOMPARE(setUpKit(kit, tree).installed,
                  (QStringList{"qvasm", "pack8xp", "asm.bat", "TASM/Templates/hello.txt",
                               "TASM/config.ini"}));
+        qputenv("PATH", path);
+        QCOMPARE(readBytes(tree + "/TASM/config.ini"), QByteArray("\r\ntilem2 %f\r\n"));
         QVERIFY(!kitNeedsSetUp(kit, tree));
         QVERIFY(writeBytes(tree + "/asm.bat", "old asm"));
         QVERIFY(writeBytes(tree + "/qvasm", "an old assembler"));

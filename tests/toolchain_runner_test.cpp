@@ -86,10 +86,19 @@ private slots:
         QVERIFY(failed.wait());
         QCOMPARE(failed[0][0].toString(), QStringLiteral("/bin/send"));
         QCOMPARE(failed[0][2].toByteArray(), QByteArray("ERROR: no cable found\n"));
-        QVERIFY(runner.startTool({"/bin/emu", {}}, false).ok()); // an emulator: not watched for
+        QVERIFY(runner.startTool({"/bin/tool", {}}, false).ok()); // not watched for
         starter.lastWatch->finish({true, 9});
         QTRY_COMPARE(runner.running(), 0);
         QCOMPARE(failed.count(), 1);
+        // Watched for a while only: an end after it is the user closing it.
+        QVERIFY(runner.startTool({"/bin/emu", {}}, true, 2, 0).ok());
+        starter.lastWatch->finish({false, 1});
+        QTRY_COMPARE(runner.running(), 0);
+        QCOMPARE(failed.count(), 1);
+        QVERIFY(runner.startTool({"/bin/emu", {}}, true, 2, 60000).ok());
+        starter.lastWatch->finish({false, 1});
+        QVERIFY(failed.wait());
+        QCOMPARE(failed[1][3].toInt(), 2);
     }
 
     void nothingIsLeftBehindOnceAllHaveEnded() {

@@ -306,7 +306,45 @@ private slots:
         QCOMPARE(shown().last(), QStringLiteral("The emulator command asks for the built program "
                                                 "(%f), but the document has no file name yet. "
                                                 "Save it and make it first."));
+        QVERIFY(openSource("Source/hi.z80", "x")); // never built
+        w.startcalc_Click();
+        QCOMPARE(shown().last(), "Build the program first: " + tree->places().builtProgram("hi") +
+                                     " does not exist");
         QCOMPARE(tree->starter.calls.size(), 1);
+        tree->starter.failWith = ENOENT;
+        w.form2()->Text2->setText(QStringLiteral("/opt/tilem2"));
+        w.startcalc_Click();
+        QCOMPARE(shown().last(), QStringLiteral("The emulator /opt/tilem2 could not be started: "
+                                                "Error 2: No such file or directory"));
+    }
+
+    // F5: the program is made and, once built, handed to the emulator; an
+    // emulator that fails at once is reported as a link program is.
+    void endToEndF5MakesAndRunsTheProgram() {
+        Form1 &w = makeWindow(true);
+        QVERIFY(makeExecutable(tree->path("bin/emu"), kRecorder));
+        w.form2()->Text2->setText("'" + tree->path("bin/emu") + "' -r rom %f");
+        QVERIFY(openSource("Source/hello.z80", "ld a,1"));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QTest::keyClick(w.Text1, Qt::Key_F5);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            readBytes(tree->path("bin/emu.args")),
+            "-r\nrom\n" + QFile::encodeName(tree->places().builtProgram("hello")) + "\n", 10000);
+        QVERIFY(logShown(w).endsWith("done\n"));
+        QVERIFY(
+            makeExecutable(tree->path("bin/emu"),
+                           "#!/bin/sh\necho 'TilEm 2.0'\necho 'no ROM image given' >&2\nexit 3\n"));
+        w.run_Key();
+        QTRY_COMPARE_WITH_TIMEOUT(shown(),
+                                  QStringList{"The emulator " + tree->path("bin/emu") +
+                                              " ended with exit status 3.\n\nTilEm 2.0\nno ROM "
+                                              "image given"},
+                                  10000);
+        QVERIFY(openSource("Source/bad.z80", "FAIL"));
+        w.run_Key();
+        QTRY_COMPARE_WITH_TIMEOUT(shown().size(), 2, 10000);
+        QCOMPARE(shown().last(), QStringLiteral("Errors were found."));
     }
 
     // --- end to end, with real processes ---
@@ -417,15 +455,21 @@ private slots:
     void endToEndFailingLinkProgram() {
         Form1 &w = makeWindow(true, 50);
         QVERIFY(makeExecutable(tree->path("bin/link"),
-                               "#!/bin/sh\necho 'ERROR: no cable found' >&2\nexit 2\n"));
+                               "#!/bin/sh\necho 'Probing cables'\n"
+                               "echo 'ERROR: no cable found' >&2\nexit 2\n"));
         w.form2()->Text1->setText(tree->path("bin/link"));
         QVERIFY(openSource("Source/hello.z80", "x"));
         w.makesend_Click();
         QTRY_COMPARE_WITH_TIMEOUT(
             shown(),
             QStringList{"The link program " + tree->path("bin/link") +
-                        " ended with exit status 2.\n\nERROR: no cable found"},
+                        " ended with exit status 2.\n\nProbing cables\nERROR: no cable found"},
             10000);
+        w.form2()->Text1->setText(tree->path("bin/gone"));
+        w.makesend_Click();
+        QTRY_COMPARE_WITH_TIMEOUT(shown().size(), 2, 10000);
+        QCOMPARE(shown().last(), "The link program " + tree->path("bin/gone") +
+                                     " could not be started: Error 2: No such file or directory");
     }
 
     void startedProcessesOutliveTheEditor() {

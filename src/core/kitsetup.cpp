@@ -134,10 +134,11 @@ KitReport setUpKit(const QString &kitFolder, const QString &root) {
     // The settings: no link program yet; the emulator when Debian's is there.
     const QString settings = places.settingsFile();
     if (!QFileInfo(settings).exists() && !QFileInfo(settings).isSymLink()) {
+        // The emulator gets the document's built program.
         const QString emulator = QStringLiteral("tilem2");
+        const QString command = emulator + QLatin1String(" %f");
         if ((report.error = storeSettings(
-                 settings,
-                 {QString(), findProgram(emulator, {}).isEmpty() ? QString() : emulator})))
+                 settings, {QString(), findProgram(emulator, {}).isEmpty() ? QString() : command})))
             return report;
         report.installed << QDir(root).relativeFilePath(settings);
     }

@@ -234,8 +234,11 @@ StartResult SystemProcessStarter::start(const QString &program, const QStringLis
     s.then([&] {
         return posix_spawn_file_actions_addopen(&s.m_actions, 0, "/dev/null", O_RDONLY, 0);
     });
-    if (errorPipe[1] >= 0)
+    // A tool may give its reason on either: both go to the one pipe.
+    if (errorPipe[1] >= 0) {
+        s.then([&] { return posix_spawn_file_actions_adddup2(&s.m_actions, errorPipe[1], 1); });
         s.then([&] { return posix_spawn_file_actions_adddup2(&s.m_actions, errorPipe[1], 2); });
+    }
     const QByteArray folder = QFile::encodeName(options.workingFolder);
     if (!options.workingFolder.isEmpty())
         s.then(

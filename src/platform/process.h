@@ -27,7 +27,8 @@ public:
     virtual bool isRunning() const = 0;
     // Meaningful once the process has ended.
     virtual ProcessEnd end() const { return {}; }
-    // The last few KiB of the error output, when it was captured.
+    // The last few KiB of what it wrote, standard and error output together,
+    // when they were captured.
     virtual QByteArray errorOutput() const { return {}; }
 signals:
     void ended();
@@ -41,9 +42,9 @@ struct StartResult {
 };
 
 struct StartOptions {
-    QString workingFolder; // empty: the editor's own current folder
-    bool captureErrors = false;
-    QStringList environment; // "NAME=value" entries set for the program
+    QString workingFolder;      // empty: the editor's own current folder
+    bool captureErrors = false; // standard and error output, both
+    QStringList environment;    // "NAME=value" entries set for the program
 };
 
 // Starts programs; the windows receive one so that tests can script it.

@@ -1,7 +1,9 @@
 #include "buildrunner.h"
 
 BuildRunner::BuildRunner(ProcessStarter *starter, QObject *parent)
-    : QObject(parent), m_starter(starter) {}
+    : QObject(parent), m_starter(starter) {
+    m_clock.start();
+}
 
 std::optional<StartResult> BuildRunner::startBuild(int slot, const Command &command,
                                                    const StartOptions &options,
@@ -13,7 +15,7 @@ std::optional<StartResult> BuildRunner::startBuild(int slot, const Command &comm
         return result;
     const Build build{m_nextBuild++, slot,    programName,
                       source,        started, document.isEmpty() ? source : document};
-    adopt(result.watch, command.program, false, build);
+    adopt(result.watch, Live{result.watch, command.program, false, build});
     m_slots[slot] = Pending{build, result.watch};
     return std::nullopt;
 }
@@ -45,18 +47,19 @@ void BuildRunner::finish(int slot, quint64 id) {
     emit finished(build);
 }
 
-StartResult BuildRunner::startTool(const Command &command, bool reportFailure) {
+StartResult BuildRunner::startTool(const Command &command, bool reportFailure, int tag,
+                                   qint64 reportWithinMs) {
     StartResult result =
         m_starter->start(command.program, command.arguments, {{}, reportFailure, {}});
     if (result.ok())
-        adopt(result.watch, command.program, reportFailure, Build());
+        adopt(result.watch, Live{result.watch, command.program, reportFailure, Build(), tag,
+                                 reportWithinMs < 0 ? -1 : m_clock.elapsed() + reportWithinMs});
     return result;
 }
 
-void BuildRunner::adopt(const std::shared_ptr<ProcessWatch> &watch, const QString &program,
-                        bool reportFailure, const Build &build) {
+void BuildRunner::adopt(const std::shared_ptr<ProcessWatch> &watch, Live live) {
     const quint64 serial = m_nextSerial++;
-    m_live.insert(serial, Live{watch, program, reportFailure, build});
+    m_live.insert(serial, std::move(live));
     // Queued: a watch must not go while its own signal runs.
     connect(
         watch.get(), &ProcessWatch::ended, this, [this, serial] { release(serial); },
@@ -73,6 +76,7 @@ void BuildRunner::release(quint64 serial) {
     if (live.build.id != 0)
         emit buildEnded(live.build);
     const ProcessEnd end = live.watch->end();
-    if (live.reportFailure && end.failed())
-        emit toolFailed(live.program, end, live.watch->errorOutput());
+    const bool soon = live.reportUntilMs < 0 || m_clock.elapsed() < live.reportUntilMs;
+    if (live.reportFailure && end.failed() && soon)
+        emit toolFailed(live.program, end, live.watch->errorOutput(), live.tag);
 }

@@ -7,6 +7,7 @@
 #include "toolchain/commands.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 
@@ -38,8 +39,10 @@ public:
     // at once when it already has.
     void awaitResult(int slot);
     // Starts a tool in the editor's own folder. With `reportFailure`, an end
-    // with a failure status is told through `toolFailed`.
-    StartResult startTool(const Command &command, bool reportFailure);
+    // with a failure status is told through `toolFailed` with the tool's
+    // `tag`; with `reportWithinMs` too, only an end that soon after the start.
+    StartResult startTool(const Command &command, bool reportFailure, int tag = 0,
+                          qint64 reportWithinMs = -1);
     // Programs started and not yet known to have ended.
     int running() const { return int(m_live.size()); }
 
@@ -47,7 +50,9 @@ signals:
     void finished(const BuildRunner::Build &build);
     // A build's process has ended, whether or not its result is ever shown.
     void buildEnded(const BuildRunner::Build &build);
-    void toolFailed(const QString &program, const ProcessEnd &end, const QByteArray &errorOutput);
+    // What the tool wrote (its standard and error output) comes last.
+    void toolFailed(const QString &program, const ProcessEnd &end, const QByteArray &output,
+                    int tag);
 
 private:
     struct Live {
@@ -55,14 +60,15 @@ private:
         QString program;
         bool reportFailure = false;
         Build build; // id 0 for a tool
+        int tag = 0;
+        qint64 reportUntilMs = -1; // on the monotonic clock; -1: whenever it ends
     };
     struct Pending {
         Build build;
         std::shared_ptr<ProcessWatch> watch;
     };
 
-    void adopt(const std::shared_ptr<ProcessWatch> &watch, const QString &program,
-               bool reportFailure, const Build &build);
+    void adopt(const std::shared_ptr<ProcessWatch> &watch, Live live);
     void release(quint64 serial);
     void finish(int slot, quint64 id);
 
@@ -71,4 +77,5 @@ private:
     std::map<int, Pending> m_slots;
     quint64 m_nextSerial = 1;
     quint64 m_nextBuild = 1;
+    QElapsedTimer m_clock;
 };

@@ -119,6 +119,7 @@ void Form1::createActions() {
     };
     key("makeKey", QKeySequence(Qt::CTRL | Qt::Key_B), &Form1::makeprog_Click);
     key("makesendKey", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B), &Form1::makesend_Click);
+    key("runKey", QKeySequence(Qt::Key_F5), &Form1::run_Key);
 }
 
 // Start-up: the settings into the Preferences dialog, then the template catalogue.
@@ -386,8 +387,12 @@ void Form1::Timer2_Timer() {
 // A build has ended and its timer has fired: the log, then for Make and Send
 // the verdict and the link program.
 void Form1::runner_Finished(const BuildRunner::Build &build) {
-    if (showAssemblerLog(build) && build.slot == SendSlot && build.id != 0)
+    if (!showAssemblerLog(build) || build.id == 0)
+        return;
+    if (build.slot == SendSlot)
         sendBuiltProgram(build);
+    else if (build.slot == RunSlot)
+        runBuiltProgram(build);
 }
 
 // The build says which files it read: the record learns which program they belong to.
@@ -407,39 +412,75 @@ void Form1::sendBuiltProgram(const BuildRunner::Build &build) {
         inform(tr("No Calculator Link Program Found!"));
         return;
     }
-    startTool(linkCommand(linkProgram, program), true);
+    startTool(linkCommand(linkProgram, program), LinkTool);
 }
 
+// A tool that failed: its exit status and the last lines it wrote.
 void Form1::runner_ToolFailed(const QString &program, const ProcessEnd &end,
-                              const QByteArray &errorOutput) {
-    const QStringList lines = decodeToolText(errorOutput).trimmed().split(QLatin1Char('\n'));
+                              const QByteArray &output, int tag) {
+    const QStringList lines = decodeToolText(output).trimmed().split(QLatin1Char('\n'));
     const QString lastLines = lines.mid(qMax(0, lines.size() - 10)).join(QLatin1Char('\n'));
     const QString how = end.signalled ? tr("was stopped by signal %1").arg(end.code)
                                       : tr("ended with exit status %1").arg(end.code);
-    inform(tr("The link program %1 %2.\n\n%3").arg(program, how, lastLines).trimmed());
+    const QString what =
+        tag == LinkTool ? tr("The link program %1 %2.\n\n%3") : tr("The emulator %1 %2.\n\n%3");
+    inform(what.arg(program, how, lastLines).trimmed());
 }
 
 void Form1::startcalc_Click() {
+    if (m_form2->Text2->text().isEmpty()) {
+        inform(tr("No Emulator Found!"));
+        return;
+    }
+    // "%f" stands for the built program of the current document's program.
+    const QString file = CommonDialog1.FileName;
+    if (wantsBuiltProgram(m_form2->Text2->text()) && file.isEmpty()) {
+        inform(tr("The emulator command asks for the built program (%f), but the document has "
+                  "no file name yet. Save it and make it first."));
+        return;
+    }
+    const QString program =
+        m_programs.programFor(QFileInfo(file).absoluteFilePath(), Text1->text(0).toUtf8());
+    startEmulator(Locations(m_services.root).builtProgram(programName(program)));
+}
+
+// Starts the emulator command with "%f" standing for `built`; a built program
+// that is not there yet is said, and nothing starts.
+void Form1::startEmulator(const QString &built) {
     const QString text = m_form2->Text2->text();
     if (text.isEmpty()) {
         inform(tr("No Emulator Found!"));
         return;
     }
-    // "%f" stands for the current document's built program.
-    const QString file = CommonDialog1.FileName;
-    if (wantsBuiltProgram(text) && file.isEmpty()) {
-        inform(tr("The emulator command asks for the built program (%f), but the document has "
-                  "no file name yet. Save it and make it first."));
+    if (wantsBuiltProgram(text) && !QFileInfo(built).isFile()) {
+        QString shown = built;
+        if (shown.startsWith(QDir::homePath() + QLatin1Char('/')))
+            shown.replace(0, QDir::homePath().size(), QStringLiteral("~"));
+        inform(tr("Build the program first: %1 does not exist").arg(shown));
         return;
     }
     QString error;
-    const QString built = Locations(m_services.root).builtProgram(programName(file));
     const auto command = emulatorCommand(text, built, &error);
     if (!command) {
         inform(error);
         return;
     }
-    startTool(*command, false);
+    startTool(*command, EmulatorTool);
+}
+
+// F5: Make, and once the build has ended (no five-second wait) the emulator
+// with the program, when the build made one.
+void Form1::run_Key() {
+    if (startBuild(RunSlot))
+        m_runner->awaitResult(RunSlot);
+}
+
+void Form1::runBuiltProgram(const BuildRunner::Build &build) {
+    const QString program = Locations(m_services.root).builtProgram(build.programName);
+    if (!isFreshBuild(program, build.started))
+        inform(tr("Errors were found."));
+    else
+        startEmulator(program);
 }
 
 // Reads the log into the output window and shows it without taking the
@@ -486,9 +527,16 @@ void Form1::form3_LineActivated(const QString &line) {
     Text1->setFocus();
 }
 
-bool Form1::startTool(const Command &command, bool reportFailure) {
-    const StartResult started = m_runner->startTool(command, reportFailure);
-    if (!started.ok())
-        report(FileError{started.errorNumber, started.errorDescription, command.program});
+// The link program's failures are told whenever it ends; the emulator's only
+// when it ends within ten seconds (later, the user has closed it).
+bool Form1::startTool(const Command &command, ToolTag tag) {
+    const StartResult started =
+        m_runner->startTool(command, true, tag, tag == EmulatorTool ? 10000 : -1);
+    if (!started.ok()) {
+        const QString what = tag == LinkTool ? tr("The link program %1 could not be started: %2")
+                                             : tr("The emulator %1 could not be started: %2");
+        inform(what.arg(command.program,
+                        tr("Error %1: %2").arg(started.errorNumber).arg(started.errorDescription)));
+    }
     return started.ok();
 }

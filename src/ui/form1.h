@@ -62,6 +62,7 @@ public:
     void makesend_Click();
     void viewout_Click();
     void startcalc_Click();
+    void run_Key(); // F5: make, then start the emulator with the program
     void Timer1_Timer();
     void Timer2_Timer();
 
@@ -75,15 +76,16 @@ protected:
     void moveEvent(QMoveEvent *event) override;
 
 private:
-    enum Slot { MakeSlot, SendSlot };
+    enum Slot { MakeSlot, SendSlot, RunSlot };
+    enum ToolTag { LinkTool = 1, EmulatorTool };
 
     void Form_Load();
     void createActions();
     void session_CommitData(QSessionManager &manager);
     void runner_Finished(const BuildRunner::Build &build);
     void runner_BuildEnded(const BuildRunner::Build &build);
-    void runner_ToolFailed(const QString &program, const ProcessEnd &end,
-                           const QByteArray &errorOutput);
+    void runner_ToolFailed(const QString &program, const ProcessEnd &end, const QByteArray &output,
+                           int tag);
     void form3_LineActivated(const QString &line);
     bool maybeSave();
     bool saveWithDialog();
@@ -92,7 +94,9 @@ private:
     bool showAssemblerLog(const BuildRunner::Build &build);
     void sendBuiltProgram(const BuildRunner::Build &build);
     Form3 *ensureForm3();
-    bool startTool(const Command &command, bool reportFailure);
+    bool startTool(const Command &command, ToolTag tag);
+    void startEmulator(const QString &builtProgram);
+    void runBuiltProgram(const BuildRunner::Build &build);
     void report(const FileError &error);
     void inform(const QString &text);
 
