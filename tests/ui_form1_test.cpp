@@ -63,6 +63,20 @@ private slots:
         QCOMPARE(w.Text1->geometry(), before);
     }
 
+    void theWindowOpensWhereTheUserLastLeftIt() {
+        const QSize specified = makeWindow().size();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        window->setGeometry(120, 90, specified.width() + 200, specified.height() + 150);
+        QTRY_COMPARE(window->size(), specified + QSize(200, 150));
+        QVERIFY(window->close());
+        Form1 &again = makeWindow();
+        QCOMPARE(again.size(), specified + QSize(200, 150));
+        QCOMPARE(again.geometry().topLeft(), QPoint(120, 90));
+        QVERIFY(QFile::remove(tree->places().windowGeometry())); // as on a first start
+        QCOMPARE(makeWindow().size(), specified);
+    }
+
     void openAndSaveGiveBackTheSameBytes_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::newRow("every byte") << allBytes();

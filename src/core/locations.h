@@ -22,6 +22,8 @@ public:
     QString buildFileList() const { return m_root + QLatin1String("/TASM/last-build.files"); }
     // Which program each file belongs to, as the editor keeps it.
     QString programRecord() const { return m_root + QLatin1String("/TASM/programs.txt"); }
+    // The main window's size and place when it was last closed.
+    QString windowGeometry() const { return m_root + QLatin1String("/TASM/window.geometry"); }
     QString sourceFolder() const { return m_root + QLatin1String("/Source"); }
     QString builtProgramFolder() const { return m_root + QLatin1String("/Exec"); }
     QString builtProgram(const QString &programName) const {

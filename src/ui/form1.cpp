@@ -68,6 +68,11 @@ Form1::Form1(const Services &services)
     createActions();
     const double dx = logicalDpiX(), dy = logicalDpiY();
     resize(twipsToPixels(4710, dx), twipsToPixels(3105, dy) + menuBar()->sizeHint().height());
+    // Later starts: the size and place the user last gave it, on a screen
+    // that still exists (Qt moves it onto one otherwise).
+    QByteArray geometry;
+    if (!readWholeFile(Locations(m_services.root).windowGeometry(), &geometry))
+        restoreGeometry(QByteArray::fromBase64(geometry));
     Form_Load();
 }
 
@@ -320,6 +325,7 @@ void Form1::closeEvent(QCloseEvent *event) {
         return;
     }
     event->accept();
+    writeWholeFile(Locations(m_services.root).windowGeometry(), saveGeometry().toBase64());
     // The other windows have no owner; they go with this one.
     m_form2->hide();
     if (m_form3)
