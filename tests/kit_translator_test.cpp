@@ -56,6 +56,27 @@ QByteArray includeStyledLikeTheStandardOne() {
     return readBytes(qEnvironmentVariable("QUORVIN_SOURCE_DIR") + "/tests/data/calc.inc");
 }
 
+// A Windows bitmap of `bits` a pixel: `rows` from the top, each row's pixel
+// bytes; `palette` in the file's blue-green-red-zero order.
+std::string bitmap(int width, int bits, const std::string &palette,
+                   const std::vector<std::string> &rows) {
+    const auto le = [](std::uint32_t v, int n) {
+        std::string out;
+        for (int i = 0; i < n; ++i)
+            out += char(v >> (8 * i) & 0xFF);
+        return out;
+    };
+    const size_t stride = (size_t(width) * bits + 31) / 32 * 4;
+    std::string data;
+    for (auto row = rows.rbegin(); row != rows.rend(); ++row)
+        data += *row + std::string(stride - row->size(), '\0');
+    const auto offset = std::uint32_t(54 + palette.size());
+    return "BM" + le(offset + std::uint32_t(data.size()), 4) + le(0, 4) + le(offset, 4) +
+           le(40, 4) + le(std::uint32_t(width), 4) + le(std::uint32_t(rows.size()), 4) + le(1, 2) +
+           le(std::uint32_t(bits), 2) + le(0, 8) + le(2835, 4) + le(2835, 4) +
+           le(std::uint32_t(palette.size() / 4), 4) + le(0, 4) + palette + data;
+}
+
 } // namespace
 
 class TranslatorTest : public QObject {
@@ -206,6 +227,28 @@ private slots:
                                "main.z80:3: error: cannot read big.inc: it is larger than 16 MiB",
                                "main.z80:4: error: cannot read zero.inc: it is not a regular file",
                                "main.z80:5: error: cannot find the include file none.inc"}));
+    }
+
+    // White, black, a grey just light enough and one just dark enough; rows
+    // widened to whole bytes. The bytes are spasm-ng's for the same files.
+    void anIncludedBitmapBecomesItsBytesAndOtherBinaryFilesAreRefused() {
+        const std::string palette("\xFF\xFF\xFF\0\0\0\0\0\x80\x80\x80\0\x78\x78\x78\0", 16);
+        const std::string paletted =
+            bitmap(10, 8, palette,
+                   {std::string("\1\0\0\0\0\0\0\0\0\1", 10),
+                    std::string("\0\1\2\3\0\0\0\0\1\0", 10), std::string(10, '\3')});
+        const std::string trueColour = bitmap(3, 24, "",
+                                              {std::string("\0\0\0\xFF\xFF\xFF\0\xC8\0", 9),
+                                               std::string("\0\0\xC8\0\0\0\xC8\x0A\x0A", 9)});
+        const Built b = build({{"/p/main.z80", " .org 0\n#include \"a.bmp\"\n#include \"b.bmp\"\n"},
+                               {"/p/a.bmp", paletted},
+                               {"/p/b.bmp", trueColour}});
+        QCOMPARE(b.messages, QStringList());
+        QCOMPARE(b.hex, QByteArray("80405080ffc080e0"));
+        QCOMPARE(build({{"/p/main.z80", " nop\n#include \"logo.png\"\n"},
+                        {"/p/logo.png", std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16)}})
+                     .messages,
+                 QStringList{"main.z80:2: error: logo.png is not a source file"});
     }
 
     // Nothing a source says makes the translator run out of stack or memory.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs each for SECONDS (default
 # 20), starting from its corpus in tests/fuzz/corpus. New inputs go to a
-# temporary folder; a crash leaves crash-* files here and fails the run.
+# temporary folder. An input that crashes, runs longer than 10 s or grows past
+# 512 MB leaves crash-*, timeout-* or oom-* files here and fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/deps.sh
@@ -13,7 +14,7 @@ for target in codepage settings programname emulator translator; do
     scratch=$(mktemp -d)
     log="$scratch/log"
     if ! _build-fuzz/tests/fuzz/fuzz_$target -max_total_time="$seconds" -print_final_stats=1 \
-        -max_len=131072 -rss_limit_mb=4096 \
+        -max_len=131072 -timeout=10 -rss_limit_mb=512 \
         "$scratch" "tests/fuzz/corpus/$target" > "$log" 2>&1; then
         tail -n 40 "$log"
         echo "fuzz_$target: FAILED"

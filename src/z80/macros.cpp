@@ -12,14 +12,13 @@ namespace {
 constexpr size_t kMaxLineChars = 65536;
 constexpr int kMaxArgumentDepth = 64;
 
-
 bool hidden(const Token &t, std::uint32_t id) {
     return std::find(t.hide.begin(), t.hide.end(), id) != t.hide.end();
 }
 
 class Expander {
 public:
-    explicit Expander(const MacroTable &macros) : m_macros(macros) {}
+    Expander(const MacroTable &macros, Budget *budget) : m_macros(macros), m_budget(budget) {}
 
     bool run(std::vector<Token> &line, int depth, std::string *error) {
         if (depth > kMaxArgumentDepth)
@@ -36,15 +35,15 @@ public:
             if (!m || m->multiLine || hidden(t, m->id) || (m->function && !call)) {
                 chars += t.text.size() + 1;
                 if (chars > kMaxLineChars)
-                    return fail(error, "the line grows longer than " +
-                                           std::to_string(kMaxLineChars / 1024) +
-                                           " KiB as its #defines are expanded");
+                    return tooLong(error);
                 out.push_back(std::move(t));
                 continue;
             }
             std::vector<Token> replacement;
             if (m->function) {
-                std::vector<Token> rest(work.begin(), work.end());
+                // Only the call's own tokens are copied: a line of many
+                // calls costs no more than its length.
+                std::vector<Token> rest(work.begin(), work.begin() + std::ptrdiff_t(callEnd(work)));
                 std::vector<std::vector<Token>> args;
                 const size_t after = collectArguments(rest, 0, &args);
                 if (after == SIZE_MAX)
@@ -58,6 +57,13 @@ public:
                 for (auto &arg : args)
                     if (!run(arg, depth + 1, error))
                         return false;
+                // Spent before it is made: arguments used twice can double
+                // a line at every level.
+                const size_t size = substitutedSize(*m, m->body, args);
+                if (work.size() + size > kMaxLineChars)
+                    return tooLong(error);
+                if (m_budget && !m_budget->spend(Budget::What::Tokens, size))
+                    return fail(error, m_budget->message());
                 replacement = substitute(*m, m->body, args);
                 work.erase(work.begin(), work.begin() + std::ptrdiff_t(after));
             } else {
@@ -71,6 +77,11 @@ public:
                 replacement.front().spaced = t.spaced;
             if (++m_expansions > kMaxExpansions)
                 return fail(error, "the line's #defines expand too many times");
+            if (!m->function && work.size() + replacement.size() > kMaxLineChars)
+                return tooLong(error);
+            if (m_budget && !m->function &&
+                !m_budget->spend(Budget::What::Tokens, replacement.size()))
+                return fail(error, m_budget->message());
             work.insert(work.begin(), replacement.begin(), replacement.end());
         }
         line = std::move(out);
@@ -79,11 +90,27 @@ public:
 
 private:
     static constexpr size_t kMaxExpansions = 100000;
+    // The index after the ')' that closes the '(' at the front, or the size.
+    static size_t callEnd(const std::deque<Token> &work) {
+        int depth = 0;
+        for (size_t i = 0; i < work.size(); ++i) {
+            if (work[i].isOp("("))
+                ++depth;
+            else if (work[i].isOp(")") && --depth == 0)
+                return i + 1;
+        }
+        return work.size();
+    }
+    static bool tooLong(std::string *error) {
+        return fail(error, "the line grows longer than " + std::to_string(kMaxLineChars / 1024) +
+                               " KiB as its #defines are expanded");
+    }
     static bool fail(std::string *error, const std::string &text) {
         *error = text;
         return false;
     }
     const MacroTable &m_macros;
+    Budget *m_budget;
     size_t m_expansions = 0;
 };
 
@@ -95,7 +122,7 @@ bool MacroTable::define(Macro m) {
     const bool replaced = undefine(name);
     if (m.function || m.multiLine)
         m_calls[lower(name)] = name;
-    m_byName[name] = std::move(m);
+    m_byName[name] = std::make_shared<Macro>(std::move(m));
     m_last = name;
     return replaced;
 }
@@ -118,16 +145,21 @@ bool MacroTable::defined(const std::string &name) const {
 const Macro *MacroTable::find(const std::string &name, bool call) const {
     const auto it = m_byName.find(name);
     if (it != m_byName.end())
-        return &it->second;
+        return it->second.get();
     if (!call)
         return nullptr;
     const auto folded = m_calls.find(lower(name));
-    return folded == m_calls.end() ? nullptr : &m_byName.at(folded->second);
+    return folded == m_calls.end() ? nullptr : m_byName.at(folded->second).get();
+}
+
+std::shared_ptr<const Macro> MacroTable::keep(const Macro *found) const {
+    const auto it = m_byName.find(found->name);
+    return it == m_byName.end() ? nullptr : it->second;
 }
 
 Macro *MacroTable::last() {
     const auto it = m_byName.find(m_last);
-    return it == m_byName.end() ? nullptr : &it->second;
+    return it == m_byName.end() ? nullptr : it->second.get();
 }
 
 size_t collectArguments(const std::vector<Token> &t, size_t open,
@@ -147,16 +179,34 @@ size_t collectArguments(const std::vector<Token> &t, size_t open,
     return SIZE_MAX;
 }
 
+namespace {
+
+// The parameter `t` names, or macro.params.size().
+size_t parameter(const Macro &macro, const Token &t) {
+    if (t.kind == Kind::Name)
+        for (size_t k = 0; k < macro.params.size(); ++k)
+            if (lower(macro.params[k]) == lower(t.text))
+                return k;
+    return macro.params.size();
+}
+
+} // namespace
+
+size_t substitutedSize(const Macro &macro, const std::vector<Token> &text,
+                       const std::vector<std::vector<Token>> &arguments) {
+    size_t n = 0;
+    for (const Token &t : text) {
+        const size_t p = parameter(macro, t);
+        n += p < arguments.size() ? arguments[p].size() : 1;
+    }
+    return n;
+}
+
 std::vector<Token> substitute(const Macro &macro, const std::vector<Token> &text,
                               const std::vector<std::vector<Token>> &arguments) {
     std::vector<Token> out;
     for (const Token &t : text) {
-        size_t p = macro.params.size();
-        if (t.kind == Kind::Name) {
-            for (size_t k = 0; k < macro.params.size() && p == macro.params.size(); ++k)
-                if (lower(macro.params[k]) == lower(t.text))
-                    p = k;
-        }
+        const size_t p = parameter(macro, t);
         if (p == macro.params.size() || p >= arguments.size()) {
             out.push_back(t);
             continue;
@@ -169,8 +219,9 @@ std::vector<Token> substitute(const Macro &macro, const std::vector<Token> &text
     return out;
 }
 
-bool expandLine(std::vector<Token> &line, const MacroTable &macros, std::string *error) {
-    return Expander(macros).run(line, 0, error);
+bool expandLine(std::vector<Token> &line, const MacroTable &macros, std::string *error,
+                Budget *budget) {
+    return Expander(macros, budget).run(line, 0, error);
 }
 
 } // namespace z80

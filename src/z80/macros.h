@@ -3,9 +3,11 @@
 // never expanded again inside its own expansion (the C preprocessor's rule),
 // so "#define equ .equ" and "#define db .db" mean what they say.
 
+#include "budget.h"
 #include "lexer.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -18,8 +20,8 @@ struct Macro {
     bool function = false;  // takes its arguments in parentheses
     bool multiLine = false; // #macro ... #endmacro
     std::vector<std::string> params;
-    std::vector<Token> body;      // a #define's one line
-    std::vector<LexedLine> lines; // a #macro's lines
+    std::vector<Token> body;        // a #define's one line
+    std::vector<std::string> lines; // a #macro's lines as written, lexed at each use
 };
 
 class MacroTable {
@@ -31,11 +33,14 @@ public:
     // The macro `name` stands for. Names match exactly; a call with arguments
     // also finds a macro with arguments whose name differs in letter case.
     const Macro *find(const std::string &name, bool call) const;
+    // The macro found, kept alive for as long as it runs: its own lines
+    // may #undef or redefine it.
+    std::shared_ptr<const Macro> keep(const Macro *found) const;
     // The macro defined last, which #defcont continues.
     Macro *last();
 
 private:
-    std::unordered_map<std::string, Macro> m_byName;
+    std::unordered_map<std::string, std::shared_ptr<Macro>> m_byName;
     std::unordered_map<std::string, std::string> m_calls; // lower-case name -> name
     std::string m_last;
     std::uint32_t m_nextId = 1;
@@ -46,12 +51,18 @@ private:
 size_t collectArguments(const std::vector<Token> &tokens, size_t open,
                         std::vector<std::vector<Token>> *arguments);
 
+// How many tokens substitute() would give, to spend them before they are made.
+size_t substitutedSize(const Macro &macro, const std::vector<Token> &text,
+                       const std::vector<std::vector<Token>> &arguments);
+
 // A macro's text with its parameters replaced by the arguments.
 std::vector<Token> substitute(const Macro &macro, const std::vector<Token> &text,
                               const std::vector<std::vector<Token>> &arguments);
 
 // Expands the #defines of one line; multi-line macros stay as they stand.
-// False, and *error, when the line cannot be expanded.
-bool expandLine(std::vector<Token> &line, const MacroTable &macros, std::string *error);
+// False, and *error, when the line cannot be expanded. The tokens the
+// #defines produce are spent from `budget`.
+bool expandLine(std::vector<Token> &line, const MacroTable &macros, std::string *error,
+                Budget *budget = nullptr);
 
 } // namespace z80

@@ -2,6 +2,7 @@
 
 #include "z80/vocabulary.h"
 
+#include "bitmap.h"
 #include "expr.h"
 
 #include <algorithm>
@@ -65,7 +66,17 @@ std::vector<std::vector<Token>> splitStatements(const std::vector<Token> &t) {
 
 Preprocessor::Preprocessor(FileReader &reader, const Options &options, Diagnostics &diagnostics,
                            StatementSink &sink)
-    : m_reader(reader), m_options(options), m_diag(diagnostics), m_sink(sink) {}
+    : m_reader(reader), m_options(options), m_diag(diagnostics), m_sink(sink),
+      m_budget(options.limits) {}
+
+bool Preprocessor::spend(Budget::What what, size_t n, const Origin &at) {
+    if (!m_budget.exhausted() && m_budget.spend(what, n))
+        return true;
+    if (!m_budgetSaid)
+        m_diag.error(at, m_budget.message());
+    m_budgetSaid = true;
+    return false;
+}
 
 void Preprocessor::run(const std::string &mainPath) {
     m_mainFolder = folderOf(mainPath);
@@ -92,6 +103,8 @@ std::string Preprocessor::display(const std::string &path) const {
 }
 
 void Preprocessor::file(const std::string &path, int depth, const Origin &includedAt) {
+    if (!spend(Budget::What::Files, 1, includedAt))
+        return;
     const ReadResult read = m_reader.read(path);
     if (!read.error.empty()) {
         m_diag.error(includedAt, "cannot read " + display(path) + ": " + read.error);
@@ -99,33 +112,47 @@ void Preprocessor::file(const std::string &path, int depth, const Origin &includ
             m_sink.includeFailed(includedAt);
         return;
     }
-    const std::vector<std::string> lines = splitLines(read.text);
+    if (!spend(Budget::What::Bytes, read.text.size(), includedAt))
+        return;
+    if (isBitmap(read.text)) {
+        picture(read.text, display(path), includedAt);
+        return;
+    }
+    if (isBinary(read.text)) {
+        m_diag.error(includedAt, display(path) + " is not a source file");
+        return;
+    }
     const Place place{folderOf(path), depth};
     const std::string name = display(path);
     const size_t conditionsBefore = m_conditions.size();
     bool inBlockComment = false;
     std::optional<Origin> blockOpened;
-    for (size_t n = 0; n < lines.size(); ++n) {
+    LineSplitter split(read.text);
+    std::string_view view;
+    for (int n = 1; split.next(&view); ++n) {
         ++m_diag.now;
-        const Origin at{name, int(n + 1)};
-        if (lines[n].size() > kMaxLineLength) {
+        const Origin at{name, n};
+        if (!spend(Budget::What::Lines, 1, at))
+            break;
+        if (view.size() > kMaxLineLength) {
             m_diag.error(at, "the line is longer than " + std::to_string(kMaxLineLength / 1024) +
                                  " KiB");
             continue;
         }
+        const std::string text(view);
         if (m_comment) {
-            if (endsCommentBlock(lines[n]))
+            if (endsCommentBlock(text))
                 m_comment.reset();
             continue;
         }
         const bool blockBefore = inBlockComment;
-        LexedLine lexed = lex(lines[n], &inBlockComment);
+        LexedLine lexed = lex(text, &inBlockComment);
         if (inBlockComment && !blockBefore)
             blockOpened = at;
-        if (!line(lexed, lines[n], at, place)) {
+        if (!line(lexed, text, at, place)) {
             // .end: the rest of this file is not read; what it would define is said.
-            for (size_t k = n + 1; k < lines.size(); ++k)
-                if (const std::string label = definedName(lines[k]); !label.empty())
+            for (std::string_view rest; split.next(&rest);)
+                if (const std::string label = definedName(std::string(rest)); !label.empty())
                     m_sink.definedAfterEnd(label, at);
             break;
         }
@@ -147,7 +174,7 @@ bool Preprocessor::line(const LexedLine &lexed, const std::string &raw, const Or
             m_macros.define(std::move(*m_recording));
             m_recording.reset();
         } else {
-            m_recording->lines.push_back(lexed);
+            m_recording->lines.push_back(raw);
         }
         return true;
     }
@@ -167,7 +194,9 @@ bool Preprocessor::line(const LexedLine &lexed, const std::string &raw, const Or
 bool Preprocessor::statements(std::vector<Token> tokens, bool columnOne, const Origin &at,
                               const Place &place) {
     std::string error;
-    if (!expandLine(tokens, m_macros, &error)) {
+    if (!expandLine(tokens, m_macros, &error, &m_budget)) {
+        if (m_budget.exhausted())
+            return spend(Budget::What::Tokens, 0, at);
         m_diag.error(at, error);
         return true;
     }
@@ -176,6 +205,8 @@ bool Preprocessor::statements(std::vector<Token> tokens, bool columnOne, const O
         const std::vector<Token> &s = list[k];
         if (s.empty())
             continue;
+        if (k > 0 && !spend(Budget::What::Lines, 1, at)) // statements joined by a backslash
+            return false;
         const bool first = k == 0 && columnOne;
         // A label comes first: a name in the first column, or a name and ':'.
         auto multiLine = [&](size_t i) -> const Macro * {
@@ -190,10 +221,11 @@ bool Preprocessor::statements(std::vector<Token> tokens, bool columnOne, const O
         else if (first && s[0].kind == Kind::Name && !multiLine(0))
             h = 1;
         if (const Macro *m = multiLine(h)) {
+            const std::shared_ptr<const Macro> kept = m_macros.keep(m);
             if (h > 0)
                 m_sink.statement(std::vector<Token>(s.begin(), s.begin() + std::ptrdiff_t(h)),
                                  first, at);
-            if (!callMacro(*m, s, h, at, place))
+            if (!callMacro(*kept, s, h, at, place))
                 return false;
             continue;
         }
@@ -240,9 +272,17 @@ bool Preprocessor::callMacro(const Macro &m, const std::vector<Token> &s, size_t
     }
     ++m_macroDepth;
     bool goOn = true;
-    for (const LexedLine &bodyLine : m.lines) {
-        LexedLine lexed = bodyLine;
-        lexed.tokens = substitute(m, bodyLine.tokens, args);
+    for (const std::string &bodyLine : m.lines) {
+        if (!spend(Budget::What::Lines, 1, at)) {
+            goOn = false;
+            break;
+        }
+        LexedLine lexed = lex(bodyLine);
+        if (!spend(Budget::What::Tokens, substitutedSize(m, lexed.tokens, args), at)) {
+            goOn = false;
+            break;
+        }
+        lexed.tokens = substitute(m, lexed.tokens, args);
         if (!line(lexed, spell(lexed.tokens), at, place)) {
             goOn = false;
             break;
@@ -306,6 +346,38 @@ void Preprocessor::directive(const LexedLine &lexed, const std::string &raw, con
     }
 }
 
+// A bitmap goes on as .db statements at the line that included it.
+void Preprocessor::picture(const std::string &bytes, const std::string &name, const Origin &at) {
+    std::vector<std::uint8_t> data;
+    std::string error;
+    if (!bitmapBytes(bytes, &data, &error)) {
+        m_diag.error(at, name + " " + error);
+        return;
+    }
+    if (!spend(Budget::What::Tokens, 2 * data.size(), at))
+        return;
+    constexpr size_t kPerStatement = 16;
+    for (size_t first = 0; first < data.size(); first += kPerStatement) {
+        std::vector<Token> s(1);
+        s[0].kind = Kind::Dot;
+        s[0].text = ".db";
+        s[0].spaced = true;
+        for (size_t i = first; i < data.size() && i < first + kPerStatement; ++i) {
+            if (i > first) {
+                s.emplace_back();
+                s.back().text = ",";
+            }
+            Token n;
+            n.kind = Kind::Number;
+            n.value = data[i];
+            n.text = std::to_string(data[i]);
+            n.spaced = i == first;
+            s.push_back(n);
+        }
+        m_sink.statement(s, false, at);
+    }
+}
+
 void Preprocessor::conditional(const std::string &word, const std::vector<Token> &t,
                                const Origin &at) {
     if (word == "if" || word == "ifdef" || word == "ifndef") {
@@ -365,7 +437,9 @@ bool Preprocessor::condition(const std::vector<Token> &t, const Origin &at) {
         e.push_back(t[i]);
     }
     std::string error;
-    if (!expandLine(e, m_macros, &error)) {
+    if (!expandLine(e, m_macros, &error, &m_budget)) {
+        if (m_budget.exhausted())
+            return spend(Budget::What::Tokens, 0, at);
         m_diag.error(at, "#if " + spell(t, 1) + ": " + error);
         return false;
     }

@@ -3,6 +3,7 @@
 // #macro, #comment blocks, statements apart by '\'. Each statement goes on
 // to the sink in source order; an #if can use the equates met so far.
 
+#include "budget.h"
 #include "diagnostics.h"
 #include "macros.h"
 #include "sink.h"
@@ -18,6 +19,7 @@ namespace z80 {
 struct Options {
     std::vector<std::string> includeFolders; // searched after the source's own places
     std::vector<std::pair<std::string, std::string>> defines; // NAME, text
+    Limits limits;                                            // the work one build may do
 };
 
 constexpr int kMaxIncludeDepth = 32;
@@ -56,17 +58,23 @@ private:
     bool condition(const std::vector<Token> &t, const Origin &at);
     void define(const std::vector<Token> &t, const Origin &at);
     void include(const std::string &name, const Origin &at, const Place &place);
+    void picture(const std::string &bytes, const std::string &name, const Origin &at);
     std::string findInclude(const std::string &name, const std::string &folder);
     std::string resolveFolded(const std::string &path);
     bool callMacro(const Macro &m, const std::vector<Token> &s, size_t head, const Origin &at,
                    const Place &place);
     std::string display(const std::string &path) const;
+    // Spends from the build's budget; the first time a limit is met, says
+    // so at `at`. False from then on: the build stops.
+    bool spend(Budget::What what, size_t n, const Origin &at);
 
     FileReader &m_reader;
     const Options &m_options;
     Diagnostics &m_diag;
     StatementSink &m_sink;
     MacroTable m_macros;
+    Budget m_budget;
+    bool m_budgetSaid = false;
     std::vector<Condition> m_conditions;
     std::optional<Macro> m_recording;
     Origin m_recordingAt;

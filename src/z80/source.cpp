@@ -127,19 +127,29 @@ std::string normalPath(const std::string &path) {
     return out.empty() ? "." : out;
 }
 
+LineSplitter::LineSplitter(std::string_view text)
+    : m_text(text), m_at(text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0) {}
+
+bool LineSplitter::next(std::string_view *line) {
+    if (m_at >= m_text.size())
+        return false;
+    const size_t end = m_text.find_first_of("\r\n", m_at);
+    if (end == std::string_view::npos) {
+        *line = m_text.substr(m_at);
+        m_at = m_text.size();
+        return true;
+    }
+    *line = m_text.substr(m_at, end - m_at);
+    m_at =
+        end + (m_text[end] == '\r' && end + 1 < m_text.size() && m_text[end + 1] == '\n' ? 2 : 1);
+    return true;
+}
+
 std::vector<std::string> splitLines(const std::string &text) {
     std::vector<std::string> lines;
-    size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-    for (size_t i = start; i < text.size(); ++i) {
-        if (text[i] != '\r' && text[i] != '\n')
-            continue;
-        lines.push_back(text.substr(start, i - start));
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-            ++i;
-        start = i + 1;
-    }
-    if (start < text.size())
-        lines.push_back(text.substr(start));
+    LineSplitter split(text);
+    for (std::string_view line; split.next(&line);)
+        lines.emplace_back(line);
     return lines;
 }
 

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace z80 {
@@ -53,5 +54,17 @@ std::string normalPath(const std::string &path);
 // The lines of a text: CR LF, LF and a lone CR each end one; a UTF-8
 // byte-order mark at the start is skipped.
 std::vector<std::string> splitLines(const std::string &text);
+
+// The same lines one at a time, so that a file of millions of short lines
+// costs no more memory than its text.
+class LineSplitter {
+public:
+    explicit LineSplitter(std::string_view text);
+    bool next(std::string_view *line);
+
+private:
+    std::string_view m_text;
+    size_t m_at = 0;
+};
 
 } // namespace z80
