@@ -50,6 +50,8 @@ public:
                     return fail(error, t.text + "( has no ')'");
                 if (args.size() == 1 && args[0].empty() && m->params.empty())
                     args.clear();
+                if (args.size() < m->params.size()) // as in spasm-ng: left out is empty
+                    args.resize(m->params.size());
                 if (args.size() != m->params.size())
                     return fail(error, t.text + " takes " + std::to_string(m->params.size()) +
                                            " argument" + (m->params.size() == 1 ? "" : "s") +

@@ -202,11 +202,16 @@ bool Preprocessor::statements(std::vector<Token> tokens, bool columnOne, const O
     }
     const auto list = splitStatements(tokens);
     for (size_t k = 0; k < list.size(); ++k) {
-        const std::vector<Token> &s = list[k];
+        std::vector<Token> s = list[k];
         if (s.empty())
             continue;
         if (k > 0 && !spend(Budget::What::Lines, 1, at)) // statements joined by a backslash
             return false;
+        if (const Builtin b = builtinStatement(s, at, place); b != Builtin::None) {
+            if (b == Builtin::Stop)
+                return false;
+            continue;
+        }
         const bool first = k == 0 && columnOne;
         // A label comes first: a name in the first column, or a name and ':'.
         auto multiLine = [&](size_t i) -> const Macro * {
@@ -253,6 +258,8 @@ bool Preprocessor::callMacro(const Macro &m, const std::vector<Token> &s, size_t
     }
     if (args.size() == 1 && args[0].empty() && m.params.empty())
         args.clear();
+    if (args.size() < m.params.size()) // as in spasm-ng, the arguments left out are empty
+        args.resize(m.params.size());
     if (args.size() != m.params.size()) {
         m_diag.error(at, m.name + " takes " + std::to_string(m.params.size()) + " argument" +
                              (m.params.size() == 1 ? "" : "s") + ", not " +
@@ -481,6 +488,8 @@ void Preprocessor::define(const std::vector<Token> &t, const Origin &at) {
         ++i;
     }
     m.body.assign(t.begin() + std::ptrdiff_t(i), t.end());
+    if (!builtinDefine(m, at))
+        return;
     const Macro *before = m_macros.find(m.name, false);
     if (before && (before->function != m.function || before->params != m.params ||
                    spell(before->body) != spell(m.body)))

@@ -9,6 +9,8 @@
 #include "sink.h"
 #include "source.h"
 
+#include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <utility>
@@ -58,6 +60,14 @@ private:
     bool condition(const std::vector<Token> &t, const Origin &at);
     void define(const std::vector<Token> &t, const Origin &at);
     void include(const std::string &name, const Origin &at, const Place &place);
+    // spasm-ng's built-in macros (builtins.cpp).
+    enum class Builtin { None, Done, Stop };
+    Builtin builtinStatement(std::vector<Token> &s, const Origin &at, const Place &place);
+    bool builtinDefine(Macro &m, const Origin &at);
+    void getc(std::vector<Token> &s, size_t at, const Origin &where, const Place &place);
+    std::optional<std::int64_t> valueNow(std::vector<Token> e, const Origin &at,
+                                         const std::string &what);
+    std::string textOf(const std::vector<Token> &arg, const Origin &at, const std::string &what);
     void picture(const std::string &bytes, const std::string &name, const Origin &at);
     std::string findInclude(const std::string &name, const std::string &folder);
     std::string resolveFolded(const std::string &path);
@@ -75,6 +85,8 @@ private:
     MacroTable m_macros;
     Budget m_budget;
     bool m_budgetSaid = false;
+    std::map<std::int64_t, std::string> m_buffers; // wr() writes, run() reads
+    std::int64_t m_buffer = 0;                     // the one buf() chose
     std::vector<Condition> m_conditions;
     std::optional<Macro> m_recording;
     Origin m_recordingAt;
