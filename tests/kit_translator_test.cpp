@@ -251,6 +251,22 @@ private slots:
                  QStringList{"main.z80:2: error: logo.png is not a source file"});
     }
 
+    // spasm-ng's built-in macros; the bytes before getc are spasm-ng's own.
+    void builtInMacrosComputeJoinAndWriteSource() {
+        const std::string program =
+            " .org 0\nsize .equ 3\n#define TWICE eval(size*2)\n"
+            "#define NAME concat(\"\\\"\", \"ab\", \"\\\"\")\n#define NUM concat(size, \"0\")\n"
+            " .db TWICE, NUM\n .db NAME\n clr()\n"
+            " wr(\"lab\", size, \": .db \", \"\\\"ab\\\"\", \",\", eval(size+1))\n run()\n"
+            " .dw lab3\n .db getc(\"data.bin\", 1)\n";
+        const Built b = build({{"/p/main.z80", program}, {"/p/data.bin", "XYZ"}});
+        QCOMPARE(b.messages, QStringList());
+        QCOMPARE(b.hex, QByteArray("061e6162616204040059"));
+        QCOMPARE(build({{"/p/main.z80", program + " run()\n"}, {"/p/data.bin", "XYZ"}}).messages,
+                 QStringList{"main.z80:13: error: run() has nothing to read: no wr() since the "
+                             "last run()"});
+    }
+
     // Nothing a source says makes the translator run out of stack or memory.
     void limitsEndRunawayInput() {
         const auto errors = [](const std::vector<std::pair<std::string, std::string>> &files) {

@@ -36,10 +36,9 @@ std::optional<std::int64_t> Preprocessor::valueNow(std::vector<Token> e, const O
     if (expandLine(e, m_macros, &error, &m_budget)) {
         const ExprPtr tree = parseExpression(e, 0, e.size(), &error);
         const auto value =
-            tree
-                ? evaluate(
-                      *tree, [this](const std::string &n) { return m_emitter.constant(n); }, &error)
-                : std::nullopt;
+            tree ? evaluate(
+                       *tree, [this](const std::string &n) { return m_sink.constant(n); }, &error)
+                 : std::nullopt;
         if (value)
             return value;
     }
