@@ -1,10 +1,12 @@
 // The editor: real dialogs, real processes, the folder tree in the home folder.
 // Options that need no window (--help, --version, --setup-kit) are answered
-// before a window system is asked for.
+// before a window system is asked for, and so is --run (a program run
+// without a window).
 
 #include "core/kitsetup.h"
 #include "core/locations.h"
 #include "ui/form1.h"
+#include "ui/runcommand.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -38,8 +40,11 @@ Start parseCommandLine(int argc, char *argv[]) {
         QCoreApplication::translate("main", "Put the toolchain kit into ~/Asm (updating the kit's "
                                             "own programs, keeping files you changed) and quit."));
     parser.addOption(setUp);
+    const RunCommandOptions run = addRunOptions(parser);
     parser.process(cli);
     Start start;
+    if (const std::optional<int> status = runFromCommandLine(parser, run))
+        return {{}, true, *status};
     if (parser.isSet(setUp)) {
         const QString kit = findKitFolder(QCoreApplication::applicationDirPath());
         if (kit.isEmpty()) {

@@ -1,0 +1,118 @@
+#pragma once
+// The TI-83 Plus as a program sees it: a Z80 at 6 MHz, 16 KB banks of memory
+// (page 0 of the OS at 0000h, 32 KB of RAM at 8000h), the display, the keypad
+// and the timer interrupt. The OS itself is not here: whenever the program
+// jumps below 8000h, the `Rom` it was given answers instead.
+
+#include "run/keypad.h"
+#include "run/lcd.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct _z80_cpu_context;
+
+namespace run {
+
+class Machine;
+
+// Answers for the code the calculator's OS would run: called with PC below
+// 8000h; it must move PC on, stop the machine, or wait.
+class Rom {
+public:
+    virtual ~Rom() = default;
+    virtual void enter(Machine &machine, std::uint16_t pc) = 0;
+};
+
+enum class Reg { AF, BC, DE, HL, IX, IY, SP, PC };
+
+struct Stop {
+    bool returned = false; // the program ended as a program ends
+    std::string reason;    // why it stopped, for the user
+};
+
+class Machine {
+public:
+    static constexpr long kClockHz = 6000000;
+    static constexpr long kTimerHz = 118;
+    static constexpr std::uint16_t kUserMem = 0x9D95;
+
+    explicit Machine(Rom &rom);
+    ~Machine();
+    Machine(const Machine &) = delete;
+    Machine &operator=(const Machine &) = delete;
+
+    // Copies the program to 9D95h and sets it up to run with `returnTo` as the
+    // address its final `ret` goes to.
+    void load(const std::vector<std::uint8_t> &code, std::uint16_t returnTo);
+    // Runs until the clock reaches `until` T-states in all, or the machine stops.
+    void runUntil(std::uint64_t until);
+    std::uint64_t cycles() const { return m_cycles; }
+    // Lets time pass without running code (the OS waiting, a halt).
+    void idle(std::uint64_t tstates) { m_cycles += tstates; }
+    std::uint64_t nextInterrupt() const { return m_nextTimer; }
+
+    const std::optional<Stop> &stopped() const { return m_stop; }
+    void stop(std::string reason) { m_stop = Stop{false, std::move(reason)}; }
+    void finish() { m_stop = Stop{true, {}}; }
+
+    std::uint8_t read(std::uint16_t a) const { return m_bank[a >> 14][a & 0x3FFF]; }
+    void write(std::uint16_t a, std::uint8_t v) {
+        if (m_writable[a >> 14])
+            m_bank[a >> 14][a & 0x3FFF] = v;
+    }
+    std::uint16_t readWord(std::uint16_t a) const {
+        return std::uint16_t(read(a) | read(std::uint16_t(a + 1)) << 8);
+    }
+    void writeWord(std::uint16_t a, std::uint16_t v) {
+        write(a, std::uint8_t(v));
+        write(std::uint16_t(a + 1), std::uint8_t(v >> 8));
+    }
+    std::uint16_t reg(Reg r) const;
+    void setReg(Reg r, std::uint16_t v);
+    std::uint8_t a() const { return std::uint8_t(reg(Reg::AF) >> 8); }
+    void setA(std::uint8_t v) { setReg(Reg::AF, std::uint16_t(v << 8 | (reg(Reg::AF) & 0xFF))); }
+    void setFlags(std::uint8_t f) { setReg(Reg::AF, std::uint16_t((reg(Reg::AF) & 0xFF00) | f)); }
+    std::uint16_t pop();
+    void push(std::uint16_t v);
+    void enableInterrupts();
+    bool interruptsEnabled() const;
+    // Bit `bit` of the OS's flag byte at IY + `offset`.
+    bool flag(int offset, int bit) const { return read(std::uint16_t(0x89F0 + offset)) >> bit & 1; }
+    void setFlag(int offset, int bit, bool on);
+
+    Lcd &lcd() { return m_lcd; }
+    const Lcd &lcd() const { return m_lcd; }
+    Keypad &keypad() { return m_keypad; }
+    // The OS's interrupt work is done: clear what the timer and ON key raised.
+    void acknowledgeInterrupts() { m_intStatus = 0; }
+
+private:
+    static std::uint8_t readMem(_z80_cpu_context *, std::uint16_t, int, void *);
+    static void writeMem(_z80_cpu_context *, std::uint16_t, std::uint8_t, void *);
+    static std::uint8_t readPort(_z80_cpu_context *, std::uint16_t, void *);
+    static void writePort(_z80_cpu_context *, std::uint16_t, std::uint8_t, void *);
+    static std::uint8_t intVector(_z80_cpu_context *, void *);
+    std::uint8_t in(std::uint8_t port);
+    void out(std::uint8_t port, std::uint8_t value);
+    bool laterModelPort(std::uint8_t port, const char *direction);
+    void mapBank(int bank, std::uint8_t value);
+    void timer();
+
+    Rom &m_rom;
+    _z80_cpu_context *m_cpu;
+    std::vector<std::uint8_t> m_ram, m_osPage, m_none;
+    std::array<std::uint8_t *, 4> m_bank{};
+    std::array<bool, 4> m_writable{};
+    Lcd m_lcd;
+    Keypad m_keypad;
+    std::uint64_t m_cycles = 0, m_nextTimer = 0;
+    std::uint8_t m_intMask = 0x0B, m_intStatus = 0, m_port4 = 0x06;
+    bool m_onWasHeld = false;
+    std::optional<Stop> m_stop;
+};
+
+} // namespace run

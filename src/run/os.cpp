@@ -1,0 +1,128 @@
+#include "run/os.h"
+
+#include <cstdio>
+
+namespace run {
+
+namespace {
+
+std::string hex4(unsigned v) {
+    char b[8];
+    std::snprintf(b, sizeof b, "%04Xh", v & 0xFFFF);
+    return b;
+}
+
+// The calls the rst shortcuts stand for.
+const char *rstCall(std::uint16_t pc) {
+    switch (pc) {
+    case 0x08:
+        return "_OP1ToOP2";
+    case 0x10:
+        return "_FindSym";
+    case 0x18:
+        return "_PushRealO1";
+    case 0x20:
+        return "_Mov9ToOP1";
+    case 0x30:
+        return "_FPAdd";
+    default:
+        return nullptr;
+    }
+}
+
+std::uint16_t addressOf(const char *name) {
+    for (const RomCall &c : romCalls())
+        if (std::string(c.name) == name)
+            return c.address;
+    return 0;
+}
+
+} // namespace
+
+Os::Os(RomNames names) : m_names(std::move(names)) {
+    addDisplayCalls();
+    addKeyCalls();
+    addMathCalls();
+    addMemoryCalls();
+}
+
+void Os::on(const char *name, Call call) {
+    const std::uint16_t a = addressOf(name);
+    if (a)
+        m_calls[a] = std::move(call);
+}
+
+void Os::prepare(Machine &m) {
+    m.setFlag(flags::appFlags, flags::appTextSave, true);
+    m.setFlag(flags::appFlags, flags::appAutoScroll, true);
+    m.setFlag(flags::indicFlags, flags::indicRun, true);
+    m.setFlag(flags::apdFlags, flags::apdAble, true);
+    for (int i = 0; i < 128; ++i)
+        m.write(std::uint16_t(ram::textShadow + i), ' ');
+    m.writeWord(ram::fpBase, 0xE000);
+    m.writeWord(ram::fps, 0xE000);
+}
+
+void Os::enter(Machine &m, std::uint16_t pc) {
+    if (pc == kExit) {
+        m.finish();
+        return;
+    }
+    if (pc == 0x38) { // the timer or the ON key
+        if (m.keypad().onHeld())
+            m.setFlag(flags::onFlags, flags::onInterrupt, true);
+        m.acknowledgeInterrupts();
+        m.setReg(Reg::PC, m.pop());
+        m.enableInterrupts();
+        return;
+    }
+    const std::uint16_t sp = m.reg(Reg::SP);
+    if (const char *name = rstCall(pc)) {
+        const std::uint16_t back = m.readWord(sp);
+        finishCall(m, call(m, addressOf(name), std::uint16_t(back - 1)), true);
+        return;
+    }
+    if (pc == 0x28 || pc == 0x50) { // bcall; bjump (call 50h) goes on at the caller's caller
+        const std::uint16_t inline_ = m.readWord(sp);
+        const std::uint16_t from = std::uint16_t(inline_ - (pc == 0x28 ? 1 : 3));
+        const Result r = call(m, m.readWord(inline_), from);
+        if (r == Result::Done && pc == 0x50)
+            m.pop();
+        if (r == Result::Done && pc == 0x28)
+            m.writeWord(sp, std::uint16_t(inline_ + 2));
+        finishCall(m, r, true);
+        return;
+    }
+    if (pc == 0)
+        m.stop("the program jumped to 0000h, which restarts the calculator");
+    else
+        m.stop("the program jumped to " + hex4(pc) +
+               " inside the OS, where this runner has no code; only OS calls made with bcall "
+               "or rst are answered");
+}
+
+void Os::finishCall(Machine &m, Result r, bool) {
+    if (r == Result::Done)
+        m.setReg(Reg::PC, m.pop());
+    else if (r == Result::Ended)
+        m.finish();
+    else if (m.cycles() < m.nextInterrupt()) // wait as the OS does, till the next interrupt
+        m.idle(m.nextInterrupt() - m.cycles());
+}
+
+Os::Result Os::call(Machine &m, std::uint16_t address, std::uint16_t from) {
+    m_callName = m_names.nameOf(address);
+    m_callFrom = from;
+    const auto it = m_calls.find(address);
+    if (it != m_calls.end()) {
+        m.idle(100); // the OS's own instructions take time too
+        return it->second(m);
+    }
+    m.stop("the program called " +
+           (m_callName.empty() ? std::string("the OS at ") + hex4(address)
+                               : m_callName + " (" + hex4(address) + ")") +
+           " at " + hex4(from) + ", an OS call this runner does not answer");
+    return Result::Wait;
+}
+
+} // namespace run

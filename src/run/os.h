@@ -1,0 +1,82 @@
+#pragma once
+// The calculator's OS as far as programs use it, answered in C++: the calls a
+// program makes with `bcall` (rst 28h and the address after it), the rst
+// shortcuts, the timer interrupt and the return to the home screen. Each call
+// reads and writes the RAM variables and flag bits the real one does.
+
+#include "run/machine.h"
+#include "run/romcalls.h"
+#include "run/romtable.h"
+#include "run/tifloat.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <unordered_map>
+
+namespace run {
+
+// The OS's RAM variables and flag bytes (offsets from IY = 89F0h).
+namespace ram {
+constexpr std::uint16_t kbdScanCode = 0x843F, kbdKey = 0x8444, curRow = 0x844B, curCol = 0x844C,
+                        op1 = 0x8478, textShadow = 0x8508, penCol = 0x86D7, penRow = 0x86D8,
+                        plotSScreen = 0x9340, fpBase = 0x9822, fps = 0x9824;
+constexpr std::uint16_t op(int n) {
+    return std::uint16_t(op1 + 11 * (n - 1));
+}
+} // namespace ram
+namespace flags {
+constexpr int textFlags = 5, textInverse = 3, apdFlags = 8, apdAble = 2, onFlags = 9,
+              onInterrupt = 4, curFlags = 12, curOn = 3, appFlags = 13, appTextSave = 1,
+              appAutoScroll = 2, indicFlags = 18, indicRun = 0, shiftFlags = 18, shift2nd = 3,
+              shiftAlpha = 4, sGrFlags = 20, textWrite = 7, fontFlags = 50, fracDrawLFont = 2,
+              plotFlag3 = 60, bufferOnly = 0;
+}
+
+class Os : public Rom {
+public:
+    // Where the program's final `ret` goes: back to the home screen.
+    static constexpr std::uint16_t kExit = 0x0100;
+
+    explicit Os(RomNames names = {});
+    // The OS's state on the home screen, just before a program starts.
+    void prepare(Machine &m);
+    void enter(Machine &m, std::uint16_t pc) override;
+
+private:
+    enum class Result { Done, Wait, Ended };
+    using Call = std::function<Result(Machine &)>;
+
+    void on(const char *name, Call call);
+    Result call(Machine &m, std::uint16_t address, std::uint16_t from);
+    void finishCall(Machine &m, Result r, bool viaRst);
+    void addDisplayCalls();
+    void addKeyCalls();
+    void addMathCalls();
+    void addMemoryCalls();
+
+    // Display helpers (os_display.cpp).
+    void drawCell(Machine &m, int row, int col, std::uint8_t code);
+    void putC(Machine &m, std::uint8_t code);
+    void newLine(Machine &m);
+    void scrollUp(Machine &m);
+    bool vPutMap(Machine &m, std::uint8_t code);
+    void point(Machine &m, int x, int y, int mode);
+    void line(Machine &m, int x0, int y0, int x1, int y1, int mode);
+    // Numbers (os_math.cpp).
+    TiFloat opFloat(const Machine &m, int n) const;
+    void setOp(Machine &m, int n, const TiFloat &v);
+    Result floatError(Machine &m, FloatError e);
+    Result store(Machine &m, const FloatResult &r);
+    // Keys (os_keys.cpp).
+    Result waitForKey(Machine &m);
+    int getKeyCode(int scan, bool second, bool alpha) const;
+
+    RomNames m_names;
+    std::unordered_map<std::uint16_t, Call> m_calls;
+    std::string m_callName; // the call being answered, for error messages
+    std::uint16_t m_callFrom = 0;
+    std::uint32_t m_random = 12345;
+};
+
+} // namespace run

@@ -1,0 +1,95 @@
+// The key calls: _GetCSC reports a new key press as a scan code at once;
+// _GetKey waits for one (2ND and ALPHA shift the next key) and returns the
+// OS's key code.
+
+#include "run/os.h"
+
+#include <cstdio>
+
+namespace run {
+
+namespace {
+
+struct KeyCode {
+    int scan, plain, second, alpha;
+};
+// k* codes: plain, after 2ND, after ALPHA (0: as plain).
+const KeyCode kCodes[] = {
+    {sk::Right, 0x01, 0x0F, 0},     {sk::Left, 0x02, 0x0E, 0},     {sk::Up, 0x03, 0, 0x07},
+    {sk::Down, 0x04, 0, 0x08},      {sk::Enter, 0x05, 0x0D, 0x06}, {sk::Clear, 0x09, 0, 0},
+    {sk::Del, 0x0A, 0x0B, 0},       {sk::Mode, 0x45, 0x40, 0},     {sk::Graph, 0x44, 0x4A, 0},
+    {sk::Trace, 0x5A, 0x3B, 0},     {sk::Zoom, 0x2E, 0x57, 0},     {sk::Window, 0x48, 0x4B, 0},
+    {sk::YEqu, 0x49, 0x30, 0},      {sk::Math, 0x32, 0x33, 0x9A},  {sk::Apps, 0x2C, 0x39, 0x9B},
+    {sk::Prgm, 0x2D, 0x2F, 0x9C},   {sk::Vars, 0x35, 0, 0},        {sk::Stat, 0x31, 0x3A, 0},
+    {sk::XTThetaN, 0xB4, 0, 0xCC},  {sk::Recip, 0xB6, 0x37, 0x9D}, {sk::Sin, 0xB7, 0, 0x9E},
+    {sk::Cos, 0xB9, 0, 0x9F},       {sk::Tan, 0xBB, 0, 0xA0},      {sk::Power, 0x84, 0xB5, 0xA1},
+    {sk::Square, 0xBD, 0xBE, 0xA2}, {sk::Comma, 0x8B, 0x98, 0xA3}, {sk::LParen, 0x85, 0, 0xA4},
+    {sk::RParen, 0x86, 0, 0xA5},    {sk::Div, 0x83, 0, 0xA6},      {sk::Log, 0xC1, 0, 0xA7},
+    {sk::Seven, 0x95, 0, 0xA8},     {sk::Eight, 0x96, 0, 0xA9},    {sk::Nine, 0x97, 0, 0xAA},
+    {sk::Mul, 0x82, 0, 0xAB},       {sk::Ln, 0xBF, 0, 0xAC},       {sk::Four, 0x92, 0, 0xAD},
+    {sk::Five, 0x93, 0, 0xAE},      {sk::Six, 0x94, 0, 0xAF},      {sk::Sub, 0x81, 0, 0xB0},
+    {sk::Store, 0x8A, 0x0C, 0xB1},  {sk::One, 0x8F, 0, 0xB2},      {sk::Two, 0x90, 0, 0xB3},
+    {sk::Three, 0x91, 0, 0},        {sk::Zero, 0x8E, 0x3E, 0x99},  {sk::DecPnt, 0x8D, 0, 0xC6},
+    {sk::Chs, 0x8C, 0xC5, 0xCA},    {sk::Add, 0x80, 0x36, 0xCB},
+};
+
+} // namespace
+
+int Os::getKeyCode(int scan, bool second, bool alpha) const {
+    for (const KeyCode &k : kCodes)
+        if (k.scan == scan) {
+            if (second && k.second)
+                return k.second;
+            if (alpha && k.alpha)
+                return k.alpha;
+            return k.plain;
+        }
+    return 0;
+}
+
+// A key list that has run out while the program waits for a key ends the run.
+Os::Result Os::waitForKey(Machine &m) {
+    char b[200];
+    std::snprintf(b, sizeof b,
+                  "the program waits for a key (%s at %04Xh) and the list of keys has run out",
+                  m_callName.c_str(), m_callFrom);
+    m.stop(b);
+    return Result::Wait;
+}
+
+void Os::addKeyCalls() {
+    on("_GetCSC", [this](Machine &m) {
+        const std::optional<int> key = m.keypad().takePress(m.cycles());
+        if (!key && m.keypad().scriptExhausted(m.cycles()))
+            return waitForKey(m);
+        const int code = key && *key != sk::On ? *key : 0;
+        m.setA(std::uint8_t(code));
+        m.write(ram::kbdScanCode, 0);
+        m.setReg(Reg::HL, 0);
+        return Result::Done;
+    });
+    on("_GetKey", [this](Machine &m) {
+        m.enableInterrupts();
+        const std::optional<int> key = m.keypad().takePress(m.cycles());
+        if (!key)
+            return waitForKey(m);
+        if (*key == 0 || *key == sk::On)
+            return Result::Wait;
+        const bool second = m.flag(flags::shiftFlags, flags::shift2nd);
+        const bool alpha = m.flag(flags::shiftFlags, flags::shiftAlpha);
+        if (*key == sk::Second || *key == sk::Alpha) {
+            const int bit = *key == sk::Second ? flags::shift2nd : flags::shiftAlpha;
+            m.setFlag(flags::shiftFlags, bit, !m.flag(flags::shiftFlags, bit));
+            return Result::Wait;
+        }
+        m.setFlag(flags::shiftFlags, flags::shift2nd, false);
+        m.setFlag(flags::shiftFlags, flags::shiftAlpha, false);
+        const int code = getKeyCode(*key, second, alpha);
+        m.setA(std::uint8_t(code));
+        m.write(ram::kbdKey, std::uint8_t(code));
+        m.setReg(Reg::HL, 0);
+        return Result::Done;
+    });
+}
+
+} // namespace run

@@ -1,0 +1,35 @@
+#pragma once
+// One run of one program: the machine, the OS answering it, and why the run
+// ended. A program the runner cannot start (a shell's, TI-BASIC, a damaged
+// file) ends before its first instruction, with the reason.
+
+#include "run/machine.h"
+#include "run/os.h"
+#include "run/program.h"
+
+#include <memory>
+#include <optional>
+
+namespace run {
+
+class Session {
+public:
+    explicit Session(const Program &program, RomNames names = {});
+    // Runs until the clock reaches `cycles` T-states in all, or the run ends.
+    void runUntil(std::uint64_t cycles);
+    const std::optional<Stop> &stopped() const;
+    Machine &machine() { return *m_machine; }
+    const Machine &machine() const { return *m_machine; }
+
+private:
+    Os m_os;
+    std::unique_ptr<Machine> m_machine;
+    std::optional<Stop> m_refused;
+};
+
+// The home screen as 8 lines of 16 characters: each 6x8 cell of the display
+// read back as the large-font character it shows (inverse too), a space when
+// blank, and U+2592 when it shows something else.
+std::u32string homeText(const Lcd &lcd);
+
+} // namespace run

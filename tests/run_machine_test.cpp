@@ -1,0 +1,195 @@
+// The runner's machine: the display controller driven through its ports as
+// its documentation describes, the keypad matrix, the timer interrupt, and the
+// places where a run stops and says why. Programs are hand-assembled bytes
+// with their source beside them.
+
+#include "run/session.h"
+
+#include <QtTest>
+
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+// Runs `code` at 9D95h with the keys held, for at most a second of calculator time.
+std::unique_ptr<run::Session> runCode(const Bytes &code, std::vector<int> held = {}) {
+    run::Program program;
+    program.name = "TEST";
+    program.code = code;
+    auto session = std::make_unique<run::Session>(program);
+    for (int key : held)
+        session->machine().keypad().press(key);
+    session->runUntil(6000000);
+    return session;
+}
+
+QString lcdRow(const run::Lcd &lcd, int y, int width = 16) {
+    QString bits;
+    for (int x = 0; x < width; ++x)
+        bits += lcd.pixel(x, y) ? '#' : '.';
+    return bits;
+}
+
+Bytes join(std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const Bytes &p : parts)
+        all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+Bytes lcdCommand(std::uint8_t c) {
+    return {0x3E, c, 0xD3, 0x10};
+} // ld a,c \ out (10h),a
+Bytes lcdData(std::uint8_t d) {
+    return {0x3E, d, 0xD3, 0x11};
+} // ld a,d \ out (11h),a
+const Bytes kRet = {0xC9};
+
+} // namespace
+
+class RunMachineTest : public QObject {
+    Q_OBJECT
+private slots:
+    // 8-bit words going down a column, 6-bit words going right along a row.
+    void aProgramDrawsThroughTheDisplayPorts() {
+        const auto s =
+            runCode(join({lcdCommand(0x01), lcdCommand(0x05), lcdCommand(0x80), lcdCommand(0x20),
+                          lcdData(0xF0), lcdData(0xAA), lcdCommand(0x00), lcdCommand(0x07),
+                          lcdCommand(0x84), lcdCommand(0x20), lcdData(0x3F), lcdData(0x21), kRet}));
+        const run::Lcd &lcd = s->machine().lcd();
+        QVERIFY(s->stopped() && s->stopped()->returned);
+        QCOMPARE(lcdRow(lcd, 0), QString("####............"));
+        QCOMPARE(lcdRow(lcd, 1), QString("#.#.#.#........."));
+        QCOMPARE(lcdRow(lcd, 4), QString("#######....#...."));
+        QCOMPARE(lcd.row(), 4);
+        QCOMPARE(lcd.column(), 2);
+        QVERIFY(!lcd.wordIs8Bits());
+    }
+
+    // After setting an address the first read is a dummy; the next ones give
+    // the words from that address on.
+    void readingBackNeedsADummyReadFirst() {
+        const auto s =
+            runCode(join({lcdCommand(0x01),
+                          lcdCommand(0x07),
+                          lcdCommand(0x80),
+                          lcdCommand(0x20),
+                          lcdData(0x81),
+                          lcdData(0x42),
+                          lcdCommand(0x20),
+                          // in a,(11h) \ in a,(11h) \ ld (9000h),a \ in a,(11h) \ ld (9001h),a
+                          {0xDB, 0x11, 0xDB, 0x11, 0x32, 0x00, 0x90, 0xDB, 0x11, 0x32, 0x01, 0x90},
+                          kRet}));
+        QCOMPARE(s->machine().read(0x9000), std::uint8_t(0x81));
+        QCOMPARE(s->machine().read(0x9001), std::uint8_t(0x42));
+    }
+
+    // The Z-address scrolls what is shown; switching the display off blanks it.
+    void zAddressAndDisplayOff() {
+        const Bytes draw = join({lcdCommand(0x01), lcdCommand(0x81), lcdCommand(0x20),
+                                 lcdData(0xFF), lcdCommand(0x41)});
+        const auto shown = runCode(join({draw, kRet}));
+        QCOMPARE(lcdRow(shown->machine().lcd(), 0), QString("########........"));
+        QCOMPARE(lcdRow(shown->machine().lcd(), 1), QString("................"));
+        const auto off = runCode(join({draw, lcdCommand(0x02), kRet}));
+        QCOMPARE(lcdRow(off->machine().lcd(), 0), QString("................"));
+        QVERIFY(off->machine().lcd().memoryPixel(0, 1));
+    }
+
+    // Port 1: a 0 bit in the mask selects a group, a 0 bit read back is a key
+    // held; two groups selected read as one.
+    void theKeypadMatrixIsActiveLow() {
+        // ld a,0FEh \ out (1),a \ in a,(1) \ ld (9000h),a \ ld a,0FCh \ out (1),a
+        // in a,(1) \ ld (9001h),a \ ld a,0FBh \ out (1),a \ in a,(1) \ ld (9002h),a \ ret
+        const Bytes scan = {0x3E, 0xFE, 0xD3, 0x01, 0xDB, 0x01, 0x32, 0x00, 0x90, 0x3E,
+                            0xFC, 0xD3, 0x01, 0xDB, 0x01, 0x32, 0x01, 0x90, 0x3E, 0xFB,
+                            0xD3, 0x01, 0xDB, 0x01, 0x32, 0x02, 0x90, 0xC9};
+        const auto s = runCode(scan, {run::sk::Down, run::sk::Enter, run::sk::Three});
+        QCOMPARE(s->machine().read(0x9000), std::uint8_t(0xFE));        // DOWN: group 0, bit 0
+        QCOMPARE(s->machine().read(0x9001), std::uint8_t(0xFE & 0xFE)); // ENTER: group 1, bit 0
+        QCOMPARE(s->machine().read(0x9002), std::uint8_t(0xFD));        // 3: group 2, bit 1
+        const auto none = runCode(scan);
+        QCOMPARE(none->machine().read(0x9001), std::uint8_t(0xFF));
+    }
+
+    // The OS's timer interrupt wakes a halt 118 times a second.
+    void twoHaltsTakeTwoTimerTicks() {
+        const auto s = runCode({0xFB, 0x76, 0x76, 0xC9}); // ei \ halt \ halt \ ret
+        QVERIFY(s->stopped() && s->stopped()->returned);
+        const double seconds = double(s->machine().cycles()) / run::Machine::kClockHz;
+        QVERIFY2(seconds > 1.0 / 118 && seconds < 2.05 / 118, qPrintable(QString::number(seconds)));
+    }
+
+    void runsStopWithTheirReason_data() {
+        QTest::addColumn<Bytes>("code");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("code at C000h") << Bytes{0xC3, 0x00, 0xC0} // jp 0C000h
+                                       << "the program ran code at C000h, and the calculator "
+                                          "runs no code at C000h or above";
+        QTest::newRow("a later model's port")
+            << Bytes{0x3E, 0x01, 0xD3, 0x20} // ld a,1 \ out (20h),a
+            << "the program wrote to port 20h at 9D99h, a port only the TI-83 Plus Silver "
+               "Edition and the TI-84 Plus have";
+        QTest::newRow("an unknown OS call")
+            << Bytes{0x00, 0xEF, 0x34, 0x12} // nop \ rst 28h \ .dw 1234h
+            << "the program called the OS at 1234h at 9D96h, an OS call this runner does not "
+               "answer";
+        QTest::newRow("a named OS call")
+            << Bytes{0xEF, 0xD8, 0x4F} // bcall(_Arc_Unarc)
+            << "the program called _Arc_Unarc (4FD8h) at 9D95h, an OS call this runner does "
+               "not answer";
+        QTest::newRow("into the OS") << Bytes{0xC3, 0x00, 0x45} // jp 4500h
+                                     << "the program jumped to 4500h inside the OS, where this "
+                                        "runner has no code; only OS calls made with bcall or "
+                                        "rst are answered";
+        QTest::newRow("halt for good") << Bytes{0xF3, 0x76} // di \ halt
+                                       << "the program halted with interrupts off at 9D96h, "
+                                          "which stops the calculator for good";
+    }
+    void runsStopWithTheirReason() {
+        QFETCH(Bytes, code);
+        QFETCH(QString, reason);
+        const auto s = runCode(code);
+        QVERIFY(s->stopped());
+        QCOMPARE(QString::fromStdString(s->stopped()->reason), reason);
+    }
+
+    // Shell programs are named for the shell they need; files that are not
+    // assembly programs are refused before they run.
+    void programFilesAreReadAndJudged() {
+        const auto file = [](const Bytes &body, std::uint8_t type = 0x06) {
+            Bytes f = {'*', '*', 'T', 'I', '8', '3', 'F', '*', 0x1A, 0x0A, 0x00};
+            f.resize(53, 0);
+            const std::size_t n = body.size() + 2;
+            for (std::uint8_t b :
+                 {std::uint8_t(n + 17), std::uint8_t((n + 17) >> 8), std::uint8_t(0x0D),
+                  std::uint8_t(0), std::uint8_t(n), std::uint8_t(n >> 8), type})
+                f.push_back(b);
+            for (char c : std::string("DEMO\0\0\0\0", 8))
+                f.push_back(std::uint8_t(c));
+            for (std::uint8_t b :
+                 {std::uint8_t(0), std::uint8_t(0), std::uint8_t(n), std::uint8_t(n >> 8),
+                  std::uint8_t(body.size()), std::uint8_t(body.size() >> 8)})
+                f.push_back(b);
+            f.insert(f.end(), body.begin(), body.end());
+            f.push_back(0), f.push_back(0);
+            return run::readProgram(f);
+        };
+        const run::Program plain = file({0xBB, 0x6D, 0xC9});
+        QCOMPARE(plain.error, std::string());
+        QCOMPARE(plain.name, std::string("DEMO"));
+        QCOMPARE(plain.code, Bytes{0xC9});
+        QCOMPARE(file({0xBB, 0x6D, 0xC9, 0x30, 0x05}).shell, std::string("Ion"));
+        QCOMPARE(file({0xBB, 0x6D, 0xC9, 0x01, 0x00}).shell, std::string("MirageOS"));
+        QCOMPARE(file({0xBB, 0x6D, 0xAA, 0xC9, 0x18}).shell, std::string("Doors CS"));
+        QCOMPARE(file({0xDE, 0x2A, 0x3F}).error,
+                 std::string("the program is a TI-BASIC program, not an assembly program"));
+        run::Session ion(file({0xBB, 0x6D, 0xC9, 0x30, 0x05}));
+        QCOMPARE(QString::fromStdString(ion.stopped()->reason),
+                 QString("the program is written for the Ion shell; start it from Ion on a "
+                         "calculator (this runner starts programs as the home screen's Asm( "
+                         "does)"));
+    }
+};
+
+QTEST_APPLESS_MAIN(RunMachineTest)
+#include "run_machine_test.moc"
