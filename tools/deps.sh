@@ -1,6 +1,6 @@
 # Installs the Debian packages that building, running and testing need, when
 # any is missing. Sourced by run.sh and test.sh.
-quorvin_packages="cmake make g++ pkg-config qt6-base-dev libqscintilla2-qt6-dev libxcb1-dev fonts-dejavu-core pasmo libtifiles-dev z80dasm"
+quorvin_packages="cmake make g++ pkg-config qt6-base-dev libqscintilla2-qt6-dev libxcb1-dev fonts-dejavu-core pasmo libtifiles-dev z80dasm libz80ex-dev"
 
 quorvin_install_missing() {
     local missing=""

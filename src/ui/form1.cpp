@@ -14,6 +14,7 @@
 #include "ui/form2.h"
 #include "ui/form3.h"
 #include "ui/resizerule.h"
+#include "ui/runwindow.h"
 
 #include <Qsci/qsciscintilla.h>
 
@@ -125,6 +126,7 @@ void Form1::createActions() {
     key("makeKey", QKeySequence(Qt::CTRL | Qt::Key_B), &Form1::makeprog_Click);
     key("makesendKey", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B), &Form1::makesend_Click);
     key("runKey", QKeySequence(Qt::Key_F5), &Form1::run_Key);
+    key("runWindowKey", QKeySequence(Qt::CTRL | Qt::Key_F5), &Form1::runWindow_Key);
 }
 
 // Start-up: the settings into the Preferences dialog, then the template catalogue.
@@ -431,6 +433,28 @@ void Form1::runner_ToolFailed(const QString &program, const ProcessEnd &end,
     const QString what =
         tag == LinkTool ? tr("The link program %1 %2.\n\n%3") : tr("The emulator %1 %2.\n\n%3");
     inform(what.arg(program, how, lastLines).trimmed());
+}
+
+// Make, then, once that build has written a fresh program, a window that runs it.
+void Form1::runWindow_Key() {
+    if (!startBuild(MakeSlot))
+        return;
+    Timer1->start();
+    auto once = std::make_shared<QMetaObject::Connection>();
+    *once =
+        connect(m_runner, &BuildRunner::finished, this, [this, once](const BuildRunner::Build &b) {
+            if (b.slot != MakeSlot)
+                return;
+            disconnect(*once);
+            const QString program = Locations(m_services.root).builtProgram(b.programName);
+            if (b.id == 0 || !isFreshBuild(program, b.started))
+                return;
+            if (auto *old = findChild<RunWindow *>(QStringLiteral("RunWindow")))
+                old->close();
+            auto *window = new RunWindow(program, this);
+            window->show();
+            window->activateWindow();
+        });
 }
 
 void Form1::startcalc_Click() {

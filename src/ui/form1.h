@@ -63,6 +63,7 @@ public:
     void viewout_Click();
     void startcalc_Click();
     void run_Key(); // F5: make, then start the emulator with the program
+    void runWindow_Key(); // Ctrl+F5: Make, then run the program in a window
     void Timer1_Timer();
     void Timer2_Timer();
 

@@ -1,0 +1,63 @@
+#pragma once
+// A window that runs a built program: the calculator's 96x64 screen scaled up
+// with crisp pixels, the calculator's keys on the PC keyboard, at the
+// calculator's speed (paced by the wall clock) or as fast as it can. The run
+// ends with the program's last screen kept and the reason shown.
+
+#include "run/session.h"
+
+#include <QElapsedTimer>
+#include <QWidget>
+
+#include <memory>
+
+class QCheckBox;
+class QLabel;
+class QTimer;
+
+class RunScreen : public QWidget {
+    Q_OBJECT
+public:
+    explicit RunScreen(QWidget *parent = nullptr);
+    void show(const run::Lcd &lcd);
+    QSize sizeHint() const override { return {96 * 4, 64 * 4}; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QImage m_image;
+};
+
+class RunWindow : public QWidget {
+    Q_OBJECT
+public:
+    // Runs the program file `path` at once.
+    explicit RunWindow(const QString &path, QWidget *parent = nullptr);
+    ~RunWindow() override;
+    run::Session &session() { return *m_session; }
+    // Clock cycles run so far, and whether the run has ended.
+    std::uint64_t cycles() const;
+    bool ended() const;
+
+signals:
+    void runEnded(const QString &reason);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+
+private:
+    void tick();
+    void restartClock();
+    void end(const QString &text);
+
+    std::unique_ptr<run::Session> m_session;
+    RunScreen *m_screen;
+    QLabel *m_status;
+    QCheckBox *m_fullSpeed;
+    QTimer *m_timer;
+    QElapsedTimer m_clock;
+    std::uint64_t m_cyclesAtStart = 0, m_lcdChanges = ~0ull;
+    int m_letterKey = 0;
+};
