@@ -2,19 +2,15 @@
 
 #include "core/document.h"
 #include "core/locations.h"
-#include "core/logparser.h"
 #include "core/settings.h"
 #include "platform/twips.h"
 #include "platform/windows.h"
-#include "toolchain/commands.h"
-#include "toolchain/programname.h"
 #include "ui/catalogue.h"
 #include "ui/editor.h"
 #include "ui/editorextras.h"
 #include "ui/form2.h"
 #include "ui/form3.h"
 #include "ui/resizerule.h"
-#include "ui/runwindow.h"
 
 #include <Qsci/qsciscintilla.h>
 
@@ -27,8 +23,6 @@
 #include <QMenuBar>
 #include <QSessionManager>
 #include <QTimer>
-
-#include <cerrno>
 
 Form1::Form1(const Services &services)
     : CommonDialog1(services.picker, this), m_services(services),
@@ -342,231 +336,4 @@ void Form1::resizeEvent(QResizeEvent *event) {
 void Form1::moveEvent(QMoveEvent *event) {
     QMainWindow::moveEvent(event);
     applyResizeRule(this, Text1, 800, 100);
-}
-
-// Saves the document and starts the build script with the program name, in
-// the document's folder. False when the user cancels the Save dialog or a
-// step fails (the failure is reported).
-bool Form1::startBuild(Slot slot) {
-    if (CommonDialog1.FileName.isEmpty() ? !saveWithDialog() : !save_doc(CommonDialog1.FileName))
-        return false;
-    const QString script = findBuildScript(m_services.programFolder, m_services.root);
-    if (script.isEmpty()) {
-        report(FileError::fromErrno(ENOENT, QLatin1String(kBuildScriptName)));
-        return false;
-    }
-    // An include builds the program it belongs to. The script runs in the
-    // program's folder and is told the very file to build.
-    const QString document = QFileInfo(CommonDialog1.FileName).absoluteFilePath();
-    const QString file = m_programs.programFor(document, Text1->text(0).toUtf8());
-    if (!QFileInfo(file).isFile()) {
-        report(FileError::fromErrno(ENOENT, file));
-        return false;
-    }
-    const QString name = programName(file);
-    const StartOptions options{QFileInfo(file).absolutePath(), false, {buildSourceEntry(file)}};
-    const auto failed =
-        m_runner->startBuild(slot, buildCommand(script, name), options, name, file, document);
-    if (failed)
-        report(FileError{failed->errorNumber, failed->errorDescription, script});
-    return !failed;
-}
-
-void Form1::makeprog_Click() {
-    if (startBuild(MakeSlot))
-        Timer1->start(); // restarts the count when it runs already
-}
-
-void Form1::makesend_Click() {
-    if (startBuild(SendSlot))
-        Timer2->start();
-}
-
-void Form1::Timer1_Timer() {
-    Timer1->stop();
-    m_runner->awaitResult(MakeSlot);
-}
-
-void Form1::Timer2_Timer() {
-    Timer2->stop();
-    m_runner->awaitResult(SendSlot);
-}
-
-// A build has ended and its timer has fired: the log, then for Make and Send
-// the verdict and the link program.
-void Form1::runner_Finished(const BuildRunner::Build &build) {
-    if (!showAssemblerLog(build) || build.id == 0)
-        return;
-    if (build.slot == SendSlot)
-        sendBuiltProgram(build);
-    else if (build.slot == RunSlot)
-        runBuiltProgram(build);
-}
-
-// The build says which files it read: the record learns which program they belong to.
-void Form1::runner_BuildEnded(const BuildRunner::Build &build) {
-    m_programs.takeBuildList(Locations(m_services.root).buildFileList(), build.source,
-                             build.started);
-}
-
-void Form1::sendBuiltProgram(const BuildRunner::Build &build) {
-    const QString program = Locations(m_services.root).builtProgram(build.programName);
-    if (!isFreshBuild(program, build.started)) {
-        inform(tr("Errors were found."));
-        return;
-    }
-    const QString linkProgram = m_form2->Text1->text();
-    if (linkProgram.isEmpty()) {
-        inform(tr("No Calculator Link Program Found!"));
-        return;
-    }
-    startTool(linkCommand(linkProgram, program), LinkTool);
-}
-
-// A tool that failed: its exit status and the last lines it wrote.
-void Form1::runner_ToolFailed(const QString &program, const ProcessEnd &end,
-                              const QByteArray &output, int tag) {
-    const QStringList lines = decodeToolText(output).trimmed().split(QLatin1Char('\n'));
-    const QString lastLines = lines.mid(qMax(0, lines.size() - 10)).join(QLatin1Char('\n'));
-    const QString how = end.signalled ? tr("was stopped by signal %1").arg(end.code)
-                                      : tr("ended with exit status %1").arg(end.code);
-    const QString what =
-        tag == LinkTool ? tr("The link program %1 %2.\n\n%3") : tr("The emulator %1 %2.\n\n%3");
-    inform(what.arg(program, how, lastLines).trimmed());
-}
-
-// Make, then, once that build has written a fresh program, a window that runs it.
-void Form1::runWindow_Key() {
-    if (!startBuild(MakeSlot))
-        return;
-    Timer1->start();
-    auto once = std::make_shared<QMetaObject::Connection>();
-    *once =
-        connect(m_runner, &BuildRunner::finished, this, [this, once](const BuildRunner::Build &b) {
-            if (b.slot != MakeSlot)
-                return;
-            disconnect(*once);
-            const QString program = Locations(m_services.root).builtProgram(b.programName);
-            if (b.id == 0 || !isFreshBuild(program, b.started))
-                return;
-            if (auto *old = findChild<RunWindow *>(QStringLiteral("RunWindow")))
-                old->close();
-            auto *window = new RunWindow(program, this);
-            window->show();
-            window->activateWindow();
-        });
-}
-
-void Form1::startcalc_Click() {
-    if (m_form2->Text2->text().isEmpty()) {
-        inform(tr("No Emulator Found!"));
-        return;
-    }
-    // "%f" stands for the built program of the current document's program.
-    const QString file = CommonDialog1.FileName;
-    if (wantsBuiltProgram(m_form2->Text2->text()) && file.isEmpty()) {
-        inform(tr("The emulator command asks for the built program (%f), but the document has "
-                  "no file name yet. Save it and make it first."));
-        return;
-    }
-    const QString program =
-        m_programs.programFor(QFileInfo(file).absoluteFilePath(), Text1->text(0).toUtf8());
-    startEmulator(Locations(m_services.root).builtProgram(programName(program)));
-}
-
-// Starts the emulator command with "%f" standing for `built`; a built program
-// that is not there yet is said, and nothing starts.
-void Form1::startEmulator(const QString &built) {
-    const QString text = m_form2->Text2->text();
-    if (text.isEmpty()) {
-        inform(tr("No Emulator Found!"));
-        return;
-    }
-    if (wantsBuiltProgram(text) && !QFileInfo(built).isFile()) {
-        QString shown = built;
-        if (shown.startsWith(QDir::homePath() + QLatin1Char('/')))
-            shown.replace(0, QDir::homePath().size(), QStringLiteral("~"));
-        inform(tr("Build the program first: %1 does not exist").arg(shown));
-        return;
-    }
-    QString error;
-    const auto command = emulatorCommand(text, built, &error);
-    if (!command) {
-        inform(error);
-        return;
-    }
-    startTool(*command, EmulatorTool);
-}
-
-// F5: Make, and once the build has ended (no five-second wait) the emulator
-// with the program, when the build made one.
-void Form1::run_Key() {
-    if (startBuild(RunSlot))
-        m_runner->awaitResult(RunSlot);
-}
-
-void Form1::runBuiltProgram(const BuildRunner::Build &build) {
-    const QString program = Locations(m_services.root).builtProgram(build.programName);
-    if (!isFreshBuild(program, build.started))
-        inform(tr("Errors were found."));
-    else
-        startEmulator(program);
-}
-
-// Reads the log into the output window and shows it without taking the
-// keyboard from the editor; the lines it names get their marks.
-bool Form1::showAssemblerLog(const BuildRunner::Build &build) {
-    QString text;
-    if (auto error = readLogFile(Locations(m_services.root).assemblerLog(), &text)) {
-        report(*error);
-        return false;
-    }
-    if (!build.document.isEmpty() && samePathKey(build.document) != samePathKey(build.source)) {
-        const QDir folder = QFileInfo(build.source).absoluteDir();
-        const QString include = folder.relativeFilePath(build.document);
-        text.prepend(tr("Building %1, which includes %2\n")
-                         .arg(QFileInfo(build.source).fileName(),
-                              include.startsWith(QLatin1String("../")) ? build.document : include));
-    }
-    Form3 *output = ensureForm3();
-    output->setText(text);
-    output->showAndRaise(false);
-    m_lastLog = text;
-    const QString source = build.source.isEmpty() ? CommonDialog1.FileName : build.source;
-    m_logFolder = QFileInfo(source).absolutePath();
-    m_extras->markLog(text, m_logFolder, CommonDialog1.FileName);
-    return true;
-}
-
-// A line of the log that names a file and line: that line, in the current
-// document or in the file it names (asked about unsaved text first).
-void Form1::form3_LineActivated(const QString &line) {
-    const auto entry = parseLogLine(line);
-    if (!entry)
-        return;
-    const QString path = logEntryPath(*entry, m_logFolder.isEmpty()
-                                                  ? QFileInfo(CommonDialog1.FileName).absolutePath()
-                                                  : m_logFolder);
-    const bool current = !CommonDialog1.FileName.isEmpty() &&
-                         QFileInfo(CommonDialog1.FileName).absoluteFilePath() == path;
-    if (!current && (!maybeSave() || !openFile(path)))
-        return;
-    m_extras->showLine(entry->line);
-    activateWindow();
-    raise();
-    Text1->setFocus();
-}
-
-// The link program's failures are told whenever it ends; the emulator's only
-// when it ends within ten seconds (later, the user has closed it).
-bool Form1::startTool(const Command &command, ToolTag tag) {
-    const StartResult started =
-        m_runner->startTool(command, true, tag, tag == EmulatorTool ? 10000 : -1);
-    if (!started.ok()) {
-        const QString what = tag == LinkTool ? tr("The link program %1 could not be started: %2")
-                                             : tr("The emulator %1 could not be started: %2");
-        inform(what.arg(command.program,
-                        tr("Error %1: %2").arg(started.errorNumber).arg(started.errorDescription)));
-    }
-    return started.ok();
 }
