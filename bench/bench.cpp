@@ -3,13 +3,16 @@
 // medians. `bench --quick` uses tiny sizes to show that every case runs.
 
 #include "core/document.h"
+#include "core/shownlog.h"
 #include "core/templates.h"
 #include "platform/codepage.h"
 #include "platform/process.h"
 #include "run/session.h"
 #include "ui/catalogue.h"
 #include "ui/editor.h"
+#include "ui/editorextras.h"
 #include "ui/form1.h"
+#include "ui/form3.h"
 
 #include <Qsci/qsciscintilla.h>
 
@@ -18,6 +21,7 @@
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QSaveFile>
 #include <QTemporaryDir>
@@ -235,6 +239,40 @@ int main(int argc, char *argv[]) {
     timed(
         "encode text to 8-bit", reps, [&] { cp1252::encode(text, &sink); },
         [&] { sink = text.toLatin1(); }, "ratio <= 2");
+
+    // A 50 MB log, as a build shows it: its start read and shown, the lines it
+    // names marked. The floor shows as much in a plain text box.
+    const QString log = home.filePath("error.log");
+    {
+        QFile f(log);
+        f.open(QIODevice::WriteOnly);
+        const QByteArray line = "big.z80:12: error: a line of the log that goes on and on\n";
+        for (qsizetype n = 0; n < (quick ? 1 : 50) * 1000 * 1000; n += line.size())
+            f.write(line);
+    }
+    Form3 output;
+    output.show();
+    QPlainTextEdit plainLog;
+    plainLog.resize(output.Text1->size());
+    plainLog.show();
+    timed(
+        "show a 50 MB log", reps,
+        [&] {
+            QString shownText;
+            readShownLog(log, &shownText);
+            output.setText(shownText);
+            form.extras()->markLog(shownText, home.path(), source);
+            output.Text1->repaint();
+        },
+        [&] {
+            QFile f(log);
+            f.open(QIODevice::ReadOnly);
+            plainLog.setPlainText(QString::fromUtf8(f.read(kShownLogBytes)));
+            plainLog.repaint();
+        },
+        "< 100 ms");
+    output.hide();
+    plainLog.hide();
 
     const QString many = home.filePath("many");
     QDir().mkpath(many);

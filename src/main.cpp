@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QIcon>
 
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -21,12 +22,20 @@ struct Start {
     QString file;
     bool done = false;
     int exitCode = 0;
+    std::optional<FileError> badName; // a file name the editor cannot keep
 };
 
 Start parseCommandLine(int argc, char *argv[]) {
     QCoreApplication cli(argc, argv);
     QCoreApplication::setApplicationName(applicationTitle());
-    QCoreApplication::setApplicationVersion(QStringLiteral(QUORVIN_VERSION));
+    // --version prints the name, this and the licence.
+    QCoreApplication::setApplicationVersion(QStringLiteral(
+        QUORVIN_VERSION "\n"
+                        "Copyright 2026 The Quorvin developers\n"
+                        "License GPL-3.0-or-later: GNU GPL version 3 or later "
+                        "<https://www.gnu.org/licenses/gpl-3.0.html>.\n"
+                        "This is free software: you are free to change and redistribute it.\n"
+                        "There is NO WARRANTY, to the extent permitted by law."));
     QCommandLineParser parser;
     parser.setApplicationDescription(QCoreApplication::translate(
         "main", "An editor for Z80 assembly programs for TI-83 Plus calculators."));
@@ -59,14 +68,24 @@ Start parseCommandLine(int argc, char *argv[]) {
             std::printf("%s\n", qPrintable(line));
         return {{}, true, report.error ? 1 : 0};
     }
-    if (!parser.positionalArguments().isEmpty())
-        start.file = QFileInfo(parser.positionalArguments().first()).absoluteFilePath();
+    if (!parser.positionalArguments().isEmpty()) {
+        const QString given = parser.positionalArguments().first();
+        // Qt gives a name that is not valid UTF-8 with its bad bytes replaced.
+        for (int i = 1; i < argc; ++i)
+            if (QFile::decodeName(argv[i]) == given && (start.badName = checkNativeName(argv[i])))
+                break;
+        if (!start.badName)
+            start.file = QFileInfo(given).absoluteFilePath();
+    }
     return start;
 }
 
 } // namespace
 
 int main(int argc, char *argv[]) {
+    // An ignored SIGCHLD, inherited from whoever started us, would let the
+    // system reap our children before we learn how they ended.
+    std::signal(SIGCHLD, SIG_DFL);
     const Start start = parseCommandLine(argc, argv);
     if (start.done)
         return start.exitCode;
@@ -83,9 +102,12 @@ int main(int argc, char *argv[]) {
     const bool setUp = !kit.isEmpty() && kitNeedsSetUp(kit, root);
     const KitReport report = setUp ? setUpKit(kit, root) : KitReport();
     Form1 window(system.services(root, QApplication::applicationDirPath()));
+    // What the kit's set-up kept or could not do, told once, over the window.
+    if (const QString notice = report.notice(kit, root); !notice.isEmpty())
+        window.informWhenShown(notice);
+    if (start.badName)
+        window.informWhenShown(start.badName->message());
     window.show();
-    if (report.error)
-        system.messages.inform(&window, report.error->message());
     if (!start.file.isEmpty())
         window.openOrCreate(start.file);
     return app.exec();

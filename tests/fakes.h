@@ -26,8 +26,10 @@ public:
     std::deque<Answer> answers;     // scripted answers to askSave
     std::deque<bool> confirmations; // scripted answers to confirm
     std::function<void()> onInform; // runs inside an information box
-    void inform(QWidget *, const QString &text) override {
+    QList<bool> overShownWindow;    // for each information: its window was on the screen
+    void inform(QWidget *parent, const QString &text) override {
         shown << text;
+        overShownWindow << (parent && parent->isVisible());
         if (onInform)
             onInform();
     }

@@ -86,10 +86,20 @@ private slots:
         QCOMPARE(readBytes(tree + "/asm.bat"), QByteArray("new asm"));
         QVERIFY(QFileInfo(tree + "/asm.bat").isExecutable());
         QCOMPARE(readBytes(tree + "/TASM/config.ini"), QByteArray("/my/link\r\n\r\n"));
-        QCOMPARE(setUpKit(kit, tree).lines(kit, tree),
-                 (QStringList{"kept TASM/Templates/hello.txt: you have changed it (the kit's own "
-                              "version is in " +
-                              kit + ")"}));
+        const QString keptLine =
+            "kept TASM/Templates/hello.txt: you have changed it (the kit's own version is in " +
+            kit + ")";
+        QCOMPARE(setUpKit(kit, tree).lines(kit, tree), QStringList{keptLine});
+        QCOMPARE(again.notice(kit, tree), keptLine); // what the window's start tells
+        // A template the user deleted stays deleted; one new in a kit comes.
+        QVERIFY(QFile::remove(tree + "/TASM/Templates/hello.txt"));
+        QVERIFY(writeBytes(kit + "/Templates/getkey.txt", "new getkey"));
+        const KitReport third = setUpKit(kit, tree);
+        QCOMPARE(third.lines(kit, tree),
+                 (QStringList{"installed TASM/Templates/getkey.txt",
+                              "left out TASM/Templates/hello.txt: you deleted it"}));
+        QVERIFY(!QFileInfo::exists(tree + "/TASM/Templates/hello.txt"));
+        QCOMPARE(third.notice(kit, tree), QString());
     }
 
     // The templates build to the bytes spasm-ng gives for them.
@@ -174,7 +184,14 @@ private slots:
         QProcess p;
         p.start(QUORVIN_PROGRAM, {"--version"});
         QVERIFY(p.waitForFinished(30000));
-        QCOMPARE(p.readAllStandardOutput(), QByteArray("Quorvin " QUORVIN_VERSION "\n"));
+        // The licence a binary linked with QScintilla must carry.
+        QCOMPARE(p.readAllStandardOutput(),
+                 QByteArray("Quorvin " QUORVIN_VERSION "\n"
+                            "Copyright 2026 The Quorvin developers\n"
+                            "License GPL-3.0-or-later: GNU GPL version 3 or later "
+                            "<https://www.gnu.org/licenses/gpl-3.0.html>.\n"
+                            "This is free software: you are free to change and redistribute it.\n"
+                            "There is NO WARRANTY, to the extent permitted by law.\n"));
         p.start(QUORVIN_PROGRAM, {"--help"});
         QVERIFY(p.waitForFinished(30000));
         QVERIFY(p.readAllStandardOutput().contains("Usage: "));

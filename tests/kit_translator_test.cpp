@@ -178,7 +178,7 @@ private slots:
         const Built b =
             build({{"/p/main.z80", " .org 0\n ld a,)\n#include \"include/defs.inc\"\n"
                                    "#include \"/lib/other.inc\"\n jp nowhere\n .wrong 5\n frob a\n"
-                                   " .db 12G\n ld a,(1+2\n#else\n#if 1\n"},
+                                   " .db 12G\n ld a,(1+2\n#else\n#if 1\n#ifdef X\n"},
                    {"/p/include/defs.inc", "\n#define\n"},
                    {"/lib/other.inc", "  .db \"open\n"}});
         QCOMPARE(b.messages, (QStringList{"main.z80:2: error: unexpected ')'",
@@ -189,7 +189,8 @@ private slots:
                                           "main.z80:8: error: '12G' is not a number",
                                           "main.z80:9: error: a bracket is not closed",
                                           "main.z80:10: error: #else without #if",
-                                          "main.z80:11: error: #if has no #endif"}));
+                                          "main.z80:11: error: #if has no #endif",
+                                          "main.z80:12: error: #ifdef has no #endif"}));
         QCOMPARE(source(" .org 0\n jp nowhere\n").messages,
                  QStringList{"ERROR: Symbol 'nowhere' is undefined"}); // pasmo's, mapped by asm.bat
     }

@@ -4,6 +4,8 @@
 
 #include <QtTest>
 
+#include <csignal>
+
 class ProcessTest : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
@@ -63,6 +65,17 @@ private slots:
         watch = run("sh", {"-c", "kill -9 $$"}, {{}, true});
         QVERIFY(watch && watch->end().signalled);
         QCOMPARE(watch->end().code, 9);
+    }
+
+    // Started with SIGCHLD ignored, the system reaps the child itself: how it
+    // ended cannot be known, and is never taken for success.
+    void anEndThatCannotBeKnownIsNoSuccess() {
+        const auto old = std::signal(SIGCHLD, SIG_IGN);
+        auto watch = run("sh", {"-c", "exit 3"}, {});
+        std::signal(SIGCHLD, old);
+        QVERIFY(watch);
+        QVERIFY(watch->end().unknown);
+        QVERIFY(watch->end().failed());
     }
 
     void failedStartGivesTheSystemError() {

@@ -2,6 +2,7 @@
 // build scripts that misbehave. The editor must keep running, say what went
 // wrong, and lose nothing.
 
+#include "core/shownlog.h"
 #include "platform/textfile.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
@@ -16,6 +17,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QTextBlock>
 #include <QtTest>
 
 #include <csignal>
@@ -108,8 +110,9 @@ private slots:
         QTest::newRow("one huge line")
             << QByteArray(4 * 1024 * 1024, 'x') << QString(4 * 1024 * 1024, 'x');
         QTest::newRow("only a quote") << QByteArray("\"") << "\"";
-        QTest::newRow("bom") << QByteArray("\xEF\xBB\xBF/a\r\n/b\r\n")
-                             << QString::fromUtf16(u"\u00EF\u00BB\u00BF/a");
+        QTest::newRow("UTF-8 with a byte-order mark")
+            << QByteArray("\xEF\xBB\xBF/opt/\xC3\xA9mu\r\n/b\r\n")
+            << QString::fromUtf16(u"/opt/\u00E9mu");
     }
     void strangeSettingsFilesStillStart() {
         QFETCH(QByteArray, bytes);
@@ -174,15 +177,42 @@ private slots:
     }
 
     // A helper saves over and over, stopping at each step of each write; it is
-    // killed at a different step each round. The file is always one whole version.
+    // killed at a different step each round. The file is always one whole
+    // version; written in place (in a folder its user may not write in), the
+    // file or the copy in the spare folder is.
+    void aSaveKilledAtAnyStepLeavesAWholeFile_data() {
+        QTest::addColumn<bool>("inPlace");
+        QTest::newRow("beside the file") << false;
+        QTest::newRow("in place") << true;
+    }
     void aSaveKilledAtAnyStepLeavesAWholeFile() {
+        QFETCH(bool, inPlace);
+        if (inPlace && ::geteuid() != 0)
+            QSKIP("only root can save as another user here");
         const QString file = tree->path("Source/killed.z80");
+        const QString spare = tree->places().spareFolder();
         const qsizetype size = 1024 * 1024;
         QVERIFY(writeBytes(file, QByteArray(size, 'O')));
+        QStringList command = {QCoreApplication::applicationDirPath() + "/save_helper"};
+        if (inPlace) {
+            // The user 4001 may write the file and the spare folder only.
+            QVERIFY(QDir().mkpath(spare));
+            const QList<QPair<QString, int>> modes = {{file, 0666},
+                                                      {tree->path("Source"), 0555},
+                                                      {tree->path("TASM"), 0755},
+                                                      {tree->root(), 0755}};
+            for (const auto &[path, mode] : modes)
+                QVERIFY(::chmod(QFile::encodeName(path).constData(), mode_t(mode)) == 0);
+            QVERIFY(::chown(QFile::encodeName(spare).constData(), 4001, 4001) == 0);
+            command =
+                QStringList{"setpriv", "--reuid=4001", "--regid=4001", "--clear-groups", "--"} +
+                command;
+        }
         for (int round = 0; round < 8; ++round) {
             QProcess helper;
-            helper.start(QCoreApplication::applicationDirPath() + "/save_helper",
-                         {"--steps", file, QString::number(size)});
+            helper.start(command.first(),
+                         command.mid(1) +
+                             QStringList{"--steps", file, QString::number(size), spare});
             const int killAt = round % 4; // the temporary made, half, all written, renamed
             for (int step = -1; step != killAt;) {
                 while (!helper.canReadLine())
@@ -193,10 +223,16 @@ private slots:
             }
             ::kill(pid_t(helper.processId()), SIGKILL);
             QVERIFY(helper.waitForFinished(30000));
-            const QByteArray now = readBytes(file);
-            QCOMPARE(now.size(), size);
-            QVERIFY(now == QByteArray(size, now[0])); // one whole version, never a mix
+            const auto whole = [size](const QByteArray &bytes) {
+                return bytes.size() == size && bytes == QByteArray(size, bytes[0]);
+            };
+            bool found = whole(readBytes(file)); // one whole version, never a mix
+            QDirIterator copies(spare, QDir::Files);
+            while (!found && copies.hasNext())
+                found = whole(readBytes(copies.next()));
+            QVERIFY2(found, qPrintable(QStringLiteral("killed at step %1").arg(killAt)));
         }
+        QVERIFY(::chmod(QFile::encodeName(tree->path("Source")).constData(), 0755) == 0);
     }
 
     void aHangingBuildKeepsTheEditorResponsive() {
@@ -221,14 +257,38 @@ private slots:
             10000); // it left no log
     }
 
-    void aHugeLogIsShown() {
-        QVERIFY(withBuildScript("yes 'a line of the log that goes on' | head -c 5000000 > "
-                                "\"$(dirname \"$0\")/TASM/error.log\"\n",
-                                50));
+    // A log of one 1 MB line, or of 50 MB: the window shows its start with
+    // long lines cut, and a last line says what it left out and where it all is.
+    void aHugeLogIsShownInPart_data() {
+        QTest::addColumn<QByteArray>("write");
+        QTest::addColumn<QString>("firstLine");
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<QString>("leftOut");
+        const QString line = "a line of the log that goes on";
+        const int whole = int(kShownLogBytes / (line.size() + 1));
+        QTest::newRow("one 1 MB line")
+            << QByteArray("head -c 1000000 /dev/zero | tr '\\0' x") << QString(4000, 'x') + u'…'
+            << 2 << "the end of 1 line longer than 4000 characters";
+        QTest::newRow("50 MB") << QByteArray("yes '" + line.toLatin1() + "' | head -c 50000000")
+                               << line << whole + 1
+                               << QStringLiteral("the last %1 of its 50000000 bytes")
+                                      .arg(50000000 - whole * (line.size() + 1));
+    }
+    void aHugeLogIsShownInPart() {
+        QFETCH(QByteArray, write);
+        QFETCH(QString, firstLine);
+        QFETCH(int, lines);
+        QFETCH(QString, leftOut);
+        QVERIFY(withBuildScript(write + " > \"$(dirname \"$0\")/TASM/error.log\"\n", 50));
         window->makeprog_Click();
         QTRY_VERIFY_WITH_TIMEOUT(window->form3(), 20000);
-        const int lineLength = int(strlen("a line of the log that goes on\n"));
-        QCOMPARE(window->form3()->Text1->document()->blockCount(), 5000000 / lineLength + 1);
+        const QTextDocument *shownLog = window->form3()->Text1->document();
+        QCOMPARE(shownLog->blockCount(), lines);
+        QCOMPARE(shownLog->firstBlock().text(), firstLine);
+        QCOMPARE(shownLog->lastBlock().text(), "(Not shown here: " + leftOut + ". " +
+                                                   tree->places().assemblerLog() +
+                                                   " holds the whole log.)");
+        QCOMPARE(shown(), QStringList());
     }
 
     void aHundredMakesGiveOneDisplayAndLeaveNothingRunning() {

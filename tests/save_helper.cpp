@@ -1,27 +1,39 @@
-// Saves through the safe write for the tests, in a process of its own.
-//   save_helper --steps TARGET SIZE: writes SIZE bytes of one letter, A then B
-//     then A, round after round; at each step of a write it prints the step's
-//     number and waits for a line on its standard input.
-//   save_helper --as-me|--as-nobody TARGET TEXT: writes TEXT once, as the
-//     user 65534 with --as-nobody (the caller is root then); exit 0 on success.
+// Saves through the safe write for the tests, in a process of its own (which
+// a test may start as another user):
+//   save_helper --steps TARGET SIZE [SPARE]: writes SIZE bytes of one letter,
+//     A then B then A, round after round; at each step of a write it prints
+//     the step's number and waits for a line on its standard input.
+//   save_helper --once TARGET TEXT [SPARE]: writes TEXT once.
+//   save_helper --cut-at-half TARGET TEXT [SPARE]: the same, but from the
+//     middle of the write on no file may grow, as when a disk fills.
+// A failed write prints its message and exits with 1.
 
 #include "platform/textfile.h"
 
 #include <QByteArray>
 #include <QString>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
+#include <sys/resource.h>
 
 int main(int argc, char **argv) {
-    if (argc != 4)
+    if (argc < 4 || argc > 5)
         return 2;
+    std::signal(SIGXFSZ, SIG_IGN); // a write past a size limit fails instead
     const QString target = QString::fromLocal8Bit(argv[2]);
+    WriteOptions options;
+    if (argc == 5)
+        options.spareFolder = QString::fromLocal8Bit(argv[4]);
+    const auto failed = [](const FileError &e) {
+        std::printf("%s", e.message().toLocal8Bit().constData());
+        return 1;
+    };
     if (std::strcmp(argv[1], "--steps") == 0) {
         const qsizetype size = std::atoll(argv[3]);
-        const auto step = [](WriteStep s) {
+        options.observer = [](WriteStep s) {
             std::printf("%d\n", int(s));
             std::fflush(stdout);
             char line[16];
@@ -29,10 +41,18 @@ int main(int argc, char **argv) {
                 std::exit(3);
         };
         for (char letter = 'A';; letter = letter == 'A' ? 'B' : 'A')
-            if (writeWholeFile(target, QByteArray(size, letter), step))
-                return 1;
+            if (auto e = writeWholeFile(target, QByteArray(size, letter), options))
+                return failed(*e);
     }
-    if (std::strcmp(argv[1], "--as-nobody") == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
-        return 4;
-    return writeWholeFile(target, QByteArray(argv[3])) ? 1 : 0;
+    if (std::strcmp(argv[1], "--cut-at-half") == 0)
+        options.observer = [](WriteStep s) {
+            struct rlimit none {
+                1, 1
+            };
+            if (s == WriteStep::HalfWritten)
+                ::setrlimit(RLIMIT_FSIZE, &none);
+        };
+    if (auto e = writeWholeFile(target, QByteArray(argv[3]), options))
+        return failed(*e);
+    return 0;
 }

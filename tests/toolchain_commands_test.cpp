@@ -73,8 +73,13 @@ private slots:
         TestTree tree;
         const QString bin = tree.path("bin");
         const NoSearchPath noPath;
+        QCOMPARE(missingBuildScript(bin, tree.root()).message(),
+                 "asm.bat\n\nError 2: No such file or directory");
         QVERIFY(writeBytes(tree.path("asm.bat"), "#!/bin/sh\n")); // not executable yet
         QCOMPARE(findBuildScript(bin, tree.root()), QString());
+        QCOMPARE(missingBuildScript(bin, tree.root()).message(),
+                 tree.path("asm.bat") + "\n\nError 13: The build script is not executable: give "
+                                        "it permission to run (chmod +x)");
         QVERIFY(makeExecutable(tree.path("asm.bat"), "#!/bin/sh\n"));
         QCOMPARE(findBuildScript(bin, tree.root()), tree.path("asm.bat"));
         QVERIFY(makeExecutable(tree.path("bin/asm.bat"), "#!/bin/sh\n"));

@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QtTest>
 
+#include <csignal>
 #include <sys/time.h>
 
 namespace {
@@ -452,7 +453,19 @@ private slots:
         QVERIFY(!QFile::exists(tree->path("Source/pwned")) && !QFile::exists(tree->path("pwned")));
     }
 
+    // With SIGCHLD ignored (as a parent may leave it), how the link program
+    // ended cannot be known: that is said, never taken for success.
+    void endToEndFailingLinkProgram_data() {
+        QTest::addColumn<bool>("childSignalIgnored");
+        QTest::addColumn<QString>("how");
+        QTest::newRow("status known") << false << "ended with exit status 2";
+        QTest::newRow("SIGCHLD ignored") << true << "ended in a way that cannot be known";
+    }
     void endToEndFailingLinkProgram() {
+        QFETCH(bool, childSignalIgnored);
+        QFETCH(QString, how);
+        const auto old = std::signal(SIGCHLD, childSignalIgnored ? SIG_IGN : SIG_DFL);
+        const auto restore = qScopeGuard([old] { std::signal(SIGCHLD, old); });
         Form1 &w = makeWindow(true, 50);
         QVERIFY(makeExecutable(tree->path("bin/link"),
                                "#!/bin/sh\necho 'Probing cables'\n"
@@ -462,8 +475,8 @@ private slots:
         w.makesend_Click();
         QTRY_COMPARE_WITH_TIMEOUT(
             shown(),
-            QStringList{"The link program " + tree->path("bin/link") +
-                        " ended with exit status 2.\n\nProbing cables\nERROR: no cable found"},
+            QStringList{"The link program " + tree->path("bin/link") + " " + how +
+                        ".\n\nProbing cables\nERROR: no cable found"},
             10000);
         w.form2()->Text1->setText(tree->path("bin/gone"));
         w.makesend_Click();

@@ -8,6 +8,7 @@
 #include <Qsci/qsciscintilla.h>
 
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QScrollBar>
 #include <QtTest>
 
@@ -46,14 +47,23 @@ private slots:
         QCOMPARE(text(), QByteArray("x"));
     }
 
+    // The text area starts under the menu bar at the window's left edge, lies
+    // wholly inside the window with both scroll bars, and its right and
+    // bottom edges move as the window's do.
     void theEditorFollowsTheWindowsSize() {
         Form1 &w = makeWindow();
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
+        std::optional<QRect> last;
         for (const QSize px : {QSize(600, 400), QSize(900, 700)}) {
             w.resize(px);
             QTRY_COMPARE(w.frameGeometry().size(), px); // no frame on this platform
-            QCOMPARE(w.Text1->geometry(), QRect(0, 0, px.width() - 7, px.height() - 53));
+            const QRect area(w.Text1->mapTo(&w, QPoint(0, 0)), w.Text1->size());
+            QCOMPARE(area.topLeft(), QPoint(0, w.menuBar()->geometry().bottom() + 1));
+            QVERIFY(w.rect().contains(area));
+            if (last)
+                QCOMPARE(area.bottomRight() - last->bottomRight(), QPoint(300, 300));
+            last = area;
             QVERIFY(w.Text1->horizontalScrollBar()->isVisible());
             QVERIFY(w.Text1->verticalScrollBar()->isVisible());
         }
@@ -311,9 +321,41 @@ private slots:
         QDir().mkpath(tree->places().settingsFile() + ".d");
         QVERIFY(QFile::remove(tree->places().settingsFile()));
         QVERIFY(QFile::link(tree->places().settingsFile() + ".d", tree->places().settingsFile()));
-        makeWindow(); // a folder where the file should be: reported, start-up goes on
-        QCOMPARE(shown(),
-                 QStringList{tree->places().settingsFile() + "\n\nError 21: Is a directory"});
+        // A folder where the file should be: reported over the window once it
+        // is on the screen (not in a corner before), and start-up goes on.
+        makeWindow();
+        QCOMPARE(shown(), QStringList());
+        window->show();
+        QTRY_COMPARE(shown(),
+                     QStringList{tree->places().settingsFile() + "\n\nError 21: Is a directory"});
+        QCOMPARE(tree->messages.overShownWindow, QList<bool>{true});
+    }
+
+    // A session's end with nobody to ask, and text its file cannot take (a
+    // character 8-bit text cannot hold): the text is kept in UTF-8 in the
+    // source folder, and the next start says where, once.
+    void aSessionEndKeepsTextItsFileCannotTake() {
+        Form1 &w = makeWindow();
+        QVERIFY(openSource("Source/arrows.z80", "ld a,1"));
+        const QByteArray typed = "; \xE2\x86\x92 the next step\r\n"; // an arrow
+        type(w, typed);
+        QVERIFY(w.commitData(false));
+        QCOMPARE(readBytes(tree->path("Source/arrows.z80")), QByteArray("ld a,1"));
+        const QStringList kept = QDir(tree->path("Source")).entryList({"unsaved-*.z80"});
+        QCOMPARE(kept.size(), 1);
+        const QString keptPath = tree->path("Source/" + kept.first());
+        QCOMPARE(readBytes(keptPath), typed + "ld a,1");
+        QCOMPARE(shown(), QStringList());
+        window.reset();
+        makeWindow().show();
+        const QString notice = "When the last desktop session ended, your text could not be "
+                               "saved to its file. It was kept in UTF-8 as " +
+                               keptPath + ".";
+        QTRY_COMPARE(shown(), QStringList{notice});
+        window.reset();
+        makeWindow().show();
+        QCoreApplication::processEvents();
+        QCOMPARE(shown(), QStringList{notice});
     }
 };
 

@@ -9,7 +9,7 @@
 
 namespace {
 FileError unmappable(const cp1252::Unmappable &where, const QString &path) {
-    return FileError{EILSEQ, where.describe(), path};
+    return FileError{EILSEQ, where.describe(), path, {}};
 }
 } // namespace
 
@@ -83,16 +83,17 @@ std::optional<FileError> readDocument(const QByteArray &nativePath, QByteArray *
 }
 
 std::optional<FileError> writeDocument(const QString &path, const char *utf8, qsizetype length,
-                                       TextEncoding encoding) {
+                                       TextEncoding encoding, const QString &spareFolder) {
     if (encoding != TextEncoding::Windows1252)
         return writeWholeFile(path,
                               (encoding == TextEncoding::Utf8WithMark ? kMark : QByteArray()) +
-                                  QByteArray(utf8, length));
+                                  QByteArray(utf8, length),
+                              {spareFolder, {}});
     QByteArray bytes;
     cp1252::Unmappable where;
     if (!cp1252::encodeFromUtf8(utf8, length, &bytes, &where))
         return unmappable(where, path);
-    return writeWholeFile(path, bytes);
+    return writeWholeFile(path, bytes, {spareFolder, {}});
 }
 
 std::optional<FileError> readTextFile(const QString &path, QString *text) {
@@ -107,14 +108,6 @@ QString decodeToolText(const QByteArray &bytes) {
     QStringDecoder utf8(QStringDecoder::Utf8);
     QString decoded = utf8.decode(bytes);
     return utf8.hasError() ? cp1252::decode(bytes) : decoded;
-}
-
-std::optional<FileError> readLogFile(const QString &path, QString *text) {
-    QByteArray bytes;
-    if (auto error = readWholeFile(path, &bytes))
-        return error;
-    *text = decodeToolText(bytes);
-    return std::nullopt;
 }
 
 std::optional<FileError> writeTextFile(const QString &path, const QString &text) {

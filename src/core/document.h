@@ -23,14 +23,14 @@ std::optional<FileError> readDocument(const QByteArray &nativePath, QByteArray *
                                       TextEncoding *encoding = nullptr);
 // Writes the editor's UTF-8 text in an encoding (a UTF-8 file gets its mark
 // back). A character 1252 cannot hold fails the write (error EILSEQ, naming
-// the character) and nothing is written.
+// the character) and nothing is written. A file written in place is first
+// copied into `spareFolder`.
 std::optional<FileError> writeDocument(const QString &path, const char *utf8, qsizetype length,
-                                       TextEncoding encoding = TextEncoding::Windows1252);
+                                       TextEncoding encoding = TextEncoding::Windows1252,
+                                       const QString &spareFolder = {});
 
 std::optional<FileError> readTextFile(const QString &path, QString *text);
 // Text a tool wrote, which may be UTF-8: read as UTF-8 when it is valid
 // UTF-8, else as 8-bit text.
 QString decodeToolText(const QByteArray &bytes);
-// A log, read by that rule.
-std::optional<FileError> readLogFile(const QString &path, QString *text);
 std::optional<FileError> writeTextFile(const QString &path, const QString &text);

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMultiHash>
+#include <QSet>
 
 namespace {
 
@@ -40,11 +41,36 @@ QString kitStamp(const QString &root) {
     return root + QLatin1String("/TASM/.kit-version");
 }
 
+// Which templates the kit has put into the tree, one path below the root a
+// line: one of them missing now was deleted by the user.
+QString kitRecord(const QString &root) {
+    return root + QLatin1String("/TASM/.kit-files");
+}
+
+QSet<QString> recordedFiles(const QString &root, const QMultiHash<QString, QString> &shipped) {
+    QByteArray record;
+    if (readWholeFile(kitRecord(root), &record)) {
+        // A tree set up before the record was kept: it had what the kit shipped.
+        if (!QFileInfo::exists(kitStamp(root)))
+            return {};
+        QSet<QString> files;
+        for (const QString &kitFile : shipped.uniqueKeys())
+            if (kitFile.startsWith(QLatin1String("Templates/")))
+                files << QLatin1String("TASM/") + kitFile;
+        return files;
+    }
+    QSet<QString> files;
+    for (const QByteArray &line : record.split('\n'))
+        if (!line.isEmpty())
+            files << QString::fromUtf8(line);
+    return files;
+}
+
 } // namespace
 
 QStringList KitReport::lines(const QString &kitFolder, const QString &root) const {
     QStringList out;
-    if (installed.isEmpty() && updated.isEmpty() && kept.isEmpty() && !error)
+    if (installed.isEmpty() && updated.isEmpty() && kept.isEmpty() && deleted.isEmpty() && !error)
         out << QCoreApplication::translate("Kit", "%1 has this kit already").arg(root);
     for (const QString &f : installed)
         out << QCoreApplication::translate("Kit", "installed %1").arg(f);
@@ -64,9 +90,19 @@ QStringList KitReport::lines(const QString &kitFolder, const QString &root) cons
                               "yours and make your changes again.")
                        .arg(root, kitFolder);
     }
+    for (const QString &f : deleted)
+        out << QCoreApplication::translate("Kit", "left out %1: you deleted it").arg(f);
     if (error)
         out << error->message();
     return out;
+}
+
+QString KitReport::notice(const QString &kitFolder, const QString &root) const {
+    KitReport told;
+    told.kept = kept;
+    told.error = error;
+    return kept.isEmpty() && !error ? QString()
+                                    : told.lines(kitFolder, root).join(QLatin1Char('\n'));
 }
 
 QString findKitFolder(const QString &programFolder) {
@@ -106,6 +142,7 @@ KitReport setUpKit(const QString &kitFolder, const QString &root) {
             {QLatin1String("Templates/") + t, QLatin1String("TASM/Templates/") + t, false, true});
 
     const QMultiHash<QString, QString> shipped = shippedVersions(kitFolder);
+    QSet<QString> record = recordedFiles(root, shipped);
     for (const Item &item : items) {
         const QString from = kitFolder + QLatin1Char('/') + item.kitFile;
         const QString to = root + QLatin1Char('/') + item.target;
@@ -113,6 +150,14 @@ KitReport setUpKit(const QString &kitFolder, const QString &root) {
         if ((report.error = readWholeFile(from, &fresh)))
             return report;
         const bool exists = QFileInfo(to).exists() || QFileInfo(to).isSymLink();
+        // A template, unlike the build script the editor needs, stays deleted.
+        const bool isTemplate = item.editable && !item.program;
+        if (isTemplate && !exists && record.contains(item.target)) {
+            report.deleted << item.target;
+            continue;
+        }
+        if (isTemplate)
+            record << item.target;
         if (exists) {
             const QByteArray current = readAll(to);
             if (current == fresh)
@@ -142,6 +187,11 @@ KitReport setUpKit(const QString &kitFolder, const QString &root) {
             return report;
         report.installed << QDir(root).relativeFilePath(settings);
     }
+    QStringList files = record.values();
+    files.sort();
+    if ((report.error =
+             writeWholeFile(kitRecord(root), files.join(QLatin1Char('\n')).toUtf8() + '\n')))
+        return report;
     report.error = writeWholeFile(kitStamp(root), readAll(kitFolder + QLatin1String("/VERSION")));
     return report;
 }

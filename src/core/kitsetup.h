@@ -2,8 +2,10 @@
 // Puts the toolchain kit into the folder tree. The kit's own programs are
 // replaced whenever they differ from the kit's; a file the user may edit
 // (asm.bat, a template) is replaced only while it is still one the kit
-// shipped, never once the user has changed it; the settings file is only
-// ever created. The run command and the installed editor's first start share it.
+// shipped, never once the user has changed it; a template the user deleted
+// stays deleted (the tree records which templates the kit has put there); the
+// settings file is only ever created. The run command and the installed
+// editor's first start share it.
 
 #include "platform/textfile.h"
 
@@ -13,10 +15,13 @@
 #include <optional>
 
 struct KitReport {
-    QStringList installed, updated, kept; // paths below the root
-    std::optional<FileError> error;       // the step that failed, if one did
+    QStringList installed, updated, kept, deleted; // paths below the root
+    std::optional<FileError> error;                // the step that failed, if one did
     // One line for each file: what happened to it, and why a file was kept.
     QStringList lines(const QString &kitFolder, const QString &root) const;
+    // What the window tells at its start: the files kept and the failure, if
+    // any; empty when there is nothing to tell.
+    QString notice(const QString &kitFolder, const QString &root) const;
 };
 
 // The kit beside the program: installed (PREFIX/lib/quorvin/kit next to

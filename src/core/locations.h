@@ -24,6 +24,10 @@ public:
     QString programRecord() const { return m_root + QLatin1String("/TASM/programs.txt"); }
     // The main window's size and place when it was last closed.
     QString windowGeometry() const { return m_root + QLatin1String("/TASM/window.geometry"); }
+    // Where a whole copy of a file is kept while it is written in place.
+    QString spareFolder() const { return m_root + QLatin1String("/TASM/Backup"); }
+    // The names of text kept by a session's end, for the next start to tell.
+    QString unsavedRecord() const { return m_root + QLatin1String("/TASM/unsaved.txt"); }
     QString sourceFolder() const { return m_root + QLatin1String("/Source"); }
     QString builtProgramFolder() const { return m_root + QLatin1String("/Exec"); }
     QString builtProgram(const QString &programName) const {

@@ -1,6 +1,7 @@
 #include "settings.h"
 
 #include "core/document.h"
+#include "platform/codepage.h"
 
 #include <QFileInfo>
 
@@ -85,13 +86,16 @@ QString formatSettings(const Settings &settings) {
 
 std::optional<FileError> loadSettings(const QString &path, Settings *settings) {
     *settings = Settings{};
-    QString text;
-    if (auto error = readTextFile(path, &text)) {
+    QByteArray bytes;
+    if (auto error = readWholeFile(path, &bytes)) {
         if (error->number == ENOENT && !QFileInfo(path).isSymLink())
             return std::nullopt;
         return error;
     }
-    *settings = parseSettings(text);
+    // A file saved by an editor that marks UTF-8 with a byte-order mark.
+    const QByteArray mark("\xEF\xBB\xBF");
+    *settings = parseSettings(bytes.startsWith(mark) ? QString::fromUtf8(bytes.mid(mark.size()))
+                                                     : cp1252::decode(bytes));
     return std::nullopt;
 }
 

@@ -86,8 +86,10 @@ private:
             return;
         m_running = false; // ended and reaped (or, on error, no longer ours)
         if (r == m_pid)
-            m_end = WIFSIGNALED(status) ? ProcessEnd{true, WTERMSIG(status)}
-                                        : ProcessEnd{false, WEXITSTATUS(status)};
+            m_end = WIFSIGNALED(status) ? ProcessEnd{true, WTERMSIG(status), false}
+                                        : ProcessEnd{false, WEXITSTATUS(status), false};
+        else
+            m_end = ProcessEnd{false, 0, true};
         retire(m_notifier);
         closeFd(m_pidfd);
         if (m_poll)

@@ -14,7 +14,10 @@
 struct ProcessEnd {
     bool signalled = false; // ended by a signal rather than by exiting
     int code = 0;           // the exit status, or the signal's number
-    bool failed() const { return signalled || code != 0; }
+    // The system reaped it before we could learn how it ended (SIGCHLD
+    // ignored): never taken for success.
+    bool unknown = false;
+    bool failed() const { return signalled || code != 0 || unknown; }
 };
 
 // Tells when one started process has ended. The real one reaps the process so

@@ -13,8 +13,11 @@ struct FileError {
     int number = 0;
     QString description;
     QString path;
+    // A sentence after the error, such as where a whole copy of the text is.
+    QString remark;
 
-    // One text for a message box: the path, the number and the description.
+    // One text for a message box: the path, the number, the description and
+    // the remark.
     QString message() const;
     static FileError fromErrno(int number, const QString &path);
 };
@@ -26,14 +29,35 @@ std::optional<FileError> readWholeFile(const QString &path, QByteArray *bytes);
 // The same for a path given as the system's bytes.
 std::optional<FileError> readWholeFile(const QByteArray &nativePath, QByteArray *bytes);
 
+// The first `limit` bytes of a regular file, and the file's whole size.
+std::optional<FileError> readFileStart(const QString &path, qint64 limit, QByteArray *bytes,
+                                       qint64 *size);
+
 // The steps of a write, for a caller that wants to watch one happen.
 enum class WriteStep { TemporaryCreated, HalfWritten, Written, Replaced };
 using WriteObserver = std::function<void(WriteStep)>;
 
-// Writes through a temporary file that is renamed over the target. Where the
-// folder does not let the user create one, the file is written in place.
+struct WriteOptions {
+    // Where a copy of a file's text is kept while the file is written in
+    // place; empty: the system's temporary folder.
+    QString spareFolder;
+    WriteObserver observer;
+};
+
+// Writes through a temporary file that is renamed over the target; a link is
+// written through to the file it names, which is made when missing. Where no
+// temporary file can replace the target (a folder the user may not write in,
+// a sticky folder, a file whose group the user cannot give the new one), the
+// file is written in place: its text is first copied into the spare folder
+// and the space is reserved, and a failure says where the whole copy is.
+// Temporary files of the target left by saves that were killed are removed.
 std::optional<FileError> writeWholeFile(const QString &path, const QByteArray &bytes,
-                                        const WriteObserver &observer = {});
+                                        const WriteOptions &options = {});
+
+// Nothing when a file name given as the system's bytes reads back to the same
+// bytes through Qt (the only names the editor can open and save again); else
+// the error that says why the name is refused.
+std::optional<FileError> checkNativeName(const QByteArray &nativePath);
 
 // Creates a folder and the folders above it that are missing.
 std::optional<FileError> makeFolders(const QString &path);

@@ -6,10 +6,27 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
+#include <cerrno>
 #include <time.h>
 
 QString findBuildScript(const QString &programFolder, const QString &root) {
     return findProgram(QLatin1String(kBuildScriptName), {programFolder, root});
+}
+
+FileError missingBuildScript(const QString &programFolder, const QString &root) {
+    QStringList folders = {programFolder, root};
+    folders += qEnvironmentVariable("PATH").split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    for (const QString &folder : folders) {
+        const QString script = folder + QLatin1Char('/') + QLatin1String(kBuildScriptName);
+        if (!folder.isEmpty() && QFileInfo(script).isFile())
+            return FileError{
+                EACCES,
+                QCoreApplication::translate("Build", "The build script is not executable: give it "
+                                                     "permission to run (chmod +x)"),
+                script,
+                {}};
+    }
+    return FileError::fromErrno(ENOENT, QLatin1String(kBuildScriptName));
 }
 
 Command buildCommand(const QString &script, const QString &programName) {

@@ -2,6 +2,8 @@
 // Where the build script is found, how the tools are started, and how a
 // build's result is judged.
 
+#include "platform/textfile.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -17,6 +19,9 @@ struct Command {
 // asm.bat from the editor's own folder, then the root of the folder tree,
 // then PATH; empty when none of them has an executable one.
 QString findBuildScript(const QString &programFolder, const QString &root);
+// Why none was found: the first asm.bat in those places that is there but
+// may not be run, or else that there is none.
+FileError missingBuildScript(const QString &programFolder, const QString &root);
 
 // The build command: the script with the program name as its single argument.
 Command buildCommand(const QString &script, const QString &programName);

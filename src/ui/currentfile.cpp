@@ -26,9 +26,9 @@ void CurrentFile::startNew(const QString &path) {
     setCurrentFile(path, TextEncoding::Windows1252, lineEndMode({}));
 }
 
-std::optional<FileError> CurrentFile::save(const QString &path) {
+std::optional<FileError> CurrentFile::save(const QString &path, const QString &spareFolder) {
     const EditorBytes text = editorBytes(m_editor);
-    if (auto error = writeDocument(path, text.data, text.size, m_encoding))
+    if (auto error = writeDocument(path, text.data, text.size, m_encoding, spareFolder))
         return error;
     setCurrentFile(path, m_encoding,
                    int(m_editor->SendScintilla(QsciScintillaBase::SCI_GETEOLMODE)));

@@ -26,9 +26,10 @@ public:
     std::optional<FileError> loadNative(const QByteArray &nativePath, bool untitled);
     // An empty document that will be saved to `path`.
     void startNew(const QString &path);
-    // Writes the editor's text to `path` in the document's encoding; the
-    // file becomes current.
-    std::optional<FileError> save(const QString &path);
+    // Writes the editor's text to `path` in the document's encoding (a copy
+    // kept in `spareFolder` while it is written in place); the file becomes
+    // current.
+    std::optional<FileError> save(const QString &path, const QString &spareFolder = {});
     // Whether `path` is the current file and another program has changed it
     // since it was last read or written.
     bool changedOnDisk(const QString &path) const;

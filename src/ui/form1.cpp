@@ -3,6 +3,8 @@
 #include "core/document.h"
 #include "core/locations.h"
 #include "core/settings.h"
+#include "core/shownlog.h"
+#include "core/unsavedtext.h"
 #include "platform/twips.h"
 #include "platform/windows.h"
 #include "ui/catalogue.h"
@@ -23,6 +25,8 @@
 #include <QMenuBar>
 #include <QSessionManager>
 #include <QTimer>
+
+#include <utility>
 
 Form1::Form1(const Services &services)
     : CommonDialog1(services.picker, this), m_services(services),
@@ -130,11 +134,32 @@ void Form1::Form_Load() {
         std::make_unique<Form2>(m_services.picker, m_services.messages, places.settingsFile());
     Settings settings;
     if (auto error = loadSettings(places.settingsFile(), &settings))
-        report(*error);
+        informWhenShown(error->message());
+    for (const QString &notice : takeUnsavedTextNotices(m_services.root))
+        informWhenShown(notice);
     m_form2->Text1->setText(settings.linkProgram);
     m_form2->Text2->setText(settings.emulator);
     buildCatalogue(m_newMenu, places.templateFolder(),
                    [this](const QByteArray &path) { newdoc_Click(path); });
+}
+
+void Form1::informWhenShown(const QString &text) {
+    m_startMessages << text;
+    if (isVisible())
+        QTimer::singleShot(0, this, &Form1::informStartMessages);
+}
+
+void Form1::informStartMessages() {
+    const QStringList texts = std::exchange(m_startMessages, {});
+    for (const QString &text : texts)
+        inform(text);
+}
+
+void Form1::showEvent(QShowEvent *event) {
+    QMainWindow::showEvent(event);
+    // Boxes asked for before the window was on the screen, over it now.
+    if (!m_startMessages.isEmpty())
+        QTimer::singleShot(0, this, &Form1::informStartMessages);
 }
 
 void Form1::report(const FileError &error) {
@@ -156,7 +181,7 @@ bool Form1::open_doc(const QString &filename) {
 bool Form1::save_doc(const QString &filename) {
     if (!mayOverwrite(filename))
         return false;
-    if (auto error = m_file.save(filename)) {
+    if (auto error = m_file.save(filename, Locations(m_services.root).spareFolder())) {
         report(*error);
         return false;
     }
@@ -210,18 +235,17 @@ bool Form1::commitData(bool interactive) {
     if (!Text1->isModified())
         return true;
     // Nobody to ask: the text goes to its file, or to a new one in the
-    // source folder when it has none.
-    QString file = CommonDialog1.FileName;
-    if (file.isEmpty()) {
-        const QString folder = Locations(m_services.root).sourceFolder();
-        makeFolders(folder);
-        file = QStringLiteral("%1/unsaved-%2.z80")
-                   .arg(folder,
-                        QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
-    }
+    // source folder when it has none. Where that fails, it is kept as it is,
+    // in UTF-8, and the next start says where.
+    const Locations places(m_services.root);
+    const QString unsaved = unsavedTextPath(m_services.root, QDateTime::currentDateTime());
+    const QString file = CommonDialog1.FileName.isEmpty() ? unsaved : CommonDialog1.FileName;
+    makeFolders(places.sourceFolder());
     const EditorBytes text = editorBytes(Text1);
-    if (!writeDocument(file, text.data, text.size, m_file.encoding()))
+    if (!writeDocument(file, text.data, text.size, m_file.encoding(), places.spareFolder()))
         Text1->setModified(false);
+    else
+        keepUnsavedText(m_services.root, unsaved, QByteArray(text.data, text.size));
     return true;
 }
 

@@ -67,12 +67,16 @@ public:
     void Timer1_Timer();
     void Timer2_Timer();
 
+    // A message at start-up: shown once the window is on the screen, over it.
+    void informWhenShown(const QString &text);
+
     // The desktop session ends: true when it may go on. With `interactive`,
     // unsaved text is asked about; without, it is saved.
     bool commitData(bool interactive);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void moveEvent(QMoveEvent *event) override;
 
@@ -100,6 +104,7 @@ private:
     void runBuiltProgram(const BuildRunner::Build &build);
     void report(const FileError &error);
     void inform(const QString &text);
+    void informStartMessages();
 
     Services m_services;
     std::unique_ptr<Form2> m_form2;
@@ -111,4 +116,5 @@ private:
     // The last log a build showed, and the folder its relative names start from.
     QString m_lastLog, m_logFolder;
     CurrentFile m_file;
+    QStringList m_startMessages; // for when the window is shown
 };

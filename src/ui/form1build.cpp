@@ -6,6 +6,7 @@
 #include "core/document.h"
 #include "core/locations.h"
 #include "core/logparser.h"
+#include "core/shownlog.h"
 #include "toolchain/commands.h"
 #include "toolchain/programname.h"
 #include "ui/editorextras.h"
@@ -30,7 +31,7 @@ bool Form1::startBuild(Slot slot) {
         return false;
     const QString script = findBuildScript(m_services.programFolder, m_services.root);
     if (script.isEmpty()) {
-        report(FileError::fromErrno(ENOENT, QLatin1String(kBuildScriptName)));
+        report(missingBuildScript(m_services.programFolder, m_services.root));
         return false;
     }
     // An include builds the program it belongs to. The script runs in the
@@ -46,7 +47,7 @@ bool Form1::startBuild(Slot slot) {
     const auto failed =
         m_runner->startBuild(slot, buildCommand(script, name), options, name, file, document);
     if (failed)
-        report(FileError{failed->errorNumber, failed->errorDescription, script});
+        report(FileError{failed->errorNumber, failed->errorDescription, script, {}});
     return !failed;
 }
 
@@ -106,8 +107,9 @@ void Form1::runner_ToolFailed(const QString &program, const ProcessEnd &end,
                               const QByteArray &output, int tag) {
     const QStringList lines = decodeToolText(output).trimmed().split(QLatin1Char('\n'));
     const QString lastLines = lines.mid(qMax(0, lines.size() - 10)).join(QLatin1Char('\n'));
-    const QString how = end.signalled ? tr("was stopped by signal %1").arg(end.code)
-                                      : tr("ended with exit status %1").arg(end.code);
+    const QString how = end.unknown     ? tr("ended in a way that cannot be known")
+                        : end.signalled ? tr("was stopped by signal %1").arg(end.code)
+                                        : tr("ended with exit status %1").arg(end.code);
     const QString what =
         tag == LinkTool ? tr("The link program %1 %2.\n\n%3") : tr("The emulator %1 %2.\n\n%3");
     inform(what.arg(program, how, lastLines).trimmed());
@@ -195,7 +197,7 @@ void Form1::runBuiltProgram(const BuildRunner::Build &build) {
 // keyboard from the editor; the lines it names get their marks.
 bool Form1::showAssemblerLog(const BuildRunner::Build &build) {
     QString text;
-    if (auto error = readLogFile(Locations(m_services.root).assemblerLog(), &text)) {
+    if (auto error = readShownLog(Locations(m_services.root).assemblerLog(), &text)) {
         report(*error);
         return false;
     }

@@ -159,11 +159,11 @@ void Preprocessor::file(const std::string &path, int depth, const Origin &includ
     }
     if (inBlockComment && blockOpened)
         m_diag.error(*blockOpened, "the /* comment has no */");
-    // An #if opened in a file and not closed there is closed with it.
-    while (m_conditions.size() > conditionsBefore) {
-        m_diag.error(m_conditions.back().where, "#" + m_conditions.back().word + " has no #endif");
-        m_conditions.pop_back();
-    }
+    // An #if opened in a file and not closed there is closed with it, each
+    // reported in the order of its lines.
+    for (size_t i = conditionsBefore; i < m_conditions.size(); ++i)
+        m_diag.error(m_conditions[i].where, "#" + m_conditions[i].word + " has no #endif");
+    m_conditions.resize(conditionsBefore);
 }
 
 bool Preprocessor::line(const LexedLine &lexed, const std::string &raw, const Origin &at,
