@@ -9,7 +9,7 @@
 #include <optional>
 
 // At most this much of the log's start is shown ...
-constexpr qint64 kShownLogBytes = qint64(2) * 1024 * 1024;
+constexpr qint64 kShownLogBytes = qint64(1024) * 1024;
 // ... and of each line this many characters.
 constexpr qsizetype kShownLineLength = 4000;
 
