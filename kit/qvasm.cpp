@@ -48,6 +48,12 @@ int main(int argc, char **argv) {
             const auto eq = d.find('=');
             options.defines.emplace_back(d.substr(0, eq),
                                          eq == std::string::npos ? "" : d.substr(eq + 1));
+        } else if (a.size() > 2 && a.compare(0, 2, "-I") == 0) { // spasm-ng's -IDIR
+            options.includeFolders.push_back(a.substr(2));
+        } else if (a.size() > 2 && a.compare(0, 2, "-D") == 0) { // and -DNAME[=VALUE]
+            const auto eq = a.find('=');
+            options.defines.emplace_back(a.substr(2, eq == std::string::npos ? eq : eq - 2),
+                                         eq == std::string::npos ? "" : a.substr(eq + 1));
         } else if (a == "-o" && more) {
             output = argv[++i];
         } else if (a == "--listing" && more) {

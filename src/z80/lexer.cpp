@@ -59,13 +59,20 @@ bool numberValue(std::string_view word, std::int64_t *value) {
 
 // Whether the last token ends a value, so that a '%' after it is the
 // remainder operator rather than a binary number's sign. An instruction's
-// name ("and %0101") ends no value.
+// name ("and %0101") or a directive written without its dot ("x equ %0101",
+// "db %0101") ends no value.
 bool endsOperand(const std::vector<Token> &tokens) {
     if (tokens.empty())
         return false;
     const Token &t = tokens.back();
-    if (t.kind == Kind::Name)
+    if (t.kind == Kind::Name) {
+        static const char *const undotted[] = {"equ", "db",  "dw",   "byte",  "word",
+                                               "org", "set", "fill", "block", "ds"};
+        for (const char *word : undotted)
+            if (z80::lower(t.text) == word)
+                return false;
         return !z80::isInstruction(t.text);
+    }
     return t.kind == Kind::Number || t.kind == Kind::Char || t.kind == Kind::String ||
            t.isOp(")") || t.isOp("]") || t.isOp("$");
 }

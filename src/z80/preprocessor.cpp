@@ -547,6 +547,7 @@ std::string Preprocessor::findInclude(const std::string &name, const std::string
     for (const char *sub : {"include", "inc", "includes", "src", "..", "../include", "../inc",
                             "../includes", "../src"})
         folders.push_back(joinPath(m_mainFolder, sub));
+    folders.push_back("."); // the working folder, as spasm-ng and the classic assembler search it
     folders.insert(folders.end(), m_options.includeFolders.begin(), m_options.includeFolders.end());
     if (!name.empty() && name[0] == '/')
         folders = {"/"};
