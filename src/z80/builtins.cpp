@@ -55,10 +55,15 @@ std::string Preprocessor::textOf(const std::vector<Token> &arg, const Origin &at
                                  const std::string &what) {
     if (arg.size() == 1 && arg[0].kind == Kind::String)
         return arg[0].text;
-    if (arg.size() == 1 && arg[0].kind == Kind::Name)
+    if (arg.size() == 1 && arg[0].kind == Kind::Name) {
         if (const Macro *m = m_macros.find(arg[0].text, false); m && !m->function)
             return m->body.size() == 1 && m->body[0].kind == Kind::String ? m->body[0].text
                                                                           : spell(m->body);
+        // A #macro's argument that is a word is its text, as spasm-ng's
+        // arguments are #defines of their text.
+        if (!m_sink.constant(arg[0].text))
+            return arg[0].text;
+    }
     const auto value = valueNow(arg, at, what);
     return value ? std::to_string(*value) : std::string();
 }
