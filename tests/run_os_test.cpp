@@ -189,6 +189,36 @@ wait:   bcall(_GetCSC)
         QCOMPARE(at(*scan, 0x9000), std::uint8_t(sk::Clear));
     }
 
+    // An empty calculator: a lookup fails until the program creates the
+    // variable; X keeps what is stored to it.
+    void variablesAreCreatedFoundAndStored() {
+        const auto s = runAsm(R"(
+        ld hl, name
+        rst 20h                 ; _Mov9ToOP1
+        bcall(_ChkFindSym)
+        ld a, 0
+        rla
+        ld (9000h), a           ; 1: not found
+        ld hl, 5
+        bcall(_CreateAppVar)
+        ld (9002h), de
+        ld hl, name
+        rst 20h
+        bcall(_ChkFindSym)
+        ld (9004h), de
+        ld a, 42
+        bcall(_SetXXOP1)
+        bcall(_StoX)
+        bcall(_OP1Set0)
+        bcall(_RclX)
+        ret
+name:   db 15h, "SAVE", 0)");
+        QCOMPARE(at(*s, 0x9000), std::uint8_t(1));
+        QCOMPARE(s->machine().readWord(0x9004), s->machine().readWord(0x9002));
+        QCOMPARE(s->machine().readWord(s->machine().readWord(0x9002)), std::uint16_t(5));
+        QCOMPARE(op1(*s), QByteArray("00 81 42 00 00 00 00 00 00"));
+    }
+
     void wholeNumbers() {
         const auto s = runAsm(R"(
         ld hl, 1234

@@ -44,6 +44,7 @@ Os::Os(RomNames names) : m_names(std::move(names)) {
     addKeyCalls();
     addMathCalls();
     addMemoryCalls();
+    addVariableCalls();
 }
 
 void Os::on(const char *name, Call call) {
@@ -59,8 +60,8 @@ void Os::prepare(Machine &m) {
     m.setFlag(flags::apdFlags, flags::apdAble, true);
     for (int i = 0; i < 128; ++i)
         m.write(std::uint16_t(ram::textShadow + i), ' ');
-    m.writeWord(ram::fpBase, 0xE000);
-    m.writeWord(ram::fps, 0xE000);
+    m.writeWord(ram::fpBase, 0xF000);
+    m.writeWord(ram::fps, 0xF000);
 }
 
 void Os::enter(Machine &m, std::uint16_t pc) {
@@ -91,6 +92,10 @@ void Os::enter(Machine &m, std::uint16_t pc) {
         if (r == Result::Done && pc == 0x28)
             m.writeWord(sp, std::uint16_t(inline_ + 2));
         finishCall(m, r, true);
+        return;
+    }
+    if (pc == 0x59 || pc == 0x5C) { // push and pop an error handler: no error ever jumps to it
+        m.setReg(Reg::PC, m.pop());
         return;
     }
     if (pc == 0)

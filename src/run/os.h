@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <unordered_map>
 
@@ -54,6 +55,7 @@ private:
     void addKeyCalls();
     void addMathCalls();
     void addMemoryCalls();
+    void addVariableCalls();
 
     // Display helpers (os_display.cpp).
     void drawCell(Machine &m, int row, int col, std::uint8_t code);
@@ -68,6 +70,9 @@ private:
     void setOp(Machine &m, int n, const TiFloat &v);
     Result floatError(Machine &m, FloatError e);
     Result store(Machine &m, const FloatResult &r);
+    // Variables (os_vars.cpp).
+    std::string nameInOp1(const Machine &m) const;
+    Result create(Machine &m, std::uint8_t type, std::uint16_t size, bool sized);
     // Keys (os_keys.cpp).
     Result waitForKey(Machine &m);
     int getKeyCode(int scan, bool second, bool alpha) const;
@@ -77,6 +82,8 @@ private:
     std::string m_callName; // the call being answered, for error messages
     std::uint16_t m_callFrom = 0;
     std::uint32_t m_random = 12345;
+    std::map<std::string, std::uint16_t> m_vars; // by type and name: where the data is
+    std::uint16_t m_heap = 0xC000;
 };
 
 } // namespace run

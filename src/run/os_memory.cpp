@@ -121,13 +121,6 @@ void Os::addMemoryCalls() {
             return Result::Done;
         });
     }
-    // No variables: a lookup finds nothing (carry set), as on an empty calculator.
-    const auto notFound = [](Machine &m) {
-        m.setFlags(0x01);
-        return Result::Done;
-    };
-    on("_FindSym", notFound);
-    on("_ChkFindSym", notFound);
     on("_JForceCmdNoChar", [](Machine &) { return Result::Ended; });
     on("_JForceCmd", [](Machine &) { return Result::Ended; });
 }

@@ -1,0 +1,142 @@
+// Variables, for a calculator whose memory starts empty: programs create
+// them (reals, programs, AppVars, strings), find them again by the name in
+// OP1, and store to and recall from the real variables X, Y, T and R. Their
+// data lives in RAM page 0 above C000h, where programs may read and write.
+
+#include "run/os.h"
+
+#include <cstdio>
+
+namespace run {
+
+namespace {
+
+constexpr std::uint16_t kHeapStart = 0xC000, kHeapEnd = 0xF000;
+constexpr std::uint8_t kC = 0x01;
+
+} // namespace
+
+std::string Os::nameInOp1(const Machine &m) const {
+    std::string key(1, char(m.read(ram::op1) & 0x1F));
+    for (int i = 1; i <= 8 && m.read(std::uint16_t(ram::op1 + i)); ++i)
+        key += char(m.read(std::uint16_t(ram::op1 + i)));
+    return key;
+}
+
+// A new variable of `size` bytes of data; DE points to its data (for all but
+// reals, after the two-byte size), HL to it as well, standing for its entry.
+Os::Result Os::create(Machine &m, std::uint8_t type, std::uint16_t size, bool sized) {
+    const std::uint16_t need = std::uint16_t(size + (sized ? 2 : 0));
+    if (m_heap + need > kHeapEnd) {
+        m.stop("the calculator runs out of memory (ERR:MEMORY) in " + m_callName);
+        return Result::Wait;
+    }
+    m.write(ram::op1, type);
+    const std::uint16_t at = m_heap;
+    m_heap = std::uint16_t(m_heap + need);
+    if (sized)
+        m.writeWord(at, size);
+    m_vars[nameInOp1(m)] = at;
+    m.setReg(Reg::DE, at);
+    m.setReg(Reg::HL, at);
+    return Result::Done;
+}
+
+void Os::addVariableCalls() {
+    const auto find = [this](Machine &m) {
+        const auto it = m_vars.find(nameInOp1(m));
+        if (it == m_vars.end()) {
+            m.setFlags(kC);
+            return Result::Done;
+        }
+        m.setReg(Reg::DE, it->second);
+        m.setReg(Reg::HL, it->second);
+        m.setReg(Reg::BC, std::uint16_t(m.reg(Reg::BC) & 0x00FF)); // B = 0: in RAM
+        m.setA(std::uint8_t(it->first[0]));
+        m.setFlags(0);
+        return Result::Done;
+    };
+    on("_FindSym", find);
+    on("_ChkFindSym", find);
+    on("_CreateReal", [this](Machine &m) { return create(m, 0x00, 9, false); });
+    on("_CreateProg", [this](Machine &m) { return create(m, 0x05, m.reg(Reg::HL), true); });
+    on("_CreateProtProg", [this](Machine &m) { return create(m, 0x06, m.reg(Reg::HL), true); });
+    on("_CreateAppVar", [this](Machine &m) { return create(m, 0x15, m.reg(Reg::HL), true); });
+    on("_CreateStrng", [this](Machine &m) { return create(m, 0x04, m.reg(Reg::HL), true); });
+    on("_DelVar", [this](Machine &m) {
+        for (auto it = m_vars.begin(); it != m_vars.end(); ++it)
+            if (it->second == m.reg(Reg::DE)) {
+                m_vars.erase(it);
+                break;
+            }
+        return Result::Done;
+    });
+    on("_EnoughMem", [this](Machine &m) {
+        m.setReg(Reg::DE, m.reg(Reg::HL));
+        m.setFlags(m_heap + m.reg(Reg::HL) > kHeapEnd ? kC : 0);
+        return Result::Done;
+    });
+    on("_MemChk", [this](Machine &m) {
+        m.setReg(Reg::HL, std::uint16_t(kHeapEnd - m_heap));
+        return Result::Done;
+    });
+    on("_LdHLind", [](Machine &m) {
+        const std::uint16_t v = m.readWord(m.reg(Reg::HL));
+        m.setReg(Reg::HL, v);
+        m.setA(std::uint8_t(v));
+        return Result::Done;
+    });
+    // The real variables X, Y, T and R by their tokens.
+    for (const auto &[letter, token] :
+         {std::pair<char, std::uint8_t>{'X', 0x58}, {'Y', 0x59}, {'T', 0x54}, {'R', 0x52}}) {
+        const std::uint8_t t = token;
+        const auto setName = [t](Machine &m) {
+            for (int i = 0; i < 9; ++i)
+                m.write(std::uint16_t(ram::op1 + i), i == 1 ? t : 0);
+        };
+        on((std::string("_") + letter + "Name").c_str(), [setName](Machine &m) {
+            setName(m);
+            return Result::Done;
+        });
+        on((std::string("_Sto") + letter).c_str(), [this, t](Machine &m) {
+            const TiFloat value = opFloat(m, 1);
+            const std::string key{char(0), char(t)};
+            if (!m_vars.count(key)) {
+                m.write(std::uint16_t(ram::op1 + 1), t);
+                m.write(std::uint16_t(ram::op1 + 2), 0);
+                if (create(m, 0x00, 9, false) != Result::Done)
+                    return Result::Wait;
+            }
+            for (std::size_t i = 0; i < value.size(); ++i)
+                m.write(std::uint16_t(m_vars[key] + i), value[i]);
+            setOp(m, 1, value);
+            return Result::Done;
+        });
+        on((std::string("_Rcl") + letter).c_str(), [this, t](Machine &m) {
+            const auto it = m_vars.find(std::string{char(0), char(t)});
+            TiFloat value = fromInt(0);
+            if (it != m_vars.end())
+                for (std::size_t i = 0; i < value.size(); ++i)
+                    value[i] = m.read(std::uint16_t(it->second + i));
+            setOp(m, 1, value);
+            return Result::Done;
+        });
+    }
+    on("_RclVarSym", [this](Machine &m) {
+        const auto it = m_vars.find(nameInOp1(m));
+        if (it == m_vars.end()) {
+            char b[120];
+            std::snprintf(b, sizeof b,
+                          "the calculator stops the program with ERR:UNDEFINED in _RclVarSym, "
+                          "called at %04Xh",
+                          m_callFrom);
+            m.stop(b);
+            return Result::Wait;
+        }
+        for (int i = 0; i < 9; ++i)
+            m.write(std::uint16_t(ram::op1 + i), m.read(std::uint16_t(it->second + i)));
+        return Result::Done;
+    });
+}
+
+} // namespace run
