@@ -1,7 +1,7 @@
 // Bounded work: whatever a source says, a build reads, expands and keeps a
 // bounded amount, and the one message says which limit was met and where.
 
-#include "z80/translator.h"
+#include "z80/assembler.h"
 
 #include <QtTest>
 
@@ -14,7 +14,7 @@ QStringList errors(const Files &files) {
     for (const auto &[path, text] : files)
         reader.files[path] = text;
     QStringList out;
-    for (const std::string &e : z80::translate(files.front().first, reader, {}).errors)
+    for (const std::string &e : z80::assemble(files.front().first, reader, {}).errors)
         out << QString::fromStdString(e);
     return out;
 }

@@ -100,6 +100,22 @@ private slots:
                               "left out TASM/Templates/hello.txt: you deleted it"}));
         QVERIFY(!QFileInfo::exists(tree + "/TASM/Templates/hello.txt"));
         QCOMPARE(third.notice(kit, tree), QString());
+        // An asm.bat of the user's own is kept, with word of what the new one offers; the
+        // programs it calls stay.
+        QVERIFY(writeBytes(tree + "/asm.bat", "my own asm"));
+        QVERIFY(writeBytes(tree + "/tasm2pasmo", "the translator it calls"));
+        QCOMPARE(setUpKit(kit, tree).lines(kit, tree).mid(0, 2),
+                 (QStringList{"kept asm.bat: you have changed it (the kit's own version is in " +
+                                  kit + ")",
+                              "The kit's new asm.bat builds with its own assembler, qvasm: every "
+                              "error of a build at once, values in 32 bits, the program's size in "
+                              "the log, and a listing and a label file beside each program in " +
+                                  tree +
+                                  "/Exec. Yours still builds with tasm2pasmo and pasmo, "
+                                  "which stay in " +
+                                  tree + " (keep pasmo installed); to change over, copy " + kit +
+                                  "/asm.bat over yours and make your changes again."}));
+        QCOMPARE(readBytes(tree + "/tasm2pasmo"), QByteArray("the translator it calls"));
     }
 
     // The templates build to the bytes spasm-ng gives for them.

@@ -10,7 +10,7 @@ quorvin_install_missing clang libclang-rt-14-dev
 seconds=${1:-20}
 quorvin_build _build-fuzz RelWithDebInfo -DQUORVIN_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++
 total=0
-for target in codepage settings programname emulator translator; do
+for target in codepage settings programname emulator assembler; do
     scratch=$(mktemp -d)
     log="$scratch/log"
     if ! _build-fuzz/tests/fuzz/fuzz_$target -max_total_time="$seconds" -print_final_stats=1 \

@@ -247,7 +247,9 @@ void Assembler::instruction(const std::vector<Token> &t, size_t begin) {
         return;
     const std::string mnemonic = lower(t[begin].text);
     if (!isMnemonic(mnemonic)) {
-        error("unknown instruction '" + t[begin].text + "'", true);
+        // After an include that could not be read, it may be one of its macros.
+        if (!m_includeFailed)
+            error("unknown instruction '" + t[begin].text + "'", true);
         return;
     }
     auto parts = items(t, begin + 1, t.size());
@@ -271,7 +273,11 @@ void Assembler::instruction(const std::vector<Token> &t, size_t begin) {
             error(why, true);
             return;
         }
-        operands.push_back(*op);
+        // "f" is a register only in "in f,(c)"; elsewhere it is a name.
+        if (op->kind == Operand::Kind::Register && op->name == "f" && mnemonic != "in")
+            operands.push_back({Operand::Kind::Immediate, "", value(t, b, e).value_or(0)});
+        else
+            operands.push_back(*op);
     }
     if (mnemonic == "ex" && isWord(0, "af") && isWord(1, "af"))
         operands[1].name = "af'";

@@ -94,9 +94,9 @@ void Assembler::equate(const std::string &label, const std::vector<Token> &t, si
 void Assembler::emitValue(std::int64_t v, int bytes, bool checked) {
     if (checked && m_pass > 1) {
         if (bytes == 1 && (v < -128 || v > 255))
-            error("the value " + std::to_string(v) + " does not fit in a byte (-128..255)");
+            error("value " + std::to_string(v) + " does not fit in 8 bits (-128 to 255)");
         if (bytes == 2 && (v < -32768 || v > 65535))
-            error("the value " + std::to_string(v) + " does not fit in a word (-32768..65535)");
+            error("value " + std::to_string(v) + " does not fit in 16 bits (-32768 to 65535)");
     }
     for (int k = 0; k < bytes; ++k)
         emit(std::uint8_t((std::uint64_t(v) >> (8 * k)) & 0xFF));

@@ -1,7 +1,5 @@
 #include "expr.h"
 
-#include <map>
-
 namespace z80 {
 namespace {
 
@@ -266,45 +264,6 @@ std::optional<std::int64_t> evaluate(const Expr &e, const Resolve &resolve, std:
     if (!v)
         *error = ev.m_error;
     return v;
-}
-
-std::string print(const Expr &e, const std::function<std::string(const Expr &)> &name) {
-    static const std::map<std::string, std::string> words = {
-        {"%", "MOD"},  {"&", "AND"}, {"|", "OR"}, {"^", "XOR"}, {"<<", "SHL"},
-        {">>", "SHR"}, {"==", "EQ"}, {"=", "EQ"}, {"!=", "NE"}, {"<", "LT"},
-        {">", "GT"},   {"<=", "LE"}, {">=", "GE"}};
-    switch (e.kind) {
-    case Expr::Kind::Number:
-        return std::to_string(e.value);
-    case Expr::Kind::Pc:
-        return "$";
-    case Expr::Kind::Symbol:
-    case Expr::Kind::Reusable:
-        return name(e);
-    case Expr::Kind::Unary: {
-        const std::string x = print(*e.left, name);
-        if (e.op == "-")
-            return "(0 - " + x + ")";
-        if (e.op == "~")
-            return "(NOT " + x + ")";
-        if (e.op == "!") // pasmo's true is -1
-            return "(0 - (0 EQ " + x + "))";
-        return x;
-    }
-    case Expr::Kind::Binary:
-        break;
-    }
-    const std::string a = print(*e.left, name), b = print(*e.right, name);
-    const std::string &op = e.op;
-    if (op == "&&" || op == "||")
-        return "(0 - (" + a + " " + op + " " + b + "))";
-    const auto word = words.find(op);
-    const std::string w = word == words.end() ? op : word->second;
-    if (w == "LT" || w == "GT" || w == "LE" || w == "GE") // signed, as the dialect compares
-        return "(0 - ((" + a + " XOR 32768) " + w + " (" + b + " XOR 32768)))";
-    if (w == "EQ" || w == "NE")
-        return "(0 - (" + a + " " + w + " " + b + "))";
-    return "(" + a + " " + w + " " + b + ")";
 }
 
 } // namespace z80

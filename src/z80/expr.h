@@ -1,8 +1,7 @@
 #pragma once
 // One expression tree for the dialect's expressions. The dialect computes
 // strictly from left to right (1+2*3 is 9) and gives 1 for true; the tree is
-// built that way, evaluated for #if, and printed in pasmo's syntax so that
-// pasmo, which has precedence and gives -1 for true, computes the same value.
+// built that way and evaluated for #if and by the assembler.
 
 #include "lexer.h"
 
@@ -42,8 +41,5 @@ std::optional<std::int64_t> evaluate(const Expr &e, const Lookup &lookup, std::s
 // *error, when it has none.
 using Resolve = std::function<std::optional<std::int64_t>(const Expr &node, std::string *error)>;
 std::optional<std::int64_t> evaluate(const Expr &e, const Resolve &resolve, std::string *error);
-
-// Pasmo's form. `name` spells each Symbol and Reusable node.
-std::string print(const Expr &e, const std::function<std::string(const Expr &)> &name);
 
 } // namespace z80

@@ -68,6 +68,17 @@ std::string listing(const Assembly &a, FileReader &reader, const std::string &ma
             address = p.address + std::uint32_t(p.size);
         }
         if (at.file != current) {
+            // Into an include: its parent's lines up to the #include first.
+            if (!current.empty() && !next.count(at.file)) {
+                int &n = next.emplace(current, 1).first->second;
+                const std::vector<std::string> &lines = text(current);
+                for (size_t k = size_t(n); k <= lines.size(); ++k)
+                    if (lower(lines[k - 1]).find("include") != std::string::npos) {
+                        for (; size_t(n) <= k; ++n)
+                            line(current, n, start, {});
+                        break;
+                    }
+            }
             if (!current.empty())
                 out += "Listing for file \"" + at.file + "\"\n";
             current = at.file;

@@ -1,5 +1,5 @@
 #pragma once
-// Where the translator's text comes from: files found through a FileReader,
+// Where the assembler's text comes from: files found through a FileReader,
 // which tests replace with one that holds the files in memory.
 
 #include <map>

@@ -72,28 +72,6 @@ const WordSet &directives() {
     return set;
 }
 
-const WordSet &pasmoReserved() {
-    static const WordSet set = {
-        // operators
-        "mod", "shl", "shr", "not", "eq", "lt", "le", "gt", "ge", "ne", "nul", "defined", "high",
-        "low",
-        // instructions
-        "adc", "add", "and", "bit", "call", "ccf", "cp", "cpd", "cpdr", "cpi", "cpir", "cpl", "daa",
-        "dec", "di", "djnz", "ei", "ex", "exx", "halt", "im", "in", "inc", "ind", "indr", "ini",
-        "inir", "jp", "jr", "ld", "ldd", "lddr", "ldi", "ldir", "neg", "nop", "or", "otdr", "otir",
-        "out", "outd", "outi", "pop", "push", "res", "ret", "reti", "retn", "rl", "rla", "rlc",
-        "rlca", "rld", "rr", "rra", "rrc", "rrca", "rrd", "rst", "sbc", "scf", "set", "sla", "sll",
-        "sra", "srl", "sub", "xor",
-        // registers and conditions
-        "a", "af", "af'", "b", "bc", "d", "e", "de", "h", "l", "hl", "sp", "ix", "ixh", "ixl", "iy",
-        "iyh", "iyl", "i", "r", "nz", "z", "nc", "c", "po", "pe", "p", "m",
-        // directives
-        "defb", "db", "defm", "defw", "dw", "defs", "ds", "equ", "defl", "org", "include", "incbin",
-        "if", "else", "endif", "public", "end", "local", "proc", "endp", "macro", "endm", "exitm",
-        "rept", "irp", ".error", ".warning", ".shift"};
-    return set;
-}
-
 } // namespace
 
 bool isInstruction(std::string_view word) {
@@ -107,9 +85,6 @@ bool isCondition(std::string_view word) {
 }
 bool isDirective(std::string_view word) {
     return directives().has(word);
-}
-bool isPasmoReserved(std::string_view word) {
-    return pasmoReserved().has(word);
 }
 
 } // namespace z80

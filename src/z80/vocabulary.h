@@ -2,7 +2,7 @@
 // The words of Z80 assembly as TI-83 Plus sources write it: instructions
 // (undocumented ones too), registers, conditions and directives of the classic
 // table-driven assembler's dialect and spasm-ng's. The editor's colours and
-// the kit's translator both ask here, so they never disagree about a word.
+// the kit's assembler both ask here, so they never disagree about a word.
 // Plain C++: the kit's programs use it without Qt. Every lookup ignores case.
 
 #include <cctype>
@@ -28,7 +28,5 @@ bool isCondition(std::string_view word); // nz, z, nc, c, po, pe, p, m
 // A directive with its dot or hash: ".org", "#define"; also the dotless
 // forms some sources use ("db", "equ", "org").
 bool isDirective(std::string_view word);
-// Words the assembler pasmo keeps for itself and so cannot name a symbol.
-bool isPasmoReserved(std::string_view word);
 
 } // namespace z80

@@ -1,8 +1,9 @@
-// Any source translates without harm: every output line has its origin,
-// every message names a file and line, and no input runs the translator out
+// Any source assembles without harm: every byte belongs to a statement,
+// every message names a file and line, and no input runs the assembler out
 // of stack or memory (inputs up to 128 KiB; a second file to include).
 
-#include "z80/translator.h"
+#include "z80/assembler.h"
+#include "z80/outputs.h"
 
 #include <cstdlib>
 
@@ -11,13 +12,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     z80::MemoryReader reader;
     reader.files["/p/main.z80"] = text;
     reader.files["/p/inc/part.inc"] = text.substr(size / 2);
-    const z80::Translation t = z80::translate("/p/main.z80", reader, {});
-    if (t.lines.size() != t.origins.size())
+    const z80::Assembly a = z80::assemble("/p/main.z80", reader, {});
+    size_t placed = 0;
+    for (const z80::Assembly::Piece &p : a.pieces)
+        placed += p.size;
+    if (placed != a.bytes.size())
         std::abort();
-    for (const auto &list : {t.errors, t.warnings})
+    for (const auto &list : {a.errors, a.warnings})
         for (const std::string &m : list)
             if (m.find(":") == std::string::npos || (m.find(": error: ") == std::string::npos &&
                                                      m.find(": warning: ") == std::string::npos))
                 std::abort();
+    z80::listing(a, reader, "/p/main.z80");
+    z80::labelFile(a);
     return 0;
 }

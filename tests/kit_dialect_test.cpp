@@ -1,50 +1,35 @@
-// The dialect translator: each construct of the classic assembler's dialect
-// and spasm-ng's, translated in memory and assembled by pasmo, gives the
-// bytes spasm-ng gives (checked with it) or, where spasm-ng refuses the
-// construct, the bytes the classic assembler's rules give. Errors are
-// compared whole.
+// The dialects the kit's assembler reads: each construct of the classic
+// assembler's dialect and spasm-ng's, assembled in memory, gives the bytes
+// spasm-ng gives (checked with it) or, where spasm-ng refuses the construct,
+// the bytes the classic assembler's rules give. Messages are compared whole.
 
-#include "z80/translator.h"
+#include "z80/assembler.h"
 
 #include "fakes.h"
 
-#include <QProcess>
 #include <QtTest>
 
 namespace {
 
 struct Built {
     QByteArray hex;       // the program's bytes, in hexadecimal
-    QStringList messages; // the translator's errors and warnings, or pasmo's error
+    QStringList messages; // the errors, then the warnings
 };
 
-// Translates `files` (main first) and assembles the result with pasmo.
+// Assembles `files` (main first).
 Built build(const std::vector<std::pair<std::string, std::string>> &files,
             const z80::Options &options = {}) {
     z80::MemoryReader reader;
     for (const auto &[path, text] : files)
         reader.files[path] = text;
-    const z80::Translation t = z80::translate(files.front().first, reader, options);
+    const z80::Assembly a = z80::assemble(files.front().first, reader, options);
     Built b;
-    for (const std::string &m : t.warnings)
-        b.messages << QString::fromStdString(m);
-    for (const std::string &m : t.errors)
-        b.messages << QString::fromStdString(m);
-    if (!t.ok())
-        return b;
-    QTemporaryDir dir;
-    QByteArray text;
-    for (const std::string &line : t.lines)
-        text += QByteArray::fromStdString(line) + "\n";
-    if (!writeBytes(dir.filePath("p.asm"), text))
-        return {{}, {"cannot write p.asm"}};
-    QProcess pasmo;
-    pasmo.start("pasmo", {"--bin", dir.filePath("p.asm"), dir.filePath("p.bin")});
-    if (!pasmo.waitForFinished(30000) || pasmo.exitCode() != 0)
-        b.messages
-            << QString::fromLocal8Bit(pasmo.readAllStandardError()).trimmed().section('\n', -1);
-    else
-        b.hex = readBytes(dir.filePath("p.bin")).toHex();
+    for (const auto &list : {a.errors, a.warnings})
+        for (const std::string &m : list)
+            b.messages << QString::fromStdString(m);
+    if (a.ok())
+        b.hex =
+            QByteArray(reinterpret_cast<const char *>(a.bytes.data()), int(a.bytes.size())).toHex();
     return b;
 }
 
@@ -79,11 +64,11 @@ std::string bitmap(int width, int bits, const std::string &palette,
 
 } // namespace
 
-class TranslatorTest : public QObject {
+class DialectTest : public QObject {
     Q_OBJECT
 private slots:
     // #defines that name themselves, .addinstr, calls in any letter case,
-    // equates named like pasmo's words, a .end that ends its include only.
+    // equates named like instructions' words, a .end that ends its include only.
     void aProgramOnTheStandardStyleIncludeBuildsAsSpasmBuildsIt() {
         const Built b = build(
             {{"/p/prog.z80", ".nolist\r\n#include \"calc.inc\"\r\n.list\r\n"
@@ -184,6 +169,7 @@ private slots:
         QCOMPARE(b.messages, (QStringList{"main.z80:2: error: unexpected ')'",
                                           "include/defs.inc:2: error: #define needs a name",
                                           "/lib/other.inc:1: error: a string is not closed",
+                                          "main.z80:5: error: 'nowhere' is undefined",
                                           "main.z80:6: error: unknown directive '.wrong'",
                                           "main.z80:7: error: unknown instruction 'frob'",
                                           "main.z80:8: error: '12G' is not a number",
@@ -191,8 +177,6 @@ private slots:
                                           "main.z80:10: error: #else without #if",
                                           "main.z80:11: error: #if has no #endif",
                                           "main.z80:12: error: #ifdef has no #endif"}));
-        QCOMPARE(source(" .org 0\n jp nowhere\n").messages,
-                 QStringList{"ERROR: Symbol 'nowhere' is undefined"}); // pasmo's, mapped by asm.bat
     }
 
     // A failed #if still opens its block; "!" gives 1 as comparisons do; an
@@ -220,9 +204,9 @@ private slots:
                            "#include \"folder.inc\"\n#include \"fifo.inc\"\n#include \"big.inc\"\n"
                            "#include \"zero.inc\"\n#include \"none.inc\"\n"));
         z80::DiskReader disk;
-        const z80::Translation t =
-            z80::translate(QFile::encodeName(dir.filePath("main.z80")).toStdString(), disk, {});
-        QCOMPARE(t.errors, (std::vector<std::string>{
+        const z80::Assembly a =
+            z80::assemble(QFile::encodeName(dir.filePath("main.z80")).toStdString(), disk, {});
+        QCOMPARE(a.errors, (std::vector<std::string>{
                                "main.z80:1: error: cannot read folder.inc: it is a folder",
                                "main.z80:2: error: cannot read fifo.inc: it is not a regular file",
                                "main.z80:3: error: cannot read big.inc: it is larger than 16 MiB",
@@ -268,7 +252,7 @@ private slots:
                              "last run()"});
     }
 
-    // Nothing a source says makes the translator run out of stack or memory.
+    // Nothing a source says makes the assembler run out of stack or memory.
     void limitsEndRunawayInput() {
         const auto errors = [](const std::vector<std::pair<std::string, std::string>> &files) {
             return build(files).messages;
@@ -303,5 +287,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TranslatorTest)
-#include "kit_translator_test.moc"
+QTEST_GUILESS_MAIN(DialectTest)
+#include "kit_dialect_test.moc"
