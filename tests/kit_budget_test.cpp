@@ -64,7 +64,7 @@ private slots:
     }
 
     void macrosWhoseBodiesOrArgumentsMultiplyStopAtTheirLimits() {
-        std::string calls = "#macro m0()\n nop\n#endmacro\n";
+        std::string calls = "#macro m0()\n .list\n#endmacro\n";
         for (int i = 1; i < 30; ++i)
             calls += "#macro m" + std::to_string(i) + "()\n" +
                      repeat(" m" + std::to_string(i - 1) + "()\n", 2) + "#endmacro\n";
@@ -72,14 +72,14 @@ private slots:
                  QStringList{"main.z80:120: error: the #macros are used more than 100000 times"});
 
         const std::string lines =
-            "#macro long()\n" + repeat(" .db 1\n", 1000) + "#endmacro\n" + repeat(" long()\n", 600);
+            "#macro long()\n" + repeat(" .list\n", 1000) + "#endmacro\n" + repeat(" long()\n", 600);
         QCOMPARE(
             errors({{"/p/main.z80", lines}}),
             QStringList{"main.z80:1501: error: the build reads more than 500,000 lines, a macro's "
                         "lines counted each time it is used (do macros use each other again and "
                         "again?)"});
 
-        const std::string wide = "#macro wide(x)\n" + repeat(" .db x,x,x,x,x,x,x,x\n", 2000) +
+        const std::string wide = "#macro wide(x)\n" + repeat(" .echo x,x,x,x,x,x,x,x\n", 2000) +
                                  "#endmacro\n" + repeat(" wide(1+1+1+1+1+1+1+1)\n", 10);
         QCOMPARE(
             errors({{"/p/main.z80", wide}}),
