@@ -89,7 +89,7 @@ private slots:
         const int narrow = w.Text1->marginWidth(0);
         QVERIFY(narrow > 0);
         QVERIFY(openSource("Source/long.z80", QByteArray(12000, '\n')));
-        QVERIFY(w.Text1->marginWidth(0) > narrow);
+        QTRY_VERIFY(w.Text1->marginWidth(0) > narrow);
     }
 
     void findAndReplace() {

@@ -24,6 +24,8 @@ public:
     // Find and Replace, made on first use.
     FindDialog *findDialog();
     QList<QAction *> actions() const { return m_actions; }
+    // More entries for the context menu (and keys that work in Find and Replace).
+    void addActions(const QList<QAction *> &actions) { m_actions << actions; }
 
     // Marks the lines of `file` that the log names (relative names taken
     // from `folder`), after clearing the marks of the log before.

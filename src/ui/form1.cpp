@@ -7,11 +7,13 @@
 #include "core/unsavedtext.h"
 #include "platform/twips.h"
 #include "platform/windows.h"
+#include "ui/accessgate.h"
 #include "ui/catalogue.h"
 #include "ui/editor.h"
 #include "ui/editorextras.h"
 #include "ui/form2.h"
 #include "ui/form3.h"
+#include "ui/language.h"
 #include "ui/resizerule.h"
 
 #include <Qsci/qsciscintilla.h>
@@ -43,6 +45,16 @@ Form1::Form1(const Services &services)
     m_file = CurrentFile(Text1, &CommonDialog1);
     Text1->installEventFilter(new MenuShortcutsFirst(this));
     m_extras = new EditorExtras(Text1, m_services.messages, this);
+    new AccessibilityGate(Text1);
+    const Locations places(m_services.root);
+    auto *language =
+        new Language(Text1,
+                     {[this] { return CommonDialog1.FileName; },
+                      [this](const QString &file) { return maybeSave() && openFile(file); },
+                      {places.root() + QLatin1String("/TASM")},
+                      places.sourceFolder()},
+                     this);
+    m_extras->addActions(language->actions());
     Text1->setFocus();
 
     for (QTimer **timer : {&Timer1, &Timer2}) {

@@ -23,6 +23,7 @@ public:
     WordSet(std::initializer_list<const char *> words) : m_words(words.begin(), words.end()) {
         std::sort(m_words.begin(), m_words.end());
     }
+    const std::vector<std::string> &words() const { return m_words; }
     bool has(std::string_view word) const {
         return !word.empty() && std::binary_search(m_words.begin(), m_words.end(), lower(word));
     }
@@ -85,6 +86,13 @@ bool isCondition(std::string_view word) {
 }
 bool isDirective(std::string_view word) {
     return directives().has(word);
+}
+
+std::vector<std::string> languageWords() {
+    std::vector<std::string> out;
+    for (const WordSet *set : {&instructions(), &registers(), &directives()})
+        out.insert(out.end(), set->words().begin(), set->words().end());
+    return out;
 }
 
 } // namespace z80

@@ -8,6 +8,7 @@
 #include <cctype>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace z80 {
 
@@ -28,5 +29,7 @@ bool isCondition(std::string_view word); // nz, z, nc, c, po, pe, p, m
 // A directive with its dot or hash: ".org", "#define"; also the dotless
 // forms some sources use ("db", "equ", "org").
 bool isDirective(std::string_view word);
+// Every instruction, register and directive, in lower case, for completion.
+std::vector<std::string> languageWords();
 
 } // namespace z80

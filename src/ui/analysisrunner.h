@@ -1,0 +1,51 @@
+#pragma once
+// Runs the language library's analysis of the document off the window's
+// thread: a pause in typing starts it on the document's text as it stands
+// (the includes from disk), a later change supersedes a run still going, and
+// the result is handed over on the window's thread. It reads files and
+// writes none.
+
+#include "z80/analysis.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <thread>
+
+class AnalysisRunner : public QObject {
+    Q_OBJECT
+public:
+    explicit AnalysisRunner(QObject *parent = nullptr);
+    ~AnalysisRunner() override;
+
+    // What to analyse: the document's path, text and options, asked for when
+    // a run starts.
+    struct Input {
+        QString path;
+        QByteArray text;
+        z80::AnalysisOptions options;
+    };
+    void setSource(std::function<Input()> source) { m_source = std::move(source); }
+    // The document changed: a run starts after the pause, unless it changes again first.
+    void schedule();
+    void setDelay(int ms) { m_timer.setInterval(ms); }
+    std::shared_ptr<const z80::Analysis> last() const { return m_last; }
+    const QString &lastPath() const { return m_lastPath; }
+
+signals:
+    void finished();
+
+private:
+    void start();
+    void done(quint64 generation, const QString &path, std::shared_ptr<const z80::Analysis> result);
+
+    QTimer m_timer;
+    std::function<Input()> m_source;
+    quint64 m_generation = 0;
+    bool m_running = false, m_waiting = false;
+    std::thread m_thread;
+    std::shared_ptr<const z80::Analysis> m_last;
+    QString m_lastPath;
+};

@@ -1,0 +1,437 @@
+#include "language.h"
+
+#include "ui/symbollist.h"
+#include "z80/vocabulary.h"
+
+#include <Qsci/qsciscintilla.h>
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHelpEvent>
+#include <QToolTip>
+
+#include <algorithm>
+
+namespace {
+// Marks and underlines of the analysis, apart from the build log's (0 and 1).
+enum { ErrorMark = 2, WarningMark = 3, ErrorLine = 8, WarningLine = 9 };
+enum Margin { Marks = 1 };
+
+QString hex(std::int64_t v) {
+    QString h = QString::number(quint64(v) & 0xffffffffu, 16).toUpper();
+    if (h[0].isLetter())
+        h.prepend(QLatin1Char('0'));
+    return h + QLatin1Char('h');
+}
+
+QString kindName(z80::Definition::Kind kind) {
+    switch (kind) {
+    case z80::Definition::Kind::Label:
+        return QObject::tr("label");
+    case z80::Definition::Kind::Equate:
+        return QObject::tr("equate");
+    case z80::Definition::Kind::Define:
+        return QObject::tr("#define");
+    case z80::Definition::Kind::Macro:
+        return QObject::tr("macro");
+    }
+    return {};
+}
+
+QStringList readLines(const QString &path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromLatin1(f.read(z80::kMaxFileSize)).split(QLatin1Char('\n'));
+}
+
+QString q(const std::string &s) {
+    return QString::fromStdString(s);
+}
+} // namespace
+
+Language::Language(QsciScintilla *editor, Host host, QWidget *window)
+    : QObject(window), m_editor(editor), m_host(std::move(host)), m_window(window),
+      m_runner(new AnalysisRunner(this)), m_list(new SymbolList(window)) {
+    setObjectName(QStringLiteral("language"));
+    editor->markerDefine(QsciScintilla::Circle, ErrorMark);
+    editor->setMarkerBackgroundColor(QColor(0xd0, 0x20, 0x20), ErrorMark);
+    editor->setMarkerForegroundColor(QColor(0x80, 0x00, 0x00), ErrorMark);
+    editor->markerDefine(QsciScintilla::RightTriangle, WarningMark);
+    editor->setMarkerBackgroundColor(QColor(0xe0, 0xa0, 0x00), WarningMark);
+    const int mask = int(editor->SendScintilla(QsciScintillaBase::SCI_GETMARGINMASKN, Marks));
+    editor->setMarginMarkerMask(Marks, mask | (1 << ErrorMark) | (1 << WarningMark));
+    for (const auto &[indicator, colour] : {std::pair{ErrorLine, QColor(0xd0, 0x20, 0x20)},
+                                            {WarningLine, QColor(0xe0, 0xa0, 0x00)}}) {
+        editor->SendScintilla(QsciScintillaBase::SCI_INDICSETSTYLE, indicator,
+                              QsciScintillaBase::INDIC_SQUIGGLE);
+        editor->setIndicatorForegroundColor(colour, indicator);
+    }
+    editor->SendScintilla(QsciScintillaBase::SCI_AUTOCSETSEPARATOR, '\n');
+    editor->SendScintilla(QsciScintillaBase::SCI_AUTOCSETIGNORECASE, 1);
+    editor->SendScintilla(QsciScintillaBase::SCI_AUTOCSETMAXHEIGHT, 12);
+    editor->SendScintilla(QsciScintillaBase::SCI_AUTOCSETMAXWIDTH, 60);
+
+    m_runner->setSource([this] {
+        AnalysisRunner::Input in;
+        in.path = documentPath();
+        in.text = m_editor->text().toUtf8();
+        for (const QString &f : m_host.includeFolders)
+            in.options.includeFolders.push_back(f.toStdString());
+        // An include file checked alone does not know the names of its program.
+        const QString suffix = QFileInfo(in.path).suffix().toLower();
+        in.options.reportUndefined = suffix != QLatin1String("inc");
+        return in;
+    });
+    connect(m_runner, &AnalysisRunner::finished, this, &Language::show);
+    connect(editor, &QsciScintilla::textChanged, this, &Language::start);
+    connect(editor, &QsciScintilla::modificationChanged, this, &Language::start);
+    connect(editor, &QsciScintillaBase::SCN_CHARADDED, this, &Language::charAdded);
+    connect(editor, qOverload<const char *, int>(&QsciScintillaBase::SCN_AUTOCSELECTION), this,
+            &Language::completionChosen);
+    connect(m_list, &SymbolList::chosen, this, [this](const QString &file, int line, int column) {
+        pushPlace();
+        goTo(file, line, column);
+    });
+    connect(m_list, &SymbolList::widen, this, [this] { goToSymbol(true); });
+    editor->viewport()->installEventFilter(this);
+
+    action(tr("Go to &Definition"), "goToDefinition", QKeySequence(Qt::Key_F12),
+           [this] { goToDefinition(); });
+    action(tr("Go &Back"), "goBack", QKeySequence(Qt::ALT | Qt::Key_Left), [this] { goBack(); });
+    action(tr("Go to &Symbol..."), "goToSymbol", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O),
+           [this] { goToSymbol(); });
+    action(tr("Find Re&ferences"), "findReferences", QKeySequence(Qt::SHIFT | Qt::Key_F12),
+           [this] { findReferences(); });
+    action(tr("&Complete"), "complete", QKeySequence(Qt::CTRL | Qt::Key_Space),
+           [this] { complete(); });
+}
+
+QAction *Language::action(const QString &text, const char *name, const QKeySequence &key,
+                          const std::function<void()> &handler) {
+    auto *a = new QAction(text, m_window);
+    a->setObjectName(QLatin1String(name));
+    a->setShortcut(key);
+    a->setShortcutContext(Qt::WindowShortcut);
+    connect(a, &QAction::triggered, this, handler);
+    m_window->addAction(a);
+    m_actions << a;
+    return a;
+}
+
+QString Language::documentPath() const {
+    const QString file = m_host.currentFile();
+    return file.isEmpty()
+               ? QDir(m_host.untitledFolder).absoluteFilePath(QStringLiteral("untitled.z80"))
+               : QFileInfo(file).absoluteFilePath();
+}
+
+// Only once the window has been painted: start-up pays for no analysis.
+void Language::start() {
+    if (m_painted)
+        m_runner->schedule();
+}
+
+void Language::show() {
+    m_analysis = m_runner->last();
+    m_analysedPath = m_runner->lastPath();
+    m_editor->markerDeleteAll(ErrorMark);
+    m_editor->markerDeleteAll(WarningMark);
+    const long length = long(m_editor->SendScintilla(QsciScintillaBase::SCI_GETLENGTH));
+    for (int indicator : {ErrorLine, WarningLine}) {
+        m_editor->SendScintilla(QsciScintillaBase::SCI_SETINDICATORCURRENT, indicator);
+        m_editor->SendScintilla(QsciScintillaBase::SCI_INDICATORCLEARRANGE, 0UL, length);
+    }
+    const std::string path = m_analysedPath.toStdString();
+    for (const z80::Problem &p : m_analysis->problems) {
+        if (p.file != path || p.line < 1 || p.line > m_editor->lines())
+            continue;
+        m_editor->markerAdd(p.line - 1, p.error ? ErrorMark : WarningMark);
+        const long start = long(m_editor->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE,
+                                                        (unsigned long)(p.line - 1)));
+        const long end = long(m_editor->SendScintilla(QsciScintillaBase::SCI_GETLINEENDPOSITION,
+                                                      (unsigned long)(p.line - 1)));
+        const long from = std::min(end, start + p.column);
+        m_editor->SendScintilla(QsciScintillaBase::SCI_SETINDICATORCURRENT,
+                                p.error ? ErrorLine : WarningLine);
+        m_editor->SendScintilla(QsciScintillaBase::SCI_INDICATORFILLRANGE, (unsigned long)from,
+                                std::max(1L, std::min(end, from + p.length) - from));
+    }
+    // The completion list of this analysis: symbols with their values, and the language's words.
+    QStringList all, rom;
+    QSet<QString> seen;
+    for (const z80::Definition &d : m_analysis->definitions) {
+        const QString name = q(d.name);
+        if (seen.contains(name.toLower()))
+            continue;
+        seen.insert(name.toLower());
+        const QString item = d.value ? name + QLatin1String(" = ") + hex(*d.value) : name;
+        all << item;
+        if (d.kind == z80::Definition::Kind::Equate && name.startsWith(QLatin1Char('_')))
+            rom << item;
+    }
+    for (const std::string &w : z80::languageWords())
+        if (!seen.contains(q(w)))
+            all << q(w);
+    const auto caseless = [](const QString &a, const QString &b) {
+        return a.compare(b, Qt::CaseInsensitive) < 0;
+    };
+    std::sort(all.begin(), all.end(), caseless);
+    std::sort(rom.begin(), rom.end(), caseless);
+    m_completion = all;
+    m_romCalls = rom;
+}
+
+QStringList Language::problemMessages(int line) const {
+    QStringList out;
+    if (!m_analysis)
+        return out;
+    const std::string path = m_analysedPath.toStdString();
+    for (const z80::Problem &p : m_analysis->problems)
+        if (p.file == path && p.line == line)
+            out << (p.error ? tr("error: ") : tr("warning: ")) + q(p.message);
+    return out;
+}
+
+QString Language::wordAt(long position, long *start) const {
+    const long from = long(m_editor->SendScintilla(QsciScintillaBase::SCI_WORDSTARTPOSITION,
+                                                   (unsigned long)position, 1L));
+    const long to = long(m_editor->SendScintilla(QsciScintillaBase::SCI_WORDENDPOSITION,
+                                                 (unsigned long)position, 1L));
+    if (start)
+        *start = from;
+    if (to <= from)
+        return {};
+    QByteArray bytes(int(to - from), '\0');
+    m_editor->SendScintilla(QsciScintillaBase::SCI_GETTEXTRANGE, from, to, bytes.data());
+    return QString::fromUtf8(bytes);
+}
+
+QString Language::hoverText(long position) const {
+    if (!m_analysis || position < 0)
+        return {};
+    const long line = long(
+        m_editor->SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION, (unsigned long)position));
+    const long column =
+        position -
+        long(m_editor->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, (unsigned long)line));
+    const std::string path = m_analysedPath.toStdString();
+    for (const z80::Problem &p : m_analysis->problems)
+        if (p.file == path && p.line == line + 1 && column >= p.column &&
+            column < p.column + std::max(1, p.length))
+            return (p.error ? tr("error: ") : tr("warning: ")) + q(p.message);
+    const z80::Definition *d = m_analysis->find(wordAt(position).toStdString());
+    if (!d)
+        return {};
+    QString text = q(d->name);
+    if (d->value)
+        text += QStringLiteral(" = %1 (%2)").arg(hex(*d->value)).arg(*d->value);
+    text += QLatin1Char('\n') +
+            tr("%1, %2:%3")
+                .arg(kindName(d->kind),
+                     QDir(QFileInfo(m_analysedPath).absolutePath()).relativeFilePath(q(d->file)))
+                .arg(d->line);
+    if (!d->comment.empty())
+        text += QLatin1Char('\n') + q(d->comment);
+    return text;
+}
+
+bool Language::toolTip(QHelpEvent *event) {
+    int margins = 0;
+    for (int m = 0; m < m_editor->margins(); ++m)
+        margins += m_editor->marginWidth(m);
+    QString text;
+    if (event->pos().x() < margins) {
+        const long position =
+            long(m_editor->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMPOINT,
+                                         (unsigned long)margins, long(event->pos().y())));
+        const int line = int(m_editor->SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION,
+                                                     (unsigned long)position)) +
+                         1;
+        if (problemMessages(line).isEmpty())
+            return false; // the build log's marks answer
+        text = problemMessages(line).join(QLatin1Char('\n'));
+    } else {
+        text = hoverText(
+            long(m_editor->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMPOINTCLOSE,
+                                         (unsigned long)event->pos().x(), long(event->pos().y()))));
+    }
+    if (text.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(event->globalPos(), text, m_editor->viewport());
+    return true;
+}
+
+bool Language::eventFilter(QObject *watched, QEvent *event) {
+    if (watched != m_editor->viewport())
+        return false;
+    if (event->type() == QEvent::Paint && !m_painted) {
+        m_painted = true;
+        m_runner->schedule();
+    } else if (event->type() == QEvent::ToolTip) {
+        return toolTip(static_cast<QHelpEvent *>(event));
+    } else if (event->type() == QEvent::MouseButtonPress) {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mouse->button() == Qt::LeftButton && mouse->modifiers() == Qt::ControlModifier) {
+            const long position = long(m_editor->SendScintilla(
+                QsciScintillaBase::SCI_POSITIONFROMPOINTCLOSE, (unsigned long)mouse->position().x(),
+                long(mouse->position().y())));
+            if (position >= 0) {
+                m_editor->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, (unsigned long)position);
+                goToDefinition();
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+void Language::pushPlace() {
+    m_back << Place{m_host.currentFile(),
+                    long(m_editor->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS))};
+    if (m_back.size() > 100)
+        m_back.removeFirst();
+}
+
+// Opens `file` when it is not the document, then puts the caret at the place.
+bool Language::goTo(const QString &file, int line, int column) {
+    if (QFileInfo(file).absoluteFilePath() != documentPath() && !m_host.openFile(file))
+        return false;
+    const long start = long(m_editor->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE,
+                                                    (unsigned long)std::max(0, line - 1)));
+    m_editor->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, (unsigned long)(start + column));
+    m_editor->SendScintilla(QsciScintillaBase::SCI_SCROLLCARET);
+    m_editor->setFocus();
+    return true;
+}
+
+void Language::goToDefinition() {
+    if (!m_analysis)
+        return;
+    const long position = long(m_editor->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS));
+    const z80::Definition *d = m_analysis->find(wordAt(position).toStdString());
+    if (!d)
+        return;
+    pushPlace();
+    if (!goTo(q(d->file), d->line, d->column))
+        m_back.removeLast();
+}
+
+void Language::goBack() {
+    if (m_back.isEmpty())
+        return;
+    const Place place = m_back.takeLast();
+    const QString current = m_host.currentFile();
+    if (place.file != current && (place.file.isEmpty() || !m_host.openFile(place.file)))
+        return;
+    m_editor->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, (unsigned long)place.position);
+    m_editor->SendScintilla(QsciScintillaBase::SCI_SCROLLCARET);
+}
+
+void Language::goToSymbol(bool widened) {
+    if (!m_analysis)
+        return;
+    const std::string path = m_analysedPath.toStdString();
+    QList<SymbolList::Entry> entries;
+    const QDir here = QFileInfo(m_analysedPath).absoluteDir();
+    for (const z80::Definition &d : m_analysis->definitions) {
+        if (d.file != path && !widened)
+            continue;
+        QString text = q(d.name);
+        if (d.value)
+            text += QLatin1String(" = ") + hex(*d.value);
+        if (d.file != path)
+            text += QStringLiteral("   (%1:%2)").arg(here.relativeFilePath(q(d.file))).arg(d.line);
+        entries << SymbolList::Entry{text, q(d.file), d.line, d.column};
+    }
+    m_list->show(entries, m_editor->mapToGlobal(QPoint(m_editor->width() / 4, 0)));
+}
+
+void Language::findReferences() {
+    if (!m_analysis)
+        return;
+    const QString word =
+        wordAt(long(m_editor->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS)));
+    if (word.isEmpty())
+        return;
+    const QDir here = QFileInfo(m_analysedPath).absoluteDir();
+    QList<SymbolList::Entry> entries;
+    QHash<QString, QStringList> lines;
+    for (const z80::Use &u : m_analysis->uses) {
+        if (QString::compare(q(u.name), word, Qt::CaseInsensitive) != 0)
+            continue;
+        const QString file = q(u.file);
+        if (!lines.contains(file))
+            lines.insert(file, file == m_analysedPath ? m_editor->text().split(QLatin1Char('\n'))
+                                                      : readLines(file));
+        QString text = lines[file].value(u.line - 1).trimmed();
+        entries << SymbolList::Entry{QStringLiteral("%1:%2: %3")
+                                         .arg(here.relativeFilePath(file))
+                                         .arg(u.line)
+                                         .arg(text.isEmpty() ? q(u.name) : text),
+                                     file, u.line, u.column};
+    }
+    m_list->show(entries, m_editor->mapToGlobal(QPoint(m_editor->width() / 4, 0)));
+}
+
+void Language::complete() {
+    const long position = long(m_editor->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS));
+    long start = position;
+    QString word = position > 0 ? wordAt(position - 1, &start) : QString();
+    if (start >= position)
+        word.clear(), start = position;
+    word.truncate(int(position - start));
+    // After b_call( and its spellings: the ROM calls only.
+    const long line = long(
+        m_editor->SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION, (unsigned long)start));
+    const long lineStart =
+        long(m_editor->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, (unsigned long)line));
+    QByteArray before(int(start - lineStart), '\0');
+    m_editor->SendScintilla(QsciScintillaBase::SCI_GETTEXTRANGE, lineStart, start, before.data());
+    const QString lead = QString::fromUtf8(before).trimmed().toLower();
+    const bool rom =
+        lead.endsWith(QLatin1String("b_call(")) || lead.endsWith(QLatin1String("bcall("));
+    const QStringList &items = rom ? m_romCalls : m_completion;
+    if (items.isEmpty())
+        return;
+    m_editor->SendScintilla(QsciScintillaBase::SCI_AUTOCSHOW, (unsigned long)word.toUtf8().size(),
+                            items.join(QLatin1Char('\n')).toUtf8().constData());
+}
+
+// By itself after three letters of a word, and after b_call(.
+void Language::charAdded(int ch) {
+    if (m_editor->SendScintilla(QsciScintillaBase::SCI_AUTOCACTIVE))
+        return;
+    const long position = long(m_editor->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS));
+    long start = position;
+    const QString word = wordAt(position - 1, &start);
+    if (ch == '(') {
+        const long line = long(m_editor->SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION,
+                                                       (unsigned long)position));
+        QByteArray text(int(m_editor->SendScintilla(QsciScintillaBase::SCI_LINELENGTH, line)) + 1,
+                        '\0');
+        m_editor->SendScintilla(QsciScintillaBase::SCI_GETLINE, (unsigned long)line, text.data());
+        const long column =
+            position - long(m_editor->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE,
+                                                    (unsigned long)line));
+        const QByteArray lead = text.left(int(column)).trimmed().toLower();
+        if (lead.endsWith("b_call(") || lead.endsWith("bcall("))
+            complete();
+    } else if (z80::isNameChar(char(ch)) && position - start >= 3 && !word.isEmpty() &&
+               z80::isNameStart(word[0].toLatin1())) {
+        complete();
+    }
+}
+
+// A chosen entry is written as it was defined, without its value.
+void Language::completionChosen(const char *text, int position) {
+    m_editor->SendScintilla(QsciScintillaBase::SCI_AUTOCCANCEL);
+    QByteArray name(text);
+    name.truncate(name.indexOf(" = ") < 0 ? name.size() : name.indexOf(" = "));
+    const long caret = long(m_editor->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS));
+    m_editor->SendScintilla(QsciScintillaBase::SCI_SETSEL, (unsigned long)position, caret);
+    m_editor->SendScintilla(QsciScintillaBase::SCI_REPLACESEL, name.constData());
+}

@@ -1,0 +1,78 @@
+#pragma once
+// What the editor knows of the program in it, from the language library's
+// analysis run after each pause in typing: problems marked in the margin and
+// underlined, hover with a symbol's value, place and comment, go to
+// definition and back, go to symbol, find references and completion. All
+// reached by keys, the mouse and the editor's context menu.
+
+#include "ui/analysisrunner.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class QAction;
+class QHelpEvent;
+class QsciScintilla;
+class SymbolList;
+
+class Language : public QObject {
+    Q_OBJECT
+public:
+    struct Host {
+        std::function<QString()> currentFile;          // empty while untitled
+        std::function<bool(const QString &)> openFile; // asks about unsaved text first
+        QStringList includeFolders;                    // searched after the source's own
+        QString untitledFolder;                        // where an untitled source stands
+    };
+    Language(QsciScintilla *editor, Host host, QWidget *window);
+    QList<QAction *> actions() const { return m_actions; }
+    AnalysisRunner *runner() const { return m_runner; }
+    SymbolList *symbolList() const { return m_list; }
+
+    void goToDefinition();
+    void goBack();
+    void goToSymbol(bool widened = false);
+    void findReferences();
+    void complete();
+    // What hovering over the text at `position` (bytes) shows; empty for nothing.
+    QString hoverText(long position) const;
+    // The messages of the problems on a line (from 1) of the document.
+    QStringList problemMessages(int line) const;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    struct Place {
+        QString file;
+        long position;
+    };
+    QString documentPath() const;
+    void start();
+    void show();
+    QString wordAt(long position, long *start = nullptr) const;
+    bool goTo(const QString &file, int line, int column);
+    void pushPlace();
+    bool toolTip(QHelpEvent *event);
+    void charAdded(int ch);
+    void completionChosen(const char *text, int position);
+    QAction *action(const QString &text, const char *name, const QKeySequence &key,
+                    const std::function<void()> &handler);
+
+    QsciScintilla *m_editor;
+    Host m_host;
+    QWidget *m_window;
+    AnalysisRunner *m_runner;
+    SymbolList *m_list;
+    QList<QAction *> m_actions;
+    QList<Place> m_back;
+    bool m_painted = false;
+    std::shared_ptr<const z80::Analysis> m_analysis; // the one shown
+    QString m_analysedPath;
+    QStringList m_completion; // sorted without regard to case, for this analysis
+    QStringList m_romCalls;
+};

@@ -1,0 +1,83 @@
+#pragma once
+// What the editor knows of a program without building it: the problems a
+// build would report, where every label, equate, #define and macro is
+// defined (with the comment on its line, which is how the standard include
+// describes its ROM calls) and every place a name is used. Computed from the
+// source as it stands in the editor and the includes it reads; writes nothing.
+
+#include "source.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace z80 {
+
+struct Definition {
+    enum class Kind { Label, Equate, Define, Macro };
+    std::string name; // as written where it is defined
+    Kind kind = Kind::Label;
+    std::optional<std::int64_t> value;
+    std::string file; // a path as the reader knows it
+    int line = 0;     // from 1
+    int column = 0;   // from 0, in bytes of the line
+    std::string comment;
+};
+
+struct Problem {
+    std::string file;
+    int line = 0;
+    int column = 0, length = 0; // the word at fault; the whole line when none is named
+    bool error = true;          // else a warning
+    std::string message;
+};
+
+struct Use {
+    std::string name;
+    std::string file;
+    int line = 0;
+    int column = 0;
+};
+
+struct Analysis {
+    std::vector<Problem> problems;
+    std::vector<Definition> definitions; // in the order they are read
+    std::vector<Use> uses;
+    std::vector<std::string> filesRead; // the source first, then each include once
+
+    // The definition of `name` (in any letter case), or null.
+    const Definition *find(const std::string &name) const;
+    void index(); // builds what find() looks in; analyse() calls it
+
+private:
+    std::unordered_map<std::string, size_t> m_byName; // lower-case name -> first definition
+};
+
+struct AnalysisOptions {
+    std::vector<std::string> includeFolders; // searched after the source's own places
+    // A file checked alone (an include whose program is unknown) leaves out
+    // the names it uses from elsewhere.
+    bool reportUndefined = true;
+};
+
+Analysis analyse(const std::string &mainPath, FileReader &reader, const AnalysisOptions &options);
+
+// One file's text from memory (the editor's unsaved text), the rest from
+// another reader; every file is read once however often it is asked for.
+class OverlayReader : public FileReader {
+public:
+    OverlayReader(FileReader &below, std::string path, std::string text);
+    ReadResult read(const std::string &path) override;
+    bool exists(const std::string &path) override;
+    std::vector<std::string> list(const std::string &folder) override;
+
+private:
+    FileReader &m_below;
+    std::string m_path, m_text;
+    std::unordered_map<std::string, ReadResult> m_read;
+};
+
+} // namespace z80

@@ -1,0 +1,168 @@
+// The editor knows the program in it: problems appear as you type, F12 and
+// Ctrl+click lead to a definition (in an include too) and Alt+Left back,
+// hover tells a symbol's value, place and comment, Ctrl+Space completes, and
+// Ctrl+Shift+O and Shift+F12 list the symbols and the uses of one.
+
+#include "ui/form1.h"
+#include "ui/language.h"
+#include "ui/symbollist.h"
+
+#include "fakes.h"
+
+#include <Qsci/qsciscintilla.h>
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QToolTip>
+#include <QtTest>
+
+class LanguageTest : public QObject, public WindowFixture {
+    Q_OBJECT
+
+    long send(unsigned int message, unsigned long w = 0, long l = 0) {
+        return long(window->Text1->SendScintilla(message, w, l));
+    }
+    void key(int k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QTest::keyClick(window->windowHandle(), Qt::Key(k), mods);
+    }
+    Language *language() { return window->findChild<Language *>("language"); }
+    QString lineText(int line) { return window->Text1->text(line).remove('\r').remove('\n'); }
+    // A program that includes a copy of the test include, opened, shown and analysed.
+    void openProgram(const QByteArray &text) {
+        makeWindow();
+        QVERIFY(writeBytes(
+            tree->path("Source/calc.inc"),
+            readBytes(qEnvironmentVariable("QUORVIN_SOURCE_DIR") + "/tests/data/calc.inc")));
+        QVERIFY(openSource("Source/prog.z80", text));
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QSignalSpy analysed(language()->runner(), &AnalysisRunner::finished);
+        QVERIFY(analysed.wait());
+    }
+    void caretAt(int line, const QString &word) {
+        window->Text1->setCursorPosition(line, lineText(line).indexOf(word) + 1);
+    }
+
+private slots:
+    void init() { setUp(); }
+    void cleanup() { tearDown(); }
+
+    void aMistypedLabelIsMarkedWhileTypingWithoutMake() {
+        openProgram("#include \"calc.inc\"\nstart:\n\tjp start\n");
+        QCOMPARE(window->Text1->markersAtLine(2), 0u);
+        window->Text1->setCursorPosition(2, 6);
+        QTest::keyClicks(window->Text1, "r");
+        QTRY_VERIFY(window->Text1->markersAtLine(2) & (1 << 2));
+        QCOMPARE(language()->problemMessages(3), QStringList{"error: 'strart' is not defined"});
+        const long word = window->Text1->positionFromLineIndex(2, 4);
+        QCOMPARE(send(QsciScintillaBase::SCI_INDICATORVALUEAT, 8, word), 1L);
+        QCOMPARE(language()->hoverText(word), QString("error: 'strart' is not defined"));
+        QCOMPARE(tree->starter.calls.size(), size_t(0)); // no build was started
+        QTest::keyClick(window->Text1, Qt::Key_Backspace);
+        QTRY_COMPARE(window->Text1->markersAtLine(2), 0u);
+    }
+
+    void f12LeadsIntoTheIncludeAndAltLeftComesBack() {
+        openProgram("#include \"calc.inc\"\nstart:\n\tb_call(_ClrLCDFull)\n\tjp start\n");
+        caretAt(2, "_ClrLCDFull");
+        key(Qt::Key_F12);
+        QCOMPARE(window->CommonDialog1.FileName, tree->path("Source/calc.inc"));
+        int line = 0, index = 0;
+        window->Text1->getCursorPosition(&line, &index);
+        QCOMPARE(line, 78);
+        QVERIFY(lineText(line).startsWith("_ClrLCDFull"));
+        key(Qt::Key_Left, Qt::AltModifier);
+        QCOMPARE(window->CommonDialog1.FileName, tree->path("Source/prog.z80"));
+        window->Text1->getCursorPosition(&line, &index);
+        QCOMPARE(line, 2);
+        // Within the file, by Ctrl+click.
+        QSignalSpy analysed(language()->runner(), &AnalysisRunner::finished);
+        QVERIFY(analysed.wait());
+        const QPoint at(window->Text1->SendScintilla(QsciScintillaBase::SCI_POINTXFROMPOSITION, 0,
+                                                     window->Text1->positionFromLineIndex(3, 5)),
+                        window->Text1->SendScintilla(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0,
+                                                     window->Text1->positionFromLineIndex(3, 5)) +
+                            2);
+        QTest::mouseClick(window->Text1->viewport(), Qt::LeftButton, Qt::ControlModifier, at);
+        window->Text1->getCursorPosition(&line, &index);
+        QCOMPARE(line, 1);
+    }
+
+    void hoverTellsValuePlaceAndComment() {
+        openProgram("#include \"calc.inc\"\n\tb_call(_ClrLCDFull)\n");
+        const long at = window->Text1->positionFromLineIndex(1, 10);
+        QCOMPARE(
+            language()->hoverText(at),
+            QString("_ClrLCDFull = 4540h (17728)\nequate, calc.inc:79\nclears the whole screen"));
+        const QPoint point(
+            window->Text1->SendScintilla(QsciScintillaBase::SCI_POINTXFROMPOSITION, 0, at),
+            window->Text1->SendScintilla(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0, at) + 2);
+        QHelpEvent hover(QEvent::ToolTip, point, window->Text1->viewport()->mapToGlobal(point));
+        QApplication::sendEvent(window->Text1->viewport(), &hover);
+        QTRY_COMPARE(QToolTip::text(), language()->hoverText(at));
+    }
+
+    void completionOffersRomCallsWithTheirValuesAndWritesTheDefinedCase() {
+        openProgram("#include \"calc.inc\"\n\tb_call(\n");
+        window->Text1->setCursorPosition(1, 8);
+        QTest::keyClicks(window->Text1, "_clrlcdf");
+        key(Qt::Key_Space, Qt::ControlModifier);
+        QVERIFY(send(QsciScintillaBase::SCI_AUTOCACTIVE));
+        QByteArray current(64, '\0');
+        send(QsciScintillaBase::SCI_AUTOCGETCURRENTTEXT, 0, long(current.data()));
+        QCOMPARE(QByteArray(current.constData()), QByteArray("_ClrLCDFull = 4540h"));
+        QTest::keyClick(window->Text1, Qt::Key_Return);
+        QCOMPARE(lineText(1), QString("\tb_call(_ClrLCDFull"));
+        // Three letters of a word open it by themselves, with instructions too.
+        window->Text1->setCursorPosition(1, 0);
+        QTest::keyClicks(window->Text1, "\tdjn");
+        QVERIFY(send(QsciScintillaBase::SCI_AUTOCACTIVE));
+        send(QsciScintillaBase::SCI_AUTOCGETCURRENTTEXT, 0, long(current.data()));
+        QCOMPARE(QByteArray(current.constData()), QByteArray("djnz"));
+    }
+
+    void goToSymbolListsThisFilesSymbolsAndWidensToTheIncludes() {
+        openProgram("#include \"calc.inc\"\nstart:\n\tjp draw\ncount = 3\ndraw:\n\tret\n");
+        key(Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
+        auto *list = window->findChild<SymbolList *>("symbolList");
+        QVERIFY(list && list->isVisible());
+        auto *items = list->findChild<QListWidget *>("symbolItems");
+        QStringList shown;
+        for (int i = 0; i < items->count(); ++i)
+            shown << items->item(i)->text();
+        QCOMPARE(shown, (QStringList{"start", "count = 3h", "draw"}));
+        QTest::keyClicks(list->findChild<QLineEdit *>("symbolFilter"), "dr");
+        QCOMPARE(list->count(), 1);
+        QTest::keyClick(list->findChild<QLineEdit *>("symbolFilter"), Qt::Key_Return);
+        int line = 0, index = 0;
+        window->Text1->getCursorPosition(&line, &index);
+        QCOMPARE(line, 4);
+        key(Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
+        QTest::keyClick(list->findChild<QLineEdit *>("symbolFilter"), Qt::Key_O,
+                        Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(list->count() > 3);
+        QTest::keyClicks(list->findChild<QLineEdit *>("symbolFilter"), "_ClrLCDF");
+        QCOMPARE(items->item(0)->text(), QString("_ClrLCDFull = 4540h   (calc.inc:79)"));
+        QTest::keyClick(list->findChild<QLineEdit *>("symbolFilter"), Qt::Key_Escape);
+    }
+
+    void shiftF12ListsEveryUse() {
+        openProgram("loop:\n\tdjnz loop\n\tjr LOOP\n");
+        caretAt(0, "loop");
+        key(Qt::Key_F12, Qt::ShiftModifier);
+        auto *list = window->findChild<SymbolList *>("symbolList");
+        auto *items = list->findChild<QListWidget *>("symbolItems");
+        QStringList shown;
+        for (int i = 0; i < items->count(); ++i)
+            shown << items->item(i)->text();
+        QCOMPARE(shown, (QStringList{"prog.z80:2: djnz loop", "prog.z80:3: jr LOOP"}));
+        QTest::keyClick(list->findChild<QLineEdit *>("symbolFilter"), Qt::Key_Down);
+        QTest::keyClick(list->findChild<QLineEdit *>("symbolFilter"), Qt::Key_Return);
+        int line = 0, index = 0;
+        window->Text1->getCursorPosition(&line, &index);
+        QCOMPARE(line, 2);
+    }
+};
+
+QTEST_MAIN(LanguageTest)
+#include "ui_language_test.moc"

@@ -1,0 +1,109 @@
+// What the editor knows of a program without a build: problems, definitions
+// with their values and comments, and uses, from sources held in memory
+// through the same reader the build uses.
+
+#include "z80/analysis.h"
+
+#include "fakes.h"
+
+#include <QtTest>
+
+namespace {
+
+const std::string kMain = "/p/main.z80";
+
+z80::Analysis analysed(const std::map<std::string, std::string> &files,
+                       bool reportUndefined = true) {
+    z80::MemoryReader reader;
+    reader.files = files;
+    z80::AnalysisOptions options;
+    options.reportUndefined = reportUndefined;
+    return z80::analyse(kMain, reader, options);
+}
+
+std::string includeStyledLikeTheStandardOne() {
+    return readBytes(qEnvironmentVariable("QUORVIN_SOURCE_DIR") + "/tests/data/calc.inc")
+        .toStdString();
+}
+
+QStringList problems(const z80::Analysis &a) {
+    QStringList out;
+    for (const z80::Problem &p : a.problems)
+        out << QStringLiteral("%1:%2:%3+%4 %5: %6")
+                   .arg(QString::fromStdString(p.file))
+                   .arg(p.line)
+                   .arg(p.column)
+                   .arg(p.length)
+                   .arg(p.error ? "error" : "warning", QString::fromStdString(p.message));
+    return out;
+}
+
+} // namespace
+
+class AnalysisTest : public QObject {
+    Q_OBJECT
+private slots:
+    void aMistypedLabelIsAProblemAtTheWordAtFault() {
+        const auto a = analysed({{kMain, "start:\n\tjp strat\n\tld a,(ix+offset)\noffset = 3\n"}});
+        QCOMPARE(problems(a), QStringList{"/p/main.z80:2:4+5 error: 'strat' is not defined"});
+    }
+
+    void theBuildsOwnErrorsComeWithTheirLineAndWord() {
+        const auto a = analysed({{kMain, "\tld a,1\n\tfrob a\nx:\nx:\n"}});
+        QCOMPARE(problems(a),
+                 (QStringList{"/p/main.z80:2:1+4 error: unknown instruction 'frob'",
+                              "/p/main.z80:4:0+1 error: 'x' is already defined at main.z80:3"}));
+    }
+
+    void romCallsFromTheIncludeAreKnownWithValueCommentAndPlace() {
+        const auto a = analysed({{kMain, "#include \"CALC.INC\"\n\tb_call(_ClrLCDFull)\n"
+                                         "\tB_CALL _PutS\nmsg:\t.db \"Hi\",0 ; greeting\n"},
+                                 {"/p/calc.inc", includeStyledLikeTheStandardOne()}});
+        QCOMPARE(problems(a), QStringList{});
+        QCOMPARE(a.filesRead, (std::vector<std::string>{kMain, "/p/calc.inc"}));
+        const z80::Definition *clr = a.find("_clrlcdfull");
+        QVERIFY(clr);
+        QCOMPARE(clr->name, std::string("_ClrLCDFull"));
+        QCOMPARE(clr->kind, z80::Definition::Kind::Equate);
+        QCOMPARE(clr->value, std::optional<std::int64_t>(0x4540));
+        QCOMPARE(clr->file, std::string("/p/calc.inc"));
+        QCOMPARE(clr->comment, std::string("clears the whole screen"));
+        const z80::Definition *msg = a.find("msg");
+        QVERIFY(msg);
+        QCOMPARE(msg->kind, z80::Definition::Kind::Label);
+        QCOMPARE(msg->line, 4);
+        QCOMPARE(msg->comment, std::string("greeting"));
+        QStringList calls; // every way the include spells the call, with its kind
+        for (const z80::Definition &d : a.definitions)
+            if (QString::fromStdString(d.name).contains("call", Qt::CaseInsensitive))
+                calls << QStringLiteral("%1 %2").arg(d.name.c_str()).arg(int(d.kind));
+        QCOMPARE(calls, (QStringList{"b_call 2", "bcall 2", "B_CALL 3"}));
+    }
+
+    void usesAreListedWhereTheyStand() {
+        const auto a = analysed({{kMain, "loop:\n\tdjnz loop\n\tjr loop \\ jp Loop\n"}});
+        QStringList uses;
+        for (const z80::Use &u : a.uses)
+            uses << QStringLiteral("%1 %2:%3")
+                        .arg(QString::fromStdString(u.name))
+                        .arg(u.line)
+                        .arg(u.column);
+        QCOMPARE(uses, (QStringList{"loop 2:6", "loop 3:4", "Loop 3:14"}));
+    }
+
+    void anIncludeCheckedAloneKeepsQuietAboutNamesFromElsewhere() {
+        const auto a = analysed({{kMain, "draw:\n\tld hl,(screenPtr)\n\tfrob\n"}}, false);
+        QCOMPARE(problems(a), QStringList{"/p/main.z80:3:1+4 error: unknown instruction 'frob'"});
+    }
+
+    void namesUnderAConditionThatIsNotTakenAreNotJudged() {
+        const auto a =
+            analysed({{kMain, "#define TI83P\n#ifndef TI83P\n\tcall missing\n#else\n"
+                              "\tcall there\n#endif\n#if 0\n\tcall maybe\n#endif\nthere:\n"
+                              "#macro m(arg)\n\tld a,arg\n#endmacro\n"}});
+        QCOMPARE(problems(a), QStringList{});
+    }
+};
+
+QTEST_GUILESS_MAIN(AnalysisTest)
+#include "z80_analysis_test.moc"
