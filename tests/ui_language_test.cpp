@@ -53,10 +53,10 @@ private slots:
         window->Text1->setCursorPosition(2, 6);
         QTest::keyClicks(window->Text1, "r");
         QTRY_VERIFY(window->Text1->markersAtLine(2) & (1 << 2));
-        QCOMPARE(language()->problemMessages(3), QStringList{"error: 'strart' is not defined"});
+        QCOMPARE(language()->problemMessages(3), QStringList{"error: 'strart' is undefined"});
         const long word = window->Text1->positionFromLineIndex(2, 4);
         QCOMPARE(send(QsciScintillaBase::SCI_INDICATORVALUEAT, 8, word), 1L);
-        QCOMPARE(language()->hoverText(word), QString("error: 'strart' is not defined"));
+        QCOMPARE(language()->hoverText(word), QString("error: 'strart' is undefined"));
         QCOMPARE(tree->starter.calls.size(), size_t(0)); // no build was started
         QTest::keyClick(window->Text1, Qt::Key_Backspace);
         QTRY_COMPARE(window->Text1->markersAtLine(2), 0u);
@@ -130,7 +130,7 @@ private slots:
         QStringList shown;
         for (int i = 0; i < items->count(); ++i)
             shown << items->item(i)->text();
-        QCOMPARE(shown, (QStringList{"start", "count = 3h", "draw"}));
+        QCOMPARE(shown, (QStringList{"start = 0h", "count = 3h", "draw = 3h"}));
         QTest::keyClicks(list->findChild<QLineEdit *>("symbolFilter"), "dr");
         QCOMPARE(list->count(), 1);
         QTest::keyClick(list->findChild<QLineEdit *>("symbolFilter"), Qt::Key_Return);

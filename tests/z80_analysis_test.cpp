@@ -45,7 +45,7 @@ class AnalysisTest : public QObject {
 private slots:
     void aMistypedLabelIsAProblemAtTheWordAtFault() {
         const auto a = analysed({{kMain, "start:\n\tjp strat\n\tld a,(ix+offset)\noffset = 3\n"}});
-        QCOMPARE(problems(a), QStringList{"/p/main.z80:2:4+5 error: 'strat' is not defined"});
+        QCOMPARE(problems(a), QStringList{"/p/main.z80:2:4+5 error: 'strat' is undefined"});
     }
 
     void theBuildsOwnErrorsComeWithTheirLineAndWord() {
@@ -72,6 +72,7 @@ private slots:
         QVERIFY(msg);
         QCOMPARE(msg->kind, z80::Definition::Kind::Label);
         QCOMPARE(msg->line, 4);
+        QCOMPARE(msg->value, std::optional<std::int64_t>(6)); // its address, after two calls
         QCOMPARE(msg->comment, std::string("greeting"));
         QStringList calls; // every way the include spells the call, with its kind
         for (const z80::Definition &d : a.definitions)

@@ -204,8 +204,9 @@ QString Language::wordAt(long position, long *start) const {
         *start = from;
     if (to <= from)
         return {};
-    QByteArray bytes(int(to - from), '\0');
+    QByteArray bytes(int(to - from) + 1, '\0'); // and the NUL the control writes
     m_editor->SendScintilla(QsciScintillaBase::SCI_GETTEXTRANGE, from, to, bytes.data());
+    bytes.chop(1);
     return QString::fromUtf8(bytes);
 }
 
@@ -389,8 +390,9 @@ void Language::complete() {
         m_editor->SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION, (unsigned long)start));
     const long lineStart =
         long(m_editor->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, (unsigned long)line));
-    QByteArray before(int(start - lineStart), '\0');
+    QByteArray before(int(start - lineStart) + 1, '\0');
     m_editor->SendScintilla(QsciScintillaBase::SCI_GETTEXTRANGE, lineStart, start, before.data());
+    before.chop(1);
     const QString lead = QString::fromUtf8(before).trimmed().toLower();
     const bool rom =
         lead.endsWith(QLatin1String("b_call(")) || lead.endsWith(QLatin1String("bcall("));

@@ -1,8 +1,8 @@
 #include "analysis.h"
 
+#include "assembler.h"
 #include "expr.h"
 #include "preprocessor.h"
-#include "translator.h"
 #include "vocabulary.h"
 
 #include <unordered_set>
@@ -24,9 +24,8 @@ bool isWord(const std::string &name) {
 }
 
 // Reads the source and its includes in order, as the build would, and
-// notes definitions and uses. Conditionals whose outcome is known from the
-// #defines met so far are followed; under one it cannot judge (#if), names
-// are noted but never called undefined.
+// notes where names are defined and used. Conditionals whose outcome is known
+// from the #defines met so far are followed; both sides of any other.
 class Scanner {
 public:
     Scanner(FileReader &reader, const AnalysisOptions &options, Analysis &out)
@@ -36,11 +35,6 @@ public:
         m_mainFolder = folderOf(mainPath);
         file(mainPath, 0);
         m_out.index();
-        if (m_options.reportUndefined)
-            for (const auto &[use, checked] : m_checked)
-                if (checked && !m_out.find(use.name))
-                    m_out.problems.push_back({use.file, use.line, use.column, int(use.name.size()),
-                                              true, "'" + use.name + "' is not defined"});
     }
 
 private:
@@ -78,12 +72,6 @@ private:
                 return false;
         return true;
     }
-    bool certain() const {
-        for (State s : m_conditions)
-            if (s != State::Active)
-                return false;
-        return !m_macroParams;
-    }
 
     void define(const Token &t, Definition::Kind kind, const std::string &path, int line,
                 const std::string &raw, const LexedLine &lexed) {
@@ -93,9 +81,8 @@ private:
         m_out.definitions.push_back(std::move(d));
     }
 
-    void use(const Token &t, const std::string &path, int line, bool checked) {
+    void use(const Token &t, const std::string &path, int line) {
         m_out.uses.push_back({t.text, path, line, int(t.start)});
-        m_checked.push_back({m_out.uses.back(), checked});
     }
 
     bool line(const LexedLine &lexed, const std::string &raw, const std::string &path, int n,
@@ -110,7 +97,7 @@ private:
         if (m_macroParams) { // a #macro's body: uses only
             for (const Token &tok : t)
                 if (tok.kind == Kind::Name && !isWord(tok.text) && !m_macroParams->count(tok.text))
-                    use(tok, path, n, false);
+                    use(tok, path, n);
             return true;
         }
         size_t i = 0;
@@ -171,14 +158,10 @@ private:
                 define(t[i + 1], Definition::Kind::Macro, path, n, raw, lexed);
             return true;
         }
-        // The statement's head is judged by the build (an unknown instruction).
-        const bool checked = certain();
-        if (t[i].kind == Kind::Name && !isWord(t[i].text))
-            use(t[i++], path, n, false);
         for (size_t k = i; k < end; ++k)
             if (t[k].kind == Kind::Name && !isWord(t[k].text) &&
                 !(k > 0 && t[k - 1].kind == Kind::Op && t[k - 1].text == "." /* a.b */))
-                use(t[k], path, n, checked);
+                use(t[k], path, n);
         return true;
     }
 
@@ -238,7 +221,7 @@ private:
                 m_out.definitions.back().value = t[2].value;
             for (; k < t.size(); ++k)
                 if (t[k].kind == Kind::Name && !isWord(t[k].text) && !params.count(t[k].text))
-                    use(t[k], path, n, false);
+                    use(t[k], path, n);
         } else if (word == "#macro" && t[1].kind == Kind::Name) {
             define(t[1], Definition::Kind::Macro, path, n, raw, lexed);
             m_defines.insert(lower(t[1].text));
@@ -294,7 +277,6 @@ private:
     std::unordered_map<std::string, std::int64_t> m_values;
     std::vector<State> m_conditions;
     std::optional<std::unordered_set<std::string>> m_macroParams; // inside a #macro
-    std::vector<std::pair<Use, bool>> m_checked;
 };
 
 // "file:line: error: text" from the build's front end, as a problem.
@@ -353,16 +335,27 @@ Analysis analyse(const std::string &mainPath, FileReader &reader, const Analysis
     Analysis out;
     Options preprocess;
     preprocess.includeFolders = options.includeFolders;
-    const Translation translation = translate(mainPath, reader, preprocess);
+    const Assembly assembly = assemble(mainPath, reader, preprocess);
     const std::string folder = folderOf(mainPath);
     LineCache cache;
-    for (const std::string &m : translation.errors)
-        if (auto p = problemOf(m, folder, reader, cache, true))
+    for (const std::string &m : assembly.errors)
+        if (auto p = problemOf(m, folder, reader, cache, true);
+            p &&
+            (options.reportUndefined || p->message.find("' is undefined") == std::string::npos))
             out.problems.push_back(std::move(*p));
-    for (const std::string &m : translation.warnings)
+    for (const std::string &m : assembly.warnings)
         if (auto p = problemOf(m, folder, reader, cache, false))
             out.problems.push_back(std::move(*p));
     Scanner(reader, options, out).run(mainPath);
+    // The values the assembler found: label addresses and every equate.
+    std::unordered_map<std::string, std::int64_t> values;
+    for (const Assembly::Label &l : assembly.labels)
+        values.emplace(lower(l.name), l.value);
+    for (Definition &d : out.definitions)
+        if (const auto it = values.find(lower(d.name));
+            it != values.end() &&
+            (d.kind == Definition::Kind::Label || d.kind == Definition::Kind::Equate))
+            d.value = it->second;
     return out;
 }
 
