@@ -45,7 +45,7 @@ QByteArray includeStyledLikeTheStandardOne() {
 // bytes; `palette` in the file's blue-green-red-zero order.
 std::string bitmap(int width, int bits, const std::string &palette,
                    const std::vector<std::string> &rows) {
-    const auto le = [](std::uint32_t v, int n) {
+    const auto le = [](std::uint64_t v, int n) {
         std::string out;
         for (int i = 0; i < n; ++i)
             out += char(v >> (8 * i) & 0xFF);

@@ -2,17 +2,13 @@
 
 #include <z80ex/z80ex.h>
 
+#include "run/hex.h"
+
 #include <cstdio>
 
 namespace run {
 
 namespace {
-
-std::string hex4(unsigned v) {
-    char b[8];
-    std::snprintf(b, sizeof b, "%04Xh", v & 0xFFFF);
-    return b;
-}
 
 // The timer's rate for bits 1-2 of port 4; the OS sets the slowest.
 long timerHz(std::uint8_t port4) {

@@ -1,16 +1,12 @@
 #include "run/os.h"
 
+#include "run/hex.h"
+
 #include <cstdio>
 
 namespace run {
 
 namespace {
-
-std::string hex4(unsigned v) {
-    char b[8];
-    std::snprintf(b, sizeof b, "%04Xh", v & 0xFFFF);
-    return b;
-}
 
 // The calls the rst shortcuts stand for.
 const char *rstCall(std::uint16_t pc) {

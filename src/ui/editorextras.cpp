@@ -3,6 +3,7 @@
 #include "core/logparser.h"
 #include "platform/dialogs.h"
 #include "ui/finddialog.h"
+#include "ui/windowaction.h"
 #include "ui/z80lexer.h"
 
 #include <Qsci/qscicommand.h>
@@ -70,12 +71,7 @@ EditorExtras::EditorExtras(QsciScintilla *editor, MessageBox *messages, QWidget 
 
 QAction *EditorExtras::action(const QString &text, const char *name, const QKeySequence &key,
                               const std::function<void()> &handler) {
-    auto *a = new QAction(text, m_window);
-    a->setObjectName(QLatin1String(name));
-    a->setShortcut(key);
-    a->setShortcutContext(Qt::WindowShortcut);
-    connect(a, &QAction::triggered, this, handler);
-    m_window->addAction(a);
+    QAction *a = addWindowAction(m_window, this, text, name, key, handler);
     m_actions << a;
     return a;
 }

@@ -1,6 +1,7 @@
 #include "language.h"
 
 #include "ui/symbollist.h"
+#include "ui/windowaction.h"
 #include "z80/vocabulary.h"
 
 #include <Qsci/qsciscintilla.h>
@@ -96,7 +97,8 @@ Language::Language(QsciScintilla *editor, Host host, QWidget *window)
         goTo(file, line, column);
     });
     connect(m_list, &SymbolList::widen, this, [this] { goToSymbol(true); });
-    editor->viewport()->installEventFilter(this);
+    m_viewport = editor->viewport();
+    m_viewport->installEventFilter(this);
 
     action(tr("Go to &Definition"), "goToDefinition", QKeySequence(Qt::Key_F12),
            [this] { goToDefinition(); });
@@ -111,12 +113,7 @@ Language::Language(QsciScintilla *editor, Host host, QWidget *window)
 
 QAction *Language::action(const QString &text, const char *name, const QKeySequence &key,
                           const std::function<void()> &handler) {
-    auto *a = new QAction(text, m_window);
-    a->setObjectName(QLatin1String(name));
-    a->setShortcut(key);
-    a->setShortcutContext(Qt::WindowShortcut);
-    connect(a, &QAction::triggered, this, handler);
-    m_window->addAction(a);
+    QAction *a = addWindowAction(m_window, this, text, name, key, handler);
     m_actions << a;
     return a;
 }
@@ -267,7 +264,7 @@ bool Language::toolTip(QHelpEvent *event) {
 }
 
 bool Language::eventFilter(QObject *watched, QEvent *event) {
-    if (watched != m_editor->viewport())
+    if (watched != m_viewport)
         return false;
     if (event->type() == QEvent::Paint && !m_painted) {
         m_painted = true;

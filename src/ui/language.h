@@ -64,6 +64,7 @@ private:
                     const std::function<void()> &handler);
 
     QsciScintilla *m_editor;
+    QWidget *m_viewport = nullptr; // compared with, never called: events come while it is destroyed
     Host m_host;
     QWidget *m_window;
     AnalysisRunner *m_runner;

@@ -237,36 +237,7 @@ private:
 
     // The file an #include names, looked for where the build looks.
     std::string findInclude(const std::string &name, const std::string &folder) {
-        if (name.empty())
-            return {};
-        std::vector<std::string> folders = {folder, m_mainFolder};
-        for (const char *sub : {"include", "inc", "includes", "src", "..", "../include", "../inc",
-                                "../includes", "../src"})
-            folders.push_back(joinPath(m_mainFolder, sub));
-        for (const std::string &f : m_options.includeFolders)
-            folders.push_back(f);
-        if (name[0] == '/')
-            folders = {"/"};
-        for (const std::string &dir : folders)
-            if (std::string path = folded(normalPath(joinPath(dir, name))); !path.empty())
-                return path;
-        return {};
-    }
-
-    std::string folded(const std::string &path) {
-        if (m_reader.exists(path))
-            return path;
-        const std::string parent = folderOf(path);
-        if (parent == path)
-            return {};
-        const std::string folder = folded(parent);
-        if (folder.empty())
-            return {};
-        const std::string base = lower(path.substr(path.find_last_of('/') + 1));
-        for (const std::string &entry : m_reader.list(folder))
-            if (lower(entry) == base)
-                return joinPath(folder, entry);
-        return {};
+        return z80::findInclude(m_reader, name, folder, m_mainFolder, m_options.includeFolders);
     }
 
     FileReader &m_reader;

@@ -521,40 +521,8 @@ void Preprocessor::include(const std::string &name, const Origin &at, const Plac
     file(path, place.depth + 1, at);
 }
 
-// The path as it exists, each name in it matched in any letter case when
-// it does not exist as written; empty when there is none.
-std::string Preprocessor::resolveFolded(const std::string &path) {
-    if (m_reader.exists(path))
-        return path;
-    const std::string parent = folderOf(path);
-    if (parent == path)
-        return {};
-    const std::string folder = resolveFolded(parent);
-    if (folder.empty())
-        return {};
-    const std::string base = lower(path.substr(path.find_last_of('/') + 1));
-    for (const std::string &entry : m_reader.list(folder))
-        if (lower(entry) == base)
-            return joinPath(folder, entry);
-    return {};
-}
-
-// The file `name` names: next to the including file, next to the source, in
-// the usual project folders beside the source, then in the given folders.
-// A name that differs only in letter case is found too.
 std::string Preprocessor::findInclude(const std::string &name, const std::string &folder) {
-    std::vector<std::string> folders = {folder, m_mainFolder};
-    for (const char *sub : {"include", "inc", "includes", "src", "..", "../include", "../inc",
-                            "../includes", "../src"})
-        folders.push_back(joinPath(m_mainFolder, sub));
-    folders.push_back("."); // the working folder, as spasm-ng and the classic assembler search it
-    folders.insert(folders.end(), m_options.includeFolders.begin(), m_options.includeFolders.end());
-    if (!name.empty() && name[0] == '/')
-        folders = {"/"};
-    for (const std::string &dir : folders)
-        if (std::string path = resolveFolded(normalPath(joinPath(dir, name))); !path.empty())
-            return path;
-    return {};
+    return z80::findInclude(m_reader, name, folder, m_mainFolder, m_options.includeFolders);
 }
 
 } // namespace z80

@@ -70,7 +70,6 @@ private:
     std::string textOf(const std::vector<Token> &arg, const Origin &at, const std::string &what);
     void picture(const std::string &bytes, const std::string &name, const Origin &at);
     std::string findInclude(const std::string &name, const std::string &folder);
-    std::string resolveFolded(const std::string &path);
     bool callMacro(const Macro &m, const std::vector<Token> &s, size_t head, const Origin &at,
                    const Place &place);
     std::string display(const std::string &path) const;

@@ -1,5 +1,7 @@
 #include "source.h"
 
+#include "vocabulary.h"
+
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -151,6 +153,42 @@ std::vector<std::string> splitLines(const std::string &text) {
     for (std::string_view line; split.next(&line);)
         lines.emplace_back(line);
     return lines;
+}
+
+std::string resolveFolded(FileReader &reader, const std::string &path) {
+    if (reader.exists(path))
+        return path;
+    const std::string parent = folderOf(path);
+    if (parent == path)
+        return {};
+    const std::string folder = resolveFolded(reader, parent);
+    if (folder.empty())
+        return {};
+    const std::string base = lower(path.substr(path.find_last_of('/') + 1));
+    for (const std::string &entry : reader.list(folder))
+        if (lower(entry) == base)
+            return joinPath(folder, entry);
+    return {};
+}
+
+std::string findInclude(FileReader &reader, const std::string &name,
+                        const std::string &includingFolder, const std::string &mainFolder,
+                        const std::vector<std::string> &extraFolders) {
+    if (name.empty())
+        return {};
+    std::vector<std::string> folders = {includingFolder, mainFolder};
+    for (const char *sub : {"include", "inc", "includes", "src", "..", "../include", "../inc",
+                            "../includes", "../src"})
+        folders.push_back(joinPath(mainFolder, sub));
+    folders.push_back(".");
+    folders.insert(folders.end(), extraFolders.begin(), extraFolders.end());
+    if (name[0] == '/')
+        folders = {"/"};
+    for (const std::string &dir : folders)
+        if (std::string path = resolveFolded(reader, normalPath(joinPath(dir, name)));
+            !path.empty())
+            return path;
+    return {};
 }
 
 } // namespace z80

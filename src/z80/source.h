@@ -51,6 +51,17 @@ std::string joinPath(const std::string &folder, const std::string &name);
 // Removes "." and "name/.." parts.
 std::string normalPath(const std::string &path);
 
+// The path as it exists, each name in it matched in any letter case when it
+// does not exist as written; empty when there is none.
+std::string resolveFolded(FileReader &reader, const std::string &path);
+// The file an include names, where the build looks: next to the including
+// file, next to the source, in the usual project folders beside the source,
+// in the working folder (as spasm-ng and the classic assembler look), then in
+// `extraFolders`. A name that differs only in letter case is found too.
+std::string findInclude(FileReader &reader, const std::string &name,
+                        const std::string &includingFolder, const std::string &mainFolder,
+                        const std::vector<std::string> &extraFolders);
+
 // The lines of a text: CR LF, LF and a lone CR each end one; a UTF-8
 // byte-order mark at the start is skipped.
 std::vector<std::string> splitLines(const std::string &text);

@@ -1,0 +1,15 @@
+#pragma once
+// Addresses as the runner's messages write them: four hex digits and an h.
+
+#include <cstdio>
+#include <string>
+
+namespace run {
+
+inline std::string hex4(unsigned v) {
+    char b[8];
+    std::snprintf(b, sizeof b, "%04Xh", v & 0xFFFF);
+    return b;
+}
+
+} // namespace run
