@@ -136,6 +136,27 @@ text:   db "Hi", 0)");
         QVERIFY(ink(*direct) > 0);
     }
 
+    // A filled frame with its inside cleared, and one corner pixel inverted.
+    void rectangles() {
+        const auto s = runAsm(R"(
+        ld hl, 2*256+3
+        ld de, 5*256+10
+        bcall(_FillRect)
+        ld hl, 3*256+4
+        ld de, 4*256+9
+        bcall(_ClearRect)
+        ld hl, 0
+        ld de, 0
+        bcall(_InvertRect)
+        ret)");
+        int lit = 0;
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 96; ++x)
+                lit += s->machine().lcd().pixel(x, y);
+        QCOMPARE(lit, 4 * 8 - 2 * 6 + 1);
+        QVERIFY(s->machine().lcd().pixel(10, 5) && !s->machine().lcd().pixel(9, 4));
+    }
+
     // IPoint and ILine count y from the bottom and draw to buffer and screen.
     void pointsAndLines() {
         const auto s = runAsm(R"(
@@ -217,6 +238,112 @@ name:   db 15h, "SAVE", 0)");
         QCOMPARE(s->machine().readWord(0x9004), s->machine().readWord(0x9002));
         QCOMPARE(s->machine().readWord(s->machine().readWord(0x9002)), std::uint16_t(5));
         QCOMPARE(op1(*s), QByteArray("00 81 42 00 00 00 00 00 00"));
+    }
+
+    // An AppVar grows in the middle of the variables' memory: the one made
+    // after it moves up with its data and is found there; deleting bytes
+    // brings it back down. Too much, or outside the variables, stops the run.
+    void memoryIsInsertedAndDeletedUnderVariables() {
+        const auto s = runAsm(R"(
+        ld hl, nameA
+        rst 20h
+        ld hl, 3
+        bcall(_CreateAppVar)
+        inc de
+        inc de
+        ld hl, abc
+        ld bc, 3
+        ldir
+        ld (9000h), de          ; the end of A's data
+        ld hl, nameB
+        rst 20h
+        ld hl, 1
+        bcall(_CreateAppVar)
+        ld (9002h), de
+        inc de
+        inc de
+        ld a, 'x'
+        ld (de), a
+        ld de, (9000h)
+        ld hl, 4
+        bcall(_InsertMem)
+        ld hl, nameB
+        rst 20h
+        bcall(_ChkFindSym)
+        ld (9004h), de
+        ld hl, (9000h)
+        ld de, 1
+        bcall(_DelMem)
+        ld hl, nameB
+        rst 20h
+        bcall(_ChkFindSym)
+        ld (9006h), de
+        ret
+abc:    db "abc"
+nameA:  db 15h, "A", 0
+nameB:  db 15h, "B", 0)");
+        const Machine &m = s->machine();
+        const std::uint16_t b = m.readWord(0x9002), end = m.readWord(0x9000);
+        QCOMPARE(m.readWord(0x9004), std::uint16_t(b + 4));
+        QCOMPARE(m.readWord(0x9006), std::uint16_t(b + 3));
+        QCOMPARE(at(*s, std::uint16_t(b + 5)), std::uint8_t('x'));
+        QCOMPARE(at(*s, std::uint16_t(end - 1)), std::uint8_t('c'));
+        QCOMPARE(at(*s, end), std::uint8_t(0)); // the inserted bytes left after the delete
+        const auto full = runAsm(" ld de, 0C000h\n ld hl, 4000h\n bcall(_InsertMem)\n ret");
+        QCOMPARE(QString::fromStdString(full->stopped()->reason),
+                 QString("the calculator runs out of memory (ERR:MEMORY) in _InsertMem"));
+        const auto outside = runAsm(" ld hl, 9000h\n ld de, 1\n bcall(_DelMem)\n ret");
+        QCOMPARE(QString::fromStdString(outside->stopped()->reason),
+                 QString("the program called _DelMem at 9D9Bh for 9000h, outside the memory of "
+                         "the variables (C000h to C000h now)"));
+    }
+
+    // A real taken from the floating-point stack goes to any real variable by
+    // name, made on the first store; an empty stack stops the run.
+    void storingFromTheStackToANamedVariable() {
+        const auto s = runAsm(R"(
+        ld a, 42
+        bcall(_SetXXOP1)
+        bcall(_PushRealO1)
+        ld hl, zName
+        rst 20h
+        bcall(_StoOther)
+        ld a, 7
+        bcall(_SetXXOP1)
+        bcall(_PushRealO1)
+        ld hl, zName
+        rst 20h
+        bcall(_StoOther)
+        bcall(_OP1Set0)
+        ld hl, zName
+        rst 20h
+        bcall(_RclVarSym)
+        ret
+zName:  db 0, 'Z', 0, 0)");
+        QVERIFY(s->stopped() && s->stopped()->returned);
+        QCOMPARE(op1(*s), QByteArray("00 80 70 00 00 00 00 00 00"));
+        QCOMPARE(s->machine().readWord(ram::fps), s->machine().readWord(ram::fpBase));
+        const auto empty = runAsm(" ld hl, 8000h\n rst 20h\n bcall(_StoOther)\n ret");
+        QCOMPARE(QString::fromStdString(empty->stopped()->reason),
+                 QString("the program stored from the empty floating-point stack (_StoOther "
+                         "at 9D99h)"));
+    }
+
+    // 12345678h / 1000 as the boot code's division leaves it, big-endian.
+    void thirtyTwoBitsByDE() {
+        const auto s = runAsm(R"(
+        ld hl, 3412h
+        ld (OP1), hl
+        ld hl, 7856h
+        ld (OP1+2), hl
+        ld de, 1000
+        bcall(_Div32By16)
+        ret)");
+        QCOMPARE(op1(*s).left(11), QByteArray("00 04 a9 0b"));
+        QByteArray rest;
+        for (int i = 0; i < 4; ++i)
+            rest += char(at(*s, std::uint16_t(ram::op(2) + i)));
+        QCOMPARE(rest.toHex(' '), QByteArray("00 00 03 80"));
     }
 
     void wholeNumbers() {

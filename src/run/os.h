@@ -73,6 +73,7 @@ private:
     // Variables (os_vars.cpp).
     std::string nameInOp1(const Machine &m) const;
     Result create(Machine &m, std::uint8_t type, std::uint16_t size, bool sized);
+    Result outsideVariables(Machine &m, std::uint16_t at);
     // Keys (os_keys.cpp).
     Result waitForKey(Machine &m);
     int getKeyCode(int scan, bool second, bool alpha) const;

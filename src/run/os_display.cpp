@@ -278,6 +278,20 @@ void Os::addDisplayCalls() {
         line(m, bc >> 8, bc & 0xFF, de >> 8, de & 0xFF, 1);
         return Result::Done;
     });
+    // Rectangles of the screen, corners given as rows H and D, columns L and E.
+    const auto rect = [this](const char *name, int mode) {
+        on(name, [mode](Machine &m) {
+            const std::uint16_t hl = m.reg(Reg::HL), de = m.reg(Reg::DE);
+            for (int y = hl >> 8; y <= de >> 8 && y < 64; ++y)
+                for (int x = hl & 0xFF; x <= (de & 0xFF) && x < 96; ++x)
+                    m.lcd().setMemoryPixel(x, y,
+                                           mode == 2 ? !m.lcd().memoryPixel(x, y) : mode == 1);
+            return Result::Done;
+        });
+    };
+    rect("_ClearRect", 0);
+    rect("_FillRect", 1);
+    rect("_InvertRect", 2);
     const auto setFlag = [this](const char *name, int offset, int bit, bool value) {
         on(name, [=](Machine &m) {
             m.setFlag(offset, bit, value);

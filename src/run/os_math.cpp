@@ -2,6 +2,7 @@
 // floating point in the registers OP1-OP6 (11 bytes apart from 8478h) and on
 // the floating-point stack.
 
+#include "run/hex.h"
 #include "run/os.h"
 
 #include <cstdio>
@@ -70,6 +71,24 @@ void Os::addMathCalls() {
             return Result::Done;
         m.setReg(Reg::HL, std::uint16_t(hl / a));
         m.setA(std::uint8_t(hl % a));
+        return Result::Done;
+    });
+    // Four bytes of OP1, big-endian, divided by DE: the quotient back in OP1,
+    // the remainder in OP2, both big-endian.
+    on("_Div32By16", [this](Machine &m) {
+        const std::uint32_t divisor = m.reg(Reg::DE);
+        if (divisor == 0) {
+            m.stop("the program divided by zero with _Div32By16 at " + hex4(m_callFrom));
+            return Result::Wait;
+        }
+        std::uint32_t dividend = 0;
+        for (int i = 0; i < 4; ++i)
+            dividend = dividend << 8 | m.read(std::uint16_t(ram::op1 + i));
+        const std::uint32_t quotient = dividend / divisor, remainder = dividend % divisor;
+        for (int i = 0; i < 4; ++i) {
+            m.write(std::uint16_t(ram::op1 + i), std::uint8_t(quotient >> (24 - 8 * i)));
+            m.write(std::uint16_t(ram::op(2) + i), std::uint8_t(remainder >> (24 - 8 * i)));
+        }
         return Result::Done;
     });
     on("_CpHLDE", [](Machine &m) {

@@ -1,8 +1,9 @@
 // Variables, for a calculator whose memory starts empty: programs create
 // them (reals, programs, AppVars, strings), find them again by the name in
-// OP1, and store to and recall from the real variables X, Y, T and R. Their
+// OP1, grow and shrink them, and store to and recall from real variables. Their
 // data lives in RAM page 0 above C000h, where programs may read and write.
 
+#include "run/hex.h"
 #include "run/os.h"
 
 #include <cstdio>
@@ -42,6 +43,14 @@ Os::Result Os::create(Machine &m, std::uint8_t type, std::uint16_t size, bool si
     return Result::Done;
 }
 
+// Memory moved below or above the variables would break the calculator.
+Os::Result Os::outsideVariables(Machine &m, std::uint16_t at) {
+    m.stop("the program called " + m_callName + " at " + hex4(m_callFrom) + " for " + hex4(at) +
+           ", outside the memory of the variables (" + hex4(kHeapStart) + " to " + hex4(m_heap) +
+           " now)");
+    return Result::Wait;
+}
+
 void Os::addVariableCalls() {
     const auto find = [this](Machine &m) {
         const auto it = m_vars.find(nameInOp1(m));
@@ -78,6 +87,44 @@ void Os::addVariableCalls() {
     });
     on("_MemChk", [this](Machine &m) {
         m.setReg(Reg::HL, std::uint16_t(kHeapEnd - m_heap));
+        return Result::Done;
+    });
+    // Room made inside the variables' memory (HL bytes at DE) or taken out of
+    // it (DE bytes at HL): what lies above moves, and so do the variables.
+    on("_InsertMem", [this](Machine &m) {
+        const std::uint16_t at = m.reg(Reg::DE), size = m.reg(Reg::HL);
+        if (at < kHeapStart || at > m_heap)
+            return outsideVariables(m, at);
+        if (m_heap + size > kHeapEnd) {
+            m.stop("the calculator runs out of memory (ERR:MEMORY) in " + m_callName);
+            return Result::Wait;
+        }
+        for (int a = m_heap - 1; a >= at; --a)
+            m.write(std::uint16_t(a + size), m.read(std::uint16_t(a)));
+        for (int i = 0; i < size; ++i)
+            m.write(std::uint16_t(at + i), 0);
+        m_heap = std::uint16_t(m_heap + size);
+        for (auto &[name, address] : m_vars)
+            if (address >= at)
+                address = std::uint16_t(address + size);
+        return Result::Done;
+    });
+    on("_DelMem", [this](Machine &m) {
+        const std::uint16_t at = m.reg(Reg::HL), size = m.reg(Reg::DE);
+        if (at < kHeapStart || at + size > m_heap)
+            return outsideVariables(m, at);
+        for (int a = at + size; a < m_heap; ++a)
+            m.write(std::uint16_t(a - size), m.read(std::uint16_t(a)));
+        m_heap = std::uint16_t(m_heap - size);
+        for (auto it = m_vars.begin(); it != m_vars.end();) {
+            if (it->second >= at + size)
+                it->second = std::uint16_t(it->second - size);
+            else if (it->second >= at && size > 0) {
+                it = m_vars.erase(it);
+                continue;
+            }
+            ++it;
+        }
         return Result::Done;
     });
     on("_LdHLind", [](Machine &m) {
@@ -122,6 +169,36 @@ void Os::addVariableCalls() {
             return Result::Done;
         });
     }
+    // The real on top of the floating-point stack goes to the variable named
+    // in OP1, which is made when it does not exist yet; OP1 gets the value.
+    on("_StoOther", [this](Machine &m) {
+        const std::uint16_t top = std::uint16_t(m.readWord(ram::fps) - 9);
+        if (top < m.readWord(ram::fpBase) || top > m.readWord(ram::fps)) {
+            m.stop("the program stored from the empty floating-point stack (_StoOther at " +
+                   hex4(m_callFrom) + ")");
+            return Result::Wait;
+        }
+        if ((m.read(ram::op1) & 0x1F) != 0) {
+            char b[160];
+            std::snprintf(b, sizeof b,
+                          "the calculator stops the program with ERR:DATA TYPE in _StoOther, "
+                          "called at %04Xh: the name in OP1 is not a real variable's",
+                          m_callFrom);
+            m.stop(b);
+            return Result::Wait;
+        }
+        TiFloat value;
+        for (std::size_t i = 0; i < value.size(); ++i)
+            value[i] = m.read(std::uint16_t(top + i));
+        m.writeWord(ram::fps, top);
+        if (!m_vars.count(nameInOp1(m)) && create(m, 0x00, 9, false) != Result::Done)
+            return Result::Wait;
+        const std::uint16_t at = m_vars[nameInOp1(m)];
+        for (std::size_t i = 0; i < value.size(); ++i)
+            m.write(std::uint16_t(at + i), value[i]);
+        setOp(m, 1, value);
+        return Result::Done;
+    });
     on("_RclVarSym", [this](Machine &m) {
         const auto it = m_vars.find(nameInOp1(m));
         if (it == m_vars.end()) {

@@ -241,6 +241,9 @@ inline const std::vector<RomCall> &romCalls() {
         {0x4FD8, "_Arc_Unarc"},
         {0x5065, "_DispMenuTitle"},
         {0x508F, "_ForceFullScreen"},
+        // In the boot code's page, reached through the same bcall; TI's own
+        // include leaves it out, the calculator's programmers' includes have it.
+        {0x80B1, "_Div32By16"},
     };
     return calls;
 }
