@@ -131,6 +131,17 @@ private slots:
                                       "00"
                                       "00"
                                       "c30a00c30900"));
+        // Module.name as a label or equate from outside its module: a '_'
+        // name goes into the module, a shared one stays shared.
+        const auto outside =
+            source(" .org 0\n.module Render\ndraw: ld b,_size\n ret\n.endmodule\n"
+                   "Render._size = 3\nRender.count = 4\n jp Render.draw\n"
+                   " .db count, Render.count, noname.count\n.module AI\n ld a,Render._size\n"
+                   "AI._mine: .db _mine & 255\n.endmodule\nsize.equ 7\n .db size\n");
+        QCOMPARE(outside->messages(), QStringList());
+        QCOMPARE(outside->hex(), QByteArray("0603c9c30000040404"
+                                            "3e03"
+                                            "0b07"));
     }
 
     // The listing in spasm-ng's layout and the label file in its form.

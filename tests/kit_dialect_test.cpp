@@ -252,6 +252,29 @@ private slots:
                              "last run()"});
     }
 
+    // While the source is read, eval() and #if see the labels above, '$' and
+    // the "_" behind; what is ahead stays its text; a #define named before it
+    // is written takes its last text; a bare getc is 0. Bytes are spasm-ng's.
+    void evalKnowsTheAddressesReadSoFar() {
+        QCOMPARE(source(" .org 40h\nstart: nop\n#define AT_ eval($)\n#define FIRST_ eval(start)\n"
+                        "_: nop\n nop\n_: nop\n#define LAST_ eval(-_)\n#define BEFORE_ eval(--_)\n"
+                        "#define AHEAD_ eval(+_)\n#define LATER_ eval(later+1*2)\n"
+                        "#define TEXT_ concat(\"\\\"\", LAST_, \"\\\"\")\n"
+                        " .dw AT_, FIRST_, LAST_, BEFORE_, AHEAD_, LATER_\n .db TEXT_\n"
+                        "_: nop\nlater: nop\n#if ($ == 55h) && (start == 40h)\n .db 1\n#endif\n")
+                     .hex,
+                 QByteArray("0000000041004000430041005300aa00243433000001"));
+        const Built late =
+            source(" .org 0\n ld bc, SIZE\n .dw getc, 1\n#define SIZE 64\n .db SIZE\n#define "
+                   "SIZE 32\n");
+        QCOMPARE(late.hex, QByteArray("0120000000010040"));
+        QCOMPARE(source(" .org 0\n#define NEXT eval(+_)\n .dw NEXT\n_: nop\n .dw NEXT\n").messages,
+                 QStringList{"main.z80:5: error: there is no reusable label '_' that far ahead"});
+        QCOMPARE(source("#if -_ == 0\n#endif\n").messages,
+                 QStringList{"main.z80:1: error: #if -_ == 0: there is no reusable label '_' "
+                             "that far back"});
+    }
+
     // Nothing a source says makes the assembler run out of stack or memory.
     void limitsEndRunawayInput() {
         const auto errors = [](const std::vector<std::pair<std::string, std::string>> &files) {

@@ -12,11 +12,14 @@ std::string where(const Origin &at) {
     return at.file + ":" + std::to_string(at.line);
 }
 
-// "Module.name" is one name: a name and a word after a dot, with no blank.
+// "Module.name" is one name: a name and a word after a dot, with no blank;
+// at the statement's start too, where it is a label ("Module._name: nop"),
+// unless the word is a directive ("size.equ 3").
 std::vector<Token> joinQualified(const std::vector<Token> &t) {
     std::vector<Token> out;
     for (size_t i = 0; i < t.size(); ++i) {
-        if (i > 1 && t[i].kind == Kind::Dot && !t[i].spaced && out.back().kind == Kind::Name)
+        if (i > 0 && t[i].kind == Kind::Dot && !t[i].spaced && out.back().kind == Kind::Name &&
+            (i > 1 || !isDirective(t[i].text)))
             out.back().text += t[i].text;
         else
             out.push_back(t[i]);
@@ -78,6 +81,13 @@ void Assembler::warning(const std::string &text) {
 // (every name, after .local) belongs to the module; .global overrides.
 std::string Assembler::key(const std::string &name) const {
     const std::string l = lower(name);
+    if (const size_t dot = l.rfind('.'); dot != std::string::npos) {
+        // "Module.name" defined from anywhere: a local name goes into that
+        // module, a shared one is shared whatever module it names (Brass).
+        if (m_global || !(m_local || l[dot + 1] == '_'))
+            return l.substr(dot + 1);
+        return l.compare(0, 7, "noname.") == 0 ? l.substr(7) : l;
+    }
     if (m_module.empty() || m_global || !(m_local || (!l.empty() && l[0] == '_')))
         return l;
     return m_module + "." + l;
@@ -109,12 +119,34 @@ void Assembler::definedAfterEnd(const std::string &name, const Origin &end) {
     m_afterEnd.emplace(lower(name), end);
 }
 
+void Assembler::definedAtEnd(const std::string &name, const std::vector<Token> &text) {
+    m_atEnd[lower(name)] = text;
+}
+
 std::optional<std::int64_t> Assembler::constant(const std::string &name) const {
     const auto it = m_symbols.find(key(name));
     const auto global = it == m_symbols.end() ? m_symbols.find(lower(name)) : it;
     if (global == m_symbols.end() || !global->second.exact)
         return std::nullopt;
     return global->second.value;
+}
+
+// Pass 1, between statements: '$' is where the next one goes, "-_" the last
+// "_" met, "--_" the one before it; a "_" ahead has no address yet.
+std::optional<std::int64_t> Assembler::valueSoFar(const Expr &e, std::string *why) const {
+    if (e.kind == Expr::Kind::Pc)
+        return m_pc;
+    if (e.kind == Expr::Kind::Reusable) {
+        if (e.value < 0 && size_t(-e.value) <= m_reusableAt.size())
+            return m_reusableAt[m_reusableAt.size() - size_t(-e.value)];
+        *why = e.value < 0 ? "there is no reusable label '_' that far back"
+                           : "a reusable label '_' ahead has no value before assembly";
+        return std::nullopt;
+    }
+    if (const auto v = constant(e.name))
+        return v;
+    *why = "'" + e.name + "' has no value before assembly";
+    return std::nullopt;
 }
 
 std::optional<std::int64_t> Assembler::resolve(const Expr &e, std::string *why) {
@@ -144,7 +176,9 @@ std::optional<std::int64_t> Assembler::resolve(const Expr &e, std::string *why) 
     std::vector<std::string> keys;
     if (l.compare(0, 7, "noname.") == 0)
         keys = {l.substr(7)};
-    else if (l.find('.') != std::string::npos || m_module.empty())
+    else if (const size_t dot = l.rfind('.'); dot != std::string::npos && l[dot + 1] != '_')
+        keys = {l, l.substr(dot + 1)}; // a shared name is found by any path
+    else if (dot != std::string::npos || m_module.empty())
         keys = {l};
     else
         keys = {m_module + "." + l, l};
@@ -160,6 +194,15 @@ std::optional<std::int64_t> Assembler::resolve(const Expr &e, std::string *why) 
         m_unknown = true;
         return 0;
     }
+    // A #define met only later: its text as the source's end leaves it.
+    if (const auto late = m_atEnd.find(l); late != m_atEnd.end() && m_atEndDepth < kMaxMacroDepth) {
+        ++m_atEndDepth;
+        const auto v = value(late->second, 0, late->second.size());
+        --m_atEndDepth;
+        return v;
+    }
+    if (l == "getc" || l == "false" || l == "true")
+        return l == "true" ? 1 : 0; // spasm-ng's own #defines (getc without a file is 0)
     // After an include that could not be read, an unknown name is its echo.
     if (!m_includeFailed) {
         *why = "'" + e.name + "' is undefined";

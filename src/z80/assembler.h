@@ -61,8 +61,10 @@ public:
 
     Result statement(const std::vector<Token> &tokens, bool columnOne, const Origin &at) override;
     std::optional<std::int64_t> constant(const std::string &name) const override;
+    std::optional<std::int64_t> valueSoFar(const Expr &node, std::string *why) const override;
     void includeFailed(const Origin &) override { m_includeFailed = true; }
     void definedAfterEnd(const std::string &name, const Origin &end) override;
+    void definedAtEnd(const std::string &name, const std::vector<Token> &text) override;
 
     // The passes after the first, then the result.
     void finish(Assembly *out);
@@ -120,6 +122,10 @@ private:
     std::vector<std::int64_t> m_reusableAt;            // its address in this pass
     std::map<std::string, std::vector<Added>> m_added;
     std::unordered_map<std::string, Origin> m_afterEnd; // names a .end kept from being read
+    // #defines at the source's end, by lower-case name; how deep one such
+    // text is being computed inside another.
+    std::unordered_map<std::string, std::vector<Token>> m_atEnd;
+    int m_atEndDepth = 0;
     bool m_includeFailed = false;
 
     // The pass under way.

@@ -11,6 +11,8 @@
 
 #include "expr.h"
 
+#include <cstdio>
+
 namespace z80 {
 namespace {
 
@@ -28,18 +30,34 @@ Token number(std::int64_t value) {
     return t;
 }
 
+// spasm-ng writes eval()'s value in hexadecimal: concat() of it gives "$1F".
+Token evaluated(std::int64_t value) {
+    Token t = number(value);
+    char hex[24];
+    std::snprintf(hex, sizeof hex, "%s$%llX", value < 0 ? "-" : "",
+                  static_cast<unsigned long long>(value < 0 ? -value : value));
+    t.text = hex;
+    return t;
+}
+
 } // namespace
+
+// Tokens with their macros expanded, as a value of what the source read so far gives.
+std::optional<std::int64_t> Preprocessor::evaluateNow(const std::vector<Token> &e,
+                                                      std::string *error) const {
+    const ExprPtr tree = parseExpression(e, 0, e.size(), error);
+    if (!tree)
+        return std::nullopt;
+    return evaluate(
+        *tree, [this](const Expr &node, std::string *why) { return m_sink.valueSoFar(node, why); },
+        error);
+}
 
 std::optional<std::int64_t> Preprocessor::valueNow(std::vector<Token> e, const Origin &at,
                                                    const std::string &what) {
     std::string error;
     if (expandLine(e, m_macros, &error, &m_budget)) {
-        const ExprPtr tree = parseExpression(e, 0, e.size(), &error);
-        const auto value =
-            tree ? evaluate(
-                       *tree, [this](const std::string &n) { return m_sink.constant(n); }, &error)
-                 : std::nullopt;
-        if (value)
+        if (const auto value = evaluateNow(e, &error))
             return value;
     }
     if (m_budget.exhausted())
@@ -79,10 +97,18 @@ bool Preprocessor::builtinDefine(Macro &m, const Origin &at) {
     }
     const std::string what = "#define " + m.name + " " + m.body[0].text + "()";
     if (eval) {
-        const auto value = valueNow(args[0], at, what);
-        if (!value)
+        // What has no value yet stays the expression, its macros expanded,
+        // to be computed where NAME is used.
+        std::vector<Token> e = args[0];
+        std::string error;
+        if (!expandLine(e, m_macros, &error, &m_budget) || e.empty()) {
+            if (m_budget.exhausted())
+                return spend(Budget::What::Tokens, 0, at);
+            m_diag.error(at, what + ": " + (error.empty() ? "no value" : error));
             return false;
-        m.body = {number(*value)};
+        }
+        const auto value = evaluateNow(e, &error);
+        m.body = value ? std::vector<Token>{evaluated(*value)} : e;
         return true;
     }
     std::string text;

@@ -38,6 +38,11 @@ public:
     std::shared_ptr<const Macro> keep(const Macro *found) const;
     // The macro defined last, which #defcont continues.
     Macro *last();
+    // Every macro defined, in no particular order.
+    template <class F> void each(F f) const {
+        for (const auto &named : m_byName)
+            f(*named.second);
+    }
 
 private:
     std::unordered_map<std::string, std::shared_ptr<Macro>> m_byName;

@@ -93,6 +93,10 @@ void Preprocessor::run(const std::string &mainPath) {
         m_diag.error(m_recordingAt, "#macro " + m_recording->name + " has no #endmacro");
     if (m_comment)
         m_diag.error(*m_comment, "#comment has no #endcomment");
+    m_macros.each([this](const Macro &m) {
+        if (!m.function && !m.multiLine && !m.body.empty())
+            m_sink.definedAtEnd(m.name, m.body);
+    });
 }
 
 std::string Preprocessor::display(const std::string &path) const {
@@ -450,11 +454,7 @@ bool Preprocessor::condition(const std::vector<Token> &t, const Origin &at) {
         m_diag.error(at, "#if " + spell(t, 1) + ": " + error);
         return false;
     }
-    const ExprPtr tree = parseExpression(e, 0, e.size(), &error);
-    const auto value =
-        tree ? evaluate(
-                   *tree, [this](const std::string &n) { return m_sink.constant(n); }, &error)
-             : std::nullopt;
+    const auto value = evaluateNow(e, &error);
     if (!value) {
         m_diag.error(at, "#if " + spell(t, 1) + ": " + (error.empty() ? "no condition" : error));
         return false;

@@ -67,6 +67,7 @@ private:
     void getc(std::vector<Token> &s, size_t at, const Origin &where, const Place &place);
     std::optional<std::int64_t> valueNow(std::vector<Token> e, const Origin &at,
                                          const std::string &what);
+    std::optional<std::int64_t> evaluateNow(const std::vector<Token> &e, std::string *error) const;
     std::string textOf(const std::vector<Token> &arg, const Origin &at, const std::string &what);
     void picture(const std::string &bytes, const std::string &name, const Origin &at);
     std::string findInclude(const std::string &name, const std::string &folder);

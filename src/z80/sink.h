@@ -12,6 +12,8 @@
 
 namespace z80 {
 
+struct Expr;
+
 class StatementSink {
 public:
     virtual ~StatementSink() = default;
@@ -26,12 +28,22 @@ public:
     // An equate's value when it is known so far, for #if.
     virtual std::optional<std::int64_t> constant(const std::string &name) const = 0;
 
+    // What a name, '$' or a reusable label ("-_", "+_") stands for while the
+    // source is still being read, as spasm-ng's eval() and #if see it: the
+    // equates and labels met so far, the address reached, the "_" labels
+    // behind. Nothing, and *why, when it is not known yet.
+    virtual std::optional<std::int64_t> valueSoFar(const Expr &node, std::string *why) const = 0;
+
     // An include that could not be found or read: the names it would have
     // defined are unknown, and their uses are its echo.
     virtual void includeFailed(const Origin &) {}
 
     // A name defined in the lines a .end (at `end`) kept from being read.
     virtual void definedAfterEnd(const std::string &, const Origin &) {}
+
+    // A #define (without arguments) as it stands when the source ends: a
+    // name used before its #define takes this text, as in spasm-ng.
+    virtual void definedAtEnd(const std::string &, const std::vector<Token> &) {}
 };
 
 } // namespace z80
