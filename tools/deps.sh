@@ -1,6 +1,6 @@
 # Installs the Debian packages that building, running and testing need, when
 # any is missing. Sourced by run.sh and test.sh.
-quorvin_packages="cmake make g++ pkg-config qt6-base-dev libqscintilla2-qt6-dev libxcb1-dev fonts-dejavu-core pasmo libtifiles-dev z80dasm libz80ex-dev"
+quorvin_packages="cmake make g++ dpkg-dev pkg-config qt6-base-dev libqscintilla2-qt6-dev libxcb1-dev fonts-dejavu-core pasmo libtifiles-dev z80dasm libz80ex-dev"
 
 quorvin_install_missing() {
     local missing=""
@@ -25,4 +25,11 @@ quorvin_build() {
     local targets=()
     for t in ${QUORVIN_TARGETS:-}; do targets+=(--target "$t"); done
     cmake --build "$dir" -j"$(nproc)" "${targets[@]}"
+}
+
+# Debian's hardening flags as CMake options in the array debian_flags, so that
+# a build keeps them however it was configured before.
+quorvin_debian_flags() {
+    debian_flags=("-DCMAKE_CXX_FLAGS=$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)"
+        "-DCMAKE_EXE_LINKER_FLAGS=$(dpkg-buildflags --get LDFLAGS)")
 }

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Builds the Debian package into _build-package with Debian's build flags.
+# Builds the Debian package into _build-package with Debian's build flags, or
+# from the build in QUORVIN_PACKAGE_BUILD when the test command already built
+# it with those flags.
 # With --check it also validates the desktop entry, the AppStream metadata and
 # the MIME type, lists the package and looks for every file, runs lintian
 # (errors fail), and unpacks the package into a temporary root to start the
@@ -8,15 +10,19 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/deps.sh
-quorvin_install_missing dpkg-dev lintian desktop-file-utils appstream libxml2-utils librsvg2-bin \
+quorvin_install_missing lintian desktop-file-utils appstream libxml2-utils librsvg2-bin \
     shared-mime-info
-export CXXFLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)"
-export LDFLAGS="$(dpkg-buildflags --get LDFLAGS)"
-QUORVIN_TARGETS="quorvin kit_stage packaging_files" \
-    quorvin_build _build-package RelWithDebInfo -DBUILD_TESTING=OFF
-rm -f _build-package/quorvin_*.deb
-(cd _build-package && cpack -G DEB > cpack.log) || { cat _build-package/cpack.log; exit 1; }
-deb=$(ls _build-package/quorvin_*.deb)
+dir=${QUORVIN_PACKAGE_BUILD:-_build-package}
+if [ "$dir" = _build-package ]; then
+    quorvin_debian_flags
+    QUORVIN_TARGETS="quorvin kit_stage packaging_files" \
+        quorvin_build _build-package RelWithDebInfo -DBUILD_TESTING=OFF "${debian_flags[@]}"
+else
+    QUORVIN_TARGETS="quorvin kit_stage packaging_files" quorvin_build "$dir" RelWithDebInfo
+fi
+rm -f "$dir"/quorvin_*.deb
+(cd "$dir" && cpack -G DEB > cpack.log) || { cat "$dir/cpack.log"; exit 1; }
+deb=$(ls "$dir"/quorvin_*.deb)
 echo "package: $deb"
 [ "${1:-}" = --check ] || exit 0
 

@@ -7,7 +7,9 @@ cd "$(dirname "$0")/.."
 . tools/deps.sh
 quorvin_install_missing clang libclang-rt-14-dev
 
-quorvin_build _build RelWithDebInfo
+# The suite runs on the build the package is made from, with Debian's flags.
+quorvin_debian_flags
+quorvin_build _build RelWithDebInfo "${debian_flags[@]}"
 ctest --test-dir _build --output-on-failure
 
 quorvin_build _build-asan Debug -DQUORVIN_SANITIZE=ON
@@ -15,6 +17,6 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir _build-asan --output-on-failure
 
-bash tools/fuzz.sh "${QUORVIN_FUZZ_SECONDS:-20}"
+bash tools/fuzz.sh "${QUORVIN_FUZZ_SECONDS:-15}"
 
-bash tools/package.sh --check
+QUORVIN_PACKAGE_BUILD=_build bash tools/package.sh --check

@@ -328,7 +328,7 @@ void Assembler::instruction(const std::vector<Token> &t, size_t begin) {
     if (!enc.error.empty())
         error(enc.error, true);
     for (std::uint8_t b : enc.bytes)
-        emit(b);
+        emitByte(b);
 }
 
 void Assembler::finish(Assembly *out) {

@@ -99,7 +99,7 @@ private:
     void defineLabel(const std::string &label);
     std::optional<std::int64_t> resolve(const Expr &e, std::string *why);
     std::optional<std::int64_t> value(const std::vector<Token> &t, size_t begin, size_t end);
-    void emit(std::uint8_t byte) {
+    void emitByte(std::uint8_t byte) {
         m_out.push_back(byte);
         ++m_pc;
     }

@@ -99,7 +99,7 @@ void Assembler::emitValue(std::int64_t v, int bytes, bool checked) {
             error("value " + std::to_string(v) + " does not fit in 16 bits (-32768 to 65535)");
     }
     for (int k = 0; k < bytes; ++k)
-        emit(std::uint8_t((std::uint64_t(v) >> (8 * k)) & 0xFF));
+        emitByte(std::uint8_t((std::uint64_t(v) >> (8 * k)) & 0xFF));
 }
 
 void Assembler::data(const std::vector<Token> &t, size_t begin, int width) {
@@ -115,7 +115,7 @@ void Assembler::data(const std::vector<Token> &t, size_t begin, int width) {
         }
         if (width == 1 && e == b + 1 && t[b].kind == Kind::String) {
             for (char c : t[b].text)
-                emit(std::uint8_t(c));
+                emitByte(std::uint8_t(c));
             continue;
         }
         emitValue(value(t, b, e).value_or(0), width, true);
@@ -201,7 +201,7 @@ bool Assembler::added(const std::vector<Token> &t, size_t begin) {
         if (a.operand != hasOperand)
             continue;
         for (std::uint8_t b : a.opcode)
-            emit(b);
+            emitByte(b);
         if (hasOperand) {
             const std::int64_t v = value(t, begin + 1, t.size()).value_or(0);
             emitValue(v, a.operandBytes, true);

@@ -1,0 +1,1 @@
+// Builds the tests' precompiled header; it has no code of its own.
