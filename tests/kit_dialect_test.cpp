@@ -236,6 +236,41 @@ private slots:
                  QStringList{"main.z80:2: error: logo.png is not a source file"});
     }
 
+    // spasm-ng's bitmap options, as .option or #define __BM_*: shades in
+    // layers, a mask (inverted, first), a header, a minimum width, a map of
+    // images; a label just before names the sizes. Bytes are spasm-ng's.
+    void bitmapOptionsShapeTheBytesAsSpasmNgShapesThem() {
+        const std::string palette("\xFF\xFF\xFF\0\0\0\0\0\xAA\xAA\xAA\0\x55\x55\x55\0\0\xFF\0\0",
+                                  20);
+        const std::string picture = bitmap(
+            10, 8, palette,
+            {std::string("\1\0\2\3\4\4\1\1\0\2", 10), std::string("\4\4\4\1\2\3\0\0\1\1", 10),
+             std::string("\3\3\2\2\1\1\0\0\4\4", 10), std::string("\0\1\2\3\4\0\1\2\3\4", 10)});
+        const Built options =
+            build({{"/p/main.z80",
+                    " .org 0\nspr:\n#include \"t.bmp\"\n .db spr_WIDTH, spr_HEIGHT\n"
+                    ".option BM_SHD=4, BM_MSK, BM_MSK_INV, BM_MSK_1ST\n#include \"t.bmp\"\n"
+                    "#define __BM_HDR\n#define __BM_HDR_FMT w,h,s\n"
+                    ".option BM_SHD=2, BM_MSK=0, BM_MIN_W=16\n#include \"t.bmp\"\n"},
+                   {"/p/t.bmp", picture}});
+        QCOMPARE(options.messages, QStringList());
+        QCOMPARE(options.hex, QByteArray("930014c0cc0052800a04"
+                                         "f3c01fc0ff00f780930014c0cc005280af40f8c03cc06b40"
+                                         "0a0408930014c0cc005280"));
+        const Built map = build(
+            {{"/p/main.z80", " .org 0\n nop\ncell .option BM_MAP=2x2, BM_MSK_RGB=RGB(0,0,0)\n"
+                             "#include \"t.bmp\"\n"
+                             " .db cell_COUNT, cell_WIDTH, cell_HEIGHT, cell1, cell2, cell4\n"},
+             {"/p/t.bmp", picture}});
+        QCOMPARE(map.messages, QStringList());
+        QCOMPARE(map.hex, QByteArray("009010c85060988050040502010307"));
+        QCOMPARE(
+            build(
+                {{"/p/main.z80", ".option BM_SHD=1\n#include \"t.bmp\"\n"}, {"/p/t.bmp", picture}})
+                .messages,
+            QStringList{"main.z80:2: error: t.bmp cannot have 1 shades (__BM_SHD is 2 to 256)"});
+    }
+
     // spasm-ng's built-in macros; the bytes before getc are spasm-ng's own.
     void builtInMacrosComputeJoinAndWriteSource() {
         const std::string program =

@@ -27,6 +27,14 @@ std::vector<Token> joinQualified(const std::vector<Token> &t) {
     return out;
 }
 
+// spasm-ng's own #defines that are values, for a name nothing else defines:
+// TRUE, FALSE and a bare getc (without a file it is 0).
+std::optional<std::int64_t> spasmOwn(const std::string &lowerName) {
+    if (lowerName == "getc" || lowerName == "false" || lowerName == "true")
+        return lowerName == "true" ? 1 : 0;
+    return std::nullopt;
+}
+
 // Reads files through another reader and remembers those it read.
 class RecordingReader : public FileReader {
 public:
@@ -103,6 +111,7 @@ void Assembler::define(const std::string &name, std::int64_t value, bool set) {
         }
         if (it == m_symbols.end())
             it = m_symbols.emplace(k, Symbol{name, value, m_at, m_index, set, !m_unknown}).first;
+        m_lastLabel = name;
         it->second.value = value;
         it->second.exact = !m_unknown;
     } else {
@@ -121,6 +130,12 @@ void Assembler::definedAfterEnd(const std::string &name, const Origin &end) {
 
 void Assembler::definedAtEnd(const std::string &name, const std::vector<Token> &text) {
     m_atEnd[lower(name)] = text;
+}
+
+std::optional<std::string> Assembler::labelHere() const {
+    if (m_lastLabel.empty() || constant(m_lastLabel) != m_pc)
+        return std::nullopt;
+    return m_lastLabel;
 }
 
 std::optional<std::int64_t> Assembler::constant(const std::string &name) const {
@@ -145,6 +160,8 @@ std::optional<std::int64_t> Assembler::valueSoFar(const Expr &e, std::string *wh
     }
     if (const auto v = constant(e.name))
         return v;
+    if (const auto own = spasmOwn(lower(e.name)))
+        return own;
     *why = "'" + e.name + "' has no value before assembly";
     return std::nullopt;
 }
@@ -201,8 +218,8 @@ std::optional<std::int64_t> Assembler::resolve(const Expr &e, std::string *why) 
         --m_atEndDepth;
         return v;
     }
-    if (l == "getc" || l == "false" || l == "true")
-        return l == "true" ? 1 : 0; // spasm-ng's own #defines (getc without a file is 0)
+    if (const auto own = spasmOwn(l))
+        return own;
     // After an include that could not be read, an unknown name is its echo.
     if (!m_includeFailed) {
         *why = "'" + e.name + "' is undefined";

@@ -65,6 +65,7 @@ public:
     void includeFailed(const Origin &) override { m_includeFailed = true; }
     void definedAfterEnd(const std::string &name, const Origin &end) override;
     void definedAtEnd(const std::string &name, const std::vector<Token> &text) override;
+    std::optional<std::string> labelHere() const override;
 
     // The passes after the first, then the result.
     void finish(Assembly *out);
@@ -126,6 +127,7 @@ private:
     // text is being computed inside another.
     std::unordered_map<std::string, std::vector<Token>> m_atEnd;
     int m_atEndDepth = 0;
+    std::string m_lastLabel; // pass 1: the label or equate defined last
     bool m_includeFailed = false;
 
     // The pass under way.

@@ -1,6 +1,8 @@
 #include "bitmap.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cmath>
 
 namespace z80 {
 namespace {
@@ -15,16 +17,172 @@ std::uint16_t u16(const std::string &b, size_t at) {
 }
 
 struct Rgb {
-    std::uint8_t red = 0, green = 0, blue = 0;
+    std::uint8_t red = 0, green = 0, blue = 0, reserved = 0;
+    bool sameColour(std::int64_t rgb) const {
+        return rgb >= 0 && red == (rgb >> 16 & 0xFF) && green == (rgb >> 8 & 0xFF) &&
+               blue == (rgb & 0xFF);
+    }
 };
 
-// spasm-ng's rule for two shades: the shade is (0.99 - luminance) * 2,
-// truncated, so a pixel is dark from luminance 0.49 down.
-bool dark(const Rgb &c) {
+// The pixels of a bitmap file whose header was checked.
+struct Pixels {
+    const std::string &file;
+    std::uint32_t start;
+    std::int64_t width, height;
+    unsigned bits;
+    size_t stride;
+    std::vector<Rgb> palette;
+
+    // Column x of the row `fromBottom` rows above the last one stored.
+    Rgb at(std::int64_t x, std::int64_t fromBottom) const {
+        const size_t row = start + size_t(fromBottom) * stride;
+        const size_t bit = size_t(x) * bits;
+        if (bits <= 8) {
+            const unsigned index =
+                (std::uint8_t(file[row + bit / 8]) >> (8 - bits - bit % 8)) & ((1u << bits) - 1);
+            return index < palette.size() ? palette[index] : Rgb{};
+        }
+        std::uint32_t data = 0;
+        for (unsigned i = 0; i < bits / 8; ++i)
+            data = data << 8 | std::uint8_t(file[row + bit / 8 + i]);
+        const unsigned part = bits / 3;
+        const std::uint32_t mask = (1u << part) - 1;
+        return {std::uint8_t(data & mask), std::uint8_t(data >> part & mask),
+                std::uint8_t(data >> 2 * part & mask)};
+    }
+};
+
+// A part of the picture: columns [left, right), rows [top, bottom) counted
+// from the bottom, as the file stores them.
+struct Area {
+    std::int64_t left, top, right, bottom;
+};
+
+// spasm-ng's shade: (0.99 - luminance) * shades, truncated; with two shades a
+// pixel is dark from luminance 0.49 down.
+int shadeOf(const Rgb &c, int shades) {
     const double luminance =
         (0.2126 / 255.0) * c.red + (0.7152 / 255.0) * c.green + (0.0722 / 255.0) * c.blue;
-    return (0.99 - luminance) * 2 >= 1.0;
+    return std::max(0, int((0.99 - luminance) * shades));
 }
+
+class Maker {
+public:
+    Maker(const Pixels &p, const BitmapOptions &o, Picture *out)
+        : m_p(p), m_o(o), m_out(out), m_layers(int(std::log2(o.shades))) {}
+
+    // One image: the header, then the area in strips of the minimum width.
+    bool image(Area a, std::string *error) {
+        m_out->images.emplace_back();
+        header(a);
+        const std::int64_t width = a.right - a.left;
+        if (m_o.minWidth > 0 && width > m_o.minWidth) {
+            for (std::int64_t w = width; w > 0; w -= m_o.minWidth, a.left += m_o.minWidth) {
+                a.right = a.left + std::min(m_o.minWidth, w);
+                if (!strip(a, error))
+                    return false;
+            }
+            return true;
+        }
+        return strip(a, error);
+    }
+
+private:
+    void put(std::int64_t byte) { m_out->images.back().push_back(std::uint8_t(byte & 0xFF)); }
+    void warn(const std::string &text) {
+        if (std::find(m_out->warnings.begin(), m_out->warnings.end(), text) ==
+            m_out->warnings.end())
+            m_out->warnings.push_back(text);
+    }
+
+    void header(const Area &a) {
+        const std::int64_t w = a.right - a.left, h = a.bottom - a.top;
+        for (const std::string &token : m_o.header) {
+            std::string t = token;
+            for (char &c : t)
+                c = char(std::tolower(static_cast<unsigned char>(c)));
+            if (t == "w" || t == "h") {
+                const std::int64_t v = t == "w" ? w : h;
+                if (v > 255)
+                    warn("its " + std::string(t == "w" ? "width" : "height") +
+                         " does not fit the header's '" + t + "'; use '" + t + t + "'");
+                put(v);
+            } else if (t == "ww" || t == "hh") {
+                const std::int64_t v = t == "ww" ? w : h;
+                put(v);
+                put(v >> 8);
+            } else if (t == "b") {
+                put(m_o.shades);
+            } else if (t == "s" || t == "ss") {
+                // The layers' size, as spasm-ng counts it: the mask is not in it.
+                std::int64_t size = (w + 7) / 8 * h;
+                size *= m_o.shades == 4 ? 2 : m_o.shades == 8 ? 4 : 1;
+                if (t == "s" && size > 255)
+                    warn("its size does not fit the header's 's'; use 'ss'");
+                put(size);
+                if (t == "ss")
+                    put(size >> 8);
+            } else {
+                warn("the header's '" + token + "' is not one of w, ww, h, hh, b, s, ss");
+                put(0);
+            }
+        }
+    }
+
+    // The layers (darkest bit first) and the mask of one strip, each row
+    // widened with white to the minimum width and to whole bytes.
+    bool strip(const Area &a, std::string *error) {
+        const std::int64_t rows = a.bottom - a.top;
+        const std::int64_t span = std::max(a.right - a.left, m_o.minWidth);
+        const size_t rowBytes = size_t(span + 7) / 8;
+        const size_t size = rowBytes * size_t(rows) * size_t(m_layers + (m_o.mask ? 1 : 0));
+        m_total += size;
+        if (m_total > kMaxPictureBytes) {
+            *error = "gives more than " + std::to_string(kMaxPictureBytes) + " bytes";
+            return false;
+        }
+        const size_t width = rowBytes * 8;
+        std::vector<std::uint8_t> shade(width * size_t(rows), 0), see(width * size_t(rows), 1);
+        const std::int64_t end = std::max(a.right, a.left + m_o.minWidth);
+        for (std::int64_t y = 0; y < rows; ++y) {
+            const std::int64_t fromBottom = a.top + rows - 1 - y;
+            for (std::int64_t x = a.left; x < end; ++x) {
+                if (x >= m_p.width || x >= a.right)
+                    continue; // white, and see-through in the mask
+                const Rgb c = m_p.at(x, fromBottom);
+                const size_t at = size_t(y) * width + size_t(x - a.left);
+                if (c.sameColour(m_o.darkColour)) {
+                    shade[at] = std::uint8_t(m_o.shades - 1);
+                } else {
+                    shade[at] = std::uint8_t(shadeOf(c, m_o.shades));
+                    if (!(c.sameColour(m_o.maskColour) && c.reserved == 0))
+                        see[at] = 0;
+                }
+            }
+        }
+        const auto bits = [&](const std::vector<std::uint8_t> &from, int bit, bool invert) {
+            for (size_t k = 0; k < from.size(); k += 8) {
+                int byte = 0;
+                for (size_t i = 0; i < 8; ++i)
+                    byte |= ((from[k + i] >> bit) & 1) << (7 - i);
+                put(invert ? ~byte : byte);
+            }
+        };
+        if (m_o.mask && m_o.maskFirst)
+            bits(see, 0, m_o.maskInverted);
+        for (int layer = m_layers - 1; layer >= 0; --layer)
+            bits(shade, layer, false);
+        if (m_o.mask && !m_o.maskFirst)
+            bits(see, 0, m_o.maskInverted);
+        return true;
+    }
+
+    const Pixels &m_p;
+    const BitmapOptions &m_o;
+    Picture *m_out;
+    int m_layers;
+    size_t m_total = 0;
+};
 
 } // namespace
 
@@ -32,7 +190,7 @@ bool isBitmap(const std::string &bytes) {
     return bytes.size() >= 54 && bytes[0] == 'B' && bytes[1] == 'M';
 }
 
-bool bitmapBytes(const std::string &b, std::vector<std::uint8_t> *out, std::string *error) {
+bool bitmapPicture(const std::string &b, const BitmapOptions &o, Picture *out, std::string *error) {
     const std::uint32_t pixels = u32(b, 10), header = u32(b, 14);
     const std::int32_t width = std::int32_t(u32(b, 18)), height = std::int32_t(u32(b, 22));
     const unsigned bits = u16(b, 28);
@@ -55,35 +213,49 @@ bool bitmapBytes(const std::string &b, std::vector<std::uint8_t> *out, std::stri
         *error = "is cut short";
         return false;
     }
-    std::vector<Rgb> palette;
+    if (o.shades < 2 || o.shades > 256) {
+        *error = "cannot have " + std::to_string(o.shades) + " shades (__BM_SHD is 2 to 256)";
+        return false;
+    }
+    Pixels p{b, pixels, width, height, bits, stride, {}};
     if (bits <= 8) {
         const size_t colours = used ? used : size_t(1) << bits;
         for (size_t i = 0, at = 14 + header; i < colours && at + 4 <= b.size(); ++i, at += 4)
-            palette.push_back(
-                {std::uint8_t(b[at + 2]), std::uint8_t(b[at + 1]), std::uint8_t(b[at])});
+            p.palette.push_back({std::uint8_t(b[at + 2]), std::uint8_t(b[at + 1]),
+                                 std::uint8_t(b[at]), std::uint8_t(b[at + 3])});
     }
-    const size_t rowBytes = (size_t(width) + 7) / 8;
-    out->assign(rowBytes * size_t(height), 0);
-    for (std::int32_t y = 0; y < height; ++y) {
-        const size_t row = pixels + size_t(height - 1 - y) * stride; // rows are stored bottom-up
-        for (std::int32_t x = 0; x < width; ++x) {
-            const size_t bit = size_t(x) * bits;
-            Rgb c;
-            if (bits <= 8) {
-                const unsigned index =
-                    (std::uint8_t(b[row + bit / 8]) >> (8 - bits - bit % 8)) & ((1u << bits) - 1);
-                c = index < palette.size() ? palette[index] : Rgb{};
-            } else {
-                std::uint32_t data = 0;
-                for (unsigned i = 0; i < bits / 8; ++i)
-                    data = data << 8 | std::uint8_t(b[row + bit / 8 + i]);
-                const unsigned part = bits / 3;
-                const std::uint32_t mask = (1u << part) - 1;
-                c = {std::uint8_t(data & mask), std::uint8_t(data >> part & mask),
-                     std::uint8_t(data >> 2 * part & mask)};
-            }
-            if (dark(c))
-                (*out)[size_t(y) * rowBytes + size_t(x) / 8] |= std::uint8_t(0x80 >> (x % 8));
+    Maker make(p, o, out);
+    if (o.map.empty()) {
+        out->width = width;
+        out->height = height;
+        return make.image({0, 0, width, height}, error);
+    }
+    // A map: COLUMNS x ROWS images apart by twice the padding, read a
+    // column at a time from the top left; a count stops it early.
+    const std::int64_t columns = o.map[0], rows = o.map.size() > 1 ? o.map[1] : 0;
+    const std::int64_t pad = std::max<std::int64_t>(o.padding, 0);
+    if (columns <= 0 || rows <= 0) {
+        *error = "needs a map of columns and rows (__BM_MAP 2x5, say)";
+        return false;
+    }
+    out->width = (width - columns * 2 * pad) / columns;
+    out->height = (height - rows * 2 * pad) / rows;
+    if (out->width <= 0 || out->height <= 0) {
+        *error = "is too small for a map of " + std::to_string(columns) + "x" +
+                 std::to_string(rows) + " with padding " + std::to_string(pad);
+        return false;
+    }
+    std::int64_t left = 0, count = o.map.size() > 2 ? o.map[2] + 1 : 0;
+    for (; left < width; left += out->width + 2 * pad) {
+        for (std::int64_t top = height - out->height - 2 * pad; top >= 0;
+             top -= out->height + 2 * pad) {
+            if (count == 1)
+                return true;
+            if (count != 0)
+                --count;
+            const Area a{left + pad, top + pad, left + pad + out->width, top + pad + out->height};
+            if (!make.image(a, error))
+                return false;
         }
     }
     return true;

@@ -126,6 +126,19 @@ Preprocessor::Builtin Preprocessor::builtinStatement(std::vector<Token> &s, cons
         else if (isCall(s, i, "getc"))
             getc(s, i, at, place);
     }
+    // ".option", perhaps after a label ("tiles .option BM_MAP=2x5").
+    const size_t h = s.size() > 2 && s[0].kind == Kind::Name && s[1].isOp(":") ? 2
+                     : s.size() > 1 && s[0].kind == Kind::Name                 ? 1
+                                                                               : 0;
+    if (s[h].kind == Kind::Dot && lower(s[h].text) == ".option") {
+        if (h > 0) {
+            Token colon;
+            colon.text = ":";
+            m_sink.statement({s[0], colon}, false, at);
+        }
+        option(std::vector<Token>(s.begin() + std::ptrdiff_t(h), s.end()), at);
+        return Builtin::Done;
+    }
     const bool clr = isCall(s, 0, "clr"), wr = isCall(s, 0, "wr"), run = isCall(s, 0, "run"),
                buf = isCall(s, 0, "buf");
     if (!clr && !wr && !run && !buf)

@@ -357,38 +357,6 @@ void Preprocessor::directive(const LexedLine &lexed, const std::string &raw, con
     }
 }
 
-// A bitmap goes on as .db statements at the line that included it.
-void Preprocessor::picture(const std::string &bytes, const std::string &name, const Origin &at) {
-    std::vector<std::uint8_t> data;
-    std::string error;
-    if (!bitmapBytes(bytes, &data, &error)) {
-        m_diag.error(at, name + " " + error);
-        return;
-    }
-    if (!spend(Budget::What::Tokens, 2 * data.size(), at))
-        return;
-    constexpr size_t kPerStatement = 16;
-    for (size_t first = 0; first < data.size(); first += kPerStatement) {
-        std::vector<Token> s(1);
-        s[0].kind = Kind::Dot;
-        s[0].text = ".db";
-        s[0].spaced = true;
-        for (size_t i = first; i < data.size() && i < first + kPerStatement; ++i) {
-            if (i > first) {
-                s.emplace_back();
-                s.back().text = ",";
-            }
-            Token n;
-            n.kind = Kind::Number;
-            n.value = data[i];
-            n.text = std::to_string(data[i]);
-            n.spaced = i == first;
-            s.push_back(n);
-        }
-        m_sink.statement(s, false, at);
-    }
-}
-
 void Preprocessor::conditional(const std::string &word, const std::vector<Token> &t,
                                const Origin &at) {
     if (word == "if" || word == "ifdef" || word == "ifndef") {

@@ -69,6 +69,10 @@ private:
                                          const std::string &what);
     std::optional<std::int64_t> evaluateNow(const std::vector<Token> &e, std::string *error) const;
     std::string textOf(const std::vector<Token> &arg, const Origin &at, const std::string &what);
+    // spasm-ng's bitmap options and an included bitmap (pictures.cpp).
+    void option(const std::vector<Token> &s, const Origin &at);
+    std::optional<std::string> optionText(const std::string &name) const;
+    std::optional<std::int64_t> optionValue(const std::string &name, const Origin &at);
     void picture(const std::string &bytes, const std::string &name, const Origin &at);
     std::string findInclude(const std::string &name, const std::string &folder);
     bool callMacro(const Macro &m, const std::vector<Token> &s, size_t head, const Origin &at,

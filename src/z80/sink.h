@@ -41,6 +41,10 @@ public:
     // A name defined in the lines a .end (at `end`) kept from being read.
     virtual void definedAfterEnd(const std::string &, const Origin &) {}
 
+    // The name of the label or equate met last, when its value is the
+    // address reached: spasm-ng names an included bitmap's sizes after it.
+    virtual std::optional<std::string> labelHere() const { return std::nullopt; }
+
     // A #define (without arguments) as it stands when the source ends: a
     // name used before its #define takes this text, as in spasm-ng.
     virtual void definedAtEnd(const std::string &, const std::vector<Token> &) {}
