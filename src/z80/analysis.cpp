@@ -19,8 +19,7 @@ std::string trimmed(const std::string &s) {
 
 // A name the language itself owns, never a symbol of the program.
 bool isWord(const std::string &name) {
-    return isInstruction(name) || isRegister(name) || isCondition(name) || isDirective(name) ||
-           isDirective("." + name) || name.find_first_not_of('_') == std::string::npos;
+    return isLanguageWord(name) || name.find_first_not_of('_') == std::string::npos;
 }
 
 // Reads the source and its includes in order, as the build would, and
@@ -47,20 +46,21 @@ private:
         if (!read.error.empty())
             return;
         m_out.filesRead.push_back(path);
-        const std::vector<std::string> lines = splitLines(read.text);
+        LineSplitter split(read.text);
         bool inBlock = false, inCommentBlock = false;
         const size_t conditions = m_conditions.size();
-        for (size_t n = 0; n < lines.size(); ++n) {
+        std::string_view text;
+        for (int n = 1; split.next(&text); ++n) {
             if (inCommentBlock) {
-                inCommentBlock = !endsCommentBlock(lines[n]);
+                inCommentBlock = !endsCommentBlock(text);
                 continue;
             }
-            const LexedLine lexed = lex(lines[n], &inBlock);
+            const LexedLine lexed = lex(text, &inBlock);
             if (opensCommentBlock(lexed)) {
                 inCommentBlock = true;
                 continue;
             }
-            if (!line(lexed, lines[n], path, int(n + 1), depth))
+            if (!line(lexed, text, path, n, depth))
                 break;
         }
         m_conditions.resize(conditions);
@@ -74,10 +74,11 @@ private:
     }
 
     void define(const Token &t, Definition::Kind kind, const std::string &path, int line,
-                const std::string &raw, const LexedLine &lexed) {
+                std::string_view raw, const LexedLine &lexed) {
         Definition d{t.text, kind, std::nullopt, path, line, int(t.start), {}};
         if (!lexed.comments.empty())
-            d.comment = trimmed(raw.substr(lexed.comments[0].start, lexed.comments[0].length));
+            d.comment =
+                trimmed(std::string(raw.substr(lexed.comments[0].start, lexed.comments[0].length)));
         m_out.definitions.push_back(std::move(d));
     }
 
@@ -85,7 +86,7 @@ private:
         m_out.uses.push_back({t.text, path, line, int(t.start)});
     }
 
-    bool line(const LexedLine &lexed, const std::string &raw, const std::string &path, int n,
+    bool line(const LexedLine &lexed, std::string_view raw, const std::string &path, int n,
               int depth) {
         const std::vector<Token> &t = lexed.tokens;
         if (t.empty())
@@ -115,15 +116,15 @@ private:
     }
 
     // One statement, tokens [i, end). False at .end.
-    bool statement(const LexedLine &lexed, const std::string &raw, size_t i, size_t end,
+    bool statement(const LexedLine &lexed, std::string_view raw, size_t i, size_t end,
                    bool columnOne, const std::string &path, int n) {
         const std::vector<Token> &t = lexed.tokens;
         if (i >= end)
             return true;
         const bool colon = i + 1 < end && t[i + 1].isOp(":");
         auto equateAt = [&](size_t k) {
-            return k < end && (t[k].isOp("=") || lower(t[k].text) == ".equ" ||
-                               lower(t[k].text) == "equ" || lower(t[k].text) == ".set");
+            return k < end && (t[k].isOp("=") || sameWord(t[k].text, ".equ") ||
+                               sameWord(t[k].text, "equ") || sameWord(t[k].text, ".set"));
         };
         if (t[i].kind == Kind::Name && !isWord(t[i].text) &&
             (columnOne || colon || equateAt(i + 1))) {
@@ -165,7 +166,7 @@ private:
         return true;
     }
 
-    bool directive(const LexedLine &lexed, const std::string &raw, const std::string &path, int n,
+    bool directive(const LexedLine &lexed, std::string_view raw, const std::string &path, int n,
                    int depth) {
         const std::vector<Token> &t = lexed.tokens;
         const std::string word = lower(t[0].text);
@@ -198,7 +199,9 @@ private:
             std::string name = t[1].kind == Kind::String ? t[1].text : t[1].text;
             if (t[1].isOp("<")) {
                 const auto open = raw.find('<'), close = raw.find('>');
-                name = close == std::string::npos ? "" : raw.substr(open + 1, close - open - 1);
+                name = close == std::string::npos
+                           ? ""
+                           : std::string(raw.substr(open + 1, close - open - 1));
             }
             for (char &c : name)
                 if (c == '\\')

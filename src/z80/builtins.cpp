@@ -17,8 +17,8 @@ namespace z80 {
 namespace {
 
 bool isCall(const std::vector<Token> &s, size_t at, const char *name) {
-    return at + 1 < s.size() && s[at].kind == Kind::Name && lower(s[at].text) == name &&
-           s[at + 1].isOp("(");
+    return at + 1 < s.size() && s[at].kind == Kind::Name && s[at + 1].isOp("(") &&
+           sameWord(s[at].text, name);
 }
 
 Token number(std::int64_t value) {

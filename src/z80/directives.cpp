@@ -176,8 +176,8 @@ void Assembler::addInstruction(const std::vector<Token> &t, size_t begin) {
     const std::string &hex = fields[2];
     for (size_t k = 0; k < hex.size(); k += 2) {
         const std::string byte = hex.substr(k, 2);
-        if (byte.size() != 2 || !std::isxdigit(static_cast<unsigned char>(byte[0])) ||
-            !std::isxdigit(static_cast<unsigned char>(byte[1]))) {
+        if (byte.size() != 2 || !isHexDigit(byte[0]) ||
+            !isHexDigit(byte[1])) {
             error("'" + hex + "' is not an opcode in hexadecimal", true);
             return;
         }

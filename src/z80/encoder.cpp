@@ -3,21 +3,14 @@
 #include "encoder.h"
 
 #include "encoder_table.h"
+#include "vocabulary.h"
 
-#include <cctype>
 #include <cstdio>
 
 namespace z80 {
 namespace {
 
 using forms::Field;
-
-std::string lower(std::string_view s) {
-    std::string out(s);
-    for (char &c : out)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
 
 bool isIndex(const std::string &name) {
     return name == "ix" || name == "iy";

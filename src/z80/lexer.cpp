@@ -2,8 +2,6 @@
 
 #include "z80/vocabulary.h"
 
-#include <cctype>
-
 namespace z80 {
 namespace {
 
@@ -13,10 +11,10 @@ bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\f' || c == '\v';
 }
 int digitValue(char c) {
-    if (std::isdigit(static_cast<unsigned char>(c)))
+    if (isDigit(c))
         return c - '0';
-    if (std::isalpha(static_cast<unsigned char>(c)))
-        return std::tolower(static_cast<unsigned char>(c)) - 'a' + 10;
+    if (isLetter(c))
+        return lowerChar(c) - 'a' + 10;
     return 99;
 }
 
@@ -39,7 +37,7 @@ bool digitsValue(std::string_view digits, int base, std::int64_t *value) {
 
 // A number written with its base in a suffix or a 0x prefix, or decimal.
 bool numberValue(std::string_view word, std::int64_t *value) {
-    const char last = char(std::tolower(static_cast<unsigned char>(word.back())));
+    const char last = lowerChar(word.back());
     if (word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X'))
         return digitsValue(word.substr(2), 16, value);
     if (word.size() > 2 && word[0] == '0' && (word[1] == 'b' || word[1] == 'B') &&
@@ -123,7 +121,7 @@ std::string unescape(std::string_view body) {
             continue;
         }
         const char c = body[++i];
-        switch (std::tolower(static_cast<unsigned char>(c))) {
+        switch (lowerChar(c)) {
         case 'n':
             out += '\n';
             break;
@@ -146,6 +144,7 @@ std::string unescape(std::string_view body) {
 LexedLine lex(std::string_view s, bool *inBlockComment) {
     LexedLine out;
     std::vector<Token> &t = out.tokens;
+    t.reserve(8);
     bool spaced = true;
     size_t i = 0;
     auto push = [&](Kind kind, std::string text, size_t start, std::int64_t value = 0) {
@@ -196,12 +195,12 @@ LexedLine lex(std::string_view s, bool *inBlockComment) {
             while (i < s.size() && isNameChar(s[i]))
                 ++i;
             // af' is one word; any other quote after a name opens nothing here.
-            if (i < s.size() && s[i] == '\'' && z80::lower(s.substr(start, i - start)) == "af")
+            if (i < s.size() && s[i] == '\'' && sameWord(s.substr(start, i - start), "af"))
                 ++i;
             push(Kind::Name, std::string(s.substr(start, i - start)), start);
             continue;
         }
-        if (std::isdigit(static_cast<unsigned char>(c))) {
+        if (isDigit(c)) {
             std::int64_t value = 0;
             if (const size_t n = spacedBinary(s, i)) {
                 std::string digits;

@@ -24,6 +24,8 @@ public:
         if (depth > kMaxArgumentDepth)
             return fail(error, "macro arguments nest deeper than " +
                                    std::to_string(kMaxArgumentDepth) + " levels");
+        if (!expands(line))
+            return true;
         std::deque<Token> work(line.begin(), line.end());
         std::vector<Token> out;
         size_t chars = 0;
@@ -92,6 +94,17 @@ public:
 
 private:
     static constexpr size_t kMaxExpansions = 100000;
+    // Whether anything in the line would change: most lines name no macro.
+    bool expands(const std::vector<Token> &line) const {
+        size_t chars = 0;
+        for (size_t i = 0; i < line.size(); ++i) {
+            chars += line[i].text.size() + 1;
+            if (line[i].kind == Kind::Name &&
+                m_macros.find(line[i].text, i + 1 < line.size() && line[i + 1].isOp("(")))
+                return true;
+        }
+        return chars > kMaxLineChars;
+    }
     // The index after the ')' that closes the '(' at the front, or the size.
     static size_t callEnd(const std::deque<Token> &work) {
         int depth = 0;

@@ -51,13 +51,18 @@ std::string definedName(const std::string &raw) {
     return {};
 }
 
-std::vector<std::vector<Token>> splitStatements(const std::vector<Token> &t) {
+std::vector<std::vector<Token>> splitStatements(std::vector<Token> t) {
     std::vector<std::vector<Token>> out(1);
-    for (const Token &tok : t) {
+    if (std::none_of(t.begin(), t.end(),
+                     [](const Token &tok) { return tok.kind == Kind::Separator; })) {
+        out[0] = std::move(t);
+        return out;
+    }
+    for (Token &tok : t) {
         if (tok.kind == Kind::Separator)
             out.emplace_back();
         else
-            out.back().push_back(tok);
+            out.back().push_back(std::move(tok));
     }
     return out;
 }
@@ -204,9 +209,9 @@ bool Preprocessor::statements(std::vector<Token> tokens, bool columnOne, const O
         m_diag.error(at, error);
         return true;
     }
-    const auto list = splitStatements(tokens);
+    auto list = splitStatements(std::move(tokens));
     for (size_t k = 0; k < list.size(); ++k) {
-        std::vector<Token> s = list[k];
+        std::vector<Token> &s = list[k];
         if (s.empty())
             continue;
         if (k > 0 && !spend(Budget::What::Lines, 1, at)) // statements joined by a backslash

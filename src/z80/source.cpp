@@ -135,8 +135,10 @@ LineSplitter::LineSplitter(std::string_view text)
 bool LineSplitter::next(std::string_view *line) {
     if (m_at >= m_text.size())
         return false;
-    const size_t end = m_text.find_first_of("\r\n", m_at);
-    if (end == std::string_view::npos) {
+    size_t end = m_at;
+    while (end < m_text.size() && m_text[end] != '\n' && m_text[end] != '\r')
+        ++end;
+    if (end == m_text.size()) {
         *line = m_text.substr(m_at);
         m_at = m_text.size();
         return true;

@@ -1,17 +1,18 @@
 #include "vocabulary.h"
 
 #include <algorithm>
-#include <cctype>
 #include <initializer_list>
 #include <string>
 #include <vector>
 
 namespace z80 {
 
+// ASCII only, whatever the locale: the editor (whose Qt sets the user's
+// locale) and the kit must fold the same letters.
 std::string lower(std::string_view w) {
     std::string s(w);
     for (char &c : s)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
+        c = lowerChar(c);
     return s;
 }
 
@@ -23,9 +24,21 @@ public:
     WordSet(std::initializer_list<const char *> words) : m_words(words.begin(), words.end()) {
         std::sort(m_words.begin(), m_words.end());
     }
+    explicit WordSet(std::vector<std::string> words) : m_words(std::move(words)) {
+        std::sort(m_words.begin(), m_words.end());
+    }
     const std::vector<std::string> &words() const { return m_words; }
     bool has(std::string_view word) const {
-        return !word.empty() && std::binary_search(m_words.begin(), m_words.end(), lower(word));
+        char folded[32]; // longer than any word of the sets
+        if (word.empty() || word.size() > sizeof folded)
+            return false;
+        for (size_t i = 0; i < word.size(); ++i)
+            folded[i] = lowerChar(word[i]);
+        const std::string_view key(folded, word.size());
+        const auto it =
+            std::lower_bound(m_words.begin(), m_words.end(), key,
+                             [](const std::string &a, std::string_view b) { return a < b; });
+        return it != m_words.end() && *it == key;
     }
 
 private:
@@ -86,6 +99,20 @@ bool isCondition(std::string_view word) {
 }
 bool isDirective(std::string_view word) {
     return directives().has(word);
+}
+
+bool isLanguageWord(std::string_view word) {
+    static const WordSet all = [] {
+        std::vector<std::string> words;
+        for (const WordSet *set : {&instructions(), &registers(), &conditions(), &directives()})
+            for (const std::string &w : set->words()) {
+                words.push_back(w);
+                if (w[0] == '.')
+                    words.push_back(w.substr(1));
+            }
+        return WordSet(std::move(words));
+    }();
+    return all.has(word);
 }
 
 std::vector<std::string> languageWords() {
