@@ -3,6 +3,7 @@
 // calculator's keys from the PC keyboard and keeps the last screen.
 
 #include "packer.h"
+#include "ui/form3.h"
 #include "ui/runwindow.h"
 
 #include "fakes.h"
@@ -62,6 +63,8 @@ text:   db "Ran in a window", 0)"));
         QTest::keyClick(w.Text1, Qt::Key_F5, Qt::ControlModifier);
         QTRY_VERIFY_WITH_TIMEOUT(runWindow() && runWindow()->ended(), 10000);
         RunWindow *run = runWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(w.form3())); // the log, shown first, keeps no keys
+        QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget *>(run));
         QCOMPARE(run->findChild<QLabel *>("runStatus")->text(), QString("The program returned."));
         QCOMPARE(screenText(run->session()).left(16), QString("Ran in a window "));
         QVERIFY(run->findChild<QLabel *>("runLegend")->text().contains("Esc CLEAR"));

@@ -7,6 +7,7 @@
 #include "core/locations.h"
 #include "core/logparser.h"
 #include "core/shownlog.h"
+#include "platform/windows.h"
 #include "toolchain/commands.h"
 #include "toolchain/programname.h"
 #include "ui/editorextras.h"
@@ -132,8 +133,13 @@ void Form1::runWindow_Key() {
             if (auto *old = findChild<RunWindow *>(QStringLiteral("RunWindow")))
                 old->close();
             auto *window = new RunWindow(program, this);
+            window->adjustSize();
+            placeNear(window, this);
             window->show();
+            window->raise();
             window->activateWindow();
+            if (m_form3)
+                m_form3->handKeysTo(window);
         });
 }
 

@@ -63,6 +63,11 @@ void Form3::showAndRaise(bool activate) {
         activateWindow();
 }
 
+void Form3::handKeysTo(QWidget *window) {
+    if (m_keysBelongTo)
+        m_keysBelongTo = window;
+}
+
 // Some platforms activate a shown window whatever it was asked: if that
 // happens before the window is first painted, the keys go back where they were.
 bool Form3::event(QEvent *event) {

@@ -18,6 +18,8 @@ public:
     // Shows the window, or brings it to the front. Without `activate` the
     // keyboard stays with the window that had it.
     void showAndRaise(bool activate);
+    // A window opened just after the log takes the keys the log would give back.
+    void handKeysTo(QWidget *window);
 
 signals:
     // A double-click or Enter on a line of the log.

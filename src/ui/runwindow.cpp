@@ -95,7 +95,7 @@ int scanCodeOf(int key) {
 
 RunScreen::RunScreen(QWidget *parent) : QWidget(parent) {
     setObjectName(QStringLiteral("runScreen"));
-    setMinimumSize(96 * 2, 64 * 2);
+    setMinimumSize(96 * 2 + 2, 64 * 2 + 2);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 }
 
@@ -104,15 +104,17 @@ void RunScreen::show(const run::Lcd &lcd) {
     update();
 }
 
-// Whole multiples of the calculator's pixels, centred: every pixel a square.
+// Whole multiples of the calculator's pixels, centred in a thin frame on the
+// window's own colour: every pixel a square, the screen's edge in sight.
 void RunScreen::paintEvent(QPaintEvent *) {
     QPainter p(this);
-    p.fillRect(rect(), QColor(0xC6, 0xCF, 0xB8));
-    if (m_image.isNull())
-        return;
-    const int scale = qMax(1, qMin(width() / 96, height() / 64));
+    p.fillRect(rect(), palette().window());
+    const int scale = qMax(1, qMin((width() - 2) / 96, (height() - 2) / 64));
     const QRect target((width() - 96 * scale) / 2, (height() - 64 * scale) / 2, 96 * scale,
                        64 * scale);
+    p.fillRect(target.adjusted(-1, -1, 1, 1), palette().dark());
+    if (m_image.isNull())
+        return;
     p.setRenderHint(QPainter::SmoothPixmapTransform, false);
     p.drawImage(target, m_image);
 }

@@ -20,7 +20,7 @@ class RunScreen : public QWidget {
 public:
     explicit RunScreen(QWidget *parent = nullptr);
     void show(const run::Lcd &lcd);
-    QSize sizeHint() const override { return {96 * 4, 64 * 4}; }
+    QSize sizeHint() const override { return {96 * 4 + 2, 64 * 4 + 2}; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
