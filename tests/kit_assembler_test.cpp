@@ -176,10 +176,10 @@ private slots:
                              "to run it"});
         QCOMPARE(z80::summary(high->a),
                  std::string("5 bytes, code ends at C003h (3 bytes past C000h)."));
-        const auto large = source(" .org 4000h\n .block 24000\n .block 400\n nop\n");
+        const auto large = source(" .org 9D93h\n .block 12000\n .block 385\n .db 1\n");
         QCOMPARE(large->messages(),
-                 QStringList{"main.z80:3: error: the program grows past 24318 bytes here, more "
-                             "than the calculator's RAM holds"});
+                 QStringList{"main.z80:4: error: the program grows past 12385 bytes here: the "
+                             "calculator's RAM cannot hold it and the copy Asm( runs"});
     }
 
     // The files the build read: the source first, each other file once.

@@ -388,7 +388,7 @@ void Assembler::finish(Assembly *out) {
             m_at = p.at;
             m_place = p.place;
             error("the program grows past " + std::to_string(kMaxProgramBytes) +
-                  " bytes here, more than the calculator's RAM holds");
+                  " bytes here: the calculator's RAM cannot hold it and the copy Asm( runs");
             break;
         }
     }

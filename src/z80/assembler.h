@@ -50,9 +50,15 @@ struct Assembly {
 // Assembles the source at `mainPath` (a whole path) and its includes.
 Assembly assemble(const std::string &mainPath, FileReader &reader, const Options &options);
 
-// The largest program the calculator's RAM takes, and where it stops
-// running code.
-constexpr std::uint32_t kMaxProgramBytes = 24318;
+// The largest program the calculator can run, and where it stops running
+// code. Variables live in user memory, from userMem (9D95h) up to the
+// variable table below symTable (FE66h): 24,785 bytes on an empty
+// calculator. Asm( runs a copy of the program made at userMem, so that
+// memory holds the program twice: the variable (its bytes, a size word and
+// a table entry of at most 15 bytes) and the copy (its bytes after the
+// 2-byte token). A larger program cannot run, whatever else is deleted.
+constexpr std::uint32_t kUserMemory = 0xFE66 - 0x9D95;
+constexpr std::uint32_t kMaxProgramBytes = (kUserMemory - 2 - 15 + 2) / 2;
 constexpr std::uint32_t kNoExecution = 0xC000;
 
 class Assembler : public StatementSink {
