@@ -19,6 +19,7 @@
 #include "z80/analysis.h"
 #include "z80/lexer.h"
 
+#include "assemblers.h"
 #include "packer.h"
 
 #include <Qsci/qsciscintilla.h>
@@ -197,12 +198,30 @@ void runnerRows(bool quick, const QString &dir) {
                     run::Machine::kClockHz / 1e3, "ratio 0.98 to 1.02"});
 }
 
+// The kit's assembler against spasm-ng, as processes; without spasm-ng the
+// row says so and has no ratio.
+void assemblerRow(bool quick, const QString &dir) {
+    const QString spasm = findSpasm();
+    const AssemblerTimes t = timeAssemblers(QApplication::applicationDirPath() + "/../kit/qvasm",
+                                            spasm, dir, quick ? 1 : 15);
+    if (!t.spasmFound) {
+        rows.push_back({"build 5,000 lines, no spasm-ng to compare", "ms", t.ours, 0,
+                        "ratio <= 1 (install spasm-ng or set QUORVIN_SPASM)"});
+        return;
+    }
+    if (!t.sameBytes)
+        std::fprintf(stderr, "qvasm and spasm-ng wrote different bytes\n");
+    rows.push_back(
+        {"build 5,000 lines + include (floor spasm-ng)", "ms", t.ours, t.spasm, "ratio <= 1"});
+}
+
 void printRows() {
     std::printf("%-42s %12s %12s %7s   %s\n", "case", "ours", "floor", "ratio", "goal");
     for (const Row &r : rows)
-        std::printf("%-42s %9.1f %-3s%9.1f %-3s%6.2f   %s\n", qPrintable(r.name), r.ours,
+        std::printf("%-42s %9.1f %-3s%9.1f %-3s%6s   %s\n", qPrintable(r.name), r.ours,
                     qPrintable(r.unit), r.floor, qPrintable(r.unit),
-                    r.floor > 0 ? r.ours / r.floor : 0.0, qPrintable(r.goal));
+                    r.floor > 0 ? qPrintable(QString::number(r.ours / r.floor, 'f', 2)) : "-",
+                    qPrintable(r.goal));
     std::fflush(stdout);
     std::quick_exit(0);
 }
@@ -220,6 +239,10 @@ int main(int argc, char *argv[]) {
     QTemporaryDir home;
     if (QApplication::arguments().contains("--runner")) { // the runner's rows alone
         runnerRows(quick, home.path());
+        printRows();
+    }
+    if (QApplication::arguments().contains("--assembler")) { // the assembler's row alone
+        assemblerRow(quick, home.path());
         printRows();
     }
     const QString root = home.filePath("Asm");
@@ -442,6 +465,7 @@ int main(int argc, char *argv[]) {
         [&] { sink = QDir(many).entryList({"*.txt"}, QDir::Files).value(0).toLatin1(); },
         "ratio <= 1.5, < 30 ms");
 
+    assemblerRow(quick, home.path());
     runnerRows(quick, home.path());
     printRows();
 }

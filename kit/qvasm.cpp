@@ -11,6 +11,7 @@
 
 #include <fstream>
 #include <iostream>
+#include <malloc.h>
 #include <unistd.h>
 
 namespace {
@@ -35,6 +36,10 @@ int usage() {
 } // namespace
 
 int main(int argc, char **argv) {
+    // One build, then the process ends: memory freed along the way is kept
+    // for the next allocation rather than handed back and faulted in again.
+    mallopt(M_TRIM_THRESHOLD, 256 << 20);
+    mallopt(M_TOP_PAD, 16 << 20);
     z80::Options options;
     options.defines.emplace_back("TI83P", "");
     std::string source, output, listing, labels, filesRead;

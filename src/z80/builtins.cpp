@@ -130,7 +130,7 @@ Preprocessor::Builtin Preprocessor::builtinStatement(std::vector<Token> &s, cons
     const size_t h = s.size() > 2 && s[0].kind == Kind::Name && s[1].isOp(":") ? 2
                      : s.size() > 1 && s[0].kind == Kind::Name                 ? 1
                                                                                : 0;
-    if (s[h].kind == Kind::Dot && lower(s[h].text) == ".option") {
+    if (s[h].kind == Kind::Dot && sameWord(s[h].text, ".option")) {
         if (h > 0) {
             Token colon;
             colon.text = ":";
