@@ -121,6 +121,22 @@ private slots:
         QCOMPARE(QByteArray(current.constData()), QByteArray("djnz"));
     }
 
+    void aLongCompletionListNarrowsAsYouTypeAndReachesEveryName() {
+        QByteArray program = "#include \"calc.inc\"\n";
+        for (int i = 0; i < 1200; ++i)
+            program += QStringLiteral("sym%1 = %2\n").arg(i, 4, 10, QChar('0')).arg(i).toLatin1();
+        openProgram(program + "\n");
+        window->Text1->setCursorPosition(1201, 0);
+        QTest::keyClicks(window->Text1, "\tsym11");
+        QVERIFY(send(QsciScintillaBase::SCI_AUTOCACTIVE));
+        QByteArray current(64, '\0');
+        send(QsciScintillaBase::SCI_AUTOCGETCURRENTTEXT, 0, long(current.data()));
+        QCOMPARE(QByteArray(current.constData()), QByteArray("sym1100 = 44Ch"));
+        // A word nothing begins shows no list.
+        QTest::keyClicks(window->Text1, "q");
+        QVERIFY(!send(QsciScintillaBase::SCI_AUTOCACTIVE));
+    }
+
     void goToSymbolListsThisFilesSymbolsAndWidensToTheIncludes() {
         openProgram("#include \"calc.inc\"\nstart:\n\tjp draw\ncount = 3\ndraw:\n\tret\n");
         key(Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);

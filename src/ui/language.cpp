@@ -394,16 +394,32 @@ void Language::complete() {
     const bool rom =
         lead.endsWith(QLatin1String("b_call(")) || lead.endsWith(QLatin1String("bcall("));
     const QStringList &items = rom ? m_romCalls : m_completion;
-    if (items.isEmpty())
+    // Only the entries the word so far begins: a sorted list's one run of them.
+    const auto caseless = [](const QString &item, const QString &prefix) {
+        return QStringView(item).left(prefix.size()).compare(prefix, Qt::CaseInsensitive) < 0;
+    };
+    const auto first = std::lower_bound(items.begin(), items.end(), word, caseless);
+    auto last = first;
+    while (last != items.end() && last->startsWith(word, Qt::CaseInsensitive) &&
+           last - first < kMaxShown)
+        ++last;
+    m_shownAll = last == items.end() || !last->startsWith(word, Qt::CaseInsensitive);
+    if (first == last) {
+        m_editor->SendScintilla(QsciScintillaBase::SCI_AUTOCCANCEL);
         return;
+    }
+    const QStringList shown(first, last);
     m_editor->SendScintilla(QsciScintillaBase::SCI_AUTOCSHOW, (unsigned long)word.toUtf8().size(),
-                            items.join(QLatin1Char('\n')).toUtf8().constData());
+                            shown.join(QLatin1Char('\n')).toUtf8().constData());
 }
 
 // By itself after three letters of a word, and after b_call(.
 void Language::charAdded(int ch) {
-    if (m_editor->SendScintilla(QsciScintillaBase::SCI_AUTOCACTIVE))
+    if (m_editor->SendScintilla(QsciScintillaBase::SCI_AUTOCACTIVE)) {
+        if (!m_shownAll && z80::isNameChar(char(ch))) // the longer word finds the rest
+            complete();
         return;
+    }
     const long position = long(m_editor->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS));
     long start = position;
     const QString word = wordAt(position - 1, &start);

@@ -76,4 +76,7 @@ private:
     QString m_analysedPath;
     QStringList m_completion; // sorted without regard to case, for this analysis
     QStringList m_romCalls;
+    // A list is shown at most this long; typing on narrows it to the rest.
+    static constexpr int kMaxShown = 1000;
+    bool m_shownAll = true;
 };
