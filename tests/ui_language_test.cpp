@@ -121,6 +121,17 @@ private slots:
         QCOMPARE(QByteArray(current.constData()), QByteArray("djnz"));
     }
 
+    void completingAtALinesStartKeepsTheLineBreakBefore() {
+        openProgram("#include \"calc.inc\"\r\nstart:\r\n\r\n");
+        window->Text1->setCursorPosition(2, 0);
+        key(Qt::Key_Space, Qt::ControlModifier);
+        QVERIFY(send(QsciScintillaBase::SCI_AUTOCACTIVE));
+        QTest::keyClicks(window->Text1, "_ClrLCDF");
+        QTest::keyClick(window->Text1, Qt::Key_Return);
+        QCOMPARE(lineText(1), QString("start:"));
+        QCOMPARE(lineText(2), QString("_ClrLCDFull"));
+    }
+
     void aLongCompletionListNarrowsAsYouTypeAndReachesEveryName() {
         QByteArray program = "#include \"calc.inc\"\n";
         for (int i = 0; i < 1200; ++i)

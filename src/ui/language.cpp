@@ -192,19 +192,27 @@ QStringList Language::problemMessages(int line) const {
     return out;
 }
 
+// The name around `position` (between two characters), within its line: the
+// editor's own word characters take in line ends and bytes above 127.
 QString Language::wordAt(long position, long *start) const {
-    const long from = long(m_editor->SendScintilla(QsciScintillaBase::SCI_WORDSTARTPOSITION,
-                                                   (unsigned long)position, 1L));
-    const long to = long(m_editor->SendScintilla(QsciScintillaBase::SCI_WORDENDPOSITION,
-                                                 (unsigned long)position, 1L));
+    const long line = long(
+        m_editor->SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION, (unsigned long)position));
+    const long lineStart =
+        long(m_editor->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, (unsigned long)line));
+    const long lineEnd = long(
+        m_editor->SendScintilla(QsciScintillaBase::SCI_GETLINEENDPOSITION, (unsigned long)line));
+    QByteArray text(int(lineEnd - lineStart) + 1, '\0'); // and the NUL the control writes
+    m_editor->SendScintilla(QsciScintillaBase::SCI_GETTEXTRANGE, lineStart, lineEnd, text.data());
+    text.chop(1);
+    const int at = int(std::clamp(position - lineStart, 0L, long(text.size())));
+    int from = at, to = at;
+    while (from > 0 && z80::isNameChar(text[from - 1]))
+        --from;
+    while (to < text.size() && z80::isNameChar(text[to]))
+        ++to;
     if (start)
-        *start = from;
-    if (to <= from)
-        return {};
-    QByteArray bytes(int(to - from) + 1, '\0'); // and the NUL the control writes
-    m_editor->SendScintilla(QsciScintillaBase::SCI_GETTEXTRANGE, from, to, bytes.data());
-    bytes.chop(1);
-    return QString::fromUtf8(bytes);
+        *start = lineStart + from;
+    return QString::fromLatin1(text.mid(from, to - from));
 }
 
 QString Language::hoverText(long position) const {
@@ -378,10 +386,8 @@ void Language::findReferences() {
 void Language::complete() {
     const long position = long(m_editor->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS));
     long start = position;
-    QString word = position > 0 ? wordAt(position - 1, &start) : QString();
-    if (start >= position)
-        word.clear(), start = position;
-    word.truncate(int(position - start));
+    QString word = wordAt(position, &start);
+    word.truncate(int(position - start)); // what is typed so far
     // After b_call( and its spellings: the ROM calls only.
     const long line = long(
         m_editor->SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION, (unsigned long)start));
@@ -422,7 +428,8 @@ void Language::charAdded(int ch) {
     }
     const long position = long(m_editor->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS));
     long start = position;
-    const QString word = wordAt(position - 1, &start);
+    QString word = wordAt(position, &start);
+    word.truncate(int(position - start));
     if (ch == '(') {
         const long line = long(m_editor->SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION,
                                                        (unsigned long)position));
