@@ -3,6 +3,8 @@
 // hover tells a symbol's value, place and comment, Ctrl+Space completes, and
 // Ctrl+Shift+O and Shift+F12 list the symbols and the uses of one.
 
+#include "core/locations.h"
+#include "core/programrecord.h"
 #include "ui/form1.h"
 #include "ui/language.h"
 #include "ui/symbollist.h"
@@ -60,6 +62,28 @@ private slots:
         QCOMPARE(tree->starter.calls.size(), size_t(0)); // no build was started
         QTest::keyClick(window->Text1, Qt::Key_Backspace);
         QTRY_COMPARE(window->Text1->markersAtLine(2), 0u);
+    }
+
+    void anIncludeIsCheckedAsPartOfTheProgramThatBuiltIt() {
+        makeWindow();
+        QVERIFY(writeBytes(tree->path("Source/main.z80"),
+                           "#include \"moves.inc\"\nstart:\n\tcall step\n\tret\n"));
+        QVERIFY(!ProgramRecord(Locations(tree->root()).programRecord())
+                     .add(tree->path("Source/main.z80"), {tree->path("Source/moves.inc")}));
+        QVERIFY(openSource("Source/moves.inc", "step:\n\tjp start\n\tjp strat\n"));
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QSignalSpy analysed(language()->runner(), &AnalysisRunner::finished);
+        QVERIFY(analysed.wait());
+        // The program's label is known; the mistyped one is said, as the build says it.
+        QCOMPARE(language()->problemMessages(2), QStringList());
+        QCOMPARE(language()->problemMessages(3), QStringList{"error: 'strat' is undefined"});
+        // Unsaved text counts: the program is assembled with the include as it stands.
+        window->Text1->setCursorPosition(2, 8);
+        QTest::keyClick(window->Text1, Qt::Key_Backspace);
+        QTest::keyClick(window->Text1, Qt::Key_Backspace);
+        QTest::keyClicks(window->Text1, "ar");
+        QTRY_COMPARE(language()->problemMessages(3), QStringList());
     }
 
     void f12LeadsIntoTheIncludeAndAltLeftComesBack() {

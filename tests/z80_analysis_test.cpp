@@ -48,6 +48,20 @@ private slots:
         QCOMPARE(problems(a), QStringList{"/p/main.z80:2:4+5 error: 'strat' is undefined"});
     }
 
+    void aCancelledAnalysisStopsReadingAtOnce() {
+        z80::MemoryReader reader;
+        reader.files = {{kMain, "\tjp nowhere\nhere:\n"}};
+        std::atomic<bool> cancel{true};
+        z80::AnalysisOptions options;
+        options.cancel = &cancel;
+        const auto stopped = z80::analyse(kMain, reader, options);
+        QVERIFY(stopped.problems.empty() && stopped.definitions.empty());
+        cancel = false;
+        const auto whole = z80::analyse(kMain, reader, options);
+        QCOMPARE(whole.problems.size(), size_t(1));
+        QCOMPARE(whole.definitions.size(), size_t(1));
+    }
+
     void theBuildsOwnErrorsComeWithTheirLineAndWord() {
         const auto a = analysed({{kMain, "\tld a,1\n\tfrob a\nx:\nx:\n"}});
         QCOMPARE(problems(a),

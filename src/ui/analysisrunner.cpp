@@ -1,17 +1,42 @@
 #include "analysisrunner.h"
 
+#include <algorithm>
+
+namespace {
+
+// The document as part of its program when the program still includes it,
+// else alone.
+z80::Analysis analyseInput(const AnalysisRunner::Input &input, z80::FileReader &reader) {
+    const std::string path = input.path.toStdString();
+    if (!input.program.isEmpty()) {
+        z80::AnalysisOptions options = input.options;
+        options.reportUndefined = true;
+        z80::Analysis whole = z80::analyse(input.program.toStdString(), reader, options);
+        if (std::find(whole.filesRead.begin(), whole.filesRead.end(), path) !=
+            whole.filesRead.end())
+            return whole;
+    }
+    return z80::analyse(path, reader, input.options);
+}
+
+} // namespace
+
 AnalysisRunner::AnalysisRunner(QObject *parent) : QObject(parent) {
     m_timer.setSingleShot(true);
     m_timer.setInterval(300);
     connect(&m_timer, &QTimer::timeout, this, &AnalysisRunner::start);
 }
 
+// A run still going stops at its next line: closing never waits for a whole one.
 AnalysisRunner::~AnalysisRunner() {
+    m_cancel = true;
     if (m_thread.joinable())
         m_thread.join();
 }
 
 void AnalysisRunner::schedule() {
+    if (m_running)
+        m_cancel = true; // its result would be stale
     ++m_generation;
     m_waiting = true;
     m_timer.start();
@@ -27,13 +52,14 @@ void AnalysisRunner::start() {
     m_running = true;
     m_waiting = false;
     Input input = m_source();
+    m_cancel = false;
+    input.options.cancel = &m_cancel;
     // The destructor waits for the thread, so `this` outlives it.
     m_thread = std::thread([this, generation = m_generation, input = std::move(input)] {
         const std::string path = input.path.toStdString();
         z80::DiskReader disk;
         z80::OverlayReader reader(disk, path, input.text.toStdString());
-        auto result =
-            std::make_shared<const z80::Analysis>(z80::analyse(path, reader, input.options));
+        auto result = std::make_shared<const z80::Analysis>(analyseInput(input, reader));
         QMetaObject::invokeMethod(
             this, [this, generation, path = input.path, result] { done(generation, path, result); },
             Qt::QueuedConnection);

@@ -2,14 +2,15 @@
 // Runs the language library's analysis of the document off the window's
 // thread: a pause in typing starts it on the document's text as it stands
 // (the includes from disk), a later change supersedes a run still going, and
-// the result is handed over on the window's thread. It reads files and
-// writes none.
+// the result is handed over on the window's thread. A change or closing
+// stops a run going at its next line. It reads files and writes none.
 
 #include "z80/analysis.h"
 
 #include <QObject>
 #include <QTimer>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -25,7 +26,10 @@ public:
     struct Input {
         QString path;
         QByteArray text;
-        z80::AnalysisOptions options;
+        z80::AnalysisOptions options; // for the document checked alone
+        // The program that includes the document, assembled with the
+        // document's text in place of its file; empty for none.
+        QString program;
     };
     void setSource(std::function<Input()> source) { m_source = std::move(source); }
     // The document changed: a run starts after the pause, unless it changes again first.
@@ -45,6 +49,7 @@ private:
     std::function<Input()> m_source;
     quint64 m_generation = 0;
     bool m_running = false, m_waiting = false;
+    std::atomic<bool> m_cancel{false}; // tells the run going to stop
     std::thread m_thread;
     std::shared_ptr<const z80::Analysis> m_last;
     QString m_lastPath;

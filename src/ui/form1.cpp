@@ -52,7 +52,8 @@ Form1::Form1(const Services &services)
                      {[this] { return CommonDialog1.FileName; },
                       [this](const QString &file) { return maybeSave() && openFile(file); },
                       {places.root() + QLatin1String("/TASM")},
-                      places.sourceFolder()},
+                      places.sourceFolder(),
+                      [this] { return includingProgram(); }},
                      this);
     m_extras->addActions(language->actions());
     Text1->setFocus();

@@ -62,7 +62,7 @@ public:
     void makesend_Click();
     void viewout_Click();
     void startcalc_Click();
-    void run_Key(); // F5: make, then start the emulator with the program
+    void run_Key();       // F5: make, then start the emulator with the program
     void runWindow_Key(); // Ctrl+F5: Make, then run the program in a window
     void Timer1_Timer();
     void Timer2_Timer();
@@ -96,6 +96,8 @@ private:
     bool saveWithDialog();
     bool mayOverwrite(const QString &filename);
     bool startBuild(Slot slot);
+    // The program the document is an include of, or empty.
+    QString includingProgram() const;
     bool showAssemblerLog(const BuildRunner::Build &build);
     void sendBuiltProgram(const BuildRunner::Build &build);
     Form3 *ensureForm3();

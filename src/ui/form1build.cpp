@@ -27,6 +27,14 @@
 // Saves the document and starts the build script with the program name, in
 // the document's folder. False when the user cancels the Save dialog or a
 // step fails (the failure is reported).
+QString Form1::includingProgram() const {
+    if (CommonDialog1.FileName.isEmpty())
+        return {};
+    const QString document = QFileInfo(CommonDialog1.FileName).absoluteFilePath();
+    const QString program = m_programs.programFor(document, Text1->text(0).toUtf8());
+    return program == document ? QString() : program;
+}
+
 bool Form1::startBuild(Slot slot) {
     if (CommonDialog1.FileName.isEmpty() ? !saveWithDialog() : !save_doc(CommonDialog1.FileName))
         return false;

@@ -81,7 +81,9 @@ Language::Language(QsciScintilla *editor, Host host, QWidget *window)
         in.text = m_editor->text().toUtf8();
         for (const QString &f : m_host.includeFolders)
             in.options.includeFolders.push_back(f.toStdString());
-        // An include file checked alone does not know the names of its program.
+        // An include is checked as part of its program. Checked alone, an
+        // include file does not know the names of its program.
+        in.program = m_host.program ? m_host.program() : QString();
         const QString suffix = QFileInfo(in.path).suffix().toLower();
         in.options.reportUndefined = suffix != QLatin1String("inc");
         return in;

@@ -27,6 +27,9 @@ public:
         std::function<bool(const QString &)> openFile; // asks about unsaved text first
         QStringList includeFolders;                    // searched after the source's own
         QString untitledFolder;                        // where an untitled source stands
+        // The program the document is an include of, from the record of
+        // builds; empty when it is a program itself or nothing is known.
+        std::function<QString()> program;
     };
     Language(QsciScintilla *editor, Host host, QWidget *window);
     QList<QAction *> actions() const { return m_actions; }

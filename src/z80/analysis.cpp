@@ -51,6 +51,8 @@ private:
         const size_t conditions = m_conditions.size();
         std::string_view text;
         for (int n = 1; split.next(&text); ++n) {
+            if (m_options.cancel && m_options.cancel->load(std::memory_order_relaxed))
+                break;
             if (inCommentBlock) {
                 inCommentBlock = !endsCommentBlock(text);
                 continue;
@@ -309,6 +311,7 @@ Analysis analyse(const std::string &mainPath, FileReader &reader, const Analysis
     Analysis out;
     Options preprocess;
     preprocess.includeFolders = options.includeFolders;
+    preprocess.cancel = options.cancel;
     const Assembly assembly = assemble(mainPath, reader, preprocess);
     const std::string folder = folderOf(mainPath);
     LineCache cache;

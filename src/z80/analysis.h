@@ -7,6 +7,7 @@
 
 #include "source.h"
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -61,6 +62,7 @@ struct AnalysisOptions {
     // A file checked alone (an include whose program is unknown) leaves out
     // the names it uses from elsewhere.
     bool reportUndefined = true;
+    const std::atomic<bool> *cancel = nullptr; // set to stop early, leaving a partial result
 };
 
 Analysis analyse(const std::string &mainPath, FileReader &reader, const AnalysisOptions &options);

@@ -139,6 +139,8 @@ void Preprocessor::file(const std::string &path, int depth, const Origin &includ
     LineSplitter split(read.text);
     std::string_view view;
     for (int n = 1; split.next(&view); ++n) {
+        if (m_options.cancel && m_options.cancel->load(std::memory_order_relaxed))
+            break;
         ++m_diag.now;
         const Origin at{name, n};
         if (!spend(Budget::What::Lines, 1, at))

@@ -9,6 +9,7 @@
 #include "sink.h"
 #include "source.h"
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -22,6 +23,9 @@ struct Options {
     std::vector<std::string> includeFolders; // searched after the source's own places
     std::vector<std::pair<std::string, std::string>> defines; // NAME, text
     Limits limits;                                            // the work one build may do
+    // Set from another thread to stop reading: the editor's analysis of
+    // text that has changed since, or of a window that closes.
+    const std::atomic<bool> *cancel = nullptr;
 };
 
 constexpr int kMaxIncludeDepth = 32;
