@@ -126,6 +126,16 @@ private slots:
         QTRY_COMPARE(QToolTip::text(), language()->hoverText(at));
     }
 
+    void aLabelsHoverAddsItsAddressInTheLastGoodBuild() {
+        openProgram("#include \"calc.inc\"\n\t.org 9D93h\n\t.db 0BBh,6Dh\nstart:\n\tjp start\n");
+        const long at = window->Text1->positionFromLineIndex(4, 5);
+        QCOMPARE(language()->hoverText(at), QString("start = 9D95h (40341)\nlabel, prog.z80:4"));
+        // The build, older than the text, put it elsewhere.
+        QVERIFY(writeBytes(tree->path("Exec/prog.lab"), "other = $9D95\nSTART = $9DA0\n"));
+        QCOMPARE(language()->hoverText(at),
+                 QString("start = 9D95h (40341)\nlabel, prog.z80:4\nin the last build: 9DA0h"));
+    }
+
     void completionOffersRomCallsWithTheirValuesAndWritesTheDefinedCase() {
         openProgram("#include \"calc.inc\"\n\tb_call(\n");
         window->Text1->setCursorPosition(1, 8);

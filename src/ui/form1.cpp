@@ -53,7 +53,8 @@ Form1::Form1(const Services &services)
                       [this](const QString &file) { return maybeSave() && openFile(file); },
                       {places.root() + QLatin1String("/TASM")},
                       places.sourceFolder(),
-                      [this] { return includingProgram(); }},
+                      [this] { return includingProgram(); },
+                      [this] { return builtLabels(); }},
                      this);
     m_extras->addActions(language->actions());
     Text1->setFocus();

@@ -98,6 +98,8 @@ private:
     bool startBuild(Slot slot);
     // The program the document is an include of, or empty.
     QString includingProgram() const;
+    // The labels file of the last good build of the document's program.
+    QString builtLabels() const;
     bool showAssemblerLog(const BuildRunner::Build &build);
     void sendBuiltProgram(const BuildRunner::Build &build);
     Form3 *ensureForm3();

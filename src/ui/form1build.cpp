@@ -35,6 +35,15 @@ QString Form1::includingProgram() const {
     return program == document ? QString() : program;
 }
 
+QString Form1::builtLabels() const {
+    if (CommonDialog1.FileName.isEmpty())
+        return {};
+    const QString document = QFileInfo(CommonDialog1.FileName).absoluteFilePath();
+    const QString program = m_programs.programFor(document, Text1->text(0).toUtf8());
+    return Locations(m_services.root).builtProgramFolder() + QLatin1Char('/') +
+           programName(program) + QLatin1String(".lab");
+}
+
 bool Form1::startBuild(Slot slot) {
     if (CommonDialog1.FileName.isEmpty() ? !saveWithDialog() : !save_doc(CommonDialog1.FileName))
         return false;

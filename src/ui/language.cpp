@@ -241,9 +241,29 @@ QString Language::hoverText(long position) const {
                 .arg(kindName(d->kind),
                      QDir(QFileInfo(m_analysedPath).absolutePath()).relativeFilePath(q(d->file)))
                 .arg(d->line);
+    if (d->kind == z80::Definition::Kind::Label)
+        if (const auto built = builtAddress(q(d->name)))
+            text += QLatin1Char('\n') + tr("in the last build: %1").arg(hex(*built));
     if (!d->comment.empty())
         text += QLatin1Char('\n') + q(d->comment);
     return text;
+}
+
+// A label's address in the labels file the last good build left.
+std::optional<qint64> Language::builtAddress(const QString &label) const {
+    const QString path = m_host.builtLabels ? m_host.builtLabels() : QString();
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray key = label.toLatin1().toLower() + " = $";
+    while (!file.atEnd()) {
+        const QByteArray line = file.readLine(4096).trimmed();
+        bool ok = false;
+        const qint64 value = line.mid(key.size()).toLongLong(&ok, 16);
+        if (ok && line.toLower().startsWith(key))
+            return value;
+    }
+    return std::nullopt;
 }
 
 bool Language::toolTip(QHelpEvent *event) {

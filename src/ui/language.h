@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QHelpEvent;
@@ -30,6 +31,9 @@ public:
         // The program the document is an include of, from the record of
         // builds; empty when it is a program itself or nothing is known.
         std::function<QString()> program;
+        // The labels file ("name = $9D95" lines) of the last good build of
+        // the document's program; empty when there is none.
+        std::function<QString()> builtLabels;
     };
     Language(QsciScintilla *editor, Host host, QWidget *window);
     QList<QAction *> actions() const { return m_actions; }
@@ -58,6 +62,7 @@ private:
     void start();
     void show();
     QString wordAt(long position, long *start = nullptr) const;
+    std::optional<qint64> builtAddress(const QString &label) const;
     bool goTo(const QString &file, int line, int column);
     void pushPlace();
     bool toolTip(QHelpEvent *event);
