@@ -48,6 +48,18 @@ QStringList readLines(const QString &path) {
     return QString::fromLatin1(f.read(z80::kMaxFileSize)).split(QLatin1Char('\n'));
 }
 
+// The order the editor control's list assumes when it ignores case: letters
+// folded to upper case, so '_' sorts after them.
+bool upperLess(QStringView a, QStringView b) {
+    const auto upper = [](QChar c) {
+        return c >= QLatin1Char('a') && c <= QLatin1Char('z') ? QChar(c.unicode() - 32) : c;
+    };
+    for (qsizetype i = 0; i < a.size() && i < b.size(); ++i)
+        if (upper(a[i]) != upper(b[i]))
+            return upper(a[i]) < upper(b[i]);
+    return a.size() < b.size();
+}
+
 QString q(const std::string &s) {
     return QString::fromStdString(s);
 }
@@ -174,11 +186,8 @@ void Language::show() {
     for (const std::string &w : z80::languageWords())
         if (!seen.contains(q(w)))
             all << q(w);
-    const auto caseless = [](const QString &a, const QString &b) {
-        return a.compare(b, Qt::CaseInsensitive) < 0;
-    };
-    std::sort(all.begin(), all.end(), caseless);
-    std::sort(rom.begin(), rom.end(), caseless);
+    std::sort(all.begin(), all.end(), upperLess);
+    std::sort(rom.begin(), rom.end(), upperLess);
     m_completion = all;
     m_romCalls = rom;
 }
@@ -330,8 +339,14 @@ bool Language::goTo(const QString &file, int line, int column) {
         return false;
     const long start = long(m_editor->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE,
                                                     (unsigned long)std::max(0, line - 1)));
+    // A place out of sight comes to the middle, with what follows it in view.
+    const long shown = long(m_editor->SendScintilla(QsciScintillaBase::SCI_LINESONSCREEN));
+    const long first = long(m_editor->SendScintilla(QsciScintillaBase::SCI_GETFIRSTVISIBLELINE));
     m_editor->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, (unsigned long)(start + column));
-    m_editor->SendScintilla(QsciScintillaBase::SCI_SCROLLCARET);
+    if (line - 1 < first || line - 1 >= first + shown)
+        m_editor->SendScintilla(QsciScintillaBase::SCI_VERTICALCENTRECARET);
+    else
+        m_editor->SendScintilla(QsciScintillaBase::SCI_SCROLLCARET);
     m_editor->setFocus();
     return true;
 }
@@ -423,10 +438,10 @@ void Language::complete() {
         lead.endsWith(QLatin1String("b_call(")) || lead.endsWith(QLatin1String("bcall("));
     const QStringList &items = rom ? m_romCalls : m_completion;
     // Only the entries the word so far begins: a sorted list's one run of them.
-    const auto caseless = [](const QString &item, const QString &prefix) {
-        return QStringView(item).left(prefix.size()).compare(prefix, Qt::CaseInsensitive) < 0;
-    };
-    const auto first = std::lower_bound(items.begin(), items.end(), word, caseless);
+    const auto first = std::lower_bound(
+        items.begin(), items.end(), word, [](const QString &item, const QString &prefix) {
+            return upperLess(QStringView(item).left(prefix.size()), prefix);
+        });
     auto last = first;
     while (last != items.end() && last->startsWith(word, Qt::CaseInsensitive) &&
            last - first < kMaxShown)

@@ -82,7 +82,7 @@ private:
     bool m_painted = false;
     std::shared_ptr<const z80::Analysis> m_analysis; // the one shown
     QString m_analysedPath;
-    QStringList m_completion; // sorted without regard to case, for this analysis
+    QStringList m_completion; // in the control's caseless order, for this analysis
     QStringList m_romCalls;
     // A list is shown at most this long; typing on narrows it to the rest.
     static constexpr int kMaxShown = 1000;

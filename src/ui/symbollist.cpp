@@ -6,6 +6,8 @@
 #include <QListWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 SymbolList::SymbolList(QWidget *parent)
     : QFrame(parent, Qt::Popup), m_filter(new QLineEdit(this)), m_list(new QListWidget(this)) {
     setObjectName(QStringLiteral("symbolList"));
@@ -26,6 +28,13 @@ void SymbolList::show(const QList<Entry> &entries, const QPoint &at) {
     m_entries = entries;
     m_filter->clear();
     filter({});
+    // As tall as its entries, up to fifteen rows, with no empty rows below.
+    const int rows = std::clamp(int(m_entries.size()), 1, 15);
+    const int row = m_list->sizeHintForRow(0) > 0 ? m_list->sizeHintForRow(0)
+                                                  : m_list->fontMetrics().height() + 2;
+    m_list->setFixedHeight(rows * row + 2 * m_list->frameWidth());
+    layout()->activate();
+    resize(520, sizeHint().height());
     move(at);
     QFrame::show();
     m_filter->setFocus();
