@@ -13,6 +13,7 @@
 
 #include <Qsci/qsciscintilla.h>
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -81,6 +82,22 @@ private slots:
                          qPrintable(QString("%1 on %2").arg(lexer.description(style), base)));
             }
         }
+    }
+
+    void aScreenReaderGetsTheEditorsTextOnlyWhenOneListens() {
+        makeWindow();
+        QVERIFY(openSource("Source/a.z80", "\tld a,1\n"));
+        window->show();
+        window->Text1->setFocus();
+        // Nobody listens: the control is a plain widget that counts nothing.
+        QAccessibleInterface *plain = QAccessible::queryAccessibleInterface(window->Text1);
+        QVERIFY(plain && !plain->textInterface());
+        // A screen reader starts: it reads the text and hears the caret.
+        QAccessible::setActive(true);
+        QAccessibleInterface *reader = QAccessible::queryAccessibleInterface(window->Text1);
+        QVERIFY(reader && reader->textInterface());
+        QCOMPARE(reader->textInterface()->text(0, 7), QString("\tld a,1"));
+        QAccessible::setActive(false);
     }
 
     void lineNumbersHaveRoomForTheLineCount() {
