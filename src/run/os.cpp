@@ -111,6 +111,12 @@ void Os::finishCall(Machine &m, Result r, bool) {
         m.idle(m.nextInterrupt() - m.cycles());
 }
 
+Os::Result Os::calculatorError(Machine &m, const std::string &error, const std::string &why) {
+    m.stop("the calculator stops the program with " + error + " in " + m_callName +
+           ", called at " + hex4(m_callFrom) + (why.empty() ? "" : ": " + why));
+    return Result::Wait;
+}
+
 Os::Result Os::call(Machine &m, std::uint16_t address, std::uint16_t from) {
     m_callName = m_names.nameOf(address);
     m_callFrom = from;

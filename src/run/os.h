@@ -69,6 +69,9 @@ private:
     TiFloat opFloat(const Machine &m, int n) const;
     void setOp(Machine &m, int n, const TiFloat &v);
     Result floatError(Machine &m, FloatError e);
+    // The calculator shows `error` (ERR:...) and the program is over; `why`
+    // tells more when given.
+    Result calculatorError(Machine &m, const std::string &error, const std::string &why = {});
     Result store(Machine &m, const FloatResult &r);
     // Variables (os_vars.cpp).
     std::string nameInOp1(const Machine &m) const;

@@ -5,7 +5,6 @@
 #include "run/hex.h"
 #include "run/os.h"
 
-#include <cstdio>
 
 namespace run {
 
@@ -43,11 +42,7 @@ void Os::setOp(Machine &m, int n, const TiFloat &v) {
 
 // The calculator shows its error screen and the program is over.
 Os::Result Os::floatError(Machine &m, FloatError e) {
-    char b[200];
-    std::snprintf(b, sizeof b, "the calculator stops the program with %s in %s, called at %04Xh",
-                  errorName(e), m_callName.c_str(), m_callFrom);
-    m.stop(b);
-    return Result::Wait;
+    return calculatorError(m, errorName(e));
 }
 
 Os::Result Os::store(Machine &m, const FloatResult &r) {

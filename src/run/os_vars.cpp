@@ -6,7 +6,6 @@
 #include "run/hex.h"
 #include "run/os.h"
 
-#include <cstdio>
 
 namespace run {
 
@@ -178,15 +177,8 @@ void Os::addVariableCalls() {
                    hex4(m_callFrom) + ")");
             return Result::Wait;
         }
-        if ((m.read(ram::op1) & 0x1F) != 0) {
-            char b[160];
-            std::snprintf(b, sizeof b,
-                          "the calculator stops the program with ERR:DATA TYPE in _StoOther, "
-                          "called at %04Xh: the name in OP1 is not a real variable's",
-                          m_callFrom);
-            m.stop(b);
-            return Result::Wait;
-        }
+        if ((m.read(ram::op1) & 0x1F) != 0)
+            return calculatorError(m, "ERR:DATA TYPE", "the name in OP1 is not a real variable's");
         TiFloat value;
         for (std::size_t i = 0; i < value.size(); ++i)
             value[i] = m.read(std::uint16_t(top + i));
@@ -201,15 +193,8 @@ void Os::addVariableCalls() {
     });
     on("_RclVarSym", [this](Machine &m) {
         const auto it = m_vars.find(nameInOp1(m));
-        if (it == m_vars.end()) {
-            char b[120];
-            std::snprintf(b, sizeof b,
-                          "the calculator stops the program with ERR:UNDEFINED in _RclVarSym, "
-                          "called at %04Xh",
-                          m_callFrom);
-            m.stop(b);
-            return Result::Wait;
-        }
+        if (it == m_vars.end())
+            return calculatorError(m, "ERR:UNDEFINED");
         for (int i = 0; i < 9; ++i)
             m.write(std::uint16_t(ram::op1 + i), m.read(std::uint16_t(it->second + i)));
         return Result::Done;
