@@ -298,6 +298,52 @@ nameB:  db 15h, "B", 0)");
                          "the variables (C000h to C000h now)"));
     }
 
+    // Deleting a variable gives its memory back: the one made after it moves
+    // down into its place, and once both are gone the memory free is what it
+    // was before either.
+    void deletedVariablesGiveTheirMemoryBack() {
+        const auto s = runAsm(R"(
+        bcall(_MemChk)
+        ld (9000h), hl
+        ld hl, nameA
+        rst 20h
+        ld hl, 3
+        bcall(_CreateAppVar)
+        ld (9002h), de
+        ld hl, nameB
+        rst 20h
+        bcall(_CreateReal)
+        ld a, 'x'
+        ld (de), a
+        ld hl, nameA
+        rst 20h
+        bcall(_ChkFindSym)
+        bcall(_DelVar)
+        ld hl, nameB
+        rst 20h
+        bcall(_ChkFindSym)
+        ld (9004h), de
+        ld a, (de)
+        ld (9008h), a
+        bcall(_DelVar)
+        bcall(_MemChk)
+        ld (9006h), hl
+        ld hl, nameA
+        rst 20h
+        bcall(_ChkFindSym)
+        ld a, 0
+        rla
+        ld (900Ah), a           ; 1: A is gone
+        ret
+nameA:  db 15h, "A", 0
+nameB:  db 0, "B", 0)");
+        const Machine &m = s->machine();
+        QCOMPARE(m.readWord(0x9004), m.readWord(0x9002));
+        QCOMPARE(at(*s, 0x9008), std::uint8_t('x'));
+        QCOMPARE(m.readWord(0x9006), m.readWord(0x9000));
+        QCOMPARE(at(*s, 0x900A), std::uint8_t(1));
+    }
+
     // A real taken from the floating-point stack goes to any real variable by
     // name, made on the first store; an empty stack stops the run.
     void storingFromTheStackToANamedVariable() {

@@ -2,8 +2,6 @@
 
 #include "run/hex.h"
 
-#include <cstdio>
-
 namespace run {
 
 namespace {

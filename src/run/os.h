@@ -77,6 +77,9 @@ private:
     std::string nameInOp1(const Machine &m) const;
     Result create(Machine &m, std::uint8_t type, std::uint16_t size, bool sized);
     Result outsideVariables(Machine &m, std::uint16_t at);
+    // Takes `size` bytes at `at` out of the variables' memory: what lies above
+    // moves down, and a variable that started inside is gone.
+    void removeMemory(Machine &m, std::uint16_t at, std::uint16_t size);
     // Keys (os_keys.cpp).
     Result waitForKey(Machine &m);
     int getKeyCode(int scan, bool second, bool alpha) const;

@@ -6,6 +6,7 @@
 #include "run/hex.h"
 #include "run/os.h"
 
+#include <algorithm>
 
 namespace run {
 
@@ -50,6 +51,21 @@ Os::Result Os::outsideVariables(Machine &m, std::uint16_t at) {
     return Result::Wait;
 }
 
+void Os::removeMemory(Machine &m, std::uint16_t at, std::uint16_t size) {
+    for (int a = at + size; a < m_heap; ++a)
+        m.write(std::uint16_t(a - size), m.read(std::uint16_t(a)));
+    m_heap = std::uint16_t(m_heap - size);
+    for (auto it = m_vars.begin(); it != m_vars.end();) {
+        if (it->second >= at + size)
+            it->second = std::uint16_t(it->second - size);
+        else if (it->second >= at && size > 0) {
+            it = m_vars.erase(it);
+            continue;
+        }
+        ++it;
+    }
+}
+
 void Os::addVariableCalls() {
     const auto find = [this](Machine &m) {
         const auto it = m_vars.find(nameInOp1(m));
@@ -71,10 +87,14 @@ void Os::addVariableCalls() {
     on("_CreateProtProg", [this](Machine &m) { return create(m, 0x06, m.reg(Reg::HL), true); });
     on("_CreateAppVar", [this](Machine &m) { return create(m, 0x15, m.reg(Reg::HL), true); });
     on("_CreateStrng", [this](Machine &m) { return create(m, 0x04, m.reg(Reg::HL), true); });
+    // The variable's memory is given back: a real is its 9 bytes, the others
+    // their size word and data.
     on("_DelVar", [this](Machine &m) {
-        for (auto it = m_vars.begin(); it != m_vars.end(); ++it)
-            if (it->second == m.reg(Reg::DE)) {
-                m_vars.erase(it);
+        const std::uint16_t at = m.reg(Reg::DE);
+        for (const auto &[name, address] : m_vars)
+            if (address == at) {
+                const int size = name[0] == 0 ? 9 : m.readWord(at) + 2;
+                removeMemory(m, at, std::uint16_t(std::min(size, m_heap - at)));
                 break;
             }
         return Result::Done;
@@ -112,18 +132,7 @@ void Os::addVariableCalls() {
         const std::uint16_t at = m.reg(Reg::HL), size = m.reg(Reg::DE);
         if (at < kHeapStart || at + size > m_heap)
             return outsideVariables(m, at);
-        for (int a = at + size; a < m_heap; ++a)
-            m.write(std::uint16_t(a - size), m.read(std::uint16_t(a)));
-        m_heap = std::uint16_t(m_heap - size);
-        for (auto it = m_vars.begin(); it != m_vars.end();) {
-            if (it->second >= at + size)
-                it->second = std::uint16_t(it->second - size);
-            else if (it->second >= at && size > 0) {
-                it = m_vars.erase(it);
-                continue;
-            }
-            ++it;
-        }
+        removeMemory(m, at, size);
         return Result::Done;
     });
     on("_LdHLind", [](Machine &m) {
