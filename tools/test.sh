@@ -5,18 +5,29 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/deps.sh
-quorvin_install_missing clang libclang-rt-14-dev
+
+# Each stage says how long it took, so a slow run shows where its time went.
+stage() {
+    local name="$1" start=$SECONDS
+    shift
+    "$@"
+    echo "== $name: $((SECONDS - start)) s"
+}
+
+stage "install" quorvin_install_missing clang libclang-rt-14-dev
 
 # The suite runs on the build the package is made from, with Debian's flags.
 quorvin_debian_flags
-quorvin_build _build RelWithDebInfo "${debian_flags[@]}"
-ctest --test-dir _build --output-on-failure
+stage "build" quorvin_build _build RelWithDebInfo "${debian_flags[@]}"
+stage "tests" ctest --test-dir _build --output-on-failure
 
-quorvin_build _build-asan Debug -DQUORVIN_SANITIZE=ON
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
-UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    ctest --test-dir _build-asan --output-on-failure
+stage "sanitizer build" quorvin_build _build-asan Debug -DQUORVIN_SANITIZE=ON
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+stage "sanitizer tests" ctest --test-dir _build-asan --output-on-failure
+unset ASAN_OPTIONS UBSAN_OPTIONS
 
-bash tools/fuzz.sh "${QUORVIN_FUZZ_SECONDS:-15}"
+stage "fuzzing" bash tools/fuzz.sh "${QUORVIN_FUZZ_SECONDS:-15}"
 
-QUORVIN_PACKAGE_BUILD=_build bash tools/package.sh --check
+stage "package" env QUORVIN_PACKAGE_BUILD=_build bash tools/package.sh --check
+echo "== all: $SECONDS s"
