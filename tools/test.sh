@@ -19,15 +19,18 @@ stage "install" quorvin_install_missing clang libclang-rt-14-dev
 # The suite runs on the build the package is made from, with Debian's flags.
 quorvin_debian_flags
 stage "build" quorvin_build _build RelWithDebInfo "${debian_flags[@]}"
-stage "tests" ctest --test-dir _build --output-on-failure
+stage "tests" ctest --test-dir _build --output-on-failure -j"$(nproc)"
 
-stage "sanitizer build" quorvin_build _build-asan Debug -DQUORVIN_SANITIZE=ON
+# clang compiles this build in two thirds of gcc's time (its precompiled
+# header loads lazily), and a second compiler's warnings come with it.
+stage "sanitizer build" quorvin_build _build-asan Debug -DQUORVIN_SANITIZE=ON \
+    -DCMAKE_CXX_COMPILER=clang++
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-stage "sanitizer tests" ctest --test-dir _build-asan --output-on-failure
+stage "sanitizer tests" ctest --test-dir _build-asan --output-on-failure -j"$(nproc)"
 unset ASAN_OPTIONS UBSAN_OPTIONS
 
-stage "fuzzing" bash tools/fuzz.sh "${QUORVIN_FUZZ_SECONDS:-15}"
+stage "fuzzing" bash tools/fuzz.sh "${QUORVIN_FUZZ_SECONDS:-10}"
 
 stage "package" env QUORVIN_PACKAGE_BUILD=_build bash tools/package.sh --check
 echo "== all: $SECONDS s"

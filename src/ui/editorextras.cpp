@@ -58,9 +58,9 @@ EditorExtras::EditorExtras(QsciScintilla *editor, MessageBox *messages, QWidget 
     connect(editor, &QWidget::customContextMenuRequested, this, &EditorExtras::contextMenu);
 
     action(tr("&Find..."), "find", QKeySequence(Qt::CTRL | Qt::Key_F),
-           [this] { findDialog()->open(false); });
+           [this] { findDialog()->showFor(false); });
     action(tr("&Replace..."), "replace", QKeySequence(Qt::CTRL | Qt::Key_H),
-           [this] { findDialog()->open(true); });
+           [this] { findDialog()->showFor(true); });
     action(tr("Find &Next"), "findNext", QKeySequence(Qt::Key_F3),
            [this] { findDialog()->findAgain(true); });
     action(tr("Find Pre&vious"), "findPrevious", QKeySequence(Qt::SHIFT | Qt::Key_F3),

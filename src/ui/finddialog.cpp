@@ -68,7 +68,7 @@ void FindDialog::showEvent(QShowEvent *event) {
     QDialog::showEvent(event);
 }
 
-void FindDialog::open(bool replace) {
+void FindDialog::showFor(bool replace) {
     if (!m_placed && parentWidget())
         placeBelow(this, parentWidget()->window());
     m_placed = true;
@@ -85,7 +85,7 @@ void FindDialog::open(bool replace) {
 
 void FindDialog::findAgain(bool forward) {
     if (findText->text().isEmpty()) {
-        open(false);
+        showFor(false);
         return;
     }
     say(findNext(m_editor, findText->text(), options(), forward));

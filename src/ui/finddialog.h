@@ -21,7 +21,7 @@ public:
     QLabel *status;
 
     // Shows the dialog with the focus in the find field, or the replace field.
-    void open(bool replace);
+    void showFor(bool replace);
     // F3 and Shift+F3: the next or previous match of the text last searched.
     void findAgain(bool forward);
     void replace();

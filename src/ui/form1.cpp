@@ -95,7 +95,7 @@ Form1::~Form1() {
 }
 
 void Form1::createActions() {
-    auto menu = [this](QWidget *parent, const char *name, const QString &caption) {
+    auto menu = [](QWidget *parent, const char *name, const QString &caption) {
         auto *m = new QMenu(caption, parent);
         m->setObjectName(QLatin1String(name));
         if (auto *bar = qobject_cast<QMenuBar *>(parent))
