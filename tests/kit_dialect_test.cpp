@@ -124,10 +124,13 @@ private slots:
             "  add a,y\n  .db x+y\n#endmacro\n add3(1, 2)\n#comment\n .db 99\n#endcomment\n"
             "#define FOO 5\n#undef FOO\n#ifdef FOO\n .db 1\n#elif COUNT == 2\n .db 2\n#else\n"
             " .db 3\n#endif\n#if value > 1000h && !0\n .db 4\n#endif\n#define LONG ld a,1\n"
-            "#defcont \\ ld b,2\n LONG\n#region stuff\n nop\n#endregion\n");
+            "#defcont \\ ld b,2\n LONG\n#region stuff\n nop\n#endregion\n"
+            "#macro note(x)\n ld a,x /* the comment goes on\n  ld b,x over lines */ ld c,x\n"
+            "#endmacro\n note(9)\n");
         QCOMPARE(b.messages,
                  QStringList{"main.z80:8: warning: #define COUNT replaces an earlier definition"});
-        QCOMPARE(b.hex, QByteArray("02ef3412cd5c0000003e01c6020302043e01060200"));
+        QCOMPARE(b.hex, QByteArray("02ef3412cd5c0000003e01c6020302043e01060200"
+                                   "3e090e09"));
     }
 
     // "_:" labels, reached as -_ (the last one, this line's included), --_,

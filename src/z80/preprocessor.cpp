@@ -290,12 +290,13 @@ bool Preprocessor::callMacro(const Macro &m, const std::vector<Token> &s, size_t
     }
     ++m_macroDepth;
     bool goOn = true;
+    bool inBlockComment = false; // a /* comment may span the body's lines
     for (const std::string &bodyLine : m.lines) {
         if (!spend(Budget::What::Lines, 1, at)) {
             goOn = false;
             break;
         }
-        LexedLine lexed = lex(bodyLine);
+        LexedLine lexed = lex(bodyLine, &inBlockComment);
         if (!spend(Budget::What::Tokens, substitutedSize(m, lexed.tokens, args), at)) {
             goOn = false;
             break;
