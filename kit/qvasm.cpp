@@ -87,9 +87,9 @@ int main(int argc, char **argv) {
     const z80::Assembly a = z80::assemble(source, reader, options);
     for (const std::string &line : a.echoes)
         std::cerr << line << "\n";
-    for (const std::string &m : z80::capped(a.errors, "errors"))
+    for (const std::string &m : z80::capped(z80::messages(a.errors), "errors"))
         std::cerr << m << "\n";
-    for (const std::string &m : z80::capped(a.warnings, "warnings"))
+    for (const std::string &m : z80::capped(z80::messages(a.warnings), "warnings"))
         std::cerr << m << "\n";
     bool ok = a.ok();
     if (!filesRead.empty() && !a.filesRead.empty() && a.filesRead.front() == source) {

@@ -22,8 +22,8 @@ struct Built {
     QStringList messages() const { // errors, then warnings
         QStringList out;
         for (const auto &list : {a.errors, a.warnings})
-            for (const std::string &m : list)
-                out << QString::fromStdString(m);
+            for (const z80::Diagnostic &d : list)
+                out << QString::fromStdString(z80::message(d));
         return out;
     }
 };

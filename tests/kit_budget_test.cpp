@@ -2,6 +2,7 @@
 // bounded amount, and the one message says which limit was met and where.
 
 #include "z80/assembler.h"
+#include "z80/outputs.h"
 
 #include <QtTest>
 
@@ -14,8 +15,8 @@ QStringList errors(const Files &files) {
     for (const auto &[path, text] : files)
         reader.files[path] = text;
     QStringList out;
-    for (const std::string &e : z80::assemble(files.front().first, reader, {}).errors)
-        out << QString::fromStdString(e);
+    for (const z80::Diagnostic &e : z80::assemble(files.front().first, reader, {}).errors)
+        out << QString::fromStdString(z80::message(e));
     return out;
 }
 

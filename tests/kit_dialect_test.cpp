@@ -4,6 +4,7 @@
 // the bytes the classic assembler's rules give. Messages are compared whole.
 
 #include "z80/assembler.h"
+#include "z80/outputs.h"
 
 #include "fakes.h"
 
@@ -25,8 +26,8 @@ Built build(const std::vector<std::pair<std::string, std::string>> &files,
     const z80::Assembly a = z80::assemble(files.front().first, reader, options);
     Built b;
     for (const auto &list : {a.errors, a.warnings})
-        for (const std::string &m : list)
-            b.messages << QString::fromStdString(m);
+        for (const z80::Diagnostic &d : list)
+            b.messages << QString::fromStdString(z80::message(d));
     if (a.ok())
         b.hex =
             QByteArray(reinterpret_cast<const char *>(a.bytes.data()), int(a.bytes.size())).toHex();
@@ -209,7 +210,7 @@ private slots:
         z80::DiskReader disk;
         const z80::Assembly a =
             z80::assemble(QFile::encodeName(dir.filePath("main.z80")).toStdString(), disk, {});
-        QCOMPARE(a.errors, (std::vector<std::string>{
+        QCOMPARE(z80::messages(a.errors), (std::vector<std::string>{
                                "main.z80:1: error: cannot read folder.inc: it is a folder",
                                "main.z80:2: error: cannot read fifo.inc: it is not a regular file",
                                "main.z80:3: error: cannot read big.inc: it is larger than 16 MiB",

@@ -28,13 +28,13 @@ std::string includeStyledLikeTheStandardOne() {
 
 QStringList problems(const z80::Analysis &a) {
     QStringList out;
-    for (const z80::Problem &p : a.problems)
+    for (const z80::Diagnostic &p : a.problems)
         out << QStringLiteral("%1:%2:%3+%4 %5: %6")
                    .arg(QString::fromStdString(p.file))
                    .arg(p.line)
                    .arg(p.column)
                    .arg(p.length)
-                   .arg(p.error ? "error" : "warning", QString::fromStdString(p.message));
+                   .arg(p.error() ? "error" : "warning", QString::fromStdString(p.text));
     return out;
 }
 

@@ -156,17 +156,17 @@ void Language::show() {
         m_editor->SendScintilla(QsciScintillaBase::SCI_INDICATORCLEARRANGE, 0UL, length);
     }
     const std::string path = m_analysedPath.toStdString();
-    for (const z80::Problem &p : m_analysis->problems) {
+    for (const z80::Diagnostic &p : m_analysis->problems) {
         if (p.file != path || p.line < 1 || p.line > m_editor->lines())
             continue;
-        m_editor->markerAdd(p.line - 1, p.error ? ErrorMark : WarningMark);
+        m_editor->markerAdd(p.line - 1, p.error() ? ErrorMark : WarningMark);
         const long start = long(m_editor->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE,
                                                         (unsigned long)(p.line - 1)));
         const long end = long(m_editor->SendScintilla(QsciScintillaBase::SCI_GETLINEENDPOSITION,
                                                       (unsigned long)(p.line - 1)));
         const long from = std::min(end, start + p.column);
         m_editor->SendScintilla(QsciScintillaBase::SCI_SETINDICATORCURRENT,
-                                p.error ? ErrorLine : WarningLine);
+                                p.error() ? ErrorLine : WarningLine);
         m_editor->SendScintilla(QsciScintillaBase::SCI_INDICATORFILLRANGE, (unsigned long)from,
                                 std::max(1L, std::min(end, from + p.length) - from));
     }
@@ -197,9 +197,9 @@ QStringList Language::problemMessages(int line) const {
     if (!m_analysis)
         return out;
     const std::string path = m_analysedPath.toStdString();
-    for (const z80::Problem &p : m_analysis->problems)
+    for (const z80::Diagnostic &p : m_analysis->problems)
         if (p.file == path && p.line == line)
-            out << (p.error ? tr("error: ") : tr("warning: ")) + q(p.message);
+            out << (p.error() ? tr("error: ") : tr("warning: ")) + q(p.text);
     return out;
 }
 
@@ -235,10 +235,10 @@ QString Language::hoverText(long position) const {
         position -
         long(m_editor->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, (unsigned long)line));
     const std::string path = m_analysedPath.toStdString();
-    for (const z80::Problem &p : m_analysis->problems)
+    for (const z80::Diagnostic &p : m_analysis->problems)
         if (p.file == path && p.line == line + 1 && column >= p.column &&
             column < p.column + std::max(1, p.length))
-            return (p.error ? tr("error: ") : tr("warning: ")) + q(p.message);
+            return (p.error() ? tr("error: ") : tr("warning: ")) + q(p.text);
     const z80::Definition *d = m_analysis->find(wordAt(position).toStdString());
     if (!d)
         return {};

@@ -8,6 +8,7 @@
 // that start with '_' (or all, after .local).
 
 #include "diagnostics.h"
+#include "model.h"
 #include "preprocessor.h"
 #include "sink.h"
 #include "source.h"
@@ -24,28 +25,39 @@ namespace z80 {
 
 struct Expr;
 
-// The result of a build, as a value.
+// The result of a build, as a value: the program's model. Its text forms
+// (messages, listing, labels, map) are made from it (outputs.h, sourcemap.h).
 struct Assembly {
     std::vector<std::uint8_t> bytes; // the program, in the order it was written
     struct Piece {                   // what one statement placed
-        Origin at;
+        Origin at;                   // the source line; at.macros: the calls that made it
+        int column;                  // where the statement (or the macro's use) starts; -1: unknown
         std::uint32_t address;
         size_t offset, size; // into bytes
         bool code;           // an instruction
         size_t place;        // in source order
     };
-    std::vector<Piece> pieces;
+    std::vector<Piece> pieces; // one a statement, '\'-joined ones apart
     struct Label {
         std::string name;
         std::int64_t value;
         Origin defined;
+        int column = -1;
+        bool equate = false;
     };
-    std::vector<Label> labels; // every symbol, labels and equates
-    std::vector<std::string> errors, warnings, echoes;
+    std::vector<Label> labels;             // every symbol, labels and equates
+    std::vector<Diagnostic> errors, warnings; // each in source order
+    std::vector<std::string> echoes;
+    std::vector<Definition> definitions; // every label, equate, #define and macro, as read
+    std::vector<Use> uses;               // every name used where it is written
     std::vector<std::string> filesRead; // the source first, then every other file read
     std::uint32_t end = 0;              // the address after the highest byte
     bool ok() const { return errors.empty(); }
 };
+
+// Where tokens [begin, end) stand on their line; the whole line when they
+// are not written there.
+Span spanOf(const std::vector<Token> &t, size_t begin, size_t end);
 
 // Assembles the source at `mainPath` (a whole path) and its includes.
 Assembly assemble(const std::string &mainPath, FileReader &reader, const Options &options);
@@ -72,6 +84,9 @@ public:
     void definedAfterEnd(const std::string &name, const Origin &end) override;
     void definedAtEnd(const std::string &name, const std::vector<Token> &text) override;
     std::optional<std::string> labelHere() const override;
+    void defined(const Definition &d) override { m_definitions.push_back(d); }
+    void used(const Use &u) override { m_uses.push_back(u); }
+    void lineComment(const std::string &text) override { m_comment = text; }
 
     // The passes after the first, then the result.
     void finish(Assembly *out);
@@ -81,6 +96,7 @@ private:
         std::vector<Token> tokens;
         bool columnOne;
         Origin at;
+        int column; // of its first token, -1 when it is not written on the line
         size_t place;
         std::optional<std::int64_t> defined; // what it gave its name in the last pass
     };
@@ -91,6 +107,9 @@ private:
         size_t statement = 0; // the one that defines it
         bool set = false;     // .set may define it again
         bool exact = true;    // computed from known values only
+        int column = -1;
+        bool equate = false;
+        size_t definition = SIZE_MAX; // in m_definitions
     };
     struct Added {                        // an instruction added by .addinstr
         bool operand = false;             // takes one value
@@ -99,10 +118,12 @@ private:
     };
 
     void run(const Record &r);
-    void error(const std::string &text, bool structural = false);
-    void warning(const std::string &text);
+    void error(const std::string &text, bool structural = false, Span span = {},
+               Diagnostic::Code code = Diagnostic::Code::Other,
+               std::shared_ptr<const Diagnostic> cause = nullptr);
+    void warning(const std::string &text, Span span = {});
     std::string key(const std::string &name) const;
-    void define(const std::string &name, std::int64_t value, bool set);
+    void define(const std::string &name, std::int64_t value, bool set, bool equate = false);
     void defineLabel(const std::string &label);
     std::optional<std::int64_t> resolve(const Expr &e, std::string *why);
     std::optional<std::int64_t> value(const std::vector<Token> &t, size_t begin, size_t end);
@@ -134,6 +155,13 @@ private:
     std::unordered_map<std::string, std::vector<Token>> m_atEnd;
     int m_atEndDepth = 0;
     std::string m_lastLabel; // pass 1: the label or equate defined last
+    std::vector<Definition> m_definitions;
+    std::vector<Use> m_uses;
+    std::string m_comment; // pass 1: the comment of the source line being read
+    Span m_nameSpan;       // the statement's label or equate name
+    Span m_valueSpan;      // the value computed last
+    Span m_whySpan;        // the name a value's failure is about
+    Diagnostic::Code m_whyCode = Diagnostic::Code::Other;
     bool m_includeFailed = false;
 
     // The pass under way.

@@ -168,7 +168,10 @@ Preprocessor::Builtin Preprocessor::builtinStatement(std::vector<Token> &s, cons
         LineSplitter split(text);
         for (std::string_view view; split.next(&view);) {
             const std::string line(view);
-            if (!spend(Budget::What::Lines, 1, at) || !this->line(lex(line), line, at, place))
+            LexedLine lexed = lex(line);
+            for (Token &t : lexed.tokens) // written where run() is
+                t.start = s[0].start, t.length = s[0].length, t.elsewhere = s[0].elsewhere;
+            if (!spend(Budget::What::Lines, 1, at) || !this->line(lexed, line, at, place))
                 return Builtin::Stop;
         }
     }

@@ -1,17 +1,57 @@
 #pragma once
-// Where a line came from, and the messages about lines, in source order.
+// Where a line came from, and the messages about lines as values, in source
+// order. Their text forms ("file:line: error: text") are made from these by
+// whoever shows them; nothing reads the text back.
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace z80 {
 
-struct Origin {
+// One step of the #macro calls that produced a statement: the macro, and
+// the line of its body the statement (or the next call) came from.
+struct MacroStep {
+    std::string macro;
     std::string file; // as the user knows it
     int line = 0;
+};
+using MacroChain = std::vector<MacroStep>; // the outermost call first
+
+struct Origin {
+    Origin() = default;
+    Origin(std::string f, int l, std::shared_ptr<const MacroChain> m = nullptr)
+        : file(std::move(f)), line(l), macros(std::move(m)) {}
+    std::string file; // as the user knows it
+    int line = 0;
+    // The #macro calls this line was produced by; null for a line as written.
+    std::shared_ptr<const MacroChain> macros;
+};
+
+// Where on its line a message points: bytes from the line's start. A column
+// of -1 is the whole line (the fault names nothing written on it).
+struct Span {
+    int column = -1;
+    int length = 0;
+};
+
+struct Diagnostic {
+    enum class Severity { Error, Warning };
+    enum class Code { Other, Undefined }; // Undefined: a name nothing defines
+    std::string file;                     // as the user knows it
+    int line = 0;
+    int column = -1, length = 0; // as a Span
+    Severity severity = Severity::Error;
+    Code code = Code::Other;
+    std::string text;
+    // What led to it, when something did: the first definition of a name
+    // defined again, the #macro line a call's statement came from.
+    std::shared_ptr<const Diagnostic> cause;
+    bool error() const { return severity == Severity::Error; }
 };
 
 // Errors and warnings, each kept with the place in the source it belongs to,
@@ -20,32 +60,49 @@ struct Diagnostics {
     size_t now = 0; // how many source lines have been read so far
     struct Message {
         size_t place;
-        std::string text;
+        Diagnostic said;
     };
     std::vector<Message> errors, warnings;
 
     void error(const Origin &at, const std::string &text, size_t place = SIZE_MAX) {
-        errors.push_back({place == SIZE_MAX ? now : place, say(at, "error", text)});
+        add(errors, at, Diagnostic::Severity::Error, text, place, {});
     }
-    void warning(const Origin &at, const std::string &text, size_t place = SIZE_MAX) {
-        warnings.push_back({place == SIZE_MAX ? now : place, say(at, "warning", text)});
+    void error(const Origin &at, const std::string &text, size_t place, Span span,
+               Diagnostic::Code code = Diagnostic::Code::Other,
+               std::shared_ptr<const Diagnostic> cause = nullptr) {
+        add(errors, at, Diagnostic::Severity::Error, text, place, span, code, std::move(cause));
     }
-    // "file:line: error: text" lines, in source order; a message that a line
-    // gave before (a #macro used again and again) is not repeated.
-    static std::vector<std::string> inOrder(std::vector<Message> messages) {
+    void warning(const Origin &at, const std::string &text, size_t place = SIZE_MAX,
+                 Span span = {}) {
+        add(warnings, at, Diagnostic::Severity::Warning, text, place, span);
+    }
+    // In source order; a message that a line gave before (a #macro used
+    // again and again) is not repeated.
+    static std::vector<Diagnostic> inOrder(std::vector<Message> messages) {
         std::stable_sort(messages.begin(), messages.end(),
                          [](const Message &a, const Message &b) { return a.place < b.place; });
-        std::vector<std::string> out;
-        std::set<std::string> seen;
+        std::vector<Diagnostic> out;
+        std::set<std::tuple<std::string, int, std::string>> seen;
         for (Message &m : messages)
-            if (seen.insert(m.text).second)
-                out.push_back(std::move(m.text));
+            if (seen.emplace(m.said.file, m.said.line, m.said.text).second)
+                out.push_back(std::move(m.said));
         return out;
     }
 
 private:
-    static std::string say(const Origin &at, const char *kind, const std::string &text) {
-        return at.file + ":" + std::to_string(at.line) + ": " + kind + ": " + text;
+    void add(std::vector<Message> &to, const Origin &at, Diagnostic::Severity severity,
+             const std::string &text, size_t place, Span span,
+             Diagnostic::Code code = Diagnostic::Code::Other,
+             std::shared_ptr<const Diagnostic> cause = nullptr) {
+        Diagnostic d{at.file, at.line, span.column, span.length, severity, code, text,
+                     std::move(cause)};
+        if (!d.cause && at.macros && !at.macros->empty()) {
+            const MacroStep &inner = at.macros->back();
+            d.cause = std::make_shared<const Diagnostic>(
+                Diagnostic{inner.file, inner.line, -1, 0, severity, Diagnostic::Code::Other,
+                           "in #macro " + inner.macro, nullptr});
+        }
+        to.push_back({place == SIZE_MAX ? now : place, std::move(d)});
     }
 };
 

@@ -126,6 +126,19 @@ std::string summary(const Assembly &a) {
     return thousands(a.bytes.size()) + " bytes, code ends at " + end + " (" + room + ").";
 }
 
+std::string message(const Diagnostic &d) {
+    return d.file + ":" + std::to_string(d.line) + (d.error() ? ": error: " : ": warning: ") +
+           d.text;
+}
+
+std::vector<std::string> messages(const std::vector<Diagnostic> &list) {
+    std::vector<std::string> out;
+    out.reserve(list.size());
+    for (const Diagnostic &d : list)
+        out.push_back(message(d));
+    return out;
+}
+
 std::vector<std::string> capped(const std::vector<std::string> &messages, const char *what) {
     constexpr size_t kShown = 50;
     std::vector<std::string> out(

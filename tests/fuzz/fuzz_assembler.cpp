@@ -19,9 +19,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (placed != a.bytes.size())
         std::abort();
     for (const auto &list : {a.errors, a.warnings})
-        for (const std::string &m : list)
-            if (m.find(":") == std::string::npos || (m.find(": error: ") == std::string::npos &&
-                                                     m.find(": warning: ") == std::string::npos))
+        for (const z80::Diagnostic &d : list)
+            if (d.file.empty() || d.line < 0 || d.column < -1 || d.length < 0 ||
+                d.column > int(z80::kMaxLineLength))
                 std::abort();
     z80::listing(a, reader, "/p/main.z80");
     z80::labelFile(a);
