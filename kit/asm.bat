@@ -6,7 +6,8 @@
 # folder, then in ~/Asm/Source. The kit's assembler qvasm reads the classic
 # assembler's dialect, spasm-ng's and Brass's (#include, #define, .org, .db,
 # left-to-right expressions, ...) and writes the program's bytes, a listing
-# (Exec/NAME.lst) and its labels (Exec/NAME.lab); pack8xp makes the
+# (Exec/NAME.lst), its labels (Exec/NAME.lab) and its source map
+# (Exec/NAME.map: which line made which bytes); pack8xp makes the
 # calculator's program file. Messages name the user's own file and line; they
 # and a last line that says how the build went go to ~/Asm/TASM/error.log.
 # Exits 0 when NAME.8xp was written.
@@ -42,8 +43,8 @@ fail() {
     finish 1
 }
 
-# A failed build leaves no program, listing or labels from an earlier one behind.
-rm -f -- "$out" "$root/Exec/$name.lst" "$root/Exec/$name.lab"
+# A failed build leaves no program, listing, labels or map from an earlier one behind.
+rm -f -- "$out" "$root/Exec/$name.lst" "$root/Exec/$name.lab" "$root/Exec/$name.map"
 
 [ -n "$name" ] || fail "error: no program name was given"
 
@@ -87,7 +88,8 @@ for define in $defines; do
     set -- "$@" -D "$define"
 done
 "$assembler" "$@" "$src" -o "$work/program.bin" --listing "$work/program.lst" \
-    --labels "$work/program.lab" --files-read "$root/TASM/last-build.files" \
+    --labels "$work/program.lab" --map "$work/program.map" \
+    --files-read "$root/TASM/last-build.files" \
     > "$work/summary" 2>> "$work/log" || fail
 
 "$packer" "$work/program.bin" "$work/program.8xp" "$name" >> "$work/log" 2>&1 ||
@@ -95,5 +97,6 @@ done
 mv -f "$work/program.8xp" "$out" || fail "error: cannot write $out"
 mv -f "$work/program.lst" "$root/Exec/$name.lst"
 mv -f "$work/program.lab" "$root/Exec/$name.lab"
+mv -f "$work/program.map" "$root/Exec/$name.map"
 say "Build succeeded: $(cat "$work/summary")"
 finish 0

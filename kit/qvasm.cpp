@@ -1,13 +1,16 @@
 // qvasm [-I DIR]... [-D NAME[=VALUE]]... SOURCE -o OUT.bin [--listing OUT.lst]
-//       [--labels OUT.lab] [--files-read FILE]
+//       [--labels OUT.lab] [--map OUT.map] [--files-read FILE]
 // Assembles SOURCE (the classic assembler's dialect, spasm-ng's and
 // Brass's) into the program's bytes. TI83P is defined, as the classic batch
 // files did. Errors and then warnings go to standard error as
 // "file:line: error: ...", at most 50 of each, with .echo lines; the line
 // that sums the program up goes to standard output. Exit 1 on an error.
+// Every text here is made from the build's values (z80/outputs.h, and the
+// source map's format in z80/sourcemap.h).
 
 #include "z80/assembler.h"
 #include "z80/outputs.h"
+#include "z80/sourcemap.h"
 
 #include <fstream>
 #include <iostream>
@@ -29,7 +32,7 @@ bool write(const std::string &path, const std::string &text) {
 
 int usage() {
     std::cerr << "usage: qvasm [-I DIR]... [-D NAME[=VALUE]]... SOURCE -o OUT.bin "
-                 "[--listing OUT.lst] [--labels OUT.lab] [--files-read FILE]\n";
+                 "[--listing OUT.lst] [--labels OUT.lab] [--map OUT.map] [--files-read FILE]\n";
     return 2;
 }
 
@@ -42,7 +45,7 @@ int main(int argc, char **argv) {
     mallopt(M_TOP_PAD, 16 << 20);
     z80::Options options;
     options.defines.emplace_back("TI83P", "");
-    std::string source, output, listing, labels, filesRead;
+    std::string source, output, listing, labels, map, filesRead;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const bool more = i + 1 < argc;
@@ -65,6 +68,8 @@ int main(int argc, char **argv) {
             listing = argv[++i];
         } else if (a == "--labels" && more) {
             labels = argv[++i];
+        } else if (a == "--map" && more) {
+            map = argv[++i];
         } else if (a == "--files-read" && more) {
             filesRead = argv[++i];
         } else if (source.empty() && !a.empty() && a[0] != '-') {
@@ -105,6 +110,8 @@ int main(int argc, char **argv) {
         ok = write(listing, z80::listing(a, reader, source)) && ok;
     if (!labels.empty())
         ok = write(labels, z80::labelFile(a)) && ok;
+    if (!map.empty())
+        ok = write(map, z80::writeMap(a)) && ok;
     if (!ok)
         return 1;
     std::cout << z80::summary(a) << "\n";
