@@ -3,6 +3,7 @@
 #include "core/logparser.h"
 #include "platform/dialogs.h"
 #include "ui/finddialog.h"
+#include "ui/marks.h"
 #include "ui/windowaction.h"
 #include "ui/z80lexer.h"
 
@@ -13,13 +14,10 @@
 #include <QAction>
 #include <QEvent>
 #include <QFileInfo>
-#include <QHelpEvent>
 #include <QMenu>
-#include <QToolTip>
 
 namespace {
 enum Margin { LineNumbers = 0, Marks = 1 };
-enum Marker { ErrorMark = 0, WarningMark = 1 };
 } // namespace
 
 EditorExtras::EditorExtras(QsciScintilla *editor, MessageBox *messages, QWidget *window)
@@ -41,19 +39,10 @@ EditorExtras::EditorExtras(QsciScintilla *editor, MessageBox *messages, QWidget 
         }
     editor->setMarginType(LineNumbers, QsciScintilla::NumberMargin);
     editor->setMarginMarkerMask(LineNumbers, 0);
-    editor->setMarginType(Marks, QsciScintilla::SymbolMargin);
-    editor->setMarginWidth(Marks, 14);
-    editor->setMarginMarkerMask(Marks, (1 << ErrorMark) | (1 << WarningMark));
-    editor->markerDefine(QsciScintilla::Circle, ErrorMark);
-    editor->setMarkerBackgroundColor(QColor(0xd0, 0x20, 0x20), ErrorMark);
-    editor->setMarkerForegroundColor(QColor(0x80, 0x00, 0x00), ErrorMark);
-    editor->markerDefine(QsciScintilla::RightTriangle, WarningMark);
-    editor->setMarkerBackgroundColor(QColor(0xe0, 0xa0, 0x00), WarningMark);
+    m_marks = new MarkSet(editor, Marks);
     fitLineNumbers();
     connect(editor, &QsciScintilla::linesChanged, this, &EditorExtras::fitLineNumbers);
     editor->installEventFilter(this);
-    m_viewport = editor->viewport();
-    m_viewport->installEventFilter(this);
     editor->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(editor, &QWidget::customContextMenuRequested, this, &EditorExtras::contextMenu);
 
@@ -106,57 +95,20 @@ bool EditorExtras::eventFilter(QObject *watched, QEvent *event) {
         m_lexer->followPalette(m_editor->palette());
         m_editor->recolor();
     }
-    if (watched == m_viewport && event->type() == QEvent::ToolTip)
-        return markToolTip(static_cast<QHelpEvent *>(event));
     return false;
 }
 
-// Over the margins, the messages of the marks on the line under the pointer.
-bool EditorExtras::markToolTip(QHelpEvent *event) {
-    int margins = 0;
-    for (int m = 0; m < m_editor->margins(); ++m)
-        margins += m_editor->marginWidth(m);
-    if (event->pos().x() >= margins || m_marks.isEmpty())
-        return false;
-    const long height = long(m_editor->SendScintilla(QsciScintillaBase::SCI_TEXTHEIGHT, 0UL));
-    const long visible = long(m_editor->SendScintilla(QsciScintillaBase::SCI_GETFIRSTVISIBLELINE)) +
-                         event->pos().y() / qMax(1L, height);
-    const long line =
-        long(m_editor->SendScintilla(QsciScintillaBase::SCI_DOCLINEFROMVISIBLE, visible));
-    const QStringList messages = markMessages(int(line) + 1);
-    if (messages.isEmpty())
-        QToolTip::hideText();
-    else
-        QToolTip::showText(event->globalPos(), messages.join(QLatin1Char('\n')),
-                           m_editor->viewport());
-    return true;
-}
-
-QStringList EditorExtras::markMessages(int line) const {
-    QStringList messages;
-    for (auto it = m_marks.cbegin(); it != m_marks.cend(); ++it)
-        if (long(m_editor->SendScintilla(QsciScintillaBase::SCI_MARKERLINEFROMHANDLE,
-                                         (unsigned long)it.key())) == line - 1)
-            messages << it.value();
-    return messages;
-}
-
 void EditorExtras::markLog(const QString &log, const QString &folder, const QString &file) {
-    m_editor->markerDeleteAll(ErrorMark);
-    m_editor->markerDeleteAll(WarningMark);
-    m_marks.clear();
+    QList<MarkSet::Mark> marks;
     if (!file.isEmpty()) {
         const QString current = QFileInfo(file).absoluteFilePath();
         const QStringList lines = log.split(QLatin1Char('\n'));
         for (const QString &line : lines)
             if (const auto entry = parseLogLine(line);
-                entry && logEntryPath(*entry, folder) == current) {
-                const int handle =
-                    m_editor->markerAdd(entry->line - 1, entry->error ? ErrorMark : WarningMark);
-                if (handle >= 0)
-                    m_marks.insert(handle, line.trimmed());
-            }
+                entry && logEntryPath(*entry, folder) == current)
+                marks << MarkSet::Mark{entry->line, entry->error, line.trimmed()};
     }
+    m_marks->set(MarkSet::Source::Build, marks);
     // Painted now: a message box that follows must not show the marks before.
     m_editor->viewport()->update();
     if (m_editor->isVisible())

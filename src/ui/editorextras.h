@@ -4,16 +4,15 @@
 // keep the indentation of the line above. They are reached by shortcuts and
 // the editor's context menu; the menus stay as they are.
 
-#include <QHash>
 #include <QObject>
 #include <QString>
 
 #include <functional>
 
 class QAction;
-class QHelpEvent;
 class QsciScintilla;
 class FindDialog;
+class MarkSet;
 class MessageBox;
 class Z80Lexer;
 
@@ -28,10 +27,11 @@ public:
     void addActions(const QList<QAction *> &actions) { m_actions << actions; }
 
     // Marks the lines of `file` that the log names (relative names taken
-    // from `folder`), after clearing the marks of the log before.
+    // from `folder`), after clearing the marks of the log before; a mark's
+    // message is its log line.
     void markLog(const QString &log, const QString &folder, const QString &file);
-    // The log lines that marked a line (from 1), shown as the mark's tooltip.
-    QStringList markMessages(int line) const;
+    // The margin's one mark set, which the live analysis marks too.
+    MarkSet *marks() const { return m_marks; }
     // Shows a line (from 1) and selects it.
     void showLine(int line);
     void goToLine();
@@ -41,18 +41,16 @@ protected:
 
 private:
     void contextMenu(const QPoint &at);
-    bool markToolTip(QHelpEvent *event);
     void fitLineNumbers();
     QAction *action(const QString &text, const char *name, const QKeySequence &key,
                     const std::function<void()> &handler);
 
     QsciScintilla *m_editor;
-    QWidget *m_viewport = nullptr; // compared with, never called: events come while it is destroyed
     MessageBox *m_messages;
     QWidget *m_window;
     Z80Lexer *m_lexer;
     FindDialog *m_find = nullptr;
     QList<QAction *> m_actions;
     int m_digits = 0;
-    QHash<int, QString> m_marks; // a mark's handle and its log line
+    MarkSet *m_marks;
 };

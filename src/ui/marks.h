@@ -1,0 +1,47 @@
+#pragma once
+// The marks in the editor's margin: one set, fed by the live analysis and
+// by a build's log, with one hover that lists the messages of the marks on
+// the line under the pointer. Each mark follows its line as text is edited;
+// each feeder replaces only its own marks.
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class QHelpEvent;
+class QsciScintilla;
+
+class MarkSet : public QObject {
+    Q_OBJECT
+public:
+    enum class Source { Analysis, Build };
+    struct Mark {
+        int line = 0; // from 1
+        bool error = true;
+        QString message;
+    };
+    // The margin's markers: an error's red dot, a warning's amber triangle.
+    enum Marker { ErrorMarker = 0, WarningMarker = 1 };
+
+    MarkSet(QsciScintilla *editor, int margin);
+    // Replaces the marks `source` gave before; lines outside the text are left out.
+    void set(Source source, const QList<Mark> &marks);
+    // The messages of the marks on a line (from 1), the build's first.
+    QStringList messages(int line) const;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    struct Placed {
+        int handle;
+        Source source;
+        QString message;
+    };
+    bool toolTip(QHelpEvent *event);
+
+    QsciScintilla *m_editor;
+    QObject *m_viewport; // compared with, never called: events come while it is destroyed
+    QList<Placed> m_marks;
+};
