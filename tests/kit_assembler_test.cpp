@@ -219,8 +219,7 @@ private slots:
                            .arg(s.equate ? "equate" : "label", s.name.c_str())
                            .arg(s.value)
                            .arg(place(s.at));
-        QCOMPARE(symbols, (QStringList{"label fin 40366 main.z80:8:1",
-                                       "equate size 3 defs.inc:1:1",
+        QCOMPARE(symbols, (QStringList{"label fin 40366 main.z80:8:1", "equate size 3 defs.inc:1:1",
                                        "label start 40341 main.z80:4:1"}));
     }
 

@@ -210,12 +210,13 @@ private slots:
         z80::DiskReader disk;
         const z80::Assembly a =
             z80::assemble(QFile::encodeName(dir.filePath("main.z80")).toStdString(), disk, {});
-        QCOMPARE(z80::messages(a.errors), (std::vector<std::string>{
-                               "main.z80:1: error: cannot read folder.inc: it is a folder",
-                               "main.z80:2: error: cannot read fifo.inc: it is not a regular file",
-                               "main.z80:3: error: cannot read big.inc: it is larger than 16 MiB",
-                               "main.z80:4: error: cannot read zero.inc: it is not a regular file",
-                               "main.z80:5: error: cannot find the include file none.inc"}));
+        QCOMPARE(z80::messages(a.errors),
+                 (std::vector<std::string>{
+                     "main.z80:1: error: cannot read folder.inc: it is a folder",
+                     "main.z80:2: error: cannot read fifo.inc: it is not a regular file",
+                     "main.z80:3: error: cannot read big.inc: it is larger than 16 MiB",
+                     "main.z80:4: error: cannot read zero.inc: it is not a regular file",
+                     "main.z80:5: error: cannot find the include file none.inc"}));
     }
 
     // White, black, a grey just light enough and one just dark enough; rows

@@ -3,10 +3,10 @@
 // lines that lead to the source and mark it.
 
 #include "ui/editorextras.h"
-#include "ui/marks.h"
 #include "ui/finddialog.h"
 #include "ui/form1.h"
 #include "ui/form3.h"
+#include "ui/marks.h"
 #include "ui/z80lexer.h"
 #include "z80/highlight.h"
 
@@ -228,8 +228,7 @@ private slots:
         QCOMPARE((QList<int>{marks(0), marks(1), marks(2), marks(3), marks(4)}),
                  (QList<int>{1, 1, 0, 2, 1}));
         QCOMPARE(w.extras()->marks()->messages(2), QStringList{"main.z80:2: error: x"});
-        QCOMPARE(w.extras()->marks()->messages(5),
-                 QStringList{"ERROR on line 5 of file main.z80"});
+        QCOMPARE(w.extras()->marks()->messages(5), QStringList{"ERROR on line 5 of file main.z80"});
         QVERIFY(writeBytes(tree->places().assemblerLog(), "Build succeeded\n"));
         w.Timer1_Timer();
         QCOMPARE(marks(1), 0);

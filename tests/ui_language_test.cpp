@@ -5,8 +5,8 @@
 
 #include "core/locations.h"
 #include "core/programrecord.h"
-#include "ui/form1.h"
 #include "ui/editorextras.h"
+#include "ui/form1.h"
 #include "ui/language.h"
 #include "ui/marks.h"
 #include "ui/symbollist.h"

@@ -69,9 +69,10 @@ QString q(const std::string &s) {
 QString message(const z80::Diagnostic &p) {
     QString text = (p.error() ? QObject::tr("error: ") : QObject::tr("warning: ")) + q(p.text);
     if (p.cause)
-        text += QLatin1Char('\n') + QObject::tr("%1 (%2:%3)")
-                                        .arg(q(p.cause->text), QFileInfo(q(p.cause->file)).fileName())
-                                        .arg(p.cause->line);
+        text +=
+            QLatin1Char('\n') + QObject::tr("%1 (%2:%3)")
+                                    .arg(q(p.cause->text), QFileInfo(q(p.cause->file)).fileName())
+                                    .arg(p.cause->line);
     return text;
 }
 } // namespace

@@ -45,13 +45,13 @@ struct Assembly {
         int column = -1;
         bool equate = false;
     };
-    std::vector<Label> labels;             // every symbol, labels and equates
+    std::vector<Label> labels;                // every symbol, labels and equates
     std::vector<Diagnostic> errors, warnings; // each in source order
     std::vector<std::string> echoes;
     std::vector<Definition> definitions; // every label, equate, #define and macro, as read
     std::vector<Use> uses;               // every name used where it is written
-    std::vector<std::string> filesRead; // the source first, then every other file read
-    std::uint32_t end = 0;              // the address after the highest byte
+    std::vector<std::string> filesRead;  // the source first, then every other file read
+    std::uint32_t end = 0;               // the address after the highest byte
     bool ok() const { return errors.empty(); }
 };
 

@@ -94,8 +94,8 @@ private:
              const std::string &text, size_t place, Span span,
              Diagnostic::Code code = Diagnostic::Code::Other,
              std::shared_ptr<const Diagnostic> cause = nullptr) {
-        Diagnostic d{at.file, at.line, span.column, span.length, severity, code, text,
-                     std::move(cause)};
+        Diagnostic d{at.file,  at.line, span.column, span.length,
+                     severity, code,    text,        std::move(cause)};
         if (!d.cause && at.macros && !at.macros->empty()) {
             const MacroStep &inner = at.macros->back();
             d.cause = std::make_shared<const Diagnostic>(

@@ -17,9 +17,9 @@ namespace z80 {
 struct Expr {
     enum class Kind { Number, Symbol, Pc, Reusable, Unary, Binary };
     Kind kind = Kind::Number;
-    std::int64_t value = 0; // Number; Reusable: -1, -2 ... back, 1, 2 ... ahead
-    std::string name;       // Symbol
-    std::string op;         // Unary and Binary
+    std::int64_t value = 0;      // Number; Reusable: -1, -2 ... back, 1, 2 ... ahead
+    std::string name;            // Symbol
+    std::string op;              // Unary and Binary
     int column = -1, length = 0; // Symbol: where its name is written on the line, if it is
     std::unique_ptr<Expr> left, right;
 };

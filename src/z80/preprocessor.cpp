@@ -391,8 +391,8 @@ void Preprocessor::directive(const LexedLine &lexed, const std::string &raw, con
     const std::vector<Token> &t = lexed.tokens;
     const std::string word = lower(t[0].text.substr(1));
     if (asWritten && active() &&
-        (word == "if" || word == "elif" || word == "ifdef" || word == "ifndef" ||
-         word == "undef" || word == "undefine"))
+        (word == "if" || word == "elif" || word == "ifdef" || word == "ifndef" || word == "undef" ||
+         word == "undefine"))
         for (size_t i = 1; i < t.size(); ++i)
             if (t[i].kind == Kind::Name && !sameWord(t[i].text, "defined") && !isWord(t[i].text))
                 m_sink.used({t[i].text, at.file, at.line, int(t[i].start)});
@@ -562,8 +562,8 @@ bool Preprocessor::define(const std::vector<Token> &t, const Origin &at) {
 // A #define as read: its name's place, its value when it is one number, and
 // the names its text uses (not its parameters).
 void Preprocessor::noteDefine(const std::vector<Token> &t, const Origin &at) {
-    Definition d{t[1].text, Definition::Kind::Define, std::nullopt, at.file, at.line,
-                 int(t[1].start), m_lineComment};
+    Definition d{t[1].text, Definition::Kind::Define, std::nullopt, at.file,
+                 at.line,   int(t[1].start),          m_lineComment};
     if (t.size() == 3 && t[2].kind == Kind::Number)
         d.value = t[2].value;
     m_sink.defined(d);
@@ -573,8 +573,8 @@ void Preprocessor::noteDefine(const std::vector<Token> &t, const Origin &at) {
         for (; k < t.size() && !t[k].isOp(")"); ++k)
             if (t[k].kind == Kind::Name)
                 params.push_back(lower(t[k].text));
-    noteUses(std::vector<Token>(t.begin() + std::ptrdiff_t(std::min(k, t.size())), t.end()),
-             false, at, &params);
+    noteUses(std::vector<Token>(t.begin() + std::ptrdiff_t(std::min(k, t.size())), t.end()), false,
+             at, &params);
 }
 
 void Preprocessor::include(const std::string &name, const Origin &at, const Place &place) {

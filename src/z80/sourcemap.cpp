@@ -55,8 +55,8 @@ bool parsePlace(std::string_view text, size_t files, SourceMap::Place *out, bool
     if (a == std::string_view::npos || (withColumn != (b != std::string_view::npos)))
         return false;
     const std::string_view line = text.substr(a + 1, withColumn ? b - a - 1 : std::string::npos);
-    return number(text.substr(0, a), &out->file) && out->file < files &&
-           number(line, &out->line) && out->line >= 1 &&
+    return number(text.substr(0, a), &out->file) && out->file < files && number(line, &out->line) &&
+           out->line >= 1 &&
            (!withColumn || (number(text.substr(b + 1), &out->column) && out->column >= 0));
 }
 
@@ -71,8 +71,7 @@ std::string writeMap(const Assembly &a) {
             continue;
         std::snprintf(address, sizeof address, "%04X", unsigned(p.address & 0xFFFF));
         body += std::string(p.code ? "code " : "data ") + address + " " + std::to_string(p.size) +
-                " " + std::to_string(p.offset) + " " +
-                place(files, p.at.file, p.at.line, p.column);
+                " " + std::to_string(p.offset) + " " + place(files, p.at.file, p.at.line, p.column);
         if (p.at.macros)
             for (const MacroStep &s : *p.at.macros)
                 body += " " + s.macro + " " + std::to_string(files(s.file)) + ":" +
@@ -118,8 +117,8 @@ std::optional<SourceMap> readMap(std::string_view text, std::string *error) {
             SourceMap::Entry e;
             e.code = f[0] == "code";
             if (f.size() < 5 || f.size() % 2 == 0 || !number(f[1], &e.address, 16) ||
-                e.address > 0xFFFF || !number(f[2], &e.size) || e.size == 0 ||
-                e.size > 0x10000 || !number(f[3], &e.offset) || e.offset > kMaxFileSize ||
+                e.address > 0xFFFF || !number(f[2], &e.size) || e.size == 0 || e.size > 0x10000 ||
+                !number(f[3], &e.offset) || e.offset > kMaxFileSize ||
                 !parsePlace(f[4], map.files.size(), &e.at, true))
                 return fail("a statement needs an address, a size, an offset and a place");
             for (size_t k = 5; k + 1 < f.size(); k += 2) {
@@ -149,14 +148,15 @@ void SourceMap::index() {
     m_byAddress.resize(entries.size());
     for (size_t i = 0; i < entries.size(); ++i)
         m_byAddress[i] = i;
-    std::stable_sort(m_byAddress.begin(), m_byAddress.end(),
-                     [this](size_t x, size_t y) { return entries[x].address < entries[y].address; });
+    std::stable_sort(m_byAddress.begin(), m_byAddress.end(), [this](size_t x, size_t y) {
+        return entries[x].address < entries[y].address;
+    });
 }
 
 const SourceMap::Entry *SourceMap::at(std::uint32_t address) const {
-    auto it = std::upper_bound(
-        m_byAddress.begin(), m_byAddress.end(), address,
-        [this](std::uint32_t a, size_t i) { return a < entries[i].address; });
+    auto it =
+        std::upper_bound(m_byAddress.begin(), m_byAddress.end(), address,
+                         [this](std::uint32_t a, size_t i) { return a < entries[i].address; });
     // The nearest statements that start at or below it: one of them holds it.
     for (int tries = 0; it != m_byAddress.begin() && tries < 16; ++tries) {
         const Entry &e = entries[*--it];
