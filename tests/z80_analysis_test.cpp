@@ -66,21 +66,24 @@ private slots:
     // comments, and the same uses.
     void everyIncludeFormGivesTheSameNames() {
         const std::string library = "speed = 3 ; pixels a frame\n#define twice(x) x*2\n"
-                                    "#macro halt2\n halt\n#endmacro\nplot:\n\tret\n";
+                                    "#macro halt2\n halt\n#endmacro\nplot:\n\tret\n"
+                                    ".addinstr SYS * EF 3 NOP 1\n";
         const QStringList expected = {"equate speed=3 /p/lib.inc:1:0 pixels a frame",
                                       "define twice /p/lib.inc:2:8 ",
                                       "macro halt2 /p/lib.inc:3:7 ",
                                       "label plot=0 /p/lib.inc:6:0 ",
+                                      "macro SYS /p/lib.inc:8:10 ",
                                       "use twice /p/main.z80:2:6",
                                       "use speed /p/main.z80:2:12",
                                       "use halt2 /p/main.z80:3:1",
-                                      "use plot /p/main.z80:4:6"};
+                                      "use plot /p/main.z80:4:6",
+                                      "use SYS /p/main.z80:5:1"};
         const char *kinds[] = {"label", "equate", "define", "macro"};
         for (const std::string include :
              {" .include \"lib.inc\"", "#include lib.inc", "#include \"lib.inc\""}) {
-            const auto a =
-                analysed({{kMain, include + "\n\tld a,twice(speed)\n\thalt2\n\tcall plot\n"},
-                          {"/p/lib.inc", library}});
+            const auto a = analysed(
+                {{kMain, include + "\n\tld a,twice(speed)\n\thalt2\n\tcall plot\n\tSYS 4540h\n"},
+                 {"/p/lib.inc", library}});
             QCOMPARE(problems(a), QStringList());
             QStringList names;
             for (const z80::Definition &d : a.definitions)

@@ -64,6 +64,15 @@ bool definesBefore(const Token &t) {
            sameWord(t.text, ".set") || sameWord(t.text, ".defl");
 }
 
+// Whether the statement at `i` is an .addinstr, after a label or not.
+bool addsInstruction(const std::vector<Token> &t, size_t i) {
+    if (i + 1 < t.size() && t[i].kind == Kind::Name && t[i + 1].isOp(":"))
+        i += 2;
+    else if (i + 1 < t.size() && t[i].kind == Kind::Name)
+        ++i;
+    return i < t.size() && t[i].kind == Kind::Dot && sameWord(t[i].text, ".addinstr");
+}
+
 // The text of the line's first comment, without its marks and blanks.
 std::string commentOf(const LexedLine &lexed, std::string_view raw) {
     if (lexed.comments.empty())
@@ -244,6 +253,11 @@ void Preprocessor::noteUses(const std::vector<Token> &t, bool columnOne, const O
         if (t[i].kind == Kind::Separator) {
             first = i + 1;
             columnOne = false;
+            continue;
+        }
+        if (i == first && addsInstruction(t, i)) { // its fields are an opcode's, not names
+            while (i + 1 < t.size() && t[i + 1].kind != Kind::Separator)
+                ++i;
             continue;
         }
         if (t[i].kind != Kind::Name || t[i].elsewhere || isWord(t[i].text) ||
