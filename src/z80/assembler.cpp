@@ -134,7 +134,7 @@ void Assembler::define(const std::string &name, std::int64_t value, bool set, bo
             m_definitions.push_back(
                 {name, equate ? Definition::Kind::Equate : Definition::Kind::Label, std::nullopt,
                  m_at.file, m_at.line, std::max(0, m_nameSpan.column),
-                 m_at.macros ? std::string() : m_comment});
+                 comment()});
         }
         m_lastLabel = name;
         it->second.value = value;

@@ -19,6 +19,7 @@
 #include <set>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace z80 {
@@ -30,7 +31,7 @@ struct Expr;
 struct Assembly {
     std::vector<std::uint8_t> bytes; // the program, in the order it was written
     struct Piece {                   // what one statement placed
-        Origin at;                   // the source line; at.macros: the calls that made it
+        Origin at;                   // the source line; at.macro: the calls that made it
         int column;                  // where the statement (or the macro's use) starts; -1: unknown
         std::uint32_t address;
         size_t offset, size; // into bytes
@@ -72,6 +73,8 @@ Assembly assemble(const std::string &mainPath, FileReader &reader, const Options
 constexpr std::uint32_t kUserMemory = 0xFE66 - 0x9D95;
 constexpr std::uint32_t kMaxProgramBytes = (kUserMemory - 2 - 15 + 2) / 2;
 constexpr std::uint32_t kNoExecution = 0xC000;
+// The uses of names a build notes at most; the rest are not listed.
+constexpr size_t kMaxUses = 500000;
 
 class Assembler : public StatementSink {
 public:
@@ -85,8 +88,14 @@ public:
     void definedAtEnd(const std::string &name, const std::vector<Token> &text) override;
     std::optional<std::string> labelHere() const override;
     void defined(const Definition &d) override { m_definitions.push_back(d); }
-    void used(const Use &u) override { m_uses.push_back(u); }
-    void lineComment(const std::string &text) override { m_comment = text; }
+    void used(const Use &u) override {
+        if (m_uses.size() < kMaxUses)
+            m_uses.push_back(u);
+    }
+    void lineComment(const std::string &text) override {
+        m_comment = text;
+        m_commented = false;
+    }
 
     // The passes after the first, then the result.
     void finish(Assembly *out);
@@ -157,10 +166,18 @@ private:
     std::string m_lastLabel; // pass 1: the label or equate defined last
     std::vector<Definition> m_definitions;
     std::vector<Use> m_uses;
-    std::string m_comment; // pass 1: the comment of the source line being read
-    Span m_nameSpan;       // the statement's label or equate name
-    Span m_valueSpan;      // the value computed last
-    Span m_whySpan;        // the name a value's failure is about
+    std::string m_comment;    // pass 1: the comment of the source line being read
+    bool m_commented = false; // given to a definition already
+    // The line's comment for the first definition the line itself writes:
+    // no comment is copied more often than it is read.
+    std::string comment() {
+        if (m_at.macro || std::exchange(m_commented, true))
+            return {};
+        return m_comment;
+    }
+    Span m_nameSpan;  // the statement's label or equate name
+    Span m_valueSpan; // the value computed last
+    Span m_whySpan;   // the name a value's failure is about
     Diagnostic::Code m_whyCode = Diagnostic::Code::Other;
     bool m_includeFailed = false;
 

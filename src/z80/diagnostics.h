@@ -14,22 +14,33 @@
 namespace z80 {
 
 // One step of the #macro calls that produced a statement: the macro, and
-// the line of its body the statement (or the next call) came from.
+// the line of its body the statement (or the next call) came from. Steps
+// share the calls around them, so a statement deep in macros costs one.
 struct MacroStep {
     std::string macro;
     std::string file; // as the user knows it
     int line = 0;
+    std::shared_ptr<const MacroStep> outer; // the step whose line made this call
 };
-using MacroChain = std::vector<MacroStep>; // the outermost call first
+
+// The steps from the outermost call in.
+inline std::vector<const MacroStep *> macroChain(const std::shared_ptr<const MacroStep> &inner) {
+    std::vector<const MacroStep *> out;
+    for (const MacroStep *s = inner.get(); s; s = s->outer.get())
+        out.push_back(s);
+    std::reverse(out.begin(), out.end());
+    return out;
+}
 
 struct Origin {
     Origin() = default;
-    Origin(std::string f, int l, std::shared_ptr<const MacroChain> m = nullptr)
-        : file(std::move(f)), line(l), macros(std::move(m)) {}
+    Origin(std::string f, int l, std::shared_ptr<const MacroStep> m = nullptr)
+        : file(std::move(f)), line(l), macro(std::move(m)) {}
     std::string file; // as the user knows it
     int line = 0;
-    // The #macro calls this line was produced by; null for a line as written.
-    std::shared_ptr<const MacroChain> macros;
+    // The innermost #macro call this line was produced by; null for a line
+    // as written.
+    std::shared_ptr<const MacroStep> macro;
 };
 
 // Where on its line a message points: bytes from the line's start. A column
@@ -96,8 +107,8 @@ private:
              std::shared_ptr<const Diagnostic> cause = nullptr) {
         Diagnostic d{at.file,  at.line, span.column, span.length,
                      severity, code,    text,        std::move(cause)};
-        if (!d.cause && at.macros && !at.macros->empty()) {
-            const MacroStep &inner = at.macros->back();
+        if (!d.cause && at.macro) {
+            const MacroStep &inner = *at.macro;
             d.cause = std::make_shared<const Diagnostic>(
                 Diagnostic{inner.file, inner.line, -1, 0, severity, Diagnostic::Code::Other,
                            "in #macro " + inner.macro, nullptr});

@@ -71,7 +71,7 @@ bool Assembler::directive(const std::string &label, const std::vector<Token> &t,
                 m_definitions.push_back({t[i + 1].text, Definition::Kind::Macro, std::nullopt,
                                          m_at.file, m_at.line,
                                          std::max(0, spanOf(t, i + 1, i + 2).column),
-                                         m_at.macros ? std::string() : m_comment});
+                                         comment()});
         }
     } else if (key == "echo") {
         echo(t, i + 1);

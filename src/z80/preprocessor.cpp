@@ -223,7 +223,7 @@ bool Preprocessor::line(const LexedLine &lexed, const std::string &raw, const Or
             m_recording.reset();
         } else {
             m_recording->lines.push_back(raw);
-            m_recording->lineAt.push_back({at.file, at.line, at.macros});
+            m_recording->lineAt.push_back({at.file, at.line, at.macro});
             if (asWritten)
                 noteUses(t, false, at, &m_recording->params);
         }
@@ -387,10 +387,9 @@ bool Preprocessor::callMacro(const Macro &m, const std::vector<Token> &s, size_t
             tok.elsewhere = s[head].elsewhere;
         lexed.tokens = substitute(m, lexed.tokens, args, use);
         Origin inner = at; // the chain of calls, this one last
-        auto chain = std::make_shared<MacroChain>(at.macros ? *at.macros : MacroChain());
         if (k < m.lineAt.size())
-            chain->push_back({m.name, m.lineAt[k].file, m.lineAt[k].line});
-        inner.macros = std::move(chain);
+            inner.macro = std::make_shared<const MacroStep>(
+                MacroStep{m.name, m.lineAt[k].file, m.lineAt[k].line, at.macro});
         if (!line(lexed, spell(lexed.tokens), inner, place)) {
             goOn = false;
             break;

@@ -72,10 +72,9 @@ std::string writeMap(const Assembly &a) {
         std::snprintf(address, sizeof address, "%04X", unsigned(p.address & 0xFFFF));
         body += std::string(p.code ? "code " : "data ") + address + " " + std::to_string(p.size) +
                 " " + std::to_string(p.offset) + " " + place(files, p.at.file, p.at.line, p.column);
-        if (p.at.macros)
-            for (const MacroStep &s : *p.at.macros)
-                body += " " + s.macro + " " + std::to_string(files(s.file)) + ":" +
-                        std::to_string(s.line);
+        for (const MacroStep *s : macroChain(p.at.macro))
+            body += " " + s->macro + " " + std::to_string(files(s->file)) + ":" +
+                    std::to_string(s->line);
         body += "\n";
     }
     std::vector<Assembly::Label> labels = a.labels;
