@@ -1,12 +1,13 @@
 // The editor: real dialogs, real processes, the folder tree in the home folder.
 // Options that need no window (--help, --version, --setup-kit) are answered
-// before a window system is asked for, and so is --run (a program run
-// without a window).
+// before a window system is asked for, and so are --run (a program run
+// without a window) and --test (a program's tests).
 
 #include "core/kitsetup.h"
 #include "core/locations.h"
 #include "ui/form1.h"
 #include "ui/runcommand.h"
+#include "ui/testcommand.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -50,9 +51,12 @@ Start parseCommandLine(int argc, char *argv[]) {
                                             "own programs, keeping files you changed) and quit."));
     parser.addOption(setUp);
     const RunCommandOptions run = addRunOptions(parser);
+    const TestCommandOptions tests = addTestOptions(parser);
     parser.process(cli);
     Start start;
     if (const std::optional<int> status = runFromCommandLine(parser, run))
+        return {{}, true, *status};
+    if (const std::optional<int> status = testFromCommandLine(parser, tests))
         return {{}, true, *status};
     if (parser.isSet(setUp)) {
         const QString kit = findKitFolder(QCoreApplication::applicationDirPath());
