@@ -54,8 +54,8 @@ void Harness::enter(Machine &m, std::uint16_t pc) {
         return;
     }
     if (m_calling && (pc == kBeneath || (pc == Os::kExit && sp > m_callSp))) {
-        m.stop("the routine returned to the test's caller, not to the test: it took " +
-               std::to_string(int(sp) - int(m_callSp) - 2 + (pc == kBeneath ? 2 : 4)) +
+        m.stop("the routine's return went past the test's return address: it took " +
+               std::to_string(int(sp) - int(m_callSp) - 2) +
                " bytes more off the stack than it put on (a pop without its push?)");
         return;
     }
