@@ -40,8 +40,8 @@ Start parseCommandLine(int argc, char *argv[]) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QCoreApplication::translate(
         "main", "An editor for Z80 assembly programs for TI-83 Plus calculators."));
-    parser.addHelpOption();
-    parser.addVersionOption();
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("file"),
                                  QCoreApplication::translate("main", "A source file to open."),
                                  QStringLiteral("[file]"));
@@ -52,7 +52,15 @@ Start parseCommandLine(int argc, char *argv[]) {
     parser.addOption(setUp);
     const RunCommandOptions run = addRunOptions(parser);
     const TestCommandOptions tests = addTestOptions(parser);
-    parser.process(cli);
+    // An option not known, or one without its value, ends with status 2.
+    if (!parser.parse(QCoreApplication::arguments())) {
+        std::fprintf(stderr, "quorvin: %s\n", qPrintable(parser.errorText()));
+        return {{}, true, 2};
+    }
+    if (parser.isSet(help))
+        parser.showHelp(0);
+    if (parser.isSet(version))
+        parser.showVersion();
     Start start;
     if (const std::optional<int> status = runFromCommandLine(parser, run))
         return {{}, true, *status};

@@ -118,6 +118,8 @@ public:
     Reader(TestsFile &out) : m_out(out) {}
     void line(int number, std::string_view text);
     void finish();
+    // A limit was met: the rest of the file is not read.
+    bool stopped() const { return m_stopped || m_out.errors.size() >= kMaxErrors; }
 
 private:
     void error(const std::string &text) {
@@ -142,6 +144,7 @@ private:
 
     TestsFile &m_out;
     int m_line = 0;
+    bool m_stopped = false;
 };
 
 bool Reader::quoted(std::string_view s, std::string *text, const char *what) {
@@ -246,6 +249,7 @@ bool Reader::items(std::string_view s, bool registersOnly, std::vector<Item> *ou
 void Reader::startTest(std::string_view rest) {
     if (m_out.tests.size() >= kMaxTests) {
         error("more than " + std::to_string(kMaxTests) + " tests in one file");
+        m_stopped = true;
         return;
     }
     Test t;
@@ -486,7 +490,7 @@ TestsFile parseTests(const std::string &path, std::string_view text) {
     z80::LineSplitter lines(text);
     std::string_view line;
     int number = 0;
-    while (lines.next(&line) && out.errors.size() < kMaxErrors)
+    while (!reader.stopped() && lines.next(&line))
         reader.line(++number, line);
     reader.finish();
     return out;
