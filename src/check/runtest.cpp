@@ -123,7 +123,7 @@ private:
     TestResult m_result;
     std::deque<std::int32_t> m_last;
     std::uint64_t m_start = 0;
-    bool m_assertFailed = false, m_bounded = false;
+    bool m_assertFailed = false, m_bounded = false, m_cancelled = false;
     std::vector<std::pair<std::string, std::uint16_t>> m_before; // for keeps
 };
 
@@ -237,7 +237,11 @@ void TestRun::execute() {
             if (name == "sp")
                 v = std::uint16_t(m_harness.stackAtCall() + 2);
     const std::vector<std::int32_t> &at = m_program.statementAt;
-    while (!m.stopped()) {
+    for (std::uint32_t steps = 0; !m.stopped(); ++steps) {
+        if ((steps & 0xFFFF) == 0 && m_options.cancel && m_options.cancel->load()) {
+            m_cancelled = true;
+            break;
+        }
         if (m.cycles() - m_start >= m_test.bound) {
             m_bounded = true;
             break;
@@ -317,6 +321,7 @@ void TestRun::compareItem(const Item &item) {
 
 void TestRun::comparePicture(const Expectation &e, const Picture &actual, const char *what) {
     const std::string path = z80::joinPath(m_options.folder, e.name);
+    const std::string file = z80::joinPath(m_options.wholeFolder, e.name);
     PictureFiles *files = m_options.pictures;
     if (!files) {
         fail(line(e.line), "pictures cannot be compared here");
@@ -324,12 +329,12 @@ void TestRun::comparePicture(const Expectation &e, const Picture &actual, const 
     }
     Picture expected;
     std::string why;
-    const bool exists = files->exists(path);
-    const bool read = exists && files->read(path, &expected, &why);
+    const bool exists = files->exists(file);
+    const bool read = exists && files->read(file, &expected, &why);
     if (read && expected == actual)
         return;
     if (m_options.update) {
-        if (files->write(path, actual, &why))
+        if (files->write(file, actual, &why))
             m_result.updated.push_back(path);
         else
             fail(line(e.line), "cannot write " + path + ": " + why);
@@ -352,7 +357,7 @@ void TestRun::comparePicture(const Expectation &e, const Picture &actual, const 
                 fy = y;
             }
     const std::string actualPath = replaceSuffix(path, ".actual.png");
-    const bool wrote = files->write(actualPath, actual, &why);
+    const bool wrote = files->write(replaceSuffix(file, ".actual.png"), actual, &why);
     fail(line(e.line), std::string(what) + " differs from " + path + " in " +
                            std::to_string(differ) + " pixels, the first at x=" +
                            std::to_string(fx) + " y=" + std::to_string(fy) +
@@ -472,7 +477,10 @@ TestResult TestRun::run() {
     }
     const std::string what = m_test.action == Test::Action::Call ? "the routine" : "the program";
     bool ended = true; // as the test wants; the other expectations are compared
-    if (m_assertFailed) {
+    if (m_cancelled) {
+        fail(line(m_test.actionLine), "the run was stopped before it ended");
+        ended = false;
+    } else if (m_assertFailed) {
         ended = false;
     } else if (stops) {
         if (reason.empty() || lower(reason).find(lower(stops->name)) == std::string::npos) {

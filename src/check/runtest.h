@@ -10,6 +10,7 @@
 #include "check/program.h"
 #include "check/testfile.h"
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -41,7 +42,10 @@ struct TestResult {
 struct RunOptions {
     bool update = false;            // write the expected pictures that are missing or differ
     PictureFiles *pictures = nullptr;
-    std::string folder;             // the tests file's, for the pictures' names
+    std::string folder;             // the tests file's, for the pictures' names as shown
+    std::string wholeFolder;        // the same, to read and write them
+    // Set from another thread to end the run early: the test fails, saying so.
+    const std::atomic<bool> *cancel = nullptr;
 };
 
 TestResult runTest(const Test &test, const Program &program, const std::string &testsPath,

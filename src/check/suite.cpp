@@ -7,9 +7,11 @@ namespace check {
 
 namespace {
 
-std::string wholePath(const std::string &path) {
+std::string wholePath(const std::string &path, const std::string &working = {}) {
     if (!path.empty() && path[0] == '/')
         return z80::normalPath(path);
+    if (!working.empty())
+        return z80::normalPath(z80::joinPath(working, path));
     char here[4096];
     if (!getcwd(here, sizeof here))
         return path;
@@ -28,8 +30,9 @@ std::size_t FileResult::passed() const {
     return results.size() + notRun - failed();
 }
 
-std::string programOf(const std::string &testsPath, z80::FileReader &reader) {
-    const std::string whole = wholePath(testsPath);
+std::string programOf(const std::string &testsPath, z80::FileReader &reader,
+                      const std::string &workingFolder) {
+    const std::string whole = wholePath(testsPath, workingFolder);
     const std::size_t dot = whole.find_last_of('.');
     const std::string stem = dot == std::string::npos ? whole : whole.substr(0, dot);
     for (const char *ext : {".z80", ".asm"}) {
@@ -44,7 +47,7 @@ FileResult runTestsFile(const std::string &path, z80::FileReader &reader,
                         const SuiteOptions &options) {
     FileResult out;
     out.path = path;
-    const z80::ReadResult read = reader.read(wholePath(path));
+    const z80::ReadResult read = reader.read(wholePath(path, options.workingFolder));
     if (!read.error.empty()) {
         out.tests.path = path;
         out.tests.errors.push_back(path + ":1: error: cannot read the tests: " + read.error);
@@ -53,7 +56,7 @@ FileResult runTestsFile(const std::string &path, z80::FileReader &reader,
     out.tests = parseTests(path, read.text);
     if (!out.tests.ok())
         return out;
-    const std::string source = programOf(path, reader);
+    const std::string source = programOf(path, reader, options.workingFolder);
     const std::string folder = z80::folderOf(path);
     std::vector<const Test *> chosen;
     for (const Test &t : out.tests.tests)
@@ -81,8 +84,11 @@ FileResult runTestsFile(const std::string &path, z80::FileReader &reader,
     run.update = options.update;
     run.pictures = options.pictures;
     run.folder = folder;
+    run.wholeFolder = z80::folderOf(wholePath(path, options.workingFolder));
+    run.cancel = options.cancel;
     for (const Test *t : chosen)
-        out.results.push_back(runTest(*t, program, path, run));
+        if (!options.cancel || !options.cancel->load())
+            out.results.push_back(runTest(*t, program, path, run));
     return out;
 }
 

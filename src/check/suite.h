@@ -16,6 +16,8 @@ struct SuiteOptions {
     bool update = false;               // write the expected pictures
     PictureFiles *pictures = nullptr;
     z80::Options assembler;            // include folders and defines, as a build has them
+    std::string workingFolder;         // relative paths start here; empty: the process's
+    const std::atomic<bool> *cancel = nullptr; // set from another thread to stop
 };
 
 struct FileResult {
@@ -36,6 +38,7 @@ FileResult runTestsFile(const std::string &path, z80::FileReader &reader,
 
 // The program a tests file tests: NAME.z80 or NAME.asm beside it, in any
 // letter case; empty when there is none.
-std::string programOf(const std::string &testsPath, z80::FileReader &reader);
+std::string programOf(const std::string &testsPath, z80::FileReader &reader,
+                      const std::string &workingFolder = {});
 
 } // namespace check
