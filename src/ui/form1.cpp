@@ -13,6 +13,7 @@
 #include "ui/editorextras.h"
 #include "ui/form2.h"
 #include "ui/form3.h"
+#include "ui/testsrunner.h"
 #include "ui/language.h"
 #include "ui/resizerule.h"
 
@@ -45,6 +46,14 @@ Form1::Form1(const Services &services)
     m_file = CurrentFile(Text1, &CommonDialog1);
     Text1->installEventFilter(new MenuShortcutsFirst(this));
     m_extras = new EditorExtras(Text1, m_services.messages, this);
+    m_tests = new TestsRunner(this);
+    connect(m_tests, &TestsRunner::finished, this,
+            [this](const QString &file, const QString &report, const QList<TestsRunner::Mark> &marks) {
+                tests_Finished(file, report);
+                if (!CommonDialog1.FileName.isEmpty() &&
+                    QFileInfo(CommonDialog1.FileName).absoluteFilePath() == file)
+                    m_extras->markTests(marks);
+            });
     new AccessibilityGate(Text1);
     const Locations places(m_services.root);
     auto *language =
@@ -139,6 +148,7 @@ void Form1::createActions() {
     key("makesendKey", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B), &Form1::makesend_Click);
     key("runKey", QKeySequence(Qt::Key_F5), &Form1::run_Key);
     key("runWindowKey", QKeySequence(Qt::CTRL | Qt::Key_F5), &Form1::runWindow_Key);
+    key("testKey", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T), &Form1::test_Key);
 }
 
 // Start-up: the settings into the Preferences dialog, then the template catalogue.
