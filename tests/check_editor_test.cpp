@@ -93,6 +93,30 @@ private slots:
         QVERIFY(output().endsWith("3 passed, 0 failed\n"));
     }
 
+    // The kit's hello template, saved under a name of the user's: its tests
+    // come beside it, and pass.
+    void theHelloTemplateComesWithAPassingTest() {
+        const QString kit = qEnvironmentVariable("QUORVIN_SOURCE_DIR") + "/kit/Templates/";
+        const QString templates = tree->places().templateFolder() + "/";
+        QVERIFY(QDir().mkpath(templates));
+        QVERIFY(QFile::copy(kit + "hello.txt", templates + "hello.txt"));
+        QVERIFY(QFile::copy(kit + "hello.tests", templates + "hello.tests"));
+        Form1 &w = makeWindow();
+        w.newdoc_Click(QFile::encodeName(templates + "hello.txt"));
+        const QString saved = tree->path("Source/greet.z80");
+        QVERIFY(w.save_doc(saved));
+        w.CommonDialog1.FileName = saved;
+        QCOMPARE(readBytes(tree->path("Source/greet.tests")), readBytes(kit + "hello.tests"));
+        QSignalSpy done(w.testsRunner(), &TestsRunner::finished);
+        w.test_Key();
+        QVERIFY(done.wait(20000));
+        QCOMPARE(output(), QString("1 passed, 0 failed\n"));
+        // A document opened from a file brings no tests with it.
+        QVERIFY(openSource("Source/other.z80", "ret\n"));
+        QVERIFY(w.save_doc(tree->path("Source/third.z80")));
+        QVERIFY(!QFileInfo::exists(tree->path("Source/third.tests")));
+    }
+
     void aProgramWithoutTestsSaysWhereToWriteThem() {
         Form1 &w = makeWindow();
         QVERIFY(openSource("Source/lone.z80", kProgram));

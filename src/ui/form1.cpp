@@ -13,9 +13,9 @@
 #include "ui/editorextras.h"
 #include "ui/form2.h"
 #include "ui/form3.h"
-#include "ui/testsrunner.h"
 #include "ui/language.h"
 #include "ui/resizerule.h"
+#include "ui/testsrunner.h"
 
 #include <Qsci/qsciscintilla.h>
 
@@ -199,6 +199,7 @@ bool Form1::open_doc(const QString &filename) {
         report(*error);
         return false;
     }
+    m_templateTests.clear();
     return true;
 }
 
@@ -208,6 +209,14 @@ bool Form1::save_doc(const QString &filename) {
     if (auto error = m_file.save(filename, Locations(m_services.root).spareFolder())) {
         report(*error);
         return false;
+    }
+    if (!m_templateTests.isEmpty()) {
+        const QFileInfo saved(filename);
+        const QString tests =
+            saved.absolutePath() + QLatin1Char('/') + saved.completeBaseName() + QLatin1String(".tests");
+        if (!QFileInfo::exists(tests))
+            QFile::copy(m_templateTests, tests);
+        m_templateTests.clear();
     }
     return true;
 }
@@ -290,6 +299,11 @@ void Form1::newdoc_Click(const QByteArray &templatePath) {
         return;
     }
     m_extras->markLog({}, {}, {});
+    // The tests the template comes with (hello.tests beside hello.txt) go
+    // beside the program when it is first saved.
+    const QString path = QFile::decodeName(templatePath);
+    const QString tests = path.left(path.size() - 4) + QLatin1String(".tests");
+    m_templateTests = QFileInfo(tests).isFile() ? tests : QString();
 }
 
 void Form1::open_Click() {

@@ -126,4 +126,5 @@ private:
     QString m_lastLog, m_logFolder;
     CurrentFile m_file;
     QStringList m_startMessages; // for when the window is shown
+    QString m_templateTests;     // the tests of the template the document came from, till saved
 };
