@@ -113,6 +113,10 @@ private:
     void compareItem(const Item &item);
     void comparePicture(const Expectation &e, const Picture &actual, const char *what);
     std::string lastStatements() const;
+    bool samePlace(std::int32_t a, std::int32_t b) const {
+        const Place &x = m_program.places[std::size_t(a)], &y = m_program.places[std::size_t(b)];
+        return x.line == y.line && x.file == y.file;
+    }
     std::string where() const; // the last statement run, or the test's call
 
     const Test &m_test;
@@ -248,7 +252,8 @@ void TestRun::execute() {
         }
         const std::uint16_t pc = m.reg(run::Reg::PC);
         if (pc >= 0x8000) {
-            if (at[pc] >= 0 && (m_last.empty() || m_last.back() != at[pc])) {
+            // Statements apart by a backslash on one line count as one.
+            if (at[pc] >= 0 && (m_last.empty() || !samePlace(m_last.back(), at[pc]))) {
                 m_last.push_back(at[pc]);
                 if (m_last.size() > kLastStatements)
                     m_last.pop_front();
