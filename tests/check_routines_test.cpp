@@ -62,6 +62,10 @@ checked:
         ;@log "a={a}"
         ld a, b
         ret
+; an assert on a statement's line is checked before the statement runs
+nonzero:
+        inc a   ;@assert a != 0
+        ret
 )";
 
 struct Outcome {
@@ -208,6 +212,14 @@ private slots:
         for (const std::string &line : o.lines)
             QVERIFY(line.find("a=5") == std::string::npos);
         QCOMPARE(o.file.results[1].name, std::string("large"));
+    }
+
+    void anAssertOnAStatementsLineIsCheckedBeforeItRuns() {
+        const Outcome o = runTests("test \"ff\"\n  call nonzero with a=0FFh\n  expect a=0\n"
+                                   "test \"zero\"\n  call nonzero with a=0\n");
+        QVERIFY(o.file.results[0].passed()); // a=FFh when the check ran, 0 after
+        QCOMPARE(o.failures(),
+                 QStringList(lineOf("inc a") + ": assertion failed: a != 0 (a=00h (0))"));
     }
 
     void logsShowWithAFailedTest() {
