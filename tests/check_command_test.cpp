@@ -114,8 +114,7 @@ private slots:
                      .match(lines[1])
                      .hasMatch(),
                  qPrintable(lines[1]));
-        QVERIFY(QImage(m_dir.filePath("hello.actual.png")) !=
-                QImage(m_dir.filePath("hello.png")));
+        QVERIFY(QImage(m_dir.filePath("hello.actual.png")) != QImage(m_dir.filePath("hello.png")));
         // --update takes the new screen as the expected one; the text still differs.
         o = quorvin({"--update", "--filter", "greets"});
         QVERIFY(o.out.split('\n').contains("updated hello.png"));

@@ -130,7 +130,8 @@ private slots:
         Form1 &w = makeWindow();
         QVERIFY(writeBytes(tree->path("Source/spin.z80"), "        .org 9D93h\n        .db 0BBh, "
                                                           "6Dh\nspin:   jr spin\n"));
-        QVERIFY(openSource("Source/spin.tests", "test \"forever\"\n  bound 6000000000\n  call spin\n"));
+        QVERIFY(
+            openSource("Source/spin.tests", "test \"forever\"\n  bound 6000000000\n  call spin\n"));
         w.test_Key();
         QVERIFY(w.testsRunner()->running());
         QElapsedTimer clock;

@@ -167,11 +167,13 @@ private slots:
                                    "test \"pops\"\n  call pops\n");
         const QStringList f = o.failures();
         QCOMPARE(f.size(), 2);
-        QVERIFY2(f[0].startsWith(lineOf("push bc", 1) + ": the routine pushes stopped: the routine's "
+        QVERIFY2(f[0].startsWith(lineOf("push bc", 1) +
+                                 ": the routine pushes stopped: the routine's "
                                  "return went to 4BC4h instead of to the test: it left 2 bytes "
                                  "more on the stack"),
                  qPrintable(f[0]));
-        QVERIFY2(f[1].startsWith(lineOf("pop bc", 1) + ": the routine pops stopped: the routine's return "
+        QVERIFY2(f[1].startsWith(lineOf("pop bc", 1) +
+                                 ": the routine pops stopped: the routine's return "
                                  "went past the test's return address: it took 2 bytes more off"),
                  qPrintable(f[1]));
     }

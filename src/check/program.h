@@ -36,8 +36,8 @@ struct Probe {
 };
 
 struct Program {
-    std::string source; // shown
-    std::vector<std::uint8_t> code; // what a run puts at 9D95h
+    std::string source;                                   // shown
+    std::vector<std::uint8_t> code;                       // what a run puts at 9D95h
     std::unordered_map<std::string, std::int64_t> labels; // by lower-case name
     std::vector<std::string> errors;                      // the assembler's, and the probes'
     std::vector<Place> places;                            // of the statements

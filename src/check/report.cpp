@@ -8,11 +8,21 @@ std::string xml(const std::string &s) {
     std::string out;
     for (char c : s) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\n': out += "&#10;"; break;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\n':
+            out += "&#10;";
+            break;
         default:
             // XML 1.0 has no place for the other control characters.
             if (static_cast<unsigned char>(c) >= 0x20 || c == '\t')
@@ -113,8 +123,8 @@ std::string junitReport(const std::vector<FileResult> &files) {
                 text += e + "\n";
             out += "    <testcase name=\"" + xml(f.path) + "\" classname=\"" + xml(f.path) +
                    "\">\n      <failure message=\"" +
-                   xml(f.errors.empty() ? std::string() : f.errors.back()) + "\">" +
-                   xml(text) + "</failure>\n    </testcase>\n";
+                   xml(f.errors.empty() ? std::string() : f.errors.back()) + "\">" + xml(text) +
+                   "</failure>\n    </testcase>\n";
         }
         for (const TestResult &r : f.results) {
             out += "    <testcase name=\"" + xml(r.name) + "\" classname=\"" + xml(f.path) +

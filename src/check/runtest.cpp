@@ -146,8 +146,8 @@ bool TestRun::setMemory(const Item &item) {
         return false;
     const bool byte = item.kind == Item::Kind::Byte;
     if (*v < (byte ? -128 : -32768) || *v > (byte ? 255 : 65535)) {
-        fail(line(item.line), std::to_string(*v) + " does not fit in a " +
-                                  (byte ? "byte" : "word"));
+        fail(line(item.line),
+             std::to_string(*v) + " does not fit in a " + (byte ? "byte" : "word"));
         return false;
     }
     if (byte)
@@ -209,8 +209,8 @@ bool TestRun::probe(std::uint16_t pc) {
             }
             if (*v == 0) {
                 const std::string names = namesIn(p.expression, m_program, machine());
-                fail(p.at.text(), "assertion failed: " + p.text +
-                                      (names.empty() ? "" : " (" + names + ")"));
+                fail(p.at.text(),
+                     "assertion failed: " + p.text + (names.empty() ? "" : " (" + names + ")"));
                 return false;
             }
             continue;
@@ -320,8 +320,8 @@ void TestRun::compareItem(const Item &item) {
     const std::uint16_t mask = byte ? 0xFF : 0xFFFF;
     if ((std::uint16_t(*want) & mask) != got)
         fail(line(item.line), "expected " + std::string(byte ? "(" : "{") + item.name +
-                                  (byte ? ")" : "}") + "=" + shown(*want, byte ? 8 : 16) +
-                                  place + ", got " + shown(got, byte ? 8 : 16));
+                                  (byte ? ")" : "}") + "=" + shown(*want, byte ? 8 : 16) + place +
+                                  ", got " + shown(got, byte ? 8 : 16));
 }
 
 void TestRun::comparePicture(const Expectation &e, const Picture &actual, const char *what) {
@@ -346,8 +346,8 @@ void TestRun::comparePicture(const Expectation &e, const Picture &actual, const 
         return;
     }
     if (!exists) {
-        fail(line(e.line), path + " does not exist; quorvin --test --update writes it from " +
-                               what);
+        fail(line(e.line),
+             path + " does not exist; quorvin --test --update writes it from " + what);
         return;
     }
     if (!read) {
@@ -363,11 +363,10 @@ void TestRun::comparePicture(const Expectation &e, const Picture &actual, const 
             }
     const std::string actualPath = replaceSuffix(path, ".actual.png");
     const bool wrote = files->write(replaceSuffix(file, ".actual.png"), actual, &why);
-    fail(line(e.line), std::string(what) + " differs from " + path + " in " +
-                           std::to_string(differ) + " pixels, the first at x=" +
-                           std::to_string(fx) + " y=" + std::to_string(fy) +
-                           (wrote ? "; it is in " + actualPath
-                                  : "; cannot write " + actualPath + ": " + why));
+    fail(line(e.line),
+         std::string(what) + " differs from " + path + " in " + std::to_string(differ) +
+             " pixels, the first at x=" + std::to_string(fx) + " y=" + std::to_string(fy) +
+             (wrote ? "; it is in " + actualPath : "; cannot write " + actualPath + ": " + why));
 }
 
 void TestRun::compare(const Expectation &e) {
@@ -390,8 +389,7 @@ void TestRun::compare(const Expectation &e) {
             const std::uint16_t after = *readRegister(m, r);
             if (before != m_before.end() && before->second != after)
                 changed += (changed.empty() ? "" : "; ") + upper(r) + " was " +
-                           shown(before->second, widthOf(r)) + ", is " +
-                           shown(after, widthOf(r));
+                           shown(before->second, widthOf(r)) + ", is " + shown(after, widthOf(r));
         }
         if (!changed.empty())
             fail(line(e.line), "the routine changed what `keeps` names: " + changed +
@@ -424,8 +422,9 @@ void TestRun::compare(const Expectation &e) {
             if (made.find(n) == std::string::npos && made.size() < 300)
                 made += (made.empty() ? "" : ", ") + n;
         }
-        fail(line(e.line), "never called " + e.name +
-                               (made.empty() ? " (it made no OS call)" : " (it called " + made + ")"));
+        fail(line(e.line),
+             "never called " + e.name +
+                 (made.empty() ? " (it made no OS call)" : " (it called " + made + ")"));
         break;
     }
     case K::Row: {
@@ -470,7 +469,7 @@ TestResult TestRun::run() {
     const auto &stop = m.stopped();
     const bool returned = stop && stop->returned;
     const std::string reason =
-        m_bounded ? "still running after " + std::to_string(m_test.bound) + " T-states"
+        m_bounded           ? "still running after " + std::to_string(m_test.bound) + " T-states"
         : stop && !returned ? stop->reason
                             : std::string();
     const Expectation *stops = nullptr, *returns = nullptr;
@@ -489,9 +488,9 @@ TestResult TestRun::run() {
         ended = false;
     } else if (stops) {
         if (reason.empty() || lower(reason).find(lower(stops->name)) == std::string::npos) {
-            fail(line(stops->line),
-                 "expected " + what + " to stop with \"" + stops->name + "\", but " +
-                     (returned ? "it returned" : "it stopped: " + reason));
+            fail(line(stops->line), "expected " + what + " to stop with \"" + stops->name +
+                                        "\", but " +
+                                        (returned ? "it returned" : "it stopped: " + reason));
             ended = false;
         }
     } else if (m_bounded) {
@@ -501,7 +500,7 @@ TestResult TestRun::run() {
         ended = false;
     } else if (!returned) {
         fail(where(), (m_test.action == Test::Action::Call ? "the routine " + m_test.targetText
-                                                            : std::string("the program")) +
+                                                           : std::string("the program")) +
                           " stopped: " + reason);
         ended = false;
     }

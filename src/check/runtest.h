@@ -20,8 +20,7 @@ namespace check {
 // What the registers hold when a test does not say: recognisable, and such
 // that a pushed one returned to lands where the runner can say so.
 struct Pattern {
-    static constexpr std::uint16_t af = 0xA555, bc = 0x4BC4, de = 0x4DE4, hl = 0x4E14,
-                                   ix = 0x4A15;
+    static constexpr std::uint16_t af = 0xA555, bc = 0x4BC4, de = 0x4DE4, hl = 0x4E14, ix = 0x4A15;
 };
 
 struct Failure {
@@ -40,10 +39,10 @@ struct TestResult {
 };
 
 struct RunOptions {
-    bool update = false;            // write the expected pictures that are missing or differ
+    bool update = false; // write the expected pictures that are missing or differ
     PictureFiles *pictures = nullptr;
-    std::string folder;             // the tests file's, for the pictures' names as shown
-    std::string wholeFolder;        // the same, to read and write them
+    std::string folder;      // the tests file's, for the pictures' names as shown
+    std::string wholeFolder; // the same, to read and write them
     // Set from another thread to end the run early: the test fails, saying so.
     const std::atomic<bool> *cancel = nullptr;
 };

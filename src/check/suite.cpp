@@ -67,8 +67,8 @@ FileResult runTestsFile(const std::string &path, z80::FileReader &reader,
     if (source.empty()) {
         const std::string stem = path.substr(0, path.find_last_of('.'));
         out.notRun = chosen.size();
-        out.errors.push_back(path + ":1: error: no program to test: " + stem + ".z80 or " +
-                             stem + ".asm is not beside it");
+        out.errors.push_back(path + ":1: error: no program to test: " + stem + ".z80 or " + stem +
+                             ".asm is not beside it");
         return out;
     }
     const Program program = loadProgram(source, folder, reader, options.assembler);

@@ -124,8 +124,7 @@ public:
 private:
     void error(const std::string &text) {
         if (m_out.errors.size() < kMaxErrors)
-            m_out.errors.push_back(m_out.path + ":" + std::to_string(m_line) +
-                                   ": error: " + text);
+            m_out.errors.push_back(m_out.path + ":" + std::to_string(m_line) + ": error: " + text);
     }
     Test *current(const std::string &word) {
         if (m_out.tests.empty())
@@ -263,7 +262,8 @@ void Reader::call(Test &t, std::string_view rest) {
     // `with` as a word of its own ends the routine's name.
     std::size_t with = std::string_view::npos;
     for (std::size_t i = 0; i + 4 <= rest.size(); ++i)
-        if (lower(rest.substr(i, 4)) == "with" && i > 0 && std::isspace(static_cast<unsigned char>(rest[i - 1])) &&
+        if (lower(rest.substr(i, 4)) == "with" && i > 0 &&
+            std::isspace(static_cast<unsigned char>(rest[i - 1])) &&
             (i + 4 == rest.size() || std::isspace(static_cast<unsigned char>(rest[i + 4])))) {
             with = i;
             break;
@@ -412,7 +412,7 @@ void Reader::line(int number, std::string_view raw) {
         count(rest, kMaxBound, &t->bound, "bound");
     } else if (word == "expect") {
         const auto [second, after] = firstWord(rest);
-        static const char *forms[] = {"keeps", "cycles", "calls",    "text",
+        static const char *forms[] = {"keeps",  "cycles", "calls",    "text",
                                       "screen", "buffer", "returned", "stops"};
         if (std::find_if(std::begin(forms), std::end(forms),
                          [&](const char *f) { return second == f; }) != std::end(forms)) {
@@ -430,7 +430,7 @@ void Reader::line(int number, std::string_view raw) {
                 t->expectations.push_back(std::move(e));
             }
     } else {
-        static const char *forms[] = {"keeps", "cycles", "calls",    "text",
+        static const char *forms[] = {"keeps",  "cycles", "calls",    "text",
                                       "screen", "buffer", "returned", "stops"};
         if (std::find_if(std::begin(forms), std::end(forms),
                          [&](const char *f) { return word == f; }) != std::end(forms))
@@ -453,9 +453,8 @@ void Reader::finish() {
 } // namespace
 
 bool isRegister(const std::string &n) {
-    static const char *names[] = {"a",  "f",  "b",  "c",   "d",   "e",   "h",   "l",  "af",
-                                  "bc", "de", "hl", "ix",  "iy",  "sp",  "pc",  "ixh", "ixl",
-                                  "iyh", "iyl"};
+    static const char *names[] = {"a",  "f",  "b",  "c",  "d",  "e",  "h",   "l",   "af",  "bc",
+                                  "de", "hl", "ix", "iy", "sp", "pc", "ixh", "ixl", "iyh", "iyl"};
     return std::find_if(std::begin(names), std::end(names),
                         [&](const char *x) { return n == x; }) != std::end(names);
 }

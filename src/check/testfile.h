@@ -16,14 +16,14 @@
 
 namespace check {
 
-constexpr std::uint64_t kDefaultBound = 10000000;   // T-states a test may run
-constexpr std::uint64_t kMaxBound = 6000000000ull;  // a bound may be raised to 1000 s
-constexpr std::size_t kMaxTestsFileSize = 4 << 20;  // bytes
-constexpr std::size_t kMaxTestLineLength = 4096;    // characters
-constexpr std::size_t kMaxTests = 10000;            // in one file
-constexpr std::size_t kMaxKeys = 1000;              // in one `run keys`
-constexpr std::size_t kMaxItems = 256;              // items on one line
-constexpr std::size_t kMaxErrors = 100;             // reported for one file
+constexpr std::uint64_t kDefaultBound = 10000000;  // T-states a test may run
+constexpr std::uint64_t kMaxBound = 6000000000ull; // a bound may be raised to 1000 s
+constexpr std::size_t kMaxTestsFileSize = 4 << 20; // bytes
+constexpr std::size_t kMaxTestLineLength = 4096;   // characters
+constexpr std::size_t kMaxTests = 10000;           // in one file
+constexpr std::size_t kMaxKeys = 1000;             // in one `run keys`
+constexpr std::size_t kMaxItems = 256;             // items on one line
+constexpr std::size_t kMaxErrors = 100;            // reported for one file
 
 using Expression = std::shared_ptr<const z80::Expr>;
 
@@ -42,13 +42,13 @@ struct Expectation {
     enum class Kind { Item, Keeps, Cycles, Calls, Row, Screen, Buffer, Returned, Stops };
     Kind kind = Kind::Item;
     int line = 0;
-    Item item;                      // Item
-    std::vector<std::string> regs;  // Keeps, lower case
-    std::uint64_t count = 0;        // Cycles: at most; Row: the row
-    std::string name;               // Calls: the call; Screen, Buffer: the file; Stops: the words
-    std::string text;               // Row: the text
-    Expression address;             // Buffer: where the 768 bytes are
-    std::string addressText;        // Buffer: as written
+    Item item;                     // Item
+    std::vector<std::string> regs; // Keeps, lower case
+    std::uint64_t count = 0;       // Cycles: at most; Row: the row
+    std::string name;              // Calls: the call; Screen, Buffer: the file; Stops: the words
+    std::string text;              // Row: the text
+    Expression address;            // Buffer: where the 768 bytes are
+    std::string addressText;       // Buffer: as written
 };
 
 struct Test {
@@ -56,10 +56,10 @@ struct Test {
     int line = 0;
     enum class Action { None, Call, Run } action = Action::None;
     int actionLine = 0;
-    Expression target;       // Call
-    std::string targetText;  // Call: as written
-    std::vector<Item> with;  // Call: the registers given
-    std::vector<int> keys;   // Run: scan codes
+    Expression target;      // Call
+    std::string targetText; // Call: as written
+    std::vector<Item> with; // Call: the registers given
+    std::vector<int> keys;  // Run: scan codes
     std::vector<Item> sets;
     std::vector<Expectation> expectations;
     std::uint64_t bound = kDefaultBound;

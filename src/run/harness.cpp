@@ -69,8 +69,8 @@ void Harness::enter(Machine &m, std::uint16_t pc) {
     // A return to a word the routine pushed lands where no code is: say why.
     if (m_calling && !osEntry(pc) && m.stopped() && !m.stopped()->returned && sp <= m_callSp &&
         m_callSp - sp < 256)
-        m.stop("the routine's return went to " + hex4(pc) +
-               " instead of to the test: it left " + std::to_string(m_callSp + 2 - sp) +
+        m.stop("the routine's return went to " + hex4(pc) + " instead of to the test: it left " +
+               std::to_string(m_callSp + 2 - sp) +
                " bytes more on the stack than it found (a push without its pop?)");
 }
 

@@ -37,7 +37,6 @@ public:
     void enter(Machine &m, std::uint16_t pc) override;
 
 private:
-
     Os m_os;
     std::unique_ptr<Machine> m_machine;
     std::vector<std::uint16_t> m_osCalls;

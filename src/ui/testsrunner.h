@@ -17,7 +17,7 @@ class TestsRunner : public QObject {
     Q_OBJECT
 public:
     struct Mark {
-        int line;        // the test's `test` line, from 1
+        int line; // the test's `test` line, from 1
         bool passed;
         QString message; // its first failure, or "passed"
     };

@@ -26,8 +26,7 @@ bool PngPictureFiles::read(const std::string &path, check::Picture *out, std::st
     }
     for (int y = 0; y < check::kPictureHeight; ++y)
         for (int x = 0; x < check::kPictureWidth; ++x)
-            out->dark[std::size_t(y * check::kPictureWidth + x)] =
-                qGray(image.pixel(x, y)) < 128;
+            out->dark[std::size_t(y * check::kPictureWidth + x)] = qGray(image.pixel(x, y)) < 128;
     return true;
 }
 

@@ -11,8 +11,7 @@
 class PngPictureFiles : public check::PictureFiles {
 public:
     bool read(const std::string &path, check::Picture *out, std::string *error) override;
-    bool write(const std::string &path, const check::Picture &picture,
-               std::string *error) override;
+    bool write(const std::string &path, const check::Picture &picture, std::string *error) override;
     bool exists(const std::string &path) override;
 };
 
