@@ -3,12 +3,12 @@
 // medians. `bench --quick` uses tiny sizes to show that every case runs;
 // `bench --runner` measures the runner alone.
 
+#include "check/suite.h"
 #include "core/document.h"
 #include "core/shownlog.h"
 #include "core/templates.h"
 #include "platform/codepage.h"
 #include "platform/process.h"
-#include "check/suite.h"
 #include "run/session.h"
 #include "ui/catalogue.h"
 #include "ui/editor.h"
@@ -252,8 +252,8 @@ void testsRow(bool quick, const QString &dir) {
     }
     if (passed != 100)
         std::fprintf(stderr, "only %zu of the 100 tests passed\n", passed);
-    rows.push_back({"100 routine tests, 5,000 lines, with build", "ms", median(ms), 0,
-                    "<= 1000 ms"});
+    rows.push_back(
+        {"100 routine tests, 5,000 lines, with build", "ms", median(ms), 0, "<= 1000 ms"});
 }
 
 void printRows() {

@@ -87,8 +87,8 @@ QString ProgramRecord::programFor(const QString &document, const QByteArray &fir
     const QFileInfo info(document);
     if (info.suffix().compare(QLatin1String("tests"), Qt::CaseInsensitive) == 0)
         for (const char *suffix : {".z80", ".asm", ".Z80", ".ASM"}) {
-            const QString source =
-                info.absolutePath() + QLatin1Char('/') + info.completeBaseName() + QLatin1String(suffix);
+            const QString source = info.absolutePath() + QLatin1Char('/') +
+                                   info.completeBaseName() + QLatin1String(suffix);
             if (QFileInfo(source).isFile())
                 return source;
         }

@@ -43,8 +43,8 @@ EditorExtras::EditorExtras(QsciScintilla *editor, MessageBox *messages, QWidget 
     editor->setMarginMarkerMask(LineNumbers, 0);
     editor->setMarginType(Marks, QsciScintilla::SymbolMargin);
     editor->setMarginWidth(Marks, 14);
-    editor->setMarginMarkerMask(Marks, (1 << ErrorMark) | (1 << WarningMark) |
-                                           (1 << PassedMark) | (1 << FailedMark));
+    editor->setMarginMarkerMask(Marks, (1 << ErrorMark) | (1 << WarningMark) | (1 << PassedMark) |
+                                           (1 << FailedMark));
     editor->markerDefine(QsciScintilla::Circle, ErrorMark);
     editor->setMarkerBackgroundColor(QColor(0xd0, 0x20, 0x20), ErrorMark);
     editor->setMarkerForegroundColor(QColor(0x80, 0x00, 0x00), ErrorMark);
@@ -145,7 +145,8 @@ void EditorExtras::markTests(const QList<TestsRunner::Mark> &marks) {
         it = m_testMarks.contains(it.key()) ? m_marks.erase(it) : std::next(it);
     m_testMarks.clear();
     for (const TestsRunner::Mark &mark : marks) {
-        const int handle = m_editor->markerAdd(mark.line - 1, mark.passed ? PassedMark : FailedMark);
+        const int handle =
+            m_editor->markerAdd(mark.line - 1, mark.passed ? PassedMark : FailedMark);
         if (handle < 0)
             continue;
         m_marks.insert(handle, mark.message);

@@ -7,8 +7,8 @@
 #include "ui/testsrunner.h"
 
 #include <QHash>
-#include <QSet>
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 #include <functional>

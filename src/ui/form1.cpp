@@ -47,13 +47,14 @@ Form1::Form1(const Services &services)
     Text1->installEventFilter(new MenuShortcutsFirst(this));
     m_extras = new EditorExtras(Text1, m_services.messages, this);
     m_tests = new TestsRunner(this);
-    connect(m_tests, &TestsRunner::finished, this,
-            [this](const QString &file, const QString &report, const QList<TestsRunner::Mark> &marks) {
-                tests_Finished(file, report);
-                if (!CommonDialog1.FileName.isEmpty() &&
-                    QFileInfo(CommonDialog1.FileName).absoluteFilePath() == file)
-                    m_extras->markTests(marks);
-            });
+    connect(
+        m_tests, &TestsRunner::finished, this,
+        [this](const QString &file, const QString &report, const QList<TestsRunner::Mark> &marks) {
+            tests_Finished(file, report);
+            if (!CommonDialog1.FileName.isEmpty() &&
+                QFileInfo(CommonDialog1.FileName).absoluteFilePath() == file)
+                m_extras->markTests(marks);
+        });
     new AccessibilityGate(Text1);
     const Locations places(m_services.root);
     auto *language =
@@ -212,8 +213,8 @@ bool Form1::save_doc(const QString &filename) {
     }
     if (!m_templateTests.isEmpty()) {
         const QFileInfo saved(filename);
-        const QString tests =
-            saved.absolutePath() + QLatin1Char('/') + saved.completeBaseName() + QLatin1String(".tests");
+        const QString tests = saved.absolutePath() + QLatin1Char('/') + saved.completeBaseName() +
+                              QLatin1String(".tests");
         if (!QFileInfo::exists(tests))
             QFile::copy(m_templateTests, tests);
         m_templateTests.clear();
