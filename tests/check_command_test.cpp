@@ -179,7 +179,7 @@ private slots:
         QFile f(m_dir.filePath("out.xml"));
         QVERIFY(f.open(QIODevice::ReadOnly));
         QXmlStreamReader xml(&f);
-        QStringList cases, failures;
+        QStringList cases, failures, errors;
         QString suites;
         while (!xml.atEnd()) {
             if (xml.readNext() != QXmlStreamReader::StartElement)
@@ -191,11 +191,27 @@ private slots:
                 cases << a.value("name").toString() + "@" + a.value("line").toString();
             else if (xml.name() == u"failure")
                 failures << a.value("message").toString();
+            else if (xml.name() == u"error")
+                errors << a.value("message").toString();
         }
         QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
         QCOMPARE(suites, QString("2/1"));
         QCOMPARE(cases, QStringList({"double 21@8", "double is wrong here@12"}));
         QCOMPARE(failures, QStringList("expected HL=0005h (5), got 0004h (4)"));
+        QCOMPARE(errors, QStringList());
+
+        // A tests file that cannot be read as one is an error of its suite.
+        write("broken.tests", "test \"x\"\n  call double with q=1\n");
+        QCOMPARE(quorvin({"broken.tests", "--junit", "out.xml"}).status, 2);
+        f.close();
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        xml.setDevice(&f);
+        while (!xml.atEnd())
+            if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == u"error")
+                errors << xml.attributes().value("message").toString();
+        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        QCOMPARE(errors, QStringList("broken.tests:2: error: \"q=1\": expected REGISTER=VALUE (a, "
+                                     "b, ..., hl, ix, sp; flags cf, zf, sf, pf, hf, nf)"));
     }
 };
 

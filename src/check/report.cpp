@@ -116,7 +116,15 @@ std::string junitReport(const std::vector<FileResult> &files) {
     for (const FileResult &f : files) {
         out += "  <testsuite name=\"" + xml(f.path) + "\" tests=\"" +
                std::to_string(f.results.size() + f.notRun) + "\" failures=\"" +
-               std::to_string(f.failed()) + "\">\n";
+               std::to_string(f.failed()) + "\" errors=\"" + (f.badTests() ? "1" : "0") + "\">\n";
+        if (f.badTests()) {
+            std::string text;
+            for (const std::string &e : f.tests.errors)
+                text += e + "\n";
+            out += "    <testcase name=\"" + xml(f.path) + "\" classname=\"" + xml(f.path) +
+                   "\">\n      <error message=\"" + xml(f.tests.errors.front()) + "\">" +
+                   xml(text) + "</error>\n    </testcase>\n";
+        }
         if (f.notRun) {
             std::string text;
             for (const std::string &e : f.errors)
