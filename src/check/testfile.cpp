@@ -113,6 +113,13 @@ std::pair<std::string, std::string_view> firstWord(std::string_view s) {
     return {lower(s.substr(0, i)), trim(s.substr(i))};
 }
 
+// The expectations written with or without `expect` before them.
+bool isExpectationWord(const std::string &word) {
+    static const char *forms[] = {"keeps",  "cycles", "calls",    "text",
+                                  "screen", "buffer", "returned", "stops"};
+    return std::find(std::begin(forms), std::end(forms), word) != std::end(forms);
+}
+
 class Reader {
 public:
     Reader(TestsFile &out) : m_out(out) {}
@@ -412,10 +419,7 @@ void Reader::line(int number, std::string_view raw) {
         count(rest, kMaxBound, &t->bound, "bound");
     } else if (word == "expect") {
         const auto [second, after] = firstWord(rest);
-        static const char *forms[] = {"keeps",  "cycles", "calls",    "text",
-                                      "screen", "buffer", "returned", "stops"};
-        if (std::find_if(std::begin(forms), std::end(forms),
-                         [&](const char *f) { return second == f; }) != std::end(forms)) {
+        if (isExpectationWord(second)) {
             expect(*t, second, after);
             return;
         }
@@ -430,10 +434,7 @@ void Reader::line(int number, std::string_view raw) {
                 t->expectations.push_back(std::move(e));
             }
     } else {
-        static const char *forms[] = {"keeps",  "cycles", "calls",    "text",
-                                      "screen", "buffer", "returned", "stops"};
-        if (std::find_if(std::begin(forms), std::end(forms),
-                         [&](const char *f) { return word == f; }) != std::end(forms))
+        if (isExpectationWord(word))
             expect(*t, word, rest);
         else
             error("\"" + std::string(text.substr(0, 40)) +
