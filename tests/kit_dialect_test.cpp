@@ -320,8 +320,8 @@ private slots:
         };
         QCOMPARE(errors({{"/p/main.z80", "#include \"main.z80\"\n"}}).size(), 1);
         QCOMPARE(errors({{"/p/main.z80", "#include \"main.z80\"\n"}})[0],
-                 QStringLiteral("main.z80:1: error: includes nest deeper than 32 levels (does "
-                                "main.z80 include itself?)"));
+                 QStringLiteral("main.z80:1: error: includes, #macros and run() nest deeper than "
+                                "32 levels (does main.z80 include itself?)"));
         QCOMPARE(errors({{"/p/main.z80",
                           " .db " + std::string(300, '(') + "1" + std::string(300, ')') + "\n"}}),
                  QStringList{"main.z80:1: error: the expression nests deeper than 200 levels"});
@@ -331,8 +331,8 @@ private slots:
         QCOMPARE(errors({{"/p/main.z80", sum + "\n"}}),
                  QStringList{"main.z80:1: error: the expression has more than 500 operators"});
         QCOMPARE(errors({{"/p/main.z80", "#macro again()\n again()\n#endmacro\n again()\n"}}),
-                 QStringList{"main.z80:4: error: #macro again nests deeper than 32 levels (does "
-                             "it call itself?)"});
+                 QStringList{"main.z80:4: error: includes, #macros and run() nest deeper than "
+                             "32 levels (does #macro again use itself?)"});
         std::string grow = "#define A0 x\n";
         for (int i = 1; i < 40; ++i)
             grow += "#define A" + std::to_string(i) + " A" + std::to_string(i - 1) + " A" +
