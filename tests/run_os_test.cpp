@@ -292,6 +292,15 @@ nameB:  db 15h, "B", 0)");
         const auto full = runAsm(" ld de, 0C000h\n ld hl, 4000h\n bcall(_InsertMem)\n ret");
         QCOMPARE(QString::fromStdString(full->stopped()->reason),
                  QString("the calculator runs out of memory (ERR:MEMORY) in _InsertMem"));
+        // A size word of FFFEh or FFFFh and its own two bytes are more than
+        // 64 KiB, never a few bytes.
+        for (const char *size : {"0FFFEh", "0FFFFh"}) {
+            const auto huge = runAsm(QString(" ld hl, nameA\n rst 20h\n ld hl, ") + size +
+                                     "\n bcall(_CreateAppVar)\n ret\nnameA: db 15h, \"A\", 0");
+            QVERIFY(huge->stopped());
+            QCOMPARE(QString::fromStdString(huge->stopped()->reason),
+                     QString("the calculator runs out of memory (ERR:MEMORY) in _CreateAppVar"));
+        }
         const auto outside = runAsm(" ld hl, 9000h\n ld de, 1\n bcall(_DelMem)\n ret");
         QCOMPARE(QString::fromStdString(outside->stopped()->reason),
                  QString("the program called _DelMem at 9D9Bh for 9000h, outside the memory of "
