@@ -67,6 +67,26 @@ wrap:   db "xyz", 0)");
         QCOMPARE(at(*s, std::uint16_t(ram::textShadow + 17)), std::uint8_t('1'));
     }
 
+    // _PutS leaves HL past the string's terminating zero, as TI's reference
+    // loop does (ld a,(hl) / inc hl / or a): strings laid end to end are
+    // shown by calling it again.
+    void stringsLaidEndToEndAreShownOneCallEach() {
+        const auto s = runAsm(R"(
+        bcall(_ClrLCDFull)
+        bcall(_HomeUp)
+        ld hl, first
+        ld (9002h), hl
+        bcall(_PutS)
+        ld (9000h), hl
+        bcall(_PutS)
+        ret
+first:  db "ab", 0
+second: db "cd", 0)");
+        QVERIFY(s->stopped() && s->stopped()->returned);
+        QCOMPARE(screenText(*s), lines({"abcd"}));
+        QCOMPARE(s->machine().readWord(0x9000), std::uint16_t(s->machine().readWord(0x9002) + 3));
+    }
+
     // Without auto-scroll the cursor goes back to the top; EraseEOL blanks the
     // rest of the row and leaves the cursor; PutPS prints a counted string;
     // inverse text reads back as the same characters with the cell dark.
