@@ -62,8 +62,11 @@ public:
             if (m->function) {
                 // Only the call's own tokens are copied, and only when the
                 // calls in them nest within the limit: each level copies them.
-                const size_t end = callEnd(work);
-                if (depth + 1 + callsNested(work, end) > kMaxNesting)
+                int parens = 0;
+                const size_t end = callEnd(work, &parens);
+                // Each call nested in it has a parenthesis of its own.
+                if (depth + parens > kMaxNesting &&
+                    depth + 1 + callsNested(work, end) > kMaxNesting)
                     return deepArguments(error);
                 std::vector<std::vector<Token>> args;
                 const size_t after = arguments(work, 0, end, &args);
@@ -124,14 +127,16 @@ private:
         }
         return chars > kMaxLineChars;
     }
-    // The index after the ')' that closes the '(' at the front, or the size.
-    static size_t callEnd(const std::deque<Token> &work) {
+    // The index after the ')' that closes the '(' at the front, or the
+    // size; *deepest, how deep its parentheses nest.
+    static size_t callEnd(const std::deque<Token> &work, int *deepest) {
         int depth = 0;
         for (size_t i = 0; i < work.size(); ++i) {
-            if (work[i].isOp("("))
-                ++depth;
-            else if (work[i].isOp(")") && --depth == 0)
+            if (work[i].isOp("(")) {
+                *deepest = std::max(*deepest, ++depth);
+            } else if (work[i].isOp(")") && --depth == 0) {
                 return i + 1;
+            }
         }
         return work.size();
     }
