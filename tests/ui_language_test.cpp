@@ -74,7 +74,8 @@ private slots:
         MarkSet *marks = window->extras()->marks();
         QTRY_COMPARE(marks->messages(2), QStringList{"error: 'strat' is undefined"});
         QCOMPARE(send(QsciScintillaBase::SCI_GETMARGINMASKN, 1),
-                 long((1 << MarkSet::ErrorMarker) | (1 << MarkSet::WarningMarker)));
+                 long((1 << MarkSet::ErrorMarker) | (1 << MarkSet::WarningMarker) |
+                      (1 << MarkSet::PassedMarker) | (1 << MarkSet::FailedMarker)));
         QVERIFY(writeBytes(tree->places().assemblerLog(),
                            "prog.z80:2: error: 'strat' is undefined\n"
                            "ERROR on line 3 of file prog.z80\n"));
@@ -97,6 +98,17 @@ private slots:
         window->Timer1_Timer();
         QCOMPARE(marks->messages(2), QStringList());
         QCOMPARE(window->Text1->markersAtLine(1), 0u);
+    }
+
+    // The analysis assembles the text as it is opened, in the editor's own
+    // process: a source that runs itself without end is one mark at its line,
+    // and the editor keeps going with the text as it was.
+    void aSourceThatRunsItselfIsMarkedAndTheTextKept() {
+        const QByteArray text = "#define X \"wr(X)\\nrun()\"\n wr(X)\n run()\n";
+        openProgram(text);
+        QVERIFY(window->Text1->markersAtLine(2) & (1 << MarkSet::ErrorMarker));
+        QCOMPARE(language()->problemMessages(3).size(), 1);
+        QCOMPARE(window->Text1->text().toUtf8(), text);
     }
 
     void anIncludeIsCheckedAsPartOfTheProgramThatBuiltIt() {

@@ -98,6 +98,20 @@ bool EditorExtras::eventFilter(QObject *watched, QEvent *event) {
     return false;
 }
 
+void EditorExtras::markTests(const QList<TestsRunner::Mark> &marks) {
+    QList<MarkSet::Mark> shown;
+    for (const TestsRunner::Mark &mark : marks)
+        shown << MarkSet::Mark{mark.line,
+                               mark.passed ? MarkSet::Kind::Passed : MarkSet::Kind::Failed,
+                               mark.message};
+    m_marks->set(MarkSet::Source::Tests, shown);
+    m_editor->viewport()->update();
+}
+
+QStringList EditorExtras::markMessages(int line) const {
+    return m_marks->messages(line);
+}
+
 void EditorExtras::markLog(const QString &log, const QString &folder, const QString &file) {
     QList<MarkSet::Mark> marks;
     if (!file.isEmpty()) {
@@ -106,7 +120,9 @@ void EditorExtras::markLog(const QString &log, const QString &folder, const QStr
         for (const QString &line : lines)
             if (const auto entry = parseLogLine(line);
                 entry && logEntryPath(*entry, folder) == current)
-                marks << MarkSet::Mark{entry->line, entry->error, line.trimmed()};
+                marks << MarkSet::Mark{entry->line,
+                                       entry->error ? MarkSet::Kind::Error : MarkSet::Kind::Warning,
+                                       line.trimmed()};
     }
     m_marks->set(MarkSet::Source::Build, marks);
     // Painted now: a message box that follows must not show the marks before.

@@ -4,6 +4,8 @@
 // keep the indentation of the line above. They are reached by shortcuts and
 // the editor's context menu; the menus stay as they are.
 
+#include "ui/testsrunner.h"
+
 #include <QObject>
 #include <QString>
 
@@ -30,8 +32,13 @@ public:
     // from `folder`), after clearing the marks of the log before; a mark's
     // message is its log line.
     void markLog(const QString &log, const QString &folder, const QString &file);
+    // Marks each test's line as passed or failed, after clearing the marks
+    // of the run before; the mark's tooltip says how it went.
+    void markTests(const QList<TestsRunner::Mark> &marks);
     // The margin's one mark set, which the live analysis marks too.
     MarkSet *marks() const { return m_marks; }
+    // The messages of the marks on a line (from 1), shown as its tooltip.
+    QStringList markMessages(int line) const;
     // Shows a line (from 1) and selects it.
     void showLine(int line);
     void goToLine();

@@ -163,7 +163,8 @@ void Language::show() {
     for (const z80::Diagnostic &p : m_analysis->problems) {
         if (p.file != path || p.line < 1 || p.line > m_editor->lines())
             continue;
-        marks << MarkSet::Mark{p.line, p.error(), message(p)};
+        marks << MarkSet::Mark{p.line, p.error() ? MarkSet::Kind::Error : MarkSet::Kind::Warning,
+                               message(p)};
         const long start = long(m_editor->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE,
                                                         (unsigned long)(p.line - 1)));
         const long end = long(m_editor->SendScintilla(QsciScintillaBase::SCI_GETLINEENDPOSITION,

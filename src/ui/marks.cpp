@@ -10,12 +10,17 @@ MarkSet::MarkSet(QsciScintilla *editor, int margin)
     : QObject(editor), m_editor(editor), m_viewport(editor->viewport()) {
     editor->setMarginType(margin, QsciScintilla::SymbolMargin);
     editor->setMarginWidth(margin, 14);
-    editor->setMarginMarkerMask(margin, (1 << ErrorMarker) | (1 << WarningMarker));
+    editor->setMarginMarkerMask(margin, (1 << ErrorMarker) | (1 << WarningMarker) |
+                                            (1 << PassedMarker) | (1 << FailedMarker));
     editor->markerDefine(QsciScintilla::Circle, ErrorMarker);
     editor->setMarkerBackgroundColor(QColor(0xd0, 0x20, 0x20), ErrorMarker);
     editor->setMarkerForegroundColor(QColor(0x80, 0x00, 0x00), ErrorMarker);
     editor->markerDefine(QsciScintilla::RightTriangle, WarningMarker);
     editor->setMarkerBackgroundColor(QColor(0xe0, 0xa0, 0x00), WarningMarker);
+    editor->markerDefine(QsciScintilla::SmallRectangle, PassedMarker);
+    editor->setMarkerBackgroundColor(QColor(0x20, 0xa0, 0x40), PassedMarker);
+    editor->markerDefine(QsciScintilla::Rectangle, FailedMarker);
+    editor->setMarkerBackgroundColor(QColor(0xd0, 0x20, 0x20), FailedMarker);
     editor->viewport()->installEventFilter(this);
 }
 
@@ -28,7 +33,10 @@ void MarkSet::set(Source source, const QList<Mark> &marks) {
     for (const Mark &m : marks) {
         if (m.line < 1 || m.line > m_editor->lines())
             continue;
-        const int handle = m_editor->markerAdd(m.line - 1, m.error ? ErrorMarker : WarningMarker);
+        const int handle = m_editor->markerAdd(m.line - 1, m.kind == Kind::Error     ? ErrorMarker
+                                                           : m.kind == Kind::Warning ? WarningMarker
+                                                           : m.kind == Kind::Passed  ? PassedMarker
+                                                                                    : FailedMarker);
         if (handle >= 0)
             m_marks << Placed{handle, source, m.message};
     }
@@ -36,7 +44,7 @@ void MarkSet::set(Source source, const QList<Mark> &marks) {
 
 QStringList MarkSet::messages(int line) const {
     QStringList out;
-    for (const Source source : {Source::Build, Source::Analysis})
+    for (const Source source : {Source::Tests, Source::Build, Source::Analysis})
         for (const Placed &p : m_marks)
             if (p.source == source &&
                 long(m_editor->SendScintilla(QsciScintillaBase::SCI_MARKERLINEFROMHANDLE,

@@ -8,7 +8,7 @@
 #include <memory>
 #include <set>
 #include <string>
-#include <tuple>
+#include <unordered_set>
 #include <vector>
 
 namespace z80 {
@@ -75,6 +75,8 @@ struct Diagnostics {
     };
     std::vector<Message> errors, warnings;
 
+    // A message said already (a #macro's line at each of its uses) is
+    // kept once, the first time: the first is the earliest in the source.
     void error(const Origin &at, const std::string &text, size_t place = SIZE_MAX) {
         add(errors, at, Diagnostic::Severity::Error, text, place, {});
     }
@@ -87,16 +89,14 @@ struct Diagnostics {
                  Span span = {}) {
         add(warnings, at, Diagnostic::Severity::Warning, text, place, span);
     }
-    // In source order; a message that a line gave before (a #macro used
-    // again and again) is not repeated.
+    // In source order.
     static std::vector<Diagnostic> inOrder(std::vector<Message> messages) {
         std::stable_sort(messages.begin(), messages.end(),
                          [](const Message &a, const Message &b) { return a.place < b.place; });
         std::vector<Diagnostic> out;
-        std::set<std::tuple<std::string, int, std::string>> seen;
+        out.reserve(messages.size());
         for (Message &m : messages)
-            if (seen.emplace(m.said.file, m.said.line, m.said.text).second)
-                out.push_back(std::move(m.said));
+            out.push_back(std::move(m.said));
         return out;
     }
 
@@ -113,8 +113,12 @@ private:
                 Diagnostic{inner.file, inner.line, -1, 0, severity, Diagnostic::Code::Other,
                            "in #macro " + inner.macro, nullptr});
         }
-        to.push_back({place == SIZE_MAX ? now : place, std::move(d)});
+        std::string key = d.file + '\n' + std::to_string(d.line) + '\n' +
+                          (d.error() ? "e" : "w") + d.text;
+        if (m_said.insert(std::move(key)).second)
+            to.push_back({place == SIZE_MAX ? now : place, std::move(d)});
     }
+    std::unordered_set<std::string> m_said;
 };
 
 } // namespace z80
