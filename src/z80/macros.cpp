@@ -92,8 +92,8 @@ public:
                     return fail(error, m_budget->message());
                 // The macro's own text stands where its use is written.
                 const Token &close = work[after - 1];
-                const size_t end = std::max(close.start + close.length, t.start + t.length);
-                replacement = substitute(*m, m->body, args, TextSpan{t.start, end - t.start});
+                const size_t stop = std::max(close.start + close.length, t.start + t.length);
+                replacement = substitute(*m, m->body, args, TextSpan{t.start, stop - t.start});
                 work.erase(work.begin(), work.begin() + std::ptrdiff_t(after));
             } else {
                 replacement = m->body;
