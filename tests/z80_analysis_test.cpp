@@ -124,7 +124,7 @@ private slots:
         const auto selfRun = analysed({{kMain, "#define X \"wr(X)\\nrun()\"\n wr(X)\n run()\n"}});
         QCOMPARE(selfRun.problems.size(), size_t(1));
         QCOMPARE(selfRun.problems[0].line, 3);
-        QVERIFY(selfRun.problems[0].message.find("nest deeper than 32 levels") !=
+        QVERIFY(selfRun.problems[0].text.find("nest deeper than 32 levels") !=
                 std::string::npos);
         const auto selfInclude = analysed({{kMain, " .db 1\n#include \"main.z80\"\n"}});
         QCOMPARE(selfInclude.problems.size(), size_t(1));
@@ -139,7 +139,7 @@ private slots:
         const auto fill = analysed({{kMain, fills + " f5()\n"}});
         QCOMPARE(fill.problems.size(), size_t(1));
         QCOMPARE(fill.problems[0].line, 64);
-        QVERIFY(fill.problems[0].message.find("grows past 12385 bytes") != std::string::npos);
+        QVERIFY(fill.problems[0].text.find("grows past 12385 bytes") != std::string::npos);
     }
 
     void theBuildsOwnErrorsComeWithTheirLineAndWord() {
