@@ -89,14 +89,16 @@ struct Diagnostics {
                  Span span = {}) {
         add(warnings, at, Diagnostic::Severity::Warning, text, place, span);
     }
-    // In source order.
+    // In source order; a message that a line gave before (in another pass)
+    // is not repeated.
     static std::vector<Diagnostic> inOrder(std::vector<Message> messages) {
         std::stable_sort(messages.begin(), messages.end(),
                          [](const Message &a, const Message &b) { return a.place < b.place; });
         std::vector<Diagnostic> out;
-        out.reserve(messages.size());
+        std::unordered_set<std::string> seen;
         for (Message &m : messages)
-            out.push_back(std::move(m.said));
+            if (seen.insert(key(m.said)).second)
+                out.push_back(std::move(m.said));
         return out;
     }
 
@@ -113,10 +115,11 @@ private:
                 Diagnostic{inner.file, inner.line, -1, 0, severity, Diagnostic::Code::Other,
                            "in #macro " + inner.macro, nullptr});
         }
-        std::string key = d.file + '\n' + std::to_string(d.line) + '\n' +
-                          (d.error() ? "e" : "w") + d.text;
-        if (m_said.insert(std::move(key)).second)
+        if (m_said.insert(key(d)).second)
             to.push_back({place == SIZE_MAX ? now : place, std::move(d)});
+    }
+    static std::string key(const Diagnostic &d) {
+        return d.file + '\n' + std::to_string(d.line) + '\n' + (d.error() ? "e" : "w") + d.text;
     }
     std::unordered_set<std::string> m_said;
 };
