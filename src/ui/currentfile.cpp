@@ -49,4 +49,6 @@ void CurrentFile::setCurrentFile(const QString &path, TextEncoding encoding, int
     m_stamp = path.isEmpty() ? std::nullopt : fileStamp(path);
     m_editor->SendScintilla(QsciScintillaBase::SCI_SETEOLMODE, lineEnds);
     m_editor->SendScintilla(QsciScintillaBase::SCI_SETSAVEPOINT);
+    if (m_told)
+        m_told();
 }

@@ -8,6 +8,7 @@
 #include "platform/dialogs.h"
 #include "platform/textfile.h"
 
+#include <functional>
 #include <optional>
 
 class QsciScintilla;
@@ -35,6 +36,8 @@ public:
     bool changedOnDisk(const QString &path) const;
 
     void setCurrentFile(const QString &path, TextEncoding encoding, int lineEnds);
+    // Told after every change of the file, its encoding or its version on disk.
+    void onChange(std::function<void()> told) { m_told = std::move(told); }
 
 private:
     QsciScintilla *m_editor;
@@ -42,4 +45,5 @@ private:
     TextEncoding m_encoding = TextEncoding::Windows1252;
     QString m_stampedPath; // the file the stamp was taken of
     std::optional<FileStamp> m_stamp;
+    std::function<void()> m_told;
 };

@@ -43,8 +43,7 @@ private:
     void contextMenu(const QPoint &at);
     bool markToolTip(QHelpEvent *event);
     void fitLineNumbers();
-    QAction *action(const QString &text, const char *name, const QKeySequence &key,
-                    const std::function<void()> &handler);
+    QAction *action(const QString &text, const char *name, const std::function<void()> &handler);
 
     QsciScintilla *m_editor;
     QWidget *m_viewport = nullptr; // compared with, never called: events come while it is destroyed

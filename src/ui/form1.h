@@ -22,6 +22,8 @@ class QTimer;
 class EditorExtras;
 class Form2;
 class Form3;
+class Language;
+class StatusLine;
 
 class Form1 : public QMainWindow {
     Q_OBJECT
@@ -64,6 +66,11 @@ public:
     void startcalc_Click();
     void run_Key();       // F5: make, then start the emulator with the program
     void runWindow_Key(); // Ctrl+F5: Make, then run the program in a window
+    void makeKey();       // Ctrl+B: Make, the log as soon as the build ends
+    void makesendKey();   // Ctrl+Shift+B: Make and Send, as soon as the build ends
+    void nextProblem();   // F8: the next error or warning of the last build or check
+    void previousProblem();
+    StatusLine *statusLine() const { return m_status; }
     void Timer1_Timer();
     void Timer2_Timer();
 
@@ -110,6 +117,12 @@ private:
     void inform(const QString &text);
     void informStartMessages();
 
+    // What form1additions.cpp adds: the status line and the keys beyond the menus.
+    void addEditorAdditions(Language *language);
+    void sayBuild();
+    void tell(const QString &text); // on the status line
+    void walkProblems(bool forward);
+
     Services m_services;
     std::unique_ptr<Form2> m_form2;
     QPointer<Form3> m_form3;
@@ -121,4 +134,9 @@ private:
     QString m_lastLog, m_logFolder;
     CurrentFile m_file;
     QStringList m_startMessages; // for when the window is shown
+    Language *m_language = nullptr;
+    StatusLine *m_status = nullptr;
+    QString m_buildSaid, m_checkSaid; // what the status line says of each
+    QString m_walkedLog;              // the log F8 walks, and where it stands
+    int m_problem = -1;
 };

@@ -133,11 +133,10 @@ void Form1::runner_ToolFailed(const QString &program, const ProcessEnd &end,
     inform(what.arg(program, how, lastLines).trimmed());
 }
 
-// Make, then, once that build has written a fresh program, a window that runs it.
+// Make, then, as soon as that build has written a fresh program, a window that runs it.
 void Form1::runWindow_Key() {
     if (!startBuild(MakeSlot))
         return;
-    Timer1->start();
     auto once = std::make_shared<QMetaObject::Connection>();
     *once =
         connect(m_runner, &BuildRunner::finished, this, [this, once](const BuildRunner::Build &b) {
@@ -158,6 +157,8 @@ void Form1::runWindow_Key() {
             if (m_form3)
                 m_form3->handKeysTo(window);
         });
+    Timer1->stop(); // the run follows as soon as the build ends
+    m_runner->awaitResult(MakeSlot);
 }
 
 void Form1::startcalc_Click() {
@@ -238,6 +239,7 @@ bool Form1::showAssemblerLog(const BuildRunner::Build &build) {
     const QString source = build.source.isEmpty() ? CommonDialog1.FileName : build.source;
     m_logFolder = QFileInfo(source).absolutePath();
     m_extras->markLog(text, m_logFolder, CommonDialog1.FileName);
+    sayBuild();
     return true;
 }
 

@@ -1,7 +1,7 @@
 #include "language.h"
 
+#include "ui/keytable.h"
 #include "ui/symbollist.h"
-#include "ui/windowaction.h"
 #include "z80/vocabulary.h"
 
 #include <Qsci/qsciscintilla.h>
@@ -114,20 +114,16 @@ Language::Language(QsciScintilla *editor, Host host, QWidget *window)
     m_viewport = editor->viewport();
     m_viewport->installEventFilter(this);
 
-    action(tr("Go to &Definition"), "goToDefinition", QKeySequence(Qt::Key_F12),
-           [this] { goToDefinition(); });
-    action(tr("Go &Back"), "goBack", QKeySequence(Qt::ALT | Qt::Key_Left), [this] { goBack(); });
-    action(tr("Go to &Symbol..."), "goToSymbol", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O),
-           [this] { goToSymbol(); });
-    action(tr("Find Re&ferences"), "findReferences", QKeySequence(Qt::SHIFT | Qt::Key_F12),
-           [this] { findReferences(); });
-    action(tr("&Complete"), "complete", QKeySequence(Qt::CTRL | Qt::Key_Space),
-           [this] { complete(); });
+    action(tr("Go to &Definition"), "goToDefinition", [this] { goToDefinition(); });
+    action(tr("Go &Back"), "goBack", [this] { goBack(); });
+    action(tr("Go to &Symbol..."), "goToSymbol", [this] { goToSymbol(); });
+    action(tr("Find Re&ferences"), "findReferences", [this] { findReferences(); });
+    action(tr("&Complete"), "complete", [this] { complete(); });
 }
 
-QAction *Language::action(const QString &text, const char *name, const QKeySequence &key,
+QAction *Language::action(const QString &text, const char *name,
                           const std::function<void()> &handler) {
-    QAction *a = addWindowAction(m_window, this, text, name, key, handler);
+    QAction *a = addKeyAction(m_window, this, text, name, handler);
     m_actions << a;
     return a;
 }

@@ -68,8 +68,7 @@ private:
     bool toolTip(QHelpEvent *event);
     void charAdded(int ch);
     void completionChosen(const char *text, int position);
-    QAction *action(const QString &text, const char *name, const QKeySequence &key,
-                    const std::function<void()> &handler);
+    QAction *action(const QString &text, const char *name, const std::function<void()> &handler);
 
     QsciScintilla *m_editor;
     QWidget *m_viewport = nullptr; // compared with, never called: events come while it is destroyed
