@@ -51,6 +51,7 @@ EditorExtras::EditorExtras(QsciScintilla *editor, MessageBox *messages, QWidget 
     editor->setMarkerBackgroundColor(QColor(0xe0, 0xa0, 0x00), WarningMark);
     fitLineNumbers();
     connect(editor, &QsciScintilla::linesChanged, this, &EditorExtras::fitLineNumbers);
+    connect(editor, &QsciScintilla::textChanged, this, &EditorExtras::dropChangedMarks);
     editor->installEventFilter(this);
     m_viewport = editor->viewport();
     m_viewport->installEventFilter(this);
@@ -62,6 +63,9 @@ EditorExtras::EditorExtras(QsciScintilla *editor, MessageBox *messages, QWidget 
     action(tr("Find &Next"), "findNext", [this] { findDialog()->findAgain(true); });
     action(tr("Find Pre&vious"), "findPrevious", [this] { findDialog()->findAgain(false); });
     action(tr("&Go to Line..."), "goToLine", [this] { goToLine(); });
+    action(tr("Zoom &In"), "zoomIn", [this] { m_editor->zoomIn(); });
+    action(tr("Zoom &Out"), "zoomOut", [this] { m_editor->zoomOut(); });
+    action(tr("&Normal Size"), "zoomReset", [this] { m_editor->zoomTo(0); });
 }
 
 QAction *EditorExtras::action(const QString &text, const char *name,
@@ -140,6 +144,7 @@ void EditorExtras::markLog(const QString &log, const QString &folder, const QStr
     m_editor->markerDeleteAll(ErrorMark);
     m_editor->markerDeleteAll(WarningMark);
     m_marks.clear();
+    m_markedText.clear();
     if (!file.isEmpty()) {
         const QString current = QFileInfo(file).absoluteFilePath();
         const QStringList lines = log.split(QLatin1Char('\n'));
@@ -148,14 +153,40 @@ void EditorExtras::markLog(const QString &log, const QString &folder, const QStr
                 entry && logEntryPath(*entry, folder) == current) {
                 const int handle =
                     m_editor->markerAdd(entry->line - 1, entry->error ? ErrorMark : WarningMark);
-                if (handle >= 0)
+                if (handle >= 0) {
                     m_marks.insert(handle, line.trimmed());
+                    m_markedText.insert(handle, lineText(entry->line - 1));
+                }
             }
     }
     // Painted now: a message box that follows must not show the marks before.
     m_editor->viewport()->update();
     if (m_editor->isVisible())
         m_editor->viewport()->repaint();
+}
+
+QString EditorExtras::lineText(int line) const {
+    QString text = m_editor->text(line);
+    while (text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r')))
+        text.chop(1);
+    return text;
+}
+
+// The marks move with their lines (the control keeps them on the text); a
+// mark whose line no longer reads as it did when the log was shown goes, with
+// its message, which would name what is no longer there.
+void EditorExtras::dropChangedMarks() {
+    for (auto it = m_markedText.begin(); it != m_markedText.end();) {
+        const long line = long(m_editor->SendScintilla(QsciScintillaBase::SCI_MARKERLINEFROMHANDLE,
+                                                       (unsigned long)it.key()));
+        if (line >= 0 && lineText(int(line)) == it.value()) {
+            ++it;
+            continue;
+        }
+        m_editor->SendScintilla(QsciScintillaBase::SCI_MARKERDELETEHANDLE, (unsigned long)it.key());
+        m_marks.remove(it.key());
+        it = m_markedText.erase(it);
+    }
 }
 
 void EditorExtras::showLine(int line) {

@@ -43,6 +43,8 @@ private:
     void contextMenu(const QPoint &at);
     bool markToolTip(QHelpEvent *event);
     void fitLineNumbers();
+    void dropChangedMarks();
+    QString lineText(int line) const; // without its line end
     QAction *action(const QString &text, const char *name, const std::function<void()> &handler);
 
     QsciScintilla *m_editor;
@@ -53,5 +55,6 @@ private:
     FindDialog *m_find = nullptr;
     QList<QAction *> m_actions;
     int m_digits = 0;
-    QHash<int, QString> m_marks; // a mark's handle and its log line
+    QHash<int, QString> m_marks;      // a mark's handle and its log line
+    QHash<int, QString> m_markedText; // and the text of its line when it was marked
 };

@@ -209,7 +209,7 @@ bool Form1::mayOverwrite(const QString &filename) {
 bool Form1::maybeSave() {
     if (!Text1->isModified())
         return true;
-    switch (m_services.messages->askSave(this, tr("Save changes to the current document?"))) {
+    switch (m_services.messages->askSave(this, tr("Save changes to %1?").arg(documentName()))) {
     case MessageBox::Answer::Save:
         return CommonDialog1.FileName.isEmpty() ? saveWithDialog()
                                                 : save_doc(CommonDialog1.FileName);

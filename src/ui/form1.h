@@ -23,7 +23,9 @@ class EditorExtras;
 class Form2;
 class Form3;
 class Language;
+class ReloadWatch;
 class StatusLine;
+class SymbolList;
 
 class Form1 : public QMainWindow {
     Q_OBJECT
@@ -70,6 +72,11 @@ public:
     void makesendKey();   // Ctrl+Shift+B: Make and Send, as soon as the build ends
     void nextProblem();   // F8: the next error or warning of the last build or check
     void previousProblem();
+    void showHelp();      // F1: the keys and where things live
+    void quickOpen();     // Ctrl+P: the program's files and recent ones
+    // At start with no file named: opens the file worked on last, unless
+    // QUORVIN_REOPEN_LAST is 0. False when none was opened.
+    bool reopenLastFile();
     StatusLine *statusLine() const { return m_status; }
     void Timer1_Timer();
     void Timer2_Timer();
@@ -120,6 +127,7 @@ private:
     // What form1additions.cpp adds: the status line and the keys beyond the menus.
     void addEditorAdditions(Language *language);
     void sayBuild();
+    QString documentName() const; // as questions name it
     void tell(const QString &text); // on the status line
     void walkProblems(bool forward);
 
@@ -136,6 +144,8 @@ private:
     QStringList m_startMessages; // for when the window is shown
     Language *m_language = nullptr;
     StatusLine *m_status = nullptr;
+    ReloadWatch *m_reload = nullptr;
+    SymbolList *m_quickOpen = nullptr;
     QString m_buildSaid, m_checkSaid; // what the status line says of each
     QString m_walkedLog;              // the log F8 walks, and where it stands
     int m_problem = -1;

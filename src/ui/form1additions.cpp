@@ -5,20 +5,41 @@
 
 #include "form1.h"
 
+#include "core/locations.h"
 #include "core/logparser.h"
+#include "core/recentfiles.h"
+#include "ui/clearplace.h"
 #include "ui/editorextras.h"
 #include "ui/form3.h"
+#include "ui/helpwindow.h"
 #include "ui/keytable.h"
 #include "ui/language.h"
+#include "ui/reloadwatch.h"
 #include "ui/statusline.h"
+#include "ui/symbollist.h"
 
 #include <Qsci/qsciscintilla.h>
 
+#include <QDir>
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QTimer>
+
+namespace {
+int lineEndsMode(RecentFiles::LineEnds ends) {
+    switch (ends) {
+    case RecentFiles::LineEnds::Lf:
+        return QsciScintillaBase::SC_EOL_LF;
+    case RecentFiles::LineEnds::Cr:
+        return QsciScintillaBase::SC_EOL_CR;
+    case RecentFiles::LineEnds::CrLf:
+        break;
+    }
+    return QsciScintillaBase::SC_EOL_CRLF;
+}
+} // namespace
 
 void Form1::addEditorAdditions(Language *language) {
     m_language = language;
@@ -33,7 +54,33 @@ void Form1::addEditorAdditions(Language *language) {
                         [this] { return includingProgram(); },
                         [this] { return !mainCommentTarget(Text1->text(0).toUtf8()).isEmpty(); }},
                        menuBar());
-    m_file.onChange([this] { m_status->refresh(); });
+    m_reload = new ReloadWatch(Text1,
+                               {[this] { return CommonDialog1.FileName; },
+                                [this](const QString &path) { return m_file.changedOnDisk(path); },
+                                [this] { return openFile(CommonDialog1.FileName); },
+                                [this](const QString &text) { tell(text); }},
+                               this);
+    // New documents take the line ends of the file saved last.
+    const RecentFiles recent(Locations(m_services.root).recentFiles());
+    const int lineEnds = lineEndsMode(recent.newLineEnds());
+    m_file.setNewLineEnds(lineEnds);
+    if (CommonDialog1.FileName.isEmpty() && Text1->length() == 0)
+        Text1->SendScintilla(QsciScintillaBase::SCI_SETEOLMODE, lineEnds);
+    m_file.onChange([this](CurrentFile::Change change) {
+        m_status->refresh();
+        m_reload->follow(CommonDialog1.FileName);
+        if (CommonDialog1.FileName.isEmpty())
+            return;
+        const long mode = long(Text1->SendScintilla(QsciScintillaBase::SCI_GETEOLMODE));
+        const auto ends = mode == QsciScintillaBase::SC_EOL_LF ? RecentFiles::LineEnds::Lf
+                          : mode == QsciScintillaBase::SC_EOL_CR ? RecentFiles::LineEnds::Cr
+                                                                  : RecentFiles::LineEnds::CrLf;
+        const bool saved = change == CurrentFile::Change::Saved;
+        RecentFiles(Locations(m_services.root).recentFiles())
+            .add(CommonDialog1.FileName, saved, ends);
+        if (saved)
+            m_file.setNewLineEnds(int(mode));
+    });
 
     auto key = [this](const char *name, void (Form1::*handler)()) {
         addKeyAction(this, this, {}, name, [this, handler] { (this->*handler)(); });
@@ -44,6 +91,16 @@ void Form1::addEditorAdditions(Language *language) {
     key("runWindowKey", &Form1::runWindow_Key);
     key("nextProblem", &Form1::nextProblem);
     key("previousProblem", &Form1::previousProblem);
+    key("help", &Form1::showHelp);
+    key("quickOpen", &Form1::quickOpen);
+    m_quickOpen = new SymbolList(this);
+    m_quickOpen->setObjectName(QStringLiteral("quickOpen"));
+    connect(m_quickOpen, &SymbolList::chosen, this, [this](const QString &file) {
+        if (QFileInfo(file).absoluteFilePath() != QFileInfo(CommonDialog1.FileName).absoluteFilePath())
+            if (maybeSave())
+                openFile(file);
+        Text1->setFocus();
+    });
 
     // What the last check said (the build's is said with its log).
     connect(language->runner(), &AnalysisRunner::finished, this, [this] {
@@ -58,6 +115,63 @@ void Form1::addEditorAdditions(Language *language) {
                                 .arg(warnings);
         m_status->say(m_buildSaid.isEmpty() ? m_checkSaid : m_buildSaid + tr("; ") + m_checkSaid);
     });
+}
+
+
+// F1: the keys and the places, beside the editor; pressed again, to the front.
+void Form1::showHelp() {
+    auto *help = findChild<HelpWindow *>(QStringLiteral("helpWindow"));
+    if (!help) {
+        help = new HelpWindow(m_services.root, this);
+        placeClearOf(help, this);
+    }
+    help->show();
+    help->raise();
+    help->activateWindow();
+}
+
+// Ctrl+P: the program's files, then the files opened and saved lately,
+// filtered as the user types.
+void Form1::quickOpen() {
+    QStringList files;
+    if (!CommonDialog1.FileName.isEmpty()) {
+        const QString document = QFileInfo(CommonDialog1.FileName).absoluteFilePath();
+        files = m_programs.filesOf(m_programs.programFor(document, Text1->text(0).toUtf8()));
+    }
+    for (const QString &file : RecentFiles(Locations(m_services.root).recentFiles()).files())
+        if (!files.contains(samePathKey(file)) && !files.contains(file))
+            files << file;
+    QList<SymbolList::Entry> entries;
+    for (const QString &file : files) {
+        if (!QFileInfo(file).isFile())
+            continue;
+        QString folder = QFileInfo(file).absolutePath();
+        if (folder.startsWith(QDir::homePath() + QLatin1Char('/')))
+            folder = QLatin1Char('~') + folder.mid(QDir::homePath().size());
+        entries << SymbolList::Entry{
+            QStringLiteral("%1   (%2)").arg(QFileInfo(file).fileName(), folder), file, 0, 0};
+    }
+    m_quickOpen->show(entries, Text1->mapToGlobal(QPoint(Text1->width() / 4, 0)));
+}
+
+// At start, with no file named: the file worked on last, unless
+// QUORVIN_REOPEN_LAST is 0.
+bool Form1::reopenLastFile() {
+    if (qEnvironmentVariable("QUORVIN_REOPEN_LAST") == QLatin1String("0"))
+        return false;
+    const QStringList files = RecentFiles(Locations(m_services.root).recentFiles()).files();
+    return !files.isEmpty() && openFile(files.first());
+}
+
+// The document as questions name it: its file and folder.
+QString Form1::documentName() const {
+    if (CommonDialog1.FileName.isEmpty())
+        return tr("the untitled document");
+    const QFileInfo info(CommonDialog1.FileName);
+    QString folder = info.absolutePath();
+    if (folder.startsWith(QDir::homePath() + QLatin1Char('/')))
+        folder = QLatin1Char('~') + folder.mid(QDir::homePath().size());
+    return tr("%1 in %2").arg(info.fileName(), folder);
 }
 
 void Form1::sayBuild() {

@@ -260,6 +260,8 @@ void Form1::form3_LineActivated(const QString &line) {
     activateWindow();
     raise();
     Text1->setFocus();
+    if (m_form3)
+        m_form3->raise(); // the log stays in sight, beside the line it led to
 }
 
 // The link program's failures are told whenever it ends; the emulator's only

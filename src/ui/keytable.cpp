@@ -45,6 +45,11 @@ const std::vector<KeyEntry> &keyTable() {
         {P::Editor, "zoomIn", "Ctrl++; Ctrl+=", "Larger text"},
         {P::Editor, "zoomOut", "Ctrl+-", "Smaller text"},
         {P::Editor, "zoomReset", "Ctrl+0", "Text at its normal size"},
+        {P::Editor, "reloadFromDisk", "Alt+R",
+         "When another program has changed the file under unsaved edits: read it again, "
+         "losing the edits"},
+        {P::Editor, "keepMyText", "Alt+K",
+         "The same: keep the text in the editor (saving asks before overwriting the file)"},
         {P::Editor, "help", "F1", "This list of keys, and where settings, templates and logs live"},
         {P::Editor, "", "Ctrl+Z", "Undo"},
         {P::Editor, "", "Ctrl+Y; Ctrl+Shift+Z", "Redo"},

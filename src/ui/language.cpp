@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QToolTip>
 
 #include <algorithm>
@@ -113,6 +114,9 @@ Language::Language(QsciScintilla *editor, Host host, QWidget *window)
     connect(m_list, &SymbolList::widen, this, [this] { goToSymbol(true); });
     m_viewport = editor->viewport();
     m_viewport->installEventFilter(this);
+    editor->installEventFilter(this);
+    // A deleted letter widens the list again to what the shorter word begins.
+    connect(editor, &QsciScintillaBase::SCN_AUTOCCHARDELETED, this, &Language::complete);
 
     action(tr("Go to &Definition"), "goToDefinition", [this] { goToDefinition(); });
     action(tr("Go &Back"), "goBack", [this] { goBack(); });
@@ -299,6 +303,8 @@ bool Language::toolTip(QHelpEvent *event) {
 }
 
 bool Language::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == m_editor && event->type() == QEvent::KeyPress)
+        return enterEndsCompletion(static_cast<QKeyEvent *>(event));
     if (watched != m_viewport)
         return false;
     if (event->type() == QEvent::Paint && !m_painted) {
@@ -455,7 +461,9 @@ void Language::complete() {
 // By itself after three letters of a word, and after b_call(.
 void Language::charAdded(int ch) {
     if (m_editor->SendScintilla(QsciScintillaBase::SCI_AUTOCACTIVE)) {
-        if (!m_shownAll && z80::isNameChar(char(ch))) // the longer word finds the rest
+        // The list holds only what the longer word begins (the control would
+        // only move its selection).
+        if (z80::isNameChar(char(ch)))
             complete();
         return;
     }
@@ -479,6 +487,29 @@ void Language::charAdded(int ch) {
                z80::isNameStart(word[0].toLatin1())) {
         complete();
     }
+}
+
+// Enter after a word typed out in full starts a new line, as it would with
+// no list: the list goes and the key goes on to the text.
+bool Language::enterEndsCompletion(QKeyEvent *key) {
+    if ((key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) ||
+        !m_editor->SendScintilla(QsciScintillaBase::SCI_AUTOCACTIVE))
+        return false;
+    QByteArray entry(int(m_editor->SendScintilla(QsciScintillaBase::SCI_AUTOCGETCURRENTTEXT,
+                                                 0UL, static_cast<const char *>(nullptr))) +
+                         1,
+                     '\0');
+    m_editor->SendScintilla(QsciScintillaBase::SCI_AUTOCGETCURRENTTEXT, 0UL, entry.data());
+    entry.truncate(int(qstrlen(entry.constData())));
+    if (entry.indexOf(" = ") >= 0)
+        entry.truncate(entry.indexOf(" = "));
+    const long position = long(m_editor->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS));
+    long start = position;
+    QString word = wordAt(position, &start);
+    word.truncate(int(position - start));
+    if (QString::compare(word, QString::fromUtf8(entry), Qt::CaseInsensitive) == 0)
+        m_editor->SendScintilla(QsciScintillaBase::SCI_AUTOCCANCEL);
+    return false;
 }
 
 // A chosen entry is written as it was defined, without its value.

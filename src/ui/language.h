@@ -17,6 +17,7 @@
 
 class QAction;
 class QHelpEvent;
+class QKeyEvent;
 class QsciScintilla;
 class SymbolList;
 
@@ -67,6 +68,7 @@ private:
     void pushPlace();
     bool toolTip(QHelpEvent *event);
     void charAdded(int ch);
+    bool enterEndsCompletion(QKeyEvent *key);
     void completionChosen(const char *text, int position);
     QAction *action(const QString &text, const char *name, const std::function<void()> &handler);
 
