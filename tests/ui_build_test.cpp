@@ -167,21 +167,39 @@ private slots:
         QCOMPARE(w.Text1->selectedText(), QStringLiteral("seven"));
     }
 
-    void theBuildKeysMakeAndSendWithoutShowingInTheMenus() {
+    // Ctrl+B and Ctrl+Shift+B finish as soon as the build script ends; the
+    // menu's Make keeps its five seconds.
+    void theBuildKeysShowTheResultWhenTheBuildEnds() {
         Form1 &w = makeWindow();
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         QVERIFY(openSource("Source/k.z80", "x"));
+        tree->starter.endAtOnce = false;
+        QVERIFY(writeLog("k.z80:1: error: bad\nBuild failed\n"));
         w.Text1->setFocus();
         QTest::keyClick(w.Text1, Qt::Key_B, Qt::ControlModifier);
         QCOMPARE(tree->starter.calls.size(), 1);
-        QVERIFY(w.Timer1->isActive() && !w.Timer2->isActive());
+        QVERIFY(!w.Timer1->isActive() && !w.Timer2->isActive());
+        QVERIFY(!w.form3()); // the build runs: nothing yet
+        tree->starter.lastWatch->finish();
+        QTRY_COMPARE(logShown(w), QStringLiteral("k.z80:1: error: bad\nBuild failed\n"));
         QTest::keyClick(w.Text1, Qt::Key_B, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(tree->starter.calls.size(), 2);
-        QVERIFY(w.Timer2->isActive());
+        QVERIFY(!w.Timer2->isActive());
+        tree->starter.lastWatch->finish();
+        QTRY_COMPARE(shown(), QStringList{"Errors were found."}); // judged at once
         QCOMPARE(text(), QByteArray("x")); // the keys typed nothing
         for (const char *name : {"makeprog", "makesend", "viewout", "startcalc"})
             QVERIFY(w.findChild<QAction *>(name)->shortcut().isEmpty());
+        // The menu item: the build ends, the log waits for the timer.
+        w.form3()->Text1->clear();
+        w.makeprog_Click();
+        QVERIFY(w.Timer1->isActive());
+        tree->starter.lastWatch->finish();
+        QCoreApplication::processEvents(); // the end is handled: still nothing shown
+        QVERIFY(logShown(w).isEmpty());
+        w.Timer1_Timer();
+        QTRY_VERIFY(!logShown(w).isEmpty());
     }
 
     void twoMakesGiveOneDisplay() {

@@ -182,6 +182,32 @@ private slots:
         QVERIFY(!send(QsciScintillaBase::SCI_AUTOCACTIVE));
     }
 
+    // At bcall(_Disp the list holds the calls _Disp begins and nothing else,
+    // and Enter after a name typed out in full starts a new line.
+    void theListHoldsOnlyWhatTheWordBeginsAndEnterAfterAWholeNameStartsALine() {
+        openProgram("_DisableApd EQU 4C84h\n_DispHL EQU 4507h\n_DispDone EQU 4508h\n\tbcall\n");
+        window->Text1->setCursorPosition(3, 6);
+        QTest::keyClicks(window->Text1, "(_Disp");
+        QVERIFY(send(QsciScintillaBase::SCI_AUTOCACTIVE));
+        QStringList seen;
+        for (int k : {Qt::Key_Up, Qt::Key_Up, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down}) {
+            QByteArray current(64, '\0');
+            send(QsciScintillaBase::SCI_AUTOCGETCURRENTTEXT, 0, long(current.data()));
+            seen << QString::fromLatin1(current.constData());
+            QTest::keyClick(window->Text1, Qt::Key(k));
+        }
+        for (const QString &entry : seen)
+            QVERIFY2(entry.startsWith("_Disp"), qPrintable(entry));
+        QTest::keyClicks(window->Text1, "HL");
+        QVERIFY(send(QsciScintillaBase::SCI_AUTOCACTIVE));
+        QTest::keyClick(window->Text1, Qt::Key_Return);
+        QCOMPARE(lineText(3), QString("\tbcall(_DispHL"));
+        int line = 0, index = 0;
+        window->Text1->getCursorPosition(&line, &index);
+        QCOMPARE(line, 4); // on a new line
+        QVERIFY(!send(QsciScintillaBase::SCI_AUTOCACTIVE));
+    }
+
     void goToSymbolListsThisFilesSymbolsAndWidensToTheIncludes() {
         openProgram("#include \"calc.inc\"\nstart:\n\tjp draw\ncount = 3\ndraw:\n\tret\n");
         key(Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
