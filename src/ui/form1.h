@@ -24,6 +24,7 @@ class Form2;
 class Form3;
 class Language;
 class ReloadWatch;
+class Rename;
 class StatusLine;
 class SymbolList;
 
@@ -146,6 +147,7 @@ private:
     StatusLine *m_status = nullptr;
     ReloadWatch *m_reload = nullptr;
     SymbolList *m_quickOpen = nullptr;
+    Rename *m_rename = nullptr;
     QString m_buildSaid, m_checkSaid; // what the status line says of each
     QString m_walkedLog;              // the log F8 walks, and where it stands
     int m_problem = -1;

@@ -15,6 +15,7 @@
 #include "ui/keytable.h"
 #include "ui/language.h"
 #include "ui/reloadwatch.h"
+#include "ui/rename.h"
 #include "ui/statusline.h"
 #include "ui/symbollist.h"
 
@@ -93,6 +94,17 @@ void Form1::addEditorAdditions(Language *language) {
     key("previousProblem", &Form1::previousProblem);
     key("help", &Form1::showHelp);
     key("quickOpen", &Form1::quickOpen);
+    m_rename = new Rename(
+        Text1, language,
+        {[this] { return CommonDialog1.FileName; },
+         [this](const QString &file, const QByteArray &bytes) {
+             const auto error =
+                 writeWholeFile(file, bytes, {Locations(m_services.root).spareFolder(), {}});
+             return error ? error->message() : QString();
+         },
+         [this](const QString &text) { tell(text); }},
+        this);
+    addKeyAction(this, this, tr("Re&name..."), "rename", [this] { m_rename->start(); });
     m_quickOpen = new SymbolList(this);
     m_quickOpen->setObjectName(QStringLiteral("quickOpen"));
     connect(m_quickOpen, &SymbolList::chosen, this, [this](const QString &file) {
