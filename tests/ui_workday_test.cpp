@@ -176,6 +176,28 @@ private slots:
         QVERIFY(w.statusLine()->said().startsWith("2 of 3: defs.inc:2: warning: two"));
     }
 
+    // Messages that send the user somewhere name the place: a failed build of
+    // an include no program is known to read says how to name its program,
+    // and after "No Calculator Link Program Found!" the status line says
+    // where a link program is set.
+    void messagesNameWhereToGo() {
+        Form1 &w = shownWindow();
+        QVERIFY(openSource("Source/sprites.inc", "\tld hl,sprite\r\n"));
+        buildWithLog("sprites.inc:1: error: 'sprite' is undefined\nBuild failed\n");
+        QVERIFY(w.form3()->Text1->toPlainText().startsWith(
+            "sprites.inc has no .org and no build of a program has read it yet: if it is part "
+            "of a program, name the program in its first line (; main: game.z80)"));
+        QVERIFY(openSource("Source/game.z80", " .org userMem-2\r\n"));
+        tree->starter.onStart = [this](const FakeStarter::Call &) {
+            QVERIFY(writeBytes(tree->places().builtProgram("game"), "**TI83F*"));
+        };
+        QVERIFY(writeBytes(tree->places().assemblerLog(), "Build succeeded\n"));
+        press(Qt::Key_B, Qt::ControlModifier | Qt::ShiftModifier);
+        QTRY_COMPARE(shown(), QStringList{"No Calculator Link Program Found!"});
+        QVERIFY(w.statusLine()->said().contains("Edit > Preferences"));
+        QVERIFY(!w.form3()->Text1->toPlainText().contains("no .org"));
+    }
+
     // A build's marks stay on their text as lines are added above, and a
     // mark whose line is edited goes with its message.
     void marksMoveWithTheirLines() {

@@ -97,7 +97,7 @@ protected:
 
 private:
     enum Slot { MakeSlot, SendSlot, RunSlot };
-    enum ToolTag { LinkTool = 1, EmulatorTool };
+    enum ToolTag { LinkTool = 1, EmulatorTool, RunEmulatorTool }; // the last: F5's
 
     void Form_Load();
     void createActions();
@@ -119,7 +119,11 @@ private:
     void sendBuiltProgram(const BuildRunner::Build &build);
     Form3 *ensureForm3();
     bool startTool(const Command &command, ToolTag tag);
-    void startEmulator(const QString &builtProgram);
+    void startEmulator(const QString &builtProgram, ToolTag tag = EmulatorTool);
+    // F5's emulator that failed or closed at once: said, with Ctrl+F5 offered.
+    void runEmulatorEnded(const QString &program, const ProcessEnd &end, const QString &lastLines);
+    // For a failed build of a file no program is known to include: how to name its program.
+    QString includeHint(const BuildRunner::Build &build) const;
     void runBuiltProgram(const BuildRunner::Build &build);
     void report(const FileError &error);
     void inform(const QString &text);

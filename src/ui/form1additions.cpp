@@ -8,6 +8,7 @@
 #include "core/locations.h"
 #include "core/logparser.h"
 #include "core/recentfiles.h"
+#include "toolchain/commands.h"
 #include "ui/clearplace.h"
 #include "ui/editorextras.h"
 #include "ui/form3.h"
@@ -23,6 +24,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QTextBlock>
@@ -186,6 +188,46 @@ QString Form1::documentName() const {
     return tr("%1 in %2").arg(info.fileName(), folder);
 }
 
+void Form1::runEmulatorEnded(const QString &program, const ProcessEnd &end,
+                             const QString &lastLines) {
+    const QString how = end.unknown     ? tr("ended in a way that cannot be known")
+                        : end.signalled ? tr("was stopped by signal %1").arg(end.code)
+                        : end.failed()  ? tr("ended with exit status %1").arg(end.code)
+                                        : tr("was closed");
+    inform(tr("The emulator %1 %2 within seconds of its start, so the program did not run "
+              "there (an emulator without a ROM image of the calculator cannot run it).\n\n"
+              "Ctrl+F5 runs the program in Quorvin's own runner, which needs no ROM image.%3")
+               .arg(program, how,
+                    lastLines.isEmpty() ? QString() : QLatin1String("\n\n") + lastLines));
+}
+
+QString Form1::includeHint(const BuildRunner::Build &build) const {
+    if (build.id == 0 || build.source.isEmpty() ||
+        samePathKey(build.source) != samePathKey(build.document) ||
+        isFreshBuild(Locations(m_services.root).builtProgram(build.programName), build.started))
+        return {};
+    // A program places itself with .org; a file without one is an include.
+    static const QRegularExpression org(QStringLiteral("^\\s*\\.org\\b"),
+                                        QRegularExpression::CaseInsensitiveOption |
+                                            QRegularExpression::MultilineOption);
+    QByteArray log, source;
+    if (readWholeFile(Locations(m_services.root).assemblerLog(), &log))
+        return {};
+    const QList<QByteArray> lines = log.split('\n');
+    const bool errors = std::any_of(lines.begin(), lines.end(), [](const QByteArray &line) {
+        const auto entry = parseLogLine(QString::fromUtf8(line));
+        return entry && entry->error;
+    });
+    if (!errors || readWholeFile(build.source, &source) ||
+        org.match(QString::fromLatin1(source)).hasMatch() ||
+        !mainCommentTarget(source.left(source.indexOf('\n'))).isEmpty())
+        return {};
+    return tr("%1 has no .org and no build of a program has read it yet: if it is part of a "
+              "program, name the program in its first line (; main: game.z80) or build the "
+              "program once; Make then builds the program.\n")
+        .arg(QFileInfo(build.source).fileName());
+}
+
 void Form1::sayBuild() {
     int errors = 0, warnings = 0;
     QString last;
@@ -202,7 +244,9 @@ void Form1::sayBuild() {
     m_status->say(m_checkSaid.isEmpty() ? m_buildSaid : m_buildSaid + tr("; ") + m_checkSaid);
 }
 
+// The latest news stays beside what the check as you type says.
 void Form1::tell(const QString &text) {
+    m_buildSaid = text;
     m_status->say(text);
 }
 
