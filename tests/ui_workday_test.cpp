@@ -286,6 +286,10 @@ private slots:
         QCOMPARE(text(), QByteArray("a\r\n"));
         QVERIFY(openSource("Source/unix.z80", "ld a,1\nret\n"));
         window->save_Click();
+        QVERIFY(window->openOrCreate(tree->path("Source/same-session.z80")));
+        QTest::keyClicks(window->Text1, "c");
+        QTest::keyClick(window->Text1, Qt::Key_Return);
+        QCOMPARE(text(), QByteArray("c\n"));
         makeWindow();
         QTest::keyClicks(window->Text1, "a");
         QTest::keyClick(window->Text1, Qt::Key_Return);
