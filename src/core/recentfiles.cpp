@@ -38,8 +38,8 @@ bool RecentFiles::add(const QString &path, bool saved, LineEnds lineEnds) {
     if (absolute.contains(QLatin1Char('\n')))
         return false; // a name the record cannot hold
     QStringList all = lines();
-    const QString head = saved ? QLatin1String(kNames[int(lineEnds)])
-                               : QLatin1String(kNames[int(newLineEnds())]);
+    const QString head =
+        saved ? QLatin1String(kNames[int(lineEnds)]) : QLatin1String(kNames[int(newLineEnds())]);
     QStringList paths = all.mid(1);
     paths.removeAll(absolute);
     paths.removeAll(QString());

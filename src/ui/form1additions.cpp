@@ -24,9 +24,9 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QTextBlock>
 #include <QTimer>
 
@@ -75,9 +75,9 @@ void Form1::addEditorAdditions(Language *language) {
         if (CommonDialog1.FileName.isEmpty())
             return;
         const long mode = long(Text1->SendScintilla(QsciScintillaBase::SCI_GETEOLMODE));
-        const auto ends = mode == QsciScintillaBase::SC_EOL_LF ? RecentFiles::LineEnds::Lf
+        const auto ends = mode == QsciScintillaBase::SC_EOL_LF   ? RecentFiles::LineEnds::Lf
                           : mode == QsciScintillaBase::SC_EOL_CR ? RecentFiles::LineEnds::Cr
-                                                                  : RecentFiles::LineEnds::CrLf;
+                                                                 : RecentFiles::LineEnds::CrLf;
         const bool saved = change == CurrentFile::Change::Saved;
         RecentFiles(Locations(m_services.root).recentFiles())
             .add(CommonDialog1.FileName, saved, ends);
@@ -96,21 +96,21 @@ void Form1::addEditorAdditions(Language *language) {
     key("previousProblem", &Form1::previousProblem);
     key("help", &Form1::showHelp);
     key("quickOpen", &Form1::quickOpen);
-    m_rename = new Rename(
-        Text1, language,
-        {[this] { return CommonDialog1.FileName; },
-         [this](const QString &file, const QByteArray &bytes) {
-             const auto error =
-                 writeWholeFile(file, bytes, {Locations(m_services.root).spareFolder(), {}});
-             return error ? error->message() : QString();
-         },
-         [this](const QString &text) { tell(text); }},
-        this);
+    m_rename = new Rename(Text1, language,
+                          {[this] { return CommonDialog1.FileName; },
+                           [this](const QString &file, const QByteArray &bytes) {
+                               const auto error = writeWholeFile(
+                                   file, bytes, {Locations(m_services.root).spareFolder(), {}});
+                               return error ? error->message() : QString();
+                           },
+                           [this](const QString &text) { tell(text); }},
+                          this);
     addKeyAction(this, this, tr("Re&name..."), "rename", [this] { m_rename->start(); });
     m_quickOpen = new SymbolList(this);
     m_quickOpen->setObjectName(QStringLiteral("quickOpen"));
     connect(m_quickOpen, &SymbolList::chosen, this, [this](const QString &file) {
-        if (QFileInfo(file).absoluteFilePath() != QFileInfo(CommonDialog1.FileName).absoluteFilePath())
+        if (QFileInfo(file).absoluteFilePath() !=
+            QFileInfo(CommonDialog1.FileName).absoluteFilePath())
             if (maybeSave())
                 openFile(file);
         Text1->setFocus();
@@ -130,7 +130,6 @@ void Form1::addEditorAdditions(Language *language) {
         m_status->say(m_buildSaid.isEmpty() ? m_checkSaid : m_buildSaid + tr("; ") + m_checkSaid);
     });
 }
-
 
 // F1: the keys and the places, beside the editor; pressed again, to the front.
 void Form1::showHelp() {
@@ -206,8 +205,9 @@ QString Form1::includeHint(const BuildRunner::Build &build) const {
         samePathKey(build.source) != samePathKey(build.document) ||
         isFreshBuild(Locations(m_services.root).builtProgram(build.programName), build.started))
         return {};
-    // A program places itself with .org; a file without one is an include.
-    static const QRegularExpression org(QStringLiteral("^\\s*\\.org\\b"),
+    // A program places itself with .org, or includes the file that does; a
+    // file with neither is an include.
+    static const QRegularExpression org(QStringLiteral("^\\s*(\\.org|[#.]include)\\b"),
                                         QRegularExpression::CaseInsensitiveOption |
                                             QRegularExpression::MultilineOption);
     QByteArray log, source;

@@ -58,7 +58,8 @@ QString HelpWindow::page(const QString &root) {
     const Locations places(root);
     html += QStringLiteral("<h3>%1</h3><table>").arg(tr("Where things live").toHtmlEscaped());
     html += row(tr("Settings (Edit > Preferences)"), shown(places.settingsFile()));
-    html += row(tr("Templates (File > New)"), shown(places.templateFolder()) + QLatin1String("/*.txt"));
+    html +=
+        row(tr("Templates (File > New)"), shown(places.templateFolder()) + QLatin1String("/*.txt"));
     html += row(tr("The build's log"), shown(places.assemblerLog()));
     html += row(tr("Built programs"), shown(places.builtProgramFolder()));
     html += row(tr("The build script"), shown(places.root() + QLatin1String("/asm.bat")));

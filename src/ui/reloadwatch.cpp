@@ -31,7 +31,8 @@ ReloadWatch::ReloadWatch(QsciScintilla *editor, Host host, QWidget *window)
     m_text->setWordWrap(true);
     m_reloadAction = addKeyAction(window, this, tr("&Reload (lose my edits)"), "reloadFromDisk",
                                   [this] { reload(); });
-    m_keepAction = addKeyAction(window, this, tr("&Keep my text"), "keepMyText", [this] { keep(); });
+    m_keepAction =
+        addKeyAction(window, this, tr("&Keep my text"), "keepMyText", [this] { keep(); });
     auto *layout = new QHBoxLayout(m_bar);
     layout->setContentsMargins(6, 3, 6, 3);
     layout->addWidget(m_text, 1);

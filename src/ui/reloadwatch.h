@@ -22,7 +22,7 @@ class ReloadWatch : public QObject {
     Q_OBJECT
 public:
     struct Host {
-        std::function<QString()> file;                    // the current file, empty while untitled
+        std::function<QString()> file; // the current file, empty while untitled
         std::function<bool(const QString &)> changedOnDisk; // since it was last read or written
         std::function<bool()> reload;                       // reads it again; false on failure
         std::function<void(const QString &)> tell;          // on the status line

@@ -111,8 +111,9 @@ bool Rename::start() {
 // A line of a file (from 1), from the editor for the open document.
 QString Rename::lineOf(const QString &file, int line) const {
     if (QFileInfo(file).absoluteFilePath() == QFileInfo(m_host.document()).absoluteFilePath())
-        return QString::fromUtf8(m_editor->text(line - 1).toUtf8()).remove(QLatin1Char('\r')).remove(
-            QLatin1Char('\n'));
+        return QString::fromUtf8(m_editor->text(line - 1).toUtf8())
+            .remove(QLatin1Char('\r'))
+            .remove(QLatin1Char('\n'));
     QByteArray bytes;
     if (readWholeFile(file, &bytes))
         return {};
@@ -125,7 +126,8 @@ void Rename::list() {
     const auto analysis = m_language->runner()->last();
     if (!isName(wanted)) {
         note->setText(tr("%1 is not a name: a letter, '_' or '.' first, then letters, digits, "
-                         "'_' and '.'").arg(wanted));
+                         "'_' and '.'")
+                          .arg(wanted));
         return;
     }
     if (const z80::Definition *other = analysis ? analysis->find(wanted.toStdString()) : nullptr;
@@ -140,8 +142,10 @@ void Rename::list() {
     for (const Change &c : m_found) {
         QString line = lineOf(c.file, c.line);
         line.replace(c.column, m_name.size(), wanted);
-        changes->addItem(
-            QStringLiteral("%1:%2: %3").arg(here.relativeFilePath(c.file)).arg(c.line).arg(line.trimmed()));
+        changes->addItem(QStringLiteral("%1:%2: %3")
+                             .arg(here.relativeFilePath(c.file))
+                             .arg(c.line)
+                             .arg(line.trimmed()));
         files << c.file;
     }
     note->setText(tr("%1 to %2: %n change(s) in %3 file(s). Enter makes them; Escape leaves "
@@ -197,8 +201,8 @@ void Rename::apply() {
     if (const auto it = byFile.find(document); it != byFile.end()) {
         m_editor->SendScintilla(QsciScintillaBase::SCI_BEGINUNDOACTION);
         for (const Change &c : it->second) {
-            const long start = long(m_editor->SendScintilla(
-                                   QsciScintillaBase::SCI_POSITIONFROMLINE, (unsigned long)(c.line - 1))) +
+            const long start = long(m_editor->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE,
+                                                            (unsigned long)(c.line - 1))) +
                                c.column;
             m_editor->SendScintilla(QsciScintillaBase::SCI_SETTARGETRANGE, (unsigned long)start,
                                     long(start + m_name.toUtf8().size()));
@@ -208,12 +212,12 @@ void Rename::apply() {
         m_editor->SendScintilla(QsciScintillaBase::SCI_ENDUNDOACTION);
     }
     hide();
-    m_host.tell(failed.isEmpty()
-                    ? tr("Renamed %1 to %2: %3 change(s), %4 other file(s) written")
-                          .arg(m_name, wanted)
-                          .arg(m_found.size())
-                          .arg(written)
-                    : tr("Renamed %1 to %2, but: %3").arg(m_name, wanted, failed.join(QLatin1String("; "))));
+    m_host.tell(failed.isEmpty() ? tr("Renamed %1 to %2: %3 change(s), %4 other file(s) written")
+                                       .arg(m_name, wanted)
+                                       .arg(m_found.size())
+                                       .arg(written)
+                                 : tr("Renamed %1 to %2, but: %3")
+                                       .arg(m_name, wanted, failed.join(QLatin1String("; "))));
 }
 
 bool Rename::eventFilter(QObject *watched, QEvent *event) {

@@ -19,9 +19,9 @@ class Rename : public QFrame {
     Q_OBJECT
 public:
     struct Host {
-        std::function<QString()> document;                   // the open document's whole path
+        std::function<QString()> document; // the open document's whole path
         std::function<QString(const QString &, const QByteArray &)> write; // error text, or empty
-        std::function<void(const QString &)> tell;            // on the status line
+        std::function<void(const QString &)> tell;                         // on the status line
     };
     Rename(QsciScintilla *editor, Language *language, Host host, QWidget *window);
 

@@ -130,19 +130,20 @@ void StatusLine::resizeEvent(QResizeEvent *event) {
 }
 
 // The parts from left to right; while the line is too narrow the least
-// needed go first (the format, the program, the message, the position, the
-// modified flag). The file's name and folder are cut in the middle, down to
-// the name alone, and the message at its end.
+// needed go first (the format, the program, the message, the modified flag,
+// which a "*" after the name then stands for, the position). The file's name
+// and folder are cut in the middle, down to the name alone, and the message
+// at its end.
 void StatusLine::fit() {
     const QFontMetrics metrics = fileLabel->fontMetrics(); // the labels' font, not the bar's
     const QString in = m_folder.isEmpty() ? QString() : tr(" in ");
-    const QString whole = m_name + in + m_folder;
-    const int least = metrics.horizontalAdvance(m_name);
+    QString name = m_name;
+    const int least = metrics.horizontalAdvance(m_name + QLatin1Char('*'));
     constexpr int kLeastMessage = 80;
     QLabel *const parts[] = {fileLabel,    modifiedLabel, positionLabel,
                              programLabel, formatLabel,   messageLabel};
-    QLabel *const dropOrder[] = {formatLabel, programLabel, messageLabel, positionLabel,
-                                 modifiedLabel};
+    QLabel *const dropOrder[] = {formatLabel, programLabel, messageLabel, modifiedLabel,
+                                 positionLabel};
     auto need = [&](QLabel *l) {
         return l == fileLabel      ? least
                : l == messageLabel ? qMin(kLeastMessage, metrics.horizontalAdvance(m_said))
@@ -164,6 +165,9 @@ void StatusLine::fit() {
     for (QLabel *l : dropOrder)
         if (total() > width())
             shown.remove(l);
+    if (!shown.contains(modifiedLabel) && m_editor->isModified())
+        name += QLatin1Char('*');
+    const QString whole = name + in + m_folder;
     // What is left over widens the file's part first, then the message's.
     int spare = qMax(0, width() - total());
     const int fileWidth = qMin(metrics.horizontalAdvance(whole), least + spare);
@@ -177,11 +181,13 @@ void StatusLine::fit() {
         if (l == fileLabel) {
             w = fileWidth;
             // The name and as much of the folder as fits; else the name alone.
-            const int folderRoom = w - metrics.horizontalAdvance(m_name + in);
+            const int folderRoom = w - metrics.horizontalAdvance(name + in);
             l->setText(w >= metrics.horizontalAdvance(whole) ? whole
-                       : folderRoom > metrics.horizontalAdvance(QStringLiteral("~/...x"))
-                           ? m_name + in + metrics.elidedText(m_folder, Qt::ElideMiddle, folderRoom)
-                           : m_name);
+                       // at least the folder's own name after the cut
+                       : folderRoom >= metrics.horizontalAdvance(QStringLiteral("~\u2026/") +
+                                                                 QFileInfo(m_folder).fileName())
+                           ? name + in + metrics.elidedText(m_folder, Qt::ElideMiddle, folderRoom)
+                           : name);
             w = qMin(w, metrics.horizontalAdvance(l->text()));
         } else if (l == messageLabel) {
             w = qMax(0, width() - x);
