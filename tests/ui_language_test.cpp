@@ -126,6 +126,20 @@ private slots:
         QTRY_COMPARE(QToolTip::text(), language()->hoverText(at));
     }
 
+    // On an instruction the hover tells its size, T-states and flags.
+    void hoverOnAnInstructionTellsSizeTimeAndFlags() {
+        openProgram("loop:\r\n\tdjnz loop\r\n\tadd a,(ix+2)\r\n");
+        const long djnz = send(QsciScintillaBase::SCI_POSITIONFROMLINE, 1) + 2;
+        QCOMPARE(language()->hoverText(djnz),
+                 QString("djnz loop: 2 bytes, 13 T-states when it jumps or repeats, 8 when not\n"
+                         "flags S Z H P/V N C: - - - - - -"));
+        const long add = send(QsciScintillaBase::SCI_POSITIONFROMLINE, 2) + 1;
+        QCOMPARE(language()->hoverText(add), QString("add a,(ix+2): 3 bytes, 19 T-states\n"
+                                                     "flags S Z H P/V N C: * * * V 0 *"));
+        // The label keeps its own hover.
+        QVERIFY(language()->hoverText(djnz + 6).startsWith("loop = "));
+    }
+
     void aLabelsHoverAddsItsAddressInTheLastGoodBuild() {
         openProgram("#include \"calc.inc\"\n\t.org 9D93h\n\t.db 0BBh,6Dh\nstart:\n\tjp start\n");
         const long at = window->Text1->positionFromLineIndex(4, 5);

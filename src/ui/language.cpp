@@ -2,6 +2,7 @@
 
 #include "ui/keytable.h"
 #include "ui/symbollist.h"
+#include "z80/instructionfacts.h"
 #include "z80/vocabulary.h"
 
 #include <Qsci/qsciscintilla.h>
@@ -241,7 +242,7 @@ QString Language::hoverText(long position) const {
             return (p.error ? tr("error: ") : tr("warning: ")) + q(p.message);
     const z80::Definition *d = m_analysis->find(wordAt(position).toStdString());
     if (!d)
-        return {};
+        return instructionHover(line, column);
     QString text = q(d->name);
     if (d->value)
         text += QStringLiteral(" = %1 (%2)").arg(hex(*d->value)).arg(*d->value);
@@ -256,6 +257,18 @@ QString Language::hoverText(long position) const {
     if (!d->comment.empty())
         text += QLatin1Char('\n') + q(d->comment);
     return text;
+}
+
+// On an instruction: its size, T-states and flags.
+QString Language::instructionHover(long line, long column) const {
+    QByteArray text(int(m_editor->SendScintilla(QsciScintillaBase::SCI_LINELENGTH, line)) + 1, '\0');
+    m_editor->SendScintilla(QsciScintillaBase::SCI_GETLINE, (unsigned long)line, text.data());
+    text.truncate(int(qstrnlen(text.constData(), text.size())));
+    while (text.endsWith('\n') || text.endsWith('\r'))
+        text.chop(1);
+    const auto facts = z80::instructionFacts(std::string_view(text.constData(), text.size()),
+                                             size_t(column));
+    return facts ? q(z80::describe(*facts)) : QString();
 }
 
 // A label's address in the labels file the last good build left.
