@@ -27,6 +27,7 @@ class ReloadWatch;
 class Rename;
 class StatusLine;
 class SymbolList;
+class TestsRunner;
 
 class Form1 : public QMainWindow {
     Q_OBJECT
@@ -53,6 +54,7 @@ public:
     Form2 *form2() const { return m_form2.get(); }
     Form3 *form3() const; // null until first used
     BuildRunner *runner() const { return m_runner; }
+    TestsRunner *testsRunner() const { return m_tests; }
     EditorExtras *extras() const { return m_extras; }
 
     // Menu and timer handlers.
@@ -79,6 +81,7 @@ public:
     // QUORVIN_REOPEN_LAST is 0. False when none was opened.
     bool reopenLastFile();
     StatusLine *statusLine() const { return m_status; }
+    void test_Key();      // Ctrl+Shift+T: save, then run the program's tests
     void Timer1_Timer();
     void Timer2_Timer();
 
@@ -107,6 +110,7 @@ private:
     void runner_ToolFailed(const QString &program, const ProcessEnd &end, const QByteArray &output,
                            int tag);
     void form3_LineActivated(const QString &line);
+    void tests_Finished(const QString &testsFile, const QString &report);
     bool maybeSave();
     bool saveWithDialog();
     bool mayOverwrite(const QString &filename);
@@ -143,6 +147,7 @@ private:
     BuildRunner *m_runner;
     ProgramRecord m_programs;
     EditorExtras *m_extras;
+    TestsRunner *m_tests;
     // The last log a build showed, and the folder its relative names start from.
     QString m_lastLog, m_logFolder;
     CurrentFile m_file;
@@ -155,4 +160,5 @@ private:
     QString m_buildSaid, m_checkSaid; // what the status line says of each
     QString m_walkedLog;              // the log F8 walks, and where it stands
     int m_problem = -1;
+    QString m_templateTests;     // the tests of the template the document came from, till saved
 };

@@ -92,6 +92,7 @@ void Form1::addEditorAdditions(Language *language) {
     key("makesendKey", &Form1::makesendKey);
     key("runKey", &Form1::run_Key);
     key("runWindowKey", &Form1::runWindow_Key);
+    key("testKey", &Form1::test_Key);
     key("nextProblem", &Form1::nextProblem);
     key("previousProblem", &Form1::previousProblem);
     key("help", &Form1::showHelp);

@@ -21,6 +21,8 @@ const std::vector<KeyEntry> &keyTable() {
         {P::Editor, "runKey", "F5", "Make, then start the emulator with the program"},
         {P::Editor, "runWindowKey", "Ctrl+F5",
          "Make, then run the program in Quorvin's own runner (no ROM image needed)"},
+        {P::Editor, "testKey", "Ctrl+Shift+T",
+         "Save, then run the program's tests (NAME.tests beside it) in Quorvin's own runner"},
         {P::Editor, "nextProblem", "F8",
          "Next error or warning of the last build (or of the check as you type)"},
         {P::Editor, "previousProblem", "Shift+F8", "Previous error or warning"},
