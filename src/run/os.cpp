@@ -1,5 +1,6 @@
 #include "run/os.h"
 
+#include "run/costs.h"
 #include "run/hex.h"
 
 namespace run {
@@ -43,8 +44,10 @@ Os::Os(RomNames names) : m_names(std::move(names)) {
 
 void Os::on(const char *name, Call call) {
     const std::uint16_t a = addressOf(name);
-    if (a)
+    if (a) {
         m_calls[a] = std::move(call);
+        m_costs[a] = cost::kCall + cost::ofFloatCall(name);
+    }
 }
 
 void Os::prepare(Machine &m) {
@@ -120,7 +123,7 @@ Os::Result Os::call(Machine &m, std::uint16_t address, std::uint16_t from) {
     m_callFrom = from;
     const auto it = m_calls.find(address);
     if (it != m_calls.end()) {
-        m.idle(100); // the OS's own instructions take time too
+        m.idle(m_costs[address]); // the OS's own instructions take time too
         return it->second(m);
     }
     m.stop("the program called " +

@@ -86,6 +86,7 @@ private:
 
     RomNames m_names;
     std::unordered_map<std::uint16_t, Call> m_calls;
+    std::unordered_map<std::uint16_t, std::uint64_t> m_costs; // T-states a call takes at least
     std::string m_callName; // the call being answered, for error messages
     std::uint16_t m_callFrom = 0;
     std::uint32_t m_random = 12345;

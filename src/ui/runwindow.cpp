@@ -3,7 +3,10 @@
 #include "run/keypad.h"
 #include "ui/runsupport.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
@@ -12,9 +15,14 @@
 
 namespace {
 
-// A slice at full speed: long enough to be cheap, short enough to keep the
-// window answering.
-constexpr std::uint64_t kFullSpeedSlice = 1500000;
+// The run goes on in slices of calculator time between looks at the wall
+// clock, and a tick stops after at most kTickBudget of the host's time, well
+// under the 10 ms between ticks: the editor and this window keep answering
+// whatever the program does.
+constexpr std::uint64_t kSlice = 20000; // 3.3 ms of the calculator
+constexpr qint64 kTickBudgetNs = 8000000;
+// Keeping up again for this long takes the "slower" word back.
+constexpr qint64 kKeptUpNs = 1000000000;
 
 int scanCodeOf(int key) {
     using namespace run;
@@ -166,21 +174,30 @@ bool RunWindow::ended() const {
 void RunWindow::restartClock() {
     m_clock.start();
     m_cyclesAtStart = cycles();
+    m_slow = false;
     if (!ended())
         m_status->setText(m_fullSpeed->isChecked() ? tr("Running as fast as it can.")
                                                    : tr("Running at the calculator's speed."));
 }
 
-// Runs up to where the wall clock says the calculator would be, or a slice
-// at full speed; then shows the screen if it changed.
+// Runs up to where the wall clock says the calculator would be, or as far as
+// the tick's budget goes at full speed; then shows the screen if it changed.
+// A run that cannot keep up drops what it could not run instead of owing it
+// to the next tick, and says so.
 void RunWindow::tick() {
     if (ended() && m_session->stopped())
         return;
+    QElapsedTimer spent;
+    spent.start();
+    const bool full = m_fullSpeed->isChecked();
     const std::uint64_t target =
-        m_fullSpeed->isChecked() ? cycles() + kFullSpeedSlice
-                                 : m_cyclesAtStart + std::uint64_t(m_clock.nsecsElapsed() *
-                                                                   (run::Machine::kClockHz / 1e9));
-    m_session->runUntil(target);
+        full ? ~0ull
+             : m_cyclesAtStart +
+                   std::uint64_t(m_clock.nsecsElapsed() * (run::Machine::kClockHz / 1e9));
+    while (!m_session->stopped() && cycles() < target && spent.nsecsElapsed() < kTickBudgetNs)
+        m_session->runUntil(std::min(target, cycles() + kSlice));
+    if (!full && !m_session->stopped())
+        keepPace(cycles() < target);
     const run::Lcd &lcd = m_session->machine().lcd();
     if (lcd.changes() != m_lcdChanges) {
         m_lcdChanges = lcd.changes();
@@ -188,6 +205,25 @@ void RunWindow::tick() {
     }
     if (const auto &stop = m_session->stopped())
         end(stopText(*stop));
+}
+
+void RunWindow::keepPace(bool behind) {
+    if (behind) {
+        m_clock.start();
+        m_cyclesAtStart = cycles();
+        m_keptUp.invalidate();
+        if (!m_slow) {
+            m_slow = true;
+            m_status->setText(tr("Running slower than the calculator."));
+        }
+    } else if (m_slow) {
+        if (!m_keptUp.isValid())
+            m_keptUp.start();
+        else if (m_keptUp.nsecsElapsed() >= kKeptUpNs) {
+            m_slow = false;
+            m_status->setText(tr("Running at the calculator's speed."));
+        }
+    }
 }
 
 void RunWindow::end(const QString &text) {

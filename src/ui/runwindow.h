@@ -20,6 +20,8 @@ class RunScreen : public QWidget {
 public:
     explicit RunScreen(QWidget *parent = nullptr);
     void show(const run::Lcd &lcd);
+    // The picture shown now, 96x64.
+    const QImage &image() const { return m_image; }
     QSize sizeHint() const override { return {96 * 4 + 2, 64 * 4 + 2}; }
 
 protected:
@@ -50,6 +52,7 @@ protected:
 private:
     void tick();
     void restartClock();
+    void keepPace(bool behind);
     void end(const QString &text);
 
     std::unique_ptr<run::Session> m_session;
@@ -57,7 +60,8 @@ private:
     QLabel *m_status;
     QCheckBox *m_fullSpeed;
     QTimer *m_timer;
-    QElapsedTimer m_clock;
+    QElapsedTimer m_clock, m_keptUp;
+    bool m_slow = false;
     std::uint64_t m_cyclesAtStart = 0, m_lcdChanges = ~0ull;
     int m_letterKey = 0;
 };
