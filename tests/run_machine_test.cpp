@@ -119,16 +119,58 @@ private slots:
         QVERIFY2(seconds > 1.0 / 118 && seconds < 2.05 / 118, qPrintable(QString::number(seconds)));
     }
 
+    // The second timer (port 3 bit 2) runs at 236 Hz at the OS's setting and
+    // the first at 560 Hz at the fastest (WikiTI, 83Plus:Ports:04's table).
+    void bothTimersWakeAHaltAtTheirRates_data() {
+        QTest::addColumn<Bytes>("setup");
+        QTest::addColumn<double>("hz");
+        QTest::newRow("second timer alone")
+            << Bytes{0x3E, 0x0C, 0xD3, 0x03} // ld a,0Ch \ out (3),a: timer 2, no timer 1
+            << 236.0;
+        QTest::newRow("first timer, fastest") << Bytes{0x3E, 0x00, 0xD3, 0x04} // ld a,0 \ out (4),a
+                                              << 560.0;
+    }
+    void bothTimersWakeAHaltAtTheirRates() {
+        QFETCH(Bytes, setup);
+        QFETCH(double, hz);
+        // ten halts, then the clock read back
+        const auto s = runCode(join({setup, {0xFB, 0x06, 0x0A, 0x76, 0x10, 0xFD}, kRet}));
+        QVERIFY(s->stopped() && s->stopped()->returned);
+        const double seconds = double(s->machine().cycles()) / run::Machine::kClockHz;
+        QVERIFY2(seconds > 9.0 / hz && seconds < 10.5 / hz, qPrintable(QString::number(seconds)));
+    }
+
+    // The display's status (WikiTI, 83Plus:Ports:10): bit 1 set when the
+    // cursor moves along a row (column mode), bit 0 when it counts up.
+    void theDisplaysStatusTellsItsCursorMode() {
+        const auto s = runCode(join({lcdCommand(0x05),
+                                     {0xDB, 0x10, 0x32, 0x00, 0x90}, // in a,(10h) \ ld (9000h),a
+                                     lcdCommand(0x06),
+                                     {0xDB, 0x10, 0x32, 0x01, 0x90},
+                                     kRet}));
+        QCOMPARE(s->machine().read(0x9000) & 0x03, 0x01); // rows, counting up
+        QCOMPARE(s->machine().read(0x9001) & 0x03, 0x02); // columns, counting down
+    }
+
+    // On the TI-83 Plus, port 20h (the later models' speed port) is port 0 again
+    // (WikiTI, 83Plus:Ports:20): "ask for 15 MHz" runs on, pulling a link line.
+    void laterModelsPortsMirrorThisModelsOwn() {
+        const auto s = runCode({0x3E, 0x01, 0xD3, 0x20,       // ld a,1 \ out (20h),a
+                                0xDB, 0x00, 0x32, 0x00, 0x90, // in a,(0) \ ld (9000h),a
+                                0xAF, 0xD3, 0x20,             // xor a \ out (20h),a
+                                0xDB, 0x30, 0x32, 0x01, 0x90, // in a,(30h) \ ld (9001h),a
+                                0xC9});
+        QVERIFY(s->stopped() && s->stopped()->returned);
+        QCOMPARE(s->machine().read(0x9000) & 0x03, 0x02); // the tip pulled low
+        QCOMPARE(s->machine().read(0x9001) & 0x03, 0x03); // both lines high again
+    }
+
     void runsStopWithTheirReason_data() {
         QTest::addColumn<Bytes>("code");
         QTest::addColumn<QString>("reason");
         QTest::newRow("code at C000h") << Bytes{0xC3, 0x00, 0xC0} // jp 0C000h
                                        << "the program ran code at C000h, and the calculator "
                                           "runs no code at C000h or above";
-        QTest::newRow("a later model's port")
-            << Bytes{0x3E, 0x01, 0xD3, 0x20} // ld a,1 \ out (20h),a
-            << "the program wrote to port 20h at 9D99h, a port only the TI-83 Plus Silver "
-               "Edition and the TI-84 Plus have";
         QTest::newRow("an unknown OS call")
             << Bytes{0x00, 0xEF, 0x34, 0x12} // nop \ rst 28h \ .dw 1234h
             << "the program called the OS at 1234h at 9D96h, an OS call this runner does not "

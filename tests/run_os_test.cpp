@@ -440,7 +440,104 @@ zName:  db 0, 'Z', 0, 0)");
                  QString("the calculator stops the program with ERR:DIVIDE BY 0 in _FPDiv, "
                          "called at 9D9Bh"));
     }
+
+    // rand after a reset is .9435974025, and RandSeed 100 gives .556077 then
+    // .590054 (TI-Basic Developer, the rand and RandSeed pages: L'Ecuyer's
+    // generator with the seeds 12345 and 67890); _RandInit starts over.
+    void randomNumbersAreTheCalculatorsOwn() {
+        const auto s = runAsm(R"(
+        bcall(_Random)
+        ld de, 9000h
+        bcall(_MovFrOP1)
+        bcall(_Random)
+        bcall(_RandInit)
+        bcall(_Random)
+        ld de, 9010h
+        bcall(_MovFrOP1)
+        ld hl, hundred          ; RandSeed 100: seed1 = 40014 * 100, seed2 = 100
+        ld de, 9640h
+        bcall(_Mov9B)
+        ld hl, hundred + 9
+        ld de, 9649h
+        bcall(_Mov9B)
+        bcall(_Random)
+        ld de, 9020h
+        bcall(_MovFrOP1)
+        bcall(_Random)
+        ret
+hundred: db 0, 86h, 40h, 01h, 40h, 0, 0, 0, 0
+        db 0, 82h, 10h, 0, 0, 0, 0, 0, 0)");
+        QVERIFY(s->stopped() && s->stopped()->returned);
+        const auto shown = [&s](std::uint16_t from, int width) {
+            TiFloat v;
+            for (std::size_t i = 0; i < v.size(); ++i)
+                v[i] = at(*s, std::uint16_t(from + i));
+            return QString::fromStdString(formatReal(v, width));
+        };
+        QCOMPARE(shown(0x9000, 11), QString(".9435974025"));
+        QCOMPARE(shown(0x9010, 11), QString(".9435974025"));
+        QCOMPARE(shown(0x9020, 7), QString(".556077"));
+        QCOMPARE(shown(ram::op1, 7), QString(".590054"));
+    }
+
+    // The keypad's yellow and green labels (TI's key equates): 2ND+. is i,
+    // ALPHA+3 is theta, 2ND+7 is u; 2ND ALPHA locks letters on; ON gives 0 and
+    // sets onInterrupt; 2ND with an arrow sets the contrast and gives nothing.
+    void getKeyHasTheWholeKeypad_data() {
+        QTest::addColumn<std::vector<int>>("keys");
+        QTest::addColumn<QByteArray>("codes");
+        QTest::newRow("2ND .") << std::vector<int>{sk::Second, sk::DecPnt, sk::Clear}
+                               << QByteArray::fromHex("ee09");
+        QTest::newRow("ALPHA 3") << std::vector<int>{sk::Alpha, sk::Three, sk::Three}
+                                 << QByteArray::fromHex("cc91");
+        QTest::newRow("2ND 7, 2ND VARS")
+            << std::vector<int>{sk::Second, sk::Seven, sk::Second, sk::Vars}
+            << QByteArray::fromHex("f938");
+        QTest::newRow("2ND SIN, 2ND (")
+            << std::vector<int>{sk::Second, sk::Sin, sk::Second, sk::LParen}
+            << QByteArray::fromHex("b8ec");
+        QTest::newRow("alpha lock") << std::vector<int>{sk::Second, sk::Alpha, sk::Math, sk::Apps}
+                                    << QByteArray::fromHex("9a9b");
+        QTest::newRow("ALPHA once")
+            << std::vector<int>{sk::Alpha, sk::Math, sk::Math} << QByteArray::fromHex("9a32");
+        QTest::newRow("ON") << std::vector<int>{sk::On, sk::Enter} << QByteArray::fromHex("0005");
+        QTest::newRow("contrast") << std::vector<int>{sk::Second, sk::Up, sk::Enter, sk::Enter}
+                                  << QByteArray::fromHex("0505");
+    }
+    void getKeyHasTheWholeKeypad() {
+        QFETCH(std::vector<int>, keys);
+        QFETCH(QByteArray, codes);
+        const auto s = runAsm(R"(
+        ld a, (8447h)
+        ld (9010h), a
+        res 4, (iy+9)           ; onInterrupt
+        bcall(_GetKey)
+        ld (9000h), a
+        bcall(_GetKey)
+        ld (9001h), a
+        ret)",
+                              keys);
+        QVERIFY(s->stopped() && s->stopped()->returned);
+        QByteArray got;
+        got += char(at(*s, 0x9000));
+        got += char(at(*s, 0x9001));
+        QCOMPARE(got.toHex(), codes.toHex());
+        const bool on = keys.front() == sk::On, contrast = keys[1] == sk::Up;
+        QCOMPARE(bool(at(*s, 0x89F0 + 9) & 0x10), on);
+        QCOMPARE(int(at(*s, 0x8447)) - int(at(*s, 0x9010)), contrast ? 1 : 0);
+    }
+
+    // The OS starts a program from the home screen with the text window the
+    // whole screen: winTop 0, winBtm 8 (TI's include: winTop 97A5h, winBtm 97A6h).
+    void theOsStartsAProgramWithItsSystemVariables() {
+        const auto s = runAsm("ret");
+        QCOMPARE(at(*s, ram::winTop), std::uint8_t(0));
+        QCOMPARE(at(*s, ram::winBtm), std::uint8_t(8));
+        QCOMPARE(at(*s, ram::winLeft), std::uint8_t(0));
+    }
 };
+
+Q_DECLARE_METATYPE(std::vector<int>)
 
 QTEST_GUILESS_MAIN(RunOsTest)
 #include "run_os_test.moc"

@@ -70,6 +70,8 @@ bool Keypad::held(int code) const {
 
 void Keypad::press(int code) {
     if (code == sk::On) {
+        if (!m_on)
+            m_presses.push_back(code);
         m_on = true;
         return;
     }

@@ -59,6 +59,14 @@ void Os::prepare(Machine &m) {
         m.write(std::uint16_t(ram::textShadow + i), ' ');
     m.writeWord(ram::fpBase, 0xF000);
     m.writeWord(ram::fps, 0xF000);
+    // The home screen's text window is the whole screen: from row 0 to the row
+    // past the last, 8, from the left edge.
+    m.write(ram::winTop, 0);
+    m.write(ram::winBtm, 8);
+    m.write(ram::winLeftEdge, 0);
+    m.write(ram::winLeft, 0);
+    setContrast(m, 24);
+    resetSeeds(m);
 }
 
 void Os::enter(Machine &m, std::uint16_t pc) {
