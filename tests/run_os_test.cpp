@@ -535,6 +535,57 @@ hundred: db 0, 86h, 40h, 01h, 40h, 0, 0, 0, 0
         QCOMPARE(at(*s, ram::winBtm), std::uint8_t(8));
         QCOMPARE(at(*s, ram::winLeft), std::uint8_t(0));
     }
+
+    // Calls public programs stopped at: Ans kept and recalled, the string a key
+    // types (at keyForStr, 9D76h in TI's include), the boot code's version,
+    // the display's wait reached by `call 000Bh`, a string copy; a result past
+    // 1E99 is the calculator's overflow.
+    void theCallsPublicProgramsMake() {
+        const auto s = runAsm(R"(
+        ld a, 5
+        bcall(_SetXXOP1)
+        bcall(_StoAns)
+        bcall(_OP1Set0)
+        bcall(_RclAns)
+        ld de, 9000h
+        bcall(_MovFrOP1)
+        ld a, 0CCh              ; kTheta
+        bcall(_KeyToString)
+        ld (9010h), hl
+        ld b, 7
+        bcall(_GetBaseVer)
+        ld (9012h), a
+        ld a, b
+        ld (9013h), a
+        call 000Bh              ; LCD_BUSY_QUICK
+        ld hl, text
+        ld de, 9020h
+        bcall(_StrCopy)
+        ret
+text:   db "ABC", 0)");
+        QVERIFY(s->stopped() && s->stopped()->returned);
+        QByteArray five;
+        for (int i = 0; i < 9; ++i)
+            five += char(at(*s, std::uint16_t(0x9000 + i)));
+        QCOMPARE(five.toHex(' '), QByteArray("00 80 50 00 00 00 00 00 00"));
+        QCOMPARE(s->machine().readWord(0x9010), std::uint16_t(0x9D76));
+        QCOMPARE(at(*s, 0x9D76), std::uint8_t(1));
+        QCOMPARE(at(*s, 0x9D77), std::uint8_t(0x5B)); // theta in the calculator's font
+        QCOMPARE(at(*s, 0x9012), std::uint8_t(1));
+        QCOMPARE(at(*s, 0x9013), std::uint8_t(0));
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(at(*s, std::uint16_t(0x9020 + i)), std::uint8_t("ABC"[i]));
+        const auto big = runAsm(R"(
+        ld a, 0E5h              ; 1E101: past what the calculator holds
+        ld (OP1 + 1), a
+        ld a, 10h
+        ld (OP1 + 2), a
+        bcall(_CkValidNum)
+        ret)");
+        QCOMPARE(QString::fromStdString(big->stopped()->reason),
+                 QString("the calculator stops the program with ERR:OVERFLOW in _CkValidNum, "
+                         "called at 9D9Fh"));
+    }
 };
 
 Q_DECLARE_METATYPE(std::vector<int>)

@@ -40,6 +40,7 @@ Os::Os(RomNames names) : m_names(std::move(names)) {
     addMathCalls();
     addMemoryCalls();
     addVariableCalls();
+    addSystemCalls();
 }
 
 void Os::on(const char *name, Call call) {
@@ -97,6 +98,11 @@ void Os::enter(Machine &m, std::uint16_t pc) {
         if (r == Result::Done && pc == 0x28)
             m.writeWord(sp, std::uint16_t(inline_ + 2));
         finishCall(m, r, true);
+        return;
+    }
+    if (pc == 0x000B) { // LCD_BUSY_QUICK, reached by `call`: the wait the display needs
+        m.idle(cost::kLcdByte);
+        m.setReg(Reg::PC, m.pop());
         return;
     }
     if (pc == 0x59 || pc == 0x5C) { // push and pop an error handler: no error ever jumps to it

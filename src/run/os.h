@@ -58,6 +58,7 @@ private:
     void addMathCalls();
     void addMemoryCalls();
     void addVariableCalls();
+    void addSystemCalls();
 
     // Display helpers (os_display.cpp).
     void drawCell(Machine &m, int row, int col, std::uint8_t code);
@@ -96,6 +97,7 @@ private:
     std::uint16_t m_callFrom = 0;
     std::map<std::string, std::uint16_t> m_vars; // by type and name: where the data is
     std::uint16_t m_heap = 0xC000;
+    TiFloat m_ans = fromInt(0);
 };
 
 } // namespace run
