@@ -44,6 +44,30 @@ Bytes lcdData(std::uint8_t d) {
 } // ld a,d \ out (11h),a
 const Bytes kRet = {0xC9};
 
+// A .8xp file holding `body` as a program named DEMO, with its checksum.
+Bytes programBytes(const Bytes &body, std::uint8_t type = 0x06) {
+    Bytes f = {'*', '*', 'T', 'I', '8', '3', 'F', '*', 0x1A, 0x0A, 0x00};
+    f.resize(53, 0);
+    const std::size_t n = body.size() + 2;
+    for (std::uint8_t b : {std::uint8_t(n + 17), std::uint8_t((n + 17) >> 8), std::uint8_t(0x0D),
+                           std::uint8_t(0), std::uint8_t(n), std::uint8_t(n >> 8), type})
+        f.push_back(b);
+    for (char c : std::string("DEMO\0\0\0\0", 8))
+        f.push_back(std::uint8_t(c));
+    for (std::uint8_t b : {std::uint8_t(0), std::uint8_t(0), std::uint8_t(n), std::uint8_t(n >> 8),
+                           std::uint8_t(body.size()), std::uint8_t(body.size() >> 8)})
+        f.push_back(b);
+    f.insert(f.end(), body.begin(), body.end());
+    unsigned sum = 0;
+    for (std::size_t i = 55; i < f.size(); ++i)
+        sum += f[i];
+    f.push_back(std::uint8_t(sum)), f.push_back(std::uint8_t(sum >> 8));
+    return f;
+}
+run::Program programFile(const Bytes &body) {
+    return run::readProgram(programBytes(body));
+}
+
 } // namespace
 
 class RunMachineTest : public QObject {
@@ -198,38 +222,62 @@ private slots:
     // Shell programs are named for the shell they need; files that are not
     // assembly programs are refused before they run.
     void programFilesAreReadAndJudged() {
-        const auto file = [](const Bytes &body, std::uint8_t type = 0x06) {
-            Bytes f = {'*', '*', 'T', 'I', '8', '3', 'F', '*', 0x1A, 0x0A, 0x00};
-            f.resize(53, 0);
-            const std::size_t n = body.size() + 2;
-            for (std::uint8_t b :
-                 {std::uint8_t(n + 17), std::uint8_t((n + 17) >> 8), std::uint8_t(0x0D),
-                  std::uint8_t(0), std::uint8_t(n), std::uint8_t(n >> 8), type})
-                f.push_back(b);
-            for (char c : std::string("DEMO\0\0\0\0", 8))
-                f.push_back(std::uint8_t(c));
-            for (std::uint8_t b :
-                 {std::uint8_t(0), std::uint8_t(0), std::uint8_t(n), std::uint8_t(n >> 8),
-                  std::uint8_t(body.size()), std::uint8_t(body.size() >> 8)})
-                f.push_back(b);
-            f.insert(f.end(), body.begin(), body.end());
-            f.push_back(0), f.push_back(0);
-            return run::readProgram(f);
-        };
-        const run::Program plain = file({0xBB, 0x6D, 0xC9});
+        const run::Program plain = programFile({0xBB, 0x6D, 0xC9});
         QCOMPARE(plain.error, std::string());
         QCOMPARE(plain.name, std::string("DEMO"));
         QCOMPARE(plain.code, Bytes{0xC9});
-        QCOMPARE(file({0xBB, 0x6D, 0xC9, 0x30, 0x05}).shell, std::string("Ion"));
-        QCOMPARE(file({0xBB, 0x6D, 0xC9, 0x01, 0x00}).shell, std::string("MirageOS"));
-        QCOMPARE(file({0xBB, 0x6D, 0xAA, 0xC9, 0x18}).shell, std::string("Doors CS"));
-        QCOMPARE(file({0xDE, 0x2A, 0x3F}).error,
+        QCOMPARE(programFile({0xBB, 0x6D, 0xC9, 0x30, 0x05}).shell, std::string("Ion"));
+        QCOMPARE(programFile({0xBB, 0x6D, 0xC9, 0x01, 0x00}).shell, std::string("MirageOS"));
+        QCOMPARE(programFile({0xBB, 0x6D, 0xAA, 0xC9, 0x18}).shell, std::string("Doors CS"));
+        QCOMPARE(programFile({0xDE, 0x2A, 0x3F}).error,
                  std::string("the program is a TI-BASIC program, not an assembly program"));
-        run::Session ion(file({0xBB, 0x6D, 0xC9, 0x30, 0x05}));
+        run::Session ion(programFile({0xBB, 0x6D, 0xC9, 0x30, 0x05}));
         QCOMPARE(QString::fromStdString(ion.stopped()->reason),
                  QString("the program is written for the Ion shell; start it from Ion on a "
                          "calculator (this runner starts programs as the home screen's Asm( "
                          "does)"));
+    }
+
+    // A damaged file says so (the checksum is the low 16 bits of the sum of
+    // the bytes from the variable entry on, TI's link guide) and runs only when
+    // asked; a program larger than Asm( can run is refused with both sizes; a
+    // stray byte before BB 6D is named as such, not as TI-BASIC.
+    void damagedAndOversizedFilesAreRefusedWithTheirReason() {
+        Bytes file = programBytes({0xBB, 0x6D, 0xC9});
+        file[file.size() - 2] ^= 0x01;
+        const run::Program damaged = run::readProgram(file);
+        QVERIFY(damaged.checksumWrong);
+        QVERIFY2(damaged.error.find("checksum") != std::string::npos, damaged.error.c_str());
+        run::ReadOptions anyway;
+        anyway.ignoreChecksum = true;
+        const run::Program ran = run::readProgram(file, anyway);
+        QCOMPARE(ran.error, std::string());
+        QCOMPARE(ran.code, Bytes{0xC9});
+
+        Bytes big = {0xBB, 0x6D};
+        big.resize(run::kMaxProgramBytes + 1, 0x00);
+        QCOMPARE(programFile(big).error,
+                 "the program has " + std::to_string(run::kMaxProgramBytes + 1) +
+                     " bytes, more than the calculator can run (12385 bytes: Asm( needs it in "
+                     "memory twice)");
+        big.resize(run::kMaxProgramBytes);
+        QCOMPARE(programFile(big).error, std::string());
+
+        QCOMPARE(programFile({0x00, 0xBB, 0x6D, 0xC9, 0x30, 0x05}).error,
+                 std::string("the assembly program's BB 6D comes after 1 stray byte, so the "
+                             "calculator takes the program for TI-BASIC (it is written for "
+                             "Ion); the source has bytes before its header"));
+    }
+
+    // Every length from an empty file to a whole one is read without going
+    // past its end, and all but the whole file are refused.
+    void everyTruncationIsRefused() {
+        const Bytes whole = programBytes({0xBB, 0x6D, 0xC9});
+        for (std::size_t n = 0; n < whole.size(); ++n) {
+            const run::Program p = run::readProgram(Bytes(whole.begin(), whole.begin() + long(n)));
+            QVERIFY2(!p.error.empty(), qPrintable(QString::number(n)));
+        }
+        QCOMPARE(run::readProgram(whole).error, std::string());
     }
 };
 

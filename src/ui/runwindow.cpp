@@ -134,7 +134,9 @@ RunWindow::RunWindow(const QString &path, QWidget *parent)
     setAttribute(Qt::WA_DeleteOnClose);
     LoadedRun loaded = loadRun(path);
     m_session = std::move(loaded.session);
-    setWindowTitle(tr("Running %1").arg(loaded.name));
+    setWindowTitle(loaded.shell.isEmpty()
+                       ? tr("Running %1").arg(loaded.name)
+                       : tr("Running %1 (a %2 program)").arg(loaded.name, loaded.shell));
     m_status->setObjectName(QStringLiteral("runStatus"));
     m_fullSpeed->setObjectName(QStringLiteral("runFullSpeed"));
     m_fullSpeed->setFocusPolicy(Qt::NoFocus);
