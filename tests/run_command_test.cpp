@@ -58,14 +58,15 @@ text:   db "Hello, world!", 0)",
                               {"--text", "--screenshot", dir.filePath("hello.png")});
         QCOMPARE(o.err, QString());
         QCOMPARE(o.status, 0);
-        QCOMPARE(o.out, QString("Hello, world!   \n 2026           \n") +
-                            QString("                \n").repeated(6));
+        QCOMPARE(o.out, QString("Hello, world!   \n 2026           \n            Done\n") +
+                            QString("                \n").repeated(5));
         const QImage shot(dir.filePath("hello.png"));
         QCOMPARE(shot.size(), QSize(96, 64));
         int dark = 0;
         for (int y = 0; y < 64; ++y)
             for (int x = 0; x < 96; ++x)
-                dark += qGray(shot.pixel(x, y)) < 128 ? (y < 16 ? 1 : 1000) : 0;
+                dark +=
+                    qGray(shot.pixel(x, y)) < 128 ? (y < 24 ? 1 : 1000) : 0; // Done is on line 3
         QVERIFY(dark > 0 && dark < 1000);
     }
 

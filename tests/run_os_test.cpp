@@ -37,7 +37,8 @@ class RunOsTest : public QObject {
     Q_OBJECT
 private slots:
     // Text wraps at the 16th column, scrolls at the last row, and the cursor
-    // ends where the next character goes.
+    // ends where the next character goes; back on the home screen, "Done" on
+    // the next line scrolls it once more.
     void homeScreenTextWrapsAndScrolls() {
         const auto s = runAsm(R"(
         bcall(_ClrLCDFull)
@@ -60,11 +61,11 @@ long:   db "Hello, world! And more", 0
 wrap:   db "xyz", 0)");
         QVERIFY(s->stopped() && s->stopped()->returned);
         QCOMPARE(screenText(*s),
-                 lines({"d more", " 1234", "", "", "", "", "              xy", "z!"}));
+                 lines({" 1234", "", "", "", "", "              xy", "z!", "            Done"}));
         QCOMPARE(at(*s, ram::curRow), std::uint8_t(7));
         QCOMPARE(at(*s, ram::curCol), std::uint8_t(1));
-        QCOMPARE(at(*s, std::uint16_t(ram::textShadow + 16)), std::uint8_t(' '));
-        QCOMPARE(at(*s, std::uint16_t(ram::textShadow + 17)), std::uint8_t('1'));
+        QCOMPARE(at(*s, std::uint16_t(ram::textShadow + 0)), std::uint8_t(' '));
+        QCOMPARE(at(*s, std::uint16_t(ram::textShadow + 1)), std::uint8_t('1'));
     }
 
     // Without auto-scroll the cursor goes back to the top; EraseEOL blanks the
@@ -89,7 +90,8 @@ wrap:   db "xyz", 0)");
         ret
 full:   db "0123456789ABCDEF", 0, "second row text", 0
 counted: db 3, "abcdef")");
-        QCOMPARE(screenText(*s), lines({"abcI", "", "", "", "", "", "", "0123456789ABCDEF"}));
+        QCOMPARE(screenText(*s),
+                 lines({"abcI", "            Done", "", "", "", "", "", "0123456789ABCDEF"}));
         QVERIFY(s->machine().lcd().pixel(18, 0)); // the inverse cell's blank corner is dark
         QCOMPARE(at(*s, ram::curCol), std::uint8_t(4));
     }
@@ -151,7 +153,7 @@ text:   db "Hi", 0)");
         ret)");
         int lit = 0;
         for (int y = 0; y < 64; ++y)
-            for (int x = 0; x < 96; ++x)
+            for (int x = 0; x < 72; ++x) // the home screen's "Done" is right of these
                 lit += s->machine().lcd().pixel(x, y);
         QCOMPARE(lit, 4 * 8 - 2 * 6 + 1);
         QVERIFY(s->machine().lcd().pixel(10, 5) && !s->machine().lcd().pixel(9, 4));
@@ -430,7 +432,7 @@ zName:  db 0, 'Z', 0, 0)");
         bcall(_DispOP1A)
         ret)");
         QCOMPARE(op1(*s), QByteArray("00 81 12 25 00 00 00 00 00"));
-        QCOMPARE(screenText(*s), lines({"12.25"}));
+        QCOMPARE(screenText(*s), lines({"12.25", "            Done"}));
         const auto zero = runAsm(R"(
         bcall(_OP1Set1)
         bcall(_OP2Set0)

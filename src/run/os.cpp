@@ -72,6 +72,7 @@ void Os::prepare(Machine &m) {
 
 void Os::enter(Machine &m, std::uint16_t pc) {
     if (pc == kExit) {
+        showDone(m);
         m.finish();
         return;
     }
@@ -115,6 +116,21 @@ void Os::enter(Machine &m, std::uint16_t pc) {
         m.stop("the program jumped to " + hex4(pc) +
                " inside the OS, where this runner has no code; only OS calls made with bcall "
                "or rst are answered");
+}
+
+// Back on the home screen the OS says "Done" at the right of the line after
+// the program's text (the line itself when the cursor is at its start),
+// scrolling when that line is below the screen. The program's time is over:
+// this takes none of it, and the cursor stays where the program left it.
+void Os::showDone(Machine &m) {
+    m_uncharged = true;
+    int row = m.read(ram::curRow) + (m.read(ram::curCol) != 0 ? 1 : 0);
+    if (row > 7) {
+        scrollUp(m);
+        row = 7;
+    }
+    for (int i = 0; i < 4; ++i)
+        drawCell(m, row, 12 + i, std::uint8_t("Done"[i]));
 }
 
 void Os::finishCall(Machine &m, Result r, bool) {

@@ -59,6 +59,7 @@ private:
     void addMemoryCalls();
     void addVariableCalls();
     void addSystemCalls();
+    void showDone(Machine &m);
 
     // Display helpers (os_display.cpp).
     void drawCell(Machine &m, int row, int col, std::uint8_t code);
@@ -98,6 +99,7 @@ private:
     std::map<std::string, std::uint16_t> m_vars; // by type and name: where the data is
     std::uint16_t m_heap = 0xC000;
     TiFloat m_ans = fromInt(0);
+    bool m_uncharged = false; // drawing after the program's end takes none of its time
 };
 
 } // namespace run

@@ -29,7 +29,8 @@ void setBufferPixel(Machine &m, int x, int y, bool on) {
 void Os::drawCell(Machine &m, int row, int col, std::uint8_t code) {
     if (row < 0 || row > 7 || col < 0 || col > 15)
         return;
-    m.idle(cost::kCell);
+    if (!m_uncharged)
+        m.idle(cost::kCell);
     const Glyph g = largeGlyph(code);
     const bool inverse = m.flag(flags::textFlags, flags::textInverse);
     const int dx = g.width < 6 ? 6 - g.width : 0, dy = g.height < 8 ? 8 - g.height : 0;
@@ -45,7 +46,8 @@ void Os::drawCell(Machine &m, int row, int col, std::uint8_t code) {
 }
 
 void Os::scrollUp(Machine &m) {
-    m.idle(2 * cost::kScreen);
+    if (!m_uncharged)
+        m.idle(2 * cost::kScreen);
     for (int y = 0; y < 64; ++y)
         for (int x = 0; x < 96; ++x)
             m.lcd().setMemoryPixel(x, y, y < 56 && m.lcd().memoryPixel(x, y + 8));
