@@ -226,16 +226,19 @@ private slots:
         QCOMPARE(plain.error, std::string());
         QCOMPARE(plain.name, std::string("DEMO"));
         QCOMPARE(plain.code, Bytes{0xC9});
-        QCOMPARE(programFile({0xBB, 0x6D, 0xC9, 0x30, 0x05}).shell, std::string("Ion"));
+        const run::Program ion = programFile({0xBB, 0x6D, 0xC9, 0x30, 0x03, 'G', 'o', 0, 0xC9});
+        QCOMPARE(ion.shell, std::string("Ion"));
+        QCOMPARE(ion.description, std::string("Go"));
         QCOMPARE(programFile({0xBB, 0x6D, 0xC9, 0x01, 0x00}).shell, std::string("MirageOS"));
         QCOMPARE(programFile({0xBB, 0x6D, 0xAA, 0xC9, 0x18}).shell, std::string("Doors CS"));
         QCOMPARE(programFile({0xDE, 0x2A, 0x3F}).error,
                  std::string("the program is a TI-BASIC program, not an assembly program"));
-        run::Session ion(programFile({0xBB, 0x6D, 0xC9, 0x30, 0x05}));
-        QCOMPARE(QString::fromStdString(ion.stopped()->reason),
-                 QString("the program is written for the Ion shell; start it from Ion on a "
-                         "calculator (this runner starts programs as the home screen's Asm( "
-                         "does)"));
+        run::Session mirage(programFile({0xBB, 0x6D, 0xC9, 0x01, 0x00}));
+        QVERIFY(mirage.stopped());
+        QCOMPARE(QString::fromStdString(mirage.stopped()->reason),
+                 QString("the program is written for the MirageOS shell; start it from MirageOS "
+                         "on a calculator (this runner starts programs as the home screen's Asm( "
+                         "does, and as Ion does)"));
     }
 
     // A damaged file says so (the checksum is the low 16 bits of the sum of

@@ -588,6 +588,72 @@ text:   db "ABC", 0)");
                  QString("the calculator stops the program with ERR:OVERFLOW in _CkValidNum, "
                          "called at 9D9Fh"));
     }
+
+    // A program for Ion, written against Ion's documented header (ion.inc:
+    // lVectors = cmdshad + 80, the routines 3 bytes apart; libs.txt for what
+    // each takes and gives) runs as Ion starts it: past its `ret`, carry clear.
+    void anIonProgramUsesTheShellsLibrary() {
+        Program program;
+        program.name = "IONTEST";
+        program.shell = "Ion";
+        program.code = assemble(R"(
+lVectors equ 966Eh + 80
+ionVersion equ lVectors
+ionRandom equ lVectors + 3
+ionPutSprite equ lVectors + 6
+ionLargeSprite equ lVectors + 9
+ionGetPixel equ lVectors + 12
+ionFastCopy equ lVectors + 15
+ionDetect equ lVectors + 18
+ionDecompress equ lVectors + 21
+        ret
+        jr nc, start
+        db "Ion test", 0
+start:  ld b, 8
+        ld a, 10
+        ld l, 5
+        ld ix, square
+        call ionPutSprite
+        ld (9030h), ix
+        ld b, 2
+        ld c, 2
+        ld a, 40
+        ld l, 20
+        ld ix, wide
+        call ionLargeSprite
+        call ionFastCopy
+        ld a, 10
+        ld e, 5
+        call ionGetPixel
+        and (hl)
+        ld (9000h), a
+        ld b, 6
+        call ionRandom
+        ld (9001h), a
+        ld hl, packed
+        ld de, 9010h
+        ld bc, 4*256+3
+        call ionDecompress
+        call ionVersion
+        ld (9020h), hl
+        ret
+square: db 0FFh, 81h, 81h, 81h, 81h, 81h, 81h, 0FFh
+wide:   db 0F0h, 0Fh, 0AAh, 55h
+packed: db 1Bh)");
+        Session s(program);
+        s.runUntil(60000000);
+        QVERIFY(s.stopped() && s.stopped()->returned);
+        const Lcd &lcd = s.machine().lcd();
+        QVERIFY(lcd.pixel(10, 5) && lcd.pixel(17, 12) && !lcd.pixel(11, 6) && !lcd.pixel(9, 5));
+        QVERIFY(lcd.pixel(40, 20) && !lcd.pixel(44, 20) && lcd.pixel(52, 20) && lcd.pixel(49, 21) &&
+                !lcd.pixel(48, 21));
+        QVERIFY(!screenText(s).contains("Done"));    // back in Ion: no "Done"
+        QCOMPARE(at(s, 0x9000), std::uint8_t(0x20)); // the pixel's mask, set
+        QVERIFY(at(s, 0x9001) < 6);
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(at(s, std::uint16_t(0x9010 + i)), std::uint8_t(i));
+        QCOMPARE(s.machine().readWord(0x9020), std::uint16_t(0x0106));
+    }
 };
 
 Q_DECLARE_METATYPE(std::vector<int>)

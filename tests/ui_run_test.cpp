@@ -144,6 +144,24 @@ again:  bcall(_HomeUp)
         QTRY_VERIFY(run.ended());
     }
 
+    // A program written for Ion runs as Ion starts it, and the window's title
+    // names the shell and the description its header gives.
+    void anIonProgramsWindowNamesItsShell() {
+        makeWindow();
+        QVERIFY(prepare(R"(
+        ret
+        jr nc, start
+        db "Demo game", 0
+start:  ld a, 1
+        ld (9000h), a
+        ret)"));
+        RunWindow run(tree->path("prepared.8xp"));
+        QCOMPARE(run.windowTitle(), QString("Running DEMO for Ion \u2014 Demo game"));
+        QTRY_VERIFY(run.ended());
+        QCOMPARE(run.findChild<QLabel *>("runStatus")->text(), QString("The program returned."));
+        QCOMPARE(run.session().machine().read(0x9000), std::uint8_t(1));
+    }
+
     // A program that never stops filling memory with _MemSet, at full speed:
     // the editor's events keep coming through, and the window closes at once.
     void aBusyProgramLeavesTheEditorAnsweringAndClosesAtOnce() {

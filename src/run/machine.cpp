@@ -127,7 +127,7 @@ void Machine::runUntil(std::uint64_t until) {
         if (m_intStatus && z80ex_int_possible(m_cpu))
             m_cycles += z80ex_int(m_cpu);
         const std::uint16_t pc = z80ex_get_reg(m_cpu, regPC);
-        if (pc < 0x8000) {
+        if (pc < 0x8000 || (pc >= m_trapFrom && pc < m_trapTo)) {
             m_rom.enter(*this, pc);
             continue;
         }

@@ -56,6 +56,8 @@ public:
     // When the next timer interrupt the program has enabled comes.
     std::uint64_t nextInterrupt() const;
 
+    // Code at [from, to) in RAM is answered by the Rom too (a shell's library).
+    void setTraps(std::uint16_t from, std::uint16_t to) { m_trapFrom = from, m_trapTo = to; }
     const std::optional<Stop> &stopped() const { return m_stop; }
     void stop(std::string reason) { m_stop = Stop{false, std::move(reason)}; }
     void finish() { m_stop = Stop{true, {}}; }
@@ -111,6 +113,7 @@ private:
     Lcd m_lcd;
     Keypad m_keypad;
     std::uint64_t m_cycles = 0, m_nextTimer = 0, m_nextTimer2 = 0;
+    std::uint16_t m_trapFrom = 0, m_trapTo = 0;
     std::uint8_t m_intMask = 0x0B, m_intStatus = 0, m_port4 = 0x06, m_link = 0;
     bool m_onWasHeld = false;
     std::optional<Stop> m_stop;

@@ -72,7 +72,8 @@ void Os::prepare(Machine &m) {
 
 void Os::enter(Machine &m, std::uint16_t pc) {
     if (pc == kExit) {
-        showDone(m);
+        if (m_shell.empty()) // a shell shows its own menu again instead
+            showDone(m);
         m.finish();
         return;
     }
@@ -99,6 +100,12 @@ void Os::enter(Machine &m, std::uint16_t pc) {
         if (r == Result::Done && pc == 0x28)
             m.writeWord(sp, std::uint16_t(inline_ + 2));
         finishCall(m, r, true);
+        return;
+    }
+    if (const auto shell = m_shellCalls.find(pc); shell != m_shellCalls.end()) {
+        m_callName = "the shell's routine at " + hex4(pc);
+        m_callFrom = std::uint16_t(m.readWord(m.reg(Reg::SP)) - 3);
+        finishCall(m, shell->second(m), false);
         return;
     }
     if (pc == 0x000B) { // LCD_BUSY_QUICK, reached by `call`: the wait the display needs

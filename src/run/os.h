@@ -44,6 +44,9 @@ public:
     explicit Os(RomNames names = {});
     // The OS's state on the home screen, just before a program starts.
     void prepare(Machine &m);
+    // Starts the loaded program as `shell` ("Ion") starts it, with the
+    // shell's library answered; nothing for other shells.
+    void startShell(Machine &m, const std::string &shell);
     void enter(Machine &m, std::uint16_t pc) override;
 
 private:
@@ -59,6 +62,7 @@ private:
     void addMemoryCalls();
     void addVariableCalls();
     void addSystemCalls();
+    void addIonCalls();
     void showDone(Machine &m);
 
     // Display helpers (os_display.cpp).
@@ -99,6 +103,9 @@ private:
     std::map<std::string, std::uint16_t> m_vars; // by type and name: where the data is
     std::uint16_t m_heap = 0xC000;
     TiFloat m_ans = fromInt(0);
+    std::unordered_map<std::uint16_t, Call> m_shellCalls; // by the RAM address called
+    std::uint32_t m_shellRandom = 1;
+    std::string m_shell;      // the shell the program runs under, empty for the home screen
     bool m_uncharged = false; // drawing after the program's end takes none of its time
 };
 

@@ -17,6 +17,16 @@ std::string shellOf(const std::vector<std::uint8_t> &c) {
     return {};
 }
 
+// The description a shell lists the program by: for Ion after `ret / jr`,
+// for MirageOS after `ret / .db 1` and the 15x15 icon (30 bytes).
+std::string descriptionOf(const std::vector<std::uint8_t> &c, const std::string &shell) {
+    const std::size_t at = shell == "Ion" ? 3 : shell == "MirageOS" ? 2 + 30 : 0;
+    std::string text;
+    for (std::size_t i = at; at && i < c.size() && c[i] && text.size() < 64; ++i)
+        text += c[i] >= 0x20 && c[i] < 0x7F ? char(c[i]) : '?';
+    return text;
+}
+
 std::size_t word(const std::vector<std::uint8_t> &f, std::size_t at) {
     return std::size_t(f[at] | f[at + 1] << 8);
 }
@@ -121,6 +131,7 @@ Program readProgram(const std::vector<std::uint8_t> &f, const ReadOptions &optio
     }
     p.code.assign(f.begin() + long(start + 2), f.begin() + long(start + size));
     p.shell = shellOf(p.code);
+    p.description = descriptionOf(p.code, p.shell);
     return p;
 }
 

@@ -26,6 +26,7 @@ struct Program {
     std::string name;
     std::vector<std::uint8_t> code; // what goes to 9D95h
     std::string shell;              // "Ion", "MirageOS", "Doors CS", or empty
+    std::string description;        // the shell header's description, if any
     std::string error;              // why the file cannot run; empty when it can
     bool checksumWrong = false;     // the file's checksum does not match its bytes
 };

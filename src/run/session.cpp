@@ -10,15 +10,16 @@ Session::Session(const Program &program, RomNames names)
         m_refused = Stop{false, program.error};
         return;
     }
-    if (!program.shell.empty()) {
+    if (!program.shell.empty() && program.shell != "Ion") {
         m_refused = Stop{false, "the program is written for the " + program.shell +
                                     " shell; start it from " + program.shell +
                                     " on a calculator (this runner starts programs as the "
-                                    "home screen's Asm( does)"};
+                                    "home screen's Asm( does, and as Ion does)"};
         return;
     }
     m_os.prepare(*m_machine);
     m_machine->load(program.code, Os::kExit);
+    m_os.startShell(*m_machine, program.shell);
 }
 
 void Session::runUntil(std::uint64_t cycles) {

@@ -60,6 +60,7 @@ LoadedRun loadRun(const QString &path, const run::ReadOptions &options) {
     LoadedRun loaded;
     loaded.checksumWrong = program.checksumWrong;
     loaded.shell = QString::fromStdString(program.shell);
+    loaded.description = QString::fromStdString(program.description);
     loaded.name = program.name.empty() ? QFileInfo(path).completeBaseName()
                                        : QString::fromStdString(program.name);
     loaded.session = std::make_unique<run::Session>(program, std::move(names));

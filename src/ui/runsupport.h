@@ -14,6 +14,7 @@ struct LoadedRun {
     std::unique_ptr<run::Session> session;
     QString name; // the program's name on the calculator, or the file's
     QString shell;              // the shell the program is written for, or empty
+    QString description;        // what the shell's header says the program is
     bool checksumWrong = false; // run although the file's checksum is wrong
 };
 

@@ -134,9 +134,11 @@ RunWindow::RunWindow(const QString &path, QWidget *parent)
     setAttribute(Qt::WA_DeleteOnClose);
     LoadedRun loaded = loadRun(path);
     m_session = std::move(loaded.session);
-    setWindowTitle(loaded.shell.isEmpty()
-                       ? tr("Running %1").arg(loaded.name)
-                       : tr("Running %1 (a %2 program)").arg(loaded.name, loaded.shell));
+    QString title = loaded.shell.isEmpty() ? tr("Running %1").arg(loaded.name)
+                                           : tr("Running %1 for %2").arg(loaded.name, loaded.shell);
+    if (!loaded.description.isEmpty())
+        title += QStringLiteral(" \u2014 ") + loaded.description;
+    setWindowTitle(title);
     m_status->setObjectName(QStringLiteral("runStatus"));
     m_fullSpeed->setObjectName(QStringLiteral("runFullSpeed"));
     m_fullSpeed->setFocusPolicy(Qt::NoFocus);
