@@ -540,8 +540,8 @@ hundred: db 0, 86h, 40h, 01h, 40h, 0, 0, 0, 0
 
     // Calls public programs stopped at: Ans kept and recalled, the string a key
     // types (at keyForStr, 9D76h in TI's include), the boot code's version,
-    // the display's wait reached by `call 000Bh`, a string copy; a result past
-    // 1E99 is the calculator's overflow.
+    // the display's wait reached by `call 000Bh`, a string copy, int( (the
+    // greatest whole number not above); a result past 1E99 is an overflow.
     void theCallsPublicProgramsMake() {
         const auto s = runAsm(R"(
         ld a, 5
@@ -563,7 +563,13 @@ hundred: db 0, 86h, 40h, 01h, 40h, 0, 0, 0, 0
         ld hl, text
         ld de, 9020h
         bcall(_StrCopy)
+        ld hl, minus
+        bcall(_Mov9ToOP1)
+        bcall(_Int)
+        ld de, 9030h
+        bcall(_MovFrOP1)
         ret
+minus:  db 80h, 80h, 25h, 0, 0, 0, 0, 0, 0 ; -2.5
 text:   db "ABC", 0)");
         QVERIFY(s->stopped() && s->stopped()->returned);
         QByteArray five;
@@ -577,6 +583,8 @@ text:   db "ABC", 0)");
         QCOMPARE(at(*s, 0x9013), std::uint8_t(0));
         for (int i = 0; i < 4; ++i)
             QCOMPARE(at(*s, std::uint16_t(0x9020 + i)), std::uint8_t("ABC"[i]));
+        QCOMPARE(at(*s, 0x9030), std::uint8_t(0x80)); // int(-2.5) = -3
+        QCOMPARE(at(*s, 0x9032), std::uint8_t(0x30));
         const auto big = runAsm(R"(
         ld a, 0E5h              ; 1E101: past what the calculator holds
         ld (OP1 + 1), a

@@ -107,6 +107,7 @@ void Os::addMathCalls() {
         on(name, [this, f](Machine &m) { return store(m, {f(opFloat(m, 1)), FloatError::None}); });
     };
     unary("_Intgr", intgr);
+    unary("_Int", intgr); // int(: the greatest whole number not above, as _Intgr
     unary("_Trunc", trunc);
     unary("_Frac", frac);
     unary("_InvOP1S", negate);
