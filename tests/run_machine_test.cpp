@@ -233,12 +233,12 @@ private slots:
         QCOMPARE(programFile({0xBB, 0x6D, 0xAA, 0xC9, 0x18}).shell, std::string("Doors CS"));
         QCOMPARE(programFile({0xDE, 0x2A, 0x3F}).error,
                  std::string("the program is a TI-BASIC program, not an assembly program"));
-        run::Session mirage(programFile({0xBB, 0x6D, 0xC9, 0x01, 0x00}));
-        QVERIFY(mirage.stopped());
-        QCOMPARE(QString::fromStdString(mirage.stopped()->reason),
-                 QString("the program is written for the MirageOS shell; start it from MirageOS "
+        run::Session doors(programFile({0xBB, 0x6D, 0xAA, 0xC9, 0x18}));
+        QVERIFY(doors.stopped());
+        QCOMPARE(QString::fromStdString(doors.stopped()->reason),
+                 QString("the program is written for the Doors CS shell; start it from Doors CS "
                          "on a calculator (this runner starts programs as the home screen's Asm( "
-                         "does, and as Ion does)"));
+                         "does, and as Ion and MirageOS do)"));
     }
 
     // A damaged file says so (the checksum is the low 16 bits of the sum of

@@ -662,6 +662,65 @@ packed: db 1Bh)");
             QCOMPARE(at(s, std::uint16_t(0x9010 + i)), std::uint8_t(i));
         QCOMPARE(s.machine().readWord(0x9020), std::uint16_t(0x0106));
     }
+
+    // A program for MirageOS (mirage.inc: the Ion routines from 4083h, its own
+    // from 409Bh) starts after its icon and description, and quittoshell ends
+    // it; a routine this runner lacks is named by its address.
+    void aMirageOsProgramUsesTheShellsRoutines() {
+        Program program;
+        program.name = "MIRTEST";
+        program.shell = "MirageOS";
+        program.code = assemble(R"(
+isprite equ 4089h
+ifastcopy equ 4092h
+multhe equ 40B3h
+quittoshell equ 40B9h
+cphlde equ 4101h
+        ret
+        db 1
+        ds 30, 0FFh
+        db "Mirage test", 0
+        ld h, 12
+        ld e, 11
+        call multhe
+        ld (9000h), hl
+        ld de, 200
+        call cphlde
+        push af
+        pop hl
+        ld a, l
+        ld (9002h), a
+        ld b, 1
+        ld a, 0
+        ld l, 0
+        ld ix, dot
+        call isprite
+        call ifastcopy
+        call quittoshell
+        ld a, 1
+        ld (9003h), a
+        ret
+dot:    db 80h)");
+        Session s(program);
+        s.runUntil(60000000);
+        QVERIFY(s.stopped() && s.stopped()->returned);
+        QCOMPARE(s.machine().readWord(0x9000), std::uint16_t(132));
+        QCOMPARE(at(s, 0x9002) & 0x41, 0x01); // 132 < 200: carry, not zero
+        QVERIFY(s.machine().lcd().pixel(0, 0));
+        QCOMPARE(at(s, 0x9003), std::uint8_t(0)); // nothing after quittoshell
+        program.code = assemble(R"(
+        ret
+        db 1
+        ds 30, 0
+        db 0
+        call 40A7h              ; setvputs
+        ret)");
+        Session lacking(program);
+        lacking.runUntil(6000000);
+        QCOMPARE(QString::fromStdString(lacking.stopped()->reason),
+                 QString("the program called MirageOS's routine at 40A7h from 9DB6h, one this "
+                         "runner does not answer"));
+    }
 };
 
 Q_DECLARE_METATYPE(std::vector<int>)

@@ -117,7 +117,11 @@ void Os::enter(Machine &m, std::uint16_t pc) {
         m.setReg(Reg::PC, m.pop());
         return;
     }
-    if (pc == 0)
+    if (m_shell == "MirageOS" && pc >= 0x4083 && pc < 0x41D6)
+        m.stop("the program called MirageOS's routine at " + hex4(pc) + " from " +
+               hex4(std::uint16_t(m.readWord(m.reg(Reg::SP)) - 3)) +
+               ", one this runner does not answer");
+    else if (pc == 0)
         m.stop("the program jumped to 0000h, which restarts the calculator");
     else
         m.stop("the program jumped to " + hex4(pc) +

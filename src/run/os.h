@@ -44,8 +44,8 @@ public:
     explicit Os(RomNames names = {});
     // The OS's state on the home screen, just before a program starts.
     void prepare(Machine &m);
-    // Starts the loaded program as `shell` ("Ion") starts it, with the
-    // shell's library answered; nothing for other shells.
+    // Starts the loaded program as `shell` ("Ion", "MirageOS") starts it,
+    // with the shell's library answered; nothing for other shells.
     void startShell(Machine &m, const std::string &shell);
     void enter(Machine &m, std::uint16_t pc) override;
 
@@ -62,7 +62,8 @@ private:
     void addMemoryCalls();
     void addVariableCalls();
     void addSystemCalls();
-    void addIonCalls();
+    void addIonCalls(std::uint16_t table);
+    void addMirageCalls();
     void showDone(Machine &m);
 
     // Display helpers (os_display.cpp).

@@ -1,4 +1,4 @@
-// Ion's library, for programs written for the Ion shell: the eight routines
+// The shells' libraries. Ion's, for programs written for the Ion shell: the eight routines
 // its header ion.inc names, reached by `call` through a table of jumps at
 // lVectors (cmdshad + 80 = 96BEh, three bytes apart), answered here from
 // their documentation (Ion's libs.txt: inputs, outputs and what each draws).
@@ -34,8 +34,8 @@ void xorSprite(Machine &m, std::uint16_t sprite, int x, int y, int height, int w
 
 } // namespace
 
-void Os::addIonCalls() {
-    const auto vector = [](int n) { return std::uint16_t(kIonVectors + 3 * n); };
+void Os::addIonCalls(std::uint16_t table) {
+    const auto vector = [table](int n) { return std::uint16_t(table + 3 * n); };
     const auto ion = [this](std::uint16_t at, Call call) { m_shellCalls[at] = std::move(call); };
     // Ion 1.6: version in HL (256 = 1.0), compatibility numbers, 8 routines.
     ion(vector(0), [](Machine &m) {
@@ -117,20 +117,74 @@ void Os::addIonCalls() {
     });
 }
 
+// MirageOS's own routines (mirage.inc, MirageOS's developer include), in
+// its page at 4000h, after the Ion routines it answers at 4083h; those whose
+// documented effect is plain from their inputs and outputs.
+void Os::addMirageCalls() {
+    addIonCalls(0x4083);
+    const auto mirage = [this](std::uint16_t at, Call call) { m_shellCalls[at] = std::move(call); };
+    // directin: the keys held in the groups A selects, as port 1 reads them.
+    mirage(0x409B, [](Machine &m) {
+        m.keypad().selectGroups(m.a());
+        m.setA(m.keypad().read(m.cycles()));
+        m.idle(80);
+        return Result::Done;
+    });
+    // multhe: HL = H * E; multhl: HL = H * L.
+    mirage(0x40B3, [](Machine &m) {
+        m.setReg(Reg::HL, std::uint16_t((m.reg(Reg::HL) >> 8) * (m.reg(Reg::DE) & 0xFF)));
+        m.idle(300);
+        return Result::Done;
+    });
+    mirage(0x40B6, [](Machine &m) {
+        m.setReg(Reg::HL, std::uint16_t((m.reg(Reg::HL) >> 8) * (m.reg(Reg::HL) & 0xFF)));
+        m.idle(300);
+        return Result::Done;
+    });
+    // quittoshell: the program is over, back to MirageOS's menu.
+    mirage(0x40B9, [](Machine &) { return Result::Ended; });
+    // cphlbc and cphlde: HL compared with BC or DE, the flags as CP sets them.
+    const auto compare = [](Reg other) {
+        return [other](Machine &m) {
+            const int hl = m.reg(Reg::HL), v = m.reg(other);
+            m.setFlags(std::uint8_t((hl == v ? 0x40 : 0) | (hl < v ? 0x01 : 0)));
+            return Result::Done;
+        };
+    };
+    mirage(0x40E9, compare(Reg::BC));
+    mirage(0x4101, compare(Reg::DE));
+    // rand127: a random number 0 to 127 in A.
+    mirage(0x40FB, [this](Machine &m) {
+        m_shellRandom = m_shellRandom * 1103515245u + 12345u;
+        m.setA(std::uint8_t((m_shellRandom >> 16) & 0x7F));
+        m.idle(250);
+        return Result::Done;
+    });
+}
+
 void Os::startShell(Machine &m, const std::string &shell) {
-    if (shell != "Ion")
+    if (shell == "Ion") {
+        addIonCalls(kIonVectors);
+        // Each vector holds a jump, so a program reading the table finds one.
+        for (int n = 0; n < 8; ++n) {
+            const std::uint16_t at = std::uint16_t(kIonVectors + 3 * n);
+            m.write(at, 0xC3);
+            m.writeWord(std::uint16_t(at + 1), at);
+        }
+        m.setTraps(kIonVectors, std::uint16_t(kIonVectors + 3 * 8));
+        m.setReg(Reg::PC, std::uint16_t(Machine::kUserMem + 1));
+        m.setFlags(std::uint8_t(m.reg(Reg::AF) & 0xFE));
+    } else if (shell == "MirageOS") {
+        addMirageCalls();
+        // ret, .db 1, a 15x15 icon of 30 bytes, the description, then the code.
+        std::uint16_t start = std::uint16_t(Machine::kUserMem + 2 + 30);
+        for (int n = 0; n < 256 && m.read(start); ++n)
+            ++start;
+        m.setReg(Reg::PC, std::uint16_t(start + 1));
+    } else {
         return;
-    m_shell = shell;
-    addIonCalls();
-    // Each vector holds a jump, so a program reading the table finds one.
-    for (int n = 0; n < 8; ++n) {
-        const std::uint16_t at = std::uint16_t(kIonVectors + 3 * n);
-        m.write(at, 0xC3);
-        m.writeWord(std::uint16_t(at + 1), at);
     }
-    m.setTraps(kIonVectors, std::uint16_t(kIonVectors + 3 * 8));
-    m.setReg(Reg::PC, std::uint16_t(Machine::kUserMem + 1));
-    m.setFlags(std::uint8_t(m.reg(Reg::AF) & 0xFE));
+    m_shell = shell;
 }
 
 } // namespace run

@@ -10,11 +10,11 @@ Session::Session(const Program &program, RomNames names)
         m_refused = Stop{false, program.error};
         return;
     }
-    if (!program.shell.empty() && program.shell != "Ion") {
+    if (!program.shell.empty() && program.shell != "Ion" && program.shell != "MirageOS") {
         m_refused = Stop{false, "the program is written for the " + program.shell +
                                     " shell; start it from " + program.shell +
                                     " on a calculator (this runner starts programs as the "
-                                    "home screen's Asm( does, and as Ion does)"};
+                                    "home screen's Asm( does, and as Ion and MirageOS do)"};
         return;
     }
     m_os.prepare(*m_machine);
