@@ -721,6 +721,31 @@ dot:    db 80h)");
                  QString("the program called MirageOS's routine at 40A7h from 9DB6h, one this "
                          "runner does not answer"));
     }
+
+    // An arrow held down comes again, as the calculator repeats it; a held
+    // letter key does not.
+    void aHeldArrowRepeats() {
+        Program program;
+        program.name = "HOLD";
+        program.code = assemble(R"(
+        bcall(_GetKey)
+        ld (9000h), a
+        bcall(_GetKey)
+        ld (9001h), a
+        bcall(_GetKey)
+        ld (9002h), a
+        ret)");
+        Session s(program);
+        s.machine().keypad().press(sk::Up);
+        s.runUntil(12000000);
+        QVERIFY(s.stopped() && s.stopped()->returned);
+        QCOMPARE(at(s, 0x9002), std::uint8_t(0x03)); // kUp, the third time
+        Session held(program);
+        held.machine().keypad().press(sk::Math);
+        held.runUntil(12000000);
+        QVERIFY(!held.stopped());
+        QCOMPARE(at(held, 0x9000), std::uint8_t(0x32)); // kMath once, then waiting
+    }
 };
 
 Q_DECLARE_METATYPE(std::vector<int>)
