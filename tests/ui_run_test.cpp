@@ -14,6 +14,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QPointer>
+#include <QPushButton>
 #include <QTimer>
 
 namespace {
@@ -142,6 +143,50 @@ again:  bcall(_HomeUp)
         QVERIFY(!run.ended());
         QTest::keyClick(&run, Qt::Key_Escape);
         QTRY_VERIFY(run.ended());
+    }
+
+    // Pause stops the calculator's clock and Continue starts it again;
+    // Restart runs the program afresh; the screen saves as a 96x64 PNG; the
+    // cycle count shows as it runs.
+    void pauseRestartAndSaveTheScreen() {
+        makeWindow();
+        QVERIFY(prepare(R"(
+        bcall(_ClrLCDFull)
+        ld hl, 0
+        ld (9000h), hl
+again:  bcall(_HomeUp)
+        ld hl, (9000h)
+        bcall(_DispHL)
+        bcall(_GetKey)
+        ld hl, (9000h)
+        inc hl
+        ld (9000h), hl
+        jr again)"));
+        RunWindow run(tree->path("prepared.8xp"));
+        run.setFilePicker(&tree->picker);
+        run.show();
+        QVERIFY(QTest::qWaitForWindowActive(&run));
+        QTRY_COMPARE(shownRow(run), QString("0"));
+        auto *pause = run.findChild<QPushButton *>("runPause");
+        pause->click();
+        QVERIFY(run.paused());
+        QCOMPARE(pause->text(), QString("Continue"));
+        QVERIFY(!run.findChild<QTimer *>("runTimer")->isActive());
+        const std::uint64_t at = run.cycles();
+        QCOMPARE(run.findChild<QLabel *>("runCycles")->text(),
+                 QString("%1 cycles").arg(QLocale().toString(qulonglong(at))));
+        pause->click();
+        QVERIFY(!run.paused());
+        QTest::keyClick(&run, Qt::Key_5);
+        QTRY_COMPARE(shownRow(run), QString("1"));
+        QVERIFY(run.cycles() > at);
+        run.findChild<QPushButton *>("runRestart")->click();
+        QTRY_COMPARE(shownRow(run), QString("0"));
+        const QString png = tree->path("shot.png");
+        tree->picker.answers.push_back(png);
+        run.findChild<QPushButton *>("runSaveScreen")->click();
+        QCOMPARE(QImage(png).size(), QSize(96, 64));
+        QCOMPARE(tree->picker.calls.size(), 1);
     }
 
     // A program written for Ion runs as Ion starts it, and the window's title

@@ -1,5 +1,6 @@
 #include "ui/runwindow.h"
 
+#include "platform/dialogs.h"
 #include "run/keypad.h"
 #include "ui/runsupport.h"
 
@@ -7,9 +8,13 @@
 
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QPainter>
+#include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -128,7 +133,10 @@ void RunScreen::paintEvent(QPaintEvent *) {
 }
 
 RunWindow::RunWindow(const QString &path, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_screen(new RunScreen(this)), m_status(new QLabel(this)),
+    : QWidget(parent, Qt::Window), m_path(path), m_screen(new RunScreen(this)),
+      m_status(new QLabel(this)), m_cycles(new QLabel(this)),
+      m_pause(new QPushButton(tr("Pause"), this)), m_restart(new QPushButton(tr("Restart"), this)),
+      m_save(new QPushButton(tr("Save screen..."), this)),
       m_fullSpeed(new QCheckBox(tr("As fast as it can"), this)), m_timer(new QTimer(this)) {
     setObjectName(QStringLiteral("RunWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -152,13 +160,39 @@ RunWindow::RunWindow(const QString &path, QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_screen, 1);
     layout->addWidget(m_status);
-    layout->addWidget(m_fullSpeed);
+    // The run's controls: none takes the keyboard, which stays the calculator's.
+    auto *controls = new QHBoxLayout;
+    for (QPushButton *b : {m_pause, m_restart, m_save}) {
+        b->setFocusPolicy(Qt::NoFocus);
+        controls->addWidget(b);
+    }
+    m_pause->setObjectName(QStringLiteral("runPause"));
+    m_pause->setCheckable(true);
+    m_restart->setObjectName(QStringLiteral("runRestart"));
+    m_save->setObjectName(QStringLiteral("runSaveScreen"));
+    m_save->setVisible(false);
+    m_cycles->setObjectName(QStringLiteral("runCycles"));
+    controls->addWidget(m_fullSpeed);
+    controls->addStretch(1);
+    controls->addWidget(m_cycles);
+    layout->addLayout(controls);
     layout->addWidget(legend);
     setFocusPolicy(Qt::StrongFocus);
     m_timer->setObjectName(QStringLiteral("runTimer"));
     m_timer->setInterval(10);
     connect(m_timer, &QTimer::timeout, this, &RunWindow::tick);
     connect(m_fullSpeed, &QCheckBox::toggled, this, &RunWindow::restartClock);
+    connect(m_pause, &QPushButton::toggled, this, &RunWindow::setPaused);
+    connect(m_restart, &QPushButton::clicked, this, &RunWindow::restart);
+    connect(m_save, &QPushButton::clicked, this, [this] {
+        if (!m_picker)
+            return;
+        const auto file = m_picker->getSaveFileName(
+            this, {FileFilter{tr("PNG image"), {QStringLiteral("*.png")}}},
+            QFileInfo(m_path).completeBaseName() + QStringLiteral(".png"));
+        if (file && !saveScreen(*file))
+            m_status->setText(tr("Cannot write %1.").arg(*file));
+    });
     m_status->setText(tr("Running at the calculator's speed."));
     restartClock();
     m_timer->start();
@@ -172,14 +206,54 @@ std::uint64_t RunWindow::cycles() const {
 }
 
 bool RunWindow::ended() const {
-    return !m_timer->isActive();
+    return m_ended;
+}
+
+void RunWindow::setFilePicker(FilePicker *picker) {
+    m_picker = picker;
+    m_save->setVisible(picker != nullptr);
+}
+
+bool RunWindow::saveScreen(const QString &file) const {
+    return lcdImage(m_session->machine().lcd()).save(file, "PNG");
+}
+
+// Pausing stops the calculator's clock; continuing starts it where it was.
+void RunWindow::setPaused(bool paused) {
+    if (m_ended || paused == m_paused)
+        return;
+    m_paused = paused;
+    m_pause->setChecked(paused);
+    m_pause->setText(paused ? tr("Continue") : tr("Pause"));
+    if (paused) {
+        m_timer->stop();
+        m_status->setText(tr("Paused."));
+    } else {
+        restartClock();
+        m_timer->start();
+    }
+}
+
+void RunWindow::restart() {
+    LoadedRun loaded = loadRun(m_path);
+    m_session = std::move(loaded.session);
+    m_ended = false;
+    m_lcdChanges = ~0ull;
+    m_paused = true; // setPaused(false) below starts the clock afresh
+    setPaused(false);
+    m_pause->setEnabled(true);
+    QTimer::singleShot(0, this, &RunWindow::tick);
+}
+
+void RunWindow::showCycles() {
+    m_cycles->setText(tr("%1 cycles").arg(QLocale().toString(qulonglong(cycles()))));
 }
 
 void RunWindow::restartClock() {
     m_clock.start();
     m_cyclesAtStart = cycles();
     m_slow = false;
-    if (!ended())
+    if (!ended() && !m_paused)
         m_status->setText(m_fullSpeed->isChecked() ? tr("Running as fast as it can.")
                                                    : tr("Running at the calculator's speed."));
 }
@@ -189,7 +263,7 @@ void RunWindow::restartClock() {
 // A run that cannot keep up drops what it could not run instead of owing it
 // to the next tick, and says so.
 void RunWindow::tick() {
-    if (ended() && m_session->stopped())
+    if (m_ended || m_paused)
         return;
     QElapsedTimer spent;
     spent.start();
@@ -207,6 +281,7 @@ void RunWindow::tick() {
         m_lcdChanges = lcd.changes();
         m_screen->show(lcd);
     }
+    showCycles();
     if (const auto &stop = m_session->stopped())
         end(stopText(*stop));
 }
@@ -231,7 +306,9 @@ void RunWindow::keepPace(bool behind) {
 }
 
 void RunWindow::end(const QString &text) {
+    m_ended = true;
     m_timer->stop();
+    m_pause->setEnabled(false);
     m_screen->show(m_session->machine().lcd());
     m_status->setText(text);
     emit runEnded(text);
