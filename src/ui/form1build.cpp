@@ -156,6 +156,7 @@ void Form1::runWindow_Key() {
             if (auto *old = findChild<RunWindow *>(QStringLiteral("RunWindow")))
                 old->close();
             auto *window = new RunWindow(program, this);
+            window->setFilePicker(m_services.picker);
             window->adjustSize();
             placeNear(window, this);
             window->show();
