@@ -3,8 +3,10 @@
 // and the summary, a double-click on a failure goes to its line, and the
 // tests file's margin marks each test passed or failed.
 
+#include "ui/analysisrunner.h"
 #include "ui/editorextras.h"
 #include "ui/form3.h"
+#include "ui/language.h"
 #include "ui/testsrunner.h"
 
 #include "fakes.h"
@@ -115,6 +117,27 @@ private slots:
         QVERIFY(openSource("Source/other.z80", "ret\n"));
         QVERIFY(w.save_doc(tree->path("Source/third.z80")));
         QVERIFY(!QFileInfo::exists(tree->path("Source/third.tests")));
+    }
+
+    // A tests file is edited with its program's names, and none of its lines
+    // is judged as assembly, with its program beside it or not.
+    void aTestsFileKnowsItsProgramsNames() {
+        Form1 &w = makeWindow();
+        QVERIFY(writeBytes(tree->path("Source/twice.z80"), kProgram));
+        QVERIFY(openSource("Source/twice.tests", kTests));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto *language = w.findChild<Language *>("language");
+        QSignalSpy analysed(language->runner(), &AnalysisRunner::finished);
+        QVERIFY(analysed.wait());
+        const QString hover = language->hoverText(w.Text1->text().indexOf("double with") + 1);
+        QVERIFY2(hover.contains("9D96h"), qPrintable(hover));
+        QCOMPARE(language->problemMessages(2), QStringList());
+        QVERIFY(openSource("Source/alone.tests", kTests));
+        w.Text1->setText(kTests + QByteArray("  nonsense here\n"));
+        QVERIFY(analysed.wait());
+        for (int line = 1; line <= w.Text1->lines(); ++line)
+            QCOMPARE(language->problemMessages(line), QStringList());
     }
 
     void aProgramWithoutTestsSaysWhereToWriteThem() {
