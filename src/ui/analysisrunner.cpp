@@ -15,8 +15,9 @@ z80::Analysis analyseInput(const AnalysisRunner::Input &input, z80::FileReader &
         options.reportUndefined = true;
         z80::Analysis whole = z80::analyse(input.program.toStdString(), reader, options);
         // A tests file is read by no program: its program's names are its own.
-        const bool tests = QFileInfo(input.path).suffix().compare(QLatin1String("tests"),
-                                                                  Qt::CaseInsensitive) == 0;
+        const bool tests =
+            QFileInfo(input.path).suffix().compare(QLatin1String("tests"), Qt::CaseInsensitive) ==
+            0;
         if (tests || std::find(whole.filesRead.begin(), whole.filesRead.end(), path) !=
                          whole.filesRead.end())
             return whole;
