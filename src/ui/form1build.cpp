@@ -226,8 +226,9 @@ bool Form1::showAssemblerLog(const BuildRunner::Build &build) {
         return false;
     }
     // An include's build says which program it built; a tests file's program is its namesake.
-    const bool testsFile = QFileInfo(build.document).suffix().compare(
-                               QLatin1String("tests"), Qt::CaseInsensitive) == 0;
+    const bool testsFile =
+        QFileInfo(build.document).suffix().compare(QLatin1String("tests"), Qt::CaseInsensitive) ==
+        0;
     if (!build.document.isEmpty() && !testsFile &&
         samePathKey(build.document) != samePathKey(build.source)) {
         const QDir folder = QFileInfo(build.source).absoluteDir();
