@@ -120,5 +120,7 @@ int main(int argc, char *argv[]) {
     window.show();
     if (!start.file.isEmpty())
         window.openOrCreate(start.file);
+    else
+        window.reopenLastFile();
     return app.exec();
 }
