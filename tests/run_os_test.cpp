@@ -480,10 +480,12 @@ zName:  db 0, 'Z', 0, 0)");
         const auto s = runAsm(R"(
         bcall(_OP2Set0)
         bcall(_OP1Set1)
+        or 1                    ; Z reset: the call must set it
         bcall(_CkOP2FP0)
         push af
         pop hl
         ld (9000h), hl
+        xor a                   ; Z set: the call must reset it
         bcall(_CkOP1FP0)
         push af
         pop hl
