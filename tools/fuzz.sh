@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 quorvin_install_missing clang libclang-rt-14-dev
 seconds=${1:-20}
 quorvin_build _build-fuzz RelWithDebInfo -DQUORVIN_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++
-targets="codepage settings programname emulator assembler"
+targets="codepage settings programname emulator assembler tests"
 
 # One target's run: its output goes to DIR/log, its exit status to DIR/status.
 fuzz_one() {

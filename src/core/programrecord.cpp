@@ -44,6 +44,15 @@ QString ProgramRecord::programOf(const QString &file) const {
     return {};
 }
 
+QStringList ProgramRecord::filesOf(const QString &program) const {
+    const QString key = samePathKey(program);
+    QStringList files{key};
+    for (const auto &[file, owner] : entries())
+        if (samePathKey(owner) == key && !files.contains(file) && programOf(file) == owner)
+            files << file;
+    return files;
+}
+
 std::optional<FileError> ProgramRecord::add(const QString &program, const QStringList &files) {
     QStringList keys;
     for (const QString &f : files)
@@ -83,6 +92,15 @@ QString ProgramRecord::programFor(const QString &document, const QByteArray &fir
     const QString named = mainCommentTarget(firstLine);
     if (!named.isEmpty())
         return QDir::cleanPath(QFileInfo(document).absoluteDir().absoluteFilePath(named));
+    // NAME.tests belongs to NAME.z80 (or NAME.asm) beside it.
+    const QFileInfo info(document);
+    if (info.suffix().compare(QLatin1String("tests"), Qt::CaseInsensitive) == 0)
+        for (const char *suffix : {".z80", ".asm", ".Z80", ".ASM"}) {
+            const QString source = info.absolutePath() + QLatin1Char('/') +
+                                   info.completeBaseName() + QLatin1String(suffix);
+            if (QFileInfo(source).isFile())
+                return source;
+        }
     const QString recorded = programOf(document);
     if (!recorded.isEmpty() && QFileInfo(recorded).isFile())
         return recorded;

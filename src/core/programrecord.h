@@ -25,12 +25,15 @@ public:
     // Records that `program` read `files`; each file now belongs to it alone,
     // and the program itself to no other.
     std::optional<FileError> add(const QString &program, const QStringList &files);
+    // The program itself and the files it was the last to read.
+    QStringList filesOf(const QString &program) const;
     // The program that last read `file`, or empty.
     QString programOf(const QString &file) const;
 
     // The program to build for a document: the one its first line names
     // ("; main: game.z80", from the document's folder), else the one that last
     // read it, else the document itself.
+    // (A tests file NAME.tests belongs to NAME.z80 or NAME.asm beside it.)
     QString programFor(const QString &document, const QByteArray &firstLine) const;
 
 private:

@@ -9,12 +9,14 @@
 #include "platform/windows.h"
 #include "ui/accessgate.h"
 #include "ui/catalogue.h"
+#include "ui/clearplace.h"
 #include "ui/editor.h"
 #include "ui/editorextras.h"
 #include "ui/form2.h"
 #include "ui/form3.h"
 #include "ui/language.h"
 #include "ui/resizerule.h"
+#include "ui/testsrunner.h"
 
 #include <Qsci/qsciscintilla.h>
 
@@ -45,6 +47,15 @@ Form1::Form1(const Services &services)
     m_file = CurrentFile(Text1, &CommonDialog1);
     Text1->installEventFilter(new MenuShortcutsFirst(this));
     m_extras = new EditorExtras(Text1, m_services.messages, this);
+    m_tests = new TestsRunner(this);
+    connect(
+        m_tests, &TestsRunner::finished, this,
+        [this](const QString &file, const QString &report, const QList<TestsRunner::Mark> &marks) {
+            tests_Finished(file, report);
+            if (!CommonDialog1.FileName.isEmpty() &&
+                QFileInfo(CommonDialog1.FileName).absoluteFilePath() == file)
+                m_extras->markTests(marks);
+        });
     new AccessibilityGate(Text1);
     const Locations places(m_services.root);
     auto *language =
@@ -87,6 +98,7 @@ Form1::Form1(const Services &services)
     if (!readWholeFile(Locations(m_services.root).windowGeometry(), &geometry))
         restoreGeometry(QByteArray::fromBase64(geometry));
     Form_Load();
+    addEditorAdditions(language);
 }
 
 Form1::~Form1() {
@@ -126,19 +138,6 @@ void Form1::createActions() {
     item(build, "makesend", tr("Make and &Send to Calculator"), &Form1::makesend_Click);
     item(build, "viewout", tr("View TASM &Output"), &Form1::viewout_Click);
     item(build, "startcalc", tr("Start &Virtual Calculator"), &Form1::startcalc_Click);
-
-    // The build loop's keys, which the menus do not show.
-    auto key = [this](const char *name, const QKeySequence &k, void (Form1::*handler)()) {
-        auto *a = new QAction(this);
-        a->setObjectName(QLatin1String(name));
-        a->setShortcut(k);
-        addAction(a);
-        connect(a, &QAction::triggered, this, handler);
-    };
-    key("makeKey", QKeySequence(Qt::CTRL | Qt::Key_B), &Form1::makeprog_Click);
-    key("makesendKey", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B), &Form1::makesend_Click);
-    key("runKey", QKeySequence(Qt::Key_F5), &Form1::run_Key);
-    key("runWindowKey", QKeySequence(Qt::CTRL | Qt::Key_F5), &Form1::runWindow_Key);
 }
 
 // Start-up: the settings into the Preferences dialog, then the template catalogue.
@@ -189,6 +188,7 @@ bool Form1::open_doc(const QString &filename) {
         report(*error);
         return false;
     }
+    m_templateTests.clear();
     return true;
 }
 
@@ -198,6 +198,14 @@ bool Form1::save_doc(const QString &filename) {
     if (auto error = m_file.save(filename, Locations(m_services.root).spareFolder())) {
         report(*error);
         return false;
+    }
+    if (!m_templateTests.isEmpty()) {
+        const QFileInfo saved(filename);
+        const QString tests = saved.absolutePath() + QLatin1Char('/') + saved.completeBaseName() +
+                              QLatin1String(".tests");
+        if (!QFileInfo::exists(tests))
+            QFile::copy(m_templateTests, tests);
+        m_templateTests.clear();
     }
     return true;
 }
@@ -220,7 +228,7 @@ bool Form1::mayOverwrite(const QString &filename) {
 bool Form1::maybeSave() {
     if (!Text1->isModified())
         return true;
-    switch (m_services.messages->askSave(this, tr("Save changes to the current document?"))) {
+    switch (m_services.messages->askSave(this, tr("Save changes to %1?").arg(documentName()))) {
     case MessageBox::Answer::Save:
         return CommonDialog1.FileName.isEmpty() ? saveWithDialog()
                                                 : save_doc(CommonDialog1.FileName);
@@ -280,6 +288,11 @@ void Form1::newdoc_Click(const QByteArray &templatePath) {
         return;
     }
     m_extras->markLog({}, {}, {});
+    // The tests the template comes with (hello.tests beside hello.txt) go
+    // beside the program when it is first saved.
+    const QString path = QFile::decodeName(templatePath);
+    const QString tests = path.left(path.size() - 4) + QLatin1String(".tests");
+    m_templateTests = QFileInfo(tests).isFile() ? tests : QString();
 }
 
 void Form1::open_Click() {
@@ -347,7 +360,7 @@ Form3 *Form1::form3() const {
 Form3 *Form1::ensureForm3() {
     if (!m_form3) {
         m_form3 = new Form3;
-        placeNear(m_form3, this);
+        placeClearOf(m_form3, this);
         connect(m_form3, &Form3::lineActivated, this, &Form1::form3_LineActivated);
     }
     return m_form3;

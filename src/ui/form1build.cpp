@@ -14,6 +14,7 @@
 #include "ui/form2.h"
 #include "ui/form3.h"
 #include "ui/runwindow.h"
+#include "ui/testsrunner.h"
 
 #include <Qsci/qsciscintilla.h>
 
@@ -114,6 +115,8 @@ void Form1::sendBuiltProgram(const BuildRunner::Build &build) {
     }
     const QString linkProgram = m_form2->Text1->text();
     if (linkProgram.isEmpty()) {
+        tell(tr("No link program is set: give its path in Edit > Preferences "
+                "(Calculator Linker Program Path)"));
         inform(tr("No Calculator Link Program Found!"));
         return;
     }
@@ -125,6 +128,10 @@ void Form1::runner_ToolFailed(const QString &program, const ProcessEnd &end,
                               const QByteArray &output, int tag) {
     const QStringList lines = decodeToolText(output).trimmed().split(QLatin1Char('\n'));
     const QString lastLines = lines.mid(qMax(0, lines.size() - 10)).join(QLatin1Char('\n'));
+    if (tag == RunEmulatorTool) {
+        runEmulatorEnded(program, end, lastLines);
+        return;
+    }
     const QString how = end.unknown     ? tr("ended in a way that cannot be known")
                         : end.signalled ? tr("was stopped by signal %1").arg(end.code)
                                         : tr("ended with exit status %1").arg(end.code);
@@ -133,11 +140,10 @@ void Form1::runner_ToolFailed(const QString &program, const ProcessEnd &end,
     inform(what.arg(program, how, lastLines).trimmed());
 }
 
-// Make, then, once that build has written a fresh program, a window that runs it.
+// Make, then, as soon as that build has written a fresh program, a window that runs it.
 void Form1::runWindow_Key() {
     if (!startBuild(MakeSlot))
         return;
-    Timer1->start();
     auto once = std::make_shared<QMetaObject::Connection>();
     *once =
         connect(m_runner, &BuildRunner::finished, this, [this, once](const BuildRunner::Build &b) {
@@ -150,6 +156,7 @@ void Form1::runWindow_Key() {
             if (auto *old = findChild<RunWindow *>(QStringLiteral("RunWindow")))
                 old->close();
             auto *window = new RunWindow(program, this);
+            window->setFilePicker(m_services.picker);
             window->adjustSize();
             placeNear(window, this);
             window->show();
@@ -158,6 +165,8 @@ void Form1::runWindow_Key() {
             if (m_form3)
                 m_form3->handKeysTo(window);
         });
+    Timer1->stop(); // the run follows as soon as the build ends
+    m_runner->awaitResult(MakeSlot);
 }
 
 void Form1::startcalc_Click() {
@@ -179,7 +188,7 @@ void Form1::startcalc_Click() {
 
 // Starts the emulator command with "%f" standing for `built`; a built program
 // that is not there yet is said, and nothing starts.
-void Form1::startEmulator(const QString &built) {
+void Form1::startEmulator(const QString &built, ToolTag tag) {
     const QString text = m_form2->Text2->text();
     if (text.isEmpty()) {
         inform(tr("No Emulator Found!"));
@@ -198,7 +207,7 @@ void Form1::startEmulator(const QString &built) {
         inform(error);
         return;
     }
-    startTool(*command, EmulatorTool);
+    startTool(*command, tag);
 }
 
 // F5: Make, and once the build has ended (no five-second wait) the emulator
@@ -213,7 +222,7 @@ void Form1::runBuiltProgram(const BuildRunner::Build &build) {
     if (!isFreshBuild(program, build.started))
         inform(tr("Errors were found."));
     else
-        startEmulator(program);
+        startEmulator(program, RunEmulatorTool);
 }
 
 // Reads the log into the output window and shows it without taking the
@@ -231,6 +240,7 @@ bool Form1::showAssemblerLog(const BuildRunner::Build &build) {
                          .arg(QFileInfo(build.source).fileName(),
                               include.startsWith(QLatin1String("../")) ? build.document : include));
     }
+    text.prepend(includeHint(build));
     Form3 *output = ensureForm3();
     output->setText(text);
     output->showAndRaise(false);
@@ -238,6 +248,7 @@ bool Form1::showAssemblerLog(const BuildRunner::Build &build) {
     const QString source = build.source.isEmpty() ? CommonDialog1.FileName : build.source;
     m_logFolder = QFileInfo(source).absolutePath();
     m_extras->markLog(text, m_logFolder, CommonDialog1.FileName);
+    sayBuild();
     return true;
 }
 
@@ -258,13 +269,15 @@ void Form1::form3_LineActivated(const QString &line) {
     activateWindow();
     raise();
     Text1->setFocus();
+    if (m_form3)
+        m_form3->raise(); // the log stays in sight, beside the line it led to
 }
 
 // The link program's failures are told whenever it ends; the emulator's only
 // when it ends within ten seconds (later, the user has closed it).
 bool Form1::startTool(const Command &command, ToolTag tag) {
     const StartResult started =
-        m_runner->startTool(command, true, tag, tag == EmulatorTool ? 10000 : -1);
+        m_runner->startTool(command, true, tag, tag == LinkTool ? -1 : 10000, tag == RunEmulatorTool);
     if (!started.ok()) {
         const QString what = tag == LinkTool ? tr("The link program %1 could not be started: %2")
                                              : tr("The emulator %1 could not be started: %2");
@@ -272,4 +285,38 @@ bool Form1::startTool(const Command &command, ToolTag tag) {
                         tr("Error %1: %2").arg(started.errorNumber).arg(started.errorDescription)));
     }
     return started.ok();
+}
+
+// Ctrl+Shift+T: saves as Make does, then runs the tests of the document's
+// program (NAME.tests beside it, or the document itself when it is one) off
+// the window's thread; the output window says it has started and, at the
+// end, shows the failures and the summary.
+void Form1::test_Key() {
+    if (CommonDialog1.FileName.isEmpty() ? !saveWithDialog() : !save_doc(CommonDialog1.FileName))
+        return;
+    const QString document = QFileInfo(CommonDialog1.FileName).absoluteFilePath();
+    const QString tests = testsFileFor(
+        QFileInfo(document).suffix().compare(QLatin1String("tests"), Qt::CaseInsensitive) == 0
+            ? document
+            : m_programs.programFor(document, Text1->text(0).toUtf8()));
+    Form3 *output = ensureForm3();
+    if (!QFileInfo(tests).isFile()) {
+        output->setText(tr("No tests to run: %1 does not exist. Write the program's tests in it "
+                           "(test \"NAME\", call LABEL with a=1, expect hl=2).\n")
+                            .arg(QDir::toNativeSeparators(tests)));
+        output->showAndRaise(false);
+        return;
+    }
+    output->setText(tr("Running the tests in %1...\n").arg(QFileInfo(tests).fileName()));
+    output->showAndRaise(false);
+    m_tests->start(tests, m_services.root);
+}
+
+void Form1::tests_Finished(const QString &testsFile, const QString &report) {
+    Form3 *output = ensureForm3();
+    output->setText(report);
+    output->showAndRaise(false);
+    m_lastLog = report;
+    m_logFolder = QFileInfo(testsFile).absolutePath();
+    m_extras->markLog(report, m_logFolder, CommonDialog1.FileName);
 }

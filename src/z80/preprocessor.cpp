@@ -496,7 +496,8 @@ void Preprocessor::include(const std::string &name, const Origin &at, const Plac
         m_diag.error(at, "cannot find the include file " + name +
                              (base == "ti83plus.inc"
                                   ? ": this is the calculator's definitions file; put a copy into "
-                                    "~/Asm/TASM (see the README)"
+                                    "~/Asm/TASM (TI publishes it with its TI-83 Plus SDK, and "
+                                    "spasm-ng carries one in its inc folder)"
                                   : ""));
         m_sink.includeFailed(at);
         return;
