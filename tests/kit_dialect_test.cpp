@@ -145,6 +145,26 @@ private slots:
             QByteArray("0018fe18fb1802180176c9"));
     }
 
+    // spasm-ng's parser.c: '_' alone is the next '_' label; its full_path()
+    // reads a whole path that names nothing below each include folder; a
+    // name may start with a digit; its pass two cuts an 8-bit value to its
+    // low byte with a warning (the kit: a 9-bit one; a wider one is an error).
+    void spasmFormsOfLabelsIncludesNamesAndValues() {
+        const Built b = build(
+            {{"/p/main.z80", "#include \"/inc/defs.inc\"\n#define 83p\n .org 0\n jr _\n nop\n"
+                             "_:\n#ifdef 83p\n .db FROM_DEFS\n#endif\n ld a,256+1\n .db -129\n"
+                             " .db 512\n"},
+             {"/p/inc/defs.inc", "FROM_DEFS = 7\n"}});
+        QCOMPARE(b.messages,
+                 (QStringList{"main.z80:12: error: value 512 does not fit in 8 bits (-128 to 255)",
+                              "main.z80:10: warning: value 257 does not fit in 8 bits (-128 to "
+                              "255); its low byte 1 is used, as spasm-ng uses it",
+                              "main.z80:11: warning: value -129 does not fit in 8 bits (-128 to "
+                              "255); its low byte 127 is used, as spasm-ng uses it"}));
+        const Built cut = build({{"/p/main.z80", " .org 0\n jr _\n nop\n_:\n ld a,257\n .db -129\n"}});
+        QCOMPARE(cut.hex, QByteArray("1801003e017f"));
+    }
+
     // The source's folder and the usual project folders beside it, names in
     // any letter case or with backslashes (never escapes, "\\t" included); a
     // byte-order mark skipped; .end ending only the file it stands in.

@@ -102,6 +102,8 @@ std::string Assembler::key(const std::string &name) const {
 }
 
 void Assembler::define(const std::string &name, std::int64_t value, bool set) {
+    if (name.find('{') != std::string::npos) // Brass: _loop_{i}
+        return define(expandBraces(name), value, set);
     const std::string k = key(name);
     auto it = m_symbols.find(k);
     if (m_pass == 1) {
@@ -151,6 +153,10 @@ std::optional<std::int64_t> Assembler::constant(const std::string &name) const {
 std::optional<std::int64_t> Assembler::valueSoFar(const Expr &e, std::string *why) const {
     if (e.kind == Expr::Kind::Pc)
         return m_pc;
+    if (e.kind == Expr::Kind::Reusable && !e.name.empty()) {
+        *why = "Brass's reusable label {" + e.name + "} has no value before assembly";
+        return std::nullopt;
+    }
     if (e.kind == Expr::Kind::Reusable) {
         if (e.value < 0 && size_t(-e.value) <= m_reusableAt.size())
             return m_reusableAt[m_reusableAt.size() - size_t(-e.value)];
@@ -169,6 +175,8 @@ std::optional<std::int64_t> Assembler::valueSoFar(const Expr &e, std::string *wh
 std::optional<std::int64_t> Assembler::resolve(const Expr &e, std::string *why) {
     if (e.kind == Expr::Kind::Pc)
         return m_start;
+    if (e.kind == Expr::Kind::Reusable && !e.name.empty())
+        return brassReusable(e, why);
     if (e.kind == Expr::Kind::Reusable) {
         // The one so many back (counting one on this statement) or ahead.
         std::int64_t seen = 0;
@@ -189,7 +197,7 @@ std::optional<std::int64_t> Assembler::resolve(const Expr &e, std::string *why) 
                (e.value < 0 ? "that far back" : "that far ahead");
         return std::nullopt;
     }
-    std::string l = lower(e.name);
+    std::string l = lower(e.name.find('{') == std::string::npos ? e.name : expandBraces(e.name));
     std::vector<std::string> keys;
     if (l.compare(0, 7, "noname.") == 0)
         keys = {l.substr(7)};
@@ -222,7 +230,7 @@ std::optional<std::int64_t> Assembler::resolve(const Expr &e, std::string *why) 
         return own;
     // After an include that could not be read, an unknown name is its echo.
     if (!m_includeFailed) {
-        *why = "'" + e.name + "' is undefined";
+        *why = "'" + e.name + (isDigit(e.name[0]) ? "' is not a number" : "' is undefined");
         if (const auto end = m_afterEnd.find(l); end != m_afterEnd.end())
             *why += " (its file ends at the .end on line " + std::to_string(end->second.line) + ")";
     }
@@ -232,7 +240,7 @@ std::optional<std::int64_t> Assembler::resolve(const Expr &e, std::string *why) 
 std::optional<std::int64_t> Assembler::value(const std::vector<Token> &t, size_t begin,
                                              size_t end) {
     std::string why;
-    const ExprPtr e = parseExpression(t, begin, end, &why);
+    const ExprPtr e = parseExpression(t, begin, end, &why, m_brass);
     if (!e) {
         error(why.empty() ? "a value is missing" : why, true);
         return std::nullopt;
@@ -262,9 +270,9 @@ Assembler::Result Assembler::statement(const std::vector<Token> &tokens, bool co
 
 void Assembler::run(const Record &r) {
     const std::vector<Token> &t = r.tokens;
-    size_t i = 0;
+    size_t i = brassLabel(t, r.columnOne);
     std::string label;
-    if (!t.empty() && t[0].kind == Kind::Name &&
+    if (i == 0 && !t.empty() && t[0].kind == Kind::Name &&
         (r.columnOne || (t.size() > 1 && t[1].isOp(":")))) {
         label = t[0].text;
         i = t.size() > 1 && t[1].isOp(":") ? 2 : 1;
@@ -344,13 +352,17 @@ void Assembler::instruction(const std::vector<Token> &t, size_t begin) {
     const Encoding enc = encode(mnemonic, operands, std::uint32_t(m_start), m_pass > 1);
     if (!enc.error.empty())
         error(enc.error, true);
+    if (!enc.warning.empty())
+        warning(enc.warning);
     for (std::uint8_t b : enc.bytes)
         emitByte(b);
 }
 
 void Assembler::finish(Assembly *out) {
     bool settled = false;
+    placeVariables();
     for (m_pass = 2; m_pass <= 12 && !settled; ++m_pass) {
+        startBrassPass();
         m_pc = 0;
         m_module.clear();
         m_local = m_global = m_changed = false;
@@ -370,6 +382,7 @@ void Assembler::finish(Assembly *out) {
             m_pieces.push_back({m_at, std::uint32_t(m_start & 0xFFFF), before,
                                 m_out.size() - before, m_code, m_place});
         }
+        placeVariables();
         settled = !m_changed;
     }
     if (!settled)

@@ -73,6 +73,8 @@ public:
     void definedAtEnd(const std::string &name, const std::vector<Token> &text) override;
     std::optional<std::string> labelHere() const override;
 
+    void brassForm() override { m_brass = true; }
+
     // The passes after the first, then the result.
     void finish(Assembly *out);
 
@@ -119,6 +121,33 @@ private:
     void addInstruction(const std::vector<Token> &t, size_t begin);
     bool added(const std::vector<Token> &t, size_t begin);
     void instruction(const std::vector<Token> &t, size_t begin);
+
+    // Brass's dialect (brass.cpp).
+    size_t brassLabel(const std::vector<Token> &t, bool columnOne);
+    std::optional<std::int64_t> brassReusable(const Expr &e, std::string *why);
+    std::string expandBraces(const std::string &name);
+    bool brassDirective(const std::string &key, const std::vector<Token> &t, size_t i);
+    void variable(const std::vector<Token> &t, size_t begin);
+    void placeVariables();
+    void startBrassPass();
+    struct Family { // Brass's reusable labels of one kind ("-", "++", "@")
+        std::vector<size_t> statements;
+        std::vector<std::int64_t> at;
+        size_t seen = 0; // met so far in this pass
+    };
+    struct Area {
+        std::int64_t address, size;
+    };
+    struct Variable {
+        std::string name;
+        std::int64_t size;
+        size_t statement;
+    };
+    std::map<std::string, Family> m_families;
+    std::vector<Area> m_areas;               // this pass's .varloc areas
+    std::vector<Variable> m_variables;       // every .var, from pass 1
+    std::map<size_t, std::int64_t> m_placed; // .var statement -> its address
+    bool m_brass = false;                    // Brass's operator order
 
     Diagnostics &m_diag;
     Diagnostics m_passDiag; // the messages of the pass under way after the first

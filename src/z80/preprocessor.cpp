@@ -96,6 +96,8 @@ void Preprocessor::run(const std::string &mainPath) {
         m_diag.error(c.where, "#" + c.word + " has no #endif");
     if (m_recording)
         m_diag.error(m_recordingAt, "#macro " + m_recording->name + " has no #endmacro");
+    if (m_loop)
+        m_diag.error(m_loop->at, "the loop has no .loop after it");
     if (m_comment)
         m_diag.error(*m_comment, "#comment has no #endcomment");
     m_macros.each([this](const Macro &m) {
@@ -156,6 +158,10 @@ void Preprocessor::file(const std::string &path, int depth, const Origin &includ
                 m_comment.reset();
             continue;
         }
+        if (m_endasm) {
+            m_endasm = lower(trim(text)).compare(0, 4, ".asm") != 0;
+            continue;
+        }
         const bool blockBefore = inBlockComment;
         LexedLine lexed = lex(text, &inBlockComment);
         if (inBlockComment && !blockBefore)
@@ -181,7 +187,9 @@ bool Preprocessor::line(const LexedLine &lexed, const std::string &raw, const Or
                         const Place &place) {
     const std::vector<Token> &t = lexed.tokens;
     if (m_recording) {
-        if (!t.empty() && (lower(t[0].text) == "#endmacro" || lower(t[0].text) == "#endm")) {
+        if (!t.empty() && (t[0].kind == Kind::Hash || t[0].kind == Kind::Dot) &&
+            (lower(t[0].text.substr(1)) == "endmacro" || lower(t[0].text) == "#endm" ||
+             lower(t[0].text.substr(1)) == "enddeflong")) {
             m_macros.define(std::move(*m_recording));
             m_recording.reset();
         } else {
@@ -189,6 +197,11 @@ bool Preprocessor::line(const LexedLine &lexed, const std::string &raw, const Or
         }
         return true;
     }
+    if (m_loop)
+        return recordLoop(lexed, raw, at, place);
+    if (!t.empty() && (t[0].kind == Kind::Dot || t[0].kind == Kind::Hash) &&
+        brassLine(lexed, raw, at, place))
+        return true;
     if (!t.empty() && t[0].kind == Kind::Hash) {
         directive(lexed, raw, at, place);
         return true;
@@ -336,7 +349,7 @@ void Preprocessor::directive(const LexedLine &lexed, const std::string &raw, con
             m_diag.error(at, "#" + word + " needs one name");
         else
             m_macros.undefine(t[1].text);
-    } else if (word == "macro") {
+    } else if (word == "macro" || word == "deflong") {
         Macro m;
         m.multiLine = true;
         if (t.size() < 2 || t[1].kind != Kind::Name) {

@@ -79,6 +79,14 @@ private:
     std::optional<std::int64_t> optionValue(const std::string &name, const Origin &at);
     void picture(const std::string &bytes, const std::string &name, const Origin &at);
     std::string findInclude(const std::string &name, const std::string &folder);
+    // Brass's forms of the directives above (brass.cpp): .define, .ifdef,
+    // .elseif ..., .deflong, .repeat/.for ... .loop, .endasm ... .asm.
+    bool brassLine(const LexedLine &lexed, const std::string &raw, const Origin &at,
+                   const Place &place);
+    bool recordLoop(const LexedLine &lexed, const std::string &raw, const Origin &at,
+                    const Place &place);
+    void replayLoop(const Place &place);
+    void brassForm(const Origin &at);
     bool callMacro(const Macro &m, const std::vector<Token> &s, size_t head, const Origin &at,
                    const Place &place);
     std::string display(const std::string &path) const;
@@ -101,6 +109,16 @@ private:
     std::optional<Origin> m_comment; // where the open #comment block began
     std::string m_mainFolder;
     int m_macroDepth = 0;
+    struct Loop {                   // a .repeat or .for being read up to its .loop
+        Origin at;
+        std::string variable;       // .for's label, "" for .repeat
+        std::int64_t from = 0, to = 0, step = 1;
+        std::vector<std::pair<Origin, std::string>> lines; // each where it was written
+        int nested = 0;             // loops opened inside it, not yet closed
+    };
+    std::optional<Loop> m_loop;
+    bool m_endasm = false; // between .endasm and .asm
+    bool m_brass = false;  // a form only Brass reads was met: Brass's operator order
     size_t m_macroCalls = 0;
 };
 

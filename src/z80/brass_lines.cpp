@@ -1,0 +1,195 @@
+// Brass's forms of the preprocessor's directives (its manual, "Directives"):
+// every #directive may be written with a dot (.define, .ifdef, .include
+// with or without quotes), .elseif is #elif, .deflong ... .enddeflong is a
+// #macro, .repeat/.rept N or .for LABEL, FROM, TO [, STEP] ... .loop
+// assemble their lines again and again, .endasm ... .asm is a comment.
+
+#include "preprocessor.h"
+
+#include "operands.h"
+#include "vocabulary.h"
+
+#include <set>
+
+namespace z80 {
+namespace {
+
+// The directives the preprocessor reads, by their word without '#' or '.'.
+const std::set<std::string> kPreprocessorWords = {
+    "include", "define", "undef", "undefine", "defcont", "if",    "ifdef",
+    "ifndef",  "else",   "elif",  "endif",    "deflong", "macro", "comment"};
+
+// Those that are Brass's alone when written with a dot (spasm-ng reads
+// only "#define"; the classic assembler and spasm-ng both ".include").
+bool onlyBrass(const std::string &word) {
+    return word != "include" && word != "comment";
+}
+
+std::string wordOf(const Token &t) {
+    std::string w = lower(t.text.substr(1));
+    if (w == "elseif")
+        w = "elif";
+    if (w == "rept")
+        w = "repeat";
+    return w;
+}
+
+bool opensLoop(const std::vector<Token> &t) {
+    return !t.empty() && (t[0].kind == Kind::Dot || t[0].kind == Kind::Hash) &&
+           (wordOf(t[0]) == "repeat" || wordOf(t[0]) == "for");
+}
+
+bool closesLoop(const std::vector<Token> &t) {
+    return !t.empty() && (t[0].kind == Kind::Dot || t[0].kind == Kind::Hash) &&
+           wordOf(t[0]) == "loop";
+}
+
+// The most times one loop runs; more is surely a mistake in its count.
+constexpr std::int64_t kMaxLoopCount = 65536;
+
+} // namespace
+
+void Preprocessor::brassForm(const Origin &) {
+    if (!m_brass)
+        m_sink.brassForm();
+    m_brass = true;
+}
+
+bool Preprocessor::brassLine(const LexedLine &lexed, const std::string &raw, const Origin &at,
+                             const Place &place) {
+    const std::vector<Token> &t = lexed.tokens;
+    const std::string word = wordOf(t[0]);
+    const bool dotted = t[0].kind == Kind::Dot;
+    if (kPreprocessorWords.count(word)) {
+        if (!dotted && word != "elif" && word != "deflong")
+            return false; // the #directive itself
+        if (!dotted || onlyBrass(word))
+            brassForm(at);
+        // The same line with '#' for its '.': "#elif", "#include name".
+        LexedLine hashed = lexed;
+        hashed.tokens[0].kind = Kind::Hash;
+        hashed.tokens[0].text = "#" + word;
+        std::string text = raw;
+        if (t[0].start < text.size())
+            text.replace(t[0].start, t[0].text.size(), "#" + word);
+        directive(hashed, text, at, place);
+        return true;
+    }
+    if (!dotted)
+        return false;
+    if (word == "endasm" || word == "asm") {
+        brassForm(at);
+        if (active())
+            m_endasm = word == "endasm";
+        return true;
+    }
+    if (word == "loop") {
+        if (active())
+            m_diag.error(at, ".loop without a .repeat or .for before it");
+        return true;
+    }
+    if (word != "repeat" && word != "for")
+        return false;
+    brassForm(at);
+    if (!active())
+        return true;
+    Loop loop;
+    loop.at = at;
+    const auto parts = items(t, 1, t.size());
+    auto number = [&](size_t k) -> std::optional<std::int64_t> {
+        return valueNow(std::vector<Token>(t.begin() + std::ptrdiff_t(parts[k].first),
+                                           t.begin() + std::ptrdiff_t(parts[k].second)),
+                        at, t[0].text);
+    };
+    if (word == "repeat") {
+        loop.from = 1;
+        if (parts.size() != 1)
+            m_diag.error(at, t[0].text + " takes a count: " + t[0].text + " 8");
+        else
+            loop.to = number(0).value_or(0);
+    } else {
+        // A loop that cannot run is still read up to its .loop, and never run.
+        if ((parts.size() != 3 && parts.size() != 4) || parts[0].second != parts[0].first + 1 ||
+            t[parts[0].first].kind != Kind::Name) {
+            m_diag.error(at, ".for takes a label, a start, an end and perhaps a step: "
+                             ".for i, 0, 7");
+            loop.to = loop.from - 1;
+        } else {
+            loop.variable = t[parts[0].first].text;
+            loop.from = number(1).value_or(0);
+            loop.to = number(2).value_or(loop.from - 1);
+            loop.step = parts.size() == 4 ? number(3).value_or(1) : 1;
+            if (loop.step == 0) {
+                m_diag.error(at, ".for with a step of 0 never ends");
+                loop.step = 1;
+                loop.to = loop.from - 1;
+            }
+        }
+    }
+    const std::int64_t runs = loop.step > 0 ? (loop.to - loop.from) / loop.step + 1
+                                            : (loop.from - loop.to) / -loop.step + 1;
+    if (runs > kMaxLoopCount) {
+        m_diag.error(at, t[0].text + " would run " + std::to_string(runs) + " times; at most " +
+                             std::to_string(kMaxLoopCount) + " are allowed");
+        loop.to = loop.from - loop.step; // read up to its .loop, run never
+    }
+    m_loop = std::move(loop);
+    return true;
+}
+
+bool Preprocessor::recordLoop(const LexedLine &lexed, const std::string &raw, const Origin &at,
+                              const Place &place) {
+    if (closesLoop(lexed.tokens) && m_loop->nested == 0) {
+        replayLoop(place);
+        return true;
+    }
+    if (opensLoop(lexed.tokens))
+        ++m_loop->nested;
+    else if (closesLoop(lexed.tokens))
+        --m_loop->nested;
+    // A macro's line comes spelled without its indent: keep it off the first column.
+    m_loop->lines.emplace_back(at, lexed.startsInColumnOne ? raw : " " + raw);
+    return true;
+}
+
+void Preprocessor::replayLoop(const Place &place) {
+    const Loop loop = std::move(*m_loop);
+    m_loop.reset();
+    if (m_macroDepth >= kMaxMacroDepth) {
+        m_diag.error(loop.at,
+                     "loops nest deeper than " + std::to_string(kMaxMacroDepth) + " levels");
+        return;
+    }
+    ++m_macroDepth;
+    for (std::int64_t v = loop.from; loop.step > 0 ? v <= loop.to : v >= loop.to; v += loop.step) {
+        if (!loop.variable.empty()) {
+            // The label takes each value in turn: "i .set 3".
+            Token name, set, number;
+            name.kind = Kind::Name;
+            name.text = loop.variable;
+            set.kind = Kind::Dot;
+            set.text = ".set";
+            set.spaced = true;
+            number.kind = Kind::Number;
+            number.text = std::to_string(v);
+            number.value = v;
+            number.spaced = true;
+            m_sink.statement({name, set, number}, true, loop.at);
+        }
+        bool inBlockComment = false;
+        for (const auto &[at, text] : loop.lines) {
+            if (!spend(Budget::What::Lines, 1, at)) {
+                --m_macroDepth;
+                return;
+            }
+            const LexedLine lexed = lex(text, &inBlockComment);
+            if (!line(lexed, text, at, place)) {
+                --m_macroDepth;
+                return;
+            }
+        }
+    }
+    --m_macroDepth;
+}
+
+} // namespace z80
