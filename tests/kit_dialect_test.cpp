@@ -161,7 +161,8 @@ private slots:
                               "255); its low byte 1 is used, as spasm-ng uses it",
                               "main.z80:11: warning: value -129 does not fit in 8 bits (-128 to "
                               "255); its low byte 127 is used, as spasm-ng uses it"}));
-        const Built cut = build({{"/p/main.z80", " .org 0\n jr _\n nop\n_:\n ld a,257\n .db -129\n"}});
+        const Built cut =
+            build({{"/p/main.z80", " .org 0\n jr _\n nop\n_:\n ld a,257\n .db -129\n"}});
         QCOMPARE(cut.hex, QByteArray("1801003e017f"));
     }
 

@@ -22,10 +22,9 @@ bool isBinary(const Token &t) {
 // at its loosest operator: || && | ^ & (== !=) (>= <=) (>> <<) (> <) (+ -)
 // (* / %), loosest first.
 int binding(const std::string &op) {
-    static const char *const levels[][3] = {{"||"},       {"&&"},       {"|"},
-                                            {"^"},        {"&"},        {"==", "!=", "="},
-                                            {">=", "<="}, {">>", "<<"}, {">", "<"},
-                                            {"+", "-"},   {"*", "/", "%"}};
+    static const char *const levels[][3] = {
+        {"||"},       {"&&"},       {"|"},      {"^"},      {"&"},          {"==", "!=", "="},
+        {">=", "<="}, {">>", "<<"}, {">", "<"}, {"+", "-"}, {"*", "/", "%"}};
     for (int level = 0; level < int(std::size(levels)); ++level)
         for (const char *o : levels[level])
             if (o && op == o)

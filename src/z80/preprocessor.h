@@ -109,12 +109,12 @@ private:
     std::optional<Origin> m_comment; // where the open #comment block began
     std::string m_mainFolder;
     int m_macroDepth = 0;
-    struct Loop {                   // a .repeat or .for being read up to its .loop
+    struct Loop { // a .repeat or .for being read up to its .loop
         Origin at;
-        std::string variable;       // .for's label, "" for .repeat
+        std::string variable; // .for's label, "" for .repeat
         std::int64_t from = 0, to = 0, step = 1;
         std::vector<std::pair<Origin, std::string>> lines; // each where it was written
-        int nested = 0;             // loops opened inside it, not yet closed
+        int nested = 0;                                    // loops opened inside it, not yet closed
     };
     std::optional<Loop> m_loop;
     bool m_endasm = false; // between .endasm and .asm
