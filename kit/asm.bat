@@ -13,6 +13,8 @@
 
 # Names defined for every build, apart by blanks: NAME or NAME=VALUE (shell
 # include files choose their definitions by them). TI83P is always defined.
+# A program adds its own with a line among its first ten:
+# "; defines: DEBUG LEVEL=2". The log's first line lists those in force.
 defines="TI83P"
 
 # Folders searched for include files after the source's own folder and the
@@ -75,7 +77,6 @@ helper() {
 assembler=$(helper qvasm) || exit 1
 packer=$(helper pack8xp) || exit 1
 
-say "Assembling $src"
 set --
 old_ifs=$IFS
 IFS=:
@@ -87,7 +88,7 @@ for define in $defines; do
     set -- "$@" -D "$define"
 done
 "$assembler" "$@" "$src" -o "$work/program.bin" --listing "$work/program.lst" \
-    --labels "$work/program.lab" --files-read "$root/TASM/last-build.files" \
+    --labels "$work/program.lab" --files-read "$root/TASM/last-build.files" --announce \
     > "$work/summary" 2>> "$work/log" || fail
 
 "$packer" "$work/program.bin" "$work/program.8xp" "$name" >> "$work/log" 2>&1 ||

@@ -5,6 +5,8 @@
 #include "operands.h"
 #include "vocabulary.h"
 
+#include <algorithm>
+
 namespace z80 {
 namespace {
 
@@ -62,8 +64,19 @@ Assembly assemble(const std::string &mainPath, FileReader &reader, const Options
     Diagnostics diagnostics;
     Assembler assembler(diagnostics);
     RecordingReader recorder(reader);
-    Preprocessor(recorder, options, diagnostics, assembler).run(mainPath);
+    Preprocessor preprocessor(recorder, options, diagnostics, assembler);
+    preprocessor.run(mainPath);
     Assembly out;
+    for (const auto &[name, text] : preprocessor.defines()) { // a later one of a name replaces
+        const std::string d = text.empty() ? name : name + "=" + text;
+        const auto same = std::find_if(out.defines.begin(), out.defines.end(), [&](const auto &x) {
+            return x.compare(0, name.size() + 1, name + "=") == 0 || x == name;
+        });
+        if (same != out.defines.end())
+            *same = d;
+        else
+            out.defines.push_back(d);
+    }
     assembler.finish(&out);
     out.errors = Diagnostics::inOrder(diagnostics.errors);
     out.warnings = Diagnostics::inOrder(diagnostics.warnings);

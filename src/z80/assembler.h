@@ -43,6 +43,7 @@ struct Assembly {
     std::vector<Label> labels; // every symbol, labels and equates
     std::vector<std::string> errors, warnings, echoes;
     std::vector<std::string> filesRead; // the source first, then every other file read
+    std::vector<std::string> defines;   // in force at the start: NAME or NAME=VALUE
     std::uint32_t end = 0;              // the address after the highest byte
     bool ok() const { return errors.empty(); }
 };

@@ -85,6 +85,7 @@ bool Preprocessor::spend(Budget::What what, size_t n, const Origin &at) {
 
 void Preprocessor::run(const std::string &mainPath) {
     m_mainFolder = folderOf(mainPath);
+    m_defines = m_options.defines;
     for (const auto &[name, text] : m_options.defines) {
         Macro m;
         m.name = name;
@@ -133,6 +134,14 @@ void Preprocessor::file(const std::string &path, int depth, const Origin &includ
         m_diag.error(includedAt, display(path) + " is not a source file");
         return;
     }
+    if (depth == 0) // the program's "; defines:" line adds to the build's
+        for (const auto &[name, text] : definesComment(read.text)) {
+            Macro m;
+            m.name = name;
+            m.body = lex(text).tokens;
+            m_macros.define(std::move(m));
+            m_defines.emplace_back(name, text);
+        }
     const Place place{folderOf(path), depth};
     const std::string name = display(path);
     const size_t conditionsBefore = m_conditions.size();

@@ -14,6 +14,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -33,11 +34,19 @@ constexpr int kMaxMacroDepth = 32;
 constexpr size_t kMaxMacroCalls = 100000;
 constexpr size_t kMaxLineLength = 65536;
 
+// How many of a program's first lines may hold its "; defines:" comment.
+constexpr int kDefinesCommentLines = 10;
+// The defines a "; defines: NAME NAME=VALUE" comment among the first lines
+// of `text` gives (programdefines.cpp).
+std::vector<std::pair<std::string, std::string>> definesComment(std::string_view text);
+
 class Preprocessor {
 public:
     Preprocessor(FileReader &reader, const Options &options, Diagnostics &diagnostics,
                  StatementSink &sink);
     void run(const std::string &mainPath);
+    // The defines in force at the start: the build's, then the program's own.
+    const std::vector<std::pair<std::string, std::string>> &defines() const { return m_defines; }
 
 private:
     struct Condition {
@@ -118,6 +127,7 @@ private:
     };
     std::optional<Loop> m_loop;
     bool m_endasm = false; // between .endasm and .asm
+    std::vector<std::pair<std::string, std::string>> m_defines;
     bool m_brass = false;  // a form only Brass reads was met: Brass's operator order
     size_t m_macroCalls = 0;
 };
