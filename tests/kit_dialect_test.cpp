@@ -184,23 +184,54 @@ private slots:
     }
 
     void everyErrorIsNamedByItsFileAndLineInSourceOrder() {
-        const Built b =
-            build({{"/p/main.z80", " .org 0\n ld a,)\n#include \"include/defs.inc\"\n"
-                                   "#include \"/lib/other.inc\"\n jp nowhere\n .wrong 5\n frob a\n"
-                                   " .db 12G\n ld a,(1+2\n#else\n#if 1\n#ifdef X\n"},
-                   {"/p/include/defs.inc", "\n#define\n"},
-                   {"/lib/other.inc", "  .db \"open\n"}});
+        const Built b = build(
+            {{"/p/main.z80", " .org 0\n ld a,)\n#include \"include/defs.inc\"\n"
+                             "#include \"/lib/other.inc\"\n jp nowhere\n ld a,(hl+1)\n frob a\n"
+                             " .db 12G\n ld a,(1+2\n#else\n"},
+             {"/p/include/defs.inc", "\n#define\n"},
+             {"/lib/other.inc", "  .db \"open\n"}});
         QCOMPARE(b.messages, (QStringList{"main.z80:2: error: unexpected ')'",
                                           "include/defs.inc:2: error: #define needs a name",
                                           "/lib/other.inc:1: error: a string is not closed",
                                           "main.z80:5: error: 'nowhere' is undefined",
-                                          "main.z80:6: error: unknown directive '.wrong'",
+                                          "main.z80:6: error: '(hl+1)': the Z80 has no such "
+                                          "operand; '(ix+1)' or '(iy+1)' can",
                                           "main.z80:7: error: unknown instruction 'frob'",
                                           "main.z80:8: error: '12G' is not a number",
                                           "main.z80:9: error: a bracket is not closed",
-                                          "main.z80:10: error: #else without #if",
-                                          "main.z80:11: error: #if has no #endif",
-                                          "main.z80:12: error: #ifdef has no #endif"}));
+                                          "main.z80:10: error: #else without #if"}));
+    }
+
+    // An error that explains others comes first (an #if or #macro left
+    // open, an unknown directive or macro, an include not there); those
+    // after it, which may only echo it, are counted in one line.
+    void theCauseOfOtherErrorsComesFirst() {
+        std::string text = " .org 0\n jp early\n#ifdef NOT_DEFINED\nlabel0: nop\n#else\n";
+        for (int k = 0; k < 60; ++k)
+            text += " jp label" + std::to_string(k) + "\n";
+        const Built b = source(text + " .wrong 5\n frob(1)\n");
+        QCOMPARE(b.messages,
+                 (QStringList{"main.z80:3: error: #ifdef has no #endif",
+                              "main.z80:66: error: unknown directive '.wrong'",
+                              "main.z80:67: error: 'frob(...)' is no macro: no #define frob(...) "
+                              "or #macro frob comes before it",
+                              "main.z80:2: error: 'early' is undefined",
+                              "... and 60 more errors after the first above, which may follow "
+                              "from it: mend it and build again"}));
+        // The hint of an include not found says only what is true.
+        z80::Options options;
+        options.includeFolders = {"/home/u/Asm/TASM"};
+        QCOMPARE(build({{"/p/main.z80", "#include \"calc/ti83plus.inc\"\n"},
+                        {"/home/u/Asm/TASM/ti83plus.inc", ""}},
+                       options)
+                     .messages,
+                 QStringList{"main.z80:1: error: cannot find the include file calc/ti83plus.inc: "
+                             "/home/u/Asm/TASM/ti83plus.inc is there, but the path written does "
+                             "not lead to it; write #include \"ti83plus.inc\""});
+        QCOMPARE(source("#include \"ti83plus.inc\"\n").messages,
+                 QStringList{"main.z80:1: error: cannot find the include file ti83plus.inc: this "
+                             "is the calculator's definitions file; put a copy into ~/Asm/TASM "
+                             "(see the README)"});
     }
 
     // A failed #if still opens its block; "!" gives 1 as comparisons do; an

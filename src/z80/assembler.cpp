@@ -1,5 +1,7 @@
 #include "assembler.h"
 
+#include "causes.h"
+
 #include "encoder.h"
 #include "expr.h"
 #include "operands.h"
@@ -78,7 +80,7 @@ Assembly assemble(const std::string &mainPath, FileReader &reader, const Options
             out.defines.push_back(d);
     }
     assembler.finish(&out);
-    out.errors = Diagnostics::inOrder(diagnostics.errors);
+    out.errors = causesFirst(diagnostics.errors);
     out.warnings = Diagnostics::inOrder(diagnostics.warnings);
     out.filesRead = recorder.read_;
     return out;
@@ -329,8 +331,18 @@ void Assembler::instruction(const std::vector<Token> &t, size_t begin) {
     const std::string mnemonic = lower(t[begin].text);
     if (!isMnemonic(mnemonic)) {
         // After an include that could not be read, it may be one of its macros.
-        if (!m_includeFailed)
+        if (m_includeFailed) {
+        } else if (begin + 1 < t.size() && t[begin + 1].isOp("(") && !t[begin + 1].spaced) {
+            // "name(...)": a macro no #define or #macro made.
+            if (m_pass == 1)
+                m_diag.cause(m_at,
+                             "'" + t[begin].text + "(...)' is no macro: no #define " +
+                                 t[begin].text + "(...) or #macro " + t[begin].text +
+                                 " comes before it",
+                             m_place);
+        } else {
             error("unknown instruction '" + t[begin].text + "'", true);
+        }
         return;
     }
     auto parts = items(t, begin + 1, t.size());

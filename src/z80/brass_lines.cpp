@@ -95,6 +95,7 @@ bool Preprocessor::brassLine(const LexedLine &lexed, const std::string &raw, con
         return true;
     Loop loop;
     loop.at = at;
+    loop.place = m_diag.now;
     const auto parts = items(t, 1, t.size());
     auto number = [&](size_t k) -> std::optional<std::int64_t> {
         return valueNow(std::vector<Token>(t.begin() + std::ptrdiff_t(parts[k].first),

@@ -74,7 +74,8 @@ bool Assembler::directive(const std::string &label, const std::vector<Token> &t,
     } else if (brassDirective(key, t, i)) {
     } else if (!kIgnored.count(key) && key != "module" && key != "endmodule" && key != "local" &&
                key != "endlocal" && key != "global" && key != "endglobal") {
-        error("unknown directive '" + t[i].text + "'", true);
+        if (m_pass == 1)
+            m_diag.cause(m_at, "unknown directive '" + t[i].text + "'", m_place);
     }
     return true;
 }

@@ -94,13 +94,14 @@ void Preprocessor::run(const std::string &mainPath) {
     }
     file(mainPath, 0, {display(mainPath), 0});
     for (const Condition &c : m_conditions)
-        m_diag.error(c.where, "#" + c.word + " has no #endif");
+        m_diag.cause(c.where, "#" + c.word + " has no #endif", c.place);
     if (m_recording)
-        m_diag.error(m_recordingAt, "#macro " + m_recording->name + " has no #endmacro");
+        m_diag.cause(m_recordingAt, "#macro " + m_recording->name + " has no #endmacro",
+                     m_recordingPlace);
     if (m_loop)
-        m_diag.error(m_loop->at, "the loop has no .loop after it");
+        m_diag.cause(m_loop->at, "the loop has no .loop after it", m_loop->place);
     if (m_comment)
-        m_diag.error(*m_comment, "#comment has no #endcomment");
+        m_diag.cause(*m_comment, "#comment has no #endcomment", m_commentPlace);
     m_macros.each([this](const Macro &m) {
         if (!m.function && !m.multiLine && !m.body.empty())
             m_sink.definedAtEnd(m.name, m.body);
@@ -119,7 +120,7 @@ void Preprocessor::file(const std::string &path, int depth, const Origin &includ
         return;
     const ReadResult read = m_reader.read(path);
     if (!read.error.empty()) {
-        m_diag.error(includedAt, "cannot read " + display(path) + ": " + read.error);
+        m_diag.cause(includedAt, "cannot read " + display(path) + ": " + read.error);
         if (depth > 0)
             m_sink.includeFailed(includedAt);
         return;
@@ -147,6 +148,7 @@ void Preprocessor::file(const std::string &path, int depth, const Origin &includ
     const size_t conditionsBefore = m_conditions.size();
     bool inBlockComment = false;
     std::optional<Origin> blockOpened;
+    size_t blockPlace = 0;
     LineSplitter split(read.text);
     std::string_view view;
     for (int n = 1; split.next(&view); ++n) {
@@ -173,8 +175,10 @@ void Preprocessor::file(const std::string &path, int depth, const Origin &includ
         }
         const bool blockBefore = inBlockComment;
         LexedLine lexed = lex(text, &inBlockComment);
-        if (inBlockComment && !blockBefore)
+        if (inBlockComment && !blockBefore) {
             blockOpened = at;
+            blockPlace = m_diag.now;
+        }
         if (!line(lexed, text, at, place)) {
             // .end: the rest of this file is not read; what it would define is said.
             for (std::string_view rest; split.next(&rest);)
@@ -184,11 +188,12 @@ void Preprocessor::file(const std::string &path, int depth, const Origin &includ
         }
     }
     if (inBlockComment && blockOpened)
-        m_diag.error(*blockOpened, "the /* comment has no */");
+        m_diag.cause(*blockOpened, "the /* comment has no */", blockPlace);
     // An #if opened in a file and not closed there is closed with it, each
     // reported in the order of its lines.
     for (size_t i = conditionsBefore; i < m_conditions.size(); ++i)
-        m_diag.error(m_conditions[i].where, "#" + m_conditions[i].word + " has no #endif");
+        m_diag.cause(m_conditions[i].where, "#" + m_conditions[i].word + " has no #endif",
+                     m_conditions[i].place);
     m_conditions.resize(conditionsBefore);
 }
 
@@ -372,10 +377,12 @@ void Preprocessor::directive(const LexedLine &lexed, const std::string &raw, con
         m.function = !m.params.empty();
         m_recording = std::move(m);
         m_recordingAt = at;
+        m_recordingPlace = m_diag.now;
     } else if (word == "endmacro" || word == "endm") {
         m_diag.error(at, "#" + word + " without #macro");
     } else if (word == "comment") {
         m_comment = at;
+        m_commentPlace = m_diag.now;
     } else if (word == "endcomment") {
         m_diag.error(at, "#endcomment without #comment");
     } else if (word == "region" || word == "endregion") {
@@ -383,7 +390,7 @@ void Preprocessor::directive(const LexedLine &lexed, const std::string &raw, con
     } else if (word == "error") {
         m_diag.error(at, trim(afterWord(raw, t[0].text)));
     } else {
-        m_diag.error(at, "unknown directive '" + t[0].text + "'");
+        m_diag.cause(at, "unknown directive '" + t[0].text + "'");
     }
 }
 
@@ -401,7 +408,7 @@ void Preprocessor::conditional(const std::string &word, const std::vector<Token>
                 value = m_macros.defined(t[1].text) == (word == "ifdef");
         }
         // A condition that cannot be read still opens its block.
-        m_conditions.push_back({outer && value, outer, value, false, at, word});
+        m_conditions.push_back({outer && value, outer, value, false, at, word, m_diag.now});
         return;
     }
     if (m_conditions.empty()) {
@@ -507,16 +514,29 @@ void Preprocessor::include(const std::string &name, const Origin &at, const Plac
     }
     const std::string path = findInclude(name, place.folder);
     if (path.empty()) {
-        const std::string base = lower(name.substr(name.find_last_of('/') + 1));
-        m_diag.error(at, "cannot find the include file " + name +
-                             (base == "ti83plus.inc"
-                                  ? ": this is the calculator's definitions file; put a copy into "
-                                    "~/Asm/TASM (see the README)"
-                                  : ""));
+        m_diag.cause(at, "cannot find the include file " + name + missingIncludeHint(name));
         m_sink.includeFailed(at);
         return;
     }
     file(path, place.depth + 1, at);
+}
+
+// What to do about an include not found, only what is true: a file of its
+// name in an include folder is named (the path written misses it); the
+// calculator's definitions file, nowhere, is to be copied in.
+std::string Preprocessor::missingIncludeHint(const std::string &name) {
+    const std::string base = name.substr(name.find_last_of('/') + 1);
+    for (const std::string &folder : m_options.includeFolders)
+        if (const std::string there = resolveFolded(m_reader, joinPath(folder, base));
+            !there.empty())
+            return ": " + there +
+                   " is there, but the path written does not lead to it; write "
+                   "#include \"" +
+                   base + "\"";
+    if (lower(base) == "ti83plus.inc")
+        return ": this is the calculator's definitions file; put a copy into ~/Asm/TASM (see the "
+               "README)";
+    return "";
 }
 
 std::string Preprocessor::findInclude(const std::string &name, const std::string &folder) {

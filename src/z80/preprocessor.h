@@ -56,6 +56,7 @@ private:
         bool seenElse;
         Origin where;
         std::string word;
+        size_t place = 0; // its line, in the order lines were read
     };
     struct Place {
         std::string folder;
@@ -88,6 +89,7 @@ private:
     std::optional<std::int64_t> optionValue(const std::string &name, const Origin &at);
     void picture(const std::string &bytes, const std::string &name, const Origin &at);
     std::string findInclude(const std::string &name, const std::string &folder);
+    std::string missingIncludeHint(const std::string &name);
     // Brass's forms of the directives above (brass.cpp): .define, .ifdef,
     // .elseif ..., .deflong, .repeat/.for ... .loop, .endasm ... .asm.
     bool brassLine(const LexedLine &lexed, const std::string &raw, const Origin &at,
@@ -115,11 +117,14 @@ private:
     std::vector<Condition> m_conditions;
     std::optional<Macro> m_recording;
     Origin m_recordingAt;
+    size_t m_recordingPlace = 0;
+    size_t m_commentPlace = 0;
     std::optional<Origin> m_comment; // where the open #comment block began
     std::string m_mainFolder;
     int m_macroDepth = 0;
     struct Loop { // a .repeat or .for being read up to its .loop
         Origin at;
+        size_t place = 0;
         std::string variable; // .for's label, "" for .repeat
         std::int64_t from = 0, to = 0, step = 1;
         std::vector<std::pair<Origin, std::string>> lines; // each where it was written
