@@ -164,6 +164,38 @@ private slots:
                  std::string("msg = $9D96\nstart = $9D93\nvalue = $FFFFFFFD\n"));
     }
 
+    // As spasm-ng lists (checked with its -T): nothing between .nolist and
+    // .list, each line in the order read at its address, consecutive
+    // includes each after its #include line, lines an #if skips without dashes.
+    void theListingFollowsTheLinesAsRead() {
+        const auto b = build({{"/p/main.z80", ".nolist\n#include \"one.inc\"\n.list\n .org 9D93h\n"
+                                              "#include \"two.inc\"\n#include \"thr.inc\"\n"
+                                              " ld a,1\n#if 0\n ld a,2\n#else\n ld a,3\n#endif\n"
+                                              ".db 1,2,3,4,5,6\n"},
+                              {"/p/one.inc", "a = 1\nb = 2\n"},
+                              {"/p/two.inc", "c = 3\n nop\n"},
+                              {"/p/thr.inc", "d = 4\n"}});
+        QCOMPARE(QString::fromStdString(z80::listing(b->a, b->reader, "/p/main.z80")),
+                 QString("    4 00:0000 -  -  -  -   .org 9D93h\n"
+                         "    5 00:9D93 -  -  -  -  #include \"two.inc\"\n"
+                         "Listing for file \"two.inc\"\n"
+                         "    1 00:9D93 -  -  -  -  c = 3\n"
+                         "    2 00:9D93 00 -  -  -   nop\n"
+                         "Listing for file \"main.z80\"\n"
+                         "    6 00:9D94 -  -  -  -  #include \"thr.inc\"\n"
+                         "Listing for file \"thr.inc\"\n"
+                         "    1 00:9D94 -  -  -  -  d = 4\n"
+                         "Listing for file \"main.z80\"\n"
+                         "    7 00:9D94 3E 01 -  -   ld a,1\n"
+                         "    8 00:9D96 -  -  -  -  #if 0\n"
+                         "    9 00:9D96              ld a,2\n"
+                         "   10 00:9D96             #else\n"
+                         "   11 00:9D96 3E 03 -  -   ld a,3\n"
+                         "   12 00:9D98 -  -  -  -  #endif\n"
+                         "   13 00:9D98 01 02 03 04 \n"
+                         "              05 06 -  -  .db 1,2,3,4,5,6\n"));
+    }
+
     // The log's last line; code at C000h and above is refused by the
     // calculator; a program larger than its RAM cannot be sent.
     void theProgramsSizeAndItsLimits() {

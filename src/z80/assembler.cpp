@@ -69,6 +69,8 @@ Assembly assemble(const std::string &mainPath, FileReader &reader, const Options
     Preprocessor preprocessor(recorder, options, diagnostics, assembler);
     preprocessor.run(mainPath);
     Assembly out;
+    out.lines = std::move(preprocessor.lines());
+    out.lineFiles = std::move(preprocessor.lineFiles());
     for (const auto &[name, text] : preprocessor.defines()) { // a later one of a name replaces
         const std::string d = text.empty() ? name : name + "=" + text;
         const auto same = std::find_if(out.defines.begin(), out.defines.end(), [&](const auto &x) {

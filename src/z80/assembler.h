@@ -44,6 +44,8 @@ struct Assembly {
     std::vector<std::string> errors, warnings, echoes;
     std::vector<std::string> filesRead; // the source first, then every other file read
     std::vector<std::string> defines;   // in force at the start: NAME or NAME=VALUE
+    std::vector<ReadLine> lines; // every line read, in order; a piece's place is its index + 1
+    std::vector<std::string> lineFiles; // ReadLine::file's names
     std::uint32_t end = 0;              // the address after the highest byte
     bool ok() const { return errors.empty(); }
 };

@@ -145,6 +145,8 @@ void Preprocessor::file(const std::string &path, int depth, const Origin &includ
         }
     const Place place{folderOf(path), depth};
     const std::string name = display(path);
+    const auto fileIndex = std::uint32_t(m_lineFiles.size());
+    m_lineFiles.push_back(name);
     const size_t conditionsBefore = m_conditions.size();
     bool inBlockComment = false;
     std::optional<Origin> blockOpened;
@@ -156,6 +158,11 @@ void Preprocessor::file(const std::string &path, int depth, const Origin &includ
             break;
         ++m_diag.now;
         const Origin at{name, n};
+        // Listed as read: skipped when an #if leaves it out, unlisted when
+        // a .nolist before it or on it holds.
+        m_lines.push_back({fileIndex, n, active() ? ReadLine::Listed : ReadLine::Skipped});
+        const size_t listed = m_lines.size() - 1;
+        const bool listingBefore = m_listing;
         if (!spend(Budget::What::Lines, 1, at))
             break;
         if (view.size() > kMaxLineLength) {
@@ -179,7 +186,10 @@ void Preprocessor::file(const std::string &path, int depth, const Origin &includ
             blockOpened = at;
             blockPlace = m_diag.now;
         }
-        if (!line(lexed, text, at, place)) {
+        const bool goOn = line(lexed, text, at, place);
+        if ((!listingBefore || !m_listing) && m_lines[listed].state == ReadLine::Listed)
+            m_lines[listed].state = ReadLine::Unlisted;
+        if (!goOn) {
             // .end: the rest of this file is not read; what it would define is said.
             for (std::string_view rest; split.next(&rest);)
                 if (const std::string label = definedName(std::string(rest)); !label.empty())
@@ -222,6 +232,8 @@ bool Preprocessor::line(const LexedLine &lexed, const std::string &raw, const Or
     }
     if (!active() || t.empty())
         return true;
+    if (t[0].kind == Kind::Dot && (sameWord(t[0].text, ".nolist") || sameWord(t[0].text, ".list")))
+        m_listing = sameWord(t[0].text, ".list");
     if (!lexed.error.empty()) {
         m_diag.error(at, lexed.error);
         return true;

@@ -34,6 +34,18 @@ constexpr int kMaxMacroDepth = 32;
 constexpr size_t kMaxMacroCalls = 100000;
 constexpr size_t kMaxLineLength = 65536;
 
+// A line as it was read, for the listing.
+struct ReadLine {
+    enum State : std::uint8_t {
+        Listed,
+        Skipped,
+        Unlisted
+    };                  // Skipped: by an #if; Unlisted: .nolist
+    std::uint32_t file; // into the names of the files read
+    std::int32_t line;
+    State state;
+};
+
 // How many of a program's first lines may hold its "; defines:" comment.
 constexpr int kDefinesCommentLines = 10;
 // The defines a "; defines: NAME NAME=VALUE" comment among the first lines
@@ -45,6 +57,9 @@ public:
     Preprocessor(FileReader &reader, const Options &options, Diagnostics &diagnostics,
                  StatementSink &sink);
     void run(const std::string &mainPath);
+    // Every line read, in order, and the names of the files they are in.
+    std::vector<ReadLine> &lines() { return m_lines; }
+    std::vector<std::string> &lineFiles() { return m_lineFiles; }
     // The defines in force at the start: the build's, then the program's own.
     const std::vector<std::pair<std::string, std::string>> &defines() const { return m_defines; }
 
@@ -133,6 +148,9 @@ private:
     std::optional<Loop> m_loop;
     bool m_endasm = false; // between .endasm and .asm
     std::vector<std::pair<std::string, std::string>> m_defines;
+    std::vector<ReadLine> m_lines;
+    std::vector<std::string> m_lineFiles;
+    bool m_listing = true; // between .nolist and .list: false
     bool m_brass = false;  // a form only Brass reads was met: Brass's operator order
     size_t m_macroCalls = 0;
 };
