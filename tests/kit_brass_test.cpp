@@ -41,7 +41,7 @@ class BrassTest : public QObject {
 private slots:
     // directives/define.htm, ifdef.htm, if.htm, elseif.htm, else.htm,
     // endif.htm, include.htm ("double quotes are optional"), defcont.htm,
-    // undef.htm: every #directive also written with a dot.
+    // undef.htm, elseifdef.htm: every #directive also written with a dot.
     void theDirectivesOfThePreprocessorTakeADotToo() {
         const Built b = build({{"/p/main.asm", ".include defs.inc\n.define size_of_byte 8\n"
                                                ".define big(arg) ld a, arg\n.defcont \\ push af\n"
@@ -50,11 +50,12 @@ private slots:
                                                "#elseif age < 21\n .db 3\n.else\n .db 4\n.endif\n"
                                                ".ifdef size_of_byte\n .db 5\n.endif\n"
                                                ".undef size_of_byte\n.ifndef size_of_byte\n"
-                                               " .db 6\n.endif\n .db FROM_DEFS\n"},
+                                               " .db 6\n.endif\n .db FROM_DEFS\n"
+                                               ".ifdef nothing\n.elseifdef age\n.elseifndef "
+                                               "FROM_DEFS\n .db 8\n.endif\n"},
                                {"/p/defs.inc", "FROM_DEFS = 7\n"}});
         QCOMPARE(b.messages, QStringList());
-        QCOMPARE(b.hex, QByteArray("3e083e03f5030506"
-                                   "07"));
+        QCOMPARE(b.hex, QByteArray("3e083e03f50305060708"));
     }
 
     // syntax/reusable.htm, its examples: {+} the nearest "+" label ahead,

@@ -75,6 +75,29 @@ bool Preprocessor::brassLine(const LexedLine &lexed, const std::string &raw, con
         directive(hashed, text, at, place);
         return true;
     }
+    if (word == "elseifdef" || word == "elseifndef") {
+        // directives/elseifdef.htm: ".elseifdef NAME" is "#elif defined(NAME)".
+        brassForm(at);
+        if (t.size() != 2 || t[1].kind != Kind::Name) {
+            m_diag.error(at, t[0].text + " needs one name");
+            return true;
+        }
+        std::vector<Token> e(5);
+        e[0].kind = Kind::Hash;
+        e[0].text = "#elif";
+        e[1].kind = Kind::Name;
+        e[1].text = "defined";
+        e[2].text = "(";
+        e[3] = t[1];
+        e[4].text = ")";
+        if (word == "elseifndef") {
+            Token no;
+            no.text = "!";
+            e.insert(e.begin() + 1, no);
+        }
+        conditional("elif", e, at);
+        return true;
+    }
     if (!dotted)
         return false;
     if (word == "endasm" || word == "asm") {
