@@ -33,7 +33,8 @@ QByteArray standardInclude() {
         ";====================\r\n#define EQU .EQU\r\n#define equ .EQU\r\n"
         "#define bcall(xxxx)\trst 28h \\ .dw xxxx\r\n#define b_call(xxxx) bcall(xxxx)\r\n"
         ".addinstr B_CALL *       EF   3 NOP 1\r\n"
-        "userMem\t\tEQU  9D95h\r\nt2ByteTok\tEQU  0BBh\r\ntAsmCmp\t\tEQU  6Dh\r\n";
+        "userMem\t\tEQU  9D95h\r\nt2ByteTok\tEQU  0BBh\r\ntAsmCmp\t\tEQU  6Dh\r\n"
+        "saveSScreen\tEQU  86ECh\r\n";
     for (int i = 0; i < 2600; ++i)
         s += QStringLiteral("_Call%1\t\tEQU  %2h\t\t;does thing %1, on page %3\r\n")
                  .arg(i)
@@ -122,8 +123,16 @@ double run(const QString &exe, const QStringList &args, const QString &dir,
     for (QByteArray &a : held)
         argv.push_back(a.data());
     argv.push_back(nullptr);
+    QStringList merged = QProcess::systemEnvironment();
+    for (const QString &e : environment) { // replacing the variables of those names
+        const QString name = e.left(e.indexOf('=') + 1);
+        merged.erase(std::remove_if(merged.begin(), merged.end(),
+                                    [&](const QString &x) { return x.startsWith(name); }),
+                     merged.end());
+        merged << e;
+    }
     std::vector<QByteArray> env;
-    for (const QString &e : QProcess::systemEnvironment() + environment)
+    for (const QString &e : merged)
         env.push_back(e.toLocal8Bit());
     std::vector<char *> envp;
     for (QByteArray &e : env)
