@@ -121,7 +121,7 @@ private slots:
     }
 
     // directives/varloc.htm, both examples: the largest variable first,
-    // each into the area with the most room left.
+    // each into the area with the most room left; functions/sizeof.htm.
     void variablesArePlacedIntoTheirAreas() {
         QCOMPARE(source(".define safe_ram $CED5\n.varloc safe_ram, 128\n.var byte, me_x\n"
                         ".var byte, me_y\n.var word, me_dx\n.var word, me_dy\n.var byte, me_s\n"
@@ -130,9 +130,11 @@ private slots:
                  QByteArray("d9cedaced5ced7cedbce"));
         QCOMPARE(source(".varloc $CED5, 128\n.varloc $F000, 256\n.var 2, word_test\n"
                         ".var 204, big_area\n.var 100, other_big\n.var byte[3], three\n"
-                        " .org 0\n .dw word_test, big_area, other_big, three\n")
+                        " .org 0\n .dw word_test, big_area, other_big, three\n"
+                        " .db sizeof(big_area), sizeof(three), sizeof(word)\n")
                      .hex,
-                 QByteArray("cff000f0d5ceccf0"));
+                 QByteArray("cff000f0d5ceccf0"
+                            "cc0302"));
         QCOMPARE(source(".varloc $8000, 2\n.var 3, big\n .dw big\n").messages,
                  QStringList{"main.asm:2: error: the .varloc areas have no room left for 'big' "
                              "(3 bytes)"});

@@ -256,6 +256,14 @@ std::optional<std::int64_t> Assembler::resolve(const Expr &e, std::string *why) 
 
 std::optional<std::int64_t> Assembler::value(const std::vector<Token> &t, size_t begin,
                                              size_t end) {
+    for (size_t k = begin; k < end && k < t.size(); ++k) // Brass's sizeof(NAME)
+        if (t[k].kind == Kind::Name && t[k].text.size() == 6 && sameWord(t[k].text, "sizeof")) {
+            std::vector<Token> copy(t.begin() + std::ptrdiff_t(begin),
+                                    t.begin() + std::ptrdiff_t(std::min(end, t.size())));
+            if (sizeofs(copy))
+                return value(copy, 0, copy.size());
+            break;
+        }
     std::string why;
     const ExprPtr e = parseExpression(t, begin, end, &why, m_brass);
     if (!e) {

@@ -132,6 +132,7 @@ private:
     bool brassDirective(const std::string &key, const std::vector<Token> &t, size_t i);
     void variable(const std::vector<Token> &t, size_t begin);
     void placeVariables();
+    bool sizeofs(std::vector<Token> &t);
     void startBrassPass();
     struct Family { // Brass's reusable labels of one kind ("-", "++", "@")
         std::vector<size_t> statements;

@@ -110,6 +110,29 @@ std::string Assembler::expandBraces(const std::string &name) {
     return out;
 }
 
+// functions/sizeof.htm: "sizeof(TYPE|VARIABLE)" is the size of a type or
+// of a .var, replaced by its number before the value is read.
+bool Assembler::sizeofs(std::vector<Token> &t) {
+    bool any = false;
+    for (size_t k = 0; k + 3 < t.size(); ++k) {
+        if (t[k].kind != Kind::Name || !sameWord(t[k].text, "sizeof") || !t[k + 1].isOp("(") ||
+            t[k + 2].kind != Kind::Name || !t[k + 3].isOp(")"))
+            continue;
+        std::optional<std::int64_t> size = typeSize(t[k + 2].text);
+        for (const Variable &v : m_variables)
+            if (!size && lower(v.name) == lower(t[k + 2].text))
+                size = v.size;
+        if (!size)
+            continue;
+        t[k].kind = Kind::Number;
+        t[k].value = *size;
+        t[k].text = std::to_string(*size);
+        t.erase(t.begin() + std::ptrdiff_t(k + 1), t.begin() + std::ptrdiff_t(k + 4));
+        any = true;
+    }
+    return any;
+}
+
 bool Assembler::brassDirective(const std::string &key, const std::vector<Token> &t, size_t i) {
     static const std::set<std::string> ignored = {"binarymode", "nestmodules", "variablename",
                                                   "tivariabletype", "tiarchived"};
