@@ -154,7 +154,9 @@ private slots:
     }
 
     // Names with '$', '?' or a digit first; .echoln; .fill's FFh;
-    // .endasm ... .asm; .fail; .local ... .endlocal (syntax/modules.htm).
+    // .endasm ... .asm; .fail; .local ... .endlocal (syntax/modules.htm);
+    // indented equates (syntax/source.htm: a first item that cannot be
+    // assembled is a label); environment values (syntax/environment.htm).
     void namesCommentsAndMessagesAsBrassWritesThem() {
         const Built b =
             source(".binarymode ti8x\n .org 0\n jp done?\n ld a,8klisp_def\nfrac$ = 4\n"
@@ -164,6 +166,18 @@ private slots:
                    " .db A.count, B.count, shared\n.echoln \"x=\", 3\n");
         QCOMPARE(b.messages, QStringList());
         QCOMPARE(b.hex, QByteArray("c306003e0904ffff00010203"));
+        qputenv("QUORVIN_BRASS_TEST_LEVEL", "4");
+        QCOMPARE(source(" .org 0\n\tNone\t= 1\n    Shell .equ [%QUORVIN_BRASS_TEST_LEVEL%]\n"
+                        " .db None, Shell\n .db \"[%$QUORVIN_BRASS_TEST_LEVEL$%]\"\n")
+                     .hex,
+                 QByteArray("010434"));
+        // directives/inclabels.htm: the labels of a file Brass wrote.
+        QCOMPARE(
+            build(
+                {{"/p/main.asm", ".inclabels \"inc\\calc.lbl\"\n .org 0\n .dw XMINt, rBR_CALL\n"},
+                 {"/p/inc/calc.lbl", std::string("\x05XMINt\x0a\0\0\0\x08rBR_CALL\x28\0\0\0", 23)}})
+                .hex,
+            QByteArray("0a002800"));
         QCOMPARE(source(".if 1\n.fail \"only for page \", 3, \"!\"\n.endif\n").messages,
                  QStringList{"main.asm:2: error: only for page 3!"});
     }

@@ -297,8 +297,13 @@ void Assembler::run(const Record &r) {
     const std::vector<Token> &t = r.tokens;
     size_t i = brassLabel(t, r.columnOne);
     std::string label;
+    // Brass: an indented "name = 3" or "name .equ 3" is an equate too.
+    const bool equates =
+        t.size() > 2 &&
+        (t[1].isOp("=") ||
+         (t[1].kind == Kind::Dot && (sameWord(t[1].text, ".equ") || sameWord(t[1].text, ".set"))));
     if (i == 0 && !t.empty() && t[0].kind == Kind::Name &&
-        (r.columnOne || (t.size() > 1 && t[1].isOp(":")))) {
+        (r.columnOne || (t.size() > 1 && t[1].isOp(":")) || equates)) {
         label = t[0].text;
         i = t.size() > 1 && t[1].isOp(":") ? 2 : 1;
     }

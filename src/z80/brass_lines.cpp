@@ -9,6 +9,8 @@
 #include "operands.h"
 #include "vocabulary.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <set>
 
 namespace z80 {
@@ -53,6 +55,81 @@ void Preprocessor::brassForm(const Origin &) {
     if (!m_brass)
         m_sink.brassForm();
     m_brass = true;
+}
+
+// syntax/environment.htm: "[%NAME%]" is the environment variable's value,
+// "[%$NAME$%]" the same made fit for a string ('"' and '\' escaped); a
+// name not set gives nothing.
+std::string Preprocessor::environmentValues(const std::string &line) {
+    std::string out;
+    size_t at = 0;
+    for (size_t open; (open = line.find("[%", at)) != std::string::npos;) {
+        const size_t close = line.find("%]", open + 2);
+        if (close == std::string::npos)
+            break;
+        std::string name = line.substr(open + 2, close - open - 2);
+        const bool quoted = name.size() >= 2 && name.front() == '$' && name.back() == '$';
+        if (quoted)
+            name = name.substr(1, name.size() - 2);
+        const char *value = std::getenv(name.c_str());
+        out += line.substr(at, open - at);
+        for (const char *c = value ? value : ""; *c; ++c) {
+            if (quoted && (*c == '"' || *c == '\\'))
+                out += '\\';
+            out += *c;
+        }
+        at = close + 2;
+    }
+    brassForm({});
+    return out + line.substr(at);
+}
+
+// directives/inclabels.htm: a file of labels Brass wrote, each a name's
+// length in a byte, the name, its value and its page in two bytes each.
+void Preprocessor::labelFile(const std::vector<Token> &t, const Origin &at, const Place &place) {
+    if (t.size() != 2 || t[1].kind != Kind::String) {
+        m_diag.error(at, ".inclabels needs a file name in quotes");
+        return;
+    }
+    // As written: a '\\' in the name is a folder's end, never an escape.
+    std::string name = t[1].raw.size() >= 2 ? t[1].raw.substr(1, t[1].raw.size() - 2) : t[1].text;
+    std::replace(name.begin(), name.end(), '\\', '/');
+    const std::string path = findInclude(name, place.folder);
+    if (path.empty()) {
+        m_diag.cause(at, "cannot find the labels file " + name);
+        return;
+    }
+    if (!spend(Budget::What::Files, 1, at))
+        return;
+    const ReadResult read = m_reader.read(path);
+    if (!read.error.empty()) {
+        m_diag.cause(at, "cannot read " + display(path) + ": " + read.error);
+        return;
+    }
+    const std::string &b = read.text;
+    for (size_t k = 0; k < b.size();) {
+        const size_t length = static_cast<unsigned char>(b[k]);
+        if (k + 1 + length + 4 > b.size()) {
+            m_diag.error(at, display(path) + " is not a labels file Brass wrote (it ends inside "
+                                             "a label)");
+            return;
+        }
+        Token label, equ, number;
+        label.kind = Kind::Name;
+        label.text = b.substr(k + 1, length);
+        equ.kind = Kind::Dot;
+        equ.text = ".equ";
+        equ.spaced = true;
+        number.kind = Kind::Number;
+        number.value = static_cast<unsigned char>(b[k + 1 + length]) |
+                       static_cast<unsigned char>(b[k + 2 + length]) << 8;
+        number.text = std::to_string(number.value);
+        number.spaced = true;
+        k += 1 + length + 4;
+        if (!spend(Budget::What::Lines, 1, at))
+            return;
+        m_sink.statement({label, equ, number}, true, at);
+    }
 }
 
 bool Preprocessor::brassLine(const LexedLine &lexed, const std::string &raw, const Origin &at,
@@ -104,6 +181,12 @@ bool Preprocessor::brassLine(const LexedLine &lexed, const std::string &raw, con
         brassForm(at);
         if (active())
             m_endasm = word == "endasm";
+        return true;
+    }
+    if (word == "inclabels") {
+        brassForm(at);
+        if (active())
+            labelFile(t, at, place);
         return true;
     }
     if (word == "loop") {

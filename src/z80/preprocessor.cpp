@@ -170,7 +170,9 @@ void Preprocessor::file(const std::string &path, int depth, const Origin &includ
                                  " KiB");
             continue;
         }
-        const std::string text(view);
+        std::string text(view);
+        if (text.find("[%") != std::string::npos)
+            text = environmentValues(text);
         if (m_comment) {
             if (endsCommentBlock(text))
                 m_comment.reset();
