@@ -171,6 +171,11 @@ private slots:
                         " .db None, Shell\n .db \"[%$QUORVIN_BRASS_TEST_LEVEL$%]\"\n")
                      .hex,
                  QByteArray("010434"));
+        // directives/asciimap.htm: the characters .asc writes, mapped.
+        QCOMPARE(source(" .org 0\n.asciimap 'a', 'z', {*}+('A'-'a')\n.asciimap ' ', '_'\n"
+                        ".asciimap '\xe2\x88\xab', $08\n.asc \"ab c\xe2\x88\xab\", 1\n.db \"a\"\n")
+                     .hex,
+                 QByteArray("41425f43080161"));
         // directives/inclabels.htm: the labels of a file Brass wrote.
         QCOMPARE(
             build(

@@ -132,6 +132,7 @@ private:
     bool brassDirective(const std::string &key, const std::vector<Token> &t, size_t i);
     void variable(const std::vector<Token> &t, size_t begin);
     void placeVariables();
+    void asciiMap(const std::vector<Token> &t, size_t begin);
     bool sizeofs(std::vector<Token> &t);
     void startBrassPass();
     struct Family { // Brass's reusable labels of one kind ("-", "++", "@")
@@ -151,6 +152,7 @@ private:
     std::vector<Area> m_areas;               // this pass's .varloc areas
     std::vector<Variable> m_variables;       // every .var, from pass 1
     std::map<size_t, std::int64_t> m_placed; // .var statement -> its address
+    std::map<std::int64_t, std::int64_t> m_asciiMap; // .asciimap: character -> byte
     bool m_brass = false;                    // Brass's operator order
 
     Diagnostics &m_diag;

@@ -183,6 +183,31 @@ bool Assembler::brassDirective(const std::string &key, const std::vector<Token> 
         // Brass moves the address; the bytes skipped hold its empty fill, FFh.
         while (m_pc % boundary != 0)
             emitByte(0xFF);
+    } else if (key == "asciimap") {
+        asciiMap(t, i + 1);
+    } else if (key == "asc") {
+        m_brass = true;
+        for (const auto &[b, e] : items(t, i + 1, t.size())) {
+            if (e == b + 1 && t[b].kind == Kind::String) {
+                const std::string &text = t[b].text;
+                for (size_t k = 0; k < text.size();) { // each character, through the map
+                    size_t n = 1;
+                    while (k + n < text.size() && n < 4 &&
+                           (static_cast<unsigned char>(text[k + n]) & 0xC0) == 0x80)
+                        ++n;
+                    std::int64_t c = oneCodePoint(text.substr(k, n));
+                    if (c < 0) {
+                        c = static_cast<unsigned char>(text[k]);
+                        n = 1;
+                    }
+                    const auto mapped = m_asciiMap.find(c);
+                    emitByte(std::uint8_t(mapped != m_asciiMap.end() ? mapped->second : c));
+                    k += n;
+                }
+            } else {
+                emitValue(value(t, b, e).value_or(0), 1, true);
+            }
+        }
     } else if (key == "varloc") {
         m_brass = true;
         const auto parts = items(t, i + 1, t.size());
@@ -244,7 +269,38 @@ void Assembler::variable(const std::vector<Token> &t, size_t begin) {
     define(name, placed->second, false);
 }
 
+// directives/asciimap.htm: ".asciimap FROM, [TO,] RULE", RULE a value in
+// which {*} is each character of the range, maps the characters .asc writes.
+void Assembler::asciiMap(const std::vector<Token> &t, size_t begin) {
+    m_brass = true;
+    const auto parts = items(t, begin, t.size());
+    if (parts.size() != 2 && parts.size() != 3) {
+        error(".asciimap takes a character, perhaps a last one, and a rule", true);
+        return;
+    }
+    const std::int64_t from = value(t, parts[0].first, parts[0].second).value_or(0);
+    const std::int64_t to =
+        parts.size() == 3 ? value(t, parts[1].first, parts[1].second).value_or(from) : from;
+    if (to < from || to - from > 0xFFFF) {
+        error(".asciimap maps at most 65,536 characters, from the first to the last", true);
+        return;
+    }
+    std::vector<Token> rule(t.begin() + std::ptrdiff_t(parts.back().first),
+                            t.begin() + std::ptrdiff_t(parts.back().second));
+    for (std::int64_t c = from; c <= to; ++c) {
+        std::vector<Token> x = rule;
+        for (Token &k : x)
+            if (k.is(Kind::Name, "{*}")) {
+                k.kind = Kind::Number;
+                k.value = c;
+                k.text = std::to_string(c);
+            }
+        m_asciiMap[c] = value(x, 0, x.size()).value_or(c) & 0xFF;
+    }
+}
+
 void Assembler::startBrassPass() {
+    m_asciiMap.clear();
     for (auto &[name, family] : m_families)
         family.seen = 0;
     m_areas.clear();

@@ -32,6 +32,27 @@ int binding(const std::string &op) {
     return 0;
 }
 
+} // namespace
+
+std::int64_t oneCodePoint(std::string_view text) {
+    if (text.size() < 2 || text.size() > 4)
+        return -1;
+    const auto lead = static_cast<unsigned char>(text[0]);
+    const size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+    if (length != text.size())
+        return -1;
+    std::int64_t v = lead & (0x7F >> length);
+    for (size_t k = 1; k < length; ++k) {
+        const auto c = static_cast<unsigned char>(text[k]);
+        if ((c & 0xC0) != 0x80)
+            return -1;
+        v = v << 6 | (c & 0x3F);
+    }
+    return v;
+}
+
+namespace {
+
 class Parser {
 public:
     Parser(const std::vector<Token> &t, size_t begin, size_t end, bool precedence)
@@ -157,6 +178,9 @@ private:
         }
         if (t.kind == Kind::String && t.text.size() == 1) { // "x" stands for its code too
             node->value = static_cast<unsigned char>(t.text[0]);
+        } else if (t.kind == Kind::String && t.raw.size() > 2 && t.raw[0] == '\'' &&
+                   oneCodePoint(t.text) >= 0) { // '∫': Brass reads its source as UTF-8
+            node->value = oneCodePoint(t.text);
         } else if (t.kind == Kind::Number || t.kind == Kind::Char) {
             node->value = t.value;
         } else if (t.isOp("$")) {

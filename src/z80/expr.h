@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace z80 {
@@ -23,6 +24,10 @@ struct Expr {
     std::unique_ptr<Expr> left, right;
 };
 using ExprPtr = std::unique_ptr<Expr>;
+
+// The code point of a text that is one UTF-8 character of two to four
+// bytes ('∫' is 222Bh), or -1.
+std::int64_t oneCodePoint(std::string_view text);
 
 // How deep parentheses and signs may nest before an expression is refused.
 constexpr int kMaxExpressionDepth = 200;
