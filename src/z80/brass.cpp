@@ -134,9 +134,12 @@ bool Assembler::sizeofs(std::vector<Token> &t) {
 }
 
 bool Assembler::brassDirective(const std::string &key, const std::vector<Token> &t, size_t i) {
-    static const std::set<std::string> ignored = {"binarymode", "nestmodules", "variablename",
-                                                  "tivariabletype", "tiarchived"};
-    if (ignored.count(key)) { // the kit writes the .8xp itself
+    // The kit writes the .8xp itself and exports no label files; .pvar only
+    // gives an existing label a type.
+    static const std::set<std::string> ignored = {"binarymode",     "nestmodules", "variablename",
+                                                  "tivariabletype", "tiarchived",  "pvar",
+                                                  "exportmode"};
+    if (ignored.count(key)) {
         m_brass = true;
         return true;
     }
