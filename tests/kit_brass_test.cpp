@@ -87,11 +87,12 @@ private slots:
                    ".for y,0,1\n .for x,0,1\n  .db x+y*2\n .loop\n.loop\n"
                    ".for i, 1, 2\n_sprite_loop_{i}:\n nop\n djnz _sprite_loop_{i}\n"
                    ".loop\n jp _sprite_loop_2\nnum = 3\n_label_{num}:\n jr _label_3\n"
-                   ".rept 2\n halt\n.loop\n.for k, 4, 0, -2\n .db k\n.loop\n");
+                   ".rept 2\n halt\n.loop\n.for k, 4, 0, -2\n .db k\n.loop\n"
+                   "sk1 = 7\nsk2 = 9\n.for kn, 1, 2 \\ .db sk{kn} \\ .loop\n");
         QCOMPARE(b.messages, QStringList());
         QCOMPARE(b.hex, QByteArray("aaaaaa0102040810204080000102030010fd0010fdc31200"
-                                   "18fe76760402"
-                                   "00"));
+                                   "18fe7676040200"
+                                   "0709"));
     }
 
     // A loop's count is bounded, its .loop required.

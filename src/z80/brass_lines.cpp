@@ -244,6 +244,33 @@ bool Preprocessor::brassLine(const LexedLine &lexed, const std::string &raw, con
     return true;
 }
 
+// ".for i, 1, 9 \\ .db sk{i} \\ .loop": a loop's statements on one line are
+// read as lines of their own, so that the loop sees its end.
+bool Preprocessor::loopOnOneLine(const LexedLine &lexed, const Origin &at, const Place &place) {
+    const std::vector<Token> &t = lexed.tokens;
+    bool separated = false, looping = false;
+    for (size_t k = 0; k < t.size(); ++k) {
+        if (t[k].kind == Kind::Separator)
+            separated = true;
+        if ((k == 0 || t[k - 1].kind == Kind::Separator) && (t[k].kind == Kind::Dot) &&
+            (wordOf(t[k]) == "for" || wordOf(t[k]) == "repeat" || wordOf(t[k]) == "loop"))
+            looping = true;
+    }
+    if (!separated || !looping)
+        return false;
+    size_t begin = 0;
+    for (size_t k = 0; k <= t.size(); ++k) {
+        if (k < t.size() && t[k].kind != Kind::Separator)
+            continue;
+        const std::string text =
+            (begin == 0 && lexed.startsInColumnOne ? "" : " ") + spell(t, begin, k);
+        if (!line(lex(text), text, at, place))
+            return false;
+        begin = k + 1;
+    }
+    return true;
+}
+
 bool Preprocessor::recordLoop(const LexedLine &lexed, const std::string &raw, const Origin &at,
                               const Place &place) {
     if (closesLoop(lexed.tokens) && m_loop->nested == 0) {

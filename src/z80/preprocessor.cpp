@@ -223,6 +223,8 @@ bool Preprocessor::line(const LexedLine &lexed, const std::string &raw, const Or
         }
         return true;
     }
+    if (!t.empty() && (m_loop || t[0].kind == Kind::Dot) && loopOnOneLine(lexed, at, place))
+        return true;
     if (m_loop)
         return recordLoop(lexed, raw, at, place);
     if (!t.empty() && (t[0].kind == Kind::Dot || t[0].kind == Kind::Hash) &&

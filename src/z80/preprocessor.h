@@ -112,6 +112,7 @@ private:
     bool recordLoop(const LexedLine &lexed, const std::string &raw, const Origin &at,
                     const Place &place);
     void replayLoop(const Place &place);
+    bool loopOnOneLine(const LexedLine &lexed, const Origin &at, const Place &place);
     void brassForm(const Origin &at);
     std::string environmentValues(const std::string &line);
     void labelFile(const std::vector<Token> &t, const Origin &at, const Place &place);
