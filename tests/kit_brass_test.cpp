@@ -177,6 +177,15 @@ private slots:
                         ".asciimap '\xe2\x88\xab', $08\n.asc \"ab c\xe2\x88\xab\", 1\n.db \"a\"\n")
                      .hex,
                  QByteArray("41425f43080161"));
+        // directives/incbin.htm: a file's bytes as they are, its size, a part.
+        QCOMPARE(build({{"/p/main.asm", " .org 0\n.incbin \"hello.txt\"\n"
+                                        "#incbin \"hello.txt\", start=1, end=total-2, total=size\n"
+                                        " .db total\n"},
+                        {"/p/hello.txt", "[hi]"}})
+                     .hex,
+                 QByteArray("5b68695d"
+                            "6869"
+                            "04"));
         // directives/inclabels.htm: the labels of a file Brass wrote.
         QCOMPARE(
             build(

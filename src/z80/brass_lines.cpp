@@ -84,6 +84,82 @@ std::string Preprocessor::environmentValues(const std::string &line) {
     return out + line.substr(at);
 }
 
+// directives/incbin.htm: ".incbin "file" [, NAME = size] [, start = N]
+// [, end = N]": the file's bytes (from start to end, both included) as
+// they are; NAME takes the whole file's size.
+void Preprocessor::binaryFile(const std::vector<Token> &t, const Origin &at, const Place &place) {
+    const auto parts = items(t, 1, t.size());
+    if (parts.empty() || parts[0].second != parts[0].first + 1 ||
+        t[parts[0].first].kind != Kind::String) {
+        m_diag.error(at, ".incbin needs a file name in quotes");
+        return;
+    }
+    const Token &quoted = t[parts[0].first];
+    std::string name =
+        quoted.raw.size() >= 2 ? quoted.raw.substr(1, quoted.raw.size() - 2) : quoted.text;
+    std::replace(name.begin(), name.end(), '\\', '/');
+    const std::string path = findInclude(name, place.folder);
+    if (path.empty()) {
+        m_diag.cause(at, "cannot find the file " + name);
+        return;
+    }
+    if (!spend(Budget::What::Files, 1, at))
+        return;
+    const ReadResult read = m_reader.read(path);
+    if (!read.error.empty()) {
+        m_diag.cause(at, "cannot read " + display(path) + ": " + read.error);
+        return;
+    }
+    if (!spend(Budget::What::Bytes, read.text.size(), at) ||
+        !spend(Budget::What::Tokens, 2 * read.text.size(), at))
+        return;
+    const auto token = [](Kind kind, const std::string &text, std::int64_t value = 0) {
+        Token k;
+        k.kind = kind;
+        k.text = text;
+        k.value = value;
+        k.spaced = true;
+        return k;
+    };
+    std::int64_t first = 0, last = std::int64_t(read.text.size()) - 1;
+    // The size's label first, so that start and end may use it.
+    for (int round = 0; round < 2; ++round)
+        for (size_t k = 1; k < parts.size(); ++k) {
+            const auto [b, e] = parts[k];
+            const bool named = e > b + 2 && t[b].kind == Kind::Name && t[b + 1].isOp("=");
+            const std::string option = named ? lower(t[b].text) : "";
+            const bool sizeLabel = named && e == b + 3 && t[b + 2].kind == Kind::Name &&
+                                   sameWord(t[b + 2].text, "size");
+            if (round == 0 && sizeLabel) {
+                const auto size = std::int64_t(read.text.size());
+                m_sink.statement({token(Kind::Name, t[b].text), token(Kind::Op, "="),
+                                  token(Kind::Number, std::to_string(size), size)},
+                                 true, at);
+            } else if (round == 1 && !sizeLabel && (option == "start" || option == "end")) {
+                const auto v = valueNow(std::vector<Token>(t.begin() + std::ptrdiff_t(b + 2),
+                                                           t.begin() + std::ptrdiff_t(e)),
+                                        at, ".incbin " + option);
+                (option == "start" ? first : last) = v.value_or(option == "start" ? first : last);
+            } else if (round == 1 && !sizeLabel) {
+                m_diag.error(at, ".incbin '" + spell(t, b, e) +
+                                     "' is not read (only NAME = size, start = and end =)");
+            }
+        }
+    first = std::max<std::int64_t>(first, 0);
+    last = std::min<std::int64_t>(last, std::int64_t(read.text.size()) - 1);
+    constexpr std::int64_t kPerStatement = 16;
+    for (std::int64_t from = first; from <= last; from += kPerStatement) {
+        std::vector<Token> s{token(Kind::Dot, ".db")};
+        for (std::int64_t i = from; i <= last && i < from + kPerStatement; ++i) {
+            if (i > from)
+                s.push_back(token(Kind::Op, ","));
+            const auto byte = static_cast<unsigned char>(read.text[size_t(i)]);
+            s.push_back(token(Kind::Number, std::to_string(byte), byte));
+        }
+        m_sink.statement(s, false, at);
+    }
+}
+
 // directives/inclabels.htm: a file of labels Brass wrote, each a name's
 // length in a byte, the name, its value and its page in two bytes each.
 void Preprocessor::labelFile(const std::vector<Token> &t, const Origin &at, const Place &place) {
@@ -173,6 +249,13 @@ bool Preprocessor::brassLine(const LexedLine &lexed, const std::string &raw, con
             e.insert(e.begin() + 1, no);
         }
         conditional("elif", e, at);
+        return true;
+    }
+    if (word == "incbin") {
+        if (dotted)
+            brassForm(at);
+        if (active())
+            binaryFile(t, at, place);
         return true;
     }
     if (!dotted)

@@ -116,6 +116,7 @@ private:
     void brassForm(const Origin &at);
     std::string environmentValues(const std::string &line);
     void labelFile(const std::vector<Token> &t, const Origin &at, const Place &place);
+    void binaryFile(const std::vector<Token> &t, const Origin &at, const Place &place);
     bool callMacro(const Macro &m, const std::vector<Token> &s, size_t head, const Origin &at,
                    const Place &place);
     std::string display(const std::string &path) const;
