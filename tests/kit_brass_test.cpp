@@ -144,6 +144,25 @@ private slots:
                              "variables an area"});
     }
 
+    // syntax/modules.htm, its example: with .nestmodules a module nests in
+    // another, a path is read from the module a statement is in, then from
+    // the top; .local puts every label into its module, .global shares one.
+    void nestedModulesReachTheirLabelsByPath() {
+        const Built b = source(".nestmodules\n.local\n .org 0\n.module Animals\n .module Cat\n"
+                               "  Legs = 4\n .endmodule\n .db Human.Legs\n .module Human\n"
+                               "  Legs = 2\n  .module Brother\n   Age = 17\n"
+                               "   .db Animals.Human.Sister.Age\n  .endmodule\n  .module Sister\n"
+                               "   Age = 21\n   .global\n    Arms = 2\n   .endglobal\n"
+                               "  .endmodule\n .endmodule\n .module Spider\n  Legs = 8\n"
+                               "  .db Legs\n .endmodule\n.endmodule\n"
+                               ".db Animals.Cat.Legs, Animals.Human.Brother.Age, Arms\n"
+                               "Legs = 1\n.db Legs\n.endlocal\nLegs = 3\n.db Legs\n");
+        QCOMPARE(b.messages, QStringList());
+        QCOMPARE(b.hex, QByteArray("021508"
+                                   "041102"
+                                   "0103"));
+    }
+
     // syntax/expressions.htm: "1+2*3+4*5 ... Brass would calculate it as
     // 27". A program in Brass's dialect (here by its .binarymode) is read in
     // Brass's operator order throughout, before that line too; one without

@@ -113,6 +113,8 @@ std::string Assembler::key(const std::string &name) const {
             return l.substr(dot + 1);
         return l.compare(0, 7, "noname.") == 0 ? l.substr(7) : l;
     }
+    if (m_module.empty() && m_local && !m_global) // Brass: .local outside any module
+        return "noname." + l;
     if (m_module.empty() || m_global || !(m_local || (!l.empty() && l[0] == '_')))
         return l;
     return m_module + "." + l;
@@ -217,13 +219,19 @@ std::optional<std::int64_t> Assembler::resolve(const Expr &e, std::string *why) 
     std::string l = lower(e.name.find('{') == std::string::npos ? e.name : expandBraces(e.name));
     std::vector<std::string> keys;
     if (l.compare(0, 7, "noname.") == 0)
-        keys = {l.substr(7)};
+        keys = {l, l.substr(7)};
     else if (const size_t dot = l.rfind('.'); dot != std::string::npos && l[dot + 1] != '_')
         keys = {l, l.substr(dot + 1)}; // a shared name is found by any path
     else if (dot != std::string::npos || m_module.empty())
         keys = {l};
     else
         keys = {m_module + "." + l, l};
+    // Brass: a path from the module the statement is in first (nested
+    // modules), a name .local put outside any module.
+    if (!m_module.empty() && l.find('.') != std::string::npos)
+        keys.insert(keys.begin(), m_module + "." + l);
+    if (m_module.empty() && m_local && l.find('.') == std::string::npos)
+        keys.insert(keys.begin(), "noname." + l);
     for (const std::string &k : keys) {
         const auto it = m_symbols.find(k);
         if (it == m_symbols.end())
@@ -405,7 +413,7 @@ void Assembler::finish(Assembly *out) {
         startBrassPass();
         m_pc = 0;
         m_module.clear();
-        m_local = m_global = m_changed = false;
+        m_local = m_global = m_changed = m_nest = false;
         m_out.clear();
         m_pieces.clear();
         m_echoes.clear();

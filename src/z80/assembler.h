@@ -182,6 +182,7 @@ private:
     std::int64_t m_pc = 0, m_start = 0;
     std::string m_module; // Brass's module, "" outside one
     bool m_local = false, m_global = false;
+    bool m_nest = false; // Brass's .nestmodules: a .module inside another nests
     std::vector<std::uint8_t> m_out;
     std::vector<Assembly::Piece> m_pieces;
     bool m_code = false;  // the statement is an instruction

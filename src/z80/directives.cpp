@@ -42,9 +42,14 @@ bool Assembler::directive(const std::string &label, const std::vector<Token> &t,
     }
     if (key == "module") {
         const std::string name = i + 1 < t.size() ? lower(t[i + 1].text) : "";
-        m_module = name == "noname" ? "" : name;
+        m_module = name == "noname"              ? ""
+                   : m_nest && !m_module.empty() ? m_module + "." + name
+                                                 : name;
     } else if (key == "endmodule") {
-        m_module.clear();
+        const size_t dot = m_module.rfind('.');
+        m_module = m_nest && dot != std::string::npos ? m_module.substr(0, dot) : "";
+    } else if (key == "nestmodules") {
+        m_nest = true;
     } else if (key == "local" || key == "endlocal") {
         m_local = key == "local";
     } else if (key == "global" || key == "endglobal") {
