@@ -259,8 +259,8 @@ void Assembler::variable(const std::vector<Token> &t, size_t begin) {
         define(name, 0, false);
         return;
     }
-    const auto placed = m_placed.find(m_index);
-    if (placed == m_placed.end())
+    const auto placed = m_varPlaced.find(m_index);
+    if (placed == m_varPlaced.end())
         return;
     if (placed->second < 0) {
         error(placed->second == kNoArea
@@ -330,9 +330,9 @@ void Assembler::placeVariables() {
         room.front().address += v->size;
         room.front().size -= v->size;
     }
-    if (m_pass > 1 && placed != m_placed)
+    if (m_pass > 1 && placed != m_varPlaced)
         m_changed = true;
-    m_placed = std::move(placed);
+    m_varPlaced = std::move(placed);
 }
 
 } // namespace z80

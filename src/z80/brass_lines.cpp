@@ -132,9 +132,10 @@ void Preprocessor::binaryFile(const std::vector<Token> &t, const Origin &at, con
                                    sameWord(t[b + 2].text, "size");
             if (round == 0 && sizeLabel) {
                 const auto size = std::int64_t(read.text.size());
-                m_sink.statement({token(Kind::Name, t[b].text), token(Kind::Op, "="),
-                                  token(Kind::Number, std::to_string(size), size)},
-                                 true, at);
+                if (!made({token(Kind::Name, t[b].text), token(Kind::Op, "="),
+                           token(Kind::Number, std::to_string(size), size)},
+                          at))
+                    return;
             } else if (round == 1 && !sizeLabel && (option == "start" || option == "end")) {
                 const auto v = valueNow(std::vector<Token>(t.begin() + std::ptrdiff_t(b + 2),
                                                            t.begin() + std::ptrdiff_t(e)),
@@ -156,7 +157,8 @@ void Preprocessor::binaryFile(const std::vector<Token> &t, const Origin &at, con
             const auto byte = static_cast<unsigned char>(read.text[size_t(i)]);
             s.push_back(token(Kind::Number, std::to_string(byte), byte));
         }
-        m_sink.statement(s, false, at);
+        if (!made(s, at))
+            return;
     }
 }
 
@@ -202,9 +204,8 @@ void Preprocessor::labelFile(const std::vector<Token> &t, const Origin &at, cons
         number.text = std::to_string(number.value);
         number.spaced = true;
         k += 1 + length + 4;
-        if (!spend(Budget::What::Lines, 1, at))
+        if (!spend(Budget::What::Lines, 1, at) || !made({label, equ, number}, at))
             return;
-        m_sink.statement({label, equ, number}, true, at);
     }
 }
 
@@ -372,12 +373,8 @@ bool Preprocessor::recordLoop(const LexedLine &lexed, const std::string &raw, co
 void Preprocessor::replayLoop(const Place &place) {
     const Loop loop = std::move(*m_loop);
     m_loop.reset();
-    if (m_macroDepth >= kMaxMacroDepth) {
-        m_diag.error(loop.at,
-                     "loops nest deeper than " + std::to_string(kMaxMacroDepth) + " levels");
+    if (!enter(loop.at, "does a loop hold itself?"))
         return;
-    }
-    ++m_macroDepth;
     for (std::int64_t v = loop.from; loop.step > 0 ? v <= loop.to : v >= loop.to; v += loop.step) {
         if (!loop.variable.empty()) {
             // The label takes each value in turn: "i .set 3".
@@ -391,22 +388,30 @@ void Preprocessor::replayLoop(const Place &place) {
             number.text = std::to_string(v);
             number.value = v;
             number.spaced = true;
-            m_sink.statement({name, set, number}, true, loop.at);
+            if (!made({name, set, number}, loop.at))
+                break;
         }
         bool inBlockComment = false;
+        bool goOn = true;
         for (const auto &[at, text] : loop.lines) {
-            if (!spend(Budget::What::Lines, 1, at)) {
-                --m_macroDepth;
-                return;
-            }
             const LexedLine lexed = lex(text, &inBlockComment);
-            if (!line(lexed, text, at, place)) {
-                --m_macroDepth;
-                return;
+            if (!spend(Budget::What::Lines, 1, at) || !line(lexed, text, at, place)) {
+                goOn = false;
+                break;
             }
         }
+        if (!goOn || stopped())
+            break;
     }
-    --m_macroDepth;
+    leave();
+}
+
+// A statement this file makes (a loop's label, a file's bytes or labels);
+// false when the build stops.
+bool Preprocessor::made(const std::vector<Token> &statement, const Origin &at) {
+    if (m_sink.statement(statement, true, at) == StatementSink::Result::Stop)
+        m_stop = true;
+    return !m_stop;
 }
 
 } // namespace z80
