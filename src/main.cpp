@@ -122,5 +122,7 @@ int main(int argc, char *argv[]) {
     window.show();
     if (!start.file.isEmpty())
         window.openOrCreate(start.file);
+    else
+        window.reopenLastFile();
     return app.exec();
 }

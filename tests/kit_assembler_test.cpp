@@ -115,7 +115,8 @@ private slots:
         QCOMPARE(missing->messages(),
                  (QStringList{"main.z80:1: error: cannot find the include file TI83PLUS.INC: this "
                               "is the calculator's definitions file; put a copy into ~/Asm/TASM "
-                              "(see the README)",
+                              "(TI publishes it with its TI-83 Plus SDK, and spasm-ng carries "
+                              "one in its inc folder)",
                               "main.z80:2: error: cannot find the include file mine.inc"}));
     }
 

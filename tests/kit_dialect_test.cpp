@@ -253,7 +253,8 @@ private slots:
         QCOMPARE(source("#include \"ti83plus.inc\"\n").messages,
                  QStringList{"main.z80:1: error: cannot find the include file ti83plus.inc: this "
                              "is the calculator's definitions file; put a copy into ~/Asm/TASM "
-                             "(see the README)"});
+                             "(TI publishes it with its TI-83 Plus SDK, and spasm-ng carries one "
+                             "in its inc folder)"});
     }
 
     // A failed #if still opens its block; "!" gives 1 as comparisons do; an

@@ -48,12 +48,13 @@ void BuildRunner::finish(int slot, quint64 id) {
 }
 
 StartResult BuildRunner::startTool(const Command &command, bool reportFailure, int tag,
-                                   qint64 reportWithinMs) {
+                                   qint64 reportWithinMs, bool reportAnyEnd) {
     StartResult result =
         m_starter->start(command.program, command.arguments, {{}, reportFailure, {}});
     if (result.ok())
         adopt(result.watch, Live{result.watch, command.program, reportFailure, Build(), tag,
-                                 reportWithinMs < 0 ? -1 : m_clock.elapsed() + reportWithinMs});
+                                 reportWithinMs < 0 ? -1 : m_clock.elapsed() + reportWithinMs,
+                                 reportAnyEnd});
     return result;
 }
 
@@ -77,6 +78,6 @@ void BuildRunner::release(quint64 serial) {
         emit buildEnded(live.build);
     const ProcessEnd end = live.watch->end();
     const bool soon = live.reportUntilMs < 0 || m_clock.elapsed() < live.reportUntilMs;
-    if (live.reportFailure && end.failed() && soon)
+    if (live.reportFailure && (end.failed() || live.reportAnyEnd) && soon)
         emit toolFailed(live.program, end, live.watch->errorOutput(), live.tag);
 }

@@ -40,9 +40,10 @@ public:
     void awaitResult(int slot);
     // Starts a tool in the editor's own folder. With `reportFailure`, an end
     // with a failure status is told through `toolFailed` with the tool's
-    // `tag`; with `reportWithinMs` too, only an end that soon after the start.
+    // `tag`; with `reportWithinMs` too, only an end that soon after the start,
+    // and with `reportAnyEnd` also one with a success status.
     StartResult startTool(const Command &command, bool reportFailure, int tag = 0,
-                          qint64 reportWithinMs = -1);
+                          qint64 reportWithinMs = -1, bool reportAnyEnd = false);
     // Programs started and not yet known to have ended.
     int running() const { return int(m_live.size()); }
 
@@ -62,6 +63,7 @@ private:
         Build build; // id 0 for a tool
         int tag = 0;
         qint64 reportUntilMs = -1; // on the monotonic clock; -1: whenever it ends
+        bool reportAnyEnd = false;
     };
     struct Pending {
         Build build;

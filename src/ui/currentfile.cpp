@@ -18,12 +18,15 @@ std::optional<FileError> CurrentFile::loadNative(const QByteArray &nativePath, b
     setEditorBytes(m_editor, utf8);
     setCurrentFile(untitled ? QString() : QFile::decodeName(nativePath), encoding,
                    lineEndMode(utf8));
+    tell(Change::Loaded);
     return std::nullopt;
 }
 
 void CurrentFile::startNew(const QString &path) {
     setEditorBytes(m_editor, {});
-    setCurrentFile(path, TextEncoding::Windows1252, lineEndMode({}));
+    setCurrentFile(path, TextEncoding::Windows1252,
+                   m_newLineEnds < 0 ? lineEndMode({}) : m_newLineEnds);
+    tell(Change::Started);
 }
 
 std::optional<FileError> CurrentFile::save(const QString &path, const QString &spareFolder) {
@@ -32,6 +35,7 @@ std::optional<FileError> CurrentFile::save(const QString &path, const QString &s
         return error;
     setCurrentFile(path, m_encoding,
                    int(m_editor->SendScintilla(QsciScintillaBase::SCI_GETEOLMODE)));
+    tell(Change::Saved);
     return std::nullopt;
 }
 

@@ -8,6 +8,7 @@
 #include "platform/dialogs.h"
 #include "platform/textfile.h"
 
+#include <functional>
 #include <optional>
 
 class QsciScintilla;
@@ -35,11 +36,23 @@ public:
     bool changedOnDisk(const QString &path) const;
 
     void setCurrentFile(const QString &path, TextEncoding encoding, int lineEnds);
+    // Told after every load, save and new document.
+    enum class Change { Loaded, Saved, Started };
+    void onChange(std::function<void(Change)> told) { m_told = std::move(told); }
+    // The line ends (SC_EOL_*) a new, empty document gets.
+    void setNewLineEnds(int mode) { m_newLineEnds = mode; }
 
 private:
+    void tell(Change change) {
+        if (m_told)
+            m_told(change);
+    }
+
     QsciScintilla *m_editor;
     CommonDialog *m_dialog;
     TextEncoding m_encoding = TextEncoding::Windows1252;
     QString m_stampedPath; // the file the stamp was taken of
     std::optional<FileStamp> m_stamp;
+    std::function<void(Change)> m_told;
+    int m_newLineEnds = -1; // -1: CR LF
 };

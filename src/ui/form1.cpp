@@ -9,6 +9,7 @@
 #include "platform/windows.h"
 #include "ui/accessgate.h"
 #include "ui/catalogue.h"
+#include "ui/clearplace.h"
 #include "ui/editor.h"
 #include "ui/editorextras.h"
 #include "ui/form2.h"
@@ -97,6 +98,7 @@ Form1::Form1(const Services &services)
     if (!readWholeFile(Locations(m_services.root).windowGeometry(), &geometry))
         restoreGeometry(QByteArray::fromBase64(geometry));
     Form_Load();
+    addEditorAdditions(language);
 }
 
 Form1::~Form1() {
@@ -136,20 +138,6 @@ void Form1::createActions() {
     item(build, "makesend", tr("Make and &Send to Calculator"), &Form1::makesend_Click);
     item(build, "viewout", tr("View TASM &Output"), &Form1::viewout_Click);
     item(build, "startcalc", tr("Start &Virtual Calculator"), &Form1::startcalc_Click);
-
-    // The build loop's keys, which the menus do not show.
-    auto key = [this](const char *name, const QKeySequence &k, void (Form1::*handler)()) {
-        auto *a = new QAction(this);
-        a->setObjectName(QLatin1String(name));
-        a->setShortcut(k);
-        addAction(a);
-        connect(a, &QAction::triggered, this, handler);
-    };
-    key("makeKey", QKeySequence(Qt::CTRL | Qt::Key_B), &Form1::makeprog_Click);
-    key("makesendKey", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B), &Form1::makesend_Click);
-    key("runKey", QKeySequence(Qt::Key_F5), &Form1::run_Key);
-    key("runWindowKey", QKeySequence(Qt::CTRL | Qt::Key_F5), &Form1::runWindow_Key);
-    key("testKey", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T), &Form1::test_Key);
 }
 
 // Start-up: the settings into the Preferences dialog, then the template catalogue.
@@ -240,7 +228,7 @@ bool Form1::mayOverwrite(const QString &filename) {
 bool Form1::maybeSave() {
     if (!Text1->isModified())
         return true;
-    switch (m_services.messages->askSave(this, tr("Save changes to the current document?"))) {
+    switch (m_services.messages->askSave(this, tr("Save changes to %1?").arg(documentName()))) {
     case MessageBox::Answer::Save:
         return CommonDialog1.FileName.isEmpty() ? saveWithDialog()
                                                 : save_doc(CommonDialog1.FileName);
@@ -372,7 +360,7 @@ Form3 *Form1::form3() const {
 Form3 *Form1::ensureForm3() {
     if (!m_form3) {
         m_form3 = new Form3;
-        placeNear(m_form3, this);
+        placeClearOf(m_form3, this);
         connect(m_form3, &Form3::lineActivated, this, &Form1::form3_LineActivated);
     }
     return m_form3;

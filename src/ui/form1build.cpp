@@ -115,6 +115,8 @@ void Form1::sendBuiltProgram(const BuildRunner::Build &build) {
     }
     const QString linkProgram = m_form2->Text1->text();
     if (linkProgram.isEmpty()) {
+        tell(tr("No link program is set: give its path in Edit > Preferences "
+                "(Calculator Linker Program Path)"));
         inform(tr("No Calculator Link Program Found!"));
         return;
     }
@@ -126,6 +128,10 @@ void Form1::runner_ToolFailed(const QString &program, const ProcessEnd &end,
                               const QByteArray &output, int tag) {
     const QStringList lines = decodeToolText(output).trimmed().split(QLatin1Char('\n'));
     const QString lastLines = lines.mid(qMax(0, lines.size() - 10)).join(QLatin1Char('\n'));
+    if (tag == RunEmulatorTool) {
+        runEmulatorEnded(program, end, lastLines);
+        return;
+    }
     const QString how = end.unknown     ? tr("ended in a way that cannot be known")
                         : end.signalled ? tr("was stopped by signal %1").arg(end.code)
                                         : tr("ended with exit status %1").arg(end.code);
@@ -134,11 +140,10 @@ void Form1::runner_ToolFailed(const QString &program, const ProcessEnd &end,
     inform(what.arg(program, how, lastLines).trimmed());
 }
 
-// Make, then, once that build has written a fresh program, a window that runs it.
+// Make, then, as soon as that build has written a fresh program, a window that runs it.
 void Form1::runWindow_Key() {
     if (!startBuild(MakeSlot))
         return;
-    Timer1->start();
     auto once = std::make_shared<QMetaObject::Connection>();
     *once =
         connect(m_runner, &BuildRunner::finished, this, [this, once](const BuildRunner::Build &b) {
@@ -159,6 +164,8 @@ void Form1::runWindow_Key() {
             if (m_form3)
                 m_form3->handKeysTo(window);
         });
+    Timer1->stop(); // the run follows as soon as the build ends
+    m_runner->awaitResult(MakeSlot);
 }
 
 void Form1::startcalc_Click() {
@@ -180,7 +187,7 @@ void Form1::startcalc_Click() {
 
 // Starts the emulator command with "%f" standing for `built`; a built program
 // that is not there yet is said, and nothing starts.
-void Form1::startEmulator(const QString &built) {
+void Form1::startEmulator(const QString &built, ToolTag tag) {
     const QString text = m_form2->Text2->text();
     if (text.isEmpty()) {
         inform(tr("No Emulator Found!"));
@@ -199,7 +206,7 @@ void Form1::startEmulator(const QString &built) {
         inform(error);
         return;
     }
-    startTool(*command, EmulatorTool);
+    startTool(*command, tag);
 }
 
 // F5: Make, and once the build has ended (no five-second wait) the emulator
@@ -214,7 +221,7 @@ void Form1::runBuiltProgram(const BuildRunner::Build &build) {
     if (!isFreshBuild(program, build.started))
         inform(tr("Errors were found."));
     else
-        startEmulator(program);
+        startEmulator(program, RunEmulatorTool);
 }
 
 // Reads the log into the output window and shows it without taking the
@@ -232,6 +239,7 @@ bool Form1::showAssemblerLog(const BuildRunner::Build &build) {
                          .arg(QFileInfo(build.source).fileName(),
                               include.startsWith(QLatin1String("../")) ? build.document : include));
     }
+    text.prepend(includeHint(build));
     Form3 *output = ensureForm3();
     output->setText(text);
     output->showAndRaise(false);
@@ -239,6 +247,7 @@ bool Form1::showAssemblerLog(const BuildRunner::Build &build) {
     const QString source = build.source.isEmpty() ? CommonDialog1.FileName : build.source;
     m_logFolder = QFileInfo(source).absolutePath();
     m_extras->markLog(text, m_logFolder, CommonDialog1.FileName);
+    sayBuild();
     return true;
 }
 
@@ -259,13 +268,15 @@ void Form1::form3_LineActivated(const QString &line) {
     activateWindow();
     raise();
     Text1->setFocus();
+    if (m_form3)
+        m_form3->raise(); // the log stays in sight, beside the line it led to
 }
 
 // The link program's failures are told whenever it ends; the emulator's only
 // when it ends within ten seconds (later, the user has closed it).
 bool Form1::startTool(const Command &command, ToolTag tag) {
     const StartResult started =
-        m_runner->startTool(command, true, tag, tag == EmulatorTool ? 10000 : -1);
+        m_runner->startTool(command, true, tag, tag == LinkTool ? -1 : 10000, tag == RunEmulatorTool);
     if (!started.ok()) {
         const QString what = tag == LinkTool ? tr("The link program %1 could not be started: %2")
                                              : tr("The emulator %1 could not be started: %2");

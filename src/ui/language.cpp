@@ -1,7 +1,8 @@
 #include "language.h"
 
+#include "ui/keytable.h"
 #include "ui/symbollist.h"
-#include "ui/windowaction.h"
+#include "z80/instructionfacts.h"
 #include "z80/vocabulary.h"
 
 #include <Qsci/qsciscintilla.h>
@@ -11,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QToolTip>
 
 #include <algorithm>
@@ -113,21 +115,20 @@ Language::Language(QsciScintilla *editor, Host host, QWidget *window)
     connect(m_list, &SymbolList::widen, this, [this] { goToSymbol(true); });
     m_viewport = editor->viewport();
     m_viewport->installEventFilter(this);
+    editor->installEventFilter(this);
+    // A deleted letter widens the list again to what the shorter word begins.
+    connect(editor, &QsciScintillaBase::SCN_AUTOCCHARDELETED, this, &Language::complete);
 
-    action(tr("Go to &Definition"), "goToDefinition", QKeySequence(Qt::Key_F12),
-           [this] { goToDefinition(); });
-    action(tr("Go &Back"), "goBack", QKeySequence(Qt::ALT | Qt::Key_Left), [this] { goBack(); });
-    action(tr("Go to &Symbol..."), "goToSymbol", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O),
-           [this] { goToSymbol(); });
-    action(tr("Find Re&ferences"), "findReferences", QKeySequence(Qt::SHIFT | Qt::Key_F12),
-           [this] { findReferences(); });
-    action(tr("&Complete"), "complete", QKeySequence(Qt::CTRL | Qt::Key_Space),
-           [this] { complete(); });
+    action(tr("Go to &Definition"), "goToDefinition", [this] { goToDefinition(); });
+    action(tr("Go &Back"), "goBack", [this] { goBack(); });
+    action(tr("Go to &Symbol..."), "goToSymbol", [this] { goToSymbol(); });
+    action(tr("Find Re&ferences"), "findReferences", [this] { findReferences(); });
+    action(tr("&Complete"), "complete", [this] { complete(); });
 }
 
-QAction *Language::action(const QString &text, const char *name, const QKeySequence &key,
+QAction *Language::action(const QString &text, const char *name,
                           const std::function<void()> &handler) {
-    QAction *a = addWindowAction(m_window, this, text, name, key, handler);
+    QAction *a = addKeyAction(m_window, this, text, name, handler);
     m_actions << a;
     return a;
 }
@@ -241,7 +242,7 @@ QString Language::hoverText(long position) const {
             return (p.error ? tr("error: ") : tr("warning: ")) + q(p.message);
     const z80::Definition *d = m_analysis->find(wordAt(position).toStdString());
     if (!d)
-        return {};
+        return instructionHover(line, column);
     QString text = q(d->name);
     if (d->value)
         text += QStringLiteral(" = %1 (%2)").arg(hex(*d->value)).arg(*d->value);
@@ -256,6 +257,18 @@ QString Language::hoverText(long position) const {
     if (!d->comment.empty())
         text += QLatin1Char('\n') + q(d->comment);
     return text;
+}
+
+// On an instruction: its size, T-states and flags.
+QString Language::instructionHover(long line, long column) const {
+    QByteArray text(int(m_editor->SendScintilla(QsciScintillaBase::SCI_LINELENGTH, line)) + 1, '\0');
+    m_editor->SendScintilla(QsciScintillaBase::SCI_GETLINE, (unsigned long)line, text.data());
+    text.truncate(int(qstrnlen(text.constData(), text.size())));
+    while (text.endsWith('\n') || text.endsWith('\r'))
+        text.chop(1);
+    const auto facts = z80::instructionFacts(std::string_view(text.constData(), text.size()),
+                                             size_t(column));
+    return facts ? q(z80::describe(*facts)) : QString();
 }
 
 // A label's address in the labels file the last good build left.
@@ -303,6 +316,8 @@ bool Language::toolTip(QHelpEvent *event) {
 }
 
 bool Language::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == m_editor && event->type() == QEvent::KeyPress)
+        return enterEndsCompletion(static_cast<QKeyEvent *>(event));
     if (watched != m_viewport)
         return false;
     if (event->type() == QEvent::Paint && !m_painted) {
@@ -459,7 +474,9 @@ void Language::complete() {
 // By itself after three letters of a word, and after b_call(.
 void Language::charAdded(int ch) {
     if (m_editor->SendScintilla(QsciScintillaBase::SCI_AUTOCACTIVE)) {
-        if (!m_shownAll && z80::isNameChar(char(ch))) // the longer word finds the rest
+        // The list holds only what the longer word begins (the control would
+        // only move its selection).
+        if (z80::isNameChar(char(ch)))
             complete();
         return;
     }
@@ -483,6 +500,29 @@ void Language::charAdded(int ch) {
                z80::isNameStart(word[0].toLatin1())) {
         complete();
     }
+}
+
+// Enter after a word typed out in full starts a new line, as it would with
+// no list: the list goes and the key goes on to the text.
+bool Language::enterEndsCompletion(QKeyEvent *key) {
+    if ((key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) ||
+        !m_editor->SendScintilla(QsciScintillaBase::SCI_AUTOCACTIVE))
+        return false;
+    QByteArray entry(int(m_editor->SendScintilla(QsciScintillaBase::SCI_AUTOCGETCURRENTTEXT,
+                                                 0UL, static_cast<const char *>(nullptr))) +
+                         1,
+                     '\0');
+    m_editor->SendScintilla(QsciScintillaBase::SCI_AUTOCGETCURRENTTEXT, 0UL, entry.data());
+    entry.truncate(int(qstrlen(entry.constData())));
+    if (entry.indexOf(" = ") >= 0)
+        entry.truncate(entry.indexOf(" = "));
+    const long position = long(m_editor->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS));
+    long start = position;
+    QString word = wordAt(position, &start);
+    word.truncate(int(position - start));
+    if (QString::compare(word, QString::fromUtf8(entry), Qt::CaseInsensitive) == 0)
+        m_editor->SendScintilla(QsciScintillaBase::SCI_AUTOCCANCEL);
+    return false;
 }
 
 // A chosen entry is written as it was defined, without its value.

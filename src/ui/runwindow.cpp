@@ -1,6 +1,7 @@
 #include "ui/runwindow.h"
 
 #include "run/keypad.h"
+#include "ui/keytable.h"
 #include "ui/runsupport.h"
 
 #include <QCheckBox>
@@ -16,79 +17,9 @@ namespace {
 // window answering.
 constexpr std::uint64_t kFullSpeedSlice = 1500000;
 
+// The calculator's keys come from the one key table.
 int scanCodeOf(int key) {
-    using namespace run;
-    switch (key) {
-    case Qt::Key_Up:
-        return sk::Up;
-    case Qt::Key_Down:
-        return sk::Down;
-    case Qt::Key_Left:
-        return sk::Left;
-    case Qt::Key_Right:
-        return sk::Right;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        return sk::Enter;
-    case Qt::Key_Escape:
-        return sk::Clear;
-    case Qt::Key_Backspace:
-    case Qt::Key_Delete:
-        return sk::Del;
-    case Qt::Key_Shift:
-        return sk::Second;
-    case Qt::Key_Control:
-        return sk::Alpha;
-    case Qt::Key_F1:
-        return sk::YEqu;
-    case Qt::Key_F2:
-        return sk::Window;
-    case Qt::Key_F3:
-        return sk::Zoom;
-    case Qt::Key_F4:
-        return sk::Trace;
-    case Qt::Key_F5:
-        return sk::Graph;
-    case Qt::Key_F6:
-        return sk::Mode;
-    case Qt::Key_F7:
-        return sk::Math;
-    case Qt::Key_F8:
-        return sk::Apps;
-    case Qt::Key_F9:
-        return sk::Prgm;
-    case Qt::Key_F10:
-        return sk::Vars;
-    case Qt::Key_F11:
-        return sk::Stat;
-    case Qt::Key_F12:
-        return sk::On;
-    case Qt::Key_Plus:
-        return sk::Add;
-    case Qt::Key_Minus:
-        return sk::Sub;
-    case Qt::Key_Asterisk:
-        return sk::Mul;
-    case Qt::Key_Slash:
-        return sk::Div;
-    case Qt::Key_AsciiCircum:
-        return sk::Power;
-    case Qt::Key_ParenLeft:
-        return sk::LParen;
-    case Qt::Key_ParenRight:
-        return sk::RParen;
-    case Qt::Key_Period:
-        return sk::DecPnt;
-    case Qt::Key_Comma:
-        return sk::Comma;
-    default:
-        break;
-    }
-    static const int digits[10] = {sk::Zero, sk::One, sk::Two,   sk::Three, sk::Four,
-                                   sk::Five, sk::Six, sk::Seven, sk::Eight, sk::Nine};
-    if (key >= Qt::Key_0 && key <= Qt::Key_9)
-        return digits[key - Qt::Key_0];
-    return 0;
+    return calculatorKeyOf(key);
 }
 
 } // namespace

@@ -560,8 +560,8 @@ std::string Preprocessor::missingIncludeHint(const std::string &name) {
                    "#include \"" +
                    base + "\"";
     if (lower(base) == "ti83plus.inc")
-        return ": this is the calculator's definitions file; put a copy into ~/Asm/TASM (see the "
-               "README)";
+        return ": this is the calculator's definitions file; put a copy into ~/Asm/TASM (TI "
+               "publishes it with its TI-83 Plus SDK, and spasm-ng carries one in its inc folder)";
     return "";
 }
 
