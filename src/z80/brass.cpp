@@ -284,8 +284,10 @@ void Assembler::asciiMap(const std::vector<Token> &t, size_t begin) {
     const std::int64_t from = value(t, parts[0].first, parts[0].second).value_or(0);
     const std::int64_t to =
         parts.size() == 3 ? value(t, parts[1].first, parts[1].second).value_or(from) : from;
-    if (to < from || to - from > 0xFFFF) {
-        error(".asciimap maps at most 65,536 characters, from the first to the last", true);
+    // A range is at most 256 characters (Brass's examples map bytes); each is
+    // a value computed, in every pass.
+    if (to < from || to - from > 0xFF) {
+        error(".asciimap maps at most 256 characters at once, from the first to the last", true);
         return;
     }
     std::vector<Token> rule(t.begin() + std::ptrdiff_t(parts.back().first),

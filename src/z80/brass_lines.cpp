@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <set>
 
 namespace z80 {
@@ -73,6 +74,8 @@ std::string Preprocessor::environmentValues(const std::string &line) {
             name = name.substr(1, name.size() - 2);
         const char *value = std::getenv(name.c_str());
         out += line.substr(at, open - at);
+        if (value && out.size() + std::strlen(value) > kMaxLineLength)
+            value = nullptr; // a line stays within its limit
         for (const char *c = value ? value : ""; *c; ++c) {
             if (quoted && (*c == '"' || *c == '\\'))
                 out += '\\';
