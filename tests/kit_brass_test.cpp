@@ -99,6 +99,9 @@ private slots:
     void aLoopWithoutAnEndOrWithAHugeCountIsNamed() {
         QCOMPARE(source(".repeat 2\n nop\n").messages,
                  QStringList{"main.asm:1: error: the loop has no .loop after it"});
+        QCOMPARE(source(".for i, 0, 300\n.asciimap 0, 255, {*}+i\n.loop\n").messages,
+                 QStringList{"main.asm:2: error: .asciimap maps more than 65536 characters in "
+                             "all (is it in a long loop?)"});
         QCOMPARE(source(".repeat 1000000\n nop\n.loop\n").messages,
                  QStringList{"main.asm:1: error: .repeat would run 1000000 times; at most 65536 "
                              "are allowed"});

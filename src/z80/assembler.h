@@ -166,6 +166,7 @@ private:
     std::vector<Variable> m_variables;       // every .var, from pass 1
     std::map<size_t, std::int64_t> m_varPlaced; // .var statement -> its address
     std::map<std::int64_t, std::int64_t> m_asciiMap; // .asciimap: character -> byte
+    std::uint64_t m_asciiMapped = 0;                 // characters mapped in this pass
     bool m_brass = false;                    // Brass's operator order
 
     Diagnostics &m_diag;

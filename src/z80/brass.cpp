@@ -28,6 +28,7 @@ std::optional<std::int64_t> typeSize(const std::string &word) {
 }
 
 constexpr std::int64_t kNoArea = -2, kNoRoom = -1; // where a variable could not go
+constexpr std::uint64_t kMaxAsciiMapped = 65536;   // characters .asciimap maps in a pass
 
 } // namespace
 
@@ -290,6 +291,15 @@ void Assembler::asciiMap(const std::vector<Token> &t, size_t begin) {
         error(".asciimap maps at most 256 characters at once, from the first to the last", true);
         return;
     }
+    // The characters a pass maps, all .asciimap lines together, are bounded.
+    m_asciiMapped += std::uint64_t(to - from + 1);
+    if (m_asciiMapped > kMaxAsciiMapped) {
+        if (m_asciiMapped - std::uint64_t(to - from + 1) <= kMaxAsciiMapped)
+            error(".asciimap maps more than " + std::to_string(kMaxAsciiMapped) +
+                      " characters in all (is it in a long loop?)",
+                  true);
+        return;
+    }
     std::vector<Token> rule(t.begin() + std::ptrdiff_t(parts.back().first),
                             t.begin() + std::ptrdiff_t(parts.back().second));
     for (std::int64_t c = from; c <= to; ++c) {
@@ -306,6 +316,7 @@ void Assembler::asciiMap(const std::vector<Token> &t, size_t begin) {
 
 void Assembler::startBrassPass() {
     m_asciiMap.clear();
+    m_asciiMapped = 0;
     for (auto &[name, family] : m_families)
         family.seen = 0;
     m_areas.clear();
