@@ -13,6 +13,8 @@
 
 # Names defined for every build, apart by blanks: NAME or NAME=VALUE (shell
 # include files choose their definitions by them). TI83P is always defined.
+# A program adds its own with a line among its first ten:
+# "; defines: DEBUG LEVEL=2". The log's first line lists those in force.
 defines="TI83P"
 
 # Folders searched for include files after the source's own folder and the
@@ -24,21 +26,27 @@ name=$1
 root="$HOME/Asm"
 log="$root/TASM/error.log"
 out="$root/Exec/$name.8xp"
-here=$(dirname "$0")
+case $0 in */*) here=${0%/*} ;; *) here=. ;; esac
 
-mkdir -p "$root/TASM" "$root/Exec" || exit 1
-work=$(mktemp -d "${TMPDIR:-/tmp}/asm.XXXXXX") || exit 1
-trap 'rm -rf "$work"' EXIT
-: > "$work/log"
+# Few programs run: each costs more than the script's own work. The log and
+# the program's binary are written beside where they end up, under names of
+# this build's own ($$), and moved into place or removed.
+[ -d "$root/TASM" ] && [ -d "$root/Exec" ] || mkdir -p "$root/TASM" "$root/Exec" || exit 1
+work="$root/TASM/error.log.tmp.$$"
+binary="$root/Exec/$name.bin.tmp.$$"
+packed="$out.tmp.$$"
+trap 'rm -f -- "$work" "$binary" "$packed"' EXIT
+: > "$work" || exit 1
 
-say() { printf '%s\n' "$*" >> "$work/log"; }
+say() { printf '%s\n' "$*" >> "$work"; }
 finish() {
-    cp "$work/log" "$log.tmp.$$" && mv -f "$log.tmp.$$" "$log"
+    mv -f "$work" "$log"
     exit "$1"
 }
 fail() {
     [ -n "$*" ] && say "$*"
     say "Build failed: no program was written."
+    rm -f -- "$out" "$root/Exec/$name.lst" "$root/Exec/$name.lab"
     finish 1
 }
 
@@ -64,18 +72,19 @@ else
     [ -n "$src" ] || fail "error: no source $name.z80 or $name.asm in $(pwd) or $root/Source"
 fi
 
-# A helper program of the kit: next to this script, else on PATH.
+# A helper program of the kit: next to this script, else on PATH; in $found.
 helper() {
     if [ -x "$here/$1" ]; then
-        printf '%s\n' "$here/$1"
+        found="$here/$1"
     else
-        command -v "$1" || fail "error: $1 is not next to asm.bat or on PATH"
+        found=$(command -v "$1") || fail "error: $1 is not next to asm.bat or on PATH"
     fi
 }
-assembler=$(helper qvasm) || exit 1
-packer=$(helper pack8xp) || exit 1
+helper qvasm
+assembler=$found
+helper pack8xp
+packer=$found
 
-say "Assembling $src"
 set --
 old_ifs=$IFS
 IFS=:
@@ -86,14 +95,11 @@ IFS=$old_ifs
 for define in $defines; do
     set -- "$@" -D "$define"
 done
-"$assembler" "$@" "$src" -o "$work/program.bin" --listing "$work/program.lst" \
-    --labels "$work/program.lab" --files-read "$root/TASM/last-build.files" \
-    > "$work/summary" 2>> "$work/log" || fail
+summary=$("$assembler" "$@" "$src" -o "$binary" --listing "$root/Exec/$name.lst" \
+    --labels "$root/Exec/$name.lab" --files-read "$root/TASM/last-build.files" --announce \
+    2>> "$work") || fail
 
-"$packer" "$work/program.bin" "$work/program.8xp" "$name" >> "$work/log" 2>&1 ||
-    fail "Packing the program failed."
-mv -f "$work/program.8xp" "$out" || fail "error: cannot write $out"
-mv -f "$work/program.lst" "$root/Exec/$name.lst"
-mv -f "$work/program.lab" "$root/Exec/$name.lab"
-say "Build succeeded: $(cat "$work/summary")"
+"$packer" "$binary" "$packed" "$name" >> "$work" 2>&1 || fail "Packing the program failed."
+mv -f "$packed" "$out" || fail "error: cannot write $out"
+say "Build succeeded: $summary"
 finish 0

@@ -186,6 +186,20 @@ private slots:
         QCOMPARE(program("elsewhere"), QByteArray("bb6d03"));
     }
 
+    // A program's own "; defines:" line, among its first lines, adds to
+    // asm.bat's; the log's first line names them all.
+    void aProgramNamesTheDefinesItNeeds() {
+        const QString folder = home.filePath("defines");
+        QDir().mkpath(folder);
+        QVERIFY(writeBytes(folder + "/opts.z80",
+                           "; main: opts.z80\r\n;   defines: DEBUG LEVEL=2\r\n .org 9D93h\r\n"
+                           " .db 0BBh,6Dh\r\n#ifdef DEBUG\r\n .db LEVEL\r\n#endif\r\n"
+                           "#ifdef TI83P\r\n .db 1\r\n#endif\r\n"));
+        QCOMPARE(build("opts", folder), 0);
+        QCOMPARE(program("opts"), QByteArray("bb6d0201"));
+        QCOMPARE(log()[0], "Assembling ./opts.z80 (defines: TI83P DEBUG LEVEL=2)");
+    }
+
     void aNameTheCalculatorCannotShowStillBuilds() {
         QVERIFY(writeBytes(at("Source/2cool.z80"), " .org 9D93h\r\n .db 0BBh,6Dh\r\n ret\r\n"));
         QCOMPARE(build("2cool", at("Source")), 0);

@@ -184,10 +184,18 @@ std::string findInclude(FileReader &reader, const std::string &name,
         folders.push_back(joinPath(mainFolder, sub));
     folders.push_back(".");
     folders.insert(folders.end(), extraFolders.begin(), extraFolders.end());
-    if (name[0] == '/')
-        folders = {"/"};
+    if (name[0] == '/') {
+        // A whole path; when there is nothing there, spasm-ng reads it below
+        // each folder it searches ("/inc/ti83plus.inc" in the project's folder).
+        if (std::string path = resolveFolded(reader, normalPath(name)); !path.empty())
+            return path;
+    }
+    const size_t first = name.find_first_not_of('/');
+    if (first == std::string::npos)
+        return {};
+    const std::string below = name.substr(first);
     for (const std::string &dir : folders)
-        if (std::string path = resolveFolded(reader, normalPath(joinPath(dir, name)));
+        if (std::string path = resolveFolded(reader, normalPath(joinPath(dir, below)));
             !path.empty())
             return path;
     return {};

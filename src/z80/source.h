@@ -57,7 +57,9 @@ std::string resolveFolded(FileReader &reader, const std::string &path);
 // The file an include names, where the build looks: next to the including
 // file, next to the source, in the usual project folders beside the source,
 // in the working folder (as spasm-ng and the classic assembler look), then in
-// `extraFolders`. A name that differs only in letter case is found too.
+// `extraFolders`. A name that differs only in letter case is found too; a
+// whole path where nothing is ("/inc/ti83plus.inc") is looked for below
+// each of those folders, as spasm-ng looks for it.
 std::string findInclude(FileReader &reader, const std::string &name,
                         const std::string &includingFolder, const std::string &mainFolder,
                         const std::vector<std::string> &extraFolders);
