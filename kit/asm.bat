@@ -23,27 +23,57 @@ include_folders="$HOME/Asm/TASM"
 name=$1
 root="$HOME/Asm"
 log="$root/TASM/error.log"
-out="$root/Exec/$name.8xp"
+exec_dir="$root/Exec"
+out="$exec_dir/$name.8xp"
 here=$(dirname "$0")
+# The editor names a log and a list of files read of this build's own, so
+# that it never reads another build's; error.log always gets the log too.
+build_log=${QUORVIN_LOG:-}
+files_read=${QUORVIN_FILES_READ:-$root/TASM/last-build.files}
 
-mkdir -p "$root/TASM" "$root/Exec" || exit 1
+mkdir -p "$root/TASM" "$exec_dir" || exit 1
+# The program, listing and labels are made in a folder inside Exec, so that
+# they reach their places by a rename and never by a copy that a full disk
+# could cut short.
+made=""
+work=""
+trap 'rm -rf "$work" "$made"' EXIT
 work=$(mktemp -d "${TMPDIR:-/tmp}/asm.XXXXXX") || exit 1
-trap 'rm -rf "$work"' EXIT
-: > "$work/log"
+: > "$work/log" || exit 1
 
 say() { printf '%s\n' "$*" >> "$work/log"; }
+# Each log is written beside its place and renamed there; one that cannot be
+# written is removed rather than left to tell of an earlier build.
+put_log() {
+    if cp "$work/log" "$1.tmp.$$" && mv -f "$1.tmp.$$" "$1"; then
+        return 0
+    fi
+    rm -f -- "$1.tmp.$$" "$1"
+    return 1
+}
+write_logs() {
+    status=0
+    put_log "$log" || status=1
+    if [ -n "$build_log" ]; then
+        put_log "$build_log" || status=1
+    fi
+    return $status
+}
 finish() {
-    cp "$work/log" "$log.tmp.$$" && mv -f "$log.tmp.$$" "$log"
+    write_logs || exit 1
     exit "$1"
 }
+outputs_gone() { rm -f -- "$out" "$exec_dir/$name.lst" "$exec_dir/$name.lab"; }
 fail() {
     [ -n "$*" ] && say "$*"
+    outputs_gone
     say "Build failed: no program was written."
     finish 1
 }
 
 # A failed build leaves no program, listing or labels from an earlier one behind.
-rm -f -- "$out" "$root/Exec/$name.lst" "$root/Exec/$name.lab"
+outputs_gone
+made=$(mktemp -d "$exec_dir/.asm.XXXXXX") || fail "error: cannot write in $exec_dir"
 
 [ -n "$name" ] || fail "error: no program name was given"
 
@@ -86,14 +116,24 @@ IFS=$old_ifs
 for define in $defines; do
     set -- "$@" -D "$define"
 done
-"$assembler" "$@" "$src" -o "$work/program.bin" --listing "$work/program.lst" \
-    --labels "$work/program.lab" --files-read "$root/TASM/last-build.files" \
+"$assembler" "$@" "$src" -o "$made/program.bin" --listing "$made/program.lst" \
+    --labels "$made/program.lab" --files-read "$files_read" \
     > "$work/summary" 2>> "$work/log" || fail
 
-"$packer" "$work/program.bin" "$work/program.8xp" "$name" >> "$work/log" 2>&1 ||
+"$packer" "$made/program.bin" "$made/program.8xp" "$name" >> "$work/log" 2>&1 ||
     fail "Packing the program failed."
-mv -f "$work/program.8xp" "$out" || fail "error: cannot write $out"
-mv -f "$work/program.lst" "$root/Exec/$name.lst"
-mv -f "$work/program.lab" "$root/Exec/$name.lab"
-say "Build succeeded: $(cat "$work/summary")"
-finish 0
+summary=$(cat "$work/summary") || fail "error: cannot read the assembler's summary"
+say "Build succeeded: $summary"
+# The logs first: a build whose log cannot be written has not succeeded.
+if ! write_logs; then
+    outputs_gone
+    exit 1
+fi
+if ! { mv -f "$made/program.lst" "$exec_dir/$name.lst" &&
+       mv -f "$made/program.lab" "$exec_dir/$name.lab" &&
+       mv -f "$made/program.8xp" "$out"; }; then
+    outputs_gone
+    : > "$work/log"
+    fail "error: cannot move the program into $exec_dir"
+fi
+exit 0

@@ -1,6 +1,7 @@
 // pack8xp BINARY OUTPUT NAME: wraps an assembled program into a TI-83 Plus
 // program file. Warnings and errors go to standard error; exit 1 on an error.
 
+#include "filewrite.h"
 #include "packer.h"
 
 #include <cstdio>
@@ -27,12 +28,9 @@ int main(int argc, char **argv) {
         std::cerr << "error: " << r.error << "\n";
         return 1;
     }
-    std::ofstream out(argv[2], std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char *>(r.file.data()), std::streamsize(r.file.size()));
-    out.close();
-    if (!out) {
-        std::remove(argv[2]);
-        std::cerr << "error: cannot write " << argv[2] << "\n";
+    std::string error;
+    if (!kit::writeFileWhole(argv[2], std::string(r.file.begin(), r.file.end()), &error)) {
+        std::cerr << "error: " << error << "\n";
         return 1;
     }
     return 0;

@@ -19,6 +19,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace {
@@ -162,6 +163,10 @@ std::optional<FileError> writeInPlace(const QByteArray &native, const QString &p
     const QByteArray spareNative = QFile::encodeName(spare);
     QByteArray copy = spareNative + "/" + cutName(QFileInfo(path).fileName(), 7) + ".XXXXXX";
     Fd c(::mkostemp(copy.data(), O_CLOEXEC));
+    if (c.fd >= 0) { // which file it is a copy of, where the file system can say
+        const QByteArray origin = QFile::encodeName(QFileInfo(path).absoluteFilePath());
+        ::fsetxattr(c.fd, kSpareCopyOriginAttribute, origin.constData(), size_t(origin.size()), 0);
+    }
     const bool copied =
         c.fd >= 0 &&
         (keepsOld ? copyAll(target.fd, c.fd) : writeAll(c.fd, bytes.constData(), bytes.size())) &&

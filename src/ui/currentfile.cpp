@@ -28,8 +28,13 @@ void CurrentFile::startNew(const QString &path) {
 
 std::optional<FileError> CurrentFile::save(const QString &path, const QString &spareFolder) {
     const EditorBytes text = editorBytes(m_editor);
-    if (auto error = writeDocument(path, text.data, text.size, m_encoding, spareFolder))
+    if (auto error = writeDocument(path, text.data, text.size, m_encoding, spareFolder)) {
+        // A write that failed half-way (a full disk while writing in place)
+        // changed the file itself: that version is the one the user knows of.
+        if (path == m_stampedPath)
+            m_stamp = fileStamp(path);
         return error;
+    }
     setCurrentFile(path, m_encoding,
                    int(m_editor->SendScintilla(QsciScintillaBase::SCI_GETEOLMODE)));
     return std::nullopt;

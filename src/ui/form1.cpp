@@ -2,6 +2,7 @@
 
 #include "core/document.h"
 #include "core/locations.h"
+#include "core/recovery.h"
 #include "core/settings.h"
 #include "core/shownlog.h"
 #include "core/unsavedtext.h"
@@ -14,6 +15,7 @@
 #include "ui/form2.h"
 #include "ui/form3.h"
 #include "ui/language.h"
+#include "ui/recoverykeeper.h"
 #include "ui/resizerule.h"
 
 #include <Qsci/qsciscintilla.h>
@@ -58,11 +60,17 @@ Form1::Form1(const Services &services)
                      this);
     m_extras->addActions(language->actions());
     Text1->setFocus();
+    m_recovery = new RecoveryKeeper(
+        Text1, places.recoveryFolder(), m_services.messages,
+        {[this] { return CommonDialog1.FileName; }, [this] { return m_file.encoding(); },
+         [this](const RecoveryCopy &copy) { return recoverText(copy); }},
+        this);
 
     for (QTimer **timer : {&Timer1, &Timer2}) {
         *timer = new QTimer(this);
         (*timer)->setSingleShot(true);
         (*timer)->setInterval(m_services.resultDelayMs);
+        (*timer)->setTimerType(Qt::PreciseTimer); // a coarse one may fire 5 % early
     }
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer2->setObjectName(QStringLiteral("Timer2"));
@@ -85,7 +93,8 @@ Form1::Form1(const Services &services)
     // that still exists (Qt moves it onto one otherwise).
     QByteArray geometry;
     if (!readWholeFile(Locations(m_services.root).windowGeometry(), &geometry))
-        restoreGeometry(QByteArray::fromBase64(geometry));
+        restoreFittingGeometry(this, QByteArray::fromBase64(geometry));
+    new ResizeRuleKeeper(this, Text1, 800, 100); // also once the frame is known
     Form_Load();
 }
 
@@ -151,6 +160,8 @@ void Form1::Form_Load() {
         informWhenShown(error->message());
     for (const QString &notice : takeUnsavedTextNotices(m_services.root))
         informWhenShown(notice);
+    for (const QString &notice : leftBackupNotices(places.spareFolder()))
+        informWhenShown(notice);
     m_form2->Text1->setText(settings.linkProgram);
     m_form2->Text2->setText(settings.emulator);
     buildCatalogue(m_newMenu, places.templateFolder(),
@@ -174,6 +185,8 @@ void Form1::showEvent(QShowEvent *event) {
     // Boxes asked for before the window was on the screen, over it now.
     if (!m_startMessages.isEmpty())
         QTimer::singleShot(0, this, &Form1::informStartMessages);
+    // Then the text that editors ended without saving left behind.
+    QTimer::singleShot(0, m_recovery, &RecoveryKeeper::offerLeftCopies);
 }
 
 void Form1::report(const FileError &error) {
@@ -359,6 +372,7 @@ void Form1::closeEvent(QCloseEvent *event) {
         return;
     }
     event->accept();
+    m_recovery->forget(); // saved, or the user chose to drop it
     writeWholeFile(Locations(m_services.root).windowGeometry(), saveGeometry().toBase64());
     // The other windows have no owner; they go with this one.
     m_form2->hide();

@@ -22,6 +22,8 @@ class QTimer;
 class EditorExtras;
 class Form2;
 class Form3;
+class RecoveryKeeper;
+struct RecoveryCopy;
 
 class Form1 : public QMainWindow {
     Q_OBJECT
@@ -74,6 +76,13 @@ public:
     // unsaved text is asked about; without, it is saved.
     bool commitData(bool interactive);
 
+    // A signal that ends the program: the unsaved text is kept in its
+    // recovery copy at once, then the event loop ends with 128 + the number.
+    void endBySignal(int signalNumber);
+    RecoveryKeeper *recovery() const { return m_recovery; }
+    // Makes SIGTERM, SIGHUP and SIGINT end the program by endBySignal.
+    void endOnTerminationSignals();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
@@ -109,6 +118,7 @@ private:
     void report(const FileError &error);
     void inform(const QString &text);
     void informStartMessages();
+    bool recoverText(const RecoveryCopy &copy);
 
     Services m_services;
     std::unique_ptr<Form2> m_form2;
@@ -121,4 +131,5 @@ private:
     QString m_lastLog, m_logFolder;
     CurrentFile m_file;
     QStringList m_startMessages; // for when the window is shown
+    RecoveryKeeper *m_recovery;
 };

@@ -61,9 +61,12 @@ bool Form1::startBuild(Slot slot) {
         return false;
     }
     const QString name = programName(file);
-    const StartOptions options{QFileInfo(file).absolutePath(), false, {buildSourceEntry(file)}};
-    const auto failed =
-        m_runner->startBuild(slot, buildCommand(script, name), options, name, file, document);
+    const BuildOutputs outputs =
+        newBuildOutputs(Locations(m_services.root).buildOutputFolder());
+    const StartOptions options{QFileInfo(file).absolutePath(), false,
+                               QStringList{buildSourceEntry(file)} + outputs.environment()};
+    const auto failed = m_runner->startBuild(slot, buildCommand(script, name), options, name,
+                                             file, document, outputs);
     if (failed)
         report(FileError{failed->errorNumber, failed->errorDescription, script, {}});
     return !failed;
@@ -102,13 +105,18 @@ void Form1::runner_Finished(const BuildRunner::Build &build) {
 
 // The build says which files it read: the record learns which program they belong to.
 void Form1::runner_BuildEnded(const BuildRunner::Build &build) {
-    m_programs.takeBuildList(Locations(m_services.root).buildFileList(), build.source,
-                             build.started);
+    // A script that does not know of the build's own list writes the shared one.
+    const QString list = QFileInfo::exists(build.outputs.filesRead)
+                             ? build.outputs.filesRead
+                             : Locations(m_services.root).buildFileList();
+    m_programs.takeBuildList(list, build.source, build.started);
+    if (list == build.outputs.filesRead)
+        QFile::remove(list);
 }
 
 void Form1::sendBuiltProgram(const BuildRunner::Build &build) {
     const QString program = Locations(m_services.root).builtProgram(build.programName);
-    if (!isFreshBuild(program, build.started)) {
+    if (!build.succeeded(program)) {
         inform(tr("Errors were found."));
         return;
     }
@@ -145,7 +153,7 @@ void Form1::runWindow_Key() {
                 return;
             disconnect(*once);
             const QString program = Locations(m_services.root).builtProgram(b.programName);
-            if (b.id == 0 || !isFreshBuild(program, b.started))
+            if (!b.succeeded(program))
                 return;
             if (auto *old = findChild<RunWindow *>(QStringLiteral("RunWindow")))
                 old->close();
@@ -210,7 +218,7 @@ void Form1::run_Key() {
 
 void Form1::runBuiltProgram(const BuildRunner::Build &build) {
     const QString program = Locations(m_services.root).builtProgram(build.programName);
-    if (!isFreshBuild(program, build.started))
+    if (!build.succeeded(program))
         inform(tr("Errors were found."));
     else
         startEmulator(program);
@@ -220,10 +228,13 @@ void Form1::runBuiltProgram(const BuildRunner::Build &build) {
 // keyboard from the editor; the lines it names get their marks.
 bool Form1::showAssemblerLog(const BuildRunner::Build &build) {
     QString text;
-    if (auto error = readShownLog(Locations(m_services.root).assemblerLog(), &text)) {
+    if (auto error = readShownLog(buildLogToShow(build, Locations(m_services.root).assemblerLog()),
+                                  &text)) {
         report(*error);
         return false;
     }
+    if (!build.outputs.log.isEmpty())
+        QFile::remove(build.outputs.log);
     if (!build.document.isEmpty() && samePathKey(build.document) != samePathKey(build.source)) {
         const QDir folder = QFileInfo(build.source).absoluteDir();
         const QString include = folder.relativeFilePath(build.document);
