@@ -5,6 +5,7 @@
 #include <Qsci/qsciscintilla.h>
 
 #include <QFile>
+#include <QFileInfo>
 
 std::optional<FileError> CurrentFile::load(const QString &path, bool untitled) {
     return loadNative(QFile::encodeName(path), untitled);
@@ -47,11 +48,22 @@ bool CurrentFile::changedOnDisk(const QString &path) const {
     return now && now != m_stamp;
 }
 
+std::optional<QString> CurrentFile::unchosenTarget(const QString &path) const {
+    const QFileInfo target(finalTarget(path));
+    const QString where = target.absoluteFilePath();
+    if (where == QFileInfo(path).absoluteFilePath())
+        return std::nullopt; // no link: the very file chosen
+    if (!target.exists() || (path == m_stampedPath && where != m_target))
+        return where;
+    return std::nullopt;
+}
+
 void CurrentFile::setCurrentFile(const QString &path, TextEncoding encoding, int lineEnds) {
     m_dialog->FileName = path;
     m_encoding = encoding;
     m_stampedPath = path;
     m_stamp = path.isEmpty() ? std::nullopt : fileStamp(path);
+    m_target = path.isEmpty() ? QString() : QFileInfo(finalTarget(path)).absoluteFilePath();
     m_editor->SendScintilla(QsciScintillaBase::SCI_SETEOLMODE, lineEnds);
     m_editor->SendScintilla(QsciScintillaBase::SCI_SETSAVEPOINT);
 }

@@ -218,6 +218,13 @@ bool Form1::save_doc(const QString &filename) {
 // Writing over the current file when another program has changed it since it
 // was loaded or saved needs the user's word.
 bool Form1::mayOverwrite(const QString &filename) {
+    if (const auto target = m_file.unchosenTarget(filename))
+        return m_services.messages->confirm(
+            this,
+            tr("%1\n\nThis is a link to %2, which is not the file this text was read from or "
+               "saved to. Write the text to %2?")
+                .arg(filename, *target),
+            tr("&Write"));
     if (!m_file.changedOnDisk(filename))
         return true;
     return m_services.messages->confirm(
@@ -266,7 +273,9 @@ bool Form1::commitData(bool interactive) {
     // in UTF-8, and the next start says where.
     const Locations places(m_services.root);
     const QString unsaved = unsavedTextPath(m_services.root, QDateTime::currentDateTime());
-    const QString file = CommonDialog1.FileName.isEmpty() ? unsaved : CommonDialog1.FileName;
+    const QString file = CommonDialog1.FileName.isEmpty() || m_file.unchosenTarget(CommonDialog1.FileName)
+                             ? unsaved
+                             : CommonDialog1.FileName;
     makeFolders(places.sourceFolder());
     const EditorBytes text = editorBytes(Text1);
     if (!writeDocument(file, text.data, text.size, m_file.encoding(), places.spareFolder()))

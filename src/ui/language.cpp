@@ -1,5 +1,7 @@
 #include "language.h"
 
+#include "platform/textfile.h"
+
 #include "ui/symbollist.h"
 #include "ui/windowaction.h"
 #include "z80/vocabulary.h"
@@ -41,11 +43,13 @@ QString kindName(z80::Definition::Kind kind) {
     return {};
 }
 
+// Through the one file reader: a FIFO or a device put in an include's place
+// is refused, never waited on.
 QStringList readLines(const QString &path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    QByteArray bytes;
+    if (readWholeFile(path, &bytes))
         return {};
-    return QString::fromLatin1(f.read(z80::kMaxFileSize)).split(QLatin1Char('\n'));
+    return QString::fromLatin1(bytes).split(QLatin1Char('\n'));
 }
 
 // The order the editor control's list assumes when it ignores case: letters
@@ -261,12 +265,12 @@ QString Language::hoverText(long position) const {
 // A label's address in the labels file the last good build left.
 std::optional<qint64> Language::builtAddress(const QString &label) const {
     const QString path = m_host.builtLabels ? m_host.builtLabels() : QString();
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+    QByteArray bytes;
+    if (path.isEmpty() || readWholeFile(path, &bytes))
         return std::nullopt;
     const QByteArray key = label.toLatin1().toLower() + " = $";
-    while (!file.atEnd()) {
-        const QByteArray line = file.readLine(4096).trimmed();
+    for (const QByteArray &whole : bytes.split('\n')) {
+        const QByteArray line = whole.trimmed();
         bool ok = false;
         const qint64 value = line.mid(key.size()).toLongLong(&ok, 16);
         if (ok && line.toLower().startsWith(key))

@@ -483,7 +483,13 @@ void Preprocessor::include(const std::string &name, const Origin &at, const Plac
                              " levels (does " + name + " include itself?)");
         return;
     }
-    const std::string path = findInclude(name, place.folder);
+    std::string othersFolder;
+    const std::string path = z80::findInclude(m_reader, name, place.folder, m_mainFolder,
+                                              m_options.includeFolders, &othersFolder);
+    if (!othersFolder.empty())
+        m_diag.warning(at, "the include file " + name + " was taken from " + othersFolder +
+                               ", a folder other users may put files into; make sure it is the "
+                               "file you mean, or put a copy where only you can write");
     if (path.empty()) {
         const std::string base = lower(name.substr(name.find_last_of('/') + 1));
         m_diag.error(at, "cannot find the include file " + name +
