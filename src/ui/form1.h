@@ -132,4 +132,5 @@ private:
     CurrentFile m_file;
     QStringList m_startMessages; // for when the window is shown
     RecoveryKeeper *m_recovery;
+    QMetaObject::Connection m_runWindowWait; // Ctrl+F5 waits for its build
 };

@@ -146,12 +146,13 @@ void Form1::runWindow_Key() {
     if (!startBuild(MakeSlot))
         return;
     Timer1->start();
-    auto once = std::make_shared<QMetaObject::Connection>();
-    *once =
-        connect(m_runner, &BuildRunner::finished, this, [this, once](const BuildRunner::Build &b) {
+    if (m_runWindowWait) // pressed again before the build ended: still one window
+        return;
+    m_runWindowWait =
+        connect(m_runner, &BuildRunner::finished, this, [this](const BuildRunner::Build &b) {
             if (b.slot != MakeSlot)
                 return;
-            disconnect(*once);
+            disconnect(std::exchange(m_runWindowWait, {}));
             const QString program = Locations(m_services.root).builtProgram(b.programName);
             if (!b.succeeded(program))
                 return;

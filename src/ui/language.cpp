@@ -45,6 +45,8 @@ QString kindName(z80::Definition::Kind kind) {
 
 // Through the one file reader: a FIFO or a device put in an include's place
 // is refused, never waited on.
+constexpr long kMaxUnderline = 1000;
+
 QStringList readLines(const QString &path) {
     QByteArray bytes;
     if (readWholeFile(path, &bytes))
@@ -168,11 +170,14 @@ void Language::show() {
                                                         (unsigned long)(p.line - 1)));
         const long end = long(m_editor->SendScintilla(QsciScintillaBase::SCI_GETLINEENDPOSITION,
                                                       (unsigned long)(p.line - 1)));
+        // At most a screen's width of a long line: painting a wavy line of
+        // a megabyte holds the window up for seconds.
         const long from = std::min(end, start + p.column);
+        const long underlined = std::min<long>(p.length, kMaxUnderline);
         m_editor->SendScintilla(QsciScintillaBase::SCI_SETINDICATORCURRENT,
                                 p.error ? ErrorLine : WarningLine);
         m_editor->SendScintilla(QsciScintillaBase::SCI_INDICATORFILLRANGE, (unsigned long)from,
-                                std::max(1L, std::min(end, from + p.length) - from));
+                                std::max(1L, std::min(end, from + underlined) - from));
     }
     // The completion list of this analysis: symbols with their values, and the language's words.
     QStringList all, rom;
