@@ -69,6 +69,29 @@ bool upperLess(QStringView a, QStringView b) {
 QString q(const std::string &s) {
     return QString::fromStdString(s);
 }
+// The completion lists of an analysis: symbols with their values, and the
+// language's words, in the control's caseless order.
+CompletionLists buildCompletion(const z80::Analysis &analysis) {
+    QStringList all, rom;
+    QSet<QString> seen;
+    for (const z80::Definition &d : analysis.definitions) {
+        const QString name = q(d.name);
+        if (seen.contains(name.toLower()))
+            continue;
+        seen.insert(name.toLower());
+        const QString item = d.value ? name + QLatin1String(" = ") + hex(*d.value) : name;
+        all << item;
+        if (d.kind == z80::Definition::Kind::Equate && name.startsWith(QLatin1Char('_')))
+            rom << item;
+    }
+    for (const std::string &w : z80::languageWords())
+        if (!seen.contains(q(w)))
+            all << q(w);
+    std::sort(all.begin(), all.end(), upperLess);
+    std::sort(rom.begin(), rom.end(), upperLess);
+    return {all, rom};
+}
+
 } // namespace
 
 Language::Language(QsciScintilla *editor, Host host, QWidget *window)
@@ -93,6 +116,7 @@ Language::Language(QsciScintilla *editor, Host host, QWidget *window)
     editor->SendScintilla(QsciScintillaBase::SCI_AUTOCSETMAXHEIGHT, 12);
     editor->SendScintilla(QsciScintillaBase::SCI_AUTOCSETMAXWIDTH, 60);
 
+    m_runner->setCompletionBuilder(buildCompletion);
     m_runner->setSource([this] {
         AnalysisRunner::Input in;
         in.path = documentPath();
@@ -179,26 +203,11 @@ void Language::show() {
         m_editor->SendScintilla(QsciScintillaBase::SCI_INDICATORFILLRANGE, (unsigned long)from,
                                 std::max(1L, std::min(end, from + underlined) - from));
     }
-    // The completion list of this analysis: symbols with their values, and the language's words.
-    QStringList all, rom;
-    QSet<QString> seen;
-    for (const z80::Definition &d : m_analysis->definitions) {
-        const QString name = q(d.name);
-        if (seen.contains(name.toLower()))
-            continue;
-        seen.insert(name.toLower());
-        const QString item = d.value ? name + QLatin1String(" = ") + hex(*d.value) : name;
-        all << item;
-        if (d.kind == z80::Definition::Kind::Equate && name.startsWith(QLatin1Char('_')))
-            rom << item;
+    // The completion lists, built with the analysis off the window's thread.
+    if (const auto lists = m_runner->lastCompletion()) {
+        m_completion = lists->all;
+        m_romCalls = lists->romCalls;
     }
-    for (const std::string &w : z80::languageWords())
-        if (!seen.contains(q(w)))
-            all << q(w);
-    std::sort(all.begin(), all.end(), upperLess);
-    std::sort(rom.begin(), rom.end(), upperLess);
-    m_completion = all;
-    m_romCalls = rom;
 }
 
 QStringList Language::problemMessages(int line) const {
