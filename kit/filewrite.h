@@ -15,8 +15,7 @@
 
 namespace kit {
 
-inline bool writeFileWhole(const std::string &path, const std::string &bytes,
-                           std::string *error) {
+inline bool writeFileWhole(const std::string &path, const std::string &bytes, std::string *error) {
     std::string temp = path + ".tmp-XXXXXX";
     const int fd = ::mkostemp(&temp[0], O_CLOEXEC);
     const auto fail = [&](int number) {

@@ -4,8 +4,8 @@
 // include swapped for a FIFO does not hang the editor.
 
 #include "platform/textfile.h"
-#include "ui/form1.h"
 #include "ui/analysisrunner.h"
+#include "ui/form1.h"
 #include "ui/language.h"
 #include "ui/symbollist.h"
 #include "z80/assembler.h"
@@ -33,7 +33,7 @@ QByteArray aclGivingUser(quint32 uid) {
         acl.append(char(perm & 0xFF)).append(char(perm >> 8));
         put32(id);
     };
-    put32(2); // the format's version
+    put32(2);                   // the format's version
     entry(0x01, 6, 0xFFFFFFFF); // owner rw
     entry(0x02, 6, uid);        // the user rw
     entry(0x04, 4, 0xFFFFFFFF); // group r
@@ -114,7 +114,7 @@ private slots:
         QVERIFY(writeBytes(shared + "/project/prog.z80",
                            " .org 9D93h\n #include \"ti83plus.inc\"\n .db VALUE\n"));
         QVERIFY(writeBytes(shared + "/TI83PLUS.INC", "VALUE .equ 0C7h\n")); // rst 0
-        QVERIFY(writeBytes(kit + "/ti83plus.inc", "VALUE .equ 0C9h\n"));     // ret
+        QVERIFY(writeBytes(kit + "/ti83plus.inc", "VALUE .equ 0C9h\n"));    // ret
         z80::DiskReader reader;
         z80::Options options;
         options.includeFolders = {kit.toStdString()};

@@ -182,8 +182,8 @@ private slots:
         QVERIFY(::chown(QFile::encodeName(spare).constData(), 4001, 4001) == 0);
         QProcess helper;
         helper.start("setpriv", {"--reuid=4001", "--regid=4001", "--clear-groups", "--",
-                                 QCoreApplication::applicationDirPath() + "/save_helper",
-                                 "--steps", file, "4096", spare});
+                                 QCoreApplication::applicationDirPath() + "/save_helper", "--steps",
+                                 file, "4096", spare});
         for (QByteArray step; step != "1\n";) { // half written
             QVERIFY(helper.canReadLine() || helper.waitForReadyRead(30000));
             step = helper.readLine();
@@ -197,7 +197,8 @@ private slots:
         QVERIFY(::chown(QFile::encodeName(spare + "/" + kept.first()).constData(), 0, 0) == 0);
         makeWindow().show();
         QTRY_COMPARE(shown().size(), 1);
-        QVERIFY2(shown().first().contains(file) && shown().first().contains(spare + "/" + kept.first()),
+        QVERIFY2(shown().first().contains(file) &&
+                     shown().first().contains(spare + "/" + kept.first()),
                  qPrintable(shown().first()));
         QVERIFY(chmodTo(tree->path("Source/locked"), 0755));
     }

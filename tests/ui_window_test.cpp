@@ -85,8 +85,8 @@ private slots:
         const QSize design = first.size();
         const QByteArray saved = first.saveGeometry();
         window.reset();
-        QVERIFY(writeBytes(tree->places().windowGeometry(),
-                           withRectangles(saved, rect).toBase64()));
+        QVERIFY(
+            writeBytes(tree->places().windowGeometry(), withRectangles(saved, rect).toBase64()));
         Form1 &again = makeWindow();
         QCOMPARE(again.size(), design);
         again.show();

@@ -96,9 +96,8 @@ std::optional<RecoveryCopy> decodeRecoveryCopy(const QByteArray &bytes) {
 RecoveryOwner::RecoveryOwner(const QString &folder) : m_folder(folder) {
     // The process id and a moment tell this editor from every other one,
     // also from an earlier one that had the same process id.
-    const QString name = QStringLiteral("%1-%2")
-                             .arg(::getpid())
-                             .arg(QDateTime::currentMSecsSinceEpoch(), 0, 36);
+    const QString name =
+        QStringLiteral("%1-%2").arg(::getpid()).arg(QDateTime::currentMSecsSinceEpoch(), 0, 36);
     m_copy = folder + QLatin1Char('/') + name + QLatin1String(kCopySuffix);
     m_lock = folder + QLatin1Char('/') + name + QLatin1String(kLockSuffix);
 }
@@ -204,15 +203,15 @@ QStringList leftBackupNotices(const QString &spareFolder) {
         if (entry.isSymLink() || entry.ownerId() != ::geteuid())
             continue;
         char origin[4096];
-        const ssize_t n =
-            ::getxattr(QFile::encodeName(entry.absoluteFilePath()).constData(),
-                       kSpareCopyOriginAttribute, origin, sizeof origin);
+        const ssize_t n = ::getxattr(QFile::encodeName(entry.absoluteFilePath()).constData(),
+                                     kSpareCopyOriginAttribute, origin, sizeof origin);
         const QString of = n > 0 ? QFile::decodeName(QByteArray(origin, n))
                                  : entry.fileName().section(QLatin1Char('.'), 0, -2);
-        notices << tr("A save of %1 did not finish (it failed or was killed while it wrote the file "
-                      "in place). A whole copy of its text is kept in %2: compare it with the file "
-                      "and delete it when you no longer need it.")
-                       .arg(of, entry.absoluteFilePath());
+        notices
+            << tr("A save of %1 did not finish (it failed or was killed while it wrote the file "
+                  "in place). A whole copy of its text is kept in %2: compare it with the file "
+                  "and delete it when you no longer need it.")
+                   .arg(of, entry.absoluteFilePath());
     }
     return notices;
 }

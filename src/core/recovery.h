@@ -74,8 +74,7 @@ std::vector<OrphanedCopy> orphanedCopies(const QString &folder);
 // What changed between the file's text and a copy's, line by line: the lines
 // both share at the start and the end are left out, and at most `maxLines`
 // lines of each side are shown.
-QString describeDifference(const QByteArray &before, const QByteArray &after,
-                           int maxLines = 2000);
+QString describeDifference(const QByteArray &before, const QByteArray &after, int maxLines = 2000);
 
 // The messages about whole copies that saves in place which did not finish
 // left in the spare folder, each naming the copy and the file it was of.

@@ -9,8 +9,8 @@
 #include <QLocale>
 #include <QWidget>
 
-RecoveryKeeper::RecoveryKeeper(QsciScintilla *editor, const QString &folder,
-                               MessageBox *messages, Hooks hooks, QWidget *window)
+RecoveryKeeper::RecoveryKeeper(QsciScintilla *editor, const QString &folder, MessageBox *messages,
+                               Hooks hooks, QWidget *window)
     : QObject(window), m_editor(editor), m_owner(folder), m_messages(messages),
       m_hooks(std::move(hooks)), m_window(window) {
     m_writer.setMaxThreadCount(1);
@@ -84,8 +84,8 @@ bool RecoveryKeeper::offer(OrphanedCopy &left) {
            "Recover it into the editor, see how it differs from the file, or discard it?")
             .arg(what, QLocale().toString(copy.written, QLocale::ShortFormat), left.path());
     for (;;) {
-        switch (m_messages->choose(
-            m_window, question, {tr("&Recover"), tr("Show &Difference"), tr("&Discard")})) {
+        switch (m_messages->choose(m_window, question,
+                                   {tr("&Recover"), tr("Show &Difference"), tr("&Discard")})) {
         case 0:
             if (!m_hooks.recover(copy))
                 return false;

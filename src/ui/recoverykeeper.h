@@ -30,8 +30,8 @@ public:
         // kept the current text.
         std::function<bool(const RecoveryCopy &)> recover;
     };
-    RecoveryKeeper(QsciScintilla *editor, const QString &folder, MessageBox *messages,
-                   Hooks hooks, QWidget *window);
+    RecoveryKeeper(QsciScintilla *editor, const QString &folder, MessageBox *messages, Hooks hooks,
+                   QWidget *window);
     ~RecoveryKeeper() override;
 
     void keepNow();
