@@ -198,15 +198,17 @@ private slots:
         for (int i = 0; i < 3000; ++i) // a listing of some 150 KB for a 3-byte program
             source += "; a comment line that goes into the listing and nowhere else\r\n";
         QVERIFY(writeBytes(at("Source/roomy.z80"), source));
-        QVERIFY(QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", at("Exec")}) ==
-                0);
+        QVERIFY(QProcess::execute("mount",
+                                  {"-t", "tmpfs", "-o", "size=64k", "tmpfs", at("Exec")}) == 0);
         const int status = build("roomy", at("Source"));
-        const QStringList made = QDir(at("Exec")).entryList(QDir::Files | QDir::Hidden |
-                                                            QDir::Dirs | QDir::NoDotAndDotDot);
+        const QStringList made =
+            QDir(at("Exec"))
+                .entryList(QDir::Files | QDir::Hidden | QDir::Dirs | QDir::NoDotAndDotDot);
         QVERIFY(QProcess::execute("umount", {at("Exec")}) == 0);
         QVERIFY(status != 0);
         QCOMPARE(made, QStringList());
-        QVERIFY2(log().contains("Build failed: no program was written."), qPrintable(log().join('\n')));
+        QVERIFY2(log().contains("Build failed: no program was written."),
+                 qPrintable(log().join('\n')));
     }
 
     // The editor names a log of the build's own: the script writes it whole,

@@ -2,17 +2,17 @@
 
 #include <QDialogButtonBox>
 #include <QFileDialog>
-#include <QFontDatabase>
-#include <QPlainTextEdit>
-#include <QVBoxLayout>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QFontDatabase>
 #include <QGridLayout>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSortFilterProxyModel>
+#include <QVBoxLayout>
 
 QList<FileFilter> parseFilter(const QString &filter) {
     QList<FileFilter> result;

@@ -93,8 +93,8 @@ bool restoreFittingGeometry(QWidget *window, const QByteArray &saved) {
     QRect screens;
     for (const QScreen *screen : QGuiApplication::screens())
         screens |= screen->availableGeometry();
-    const QRect now = window->normalGeometry().isValid() ? window->normalGeometry()
-                                                         : window->geometry();
+    const QRect now =
+        window->normalGeometry().isValid() ? window->normalGeometry() : window->geometry();
     const bool fits = now.width() > 0 && now.height() > 0 && now.width() <= screens.width() &&
                       now.height() <= screens.height();
     if (fits)

@@ -102,5 +102,5 @@ void BuildRunner::release(quint64 serial) {
 
 QString buildLogToShow(const BuildRunner::Build &build, const QString &sharedLog) {
     return !build.outputs.log.isEmpty() && QFileInfo::exists(build.outputs.log) ? build.outputs.log
-                                                                                 : sharedLog;
+                                                                                : sharedLog;
 }

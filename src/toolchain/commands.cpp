@@ -159,7 +159,8 @@ bool isFreshBuild(const QString &builtProgram, const QDateTime &buildStart) {
 }
 
 QStringList BuildOutputs::environment() const {
-    return {QStringLiteral("QUORVIN_LOG=") + log, QStringLiteral("QUORVIN_FILES_READ=") + filesRead};
+    return {QStringLiteral("QUORVIN_LOG=") + log,
+            QStringLiteral("QUORVIN_FILES_READ=") + filesRead};
 }
 
 BuildOutputs newBuildOutputs(const QString &folder) {

@@ -273,9 +273,10 @@ bool Form1::commitData(bool interactive) {
     // in UTF-8, and the next start says where.
     const Locations places(m_services.root);
     const QString unsaved = unsavedTextPath(m_services.root, QDateTime::currentDateTime());
-    const QString file = CommonDialog1.FileName.isEmpty() || m_file.unchosenTarget(CommonDialog1.FileName)
-                             ? unsaved
-                             : CommonDialog1.FileName;
+    const QString file =
+        CommonDialog1.FileName.isEmpty() || m_file.unchosenTarget(CommonDialog1.FileName)
+            ? unsaved
+            : CommonDialog1.FileName;
     makeFolders(places.sourceFolder());
     const EditorBytes text = editorBytes(Text1);
     if (!writeDocument(file, text.data, text.size, m_file.encoding(), places.spareFolder()))

@@ -61,12 +61,11 @@ bool Form1::startBuild(Slot slot) {
         return false;
     }
     const QString name = programName(file);
-    const BuildOutputs outputs =
-        newBuildOutputs(Locations(m_services.root).buildOutputFolder());
+    const BuildOutputs outputs = newBuildOutputs(Locations(m_services.root).buildOutputFolder());
     const StartOptions options{QFileInfo(file).absolutePath(), false,
                                QStringList{buildSourceEntry(file)} + outputs.environment()};
-    const auto failed = m_runner->startBuild(slot, buildCommand(script, name), options, name,
-                                             file, document, outputs);
+    const auto failed = m_runner->startBuild(slot, buildCommand(script, name), options, name, file,
+                                             document, outputs);
     if (failed)
         report(FileError{failed->errorNumber, failed->errorDescription, script, {}});
     return !failed;
@@ -229,8 +228,8 @@ void Form1::runBuiltProgram(const BuildRunner::Build &build) {
 // keyboard from the editor; the lines it names get their marks.
 bool Form1::showAssemblerLog(const BuildRunner::Build &build) {
     QString text;
-    if (auto error = readShownLog(buildLogToShow(build, Locations(m_services.root).assemblerLog()),
-                                  &text)) {
+    if (auto error =
+            readShownLog(buildLogToShow(build, Locations(m_services.root).assemblerLog()), &text)) {
         report(*error);
         return false;
     }

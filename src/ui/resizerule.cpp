@@ -13,8 +13,7 @@ void applyResizeRule(QWidget *window, QWidget *box, int heightMargin, int widthM
         box->setGeometry(0, 0, twipsToPixels(size->width(), dx), twipsToPixels(size->height(), dy));
 }
 
-ResizeRuleKeeper::ResizeRuleKeeper(QWidget *window, QWidget *box, int heightMargin,
-                                   int widthMargin)
+ResizeRuleKeeper::ResizeRuleKeeper(QWidget *window, QWidget *box, int heightMargin, int widthMargin)
     : QObject(window), m_window(window), m_box(box), m_heightMargin(heightMargin),
       m_widthMargin(widthMargin) {
     window->installEventFilter(this);
@@ -22,9 +21,9 @@ ResizeRuleKeeper::ResizeRuleKeeper(QWidget *window, QWidget *box, int heightMarg
 
 bool ResizeRuleKeeper::eventFilter(QObject *watched, QEvent *event) {
     const QEvent::Type type = event->type();
-    if (watched == m_window && (type == QEvent::Show || type == QEvent::Paint ||
-                                type == QEvent::WindowStateChange || type == QEvent::Resize ||
-                                type == QEvent::Move)) {
+    if (watched == m_window &&
+        (type == QEvent::Show || type == QEvent::Paint || type == QEvent::WindowStateChange ||
+         type == QEvent::Resize || type == QEvent::Move)) {
         const QSize outer = m_window->frameGeometry().size();
         if (outer != m_outer) {
             m_outer = outer;
