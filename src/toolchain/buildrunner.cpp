@@ -30,7 +30,10 @@ std::optional<StartResult> BuildRunner::startBuild(int slot, const Command &comm
 }
 
 bool BuildRunner::Build::succeeded(const QString &builtProgram) const {
-    return id != 0 && !end.failed() && isFreshBuild(builtProgram, started);
+    // An end that could not be learned (SIGCHLD ignored by whoever started
+    // the editor) leaves the fresh program as the only evidence.
+    const bool failed = end.signalled || (end.code != 0 && !end.unknown);
+    return id != 0 && !failed && isFreshBuild(builtProgram, started);
 }
 
 void BuildRunner::awaitResult(int slot) {
@@ -61,7 +64,7 @@ void BuildRunner::finish(int slot, quint64 id) {
     if (it->second.watch && !it->second.watch->isRunning())
         build.end = it->second.watch->end();
     else
-        build.end.unknown = true; // judged before it ended: never a success
+        build.end.unknown = true;
     m_slots.erase(it);
     emit finished(build);
 }

@@ -27,7 +27,8 @@ public:
         QString document; // the file being edited when it started, whole path
         BuildOutputs outputs; // the build's own log and list of files read
         ProcessEnd end;       // how the script ended, once it has
-        // Made: the script exited with 0 and wrote a program after it started.
+        // Made: the script exited with 0 (or its end cannot be known) and
+        // wrote a program after it started.
         bool succeeded(const QString &builtProgram) const;
     };
 
