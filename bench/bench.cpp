@@ -56,6 +56,8 @@ struct Silent : MessageBox, FilePicker, ProcessStarter {
                                  int) override {
         return std::nullopt;
     }
+    int choose(QWidget *, const QString &, const QStringList &) override { return -1; }
+    void showText(QWidget *, const QString &, const QString &) override {}
     std::optional<QString> getOpenFileName(QWidget *, const QList<FileFilter> &,
                                            const QString &) override {
         return {};

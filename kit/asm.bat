@@ -25,33 +25,59 @@ include_folders="$HOME/Asm/TASM"
 name=$1
 root="$HOME/Asm"
 log="$root/TASM/error.log"
-out="$root/Exec/$name.8xp"
+exec_dir="$root/Exec"
+out="$exec_dir/$name.8xp"
 case $0 in */*) here=${0%/*} ;; *) here=. ;; esac
+# The editor names a log and a list of files read of this build's own, so
+# that it never reads another build's; error.log always gets the log too.
+build_log=${QUORVIN_LOG:-}
+files_read=${QUORVIN_FILES_READ:-$root/TASM/last-build.files}
 
 # Few programs run: each costs more than the script's own work. The log and
 # the program's binary are written beside where they end up, under names of
-# this build's own ($$), and moved into place or removed.
-[ -d "$root/TASM" ] && [ -d "$root/Exec" ] || mkdir -p "$root/TASM" "$root/Exec" || exit 1
-work="$root/TASM/error.log.tmp.$$"
-binary="$root/Exec/$name.bin.tmp.$$"
+# this build's own ($$), and reach their places by a rename, never by a copy
+# that a full disk could cut short; what is left over is removed.
+[ -d "$root/TASM" ] && [ -d "$exec_dir" ] || mkdir -p "$root/TASM" "$exec_dir" || exit 1
+work="$log.tmp.$$"
+binary="$exec_dir/$name.bin.tmp.$$"
 packed="$out.tmp.$$"
-trap 'rm -f -- "$work" "$binary" "$packed"' EXIT
+own=""
+[ -n "$build_log" ] && own="$build_log.tmp.$$"
+trap 'rm -f -- "$work" "$binary" "$packed" ${own:+"$own"}' EXIT
 : > "$work" || exit 1
 
 say() { printf '%s\n' "$*" >> "$work"; }
+# The build's own log is a copy made beside its place; error.log is renamed
+# into place. A log that cannot be written is removed rather than left to
+# tell of an earlier build.
+write_logs() {
+    status=0
+    if [ -n "$own" ]; then
+        if ! { cp -- "$work" "$own" && mv -f -- "$own" "$build_log"; }; then
+            rm -f -- "$build_log"
+            status=1
+        fi
+    fi
+    if ! mv -f -- "$work" "$log"; then
+        rm -f -- "$log"
+        status=1
+    fi
+    return $status
+}
+outputs_gone() { rm -f -- "$out" "$exec_dir/$name.lst" "$exec_dir/$name.lab"; }
 finish() {
-    mv -f "$work" "$log"
+    write_logs || exit 1
     exit "$1"
 }
 fail() {
     [ -n "$*" ] && say "$*"
     say "Build failed: no program was written."
-    rm -f -- "$out" "$root/Exec/$name.lst" "$root/Exec/$name.lab"
+    outputs_gone
     finish 1
 }
 
 # A failed build leaves no program, listing or labels from an earlier one behind.
-rm -f -- "$out" "$root/Exec/$name.lst" "$root/Exec/$name.lab"
+outputs_gone
 
 [ -n "$name" ] || fail "error: no program name was given"
 
@@ -95,11 +121,18 @@ IFS=$old_ifs
 for define in $defines; do
     set -- "$@" -D "$define"
 done
-summary=$("$assembler" "$@" "$src" -o "$binary" --listing "$root/Exec/$name.lst" \
-    --labels "$root/Exec/$name.lab" --files-read "$root/TASM/last-build.files" --announce \
+# qvasm and pack8xp write each file under a temporary name in its folder,
+# check every write and rename it into place.
+summary=$("$assembler" "$@" "$src" -o "$binary" --listing "$exec_dir/$name.lst" \
+    --labels "$exec_dir/$name.lab" --files-read "$files_read" --announce \
     2>> "$work") || fail
 
 "$packer" "$binary" "$packed" "$name" >> "$work" 2>&1 || fail "Packing the program failed."
-mv -f "$packed" "$out" || fail "error: cannot write $out"
+mv -f -- "$packed" "$out" || fail "error: cannot write $out"
 say "Build succeeded: $summary"
-finish 0
+# A build whose log cannot be written has not succeeded.
+if ! write_logs; then
+    outputs_gone
+    exit 1
+fi
+exit 0

@@ -12,7 +12,8 @@
 #include "z80/assembler.h"
 #include "z80/outputs.h"
 
-#include <fstream>
+#include "filewrite.h"
+
 #include <iostream>
 #include <malloc.h>
 #include <unistd.h>
@@ -20,14 +21,11 @@
 namespace {
 
 bool write(const std::string &path, const std::string &text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-    out.close();
-    if (!out) {
-        std::cerr << "error: cannot write " << path << "\n";
-        return false;
-    }
-    return true;
+    std::string error;
+    if (kit::writeFileWhole(path, text, &error))
+        return true;
+    std::cerr << "error: " << error << "\n";
+    return false;
 }
 
 int usage() {
@@ -118,8 +116,12 @@ int main(int argc, char **argv) {
         ok = write(listing, z80::listing(a, reader, source)) && ok;
     if (!labels.empty())
         ok = write(labels, z80::labelFile(a)) && ok;
-    if (!ok)
+    if (!ok) { // nothing half made stays behind
+        for (const std::string *path : {&output, &listing, &labels})
+            if (!path->empty())
+                ::unlink(path->c_str());
         return 1;
+    }
     std::cout << z80::summary(a) << "\n";
     return 0;
 }

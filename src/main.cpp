@@ -112,6 +112,8 @@ int main(int argc, char *argv[]) {
     const bool setUp = !kit.isEmpty() && kitNeedsSetUp(kit, root);
     const KitReport report = setUp ? setUpKit(kit, root) : KitReport();
     Form1 window(system.services(root, QApplication::applicationDirPath()));
+    // A closed terminal, kill or Ctrl+C: the unsaved text is kept first.
+    window.endOnTerminationSignals();
     // What the kit's set-up kept or could not do, told once, over the window.
     if (const QString notice = report.notice(kit, root); !notice.isEmpty())
         window.informWhenShown(notice);

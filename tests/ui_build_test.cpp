@@ -85,7 +85,15 @@ private slots:
         QCOMPARE(tree->starter.calls[0].program, tree->path("asm.bat"));
         QCOMPARE(tree->starter.calls[0].arguments, QStringList{"my.prog"});
         QCOMPARE(tree->starter.calls[0].options.workingFolder, tree->path("Source"));
-        QCOMPARE(tree->starter.calls[0].options.environment, QStringList{"QUORVIN_SOURCE=" + file});
+        // The file to build, and where this build alone writes its log and
+        // its list of files read.
+        const QStringList environment = tree->starter.calls[0].options.environment;
+        QCOMPARE(environment.size(), 3);
+        QCOMPARE(environment[0], "QUORVIN_SOURCE=" + file);
+        QVERIFY(
+            environment[1].startsWith("QUORVIN_LOG=" + tree->places().buildOutputFolder() + "/"));
+        QVERIFY(environment[2].startsWith(
+            "QUORVIN_FILES_READ=" + tree->places().buildOutputFolder() + "/"));
         QVERIFY(w.Timer2->isActive() && !w.Timer1->isActive());
         QVERIFY(openSource("Source/.z80", "x"));
         w.makeprog_Click(); // titled: no dialog; an empty name is still one argument

@@ -82,6 +82,20 @@ text:   db "Ran in a window", 0)"));
         QVERIFY(run->findChild<QLabel *>("runLegend")->text().contains("Esc CLEAR"));
     }
 
+    // Presses while the build runs make one window, not one each.
+    void ctrlF5PressedAgainMakesOneWindow() {
+        Form1 &w = makeWindow(true, 50);
+        QVERIFY(prepare("ret"));
+        QVERIFY(openSource("Source/demo.z80", "ld a,1"));
+        for (int press = 0; press < 5; ++press)
+            w.runWindow_Key();
+        QTRY_VERIFY_WITH_TIMEOUT(runWindow() && runWindow()->ended(), 10000);
+        QSignalSpy finished(w.runner(), &BuildRunner::finished);
+        w.makeprog_Click(); // a later Make alone makes none
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(w.findChildren<RunWindow *>().size(), 1);
+    }
+
     void aFailedBuildRunsNothing() {
         Form1 &w = makeWindow(true, 50);
         QVERIFY(prepare("ret"));

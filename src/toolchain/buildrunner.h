@@ -25,6 +25,11 @@ public:
         QString source; // the file built, whole path
         QDateTime started;
         QString document; // the file being edited when it started, whole path
+        BuildOutputs outputs; // the build's own log and list of files read
+        ProcessEnd end;       // how the script ended, once it has
+        // Made: the script exited with 0 (or its end cannot be known) and
+        // wrote a program after it started.
+        bool succeeded(const QString &builtProgram) const;
     };
 
     explicit BuildRunner(ProcessStarter *starter, QObject *parent = nullptr);
@@ -34,7 +39,8 @@ public:
     // returns the failed start.
     std::optional<StartResult> startBuild(int slot, const Command &command,
                                           const StartOptions &options, const QString &programName,
-                                          const QString &source, const QString &document = {});
+                                          const QString &source, const QString &document = {},
+                                          const BuildOutputs &outputs = {});
     // The slot's result is due: `finished` follows once its build has ended,
     // at once when it already has.
     void awaitResult(int slot);
@@ -81,3 +87,7 @@ private:
     quint64 m_nextBuild = 1;
     QElapsedTimer m_clock;
 };
+
+// The log a build's result shows: the build's own when its script wrote one,
+// else the shared log that every build script writes.
+QString buildLogToShow(const BuildRunner::Build &build, const QString &sharedLog);

@@ -66,17 +66,25 @@ void AnalysisRunner::start() {
         z80::DiskReader disk;
         z80::OverlayReader reader(disk, path, input.text.toStdString());
         auto result = std::make_shared<const z80::Analysis>(analyseInput(input, reader));
+        std::shared_ptr<const CompletionLists> completion;
+        if (m_buildCompletion && !m_cancel)
+            completion = std::make_shared<const CompletionLists>(m_buildCompletion(*result));
         QMetaObject::invokeMethod(
-            this, [this, generation, path = input.path, result] { done(generation, path, result); },
+            this,
+            [this, generation, path = input.path, result, completion] {
+                done(generation, path, result, completion);
+            },
             Qt::QueuedConnection);
     });
 }
 
 void AnalysisRunner::done(quint64 generation, const QString &path,
-                          std::shared_ptr<const z80::Analysis> result) {
+                          std::shared_ptr<const z80::Analysis> result,
+                          std::shared_ptr<const CompletionLists> completion) {
     m_running = false;
     if (generation == m_generation) {
         m_last = std::move(result);
+        m_lastCompletion = std::move(completion);
         m_lastPath = path;
         emit finished();
     } else if (m_waiting && !m_timer.isActive()) {

@@ -2,6 +2,7 @@
 
 #include "core/document.h"
 #include "core/locations.h"
+#include "core/recovery.h"
 #include "core/settings.h"
 #include "core/shownlog.h"
 #include "core/unsavedtext.h"
@@ -15,6 +16,7 @@
 #include "ui/form2.h"
 #include "ui/form3.h"
 #include "ui/language.h"
+#include "ui/recoverykeeper.h"
 #include "ui/resizerule.h"
 #include "ui/testsrunner.h"
 
@@ -69,11 +71,17 @@ Form1::Form1(const Services &services)
                      this);
     m_extras->addActions(language->actions());
     Text1->setFocus();
+    m_recovery = new RecoveryKeeper(
+        Text1, places.recoveryFolder(), m_services.messages,
+        {[this] { return CommonDialog1.FileName; }, [this] { return m_file.encoding(); },
+         [this](const RecoveryCopy &copy) { return recoverText(copy); }},
+        this);
 
     for (QTimer **timer : {&Timer1, &Timer2}) {
         *timer = new QTimer(this);
         (*timer)->setSingleShot(true);
         (*timer)->setInterval(m_services.resultDelayMs);
+        (*timer)->setTimerType(Qt::PreciseTimer); // a coarse one may fire 5 % early
     }
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer2->setObjectName(QStringLiteral("Timer2"));
@@ -96,7 +104,8 @@ Form1::Form1(const Services &services)
     // that still exists (Qt moves it onto one otherwise).
     QByteArray geometry;
     if (!readWholeFile(Locations(m_services.root).windowGeometry(), &geometry))
-        restoreGeometry(QByteArray::fromBase64(geometry));
+        restoreFittingGeometry(this, QByteArray::fromBase64(geometry));
+    new ResizeRuleKeeper(this, Text1, 800, 100); // also once the frame is known
     Form_Load();
     addEditorAdditions(language);
 }
@@ -150,6 +159,8 @@ void Form1::Form_Load() {
         informWhenShown(error->message());
     for (const QString &notice : takeUnsavedTextNotices(m_services.root))
         informWhenShown(notice);
+    for (const QString &notice : leftBackupNotices(places.spareFolder()))
+        informWhenShown(notice);
     m_form2->Text1->setText(settings.linkProgram);
     m_form2->Text2->setText(settings.emulator);
     buildCatalogue(m_newMenu, places.templateFolder(),
@@ -173,6 +184,8 @@ void Form1::showEvent(QShowEvent *event) {
     // Boxes asked for before the window was on the screen, over it now.
     if (!m_startMessages.isEmpty())
         QTimer::singleShot(0, this, &Form1::informStartMessages);
+    // Then the text that editors ended without saving left behind.
+    QTimer::singleShot(0, m_recovery, &RecoveryKeeper::offerLeftCopies);
 }
 
 void Form1::report(const FileError &error) {
@@ -213,6 +226,13 @@ bool Form1::save_doc(const QString &filename) {
 // Writing over the current file when another program has changed it since it
 // was loaded or saved needs the user's word.
 bool Form1::mayOverwrite(const QString &filename) {
+    if (const auto target = m_file.unchosenTarget(filename))
+        return m_services.messages->confirm(
+            this,
+            tr("%1\n\nThis is a link to %2, which is not the file this text was read from or "
+               "saved to. Write the text to %2?")
+                .arg(filename, *target),
+            tr("&Write"));
     if (!m_file.changedOnDisk(filename))
         return true;
     return m_services.messages->confirm(
@@ -261,7 +281,10 @@ bool Form1::commitData(bool interactive) {
     // in UTF-8, and the next start says where.
     const Locations places(m_services.root);
     const QString unsaved = unsavedTextPath(m_services.root, QDateTime::currentDateTime());
-    const QString file = CommonDialog1.FileName.isEmpty() ? unsaved : CommonDialog1.FileName;
+    const QString file =
+        CommonDialog1.FileName.isEmpty() || m_file.unchosenTarget(CommonDialog1.FileName)
+            ? unsaved
+            : CommonDialog1.FileName;
     makeFolders(places.sourceFolder());
     const EditorBytes text = editorBytes(Text1);
     if (!writeDocument(file, text.data, text.size, m_file.encoding(), places.spareFolder()))
@@ -372,6 +395,7 @@ void Form1::closeEvent(QCloseEvent *event) {
         return;
     }
     event->accept();
+    m_recovery->forget(); // saved, or the user chose to drop it
     writeWholeFile(Locations(m_services.root).windowGeometry(), saveGeometry().toBase64());
     // The other windows have no owner; they go with this one.
     m_form2->hide();

@@ -27,6 +27,8 @@ class ReloadWatch;
 class Rename;
 class StatusLine;
 class SymbolList;
+class RecoveryKeeper;
+struct RecoveryCopy;
 class TestsRunner;
 
 class Form1 : public QMainWindow {
@@ -92,6 +94,13 @@ public:
     // unsaved text is asked about; without, it is saved.
     bool commitData(bool interactive);
 
+    // A signal that ends the program: the unsaved text is kept in its
+    // recovery copy at once, then the event loop ends with 128 + the number.
+    void endBySignal(int signalNumber);
+    RecoveryKeeper *recovery() const { return m_recovery; }
+    // Makes SIGTERM, SIGHUP and SIGINT end the program by endBySignal.
+    void endOnTerminationSignals();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
@@ -132,6 +141,7 @@ private:
     void report(const FileError &error);
     void inform(const QString &text);
     void informStartMessages();
+    bool recoverText(const RecoveryCopy &copy);
 
     // What form1additions.cpp adds: the status line and the keys beyond the menus.
     void addEditorAdditions(Language *language);
@@ -160,5 +170,7 @@ private:
     QString m_buildSaid, m_checkSaid; // what the status line says of each
     QString m_walkedLog;              // the log F8 walks, and where it stands
     int m_problem = -1;
+    RecoveryKeeper *m_recovery;
+    QMetaObject::Connection m_runWindowWait; // Ctrl+F5 waits for its build
     QString m_templateTests;     // the tests of the template the document came from, till saved
 };

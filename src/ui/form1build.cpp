@@ -62,9 +62,11 @@ bool Form1::startBuild(Slot slot) {
         return false;
     }
     const QString name = programName(file);
-    const StartOptions options{QFileInfo(file).absolutePath(), false, {buildSourceEntry(file)}};
-    const auto failed =
-        m_runner->startBuild(slot, buildCommand(script, name), options, name, file, document);
+    const BuildOutputs outputs = newBuildOutputs(Locations(m_services.root).buildOutputFolder());
+    const StartOptions options{QFileInfo(file).absolutePath(), false,
+                               QStringList{buildSourceEntry(file)} + outputs.environment()};
+    const auto failed = m_runner->startBuild(slot, buildCommand(script, name), options, name, file,
+                                             document, outputs);
     if (failed)
         report(FileError{failed->errorNumber, failed->errorDescription, script, {}});
     return !failed;
@@ -103,13 +105,18 @@ void Form1::runner_Finished(const BuildRunner::Build &build) {
 
 // The build says which files it read: the record learns which program they belong to.
 void Form1::runner_BuildEnded(const BuildRunner::Build &build) {
-    m_programs.takeBuildList(Locations(m_services.root).buildFileList(), build.source,
-                             build.started);
+    // A script that does not know of the build's own list writes the shared one.
+    const QString list = QFileInfo::exists(build.outputs.filesRead)
+                             ? build.outputs.filesRead
+                             : Locations(m_services.root).buildFileList();
+    m_programs.takeBuildList(list, build.source, build.started);
+    if (list == build.outputs.filesRead)
+        QFile::remove(list);
 }
 
 void Form1::sendBuiltProgram(const BuildRunner::Build &build) {
     const QString program = Locations(m_services.root).builtProgram(build.programName);
-    if (!isFreshBuild(program, build.started)) {
+    if (!build.succeeded(program)) {
         inform(tr("Errors were found."));
         return;
     }
@@ -144,14 +151,17 @@ void Form1::runner_ToolFailed(const QString &program, const ProcessEnd &end,
 void Form1::runWindow_Key() {
     if (!startBuild(MakeSlot))
         return;
-    auto once = std::make_shared<QMetaObject::Connection>();
-    *once =
-        connect(m_runner, &BuildRunner::finished, this, [this, once](const BuildRunner::Build &b) {
+    Timer1->stop(); // the run follows as soon as the build ends
+    m_runner->awaitResult(MakeSlot);
+    if (m_runWindowWait) // pressed again before the build ended: still one window
+        return;
+    m_runWindowWait =
+        connect(m_runner, &BuildRunner::finished, this, [this](const BuildRunner::Build &b) {
             if (b.slot != MakeSlot)
                 return;
-            disconnect(*once);
+            disconnect(std::exchange(m_runWindowWait, {}));
             const QString program = Locations(m_services.root).builtProgram(b.programName);
-            if (b.id == 0 || !isFreshBuild(program, b.started))
+            if (!b.succeeded(program))
                 return;
             if (auto *old = findChild<RunWindow *>(QStringLiteral("RunWindow")))
                 old->close();
@@ -165,8 +175,6 @@ void Form1::runWindow_Key() {
             if (m_form3)
                 m_form3->handKeysTo(window);
         });
-    Timer1->stop(); // the run follows as soon as the build ends
-    m_runner->awaitResult(MakeSlot);
 }
 
 void Form1::startcalc_Click() {
@@ -219,7 +227,7 @@ void Form1::run_Key() {
 
 void Form1::runBuiltProgram(const BuildRunner::Build &build) {
     const QString program = Locations(m_services.root).builtProgram(build.programName);
-    if (!isFreshBuild(program, build.started))
+    if (!build.succeeded(program))
         inform(tr("Errors were found."));
     else
         startEmulator(program, RunEmulatorTool);
@@ -229,10 +237,13 @@ void Form1::runBuiltProgram(const BuildRunner::Build &build) {
 // keyboard from the editor; the lines it names get their marks.
 bool Form1::showAssemblerLog(const BuildRunner::Build &build) {
     QString text;
-    if (auto error = readShownLog(Locations(m_services.root).assemblerLog(), &text)) {
+    if (auto error =
+            readShownLog(buildLogToShow(build, Locations(m_services.root).assemblerLog()), &text)) {
         report(*error);
         return false;
     }
+    if (!build.outputs.log.isEmpty())
+        QFile::remove(build.outputs.log);
     // An include's build says which program it built; a tests file's program is its namesake.
     const bool testsFile =
         QFileInfo(build.document).suffix().compare(QLatin1String("tests"), Qt::CaseInsensitive) ==

@@ -1,5 +1,6 @@
 #include "language.h"
 
+#include "platform/textfile.h"
 #include "ui/keytable.h"
 #include "ui/symbollist.h"
 #include "z80/instructionfacts.h"
@@ -43,11 +44,15 @@ QString kindName(z80::Definition::Kind kind) {
     return {};
 }
 
+// Through the one file reader: a FIFO or a device put in an include's place
+// is refused, never waited on.
+constexpr long kMaxUnderline = 1000;
+
 QStringList readLines(const QString &path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    QByteArray bytes;
+    if (readWholeFile(path, &bytes))
         return {};
-    return QString::fromLatin1(f.read(z80::kMaxFileSize)).split(QLatin1Char('\n'));
+    return QString::fromLatin1(bytes).split(QLatin1Char('\n'));
 }
 
 // The order the editor control's list assumes when it ignores case: letters
@@ -65,6 +70,29 @@ bool upperLess(QStringView a, QStringView b) {
 QString q(const std::string &s) {
     return QString::fromStdString(s);
 }
+// The completion lists of an analysis: symbols with their values, and the
+// language's words, in the control's caseless order.
+CompletionLists buildCompletion(const z80::Analysis &analysis) {
+    QStringList all, rom;
+    QSet<QString> seen;
+    for (const z80::Definition &d : analysis.definitions) {
+        const QString name = q(d.name);
+        if (seen.contains(name.toLower()))
+            continue;
+        seen.insert(name.toLower());
+        const QString item = d.value ? name + QLatin1String(" = ") + hex(*d.value) : name;
+        all << item;
+        if (d.kind == z80::Definition::Kind::Equate && name.startsWith(QLatin1Char('_')))
+            rom << item;
+    }
+    for (const std::string &w : z80::languageWords())
+        if (!seen.contains(q(w)))
+            all << q(w);
+    std::sort(all.begin(), all.end(), upperLess);
+    std::sort(rom.begin(), rom.end(), upperLess);
+    return {all, rom};
+}
+
 } // namespace
 
 Language::Language(QsciScintilla *editor, Host host, QWidget *window)
@@ -89,6 +117,7 @@ Language::Language(QsciScintilla *editor, Host host, QWidget *window)
     editor->SendScintilla(QsciScintillaBase::SCI_AUTOCSETMAXHEIGHT, 12);
     editor->SendScintilla(QsciScintillaBase::SCI_AUTOCSETMAXWIDTH, 60);
 
+    m_runner->setCompletionBuilder(buildCompletion);
     m_runner->setSource([this] {
         AnalysisRunner::Input in;
         in.path = documentPath();
@@ -174,32 +203,20 @@ void Language::show() {
                                                         (unsigned long)(p.line - 1)));
         const long end = long(m_editor->SendScintilla(QsciScintillaBase::SCI_GETLINEENDPOSITION,
                                                       (unsigned long)(p.line - 1)));
+        // At most a screen's width of a long line: painting a wavy line of
+        // a megabyte holds the window up for seconds.
         const long from = std::min(end, start + p.column);
+        const long underlined = std::min<long>(p.length, kMaxUnderline);
         m_editor->SendScintilla(QsciScintillaBase::SCI_SETINDICATORCURRENT,
                                 p.error ? ErrorLine : WarningLine);
         m_editor->SendScintilla(QsciScintillaBase::SCI_INDICATORFILLRANGE, (unsigned long)from,
-                                std::max(1L, std::min(end, from + p.length) - from));
+                                std::max(1L, std::min(end, from + underlined) - from));
     }
-    // The completion list of this analysis: symbols with their values, and the language's words.
-    QStringList all, rom;
-    QSet<QString> seen;
-    for (const z80::Definition &d : m_analysis->definitions) {
-        const QString name = q(d.name);
-        if (seen.contains(name.toLower()))
-            continue;
-        seen.insert(name.toLower());
-        const QString item = d.value ? name + QLatin1String(" = ") + hex(*d.value) : name;
-        all << item;
-        if (d.kind == z80::Definition::Kind::Equate && name.startsWith(QLatin1Char('_')))
-            rom << item;
+    // The completion lists, built with the analysis off the window's thread.
+    if (const auto lists = m_runner->lastCompletion()) {
+        m_completion = lists->all;
+        m_romCalls = lists->romCalls;
     }
-    for (const std::string &w : z80::languageWords())
-        if (!seen.contains(q(w)))
-            all << q(w);
-    std::sort(all.begin(), all.end(), upperLess);
-    std::sort(rom.begin(), rom.end(), upperLess);
-    m_completion = all;
-    m_romCalls = rom;
 }
 
 QStringList Language::problemMessages(int line) const {
@@ -283,12 +300,12 @@ QString Language::instructionHover(long line, long column) const {
 // A label's address in the labels file the last good build left.
 std::optional<qint64> Language::builtAddress(const QString &label) const {
     const QString path = m_host.builtLabels ? m_host.builtLabels() : QString();
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+    QByteArray bytes;
+    if (path.isEmpty() || readWholeFile(path, &bytes))
         return std::nullopt;
     const QByteArray key = label.toLatin1().toLower() + " = $";
-    while (!file.atEnd()) {
-        const QByteArray line = file.readLine(4096).trimmed();
+    for (const QByteArray &whole : bytes.split('\n')) {
+        const QByteArray line = whole.trimmed();
         bool ok = false;
         const qint64 value = line.mid(key.size()).toLongLong(&ok, 16);
         if (ok && line.toLower().startsWith(key))

@@ -1,6 +1,7 @@
 #include "ui/runsupport.h"
 
 #include "core/locations.h"
+#include "platform/textfile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -8,8 +9,8 @@
 namespace {
 
 QByteArray readAll(const QString &path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    QByteArray bytes;
+    return readWholeFile(path, &bytes) ? QByteArray() : bytes;
 }
 
 // A program file as read for running: only a regular file (a FIFO or a

@@ -53,6 +53,7 @@ public:
     std::vector<std::string> list(const std::string &folder) override {
         return m_inner.list(folder);
     }
+    bool ownFolder(const std::string &folder) override { return m_inner.ownFolder(folder); }
     std::vector<std::string> read_;
 
 private:

@@ -535,7 +535,13 @@ void Preprocessor::include(const std::string &name, const Origin &at, const Plac
         m_diag.error(at, "#include needs a file name");
         return;
     }
-    const std::string path = findInclude(name, place.folder);
+    std::string othersFolder;
+    const std::string path = z80::findInclude(m_reader, name, place.folder, m_mainFolder,
+                                              m_options.includeFolders, &othersFolder);
+    if (!othersFolder.empty())
+        m_diag.warning(at, "the include file " + name + " was taken from " + othersFolder +
+                               ", a folder other users may put files into; make sure it is the "
+                               "file you mean, or put a copy where only you can write");
     if (path.empty()) {
         m_diag.cause(at, "cannot find the include file " + name + missingIncludeHint(name));
         m_sink.includeFailed(at);
