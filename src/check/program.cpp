@@ -123,6 +123,8 @@ Program loadProgram(const std::string &sourcePath, const std::string &shownFolde
             e.file = shown(e.file);
         p.errors.push_back(z80::message(e));
     }
+    if (a.followingErrors > 0) // the line that counts them, as the log says it
+        p.errors.push_back(z80::errorLines(a).back());
     if (!a.ok())
         return p;
     // What --run would load: the bytes after the BB 6D that marks an assembly program.

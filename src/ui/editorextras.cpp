@@ -3,8 +3,8 @@
 #include "core/logparser.h"
 #include "platform/dialogs.h"
 #include "ui/finddialog.h"
+#include "ui/keytable.h"
 #include "ui/marks.h"
-#include "ui/windowaction.h"
 #include "ui/z80lexer.h"
 
 #include <Qsci/qscicommand.h>
@@ -46,21 +46,19 @@ EditorExtras::EditorExtras(QsciScintilla *editor, MessageBox *messages, QWidget 
     editor->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(editor, &QWidget::customContextMenuRequested, this, &EditorExtras::contextMenu);
 
-    action(tr("&Find..."), "find", QKeySequence(Qt::CTRL | Qt::Key_F),
-           [this] { findDialog()->showFor(false); });
-    action(tr("&Replace..."), "replace", QKeySequence(Qt::CTRL | Qt::Key_H),
-           [this] { findDialog()->showFor(true); });
-    action(tr("Find &Next"), "findNext", QKeySequence(Qt::Key_F3),
-           [this] { findDialog()->findAgain(true); });
-    action(tr("Find Pre&vious"), "findPrevious", QKeySequence(Qt::SHIFT | Qt::Key_F3),
-           [this] { findDialog()->findAgain(false); });
-    action(tr("&Go to Line..."), "goToLine", QKeySequence(Qt::CTRL | Qt::Key_G),
-           [this] { goToLine(); });
+    action(tr("&Find..."), "find", [this] { findDialog()->showFor(false); });
+    action(tr("&Replace..."), "replace", [this] { findDialog()->showFor(true); });
+    action(tr("Find &Next"), "findNext", [this] { findDialog()->findAgain(true); });
+    action(tr("Find Pre&vious"), "findPrevious", [this] { findDialog()->findAgain(false); });
+    action(tr("&Go to Line..."), "goToLine", [this] { goToLine(); });
+    action(tr("Zoom &In"), "zoomIn", [this] { m_editor->zoomIn(); });
+    action(tr("Zoom &Out"), "zoomOut", [this] { m_editor->zoomOut(); });
+    action(tr("&Normal Size"), "zoomReset", [this] { m_editor->zoomTo(0); });
 }
 
-QAction *EditorExtras::action(const QString &text, const char *name, const QKeySequence &key,
+QAction *EditorExtras::action(const QString &text, const char *name,
                               const std::function<void()> &handler) {
-    QAction *a = addWindowAction(m_window, this, text, name, key, handler);
+    QAction *a = addKeyAction(m_window, this, text, name, handler);
     m_actions << a;
     return a;
 }

@@ -49,8 +49,7 @@ protected:
 private:
     void contextMenu(const QPoint &at);
     void fitLineNumbers();
-    QAction *action(const QString &text, const char *name, const QKeySequence &key,
-                    const std::function<void()> &handler);
+    QAction *action(const QString &text, const char *name, const std::function<void()> &handler);
 
     QsciScintilla *m_editor;
     MessageBox *m_messages;

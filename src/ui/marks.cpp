@@ -22,6 +22,27 @@ MarkSet::MarkSet(QsciScintilla *editor, int margin)
     editor->markerDefine(QsciScintilla::Rectangle, FailedMarker);
     editor->setMarkerBackgroundColor(QColor(0xd0, 0x20, 0x20), FailedMarker);
     editor->viewport()->installEventFilter(this);
+    connect(editor, &QsciScintilla::textChanged, this, &MarkSet::dropEdited);
+}
+
+QString MarkSet::lineText(int line) const {
+    QString text = m_editor->text(line);
+    while (text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r')))
+        text.chop(1);
+    return text;
+}
+
+void MarkSet::dropEdited() {
+    for (qsizetype i = m_marks.size(); i-- > 0;) {
+        if (m_marks[i].source != Source::Build)
+            continue;
+        const long line = long(m_editor->SendScintilla(QsciScintillaBase::SCI_MARKERLINEFROMHANDLE,
+                                                       (unsigned long)m_marks[i].handle));
+        if (line >= 0 && lineText(int(line)) == m_marks[i].text)
+            continue;
+        m_editor->markerDeleteHandle(m_marks[i].handle);
+        m_marks.removeAt(i);
+    }
 }
 
 void MarkSet::set(Source source, const QList<Mark> &marks) {
@@ -38,7 +59,8 @@ void MarkSet::set(Source source, const QList<Mark> &marks) {
                                                            : m.kind == Kind::Passed  ? PassedMarker
                                                                                     : FailedMarker);
         if (handle >= 0)
-            m_marks << Placed{handle, source, m.message};
+            m_marks << Placed{handle, source, m.message,
+                              source == Source::Build ? lineText(m.line - 1) : QString()};
     }
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 // The marks in the editor's margin: one set, fed by the live analysis, by a
 // build's log and by a run of tests, with one hover that lists the messages
-// of the marks on the line under the pointer. Each mark follows its line as text is edited;
-// each feeder replaces only its own marks.
+// of the marks on the line under the pointer. Each mark follows its line as
+// text is edited; each feeder replaces only its own marks. A build's mark
+// goes, with its message, once its own line is edited: it no longer says
+// what that line is.
 
 #include <QList>
 #include <QObject>
@@ -41,8 +43,11 @@ private:
         int handle;
         Source source;
         QString message;
+        QString text; // a build's mark: its line as it read when marked
     };
     bool toolTip(QHelpEvent *event);
+    QString lineText(int line) const; // from 0, without its line end
+    void dropEdited();
 
     QsciScintilla *m_editor;
     QObject *m_viewport; // compared with, never called: events come while it is destroyed

@@ -72,6 +72,7 @@ struct Diagnostics {
     struct Message {
         size_t place;
         Diagnostic said;
+        bool cause = false; // it explains the errors after it (an #if left open...)
     };
     std::vector<Message> errors, warnings;
 
@@ -84,6 +85,13 @@ struct Diagnostics {
                Diagnostic::Code code = Diagnostic::Code::Other,
                std::shared_ptr<const Diagnostic> cause = nullptr) {
         add(errors, at, Diagnostic::Severity::Error, text, place, span, code, std::move(cause));
+    }
+    // An error that others after it may only echo: an #if or #macro left
+    // open, an unknown directive or macro, an include that is not there.
+    void cause(const Origin &at, const std::string &text, size_t place = SIZE_MAX,
+               Span span = {}) {
+        if (add(errors, at, Diagnostic::Severity::Error, text, place, span))
+            errors.back().cause = true;
     }
     void warning(const Origin &at, const std::string &text, size_t place = SIZE_MAX,
                  Span span = {}) {
@@ -103,7 +111,8 @@ struct Diagnostics {
     }
 
 private:
-    void add(std::vector<Message> &to, const Origin &at, Diagnostic::Severity severity,
+    // False when the message was said already.
+    bool add(std::vector<Message> &to, const Origin &at, Diagnostic::Severity severity,
              const std::string &text, size_t place, Span span,
              Diagnostic::Code code = Diagnostic::Code::Other,
              std::shared_ptr<const Diagnostic> cause = nullptr) {
@@ -115,8 +124,10 @@ private:
                 Diagnostic{inner.file, inner.line, -1, 0, severity, Diagnostic::Code::Other,
                            "in #macro " + inner.macro, nullptr});
         }
-        if (m_said.insert(key(d)).second)
-            to.push_back({place == SIZE_MAX ? now : place, std::move(d)});
+        if (!m_said.insert(key(d)).second)
+            return false;
+        to.push_back({place == SIZE_MAX ? now : place, std::move(d)});
+        return true;
     }
     static std::string key(const Diagnostic &d) {
         return d.file + '\n' + std::to_string(d.line) + '\n' + (d.error() ? "e" : "w") + d.text;

@@ -26,6 +26,9 @@ std::string summary(const Assembly &a);
 // A diagnostic as the log shows it: "file:line: error: text".
 std::string message(const Diagnostic &d);
 std::vector<std::string> messages(const std::vector<Diagnostic> &list);
+// A build's errors as the log lists them: the causes first, then a line
+// that counts the errors after them, which may only follow from them.
+std::vector<std::string> errorLines(const Assembly &a);
 
 // At most 50 messages, then a line saying how many more there were.
 std::vector<std::string> capped(const std::vector<std::string> &messages, const char *what);
