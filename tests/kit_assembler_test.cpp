@@ -259,6 +259,8 @@ private slots:
             QVERIFY(!z80::readMap(text, &error));
             QCOMPARE(error, why);
         }
+    }
+
     // As spasm-ng lists (checked with its -T): nothing between .nolist and
     // .list, each line in the order read at its address, consecutive
     // includes each after its #include line, lines an #if skips without dashes.
