@@ -21,6 +21,7 @@
 #include "z80/lexer.h"
 
 #include "assemblers.h"
+#include "hostile.h"
 #include "packer.h"
 
 #include <Qsci/qsciscintilla.h>
@@ -216,6 +217,13 @@ void assemblerRow(bool quick, const QString &dir) {
         {"build 5,000 lines + include (floor spasm-ng)", "ms", t.ours, t.spasm, "ratio <= 1"});
 }
 
+// Sources that would make a build run away, each against a one-line build.
+void hostileRows(bool quick, const QString &dir) {
+    for (const HostileTime &h : timeHostile(QApplication::applicationDirPath() + "/../kit/qvasm",
+                                            dir, quick, quick ? 1 : 5))
+        rows.push_back({h.name, "ms", h.ours, h.floor, "ours < 1000 ms"});
+}
+
 // 100 routine tests of a program of 5,000 lines, assembly included: the
 // tests file read, its program assembled in memory, each test on a fresh
 // machine, as `quorvin --test` does.
@@ -286,8 +294,9 @@ int main(int argc, char *argv[]) {
         testsRow(quick, home.path());
         printRows();
     }
-    if (QApplication::arguments().contains("--assembler")) { // the assembler's row alone
+    if (QApplication::arguments().contains("--assembler")) { // the assembler's rows alone
         assemblerRow(quick, home.path());
+        hostileRows(quick, home.path());
         printRows();
     }
     const QString root = home.filePath("Asm");
@@ -511,6 +520,7 @@ int main(int argc, char *argv[]) {
         "ratio <= 1.5, < 30 ms");
 
     assemblerRow(quick, home.path());
+    hostileRows(quick, home.path());
     runnerRows(quick, home.path());
     testsRow(quick, home.path());
     printRows();

@@ -72,7 +72,7 @@ private slots:
 
     void aValueThatDoesNotFitIsAnErrorAtItsLine() {
         const auto b = source(" .org 0\n .db 256, -129, 255, -128\n .dw 65536, -32769\n"
-                              " ld a,300\n ld (ix+128),a\n jr far\n .fill 2, 300\n"
+                              " ld a,300\n ld (ix+128),a\n jr far\n .fill 1, 300\n"
                               " .block 70000\n .ds 512\nfar:\n");
         QCOMPARE(b->messages(),
                  (QStringList{"main.z80:2: error: value 256 does not fit in 8 bits (-128 to 255)",
@@ -84,7 +84,7 @@ private slots:
                               "main.z80:4: error: value 300 does not fit in 8 bits (-128 to 255)",
                               "main.z80:5: error: index displacement 128 does not fit (-128 to "
                               "127)",
-                              "main.z80:6: error: relative jump to 0211h is out of reach (-128 to "
+                              "main.z80:6: error: relative jump to 0210h is out of reach (-128 to "
                               "127 bytes from 000Fh)",
                               "main.z80:7: error: value 300 does not fit in 8 bits (-128 to 255)",
                               "main.z80:8: error: the size 70000 is outside 0..65536"}));

@@ -107,6 +107,15 @@ private slots:
                                    "0707"));
     }
 
+    // .addinstr, as the classic assembler's tables write an instruction:
+    // name, operands ("" for none, * for one value), opcode bytes, size.
+    void addedInstructionsTakeOpcodesOfSeveralBytes() {
+        const Built b = source(" .addinstr NEG2 \"\" ED44 2\n .addinstr LDHLAT * 2A 3\n"
+                               " .addinstr OUTA * D3 2\n neg2\n ldhlat 1234h\n outa 10h\n");
+        QCOMPARE(b.messages, QStringList());
+        QCOMPARE(b.hex, QByteArray("ed442a3412d310"));
+    }
+
     void spasmFormsAndUndocumentedInstructions() {
         const Built b = source(" .org 0\n cp a,'\\n'\n sub a,d\n and a,b\n or a,(hl)\n xor a,a\n"
                                " in f,(c)\n in (c)\n out (c),0\n sl1 a\n sll (ix+1)\n ex af,af\n"
@@ -289,6 +298,17 @@ private slots:
              {"/p/t.bmp", picture}});
         QCOMPARE(map.messages, QStringList());
         QCOMPARE(map.hex, QByteArray("009010c85060988050040502010307"));
+        // Only a label just before the bitmap names its sizes.
+        QCOMPARE(build({{"/p/main.z80", " .org 0\nspr: nop\n#include \"t.bmp\"\n .db spr_WIDTH\n"},
+                        {"/p/t.bmp", picture}})
+                     .messages,
+                 QStringList{"main.z80:4: error: 'spr_WIDTH' is undefined"});
+        // Every depth a bitmap has: 4 bits a pixel, two colours used.
+        const std::string white("\xFF\xFF\xFF\0", 4), black("\0\0\0\0", 4);
+        QCOMPARE(build({{"/p/main.z80", "#include \"f.bmp\"\n"},
+                        {"/p/f.bmp", bitmap(3, 4, white + black, {std::string("\x01\x00", 2)})}})
+                     .hex,
+                 QByteArray("40"));
         QCOMPARE(
             build(
                 {{"/p/main.z80", ".option BM_SHD=1\n#include \"t.bmp\"\n"}, {"/p/t.bmp", picture}})

@@ -247,8 +247,11 @@ wait:   bcall(_GetCSC)
         ld (9002h), de
         ld hl, name
         rst 20h
+        ld b, 5
         bcall(_ChkFindSym)
         ld (9004h), de
+        ld a, b
+        ld (9006h), a           ; 0: in RAM, not archived
         ld a, 42
         bcall(_SetXXOP1)
         bcall(_StoX)
@@ -258,6 +261,7 @@ wait:   bcall(_GetCSC)
 name:   db 15h, "SAVE", 0)");
         QCOMPARE(at(*s, 0x9000), std::uint8_t(1));
         QCOMPARE(s->machine().readWord(0x9004), s->machine().readWord(0x9002));
+        QCOMPARE(at(*s, 0x9006), std::uint8_t(0));
         QCOMPARE(s->machine().readWord(s->machine().readWord(0x9002)), std::uint16_t(5));
         QCOMPARE(op1(*s), QByteArray("00 81 42 00 00 00 00 00 00"));
     }
@@ -470,6 +474,39 @@ zName:  db 0, 'Z', 0, 0)");
         QCOMPARE(QString::fromStdString(zero->stopped()->reason),
                  QString("the calculator stops the program with ERR:DIVIDE BY 0 in _FPDiv, "
                          "called at 9D9Bh"));
+    }
+
+    // The small constants, the zero tests on OP1 and OP2 (Z set for zero),
+    // and the 9-byte move, which leaves the 10th byte alone.
+    void constantsZeroTestsAndMoves() {
+        const auto s = runAsm(R"(
+        bcall(_OP2Set0)
+        bcall(_OP1Set1)
+        or 1                    ; Z reset: the call must set it
+        bcall(_CkOP2FP0)
+        push af
+        pop hl
+        ld (9000h), hl
+        xor a                   ; Z set: the call must reset it
+        bcall(_CkOP1FP0)
+        push af
+        pop hl
+        ld (9002h), hl
+        ld hl, 9010h
+        ld (hl), 77h
+        ld de, 9010h+1
+        ld bc, 9
+        ldir
+        ld hl, src
+        ld de, 9010h
+        bcall(_Mov9B)
+        ret
+src:    db 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12)");
+        QCOMPARE(op1(*s), QByteArray("00 80 10 00 00 00 00 00 00"));
+        QCOMPARE(at(*s, 0x9000) & 0x40, 0x40); // OP2 is zero
+        QCOMPARE(at(*s, 0x9002) & 0x40, 0);    // OP1 is not
+        QCOMPARE(at(*s, 0x9010 + 8), std::uint8_t(9));
+        QCOMPARE(at(*s, 0x9010 + 9), std::uint8_t(0x77));
     }
 
     // rand after a reset is .9435974025, and RandSeed 100 gives .556077 then
