@@ -34,6 +34,15 @@ constexpr int textFlags = 5, textInverse = 3, apdFlags = 8, apdAble = 2, onFlags
               plotFlag3 = 60, bufferOnly = 0;
 }
 
+// What the OS keeps outside the calculator's RAM, for the debugger's snapshots.
+struct OsState {
+    std::uint32_t random = 0;
+    std::map<std::string, std::uint16_t> vars;
+    std::uint16_t heap = 0;
+    std::string callName;
+    std::uint16_t callFrom = 0;
+};
+
 class Os : public Rom {
 public:
     // Where the program's final `ret` goes: back to the home screen.
@@ -43,6 +52,11 @@ public:
     // The OS's state on the home screen, just before a program starts.
     void prepare(Machine &m);
     void enter(Machine &m, std::uint16_t pc) override;
+    OsState state() const { return {m_random, m_vars, m_heap, m_callName, m_callFrom}; }
+    void setState(const OsState &s) {
+        m_random = s.random, m_vars = s.vars, m_heap = s.heap, m_callName = s.callName,
+        m_callFrom = s.callFrom;
+    }
 
 private:
     enum class Result { Done, Wait, Ended };
