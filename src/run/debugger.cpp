@@ -117,6 +117,8 @@ void Debugger::key(int code, bool down) {
 }
 
 void Debugger::remember() {
+    if (m_limits.bytes == 0)
+        return; // no history wanted
     Snapshot s{m_position, {}, m_session.os().state(), m_frames};
     machine().save(s.machine);
     m_historyBytes += s.machine.bytes();

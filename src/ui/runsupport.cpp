@@ -30,6 +30,7 @@ LoadedRun loadRun(const QString &path) {
     LoadedRun loaded;
     loaded.name = program.name.empty() ? QFileInfo(path).completeBaseName()
                                        : QString::fromStdString(program.name);
+    loaded.codeSize = program.code.size();
     loaded.session = std::make_unique<run::Session>(program, std::move(names));
     return loaded;
 }

@@ -13,6 +13,7 @@
 struct LoadedRun {
     std::unique_ptr<run::Session> session;
     QString name; // the program's name on the calculator, or the file's
+    std::size_t codeSize = 0;
 };
 
 LoadedRun loadRun(const QString &path);
