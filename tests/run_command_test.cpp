@@ -145,7 +145,8 @@ again:  ld a, b
         QCOMPARE(o.err, QString());
         QCOMPARE(o.status, 3);
         const QStringList lines = o.out.split('\n');
-        QCOMPARE(lines.value(0), QString("COUNT: stopped at 9D97h (again), COUNT.z80:5: again:  ld a, b"));
+        QCOMPARE(lines.value(0),
+                 QString("COUNT: stopped at 9D97h (again), COUNT.z80:5: again:  ld a, b"));
         QVERIFY2(lines.value(1).startsWith("AF=") && lines.value(1).contains("BC=03") &&
                      lines.value(1).contains("PC=9D97"),
                  qPrintable(o.out));
@@ -179,18 +180,19 @@ again:  ld a, b
             last = fields[0].toULongLong();
             shown << fields.mid(1).join('|');
         }
-        QCOMPARE(shown, QStringList({"9D95h||TRACE.z80:3|ld b, 2",
-                                     "9D97h|loop|TRACE.z80:4|loop: djnz loop",
-                                     "9D97h|loop|TRACE.z80:4|loop: djnz loop",
-                                     "9D99h|loop+2|TRACE.z80:5|ret"}));
+        QCOMPARE(shown,
+                 QStringList(
+                     {"9D95h||TRACE.z80:3|ld b, 2", "9D97h|loop|TRACE.z80:4|loop: djnz loop",
+                      "9D97h|loop|TRACE.z80:4|loop: djnz loop", "9D99h|loop+2|TRACE.z80:5|ret"}));
     }
 
     // A check stops the run at the instruction at fault and names it.
     void aCheckStopsTheRunAndNamesTheLine() {
         const Outcome o = runBuilt("LEFT", " push hl\n ret\n", {});
         QCOMPARE(o.status, 1);
-        QCOMPARE(o.err, QString("quorvin: LEFT: SP: the program returns at 9D96h with SP at FFFCh, "
-                                "2 bytes below where it started (FFFEh), at 9D96h, LEFT.z80:4: ret\n"));
+        QCOMPARE(o.err,
+                 QString("quorvin: LEFT: SP: the program returns at 9D96h with SP at FFFCh, "
+                         "2 bytes below where it started (FFFEh), at 9D96h, LEFT.z80:4: ret\n"));
     }
 };
 

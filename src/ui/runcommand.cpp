@@ -40,9 +40,9 @@ QString placeOf(const run::SourceInfo &info, std::uint16_t address) {
 
 void printRegisters(const run::Machine &m) {
     using run::Reg;
-    std::printf("AF=%04X BC=%04X DE=%04X HL=%04X IX=%04X IY=%04X SP=%04X PC=%04X\n",
-                m.reg(Reg::AF), m.reg(Reg::BC), m.reg(Reg::DE), m.reg(Reg::HL), m.reg(Reg::IX),
-                m.reg(Reg::IY), m.reg(Reg::SP), m.reg(Reg::PC));
+    std::printf("AF=%04X BC=%04X DE=%04X HL=%04X IX=%04X IY=%04X SP=%04X PC=%04X\n", m.reg(Reg::AF),
+                m.reg(Reg::BC), m.reg(Reg::DE), m.reg(Reg::HL), m.reg(Reg::IX), m.reg(Reg::IY),
+                m.reg(Reg::SP), m.reg(Reg::PC));
     const unsigned f = m.reg(Reg::AF) & 0xFF;
     std::printf("S=%u Z=%u H=%u P/V=%u N=%u C=%u  interrupts %s  T-states %llu\n", f >> 7 & 1,
                 f >> 6 & 1, f >> 4 & 1, f >> 2 & 1, f >> 1 & 1, f & 1,
@@ -91,8 +91,7 @@ RunCommandOptions addRunOptions(QCommandLineParser &parser) {
          tr("Write one line for each instruction run: T-states, address, label and source line."),
          QStringLiteral("file")},
         {QStringLiteral("regs"), tr("Print the registers when the run ends.")}};
-    parser.addOptions(
-        {o.run, o.keys, o.cycles, o.text, o.screenshot, o.breakAt, o.trace, o.regs});
+    parser.addOptions({o.run, o.keys, o.cycles, o.text, o.screenshot, o.breakAt, o.trace, o.regs});
     return o;
 }
 
@@ -153,14 +152,14 @@ std::optional<int> runFromCommandLine(const QCommandLineParser &parser,
             }
             const std::string label = info.labelAt(pc);
             const run::SourceLine *line = info.lineAt(pc);
-            std::fprintf(trace.get(), "%llu\t%04Xh\t%s\t%s\t%s\n",
-                         (unsigned long long)m.cycles(), pc, label.c_str(),
+            std::fprintf(trace.get(), "%llu\t%04Xh\t%s\t%s\t%s\n", (unsigned long long)m.cycles(),
+                         pc, label.c_str(),
                          line ? (line->file + ":" + std::to_string(line->line)).c_str() : "",
                          line ? line->text.c_str() : "");
         });
     }
-    const run::Pause pause = session.refused() ? run::Pause{run::Pause::Why::Ended, 0, {}}
-                                               : debugger.run(cycles);
+    const run::Pause pause =
+        session.refused() ? run::Pause{run::Pause::Why::Ended, 0, {}} : debugger.run(cycles);
     trace.reset();
     if (pause.why == run::Pause::Why::Breakpoint) {
         std::printf("%s: stopped at %s\n", qPrintable(loaded.name),
