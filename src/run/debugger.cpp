@@ -42,6 +42,16 @@ std::optional<std::uint16_t> callTarget(const Machine &m, std::uint16_t pc) {
     return std::nullopt;
 }
 
+// Opcodes that may call or return (call, rst, ret, and ED's retn/reti): the
+// rest need no closer look on the way.
+const std::bitset<256> kCallsOrReturns = [] {
+    std::bitset<256> b;
+    for (int op = 0; op < 256; ++op)
+        b[std::size_t(op)] = op == 0xCD || op == 0xC9 || op == 0xED || (op & 0xC7) == 0xC4 ||
+                             (op & 0xC7) == 0xC7 || (op & 0xC7) == 0xC0;
+    return b;
+}();
+
 // The length of an instruction a step over runs to its end: a call, an rst,
 // djnz and the repeating block instructions; 0 for the rest.
 int overLength(const Machine &m, std::uint16_t pc) {
@@ -75,13 +85,13 @@ const char *checkName(Check c) {
 Debugger::Debugger(Session &session, std::size_t programSize, HistoryLimits limits)
     : m_session(session), m_codeStart(Machine::kUserMem),
       m_codeEnd(std::uint16_t(Machine::kUserMem + std::min<std::size_t>(programSize, 0x6000))),
-      m_startSp(session.machine().reg(Reg::SP)), m_limits(limits) {
+      m_startSp(session.machine().reg(Reg::SP)), m_limits(limits), m_refused(session.refused()) {
     if (!ended() && machine().restorable())
         remember();
 }
 
 bool Debugger::ended() const {
-    return m_session.stopped().has_value();
+    return m_refused || m_session.machine().stopped().has_value();
 }
 
 void Debugger::setBreakpoint(std::uint16_t address, Breakpoint b) {
@@ -108,6 +118,7 @@ void Debugger::key(int code, bool down) {
         m_historyBytes -= m_history.back().machine.bytes();
         m_history.pop_back();
     }
+    m_nextSnapshot = m_history.empty() ? 0 : m_history.back().machine.cycles + m_limits.every;
     m_keys.push_back({m.cycles(), code, down});
     m_keyNext = m_keys.size();
     if (down)
@@ -117,13 +128,16 @@ void Debugger::key(int code, bool down) {
 }
 
 void Debugger::remember() {
-    if (m_limits.bytes == 0)
-        return; // no history wanted
+    if (m_limits.bytes == 0) {
+        m_nextSnapshot = UINT64_MAX; // no history wanted
+        return;
+    }
     Snapshot s{m_position, {}, m_session.os().state(), m_frames};
     machine().save(s.machine);
     m_historyBytes += s.machine.bytes();
     m_history.push_back(std::move(s));
     const std::uint64_t now = machine().cycles();
+    m_nextSnapshot = now + m_limits.every;
     auto drop = [this] {
         m_historyBytes -= m_history.front().machine.bytes();
         m_history.pop_front();
@@ -144,12 +158,18 @@ void Debugger::remember() {
 bool Debugger::instruction(std::uint64_t limit) {
     Machine &m = machine();
     const std::uint16_t pc = m.reg(Reg::PC), sp = m.reg(Reg::SP);
+    return instruction(limit, pc, sp);
+}
+
+bool Debugger::instruction(std::uint64_t limit, std::uint16_t pc, std::uint16_t sp) {
+    Machine &m = machine();
+    const bool special = !m_mid && kCallsOrReturns[m.read(pc)];
     if (!m_mid) {
-        m_lastWasRet = isRet(m, pc);
+        m_lastWasRet = special && isRet(m, pc);
         if (m_trace && !m_replaying)
             m_trace(m);
     }
-    const std::optional<std::uint16_t> call = m_mid ? std::nullopt : callTarget(m, pc);
+    const std::optional<std::uint16_t> call = special ? callTarget(m, pc) : std::nullopt;
     for (;;) {
         while (m_keyNext < m_keys.size() && m_keys[m_keyNext].cycles <= m.cycles()) {
             const KeyEvent &k = m_keys[m_keyNext++];
@@ -161,31 +181,29 @@ bool Debugger::instruction(std::uint64_t limit) {
         m.runUntil(m.cycles() + 1);
         if (ended())
             return false;
-        if (m.betweenInstructions() && m.reg(Reg::PC) >= 0x8000)
+        if (m.betweenInstructions() && (m_pc = m.reg(Reg::PC)) >= 0x8000)
             break;
         if (m.cycles() >= limit) {
             m_mid = true;
             return false;
         }
     }
-    const std::uint16_t nowSp = m.reg(Reg::SP);
-    if (!m_mid && call && *call >= 0x8000 && nowSp == std::uint16_t(sp - 2) &&
-        m.reg(Reg::PC) == *call && m_frames.size() < 0x8000)
+    const std::uint16_t nowSp = m_sp = m.reg(Reg::SP);
+    if (call && *call >= 0x8000 && nowSp == std::uint16_t(sp - 2) && m_pc == *call &&
+        m_frames.size() < 0x8000)
         m_frames.push_back(nowSp);
     while (!m_frames.empty() && deeper(m_frames.back(), nowSp) > 0)
         m_frames.pop_back();
     m_mid = false;
     m_lastPc = pc;
     ++m_position;
-    if (!m_replaying && m.restorable() &&
-        (m_history.empty() || m.cycles() >= m_history.back().machine.cycles + m_limits.every))
+    if (!m_replaying && m.cycles() >= m_nextSnapshot && m.restorable())
         remember();
     return true;
 }
 
-std::optional<Pause> Debugger::checkBefore() {
+std::optional<Pause> Debugger::checkBefore(std::uint16_t pc, std::uint16_t sp) {
     const Machine &m = machine();
-    const std::uint16_t pc = m.reg(Reg::PC), sp = m.reg(Reg::SP);
     auto fault = [&](Check c, const std::string &text) -> std::optional<Pause> {
         if (!m_checks[std::size_t(c)])
             return std::nullopt;
@@ -196,6 +214,8 @@ std::optional<Pause> Debugger::checkBefore() {
                            "the stack has grown into the program's own bytes (SP is " + hex4(sp) +
                                " after the instruction at " + hex4(m_lastPc) + ")"))
             return p;
+    if (!kCallsOrReturns[m.read(pc)])
+        return std::nullopt;
     const auto call = callTarget(m, pc);
     if (call && *call < 0x8000 && m.reg(Reg::IY) != kIyFlags)
         if (auto p = fault(Check::Iy, "an OS call at " + hex4(pc) + " with IY at " +
@@ -222,8 +242,7 @@ std::optional<Pause> Debugger::checkBefore() {
     return std::nullopt;
 }
 
-bool Debugger::breakHere() {
-    const std::uint16_t pc = machine().reg(Reg::PC);
+bool Debugger::breakHere(std::uint16_t pc) {
     if (!m_breaks[pc])
         return false;
     Breakpoint &b = m_breakpoints[pc];
@@ -236,23 +255,25 @@ bool Debugger::breakHere() {
 Pause Debugger::go(Mode mode, std::uint64_t limit, std::uint16_t target) {
     Machine &m = machine();
     const std::uint16_t sp0 = m.reg(Reg::SP);
+    // PC and SP as the last instruction left them, read once.
+    std::uint16_t pc = m.reg(Reg::PC), sp = sp0;
     bool first = true;
     for (;;) {
         if (ended())
             return {Pause::Why::Ended, m.reg(Reg::PC), {}};
         if (!first && !m_mid) {
-            if (auto p = checkBefore())
+            if (auto p = checkBefore(pc, sp))
                 return *p;
-            const std::uint16_t pc = m.reg(Reg::PC);
             if (mode == Mode::To && pc == target)
                 return {Pause::Why::Reached, pc, {}};
-            if (breakHere())
+            if (m_breaks[pc] && breakHere(pc))
                 return {Pause::Why::Breakpoint, pc, {}};
         }
         first = false;
-        if (!instruction(limit))
+        if (!(m_mid ? instruction(limit) : instruction(limit, pc, sp)))
             return {ended() ? Pause::Why::Ended : Pause::Why::Limit, m.reg(Reg::PC), {}};
-        const std::uint16_t pc = m.reg(Reg::PC), sp = m.reg(Reg::SP);
+        pc = m_pc;
+        sp = m_sp;
         if ((mode == Mode::Over && pc == target && deeper(sp, sp0) <= 0) ||
             (mode == Mode::Out && m_lastWasRet && deeper(sp, sp0) < 0))
             return {Pause::Why::Step, pc, {}};
@@ -313,6 +334,7 @@ Pause Debugger::stepBack() {
     while (m_position < target && instruction(UINT64_MAX)) {
     }
     m_replaying = false;
+    m_nextSnapshot = s.machine.cycles + m_limits.every;
     return {Pause::Why::Step, m.reg(Reg::PC), {}};
 }
 

@@ -110,8 +110,9 @@ private:
     Pause go(Mode mode, std::uint64_t limit, std::uint16_t target = 0);
     // Runs one instruction with the bookkeeping; false when the machine stopped.
     bool instruction(std::uint64_t limit);
-    std::optional<Pause> checkBefore();
-    bool breakHere();
+    bool instruction(std::uint64_t limit, std::uint16_t pc, std::uint16_t sp);
+    std::optional<Pause> checkBefore(std::uint16_t pc, std::uint16_t sp);
+    bool breakHere(std::uint16_t pc);
     void remember();
     void key(int code, bool down);
     bool ended() const;
@@ -127,6 +128,9 @@ private:
     bool m_mid = false; // paused inside an instruction (an OS call waiting for a key)
     bool m_lastWasRet = false;
     std::size_t m_keyNext = 0;
+    std::uint16_t m_pc = 0, m_sp = 0; // as the last instruction left them
+    bool m_refused;
+    std::uint64_t m_nextSnapshot = 0; // the clock at which the next snapshot is due
     std::uint64_t m_position = 0;
     std::uint16_t m_lastPc = 0;
     std::deque<Snapshot> m_history;
