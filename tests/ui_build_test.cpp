@@ -389,6 +389,18 @@ private slots:
         QCOMPARE(shown(), QStringList());
     }
 
+    // Make in a tests file builds the program it tests, and says no more.
+    void makeInATestsFileBuildsItsProgram() {
+        QVERIFY(makeExecutable(tree->path("asm.bat"), kListingScript));
+        QVERIFY(QDir().mkpath(tree->path("Source/game")));
+        QVERIFY(writeBytes(tree->path("Source/game/tinvader.z80"), " ret\n"));
+        Form1 &w = makeWindow(true, 20);
+        QVERIFY(openSource("Source/game/tinvader.tests", "test \"t\"\n  run\n"));
+        w.makeprog_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(!logShown(w).isEmpty(), 10000);
+        QCOMPARE(logShown(w), "built tinvader in " + tree->path("Source/game") + "\n");
+    }
+
     // Make on an include builds the program that read it, in its folder;
     // the record outlives the window, and the program built last wins.
     void endToEndAnIncludeBuildsItsProgram() {

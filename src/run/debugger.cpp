@@ -181,7 +181,7 @@ bool Debugger::instruction(std::uint64_t limit, std::uint16_t pc, std::uint16_t 
         m.runUntil(m.cycles() + 1);
         if (ended())
             return false;
-        if (m.betweenInstructions() && (m_pc = m.reg(Reg::PC)) >= 0x8000)
+        if (m.betweenInstructions() && !m.answered(m_pc = m.reg(Reg::PC)))
             break;
         if (m.cycles() >= limit) {
             m_mid = true;
@@ -189,7 +189,7 @@ bool Debugger::instruction(std::uint64_t limit, std::uint16_t pc, std::uint16_t 
         }
     }
     const std::uint16_t nowSp = m_sp = m.reg(Reg::SP);
-    if (call && *call >= 0x8000 && nowSp == std::uint16_t(sp - 2) && m_pc == *call &&
+    if (call && !m.answered(*call) && nowSp == std::uint16_t(sp - 2) && m_pc == *call &&
         m_frames.size() < 0x8000)
         m_frames.push_back(nowSp);
     while (!m_frames.empty() && deeper(m_frames.back(), nowSp) > 0)

@@ -31,6 +31,10 @@ void Machine::save(MachineState &to) const {
     to.keypad = m_keypad;
     to.cycles = m_cycles;
     to.nextTimer = m_nextTimer;
+    to.nextTimer2 = m_nextTimer2;
+    to.trapFrom = m_trapFrom;
+    to.trapTo = m_trapTo;
+    to.link = m_link;
     to.intMask = m_intMask;
     to.intStatus = m_intStatus;
     to.port4 = m_port4;
@@ -53,6 +57,10 @@ void Machine::restore(const MachineState &from) {
     m_keypad = from.keypad;
     m_cycles = from.cycles;
     m_nextTimer = from.nextTimer;
+    m_nextTimer2 = from.nextTimer2;
+    m_trapFrom = from.trapFrom;
+    m_trapTo = from.trapTo;
+    m_link = from.link;
     m_intMask = from.intMask;
     m_intStatus = from.intStatus;
     m_port4 = from.port4;

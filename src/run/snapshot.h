@@ -21,8 +21,9 @@ struct MachineState {
     std::array<int, 2> banks{}; // the banks at 4000h and 8000h: 0, 1 RAM page; -1 none
     Lcd lcd;
     Keypad keypad;
-    std::uint64_t cycles = 0, nextTimer = 0;
-    std::uint8_t intMask = 0, intStatus = 0, port4 = 0;
+    std::uint64_t cycles = 0, nextTimer = 0, nextTimer2 = 0;
+    std::uint16_t trapFrom = 0, trapTo = 0;
+    std::uint8_t intMask = 0, intStatus = 0, port4 = 0, link = 0;
     bool onWasHeld = false;
     std::optional<Stop> stop;
 

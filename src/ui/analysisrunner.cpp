@@ -1,5 +1,7 @@
 #include "analysisrunner.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
 
 namespace {
@@ -12,8 +14,12 @@ z80::Analysis analyseInput(const AnalysisRunner::Input &input, z80::FileReader &
         z80::AnalysisOptions options = input.options;
         options.reportUndefined = true;
         z80::Analysis whole = z80::analyse(input.program.toStdString(), reader, options);
-        if (std::find(whole.filesRead.begin(), whole.filesRead.end(), path) !=
-            whole.filesRead.end())
+        // A tests file is read by no program: its program's names are its own.
+        const bool tests =
+            QFileInfo(input.path).suffix().compare(QLatin1String("tests"), Qt::CaseInsensitive) ==
+            0;
+        if (tests || std::find(whole.filesRead.begin(), whole.filesRead.end(), path) !=
+                         whole.filesRead.end())
             return whole;
     }
     return z80::analyse(path, reader, input.options);

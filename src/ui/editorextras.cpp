@@ -19,7 +19,8 @@
 
 namespace {
 enum Margin { LineNumbers = 0, Marks = 1 };
-enum Marker { ErrorMark = 0, WarningMark = 1, PassedMark = 2, FailedMark = 3 };
+// 2 and 3 are the analysis's marks (language.cpp).
+enum Marker { ErrorMark = 0, WarningMark = 1, PassedMark = 4, FailedMark = 5 };
 } // namespace
 
 EditorExtras::EditorExtras(QsciScintilla *editor, MessageBox *messages, QWidget *window)

@@ -156,6 +156,7 @@ void Form1::runWindow_Key() {
             if (auto *old = findChild<RunWindow *>(QStringLiteral("RunWindow")))
                 old->close();
             auto *window = new RunWindow(program, this);
+            window->setFilePicker(m_services.picker);
             window->adjustSize();
             placeNear(window, this);
             window->show();
@@ -232,7 +233,12 @@ bool Form1::showAssemblerLog(const BuildRunner::Build &build) {
         report(*error);
         return false;
     }
-    if (!build.document.isEmpty() && samePathKey(build.document) != samePathKey(build.source)) {
+    // An include's build says which program it built; a tests file's program is its namesake.
+    const bool testsFile =
+        QFileInfo(build.document).suffix().compare(QLatin1String("tests"), Qt::CaseInsensitive) ==
+        0;
+    if (!build.document.isEmpty() && !testsFile &&
+        samePathKey(build.document) != samePathKey(build.source)) {
         const QDir folder = QFileInfo(build.source).absoluteDir();
         const QString include = folder.relativeFilePath(build.document);
         text.prepend(tr("Building %1, which includes %2\n")

@@ -149,6 +149,15 @@ void Language::start() {
 void Language::show() {
     m_analysis = m_runner->last();
     m_analysedPath = m_runner->lastPath();
+    // A tests file is no assembly: its program's names complete and hover in
+    // it, and none of its lines is judged as a statement.
+    if (QFileInfo(m_analysedPath).suffix().compare(QLatin1String("tests"), Qt::CaseInsensitive) ==
+            0 &&
+        !m_analysis->problems.empty()) {
+        auto kept = std::make_shared<z80::Analysis>(*m_analysis);
+        kept->problems.clear();
+        m_analysis = std::move(kept);
+    }
     m_editor->markerDeleteAll(ErrorMark);
     m_editor->markerDeleteAll(WarningMark);
     const long length = long(m_editor->SendScintilla(QsciScintillaBase::SCI_GETLENGTH));

@@ -83,6 +83,8 @@ RunCommandOptions addRunOptions(QCommandLineParser &parser) {
         {QStringLiteral("text"), tr("Print the home screen as 8 lines of 16 characters.")},
         {QStringLiteral("screenshot"), tr("Write the screen to a PNG file."),
          QStringLiteral("file")},
+        {QStringLiteral("ignore-checksum"),
+         tr("Run a program file even though its checksum says it is damaged.")},
         {QStringLiteral("break"),
          tr("Stop when the program reaches this label or address (9DA0h), print the registers "
             "and the source line, and exit with status 3."),
@@ -91,7 +93,8 @@ RunCommandOptions addRunOptions(QCommandLineParser &parser) {
          tr("Write one line for each instruction run: T-states, address, label and source line."),
          QStringLiteral("file")},
         {QStringLiteral("regs"), tr("Print the registers when the run ends.")}};
-    parser.addOptions({o.run, o.keys, o.cycles, o.text, o.screenshot, o.breakAt, o.trace, o.regs});
+    parser.addOptions({o.run, o.keys, o.cycles, o.text, o.screenshot, o.ignoreChecksum, o.breakAt,
+                       o.trace, o.regs});
     return o;
 }
 
@@ -117,7 +120,11 @@ std::optional<int> runFromCommandLine(const QCommandLineParser &parser,
         }
         keys.insert(keys.end(), codes->begin(), codes->end());
     }
-    const LoadedRun loaded = loadRun(parser.value(o.run));
+    run::ReadOptions read;
+    read.ignoreChecksum = parser.isSet(o.ignoreChecksum);
+    const LoadedRun loaded = loadRun(parser.value(o.run), read);
+    if (loaded.checksumWrong)
+        fail(tr("%1: the file's checksum is wrong; running it as asked").arg(loaded.name));
     run::Session &session = *loaded.session;
     session.machine().keypad().setScript(keys);
     const run::SourceInfo info = run::SourceInfo::beside(parser.value(o.run).toStdString());

@@ -13,9 +13,13 @@
 struct LoadedRun {
     std::unique_ptr<run::Session> session;
     QString name; // the program's name on the calculator, or the file's
-    std::size_t codeSize = 0;
+    QString shell;              // the shell the program is written for, or empty
+    QString description;        // what the shell's header says the program is
+    bool checksumWrong = false; // run although the file's checksum is wrong
+    std::size_t codeSize = 0;   // the program's bytes, from 9D95h on
 };
 
 LoadedRun loadRun(const QString &path);
+LoadedRun loadRun(const QString &path, const run::ReadOptions &options);
 QImage lcdImage(const run::Lcd &lcd);
 QString stopText(const run::Stop &stop);
