@@ -6,12 +6,22 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/deps.sh
 
-# Each stage says how long it took, so a slow run shows where its time went.
+# The processor time (user + system, in ms) of every finished child so far,
+# from this shell's entry in /proc (fields 16 and 17, in clock ticks).
+children_cpu_ms() {
+    local f
+    read -r -a f < /proc/$$/stat
+    echo $(((f[15] + f[16]) * 1000 / $(getconf CLK_TCK)))
+}
+
+# Each stage says how long it took and how much processor time, so a slow run
+# shows where its time went, even on a machine busy with other work.
 stage() {
-    local name="$1" start=$SECONDS
+    local name="$1" start=$SECONDS cpu
     shift
+    cpu=$(children_cpu_ms)
     "$@"
-    echo "== $name: $((SECONDS - start)) s"
+    echo "== $name: $((SECONDS - start)) s, CPU $((($(children_cpu_ms) - cpu + 500) / 1000)) s"
 }
 
 stage "install" quorvin_install_missing clang libclang-rt-14-dev
@@ -33,4 +43,4 @@ unset ASAN_OPTIONS UBSAN_OPTIONS
 stage "fuzzing" bash tools/fuzz.sh "${QUORVIN_FUZZ_SECONDS:-10}"
 
 stage "package" env QUORVIN_PACKAGE_BUILD=_build bash tools/package.sh --check
-echo "== all: $SECONDS s"
+echo "== all: $SECONDS s, CPU $((($(children_cpu_ms) + 500) / 1000)) s"
