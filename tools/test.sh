@@ -26,15 +26,15 @@ stage() {
 
 stage "install" quorvin_install_missing clang libclang-rt-14-dev
 
-# The suite runs on the build the package is made from, with Debian's flags.
-quorvin_debian_flags
-stage "build" quorvin_build _build RelWithDebInfo "${debian_flags[@]}"
+# The suite runs on the build the package is made from, with Debian's flags
+# (the run command builds the same).
+stage "build" quorvin_build_main
 stage "tests" ctest --test-dir _build --output-on-failure -j"$(nproc)"
 
 # clang compiles this build in two thirds of gcc's time (its precompiled
-# header loads lazily), and a second compiler's warnings come with it.
-stage "sanitizer build" quorvin_build _build-asan Debug -DQUORVIN_SANITIZE=ON \
-    -DCMAKE_CXX_COMPILER=clang++
+# header loads lazily), and a second compiler's warnings come with it. The
+# fuzz targets are built in it too, on the same compiled libraries.
+stage "sanitizer build" quorvin_build_sanitized
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 stage "sanitizer tests" ctest --test-dir _build-asan --output-on-failure -j"$(nproc)"
