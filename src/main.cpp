@@ -53,7 +53,7 @@ Start parseCommandLine(int argc, char *argv[]) {
     parser.process(cli);
     Start start;
     if (const std::optional<int> status = runFromCommandLine(parser, run))
-        return {{}, true, *status};
+        return {{}, true, *status, {}};
     if (parser.isSet(setUp)) {
         const QString kit = findKitFolder(QCoreApplication::applicationDirPath());
         if (kit.isEmpty()) {
@@ -61,12 +61,12 @@ Start parseCommandLine(int argc, char *argv[]) {
                          qPrintable(QCoreApplication::translate(
                                         "main", "No toolchain kit was found beside %1.")
                                         .arg(QCoreApplication::applicationFilePath())));
-            return {{}, true, 1};
+            return {{}, true, 1, {}};
         }
         const KitReport report = setUpKit(kit, Locations::defaultRoot());
         for (const QString &line : report.lines(kit, Locations::defaultRoot()))
             std::printf("%s\n", qPrintable(line));
-        return {{}, true, report.error ? 1 : 0};
+        return {{}, true, report.error ? 1 : 0, {}};
     }
     if (!parser.positionalArguments().isEmpty()) {
         const QString given = parser.positionalArguments().first();
