@@ -3,6 +3,7 @@
 // medians. `bench --quick` uses tiny sizes to show that every case runs;
 // `bench --runner` measures the runner alone.
 
+#include "check/suite.h"
 #include "core/document.h"
 #include "core/shownlog.h"
 #include "core/templates.h"
@@ -215,6 +216,46 @@ void assemblerRow(bool quick, const QString &dir) {
         {"build 5,000 lines + include (floor spasm-ng)", "ms", t.ours, t.spasm, "ratio <= 1"});
 }
 
+// 100 routine tests of a program of 5,000 lines, assembly included: the
+// tests file read, its program assembled in memory, each test on a fresh
+// machine, as `quorvin --test` does.
+void testsRow(bool quick, const QString &dir) {
+    QByteArray program = "\t.org 9D93h\r\n\t.db 0BBh, 6Dh\r\n\tret\r\n";
+    int lines = 3, routines = 0;
+    for (; lines < 5000; lines += 7, ++routines)
+        program += QStringLiteral("sum%1:\r\n\tld hl, 0\r\n\tld d, 0\r\n\tld b, a\r\n"
+                                  "sum%1loop:\r\n\tadd hl, de\r\n\tdjnz sum%1loop\r\n\tret\r\n")
+                       .arg(routines)
+                       .toLatin1();
+    QByteArray tests;
+    for (int i = 0; i < 100; ++i)
+        tests += QStringLiteral("test \"sum %1\"\n  call sum%2 with a=10, e=%3\n  expect hl=%4\n"
+                                "  keeps c, ix\n  cycles <= 1000\n\n")
+                     .arg(i)
+                     .arg(i * routines / 100)
+                     .arg(i)
+                     .arg(10 * i)
+                     .toLatin1();
+    writeWholeFile(dir + "/sums.z80", program);
+    writeWholeFile(dir + "/sums.tests", tests);
+    std::vector<double> ms;
+    std::size_t passed = 0;
+    for (int rep = 0; rep < (quick ? 1 : 5); ++rep) {
+        z80::DiskReader reader;
+        check::SuiteOptions options;
+        QElapsedTimer t;
+        t.start();
+        const check::FileResult r =
+            check::runTestsFile((dir + "/sums.tests").toStdString(), reader, options);
+        ms.push_back(t.nsecsElapsed() / 1e6);
+        passed = r.passed();
+    }
+    if (passed != 100)
+        std::fprintf(stderr, "only %zu of the 100 tests passed\n", passed);
+    rows.push_back(
+        {"100 routine tests, 5,000 lines, with build", "ms", median(ms), 0, "<= 1000 ms"});
+}
+
 void printRows() {
     std::printf("%-42s %12s %12s %7s   %s\n", "case", "ours", "floor", "ratio", "goal");
     for (const Row &r : rows)
@@ -239,6 +280,10 @@ int main(int argc, char *argv[]) {
     QTemporaryDir home;
     if (QApplication::arguments().contains("--runner")) { // the runner's rows alone
         runnerRows(quick, home.path());
+        printRows();
+    }
+    if (QApplication::arguments().contains("--tests")) { // the tests' row alone
+        testsRow(quick, home.path());
         printRows();
     }
     if (QApplication::arguments().contains("--assembler")) { // the assembler's row alone
@@ -467,5 +512,6 @@ int main(int argc, char *argv[]) {
 
     assemblerRow(quick, home.path());
     runnerRows(quick, home.path());
+    testsRow(quick, home.path());
     printRows();
 }

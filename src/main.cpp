@@ -1,12 +1,13 @@
 // The editor: real dialogs, real processes, the folder tree in the home folder.
 // Options that need no window (--help, --version, --setup-kit) are answered
-// before a window system is asked for, and so is --run (a program run
-// without a window).
+// before a window system is asked for, and so are --run (a program run
+// without a window) and --test (a program's tests).
 
 #include "core/kitsetup.h"
 #include "core/locations.h"
 #include "ui/form1.h"
 #include "ui/runcommand.h"
+#include "ui/testcommand.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -39,8 +40,8 @@ Start parseCommandLine(int argc, char *argv[]) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QCoreApplication::translate(
         "main", "An editor for Z80 assembly programs for TI-83 Plus calculators."));
-    parser.addHelpOption();
-    parser.addVersionOption();
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("file"),
                                  QCoreApplication::translate("main", "A source file to open."),
                                  QStringLiteral("[file]"));
@@ -50,9 +51,20 @@ Start parseCommandLine(int argc, char *argv[]) {
                                             "own programs, keeping files you changed) and quit."));
     parser.addOption(setUp);
     const RunCommandOptions run = addRunOptions(parser);
-    parser.process(cli);
+    const TestCommandOptions tests = addTestOptions(parser);
+    // An option not known, or one without its value, ends with status 2.
+    if (!parser.parse(QCoreApplication::arguments())) {
+        std::fprintf(stderr, "quorvin: %s\n", qPrintable(parser.errorText()));
+        return {{}, true, 2, {}};
+    }
+    if (parser.isSet(help))
+        parser.showHelp(0);
+    if (parser.isSet(version))
+        parser.showVersion();
     Start start;
     if (const std::optional<int> status = runFromCommandLine(parser, run))
+        return {{}, true, *status, {}};
+    if (const std::optional<int> status = testFromCommandLine(parser, tests))
         return {{}, true, *status, {}};
     if (parser.isSet(setUp)) {
         const QString kit = findKitFolder(QCoreApplication::applicationDirPath());

@@ -59,6 +59,17 @@ private slots:
                                       "989d9d9d"));
     }
 
+    // Values are 32 bits, as in spasm-ng (a C int): what passes the top wraps
+    // round before it is judged, whether a number, a sum or a product.
+    void valuesWrapAtThirtyTwoBits() {
+        const auto b = source(" .db 100000001h, 0FFFFFFFFh + 3, 10000h * 10000h + 4\n"
+                              " .dw (7FFFFFFFh + 1) >> 24, 0FFFFFFFFh >> 24\n");
+        QCOMPARE(b->messages(), QStringList());
+        QCOMPARE(b->hex(), QByteArray("010204"
+                                      "80ff"
+                                      "ffff"));
+    }
+
     void aValueThatDoesNotFitIsAnErrorAtItsLine() {
         const auto b = source(" .org 0\n .db 256, -129, 255, -128\n .dw 65536, -32769\n"
                               " ld a,300\n ld (ix+128),a\n jr far\n .fill 2, 300\n"

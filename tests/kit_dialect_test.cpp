@@ -96,10 +96,12 @@ private slots:
     void numbersStringsAndSpaceInEveryForm() {
         const Built b = source(" .org 0\n .db $1A, 1Ah, %11010, 11010b, 32o, 26d, 0x1A, 0b11010\n"
                                " .db 0001 1010b, 'c', '\\n', \"a\\\"b\\\\c\\n\", 0, \"\\x\"\n"
+                               " .db '\\0', \"1\\02\"\n"
                                " .text \"Hi\"\n .block 2\n .fill 2, 7\n");
         QCOMPARE(b.messages, QStringList());
         QCOMPARE(b.hex, QByteArray("1a1a1a1a1a1a1a1a"
                                    "1a630a6122625c630a0078"
+                                   "00310032"
                                    "4869"
                                    "0000"
                                    "0707"));
@@ -160,6 +162,26 @@ private slots:
                    {"/p/inc/bare.inc", " .dw 4\n"}});
         QCOMPARE(b.messages, QStringList());
         QCOMPARE(b.hex, QByteArray("010204000503"));
+        // A name found in several places: next to the file that includes it
+        // first, then next to the source, then the project folders, then -I.
+        z80::Options folders;
+        folders.includeFolders = {"/lib"};
+        const auto from = [&](const std::vector<std::string> &places) {
+            std::vector<std::pair<std::string, std::string>> files = {
+                {"/p/main.z80", "#include \"sub/part.inc\"\n#include \"top.inc\"\n"},
+                {"/p/sub/part.inc", "#include \"which.inc\"\n"}};
+            for (size_t k = 0; k < places.size(); ++k)
+                files.push_back({places[k] + "/which.inc", " .db " + std::to_string(k + 1) + "\n"});
+            for (const char *top : {"/lib", "/p/include", "/p"})
+                files.push_back(
+                    {std::string(top) + "/top.inc", std::string(" .db \"") + top + "\"\n"});
+            return build(files, folders).hex;
+        };
+        QCOMPARE(from({"/p/sub", "/p", "/p/include", "/lib"}),
+                 QByteArray("01") + QByteArray("/p").toHex());
+        QCOMPARE(from({"/p", "/p/include", "/lib"}), QByteArray("01") + QByteArray("/p").toHex());
+        QCOMPARE(from({"/p/include", "/lib"}), QByteArray("01") + QByteArray("/p").toHex());
+        QCOMPARE(from({"/lib"}), QByteArray("01") + QByteArray("/p").toHex());
     }
 
     void everyErrorIsNamedByItsFileAndLineInSourceOrder() {
@@ -320,8 +342,8 @@ private slots:
         };
         QCOMPARE(errors({{"/p/main.z80", "#include \"main.z80\"\n"}}).size(), 1);
         QCOMPARE(errors({{"/p/main.z80", "#include \"main.z80\"\n"}})[0],
-                 QStringLiteral("main.z80:1: error: includes nest deeper than 32 levels (does "
-                                "main.z80 include itself?)"));
+                 QStringLiteral("main.z80:1: error: includes, #macros and run() nest deeper than "
+                                "32 levels (does main.z80 include itself?)"));
         QCOMPARE(errors({{"/p/main.z80",
                           " .db " + std::string(300, '(') + "1" + std::string(300, ')') + "\n"}}),
                  QStringList{"main.z80:1: error: the expression nests deeper than 200 levels"});
@@ -331,8 +353,8 @@ private slots:
         QCOMPARE(errors({{"/p/main.z80", sum + "\n"}}),
                  QStringList{"main.z80:1: error: the expression has more than 500 operators"});
         QCOMPARE(errors({{"/p/main.z80", "#macro again()\n again()\n#endmacro\n again()\n"}}),
-                 QStringList{"main.z80:4: error: #macro again nests deeper than 32 levels (does "
-                             "it call itself?)"});
+                 QStringList{"main.z80:4: error: includes, #macros and run() nest deeper than "
+                             "32 levels (does #macro again use itself?)"});
         std::string grow = "#define A0 x\n";
         for (int i = 1; i < 40; ++i)
             grow += "#define A" + std::to_string(i) + " A" + std::to_string(i - 1) + " A" +

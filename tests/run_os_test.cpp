@@ -67,6 +67,26 @@ wrap:   db "xyz", 0)");
         QCOMPARE(at(*s, std::uint16_t(ram::textShadow + 17)), std::uint8_t('1'));
     }
 
+    // _PutS leaves HL past the string's terminating zero, as TI's reference
+    // loop does (ld a,(hl) / inc hl / or a): strings laid end to end are
+    // shown by calling it again.
+    void stringsLaidEndToEndAreShownOneCallEach() {
+        const auto s = runAsm(R"(
+        bcall(_ClrLCDFull)
+        bcall(_HomeUp)
+        ld hl, first
+        ld (9002h), hl
+        bcall(_PutS)
+        ld (9000h), hl
+        bcall(_PutS)
+        ret
+first:  db "ab", 0
+second: db "cd", 0)");
+        QVERIFY(s->stopped() && s->stopped()->returned);
+        QCOMPARE(screenText(*s), lines({"abcd"}));
+        QCOMPARE(s->machine().readWord(0x9000), std::uint16_t(s->machine().readWord(0x9002) + 3));
+    }
+
     // Without auto-scroll the cursor goes back to the top; EraseEOL blanks the
     // rest of the row and leaves the cursor; PutPS prints a counted string;
     // inverse text reads back as the same characters with the cell dark.
@@ -292,6 +312,15 @@ nameB:  db 15h, "B", 0)");
         const auto full = runAsm(" ld de, 0C000h\n ld hl, 4000h\n bcall(_InsertMem)\n ret");
         QCOMPARE(QString::fromStdString(full->stopped()->reason),
                  QString("the calculator runs out of memory (ERR:MEMORY) in _InsertMem"));
+        // A size word of FFFEh or FFFFh and its own two bytes are more than
+        // 64 KiB, never a few bytes.
+        for (const char *size : {"0FFFEh", "0FFFFh"}) {
+            const auto huge = runAsm(QString(" ld hl, nameA\n rst 20h\n ld hl, ") + size +
+                                     "\n bcall(_CreateAppVar)\n ret\nnameA: db 15h, \"A\", 0");
+            QVERIFY(huge->stopped());
+            QCOMPARE(QString::fromStdString(huge->stopped()->reason),
+                     QString("the calculator runs out of memory (ERR:MEMORY) in _CreateAppVar"));
+        }
         const auto outside = runAsm(" ld hl, 9000h\n ld de, 1\n bcall(_DelMem)\n ret");
         QCOMPARE(QString::fromStdString(outside->stopped()->reason),
                  QString("the program called _DelMem at 9D9Bh for 9000h, outside the memory of "

@@ -98,6 +98,17 @@ private slots:
         QVERIFY(!isFreshBuild(p, start));
         QVERIFY(writeBytes(p, "new")); // written at once after the start
         QVERIFY(isFreshBuild(p, start));
+        // Stamped in the very millisecond the build started (the coarse
+        // clock stamps a quick build so): fresh; one before it: not.
+        const auto stamp = [&](qint64 ms) {
+            const timeval at[2] = {{time_t(ms / 1000), suseconds_t(ms % 1000 * 1000)},
+                                   {time_t(ms / 1000), suseconds_t(ms % 1000 * 1000)}};
+            return ::utimes(QFile::encodeName(p).constData(), at) == 0;
+        };
+        QVERIFY(stamp(start.toMSecsSinceEpoch()));
+        QVERIFY(isFreshBuild(p, start));
+        QVERIFY(stamp(start.toMSecsSinceEpoch() - 1));
+        QVERIFY(!isFreshBuild(p, start));
     }
 };
 

@@ -64,6 +64,17 @@ private slots:
         QTRY_COMPARE(window->Text1->markersAtLine(2), 0u);
     }
 
+    // The analysis assembles the text as it is opened, in the editor's own
+    // process: a source that runs itself without end is one mark at its line,
+    // and the editor keeps going with the text as it was.
+    void aSourceThatRunsItselfIsMarkedAndTheTextKept() {
+        const QByteArray text = "#define X \"wr(X)\\nrun()\"\n wr(X)\n run()\n";
+        openProgram(text);
+        QVERIFY(window->Text1->markersAtLine(2) & (1 << 2));
+        QCOMPARE(language()->problemMessages(3).size(), 1);
+        QCOMPARE(window->Text1->text().toUtf8(), text);
+    }
+
     void anIncludeIsCheckedAsPartOfTheProgramThatBuiltIt() {
         makeWindow();
         QVERIFY(writeBytes(tree->path("Source/main.z80"),

@@ -62,6 +62,31 @@ private slots:
         QCOMPARE(whole.definitions.size(), size_t(1));
     }
 
+    // The analysis runs inside the editor on the text as it is opened: a
+    // source that runs or includes itself, or asks for gigabytes, is one
+    // problem at its line, and the editor goes on with the text.
+    void aSourceThatRunsAwayIsOneProblemAtItsLine() {
+        const auto selfRun = analysed({{kMain, "#define X \"wr(X)\\nrun()\"\n wr(X)\n run()\n"}});
+        QCOMPARE(selfRun.problems.size(), size_t(1));
+        QCOMPARE(selfRun.problems[0].line, 3);
+        QVERIFY(selfRun.problems[0].message.find("nest deeper than 32 levels") !=
+                std::string::npos);
+        const auto selfInclude = analysed({{kMain, " .db 1\n#include \"main.z80\"\n"}});
+        QCOMPARE(selfInclude.problems.size(), size_t(1));
+        QCOMPARE(selfInclude.problems[0].line, 2);
+        std::string fills = "#macro f0()\n .fill 65536\n#endmacro\n";
+        for (int i = 1; i <= 5; ++i) {
+            fills += "#macro f" + std::to_string(i) + "()\n";
+            for (int k = 0; k < 10; ++k)
+                fills += " f" + std::to_string(i - 1) + "()\n";
+            fills += "#endmacro\n";
+        }
+        const auto fill = analysed({{kMain, fills + " f5()\n"}});
+        QCOMPARE(fill.problems.size(), size_t(1));
+        QCOMPARE(fill.problems[0].line, 64);
+        QVERIFY(fill.problems[0].message.find("grows past 12385 bytes") != std::string::npos);
+    }
+
     void theBuildsOwnErrorsComeWithTheirLineAndWord() {
         const auto a = analysed({{kMain, "\tld a,1\n\tfrob a\nx:\nx:\n"}});
         QCOMPARE(problems(a),

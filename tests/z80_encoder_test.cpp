@@ -194,6 +194,8 @@ private slots:
         row("ld hl,70000", "value 70000 does not fit in 16 bits (-32768 to 65535)");
         row("ld (-32769),a", "value -32769 does not fit in 16 bits (-32768 to 65535)");
         row("jr 40720", "relative jump to 9F10h is out of reach (-128 to 127 bytes from 9D97h)");
+        row("jr 40471", "relative jump to 9E17h is out of reach (-128 to 127 bytes from 9D97h)");
+        row("jr 40214", "relative jump to 9D16h is out of reach (-128 to 127 bytes from 9D97h)");
         row("djnz 40214", "relative jump to 9D16h is out of reach (-128 to 127 bytes from 9D97h)");
         row("ld (ix+128),a", "index displacement 128 does not fit (-128 to 127)");
         row("set 0,(iy-129)", "index displacement -129 does not fit (-128 to 127)");
@@ -225,6 +227,7 @@ private slots:
         QCOMPARE(hex("ld bc,-32768"), QByteArray("01 00 80"));
         QCOMPARE(hex("ld de,-1"), QByteArray("11 ff ff"));
         QCOMPARE(hex("jr 40215"), QByteArray("18 80")); // 9D97h - 128
+        QCOMPARE(hex("jr 40470"), QByteArray("18 7f")); // 9D97h + 127
         QVERIFY(z80::isMnemonic("LD") && z80::isMnemonic("Sl1") && z80::isMnemonic("otdr"));
         QVERIFY(!z80::isMnemonic("db") && !z80::isMnemonic("ldx") && !z80::isMnemonic(""));
     }

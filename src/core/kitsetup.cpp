@@ -135,8 +135,9 @@ KitReport setUpKit(const QString &kitFolder, const QString &root) {
         {QStringLiteral("qvasm"), QStringLiteral("qvasm"), true, false},
         {QStringLiteral("pack8xp"), QStringLiteral("pack8xp"), true, false},
         {QLatin1String(kBuildScriptName), QLatin1String(kBuildScriptName), true, true}};
-    const QStringList templates = QDir(kitFolder + QLatin1String("/Templates"))
-                                      .entryList({QStringLiteral("*.txt")}, QDir::Files);
+    const QStringList templates =
+        QDir(kitFolder + QLatin1String("/Templates"))
+            .entryList({QStringLiteral("*.txt"), QStringLiteral("*.tests")}, QDir::Files);
     for (const QString &t : templates)
         items.append(
             {QLatin1String("Templates/") + t, QLatin1String("TASM/Templates/") + t, false, true});

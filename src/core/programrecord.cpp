@@ -83,6 +83,15 @@ QString ProgramRecord::programFor(const QString &document, const QByteArray &fir
     const QString named = mainCommentTarget(firstLine);
     if (!named.isEmpty())
         return QDir::cleanPath(QFileInfo(document).absoluteDir().absoluteFilePath(named));
+    // NAME.tests belongs to NAME.z80 (or NAME.asm) beside it.
+    const QFileInfo info(document);
+    if (info.suffix().compare(QLatin1String("tests"), Qt::CaseInsensitive) == 0)
+        for (const char *suffix : {".z80", ".asm", ".Z80", ".ASM"}) {
+            const QString source = info.absolutePath() + QLatin1Char('/') +
+                                   info.completeBaseName() + QLatin1String(suffix);
+            if (QFileInfo(source).isFile())
+                return source;
+        }
     const QString recorded = programOf(document);
     if (!recorded.isEmpty() && QFileInfo(recorded).isFile())
         return recorded;

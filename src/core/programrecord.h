@@ -31,6 +31,7 @@ public:
     // The program to build for a document: the one its first line names
     // ("; main: game.z80", from the document's folder), else the one that last
     // read it, else the document itself.
+    // (A tests file NAME.tests belongs to NAME.z80 or NAME.asm beside it.)
     QString programFor(const QString &document, const QByteArray &firstLine) const;
 
 private:

@@ -27,7 +27,7 @@ std::string Os::nameInOp1(const Machine &m) const {
 // A new variable of `size` bytes of data; DE points to its data (for all but
 // reals, after the two-byte size), HL to it as well, standing for its entry.
 Os::Result Os::create(Machine &m, std::uint8_t type, std::uint16_t size, bool sized) {
-    const std::uint16_t need = std::uint16_t(size + (sized ? 2 : 0));
+    const std::uint32_t need = std::uint32_t(size) + (sized ? 2 : 0); // 65,537 at most
     if (m_heap + need > kHeapEnd) {
         m.stop("the calculator runs out of memory (ERR:MEMORY) in " + m_callName);
         return Result::Wait;

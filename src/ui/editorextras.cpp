@@ -19,7 +19,7 @@
 
 namespace {
 enum Margin { LineNumbers = 0, Marks = 1 };
-enum Marker { ErrorMark = 0, WarningMark = 1 };
+enum Marker { ErrorMark = 0, WarningMark = 1, PassedMark = 2, FailedMark = 3 };
 } // namespace
 
 EditorExtras::EditorExtras(QsciScintilla *editor, MessageBox *messages, QWidget *window)
@@ -43,12 +43,18 @@ EditorExtras::EditorExtras(QsciScintilla *editor, MessageBox *messages, QWidget 
     editor->setMarginMarkerMask(LineNumbers, 0);
     editor->setMarginType(Marks, QsciScintilla::SymbolMargin);
     editor->setMarginWidth(Marks, 14);
-    editor->setMarginMarkerMask(Marks, (1 << ErrorMark) | (1 << WarningMark));
+    editor->setMarginMarkerMask(Marks, (1 << ErrorMark) | (1 << WarningMark) | (1 << PassedMark) |
+                                           (1 << FailedMark));
     editor->markerDefine(QsciScintilla::Circle, ErrorMark);
     editor->setMarkerBackgroundColor(QColor(0xd0, 0x20, 0x20), ErrorMark);
     editor->setMarkerForegroundColor(QColor(0x80, 0x00, 0x00), ErrorMark);
     editor->markerDefine(QsciScintilla::RightTriangle, WarningMark);
     editor->setMarkerBackgroundColor(QColor(0xe0, 0xa0, 0x00), WarningMark);
+    // A test that passed, and one that failed, on a tests file's `test` lines.
+    editor->markerDefine(QsciScintilla::SmallRectangle, PassedMark);
+    editor->setMarkerBackgroundColor(QColor(0x20, 0xa0, 0x40), PassedMark);
+    editor->markerDefine(QsciScintilla::Rectangle, FailedMark);
+    editor->setMarkerBackgroundColor(QColor(0xd0, 0x20, 0x20), FailedMark);
     fitLineNumbers();
     connect(editor, &QsciScintilla::linesChanged, this, &EditorExtras::fitLineNumbers);
     editor->installEventFilter(this);
@@ -132,6 +138,23 @@ bool EditorExtras::markToolTip(QHelpEvent *event) {
     return true;
 }
 
+void EditorExtras::markTests(const QList<TestsRunner::Mark> &marks) {
+    m_editor->markerDeleteAll(PassedMark);
+    m_editor->markerDeleteAll(FailedMark);
+    for (auto it = m_marks.begin(); it != m_marks.end();)
+        it = m_testMarks.contains(it.key()) ? m_marks.erase(it) : std::next(it);
+    m_testMarks.clear();
+    for (const TestsRunner::Mark &mark : marks) {
+        const int handle =
+            m_editor->markerAdd(mark.line - 1, mark.passed ? PassedMark : FailedMark);
+        if (handle < 0)
+            continue;
+        m_marks.insert(handle, mark.message);
+        m_testMarks.insert(handle);
+    }
+    m_editor->viewport()->update();
+}
+
 QStringList EditorExtras::markMessages(int line) const {
     QStringList messages;
     for (auto it = m_marks.cbegin(); it != m_marks.cend(); ++it)
@@ -144,7 +167,8 @@ QStringList EditorExtras::markMessages(int line) const {
 void EditorExtras::markLog(const QString &log, const QString &folder, const QString &file) {
     m_editor->markerDeleteAll(ErrorMark);
     m_editor->markerDeleteAll(WarningMark);
-    m_marks.clear();
+    for (auto it = m_marks.begin(); it != m_marks.end();)
+        it = m_testMarks.contains(it.key()) ? std::next(it) : m_marks.erase(it);
     if (!file.isEmpty()) {
         const QString current = QFileInfo(file).absoluteFilePath();
         const QStringList lines = log.split(QLatin1Char('\n'));

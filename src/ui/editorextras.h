@@ -4,8 +4,11 @@
 // keep the indentation of the line above. They are reached by shortcuts and
 // the editor's context menu; the menus stay as they are.
 
+#include "ui/testsrunner.h"
+
 #include <QHash>
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 #include <functional>
@@ -30,6 +33,9 @@ public:
     // Marks the lines of `file` that the log names (relative names taken
     // from `folder`), after clearing the marks of the log before.
     void markLog(const QString &log, const QString &folder, const QString &file);
+    // Marks each test's line as passed or failed, after clearing the marks
+    // of the run before; the mark's tooltip says how it went.
+    void markTests(const QList<TestsRunner::Mark> &marks);
     // The log lines that marked a line (from 1), shown as the mark's tooltip.
     QStringList markMessages(int line) const;
     // Shows a line (from 1) and selects it.
@@ -55,4 +61,5 @@ private:
     QList<QAction *> m_actions;
     int m_digits = 0;
     QHash<int, QString> m_marks; // a mark's handle and its log line
+    QSet<int> m_testMarks;       // the handles of the tests' marks among them
 };

@@ -15,6 +15,7 @@
 #include "ui/form3.h"
 #include "ui/language.h"
 #include "ui/resizerule.h"
+#include "ui/testsrunner.h"
 
 #include <Qsci/qsciscintilla.h>
 
@@ -45,6 +46,15 @@ Form1::Form1(const Services &services)
     m_file = CurrentFile(Text1, &CommonDialog1);
     Text1->installEventFilter(new MenuShortcutsFirst(this));
     m_extras = new EditorExtras(Text1, m_services.messages, this);
+    m_tests = new TestsRunner(this);
+    connect(
+        m_tests, &TestsRunner::finished, this,
+        [this](const QString &file, const QString &report, const QList<TestsRunner::Mark> &marks) {
+            tests_Finished(file, report);
+            if (!CommonDialog1.FileName.isEmpty() &&
+                QFileInfo(CommonDialog1.FileName).absoluteFilePath() == file)
+                m_extras->markTests(marks);
+        });
     new AccessibilityGate(Text1);
     const Locations places(m_services.root);
     auto *language =
@@ -139,6 +149,7 @@ void Form1::createActions() {
     key("makesendKey", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B), &Form1::makesend_Click);
     key("runKey", QKeySequence(Qt::Key_F5), &Form1::run_Key);
     key("runWindowKey", QKeySequence(Qt::CTRL | Qt::Key_F5), &Form1::runWindow_Key);
+    key("testKey", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T), &Form1::test_Key);
 }
 
 // Start-up: the settings into the Preferences dialog, then the template catalogue.
@@ -189,6 +200,7 @@ bool Form1::open_doc(const QString &filename) {
         report(*error);
         return false;
     }
+    m_templateTests.clear();
     return true;
 }
 
@@ -198,6 +210,14 @@ bool Form1::save_doc(const QString &filename) {
     if (auto error = m_file.save(filename, Locations(m_services.root).spareFolder())) {
         report(*error);
         return false;
+    }
+    if (!m_templateTests.isEmpty()) {
+        const QFileInfo saved(filename);
+        const QString tests = saved.absolutePath() + QLatin1Char('/') + saved.completeBaseName() +
+                              QLatin1String(".tests");
+        if (!QFileInfo::exists(tests))
+            QFile::copy(m_templateTests, tests);
+        m_templateTests.clear();
     }
     return true;
 }
@@ -280,6 +300,11 @@ void Form1::newdoc_Click(const QByteArray &templatePath) {
         return;
     }
     m_extras->markLog({}, {}, {});
+    // The tests the template comes with (hello.tests beside hello.txt) go
+    // beside the program when it is first saved.
+    const QString path = QFile::decodeName(templatePath);
+    const QString tests = path.left(path.size() - 4) + QLatin1String(".tests");
+    m_templateTests = QFileInfo(tests).isFile() ? tests : QString();
 }
 
 void Form1::open_Click() {

@@ -22,6 +22,7 @@ class QTimer;
 class EditorExtras;
 class Form2;
 class Form3;
+class TestsRunner;
 
 class Form1 : public QMainWindow {
     Q_OBJECT
@@ -48,6 +49,7 @@ public:
     Form2 *form2() const { return m_form2.get(); }
     Form3 *form3() const; // null until first used
     BuildRunner *runner() const { return m_runner; }
+    TestsRunner *testsRunner() const { return m_tests; }
     EditorExtras *extras() const { return m_extras; }
 
     // Menu and timer handlers.
@@ -64,6 +66,7 @@ public:
     void startcalc_Click();
     void run_Key();       // F5: make, then start the emulator with the program
     void runWindow_Key(); // Ctrl+F5: Make, then run the program in a window
+    void test_Key();      // Ctrl+Shift+T: save, then run the program's tests
     void Timer1_Timer();
     void Timer2_Timer();
 
@@ -92,6 +95,7 @@ private:
     void runner_ToolFailed(const QString &program, const ProcessEnd &end, const QByteArray &output,
                            int tag);
     void form3_LineActivated(const QString &line);
+    void tests_Finished(const QString &testsFile, const QString &report);
     bool maybeSave();
     bool saveWithDialog();
     bool mayOverwrite(const QString &filename);
@@ -117,8 +121,10 @@ private:
     BuildRunner *m_runner;
     ProgramRecord m_programs;
     EditorExtras *m_extras;
+    TestsRunner *m_tests;
     // The last log a build showed, and the folder its relative names start from.
     QString m_lastLog, m_logFolder;
     CurrentFile m_file;
     QStringList m_startMessages; // for when the window is shown
+    QString m_templateTests;     // the tests of the template the document came from, till saved
 };

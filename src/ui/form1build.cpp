@@ -14,6 +14,7 @@
 #include "ui/form2.h"
 #include "ui/form3.h"
 #include "ui/runwindow.h"
+#include "ui/testsrunner.h"
 
 #include <Qsci/qsciscintilla.h>
 
@@ -272,4 +273,38 @@ bool Form1::startTool(const Command &command, ToolTag tag) {
                         tr("Error %1: %2").arg(started.errorNumber).arg(started.errorDescription)));
     }
     return started.ok();
+}
+
+// Ctrl+Shift+T: saves as Make does, then runs the tests of the document's
+// program (NAME.tests beside it, or the document itself when it is one) off
+// the window's thread; the output window says it has started and, at the
+// end, shows the failures and the summary.
+void Form1::test_Key() {
+    if (CommonDialog1.FileName.isEmpty() ? !saveWithDialog() : !save_doc(CommonDialog1.FileName))
+        return;
+    const QString document = QFileInfo(CommonDialog1.FileName).absoluteFilePath();
+    const QString tests = testsFileFor(
+        QFileInfo(document).suffix().compare(QLatin1String("tests"), Qt::CaseInsensitive) == 0
+            ? document
+            : m_programs.programFor(document, Text1->text(0).toUtf8()));
+    Form3 *output = ensureForm3();
+    if (!QFileInfo(tests).isFile()) {
+        output->setText(tr("No tests to run: %1 does not exist. Write the program's tests in it "
+                           "(test \"NAME\", call LABEL with a=1, expect hl=2).\n")
+                            .arg(QDir::toNativeSeparators(tests)));
+        output->showAndRaise(false);
+        return;
+    }
+    output->setText(tr("Running the tests in %1...\n").arg(QFileInfo(tests).fileName()));
+    output->showAndRaise(false);
+    m_tests->start(tests, m_services.root);
+}
+
+void Form1::tests_Finished(const QString &testsFile, const QString &report) {
+    Form3 *output = ensureForm3();
+    output->setText(report);
+    output->showAndRaise(false);
+    m_lastLog = report;
+    m_logFolder = QFileInfo(testsFile).absolutePath();
+    m_extras->markLog(report, m_logFolder, CommonDialog1.FileName);
 }

@@ -5,6 +5,8 @@
 #include "operands.h"
 #include "vocabulary.h"
 
+#include <algorithm>
+
 namespace z80 {
 namespace {
 
@@ -60,7 +62,7 @@ private:
 
 Assembly assemble(const std::string &mainPath, FileReader &reader, const Options &options) {
     Diagnostics diagnostics;
-    Assembler assembler(diagnostics);
+    Assembler assembler(diagnostics, options.cancel);
     RecordingReader recorder(reader);
     Preprocessor(recorder, options, diagnostics, assembler).run(mainPath);
     Assembly out;
@@ -167,20 +169,22 @@ std::optional<std::int64_t> Assembler::valueSoFar(const Expr &e, std::string *wh
 }
 
 std::optional<std::int64_t> Assembler::resolve(const Expr &e, std::string *why) {
-    if (e.kind == Expr::Kind::Pc)
+    if (e.kind == Expr::Kind::Pc) {
+        m_positional = true;
         return m_start;
+    }
     if (e.kind == Expr::Kind::Reusable) {
-        // The one so many back (counting one on this statement) or ahead.
-        std::int64_t seen = 0;
-        if (e.value < 0) {
-            for (size_t k = m_reusable.size(); k-- > 0;)
-                if (m_reusable[k] <= m_index && --seen == e.value)
-                    return m_reusableAt[k];
-        } else {
-            for (size_t k = 0; k < m_reusable.size(); ++k)
-                if (m_reusable[k] > m_index && ++seen == e.value)
-                    return m_reusableAt[k];
-        }
+        m_positional = true;
+        // The one so many back (counting one on this statement) or ahead:
+        // the statements of the "_" labels are in source order.
+        const size_t behind = size_t(
+            std::upper_bound(m_reusable.begin(), m_reusable.end(), m_index) - m_reusable.begin());
+        const std::uint64_t n = e.value < 0 ? std::uint64_t(0) - std::uint64_t(e.value)
+                                            : std::uint64_t(e.value);
+        if (e.value < 0 && n <= behind)
+            return m_reusableAt[behind - size_t(n)];
+        if (e.value > 0 && n <= m_reusable.size() - behind)
+            return m_reusableAt[behind + size_t(n) - 1];
         if (m_pass == 1) {
             m_unknown = true;
             return 0;
@@ -212,12 +216,8 @@ std::optional<std::int64_t> Assembler::resolve(const Expr &e, std::string *why) 
         return 0;
     }
     // A #define met only later: its text as the source's end leaves it.
-    if (const auto late = m_atEnd.find(l); late != m_atEnd.end() && m_atEndDepth < kMaxMacroDepth) {
-        ++m_atEndDepth;
-        const auto v = value(late->second, 0, late->second.size());
-        --m_atEndDepth;
-        return v;
-    }
+    if (const auto text = m_atEnd.find(l); text != m_atEnd.end() && m_atEndDepth < kMaxNesting)
+        return late(l, text->second, why);
     if (const auto own = spasmOwn(l))
         return own;
     // After an include that could not be read, an unknown name is its echo.
@@ -227,6 +227,31 @@ std::optional<std::int64_t> Assembler::resolve(const Expr &e, std::string *why) 
             *why += " (its file ends at the .end on line " + std::to_string(end->second.line) + ")";
     }
     return std::nullopt;
+}
+
+// Computed once a pass, unless it uses '$' or a "_" label: a chain of such
+// #defines, each using the one before twice, costs its length, not 2^length.
+std::optional<std::int64_t> Assembler::late(const std::string &lowerName,
+                                            const std::vector<Token> &text, std::string *why) {
+    if (const auto known = m_late.find(lowerName); known != m_late.end()) {
+        if (!known->second.value)
+            *why = known->second.why;
+        return known->second.value;
+    }
+    const bool positionalBefore = m_positional;
+    m_positional = false;
+    ++m_atEndDepth;
+    Late computed;
+    if (const ExprPtr e = parseExpression(text, 0, text.size(), &computed.why))
+        computed.value = evaluate(
+            *e, [this](const Expr &x, std::string *w) { return resolve(x, w); }, &computed.why);
+    --m_atEndDepth;
+    if (!m_positional)
+        m_late.emplace(lowerName, computed);
+    m_positional = m_positional || positionalBefore;
+    if (!computed.value)
+        *why = computed.why;
+    return computed.value;
 }
 
 std::optional<std::int64_t> Assembler::value(const std::vector<Token> &t, size_t begin,
@@ -253,11 +278,26 @@ Assembler::Result Assembler::statement(const std::vector<Token> &tokens, bool co
     m_at = at;
     m_start = m_pc;
     m_unknown = false;
+    m_sizeGuess = false;
     const size_t before = m_out.size();
     m_code = false;
     run(*m_record);
-    m_out.resize(before); // pass 1 keeps sizes only
+    // Pass 1 keeps sizes only, and counts those it knows.
+    if (!m_sizeGuess)
+        m_placed += m_out.size() - before;
+    m_out.resize(before);
+    if (!m_over && m_placed > kMaxProgramBytes)
+        tooLarge();
+    if (m_over)
+        return Result::Stop;
     return m_ended ? (m_ended = false, Result::EndOfFile) : Result::Done;
+}
+
+void Assembler::tooLarge() {
+    error("the program grows past " + std::to_string(kMaxProgramBytes) +
+              " bytes here: the calculator's RAM cannot hold it and the copy Asm( runs",
+          true);
+    m_over = true;
 }
 
 void Assembler::run(const Record &r) {
@@ -350,8 +390,11 @@ void Assembler::instruction(const std::vector<Token> &t, size_t begin) {
 
 void Assembler::finish(Assembly *out) {
     bool settled = false;
-    for (m_pass = 2; m_pass <= 12 && !settled; ++m_pass) {
+    for (m_pass = 2; m_pass <= 12 && !settled && !cancelled(); ++m_pass) {
         m_pc = 0;
+        m_placed = 0;
+        m_over = false;
+        m_late.clear();
         m_module.clear();
         m_local = m_global = m_changed = false;
         m_out.clear();
@@ -359,7 +402,9 @@ void Assembler::finish(Assembly *out) {
         m_echoes.clear();
         m_passDiag = Diagnostics();
         m_reusableSeen = 0;
-        for (m_index = 0; m_index < m_records.size(); ++m_index) {
+        for (m_index = 0; m_index < m_records.size() && !m_over; ++m_index) {
+            if (m_index % 4096 == 0 && cancelled())
+                break;
             m_record = &m_records[m_index];
             m_at = m_record->at;
             m_place = m_record->place;
@@ -369,10 +414,13 @@ void Assembler::finish(Assembly *out) {
             run(*m_record);
             m_pieces.push_back({m_at, std::uint32_t(m_start & 0xFFFF), before,
                                 m_out.size() - before, m_code, m_place});
+            if (!m_over && placed() > kMaxProgramBytes)
+                tooLarge();
         }
-        settled = !m_changed;
+        // Past the limit, the addresses after it do not matter.
+        settled = !m_changed || m_over;
     }
-    if (!settled)
+    if (!settled && !cancelled())
         error("the addresses do not settle: an address or equate depends on itself");
     // The whole program's limits, said at the line that meets them.
     for (const Assembly::Piece &p : m_pieces) {
@@ -380,15 +428,6 @@ void Assembler::finish(Assembly *out) {
             m_at = p.at;
             m_place = p.place;
             warning("code at C000h or above: the calculator refuses to run it");
-            break;
-        }
-    }
-    for (const Assembly::Piece &p : m_pieces) {
-        if (p.offset + p.size > kMaxProgramBytes) {
-            m_at = p.at;
-            m_place = p.place;
-            error("the program grows past " + std::to_string(kMaxProgramBytes) +
-                  " bytes here: the calculator's RAM cannot hold it and the copy Asm( runs");
             break;
         }
     }

@@ -12,6 +12,7 @@
 #include "sink.h"
 #include "source.h"
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -63,7 +64,10 @@ constexpr std::uint32_t kNoExecution = 0xC000;
 
 class Assembler : public StatementSink {
 public:
-    explicit Assembler(Diagnostics &diagnostics) : m_diag(diagnostics) {}
+    // `cancel`, set from another thread, stops the passes after the first
+    // at their next statement, leaving a partial result.
+    explicit Assembler(Diagnostics &diagnostics, const std::atomic<bool> *cancel = nullptr)
+        : m_diag(diagnostics), m_cancel(cancel) {}
 
     Result statement(const std::vector<Token> &tokens, bool columnOne, const Origin &at) override;
     std::optional<std::int64_t> constant(const std::string &name) const override;
@@ -110,6 +114,15 @@ private:
         m_out.push_back(byte);
         ++m_pc;
     }
+    // The bytes placed so far in this pass.
+    size_t placed() const { return m_placed + m_out.size(); }
+    // The program is past the calculator's limit at this statement: said
+    // here, and the build goes no further.
+    void tooLarge();
+    bool cancelled() const { return m_cancel && m_cancel->load(std::memory_order_relaxed); }
+    // The value of a #define met only after its use (its text at the source's end).
+    std::optional<std::int64_t> late(const std::string &lowerName,
+                                     const std::vector<Token> &text, std::string *why);
     void emitValue(std::int64_t v, int bytes, bool checked);
     bool directive(const std::string &label, const std::vector<Token> &t, size_t i);
     void equate(const std::string &label, const std::vector<Token> &t, size_t begin, bool set);
@@ -121,6 +134,7 @@ private:
     void instruction(const std::vector<Token> &t, size_t begin);
 
     Diagnostics &m_diag;
+    const std::atomic<bool> *m_cancel;
     Diagnostics m_passDiag; // the messages of the pass under way after the first
     std::vector<std::string> m_echoes;
     std::vector<Record> m_records;
@@ -133,6 +147,12 @@ private:
     // text is being computed inside another.
     std::unordered_map<std::string, std::vector<Token>> m_atEnd;
     int m_atEndDepth = 0;
+    struct Late { // a late #define computed in this pass
+        std::optional<std::int64_t> value;
+        std::string why; // what its text lacks, said where it is used
+    };
+    std::unordered_map<std::string, Late> m_late;
+    bool m_positional = false; // the value computed depends on the statement ('$', '_')
     std::string m_lastLabel; // pass 1: the label or equate defined last
     bool m_includeFailed = false;
 
@@ -152,6 +172,9 @@ private:
     bool m_code = false;  // the statement is an instruction
     bool m_ended = false; // the statement is a .end
     size_t m_reusableSeen = 0;
+    size_t m_placed = 0;      // pass 1: the bytes of the statements before
+    bool m_sizeGuess = false; // pass 1: the statement's size uses a value not known yet
+    bool m_over = false;      // the program is past the limit: said, and the pass stops
 };
 
 } // namespace z80

@@ -74,7 +74,8 @@ public:
     // One image: the header, then the area in strips of the minimum width.
     bool image(Area a, std::string *error) {
         m_out->images.emplace_back();
-        header(a);
+        if (!header(a, error))
+            return false;
         const std::int64_t width = a.right - a.left;
         if (m_o.minWidth > 0 && width > m_o.minWidth) {
             for (std::int64_t w = width; w > 0; w -= m_o.minWidth, a.left += m_o.minWidth) {
@@ -95,7 +96,18 @@ private:
             m_out->warnings.push_back(text);
     }
 
-    void header(const Area &a) {
+    // Counted in the picture's bytes before it is made: a long header on
+    // each image of a map would otherwise grow without limit.
+    bool header(const Area &a, std::string *error) {
+        size_t size = 0;
+        for (const std::string &token : m_o.header) {
+            std::string t = token;
+            for (char &c : t)
+                c = char(std::tolower(static_cast<unsigned char>(c)));
+            size += t == "ww" || t == "hh" || t == "ss" ? 2 : 1;
+        }
+        if (!spend(size, error))
+            return false;
         const std::int64_t w = a.right - a.left, h = a.bottom - a.top;
         for (const std::string &token : m_o.header) {
             std::string t = token;
@@ -127,6 +139,14 @@ private:
                 put(0);
             }
         }
+        return true;
+    }
+    bool spend(size_t size, std::string *error) {
+        m_total += size;
+        if (m_total <= kMaxPictureBytes)
+            return true;
+        *error = "gives more than " + std::to_string(kMaxPictureBytes) + " bytes";
+        return false;
     }
 
     // The layers (darkest bit first) and the mask of one strip, each row
@@ -136,11 +156,8 @@ private:
         const std::int64_t span = std::max(a.right - a.left, m_o.minWidth);
         const size_t rowBytes = size_t(span + 7) / 8;
         const size_t size = rowBytes * size_t(rows) * size_t(m_layers + (m_o.mask ? 1 : 0));
-        m_total += size;
-        if (m_total > kMaxPictureBytes) {
-            *error = "gives more than " + std::to_string(kMaxPictureBytes) + " bytes";
+        if (!spend(size, error))
             return false;
-        }
         const size_t width = rowBytes * 8;
         std::vector<std::uint8_t> shade(width * size_t(rows), 0), see(width * size_t(rows), 1);
         const std::int64_t end = std::max(a.right, a.left + m_o.minWidth);

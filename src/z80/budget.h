@@ -10,6 +10,11 @@
 
 namespace z80 {
 
+// How deep includes, #macros, run(), macro arguments and #defines used
+// before they are written may re-enter the reading of the source, all
+// counted together: each level costs stack, so the sum is what is bounded.
+constexpr int kMaxNesting = 32;
+
 struct Limits {
     size_t files = 10000;
     size_t bytes = 32 * 1024 * 1024;

@@ -56,7 +56,7 @@ std::optional<std::int64_t> Preprocessor::evaluateNow(const std::vector<Token> &
 std::optional<std::int64_t> Preprocessor::valueNow(std::vector<Token> e, const Origin &at,
                                                    const std::string &what) {
     std::string error;
-    if (expandLine(e, m_macros, &error, &m_budget)) {
+    if (expandLine(e, m_macros, &error, &m_budget, m_depth)) {
         if (const auto value = evaluateNow(e, &error))
             return value;
     }
@@ -101,7 +101,7 @@ bool Preprocessor::builtinDefine(Macro &m, const Origin &at) {
         // to be computed where NAME is used.
         std::vector<Token> e = args[0];
         std::string error;
-        if (!expandLine(e, m_macros, &error, &m_budget) || e.empty()) {
+        if (!expandLine(e, m_macros, &error, &m_budget, m_depth) || e.empty()) {
             if (m_budget.exhausted())
                 return spend(Budget::What::Tokens, 0, at);
             m_diag.error(at, what + ": " + (error.empty() ? "no value" : error));
@@ -165,12 +165,17 @@ Preprocessor::Builtin Preprocessor::builtinStatement(std::vector<Token> &s, cons
     } else {
         const std::string text = std::move(buffer);
         m_buffers.erase(m_buffer);
+        if (!enter(at, "does the text run() reads call run() again?"))
+            return Builtin::Done;
         LineSplitter split(text);
-        for (std::string_view view; split.next(&view);) {
+        bool goOn = true;
+        for (std::string_view view; goOn && split.next(&view);) {
             const std::string line(view);
-            if (!spend(Budget::What::Lines, 1, at) || !this->line(lex(line), line, at, place))
-                return Builtin::Stop;
+            goOn = spend(Budget::What::Lines, 1, at) && this->line(lex(line), line, at, place);
         }
+        leave();
+        if (!goOn)
+            return Builtin::Stop;
     }
     return Builtin::Done;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <set>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace z80 {
@@ -24,11 +25,13 @@ struct Diagnostics {
     };
     std::vector<Message> errors, warnings;
 
+    // A message said already (a #macro's line at each of its uses) is
+    // kept once, the first time: the first is the earliest in the source.
     void error(const Origin &at, const std::string &text, size_t place = SIZE_MAX) {
-        errors.push_back({place == SIZE_MAX ? now : place, say(at, "error", text)});
+        add(errors, place, say(at, "error", text));
     }
     void warning(const Origin &at, const std::string &text, size_t place = SIZE_MAX) {
-        warnings.push_back({place == SIZE_MAX ? now : place, say(at, "warning", text)});
+        add(warnings, place, say(at, "warning", text));
     }
     // "file:line: error: text" lines, in source order; a message that a line
     // gave before (a #macro used again and again) is not repeated.
@@ -44,6 +47,11 @@ struct Diagnostics {
     }
 
 private:
+    void add(std::vector<Message> &to, size_t place, std::string text) {
+        if (m_said.insert(text).second)
+            to.push_back({place == SIZE_MAX ? now : place, std::move(text)});
+    }
+    std::unordered_set<std::string> m_said;
     static std::string say(const Origin &at, const char *kind, const std::string &text) {
         return at.file + ":" + std::to_string(at.line) + ": " + kind + ": " + text;
     }

@@ -129,10 +129,24 @@ void Assembler::space(const std::vector<Token> &t, size_t begin) {
         return;
     }
     const std::int64_t size = value(t, parts[0].first, parts[0].second).value_or(0);
+    const bool sizeKnown = !m_unknown;
     const std::int64_t fill =
         parts.size() == 2 ? value(t, parts[1].first, parts[1].second).value_or(0) : 0;
     if (size < 0 || size > 0x10000) {
         error("the size " + std::to_string(size) + " is outside 0..65536");
+        return;
+    }
+    if (m_pass == 1) { // only the address matters yet
+        m_pc += size;
+        if (!sizeKnown)
+            m_sizeGuess = true;
+        else
+            m_placed += size_t(size);
+        return;
+    }
+    if (placed() + size_t(size) > kMaxProgramBytes) {
+        m_pc += size;
+        tooLarge();
         return;
     }
     for (std::int64_t k = 0; k < size; ++k)

@@ -10,7 +10,25 @@ namespace z80 {
 namespace {
 
 constexpr size_t kMaxLineChars = 65536;
-constexpr int kMaxArgumentDepth = 64;
+
+// The arguments of the call whose '(' stands at `open` in `t`, up to `end`.
+template <class Tokens>
+size_t arguments(const Tokens &t, size_t open, size_t end,
+                 std::vector<std::vector<Token>> *arguments) {
+    arguments->assign(1, {});
+    int depth = 0;
+    for (size_t i = open; i < end; ++i) {
+        if (t[i].isOp("(") && depth++ == 0)
+            continue;
+        if (t[i].isOp(")") && --depth == 0)
+            return i + 1;
+        if (t[i].isOp(",") && depth == 1)
+            arguments->emplace_back();
+        else
+            arguments->back().push_back(t[i]);
+    }
+    return SIZE_MAX;
+}
 
 bool hidden(const Token &t, std::uint32_t id) {
     return std::find(t.hide.begin(), t.hide.end(), id) != t.hide.end();
@@ -21,9 +39,8 @@ public:
     Expander(const MacroTable &macros, Budget *budget) : m_macros(macros), m_budget(budget) {}
 
     bool run(std::vector<Token> &line, int depth, std::string *error) {
-        if (depth > kMaxArgumentDepth)
-            return fail(error, "macro arguments nest deeper than " +
-                                   std::to_string(kMaxArgumentDepth) + " levels");
+        if (depth > kMaxNesting)
+            return deepArguments(error);
         if (!expands(line))
             return true;
         std::deque<Token> work(line.begin(), line.end());
@@ -43,11 +60,16 @@ public:
             }
             std::vector<Token> replacement;
             if (m->function) {
-                // Only the call's own tokens are copied: a line of many
-                // calls costs no more than its length.
-                std::vector<Token> rest(work.begin(), work.begin() + std::ptrdiff_t(callEnd(work)));
+                // Only the call's own tokens are copied, and only when the
+                // calls in them nest within the limit: each level copies them.
+                int parens = 0;
+                const size_t end = callEnd(work, &parens);
+                // Each call nested in it has a parenthesis of its own.
+                if (depth + parens > kMaxNesting &&
+                    depth + 1 + callsNested(work, end) > kMaxNesting)
+                    return deepArguments(error);
                 std::vector<std::vector<Token>> args;
-                const size_t after = collectArguments(rest, 0, &args);
+                const size_t after = arguments(work, 0, end, &args);
                 if (after == SIZE_MAX)
                     return fail(error, t.text + "( has no ')'");
                 if (args.size() == 1 && args[0].empty() && m->params.empty())
@@ -105,16 +127,43 @@ private:
         }
         return chars > kMaxLineChars;
     }
-    // The index after the ')' that closes the '(' at the front, or the size.
-    static size_t callEnd(const std::deque<Token> &work) {
+    // The index after the ')' that closes the '(' at the front, or the
+    // size; *deepest, how deep its parentheses nest.
+    static size_t callEnd(const std::deque<Token> &work, int *deepest) {
         int depth = 0;
         for (size_t i = 0; i < work.size(); ++i) {
-            if (work[i].isOp("("))
-                ++depth;
-            else if (work[i].isOp(")") && --depth == 0)
+            if (work[i].isOp("(")) {
+                *deepest = std::max(*deepest, ++depth);
+            } else if (work[i].isOp(")") && --depth == 0) {
                 return i + 1;
+            }
         }
         return work.size();
+    }
+    // How deep the calls of #defines with arguments nest in work[0, end).
+    int callsNested(const std::deque<Token> &work, size_t end) const {
+        int parens = 0;
+        size_t deepest = 0;
+        std::vector<int> open; // the parentheses around each call under way
+        for (size_t i = 0; i < end && deepest <= size_t(kMaxNesting); ++i) {
+            if (work[i].kind == Kind::Name && i + 1 < end && work[i + 1].isOp("(")) {
+                const Macro *m = m_macros.find(work[i].text, true);
+                if (m && m->function && !m->multiLine) {
+                    open.push_back(parens);
+                    deepest = std::max(deepest, open.size());
+                }
+            } else if (work[i].isOp("(")) {
+                ++parens;
+            } else if (work[i].isOp(")") && --parens >= 0 && !open.empty() &&
+                       open.back() == parens) {
+                open.pop_back();
+            }
+        }
+        return int(deepest);
+    }
+    static bool deepArguments(std::string *error) {
+        return fail(error, "macro arguments nest deeper than " + std::to_string(kMaxNesting) +
+                               " levels");
     }
     static bool tooLong(std::string *error) {
         return fail(error, "the line grows longer than " + std::to_string(kMaxLineChars / 1024) +
@@ -178,20 +227,8 @@ Macro *MacroTable::last() {
 }
 
 size_t collectArguments(const std::vector<Token> &t, size_t open,
-                        std::vector<std::vector<Token>> *arguments) {
-    arguments->assign(1, {});
-    int depth = 0;
-    for (size_t i = open; i < t.size(); ++i) {
-        if (t[i].isOp("(") && depth++ == 0)
-            continue;
-        if (t[i].isOp(")") && --depth == 0)
-            return i + 1;
-        if (t[i].isOp(",") && depth == 1)
-            arguments->emplace_back();
-        else
-            arguments->back().push_back(t[i]);
-    }
-    return SIZE_MAX;
+                        std::vector<std::vector<Token>> *args) {
+    return arguments(t, open, t.size(), args);
 }
 
 namespace {
@@ -235,8 +272,8 @@ std::vector<Token> substitute(const Macro &macro, const std::vector<Token> &text
 }
 
 bool expandLine(std::vector<Token> &line, const MacroTable &macros, std::string *error,
-                Budget *budget) {
-    return Expander(macros, budget).run(line, 0, error);
+                Budget *budget, int depth) {
+    return Expander(macros, budget).run(line, depth, error);
 }
 
 } // namespace z80

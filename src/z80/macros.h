@@ -66,8 +66,9 @@ std::vector<Token> substitute(const Macro &macro, const std::vector<Token> &text
 
 // Expands the #defines of one line; multi-line macros stay as they stand.
 // False, and *error, when the line cannot be expanded. The tokens the
-// #defines produce are spent from `budget`.
+// #defines produce are spent from `budget`; `depth` is how deep the line is
+// read already (includes, #macros), which the arguments' nesting adds to.
 bool expandLine(std::vector<Token> &line, const MacroTable &macros, std::string *error,
-                Budget *budget = nullptr);
+                Budget *budget = nullptr, int depth = 0);
 
 } // namespace z80

@@ -105,6 +105,11 @@ std::optional<std::int64_t> Preprocessor::optionValue(const std::string &name, c
             const auto v = valueNow(arg, at, name + " RGB()");
             if (!v)
                 return std::nullopt;
+            if (*v < 0 || *v > 255) {
+                m_diag.error(at, name + ": RGB's red, green and blue are 0 to 255, not " +
+                                     std::to_string(*v));
+                return std::nullopt;
+            }
             rgb = rgb << 8 | *v;
         }
         e.erase(e.begin() + std::ptrdiff_t(i), e.begin() + std::ptrdiff_t(after));

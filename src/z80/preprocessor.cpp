@@ -80,7 +80,18 @@ bool Preprocessor::spend(Budget::What what, size_t n, const Origin &at) {
     if (!m_budgetSaid)
         m_diag.error(at, m_budget.message());
     m_budgetSaid = true;
+    m_stop = true;
     return false;
+}
+
+bool Preprocessor::enter(const Origin &at, const std::string &hint) {
+    if (m_depth >= kMaxNesting) {
+        m_diag.error(at, "includes, #macros and run() nest deeper than " +
+                             std::to_string(kMaxNesting) + " levels (" + hint + ")");
+        return false;
+    }
+    ++m_depth;
+    return true;
 }
 
 void Preprocessor::run(const std::string &mainPath) {
@@ -139,7 +150,7 @@ void Preprocessor::file(const std::string &path, int depth, const Origin &includ
     LineSplitter split(read.text);
     std::string_view view;
     for (int n = 1; split.next(&view); ++n) {
-        if (m_options.cancel && m_options.cancel->load(std::memory_order_relaxed))
+        if (stopped())
             break;
         ++m_diag.now;
         const Origin at{name, n};
@@ -161,6 +172,8 @@ void Preprocessor::file(const std::string &path, int depth, const Origin &includ
         if (inBlockComment && !blockBefore)
             blockOpened = at;
         if (!line(lexed, text, at, place)) {
+            if (stopped())
+                break;
             // .end: the rest of this file is not read; what it would define is said.
             for (std::string_view rest; split.next(&rest);)
                 if (const std::string label = definedName(std::string(rest)); !label.empty())
@@ -205,7 +218,7 @@ bool Preprocessor::line(const LexedLine &lexed, const std::string &raw, const Or
 bool Preprocessor::statements(std::vector<Token> tokens, bool columnOne, const Origin &at,
                               const Place &place) {
     std::string error;
-    if (!expandLine(tokens, m_macros, &error, &m_budget)) {
+    if (!expandLine(tokens, m_macros, &error, &m_budget, m_depth)) {
         if (m_budget.exhausted())
             return spend(Budget::What::Tokens, 0, at);
         m_diag.error(at, error);
@@ -251,7 +264,10 @@ bool Preprocessor::statements(std::vector<Token> tokens, bool columnOne, const O
             include(includeName(s[1].raw), at, place);
             continue;
         }
-        if (m_sink.statement(s, first, at) == StatementSink::Result::EndOfFile)
+        const StatementSink::Result r = m_sink.statement(s, first, at);
+        if (r == StatementSink::Result::Stop)
+            m_stop = true;
+        if (r != StatementSink::Result::Done)
             return false;
     }
     return true;
@@ -283,12 +299,8 @@ bool Preprocessor::callMacro(const Macro &m, const std::vector<Token> &s, size_t
                                  " times");
         return true;
     }
-    if (m_macroDepth >= kMaxMacroDepth) {
-        m_diag.error(at, "#macro " + m.name + " nests deeper than " +
-                             std::to_string(kMaxMacroDepth) + " levels (does it call itself?)");
+    if (!enter(at, "does #macro " + m.name + " use itself?"))
         return true;
-    }
-    ++m_macroDepth;
     bool goOn = true;
     bool inBlockComment = false; // a /* comment may span the body's lines
     for (const std::string &bodyLine : m.lines) {
@@ -307,7 +319,7 @@ bool Preprocessor::callMacro(const Macro &m, const std::vector<Token> &s, size_t
             break;
         }
     }
-    --m_macroDepth;
+    leave();
     return goOn;
 }
 
@@ -424,7 +436,7 @@ bool Preprocessor::condition(const std::vector<Token> &t, const Origin &at) {
         e.push_back(t[i]);
     }
     std::string error;
-    if (!expandLine(e, m_macros, &error, &m_budget)) {
+    if (!expandLine(e, m_macros, &error, &m_budget, m_depth)) {
         if (m_budget.exhausted())
             return spend(Budget::What::Tokens, 0, at);
         m_diag.error(at, "#if " + spell(t, 1) + ": " + error);
@@ -478,11 +490,6 @@ void Preprocessor::include(const std::string &name, const Origin &at, const Plac
         m_diag.error(at, "#include needs a file name");
         return;
     }
-    if (place.depth >= kMaxIncludeDepth) {
-        m_diag.error(at, "includes nest deeper than " + std::to_string(kMaxIncludeDepth) +
-                             " levels (does " + name + " include itself?)");
-        return;
-    }
     const std::string path = findInclude(name, place.folder);
     if (path.empty()) {
         const std::string base = lower(name.substr(name.find_last_of('/') + 1));
@@ -494,7 +501,10 @@ void Preprocessor::include(const std::string &name, const Origin &at, const Plac
         m_sink.includeFailed(at);
         return;
     }
+    if (!enter(at, "does " + name + " include itself?"))
+        return;
     file(path, place.depth + 1, at);
+    leave();
 }
 
 std::string Preprocessor::findInclude(const std::string &name, const std::string &folder) {

@@ -28,8 +28,7 @@ struct Options {
     const std::atomic<bool> *cancel = nullptr;
 };
 
-constexpr int kMaxIncludeDepth = 32;
-constexpr int kMaxMacroDepth = 32;
+constexpr int kMaxIncludeDepth = kMaxNesting;
 constexpr size_t kMaxMacroCalls = 100000;
 constexpr size_t kMaxLineLength = 65536;
 
@@ -82,6 +81,14 @@ private:
     bool callMacro(const Macro &m, const std::vector<Token> &s, size_t head, const Origin &at,
                    const Place &place);
     std::string display(const std::string &path) const;
+    // One level deeper into includes, #macros or run(); past the shared
+    // limit, false and the error at `at`, with `hint` saying what may loop.
+    bool enter(const Origin &at, const std::string &hint);
+    void leave() { --m_depth; }
+    // The build stops: cancelled, a budget met, or the sink said so.
+    bool stopped() const {
+        return m_stop || (m_options.cancel && m_options.cancel->load(std::memory_order_relaxed));
+    }
     // Spends from the build's budget; the first time a limit is met, says
     // so at `at`. False from then on: the build stops.
     bool spend(Budget::What what, size_t n, const Origin &at);
@@ -100,7 +107,8 @@ private:
     Origin m_recordingAt;
     std::optional<Origin> m_comment; // where the open #comment block began
     std::string m_mainFolder;
-    int m_macroDepth = 0;
+    int m_depth = 0;     // includes, #macros and run() entered
+    bool m_stop = false; // the sink or a budget ended the build
     size_t m_macroCalls = 0;
 };
 

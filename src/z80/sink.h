@@ -18,10 +18,11 @@ class StatementSink {
 public:
     virtual ~StatementSink() = default;
 
-    enum class Result { Done, EndOfFile };
+    enum class Result { Done, EndOfFile, Stop };
     // One statement (no '\' in it). `columnOne`: it starts a source line at
     // its first column, where a name is a label. EndOfFile: a .end, after
-    // which the rest of its file is not read.
+    // which the rest of its file is not read. Stop: the build cannot go on
+    // (the program is past the calculator's limit), nothing more is read.
     virtual Result statement(const std::vector<Token> &tokens, bool columnOne,
                              const Origin &at) = 0;
 
