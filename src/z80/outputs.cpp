@@ -72,9 +72,9 @@ std::string listing(const Assembly &a, FileReader &reader, const std::string &ma
             if (!current.empty() && !next.count(at.file)) {
                 int &n = next.emplace(current, 1).first->second;
                 const std::vector<std::string> &lines = text(current);
-                for (size_t k = size_t(n); k <= lines.size(); ++k)
-                    if (lower(lines[k - 1]).find("include") != std::string::npos) {
-                        for (; size_t(n) <= k; ++n)
+                for (size_t l = size_t(n); l <= lines.size(); ++l)
+                    if (lower(lines[l - 1]).find("include") != std::string::npos) {
+                        for (; size_t(n) <= l; ++n)
                             line(current, n, start, {});
                         break;
                     }
