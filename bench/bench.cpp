@@ -21,6 +21,7 @@
 #include "z80/lexer.h"
 
 #include "assemblers.h"
+#include "hostile.h"
 #include "packer.h"
 
 #include <Qsci/qsciscintilla.h>
@@ -55,6 +56,8 @@ struct Silent : MessageBox, FilePicker, ProcessStarter {
                                  int) override {
         return std::nullopt;
     }
+    int choose(QWidget *, const QString &, const QStringList &) override { return -1; }
+    void showText(QWidget *, const QString &, const QString &) override {}
     std::optional<QString> getOpenFileName(QWidget *, const QList<FileFilter> &,
                                            const QString &) override {
         return {};
@@ -203,17 +206,24 @@ void runnerRows(bool quick, const QString &dir) {
 // row says so and has no ratio.
 void assemblerRow(bool quick, const QString &dir) {
     const QString spasm = findSpasm();
-    const AssemblerTimes t = timeAssemblers(QApplication::applicationDirPath() + "/../kit/qvasm",
+    const AssemblerTimes t = timeAssemblers(QApplication::applicationDirPath() + "/../kit/stage",
                                             spasm, dir, quick ? 1 : 15);
     if (!t.spasmFound) {
-        rows.push_back({"build 5,000 lines, no spasm-ng to compare", "ms", t.ours, 0,
+        rows.push_back({"sh asm.bat, 2,800 lines + include, no spasm-ng", "ms cpu", t.ours, 0,
                         "ratio <= 1 (install spasm-ng or set QUORVIN_SPASM)"});
         return;
     }
     if (!t.sameBytes)
-        std::fprintf(stderr, "qvasm and spasm-ng wrote different bytes\n");
-    rows.push_back(
-        {"build 5,000 lines + include (floor spasm-ng)", "ms", t.ours, t.spasm, "ratio <= 1"});
+        std::fprintf(stderr, "asm.bat and spasm-ng wrote different bytes\n");
+    rows.push_back({"sh asm.bat, 2,800 lines + include (floor spasm -T -L)", "ms cpu", t.ours,
+                    t.spasm, "ratio <= 1"});
+}
+
+// Sources that would make a build run away, each against a one-line build.
+void hostileRows(bool quick, const QString &dir) {
+    for (const HostileTime &h : timeHostile(QApplication::applicationDirPath() + "/../kit/qvasm",
+                                            dir, quick, quick ? 1 : 5))
+        rows.push_back({h.name, "ms", h.ours, h.floor, "ours < 1000 ms"});
 }
 
 // 100 routine tests of a program of 5,000 lines, assembly included: the
@@ -286,8 +296,9 @@ int main(int argc, char *argv[]) {
         testsRow(quick, home.path());
         printRows();
     }
-    if (QApplication::arguments().contains("--assembler")) { // the assembler's row alone
+    if (QApplication::arguments().contains("--assembler")) { // the assembler's rows alone
         assemblerRow(quick, home.path());
+        hostileRows(quick, home.path());
         printRows();
     }
     const QString root = home.filePath("Asm");
@@ -511,6 +522,7 @@ int main(int argc, char *argv[]) {
         "ratio <= 1.5, < 30 ms");
 
     assemblerRow(quick, home.path());
+    hostileRows(quick, home.path());
     runnerRows(quick, home.path());
     testsRow(quick, home.path());
     printRows();

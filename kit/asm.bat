@@ -13,6 +13,8 @@
 
 # Names defined for every build, apart by blanks: NAME or NAME=VALUE (shell
 # include files choose their definitions by them). TI83P is always defined.
+# A program adds its own with a line among its first ten:
+# "; defines: DEBUG LEVEL=2". The log's first line lists those in force.
 defines="TI83P"
 
 # Folders searched for include files after the source's own folder and the
@@ -23,27 +25,59 @@ include_folders="$HOME/Asm/TASM"
 name=$1
 root="$HOME/Asm"
 log="$root/TASM/error.log"
-out="$root/Exec/$name.8xp"
-here=$(dirname "$0")
+exec_dir="$root/Exec"
+out="$exec_dir/$name.8xp"
+case $0 in */*) here=${0%/*} ;; *) here=. ;; esac
+# The editor names a log and a list of files read of this build's own, so
+# that it never reads another build's; error.log always gets the log too.
+build_log=${QUORVIN_LOG:-}
+files_read=${QUORVIN_FILES_READ:-$root/TASM/last-build.files}
 
-mkdir -p "$root/TASM" "$root/Exec" || exit 1
-work=$(mktemp -d "${TMPDIR:-/tmp}/asm.XXXXXX") || exit 1
-trap 'rm -rf "$work"' EXIT
-: > "$work/log"
+# Few programs run: each costs more than the script's own work. The log and
+# the program's binary are written beside where they end up, under names of
+# this build's own ($$), and reach their places by a rename, never by a copy
+# that a full disk could cut short; what is left over is removed.
+[ -d "$root/TASM" ] && [ -d "$exec_dir" ] || mkdir -p "$root/TASM" "$exec_dir" || exit 1
+work="$log.tmp.$$"
+binary="$exec_dir/$name.bin.tmp.$$"
+packed="$out.tmp.$$"
+own=""
+[ -n "$build_log" ] && own="$build_log.tmp.$$"
+trap 'rm -f -- "$work" "$binary" "$packed" ${own:+"$own"}' EXIT
+: > "$work" || exit 1
 
-say() { printf '%s\n' "$*" >> "$work/log"; }
+say() { printf '%s\n' "$*" >> "$work"; }
+# The build's own log is a copy made beside its place; error.log is renamed
+# into place. A log that cannot be written is removed rather than left to
+# tell of an earlier build.
+write_logs() {
+    status=0
+    if [ -n "$own" ]; then
+        if ! { cp -- "$work" "$own" && mv -f -- "$own" "$build_log"; }; then
+            rm -f -- "$build_log"
+            status=1
+        fi
+    fi
+    if ! mv -f -- "$work" "$log"; then
+        rm -f -- "$log"
+        status=1
+    fi
+    return $status
+}
+outputs_gone() { rm -f -- "$out" "$exec_dir/$name.lst" "$exec_dir/$name.lab"; }
 finish() {
-    cp "$work/log" "$log.tmp.$$" && mv -f "$log.tmp.$$" "$log"
+    write_logs || exit 1
     exit "$1"
 }
 fail() {
     [ -n "$*" ] && say "$*"
     say "Build failed: no program was written."
+    outputs_gone
     finish 1
 }
 
 # A failed build leaves no program, listing or labels from an earlier one behind.
-rm -f -- "$out" "$root/Exec/$name.lst" "$root/Exec/$name.lab"
+outputs_gone
 
 [ -n "$name" ] || fail "error: no program name was given"
 
@@ -64,18 +98,19 @@ else
     [ -n "$src" ] || fail "error: no source $name.z80 or $name.asm in $(pwd) or $root/Source"
 fi
 
-# A helper program of the kit: next to this script, else on PATH.
+# A helper program of the kit: next to this script, else on PATH; in $found.
 helper() {
     if [ -x "$here/$1" ]; then
-        printf '%s\n' "$here/$1"
+        found="$here/$1"
     else
-        command -v "$1" || fail "error: $1 is not next to asm.bat or on PATH"
+        found=$(command -v "$1") || fail "error: $1 is not next to asm.bat or on PATH"
     fi
 }
-assembler=$(helper qvasm) || exit 1
-packer=$(helper pack8xp) || exit 1
+helper qvasm
+assembler=$found
+helper pack8xp
+packer=$found
 
-say "Assembling $src"
 set --
 old_ifs=$IFS
 IFS=:
@@ -86,14 +121,18 @@ IFS=$old_ifs
 for define in $defines; do
     set -- "$@" -D "$define"
 done
-"$assembler" "$@" "$src" -o "$work/program.bin" --listing "$work/program.lst" \
-    --labels "$work/program.lab" --files-read "$root/TASM/last-build.files" \
-    > "$work/summary" 2>> "$work/log" || fail
+# qvasm and pack8xp write each file under a temporary name in its folder,
+# check every write and rename it into place.
+summary=$("$assembler" "$@" "$src" -o "$binary" --listing "$exec_dir/$name.lst" \
+    --labels "$exec_dir/$name.lab" --files-read "$files_read" --announce \
+    2>> "$work") || fail
 
-"$packer" "$work/program.bin" "$work/program.8xp" "$name" >> "$work/log" 2>&1 ||
-    fail "Packing the program failed."
-mv -f "$work/program.8xp" "$out" || fail "error: cannot write $out"
-mv -f "$work/program.lst" "$root/Exec/$name.lst"
-mv -f "$work/program.lab" "$root/Exec/$name.lab"
-say "Build succeeded: $(cat "$work/summary")"
-finish 0
+"$packer" "$binary" "$packed" "$name" >> "$work" 2>&1 || fail "Packing the program failed."
+mv -f -- "$packed" "$out" || fail "error: cannot write $out"
+say "Build succeeded: $summary"
+# A build whose log cannot be written has not succeeded.
+if ! write_logs; then
+    outputs_gone
+    exit 1
+fi
+exit 0

@@ -1,15 +1,19 @@
 // qvasm [-I DIR]... [-D NAME[=VALUE]]... SOURCE -o OUT.bin [--listing OUT.lst]
-//       [--labels OUT.lab] [--files-read FILE]
+//       [--labels OUT.lab] [--files-read FILE] [--announce]
 // Assembles SOURCE (the classic assembler's dialect, spasm-ng's and
 // Brass's) into the program's bytes. TI83P is defined, as the classic batch
 // files did. Errors and then warnings go to standard error as
-// "file:line: error: ...", at most 50 of each, with .echo lines; the line
+// "file:line: error: ...", at most 50 of each, with .echo lines, after a
+// first line that names the source and the defines in force (--announce;
+// a "; defines: NAME NAME=VALUE" line among the source's first lines adds
+// to -D's); the line
 // that sums the program up goes to standard output. Exit 1 on an error.
 
 #include "z80/assembler.h"
 #include "z80/outputs.h"
 
-#include <fstream>
+#include "filewrite.h"
+
 #include <iostream>
 #include <malloc.h>
 #include <unistd.h>
@@ -17,19 +21,16 @@
 namespace {
 
 bool write(const std::string &path, const std::string &text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-    out.close();
-    if (!out) {
-        std::cerr << "error: cannot write " << path << "\n";
-        return false;
-    }
-    return true;
+    std::string error;
+    if (kit::writeFileWhole(path, text, &error))
+        return true;
+    std::cerr << "error: " << error << "\n";
+    return false;
 }
 
 int usage() {
     std::cerr << "usage: qvasm [-I DIR]... [-D NAME[=VALUE]]... SOURCE -o OUT.bin "
-                 "[--listing OUT.lst] [--labels OUT.lab] [--files-read FILE]\n";
+                 "[--listing OUT.lst] [--labels OUT.lab] [--files-read FILE] [--announce]\n";
     return 2;
 }
 
@@ -43,6 +44,7 @@ int main(int argc, char **argv) {
     z80::Options options;
     options.defines.emplace_back("TI83P", "");
     std::string source, output, listing, labels, filesRead;
+    bool announce = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const bool more = i + 1 < argc;
@@ -67,6 +69,8 @@ int main(int argc, char **argv) {
             labels = argv[++i];
         } else if (a == "--files-read" && more) {
             filesRead = argv[++i];
+        } else if (a == "--announce") {
+            announce = true;
         } else if (source.empty() && !a.empty() && a[0] != '-') {
             source = a;
         } else {
@@ -75,6 +79,7 @@ int main(int argc, char **argv) {
     }
     if (source.empty() || output.empty())
         return usage();
+    const std::string asGiven = source;
     // Messages name an include by its place below the source's folder, or
     // by its whole path: the source's own path is made whole first.
     if (source[0] != '/') {
@@ -85,6 +90,12 @@ int main(int argc, char **argv) {
     source = z80::normalPath(source);
     z80::DiskReader reader;
     const z80::Assembly a = z80::assemble(source, reader, options);
+    if (announce) {
+        std::string line = "Assembling " + asGiven + " (defines:";
+        for (const std::string &d : a.defines)
+            line += " " + d;
+        std::cerr << line << ")\n";
+    }
     for (const std::string &line : a.echoes)
         std::cerr << line << "\n";
     for (const std::string &m : z80::capped(a.errors, "errors"))
@@ -105,8 +116,12 @@ int main(int argc, char **argv) {
         ok = write(listing, z80::listing(a, reader, source)) && ok;
     if (!labels.empty())
         ok = write(labels, z80::labelFile(a)) && ok;
-    if (!ok)
+    if (!ok) { // nothing half made stays behind
+        for (const std::string *path : {&output, &listing, &labels})
+            if (!path->empty())
+                ::unlink(path->c_str());
         return 1;
+    }
     std::cout << z80::summary(a) << "\n";
     return 0;
 }

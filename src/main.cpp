@@ -40,8 +40,8 @@ Start parseCommandLine(int argc, char *argv[]) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QCoreApplication::translate(
         "main", "An editor for Z80 assembly programs for TI-83 Plus calculators."));
-    const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption version = parser.addVersionOption();
+    parser.addHelpOption();
+    parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("file"),
                                  QCoreApplication::translate("main", "A source file to open."),
                                  QStringLiteral("[file]"));
@@ -52,15 +52,13 @@ Start parseCommandLine(int argc, char *argv[]) {
     parser.addOption(setUp);
     const RunCommandOptions run = addRunOptions(parser);
     const TestCommandOptions tests = addTestOptions(parser);
-    // An option not known, or one without its value, ends with status 2.
+    // An option not known, or one without its value, ends with status 2;
+    // then Qt answers --help, --help-all and --version as usual.
     if (!parser.parse(QCoreApplication::arguments())) {
         std::fprintf(stderr, "quorvin: %s\n", qPrintable(parser.errorText()));
         return {{}, true, 2, {}};
     }
-    if (parser.isSet(help))
-        parser.showHelp(0);
-    if (parser.isSet(version))
-        parser.showVersion();
+    parser.process(cli);
     Start start;
     if (const std::optional<int> status = runFromCommandLine(parser, run))
         return {{}, true, *status, {}};
@@ -114,6 +112,8 @@ int main(int argc, char *argv[]) {
     const bool setUp = !kit.isEmpty() && kitNeedsSetUp(kit, root);
     const KitReport report = setUp ? setUpKit(kit, root) : KitReport();
     Form1 window(system.services(root, QApplication::applicationDirPath()));
+    // A closed terminal, kill or Ctrl+C: the unsaved text is kept first.
+    window.endOnTerminationSignals();
     // What the kit's set-up kept or could not do, told once, over the window.
     if (const QString notice = report.notice(kit, root); !notice.isEmpty())
         window.informWhenShown(notice);
@@ -122,5 +122,7 @@ int main(int argc, char *argv[]) {
     window.show();
     if (!start.file.isEmpty())
         window.openOrCreate(start.file);
+    else
+        window.reopenLastFile();
     return app.exec();
 }

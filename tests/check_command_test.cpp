@@ -137,6 +137,13 @@ private slots:
         p.start(QUORVIN_PROGRAM, {"--tap"});
         QVERIFY(p.waitForFinished(60000));
         QCOMPARE(p.exitCode(), 2); // --tap without --test
+        // Help is still Qt's, and names the options.
+        for (const char *help : {"--help", "--help-all"}) {
+            p.start(QUORVIN_PROGRAM, {help});
+            QVERIFY(p.waitForFinished(60000));
+            QCOMPARE(p.exitCode(), 0);
+            QVERIFY(p.readAllStandardOutput().contains("--junit <file>"));
+        }
         // No tests file in the folder, none named.
         QFile::remove(m_dir.filePath("hello.tests"));
         QFile::remove(m_dir.filePath("broken.tests"));

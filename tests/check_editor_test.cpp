@@ -3,8 +3,10 @@
 // and the summary, a double-click on a failure goes to its line, and the
 // tests file's margin marks each test passed or failed.
 
+#include "ui/analysisrunner.h"
 #include "ui/editorextras.h"
 #include "ui/form3.h"
+#include "ui/language.h"
 #include "ui/testsrunner.h"
 
 #include "fakes.h"
@@ -84,10 +86,17 @@ private slots:
         QCOMPARE(w.extras()->markMessages(5),
                  QStringList("twice.tests:7: expected HL=000Bh (11), got 000Ah (10)"));
         QVERIFY(w.extras()->markMessages(9).first().startsWith("twice.z80:6: assertion failed"));
-        // Fixed and run again: the marks follow.
+        // Fixed and run again: the marks follow, and stay while the text is
+        // checked as it is typed.
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QSignalSpy analysed(w.findChild<Language *>("language")->runner(),
+                            &AnalysisRunner::finished);
         w.Text1->setText(QString(kTests).replace("hl=11", "hl=10").replace("1000h", "100h"));
         w.test_Key();
         QVERIFY(done.wait(20000));
+        QVERIFY(analysed.count() || analysed.wait());
+        QCOMPARE(w.extras()->markMessages(1), QStringList("passed"));
         QCOMPARE(w.extras()->markMessages(5), QStringList("passed"));
         QCOMPARE(w.extras()->markMessages(9), QStringList("passed"));
         QVERIFY(output().endsWith("3 passed, 0 failed\n"));
@@ -115,6 +124,27 @@ private slots:
         QVERIFY(openSource("Source/other.z80", "ret\n"));
         QVERIFY(w.save_doc(tree->path("Source/third.z80")));
         QVERIFY(!QFileInfo::exists(tree->path("Source/third.tests")));
+    }
+
+    // A tests file is edited with its program's names, and none of its lines
+    // is judged as assembly, with its program beside it or not.
+    void aTestsFileKnowsItsProgramsNames() {
+        Form1 &w = makeWindow();
+        QVERIFY(writeBytes(tree->path("Source/twice.z80"), kProgram));
+        QVERIFY(openSource("Source/twice.tests", kTests));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto *language = w.findChild<Language *>("language");
+        QSignalSpy analysed(language->runner(), &AnalysisRunner::finished);
+        QVERIFY(analysed.wait());
+        const QString hover = language->hoverText(w.Text1->text().indexOf("double with") + 1);
+        QVERIFY2(hover.contains("9D96h"), qPrintable(hover));
+        QCOMPARE(language->problemMessages(2), QStringList());
+        QVERIFY(openSource("Source/alone.tests", kTests));
+        w.Text1->setText(kTests + QByteArray("  nonsense here\n"));
+        QVERIFY(analysed.wait());
+        for (int line = 1; line <= w.Text1->lines(); ++line)
+            QCOMPARE(language->problemMessages(line), QStringList());
     }
 
     void aProgramWithoutTestsSaysWhereToWriteThem() {

@@ -90,6 +90,12 @@ private slots:
                                  "nor runs the program"));
     }
 
+    void aTestHasAName() {
+        QCOMPARE(errorsOf("test \"\"\n  call x\n"),
+                 QStringList("t.tests:1: error: a test's name says what it tests, in 1 to 200 "
+                             "characters"));
+    }
+
     void aTextGoesInBytesNotInAWord() {
         const QStringList e = errorsOf("test \"t\"\n  set {buf}=\"text\"\n  call x\n");
         QCOMPARE(e, QStringList("t.tests:2: error: a text is written at (ADDRESS), one byte after "

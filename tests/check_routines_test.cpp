@@ -51,6 +51,8 @@ pushes:
 pops:
         pop bc
         ret
+jumps:
+        jp (hl)
 spins:
         jr spins
 callsNothing:
@@ -176,6 +178,16 @@ private slots:
                                  ": the routine pops stopped: the routine's return "
                                  "went past the test's return address: it took 2 bytes more off"),
                  qPrintable(f[1]));
+    }
+
+    // A jump where no code is, with the stack as the call left it, is no
+    // return: the runner's own reason stands.
+    void aJumpIntoTheOsIsNoUnbalancedStack() {
+        const QStringList f = runTests("test \"jumps\"\n  call jumps\n").failures();
+        QCOMPARE(f.size(), 1);
+        QVERIFY2(f[0].startsWith(lineOf("jp (hl)") + ": the routine jumps stopped: the program "
+                                                     "jumped to 4E14h inside the OS"),
+                 qPrintable(f[0]));
     }
 
     void anEndlessLoopStopsAtTheBound() {

@@ -47,6 +47,13 @@ public:
         shown << label;
         return next(numbers, std::optional<int>());
     }
+    std::deque<int> choices; // scripted answers to choose
+    int choose(QWidget *, const QString &text, const QStringList &) override {
+        shown << text;
+        return next(choices, -1);
+    }
+    QStringList texts; // what showText showed
+    void showText(QWidget *, const QString &, const QString &text) override { texts << text; }
 
 private:
     template <typename T> static T next(std::deque<T> &script, T fallback) {
@@ -218,7 +225,7 @@ struct WindowFixture {
     void tearDown() {
         window.reset();
         QVERIFY2(tree->messages.answers.empty() && tree->messages.confirmations.empty() &&
-                     tree->messages.numbers.empty(),
+                     tree->messages.numbers.empty() && tree->messages.choices.empty(),
                  "a scripted answer was not used");
         QVERIFY2(tree->picker.answers.empty(), "a scripted file choice was not used");
         tree.reset();

@@ -71,22 +71,22 @@ private slots:
     }
 
     void aValueThatDoesNotFitIsAnErrorAtItsLine() {
-        const auto b = source(" .org 0\n .db 256, -129, 255, -128\n .dw 65536, -32769\n"
-                              " ld a,300\n ld (ix+128),a\n jr far\n .fill 2, 300\n"
+        const auto b = source(" .org 0\n .db 512, -257, 255, -128\n .dw 65536, -32769\n"
+                              " ld a,700\n ld (ix+128),a\n jr far\n .fill 1, 700\n"
                               " .block 70000\n .ds 512\nfar:\n");
         QCOMPARE(b->messages(),
-                 (QStringList{"main.z80:2: error: value 256 does not fit in 8 bits (-128 to 255)",
-                              "main.z80:2: error: value -129 does not fit in 8 bits (-128 to 255)",
+                 (QStringList{"main.z80:2: error: value 512 does not fit in 8 bits (-128 to 255)",
+                              "main.z80:2: error: value -257 does not fit in 8 bits (-128 to 255)",
                               "main.z80:3: error: value 65536 does not fit in 16 bits (-32768 to "
                               "65535)",
                               "main.z80:3: error: value -32769 does not fit in 16 bits (-32768 to "
                               "65535)",
-                              "main.z80:4: error: value 300 does not fit in 8 bits (-128 to 255)",
+                              "main.z80:4: error: value 700 does not fit in 8 bits (-128 to 255)",
                               "main.z80:5: error: index displacement 128 does not fit (-128 to "
                               "127)",
-                              "main.z80:6: error: relative jump to 0211h is out of reach (-128 to "
+                              "main.z80:6: error: relative jump to 0210h is out of reach (-128 to "
                               "127 bytes from 000Fh)",
-                              "main.z80:7: error: value 300 does not fit in 8 bits (-128 to 255)",
+                              "main.z80:7: error: value 700 does not fit in 8 bits (-128 to 255)",
                               "main.z80:8: error: the size 70000 is outside 0..65536"}));
     }
 
@@ -115,7 +115,8 @@ private slots:
         QCOMPARE(missing->messages(),
                  (QStringList{"main.z80:1: error: cannot find the include file TI83PLUS.INC: this "
                               "is the calculator's definitions file; put a copy into ~/Asm/TASM "
-                              "(see the README)",
+                              "(TI publishes it with its TI-83 Plus SDK, and spasm-ng carries "
+                              "one in its inc folder)",
                               "main.z80:2: error: cannot find the include file mine.inc"}));
     }
 
@@ -173,6 +174,38 @@ private slots:
                          "              6F 00 -  -  msg: .db \"Hello\", 0\n"));
         QCOMPARE(z80::labelFile(b->a),
                  std::string("msg = $9D96\nstart = $9D93\nvalue = $FFFFFFFD\n"));
+    }
+
+    // As spasm-ng lists (checked with its -T): nothing between .nolist and
+    // .list, each line in the order read at its address, consecutive
+    // includes each after its #include line, lines an #if skips without dashes.
+    void theListingFollowsTheLinesAsRead() {
+        const auto b = build({{"/p/main.z80", ".nolist\n#include \"one.inc\"\n.list\n .org 9D93h\n"
+                                              "#include \"two.inc\"\n#include \"thr.inc\"\n"
+                                              " ld a,1\n#if 0\n ld a,2\n#else\n ld a,3\n#endif\n"
+                                              ".db 1,2,3,4,5,6\n"},
+                              {"/p/one.inc", "a = 1\nb = 2\n"},
+                              {"/p/two.inc", "c = 3\n nop\n"},
+                              {"/p/thr.inc", "d = 4\n"}});
+        QCOMPARE(QString::fromStdString(z80::listing(b->a, b->reader, "/p/main.z80")),
+                 QString("    4 00:0000 -  -  -  -   .org 9D93h\n"
+                         "    5 00:9D93 -  -  -  -  #include \"two.inc\"\n"
+                         "Listing for file \"two.inc\"\n"
+                         "    1 00:9D93 -  -  -  -  c = 3\n"
+                         "    2 00:9D93 00 -  -  -   nop\n"
+                         "Listing for file \"main.z80\"\n"
+                         "    6 00:9D94 -  -  -  -  #include \"thr.inc\"\n"
+                         "Listing for file \"thr.inc\"\n"
+                         "    1 00:9D94 -  -  -  -  d = 4\n"
+                         "Listing for file \"main.z80\"\n"
+                         "    7 00:9D94 3E 01 -  -   ld a,1\n"
+                         "    8 00:9D96 -  -  -  -  #if 0\n"
+                         "    9 00:9D96              ld a,2\n"
+                         "   10 00:9D96             #else\n"
+                         "   11 00:9D96 3E 03 -  -   ld a,3\n"
+                         "   12 00:9D98 -  -  -  -  #endif\n"
+                         "   13 00:9D98 01 02 03 04 \n"
+                         "              05 06 -  -  .db 1,2,3,4,5,6\n"));
     }
 
     // The log's last line; code at C000h and above is refused by the

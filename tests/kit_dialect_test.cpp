@@ -107,6 +107,15 @@ private slots:
                                    "0707"));
     }
 
+    // .addinstr, as the classic assembler's tables write an instruction:
+    // name, operands ("" for none, * for one value), opcode bytes, size.
+    void addedInstructionsTakeOpcodesOfSeveralBytes() {
+        const Built b = source(" .addinstr NEG2 \"\" ED44 2\n .addinstr LDHLAT * 2A 3\n"
+                               " .addinstr OUTA * D3 2\n neg2\n ldhlat 1234h\n outa 10h\n");
+        QCOMPARE(b.messages, QStringList());
+        QCOMPARE(b.hex, QByteArray("ed442a3412d310"));
+    }
+
     void spasmFormsAndUndocumentedInstructions() {
         const Built b = source(" .org 0\n cp a,'\\n'\n sub a,d\n and a,b\n or a,(hl)\n xor a,a\n"
                                " in f,(c)\n in (c)\n out (c),0\n sl1 a\n sll (ix+1)\n ex af,af\n"
@@ -147,6 +156,27 @@ private slots:
             QByteArray("0018fe18fb1802180176c9"));
     }
 
+    // spasm-ng's parser.c: '_' alone is the next '_' label; its full_path()
+    // reads a whole path that names nothing below each include folder; a
+    // name may start with a digit; its pass two cuts an 8-bit value to its
+    // low byte with a warning (the kit: a 9-bit one; a wider one is an error).
+    void spasmFormsOfLabelsIncludesNamesAndValues() {
+        const Built b = build(
+            {{"/p/main.z80", "#include \"/inc/defs.inc\"\n#define 83p\n .org 0\n jr _\n nop\n"
+                             "_:\n#ifdef 83p\n .db FROM_DEFS\n#endif\n ld a,256+1\n .db -129\n"
+                             " .db 512\n"},
+             {"/p/inc/defs.inc", "FROM_DEFS = 7\n"}});
+        QCOMPARE(b.messages,
+                 (QStringList{"main.z80:12: error: value 512 does not fit in 8 bits (-128 to 255)",
+                              "main.z80:10: warning: value 257 does not fit in 8 bits (-128 to "
+                              "255); its low byte 1 is used, as spasm-ng uses it",
+                              "main.z80:11: warning: value -129 does not fit in 8 bits (-128 to "
+                              "255); its low byte 127 is used, as spasm-ng uses it"}));
+        const Built cut =
+            build({{"/p/main.z80", " .org 0\n jr _\n nop\n_:\n ld a,257\n .db -129\n"}});
+        QCOMPARE(cut.hex, QByteArray("1801003e017f"));
+    }
+
     // The source's folder and the usual project folders beside it, names in
     // any letter case or with backslashes (never escapes, "\\t" included); a
     // byte-order mark skipped; .end ending only the file it stands in.
@@ -185,23 +215,55 @@ private slots:
     }
 
     void everyErrorIsNamedByItsFileAndLineInSourceOrder() {
-        const Built b =
-            build({{"/p/main.z80", " .org 0\n ld a,)\n#include \"include/defs.inc\"\n"
-                                   "#include \"/lib/other.inc\"\n jp nowhere\n .wrong 5\n frob a\n"
-                                   " .db 12G\n ld a,(1+2\n#else\n#if 1\n#ifdef X\n"},
-                   {"/p/include/defs.inc", "\n#define\n"},
-                   {"/lib/other.inc", "  .db \"open\n"}});
+        const Built b = build(
+            {{"/p/main.z80", " .org 0\n ld a,)\n#include \"include/defs.inc\"\n"
+                             "#include \"/lib/other.inc\"\n jp nowhere\n ld a,(hl+1)\n frob a\n"
+                             " .db 12G\n ld a,(1+2\n#else\n"},
+             {"/p/include/defs.inc", "\n#define\n"},
+             {"/lib/other.inc", "  .db \"open\n"}});
         QCOMPARE(b.messages, (QStringList{"main.z80:2: error: unexpected ')'",
                                           "include/defs.inc:2: error: #define needs a name",
                                           "/lib/other.inc:1: error: a string is not closed",
                                           "main.z80:5: error: 'nowhere' is undefined",
-                                          "main.z80:6: error: unknown directive '.wrong'",
+                                          "main.z80:6: error: '(hl+1)': the Z80 has no such "
+                                          "operand; '(ix+1)' or '(iy+1)' can",
                                           "main.z80:7: error: unknown instruction 'frob'",
                                           "main.z80:8: error: '12G' is not a number",
                                           "main.z80:9: error: a bracket is not closed",
-                                          "main.z80:10: error: #else without #if",
-                                          "main.z80:11: error: #if has no #endif",
-                                          "main.z80:12: error: #ifdef has no #endif"}));
+                                          "main.z80:10: error: #else without #if"}));
+    }
+
+    // An error that explains others comes first (an #if or #macro left
+    // open, an unknown directive or macro, an include not there); those
+    // after it, which may only echo it, are counted in one line.
+    void theCauseOfOtherErrorsComesFirst() {
+        std::string text = " .org 0\n jp early\n#ifdef NOT_DEFINED\nlabel0: nop\n#else\n";
+        for (int k = 0; k < 60; ++k)
+            text += " jp label" + std::to_string(k) + "\n";
+        const Built b = source(text + " .wrong 5\n frob(1)\n");
+        QCOMPARE(b.messages,
+                 (QStringList{"main.z80:3: error: #ifdef has no #endif",
+                              "main.z80:66: error: unknown directive '.wrong'",
+                              "main.z80:67: error: 'frob(...)' is no macro here: no #define or "
+                              "#macro frob is in force at this line",
+                              "main.z80:2: error: 'early' is undefined",
+                              "... and 60 more errors after the first above, which may follow "
+                              "from it: mend it and build again"}));
+        // The hint of an include not found says only what is true.
+        z80::Options options;
+        options.includeFolders = {"/home/u/Asm/TASM"};
+        QCOMPARE(build({{"/p/main.z80", "#include \"calc/ti83plus.inc\"\n"},
+                        {"/home/u/Asm/TASM/ti83plus.inc", ""}},
+                       options)
+                     .messages,
+                 QStringList{"main.z80:1: error: cannot find the include file calc/ti83plus.inc: "
+                             "/home/u/Asm/TASM/ti83plus.inc is there, but the path written does "
+                             "not lead to it; write #include \"ti83plus.inc\""});
+        QCOMPARE(source("#include \"ti83plus.inc\"\n").messages,
+                 QStringList{"main.z80:1: error: cannot find the include file ti83plus.inc: this "
+                             "is the calculator's definitions file; put a copy into ~/Asm/TASM "
+                             "(TI publishes it with its TI-83 Plus SDK, and spasm-ng carries one "
+                             "in its inc folder)"});
     }
 
     // A failed #if still opens its block; "!" gives 1 as comparisons do; an
@@ -289,6 +351,17 @@ private slots:
              {"/p/t.bmp", picture}});
         QCOMPARE(map.messages, QStringList());
         QCOMPARE(map.hex, QByteArray("009010c85060988050040502010307"));
+        // Only a label just before the bitmap names its sizes.
+        QCOMPARE(build({{"/p/main.z80", " .org 0\nspr: nop\n#include \"t.bmp\"\n .db spr_WIDTH\n"},
+                        {"/p/t.bmp", picture}})
+                     .messages,
+                 QStringList{"main.z80:4: error: 'spr_WIDTH' is undefined"});
+        // Every depth a bitmap has: 4 bits a pixel, two colours used.
+        const std::string white("\xFF\xFF\xFF\0", 4), black("\0\0\0\0", 4);
+        QCOMPARE(build({{"/p/main.z80", "#include \"f.bmp\"\n"},
+                        {"/p/f.bmp", bitmap(3, 4, white + black, {std::string("\x01\x00", 2)})}})
+                     .hex,
+                 QByteArray("40"));
         QCOMPARE(
             build(
                 {{"/p/main.z80", ".option BM_SHD=1\n#include \"t.bmp\"\n"}, {"/p/t.bmp", picture}})

@@ -15,6 +15,8 @@
 #include <QProcess>
 #include <QtTest>
 
+#include <unistd.h>
+
 class KitTest : public QObject {
     Q_OBJECT
     QTemporaryDir home;
@@ -184,6 +186,56 @@ private slots:
         QVERIFY(writeBytes(folder + "/elsewhere.s", " .org 9D93h\r\n .db 0BBh,6Dh,3\r\n"));
         QCOMPARE(build("elsewhere", folder, folder + "/elsewhere.s"), 0);
         QCOMPARE(program("elsewhere"), QByteArray("bb6d03"));
+    }
+
+    // A program's own "; defines:" line, among its first lines, adds to
+    // asm.bat's; the log's first line names them all.
+    void aProgramNamesTheDefinesItNeeds() {
+        const QString folder = home.filePath("defines");
+        QDir().mkpath(folder);
+        QVERIFY(writeBytes(folder + "/opts.z80",
+                           "; main: opts.z80\r\n;   defines: DEBUG LEVEL=2\r\n .org 9D93h\r\n"
+                           " .db 0BBh,6Dh\r\n#ifdef DEBUG\r\n .db LEVEL\r\n#endif\r\n"
+                           "#ifdef TI83P\r\n .db 1\r\n#endif\r\n"));
+        QCOMPARE(build("opts", folder), 0);
+        QCOMPARE(program("opts"), QByteArray("bb6d0201"));
+        QCOMPARE(log()[0], "Assembling ./opts.z80 (defines: TI83P DEBUG LEVEL=2)");
+    }
+
+    // A build's outputs reach Exec by a rename inside it: when Exec is full
+    // (a 64 KiB file system there), the build fails whole, leaves no cut
+    // listing and no program, and its log says it failed.
+    void aFullDiskFailsTheBuildAndLeavesNothingCut() {
+        if (::geteuid() != 0)
+            QSKIP("only root can mount a small file system here");
+        QByteArray source = " .org 9D93h\r\n .db 0BBh,6Dh\r\n ret\r\n";
+        for (int i = 0; i < 3000; ++i) // a listing of some 150 KB for a 3-byte program
+            source += "; a comment line that goes into the listing and nowhere else\r\n";
+        QVERIFY(writeBytes(at("Source/roomy.z80"), source));
+        QVERIFY(QProcess::execute("mount",
+                                  {"-t", "tmpfs", "-o", "size=64k", "tmpfs", at("Exec")}) == 0);
+        const int status = build("roomy", at("Source"));
+        const QStringList made =
+            QDir(at("Exec"))
+                .entryList(QDir::Files | QDir::Hidden | QDir::Dirs | QDir::NoDotAndDotDot);
+        QVERIFY(QProcess::execute("umount", {at("Exec")}) == 0);
+        QVERIFY(status != 0);
+        QCOMPARE(made, QStringList());
+        QVERIFY2(log().contains("Build failed: no program was written."),
+                 qPrintable(log().join('\n')));
+    }
+
+    // The editor names a log of the build's own: the script writes it whole,
+    // as it writes error.log.
+    void theBuildWritesTheLogItWasGiven() {
+        QVERIFY(writeBytes(at("Source/own.z80"), " .org 9D93h\r\n .db 0BBh,6Dh\r\n ret\r\n"));
+        const QString own = home.filePath("own.log");
+        qputenv("QUORVIN_LOG", QFile::encodeName(own));
+        const int status = build("own", at("Source"));
+        qunsetenv("QUORVIN_LOG");
+        QCOMPARE(status, 0);
+        QCOMPARE(readBytes(own), readBytes(at("TASM/error.log")));
+        QVERIFY(readBytes(own).contains("Build succeeded"));
     }
 
     void aNameTheCalculatorCannotShowStillBuilds() {

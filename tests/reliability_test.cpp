@@ -317,6 +317,44 @@ private slots:
         QVERIFY(openGate(tree->path("gate")));
     }
 
+    // A script that fails is no success, even when a fresh program is there
+    // (another editor's build of the same name wrote it).
+    void aFailedBuildIsNotMadeWhateverProgramIsThere() {
+        QVERIFY(withBuildScript("echo other > \"$(dirname \"$0\")/Exec/h.8xp\"\n"
+                                "echo failed > \"$(dirname \"$0\")/TASM/error.log\"\nexit 1\n",
+                                50));
+        window->form2()->Text1->setText("/bin/true");
+        window->makesend_Click();
+        QTRY_COMPARE_WITH_TIMEOUT(shown(), QStringList{"Errors were found."}, 10000);
+        QCOMPARE(window->form3()->Text1->toPlainText(), QString("failed\n"));
+    }
+
+    // Two editors on one folder tree: each shows the log of the build it
+    // started, though the other build wrote the shared log later.
+    void twoEditorsEachShowTheirOwnBuildsLog() {
+        QVERIFY(makeFifo(tree->path("gate")));
+        QVERIFY(withBuildScript(
+            "here=$(dirname \"$0\")\nprintf 'log of %s\\n' \"$1\" > \"$QUORVIN_LOG\"\n"
+            "printf 'log of %s\\n' \"$1\" > \"$here/TASM/error.log\"\n"
+            "[ \"$1\" = h ] && read go < \"$here/gate\"\nexit 0\n",
+            50));
+        Form1 &first = *window;
+        Form1 second(tree->services(&realStarter));
+        QVERIFY(writeBytes(tree->path("Source/other.z80"), "y"));
+        QVERIFY(second.openFile(tree->path("Source/other.z80")));
+        first.makeprog_Click(); // waits at the gate after writing its logs
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(tree->places().assemblerLog()), 10000);
+        second.makeprog_Click();
+        second.Timer1_Timer();
+        QTRY_VERIFY_WITH_TIMEOUT(second.form3(), 10000);
+        QCOMPARE(second.form3()->Text1->toPlainText(), QString("log of other\n"));
+        QVERIFY(openGate(tree->path("gate")));
+        first.Timer1_Timer();
+        QTRY_VERIFY_WITH_TIMEOUT(first.form3(), 10000);
+        QCOMPARE(first.form3()->Text1->toPlainText(), QString("log of h\n"));
+        QCOMPARE(readBytes(tree->places().assemblerLog()), QByteArray("log of other\n"));
+    }
+
     void nothingIsWrittenButTheChosenFileAndTheSettings() {
         Form1 &w = makeWindow(true, 50);
         QVERIFY(makeExecutable(tree->path("asm.bat"),

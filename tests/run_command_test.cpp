@@ -8,6 +8,8 @@
 
 #include <QImage>
 
+#include <sys/stat.h>
+
 namespace {
 
 struct Outcome {
@@ -56,14 +58,15 @@ text:   db "Hello, world!", 0)",
                               {"--text", "--screenshot", dir.filePath("hello.png")});
         QCOMPARE(o.err, QString());
         QCOMPARE(o.status, 0);
-        QCOMPARE(o.out, QString("Hello, world!   \n 2026           \n") +
-                            QString("                \n").repeated(6));
+        QCOMPARE(o.out, QString("Hello, world!   \n 2026           \n            Done\n") +
+                            QString("                \n").repeated(5));
         const QImage shot(dir.filePath("hello.png"));
         QCOMPARE(shot.size(), QSize(96, 64));
         int dark = 0;
         for (int y = 0; y < 64; ++y)
             for (int x = 0; x < 96; ++x)
-                dark += qGray(shot.pixel(x, y)) < 128 ? (y < 16 ? 1 : 1000) : 0;
+                dark +=
+                    qGray(shot.pixel(x, y)) < 128 ? (y < 24 ? 1 : 1000) : 0; // Done is on line 3
         QVERIFY(dark > 0 && dark < 1000);
     }
 
@@ -99,6 +102,41 @@ again:  bcall(_GetKey)
         const Outcome key = run("LOOP", "ret", {"--keys", "ENTER,FOO"});
         QCOMPARE(key.status, 2);
         QCOMPARE(key.err, QString("quorvin: no calculator key is called FOO\n"));
+    }
+
+    // Only regular files are read, and no more than a program file can be: a
+    // FIFO nobody writes to and /dev/zero are refused at once instead of
+    // blocking or growing without end. A damaged file runs only when asked.
+    void filesThatAreNoProgramAreRefused() {
+        const QString fifo = dir.filePath("pipe.8xp");
+        QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        for (const QString &path : {fifo, QString("/dev/zero")}) {
+            QProcess p;
+            p.start(QUORVIN_PROGRAM, {"--run", path});
+            QVERIFY(p.waitForFinished(60000));
+            QCOMPARE(p.exitCode(), 1);
+            QVERIFY2(QString::fromUtf8(p.readAllStandardError()).contains("is not a regular file"),
+                     qPrintable(path));
+        }
+        QVERIFY(run("GOOD", "ret", {}).status == 0);
+        QFile f(dir.filePath("GOOD.8xp"));
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        f.seek(f.size() - 1);
+        const char last = f.read(1).at(0);
+        f.seek(f.size() - 1);
+        f.write(QByteArray(1, char(last ^ 1)));
+        f.close();
+        QProcess refused;
+        refused.start(QUORVIN_PROGRAM, {"--run", f.fileName()});
+        QVERIFY(refused.waitForFinished(60000));
+        QCOMPARE(refused.exitCode(), 1);
+        QVERIFY(QString::fromUtf8(refused.readAllStandardError()).contains("checksum"));
+        QProcess anyway;
+        anyway.start(QUORVIN_PROGRAM, {"--run", f.fileName(), "--ignore-checksum"});
+        QVERIFY(anyway.waitForFinished(60000));
+        QCOMPARE(anyway.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(anyway.readAllStandardError()),
+                 QString("quorvin: GOOD: the file's checksum is wrong; running it as asked\n"));
     }
 };
 

@@ -72,6 +72,17 @@ private slots:
         QCOMPARE(picture(smallGlyph(0x00)).count('#'), 0);
     }
 
+    // The home screen's zero is slashed, so it never reads as the letter O.
+    void theLargeZeroIsSlashed() {
+        const QStringList zero = picture(largeGlyph('0')).split('\n');
+        const QStringList o = picture(largeGlyph('O')).split('\n');
+        int slash = 0;
+        for (int r = 3; r <= 4; ++r) // the middle rows have ink between the sides
+            slash += zero[r].mid(3, 2).count('#');
+        QVERIFY2(slash >= 2, qPrintable(picture(largeGlyph('0'))));
+        QVERIFY(zero != o);
+    }
+
     void theCalculatorsSymbolsShowAsUnicode() {
         const QList<QPair<int, char32_t>> shown = {
             {0x5B, U'θ'}, {0x1C, U'→'}, {0x05, U'▶'},      {0x12, U'²'},     {0x10, U'√'},

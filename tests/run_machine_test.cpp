@@ -44,6 +44,30 @@ Bytes lcdData(std::uint8_t d) {
 } // ld a,d \ out (11h),a
 const Bytes kRet = {0xC9};
 
+// A .8xp file holding `body` as a program named DEMO, with its checksum.
+Bytes programBytes(const Bytes &body, std::uint8_t type = 0x06) {
+    Bytes f = {'*', '*', 'T', 'I', '8', '3', 'F', '*', 0x1A, 0x0A, 0x00};
+    f.resize(53, 0);
+    const std::size_t n = body.size() + 2;
+    for (std::uint8_t b : {std::uint8_t(n + 17), std::uint8_t((n + 17) >> 8), std::uint8_t(0x0D),
+                           std::uint8_t(0), std::uint8_t(n), std::uint8_t(n >> 8), type})
+        f.push_back(b);
+    for (char c : std::string("DEMO\0\0\0\0", 8))
+        f.push_back(std::uint8_t(c));
+    for (std::uint8_t b : {std::uint8_t(0), std::uint8_t(0), std::uint8_t(n), std::uint8_t(n >> 8),
+                           std::uint8_t(body.size()), std::uint8_t(body.size() >> 8)})
+        f.push_back(b);
+    f.insert(f.end(), body.begin(), body.end());
+    unsigned sum = 0;
+    for (std::size_t i = 55; i < f.size(); ++i)
+        sum += f[i];
+    f.push_back(std::uint8_t(sum)), f.push_back(std::uint8_t(sum >> 8));
+    return f;
+}
+run::Program programFile(const Bytes &body) {
+    return run::readProgram(programBytes(body));
+}
+
 } // namespace
 
 class RunMachineTest : public QObject {
@@ -119,16 +143,58 @@ private slots:
         QVERIFY2(seconds > 1.0 / 118 && seconds < 2.05 / 118, qPrintable(QString::number(seconds)));
     }
 
+    // The second timer (port 3 bit 2) runs at 236 Hz at the OS's setting and
+    // the first at 560 Hz at the fastest (WikiTI, 83Plus:Ports:04's table).
+    void bothTimersWakeAHaltAtTheirRates_data() {
+        QTest::addColumn<Bytes>("setup");
+        QTest::addColumn<double>("hz");
+        QTest::newRow("second timer alone")
+            << Bytes{0x3E, 0x0C, 0xD3, 0x03} // ld a,0Ch \ out (3),a: timer 2, no timer 1
+            << 236.0;
+        QTest::newRow("first timer, fastest") << Bytes{0x3E, 0x00, 0xD3, 0x04} // ld a,0 \ out (4),a
+                                              << 560.0;
+    }
+    void bothTimersWakeAHaltAtTheirRates() {
+        QFETCH(Bytes, setup);
+        QFETCH(double, hz);
+        // ten halts, then the clock read back
+        const auto s = runCode(join({setup, {0xFB, 0x06, 0x0A, 0x76, 0x10, 0xFD}, kRet}));
+        QVERIFY(s->stopped() && s->stopped()->returned);
+        const double seconds = double(s->machine().cycles()) / run::Machine::kClockHz;
+        QVERIFY2(seconds > 9.0 / hz && seconds < 10.5 / hz, qPrintable(QString::number(seconds)));
+    }
+
+    // The display's status (WikiTI, 83Plus:Ports:10): bit 1 set when the
+    // cursor moves along a row (column mode), bit 0 when it counts up.
+    void theDisplaysStatusTellsItsCursorMode() {
+        const auto s = runCode(join({lcdCommand(0x05),
+                                     {0xDB, 0x10, 0x32, 0x00, 0x90}, // in a,(10h) \ ld (9000h),a
+                                     lcdCommand(0x06),
+                                     {0xDB, 0x10, 0x32, 0x01, 0x90},
+                                     kRet}));
+        QCOMPARE(s->machine().read(0x9000) & 0x03, 0x01); // rows, counting up
+        QCOMPARE(s->machine().read(0x9001) & 0x03, 0x02); // columns, counting down
+    }
+
+    // On the TI-83 Plus, port 20h (the later models' speed port) is port 0 again
+    // (WikiTI, 83Plus:Ports:20): "ask for 15 MHz" runs on, pulling a link line.
+    void laterModelsPortsMirrorThisModelsOwn() {
+        const auto s = runCode({0x3E, 0x01, 0xD3, 0x20,       // ld a,1 \ out (20h),a
+                                0xDB, 0x00, 0x32, 0x00, 0x90, // in a,(0) \ ld (9000h),a
+                                0xAF, 0xD3, 0x20,             // xor a \ out (20h),a
+                                0xDB, 0x30, 0x32, 0x01, 0x90, // in a,(30h) \ ld (9001h),a
+                                0xC9});
+        QVERIFY(s->stopped() && s->stopped()->returned);
+        QCOMPARE(s->machine().read(0x9000) & 0x03, 0x02); // the tip pulled low
+        QCOMPARE(s->machine().read(0x9001) & 0x03, 0x03); // both lines high again
+    }
+
     void runsStopWithTheirReason_data() {
         QTest::addColumn<Bytes>("code");
         QTest::addColumn<QString>("reason");
         QTest::newRow("code at C000h") << Bytes{0xC3, 0x00, 0xC0} // jp 0C000h
                                        << "the program ran code at C000h, and the calculator "
                                           "runs no code at C000h or above";
-        QTest::newRow("a later model's port")
-            << Bytes{0x3E, 0x01, 0xD3, 0x20} // ld a,1 \ out (20h),a
-            << "the program wrote to port 20h at 9D99h, a port only the TI-83 Plus Silver "
-               "Edition and the TI-84 Plus have";
         QTest::newRow("an unknown OS call")
             << Bytes{0x00, 0xEF, 0x34, 0x12} // nop \ rst 28h \ .dw 1234h
             << "the program called the OS at 1234h at 9D96h, an OS call this runner does not "
@@ -156,38 +222,65 @@ private slots:
     // Shell programs are named for the shell they need; files that are not
     // assembly programs are refused before they run.
     void programFilesAreReadAndJudged() {
-        const auto file = [](const Bytes &body, std::uint8_t type = 0x06) {
-            Bytes f = {'*', '*', 'T', 'I', '8', '3', 'F', '*', 0x1A, 0x0A, 0x00};
-            f.resize(53, 0);
-            const std::size_t n = body.size() + 2;
-            for (std::uint8_t b :
-                 {std::uint8_t(n + 17), std::uint8_t((n + 17) >> 8), std::uint8_t(0x0D),
-                  std::uint8_t(0), std::uint8_t(n), std::uint8_t(n >> 8), type})
-                f.push_back(b);
-            for (char c : std::string("DEMO\0\0\0\0", 8))
-                f.push_back(std::uint8_t(c));
-            for (std::uint8_t b :
-                 {std::uint8_t(0), std::uint8_t(0), std::uint8_t(n), std::uint8_t(n >> 8),
-                  std::uint8_t(body.size()), std::uint8_t(body.size() >> 8)})
-                f.push_back(b);
-            f.insert(f.end(), body.begin(), body.end());
-            f.push_back(0), f.push_back(0);
-            return run::readProgram(f);
-        };
-        const run::Program plain = file({0xBB, 0x6D, 0xC9});
+        const run::Program plain = programFile({0xBB, 0x6D, 0xC9});
         QCOMPARE(plain.error, std::string());
         QCOMPARE(plain.name, std::string("DEMO"));
         QCOMPARE(plain.code, Bytes{0xC9});
-        QCOMPARE(file({0xBB, 0x6D, 0xC9, 0x30, 0x05}).shell, std::string("Ion"));
-        QCOMPARE(file({0xBB, 0x6D, 0xC9, 0x01, 0x00}).shell, std::string("MirageOS"));
-        QCOMPARE(file({0xBB, 0x6D, 0xAA, 0xC9, 0x18}).shell, std::string("Doors CS"));
-        QCOMPARE(file({0xDE, 0x2A, 0x3F}).error,
+        const run::Program ion = programFile({0xBB, 0x6D, 0xC9, 0x30, 0x03, 'G', 'o', 0, 0xC9});
+        QCOMPARE(ion.shell, std::string("Ion"));
+        QCOMPARE(ion.description, std::string("Go"));
+        QCOMPARE(programFile({0xBB, 0x6D, 0xC9, 0x01, 0x00}).shell, std::string("MirageOS"));
+        QCOMPARE(programFile({0xBB, 0x6D, 0xAA, 0xC9, 0x18}).shell, std::string("Doors CS"));
+        QCOMPARE(programFile({0xDE, 0x2A, 0x3F}).error,
                  std::string("the program is a TI-BASIC program, not an assembly program"));
-        run::Session ion(file({0xBB, 0x6D, 0xC9, 0x30, 0x05}));
-        QCOMPARE(QString::fromStdString(ion.stopped()->reason),
-                 QString("the program is written for the Ion shell; start it from Ion on a "
-                         "calculator (this runner starts programs as the home screen's Asm( "
-                         "does)"));
+        run::Session doors(programFile({0xBB, 0x6D, 0xAA, 0xC9, 0x18}));
+        QVERIFY(doors.stopped());
+        QCOMPARE(QString::fromStdString(doors.stopped()->reason),
+                 QString("the program is written for the Doors CS shell; start it from Doors CS "
+                         "on a calculator (this runner starts programs as the home screen's Asm( "
+                         "does, and as Ion and MirageOS do)"));
+    }
+
+    // A damaged file says so (the checksum is the low 16 bits of the sum of
+    // the bytes from the variable entry on, TI's link guide) and runs only when
+    // asked; a program larger than Asm( can run is refused with both sizes; a
+    // stray byte before BB 6D is named as such, not as TI-BASIC.
+    void damagedAndOversizedFilesAreRefusedWithTheirReason() {
+        Bytes file = programBytes({0xBB, 0x6D, 0xC9});
+        file[file.size() - 2] ^= 0x01;
+        const run::Program damaged = run::readProgram(file);
+        QVERIFY(damaged.checksumWrong);
+        QVERIFY2(damaged.error.find("checksum") != std::string::npos, damaged.error.c_str());
+        run::ReadOptions anyway;
+        anyway.ignoreChecksum = true;
+        const run::Program ran = run::readProgram(file, anyway);
+        QCOMPARE(ran.error, std::string());
+        QCOMPARE(ran.code, Bytes{0xC9});
+
+        Bytes big = {0xBB, 0x6D};
+        big.resize(run::kMaxProgramBytes + 1, 0x00);
+        QCOMPARE(programFile(big).error,
+                 "the program has " + std::to_string(run::kMaxProgramBytes + 1) +
+                     " bytes, more than the calculator can run (12385 bytes: Asm( needs it in "
+                     "memory twice)");
+        big.resize(run::kMaxProgramBytes);
+        QCOMPARE(programFile(big).error, std::string());
+
+        QCOMPARE(programFile({0x00, 0xBB, 0x6D, 0xC9, 0x30, 0x05}).error,
+                 std::string("the assembly program's BB 6D comes after 1 stray byte, so the "
+                             "calculator takes the program for TI-BASIC (it is written for "
+                             "Ion); the source has bytes before its header"));
+    }
+
+    // Every length from an empty file to a whole one is read without going
+    // past its end, and all but the whole file are refused.
+    void everyTruncationIsRefused() {
+        const Bytes whole = programBytes({0xBB, 0x6D, 0xC9});
+        for (std::size_t n = 0; n < whole.size(); ++n) {
+            const run::Program p = run::readProgram(Bytes(whole.begin(), whole.begin() + long(n)));
+            QVERIFY2(!p.error.empty(), qPrintable(QString::number(n)));
+        }
+        QCOMPARE(run::readProgram(whole).error, std::string());
     }
 };
 

@@ -37,7 +37,8 @@ class RunOsTest : public QObject {
     Q_OBJECT
 private slots:
     // Text wraps at the 16th column, scrolls at the last row, and the cursor
-    // ends where the next character goes.
+    // ends where the next character goes; back on the home screen, "Done" on
+    // the next line scrolls it once more.
     void homeScreenTextWrapsAndScrolls() {
         const auto s = runAsm(R"(
         bcall(_ClrLCDFull)
@@ -60,11 +61,11 @@ long:   db "Hello, world! And more", 0
 wrap:   db "xyz", 0)");
         QVERIFY(s->stopped() && s->stopped()->returned);
         QCOMPARE(screenText(*s),
-                 lines({"d more", " 1234", "", "", "", "", "              xy", "z!"}));
+                 lines({" 1234", "", "", "", "", "              xy", "z!", "            Done"}));
         QCOMPARE(at(*s, ram::curRow), std::uint8_t(7));
         QCOMPARE(at(*s, ram::curCol), std::uint8_t(1));
-        QCOMPARE(at(*s, std::uint16_t(ram::textShadow + 16)), std::uint8_t(' '));
-        QCOMPARE(at(*s, std::uint16_t(ram::textShadow + 17)), std::uint8_t('1'));
+        QCOMPARE(at(*s, std::uint16_t(ram::textShadow + 0)), std::uint8_t(' '));
+        QCOMPARE(at(*s, std::uint16_t(ram::textShadow + 1)), std::uint8_t('1'));
     }
 
     // _PutS leaves HL past the string's terminating zero, as TI's reference
@@ -83,7 +84,7 @@ wrap:   db "xyz", 0)");
 first:  db "ab", 0
 second: db "cd", 0)");
         QVERIFY(s->stopped() && s->stopped()->returned);
-        QCOMPARE(screenText(*s), lines({"abcd"}));
+        QCOMPARE(screenText(*s), lines({"abcd", "            Done"}));
         QCOMPARE(s->machine().readWord(0x9000), std::uint16_t(s->machine().readWord(0x9002) + 3));
     }
 
@@ -109,7 +110,8 @@ second: db "cd", 0)");
         ret
 full:   db "0123456789ABCDEF", 0, "second row text", 0
 counted: db 3, "abcdef")");
-        QCOMPARE(screenText(*s), lines({"abcI", "", "", "", "", "", "", "0123456789ABCDEF"}));
+        QCOMPARE(screenText(*s),
+                 lines({"abcI", "            Done", "", "", "", "", "", "0123456789ABCDEF"}));
         QVERIFY(s->machine().lcd().pixel(18, 0)); // the inverse cell's blank corner is dark
         QCOMPARE(at(*s, ram::curCol), std::uint8_t(4));
     }
@@ -171,7 +173,7 @@ text:   db "Hi", 0)");
         ret)");
         int lit = 0;
         for (int y = 0; y < 64; ++y)
-            for (int x = 0; x < 96; ++x)
+            for (int x = 0; x < 72; ++x) // the home screen's "Done" is right of these
                 lit += s->machine().lcd().pixel(x, y);
         QCOMPARE(lit, 4 * 8 - 2 * 6 + 1);
         QVERIFY(s->machine().lcd().pixel(10, 5) && !s->machine().lcd().pixel(9, 4));
@@ -245,8 +247,11 @@ wait:   bcall(_GetCSC)
         ld (9002h), de
         ld hl, name
         rst 20h
+        ld b, 5
         bcall(_ChkFindSym)
         ld (9004h), de
+        ld a, b
+        ld (9006h), a           ; 0: in RAM, not archived
         ld a, 42
         bcall(_SetXXOP1)
         bcall(_StoX)
@@ -256,6 +261,7 @@ wait:   bcall(_GetCSC)
 name:   db 15h, "SAVE", 0)");
         QCOMPARE(at(*s, 0x9000), std::uint8_t(1));
         QCOMPARE(s->machine().readWord(0x9004), s->machine().readWord(0x9002));
+        QCOMPARE(at(*s, 0x9006), std::uint8_t(0));
         QCOMPARE(s->machine().readWord(s->machine().readWord(0x9002)), std::uint16_t(5));
         QCOMPARE(op1(*s), QByteArray("00 81 42 00 00 00 00 00 00"));
     }
@@ -459,7 +465,7 @@ zName:  db 0, 'Z', 0, 0)");
         bcall(_DispOP1A)
         ret)");
         QCOMPARE(op1(*s), QByteArray("00 81 12 25 00 00 00 00 00"));
-        QCOMPARE(screenText(*s), lines({"12.25"}));
+        QCOMPARE(screenText(*s), lines({"12.25", "            Done"}));
         const auto zero = runAsm(R"(
         bcall(_OP1Set1)
         bcall(_OP2Set0)
@@ -469,7 +475,346 @@ zName:  db 0, 'Z', 0, 0)");
                  QString("the calculator stops the program with ERR:DIVIDE BY 0 in _FPDiv, "
                          "called at 9D9Bh"));
     }
+
+    // The small constants, the zero tests on OP1 and OP2 (Z set for zero),
+    // and the 9-byte move, which leaves the 10th byte alone.
+    void constantsZeroTestsAndMoves() {
+        const auto s = runAsm(R"(
+        bcall(_OP2Set0)
+        bcall(_OP1Set1)
+        or 1                    ; Z reset: the call must set it
+        bcall(_CkOP2FP0)
+        push af
+        pop hl
+        ld (9000h), hl
+        xor a                   ; Z set: the call must reset it
+        bcall(_CkOP1FP0)
+        push af
+        pop hl
+        ld (9002h), hl
+        ld hl, 9010h
+        ld (hl), 77h
+        ld de, 9010h+1
+        ld bc, 9
+        ldir
+        ld hl, src
+        ld de, 9010h
+        bcall(_Mov9B)
+        ret
+src:    db 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12)");
+        QCOMPARE(op1(*s), QByteArray("00 80 10 00 00 00 00 00 00"));
+        QCOMPARE(at(*s, 0x9000) & 0x40, 0x40); // OP2 is zero
+        QCOMPARE(at(*s, 0x9002) & 0x40, 0);    // OP1 is not
+        QCOMPARE(at(*s, 0x9010 + 8), std::uint8_t(9));
+        QCOMPARE(at(*s, 0x9010 + 9), std::uint8_t(0x77));
+    }
+
+    // rand after a reset is .9435974025, and RandSeed 100 gives .556077 then
+    // .590054 (TI-Basic Developer, the rand and RandSeed pages: L'Ecuyer's
+    // generator with the seeds 12345 and 67890); _RandInit starts over.
+    void randomNumbersAreTheCalculatorsOwn() {
+        const auto s = runAsm(R"(
+        bcall(_Random)
+        ld de, 9000h
+        bcall(_MovFrOP1)
+        bcall(_Random)
+        bcall(_RandInit)
+        bcall(_Random)
+        ld de, 9010h
+        bcall(_MovFrOP1)
+        ld hl, hundred          ; RandSeed 100: seed1 = 40014 * 100, seed2 = 100
+        ld de, 9640h
+        bcall(_Mov9B)
+        ld hl, hundred + 9
+        ld de, 9649h
+        bcall(_Mov9B)
+        bcall(_Random)
+        ld de, 9020h
+        bcall(_MovFrOP1)
+        bcall(_Random)
+        ret
+hundred: db 0, 86h, 40h, 01h, 40h, 0, 0, 0, 0
+        db 0, 82h, 10h, 0, 0, 0, 0, 0, 0)");
+        QVERIFY(s->stopped() && s->stopped()->returned);
+        const auto shown = [&s](std::uint16_t from, int width) {
+            TiFloat v;
+            for (std::size_t i = 0; i < v.size(); ++i)
+                v[i] = at(*s, std::uint16_t(from + i));
+            return QString::fromStdString(formatReal(v, width));
+        };
+        QCOMPARE(shown(0x9000, 11), QString(".9435974025"));
+        QCOMPARE(shown(0x9010, 11), QString(".9435974025"));
+        QCOMPARE(shown(0x9020, 7), QString(".556077"));
+        QCOMPARE(shown(ram::op1, 7), QString(".590054"));
+    }
+
+    // The keypad's yellow and green labels (TI's key equates): 2ND+. is i,
+    // ALPHA+3 is theta, 2ND+7 is u; 2ND ALPHA locks letters on; ON gives 0 and
+    // sets onInterrupt; 2ND with an arrow sets the contrast and gives nothing.
+    void getKeyHasTheWholeKeypad_data() {
+        QTest::addColumn<std::vector<int>>("keys");
+        QTest::addColumn<QByteArray>("codes");
+        QTest::newRow("2ND .") << std::vector<int>{sk::Second, sk::DecPnt, sk::Clear}
+                               << QByteArray::fromHex("ee09");
+        QTest::newRow("ALPHA 3") << std::vector<int>{sk::Alpha, sk::Three, sk::Three}
+                                 << QByteArray::fromHex("cc91");
+        QTest::newRow("2ND 7, 2ND VARS")
+            << std::vector<int>{sk::Second, sk::Seven, sk::Second, sk::Vars}
+            << QByteArray::fromHex("f938");
+        QTest::newRow("2ND SIN, 2ND (")
+            << std::vector<int>{sk::Second, sk::Sin, sk::Second, sk::LParen}
+            << QByteArray::fromHex("b8ec");
+        QTest::newRow("alpha lock") << std::vector<int>{sk::Second, sk::Alpha, sk::Math, sk::Apps}
+                                    << QByteArray::fromHex("9a9b");
+        QTest::newRow("ALPHA once")
+            << std::vector<int>{sk::Alpha, sk::Math, sk::Math} << QByteArray::fromHex("9a32");
+        QTest::newRow("ON") << std::vector<int>{sk::On, sk::Enter} << QByteArray::fromHex("0005");
+        QTest::newRow("contrast") << std::vector<int>{sk::Second, sk::Up, sk::Enter, sk::Enter}
+                                  << QByteArray::fromHex("0505");
+    }
+    void getKeyHasTheWholeKeypad() {
+        QFETCH(std::vector<int>, keys);
+        QFETCH(QByteArray, codes);
+        const auto s = runAsm(R"(
+        ld a, (8447h)
+        ld (9010h), a
+        res 4, (iy+9)           ; onInterrupt
+        bcall(_GetKey)
+        ld (9000h), a
+        bcall(_GetKey)
+        ld (9001h), a
+        ret)",
+                              keys);
+        QVERIFY(s->stopped() && s->stopped()->returned);
+        QByteArray got;
+        got += char(at(*s, 0x9000));
+        got += char(at(*s, 0x9001));
+        QCOMPARE(got.toHex(), codes.toHex());
+        const bool on = keys.front() == sk::On, contrast = keys[1] == sk::Up;
+        QCOMPARE(bool(at(*s, 0x89F0 + 9) & 0x10), on);
+        QCOMPARE(int(at(*s, 0x8447)) - int(at(*s, 0x9010)), contrast ? 1 : 0);
+    }
+
+    // The OS starts a program from the home screen with the text window the
+    // whole screen: winTop 0, winBtm 8 (TI's include: winTop 97A5h, winBtm 97A6h).
+    void theOsStartsAProgramWithItsSystemVariables() {
+        const auto s = runAsm("ret");
+        QCOMPARE(at(*s, ram::winTop), std::uint8_t(0));
+        QCOMPARE(at(*s, ram::winBtm), std::uint8_t(8));
+        QCOMPARE(at(*s, ram::winLeft), std::uint8_t(0));
+    }
+
+    // Calls public programs stopped at: Ans kept and recalled, the string a key
+    // types (at keyForStr, 9D76h in TI's include), the boot code's version,
+    // the display's wait reached by `call 000Bh`, a string copy, int( (the
+    // greatest whole number not above); a result past 1E99 is an overflow.
+    void theCallsPublicProgramsMake() {
+        const auto s = runAsm(R"(
+        ld a, 5
+        bcall(_SetXXOP1)
+        bcall(_StoAns)
+        bcall(_OP1Set0)
+        bcall(_RclAns)
+        ld de, 9000h
+        bcall(_MovFrOP1)
+        ld a, 0CCh              ; kTheta
+        bcall(_KeyToString)
+        ld (9010h), hl
+        ld b, 7
+        bcall(_GetBaseVer)
+        ld (9012h), a
+        ld a, b
+        ld (9013h), a
+        call 000Bh              ; LCD_BUSY_QUICK
+        ld hl, text
+        ld de, 9020h
+        bcall(_StrCopy)
+        ld hl, minus
+        bcall(_Mov9ToOP1)
+        bcall(_Int)
+        ld de, 9030h
+        bcall(_MovFrOP1)
+        ret
+minus:  db 80h, 80h, 25h, 0, 0, 0, 0, 0, 0 ; -2.5
+text:   db "ABC", 0)");
+        QVERIFY(s->stopped() && s->stopped()->returned);
+        QByteArray five;
+        for (int i = 0; i < 9; ++i)
+            five += char(at(*s, std::uint16_t(0x9000 + i)));
+        QCOMPARE(five.toHex(' '), QByteArray("00 80 50 00 00 00 00 00 00"));
+        QCOMPARE(s->machine().readWord(0x9010), std::uint16_t(0x9D76));
+        QCOMPARE(at(*s, 0x9D76), std::uint8_t(1));
+        QCOMPARE(at(*s, 0x9D77), std::uint8_t(0x5B)); // theta in the calculator's font
+        QCOMPARE(at(*s, 0x9012), std::uint8_t(1));
+        QCOMPARE(at(*s, 0x9013), std::uint8_t(0));
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(at(*s, std::uint16_t(0x9020 + i)), std::uint8_t("ABC"[i]));
+        QCOMPARE(at(*s, 0x9030), std::uint8_t(0x80)); // int(-2.5) = -3
+        QCOMPARE(at(*s, 0x9032), std::uint8_t(0x30));
+        const auto big = runAsm(R"(
+        ld a, 0E5h              ; 1E101: past what the calculator holds
+        ld (OP1 + 1), a
+        ld a, 10h
+        ld (OP1 + 2), a
+        bcall(_CkValidNum)
+        ret)");
+        QCOMPARE(QString::fromStdString(big->stopped()->reason),
+                 QString("the calculator stops the program with ERR:OVERFLOW in _CkValidNum, "
+                         "called at 9D9Fh"));
+    }
+
+    // A program for Ion, written against Ion's documented header (ion.inc:
+    // lVectors = cmdshad + 80, the routines 3 bytes apart; libs.txt for what
+    // each takes and gives) runs as Ion starts it: past its `ret`, carry clear.
+    void anIonProgramUsesTheShellsLibrary() {
+        Program program;
+        program.name = "IONTEST";
+        program.shell = "Ion";
+        program.code = assemble(R"(
+lVectors equ 966Eh + 80
+ionVersion equ lVectors
+ionRandom equ lVectors + 3
+ionPutSprite equ lVectors + 6
+ionLargeSprite equ lVectors + 9
+ionGetPixel equ lVectors + 12
+ionFastCopy equ lVectors + 15
+ionDetect equ lVectors + 18
+ionDecompress equ lVectors + 21
+        ret
+        jr nc, start
+        db "Ion test", 0
+start:  ld b, 8
+        ld a, 10
+        ld l, 5
+        ld ix, square
+        call ionPutSprite
+        ld (9030h), ix
+        ld b, 2
+        ld c, 2
+        ld a, 40
+        ld l, 20
+        ld ix, wide
+        call ionLargeSprite
+        call ionFastCopy
+        ld a, 10
+        ld e, 5
+        call ionGetPixel
+        and (hl)
+        ld (9000h), a
+        ld b, 6
+        call ionRandom
+        ld (9001h), a
+        ld hl, packed
+        ld de, 9010h
+        ld bc, 4*256+3
+        call ionDecompress
+        call ionVersion
+        ld (9020h), hl
+        ret
+square: db 0FFh, 81h, 81h, 81h, 81h, 81h, 81h, 0FFh
+wide:   db 0F0h, 0Fh, 0AAh, 55h
+packed: db 1Bh)");
+        Session s(program);
+        s.runUntil(60000000);
+        QVERIFY(s.stopped() && s.stopped()->returned);
+        const Lcd &lcd = s.machine().lcd();
+        QVERIFY(lcd.pixel(10, 5) && lcd.pixel(17, 12) && !lcd.pixel(11, 6) && !lcd.pixel(9, 5));
+        QVERIFY(lcd.pixel(40, 20) && !lcd.pixel(44, 20) && lcd.pixel(52, 20) && lcd.pixel(49, 21) &&
+                !lcd.pixel(48, 21));
+        QVERIFY(!screenText(s).contains("Done"));    // back in Ion: no "Done"
+        QCOMPARE(at(s, 0x9000), std::uint8_t(0x20)); // the pixel's mask, set
+        QVERIFY(at(s, 0x9001) < 6);
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(at(s, std::uint16_t(0x9010 + i)), std::uint8_t(i));
+        QCOMPARE(s.machine().readWord(0x9020), std::uint16_t(0x0106));
+    }
+
+    // A program for MirageOS (mirage.inc: the Ion routines from 4083h, its own
+    // from 409Bh) starts after its icon and description, and quittoshell ends
+    // it; a routine this runner lacks is named by its address.
+    void aMirageOsProgramUsesTheShellsRoutines() {
+        Program program;
+        program.name = "MIRTEST";
+        program.shell = "MirageOS";
+        program.code = assemble(R"(
+isprite equ 4089h
+ifastcopy equ 4092h
+multhe equ 40B3h
+quittoshell equ 40B9h
+cphlde equ 4101h
+        ret
+        db 1
+        ds 30, 0FFh
+        db "Mirage test", 0
+        ld h, 12
+        ld e, 11
+        call multhe
+        ld (9000h), hl
+        ld de, 200
+        call cphlde
+        push af
+        pop hl
+        ld a, l
+        ld (9002h), a
+        ld b, 1
+        ld a, 0
+        ld l, 0
+        ld ix, dot
+        call isprite
+        call ifastcopy
+        call quittoshell
+        ld a, 1
+        ld (9003h), a
+        ret
+dot:    db 80h)");
+        Session s(program);
+        s.runUntil(60000000);
+        QVERIFY(s.stopped() && s.stopped()->returned);
+        QCOMPARE(s.machine().readWord(0x9000), std::uint16_t(132));
+        QCOMPARE(at(s, 0x9002) & 0x41, 0x01); // 132 < 200: carry, not zero
+        QVERIFY(s.machine().lcd().pixel(0, 0));
+        QCOMPARE(at(s, 0x9003), std::uint8_t(0)); // nothing after quittoshell
+        program.code = assemble(R"(
+        ret
+        db 1
+        ds 30, 0
+        db 0
+        call 40A7h              ; setvputs
+        ret)");
+        Session lacking(program);
+        lacking.runUntil(6000000);
+        QCOMPARE(QString::fromStdString(lacking.stopped()->reason),
+                 QString("the program called MirageOS's routine at 40A7h from 9DB6h, one this "
+                         "runner does not answer"));
+    }
+
+    // An arrow held down comes again, as the calculator repeats it; a held
+    // letter key does not.
+    void aHeldArrowRepeats() {
+        Program program;
+        program.name = "HOLD";
+        program.code = assemble(R"(
+        bcall(_GetKey)
+        ld (9000h), a
+        bcall(_GetKey)
+        ld (9001h), a
+        bcall(_GetKey)
+        ld (9002h), a
+        ret)");
+        Session s(program);
+        s.machine().keypad().press(sk::Up);
+        s.runUntil(12000000);
+        QVERIFY(s.stopped() && s.stopped()->returned);
+        QCOMPARE(at(s, 0x9002), std::uint8_t(0x03)); // kUp, the third time
+        Session held(program);
+        held.machine().keypad().press(sk::Math);
+        held.runUntil(12000000);
+        QVERIFY(!held.stopped());
+        QCOMPARE(at(held, 0x9000), std::uint8_t(0x32)); // kMath once, then waiting
+    }
 };
+
+Q_DECLARE_METATYPE(std::vector<int>)
 
 QTEST_GUILESS_MAIN(RunOsTest)
 #include "run_os_test.moc"

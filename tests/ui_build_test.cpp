@@ -85,7 +85,15 @@ private slots:
         QCOMPARE(tree->starter.calls[0].program, tree->path("asm.bat"));
         QCOMPARE(tree->starter.calls[0].arguments, QStringList{"my.prog"});
         QCOMPARE(tree->starter.calls[0].options.workingFolder, tree->path("Source"));
-        QCOMPARE(tree->starter.calls[0].options.environment, QStringList{"QUORVIN_SOURCE=" + file});
+        // The file to build, and where this build alone writes its log and
+        // its list of files read.
+        const QStringList environment = tree->starter.calls[0].options.environment;
+        QCOMPARE(environment.size(), 3);
+        QCOMPARE(environment[0], "QUORVIN_SOURCE=" + file);
+        QVERIFY(
+            environment[1].startsWith("QUORVIN_LOG=" + tree->places().buildOutputFolder() + "/"));
+        QVERIFY(environment[2].startsWith(
+            "QUORVIN_FILES_READ=" + tree->places().buildOutputFolder() + "/"));
         QVERIFY(w.Timer2->isActive() && !w.Timer1->isActive());
         QVERIFY(openSource("Source/.z80", "x"));
         w.makeprog_Click(); // titled: no dialog; an empty name is still one argument
@@ -167,21 +175,39 @@ private slots:
         QCOMPARE(w.Text1->selectedText(), QStringLiteral("seven"));
     }
 
-    void theBuildKeysMakeAndSendWithoutShowingInTheMenus() {
+    // Ctrl+B and Ctrl+Shift+B finish as soon as the build script ends; the
+    // menu's Make keeps its five seconds.
+    void theBuildKeysShowTheResultWhenTheBuildEnds() {
         Form1 &w = makeWindow();
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
-        QVERIFY(openSource("Source/k.z80", "x"));
+        QVERIFY(openSource("Source/k.z80", " .org userMem-2"));
+        tree->starter.endAtOnce = false;
+        QVERIFY(writeLog("k.z80:1: error: bad\nBuild failed\n"));
         w.Text1->setFocus();
         QTest::keyClick(w.Text1, Qt::Key_B, Qt::ControlModifier);
         QCOMPARE(tree->starter.calls.size(), 1);
-        QVERIFY(w.Timer1->isActive() && !w.Timer2->isActive());
+        QVERIFY(!w.Timer1->isActive() && !w.Timer2->isActive());
+        QVERIFY(!w.form3()); // the build runs: nothing yet
+        tree->starter.lastWatch->finish();
+        QTRY_COMPARE(logShown(w), QStringLiteral("k.z80:1: error: bad\nBuild failed\n"));
         QTest::keyClick(w.Text1, Qt::Key_B, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(tree->starter.calls.size(), 2);
-        QVERIFY(w.Timer2->isActive());
-        QCOMPARE(text(), QByteArray("x")); // the keys typed nothing
+        QVERIFY(!w.Timer2->isActive());
+        tree->starter.lastWatch->finish();
+        QTRY_COMPARE(shown(), QStringList{"Errors were found."}); // judged at once
+        QCOMPARE(text(), QByteArray(" .org userMem-2")); // the keys typed nothing
         for (const char *name : {"makeprog", "makesend", "viewout", "startcalc"})
             QVERIFY(w.findChild<QAction *>(name)->shortcut().isEmpty());
+        // The menu item: the build ends, the log waits for the timer.
+        w.form3()->Text1->clear();
+        w.makeprog_Click();
+        QVERIFY(w.Timer1->isActive());
+        tree->starter.lastWatch->finish();
+        QCoreApplication::processEvents(); // the end is handled: still nothing shown
+        QVERIFY(logShown(w).isEmpty());
+        w.Timer1_Timer();
+        QTRY_VERIFY(!logShown(w).isEmpty());
     }
 
     void twoMakesGiveOneDisplay() {
@@ -320,7 +346,8 @@ private slots:
     }
 
     // F5: the program is made and, once built, handed to the emulator; an
-    // emulator that fails at once is reported as a link program is.
+    // emulator that fails or closes within seconds is said, with Ctrl+F5,
+    // which needs no ROM image, offered in its place.
     void endToEndF5MakesAndRunsTheProgram() {
         Form1 &w = makeWindow(true);
         QVERIFY(makeExecutable(tree->path("bin/emu"), kRecorder));
@@ -333,18 +360,24 @@ private slots:
             readBytes(tree->path("bin/emu.args")),
             "-r\nrom\n" + QFile::encodeName(tree->places().builtProgram("hello")) + "\n", 10000);
         QVERIFY(logShown(w).endsWith("done\n"));
+        const QString noProgram =
+            " within seconds of its start, so the program did not run there (an emulator "
+            "without a ROM image of the calculator cannot run it).\n\nCtrl+F5 runs the program "
+            "in Quorvin's own runner, which needs no ROM image.";
+        QTRY_COMPARE_WITH_TIMEOUT(
+            shown(), QStringList{"The emulator " + tree->path("bin/emu") + " was closed" + noProgram},
+            10000);
         QVERIFY(
             makeExecutable(tree->path("bin/emu"),
                            "#!/bin/sh\necho 'TilEm 2.0'\necho 'no ROM image given' >&2\nexit 3\n"));
         w.run_Key();
-        QTRY_COMPARE_WITH_TIMEOUT(shown(),
-                                  QStringList{"The emulator " + tree->path("bin/emu") +
-                                              " ended with exit status 3.\n\nTilEm 2.0\nno ROM "
-                                              "image given"},
-                                  10000);
+        QTRY_COMPARE_WITH_TIMEOUT(shown().size(), 2, 10000);
+        QCOMPARE(shown().last(), "The emulator " + tree->path("bin/emu") +
+                                     " ended with exit status 3" + noProgram +
+                                     "\n\nTilEm 2.0\nno ROM image given");
         QVERIFY(openSource("Source/bad.z80", "FAIL"));
         w.run_Key();
-        QTRY_COMPARE_WITH_TIMEOUT(shown().size(), 2, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(shown().size(), 3, 10000);
         QCOMPARE(shown().last(), QStringLiteral("Errors were found."));
     }
 
@@ -362,6 +395,18 @@ private slots:
         QCOMPARE(logShown(w),
                  "building [hello]\nin " + tree->path("Source") + "\nline three\ndone\n");
         QCOMPARE(shown(), QStringList());
+    }
+
+    // Make in a tests file builds the program it tests, and says no more.
+    void makeInATestsFileBuildsItsProgram() {
+        QVERIFY(makeExecutable(tree->path("asm.bat"), kListingScript));
+        QVERIFY(QDir().mkpath(tree->path("Source/game")));
+        QVERIFY(writeBytes(tree->path("Source/game/tinvader.z80"), " ret\n"));
+        Form1 &w = makeWindow(true, 20);
+        QVERIFY(openSource("Source/game/tinvader.tests", "test \"t\"\n  run\n"));
+        w.makeprog_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(!logShown(w).isEmpty(), 10000);
+        QCOMPARE(logShown(w), "built tinvader in " + tree->path("Source/game") + "\n");
     }
 
     // Make on an include builds the program that read it, in its folder;

@@ -60,6 +60,21 @@ private slots:
         QCOMPARE(readBytes(window->CommonDialog1.FileName), text);
     }
 
+    // A source of one 1 MB line: each change restyles a bounded start of
+    // it, so the window never waits on the line's length; the far part stays
+    // plain text, its bytes unchanged.
+    void aLineOfMegabytesIsColouredOnlyAtItsStart() {
+        makeWindow();
+        const QByteArray text = " ld a,1" + QByteArray(1000 * 1000, ' ') + "\"far\"";
+        QVERIFY(openSource("Source/long.z80", text));
+        QCOMPARE(styleAt(0, 1), z80::Style::Instruction);
+        QCOMPARE(styleAt(0, int(text.size()) - 3), z80::Style::Default);
+        window->Text1->setCursorPosition(0, 0);
+        window->Text1->insert(";");
+        QCOMPARE(styleAt(0, 2), z80::Style::Comment);
+        QCOMPARE(editorText(window->Text1), ";" + text);
+    }
+
     // Every style keeps a contrast of 4.5 to 1 (the usual measure for text)
     // on light and dark desktop palettes.
     void theColoursStayReadableOnLightAndDarkPalettes() {

@@ -235,7 +235,7 @@ private slots:
         type(w, "work");
         tree->messages.answers = {MessageBox::Answer::Cancel};
         QVERIFY(!w.close());
-        QCOMPARE(shown(), QStringList{"Save changes to the current document?"});
+        QCOMPARE(shown(), QStringList{"Save changes to the untitled document?"});
         // Save on an untitled document asks for a name; cancelling it cancels the exit.
         tree->messages.answers = {MessageBox::Answer::Save};
         tree->picker.answers = {std::nullopt};

@@ -120,6 +120,18 @@ private slots:
         QCOMPARE(dialog->Text1->text(), QStringLiteral("/typed"));
     }
 
+    // The dialog is kept out of the taskbar: minimized, Preferences is the
+    // only way back to it.
+    void preferencesBringsBackAMinimizedDialog() {
+        window->prefs_Click();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        dialog->showMinimized();
+        QTRY_VERIFY(dialog->isMinimized());
+        window->prefs_Click();
+        QTRY_VERIFY(!dialog->isMinimized());
+        QVERIFY(dialog->isVisible());
+    }
+
     void browseFillsItsOwnFieldAndGivesTheKeysBack() {
         window->show();
         window->prefs_Click();

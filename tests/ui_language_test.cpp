@@ -137,6 +137,20 @@ private slots:
         QTRY_COMPARE(QToolTip::text(), language()->hoverText(at));
     }
 
+    // On an instruction the hover tells its size, T-states and flags.
+    void hoverOnAnInstructionTellsSizeTimeAndFlags() {
+        openProgram("loop:\r\n\tdjnz loop\r\n\tadd a,(ix+2)\r\n");
+        const long djnz = send(QsciScintillaBase::SCI_POSITIONFROMLINE, 1) + 2;
+        QCOMPARE(language()->hoverText(djnz),
+                 QString("djnz loop: 2 bytes, 13 T-states when it jumps or repeats, 8 when not\n"
+                         "flags S Z H P/V N C: - - - - - -"));
+        const long add = send(QsciScintillaBase::SCI_POSITIONFROMLINE, 2) + 1;
+        QCOMPARE(language()->hoverText(add), QString("add a,(ix+2): 3 bytes, 19 T-states\n"
+                                                     "flags S Z H P/V N C: * * * V 0 *"));
+        // The label keeps its own hover.
+        QVERIFY(language()->hoverText(djnz + 6).startsWith("loop = "));
+    }
+
     void aLabelsHoverAddsItsAddressInTheLastGoodBuild() {
         openProgram("#include \"calc.inc\"\n\t.org 9D93h\n\t.db 0BBh,6Dh\nstart:\n\tjp start\n");
         const long at = window->Text1->positionFromLineIndex(4, 5);
@@ -190,6 +204,32 @@ private slots:
         QCOMPARE(QByteArray(current.constData()), QByteArray("sym1100 = 44Ch"));
         // A word nothing begins shows no list.
         QTest::keyClicks(window->Text1, "q");
+        QVERIFY(!send(QsciScintillaBase::SCI_AUTOCACTIVE));
+    }
+
+    // At bcall(_Disp the list holds the calls _Disp begins and nothing else,
+    // and Enter after a name typed out in full starts a new line.
+    void theListHoldsOnlyWhatTheWordBeginsAndEnterAfterAWholeNameStartsALine() {
+        openProgram("_DisableApd EQU 4C84h\n_DispHL EQU 4507h\n_DispDone EQU 4508h\n\tbcall\n");
+        window->Text1->setCursorPosition(3, 6);
+        QTest::keyClicks(window->Text1, "(_Disp");
+        QVERIFY(send(QsciScintillaBase::SCI_AUTOCACTIVE));
+        QStringList seen;
+        for (int k : {Qt::Key_Up, Qt::Key_Up, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down}) {
+            QByteArray current(64, '\0');
+            send(QsciScintillaBase::SCI_AUTOCGETCURRENTTEXT, 0, long(current.data()));
+            seen << QString::fromLatin1(current.constData());
+            QTest::keyClick(window->Text1, Qt::Key(k));
+        }
+        for (const QString &entry : seen)
+            QVERIFY2(entry.startsWith("_Disp"), qPrintable(entry));
+        QTest::keyClicks(window->Text1, "HL");
+        QVERIFY(send(QsciScintillaBase::SCI_AUTOCACTIVE));
+        QTest::keyClick(window->Text1, Qt::Key_Return);
+        QCOMPARE(lineText(3), QString("\tbcall(_DispHL"));
+        int line = 0, index = 0;
+        window->Text1->getCursorPosition(&line, &index);
+        QCOMPARE(line, 4); // on a new line
         QVERIFY(!send(QsciScintillaBase::SCI_AUTOCACTIVE));
     }
 

@@ -13,6 +13,9 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
 
 namespace {
 
@@ -40,6 +43,15 @@ class RunWindowTest : public QObject, public WindowFixture {
                                      qsizetype(packed.file.size())));
     }
     RunWindow *runWindow() { return window->findChild<RunWindow *>("RunWindow"); }
+    // The home screen's first row as the window shows it now.
+    static QString shownRow(const RunWindow &run) {
+        const QImage image = run.findChild<RunScreen *>("runScreen")->image();
+        if (image.isNull())
+            return {};
+        const auto text =
+            run::homeText([&image](int x, int y) { return qGray(image.pixel(x, y)) < 128; });
+        return QString::fromStdU32String(text).left(16).trimmed();
+    }
 
 private slots:
     void init() {
@@ -68,6 +80,20 @@ text:   db "Ran in a window", 0)"));
         QCOMPARE(run->findChild<QLabel *>("runStatus")->text(), QString("The program returned."));
         QCOMPARE(screenText(run->session()).left(16), QString("Ran in a window "));
         QVERIFY(run->findChild<QLabel *>("runLegend")->text().contains("Esc CLEAR"));
+    }
+
+    // Presses while the build runs make one window, not one each.
+    void ctrlF5PressedAgainMakesOneWindow() {
+        Form1 &w = makeWindow(true, 50);
+        QVERIFY(prepare("ret"));
+        QVERIFY(openSource("Source/demo.z80", "ld a,1"));
+        for (int press = 0; press < 5; ++press)
+            w.runWindow_Key();
+        QTRY_VERIFY_WITH_TIMEOUT(runWindow() && runWindow()->ended(), 10000);
+        QSignalSpy finished(w.runner(), &BuildRunner::finished);
+        w.makeprog_Click(); // a later Make alone makes none
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(w.findChildren<RunWindow *>().size(), 1);
     }
 
     void aFailedBuildRunsNothing() {
@@ -100,6 +126,125 @@ text:   db "Ran in a window", 0)"));
         QTRY_VERIFY(run.ended());
         QCOMPARE(run.session().machine().read(0x9000), std::uint8_t(0x9A)); // kCapA
         QCOMPARE(run.session().machine().read(0x9001), std::uint8_t(0x09)); // kClear
+    }
+
+    // What OS calls draw shows while the program runs, not only at its end:
+    // a counter drawn by _DispHL at every key.
+    void aCounterDrawnByTheOsRepaintsAtEveryKey() {
+        makeWindow();
+        QVERIFY(prepare(R"(
+        bcall(_ClrLCDFull)
+        ld hl, 0
+        ld (9000h), hl
+again:  bcall(_HomeUp)
+        ld hl, (9000h)
+        bcall(_DispHL)
+        bcall(_GetKey)
+        cp 09h                  ; kClear
+        ret z
+        ld hl, (9000h)
+        inc hl
+        ld (9000h), hl
+        jr again)"));
+        RunWindow run(tree->path("prepared.8xp"));
+        run.show();
+        QVERIFY(QTest::qWaitForWindowActive(&run));
+        QTRY_COMPARE(shownRow(run), QString("0"));
+        QTest::keyClick(&run, Qt::Key_5);
+        QTRY_COMPARE(shownRow(run), QString("1"));
+        QTest::keyClick(&run, Qt::Key_Enter);
+        QTRY_COMPARE(shownRow(run), QString("2"));
+        QVERIFY(!run.ended());
+        QTest::keyClick(&run, Qt::Key_Escape);
+        QTRY_VERIFY(run.ended());
+    }
+
+    // Pause stops the calculator's clock and Continue starts it again;
+    // Restart runs the program afresh; the screen saves as a 96x64 PNG; the
+    // cycle count shows as it runs.
+    void pauseRestartAndSaveTheScreen() {
+        makeWindow();
+        QVERIFY(prepare(R"(
+        bcall(_ClrLCDFull)
+        ld hl, 0
+        ld (9000h), hl
+again:  bcall(_HomeUp)
+        ld hl, (9000h)
+        bcall(_DispHL)
+        bcall(_GetKey)
+        ld hl, (9000h)
+        inc hl
+        ld (9000h), hl
+        jr again)"));
+        RunWindow run(tree->path("prepared.8xp"));
+        run.setFilePicker(&tree->picker);
+        run.show();
+        QVERIFY(QTest::qWaitForWindowActive(&run));
+        QTRY_COMPARE(shownRow(run), QString("0"));
+        auto *pause = run.findChild<QPushButton *>("runPause");
+        pause->click();
+        QVERIFY(run.paused());
+        QCOMPARE(pause->text(), QString("Continue"));
+        QVERIFY(!run.findChild<QTimer *>("runTimer")->isActive());
+        const std::uint64_t at = run.cycles();
+        QCOMPARE(run.findChild<QLabel *>("runCycles")->text(),
+                 QString("%1 cycles").arg(QLocale().toString(qulonglong(at))));
+        pause->click();
+        QVERIFY(!run.paused());
+        QTest::keyClick(&run, Qt::Key_5);
+        QTRY_COMPARE(shownRow(run), QString("1"));
+        QVERIFY(run.cycles() > at);
+        run.findChild<QPushButton *>("runRestart")->click();
+        QTRY_COMPARE(shownRow(run), QString("0"));
+        const QString png = tree->path("shot.png");
+        tree->picker.answers.push_back(png);
+        run.findChild<QPushButton *>("runSaveScreen")->click();
+        QCOMPARE(QImage(png).size(), QSize(96, 64));
+        QCOMPARE(tree->picker.calls.size(), 1);
+    }
+
+    // A program written for Ion runs as Ion starts it, and the window's title
+    // names the shell and the description its header gives.
+    void anIonProgramsWindowNamesItsShell() {
+        makeWindow();
+        QVERIFY(prepare(R"(
+        ret
+        jr nc, start
+        db "Demo game", 0
+start:  ld a, 1
+        ld (9000h), a
+        ret)"));
+        RunWindow run(tree->path("prepared.8xp"));
+        QCOMPARE(run.windowTitle(), QString("Running DEMO for Ion \u2014 Demo game"));
+        QTRY_VERIFY(run.ended());
+        QCOMPARE(run.findChild<QLabel *>("runStatus")->text(), QString("The program returned."));
+        QCOMPARE(run.session().machine().read(0x9000), std::uint8_t(1));
+    }
+
+    // A program that never stops filling memory with _MemSet, at full speed:
+    // the editor's events keep coming through, and the window closes at once.
+    void aBusyProgramLeavesTheEditorAnsweringAndClosesAtOnce() {
+        makeWindow();
+        QVERIFY(prepare(R"(
+again:  ld hl, 0A000h
+        ld bc, 2000h
+        ld a, 55h
+        bcall(_MemSet)
+        jr again)"));
+        QPointer<RunWindow> run = new RunWindow(tree->path("prepared.8xp"));
+        run->show();
+        QVERIFY(QTest::qWaitForWindowExposed(run));
+        run->findChild<QCheckBox *>("runFullSpeed")->setChecked(true);
+        for (int trip = 0; trip < 10; ++trip) {
+            bool answered = false;
+            QTimer::singleShot(0, window.get(), [&answered] { answered = true; });
+            QTRY_VERIFY(answered);
+        }
+        QTRY_VERIFY(run->cycles() > 6000000);
+        QCOMPARE(run->session().machine().read(0xA000), std::uint8_t(0x55));
+        QVERIFY(!run->ended());
+        run->close();
+        QTRY_VERIFY(!run);
     }
 };
 

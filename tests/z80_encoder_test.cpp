@@ -187,10 +187,10 @@ private slots:
         const auto row = [](const char *text, const char *message) {
             QTest::newRow(text) << QString(text) << QString(message);
         };
-        row("ld a,300", "value 300 does not fit in 8 bits (-128 to 255)");
-        row("cp -129", "value -129 does not fit in 8 bits (-128 to 255)");
-        row("out (256),a", "value 256 does not fit in 8 bits (-128 to 255)");
-        row("ld (ix+5),256", "value 256 does not fit in 8 bits (-128 to 255)");
+        row("ld a,600", "value 600 does not fit in 8 bits (-128 to 255)");
+        row("cp -300", "value -300 does not fit in 8 bits (-128 to 255)");
+        row("out (512),a", "value 512 does not fit in 8 bits (-128 to 255)");
+        row("ld (ix+5),1000", "value 1000 does not fit in 8 bits (-128 to 255)");
         row("ld hl,70000", "value 70000 does not fit in 16 bits (-32768 to 65535)");
         row("ld (-32769),a", "value -32769 does not fit in 16 bits (-32768 to 65535)");
         row("jr 40720", "relative jump to 9F10h is out of reach (-128 to 127 bytes from 9D97h)");

@@ -48,10 +48,13 @@ for f in usr/bin/quorvin usr/lib/quorvin/kit/asm.bat usr/lib/quorvin/kit/qvasm \
     grep -q " \./$f\$" <<< "$listing" || { echo "missing from the package: $f"; exit 1; }
 done
 ! dpkg-deb -f "$deb" Depends | grep -q pasmo
+dpkg-deb -f "$deb" Depends | grep -q libz80ex1
+twice=$(dpkg-deb -f "$deb" Depends | tr ',' '\n' | sed 's/(.*//; s/ //g' | sort | uniq -d)
+[ -z "$twice" ] || { echo "named twice in Depends: $twice"; exit 1; }
 dpkg-deb -f "$deb" Recommends | grep -q "tilem, tilp2"
 echo "every file is in the package; it depends on: $(dpkg-deb -f "$deb" Depends)"
 
-lintian --fail-on error --tag-display-limit 0 "$deb" || { echo "lintian found errors"; exit 1; }
+lintian --fail-on error,warning --tag-display-limit 0 "$deb" || { echo "lintian found errors"; exit 1; }
 
 # The installed editor, started with an empty HOME, sets up ~/Asm; the hello
 # template then builds with the kit it set up.

@@ -262,6 +262,10 @@ void Reader::startTest(std::string_view rest) {
     t.line = m_line;
     if (!quoted(rest, &t.name, "a test's name"))
         t.name = "test at line " + std::to_string(m_line);
+    else if (t.name.empty() || t.name.size() > 200) {
+        error("a test's name says what it tests, in 1 to 200 characters");
+        t.name = "test at line " + std::to_string(m_line);
+    }
     m_out.tests.push_back(std::move(t));
 }
 

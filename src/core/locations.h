@@ -20,12 +20,18 @@ public:
     QString assemblerLog() const { return m_root + QLatin1String("/TASM/error.log"); }
     // The files the last build read, as the build script leaves them.
     QString buildFileList() const { return m_root + QLatin1String("/TASM/last-build.files"); }
+    // Each running build's own log and list of files read, for its editor.
+    QString buildOutputFolder() const { return m_root + QLatin1String("/TASM/Builds"); }
     // Which program each file belongs to, as the editor keeps it.
     QString programRecord() const { return m_root + QLatin1String("/TASM/programs.txt"); }
+    // The files worked on, newest first, and the line ends of the last one saved.
+    QString recentFiles() const { return m_root + QLatin1String("/TASM/recent.txt"); }
     // The main window's size and place when it was last closed.
     QString windowGeometry() const { return m_root + QLatin1String("/TASM/window.geometry"); }
     // Where a whole copy of a file is kept while it is written in place.
     QString spareFolder() const { return m_root + QLatin1String("/TASM/Backup"); }
+    // The unsaved text of each running editor, kept until it is saved or dropped.
+    QString recoveryFolder() const { return m_root + QLatin1String("/TASM/Recovery"); }
     // The names of text kept by a session's end, for the next start to tell.
     QString unsavedRecord() const { return m_root + QLatin1String("/TASM/unsaved.txt"); }
     QString sourceFolder() const { return m_root + QLatin1String("/Source"); }

@@ -44,6 +44,15 @@ QString ProgramRecord::programOf(const QString &file) const {
     return {};
 }
 
+QStringList ProgramRecord::filesOf(const QString &program) const {
+    const QString key = samePathKey(program);
+    QStringList files{key};
+    for (const auto &[file, owner] : entries())
+        if (samePathKey(owner) == key && !files.contains(file) && programOf(file) == owner)
+            files << file;
+    return files;
+}
+
 std::optional<FileError> ProgramRecord::add(const QString &program, const QStringList &files) {
     QStringList keys;
     for (const QString &f : files)

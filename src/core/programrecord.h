@@ -25,6 +25,8 @@ public:
     // Records that `program` read `files`; each file now belongs to it alone,
     // and the program itself to no other.
     std::optional<FileError> add(const QString &program, const QStringList &files);
+    // The program itself and the files it was the last to read.
+    QStringList filesOf(const QString &program) const;
     // The program that last read `file`, or empty.
     QString programOf(const QString &file) const;
 

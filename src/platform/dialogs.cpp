@@ -1,14 +1,18 @@
 #include "dialogs.h"
 
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QFontDatabase>
 #include <QGridLayout>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSortFilterProxyModel>
+#include <QVBoxLayout>
 
 QList<FileFilter> parseFilter(const QString &filter) {
     QList<FileFilter> result;
@@ -75,6 +79,35 @@ bool QtMessageBox::confirm(QWidget *parent, const QString &text, const QString &
     fitTitle(&box);
     box.exec();
     return box.clickedButton() == accept;
+}
+
+int QtMessageBox::choose(QWidget *parent, const QString &text, const QStringList &choices) {
+    QMessageBox box(QMessageBox::Question, applicationTitle(), text, QMessageBox::NoButton, parent);
+    QList<QAbstractButton *> buttons;
+    for (const QString &choice : choices)
+        buttons << box.addButton(choice, QMessageBox::ActionRole);
+    // Escape and the close box choose nothing.
+    QPushButton *later = box.addButton(QMessageBox::Cancel);
+    box.setEscapeButton(later);
+    fitTitle(&box);
+    box.exec();
+    return int(buttons.indexOf(box.clickedButton()));
+}
+
+void QtMessageBox::showText(QWidget *parent, const QString &title, const QString &text) {
+    QDialog dialog(parent);
+    dialog.setWindowTitle(title);
+    auto *layout = new QVBoxLayout(&dialog);
+    auto *view = new QPlainTextEdit(text, &dialog);
+    view->setReadOnly(true);
+    view->setLineWrapMode(QPlainTextEdit::NoWrap);
+    view->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    layout->addWidget(view);
+    auto *close = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
+    QObject::connect(close, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(close);
+    dialog.resize(720, 480);
+    dialog.exec();
 }
 
 std::optional<int> QtMessageBox::askNumber(QWidget *parent, const QString &title,

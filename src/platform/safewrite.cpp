@@ -19,6 +19,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace {
@@ -52,19 +53,6 @@ bool writeAndSync(int fd, const QByteArray &bytes, const WriteObserver &observer
         return false;
     notify(observer, WriteStep::Written);
     return true;
-}
-
-// The file a path names: links are followed, to a missing file too, as a
-// plain write follows them.
-QString followLinks(const QString &path) {
-    QString target = path;
-    for (int i = 0; i < kMostLinks; ++i) {
-        const QFileInfo info(target);
-        if (!info.isSymLink())
-            return target;
-        target = info.symLinkTarget();
-    }
-    return path; // a loop: the write fails with ELOOP
 }
 
 QByteArray cutName(const QString &name, qsizetype room) {
@@ -102,6 +90,33 @@ void removeStaleTemporaries(const QByteArray &folder, const QString &name) {
 // them, else at least its group; false when even the group would change.
 bool keepsGroup(int fd, const struct stat &old) {
     return ::fchown(fd, old.st_uid, old.st_gid) == 0 || ::fchown(fd, uid_t(-1), old.st_gid) == 0;
+}
+
+// Copies the old file's extended attributes, its POSIX ACL among them (the
+// attribute system.posix_acl_access), to the new file; false when one that
+// the old file has could not be given to the new one.
+bool copyAttributes(const QByteArray &from, int to) {
+    ssize_t size = ::listxattr(from.constData(), nullptr, 0);
+    if (size <= 0)
+        return size == 0 || errno == ENOTSUP;
+    QByteArray names(size, Qt::Uninitialized);
+    size = ::listxattr(from.constData(), names.data(), size_t(names.size()));
+    if (size < 0)
+        return false;
+    names.truncate(size);
+    for (const QByteArray &name : names.split('\0')) {
+        if (name.isEmpty())
+            continue;
+        const ssize_t length = ::getxattr(from.constData(), name.constData(), nullptr, 0);
+        if (length < 0)
+            return false;
+        QByteArray value(length, Qt::Uninitialized);
+        const ssize_t got =
+            ::getxattr(from.constData(), name.constData(), value.data(), size_t(value.size()));
+        if (got < 0 || ::fsetxattr(to, name.constData(), value.constData(), size_t(got), 0) != 0)
+            return false;
+    }
+    return true;
 }
 
 bool copyAll(int from, int to) {
@@ -162,6 +177,10 @@ std::optional<FileError> writeInPlace(const QByteArray &native, const QString &p
     const QByteArray spareNative = QFile::encodeName(spare);
     QByteArray copy = spareNative + "/" + cutName(QFileInfo(path).fileName(), 7) + ".XXXXXX";
     Fd c(::mkostemp(copy.data(), O_CLOEXEC));
+    if (c.fd >= 0) { // which file it is a copy of, where the file system can say
+        const QByteArray origin = QFile::encodeName(QFileInfo(path).absoluteFilePath());
+        ::fsetxattr(c.fd, kSpareCopyOriginAttribute, origin.constData(), size_t(origin.size()), 0);
+    }
     const bool copied =
         c.fd >= 0 &&
         (keepsOld ? copyAll(target.fd, c.fd) : writeAll(c.fd, bytes.constData(), bytes.size())) &&
@@ -201,11 +220,22 @@ std::optional<FileError> writeInPlace(const QByteArray &native, const QString &p
 
 } // namespace
 
+QString finalTarget(const QString &path) {
+    QString target = path;
+    for (int i = 0; i < kMostLinks; ++i) {
+        const QFileInfo info(target);
+        if (!info.isSymLink())
+            return target;
+        target = info.symLinkTarget();
+    }
+    return path; // a loop: a write fails with ELOOP
+}
+
 std::optional<FileError> writeWholeFile(const QString &path, const QByteArray &bytes,
                                         const WriteOptions &options) {
     if (path.isEmpty())
         return FileError::fromErrno(ENOENT, path);
-    const QFileInfo target(followLinks(path));
+    const QFileInfo target(finalTarget(path));
     const QByteArray native = QFile::encodeName(target.filePath());
 
     struct stat st {};
@@ -254,7 +284,15 @@ std::optional<FileError> writeWholeFile(const QString &path, const QByteArray &b
         ::umask(mask);
         mode = 0666 & ~mask;
     }
-    if (::fchmod(f.fd, mode) != 0 || !writeAndSync(f.fd, bytes, options.observer) || f.close() != 0)
+    if (::fchmod(f.fd, mode) != 0)
+        return FileError::fromErrno(giveUp(), path);
+    // A file whose ACL or attributes the new one cannot take keeps them by
+    // being written in place.
+    if (exists && !copyAttributes(native, f.fd)) {
+        giveUp();
+        return writeInPlace(native, path, bytes, options, old);
+    }
+    if (!writeAndSync(f.fd, bytes, options.observer) || f.close() != 0)
         return FileError::fromErrno(giveUp(), path);
     if (::rename(temp.constData(), native.constData()) != 0) {
         const int err = giveUp();

@@ -53,6 +53,12 @@ struct WriteOptions {
 // Temporary files of the target left by saves that were killed are removed.
 std::optional<FileError> writeWholeFile(const QString &path, const QByteArray &bytes,
                                         const WriteOptions &options = {});
+// The file a path names: links are followed, to a missing file too, as a
+// plain write follows them.
+QString finalTarget(const QString &path);
+// The extended attribute of a copy in the spare folder that names the file
+// it is a copy of.
+inline const char *const kSpareCopyOriginAttribute = "user.quorvin.file";
 
 // Nothing when a file name given as the system's bytes reads back to the same
 // bytes through Qt (the only names the editor can open and save again); else

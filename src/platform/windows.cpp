@@ -84,3 +84,22 @@ void placeNear(QWidget *window, const QWidget *anchor) {
     placeOnScreen(window, anchor, window->size(),
                   anchor->frameGeometry().topLeft() + QPoint(48, 48));
 }
+
+bool restoreFittingGeometry(QWidget *window, const QByteArray &saved) {
+    const QRect before = window->geometry();
+    const Qt::WindowStates state = window->windowState();
+    if (saved.isEmpty() || !window->restoreGeometry(saved))
+        return false;
+    QRect screens;
+    for (const QScreen *screen : QGuiApplication::screens())
+        screens |= screen->availableGeometry();
+    const QRect now =
+        window->normalGeometry().isValid() ? window->normalGeometry() : window->geometry();
+    const bool fits = now.width() > 0 && now.height() > 0 && now.width() <= screens.width() &&
+                      now.height() <= screens.height();
+    if (fits)
+        return true;
+    window->setWindowState(state);
+    window->setGeometry(before);
+    return false;
+}

@@ -22,3 +22,10 @@ void placeNear(QWidget *window, const QWidget *anchor);
 // The same, below `anchor` where the screen has room, so that it covers
 // little of it.
 void placeBelow(QWidget *window, const QWidget *anchor);
+
+class QByteArray;
+// Restores a size and place saved by QWidget::saveGeometry when it fits the
+// screens there are now: a size of no pixels or more than the screens hold
+// (a damaged or hostile record) is ignored and the window keeps its size.
+// Whether it was restored.
+bool restoreFittingGeometry(QWidget *window, const QByteArray &saved);

@@ -25,6 +25,11 @@ std::uint16_t rstCall(std::uint16_t pc) {
     return 0;
 }
 
+// ret, a conditional ret, reti or retn.
+bool isReturn(std::uint8_t op, std::uint8_t next) {
+    return op == 0xC9 || (op & 0xC7) == 0xC0 || (op == 0xED && (next & 0xC7) == 0x45);
+}
+
 bool osEntry(std::uint16_t pc) {
     return pc == 0x28 || pc == 0x50 || pc == 0x38 || pc == 0x59 || pc == 0x5C || rstCall(pc) ||
            pc == Os::kExit;
@@ -68,7 +73,8 @@ void Harness::enter(Machine &m, std::uint16_t pc) {
     m_os.enter(m, pc);
     // A return to a word the routine pushed lands where no code is: say why.
     if (m_calling && !osEntry(pc) && m.stopped() && !m.stopped()->returned && sp <= m_callSp &&
-        m_callSp - sp < 256)
+        m_callSp - sp < 256 && m_lastPc >= 0x8000 &&
+        isReturn(m.read(m_lastPc), m.read(std::uint16_t(m_lastPc + 1))))
         m.stop("the routine's return went to " + hex4(pc) + " instead of to the test: it left " +
                std::to_string(m_callSp + 2 - sp) +
                " bytes more on the stack than it found (a push without its pop?)");

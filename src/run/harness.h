@@ -29,7 +29,11 @@ public:
     // Where SP pointed as the routine started (at the return address).
     std::uint16_t stackAtCall() const { return m_callSp; }
     // One instruction, one OS answer or one interrupt.
-    void step() { m_machine->runUntil(m_machine->cycles() + 1); }
+    void step() {
+        if (const std::uint16_t pc = m_machine->reg(Reg::PC); pc >= 0x8000)
+            m_lastPc = pc;
+        m_machine->runUntil(m_machine->cycles() + 1);
+    }
     // The addresses of the OS calls made so far (bcall, bjump, the rst shortcuts).
     const std::vector<std::uint16_t> &osCalls() const { return m_osCalls; }
 
@@ -41,6 +45,7 @@ private:
     std::unique_ptr<Machine> m_machine;
     std::vector<std::uint16_t> m_osCalls;
     std::uint16_t m_callSp = 0;
+    std::uint16_t m_lastPc = 0; // the program's instruction run last
     bool m_calling = false;
 };
 

@@ -9,6 +9,13 @@ namespace {
 
 // Held long enough for a program polling the port to see it, then let go.
 constexpr std::uint64_t kHoldCycles = 600000, kGapCycles = 300000, kPatience = 12000000;
+// The OS's repeat of a held arrow or DEL: a first wait, then the repeat's.
+constexpr std::uint64_t kRepeatDelay = 3000000, kRepeatEvery = 375000;
+
+bool repeats(int code) {
+    return code == sk::Up || code == sk::Down || code == sk::Left || code == sk::Right ||
+           code == sk::Del;
+}
 
 struct Named {
     const char *name;
@@ -70,6 +77,8 @@ bool Keypad::held(int code) const {
 
 void Keypad::press(int code) {
     if (code == sk::On) {
+        if (!m_on)
+            m_presses.push_back(code);
         m_on = true;
         return;
     }
@@ -127,10 +136,16 @@ std::uint8_t Keypad::read(std::uint64_t now) {
 
 std::optional<int> Keypad::takePress(std::uint64_t now) {
     if (!m_scripted) {
-        if (m_presses.empty())
-            return 0;
+        if (m_presses.empty()) {
+            if (!m_repeatKey || !held(m_repeatKey) || now < m_repeatAt)
+                return 0;
+            m_repeatAt = now + kRepeatEvery;
+            return m_repeatKey;
+        }
         const int code = m_presses.front();
         m_presses.pop_front();
+        m_repeatKey = repeats(code) ? code : 0;
+        m_repeatAt = now + kRepeatDelay;
         return code;
     }
     // A key is reported once; the next waits until it has been let go.

@@ -48,7 +48,8 @@ public:
     void setScript(std::vector<int> keys);
     bool scripted() const { return m_scripted; }
     // The next new key press for the OS's key calls: a scan code, 0 when none
-    // is waiting, or nullopt when a list has run out.
+    // is waiting, or nullopt when a list has run out. An arrow or DEL held
+    // down comes again after half a second, then some 16 times a second.
     std::optional<int> takePress(std::uint64_t now);
     // True once a list has run out and the program has kept looking for keys
     // for two seconds of calculator time.
@@ -67,6 +68,9 @@ private:
     std::deque<int> m_script;
     int m_holding = 0;
     std::uint64_t m_holdUntil = 0, m_gapUntil = 0, m_ranOutAt = 0;
+    // A held arrow or DEL key comes again, as the OS's key scan repeats it.
+    int m_repeatKey = 0;
+    std::uint64_t m_repeatAt = 0;
     bool m_ranOut = false;
 };
 

@@ -23,13 +23,16 @@ void Lcd::command(std::uint8_t v) {
     // 08h-1Fh (power, op-amp and test settings) change nothing a program sees.
 }
 
+// WikiTI, 83Plus:Ports:10: bit 7 busy, 6 words of 8 bits, 5 display on,
+// 1 the cursor moves along a row (Y, column mode) rather than down a column
+// (X, row mode), 0 it counts up rather than down.
 std::uint8_t Lcd::status() const {
     std::uint8_t s = 0; // bit 7 clear: never busy
     if (m_8bit)
         s |= 0x40;
     if (m_on)
         s |= 0x20;
-    if (m_step == Step::RowDown || m_step == Step::RowUp)
+    if (m_step == Step::ColumnLeft || m_step == Step::ColumnRight)
         s |= 0x02;
     if (m_step == Step::RowDown || m_step == Step::ColumnRight)
         s |= 0x01;

@@ -21,9 +21,13 @@ public:
     bool pixel(int x, int y) const;
     // The controller's memory, row by row, for the OS calls that draw directly.
     bool memoryPixel(int x, int y) const { return m_ram[y & 63][x] != 0; }
+    // A pixel the OS's calls draw counts as a change like a word written to
+    // the data port, so a window shows what they draw while the program runs.
     void setMemoryPixel(int x, int y, bool on) {
-        if (x >= 0 && x < kWidth && y >= 0 && y < kHeight)
+        if (x >= 0 && x < kWidth && y >= 0 && y < kHeight && m_ram[y][x] != on) {
             m_ram[y][x] = on;
+            ++m_changes;
+        }
     }
     void clearMemory();
 

@@ -4,15 +4,22 @@
 
 #include "run/hex.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace run {
 
 namespace {
 
-// The timer's rate for bits 1-2 of port 4; the OS sets the slowest.
+// The hardware timers' rates for bits 1-2 of port 4 on the TI-83 Plus (WikiTI,
+// 83Plus:Ports:04); the OS sets the slowest. The second runs about twice as
+// fast as the first.
 long timerHz(std::uint8_t port4) {
     static const long rates[4] = {560, 248, 170, 118};
+    return rates[(port4 >> 1) & 3];
+}
+long timer2Hz(std::uint8_t port4) {
+    static const long rates[4] = {1120, 497, 344, 236};
     return rates[(port4 >> 1) & 3];
 }
 
@@ -29,6 +36,7 @@ Machine::Machine(Rom &rom)
     m_bank[3] = m_ram.data();
     m_writable[3] = true;
     m_nextTimer = kClockHz / timerHz(m_port4);
+    m_nextTimer2 = kClockHz / timer2Hz(m_port4);
 }
 
 Machine::~Machine() {
@@ -91,10 +99,21 @@ void Machine::setFlag(int offset, int bit, bool on) {
     write(a, std::uint8_t(on ? read(a) | 1 << bit : read(a) & ~(1 << bit)));
 }
 
+std::uint64_t Machine::nextInterrupt() const {
+    return (m_intMask & 0x04) ? std::min(m_nextTimer, m_nextTimer2) : m_nextTimer;
+}
+
 void Machine::timer() {
-    m_nextTimer += kClockHz / timerHz(m_port4);
-    if (m_intMask & 0x02)
-        m_intStatus |= 0x02;
+    if (m_cycles >= m_nextTimer) {
+        m_nextTimer += kClockHz / timerHz(m_port4);
+        if (m_intMask & 0x02)
+            m_intStatus |= 0x02;
+    }
+    if (m_cycles >= m_nextTimer2) {
+        m_nextTimer2 += kClockHz / timer2Hz(m_port4);
+        if (m_intMask & 0x04)
+            m_intStatus |= 0x04;
+    }
     const bool on = m_keypad.onHeld();
     if (on && !m_onWasHeld && (m_intMask & 0x01))
         m_intStatus |= 0x01;
@@ -103,12 +122,12 @@ void Machine::timer() {
 
 void Machine::runUntil(std::uint64_t until) {
     while (!m_stop && m_cycles < until) {
-        if (m_cycles >= m_nextTimer)
+        if (m_cycles >= m_nextTimer || m_cycles >= m_nextTimer2)
             timer();
         if (m_intStatus && z80ex_int_possible(m_cpu))
             m_cycles += z80ex_int(m_cpu);
         const std::uint16_t pc = z80ex_get_reg(m_cpu, regPC);
-        if (pc < 0x8000) {
+        if (pc < 0x8000 || (pc >= m_trapFrom && pc < m_trapTo)) {
             m_rom.enter(*this, pc);
             continue;
         }
@@ -123,8 +142,8 @@ void Machine::runUntil(std::uint64_t until) {
                      ", which stops the calculator for good");
                 break;
             }
-            if (m_cycles < m_nextTimer)
-                m_cycles = m_nextTimer;
+            if (m_cycles < nextInterrupt())
+                m_cycles = nextInterrupt();
             continue;
         }
         m_cycles += z80ex_step(m_cpu);
@@ -154,27 +173,23 @@ std::uint8_t Machine::intVector(_z80_cpu_context *, void *) {
     return 0xFF;
 }
 
-// Ports the TI-83 Plus does not have: the run stops and names the port.
-bool Machine::laterModelPort(std::uint8_t port, const char *direction) {
-    if (port != 0x05 && port < 0x20)
-        return false;
-    char b[160];
-    std::snprintf(b, sizeof b,
-                  "the program %s port %02Xh at %s, a port only the TI-83 Plus Silver Edition "
-                  "and the TI-84 Plus have",
-                  direction, port, hex4(reg(Reg::PC)).c_str());
-    stop(b);
-    return true;
+// The TI-83 Plus decodes few address lines: 08h-0Fh are 00h-07h again, 10h-1Fh
+// the display's two ports, and every port from 20h on is one of 00h-07h (WikiTI,
+// 83Plus:Ports:20: "on the standard TI-83 Plus, it acts as a shadow of port 00").
+// So the Silver Edition's and TI-84 Plus's ports reach these on this model, as
+// they do on the calculator: `out (20h),a` to ask for 15 MHz writes the link port.
+std::uint8_t Machine::portOf(std::uint8_t port) {
+    return port >= 0x10 && port < 0x20 ? std::uint8_t(0x10 | (port & 1)) : std::uint8_t(port & 7);
 }
 
 std::uint8_t Machine::in(std::uint8_t port) {
-    if (laterModelPort(port, "read"))
-        return 0xFF;
+    port = portOf(port);
     if (port >= 0x10)
         return port & 1 ? m_lcd.readData() : m_lcd.status();
-    switch (port & 7) {
+    switch (port) {
     case 0:
-        return 0x03; // both link lines high: no cable, nothing sent
+        // Bits 0-1: a line reads low while either end pulls it; 4-5: what this end pulls.
+        return std::uint8_t((0x03 & ~m_link) | m_link << 4);
     case 1:
         return m_keypad.read(m_cycles);
     case 2:
@@ -183,6 +198,8 @@ std::uint8_t Machine::in(std::uint8_t port) {
         return m_intMask;
     case 4:
         return std::uint8_t(m_intStatus | (m_keypad.onHeld() ? 0 : 0x08));
+    case 5:
+        return 0x00; // the link assistant's last byte: nothing received
     case 6:
         return 0x1F;
     case 7:
@@ -193,8 +210,7 @@ std::uint8_t Machine::in(std::uint8_t port) {
 }
 
 void Machine::out(std::uint8_t port, std::uint8_t v) {
-    if (laterModelPort(port, "wrote to"))
-        return;
+    port = portOf(port);
     if (port >= 0x10) {
         if (port & 1)
             m_lcd.writeData(v);
@@ -202,7 +218,10 @@ void Machine::out(std::uint8_t port, std::uint8_t v) {
             m_lcd.command(v);
         return;
     }
-    switch (port & 7) {
+    switch (port) {
+    case 0:
+        m_link = v & 3; // bits 0-1 pull the tip and the ring low
+        break;
     case 1:
         m_keypad.selectGroups(v);
         break;
@@ -211,6 +230,10 @@ void Machine::out(std::uint8_t port, std::uint8_t v) {
         m_intStatus &= v; // a cleared bit acknowledges its interrupt
         break;
     case 4:
+        if ((v & 6) != (m_port4 & 6)) { // a new rate counts from now
+            m_nextTimer = m_cycles + kClockHz / timerHz(v);
+            m_nextTimer2 = m_cycles + kClockHz / timer2Hz(v);
+        }
         m_port4 = v;
         break;
     case 6:

@@ -1,7 +1,7 @@
 #pragma once
 // The TI-83 Plus as a program sees it: a Z80 at 6 MHz, 16 KB banks of memory
 // (page 0 of the OS at 0000h, 32 KB of RAM at 8000h), the display, the keypad
-// and the timer interrupt. The OS itself is not here: whenever the program
+// and the two hardware timers. The OS itself is not here: whenever the program
 // jumps below 8000h, the `Rom` it was given answers instead.
 
 #include "run/keypad.h"
@@ -53,8 +53,11 @@ public:
     std::uint64_t cycles() const { return m_cycles; }
     // Lets time pass without running code (the OS waiting, a halt).
     void idle(std::uint64_t tstates) { m_cycles += tstates; }
-    std::uint64_t nextInterrupt() const { return m_nextTimer; }
+    // When the next timer interrupt the program has enabled comes.
+    std::uint64_t nextInterrupt() const;
 
+    // Code at [from, to) in RAM is answered by the Rom too (a shell's library).
+    void setTraps(std::uint16_t from, std::uint16_t to) { m_trapFrom = from, m_trapTo = to; }
     const std::optional<Stop> &stopped() const { return m_stop; }
     void stop(std::string reason) { m_stop = Stop{false, std::move(reason)}; }
     void finish() { m_stop = Stop{true, {}}; }
@@ -98,7 +101,7 @@ private:
     static std::uint8_t intVector(_z80_cpu_context *, void *);
     std::uint8_t in(std::uint8_t port);
     void out(std::uint8_t port, std::uint8_t value);
-    bool laterModelPort(std::uint8_t port, const char *direction);
+    static std::uint8_t portOf(std::uint8_t port);
     void mapBank(int bank, std::uint8_t value);
     void timer();
 
@@ -109,8 +112,9 @@ private:
     std::array<bool, 4> m_writable{};
     Lcd m_lcd;
     Keypad m_keypad;
-    std::uint64_t m_cycles = 0, m_nextTimer = 0;
-    std::uint8_t m_intMask = 0x0B, m_intStatus = 0, m_port4 = 0x06;
+    std::uint64_t m_cycles = 0, m_nextTimer = 0, m_nextTimer2 = 0;
+    std::uint16_t m_trapFrom = 0, m_trapTo = 0;
+    std::uint8_t m_intMask = 0x0B, m_intStatus = 0, m_port4 = 0x06, m_link = 0;
     bool m_onWasHeld = false;
     std::optional<Stop> m_stop;
 };

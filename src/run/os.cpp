@@ -1,5 +1,6 @@
 #include "run/os.h"
 
+#include "run/costs.h"
 #include "run/hex.h"
 
 namespace run {
@@ -39,12 +40,15 @@ Os::Os(RomNames names) : m_names(std::move(names)) {
     addMathCalls();
     addMemoryCalls();
     addVariableCalls();
+    addSystemCalls();
 }
 
 void Os::on(const char *name, Call call) {
     const std::uint16_t a = addressOf(name);
-    if (a)
+    if (a) {
         m_calls[a] = std::move(call);
+        m_costs[a] = cost::kCall + cost::ofFloatCall(name);
+    }
 }
 
 void Os::prepare(Machine &m) {
@@ -56,10 +60,20 @@ void Os::prepare(Machine &m) {
         m.write(std::uint16_t(ram::textShadow + i), ' ');
     m.writeWord(ram::fpBase, 0xF000);
     m.writeWord(ram::fps, 0xF000);
+    // The home screen's text window is the whole screen: from row 0 to the row
+    // past the last, 8, from the left edge.
+    m.write(ram::winTop, 0);
+    m.write(ram::winBtm, 8);
+    m.write(ram::winLeftEdge, 0);
+    m.write(ram::winLeft, 0);
+    setContrast(m, 24);
+    resetSeeds(m);
 }
 
 void Os::enter(Machine &m, std::uint16_t pc) {
     if (pc == kExit) {
+        if (m_shell.empty()) // a shell shows its own menu again instead
+            showDone(m);
         m.finish();
         return;
     }
@@ -88,16 +102,46 @@ void Os::enter(Machine &m, std::uint16_t pc) {
         finishCall(m, r, true);
         return;
     }
+    if (const auto shell = m_shellCalls.find(pc); shell != m_shellCalls.end()) {
+        m_callName = "the shell's routine at " + hex4(pc);
+        m_callFrom = std::uint16_t(m.readWord(m.reg(Reg::SP)) - 3);
+        finishCall(m, shell->second(m), false);
+        return;
+    }
+    if (pc == 0x000B) { // LCD_BUSY_QUICK, reached by `call`: the wait the display needs
+        m.idle(cost::kLcdByte);
+        m.setReg(Reg::PC, m.pop());
+        return;
+    }
     if (pc == 0x59 || pc == 0x5C) { // push and pop an error handler: no error ever jumps to it
         m.setReg(Reg::PC, m.pop());
         return;
     }
-    if (pc == 0)
+    if (m_shell == "MirageOS" && pc >= 0x4083 && pc < 0x41D6)
+        m.stop("the program called MirageOS's routine at " + hex4(pc) + " from " +
+               hex4(std::uint16_t(m.readWord(m.reg(Reg::SP)) - 3)) +
+               ", one this runner does not answer");
+    else if (pc == 0)
         m.stop("the program jumped to 0000h, which restarts the calculator");
     else
         m.stop("the program jumped to " + hex4(pc) +
                " inside the OS, where this runner has no code; only OS calls made with bcall "
                "or rst are answered");
+}
+
+// Back on the home screen the OS says "Done" at the right of the line after
+// the program's text (the line itself when the cursor is at its start),
+// scrolling when that line is below the screen. The program's time is over:
+// this takes none of it, and the cursor stays where the program left it.
+void Os::showDone(Machine &m) {
+    m_uncharged = true;
+    int row = m.read(ram::curRow) + (m.read(ram::curCol) != 0 ? 1 : 0);
+    if (row > 7) {
+        scrollUp(m);
+        row = 7;
+    }
+    for (int i = 0; i < 4; ++i)
+        drawCell(m, row, 12 + i, std::uint8_t("Done"[i]));
 }
 
 void Os::finishCall(Machine &m, Result r, bool) {
@@ -120,7 +164,7 @@ Os::Result Os::call(Machine &m, std::uint16_t address, std::uint16_t from) {
     m_callFrom = from;
     const auto it = m_calls.find(address);
     if (it != m_calls.end()) {
-        m.idle(100); // the OS's own instructions take time too
+        m.idle(m_costs[address]); // the OS's own instructions take time too
         return it->second(m);
     }
     m.stop("the program called " +

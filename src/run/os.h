@@ -21,7 +21,9 @@ namespace run {
 namespace ram {
 constexpr std::uint16_t kbdScanCode = 0x843F, kbdKey = 0x8444, curRow = 0x844B, curCol = 0x844C,
                         op1 = 0x8478, textShadow = 0x8508, penCol = 0x86D7, penRow = 0x86D8,
-                        plotSScreen = 0x9340, fpBase = 0x9822, fps = 0x9824;
+                        plotSScreen = 0x9340, fpBase = 0x9822, fps = 0x9824, contrast = 0x8447,
+                        seed1 = 0x9640, seed2 = 0x9649, winTop = 0x97A5, winBtm = 0x97A6,
+                        winLeftEdge = 0x97A7, winLeft = 0x97A8;
 constexpr std::uint16_t op(int n) {
     return std::uint16_t(op1 + 11 * (n - 1));
 }
@@ -30,8 +32,8 @@ namespace flags {
 constexpr int textFlags = 5, textInverse = 3, apdFlags = 8, apdAble = 2, onFlags = 9,
               onInterrupt = 4, curFlags = 12, curOn = 3, appFlags = 13, appTextSave = 1,
               appAutoScroll = 2, indicFlags = 18, indicRun = 0, shiftFlags = 18, shift2nd = 3,
-              shiftAlpha = 4, sGrFlags = 20, textWrite = 7, fontFlags = 50, fracDrawLFont = 2,
-              plotFlag3 = 60, bufferOnly = 0;
+              shiftAlpha = 4, shiftALock = 6, sGrFlags = 20, textWrite = 7, fontFlags = 50,
+              fracDrawLFont = 2, plotFlag3 = 60, bufferOnly = 0;
 }
 
 class Os : public Rom {
@@ -42,6 +44,9 @@ public:
     explicit Os(RomNames names = {});
     // The OS's state on the home screen, just before a program starts.
     void prepare(Machine &m);
+    // Starts the loaded program as `shell` ("Ion", "MirageOS") starts it,
+    // with the shell's library answered; nothing for other shells.
+    void startShell(Machine &m, const std::string &shell);
     void enter(Machine &m, std::uint16_t pc) override;
 
 private:
@@ -56,6 +61,10 @@ private:
     void addMathCalls();
     void addMemoryCalls();
     void addVariableCalls();
+    void addSystemCalls();
+    void addIonCalls(std::uint16_t table);
+    void addMirageCalls();
+    void showDone(Machine &m);
 
     // Display helpers (os_display.cpp).
     void drawCell(Machine &m, int row, int col, std::uint8_t code);
@@ -83,14 +92,22 @@ private:
     // Keys (os_keys.cpp).
     Result waitForKey(Machine &m);
     int getKeyCode(int scan, bool second, bool alpha) const;
+    void setContrast(Machine &m, int contrast);
+    // Numbers (os_math.cpp): the seeds of a calculator after a reset.
+    void resetSeeds(Machine &m);
 
     RomNames m_names;
     std::unordered_map<std::uint16_t, Call> m_calls;
+    std::unordered_map<std::uint16_t, std::uint64_t> m_costs; // T-states a call takes at least
     std::string m_callName; // the call being answered, for error messages
     std::uint16_t m_callFrom = 0;
-    std::uint32_t m_random = 12345;
     std::map<std::string, std::uint16_t> m_vars; // by type and name: where the data is
     std::uint16_t m_heap = 0xC000;
+    TiFloat m_ans = fromInt(0);
+    std::unordered_map<std::uint16_t, Call> m_shellCalls; // by the RAM address called
+    std::uint32_t m_shellRandom = 1;
+    std::string m_shell;      // the shell the program runs under, empty for the home screen
+    bool m_uncharged = false; // drawing after the program's end takes none of its time
 };
 
 } // namespace run

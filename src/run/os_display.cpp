@@ -1,9 +1,11 @@
 // The display calls: the home screen's 16x8 cells in the large font, the
 // small font at a pen position, the graph buffer and its points and lines.
 
+#include "run/costs.h"
 #include "run/font.h"
 #include "run/os.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace run {
@@ -27,6 +29,8 @@ void setBufferPixel(Machine &m, int x, int y, bool on) {
 void Os::drawCell(Machine &m, int row, int col, std::uint8_t code) {
     if (row < 0 || row > 7 || col < 0 || col > 15)
         return;
+    if (!m_uncharged)
+        m.idle(cost::kCell);
     const Glyph g = largeGlyph(code);
     const bool inverse = m.flag(flags::textFlags, flags::textInverse);
     const int dx = g.width < 6 ? 6 - g.width : 0, dy = g.height < 8 ? 8 - g.height : 0;
@@ -42,6 +46,8 @@ void Os::drawCell(Machine &m, int row, int col, std::uint8_t code) {
 }
 
 void Os::scrollUp(Machine &m) {
+    if (!m_uncharged)
+        m.idle(2 * cost::kScreen);
     for (int y = 0; y < 64; ++y)
         for (int x = 0; x < 96; ++x)
             m.lcd().setMemoryPixel(x, y, y < 56 && m.lcd().memoryPixel(x, y + 8));
@@ -86,6 +92,7 @@ bool Os::vPutMap(Machine &m, std::uint8_t code) {
     const int width = large ? 6 : g.width;
     if (x0 + width > 96 || y0 >= 64)
         return false;
+    m.idle(cost::kSmallChar);
     const bool inverse = m.flag(flags::textFlags, flags::textInverse);
     const bool toBuffer = m.flag(flags::sGrFlags, flags::textWrite);
     const int height = large ? 8 : g.height;
@@ -110,6 +117,7 @@ bool Os::vPutMap(Machine &m, std::uint8_t code) {
 void Os::point(Machine &m, int x, int y, int mode) {
     if (x < 0 || x > 95 || y < 0 || y > 63)
         return;
+    m.idle(cost::kPoint);
     const int row = 63 - y;
     if (mode == 3) {
         m.setFlags(bufferPixel(m, x, row) ? 0x00 : 0x40);
@@ -142,10 +150,12 @@ void Os::line(Machine &m, int x0, int y0, int x1, int y1, int mode) {
 
 void Os::addDisplayCalls() {
     const auto clearLcd = [](Machine &m) {
+        m.idle(cost::kScreen);
         m.lcd().clearMemory();
         return Result::Done;
     };
     const auto clearScreen = [](Machine &m) {
+        m.idle(cost::kScreen + 128 * cost::kByte);
         m.lcd().clearMemory();
         for (int i = 0; i < 128; ++i)
             m.write(std::uint16_t(ram::textShadow + i), ' ');
@@ -198,6 +208,7 @@ void Os::addDisplayCalls() {
         return Result::Done;
     });
     on("_DispHL", [this](Machine &m) {
+        m.idle(5 * cost::kDigit);
         const std::string digits = std::to_string(m.reg(Reg::HL));
         for (char c : std::string(5 - digits.size(), ' ') + digits)
             putC(m, std::uint8_t(c));
@@ -232,17 +243,20 @@ void Os::addDisplayCalls() {
         return Result::Done;
     });
     on("_GrBufClr", [](Machine &m) {
+        m.idle(kBufferBytes * cost::kByte);
         for (std::uint16_t i = 0; i < kBufferBytes; ++i)
             m.write(std::uint16_t(ram::plotSScreen + i), 0);
         return Result::Done;
     });
     on("_GrBufCpy", [](Machine &m) {
+        m.idle(cost::kScreen);
         for (int y = 0; y < 64; ++y)
             for (int x = 0; x < 96; ++x)
                 m.lcd().setMemoryPixel(x, y, bufferPixel(m, x, y));
         return Result::Done;
     });
     on("_SaveDisp", [](Machine &m) {
+        m.idle(cost::kScreen);
         const std::uint16_t hl = m.reg(Reg::HL);
         for (int i = 0; i < kBufferBytes * 8; ++i)
             if (i % 8 == 0)
@@ -256,6 +270,7 @@ void Os::addDisplayCalls() {
         return Result::Done;
     });
     on("_RestoreDisp", [](Machine &m) {
+        m.idle(cost::kScreen);
         const std::uint16_t hl = m.reg(Reg::HL);
         for (int y = 0; y < 64; ++y)
             for (int x = 0; x < 96; ++x)
@@ -282,6 +297,10 @@ void Os::addDisplayCalls() {
     const auto rect = [this](const char *name, int mode) {
         on(name, [mode](Machine &m) {
             const std::uint16_t hl = m.reg(Reg::HL), de = m.reg(Reg::DE);
+            // A display byte read and written for every 8 pixels of a row.
+            const int rows = std::max(0, std::min(63, de >> 8) - (hl >> 8) + 1);
+            const int bytes = std::max(0, std::min(95, de & 0xFF) - (hl & 0xFF) + 8) / 8;
+            m.idle(std::uint64_t(rows * bytes) * 2 * cost::kLcdByte);
             for (int y = hl >> 8; y <= de >> 8 && y < 64; ++y)
                 for (int x = hl & 0xFF; x <= (de & 0xFF) && x < 96; ++x)
                     m.lcd().setMemoryPixel(x, y,

@@ -107,6 +107,7 @@ void Os::addMathCalls() {
         on(name, [this, f](Machine &m) { return store(m, {f(opFloat(m, 1)), FloatError::None}); });
     };
     unary("_Intgr", intgr);
+    unary("_Int", intgr); // int(: the greatest whole number not above, as _Intgr
     unary("_Trunc", trunc);
     unary("_Frac", frac);
     unary("_InvOP1S", negate);
@@ -199,15 +200,46 @@ void Os::addMathCalls() {
             putC(m, std::uint8_t(c));
         return Result::Done;
     });
+    // L'Ecuyer's combined generator (CACM 31(6), 1988, the TI-83 Plus's rand):
+    // two multiplicative generators whose states the OS keeps as reals at
+    // seed1 and seed2, combined as frac((s1 - s2) / (m1 - 1) + 1).
     on("_Random", [this](Machine &m) {
-        m_random = m_random * 1103515245u + 12345u;
-        setOp(m, 1, fromDouble(((m_random >> 8) % 1000000000 + 1) / 1000000001.0));
+        constexpr std::int64_t m1 = 2147483563, m2 = 2147483399;
+        const auto seed = [&m](std::uint16_t at, std::int64_t modulus) {
+            TiFloat v;
+            for (std::size_t i = 0; i < v.size(); ++i)
+                v[i] = m.read(std::uint16_t(at + i));
+            const IntResult r = toInt(trunc(abs(v)));
+            return r.error == FloatError::None ? r.value % modulus : 1;
+        };
+        const std::int64_t s1 = 40014 * seed(ram::seed1, m1) % m1;
+        const std::int64_t s2 = 40692 * seed(ram::seed2, m2) % m2;
+        const auto put = [&m](std::uint16_t at, std::int64_t n) {
+            const TiFloat v = fromInt(n);
+            for (std::size_t i = 0; i < v.size(); ++i)
+                m.write(std::uint16_t(at + i), v[i]);
+        };
+        put(ram::seed1, s1);
+        put(ram::seed2, s2);
+        const std::int64_t z = ((s1 - s2) % (m1 - 1) + (m1 - 1)) % (m1 - 1);
+        setOp(m, 1, fromDouble(double(z) / double(m1 - 1)));
         return Result::Done;
     });
-    on("_RandInit", [this](Machine &) {
-        m_random = 12345;
+    on("_RandInit", [this](Machine &m) {
+        resetSeeds(m);
         return Result::Done;
     });
+}
+
+// After a reset the generator's states are L'Ecuyer's seeds 12345 and 67890,
+// and the first rand is .9435974025. _RandInit puts them back.
+void Os::resetSeeds(Machine &m) {
+    for (const auto &[at, n] : {std::pair<std::uint16_t, std::int64_t>{ram::seed1, 12345},
+                                std::pair<std::uint16_t, std::int64_t>{ram::seed2, 67890}}) {
+        const TiFloat v = fromInt(n);
+        for (std::size_t i = 0; i < v.size(); ++i)
+            m.write(std::uint16_t(at + i), v[i]);
+    }
 }
 
 } // namespace run

@@ -2,6 +2,7 @@
 // the floating-point stack, and the variable lookups of a calculator whose
 // memory holds no variables.
 
+#include "run/costs.h"
 #include "run/os.h"
 
 #include <string>
@@ -11,6 +12,7 @@ namespace run {
 namespace {
 
 void copy(Machine &m, std::uint16_t from, std::uint16_t to, int n) {
+    m.idle(std::uint64_t(n) * cost::kByte);
     for (int i = 0; i < n; ++i)
         m.write(std::uint16_t(to + i), m.read(std::uint16_t(from + i)));
 }
@@ -78,11 +80,13 @@ void Os::addMemoryCalls() {
         return Result::Done;
     });
     on("_MemSet", [](Machine &m) {
+        m.idle(std::uint64_t(m.reg(Reg::BC)) * cost::kByte);
         for (int i = 0; i < m.reg(Reg::BC); ++i)
             m.write(std::uint16_t(m.reg(Reg::HL) + i), m.a());
         return Result::Done;
     });
     on("_MemClear", [](Machine &m) {
+        m.idle(std::uint64_t(m.reg(Reg::BC)) * cost::kByte);
         for (int i = 0; i < m.reg(Reg::BC); ++i)
             m.write(std::uint16_t(m.reg(Reg::HL) + i), 0);
         return Result::Done;
@@ -91,6 +95,7 @@ void Os::addMemoryCalls() {
         int n = 0;
         while (n < 0xFFFF && m.read(std::uint16_t(m.reg(Reg::HL) + n)))
             ++n;
+        m.idle(std::uint64_t(n + 1) * 26); // LD A,(HL) / OR A / INC HL / INC BC / JR NZ
         m.setReg(Reg::BC, std::uint16_t(n));
         return Result::Done;
     });

@@ -3,6 +3,7 @@
 // OP1, grow and shrink them, and store to and recall from real variables. Their
 // data lives in RAM page 0 above C000h, where programs may read and write.
 
+#include "run/costs.h"
 #include "run/hex.h"
 #include "run/os.h"
 
@@ -52,6 +53,8 @@ Os::Result Os::outsideVariables(Machine &m, std::uint16_t at) {
 }
 
 void Os::removeMemory(Machine &m, std::uint16_t at, std::uint16_t size) {
+    if (m_heap > at + size)
+        m.idle(std::uint64_t(m_heap - at - size) * cost::kByte);
     for (int a = at + size; a < m_heap; ++a)
         m.write(std::uint16_t(a - size), m.read(std::uint16_t(a)));
     m_heap = std::uint16_t(m_heap - size);
@@ -118,6 +121,7 @@ void Os::addVariableCalls() {
             m.stop("the calculator runs out of memory (ERR:MEMORY) in " + m_callName);
             return Result::Wait;
         }
+        m.idle(std::uint64_t(m_heap - at + size) * cost::kByte);
         for (int a = m_heap - 1; a >= at; --a)
             m.write(std::uint16_t(a + size), m.read(std::uint16_t(a)));
         for (int i = 0; i < size; ++i)

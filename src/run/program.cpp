@@ -1,5 +1,6 @@
 #include "run/program.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace run {
@@ -16,46 +17,121 @@ std::string shellOf(const std::vector<std::uint8_t> &c) {
     return {};
 }
 
+// The description a shell lists the program by: for Ion after `ret / jr`,
+// for MirageOS after `ret / .db 1` and the 15x15 icon (30 bytes).
+std::string descriptionOf(const std::vector<std::uint8_t> &c, const std::string &shell) {
+    const std::size_t at = shell == "Ion" ? 3 : shell == "MirageOS" ? 2 + 30 : 0;
+    std::string text;
+    for (std::size_t i = at; at && i < c.size() && c[i] && text.size() < 64; ++i)
+        text += c[i] >= 0x20 && c[i] < 0x7F ? char(c[i]) : '?';
+    return text;
+}
+
+std::size_t word(const std::vector<std::uint8_t> &f, std::size_t at) {
+    return std::size_t(f[at] | f[at + 1] << 8);
+}
+
+// The file's layout (TI's link guide, the .8xp format): a 55-byte header,
+// then the variable entry: its header's length (a word), the entry header
+// (data length, type, 8-byte name, and on later files version and flag
+// bytes), the data's length again, the data; then a checksum, the low 16
+// bits of the sum of every byte from the entry on.
+constexpr std::size_t kEntry = 55, kEntryHeader = 11;
+
 } // namespace
 
 Program readProgram(const std::vector<std::uint8_t> &f) {
+    return readProgram(f, ReadOptions{});
+}
+
+Program readProgram(const std::vector<std::uint8_t> &f, const ReadOptions &options) {
     Program p;
     static const char sig[] = "**TI83F*\x1A\x0A";
-    if (f.size() < 57 || std::memcmp(f.data(), sig, 10) != 0) {
+    if (f.size() < 10 || std::memcmp(f.data(), sig, 10) != 0) {
         p.error = "not a TI-83 Plus program file";
         return p;
     }
-    // The first variable entry: its header length, then the data's length.
-    const std::size_t entry = 55;
-    const std::size_t headerLength = f[entry] | f[entry + 1] << 8;
-    const std::size_t dataLength = f[entry + 2] | f[entry + 3] << 8;
-    const std::uint8_t type = f[entry + 4];
-    const std::size_t data = entry + 2 + headerLength + 2;
-    if (headerLength < 11 || data + dataLength > f.size() || dataLength < 2) {
+    if (f.size() > kMaxProgramFileBytes) {
+        p.error = "the file has " + std::to_string(f.size()) +
+                  " bytes, more than a program file can have (" +
+                  std::to_string(kMaxProgramFileBytes) + ")";
+        return p;
+    }
+    // Everything up to the data's length word must be there before it is read.
+    if (f.size() < kEntry + 2 + kEntryHeader + 2 + 2) {
+        p.error = "the program file is cut short: " + std::to_string(f.size()) +
+                  " bytes, too few for its header";
+        return p;
+    }
+    const std::size_t headerLength = word(f, kEntry);
+    const std::size_t dataLength = word(f, kEntry + 2);
+    const std::uint8_t type = f[kEntry + 4];
+    const std::size_t data = kEntry + 2 + headerLength + 2;
+    if (headerLength < kEntryHeader || data + dataLength + 2 > f.size() || dataLength < 2) {
         p.error = "the program file is cut short";
         return p;
     }
-    for (int i = 0; i < 8 && f[entry + 5 + i]; ++i)
-        p.name += char(f[entry + 5 + i]);
+    for (std::size_t i = 0; i < 8 && f[kEntry + 5 + i]; ++i)
+        p.name += char(f[kEntry + 5 + i]);
     if (type != 0x05 && type != 0x06) {
         p.error = "the file holds no program";
         return p;
     }
-    const std::size_t size = f[data] | f[data + 1] << 8;
+    const std::size_t sumAt = data + dataLength;
+    std::uint32_t sum = 0;
+    for (std::size_t i = kEntry; i < sumAt; ++i)
+        sum += f[i];
+    if ((sum & 0xFFFF) != word(f, sumAt)) {
+        p.checksumWrong = true;
+        if (!options.ignoreChecksum) {
+            char b[160];
+            std::snprintf(b, sizeof b,
+                          "the file's checksum is %04Xh where its bytes add up to %04Xh: the "
+                          "file is damaged (it can be run anyway when asked to ignore the "
+                          "checksum)",
+                          unsigned(word(f, sumAt)), unsigned(sum & 0xFFFF));
+            p.error = b;
+            return p;
+        }
+    }
+    const std::size_t size = word(f, data);
     const std::size_t start = data + 2;
-    if (start + size > f.size()) {
+    if (start + size > sumAt) {
         p.error = "the program file is cut short";
         return p;
     }
+    if (size > kMaxProgramBytes) {
+        p.error = "the program has " + std::to_string(size) +
+                  " bytes, more than the calculator can run (" + std::to_string(kMaxProgramBytes) +
+                  " bytes: Asm( needs it in memory twice)";
+        return p;
+    }
     if (size < 2 || f[start] != 0xBB || f[start + 1] != 0x6D) {
-        p.error = size >= 2 && f[start] == 0xBB && f[start + 1] == 0x6C
-                      ? "the program is machine code written as hexadecimal text (AsmPrgm), "
-                        "which only the calculator reads"
-                      : "the program is a TI-BASIC program, not an assembly program";
+        // A few stray bytes before the header (a doubled or mistaken .db) still
+        // leave a program the calculator takes for TI-BASIC; say what it is.
+        std::size_t at = 0;
+        for (std::size_t i = 1; i + 1 < size && i <= 8 && !at; ++i)
+            if (f[start + i] == 0xBB && f[start + i + 1] == 0x6D)
+                at = i;
+        if (size >= 2 && f[start] == 0xBB && f[start + 1] == 0x6C)
+            p.error = "the program is machine code written as hexadecimal text (AsmPrgm), "
+                      "which only the calculator reads";
+        else if (at) {
+            const std::vector<std::uint8_t> rest(f.begin() + long(start + at + 2),
+                                                 f.begin() + long(start + size));
+            const std::string shell = shellOf(rest);
+            p.error = "the assembly program's BB 6D comes after " + std::to_string(at) +
+                      " stray byte" + (at > 1 ? "s" : "") +
+                      ", so the calculator takes the program for TI-BASIC" +
+                      (shell.empty() ? std::string() : " (it is written for " + shell + ")") +
+                      "; the source has bytes before its header";
+        } else
+            p.error = "the program is a TI-BASIC program, not an assembly program";
         return p;
     }
     p.code.assign(f.begin() + long(start + 2), f.begin() + long(start + size));
     p.shell = shellOf(p.code);
+    p.description = descriptionOf(p.code, p.shell);
     return p;
 }
 

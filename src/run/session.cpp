@@ -10,15 +10,16 @@ Session::Session(const Program &program, RomNames names)
         m_refused = Stop{false, program.error};
         return;
     }
-    if (!program.shell.empty()) {
+    if (!program.shell.empty() && program.shell != "Ion" && program.shell != "MirageOS") {
         m_refused = Stop{false, "the program is written for the " + program.shell +
                                     " shell; start it from " + program.shell +
                                     " on a calculator (this runner starts programs as the "
-                                    "home screen's Asm( does)"};
+                                    "home screen's Asm( does, and as Ion and MirageOS do)"};
         return;
     }
     m_os.prepare(*m_machine);
     m_machine->load(program.code, Os::kExit);
+    m_os.startShell(*m_machine, program.shell);
 }
 
 void Session::runUntil(std::uint64_t cycles) {
@@ -44,6 +45,10 @@ std::array<std::uint8_t, 8> cellOf(const Glyph &g) {
 } // namespace
 
 std::u32string homeText(const Lcd &lcd) {
+    return homeText([&lcd](int x, int y) { return lcd.pixel(x, y); });
+}
+
+std::u32string homeText(const std::function<bool(int x, int y)> &pixel) {
     static const auto cells = [] {
         std::array<std::array<std::uint8_t, 8>, 256> all{};
         for (int c = 0; c < 256; ++c)
@@ -56,8 +61,8 @@ std::u32string homeText(const Lcd &lcd) {
             std::array<std::uint8_t, 8> shown{}, inverse{};
             for (int y = 0; y < 8; ++y) {
                 for (int x = 0; x < 6; ++x)
-                    shown[std::size_t(y)] = std::uint8_t(shown[std::size_t(y)] << 1 |
-                                                         lcd.pixel(col * 6 + x, row * 8 + y));
+                    shown[std::size_t(y)] =
+                        std::uint8_t(shown[std::size_t(y)] << 1 | pixel(col * 6 + x, row * 8 + y));
                 inverse[std::size_t(y)] = std::uint8_t(~shown[std::size_t(y)] & 0x3F);
             }
             char32_t found = 0x2592;

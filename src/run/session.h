@@ -7,6 +7,7 @@
 #include "run/os.h"
 #include "run/program.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -31,5 +32,7 @@ private:
 // read back as the large-font character it shows (inverse too), a space when
 // blank, and U+2592 when it shows something else.
 std::u32string homeText(const Lcd &lcd);
+// The same for any picture of the 96x64 screen, e.g. what a window shows.
+std::u32string homeText(const std::function<bool(int x, int y)> &pixel);
 
 } // namespace run

@@ -1,5 +1,7 @@
 #include "buildrunner.h"
 
+#include <QFileInfo>
+
 BuildRunner::BuildRunner(ProcessStarter *starter, QObject *parent)
     : QObject(parent), m_starter(starter) {
     m_clock.start();
@@ -8,22 +10,38 @@ BuildRunner::BuildRunner(ProcessStarter *starter, QObject *parent)
 std::optional<StartResult> BuildRunner::startBuild(int slot, const Command &command,
                                                    const StartOptions &options,
                                                    const QString &programName,
-                                                   const QString &source, const QString &document) {
+                                                   const QString &source, const QString &document,
+                                                   const BuildOutputs &outputs) {
     const QDateTime started = buildStartTime();
     StartResult result = m_starter->start(command.program, command.arguments, options);
     if (!result.ok())
         return result;
-    const Build build{m_nextBuild++, slot,    programName,
-                      source,        started, document.isEmpty() ? source : document};
+    Build build;
+    build.id = m_nextBuild++;
+    build.slot = slot;
+    build.programName = programName;
+    build.source = source;
+    build.started = started;
+    build.document = document.isEmpty() ? source : document;
+    build.outputs = outputs;
     adopt(result.watch, Live{result.watch, command.program, false, build});
     m_slots[slot] = Pending{build, result.watch};
     return std::nullopt;
 }
 
+bool BuildRunner::Build::succeeded(const QString &builtProgram) const {
+    // An end that could not be learned (SIGCHLD ignored by whoever started
+    // the editor) leaves the fresh program as the only evidence.
+    const bool failed = end.signalled || (end.code != 0 && !end.unknown);
+    return id != 0 && !failed && isFreshBuild(builtProgram, started);
+}
+
 void BuildRunner::awaitResult(int slot) {
     const auto it = m_slots.find(slot);
     if (it == m_slots.end()) {
-        emit finished(Build{0, slot, {}, {}, {}, {}});
+        Build none;
+        none.slot = slot;
+        emit finished(none);
         return;
     }
     const quint64 id = it->second.build.id;
@@ -42,18 +60,23 @@ void BuildRunner::finish(int slot, quint64 id) {
     const auto it = m_slots.find(slot);
     if (it == m_slots.end() || it->second.build.id != id)
         return;
-    const Build build = it->second.build;
+    Build build = it->second.build;
+    if (it->second.watch && !it->second.watch->isRunning())
+        build.end = it->second.watch->end();
+    else
+        build.end.unknown = true;
     m_slots.erase(it);
     emit finished(build);
 }
 
 StartResult BuildRunner::startTool(const Command &command, bool reportFailure, int tag,
-                                   qint64 reportWithinMs) {
+                                   qint64 reportWithinMs, bool reportAnyEnd) {
     StartResult result =
         m_starter->start(command.program, command.arguments, {{}, reportFailure, {}});
     if (result.ok())
         adopt(result.watch, Live{result.watch, command.program, reportFailure, Build(), tag,
-                                 reportWithinMs < 0 ? -1 : m_clock.elapsed() + reportWithinMs});
+                                 reportWithinMs < 0 ? -1 : m_clock.elapsed() + reportWithinMs,
+                                 reportAnyEnd});
     return result;
 }
 
@@ -77,6 +100,11 @@ void BuildRunner::release(quint64 serial) {
         emit buildEnded(live.build);
     const ProcessEnd end = live.watch->end();
     const bool soon = live.reportUntilMs < 0 || m_clock.elapsed() < live.reportUntilMs;
-    if (live.reportFailure && end.failed() && soon)
+    if (live.reportFailure && (end.failed() || live.reportAnyEnd) && soon)
         emit toolFailed(live.program, end, live.watch->errorOutput(), live.tag);
+}
+
+QString buildLogToShow(const BuildRunner::Build &build, const QString &sharedLog) {
+    return !build.outputs.log.isEmpty() && QFileInfo::exists(build.outputs.log) ? build.outputs.log
+                                                                                : sharedLog;
 }

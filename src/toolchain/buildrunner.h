@@ -25,6 +25,11 @@ public:
         QString source; // the file built, whole path
         QDateTime started;
         QString document; // the file being edited when it started, whole path
+        BuildOutputs outputs; // the build's own log and list of files read
+        ProcessEnd end;       // how the script ended, once it has
+        // Made: the script exited with 0 (or its end cannot be known) and
+        // wrote a program after it started.
+        bool succeeded(const QString &builtProgram) const;
     };
 
     explicit BuildRunner(ProcessStarter *starter, QObject *parent = nullptr);
@@ -34,15 +39,17 @@ public:
     // returns the failed start.
     std::optional<StartResult> startBuild(int slot, const Command &command,
                                           const StartOptions &options, const QString &programName,
-                                          const QString &source, const QString &document = {});
+                                          const QString &source, const QString &document = {},
+                                          const BuildOutputs &outputs = {});
     // The slot's result is due: `finished` follows once its build has ended,
     // at once when it already has.
     void awaitResult(int slot);
     // Starts a tool in the editor's own folder. With `reportFailure`, an end
     // with a failure status is told through `toolFailed` with the tool's
-    // `tag`; with `reportWithinMs` too, only an end that soon after the start.
+    // `tag`; with `reportWithinMs` too, only an end that soon after the start,
+    // and with `reportAnyEnd` also one with a success status.
     StartResult startTool(const Command &command, bool reportFailure, int tag = 0,
-                          qint64 reportWithinMs = -1);
+                          qint64 reportWithinMs = -1, bool reportAnyEnd = false);
     // Programs started and not yet known to have ended.
     int running() const { return int(m_live.size()); }
 
@@ -62,6 +69,7 @@ private:
         Build build; // id 0 for a tool
         int tag = 0;
         qint64 reportUntilMs = -1; // on the monotonic clock; -1: whenever it ends
+        bool reportAnyEnd = false;
     };
     struct Pending {
         Build build;
@@ -79,3 +87,7 @@ private:
     quint64 m_nextBuild = 1;
     QElapsedTimer m_clock;
 };
+
+// The log a build's result shows: the build's own when its script wrote one,
+// else the shared log that every build script writes.
+QString buildLogToShow(const BuildRunner::Build &build, const QString &sharedLog);

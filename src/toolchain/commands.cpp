@@ -4,10 +4,12 @@
 #include "platform/process.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 
 #include <cerrno>
 #include <time.h>
+#include <unistd.h>
 
 QString findBuildScript(const QString &programFolder, const QString &root) {
     return findProgram(QLatin1String(kBuildScriptName), {programFolder, root});
@@ -154,4 +156,24 @@ QDateTime buildStartTime() {
 bool isFreshBuild(const QString &builtProgram, const QDateTime &buildStart) {
     const QFileInfo info(builtProgram);
     return info.isFile() && info.lastModified() >= buildStart;
+}
+
+QStringList BuildOutputs::environment() const {
+    return {QStringLiteral("QUORVIN_LOG=") + log,
+            QStringLiteral("QUORVIN_FILES_READ=") + filesRead};
+}
+
+BuildOutputs newBuildOutputs(const QString &folder) {
+    static quint64 counter = 0;
+    makeFolders(folder);
+    const QDateTime dayAgo = QDateTime::currentDateTime().addDays(-1);
+    for (const QFileInfo &old : QDir(folder).entryInfoList(QDir::Files | QDir::Hidden))
+        if (old.lastModified() < dayAgo && old.ownerId() == ::geteuid())
+            QFile::remove(old.absoluteFilePath());
+    const QString stem = QStringLiteral("%1/%2-%3-%4")
+                             .arg(folder)
+                             .arg(::getpid())
+                             .arg(QDateTime::currentMSecsSinceEpoch(), 0, 36)
+                             .arg(++counter);
+    return {stem + QLatin1String(".log"), stem + QLatin1String(".files")};
 }

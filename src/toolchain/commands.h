@@ -49,5 +49,17 @@ std::optional<Command> emulatorCommand(const QString &text, const QString &built
 // The time a build starts, at the clock the file system stamps files with.
 QDateTime buildStartTime();
 
-// A build succeeded when it left a built program modified at or after its start.
+// A build left a built program modified at or after its start.
 bool isFreshBuild(const QString &builtProgram, const QDateTime &buildStart);
+
+// The log and the list of files read that one build writes for the editor
+// that started it (the build script learns them from QUORVIN_LOG and
+// QUORVIN_FILES_READ), so that no editor reads another build's.
+struct BuildOutputs {
+    QString log;
+    QString filesRead;
+    QStringList environment() const;
+};
+// New names in `folder`, never given before; files there more than a day
+// old, left by builds whose results were never shown, are removed.
+BuildOutputs newBuildOutputs(const QString &folder);

@@ -1,5 +1,7 @@
 #include "analysisrunner.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
 
 namespace {
@@ -12,8 +14,12 @@ z80::Analysis analyseInput(const AnalysisRunner::Input &input, z80::FileReader &
         z80::AnalysisOptions options = input.options;
         options.reportUndefined = true;
         z80::Analysis whole = z80::analyse(input.program.toStdString(), reader, options);
-        if (std::find(whole.filesRead.begin(), whole.filesRead.end(), path) !=
-            whole.filesRead.end())
+        // A tests file is read by no program: its program's names are its own.
+        const bool tests =
+            QFileInfo(input.path).suffix().compare(QLatin1String("tests"), Qt::CaseInsensitive) ==
+            0;
+        if (tests || std::find(whole.filesRead.begin(), whole.filesRead.end(), path) !=
+                         whole.filesRead.end())
             return whole;
     }
     return z80::analyse(path, reader, input.options);
@@ -60,17 +66,25 @@ void AnalysisRunner::start() {
         z80::DiskReader disk;
         z80::OverlayReader reader(disk, path, input.text.toStdString());
         auto result = std::make_shared<const z80::Analysis>(analyseInput(input, reader));
+        std::shared_ptr<const CompletionLists> completion;
+        if (m_buildCompletion && !m_cancel)
+            completion = std::make_shared<const CompletionLists>(m_buildCompletion(*result));
         QMetaObject::invokeMethod(
-            this, [this, generation, path = input.path, result] { done(generation, path, result); },
+            this,
+            [this, generation, path = input.path, result, completion] {
+                done(generation, path, result, completion);
+            },
             Qt::QueuedConnection);
     });
 }
 
 void AnalysisRunner::done(quint64 generation, const QString &path,
-                          std::shared_ptr<const z80::Analysis> result) {
+                          std::shared_ptr<const z80::Analysis> result,
+                          std::shared_ptr<const CompletionLists> completion) {
     m_running = false;
     if (generation == m_generation) {
         m_last = std::move(result);
+        m_lastCompletion = std::move(completion);
         m_lastPath = path;
         emit finished();
     } else if (m_waiting && !m_timer.isActive()) {

@@ -8,12 +8,18 @@
 #include "z80/analysis.h"
 
 #include <QObject>
+#include <QStringList>
 #include <QTimer>
 
 #include <atomic>
 #include <functional>
 #include <memory>
 #include <thread>
+
+// What completion offers for an analysis: every name, and the ROM calls.
+struct CompletionLists {
+    QStringList all, romCalls;
+};
 
 class AnalysisRunner : public QObject {
     Q_OBJECT
@@ -32,6 +38,12 @@ public:
         QString program;
     };
     void setSource(std::function<Input()> source) { m_source = std::move(source); }
+    // Builds the completion lists of each analysis on the analysis's thread
+    // (sorting 400,000 names takes seconds); set before the first run.
+    void setCompletionBuilder(std::function<CompletionLists(const z80::Analysis &)> build) {
+        m_buildCompletion = std::move(build);
+    }
+    std::shared_ptr<const CompletionLists> lastCompletion() const { return m_lastCompletion; }
     // The document changed: a run starts after the pause, unless it changes again first.
     void schedule();
     void setDelay(int ms) { m_timer.setInterval(ms); }
@@ -43,10 +55,13 @@ signals:
 
 private:
     void start();
-    void done(quint64 generation, const QString &path, std::shared_ptr<const z80::Analysis> result);
+    void done(quint64 generation, const QString &path, std::shared_ptr<const z80::Analysis> result,
+              std::shared_ptr<const CompletionLists> completion);
 
     QTimer m_timer;
     std::function<Input()> m_source;
+    std::function<CompletionLists(const z80::Analysis &)> m_buildCompletion;
+    std::shared_ptr<const CompletionLists> m_lastCompletion;
     quint64 m_generation = 0;
     bool m_running = false, m_waiting = false;
     std::atomic<bool> m_cancel{false}; // tells the run going to stop

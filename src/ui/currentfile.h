@@ -8,6 +8,7 @@
 #include "platform/dialogs.h"
 #include "platform/textfile.h"
 
+#include <functional>
 #include <optional>
 
 class QsciScintilla;
@@ -33,13 +34,31 @@ public:
     // Whether `path` is the current file and another program has changed it
     // since it was last read or written.
     bool changedOnDisk(const QString &path) const;
+    // The file a save to `path` would write when the user never chose it:
+    // the current file is now a link to another file than the one it was
+    // read from or saved to (another user swapped one in), or `path` is a
+    // link to a file that does not exist, which the save would make.
+    std::optional<QString> unchosenTarget(const QString &path) const;
 
     void setCurrentFile(const QString &path, TextEncoding encoding, int lineEnds);
+    // Told after every load, save and new document.
+    enum class Change { Loaded, Saved, Started };
+    void onChange(std::function<void(Change)> told) { m_told = std::move(told); }
+    // The line ends (SC_EOL_*) a new, empty document gets.
+    void setNewLineEnds(int mode) { m_newLineEnds = mode; }
 
 private:
+    void tell(Change change) {
+        if (m_told)
+            m_told(change);
+    }
+
     QsciScintilla *m_editor;
     CommonDialog *m_dialog;
     TextEncoding m_encoding = TextEncoding::Windows1252;
     QString m_stampedPath; // the file the stamp was taken of
+    QString m_target;      // the file it named then, links followed
     std::optional<FileStamp> m_stamp;
+    std::function<void(Change)> m_told;
+    int m_newLineEnds = -1; // -1: CR LF
 };

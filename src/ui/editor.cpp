@@ -59,9 +59,14 @@ bool MenuShortcutsFirst::eventFilter(QObject *watched, QEvent *event) {
         return false;
     const auto *key = static_cast<QKeyEvent *>(event);
     const QKeySequence pressed(key->keyCombination());
+    // A key typed with Shift (Ctrl++ is Ctrl+Shift+= on many keyboards) also
+    // matches the shortcut written without it.
+    const QKeySequence unshifted(
+        QKeyCombination(key->modifiers() & ~Qt::ShiftModifier, Qt::Key(key->key())));
     const auto actions = widget->window()->findChildren<QAction *>();
     for (const QAction *action : actions) {
-        if (action->isEnabled() && action->shortcut() == pressed) {
+        const QList<QKeySequence> keys = action->shortcuts();
+        if (action->isEnabled() && (keys.contains(pressed) || keys.contains(unshifted))) {
             // Left unaccepted, the key goes on to the shortcut instead of the control.
             event->ignore();
             return true;

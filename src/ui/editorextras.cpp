@@ -3,7 +3,7 @@
 #include "core/logparser.h"
 #include "platform/dialogs.h"
 #include "ui/finddialog.h"
-#include "ui/windowaction.h"
+#include "ui/keytable.h"
 #include "ui/z80lexer.h"
 
 #include <Qsci/qscicommand.h>
@@ -19,7 +19,8 @@
 
 namespace {
 enum Margin { LineNumbers = 0, Marks = 1 };
-enum Marker { ErrorMark = 0, WarningMark = 1, PassedMark = 2, FailedMark = 3 };
+// 2 and 3 are the analysis's marks (language.cpp).
+enum Marker { ErrorMark = 0, WarningMark = 1, PassedMark = 4, FailedMark = 5 };
 } // namespace
 
 EditorExtras::EditorExtras(QsciScintilla *editor, MessageBox *messages, QWidget *window)
@@ -57,27 +58,26 @@ EditorExtras::EditorExtras(QsciScintilla *editor, MessageBox *messages, QWidget 
     editor->setMarkerBackgroundColor(QColor(0xd0, 0x20, 0x20), FailedMark);
     fitLineNumbers();
     connect(editor, &QsciScintilla::linesChanged, this, &EditorExtras::fitLineNumbers);
+    connect(editor, &QsciScintilla::textChanged, this, &EditorExtras::dropChangedMarks);
     editor->installEventFilter(this);
     m_viewport = editor->viewport();
     m_viewport->installEventFilter(this);
     editor->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(editor, &QWidget::customContextMenuRequested, this, &EditorExtras::contextMenu);
 
-    action(tr("&Find..."), "find", QKeySequence(Qt::CTRL | Qt::Key_F),
-           [this] { findDialog()->showFor(false); });
-    action(tr("&Replace..."), "replace", QKeySequence(Qt::CTRL | Qt::Key_H),
-           [this] { findDialog()->showFor(true); });
-    action(tr("Find &Next"), "findNext", QKeySequence(Qt::Key_F3),
-           [this] { findDialog()->findAgain(true); });
-    action(tr("Find Pre&vious"), "findPrevious", QKeySequence(Qt::SHIFT | Qt::Key_F3),
-           [this] { findDialog()->findAgain(false); });
-    action(tr("&Go to Line..."), "goToLine", QKeySequence(Qt::CTRL | Qt::Key_G),
-           [this] { goToLine(); });
+    action(tr("&Find..."), "find", [this] { findDialog()->showFor(false); });
+    action(tr("&Replace..."), "replace", [this] { findDialog()->showFor(true); });
+    action(tr("Find &Next"), "findNext", [this] { findDialog()->findAgain(true); });
+    action(tr("Find Pre&vious"), "findPrevious", [this] { findDialog()->findAgain(false); });
+    action(tr("&Go to Line..."), "goToLine", [this] { goToLine(); });
+    action(tr("Zoom &In"), "zoomIn", [this] { m_editor->zoomIn(); });
+    action(tr("Zoom &Out"), "zoomOut", [this] { m_editor->zoomOut(); });
+    action(tr("&Normal Size"), "zoomReset", [this] { m_editor->zoomTo(0); });
 }
 
-QAction *EditorExtras::action(const QString &text, const char *name, const QKeySequence &key,
+QAction *EditorExtras::action(const QString &text, const char *name,
                               const std::function<void()> &handler) {
-    QAction *a = addWindowAction(m_window, this, text, name, key, handler);
+    QAction *a = addKeyAction(m_window, this, text, name, handler);
     m_actions << a;
     return a;
 }
@@ -169,6 +169,7 @@ void EditorExtras::markLog(const QString &log, const QString &folder, const QStr
     m_editor->markerDeleteAll(WarningMark);
     for (auto it = m_marks.begin(); it != m_marks.end();)
         it = m_testMarks.contains(it.key()) ? std::next(it) : m_marks.erase(it);
+    m_markedText.clear();
     if (!file.isEmpty()) {
         const QString current = QFileInfo(file).absoluteFilePath();
         const QStringList lines = log.split(QLatin1Char('\n'));
@@ -177,14 +178,40 @@ void EditorExtras::markLog(const QString &log, const QString &folder, const QStr
                 entry && logEntryPath(*entry, folder) == current) {
                 const int handle =
                     m_editor->markerAdd(entry->line - 1, entry->error ? ErrorMark : WarningMark);
-                if (handle >= 0)
+                if (handle >= 0) {
                     m_marks.insert(handle, line.trimmed());
+                    m_markedText.insert(handle, lineText(entry->line - 1));
+                }
             }
     }
     // Painted now: a message box that follows must not show the marks before.
     m_editor->viewport()->update();
     if (m_editor->isVisible())
         m_editor->viewport()->repaint();
+}
+
+QString EditorExtras::lineText(int line) const {
+    QString text = m_editor->text(line);
+    while (text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r')))
+        text.chop(1);
+    return text;
+}
+
+// The marks move with their lines (the control keeps them on the text); a
+// mark whose line no longer reads as it did when the log was shown goes, with
+// its message, which would name what is no longer there.
+void EditorExtras::dropChangedMarks() {
+    for (auto it = m_markedText.begin(); it != m_markedText.end();) {
+        const long line = long(m_editor->SendScintilla(QsciScintillaBase::SCI_MARKERLINEFROMHANDLE,
+                                                       (unsigned long)it.key()));
+        if (line >= 0 && lineText(int(line)) == it.value()) {
+            ++it;
+            continue;
+        }
+        m_editor->SendScintilla(QsciScintillaBase::SCI_MARKERDELETEHANDLE, (unsigned long)it.key());
+        m_marks.remove(it.key());
+        it = m_markedText.erase(it);
+    }
 }
 
 void EditorExtras::showLine(int line) {

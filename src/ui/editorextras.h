@@ -49,8 +49,9 @@ private:
     void contextMenu(const QPoint &at);
     bool markToolTip(QHelpEvent *event);
     void fitLineNumbers();
-    QAction *action(const QString &text, const char *name, const QKeySequence &key,
-                    const std::function<void()> &handler);
+    void dropChangedMarks();
+    QString lineText(int line) const; // without its line end
+    QAction *action(const QString &text, const char *name, const std::function<void()> &handler);
 
     QsciScintilla *m_editor;
     QWidget *m_viewport = nullptr; // compared with, never called: events come while it is destroyed
@@ -60,6 +61,7 @@ private:
     FindDialog *m_find = nullptr;
     QList<QAction *> m_actions;
     int m_digits = 0;
-    QHash<int, QString> m_marks; // a mark's handle and its log line
-    QSet<int> m_testMarks;       // the handles of the tests' marks among them
+    QHash<int, QString> m_marks;      // a mark's handle and its log line
+    QHash<int, QString> m_markedText; // a log mark's line as it read when marked
+    QSet<int> m_testMarks;            // the handles of the tests' marks among them
 };

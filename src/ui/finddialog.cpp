@@ -78,7 +78,9 @@ void FindDialog::showFor(bool replace) {
     show();
     raise();
     activateWindow();
-    QLineEdit *field = replace ? replaceText : findText;
+    // Replace starts in its own field only when there is something to find:
+    // with nothing selected the caret goes where the text to find is typed.
+    QLineEdit *field = replace && m_editor->hasSelectedText() ? replaceText : findText;
     field->setFocus();
     field->selectAll();
 }

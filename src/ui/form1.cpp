@@ -2,6 +2,7 @@
 
 #include "core/document.h"
 #include "core/locations.h"
+#include "core/recovery.h"
 #include "core/settings.h"
 #include "core/shownlog.h"
 #include "core/unsavedtext.h"
@@ -9,11 +10,13 @@
 #include "platform/windows.h"
 #include "ui/accessgate.h"
 #include "ui/catalogue.h"
+#include "ui/clearplace.h"
 #include "ui/editor.h"
 #include "ui/editorextras.h"
 #include "ui/form2.h"
 #include "ui/form3.h"
 #include "ui/language.h"
+#include "ui/recoverykeeper.h"
 #include "ui/resizerule.h"
 #include "ui/testsrunner.h"
 
@@ -68,11 +71,17 @@ Form1::Form1(const Services &services)
                      this);
     m_extras->addActions(language->actions());
     Text1->setFocus();
+    m_recovery = new RecoveryKeeper(
+        Text1, places.recoveryFolder(), m_services.messages,
+        {[this] { return CommonDialog1.FileName; }, [this] { return m_file.encoding(); },
+         [this](const RecoveryCopy &copy) { return recoverText(copy); }},
+        this);
 
     for (QTimer **timer : {&Timer1, &Timer2}) {
         *timer = new QTimer(this);
         (*timer)->setSingleShot(true);
         (*timer)->setInterval(m_services.resultDelayMs);
+        (*timer)->setTimerType(Qt::PreciseTimer); // a coarse one may fire 5 % early
     }
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer2->setObjectName(QStringLiteral("Timer2"));
@@ -95,8 +104,10 @@ Form1::Form1(const Services &services)
     // that still exists (Qt moves it onto one otherwise).
     QByteArray geometry;
     if (!readWholeFile(Locations(m_services.root).windowGeometry(), &geometry))
-        restoreGeometry(QByteArray::fromBase64(geometry));
+        restoreFittingGeometry(this, QByteArray::fromBase64(geometry));
+    new ResizeRuleKeeper(this, Text1, 800, 100); // also once the frame is known
     Form_Load();
+    addEditorAdditions(language);
 }
 
 Form1::~Form1() {
@@ -136,20 +147,6 @@ void Form1::createActions() {
     item(build, "makesend", tr("Make and &Send to Calculator"), &Form1::makesend_Click);
     item(build, "viewout", tr("View TASM &Output"), &Form1::viewout_Click);
     item(build, "startcalc", tr("Start &Virtual Calculator"), &Form1::startcalc_Click);
-
-    // The build loop's keys, which the menus do not show.
-    auto key = [this](const char *name, const QKeySequence &k, void (Form1::*handler)()) {
-        auto *a = new QAction(this);
-        a->setObjectName(QLatin1String(name));
-        a->setShortcut(k);
-        addAction(a);
-        connect(a, &QAction::triggered, this, handler);
-    };
-    key("makeKey", QKeySequence(Qt::CTRL | Qt::Key_B), &Form1::makeprog_Click);
-    key("makesendKey", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B), &Form1::makesend_Click);
-    key("runKey", QKeySequence(Qt::Key_F5), &Form1::run_Key);
-    key("runWindowKey", QKeySequence(Qt::CTRL | Qt::Key_F5), &Form1::runWindow_Key);
-    key("testKey", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T), &Form1::test_Key);
 }
 
 // Start-up: the settings into the Preferences dialog, then the template catalogue.
@@ -161,6 +158,8 @@ void Form1::Form_Load() {
     if (auto error = loadSettings(places.settingsFile(), &settings))
         informWhenShown(error->message());
     for (const QString &notice : takeUnsavedTextNotices(m_services.root))
+        informWhenShown(notice);
+    for (const QString &notice : leftBackupNotices(places.spareFolder()))
         informWhenShown(notice);
     m_form2->Text1->setText(settings.linkProgram);
     m_form2->Text2->setText(settings.emulator);
@@ -185,6 +184,8 @@ void Form1::showEvent(QShowEvent *event) {
     // Boxes asked for before the window was on the screen, over it now.
     if (!m_startMessages.isEmpty())
         QTimer::singleShot(0, this, &Form1::informStartMessages);
+    // Then the text that editors ended without saving left behind.
+    QTimer::singleShot(0, m_recovery, &RecoveryKeeper::offerLeftCopies);
 }
 
 void Form1::report(const FileError &error) {
@@ -225,6 +226,13 @@ bool Form1::save_doc(const QString &filename) {
 // Writing over the current file when another program has changed it since it
 // was loaded or saved needs the user's word.
 bool Form1::mayOverwrite(const QString &filename) {
+    if (const auto target = m_file.unchosenTarget(filename))
+        return m_services.messages->confirm(
+            this,
+            tr("%1\n\nThis is a link to %2, which is not the file this text was read from or "
+               "saved to. Write the text to %2?")
+                .arg(filename, *target),
+            tr("&Write"));
     if (!m_file.changedOnDisk(filename))
         return true;
     return m_services.messages->confirm(
@@ -240,7 +248,7 @@ bool Form1::mayOverwrite(const QString &filename) {
 bool Form1::maybeSave() {
     if (!Text1->isModified())
         return true;
-    switch (m_services.messages->askSave(this, tr("Save changes to the current document?"))) {
+    switch (m_services.messages->askSave(this, tr("Save changes to %1?").arg(documentName()))) {
     case MessageBox::Answer::Save:
         return CommonDialog1.FileName.isEmpty() ? saveWithDialog()
                                                 : save_doc(CommonDialog1.FileName);
@@ -273,7 +281,10 @@ bool Form1::commitData(bool interactive) {
     // in UTF-8, and the next start says where.
     const Locations places(m_services.root);
     const QString unsaved = unsavedTextPath(m_services.root, QDateTime::currentDateTime());
-    const QString file = CommonDialog1.FileName.isEmpty() ? unsaved : CommonDialog1.FileName;
+    const QString file =
+        CommonDialog1.FileName.isEmpty() || m_file.unchosenTarget(CommonDialog1.FileName)
+            ? unsaved
+            : CommonDialog1.FileName;
     makeFolders(places.sourceFolder());
     const EditorBytes text = editorBytes(Text1);
     if (!writeDocument(file, text.data, text.size, m_file.encoding(), places.spareFolder()))
@@ -372,7 +383,7 @@ Form3 *Form1::form3() const {
 Form3 *Form1::ensureForm3() {
     if (!m_form3) {
         m_form3 = new Form3;
-        placeNear(m_form3, this);
+        placeClearOf(m_form3, this);
         connect(m_form3, &Form3::lineActivated, this, &Form1::form3_LineActivated);
     }
     return m_form3;
@@ -384,6 +395,7 @@ void Form1::closeEvent(QCloseEvent *event) {
         return;
     }
     event->accept();
+    m_recovery->forget(); // saved, or the user chose to drop it
     writeWholeFile(Locations(m_services.root).windowGeometry(), saveGeometry().toBase64());
     // The other windows have no owner; they go with this one.
     m_form2->hide();

@@ -22,6 +22,13 @@ class QTimer;
 class EditorExtras;
 class Form2;
 class Form3;
+class Language;
+class ReloadWatch;
+class Rename;
+class StatusLine;
+class SymbolList;
+class RecoveryKeeper;
+struct RecoveryCopy;
 class TestsRunner;
 
 class Form1 : public QMainWindow {
@@ -66,6 +73,16 @@ public:
     void startcalc_Click();
     void run_Key();       // F5: make, then start the emulator with the program
     void runWindow_Key(); // Ctrl+F5: Make, then run the program in a window
+    void makeKey();       // Ctrl+B: Make, the log as soon as the build ends
+    void makesendKey();   // Ctrl+Shift+B: Make and Send, as soon as the build ends
+    void nextProblem();   // F8: the next error or warning of the last build or check
+    void previousProblem();
+    void showHelp();      // F1: the keys and where things live
+    void quickOpen();     // Ctrl+P: the program's files and recent ones
+    // At start with no file named: opens the file worked on last, unless
+    // QUORVIN_REOPEN_LAST is 0. False when none was opened.
+    bool reopenLastFile();
+    StatusLine *statusLine() const { return m_status; }
     void test_Key();      // Ctrl+Shift+T: save, then run the program's tests
     void Timer1_Timer();
     void Timer2_Timer();
@@ -77,6 +94,13 @@ public:
     // unsaved text is asked about; without, it is saved.
     bool commitData(bool interactive);
 
+    // A signal that ends the program: the unsaved text is kept in its
+    // recovery copy at once, then the event loop ends with 128 + the number.
+    void endBySignal(int signalNumber);
+    RecoveryKeeper *recovery() const { return m_recovery; }
+    // Makes SIGTERM, SIGHUP and SIGINT end the program by endBySignal.
+    void endOnTerminationSignals();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
@@ -85,7 +109,7 @@ protected:
 
 private:
     enum Slot { MakeSlot, SendSlot, RunSlot };
-    enum ToolTag { LinkTool = 1, EmulatorTool };
+    enum ToolTag { LinkTool = 1, EmulatorTool, RunEmulatorTool }; // the last: F5's
 
     void Form_Load();
     void createActions();
@@ -108,11 +132,23 @@ private:
     void sendBuiltProgram(const BuildRunner::Build &build);
     Form3 *ensureForm3();
     bool startTool(const Command &command, ToolTag tag);
-    void startEmulator(const QString &builtProgram);
+    void startEmulator(const QString &builtProgram, ToolTag tag = EmulatorTool);
+    // F5's emulator that failed or closed at once: said, with Ctrl+F5 offered.
+    void runEmulatorEnded(const QString &program, const ProcessEnd &end, const QString &lastLines);
+    // For a failed build of a file no program is known to include: how to name its program.
+    QString includeHint(const BuildRunner::Build &build) const;
     void runBuiltProgram(const BuildRunner::Build &build);
     void report(const FileError &error);
     void inform(const QString &text);
     void informStartMessages();
+    bool recoverText(const RecoveryCopy &copy);
+
+    // What form1additions.cpp adds: the status line and the keys beyond the menus.
+    void addEditorAdditions(Language *language);
+    void sayBuild();
+    QString documentName() const; // as questions name it
+    void tell(const QString &text); // on the status line
+    void walkProblems(bool forward);
 
     Services m_services;
     std::unique_ptr<Form2> m_form2;
@@ -126,5 +162,15 @@ private:
     QString m_lastLog, m_logFolder;
     CurrentFile m_file;
     QStringList m_startMessages; // for when the window is shown
+    Language *m_language = nullptr;
+    StatusLine *m_status = nullptr;
+    ReloadWatch *m_reload = nullptr;
+    SymbolList *m_quickOpen = nullptr;
+    Rename *m_rename = nullptr;
+    QString m_buildSaid, m_checkSaid; // what the status line says of each
+    QString m_walkedLog;              // the log F8 walks, and where it stands
+    int m_problem = -1;
+    RecoveryKeeper *m_recovery;
+    QMetaObject::Connection m_runWindowWait; // Ctrl+F5 waits for its build
     QString m_templateTests;     // the tests of the template the document came from, till saved
 };

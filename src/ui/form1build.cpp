@@ -62,9 +62,11 @@ bool Form1::startBuild(Slot slot) {
         return false;
     }
     const QString name = programName(file);
-    const StartOptions options{QFileInfo(file).absolutePath(), false, {buildSourceEntry(file)}};
-    const auto failed =
-        m_runner->startBuild(slot, buildCommand(script, name), options, name, file, document);
+    const BuildOutputs outputs = newBuildOutputs(Locations(m_services.root).buildOutputFolder());
+    const StartOptions options{QFileInfo(file).absolutePath(), false,
+                               QStringList{buildSourceEntry(file)} + outputs.environment()};
+    const auto failed = m_runner->startBuild(slot, buildCommand(script, name), options, name, file,
+                                             document, outputs);
     if (failed)
         report(FileError{failed->errorNumber, failed->errorDescription, script, {}});
     return !failed;
@@ -103,18 +105,25 @@ void Form1::runner_Finished(const BuildRunner::Build &build) {
 
 // The build says which files it read: the record learns which program they belong to.
 void Form1::runner_BuildEnded(const BuildRunner::Build &build) {
-    m_programs.takeBuildList(Locations(m_services.root).buildFileList(), build.source,
-                             build.started);
+    // A script that does not know of the build's own list writes the shared one.
+    const QString list = QFileInfo::exists(build.outputs.filesRead)
+                             ? build.outputs.filesRead
+                             : Locations(m_services.root).buildFileList();
+    m_programs.takeBuildList(list, build.source, build.started);
+    if (list == build.outputs.filesRead)
+        QFile::remove(list);
 }
 
 void Form1::sendBuiltProgram(const BuildRunner::Build &build) {
     const QString program = Locations(m_services.root).builtProgram(build.programName);
-    if (!isFreshBuild(program, build.started)) {
+    if (!build.succeeded(program)) {
         inform(tr("Errors were found."));
         return;
     }
     const QString linkProgram = m_form2->Text1->text();
     if (linkProgram.isEmpty()) {
+        tell(tr("No link program is set: give its path in Edit > Preferences "
+                "(Calculator Linker Program Path)"));
         inform(tr("No Calculator Link Program Found!"));
         return;
     }
@@ -126,6 +135,10 @@ void Form1::runner_ToolFailed(const QString &program, const ProcessEnd &end,
                               const QByteArray &output, int tag) {
     const QStringList lines = decodeToolText(output).trimmed().split(QLatin1Char('\n'));
     const QString lastLines = lines.mid(qMax(0, lines.size() - 10)).join(QLatin1Char('\n'));
+    if (tag == RunEmulatorTool) {
+        runEmulatorEnded(program, end, lastLines);
+        return;
+    }
     const QString how = end.unknown     ? tr("ended in a way that cannot be known")
                         : end.signalled ? tr("was stopped by signal %1").arg(end.code)
                                         : tr("ended with exit status %1").arg(end.code);
@@ -134,23 +147,26 @@ void Form1::runner_ToolFailed(const QString &program, const ProcessEnd &end,
     inform(what.arg(program, how, lastLines).trimmed());
 }
 
-// Make, then, once that build has written a fresh program, a window that runs it.
+// Make, then, as soon as that build has written a fresh program, a window that runs it.
 void Form1::runWindow_Key() {
     if (!startBuild(MakeSlot))
         return;
-    Timer1->start();
-    auto once = std::make_shared<QMetaObject::Connection>();
-    *once =
-        connect(m_runner, &BuildRunner::finished, this, [this, once](const BuildRunner::Build &b) {
+    Timer1->stop(); // the run follows as soon as the build ends
+    m_runner->awaitResult(MakeSlot);
+    if (m_runWindowWait) // pressed again before the build ended: still one window
+        return;
+    m_runWindowWait =
+        connect(m_runner, &BuildRunner::finished, this, [this](const BuildRunner::Build &b) {
             if (b.slot != MakeSlot)
                 return;
-            disconnect(*once);
+            disconnect(std::exchange(m_runWindowWait, {}));
             const QString program = Locations(m_services.root).builtProgram(b.programName);
-            if (b.id == 0 || !isFreshBuild(program, b.started))
+            if (!b.succeeded(program))
                 return;
             if (auto *old = findChild<RunWindow *>(QStringLiteral("RunWindow")))
                 old->close();
             auto *window = new RunWindow(program, this);
+            window->setFilePicker(m_services.picker);
             window->adjustSize();
             placeNear(window, this);
             window->show();
@@ -180,7 +196,7 @@ void Form1::startcalc_Click() {
 
 // Starts the emulator command with "%f" standing for `built`; a built program
 // that is not there yet is said, and nothing starts.
-void Form1::startEmulator(const QString &built) {
+void Form1::startEmulator(const QString &built, ToolTag tag) {
     const QString text = m_form2->Text2->text();
     if (text.isEmpty()) {
         inform(tr("No Emulator Found!"));
@@ -199,7 +215,7 @@ void Form1::startEmulator(const QString &built) {
         inform(error);
         return;
     }
-    startTool(*command, EmulatorTool);
+    startTool(*command, tag);
 }
 
 // F5: Make, and once the build has ended (no five-second wait) the emulator
@@ -211,27 +227,36 @@ void Form1::run_Key() {
 
 void Form1::runBuiltProgram(const BuildRunner::Build &build) {
     const QString program = Locations(m_services.root).builtProgram(build.programName);
-    if (!isFreshBuild(program, build.started))
+    if (!build.succeeded(program))
         inform(tr("Errors were found."));
     else
-        startEmulator(program);
+        startEmulator(program, RunEmulatorTool);
 }
 
 // Reads the log into the output window and shows it without taking the
 // keyboard from the editor; the lines it names get their marks.
 bool Form1::showAssemblerLog(const BuildRunner::Build &build) {
     QString text;
-    if (auto error = readShownLog(Locations(m_services.root).assemblerLog(), &text)) {
+    if (auto error =
+            readShownLog(buildLogToShow(build, Locations(m_services.root).assemblerLog()), &text)) {
         report(*error);
         return false;
     }
-    if (!build.document.isEmpty() && samePathKey(build.document) != samePathKey(build.source)) {
+    if (!build.outputs.log.isEmpty())
+        QFile::remove(build.outputs.log);
+    // An include's build says which program it built; a tests file's program is its namesake.
+    const bool testsFile =
+        QFileInfo(build.document).suffix().compare(QLatin1String("tests"), Qt::CaseInsensitive) ==
+        0;
+    if (!build.document.isEmpty() && !testsFile &&
+        samePathKey(build.document) != samePathKey(build.source)) {
         const QDir folder = QFileInfo(build.source).absoluteDir();
         const QString include = folder.relativeFilePath(build.document);
         text.prepend(tr("Building %1, which includes %2\n")
                          .arg(QFileInfo(build.source).fileName(),
                               include.startsWith(QLatin1String("../")) ? build.document : include));
     }
+    text.prepend(includeHint(build));
     Form3 *output = ensureForm3();
     output->setText(text);
     output->showAndRaise(false);
@@ -239,6 +264,7 @@ bool Form1::showAssemblerLog(const BuildRunner::Build &build) {
     const QString source = build.source.isEmpty() ? CommonDialog1.FileName : build.source;
     m_logFolder = QFileInfo(source).absolutePath();
     m_extras->markLog(text, m_logFolder, CommonDialog1.FileName);
+    sayBuild();
     return true;
 }
 
@@ -259,13 +285,15 @@ void Form1::form3_LineActivated(const QString &line) {
     activateWindow();
     raise();
     Text1->setFocus();
+    if (m_form3)
+        m_form3->raise(); // the log stays in sight, beside the line it led to
 }
 
 // The link program's failures are told whenever it ends; the emulator's only
 // when it ends within ten seconds (later, the user has closed it).
 bool Form1::startTool(const Command &command, ToolTag tag) {
     const StartResult started =
-        m_runner->startTool(command, true, tag, tag == EmulatorTool ? 10000 : -1);
+        m_runner->startTool(command, true, tag, tag == LinkTool ? -1 : 10000, tag == RunEmulatorTool);
     if (!started.ok()) {
         const QString what = tag == LinkTool ? tr("The link program %1 could not be started: %2")
                                              : tr("The emulator %1 could not be started: %2");

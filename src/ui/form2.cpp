@@ -103,6 +103,9 @@ void Form2::showAndRaise(const QWidget *anchor) {
     if (!m_placed && !isVisible())
         placeNear(this, anchor);
     m_placed = true;
+    // Out of the taskbar, a minimized dialog has no other way back.
+    if (isMinimized())
+        setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     raise();
     activateWindow();

@@ -1,7 +1,9 @@
 #include "language.h"
 
+#include "platform/textfile.h"
+#include "ui/keytable.h"
 #include "ui/symbollist.h"
-#include "ui/windowaction.h"
+#include "z80/instructionfacts.h"
 #include "z80/vocabulary.h"
 
 #include <Qsci/qsciscintilla.h>
@@ -11,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QToolTip>
 
 #include <algorithm>
@@ -41,11 +44,15 @@ QString kindName(z80::Definition::Kind kind) {
     return {};
 }
 
+// Through the one file reader: a FIFO or a device put in an include's place
+// is refused, never waited on.
+constexpr long kMaxUnderline = 1000;
+
 QStringList readLines(const QString &path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    QByteArray bytes;
+    if (readWholeFile(path, &bytes))
         return {};
-    return QString::fromLatin1(f.read(z80::kMaxFileSize)).split(QLatin1Char('\n'));
+    return QString::fromLatin1(bytes).split(QLatin1Char('\n'));
 }
 
 // The order the editor control's list assumes when it ignores case: letters
@@ -63,6 +70,29 @@ bool upperLess(QStringView a, QStringView b) {
 QString q(const std::string &s) {
     return QString::fromStdString(s);
 }
+// The completion lists of an analysis: symbols with their values, and the
+// language's words, in the control's caseless order.
+CompletionLists buildCompletion(const z80::Analysis &analysis) {
+    QStringList all, rom;
+    QSet<QString> seen;
+    for (const z80::Definition &d : analysis.definitions) {
+        const QString name = q(d.name);
+        if (seen.contains(name.toLower()))
+            continue;
+        seen.insert(name.toLower());
+        const QString item = d.value ? name + QLatin1String(" = ") + hex(*d.value) : name;
+        all << item;
+        if (d.kind == z80::Definition::Kind::Equate && name.startsWith(QLatin1Char('_')))
+            rom << item;
+    }
+    for (const std::string &w : z80::languageWords())
+        if (!seen.contains(q(w)))
+            all << q(w);
+    std::sort(all.begin(), all.end(), upperLess);
+    std::sort(rom.begin(), rom.end(), upperLess);
+    return {all, rom};
+}
+
 } // namespace
 
 Language::Language(QsciScintilla *editor, Host host, QWidget *window)
@@ -87,6 +117,7 @@ Language::Language(QsciScintilla *editor, Host host, QWidget *window)
     editor->SendScintilla(QsciScintillaBase::SCI_AUTOCSETMAXHEIGHT, 12);
     editor->SendScintilla(QsciScintillaBase::SCI_AUTOCSETMAXWIDTH, 60);
 
+    m_runner->setCompletionBuilder(buildCompletion);
     m_runner->setSource([this] {
         AnalysisRunner::Input in;
         in.path = documentPath();
@@ -113,21 +144,20 @@ Language::Language(QsciScintilla *editor, Host host, QWidget *window)
     connect(m_list, &SymbolList::widen, this, [this] { goToSymbol(true); });
     m_viewport = editor->viewport();
     m_viewport->installEventFilter(this);
+    editor->installEventFilter(this);
+    // A deleted letter widens the list again to what the shorter word begins.
+    connect(editor, &QsciScintillaBase::SCN_AUTOCCHARDELETED, this, &Language::complete);
 
-    action(tr("Go to &Definition"), "goToDefinition", QKeySequence(Qt::Key_F12),
-           [this] { goToDefinition(); });
-    action(tr("Go &Back"), "goBack", QKeySequence(Qt::ALT | Qt::Key_Left), [this] { goBack(); });
-    action(tr("Go to &Symbol..."), "goToSymbol", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O),
-           [this] { goToSymbol(); });
-    action(tr("Find Re&ferences"), "findReferences", QKeySequence(Qt::SHIFT | Qt::Key_F12),
-           [this] { findReferences(); });
-    action(tr("&Complete"), "complete", QKeySequence(Qt::CTRL | Qt::Key_Space),
-           [this] { complete(); });
+    action(tr("Go to &Definition"), "goToDefinition", [this] { goToDefinition(); });
+    action(tr("Go &Back"), "goBack", [this] { goBack(); });
+    action(tr("Go to &Symbol..."), "goToSymbol", [this] { goToSymbol(); });
+    action(tr("Find Re&ferences"), "findReferences", [this] { findReferences(); });
+    action(tr("&Complete"), "complete", [this] { complete(); });
 }
 
-QAction *Language::action(const QString &text, const char *name, const QKeySequence &key,
+QAction *Language::action(const QString &text, const char *name,
                           const std::function<void()> &handler) {
-    QAction *a = addWindowAction(m_window, this, text, name, key, handler);
+    QAction *a = addKeyAction(m_window, this, text, name, handler);
     m_actions << a;
     return a;
 }
@@ -148,6 +178,15 @@ void Language::start() {
 void Language::show() {
     m_analysis = m_runner->last();
     m_analysedPath = m_runner->lastPath();
+    // A tests file is no assembly: its program's names complete and hover in
+    // it, and none of its lines is judged as a statement.
+    if (QFileInfo(m_analysedPath).suffix().compare(QLatin1String("tests"), Qt::CaseInsensitive) ==
+            0 &&
+        !m_analysis->problems.empty()) {
+        auto kept = std::make_shared<z80::Analysis>(*m_analysis);
+        kept->problems.clear();
+        m_analysis = std::move(kept);
+    }
     m_editor->markerDeleteAll(ErrorMark);
     m_editor->markerDeleteAll(WarningMark);
     const long length = long(m_editor->SendScintilla(QsciScintillaBase::SCI_GETLENGTH));
@@ -164,32 +203,20 @@ void Language::show() {
                                                         (unsigned long)(p.line - 1)));
         const long end = long(m_editor->SendScintilla(QsciScintillaBase::SCI_GETLINEENDPOSITION,
                                                       (unsigned long)(p.line - 1)));
+        // At most a screen's width of a long line: painting a wavy line of
+        // a megabyte holds the window up for seconds.
         const long from = std::min(end, start + p.column);
+        const long underlined = std::min<long>(p.length, kMaxUnderline);
         m_editor->SendScintilla(QsciScintillaBase::SCI_SETINDICATORCURRENT,
                                 p.error ? ErrorLine : WarningLine);
         m_editor->SendScintilla(QsciScintillaBase::SCI_INDICATORFILLRANGE, (unsigned long)from,
-                                std::max(1L, std::min(end, from + p.length) - from));
+                                std::max(1L, std::min(end, from + underlined) - from));
     }
-    // The completion list of this analysis: symbols with their values, and the language's words.
-    QStringList all, rom;
-    QSet<QString> seen;
-    for (const z80::Definition &d : m_analysis->definitions) {
-        const QString name = q(d.name);
-        if (seen.contains(name.toLower()))
-            continue;
-        seen.insert(name.toLower());
-        const QString item = d.value ? name + QLatin1String(" = ") + hex(*d.value) : name;
-        all << item;
-        if (d.kind == z80::Definition::Kind::Equate && name.startsWith(QLatin1Char('_')))
-            rom << item;
+    // The completion lists, built with the analysis off the window's thread.
+    if (const auto lists = m_runner->lastCompletion()) {
+        m_completion = lists->all;
+        m_romCalls = lists->romCalls;
     }
-    for (const std::string &w : z80::languageWords())
-        if (!seen.contains(q(w)))
-            all << q(w);
-    std::sort(all.begin(), all.end(), upperLess);
-    std::sort(rom.begin(), rom.end(), upperLess);
-    m_completion = all;
-    m_romCalls = rom;
 }
 
 QStringList Language::problemMessages(int line) const {
@@ -241,7 +268,7 @@ QString Language::hoverText(long position) const {
             return (p.error ? tr("error: ") : tr("warning: ")) + q(p.message);
     const z80::Definition *d = m_analysis->find(wordAt(position).toStdString());
     if (!d)
-        return {};
+        return instructionHover(line, column);
     QString text = q(d->name);
     if (d->value)
         text += QStringLiteral(" = %1 (%2)").arg(hex(*d->value)).arg(*d->value);
@@ -258,15 +285,27 @@ QString Language::hoverText(long position) const {
     return text;
 }
 
+// On an instruction: its size, T-states and flags.
+QString Language::instructionHover(long line, long column) const {
+    QByteArray text(int(m_editor->SendScintilla(QsciScintillaBase::SCI_LINELENGTH, line)) + 1, '\0');
+    m_editor->SendScintilla(QsciScintillaBase::SCI_GETLINE, (unsigned long)line, text.data());
+    text.truncate(int(qstrnlen(text.constData(), text.size())));
+    while (text.endsWith('\n') || text.endsWith('\r'))
+        text.chop(1);
+    const auto facts = z80::instructionFacts(std::string_view(text.constData(), text.size()),
+                                             size_t(column));
+    return facts ? q(z80::describe(*facts)) : QString();
+}
+
 // A label's address in the labels file the last good build left.
 std::optional<qint64> Language::builtAddress(const QString &label) const {
     const QString path = m_host.builtLabels ? m_host.builtLabels() : QString();
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+    QByteArray bytes;
+    if (path.isEmpty() || readWholeFile(path, &bytes))
         return std::nullopt;
     const QByteArray key = label.toLatin1().toLower() + " = $";
-    while (!file.atEnd()) {
-        const QByteArray line = file.readLine(4096).trimmed();
+    for (const QByteArray &whole : bytes.split('\n')) {
+        const QByteArray line = whole.trimmed();
         bool ok = false;
         const qint64 value = line.mid(key.size()).toLongLong(&ok, 16);
         if (ok && line.toLower().startsWith(key))
@@ -303,6 +342,8 @@ bool Language::toolTip(QHelpEvent *event) {
 }
 
 bool Language::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == m_editor && event->type() == QEvent::KeyPress)
+        return enterEndsCompletion(static_cast<QKeyEvent *>(event));
     if (watched != m_viewport)
         return false;
     if (event->type() == QEvent::Paint && !m_painted) {
@@ -459,7 +500,9 @@ void Language::complete() {
 // By itself after three letters of a word, and after b_call(.
 void Language::charAdded(int ch) {
     if (m_editor->SendScintilla(QsciScintillaBase::SCI_AUTOCACTIVE)) {
-        if (!m_shownAll && z80::isNameChar(char(ch))) // the longer word finds the rest
+        // The list holds only what the longer word begins (the control would
+        // only move its selection).
+        if (z80::isNameChar(char(ch)))
             complete();
         return;
     }
@@ -483,6 +526,29 @@ void Language::charAdded(int ch) {
                z80::isNameStart(word[0].toLatin1())) {
         complete();
     }
+}
+
+// Enter after a word typed out in full starts a new line, as it would with
+// no list: the list goes and the key goes on to the text.
+bool Language::enterEndsCompletion(QKeyEvent *key) {
+    if ((key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) ||
+        !m_editor->SendScintilla(QsciScintillaBase::SCI_AUTOCACTIVE))
+        return false;
+    QByteArray entry(int(m_editor->SendScintilla(QsciScintillaBase::SCI_AUTOCGETCURRENTTEXT,
+                                                 0UL, static_cast<const char *>(nullptr))) +
+                         1,
+                     '\0');
+    m_editor->SendScintilla(QsciScintillaBase::SCI_AUTOCGETCURRENTTEXT, 0UL, entry.data());
+    entry.truncate(int(qstrlen(entry.constData())));
+    if (entry.indexOf(" = ") >= 0)
+        entry.truncate(entry.indexOf(" = "));
+    const long position = long(m_editor->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS));
+    long start = position;
+    QString word = wordAt(position, &start);
+    word.truncate(int(position - start));
+    if (QString::compare(word, QString::fromUtf8(entry), Qt::CaseInsensitive) == 0)
+        m_editor->SendScintilla(QsciScintillaBase::SCI_AUTOCCANCEL);
+    return false;
 }
 
 // A chosen entry is written as it was defined, without its value.

@@ -17,6 +17,7 @@
 
 class QAction;
 class QHelpEvent;
+class QKeyEvent;
 class QsciScintilla;
 class SymbolList;
 
@@ -63,13 +64,14 @@ private:
     void show();
     QString wordAt(long position, long *start = nullptr) const;
     std::optional<qint64> builtAddress(const QString &label) const;
+    QString instructionHover(long line, long column) const;
     bool goTo(const QString &file, int line, int column);
     void pushPlace();
     bool toolTip(QHelpEvent *event);
     void charAdded(int ch);
+    bool enterEndsCompletion(QKeyEvent *key);
     void completionChosen(const char *text, int position);
-    QAction *action(const QString &text, const char *name, const QKeySequence &key,
-                    const std::function<void()> &handler);
+    QAction *action(const QString &text, const char *name, const std::function<void()> &handler);
 
     QsciScintilla *m_editor;
     QWidget *m_viewport = nullptr; // compared with, never called: events come while it is destroyed

@@ -31,8 +31,10 @@ RunCommandOptions addRunOptions(QCommandLineParser &parser) {
          QStringLiteral("n")},
         {QStringLiteral("text"), tr("Print the home screen as 8 lines of 16 characters.")},
         {QStringLiteral("screenshot"), tr("Write the screen to a PNG file."),
-         QStringLiteral("file")}};
-    parser.addOptions({o.run, o.keys, o.cycles, o.text, o.screenshot});
+         QStringLiteral("file")},
+        {QStringLiteral("ignore-checksum"),
+         tr("Run a program file even though its checksum says it is damaged.")}};
+    parser.addOptions({o.run, o.keys, o.cycles, o.text, o.screenshot, o.ignoreChecksum});
     return o;
 }
 
@@ -58,7 +60,11 @@ std::optional<int> runFromCommandLine(const QCommandLineParser &parser,
         }
         keys.insert(keys.end(), codes->begin(), codes->end());
     }
-    const LoadedRun loaded = loadRun(parser.value(o.run));
+    run::ReadOptions read;
+    read.ignoreChecksum = parser.isSet(o.ignoreChecksum);
+    const LoadedRun loaded = loadRun(parser.value(o.run), read);
+    if (loaded.checksumWrong)
+        fail(tr("%1: the file's checksum is wrong; running it as asked").arg(loaded.name));
     run::Session &session = *loaded.session;
     session.machine().keypad().setScript(keys);
     session.runUntil(cycles);

@@ -1,6 +1,6 @@
 #pragma once
 // `quorvin --run PROG.8xp [--keys ENTER,CLEAR,2,...] [--cycles N] [--text]
-// [--screenshot FILE.png]`: runs a program without a window and reports how
+// [--screenshot FILE.png] [--ignore-checksum]`: runs a program without a window and reports how
 // the run ended in the exit status (0: the program returned).
 
 #include <QCommandLineOption>
@@ -9,7 +9,7 @@
 #include <optional>
 
 struct RunCommandOptions {
-    QCommandLineOption run, keys, cycles, text, screenshot;
+    QCommandLineOption run, keys, cycles, text, screenshot, ignoreChecksum;
 };
 
 RunCommandOptions addRunOptions(QCommandLineParser &parser);

@@ -1,6 +1,7 @@
 #include "ui/runsupport.h"
 
 #include "core/locations.h"
+#include "platform/textfile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -8,17 +9,47 @@
 namespace {
 
 QByteArray readAll(const QString &path) {
+    QByteArray bytes;
+    return readWholeFile(path, &bytes) ? QByteArray() : bytes;
+}
+
+// A program file as read for running: only a regular file (a FIFO or a
+// device would block or never end), and no more than a program file can be,
+// plus one byte to tell a larger one.
+QByteArray readProgramFile(const QString &path, QString *why) {
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        *why = QStringLiteral("%1 does not exist").arg(path);
+        return {};
+    }
+    if (!info.isFile()) {
+        *why = QStringLiteral("%1 is not a regular file").arg(path);
+        return {};
+    }
     QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    if (!f.open(QIODevice::ReadOnly)) {
+        *why = QStringLiteral("cannot read %1: %2").arg(path, f.errorString());
+        return {};
+    }
+    const QByteArray bytes = f.read(qint64(run::kMaxProgramFileBytes) + 1);
+    if (bytes.isEmpty())
+        *why = QStringLiteral("%1 is empty").arg(path);
+    return bytes;
 }
 
 } // namespace
 
 LoadedRun loadRun(const QString &path) {
-    const QByteArray bytes = readAll(path);
-    run::Program program = run::readProgram(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
-    if (bytes.isEmpty())
-        program.error = QStringLiteral("cannot read %1").arg(path).toStdString();
+    return loadRun(path, run::ReadOptions{});
+}
+
+LoadedRun loadRun(const QString &path, const run::ReadOptions &options) {
+    QString why;
+    const QByteArray bytes = readProgramFile(path, &why);
+    run::Program program =
+        run::readProgram(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), options);
+    if (!why.isEmpty())
+        program.error = why.toStdString();
     // Names of OS calls as the program's include spells them, where one is near.
     run::RomNames names;
     const QString folder = QFileInfo(path).absolutePath();
@@ -28,6 +59,9 @@ LoadedRun loadRun(const QString &path) {
         if (QFileInfo(inc).isFile())
             names.addFromInclude(readAll(inc).toStdString());
     LoadedRun loaded;
+    loaded.checksumWrong = program.checksumWrong;
+    loaded.shell = QString::fromStdString(program.shell);
+    loaded.description = QString::fromStdString(program.description);
     loaded.name = program.name.empty() ? QFileInfo(path).completeBaseName()
                                        : QString::fromStdString(program.name);
     loaded.session = std::make_unique<run::Session>(program, std::move(names));

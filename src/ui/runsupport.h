@@ -13,8 +13,12 @@
 struct LoadedRun {
     std::unique_ptr<run::Session> session;
     QString name; // the program's name on the calculator, or the file's
+    QString shell;              // the shell the program is written for, or empty
+    QString description;        // what the shell's header says the program is
+    bool checksumWrong = false; // run although the file's checksum is wrong
 };
 
 LoadedRun loadRun(const QString &path);
+LoadedRun loadRun(const QString &path, const run::ReadOptions &options);
 QImage lcdImage(const run::Lcd &lcd);
 QString stopText(const run::Stop &stop);

@@ -1,94 +1,38 @@
 #include "ui/runwindow.h"
 
+#include "platform/dialogs.h"
 #include "run/keypad.h"
+#include "ui/keytable.h"
 #include "ui/runsupport.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QPainter>
+#include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
 
-// A slice at full speed: long enough to be cheap, short enough to keep the
-// window answering.
-constexpr std::uint64_t kFullSpeedSlice = 1500000;
+// The run goes on in slices of calculator time between looks at the wall
+// clock, and a tick stops after at most kTickBudget of the host's time, well
+// under the 10 ms between ticks: the editor and this window keep answering
+// whatever the program does.
+constexpr std::uint64_t kSlice = 20000; // 3.3 ms of the calculator
+constexpr qint64 kTickBudgetNs = 8000000;
+// Keeping up again for this long takes the "slower" word back.
+constexpr qint64 kKeptUpNs = 1000000000;
 
+// The calculator's keys come from the one key table.
 int scanCodeOf(int key) {
-    using namespace run;
-    switch (key) {
-    case Qt::Key_Up:
-        return sk::Up;
-    case Qt::Key_Down:
-        return sk::Down;
-    case Qt::Key_Left:
-        return sk::Left;
-    case Qt::Key_Right:
-        return sk::Right;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        return sk::Enter;
-    case Qt::Key_Escape:
-        return sk::Clear;
-    case Qt::Key_Backspace:
-    case Qt::Key_Delete:
-        return sk::Del;
-    case Qt::Key_Shift:
-        return sk::Second;
-    case Qt::Key_Control:
-        return sk::Alpha;
-    case Qt::Key_F1:
-        return sk::YEqu;
-    case Qt::Key_F2:
-        return sk::Window;
-    case Qt::Key_F3:
-        return sk::Zoom;
-    case Qt::Key_F4:
-        return sk::Trace;
-    case Qt::Key_F5:
-        return sk::Graph;
-    case Qt::Key_F6:
-        return sk::Mode;
-    case Qt::Key_F7:
-        return sk::Math;
-    case Qt::Key_F8:
-        return sk::Apps;
-    case Qt::Key_F9:
-        return sk::Prgm;
-    case Qt::Key_F10:
-        return sk::Vars;
-    case Qt::Key_F11:
-        return sk::Stat;
-    case Qt::Key_F12:
-        return sk::On;
-    case Qt::Key_Plus:
-        return sk::Add;
-    case Qt::Key_Minus:
-        return sk::Sub;
-    case Qt::Key_Asterisk:
-        return sk::Mul;
-    case Qt::Key_Slash:
-        return sk::Div;
-    case Qt::Key_AsciiCircum:
-        return sk::Power;
-    case Qt::Key_ParenLeft:
-        return sk::LParen;
-    case Qt::Key_ParenRight:
-        return sk::RParen;
-    case Qt::Key_Period:
-        return sk::DecPnt;
-    case Qt::Key_Comma:
-        return sk::Comma;
-    default:
-        break;
-    }
-    static const int digits[10] = {sk::Zero, sk::One, sk::Two,   sk::Three, sk::Four,
-                                   sk::Five, sk::Six, sk::Seven, sk::Eight, sk::Nine};
-    if (key >= Qt::Key_0 && key <= Qt::Key_9)
-        return digits[key - Qt::Key_0];
-    return 0;
+    return calculatorKeyOf(key);
 }
 
 } // namespace
@@ -120,13 +64,20 @@ void RunScreen::paintEvent(QPaintEvent *) {
 }
 
 RunWindow::RunWindow(const QString &path, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_screen(new RunScreen(this)), m_status(new QLabel(this)),
+    : QWidget(parent, Qt::Window), m_path(path), m_screen(new RunScreen(this)),
+      m_status(new QLabel(this)), m_cycles(new QLabel(this)),
+      m_pause(new QPushButton(tr("Pause"), this)), m_restart(new QPushButton(tr("Restart"), this)),
+      m_save(new QPushButton(tr("Save screen..."), this)),
       m_fullSpeed(new QCheckBox(tr("As fast as it can"), this)), m_timer(new QTimer(this)) {
     setObjectName(QStringLiteral("RunWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
     LoadedRun loaded = loadRun(path);
     m_session = std::move(loaded.session);
-    setWindowTitle(tr("Running %1").arg(loaded.name));
+    QString title = loaded.shell.isEmpty() ? tr("Running %1").arg(loaded.name)
+                                           : tr("Running %1 for %2").arg(loaded.name, loaded.shell);
+    if (!loaded.description.isEmpty())
+        title += QStringLiteral(" \u2014 ") + loaded.description;
+    setWindowTitle(title);
     m_status->setObjectName(QStringLiteral("runStatus"));
     m_fullSpeed->setObjectName(QStringLiteral("runFullSpeed"));
     m_fullSpeed->setFocusPolicy(Qt::NoFocus);
@@ -140,13 +91,39 @@ RunWindow::RunWindow(const QString &path, QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_screen, 1);
     layout->addWidget(m_status);
-    layout->addWidget(m_fullSpeed);
+    // The run's controls: none takes the keyboard, which stays the calculator's.
+    auto *controls = new QHBoxLayout;
+    for (QPushButton *b : {m_pause, m_restart, m_save}) {
+        b->setFocusPolicy(Qt::NoFocus);
+        controls->addWidget(b);
+    }
+    m_pause->setObjectName(QStringLiteral("runPause"));
+    m_pause->setCheckable(true);
+    m_restart->setObjectName(QStringLiteral("runRestart"));
+    m_save->setObjectName(QStringLiteral("runSaveScreen"));
+    m_save->setVisible(false);
+    m_cycles->setObjectName(QStringLiteral("runCycles"));
+    controls->addWidget(m_fullSpeed);
+    controls->addStretch(1);
+    controls->addWidget(m_cycles);
+    layout->addLayout(controls);
     layout->addWidget(legend);
     setFocusPolicy(Qt::StrongFocus);
     m_timer->setObjectName(QStringLiteral("runTimer"));
     m_timer->setInterval(10);
     connect(m_timer, &QTimer::timeout, this, &RunWindow::tick);
     connect(m_fullSpeed, &QCheckBox::toggled, this, &RunWindow::restartClock);
+    connect(m_pause, &QPushButton::toggled, this, &RunWindow::setPaused);
+    connect(m_restart, &QPushButton::clicked, this, &RunWindow::restart);
+    connect(m_save, &QPushButton::clicked, this, [this] {
+        if (!m_picker)
+            return;
+        const auto file = m_picker->getSaveFileName(
+            this, {FileFilter{tr("PNG image"), {QStringLiteral("*.png")}}},
+            QFileInfo(m_path).completeBaseName() + QStringLiteral(".png"));
+        if (file && !saveScreen(*file))
+            m_status->setText(tr("Cannot write %1.").arg(*file));
+    });
     m_status->setText(tr("Running at the calculator's speed."));
     restartClock();
     m_timer->start();
@@ -160,38 +137,109 @@ std::uint64_t RunWindow::cycles() const {
 }
 
 bool RunWindow::ended() const {
-    return !m_timer->isActive();
+    return m_ended;
+}
+
+void RunWindow::setFilePicker(FilePicker *picker) {
+    m_picker = picker;
+    m_save->setVisible(picker != nullptr);
+}
+
+bool RunWindow::saveScreen(const QString &file) const {
+    return lcdImage(m_session->machine().lcd()).save(file, "PNG");
+}
+
+// Pausing stops the calculator's clock; continuing starts it where it was.
+void RunWindow::setPaused(bool paused) {
+    if (m_ended || paused == m_paused)
+        return;
+    m_paused = paused;
+    m_pause->setChecked(paused);
+    m_pause->setText(paused ? tr("Continue") : tr("Pause"));
+    if (paused) {
+        m_timer->stop();
+        m_status->setText(tr("Paused."));
+    } else {
+        restartClock();
+        m_timer->start();
+    }
+}
+
+void RunWindow::restart() {
+    LoadedRun loaded = loadRun(m_path);
+    m_session = std::move(loaded.session);
+    m_ended = false;
+    m_lcdChanges = ~0ull;
+    m_paused = true; // setPaused(false) below starts the clock afresh
+    setPaused(false);
+    m_pause->setEnabled(true);
+    QTimer::singleShot(0, this, &RunWindow::tick);
+}
+
+void RunWindow::showCycles() {
+    m_cycles->setText(tr("%1 cycles").arg(QLocale().toString(qulonglong(cycles()))));
 }
 
 void RunWindow::restartClock() {
     m_clock.start();
     m_cyclesAtStart = cycles();
-    if (!ended())
+    m_slow = false;
+    if (!ended() && !m_paused)
         m_status->setText(m_fullSpeed->isChecked() ? tr("Running as fast as it can.")
                                                    : tr("Running at the calculator's speed."));
 }
 
-// Runs up to where the wall clock says the calculator would be, or a slice
-// at full speed; then shows the screen if it changed.
+// Runs up to where the wall clock says the calculator would be, or as far as
+// the tick's budget goes at full speed; then shows the screen if it changed.
+// A run that cannot keep up drops what it could not run instead of owing it
+// to the next tick, and says so.
 void RunWindow::tick() {
-    if (ended() && m_session->stopped())
+    if (m_ended || m_paused)
         return;
+    QElapsedTimer spent;
+    spent.start();
+    const bool full = m_fullSpeed->isChecked();
     const std::uint64_t target =
-        m_fullSpeed->isChecked() ? cycles() + kFullSpeedSlice
-                                 : m_cyclesAtStart + std::uint64_t(m_clock.nsecsElapsed() *
-                                                                   (run::Machine::kClockHz / 1e9));
-    m_session->runUntil(target);
+        full ? ~0ull
+             : m_cyclesAtStart +
+                   std::uint64_t(m_clock.nsecsElapsed() * (run::Machine::kClockHz / 1e9));
+    while (!m_session->stopped() && cycles() < target && spent.nsecsElapsed() < kTickBudgetNs)
+        m_session->runUntil(std::min(target, cycles() + kSlice));
+    if (!full && !m_session->stopped())
+        keepPace(cycles() < target);
     const run::Lcd &lcd = m_session->machine().lcd();
     if (lcd.changes() != m_lcdChanges) {
         m_lcdChanges = lcd.changes();
         m_screen->show(lcd);
     }
+    showCycles();
     if (const auto &stop = m_session->stopped())
         end(stopText(*stop));
 }
 
+void RunWindow::keepPace(bool behind) {
+    if (behind) {
+        m_clock.start();
+        m_cyclesAtStart = cycles();
+        m_keptUp.invalidate();
+        if (!m_slow) {
+            m_slow = true;
+            m_status->setText(tr("Running slower than the calculator."));
+        }
+    } else if (m_slow) {
+        if (!m_keptUp.isValid())
+            m_keptUp.start();
+        else if (m_keptUp.nsecsElapsed() >= kKeptUpNs) {
+            m_slow = false;
+            m_status->setText(tr("Running at the calculator's speed."));
+        }
+    }
+}
+
 void RunWindow::end(const QString &text) {
+    m_ended = true;
     m_timer->stop();
+    m_pause->setEnabled(false);
     m_screen->show(m_session->machine().lcd());
     m_status->setText(text);
     emit runEnded(text);

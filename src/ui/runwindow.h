@@ -11,8 +11,10 @@
 
 #include <memory>
 
+class FilePicker;
 class QCheckBox;
 class QLabel;
+class QPushButton;
 class QTimer;
 
 class RunScreen : public QWidget {
@@ -20,6 +22,8 @@ class RunScreen : public QWidget {
 public:
     explicit RunScreen(QWidget *parent = nullptr);
     void show(const run::Lcd &lcd);
+    // The picture shown now, 96x64.
+    const QImage &image() const { return m_image; }
     QSize sizeHint() const override { return {96 * 4 + 2, 64 * 4 + 2}; }
 
 protected:
@@ -39,6 +43,13 @@ public:
     // Clock cycles run so far, and whether the run has ended.
     std::uint64_t cycles() const;
     bool ended() const;
+    bool paused() const { return m_paused; }
+    // Where "Save screen" asks for a file; without one the button is hidden.
+    void setFilePicker(FilePicker *picker);
+    // Runs the program again from its file, as at the window's start.
+    void restart();
+    // The screen as a 96x64 PNG, as --screenshot writes it.
+    bool saveScreen(const QString &file) const;
 
 signals:
     void runEnded(const QString &reason);
@@ -50,14 +61,22 @@ protected:
 private:
     void tick();
     void restartClock();
+    void keepPace(bool behind);
+    void setPaused(bool paused);
+    void showCycles();
     void end(const QString &text);
 
+    QString m_path;
     std::unique_ptr<run::Session> m_session;
     RunScreen *m_screen;
-    QLabel *m_status;
+    QLabel *m_status, *m_cycles;
+    QPushButton *m_pause, *m_restart, *m_save;
+    FilePicker *m_picker = nullptr;
+    bool m_paused = false, m_ended = false;
     QCheckBox *m_fullSpeed;
     QTimer *m_timer;
-    QElapsedTimer m_clock;
+    QElapsedTimer m_clock, m_keptUp;
+    bool m_slow = false;
     std::uint64_t m_cyclesAtStart = 0, m_lcdChanges = ~0ull;
     int m_letterKey = 0;
 };

@@ -7,6 +7,7 @@
 #include <QFontDatabase>
 #include <QPalette>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -62,8 +63,6 @@ void Z80Lexer::styleText(int start, int end) {
     const auto send = [ed](unsigned int message, unsigned long w = 0, long l = 0) {
         return long(ed->SendScintilla(message, w, l));
     };
-    const auto *text = static_cast<const char *>(
-        ed->SendScintillaPtrResult(QsciScintillaBase::SCI_GETCHARACTERPOINTER));
     const long lines = send(QsciScintillaBase::SCI_GETLINECOUNT);
     long line = send(QsciScintillaBase::SCI_LINEFROMPOSITION, (unsigned long)start);
     const long lastLine = send(QsciScintillaBase::SCI_LINEFROMPOSITION, (unsigned long)end);
@@ -77,8 +76,12 @@ void Z80Lexer::styleText(int start, int end) {
         const long next = line + 1 < lines ? send(QsciScintillaBase::SCI_POSITIONFROMLINE,
                                                   (unsigned long)(line + 1))
                                            : to;
-        const int after =
-            z80::highlightLine(std::string_view(text + from, size_t(to - from)), state, spans);
+        // Only the start of a very long line gets colours: a key typed in
+        // a line of megabytes costs no more than one in a line of a screen.
+        const long lexed = std::min(to - from, kMaxColouredLine);
+        const auto *text = reinterpret_cast<const char *>(
+            ed->SendScintilla(QsciScintillaBase::SCI_GETRANGEPOINTER, (unsigned long)from, lexed));
+        const int after = z80::highlightLine(std::string_view(text, size_t(lexed)), state, spans);
         startStyling(from);
         long at = from;
         for (const z80::Span &s : spans) {

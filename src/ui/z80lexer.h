@@ -9,6 +9,8 @@
 class Z80Lexer : public QsciLexerCustom {
     Q_OBJECT
 public:
+    // Bytes of a line that get colours; the rest of a longer line is plain.
+    static constexpr long kMaxColouredLine = 10000;
     explicit Z80Lexer(QObject *parent = nullptr);
     const char *language() const override { return "Z80"; }
     QString description(int style) const override;

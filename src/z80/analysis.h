@@ -75,6 +75,7 @@ public:
     ReadResult read(const std::string &path) override;
     bool exists(const std::string &path) override;
     std::vector<std::string> list(const std::string &folder) override;
+    bool ownFolder(const std::string &folder) override { return m_below.ownFolder(folder); }
 
 private:
     FileReader &m_below;

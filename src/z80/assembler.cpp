@@ -1,5 +1,7 @@
 #include "assembler.h"
 
+#include "causes.h"
+
 #include "encoder.h"
 #include "expr.h"
 #include "operands.h"
@@ -51,6 +53,7 @@ public:
     std::vector<std::string> list(const std::string &folder) override {
         return m_inner.list(folder);
     }
+    bool ownFolder(const std::string &folder) override { return m_inner.ownFolder(folder); }
     std::vector<std::string> read_;
 
 private:
@@ -64,10 +67,23 @@ Assembly assemble(const std::string &mainPath, FileReader &reader, const Options
     Diagnostics diagnostics;
     Assembler assembler(diagnostics, options.cancel);
     RecordingReader recorder(reader);
-    Preprocessor(recorder, options, diagnostics, assembler).run(mainPath);
+    Preprocessor preprocessor(recorder, options, diagnostics, assembler);
+    preprocessor.run(mainPath);
     Assembly out;
+    out.lines = std::move(preprocessor.lines());
+    out.lineFiles = std::move(preprocessor.lineFiles());
+    for (const auto &[name, text] : preprocessor.defines()) { // a later one of a name replaces
+        const std::string d = text.empty() ? name : name + "=" + text;
+        const auto same = std::find_if(out.defines.begin(), out.defines.end(), [&](const auto &x) {
+            return x.compare(0, name.size() + 1, name + "=") == 0 || x == name;
+        });
+        if (same != out.defines.end())
+            *same = d;
+        else
+            out.defines.push_back(d);
+    }
     assembler.finish(&out);
-    out.errors = Diagnostics::inOrder(diagnostics.errors);
+    out.errors = causesFirst(diagnostics.errors);
     out.warnings = Diagnostics::inOrder(diagnostics.warnings);
     out.filesRead = recorder.read_;
     return out;
@@ -98,12 +114,16 @@ std::string Assembler::key(const std::string &name) const {
             return l.substr(dot + 1);
         return l.compare(0, 7, "noname.") == 0 ? l.substr(7) : l;
     }
+    if (m_module.empty() && m_local && !m_global) // Brass: .local outside any module
+        return "noname." + l;
     if (m_module.empty() || m_global || !(m_local || (!l.empty() && l[0] == '_')))
         return l;
     return m_module + "." + l;
 }
 
 void Assembler::define(const std::string &name, std::int64_t value, bool set) {
+    if (name.find('{') != std::string::npos) // Brass: _loop_{i}
+        return define(expandBraces(name), value, set);
     const std::string k = key(name);
     auto it = m_symbols.find(k);
     if (m_pass == 1) {
@@ -153,6 +173,10 @@ std::optional<std::int64_t> Assembler::constant(const std::string &name) const {
 std::optional<std::int64_t> Assembler::valueSoFar(const Expr &e, std::string *why) const {
     if (e.kind == Expr::Kind::Pc)
         return m_pc;
+    if (e.kind == Expr::Kind::Reusable && !e.name.empty()) {
+        *why = "Brass's reusable label {" + e.name + "} has no value before assembly";
+        return std::nullopt;
+    }
     if (e.kind == Expr::Kind::Reusable) {
         if (e.value < 0 && size_t(-e.value) <= m_reusableAt.size())
             return m_reusableAt[m_reusableAt.size() - size_t(-e.value)];
@@ -172,6 +196,10 @@ std::optional<std::int64_t> Assembler::resolve(const Expr &e, std::string *why) 
     if (e.kind == Expr::Kind::Pc) {
         m_positional = true;
         return m_start;
+    }
+    if (e.kind == Expr::Kind::Reusable && !e.name.empty()) {
+        m_positional = true;
+        return brassReusable(e, why);
     }
     if (e.kind == Expr::Kind::Reusable) {
         m_positional = true;
@@ -193,16 +221,22 @@ std::optional<std::int64_t> Assembler::resolve(const Expr &e, std::string *why) 
                (e.value < 0 ? "that far back" : "that far ahead");
         return std::nullopt;
     }
-    std::string l = lower(e.name);
+    std::string l = lower(e.name.find('{') == std::string::npos ? e.name : expandBraces(e.name));
     std::vector<std::string> keys;
     if (l.compare(0, 7, "noname.") == 0)
-        keys = {l.substr(7)};
+        keys = {l, l.substr(7)};
     else if (const size_t dot = l.rfind('.'); dot != std::string::npos && l[dot + 1] != '_')
         keys = {l, l.substr(dot + 1)}; // a shared name is found by any path
     else if (dot != std::string::npos || m_module.empty())
         keys = {l};
     else
         keys = {m_module + "." + l, l};
+    // Brass: a path from the module the statement is in first (nested
+    // modules), a name .local put outside any module.
+    if (!m_module.empty() && l.find('.') != std::string::npos)
+        keys.insert(keys.begin(), m_module + "." + l);
+    if (m_module.empty() && m_local && l.find('.') == std::string::npos)
+        keys.insert(keys.begin(), "noname." + l);
     for (const std::string &k : keys) {
         const auto it = m_symbols.find(k);
         if (it == m_symbols.end())
@@ -222,7 +256,7 @@ std::optional<std::int64_t> Assembler::resolve(const Expr &e, std::string *why) 
         return own;
     // After an include that could not be read, an unknown name is its echo.
     if (!m_includeFailed) {
-        *why = "'" + e.name + "' is undefined";
+        *why = "'" + e.name + (isDigit(e.name[0]) ? "' is not a number" : "' is undefined");
         if (const auto end = m_afterEnd.find(l); end != m_afterEnd.end())
             *why += " (its file ends at the .end on line " + std::to_string(end->second.line) + ")";
     }
@@ -256,8 +290,16 @@ std::optional<std::int64_t> Assembler::late(const std::string &lowerName,
 
 std::optional<std::int64_t> Assembler::value(const std::vector<Token> &t, size_t begin,
                                              size_t end) {
+    for (size_t k = begin; k < end && k < t.size(); ++k) // Brass's sizeof(NAME)
+        if (t[k].kind == Kind::Name && t[k].text.size() == 6 && sameWord(t[k].text, "sizeof")) {
+            std::vector<Token> copy(t.begin() + std::ptrdiff_t(begin),
+                                    t.begin() + std::ptrdiff_t(std::min(end, t.size())));
+            if (sizeofs(copy))
+                return value(copy, 0, copy.size());
+            break;
+        }
     std::string why;
-    const ExprPtr e = parseExpression(t, begin, end, &why);
+    const ExprPtr e = parseExpression(t, begin, end, &why, m_brass);
     if (!e) {
         error(why.empty() ? "a value is missing" : why, true);
         return std::nullopt;
@@ -302,10 +344,15 @@ void Assembler::tooLarge() {
 
 void Assembler::run(const Record &r) {
     const std::vector<Token> &t = r.tokens;
-    size_t i = 0;
+    size_t i = brassLabel(t, r.columnOne);
     std::string label;
-    if (!t.empty() && t[0].kind == Kind::Name &&
-        (r.columnOne || (t.size() > 1 && t[1].isOp(":")))) {
+    // Brass: an indented "name = 3" or "name .equ 3" is an equate too.
+    const bool equates =
+        t.size() > 2 &&
+        (t[1].isOp("=") ||
+         (t[1].kind == Kind::Dot && (sameWord(t[1].text, ".equ") || sameWord(t[1].text, ".set"))));
+    if (i == 0 && !t.empty() && t[0].kind == Kind::Name &&
+        (r.columnOne || (t.size() > 1 && t[1].isOp(":")) || equates)) {
         label = t[0].text;
         i = t.size() > 1 && t[1].isOp(":") ? 2 : 1;
     }
@@ -348,8 +395,17 @@ void Assembler::instruction(const std::vector<Token> &t, size_t begin) {
     const std::string mnemonic = lower(t[begin].text);
     if (!isMnemonic(mnemonic)) {
         // After an include that could not be read, it may be one of its macros.
-        if (!m_includeFailed)
+        if (m_includeFailed) {
+        } else if (begin + 1 < t.size() && t[begin + 1].isOp("(") && !t[begin + 1].spaced) {
+            // "name(...)": a macro no #define or #macro made.
+            if (m_pass == 1)
+                m_diag.cause(m_at,
+                             "'" + t[begin].text + "(...)' is no macro here: no #define or #macro " +
+                                 t[begin].text + " is in force at this line",
+                             m_place);
+        } else {
             error("unknown instruction '" + t[begin].text + "'", true);
+        }
         return;
     }
     auto parts = items(t, begin + 1, t.size());
@@ -384,19 +440,23 @@ void Assembler::instruction(const std::vector<Token> &t, size_t begin) {
     const Encoding enc = encode(mnemonic, operands, std::uint32_t(m_start), m_pass > 1);
     if (!enc.error.empty())
         error(enc.error, true);
+    if (!enc.warning.empty())
+        warning(enc.warning);
     for (std::uint8_t b : enc.bytes)
         emitByte(b);
 }
 
 void Assembler::finish(Assembly *out) {
     bool settled = false;
+    placeVariables();
     for (m_pass = 2; m_pass <= 12 && !settled && !cancelled(); ++m_pass) {
+        startBrassPass();
         m_pc = 0;
         m_placed = 0;
         m_over = false;
         m_late.clear();
         m_module.clear();
-        m_local = m_global = m_changed = false;
+        m_local = m_global = m_changed = m_nest = false;
         m_out.clear();
         m_pieces.clear();
         m_echoes.clear();
@@ -417,6 +477,7 @@ void Assembler::finish(Assembly *out) {
             if (!m_over && placed() > kMaxProgramBytes)
                 tooLarge();
         }
+        placeVariables();
         // Past the limit, the addresses after it do not matter.
         settled = !m_changed || m_over;
     }

@@ -44,6 +44,9 @@ struct Assembly {
     std::vector<Label> labels; // every symbol, labels and equates
     std::vector<std::string> errors, warnings, echoes;
     std::vector<std::string> filesRead; // the source first, then every other file read
+    std::vector<std::string> defines;   // in force at the start: NAME or NAME=VALUE
+    std::vector<ReadLine> lines; // every line read, in order; a piece's place is its index + 1
+    std::vector<std::string> lineFiles; // ReadLine::file's names
     std::uint32_t end = 0;              // the address after the highest byte
     bool ok() const { return errors.empty(); }
 };
@@ -76,6 +79,8 @@ public:
     void definedAfterEnd(const std::string &name, const Origin &end) override;
     void definedAtEnd(const std::string &name, const std::vector<Token> &text) override;
     std::optional<std::string> labelHere() const override;
+
+    void brassForm() override { m_brass = true; }
 
     // The passes after the first, then the result.
     void finish(Assembly *out);
@@ -133,6 +138,37 @@ private:
     bool added(const std::vector<Token> &t, size_t begin);
     void instruction(const std::vector<Token> &t, size_t begin);
 
+    // Brass's dialect (brass.cpp).
+    size_t brassLabel(const std::vector<Token> &t, bool columnOne);
+    std::optional<std::int64_t> brassReusable(const Expr &e, std::string *why);
+    std::string expandBraces(const std::string &name);
+    bool brassDirective(const std::string &key, const std::vector<Token> &t, size_t i);
+    void variable(const std::vector<Token> &t, size_t begin);
+    void placeVariables();
+    void asciiMap(const std::vector<Token> &t, size_t begin);
+    bool sizeofs(std::vector<Token> &t);
+    void startBrassPass();
+    struct Family { // Brass's reusable labels of one kind ("-", "++", "@")
+        std::vector<size_t> statements;
+        std::vector<std::int64_t> at;
+        size_t seen = 0; // met so far in this pass
+    };
+    struct Area {
+        std::int64_t address, size;
+    };
+    struct Variable {
+        std::string name;
+        std::int64_t size;
+        size_t statement;
+    };
+    std::map<std::string, Family> m_families;
+    std::vector<Area> m_areas;               // this pass's .varloc areas
+    std::vector<Variable> m_variables;       // every .var, from pass 1
+    std::map<size_t, std::int64_t> m_varPlaced; // .var statement -> its address
+    std::map<std::int64_t, std::int64_t> m_asciiMap; // .asciimap: character -> byte
+    std::uint64_t m_asciiMapped = 0;                 // characters mapped in this pass
+    bool m_brass = false;                    // Brass's operator order
+
     Diagnostics &m_diag;
     const std::atomic<bool> *m_cancel;
     Diagnostics m_passDiag; // the messages of the pass under way after the first
@@ -167,6 +203,7 @@ private:
     std::int64_t m_pc = 0, m_start = 0;
     std::string m_module; // Brass's module, "" outside one
     bool m_local = false, m_global = false;
+    bool m_nest = false; // Brass's .nestmodules: a .module inside another nests
     std::vector<std::uint8_t> m_out;
     std::vector<Assembly::Piece> m_pieces;
     bool m_code = false;  // the statement is an instruction

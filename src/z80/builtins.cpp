@@ -45,7 +45,7 @@ Token evaluated(std::int64_t value) {
 // Tokens with their macros expanded, as a value of what the source read so far gives.
 std::optional<std::int64_t> Preprocessor::evaluateNow(const std::vector<Token> &e,
                                                       std::string *error) const {
-    const ExprPtr tree = parseExpression(e, 0, e.size(), error);
+    const ExprPtr tree = parseExpression(e, 0, e.size(), error, m_brass);
     if (!tree)
         return std::nullopt;
     return evaluate(

@@ -22,6 +22,7 @@ struct Diagnostics {
     struct Message {
         size_t place;
         std::string text;
+        bool cause = false; // it explains the errors after it (an #if left open...)
     };
     std::vector<Message> errors, warnings;
 
@@ -29,6 +30,11 @@ struct Diagnostics {
     // kept once, the first time: the first is the earliest in the source.
     void error(const Origin &at, const std::string &text, size_t place = SIZE_MAX) {
         add(errors, place, say(at, "error", text));
+    }
+    // An error that others after it may only echo: an #if or #macro left
+    // open, an unknown directive or macro, an include that is not there.
+    void cause(const Origin &at, const std::string &text, size_t place = SIZE_MAX) {
+        errors.push_back({place == SIZE_MAX ? now : place, say(at, "error", text), true});
     }
     void warning(const Origin &at, const std::string &text, size_t place = SIZE_MAX) {
         add(warnings, place, say(at, "warning", text));

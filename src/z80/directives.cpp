@@ -42,9 +42,14 @@ bool Assembler::directive(const std::string &label, const std::vector<Token> &t,
     }
     if (key == "module") {
         const std::string name = i + 1 < t.size() ? lower(t[i + 1].text) : "";
-        m_module = name == "noname" ? "" : name;
+        m_module = name == "noname"              ? ""
+                   : m_nest && !m_module.empty() ? m_module + "." + name
+                                                 : name;
     } else if (key == "endmodule") {
-        m_module.clear();
+        const size_t dot = m_module.rfind('.');
+        m_module = m_nest && dot != std::string::npos ? m_module.substr(0, dot) : "";
+    } else if (key == "nestmodules") {
+        m_nest = true;
     } else if (key == "local" || key == "endlocal") {
         m_local = key == "local";
     } else if (key == "global" || key == "endglobal") {
@@ -60,7 +65,7 @@ bool Assembler::directive(const std::string &label, const std::vector<Token> &t,
         data(t, i + 1, 1);
     } else if (key == "dw" || key == "word" || key == "defw") {
         data(t, i + 1, 2);
-    } else if (key == "block" || key == "ds" || key == "defs" || key == "fill") {
+    } else if (key == "block" || key == "ds" || key == "defs" || (key == "fill" && !m_brass)) {
         space(t, i + 1);
     } else if (key == "end") {
         m_ended = true;
@@ -71,9 +76,11 @@ bool Assembler::directive(const std::string &label, const std::vector<Token> &t,
         echo(t, i + 1);
     } else if (key == "error") {
         error(spell(t, i + 1), true);
+    } else if (brassDirective(key, t, i)) {
     } else if (!kIgnored.count(key) && key != "module" && key != "endmodule" && key != "local" &&
                key != "endlocal" && key != "global" && key != "endglobal") {
-        error("unknown directive '" + t[i].text + "'", true);
+        if (m_pass == 1)
+            m_diag.cause(m_at, "unknown directive '" + t[i].text + "'", m_place);
     }
     return true;
 }
@@ -93,7 +100,9 @@ void Assembler::equate(const std::string &label, const std::vector<Token> &t, si
 
 void Assembler::emitValue(std::int64_t v, int bytes, bool checked) {
     if (checked && m_pass > 1) {
-        if (bytes == 1 && (v < -128 || v > 255))
+        if (bytes == 1 && (v < -128 || v > 255) && cutToLowByte(v))
+            warning(cutMessage(v));
+        else if (bytes == 1 && (v < -128 || v > 255))
             error("value " + std::to_string(v) + " does not fit in 8 bits (-128 to 255)");
         if (bytes == 2 && (v < -32768 || v > 65535))
             error("value " + std::to_string(v) + " does not fit in 16 bits (-32768 to 65535)");

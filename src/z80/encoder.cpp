@@ -148,11 +148,19 @@ Encoding encode(std::string_view mnemonic, const std::vector<Operand> &operands,
             continue;
         const Operand &op = operands[slot.operand];
         const std::int64_t v = op.kind == Operand::Kind::Indirect ? 0 : op.value;
-        if (checkRanges && result.error.empty())
+        if (checkRanges && result.error.empty() && slot.field == Field::Byte &&
+            (v < -128 || v > 255) && cutToLowByte(v))
+            result.warning = cutMessage(v);
+        else if (checkRanges && result.error.empty())
             result.error = misfit(slot.field, v, end);
         store(slot.field, v, end, &result.bytes[slot.at]);
     }
     return result;
+}
+
+std::string cutMessage(std::int64_t v) {
+    return "value " + std::to_string(v) + " does not fit in 8 bits (-128 to 255); its low byte " +
+           std::to_string(v & 0xFF) + " is used, as spasm-ng uses it";
 }
 
 bool isMnemonic(std::string_view word) {

@@ -30,7 +30,17 @@ struct Operand {
 struct Encoding {
     std::vector<std::uint8_t> bytes; // the instruction; its size is right even with an error
     std::string error;               // empty when it was encoded; else the whole message
+    std::string warning;             // a 9-bit value cut to its low byte, as spasm-ng cuts it
 };
+
+// Whether an 8-bit field's value out of -128..255 is cut to its low byte
+// with a warning rather than refused: spasm-ng cuts every such value, and
+// programs it builds hold a 9-bit one (256+n, -1-255) meaning its low byte;
+// a wider value is a wrong name or operand, which an error catches.
+inline bool cutToLowByte(std::int64_t v) {
+    return v >= -256 && v <= 511;
+}
+std::string cutMessage(std::int64_t v);
 
 // Encodes one instruction that starts at address `pc` (jr and djnz count
 // from it). With `checkRanges` false (a first pass, where values ahead are

@@ -1,5 +1,8 @@
 #include "expr.h"
 
+#include <cstdlib>
+#include <iterator>
+
 namespace z80 {
 namespace {
 
@@ -15,13 +18,48 @@ bool isBinary(const Token &t) {
     return false;
 }
 
+// How tightly a binary operator binds in Brass, which splits an expression
+// at its loosest operator: || && | ^ & (== !=) (>= <=) (>> <<) (> <) (+ -)
+// (* / %), loosest first.
+int binding(const std::string &op) {
+    static const char *const levels[][3] = {
+        {"||"},       {"&&"},       {"|"},      {"^"},      {"&"},          {"==", "!=", "="},
+        {">=", "<="}, {">>", "<<"}, {">", "<"}, {"+", "-"}, {"*", "/", "%"}};
+    for (int level = 0; level < int(std::size(levels)); ++level)
+        for (const char *o : levels[level])
+            if (o && op == o)
+                return level + 1;
+    return 0;
+}
+
+} // namespace
+
+std::int64_t oneCodePoint(std::string_view text) {
+    if (text.size() < 2 || text.size() > 4)
+        return -1;
+    const auto lead = static_cast<unsigned char>(text[0]);
+    const size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+    if (length != text.size())
+        return -1;
+    std::int64_t v = lead & (0x7F >> length);
+    for (size_t k = 1; k < length; ++k) {
+        const auto c = static_cast<unsigned char>(text[k]);
+        if ((c & 0xC0) != 0x80)
+            return -1;
+        v = v << 6 | (c & 0x3F);
+    }
+    return v;
+}
+
+namespace {
+
 class Parser {
 public:
-    Parser(const std::vector<Token> &t, size_t begin, size_t end)
-        : m_t(t), m_i(begin), m_end(end) {}
+    Parser(const std::vector<Token> &t, size_t begin, size_t end, bool precedence)
+        : m_t(t), m_i(begin), m_end(end), m_precedence(precedence) {}
 
     ExprPtr parse(std::string *error) {
-        ExprPtr e = chain(0);
+        ExprPtr e = m_precedence ? climb(0, 1) : chain(0);
         if (m_error.empty() && m_i < m_end)
             fail("unexpected '" + spell(m_t, m_i, m_end) + "'");
         if (!m_error.empty()) {
@@ -56,6 +94,28 @@ private:
         }
         return acc;
     }
+
+    // Brass's order: operators of a tighter level first, left to right within one.
+    ExprPtr climb(int depth, int least) {
+        ExprPtr acc = unary(depth);
+        while (m_error.empty() && m_i < m_end && isBinary(m_t[m_i]) &&
+               binding(m_t[m_i].text) >= least) {
+            if (++m_operators > kMaxOperators) {
+                fail("the expression has more than " + std::to_string(kMaxOperators) +
+                     " operators");
+                return acc;
+            }
+            auto node = std::make_unique<Expr>();
+            node->kind = Expr::Kind::Binary;
+            node->op = m_t[m_i++].text;
+            node->left = std::move(acc);
+            node->right = climb(depth + 1, binding(node->op) + 1);
+            acc = std::move(node);
+        }
+        return acc;
+    }
+
+    ExprPtr inner(int depth) { return m_precedence ? climb(depth, 1) : chain(depth); }
 
     ExprPtr unary(int depth) {
         if (depth > kMaxExpressionDepth) {
@@ -104,12 +164,12 @@ private:
         auto node = std::make_unique<Expr>();
         if (t.isOp("(") || t.isOp("[")) {
             ++m_i;
-            ExprPtr inner = chain(depth + 1);
+            ExprPtr e = inner(depth + 1);
             if (!at(t.text == "(" ? ")" : "]"))
                 fail("a bracket is not closed");
             else
                 ++m_i;
-            return inner;
+            return e;
         }
         ++m_i;
         if (t.kind == Kind::Number && t.bad) {
@@ -118,10 +178,19 @@ private:
         }
         if (t.kind == Kind::String && t.text.size() == 1) { // "x" stands for its code too
             node->value = static_cast<unsigned char>(t.text[0]);
+        } else if (t.kind == Kind::String && t.raw.size() > 2 && t.raw[0] == '\'' &&
+                   oneCodePoint(t.text) >= 0) { // '∫': Brass reads its source as UTF-8
+            node->value = oneCodePoint(t.text);
         } else if (t.kind == Kind::Number || t.kind == Kind::Char) {
             node->value = t.value;
         } else if (t.isOp("$")) {
             node->kind = Expr::Kind::Pc;
+        } else if (t.is(Kind::Name, "_")) { // spasm-ng: '_' alone is the next '_' label
+            node->kind = Expr::Kind::Reusable;
+            node->value = 1;
+        } else if (t.kind == Kind::Name && t.text.size() > 2 && t.text.front() == '{' &&
+                   t.text.back() == '}') {
+            return braced(t.text.substr(1, t.text.size() - 2));
         } else if (t.kind == Kind::Name) {
             node->kind = Expr::Kind::Symbol;
             node->name = t.text;
@@ -133,9 +202,35 @@ private:
         return node;
     }
 
+    // Brass's "{+}", "{--}": the nearest label of that family ahead or
+    // behind; "{@}", "{2@}", "{-1@}": the bookmark so many ahead or behind.
+    ExprPtr braced(const std::string &in) {
+        auto node = std::make_unique<Expr>();
+        node->kind = Expr::Kind::Reusable;
+        if (!in.empty() && in.find_first_not_of(in[0]) == std::string::npos &&
+            (in[0] == '+' || in[0] == '-')) {
+            node->name = in;
+            node->value = in[0] == '+' ? 1 : -1;
+            return node;
+        }
+        if (!in.empty() && in.back() == '@') {
+            char *end = nullptr;
+            const std::string count = in.substr(0, in.size() - 1);
+            const long n = count.empty() ? 1 : std::strtol(count.c_str(), &end, 10);
+            if (n != 0 && (count.empty() || *end == '\0')) {
+                node->name = "@";
+                node->value = n;
+                return node;
+            }
+        }
+        fail("'{" + in + "}' is not a reusable label ({+}, {-}, {@} ...)");
+        return nullptr;
+    }
+
     static constexpr int kMaxOperators = 500;
     const std::vector<Token> &m_t;
     size_t m_i, m_end;
+    bool m_precedence;
     int m_operators = 0;
     std::string m_error;
 };
@@ -240,8 +335,8 @@ private:
 } // namespace
 
 ExprPtr parseExpression(const std::vector<Token> &tokens, size_t begin, size_t end,
-                        std::string *error) {
-    return Parser(tokens, begin, std::min(end, tokens.size())).parse(error);
+                        std::string *error, bool precedence) {
+    return Parser(tokens, begin, std::min(end, tokens.size()), precedence).parse(error);
 }
 
 std::optional<std::int64_t> evaluate(const Expr &e, const Lookup &lookup, std::string *error) {

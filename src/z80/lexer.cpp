@@ -111,6 +111,23 @@ size_t closingQuote(std::string_view s, size_t i) {
     return std::string_view::npos;
 }
 
+// The length of "{...}" at `i` (braces matched), or of a lone '@'
+// (Brass's bookmark label); 0 when the braces are not closed.
+size_t bracedName(std::string_view s, size_t i) {
+    if (s[i] == '@')
+        return i + 1 == s.size() || !isNameChar(s[i + 1]) ? 1 : 0;
+    int depth = 0;
+    for (size_t k = i; k < s.size(); ++k) {
+        if (s[k] == '{')
+            ++depth;
+        else if (s[k] == '}' && --depth == 0)
+            return k + 1 - i;
+        else if (s[k] == ';' || s[k] == '"' || s[k] == '\'')
+            return 0;
+    }
+    return 0;
+}
+
 } // namespace
 
 std::string unescape(std::string_view body) {
@@ -192,8 +209,12 @@ LexedLine lex(std::string_view s, bool *inBlockComment) {
             continue;
         }
         if (isNameStart(c)) {
-            while (i < s.size() && isNameChar(s[i]))
+            // Brass's names may hold '$' and '?' after their first character.
+            while (i < s.size() && (isNameChar(s[i]) || s[i] == '$' || s[i] == '?')) {
                 ++i;
+                if (i < s.size() && s[i] == '{') // Brass: a value in braces inside a name
+                    i += bracedName(s, i);
+            }
             // af' is one word; any other quote after a name opens nothing here.
             if (i < s.size() && s[i] == '\'' && sameWord(s.substr(start, i - start), "af"))
                 ++i;
@@ -215,8 +236,10 @@ LexedLine lex(std::string_view s, bool *inBlockComment) {
             while (i < s.size() && isNameChar(s[i]))
                 ++i;
             const std::string word(s.substr(start, i - start));
+            // Not a number in any base: a name that starts with a digit
+            // ("8klisp_def", spasm-ng's "83p"), which Brass and spasm-ng allow.
             const bool bad = !numberValue(word, &value);
-            push(Kind::Number, word, start, value);
+            push(bad ? Kind::Name : Kind::Number, word, start, value);
             t.back().bad = bad;
             continue;
         }
@@ -267,6 +290,21 @@ LexedLine lex(std::string_view s, bool *inBlockComment) {
             ++i;
             push(Kind::Separator, "\\", start);
             continue;
+        }
+        // Brass's reusable labels in braces ({+}, {--}, {@}, {-2@}) and a
+        // value in braces inside a name (_loop_{i}): one name token.
+        if (c == '{' || (c == '@' && (t.empty() || spaced))) {
+            if (const size_t n = bracedName(s, i)) {
+                i += n;
+                while (i < s.size() && (isNameChar(s[i]) || s[i] == '{')) {
+                    const size_t more = s[i] == '{' ? bracedName(s, i) : 1;
+                    if (more == 0)
+                        break;
+                    i += more;
+                }
+                push(Kind::Name, std::string(s.substr(start, i - start)), start);
+                continue;
+            }
         }
         static const char *const pairs[] = {"==", "!=", "<=", ">=", "<<", ">>", "&&", "||"};
         bool two = false;

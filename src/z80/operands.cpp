@@ -72,6 +72,13 @@ std::optional<Operand> parseOperand(const std::vector<Token> &t, size_t b, size_
             op.value = value(t, in + 1, out).value_or(0);
             return op;
         }
+        if (isRegister(reg) && in + 1 < out && (t[in + 1].isOp("+") || t[in + 1].isOp("-"))) {
+            // "(hl+1)": only the index registers take a displacement.
+            const std::string rest = spell(t, in + 1, out);
+            *error = "'" + spell(t, b, e) + "': the Z80 has no such operand; '(ix" + rest +
+                     ")' or '(iy" + rest + ")' can";
+            return std::nullopt;
+        }
         op.kind = Operand::Kind::Memory;
         op.value = value(t, in, out).value_or(0);
         return op;

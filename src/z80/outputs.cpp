@@ -29,7 +29,6 @@ std::string thousands(std::uint64_t n) {
 
 std::string listing(const Assembly &a, FileReader &reader, const std::string &mainPath) {
     std::map<std::string, std::vector<std::string>> texts;
-    std::map<std::string, int> next; // the next line of each file to list
     auto text = [&](const std::string &file) -> const std::vector<std::string> & {
         auto it = texts.find(file);
         if (it == texts.end()) {
@@ -39,65 +38,47 @@ std::string listing(const Assembly &a, FileReader &reader, const std::string &ma
         }
         return it->second;
     };
-    std::string out, current;
-    auto line = [&](const std::string &file, int n, std::uint32_t address,
-                    const std::vector<std::uint8_t> &bytes) {
-        const std::vector<std::string> &lines = text(file);
-        out += format("%5d 00:%04X ", n, address & 0xFFFF);
-        size_t k = 0;
-        for (; k < bytes.size(); ++k) {
-            if (k > 0 && k % 4 == 0)
-                out += "\n              ";
-            out += format("%02X ", bytes[k], 0);
-        }
-        for (; k == 0 || k % 4 != 0; ++k)
-            out += "-  ";
-        out += (n >= 1 && size_t(n) <= lines.size() ? lines[size_t(n) - 1] : "") + "\n";
-    };
-    std::uint32_t address = 0;
-    for (size_t k = 0; k < a.pieces.size();) {
-        const Origin &at = a.pieces[k].at;
+    std::string out;
+    std::string current = a.lineFiles.empty() ? std::string() : a.lineFiles.front();
+    std::uint32_t end = 0; // after the last piece
+    for (const Assembly::Piece &p : a.pieces)
+        end = p.address + std::uint32_t(p.size);
+    // The lines in the order they were read, each with the bytes its
+    // statements placed, at its address (a line without bytes: the next
+    // statement's); a line an #if skipped without dashes; none of .nolist's.
+    size_t k = 0;
+    for (size_t i = 0; i < a.lines.size(); ++i) {
+        const ReadLine &l = a.lines[i];
+        const size_t place = i + 1;
         std::vector<std::uint8_t> bytes;
-        const std::uint32_t start = a.pieces[k].address;
-        for (; k < a.pieces.size() && a.pieces[k].at.file == at.file &&
-               a.pieces[k].at.line == at.line;
-             ++k) {
-            const Assembly::Piece &p = a.pieces[k];
-            bytes.insert(bytes.end(), a.bytes.begin() + std::ptrdiff_t(p.offset),
-                         a.bytes.begin() + std::ptrdiff_t(p.offset + p.size));
-            address = p.address + std::uint32_t(p.size);
-        }
-        if (at.file != current) {
-            // Into an include: its parent's lines up to the #include first.
-            if (!current.empty() && !next.count(at.file)) {
-                int &n = next.emplace(current, 1).first->second;
-                const std::vector<std::string> &lines = text(current);
-                for (size_t l = size_t(n); l <= lines.size(); ++l)
-                    if (lower(lines[l - 1]).find("include") != std::string::npos) {
-                        for (; size_t(n) <= l; ++n)
-                            line(current, n, start, {});
-                        break;
-                    }
+        while (k < a.pieces.size() && a.pieces[k].place < place)
+            ++k;
+        const std::uint32_t address = k < a.pieces.size() ? a.pieces[k].address : end;
+        for (; k < a.pieces.size() && a.pieces[k].place == place; ++k)
+            bytes.insert(bytes.end(), a.bytes.begin() + std::ptrdiff_t(a.pieces[k].offset),
+                         a.bytes.begin() + std::ptrdiff_t(a.pieces[k].offset + a.pieces[k].size));
+        if (l.state == ReadLine::Unlisted)
+            continue;
+        const std::string &file = a.lineFiles[l.file];
+        if (file != current)
+            out += "Listing for file \"" + file + "\"\n";
+        current = file;
+        const std::vector<std::string> &lines = text(file);
+        out += format("%5d 00:%04X ", l.line, address & 0xFFFF);
+        size_t b = 0;
+        if (l.state == ReadLine::Skipped) {
+            out += "            ";
+        } else {
+            for (; b < bytes.size(); ++b) {
+                if (b > 0 && b % 4 == 0)
+                    out += "\n              ";
+                out += format("%02X ", bytes[b], 0);
             }
-            if (!current.empty())
-                out += "Listing for file \"" + at.file + "\"\n";
-            current = at.file;
+            for (; b == 0 || b % 4 != 0; ++b)
+                out += "-  ";
         }
-        int &n = next.emplace(at.file, 1).first->second;
-        for (; n < at.line; ++n)
-            line(at.file, n, start, {});
-        if (n == at.line) {
-            line(at.file, n, start, bytes);
-            ++n;
-        }
-    }
-    if (!a.pieces.empty()) {
-        const std::string main = a.pieces.front().at.file;
-        if (current != main)
-            out += "Listing for file \"" + main + "\"\n";
-        int &n = next.emplace(main, 1).first->second;
-        for (; size_t(n) <= text(main).size(); ++n)
-            line(main, n, address, {});
+        out +=
+            (l.line >= 1 && size_t(l.line) <= lines.size() ? lines[size_t(l.line) - 1] : "") + "\n";
     }
     return out;
 }

@@ -96,6 +96,7 @@ bool Preprocessor::enter(const Origin &at, const std::string &hint) {
 
 void Preprocessor::run(const std::string &mainPath) {
     m_mainFolder = folderOf(mainPath);
+    m_defines = m_options.defines;
     for (const auto &[name, text] : m_options.defines) {
         Macro m;
         m.name = name;
@@ -104,11 +105,14 @@ void Preprocessor::run(const std::string &mainPath) {
     }
     file(mainPath, 0, {display(mainPath), 0});
     for (const Condition &c : m_conditions)
-        m_diag.error(c.where, "#" + c.word + " has no #endif");
+        m_diag.cause(c.where, "#" + c.word + " has no #endif", c.place);
     if (m_recording)
-        m_diag.error(m_recordingAt, "#macro " + m_recording->name + " has no #endmacro");
+        m_diag.cause(m_recordingAt, "#macro " + m_recording->name + " has no #endmacro",
+                     m_recordingPlace);
+    if (m_loop)
+        m_diag.cause(m_loop->at, "the loop has no .loop after it", m_loop->place);
     if (m_comment)
-        m_diag.error(*m_comment, "#comment has no #endcomment");
+        m_diag.cause(*m_comment, "#comment has no #endcomment", m_commentPlace);
     m_macros.each([this](const Macro &m) {
         if (!m.function && !m.multiLine && !m.body.empty())
             m_sink.definedAtEnd(m.name, m.body);
@@ -127,7 +131,7 @@ void Preprocessor::file(const std::string &path, int depth, const Origin &includ
         return;
     const ReadResult read = m_reader.read(path);
     if (!read.error.empty()) {
-        m_diag.error(includedAt, "cannot read " + display(path) + ": " + read.error);
+        m_diag.cause(includedAt, "cannot read " + display(path) + ": " + read.error);
         if (depth > 0)
             m_sink.includeFailed(includedAt);
         return;
@@ -142,11 +146,22 @@ void Preprocessor::file(const std::string &path, int depth, const Origin &includ
         m_diag.error(includedAt, display(path) + " is not a source file");
         return;
     }
+    if (depth == 0) // the program's "; defines:" line adds to the build's
+        for (const auto &[name, text] : definesComment(read.text)) {
+            Macro m;
+            m.name = name;
+            m.body = lex(text).tokens;
+            m_macros.define(std::move(m));
+            m_defines.emplace_back(name, text);
+        }
     const Place place{folderOf(path), depth};
     const std::string name = display(path);
+    const auto fileIndex = std::uint32_t(m_lineFiles.size());
+    m_lineFiles.push_back(name);
     const size_t conditionsBefore = m_conditions.size();
     bool inBlockComment = false;
     std::optional<Origin> blockOpened;
+    size_t blockPlace = 0;
     LineSplitter split(read.text);
     std::string_view view;
     for (int n = 1; split.next(&view); ++n) {
@@ -154,6 +169,11 @@ void Preprocessor::file(const std::string &path, int depth, const Origin &includ
             break;
         ++m_diag.now;
         const Origin at{name, n};
+        // Listed as read: skipped when an #if leaves it out, unlisted when
+        // a .nolist before it or on it holds.
+        m_lines.push_back({fileIndex, n, active() ? ReadLine::Listed : ReadLine::Skipped});
+        const size_t listed = m_lines.size() - 1;
+        const bool listingBefore = m_listing;
         if (!spend(Budget::What::Lines, 1, at))
             break;
         if (view.size() > kMaxLineLength) {
@@ -161,17 +181,28 @@ void Preprocessor::file(const std::string &path, int depth, const Origin &includ
                                  " KiB");
             continue;
         }
-        const std::string text(view);
+        std::string text(view);
+        if (text.find("[%") != std::string::npos)
+            text = environmentValues(text);
         if (m_comment) {
             if (endsCommentBlock(text))
                 m_comment.reset();
             continue;
         }
+        if (m_endasm) {
+            m_endasm = lower(trim(text)).compare(0, 4, ".asm") != 0;
+            continue;
+        }
         const bool blockBefore = inBlockComment;
         LexedLine lexed = lex(text, &inBlockComment);
-        if (inBlockComment && !blockBefore)
+        if (inBlockComment && !blockBefore) {
             blockOpened = at;
-        if (!line(lexed, text, at, place)) {
+            blockPlace = m_diag.now;
+        }
+        const bool goOn = line(lexed, text, at, place);
+        if ((!listingBefore || !m_listing) && m_lines[listed].state == ReadLine::Listed)
+            m_lines[listed].state = ReadLine::Unlisted;
+        if (!goOn) {
             if (stopped())
                 break;
             // .end: the rest of this file is not read; what it would define is said.
@@ -182,11 +213,12 @@ void Preprocessor::file(const std::string &path, int depth, const Origin &includ
         }
     }
     if (inBlockComment && blockOpened)
-        m_diag.error(*blockOpened, "the /* comment has no */");
+        m_diag.cause(*blockOpened, "the /* comment has no */", blockPlace);
     // An #if opened in a file and not closed there is closed with it, each
     // reported in the order of its lines.
     for (size_t i = conditionsBefore; i < m_conditions.size(); ++i)
-        m_diag.error(m_conditions[i].where, "#" + m_conditions[i].word + " has no #endif");
+        m_diag.cause(m_conditions[i].where, "#" + m_conditions[i].word + " has no #endif",
+                     m_conditions[i].place);
     m_conditions.resize(conditionsBefore);
 }
 
@@ -194,7 +226,9 @@ bool Preprocessor::line(const LexedLine &lexed, const std::string &raw, const Or
                         const Place &place) {
     const std::vector<Token> &t = lexed.tokens;
     if (m_recording) {
-        if (!t.empty() && (lower(t[0].text) == "#endmacro" || lower(t[0].text) == "#endm")) {
+        if (!t.empty() && (t[0].kind == Kind::Hash || t[0].kind == Kind::Dot) &&
+            (lower(t[0].text.substr(1)) == "endmacro" || lower(t[0].text) == "#endm" ||
+             lower(t[0].text.substr(1)) == "enddeflong")) {
             m_macros.define(std::move(*m_recording));
             m_recording.reset();
         } else {
@@ -202,12 +236,21 @@ bool Preprocessor::line(const LexedLine &lexed, const std::string &raw, const Or
         }
         return true;
     }
+    if (!t.empty() && (m_loop || t[0].kind == Kind::Dot) && loopOnOneLine(lexed, at, place))
+        return true;
+    if (m_loop)
+        return recordLoop(lexed, raw, at, place);
+    if (!t.empty() && (t[0].kind == Kind::Dot || t[0].kind == Kind::Hash) &&
+        brassLine(lexed, raw, at, place))
+        return true;
     if (!t.empty() && t[0].kind == Kind::Hash) {
         directive(lexed, raw, at, place);
         return true;
     }
     if (!active() || t.empty())
         return true;
+    if (t[0].kind == Kind::Dot && (sameWord(t[0].text, ".nolist") || sameWord(t[0].text, ".list")))
+        m_listing = sameWord(t[0].text, ".list");
     if (!lexed.error.empty()) {
         m_diag.error(at, lexed.error);
         return true;
@@ -348,7 +391,7 @@ void Preprocessor::directive(const LexedLine &lexed, const std::string &raw, con
             m_diag.error(at, "#" + word + " needs one name");
         else
             m_macros.undefine(t[1].text);
-    } else if (word == "macro") {
+    } else if (word == "macro" || word == "deflong") {
         Macro m;
         m.multiLine = true;
         if (t.size() < 2 || t[1].kind != Kind::Name) {
@@ -362,10 +405,12 @@ void Preprocessor::directive(const LexedLine &lexed, const std::string &raw, con
         m.function = !m.params.empty();
         m_recording = std::move(m);
         m_recordingAt = at;
+        m_recordingPlace = m_diag.now;
     } else if (word == "endmacro" || word == "endm") {
         m_diag.error(at, "#" + word + " without #macro");
     } else if (word == "comment") {
         m_comment = at;
+        m_commentPlace = m_diag.now;
     } else if (word == "endcomment") {
         m_diag.error(at, "#endcomment without #comment");
     } else if (word == "region" || word == "endregion") {
@@ -373,7 +418,7 @@ void Preprocessor::directive(const LexedLine &lexed, const std::string &raw, con
     } else if (word == "error") {
         m_diag.error(at, trim(afterWord(raw, t[0].text)));
     } else {
-        m_diag.error(at, "unknown directive '" + t[0].text + "'");
+        m_diag.cause(at, "unknown directive '" + t[0].text + "'");
     }
 }
 
@@ -391,7 +436,7 @@ void Preprocessor::conditional(const std::string &word, const std::vector<Token>
                 value = m_macros.defined(t[1].text) == (word == "ifdef");
         }
         // A condition that cannot be read still opens its block.
-        m_conditions.push_back({outer && value, outer, value, false, at, word});
+        m_conditions.push_back({outer && value, outer, value, false, at, word, m_diag.now});
         return;
     }
     if (m_conditions.empty()) {
@@ -490,14 +535,15 @@ void Preprocessor::include(const std::string &name, const Origin &at, const Plac
         m_diag.error(at, "#include needs a file name");
         return;
     }
-    const std::string path = findInclude(name, place.folder);
+    std::string othersFolder;
+    const std::string path = z80::findInclude(m_reader, name, place.folder, m_mainFolder,
+                                              m_options.includeFolders, &othersFolder);
+    if (!othersFolder.empty())
+        m_diag.warning(at, "the include file " + name + " was taken from " + othersFolder +
+                               ", a folder other users may put files into; make sure it is the "
+                               "file you mean, or put a copy where only you can write");
     if (path.empty()) {
-        const std::string base = lower(name.substr(name.find_last_of('/') + 1));
-        m_diag.error(at, "cannot find the include file " + name +
-                             (base == "ti83plus.inc"
-                                  ? ": this is the calculator's definitions file; put a copy into "
-                                    "~/Asm/TASM (see the README)"
-                                  : ""));
+        m_diag.cause(at, "cannot find the include file " + name + missingIncludeHint(name));
         m_sink.includeFailed(at);
         return;
     }
@@ -505,6 +551,24 @@ void Preprocessor::include(const std::string &name, const Origin &at, const Plac
         return;
     file(path, place.depth + 1, at);
     leave();
+}
+
+// What to do about an include not found, only what is true: a file of its
+// name in an include folder is named (the path written misses it); the
+// calculator's definitions file, nowhere, is to be copied in.
+std::string Preprocessor::missingIncludeHint(const std::string &name) {
+    const std::string base = name.substr(name.find_last_of('/') + 1);
+    for (const std::string &folder : m_options.includeFolders)
+        if (const std::string there = resolveFolded(m_reader, joinPath(folder, base));
+            !there.empty())
+            return ": " + there +
+                   " is there, but the path written does not lead to it; write "
+                   "#include \"" +
+                   base + "\"";
+    if (lower(base) == "ti83plus.inc")
+        return ": this is the calculator's definitions file; put a copy into ~/Asm/TASM (TI "
+               "publishes it with its TI-83 Plus SDK, and spasm-ng carries one in its inc folder)";
+    return "";
 }
 
 std::string Preprocessor::findInclude(const std::string &name, const std::string &folder) {

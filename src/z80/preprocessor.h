@@ -14,6 +14,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -32,11 +33,34 @@ constexpr int kMaxIncludeDepth = kMaxNesting;
 constexpr size_t kMaxMacroCalls = 100000;
 constexpr size_t kMaxLineLength = 65536;
 
+// A line as it was read, for the listing.
+struct ReadLine {
+    enum State : std::uint8_t {
+        Listed,
+        Skipped,
+        Unlisted
+    };                  // Skipped: by an #if; Unlisted: .nolist
+    std::uint32_t file; // into the names of the files read
+    std::int32_t line;
+    State state;
+};
+
+// How many of a program's first lines may hold its "; defines:" comment.
+constexpr int kDefinesCommentLines = 10;
+// The defines a "; defines: NAME NAME=VALUE" comment among the first lines
+// of `text` gives (programdefines.cpp).
+std::vector<std::pair<std::string, std::string>> definesComment(std::string_view text);
+
 class Preprocessor {
 public:
     Preprocessor(FileReader &reader, const Options &options, Diagnostics &diagnostics,
                  StatementSink &sink);
     void run(const std::string &mainPath);
+    // Every line read, in order, and the names of the files they are in.
+    std::vector<ReadLine> &lines() { return m_lines; }
+    std::vector<std::string> &lineFiles() { return m_lineFiles; }
+    // The defines in force at the start: the build's, then the program's own.
+    const std::vector<std::pair<std::string, std::string>> &defines() const { return m_defines; }
 
 private:
     struct Condition {
@@ -46,6 +70,7 @@ private:
         bool seenElse;
         Origin where;
         std::string word;
+        size_t place = 0; // its line, in the order lines were read
     };
     struct Place {
         std::string folder;
@@ -78,6 +103,20 @@ private:
     std::optional<std::int64_t> optionValue(const std::string &name, const Origin &at);
     void picture(const std::string &bytes, const std::string &name, const Origin &at);
     std::string findInclude(const std::string &name, const std::string &folder);
+    std::string missingIncludeHint(const std::string &name);
+    // Brass's forms of the directives above (brass.cpp): .define, .ifdef,
+    // .elseif ..., .deflong, .repeat/.for ... .loop, .endasm ... .asm.
+    bool brassLine(const LexedLine &lexed, const std::string &raw, const Origin &at,
+                   const Place &place);
+    bool recordLoop(const LexedLine &lexed, const std::string &raw, const Origin &at,
+                    const Place &place);
+    void replayLoop(const Place &place);
+    bool made(const std::vector<Token> &statement, const Origin &at);
+    bool loopOnOneLine(const LexedLine &lexed, const Origin &at, const Place &place);
+    void brassForm(const Origin &at);
+    std::string environmentValues(const std::string &line);
+    void labelFile(const std::vector<Token> &t, const Origin &at, const Place &place);
+    void binaryFile(const std::vector<Token> &t, const Origin &at, const Place &place);
     bool callMacro(const Macro &m, const std::vector<Token> &s, size_t head, const Origin &at,
                    const Place &place);
     std::string display(const std::string &path) const;
@@ -105,10 +144,27 @@ private:
     std::vector<Condition> m_conditions;
     std::optional<Macro> m_recording;
     Origin m_recordingAt;
+    size_t m_recordingPlace = 0;
+    size_t m_commentPlace = 0;
     std::optional<Origin> m_comment; // where the open #comment block began
     std::string m_mainFolder;
     int m_depth = 0;     // includes, #macros and run() entered
     bool m_stop = false; // the sink or a budget ended the build
+    struct Loop { // a .repeat or .for being read up to its .loop
+        Origin at;
+        size_t place = 0;
+        std::string variable; // .for's label, "" for .repeat
+        std::int64_t from = 0, to = 0, step = 1;
+        std::vector<std::pair<Origin, std::string>> lines; // each where it was written
+        int nested = 0;                                    // loops opened inside it, not yet closed
+    };
+    std::optional<Loop> m_loop;
+    bool m_endasm = false; // between .endasm and .asm
+    std::vector<std::pair<std::string, std::string>> m_defines;
+    std::vector<ReadLine> m_lines;
+    std::vector<std::string> m_lineFiles;
+    bool m_listing = true; // between .nolist and .list: false
+    bool m_brass = false;  // a form only Brass reads was met: Brass's operator order
     size_t m_macroCalls = 0;
 };
 

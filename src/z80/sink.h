@@ -46,6 +46,10 @@ public:
     // address reached: spasm-ng names an included bitmap's sizes after it.
     virtual std::optional<std::string> labelHere() const { return std::nullopt; }
 
+    // A form only Brass reads was met: from here on, values are computed in
+    // Brass's operator order.
+    virtual void brassForm() {}
+
     // A #define (without arguments) as it stands when the source ends: a
     // name used before its #define takes this text, as in spasm-ng.
     virtual void definedAtEnd(const std::string &, const std::vector<Token> &) {}

@@ -52,6 +52,13 @@ bool DiskReader::exists(const std::string &path) {
     return ::stat(path.c_str(), &st) == 0;
 }
 
+bool DiskReader::ownFolder(const std::string &folder) {
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0)
+        return true; // nothing can be found there anyway
+    return !(st.st_mode & S_IWOTH) && (st.st_uid == ::geteuid() || st.st_uid == 0);
+}
+
 std::vector<std::string> DiskReader::list(const std::string &folder) {
     std::vector<std::string> names;
     if (DIR *d = ::opendir(folder.c_str())) {
@@ -175,7 +182,7 @@ std::string resolveFolded(FileReader &reader, const std::string &path) {
 
 std::string findInclude(FileReader &reader, const std::string &name,
                         const std::string &includingFolder, const std::string &mainFolder,
-                        const std::vector<std::string> &extraFolders) {
+                        const std::vector<std::string> &extraFolders, std::string *othersFolder) {
     if (name.empty())
         return {};
     std::vector<std::string> folders = {includingFolder, mainFolder};
@@ -184,13 +191,29 @@ std::string findInclude(FileReader &reader, const std::string &name,
         folders.push_back(joinPath(mainFolder, sub));
     folders.push_back(".");
     folders.insert(folders.end(), extraFolders.begin(), extraFolders.end());
-    if (name[0] == '/')
-        folders = {"/"};
-    for (const std::string &dir : folders)
-        if (std::string path = resolveFolded(reader, normalPath(joinPath(dir, name)));
-            !path.empty())
+    // A whole path is read where it stands; when nothing is there, spasm-ng
+    // reads it below each folder it searches ("/inc/ti83plus.inc" in the
+    // project's folder).
+    if (name[0] == '/') {
+        if (std::string path = resolveFolded(reader, normalPath(name)); !path.empty())
             return path;
-    return {};
+    }
+    const size_t first = name.find_first_not_of('/');
+    if (first == std::string::npos)
+        return {};
+    const std::string below = name.substr(first);
+    std::string others;
+    for (const std::string &dir : folders)
+        if (std::string path = resolveFolded(reader, normalPath(joinPath(dir, below)));
+            !path.empty()) {
+            if (reader.ownFolder(folderOf(path)))
+                return path;
+            if (others.empty())
+                others = path;
+        }
+    if (!others.empty() && othersFolder)
+        *othersFolder = folderOf(others);
+    return others;
 }
 
 } // namespace z80

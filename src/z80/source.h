@@ -26,6 +26,8 @@ public:
     virtual bool exists(const std::string &path) = 0;
     // The names in a folder; empty when it cannot be listed.
     virtual std::vector<std::string> list(const std::string &folder) = 0;
+    // Whether only the user (or the system) can put files into a folder.
+    virtual bool ownFolder(const std::string &) { return true; }
 };
 
 // The files on disk.
@@ -34,6 +36,8 @@ public:
     ReadResult read(const std::string &path) override;
     bool exists(const std::string &path) override;
     std::vector<std::string> list(const std::string &folder) override;
+    // Not one that everybody may write in, nor one of another user.
+    bool ownFolder(const std::string &folder) override;
 };
 
 // Files held in memory, by full path.
@@ -57,10 +61,16 @@ std::string resolveFolded(FileReader &reader, const std::string &path);
 // The file an include names, where the build looks: next to the including
 // file, next to the source, in the usual project folders beside the source,
 // in the working folder (as spasm-ng and the classic assembler look), then in
-// `extraFolders`. A name that differs only in letter case is found too.
+// `extraFolders`. A name that differs only in letter case is found too; a
+// whole path where nothing is ("/inc/ti83plus.inc") is looked for below
+// each of those folders, as spasm-ng looks for it. A folder that others may
+// write in (or another user's) comes after all the rest, so that nobody can
+// plant a file before the one meant; a file taken from one sets
+// `*othersFolder` to it, for a warning.
 std::string findInclude(FileReader &reader, const std::string &name,
                         const std::string &includingFolder, const std::string &mainFolder,
-                        const std::vector<std::string> &extraFolders);
+                        const std::vector<std::string> &extraFolders,
+                        std::string *othersFolder = nullptr);
 
 // The lines of a text: CR LF, LF and a lone CR each end one; a UTF-8
 // byte-order mark at the start is skipped.

@@ -1,0 +1,153 @@
+#include "ui/keytable.h"
+
+#include "run/keypad.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QWidget>
+
+const std::vector<KeyEntry> &keyTable() {
+    using P = KeyPlace;
+    namespace sk = run::sk;
+    static const std::vector<KeyEntry> table = {
+        {P::Menu, "open", "Ctrl+O", "Open a file (File > Open)"},
+        {P::Menu, "save", "Ctrl+S", "Save (File > Save)"},
+        {P::Menu, "exit", "Ctrl+Q", "Exit, asking about unsaved changes (File > Exit)"},
+        {P::Menu, "selall", "Ctrl+A", "Select All (Edit > Select All)"},
+        {P::Editor, "makeKey", "Ctrl+B",
+         "Make .8xp; the log shows as soon as the build ends (the menu item waits 5 seconds)"},
+        {P::Editor, "makesendKey", "Ctrl+Shift+B",
+         "Make and Send to Calculator, sent as soon as the build ends"},
+        {P::Editor, "runKey", "F5", "Make, then start the emulator with the program"},
+        {P::Editor, "runWindowKey", "Ctrl+F5",
+         "Make, then run the program in Quorvin's own runner (no ROM image needed)"},
+        {P::Editor, "testKey", "Ctrl+Shift+T",
+         "Save, then run the program's tests (NAME.tests beside it) in Quorvin's own runner"},
+        {P::Editor, "nextProblem", "F8",
+         "Next error or warning of the last build (or of the check as you type)"},
+        {P::Editor, "previousProblem", "Shift+F8", "Previous error or warning"},
+        {P::Editor, "quickOpen", "Ctrl+P",
+         "Quick open: recent files and the program's files, filtered as you type"},
+        {P::Editor, "find", "Ctrl+F", "Find"},
+        {P::Editor, "replace", "Ctrl+H", "Find and Replace"},
+        {P::Editor, "findNext", "F3", "Find the next match"},
+        {P::Editor, "findPrevious", "Shift+F3", "Find the previous match"},
+        {P::Editor, "goToLine", "Ctrl+G", "Go to Line"},
+        {P::Editor, "goToDefinition", "F12",
+         "Go to the definition of the name under the caret, in this file or an include"},
+        {P::Editor, "", "Ctrl+Click", "Go to the definition of the name clicked"},
+        {P::Editor, "goBack", "Alt+Left", "Back to where you were before going to a definition"},
+        {P::Editor, "goToSymbol", "Ctrl+Shift+O",
+         "Go to Symbol: this file's names, filtered as you type; again for the includes' too"},
+        {P::Editor, "findReferences", "Shift+F12", "Find References of the name under the caret"},
+        {P::Editor, "rename", "F2",
+         "Rename the label, equate, define or macro under the caret in every file of the program"},
+        {P::Editor, "complete", "Ctrl+Space",
+         "Complete the word (the list also opens by itself after three letters)"},
+        {P::Editor, "zoomIn", "Ctrl++; Ctrl+=", "Larger text"},
+        {P::Editor, "zoomOut", "Ctrl+-", "Smaller text"},
+        {P::Editor, "zoomReset", "Ctrl+0", "Text at its normal size"},
+        {P::Editor, "reloadFromDisk", "Alt+R",
+         "When another program has changed the file under unsaved edits: read it again, "
+         "losing the edits"},
+        {P::Editor, "keepMyText", "Alt+K",
+         "The same: keep the text in the editor (saving asks before overwriting the file)"},
+        {P::Editor, "help", "F1", "This list of keys, and where settings, templates and logs live"},
+        {P::Editor, "", "Ctrl+Z", "Undo"},
+        {P::Editor, "", "Ctrl+Y; Ctrl+Shift+Z", "Redo"},
+        {P::Editor, "", "Ctrl+D", "Duplicate the line or the selection"},
+        {P::Editor, "", "Ctrl+T", "Swap the line with the one above"},
+        {P::Editor, "", "Ctrl+Shift+L", "Delete the line"},
+        {P::Editor, "", "Ins", "Overtype, and back to inserting"},
+        {P::Log, "", "Return",
+         "On a log line that names a file and line: go there "
+         "(a double-click does the same)"},
+        {P::RunWindow, "", "Up", "Up", sk::Up},
+        {P::RunWindow, "", "Down", "Down", sk::Down},
+        {P::RunWindow, "", "Left", "Left", sk::Left},
+        {P::RunWindow, "", "Right", "Right", sk::Right},
+        {P::RunWindow, "", "Return; Enter", "ENTER", sk::Enter},
+        {P::RunWindow, "", "Esc", "CLEAR", sk::Clear},
+        {P::RunWindow, "", "Backspace; Del", "DEL", sk::Del},
+        {P::RunWindow, "", "Shift", "2ND", sk::Second},
+        {P::RunWindow, "", "Ctrl", "ALPHA", sk::Alpha},
+        {P::RunWindow, "", "A-Z", "ALPHA and the key that types the letter"},
+        {P::RunWindow, "", "0-9", "the digits"},
+        {P::RunWindow, "", "+", "+", sk::Add},
+        {P::RunWindow, "", "-", "-", sk::Sub},
+        {P::RunWindow, "", "*", "\u00d7", sk::Mul},
+        {P::RunWindow, "", "/", "\u00f7", sk::Div},
+        {P::RunWindow, "", "^", "^", sk::Power},
+        {P::RunWindow, "", "(", "(", sk::LParen},
+        {P::RunWindow, "", ")", ")", sk::RParen},
+        {P::RunWindow, "", ".", ".", sk::DecPnt},
+        {P::RunWindow, "", ",", ",", sk::Comma},
+        {P::RunWindow, "", "F1", "Y=", sk::YEqu},
+        {P::RunWindow, "", "F2", "WINDOW", sk::Window},
+        {P::RunWindow, "", "F3", "ZOOM", sk::Zoom},
+        {P::RunWindow, "", "F4", "TRACE", sk::Trace},
+        {P::RunWindow, "", "F5", "GRAPH", sk::Graph},
+        {P::RunWindow, "", "F6", "MODE", sk::Mode},
+        {P::RunWindow, "", "F7", "MATH", sk::Math},
+        {P::RunWindow, "", "F8", "APPS", sk::Apps},
+        {P::RunWindow, "", "F9", "PRGM", sk::Prgm},
+        {P::RunWindow, "", "F10", "VARS", sk::Vars},
+        {P::RunWindow, "", "F11", "STAT", sk::Stat},
+        {P::RunWindow, "", "F12", "ON", sk::On},
+    };
+    return table;
+}
+
+namespace {
+QStringList keyTexts(const KeyEntry &entry) {
+    return QString::fromLatin1(entry.keys).split(QStringLiteral("; "));
+}
+} // namespace
+
+QList<QKeySequence> keysOf(const char *action) {
+    QList<QKeySequence> keys;
+    for (const KeyEntry &e : keyTable())
+        if (*e.action && qstrcmp(e.action, action) == 0)
+            for (const QString &k : keyTexts(e))
+                keys << QKeySequence::fromString(k, QKeySequence::PortableText);
+    return keys;
+}
+
+QString keysText(const KeyEntry &entry) {
+    return keyTexts(entry).join(QStringLiteral(", "));
+}
+
+int calculatorKeyOf(int qtKey) {
+    static const int digits[10] = {run::sk::Zero,  run::sk::One,  run::sk::Two, run::sk::Three,
+                                   run::sk::Four,  run::sk::Five, run::sk::Six, run::sk::Seven,
+                                   run::sk::Eight, run::sk::Nine};
+    if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9)
+        return digits[qtKey - Qt::Key_0];
+    for (const KeyEntry &e : keyTable()) {
+        if (e.place != KeyPlace::RunWindow || !e.calculatorKey)
+            continue;
+        for (const QString &k : keyTexts(e)) {
+            int key = 0;
+            if (k == QLatin1String("Shift"))
+                key = Qt::Key_Shift;
+            else if (k == QLatin1String("Ctrl"))
+                key = Qt::Key_Control;
+            else
+                key = QKeySequence::fromString(k, QKeySequence::PortableText)[0].key();
+            if (key == qtKey)
+                return e.calculatorKey;
+        }
+    }
+    return 0;
+}
+
+QAction *addKeyAction(QWidget *window, QObject *receiver, const QString &text, const char *name,
+                      const std::function<void()> &handler) {
+    auto *a = new QAction(text, window);
+    a->setObjectName(QLatin1String(name));
+    a->setShortcuts(keysOf(name));
+    a->setShortcutContext(Qt::WindowShortcut);
+    QObject::connect(a, &QAction::triggered, receiver, handler);
+    window->addAction(a);
+    return a;
+}

@@ -1,0 +1,40 @@
+// A program's own defines: "; defines: DEBUG LEVEL=2" among its first
+// lines, beside "; main:", as its Makefile's -D options would give them.
+
+#include "preprocessor.h"
+
+#include "vocabulary.h"
+
+namespace z80 {
+
+std::vector<std::pair<std::string, std::string>> definesComment(std::string_view text) {
+    std::vector<std::pair<std::string, std::string>> out;
+    LineSplitter split(text);
+    std::string_view line;
+    for (int n = 0; n < kDefinesCommentLines && split.next(&line); ++n) {
+        const size_t semicolon = line.find_first_not_of(" \t");
+        if (semicolon == std::string_view::npos || line[semicolon] != ';')
+            continue;
+        const size_t word = line.find_first_not_of(" \t;", semicolon);
+        if (word == std::string_view::npos || lower(line.substr(word, 8)) != "defines:")
+            continue;
+        std::string_view rest = line.substr(word + 8);
+        while (!rest.empty()) {
+            const size_t b = rest.find_first_not_of(" \t,");
+            if (b == std::string_view::npos)
+                break;
+            rest.remove_prefix(b);
+            const size_t e = std::min(rest.find_first_of(" \t,"), rest.size());
+            const std::string_view item = rest.substr(0, e);
+            rest.remove_prefix(e);
+            const size_t eq = item.find('=');
+            const std::string name(item.substr(0, eq));
+            if (name.empty())
+                continue;
+            out.emplace_back(name, eq == std::string_view::npos ? "" : item.substr(eq + 1));
+        }
+    }
+    return out;
+}
+
+} // namespace z80

@@ -1,0 +1,437 @@
+// A working day in the editor: the status line says which file is open and
+// what the last build said, the log opens beside the code and F8 walks its
+// problems across files, marks go with their lines, a file changed on disk
+// is reloaded or asked about, the zoom and Find keys, new documents' line
+// ends, Ctrl+P and the last file at start, and F1's list of keys, which the
+// README and the manual page list too.
+
+#include "core/logparser.h"
+#include "core/recentfiles.h"
+#include "ui/clearplace.h"
+#include "ui/editorextras.h"
+#include "ui/finddialog.h"
+#include "ui/form3.h"
+#include "ui/helpwindow.h"
+#include "ui/keytable.h"
+#include "ui/language.h"
+#include "ui/rename.h"
+#include "ui/statusline.h"
+
+#include "fakes.h"
+
+#include <Qsci/qsciscintilla.h>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QTextBrowser>
+#include <QToolButton>
+#include <QtTest>
+
+class WorkdayTest : public QObject, public WindowFixture {
+    Q_OBJECT
+
+    QString label(const char *name) {
+        auto *l = window->findChild<QLabel *>(name);
+        return l && l->isVisible() ? l->text() : QString();
+    }
+    int caretLine() {
+        int line = 0, index = 0;
+        window->Text1->getCursorPosition(&line, &index);
+        return line + 1;
+    }
+    void press(int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QTest::keyClick(window->windowHandle(), Qt::Key(key), mods);
+    }
+    // A program of two files: main.z80 includes defs.inc, which names it.
+    void twoFiles() {
+        QVERIFY(writeBytes(tree->path("Source/defs.inc"), "; main: main.z80\r\nvalue = 3\r\n"));
+        QVERIFY(openSource("Source/main.z80",
+                           "#include \"defs.inc\"\r\n\tld a,value\r\n\tld b,c\r\n\tret\r\n"));
+    }
+    Form1 &shownWindow(int width = 1000) {
+        Form1 &w = makeWindow();
+        w.resize(width, 400);
+        w.show();
+        if (!QTest::qWaitForWindowActive(&w))
+            qWarning("the window did not become active");
+        return w;
+    }
+    // The document as the build keys leave the log: through Ctrl+B and a build that ends.
+    void buildWithLog(const QByteArray &log) {
+        QVERIFY(makeExecutable(tree->path("asm.bat"), "#!/bin/sh\n"));
+        QVERIFY(writeBytes(tree->places().assemblerLog(), log));
+        press(Qt::Key_B, Qt::ControlModifier);
+        QTRY_VERIFY(window->form3() && window->form3()->isVisible());
+    }
+
+private slots:
+    void init() { setUp(); }
+    void cleanup() { tearDown(); }
+
+    // The file, its folder (the whole path on hover), modified or not, the
+    // caret's place, the format and the program, also after going into an
+    // include; a question that may drop text names the file.
+    void theStatusLineSaysWhichFileIsOpenAndWhere() {
+        Form1 &w = shownWindow();
+        twoFiles();
+        const QString main = tree->path("Source/main.z80");
+        QTRY_VERIFY(label("statusFile").startsWith("main.z80 in "));
+        QCOMPARE(w.findChild<QLabel *>("statusFile")->toolTip(), main);
+        QCOMPARE(label("statusModified"), QString("Unmodified"));
+        QCOMPARE(label("statusFormat"), QString("Windows-1252, CR LF"));
+        w.Text1->setCursorPosition(2, 1);
+        QTRY_COMPARE(label("statusPosition"), QString("Ln 3, Col 9")); // after a tab
+        QTest::keyClicks(w.Text1, "x");
+        QTRY_COMPARE(label("statusModified"), QString("Modified"));
+        tree->messages.answers = {MessageBox::Answer::Discard};
+        tree->picker.answers = {tree->path("Source/defs.inc")};
+        w.open_Click();
+        QString folder = tree->path("Source");
+        if (folder.startsWith(QDir::homePath() + "/"))
+            folder.replace(0, QDir::homePath().size(), "~");
+        QCOMPARE(shown(), QStringList{"Save changes to main.z80 in " + folder + "?"});
+        QTRY_VERIFY(label("statusFile").startsWith("defs.inc in "));
+        QCOMPARE(label("statusProgram"), QString("Builds main.z80 (; main:)"));
+        // Every part lies inside the menu bar, right of the menus, and apart.
+        QMenuBar *bar = w.menuBar();
+        auto *line = w.findChild<StatusLine *>("statusLine");
+        int menusEnd = 0;
+        for (QAction *a : bar->actions())
+            menusEnd = qMax(menusEnd, bar->actionGeometry(a).right());
+        QVERIFY(line->geometry().left() > menusEnd);
+        QVERIFY(bar->rect().contains(line->geometry()));
+        QList<QRect> parts;
+        for (QLabel *l : line->findChildren<QLabel *>()) {
+            if (!l->isVisible())
+                continue;
+            QVERIFY(line->rect().contains(l->geometry()));
+            QVERIFY(l->fontMetrics().horizontalAdvance(l->text()) <= l->width()); // nothing cut
+            parts << l->geometry();
+        }
+        QVERIFY(parts.size() >= 5); // the file, modified, position, program, format
+        std::sort(parts.begin(), parts.end(),
+                  [](const QRect &a, const QRect &b) { return a.left() < b.left(); });
+        for (int i = 1; i < parts.size(); ++i)
+            QVERIFY(parts[i].left() > parts[i - 1].right());
+        // Narrow, the file's name stays and the rest gives way.
+        w.resize(320, 300);
+        QTRY_VERIFY(w.statusLine()->width() < 250);
+        QVERIFY(label("statusFile").startsWith("defs.inc"));
+        QCOMPARE(label("statusPosition"), QString("Ln 1, Col 1"));
+        for (QLabel *l : line->findChildren<QLabel *>())
+            if (l->isVisible())
+                QVERIFY(line->rect().contains(l->geometry()));
+    }
+
+    void theLogOpensWhereItCoversNoneOfTheEditor() {
+        // The screen's four sides, in order: right, below, left, above.
+        const QRect screen(0, 0, 1000, 800);
+        QCOMPARE(clearPlace(screen, QRect(0, 0, 600, 400), {300, 200}, {200, 100}),
+                 QRect(600, 0, 300, 200));
+        QCOMPARE(clearPlace(screen, QRect(0, 0, 1000, 400), {300, 200}, {200, 100}),
+                 QRect(0, 400, 300, 200));
+        QCOMPARE(clearPlace(screen, QRect(500, 0, 500, 800), {300, 200}, {200, 100}),
+                 QRect(200, 0, 300, 200));
+        // Only a narrow band: the window is made to fit it.
+        QCOMPARE(clearPlace(screen, QRect(0, 0, 750, 800), {300, 200}, {200, 100}),
+                 QRect(750, 0, 250, 200));
+        QCOMPARE(clearPlace(screen, QRect(0, 0, 1000, 800), {300, 200}, {200, 100}), std::nullopt);
+        // The real window: the log comes up clear of the editor and stays after a double-click.
+        Form1 &w = shownWindow(500);
+        twoFiles();
+        buildWithLog("main.z80:3: error: no such instruction\nBuild failed\n");
+        Form3 *log = w.form3();
+        QVERIFY(!log->frameGeometry().intersects(w.frameGeometry()));
+        QVERIFY(w.screen()->availableGeometry().contains(log->frameGeometry()));
+        QTest::mouseDClick(log->Text1->viewport(), Qt::LeftButton, {},
+                           log->Text1->cursorRect().center());
+        QTRY_COMPARE(caretLine(), 3);
+        QVERIFY(log->isVisible() && !log->isMinimized());
+    }
+
+    // F8 goes through the last build's errors and warnings in the log's
+    // order, into the include and back; Shift+F8 goes backwards.
+    void f8WalksTheBuildsProblemsAcrossFiles() {
+        Form1 &w = shownWindow();
+        twoFiles();
+        buildWithLog("main.z80:3: error: one\ndefs.inc:2: warning: two\nmain.z80:4: error: three\n"
+                     "Build failed\n");
+        QVERIFY(w.statusLine()->said().startsWith("Build: 2 error(s), 1 warning(s)"));
+        w.activateWindow();
+        QTRY_VERIFY(w.isActiveWindow());
+        press(Qt::Key_F8);
+        QCOMPARE(caretLine(), 3);
+        press(Qt::Key_F8);
+        QCOMPARE(w.CommonDialog1.FileName, tree->path("Source/defs.inc"));
+        QCOMPARE(w.Text1->selectedText(), QString("value = 3"));
+        QCOMPARE(w.form3()->Text1->textCursor().selectedText(),
+                 QString("defs.inc:2: warning: two"));
+        press(Qt::Key_F8);
+        QCOMPARE(w.CommonDialog1.FileName, tree->path("Source/main.z80"));
+        QCOMPARE(caretLine(), 4);
+        press(Qt::Key_F8, Qt::ShiftModifier);
+        QCOMPARE(w.CommonDialog1.FileName, tree->path("Source/defs.inc"));
+        QVERIFY(w.statusLine()->said().startsWith("2 of 3: defs.inc:2: warning: two"));
+    }
+
+    // Messages that send the user somewhere name the place: a failed build of
+    // an include no program is known to read says how to name its program,
+    // and after "No Calculator Link Program Found!" the status line says
+    // where a link program is set.
+    void messagesNameWhereToGo() {
+        Form1 &w = shownWindow();
+        QVERIFY(openSource("Source/sprites.inc", "\tld hl,sprite\r\n"));
+        buildWithLog("sprites.inc:1: error: 'sprite' is undefined\nBuild failed\n");
+        QVERIFY(w.form3()->Text1->toPlainText().startsWith(
+            "sprites.inc has no .org and no build of a program has read it yet: if it is part "
+            "of a program, name the program in its first line (; main: game.z80)"));
+        QVERIFY(openSource("Source/game.z80", " .org userMem-2\r\n"));
+        tree->starter.onStart = [this](const FakeStarter::Call &) {
+            QVERIFY(writeBytes(tree->places().builtProgram("game"), "**TI83F*"));
+        };
+        QVERIFY(writeBytes(tree->places().assemblerLog(), "Build succeeded\n"));
+        press(Qt::Key_B, Qt::ControlModifier | Qt::ShiftModifier);
+        QTRY_COMPARE(shown(), QStringList{"No Calculator Link Program Found!"});
+        QVERIFY(w.statusLine()->said().contains("Edit > Preferences"));
+        QVERIFY(!w.form3()->Text1->toPlainText().contains("no .org"));
+    }
+
+    // A build's marks stay on their text as lines are added above, and a
+    // mark whose line is edited goes with its message.
+    void marksMoveWithTheirLines() {
+        Form1 &w = makeWindow();
+        twoFiles();
+        w.extras()->markLog("main.z80:3: error: bad register\n", tree->path("Source"),
+                            tree->path("Source/main.z80"));
+        QCOMPARE(w.extras()->markMessages(3), QStringList{"main.z80:3: error: bad register"});
+        w.Text1->setCursorPosition(0, 0);
+        QTest::keyClicks(w.Text1, "; new line");
+        QTest::keyClick(w.Text1, Qt::Key_Return);
+        QVERIFY(w.extras()->markMessages(3).isEmpty());
+        QCOMPARE(w.extras()->markMessages(4), QStringList{"main.z80:3: error: bad register"});
+        w.Text1->setCursorPosition(3, 7);
+        QTest::keyClicks(w.Text1, ",d");
+        QCOMPARE(w.Text1->text(3), QString("\tld b,c,d\r\n"));
+        QTRY_VERIFY(w.extras()->markMessages(4).isEmpty()); // changes are told after the key
+        QCOMPARE(w.Text1->markersAtLine(3), 0u);
+    }
+
+    // Another program writes the file: an unmodified document is read again
+    // with its caret kept; under unsaved edits a bar asks.
+    void aFileChangedOnDiskIsReloadedOrAskedAbout() {
+        Form1 &w = shownWindow();
+        twoFiles();
+        const QString main = tree->path("Source/main.z80");
+        w.Text1->setCursorPosition(2, 3);
+        QVERIFY(writeBytes(main, "; pulled\r\n#include \"defs.inc\"\r\n\tld a,value\r\n\tret\r\n"));
+        QTRY_VERIFY(text().startsWith("; pulled"));
+        QCOMPARE(caretLine(), 3);
+        QVERIFY(!w.Text1->isModified());
+        QTest::keyClicks(w.Text1, "mine");
+        QVERIFY(writeBytes(main, "theirs\r\n"));
+        auto *bar = w.findChild<QFrame *>("reloadBar");
+        QTRY_VERIFY(bar->isVisible());
+        QVERIFY(bar->findChild<QLabel *>("reloadText")->text().contains("main.z80"));
+        QVERIFY(bar->findChild<QLabel *>("reloadText")->text().contains("lost"));
+        QVERIFY(text().contains("mine")); // nothing happens unasked
+        QTest::mouseClick(bar->findChild<QToolButton *>("keepMyTextButton"), Qt::LeftButton);
+        QVERIFY(!bar->isVisible());
+        QVERIFY(text().contains("mine"));
+        tree->messages.confirmations = {false};
+        w.save_Click(); // the save still asks before overwriting their version
+        QCOMPARE(readBytes(main), QByteArray("theirs\r\n"));
+        QVERIFY(writeBytes(main, "theirs again\r\n"));
+        QTRY_VERIFY(bar->isVisible());
+        QTest::mouseClick(bar->findChild<QToolButton *>("reloadFromDiskButton"), Qt::LeftButton);
+        QCOMPARE(text(), QByteArray("theirs again\r\n"));
+        QVERIFY(!bar->isVisible());
+    }
+
+    void ctrlHWithNothingSelectedStartsInFindAndTheZoomKeys() {
+        Form1 &w = shownWindow();
+        twoFiles();
+        press(Qt::Key_H, Qt::ControlModifier);
+        FindDialog *find = w.extras()->findDialog();
+        QTRY_VERIFY(find->isActiveWindow());
+        QCOMPARE(QApplication::focusWidget(), find->findText);
+        find->close();
+        w.activateWindow();
+        QTRY_VERIFY(w.isActiveWindow());
+        w.Text1->setSelection(1, 1, 1, 3);
+        press(Qt::Key_H, Qt::ControlModifier);
+        QTRY_COMPARE(QApplication::focusWidget(), find->replaceText);
+        QCOMPARE(find->findText->text(), QString("ld"));
+        find->close();
+        w.activateWindow();
+        QTRY_VERIFY(w.isActiveWindow());
+        w.Text1->setFocus();
+        const QByteArray before = text();
+        press(Qt::Key_Plus, Qt::ControlModifier);
+        press(Qt::Key_Plus, Qt::ControlModifier);
+        QCOMPARE(w.Text1->SendScintilla(QsciScintillaBase::SCI_GETZOOM), 2L);
+        press(Qt::Key_Minus, Qt::ControlModifier);
+        QCOMPARE(w.Text1->SendScintilla(QsciScintillaBase::SCI_GETZOOM), 1L);
+        press(Qt::Key_0, Qt::ControlModifier);
+        QCOMPARE(w.Text1->SendScintilla(QsciScintillaBase::SCI_GETZOOM), 0L);
+        QCOMPARE(text(), before); // the keys typed nothing
+    }
+
+    // New documents take the line ends of the file saved last (CR LF before any).
+    void newDocumentsTakeTheLineEndsOfTheFileSavedLast() {
+        makeWindow();
+        QTest::keyClicks(window->Text1, "a");
+        QTest::keyClick(window->Text1, Qt::Key_Return);
+        QCOMPARE(text(), QByteArray("a\r\n"));
+        QVERIFY(openSource("Source/unix.z80", "ld a,1\nret\n"));
+        window->save_Click();
+        QVERIFY(window->openOrCreate(tree->path("Source/same-session.z80")));
+        QTest::keyClicks(window->Text1, "c");
+        QTest::keyClick(window->Text1, Qt::Key_Return);
+        QCOMPARE(text(), QByteArray("c\n"));
+        makeWindow();
+        QTest::keyClicks(window->Text1, "a");
+        QTest::keyClick(window->Text1, Qt::Key_Return);
+        QCOMPARE(text(), QByteArray("a\n"));
+        QVERIFY(window->openOrCreate(tree->path("Source/new.z80")));
+        QTest::keyClicks(window->Text1, "b");
+        QTest::keyClick(window->Text1, Qt::Key_Return);
+        QCOMPARE(text(), QByteArray("b\n"));
+    }
+
+    // Ctrl+P lists the program's files and the recent ones, filtered as the
+    // user types; the next start reopens the last file unless told not to.
+    void ctrlPOpensRecentAndProgramFilesAndTheLastFileReopens() {
+        Form1 &w = shownWindow();
+        QVERIFY(writeBytes(tree->path("Source/other.z80"), "ret\r\n"));
+        QVERIFY(w.openFile(tree->path("Source/other.z80")));
+        twoFiles();
+        QVERIFY(w.openFile(tree->path("Source/main.z80")));
+        QVERIFY(ProgramRecord(tree->places().programRecord())
+                    .add(tree->path("Source/main.z80"), {tree->path("Source/defs.inc")}) ==
+                std::nullopt);
+        press(Qt::Key_P, Qt::ControlModifier);
+        auto *list = w.findChild<QFrame *>("quickOpen");
+        QTRY_VERIFY(list->isVisible());
+        auto *items = list->findChild<QListWidget *>();
+        QStringList names;
+        for (int i = 0; i < items->count(); ++i)
+            names << items->item(i)->text().section(' ', 0, 0);
+        QCOMPARE(names, (QStringList{"main.z80", "defs.inc", "other.z80"}));
+        QTest::keyClicks(list->findChild<QLineEdit *>(), "oth");
+        QTest::keyClick(list->findChild<QLineEdit *>(), Qt::Key_Return);
+        QTRY_COMPARE(w.CommonDialog1.FileName, tree->path("Source/other.z80"));
+        makeWindow();
+        QVERIFY(window->reopenLastFile());
+        QCOMPARE(window->CommonDialog1.FileName, tree->path("Source/other.z80"));
+        QCOMPARE(text(), QByteArray("ret\r\n"));
+        qputenv("QUORVIN_REOPEN_LAST", "0");
+        makeWindow();
+        QVERIFY(!window->reopenLastFile());
+        qunsetenv("QUORVIN_REOPEN_LAST");
+        QVERIFY(window->CommonDialog1.FileName.isEmpty());
+    }
+
+    // F2 on a name: the field, Enter lists the changes in both files, Enter
+    // makes them; the open document takes them as one step of undo.
+    void f2RenamesANameInEveryFileOfTheProgram() {
+        Form1 &w = shownWindow();
+        QVERIFY(writeBytes(tree->path("Source/defs.inc"), "value = 3\r\nother = VALUE+1\r\n"));
+        QSignalSpy analysed(w.findChild<Language *>("language")->runner(),
+                            &AnalysisRunner::finished);
+        QVERIFY(
+            openSource("Source/main.z80",
+                       "#include \"defs.inc\"\r\nloop:\r\n\tld a,value ; value\r\n\tjr loop\r\n"));
+        QVERIFY(analysed.wait());
+        w.Text1->setCursorPosition(2, 7);
+        press(Qt::Key_F2);
+        auto *rename = w.findChild<Rename *>("rename");
+        QTRY_VERIFY(rename->isVisible());
+        QCOMPARE(rename->field->text(), QString("value"));
+        QTest::keyClicks(rename->field, "speed");
+        QTest::keyClick(rename->field, Qt::Key_Return);
+        QStringList listed;
+        for (int i = 0; i < rename->changes->count(); ++i)
+            listed << rename->changes->item(i)->text();
+        listed.sort();
+        QCOMPARE(listed, (QStringList{"defs.inc:1: speed = 3", "defs.inc:2: other = speed+1",
+                                      "main.z80:3: ld a,speed ; value"}));
+        QCOMPARE(readBytes(tree->path("Source/defs.inc")),
+                 QByteArray("value = 3\r\nother = VALUE+1\r\n")); // nothing yet
+        QTest::keyClick(rename->field, Qt::Key_Return);
+        QVERIFY(!rename->isVisible());
+        QCOMPARE(readBytes(tree->path("Source/defs.inc")),
+                 QByteArray("speed = 3\r\nother = speed+1\r\n"));
+        QCOMPARE(text(), QByteArray("#include \"defs.inc\"\r\nloop:\r\n\tld a,speed ; value\r\n"
+                                    "\tjr loop\r\n"));
+        w.Text1->undo();
+        QCOMPARE(text(), QByteArray("#include \"defs.inc\"\r\nloop:\r\n\tld a,value ; value\r\n"
+                                    "\tjr loop\r\n"));
+        // A name already defined is refused before anything changes.
+        QVERIFY(analysed.wait());
+        w.Text1->setCursorPosition(1, 1);
+        press(Qt::Key_F2);
+        QTRY_VERIFY(rename->isVisible());
+        rename->field->setText("other");
+        QTest::keyClick(rename->field, Qt::Key_Return);
+        QVERIFY(rename->note->text().contains("already defined"));
+        QCOMPARE(rename->changes->count(), 0);
+        QTest::keyClick(rename->field, Qt::Key_Escape);
+    }
+
+    // Every key the window answers is in the one table with the same keys,
+    // and F1 lists the table with where the settings, templates and logs live.
+    void everyKeyIsInTheTableAndF1ListsIt() {
+        Form1 &w = shownWindow();
+        w.extras()->findDialog(); // made on first use
+        QSet<QString> named;
+        for (const KeyEntry &e : keyTable())
+            if (*e.action) {
+                named << e.action;
+                auto *a = w.findChild<QAction *>(e.action);
+                QVERIFY2(a, e.action);
+                QList<QKeySequence> keys;
+                for (const QString &k : QString(e.keys).split("; "))
+                    keys << QKeySequence::fromString(k, QKeySequence::PortableText);
+                QCOMPARE(a->shortcuts(), keys);
+            }
+        for (QAction *a : w.findChildren<QAction *>())
+            if (!a->shortcuts().isEmpty())
+                QVERIFY2(named.contains(a->objectName()), qPrintable(a->objectName()));
+        press(Qt::Key_F1);
+        auto *help = w.findChild<HelpWindow *>("helpWindow");
+        QTRY_VERIFY(help && help->isVisible());
+        const QString page = help->text->toPlainText();
+        for (const KeyEntry &e : keyTable())
+            QVERIFY2(page.contains(keysText(e)), e.keys);
+        for (const QString &place : {tree->places().settingsFile(), tree->places().templateFolder(),
+                                     tree->places().assemblerLog()})
+            QVERIFY2(page.contains(place), qPrintable(place));
+        QVERIFY(!help->frameGeometry().intersects(w.frameGeometry()));
+        QTest::keyClick(help, Qt::Key_Escape);
+        QTRY_VERIFY(!w.findChild<HelpWindow *>("helpWindow"));
+    }
+
+    // The README's key list and the manual page's KEYS section hold every key of the table.
+    void theReadmeAndTheManualPageListEveryKey() {
+        const QString source = qEnvironmentVariable("QUORVIN_SOURCE_DIR");
+        const QString readme = QString::fromUtf8(readBytes(source + "/README.md"));
+        const qsizetype keys = readme.indexOf("\n## Keys\n");
+        QVERIFY(keys >= 0);
+        const QString readmeKeys = readme.mid(keys, readme.indexOf("\n## ", keys + 5) - keys);
+        QString man = QString::fromUtf8(readBytes(source + "/packaging/quorvin.1"));
+        const qsizetype section = man.indexOf(".SH KEYS");
+        QVERIFY(section >= 0);
+        man = man.mid(section, man.indexOf("\n.SH ", section + 4) - section).replace("\\-", "-");
+        for (const KeyEntry &e : keyTable())
+            for (const QString &k : QString(e.keys).split("; ")) {
+                QVERIFY2(readmeKeys.contains("`" + k + "`"), qPrintable("README: " + k));
+                QVERIFY2(man.contains(k), qPrintable("quorvin.1: " + k));
+            }
+    }
+};
+
+QTEST_MAIN(WorkdayTest)
+#include "ui_workday_test.moc"
