@@ -9,6 +9,7 @@
 #include "core/templates.h"
 #include "platform/codepage.h"
 #include "platform/process.h"
+#include "run/debugger.h"
 #include "run/session.h"
 #include "ui/catalogue.h"
 #include "ui/editor.h"
@@ -165,6 +166,37 @@ std::pair<double, double> probe(const QString &program, const QStringList &args,
 const std::vector<std::uint8_t> kLoop = {0x21, 0x40, 0x93, 0x06, 0x00, 0x7E, 0xA8, 0x77, 0x23,
                                          0x10, 0xFA, 0x3E, 0x05, 0xD3, 0x10, 0x18, 0xEF};
 
+// The debugger: the runner flat out with 100 breakpoints (none reached) and
+// its history kept, one step back with ten seconds of history behind it, and
+// what that history holds.
+void debuggerRows(bool quick) {
+    const std::uint64_t cycles = quick ? 6000000 : 60000000;
+    run::Program loop;
+    loop.code = kLoop;
+    std::vector<double> ms, back;
+    std::size_t bytes = 0;
+    for (int i = 0; i < (quick ? 1 : 5); ++i) {
+        run::Session session(loop);
+        run::Debugger debugger(session, loop.code.size());
+        for (int b = 0; b < 100; ++b)
+            debugger.setBreakpoint(std::uint16_t(0xA000 + 3 * b));
+        QElapsedTimer t;
+        t.start();
+        debugger.run(cycles);
+        ms.push_back(t.nsecsElapsed() / 1e6);
+        t.restart();
+        debugger.stepBack();
+        back.push_back(t.nsecsElapsed() / 1e6);
+        bytes = std::max(bytes, debugger.historyBytes());
+    }
+    rows.push_back({QStringLiteral("debugger runs %1 s, 100 breakpoints").arg(cycles / 6000000),
+                    "ms", median(ms), cycles / 6000.0 / 40, "ratio <= 1 (40x 6 MHz)"});
+    rows.push_back({QStringLiteral("one step back, %1 s of history").arg(cycles / 6000000), "ms",
+                    median(back), 100, "ratio <= 1 (100 ms)"});
+    rows.push_back({QStringLiteral("history of %1 s").arg(cycles / 6000000), "MiB",
+                    double(bytes) / (1 << 20), 64, "ratio <= 1 (64 MiB)"});
+}
+
 // The runner flat out against a twentieth of the calculator's own time, and
 // the run window at the calculator's speed: its cycles over ten seconds of
 // the wall clock against the calculator's 6 MHz.
@@ -182,6 +214,7 @@ void runnerRows(bool quick, const QString &dir) {
     }
     rows.push_back({QStringLiteral("run %1 s of calculator time").arg(cycles / 6000000), "ms",
                     median(ms), cycles / 6000.0 / 20, "ratio <= 1 (20x 6 MHz)"});
+    debuggerRows(quick);
 
     std::vector<std::uint8_t> binary = {0xBB, 0x6D};
     binary.insert(binary.end(), kLoop.begin(), kLoop.end());

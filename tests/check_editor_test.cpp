@@ -13,6 +13,7 @@
 
 #include <Qsci/qsciscintilla.h>
 
+#include <QLabel>
 #include <QPlainTextEdit>
 
 namespace {
@@ -120,6 +121,8 @@ private slots:
         w.test_Key();
         QVERIFY(done.wait(20000));
         QCOMPARE(output(), QString("1 passed, 0 failed\n"));
+        QCOMPARE(w.findChild<QLabel *>("statusMessage")->toolTip(),
+                 QString("Tests: 1 passed, 0 failed"));
         // A document opened from a file brings no tests with it.
         QVERIFY(openSource("Source/other.z80", "ret\n"));
         QVERIFY(w.save_doc(tree->path("Source/third.z80")));

@@ -5,6 +5,9 @@
 #include "packer.h"
 
 #include "run_programs.h"
+#include "z80/assembler.h"
+#include "z80/outputs.h"
+#include "z80/source.h"
 
 #include <QImage>
 
@@ -37,6 +40,33 @@ class RunCommandTest : public QObject {
         f.close();
         QProcess p;
         p.start(QUORVIN_PROGRAM, QStringList{"--run", path} + options);
+        if (!p.waitForFinished(60000))
+            return {-1, {}, {}};
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
+    }
+
+    // Builds NAME.8xp with our assembler, its listing NAME.lst and labels NAME.lab
+    // beside it as the kit leaves them, and runs quorvin --run on it.
+    Outcome runBuilt(const QString &name, const std::string &source, const QStringList &options) {
+        z80::MemoryReader reader;
+        const std::string main = "/p/" + name.toLower().toStdString() + ".z80";
+        reader.files[main] = " .org 9D93h\n .db 0BBh, 6Dh\n" + source;
+        const z80::Assembly a = z80::assemble(main, reader, {});
+        if (!a.ok())
+            return {-1, QString::fromStdString(a.errors.front()), {}};
+        const PackResult packed = pack8xp(a.bytes, name.toStdString());
+        auto write = [&](const QString &ext, const std::string &bytes) {
+            QFile f(dir.filePath(name + ext));
+            return f.open(QIODevice::WriteOnly) &&
+                   f.write(bytes.data(), qint64(bytes.size())) == qint64(bytes.size());
+        };
+        if (!write(".8xp", std::string(packed.file.begin(), packed.file.end())) ||
+            !write(".lst", z80::listing(a, reader, main)) || !write(".lab", z80::labelFile(a)) ||
+            !write(".z80", reader.files[main]))
+            return {-1, {}, {}};
+        QProcess p;
+        p.start(QUORVIN_PROGRAM, QStringList{"--run", dir.filePath(name + ".8xp")} + options);
         if (!p.waitForFinished(60000))
             return {-1, {}, {}};
         return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
@@ -102,6 +132,70 @@ again:  bcall(_GetKey)
         const Outcome key = run("LOOP", "ret", {"--keys", "ENTER,FOO"});
         QCOMPARE(key.status, 2);
         QCOMPARE(key.err, QString("quorvin: no calculator key is called FOO\n"));
+    }
+
+    // --break by label stops there with the registers, the flags and the
+    // source line the listing gives; --regs prints the registers at the end.
+    void aBreakpointStopsWithTheRegistersAndTheLine() {
+        const std::string counting = R"(
+        ld b, 3
+again:  ld a, b
+        djnz again
+        ld hl, 1234h
+        ret
+)";
+        const Outcome o = runBuilt("COUNT", counting, {"--break", "again"});
+        QCOMPARE(o.err, QString());
+        QCOMPARE(o.status, 3);
+        const QStringList lines = o.out.split('\n');
+        QCOMPARE(lines.value(0),
+                 QString("COUNT: stopped at 9D97h (again), COUNT.z80:5: again:  ld a, b"));
+        QVERIFY2(lines.value(1).startsWith("AF=") && lines.value(1).contains("BC=03") &&
+                     lines.value(1).contains("PC=9D97"),
+                 qPrintable(o.out));
+        QVERIFY2(lines.value(2).startsWith("S=") && lines.value(2).contains("interrupts on"),
+                 qPrintable(o.out));
+        const Outcome byAddress = runBuilt("COUNT", counting, {"--break", "9D9Ah"});
+        QCOMPARE(byAddress.status, 3);
+        QVERIFY2(byAddress.out.contains("BC=00"), qPrintable(byAddress.out)); // after the loop
+        const Outcome unknown = runBuilt("COUNT", counting, {"--break", "nowhere"});
+        QCOMPARE(unknown.status, 2);
+        const Outcome end = runBuilt("COUNT", counting, {"--regs"});
+        QCOMPARE(end.status, 0);
+        QVERIFY2(end.out.contains("HL=1234"), qPrintable(end.out));
+    }
+
+    // One line a instruction in the order run, each with its label and line.
+    void aTraceNamesEachInstructionRun() {
+        const QString file = dir.filePath("trace.txt");
+        const Outcome o = runBuilt("TRACE", " ld b, 2\nloop: djnz loop\n ret\n", {"--trace", file});
+        QCOMPARE(o.status, 0);
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 4);
+        QStringList shown;
+        quint64 last = 0;
+        for (const QString &line : lines) {
+            const QStringList fields = line.split('\t');
+            QCOMPARE(fields.size(), 5);
+            QVERIFY(fields[0].toULongLong() >= last);
+            last = fields[0].toULongLong();
+            shown << fields.mid(1).join('|');
+        }
+        QCOMPARE(shown,
+                 QStringList(
+                     {"9D95h||TRACE.z80:3|ld b, 2", "9D97h|loop|TRACE.z80:4|loop: djnz loop",
+                      "9D97h|loop|TRACE.z80:4|loop: djnz loop", "9D99h|loop+2|TRACE.z80:5|ret"}));
+    }
+
+    // A check stops the run at the instruction at fault and names it.
+    void aCheckStopsTheRunAndNamesTheLine() {
+        const Outcome o = runBuilt("LEFT", " push hl\n ret\n", {});
+        QCOMPARE(o.status, 1);
+        QCOMPARE(o.err,
+                 QString("quorvin: LEFT: SP: the program returns at 9D96h with SP at FFFCh, "
+                         "2 bytes below where it started (FFFEh), at 9D96h, LEFT.z80:4: ret\n"));
     }
 
     // Only regular files are read, and no more than a program file can be: a

@@ -47,6 +47,57 @@ private slots:
         QCOMPARE(text(), QByteArray("x"));
     }
 
+    // The menu bar holds File, Edit and Build with their items in this order,
+    // each with its caption and key, and nothing else: the editor's additions
+    // (keys, the status line in the bar) add no item, separator, check mark
+    // or disabled entry, and the title stays the program's name.
+    void theMenusHoldTheirItemsAndNothingElse() {
+        QVERIFY(writeBytes(tree->places().templateFolder() + "/hello.txt", "\tret\r\n"));
+        Form1 &w = makeWindow();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto describe = [](QMenu *menu) {
+            QStringList items;
+            for (QAction *a : menu->actions()) {
+                QString item = (a->menu() ? a->menu() : static_cast<QObject *>(a))->objectName() +
+                               '|' + a->text() + '|' +
+                               a->shortcut().toString(QKeySequence::PortableText);
+                if (a->isSeparator() || a->isCheckable() || !a->isEnabled() || !a->isVisible())
+                    item += "|odd";
+                items << item;
+            }
+            return items;
+        };
+        QStringList bar;
+        for (QAction *a : w.menuBar()->actions())
+            bar << a->text();
+        QCOMPARE(bar, (QStringList{"&File", "&Edit", "&Build"}));
+        const QList<QAction *> menus = w.menuBar()->actions();
+        QCOMPARE(describe(menus[0]->menu()),
+                 (QStringList{"new|&New|", "open|&Open|Ctrl+O", "save|&Save|Ctrl+S",
+                              "saveas|Save &As|", "exit|E&xit|Ctrl+Q"}));
+        QCOMPARE(describe(menus[0]->menu()->actions()[0]->menu()), (QStringList{"newdoc|hello|"}));
+        QCOMPARE(describe(menus[1]->menu()),
+                 (QStringList{"selall|Select &All|Ctrl+A", "prefs|&Preferences...|"}));
+        QCOMPARE(
+            describe(menus[2]->menu()),
+            (QStringList{"makeprog|&Make .8xp|", "makesend|Make and &Send to Calculator|",
+                         "viewout|View TASM &Output|", "startcalc|Start &Virtual Calculator|"}));
+        // No added key takes a menu item's key away (an ambiguous key does nothing).
+        const QStringList itemNames{"open", "save", "exit", "selall"};
+        QStringList menuKeys;
+        for (const QString &name : itemNames)
+            menuKeys << w.findChild<QAction *>(name)->shortcut().toString();
+        for (QAction *a : w.findChildren<QAction *>()) {
+            if (itemNames.contains(a->objectName()))
+                continue;
+            for (const QKeySequence &k : a->shortcuts())
+                QVERIFY2(!menuKeys.contains(k.toString()), qPrintable(a->objectName()));
+        }
+        QVERIFY(openSource("Source/t.z80", "ld a,1"));
+        QCOMPARE(w.windowTitle(), QStringLiteral("Quorvin"));
+    }
+
     // The text area starts under the menu bar at the window's left edge, lies
     // wholly inside the window with both scroll bars, and its right and
     // bottom edges move as the window's do.

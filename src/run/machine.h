@@ -18,6 +18,7 @@ struct _z80_cpu_context;
 namespace run {
 
 class Machine;
+struct MachineState;
 
 // Answers for the code the calculator's OS would run: called with PC below
 // 8000h; it must move PC on, stop the machine, or wait.
@@ -58,6 +59,10 @@ public:
 
     // Code at [from, to) in RAM is answered by the Rom too (a shell's library).
     void setTraps(std::uint16_t from, std::uint16_t to) { m_trapFrom = from, m_trapTo = to; }
+    // True where the `Rom` answers instead of code running: below 8000h and the traps.
+    bool answered(std::uint16_t pc) const {
+        return pc < 0x8000 || (pc >= m_trapFrom && pc < m_trapTo);
+    }
     const std::optional<Stop> &stopped() const { return m_stop; }
     void stop(std::string reason) { m_stop = Stop{false, std::move(reason)}; }
     void finish() { m_stop = Stop{true, {}}; }
@@ -92,6 +97,14 @@ public:
     Keypad &keypad() { return m_keypad; }
     // The OS's interrupt work is done: clear what the timer and ON key raised.
     void acknowledgeInterrupts() { m_intStatus = 0; }
+
+    // For the debugger (snapshot.cpp): the whole state, taken only where
+    // `restorable()` (between whole instructions, not halted, no EI pending).
+    bool restorable() const;
+    bool betweenInstructions() const; // no prefix byte waiting for its opcode
+    int interruptMode() const;
+    void save(MachineState &to) const;
+    void restore(const MachineState &from);
 
 private:
     static std::uint8_t readMem(_z80_cpu_context *, std::uint16_t, int, void *);

@@ -36,6 +36,18 @@ constexpr int textFlags = 5, textInverse = 3, apdFlags = 8, apdAble = 2, onFlags
               fracDrawLFont = 2, plotFlag3 = 60, bufferOnly = 0;
 }
 
+// What the OS keeps outside the calculator's RAM, for the debugger's snapshots.
+struct OsState {
+    std::map<std::string, std::uint16_t> vars;
+    std::uint16_t heap = 0;
+    std::string callName;
+    std::uint16_t callFrom = 0;
+    TiFloat ans{};
+    std::uint32_t shellRandom = 0;
+    std::string shell;
+    bool uncharged = false;
+};
+
 class Os : public Rom {
 public:
     // Where the program's final `ret` goes: back to the home screen.
@@ -48,6 +60,13 @@ public:
     // with the shell's library answered; nothing for other shells.
     void startShell(Machine &m, const std::string &shell);
     void enter(Machine &m, std::uint16_t pc) override;
+    OsState state() const {
+        return {m_vars, m_heap, m_callName, m_callFrom, m_ans, m_shellRandom, m_shell, m_uncharged};
+    }
+    void setState(const OsState &s) {
+        m_vars = s.vars, m_heap = s.heap, m_callName = s.callName, m_callFrom = s.callFrom;
+        m_ans = s.ans, m_shellRandom = s.shellRandom, m_shell = s.shell, m_uncharged = s.uncharged;
+    }
 
 private:
     enum class Result { Done, Wait, Ended };

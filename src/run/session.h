@@ -21,6 +21,9 @@ public:
     const std::optional<Stop> &stopped() const;
     Machine &machine() { return *m_machine; }
     const Machine &machine() const { return *m_machine; }
+    Os &os() { return m_os; }
+    // True when the program never started (see stopped() for why).
+    bool refused() const { return m_refused.has_value(); }
 
 private:
     Os m_os;

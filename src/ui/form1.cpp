@@ -32,6 +32,7 @@
 #include <QSessionManager>
 #include <QTimer>
 
+#include <algorithm>
 #include <utility>
 
 Form1::Form1(const Services &services)
@@ -54,6 +55,12 @@ Form1::Form1(const Services &services)
         m_tests, &TestsRunner::finished, this,
         [this](const QString &file, const QString &report, const QList<TestsRunner::Mark> &marks) {
             tests_Finished(file, report);
+            // The status line tells this run's outcome, not an older build's.
+            const auto failed = std::count_if(marks.begin(), marks.end(),
+                                              [](const TestsRunner::Mark &m) { return !m.passed; });
+            tell(marks.isEmpty()
+                     ? tr("Tests: none ran (see TASM Output)")
+                     : tr("Tests: %1 passed, %2 failed").arg(marks.size() - failed).arg(failed));
             if (!CommonDialog1.FileName.isEmpty() &&
                 QFileInfo(CommonDialog1.FileName).absoluteFilePath() == file)
                 m_extras->markTests(marks);

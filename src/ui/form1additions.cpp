@@ -241,7 +241,9 @@ void Form1::sayBuild() {
     m_buildSaid =
         errors + warnings
             ? tr("Build: %1 error(s), %2 warning(s) (F8 goes to them)").arg(errors).arg(warnings)
-            : tr("Build: %1").arg(last);
+            : last.startsWith(QLatin1String("Build"))
+                ? last // the kit's last line already says "Build ..."
+                : tr("Build: %1").arg(last);
     m_status->say(m_checkSaid.isEmpty() ? m_buildSaid : m_buildSaid + tr("; ") + m_checkSaid);
 }
 

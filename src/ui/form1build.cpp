@@ -321,6 +321,7 @@ void Form1::test_Key() {
                            "(test \"NAME\", call LABEL with a=1, expect hl=2).\n")
                             .arg(QDir::toNativeSeparators(tests)));
         output->showAndRaise(false);
+        tell(tr("Tests: no tests file"));
         return;
     }
     output->setText(tr("Running the tests in %1...\n").arg(QFileInfo(tests).fileName()));

@@ -1,11 +1,15 @@
 #include "ui/runcommand.h"
 
+#include "run/debugger.h"
 #include "run/keypad.h"
+#include "run/sourceinfo.h"
 #include "ui/runsupport.h"
 
 #include <QCoreApplication>
+#include <QFile>
 
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -15,6 +19,53 @@ QString tr(const char *text) {
 
 void fail(const QString &text) {
     std::fprintf(stderr, "quorvin: %s\n", qPrintable(text));
+}
+
+// A trace stops here, so that a long run cannot fill the disk.
+constexpr long kTraceLines = 1000000;
+
+// "9DA0h", "9DA0h (loop+3)", and where the listing gives it " prog.z80:12: djnz loop".
+QString placeOf(const run::SourceInfo &info, std::uint16_t address) {
+    QString text = QString::asprintf("%04Xh", address);
+    const std::string label = info.labelAt(address);
+    if (!label.empty())
+        text += QStringLiteral(" (%1)").arg(QString::fromStdString(label));
+    if (const run::SourceLine *line = info.lineAt(address))
+        text += QStringLiteral(", %1:%2: %3")
+                    .arg(QString::fromStdString(line->file))
+                    .arg(line->line)
+                    .arg(QString::fromStdString(line->text));
+    return text;
+}
+
+void printRegisters(const run::Machine &m) {
+    using run::Reg;
+    std::printf("AF=%04X BC=%04X DE=%04X HL=%04X IX=%04X IY=%04X SP=%04X PC=%04X\n", m.reg(Reg::AF),
+                m.reg(Reg::BC), m.reg(Reg::DE), m.reg(Reg::HL), m.reg(Reg::IX), m.reg(Reg::IY),
+                m.reg(Reg::SP), m.reg(Reg::PC));
+    const unsigned f = m.reg(Reg::AF) & 0xFF;
+    std::printf("S=%u Z=%u H=%u P/V=%u N=%u C=%u  interrupts %s  T-states %llu\n", f >> 7 & 1,
+                f >> 6 & 1, f >> 4 & 1, f >> 2 & 1, f >> 1 & 1, f & 1,
+                m.interruptsEnabled() ? "on" : "off", (unsigned long long)m.cycles());
+}
+
+// A --break value: a label of the program, or an address as 9DA0h, $9DA0 or 0x9DA0.
+std::optional<std::uint16_t> breakAddress(const run::SourceInfo &info, QString text) {
+    if (const auto a = info.label(text.toStdString()))
+        return a;
+    if (text.startsWith(u'$'))
+        text = text.mid(1);
+    else if (text.startsWith(QStringLiteral("0x"), Qt::CaseInsensitive))
+        text = text.mid(2);
+    else if (text.endsWith(u'h', Qt::CaseInsensitive))
+        text.chop(1);
+    else
+        return std::nullopt;
+    bool ok = false;
+    const uint value = text.toUInt(&ok, 16);
+    if (!ok || value > 0xFFFF)
+        return std::nullopt;
+    return std::uint16_t(value);
 }
 
 } // namespace
@@ -33,8 +84,17 @@ RunCommandOptions addRunOptions(QCommandLineParser &parser) {
         {QStringLiteral("screenshot"), tr("Write the screen to a PNG file."),
          QStringLiteral("file")},
         {QStringLiteral("ignore-checksum"),
-         tr("Run a program file even though its checksum says it is damaged.")}};
-    parser.addOptions({o.run, o.keys, o.cycles, o.text, o.screenshot, o.ignoreChecksum});
+         tr("Run a program file even though its checksum says it is damaged.")},
+        {QStringLiteral("break"),
+         tr("Stop when the program reaches this label or address (9DA0h), print the registers "
+            "and the source line, and exit with status 3."),
+         QStringLiteral("label")},
+        {QStringLiteral("trace"),
+         tr("Write one line for each instruction run: T-states, address, label and source line."),
+         QStringLiteral("file")},
+        {QStringLiteral("regs"), tr("Print the registers when the run ends.")}};
+    parser.addOptions({o.run, o.keys, o.cycles, o.text, o.screenshot, o.ignoreChecksum, o.breakAt,
+                       o.trace, o.regs});
     return o;
 }
 
@@ -67,7 +127,55 @@ std::optional<int> runFromCommandLine(const QCommandLineParser &parser,
         fail(tr("%1: the file's checksum is wrong; running it as asked").arg(loaded.name));
     run::Session &session = *loaded.session;
     session.machine().keypad().setScript(keys);
-    session.runUntil(cycles);
+    const run::SourceInfo info = run::SourceInfo::beside(parser.value(o.run).toStdString());
+    run::HistoryLimits noHistory;
+    noHistory.bytes = 0;
+    run::Debugger debugger(session, loaded.codeSize, noHistory);
+    for (const QString &at : parser.values(o.breakAt)) {
+        const auto address = breakAddress(info, at);
+        if (!address) {
+            fail(tr("--break wants a label of the program or an address such as 9DA0h, not %1")
+                     .arg(at));
+            return 2;
+        }
+        debugger.setBreakpoint(*address);
+    }
+    std::unique_ptr<std::FILE, int (*)(std::FILE *)> trace(nullptr, &std::fclose);
+    long traced = 0;
+    if (parser.isSet(o.trace)) {
+        trace.reset(std::fopen(QFile::encodeName(parser.value(o.trace)).constData(), "w"));
+        if (!trace) {
+            fail(tr("cannot write %1").arg(parser.value(o.trace)));
+            return 2;
+        }
+        debugger.setTrace([&](const run::Machine &m) {
+            if (traced++ > kTraceLines)
+                return;
+            const std::uint16_t pc = m.reg(run::Reg::PC);
+            if (traced > kTraceLines) {
+                std::fprintf(trace.get(), "(the trace stops after %ld instructions)\n",
+                             kTraceLines);
+                return;
+            }
+            const std::string label = info.labelAt(pc);
+            const run::SourceLine *line = info.lineAt(pc);
+            std::fprintf(trace.get(), "%llu\t%04Xh\t%s\t%s\t%s\n", (unsigned long long)m.cycles(),
+                         pc, label.c_str(),
+                         line ? (line->file + ":" + std::to_string(line->line)).c_str() : "",
+                         line ? line->text.c_str() : "");
+        });
+    }
+    const run::Pause pause =
+        session.refused() ? run::Pause{run::Pause::Why::Ended, 0, {}} : debugger.run(cycles);
+    trace.reset();
+    if (pause.why == run::Pause::Why::Breakpoint) {
+        std::printf("%s: stopped at %s\n", qPrintable(loaded.name),
+                    qPrintable(placeOf(info, pause.pc)));
+        printRegisters(session.machine());
+        return 3;
+    }
+    if (parser.isSet(o.regs))
+        printRegisters(session.machine());
     if (parser.isSet(o.text))
         std::printf(
             "%s",
@@ -76,6 +184,11 @@ std::optional<int> runFromCommandLine(const QCommandLineParser &parser,
         !lcdImage(session.machine().lcd()).save(parser.value(o.screenshot), "PNG")) {
         fail(tr("cannot write %1").arg(parser.value(o.screenshot)));
         return 2;
+    }
+    if (pause.why == run::Pause::Why::Check) {
+        fail(QStringLiteral("%1: %2, at %3")
+                 .arg(loaded.name, QString::fromStdString(pause.message), placeOf(info, pause.pc)));
+        return 1;
     }
     const auto &stop = session.stopped();
     if (stop && stop->returned)

@@ -1,7 +1,9 @@
 #pragma once
 // `quorvin --run PROG.8xp [--keys ENTER,CLEAR,2,...] [--cycles N] [--text]
-// [--screenshot FILE.png] [--ignore-checksum]`: runs a program without a window and reports how
-// the run ended in the exit status (0: the program returned).
+// [--screenshot FILE.png] [--ignore-checksum] [--break LABEL|ADDRESS]... [--trace FILE]
+// [--regs]`: runs a program without a window under the debugger's checks and
+// reports how the run ended in the exit status (0: the program returned, 1: it
+// failed or ran out of cycles, 2: bad options, 3: it reached a breakpoint).
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -9,7 +11,7 @@
 #include <optional>
 
 struct RunCommandOptions {
-    QCommandLineOption run, keys, cycles, text, screenshot, ignoreChecksum;
+    QCommandLineOption run, keys, cycles, text, screenshot, ignoreChecksum, breakAt, trace, regs;
 };
 
 RunCommandOptions addRunOptions(QCommandLineParser &parser);

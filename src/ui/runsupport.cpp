@@ -64,6 +64,7 @@ LoadedRun loadRun(const QString &path, const run::ReadOptions &options) {
     loaded.description = QString::fromStdString(program.description);
     loaded.name = program.name.empty() ? QFileInfo(path).completeBaseName()
                                        : QString::fromStdString(program.name);
+    loaded.codeSize = program.code.size();
     loaded.session = std::make_unique<run::Session>(program, std::move(names));
     return loaded;
 }

@@ -16,6 +16,7 @@ struct LoadedRun {
     QString shell;              // the shell the program is written for, or empty
     QString description;        // what the shell's header says the program is
     bool checksumWrong = false; // run although the file's checksum is wrong
+    std::size_t codeSize = 0;   // the program's bytes, from 9D95h on
 };
 
 LoadedRun loadRun(const QString &path);

@@ -1,0 +1,142 @@
+#pragma once
+// The debugger under the run window and `--run`: breakpoints by address (a
+// bit per byte of the 64 KB, a condition and a hit count for each), steps
+// into, over and out, running to an address, the checks that stop a program
+// at the instruction at fault, and a history for steps back: snapshots of
+// the whole machine every few thousand instructions, and the keys pressed;
+// a step back restores the snapshot before it and runs forward again.
+//
+// An "instruction" here is one the program runs at 8000h or above: a bcall,
+// the OS's answer to it and any interrupt the OS takes meanwhile are one.
+
+#include "run/os.h"
+#include "run/session.h"
+#include "run/snapshot.h"
+
+#include <bitset>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace run {
+
+// The checks that stop a run where a program breaks the calculator's rules.
+enum class Check {
+    Frame,       // "SP": a return from the program's top level with SP other than at its start
+    Iy,          // "IY": an OS call or the OS's interrupt with IY other than 89F0h
+    StackInCode, // "SP": the stack grew down into the program's own bytes
+    Interrupts,  // "DI": the program returned to the OS with interrupts disabled
+};
+const char *checkName(Check c);
+
+struct Pause {
+    enum class Why {
+        Step,       // the step asked for is done
+        Breakpoint, // at an enabled breakpoint whose condition holds
+        Reached,    // at the address of a run-to
+        Check,      // a check found a fault at `pc`
+        Ended,      // the program returned, or the runner stopped it (see stopped())
+        Limit,      // the clock reached the limit given
+        NoHistory,  // a step back further than the history reaches
+    };
+    Why why = Why::Step;
+    std::uint16_t pc = 0;
+    std::string message; // for Check: what is wrong, starting with the check's name
+};
+
+struct Breakpoint {
+    std::function<bool(const Machine &)> condition; // none: always
+    std::uint32_t hitCount = 0; // stop from the hitCount-th time it is reached, 0 = first
+    std::uint32_t hits = 0;     // times reached with its condition true
+};
+
+struct HistoryLimits {
+    std::uint64_t every = 50000;                                // T-states between snapshots
+    std::uint64_t span = 10 * std::uint64_t(Machine::kClockHz); // keep this much calculator time
+    std::size_t bytes = std::size_t(64) << 20;                  // and at most this much memory
+};
+
+class Debugger {
+public:
+    // `programSize` bytes at 9D95h are the program's own (for the stack check).
+    Debugger(Session &session, std::size_t programSize, HistoryLimits limits = {});
+
+    void setBreakpoint(std::uint16_t address, Breakpoint b = {});
+    void clearBreakpoint(std::uint16_t address);
+    bool hasBreakpoint(std::uint16_t address) const { return m_breaks[address]; }
+    const Breakpoint *breakpoint(std::uint16_t address) const;
+    void setCheck(Check c, bool on) { m_checks[std::size_t(c)] = on; }
+    // Called before each instruction the program runs (not on replays).
+    void setTrace(std::function<void(const Machine &)> trace) { m_trace = std::move(trace); }
+
+    // Each runs at least one instruction, then stops at a breakpoint, a
+    // check, the end of the program, or when the clock passes `limit` T-states.
+    Pause run(std::uint64_t limit);
+    Pause stepInto(std::uint64_t limit);
+    Pause stepOver(std::uint64_t limit);
+    Pause stepOut(std::uint64_t limit);
+    Pause runTo(std::uint16_t address, std::uint64_t limit);
+    // One instruction back: the machine as it was before the last one ran.
+    Pause stepBack();
+
+    // A key from a person: pressed now, and again at this moment on replays.
+    void press(int scanCode) { key(scanCode, true); }
+    void release(int scanCode) { key(scanCode, false); }
+
+    // Instructions run since the start.
+    std::uint64_t position() const { return m_position; }
+    std::size_t historyBytes() const { return m_historyBytes; }
+    std::size_t snapshots() const { return m_history.size(); }
+    Machine &machine() { return m_session.machine(); }
+
+private:
+    struct Snapshot {
+        std::uint64_t position;
+        MachineState machine;
+        OsState os;
+        std::vector<std::uint16_t> frames;
+    };
+    struct KeyEvent {
+        std::uint64_t cycles;
+        int code;
+        bool down;
+    };
+    enum class Mode { Run, Over, Out, To };
+
+    Pause go(Mode mode, std::uint64_t limit, std::uint16_t target = 0);
+    // Runs one instruction with the bookkeeping; false when the machine stopped.
+    bool instruction(std::uint64_t limit);
+    bool instruction(std::uint64_t limit, std::uint16_t pc, std::uint16_t sp);
+    std::optional<Pause> checkBefore(std::uint16_t pc, std::uint16_t sp);
+    bool breakHere(std::uint16_t pc);
+    void remember();
+    void key(int code, bool down);
+    bool ended() const;
+
+    Session &m_session;
+    std::uint16_t m_codeStart, m_codeEnd, m_startSp;
+    HistoryLimits m_limits;
+    std::bitset<65536> m_breaks;
+    std::unordered_map<std::uint16_t, Breakpoint> m_breakpoints;
+    std::array<bool, 4> m_checks{{true, true, true, true}};
+    std::function<void(const Machine &)> m_trace;
+    std::vector<std::uint16_t> m_frames; // where each call the program made put its return
+    bool m_mid = false; // paused inside an instruction (an OS call waiting for a key)
+    bool m_lastWasRet = false;
+    std::size_t m_keyNext = 0;
+    std::uint16_t m_pc = 0, m_sp = 0; // as the last instruction left them
+    bool m_refused;
+    std::uint64_t m_nextSnapshot = 0; // the clock at which the next snapshot is due
+    std::uint64_t m_position = 0;
+    std::uint16_t m_lastPc = 0;
+    std::deque<Snapshot> m_history;
+    std::size_t m_historyBytes = 0;
+    std::vector<KeyEvent> m_keys;
+    bool m_replaying = false;
+};
+
+} // namespace run

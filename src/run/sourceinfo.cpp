@@ -1,0 +1,149 @@
+#include "run/sourceinfo.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace run {
+
+namespace {
+
+constexpr std::uintmax_t kMaxFile = 64u << 20; // a listing larger than this is not read
+
+std::string lower(std::string s) {
+    for (char &c : s)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::string readFile(const std::filesystem::path &path) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error) ||
+        std::filesystem::file_size(path, error) > kMaxFile)
+        return {};
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The file beside `program` named NAME.`ext`, in the program's letter case or another.
+std::filesystem::path besideFile(const std::filesystem::path &program, const std::string &ext) {
+    const std::string stem = program.stem().string();
+    std::error_code error;
+    for (const std::string &name : {stem, lower(stem)}) {
+        const std::filesystem::path p = program.parent_path() / (name + ext);
+        if (std::filesystem::is_regular_file(p, error))
+            return p;
+    }
+    std::string upper = stem;
+    for (char &c : upper)
+        c = char(std::toupper(static_cast<unsigned char>(c)));
+    return program.parent_path() / (upper + ext);
+}
+
+bool hex4(const std::string &s, std::size_t at, std::uint16_t &value) {
+    if (at + 4 > s.size())
+        return false;
+    value = 0;
+    for (std::size_t i = at; i < at + 4; ++i) {
+        if (!std::isxdigit(static_cast<unsigned char>(s[i])))
+            return false;
+        value = std::uint16_t(value << 4 | std::stoi(s.substr(i, 1), nullptr, 16));
+    }
+    return true;
+}
+
+} // namespace
+
+SourceInfo SourceInfo::beside(const std::string &programPath) {
+    SourceInfo info;
+    const std::filesystem::path program(programPath);
+    info.readLabels(readFile(besideFile(program, ".lab")));
+    const std::filesystem::path listing = besideFile(program, ".lst");
+    // The listing names included files; the first file is the source, found
+    // by the kit's names for it beside the listing or in ../Source.
+    std::string main = listing.stem().string();
+    std::error_code error;
+    for (const char *ext : {".z80", ".asm"})
+        for (const std::filesystem::path &folder :
+             {listing.parent_path(), listing.parent_path() / ".." / "Source"})
+            if (main.find('.') == std::string::npos &&
+                std::filesystem::is_regular_file(folder / (main + ext), error))
+                main += ext;
+    info.readListing(readFile(listing), main);
+    return info;
+}
+
+void SourceInfo::readLabels(const std::string &text) {
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        const std::size_t eq = line.find(" = $");
+        std::uint16_t value = 0;
+        if (eq == std::string::npos || eq == 0 || !hex4(line, eq + 4, value))
+            continue;
+        const std::string name = line.substr(0, eq);
+        m_labels.emplace(lower(name), value);
+        m_names.emplace(value, name);
+    }
+}
+
+void SourceInfo::readListing(const std::string &text, const std::string &mainFile) {
+    std::istringstream in(text);
+    std::string line, file = mainFile;
+    const std::string other = "Listing for file \"";
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.compare(0, other.size(), other) == 0) {
+            file = line.substr(other.size(), line.rfind('"') - other.size());
+            continue;
+        }
+        // "%5d 00:%04X " then four byte slots of three characters, then the text.
+        const std::size_t colon = line.find(" 00:");
+        std::uint16_t address = 0;
+        if (colon == std::string::npos || colon == 0 || !hex4(line, colon + 4, address))
+            continue;
+        const std::string number = line.substr(0, colon);
+        if (number.find_first_not_of(' ') == std::string::npos ||
+            number.find_first_not_of(" 0123456789") != std::string::npos)
+            continue;
+        const std::size_t slots = colon + 9;
+        if (line.size() < slots + 12 || line.compare(slots, 1, "-") == 0)
+            continue; // no bytes on this line
+        std::string source = line.substr(slots + 12);
+        const std::size_t start = source.find_first_not_of(" \t");
+        source = start == std::string::npos ? std::string() : source.substr(start);
+        m_lines.emplace(address, SourceLine{file, std::stoi(number), source});
+    }
+}
+
+std::optional<std::uint16_t> SourceInfo::label(const std::string &name) const {
+    const auto it = m_labels.find(lower(name));
+    if (it == m_labels.end())
+        return std::nullopt;
+    return it->second;
+}
+
+std::string SourceInfo::labelAt(std::uint16_t address) const {
+    auto it = m_names.upper_bound(address);
+    if (it == m_names.begin())
+        return {};
+    --it;
+    const int offset = address - it->first;
+    if (offset > 255)
+        return {};
+    // The first name defined at that value, in the labels file's order.
+    const auto first = m_names.lower_bound(it->first);
+    return first->second + (offset ? "+" + std::to_string(offset) : "");
+}
+
+const SourceLine *SourceInfo::lineAt(std::uint16_t address) const {
+    const auto it = m_lines.find(address);
+    return it == m_lines.end() ? nullptr : &it->second;
+}
+
+} // namespace run

@@ -1,0 +1,265 @@
+// The debugger on the runner as a learner uses it: steps over calls, OS
+// calls and loops, out of nested calls, to an address; breakpoints with a
+// condition and a hit count; steps back that retrace the run exactly; and
+// the checks that stop a program breaking the calculator's rules at the
+// instruction at fault. Programs are assembled in memory by our assembler.
+
+#include "run/debugger.h"
+#include "z80/assembler.h"
+#include "z80/source.h"
+
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+constexpr std::uint64_t kSecond = run::Machine::kClockHz;
+
+// A program assembled at 9D95h, run as `--run` runs it, with a debugger.
+struct Debugged {
+    z80::Assembly a;
+    std::unique_ptr<run::Session> session;
+    std::unique_ptr<run::Debugger> debugger;
+
+    std::uint16_t at(const char *label) const {
+        for (const auto &l : a.labels)
+            if (l.name == label)
+                return std::uint16_t(l.value);
+        qFatal("no label %s", label);
+    }
+    run::Machine &m() { return session->machine(); }
+    std::uint16_t pc() { return m().reg(run::Reg::PC); }
+};
+
+std::unique_ptr<Debugged> debug(const std::string &body, run::HistoryLimits limits = {}) {
+    auto d = std::make_unique<Debugged>();
+    z80::MemoryReader reader;
+    reader.files["/p/main.z80"] = "_ClrLCDFull .equ 4540h\n .org 9D95h\n" + body;
+    d->a = z80::assemble("/p/main.z80", reader, {});
+    if (!d->a.ok())
+        qFatal("%s", d->a.errors.front().c_str());
+    run::Program program;
+    program.name = "TEST";
+    program.code = d->a.bytes;
+    d->session = std::make_unique<run::Session>(program);
+    d->debugger = std::make_unique<run::Debugger>(*d->session, program.code.size(), limits);
+    return d;
+}
+
+// Everything a step back must restore: registers, RAM, the display, the clock.
+std::uint64_t fingerprint(const run::Machine &m) {
+    std::uint64_t h = 1469598103934665603u;
+    auto mix = [&h](std::uint64_t v) { h = (h ^ v) * 1099511628211u; };
+    for (int r = 0; r < 8; ++r)
+        mix(m.reg(run::Reg(r)));
+    for (int a = 0x8000; a < 0x10000; ++a)
+        mix(m.read(std::uint16_t(a)));
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 96; ++x)
+            mix(m.lcd().memoryPixel(x, y));
+    mix(m.cycles());
+    mix(m.interruptsEnabled());
+    return h;
+}
+
+const std::string kStepping = R"(
+start:  ld b, 3
+c1:     call sub1
+c2:     rst 28h
+        .dw _ClrLCDFull
+c3:     rst 30h
+c4:     xor a
+c5:     call nz, sub1
+c6:     ld b, 4
+loop:   djnz loop
+c7:     call outer
+c8:     ret
+outer:  call sub1
+back:   ret
+sub1:   push bc
+inner:  nop
+        pop bc
+        ret
+)";
+
+bool is(const run::Pause &p, run::Pause::Why why) {
+    return p.why == why;
+}
+
+} // namespace
+
+class RunDebuggerTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Each step lands where a reader of the source expects, with the stack as it was.
+    void stepsOverCallsOsCallsAndLoops() {
+        auto d = debug(kStepping);
+        run::Debugger &g = *d->debugger;
+        QCOMPARE(d->pc(), d->at("start"));
+        g.stepInto(kSecond);
+        const std::uint16_t sp = d->m().reg(run::Reg::SP);
+        struct Row {
+            const char *from, *to;
+            bool over;
+        };
+        const Row rows[] = {
+            {"c1", "c2", true},                        // a call
+            {"c2", "c3", false},                       // a bcall is one step even stepping into it
+            {"c3", "c4", true},                        // an rst the OS answers
+            {"c4", "c5", false},   {"c5", "c6", true}, // a call whose condition fails
+            {"c6", "loop", false}, {"loop", "c7", true}, // a djnz loop runs to its end
+        };
+        for (const Row &r : rows) {
+            QCOMPARE(d->pc(), d->at(r.from));
+            const run::Pause p = r.over ? g.stepOver(kSecond) : g.stepInto(kSecond);
+            QVERIFY2(is(p, run::Pause::Why::Step),
+                     (r.from + (" " + std::to_string(int(p.why)) + p.message)).c_str());
+            QCOMPARE(d->pc(), d->at(r.to));
+            QCOMPARE(d->m().reg(run::Reg::SP), sp);
+        }
+        QCOMPARE(d->m().reg(run::Reg::BC) >> 8, 0);
+    }
+
+    void stepsOutOfNestedCallsAndRunsToAnAddress() {
+        auto d = debug(kStepping);
+        run::Debugger &g = *d->debugger;
+        QVERIFY(is(g.runTo(d->at("inner"), kSecond), run::Pause::Why::Reached));
+        g.stepOut(kSecond); // out of the first call of sub1, from c1
+        QCOMPARE(d->pc(), d->at("c2"));
+        QVERIFY(is(g.runTo(d->at("inner"), kSecond), run::Pause::Why::Reached));
+        g.stepOut(kSecond);
+        QCOMPARE(d->pc(), d->at("back")); // one level: into outer
+        g.stepOut(kSecond);
+        QCOMPARE(d->pc(), d->at("c8"));
+        QVERIFY(is(g.stepOut(kSecond), run::Pause::Why::Ended));
+        QVERIFY(d->session->stopped()->returned);
+    }
+
+    void breakpointsWithAConditionAndAHitCount() {
+        const std::string counting = R"(
+        ld b, 5
+again:  call sub
+        djnz again
+        ret
+sub:    ld a, b
+        ret
+)";
+        auto d = debug(counting);
+        run::Breakpoint onTwo;
+        onTwo.condition = [](const run::Machine &m) { return m.reg(run::Reg::BC) >> 8 == 2; };
+        d->debugger->setBreakpoint(d->at("sub"), onTwo);
+        QVERIFY(is(d->debugger->run(kSecond), run::Pause::Why::Breakpoint));
+        QCOMPARE(d->m().reg(run::Reg::BC) >> 8, 2);
+        QVERIFY(is(d->debugger->run(kSecond), run::Pause::Why::Ended));
+
+        auto e = debug(counting);
+        run::Breakpoint third;
+        third.hitCount = 3;
+        e->debugger->setBreakpoint(e->at("sub"), third);
+        QVERIFY(is(e->debugger->run(kSecond), run::Pause::Why::Breakpoint));
+        QCOMPARE(e->m().reg(run::Reg::BC) >> 8, 3); // b counts down 5, 4, 3
+        QCOMPARE(e->debugger->breakpoint(e->at("sub"))->hits, 3u);
+        e->debugger->clearBreakpoint(e->at("sub"));
+        QVERIFY(is(e->debugger->run(kSecond), run::Pause::Why::Ended));
+    }
+
+    // Back a step at a time over OS calls, interrupts, the display and a key
+    // a person pressed, then forward again: each state is the one it was.
+    void stepsBackThenForwardReachTheIdenticalState() {
+        const std::string program = R"(
+        ld hl, 0A000h
+        ld de, 0
+more:   ld a, 0FEh
+        out (1), a
+        in a, (1)
+        ld (hl), a
+        inc hl
+        ld a, e
+        out (11h), a
+        inc de
+        rst 28h
+        .dw _ClrLCDFull
+        ld a, d
+        cp 4
+        jr c, more
+        ret
+)";
+        run::HistoryLimits often;
+        often.every = 3000; // restores and replays many times in a short run
+        auto d = debug(program, often);
+        run::Debugger &g = *d->debugger;
+        std::vector<std::uint64_t> seen{fingerprint(d->m())};
+        const int steps = 4000;
+        for (int i = 0; i < steps; ++i) {
+            if (i == 1500)
+                g.press(run::sk::Down);
+            if (i == 1700)
+                g.release(run::sk::Down);
+            QVERIFY(is(g.stepInto(10 * kSecond), run::Pause::Why::Step));
+            seen.push_back(fingerprint(d->m()));
+        }
+        QVERIFY(d->m().cycles() > kSecond / run::Machine::kTimerHz); // the timer's interrupt came
+        QVERIFY(g.snapshots() > 10);
+        for (int i = steps - 1; i >= 1; --i) {
+            QVERIFY(is(g.stepBack(), run::Pause::Why::Step));
+            QCOMPARE(g.position(), std::uint64_t(i));
+            QCOMPARE(fingerprint(d->m()), seen[std::size_t(i)]);
+        }
+        for (int i = 2; i <= steps; ++i) {
+            g.stepInto(10 * kSecond);
+            QCOMPARE(fingerprint(d->m()), seen[std::size_t(i)]);
+        }
+    }
+
+    // The history keeps to its budget and still steps back.
+    void theHistoryStaysWithinItsMemory() {
+        run::HistoryLimits small;
+        small.every = 2000;
+        small.bytes = std::size_t(1) << 20;
+        auto d = debug("loop: inc hl\n ld (9000h), hl\n jr loop\n", small);
+        d->debugger->run(kSecond / 5);
+        QVERIFY(d->debugger->historyBytes() <= small.bytes);
+        QVERIFY(d->debugger->snapshots() >= 2);
+        const std::uint16_t hl = d->m().reg(run::Reg::HL);
+        for (int i = 0; i < 3; ++i)
+            d->debugger->stepInto(kSecond);
+        QVERIFY(d->m().reg(run::Reg::HL) != hl);
+        for (int i = 0; i < 3; ++i)
+            d->debugger->stepBack();
+        QCOMPARE(d->m().reg(run::Reg::HL), hl);
+    }
+
+    // Each check on a program made to break it, named, at the instruction at fault.
+    void eachCheckStopsAProgramThatBreaksItsRule() {
+        struct Case {
+            const char *name, *program, *faultAt, *check;
+        };
+        const Case cases[] = {
+            {"IY changed for an OS call", " ld iy, 0\nat: rst 28h\n .dw _ClrLCDFull\n ret\n", "at",
+             "IY:"},
+            {"a word left on the stack", " push hl\nat: ret\n", "at", "SP:"},
+            {"a word too many taken", " pop hl\nat: ret\n", "at", "SP:"},
+            {"the stack in the program", " ld sp, at + 1\nat: nop\n nop\n", "at", "SP:"},
+            {"interrupts left disabled", " di\nat: ret\n", "at", "DI:"},
+        };
+        for (const Case &c : cases) {
+            auto d = debug(c.program);
+            const run::Pause p = d->debugger->run(kSecond);
+            QVERIFY2(is(p, run::Pause::Why::Check), c.name);
+            QCOMPARE(p.pc, d->at(c.faultAt));
+            QVERIFY2(p.message.rfind(c.check, 0) == 0, p.message.c_str());
+        }
+        auto sound = debug(" ld hl, 0\n push hl\n pop hl\n di\n ei\n ret\n");
+        QVERIFY(is(sound->debugger->run(kSecond), run::Pause::Why::Ended));
+        QVERIFY(sound->session->stopped()->returned);
+
+        auto off = debug(" di\n ret\n"); // each check can be turned off
+        off->debugger->setCheck(run::Check::Interrupts, false);
+        QVERIFY(is(off->debugger->run(kSecond), run::Pause::Why::Ended));
+    }
+};
+
+QTEST_APPLESS_MAIN(RunDebuggerTest)
+#include "run_debugger_test.moc"
