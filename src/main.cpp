@@ -56,14 +56,14 @@ Start parseCommandLine(int argc, char *argv[]) {
     // then Qt answers --help, --help-all and --version as usual.
     if (!parser.parse(QCoreApplication::arguments())) {
         std::fprintf(stderr, "quorvin: %s\n", qPrintable(parser.errorText()));
-        return {{}, true, 2};
+        return {{}, true, 2, {}};
     }
     parser.process(cli);
     Start start;
     if (const std::optional<int> status = runFromCommandLine(parser, run))
-        return {{}, true, *status};
+        return {{}, true, *status, {}};
     if (const std::optional<int> status = testFromCommandLine(parser, tests))
-        return {{}, true, *status};
+        return {{}, true, *status, {}};
     if (parser.isSet(setUp)) {
         const QString kit = findKitFolder(QCoreApplication::applicationDirPath());
         if (kit.isEmpty()) {
@@ -71,12 +71,12 @@ Start parseCommandLine(int argc, char *argv[]) {
                          qPrintable(QCoreApplication::translate(
                                         "main", "No toolchain kit was found beside %1.")
                                         .arg(QCoreApplication::applicationFilePath())));
-            return {{}, true, 1};
+            return {{}, true, 1, {}};
         }
         const KitReport report = setUpKit(kit, Locations::defaultRoot());
         for (const QString &line : report.lines(kit, Locations::defaultRoot()))
             std::printf("%s\n", qPrintable(line));
-        return {{}, true, report.error ? 1 : 0};
+        return {{}, true, report.error ? 1 : 0, {}};
     }
     if (!parser.positionalArguments().isEmpty()) {
         const QString given = parser.positionalArguments().first();

@@ -97,9 +97,12 @@ private:
             QTest::qFail("an unexpected file dialog was shown", __FILE__, __LINE__);
             return std::nullopt;
         }
-        auto a = answers.front();
+        const bool cancelled = !answers.front();
+        const QString name = answers.front().value_or(QString());
         answers.pop_front();
-        return a;
+        if (cancelled)
+            return std::nullopt;
+        return name;
     }
 };
 

@@ -30,7 +30,7 @@ const QString kTooLarge = "error: the program grows past 12385 bytes here: the c
 
 // A Windows bitmap of 1 bit a pixel, all white, `width` x `height`.
 std::string whiteBitmap(int width, int height) {
-    const auto le = [](std::uint32_t v, int n) {
+    const auto le = [](std::uint64_t v, int n) {
         std::string out;
         for (int i = 0; i < n; ++i)
             out += char(v >> (8 * i) & 0xFF);

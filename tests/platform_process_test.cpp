@@ -44,7 +44,7 @@ private slots:
                                                "printf '[%s]\\n' \"$a\" >> \"$0.out\"; done\n"));
         QDir(m_dir.path()).mkpath("work dir");
         const QStringList args = {"x; touch pwned", QString(), "$(id) 'q' \"d\"\nline"};
-        QVERIFY(run(path("record"), args, {path("work dir"), false}));
+        QVERIFY(run(path("record"), args, {path("work dir"), false, {}}));
         QCOMPARE(readBytes(path("record.out")),
                  QFile::encodeName(path("work dir")) +
                      "\n[x; touch pwned]\n[]\n[$(id) 'q' \"d\"\nline]\n");
@@ -55,14 +55,14 @@ private slots:
         auto watch = run("sh",
                          {"-c", "yes 'filler line' | head -n 10000 >&2; "
                                 "echo 'ERROR: no cable found' >&2; exit 3"},
-                         {{}, true});
+                         {{}, true, {}});
         QVERIFY(watch);
         QVERIFY(!watch->isRunning());
         QCOMPARE(watch->end().code, 3);
         QVERIFY(watch->end().failed() && !watch->end().signalled);
         QVERIFY(watch->errorOutput().endsWith("filler line\nERROR: no cable found\n"));
         QCOMPARE(watch->errorOutput().size(), 4096);
-        watch = run("sh", {"-c", "kill -9 $$"}, {{}, true});
+        watch = run("sh", {"-c", "kill -9 $$"}, {{}, true, {}});
         QVERIFY(watch && watch->end().signalled);
         QCOMPARE(watch->end().code, 9);
     }
@@ -87,7 +87,7 @@ private slots:
         QCOMPARE(starter.start(path("plain.txt"), {}, {}).errorNumber, EACCES);
         // A folder that cannot be entered is no place to run in.
         QVERIFY(makeExecutable(path("ok"), "#!/bin/sh\n"));
-        QCOMPARE(starter.start(path("ok"), {}, {path("missing folder"), false}).errorNumber,
+        QCOMPARE(starter.start(path("ok"), {}, {path("missing folder"), false, {}}).errorNumber,
                  ENOENT);
     }
 };

@@ -814,7 +814,5 @@ dot:    db 80h)");
     }
 };
 
-Q_DECLARE_METATYPE(std::vector<int>)
-
 QTEST_GUILESS_MAIN(RunOsTest)
 #include "run_os_test.moc"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang and runs each for SECONDS (default
-# 20), as many side by side as there are processors, starting from its corpus
+# Builds the libFuzzer targets in the sanitized build (clang; nothing when the
+# test command built it already) and runs each for SECONDS (default 20), as
+# many side by side as there are processors, starting from its corpus
 # in tests/fuzz/corpus. New inputs go to a temporary folder. An input that crashes, runs longer than 10 s or grows past
 # 512 MB leaves crash-*, timeout-* or oom-* files here and fails the run. The
 # sanitizer keeps at most 64 MB of freed memory aside (its own default is 256),
@@ -11,14 +12,14 @@ cd "$(dirname "$0")/.."
 . tools/deps.sh
 quorvin_install_missing clang libclang-rt-14-dev
 seconds=${1:-20}
-quorvin_build _build-fuzz RelWithDebInfo -DQUORVIN_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++
 targets="codepage settings programname emulator assembler tests"
+QUORVIN_TARGETS=$(printf "fuzz_%s " $targets) quorvin_build_sanitized
 
 # One target's run: its output goes to DIR/log, its exit status to DIR/status.
 fuzz_one() {
     local target="$1" dir="$2" status=0
     ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=64} \
-        _build-fuzz/tests/fuzz/fuzz_$target -max_total_time="$seconds" -print_final_stats=1 \
+        _build-asan/tests/fuzz/fuzz_$target -max_total_time="$seconds" -print_final_stats=1 \
         -max_len=131072 -timeout=10 -rss_limit_mb=512 \
         "$dir/new" "tests/fuzz/corpus/$target" > "$dir/log" 2>&1 || status=$?
     echo "$status" > "$dir/status"

@@ -5,6 +5,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/deps.sh
 quorvin_install_missing
-QUORVIN_TARGETS="quorvin kit_stage" quorvin_build _build RelWithDebInfo
+QUORVIN_TARGETS="quorvin kit_stage" quorvin_build_main
 _build/src/quorvin --setup-kit
 exec _build/src/quorvin "$@"

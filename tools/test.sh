@@ -6,25 +6,35 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/deps.sh
 
-# Each stage says how long it took, so a slow run shows where its time went.
+# The processor time (user + system, in ms) of every finished child so far,
+# from this shell's entry in /proc (fields 16 and 17, in clock ticks).
+children_cpu_ms() {
+    local f
+    read -r -a f < /proc/$$/stat
+    echo $(((f[15] + f[16]) * 1000 / $(getconf CLK_TCK)))
+}
+
+# Each stage says how long it took and how much processor time, so a slow run
+# shows where its time went, even on a machine busy with other work.
 stage() {
-    local name="$1" start=$SECONDS
+    local name="$1" start=$SECONDS cpu
     shift
+    cpu=$(children_cpu_ms)
     "$@"
-    echo "== $name: $((SECONDS - start)) s"
+    echo "== $name: $((SECONDS - start)) s, CPU $((($(children_cpu_ms) - cpu + 500) / 1000)) s"
 }
 
 stage "install" quorvin_install_missing clang libclang-rt-14-dev
 
-# The suite runs on the build the package is made from, with Debian's flags.
-quorvin_debian_flags
-stage "build" quorvin_build _build RelWithDebInfo "${debian_flags[@]}"
+# The suite runs on the build the package is made from, with Debian's flags
+# (the run command builds the same).
+stage "build" quorvin_build_main
 stage "tests" ctest --test-dir _build --output-on-failure -j"$(nproc)"
 
 # clang compiles this build in two thirds of gcc's time (its precompiled
-# header loads lazily), and a second compiler's warnings come with it.
-stage "sanitizer build" quorvin_build _build-asan Debug -DQUORVIN_SANITIZE=ON \
-    -DCMAKE_CXX_COMPILER=clang++
+# header loads lazily), and a second compiler's warnings come with it. The
+# fuzz targets are built in it too, on the same compiled libraries.
+stage "sanitizer build" quorvin_build_sanitized
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 stage "sanitizer tests" ctest --test-dir _build-asan --output-on-failure -j"$(nproc)"
@@ -33,4 +43,4 @@ unset ASAN_OPTIONS UBSAN_OPTIONS
 stage "fuzzing" bash tools/fuzz.sh "${QUORVIN_FUZZ_SECONDS:-10}"
 
 stage "package" env QUORVIN_PACKAGE_BUILD=_build bash tools/package.sh --check
-echo "== all: $SECONDS s"
+echo "== all: $SECONDS s, CPU $((($(children_cpu_ms) + 500) / 1000)) s"

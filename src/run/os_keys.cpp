@@ -82,10 +82,10 @@ void Os::addKeyCalls() {
         const bool second = m.flag(flags::shiftFlags, flags::shift2nd);
         const bool alpha = m.flag(flags::shiftFlags, flags::shiftAlpha);
         const bool locked = m.flag(flags::shiftFlags, flags::shiftALock);
-        const auto shift = [&m](bool second, bool alpha, bool locked) {
-            m.setFlag(flags::shiftFlags, flags::shift2nd, second);
-            m.setFlag(flags::shiftFlags, flags::shiftAlpha, alpha);
-            m.setFlag(flags::shiftFlags, flags::shiftALock, locked);
+        const auto shift = [&m](bool toSecond, bool toAlpha, bool toLocked) {
+            m.setFlag(flags::shiftFlags, flags::shift2nd, toSecond);
+            m.setFlag(flags::shiftFlags, flags::shiftAlpha, toAlpha);
+            m.setFlag(flags::shiftFlags, flags::shiftALock, toLocked);
         };
         if (*key == sk::On) {
             m.setFlag(flags::onFlags, flags::onInterrupt, true);

@@ -99,14 +99,14 @@ private:
     // Counted in the picture's bytes before it is made: a long header on
     // each image of a map would otherwise grow without limit.
     bool header(const Area &a, std::string *error) {
-        size_t size = 0;
+        size_t headerBytes = 0;
         for (const std::string &token : m_o.header) {
             std::string t = token;
             for (char &c : t)
                 c = char(std::tolower(static_cast<unsigned char>(c)));
-            size += t == "ww" || t == "hh" || t == "ss" ? 2 : 1;
+            headerBytes += t == "ww" || t == "hh" || t == "ss" ? 2 : 1;
         }
-        if (!spend(size, error))
+        if (!spend(headerBytes, error))
             return false;
         const std::int64_t w = a.right - a.left, h = a.bottom - a.top;
         for (const std::string &token : m_o.header) {
