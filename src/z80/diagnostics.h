@@ -88,8 +88,7 @@ struct Diagnostics {
     }
     // An error that others after it may only echo: an #if or #macro left
     // open, an unknown directive or macro, an include that is not there.
-    void cause(const Origin &at, const std::string &text, size_t place = SIZE_MAX,
-               Span span = {}) {
+    void cause(const Origin &at, const std::string &text, size_t place = SIZE_MAX, Span span = {}) {
         if (add(errors, at, Diagnostic::Severity::Error, text, place, span))
             errors.back().cause = true;
     }
