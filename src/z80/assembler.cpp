@@ -82,7 +82,9 @@ Assembly assemble(const std::string &mainPath, FileReader &reader, const Options
     Assembly out;
     out.lines = std::move(preprocessor.lines());
     out.lineFiles = std::move(preprocessor.lineFiles());
-    for (const auto &[name, text] : preprocessor.defines()) { // a later one of a name replaces
+    for (const auto &define : preprocessor.defines()) { // a later one of a name replaces
+        // Named, not bound: clang's C++17 lets no lambda capture a structured binding.
+        const std::string &name = define.first, &text = define.second;
         const std::string d = text.empty() ? name : name + "=" + text;
         const auto same = std::find_if(out.defines.begin(), out.defines.end(), [&](const auto &x) {
             return x.compare(0, name.size() + 1, name + "=") == 0 || x == name;
