@@ -6,7 +6,8 @@
 # folder, then in ~/Asm/Source. The kit's assembler qvasm reads the classic
 # assembler's dialect, spasm-ng's and Brass's (#include, #define, .org, .db,
 # left-to-right expressions, ...) and writes the program's bytes, a listing
-# (Exec/NAME.lst) and its labels (Exec/NAME.lab); pack8xp makes the
+# (Exec/NAME.lst), its labels (Exec/NAME.lab) and its source map
+# (Exec/NAME.map: which line made which bytes); pack8xp makes the
 # calculator's program file. Messages name the user's own file and line; they
 # and a last line that says how the build went go to ~/Asm/TASM/error.log.
 # Exits 0 when NAME.8xp was written.
@@ -64,7 +65,7 @@ write_logs() {
     fi
     return $status
 }
-outputs_gone() { rm -f -- "$out" "$exec_dir/$name.lst" "$exec_dir/$name.lab"; }
+outputs_gone() { rm -f -- "$out" "$exec_dir/$name.lst" "$exec_dir/$name.lab" "$exec_dir/$name.map"; }
 finish() {
     write_logs || exit 1
     exit "$1"
@@ -124,7 +125,8 @@ done
 # qvasm and pack8xp write each file under a temporary name in its folder,
 # check every write and rename it into place.
 summary=$("$assembler" "$@" "$src" -o "$binary" --listing "$exec_dir/$name.lst" \
-    --labels "$exec_dir/$name.lab" --files-read "$files_read" --announce \
+    --labels "$exec_dir/$name.lab" --map "$exec_dir/$name.map" --files-read "$files_read" \
+    --announce \
     2>> "$work") || fail
 
 "$packer" "$binary" "$packed" "$name" >> "$work" 2>&1 || fail "Packing the program failed."

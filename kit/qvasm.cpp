@@ -1,5 +1,5 @@
 // qvasm [-I DIR]... [-D NAME[=VALUE]]... SOURCE -o OUT.bin [--listing OUT.lst]
-//       [--labels OUT.lab] [--files-read FILE] [--announce]
+//       [--labels OUT.lab] [--map OUT.map] [--files-read FILE] [--announce]
 // Assembles SOURCE (the classic assembler's dialect, spasm-ng's and
 // Brass's) into the program's bytes. TI83P is defined, as the classic batch
 // files did. Errors and then warnings go to standard error as
@@ -8,9 +8,12 @@
 // a "; defines: NAME NAME=VALUE" line among the source's first lines adds
 // to -D's); the line
 // that sums the program up goes to standard output. Exit 1 on an error.
+// Every text here is made from the build's values (z80/outputs.h, and the
+// source map's format in z80/sourcemap.h).
 
 #include "z80/assembler.h"
 #include "z80/outputs.h"
+#include "z80/sourcemap.h"
 
 #include "filewrite.h"
 
@@ -30,7 +33,8 @@ bool write(const std::string &path, const std::string &text) {
 
 int usage() {
     std::cerr << "usage: qvasm [-I DIR]... [-D NAME[=VALUE]]... SOURCE -o OUT.bin "
-                 "[--listing OUT.lst] [--labels OUT.lab] [--files-read FILE] [--announce]\n";
+                 "[--listing OUT.lst] [--labels OUT.lab] [--map OUT.map] [--files-read FILE] "
+                 "[--announce]\n";
     return 2;
 }
 
@@ -43,7 +47,7 @@ int main(int argc, char **argv) {
     mallopt(M_TOP_PAD, 16 << 20);
     z80::Options options;
     options.defines.emplace_back("TI83P", "");
-    std::string source, output, listing, labels, filesRead;
+    std::string source, output, listing, labels, map, filesRead;
     bool announce = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -67,6 +71,8 @@ int main(int argc, char **argv) {
             listing = argv[++i];
         } else if (a == "--labels" && more) {
             labels = argv[++i];
+        } else if (a == "--map" && more) {
+            map = argv[++i];
         } else if (a == "--files-read" && more) {
             filesRead = argv[++i];
         } else if (a == "--announce") {
@@ -98,9 +104,9 @@ int main(int argc, char **argv) {
     }
     for (const std::string &line : a.echoes)
         std::cerr << line << "\n";
-    for (const std::string &m : z80::capped(a.errors, "errors"))
+    for (const std::string &m : z80::capped(z80::errorLines(a), "errors"))
         std::cerr << m << "\n";
-    for (const std::string &m : z80::capped(a.warnings, "warnings"))
+    for (const std::string &m : z80::capped(z80::messages(a.warnings), "warnings"))
         std::cerr << m << "\n";
     bool ok = a.ok();
     if (!filesRead.empty() && !a.filesRead.empty() && a.filesRead.front() == source) {
@@ -116,8 +122,10 @@ int main(int argc, char **argv) {
         ok = write(listing, z80::listing(a, reader, source)) && ok;
     if (!labels.empty())
         ok = write(labels, z80::labelFile(a)) && ok;
+    if (!map.empty())
+        ok = write(map, z80::writeMap(a)) && ok;
     if (!ok) { // nothing half made stays behind
-        for (const std::string *path : {&output, &listing, &labels})
+        for (const std::string *path : {&output, &listing, &labels, &map})
             if (!path->empty())
                 ::unlink(path->c_str());
         return 1;

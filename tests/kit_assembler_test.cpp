@@ -5,6 +5,7 @@
 
 #include "z80/assembler.h"
 #include "z80/outputs.h"
+#include "z80/sourcemap.h"
 
 #include <QtTest>
 
@@ -21,7 +22,7 @@ struct Built {
     }
     QStringList messages() const { // errors, then warnings
         QStringList out;
-        for (const auto &list : {a.errors, a.warnings})
+        for (const auto &list : {z80::errorLines(a), z80::messages(a.warnings)})
             for (const std::string &m : list)
                 out << QString::fromStdString(m);
         return out;
@@ -174,6 +175,90 @@ private slots:
                          "              6F 00 -  -  msg: .db \"Hello\", 0\n"));
         QCOMPARE(z80::labelFile(b->a),
                  std::string("msg = $9D96\nstart = $9D93\nvalue = $FFFFFFFD\n"));
+    }
+
+    // The map takes every statement to its bytes and back: through an
+    // #include without quotes, a #macro (with the chain of its calls), two
+    // statements joined by '\' written and two made by a #define, and a
+    // second .org. Encodings from the Z80 manual: ld a,n 3E; ld b,n 06;
+    // inc a 3C; rst 28h EF; ret C9.
+    void theSourceMapTakesEveryStatementToItsBytesAndBack() {
+        const auto b = build({{"/p/main.z80", ".org 9D93h\n.db 0BBh,6Dh\n#include defs.inc\n"
+                                              "start: ld a,size \\ ld b,2\n twice(a)\n"
+                                              " bcall(4540h)\n.org $+16\nfin: ret\n"},
+                              {"/p/defs.inc", "size = 3 ; how many\n#macro twice(r)\n inc r\n"
+                                              " inc r\n#endmacro\n"
+                                              "#define bcall(x) rst 28h \\ .dw x\n"}});
+        QCOMPARE(b->messages(), QStringList());
+        std::string error;
+        const auto map = z80::readMap(z80::writeMap(b->a), &error);
+        QVERIFY2(map, error.c_str());
+        const auto place = [&](const z80::SourceMap::Place &p) {
+            return QStringLiteral("%1:%2:%3")
+                .arg(QString::fromStdString(map->files[p.file]))
+                .arg(p.line)
+                .arg(p.column);
+        };
+        QStringList entries;
+        for (const z80::SourceMap::Entry &e : map->entries) {
+            const QByteArray bytes(reinterpret_cast<const char *>(b->a.bytes.data() + e.offset),
+                                   int(e.size));
+            QString text = QStringLiteral("%1 %2 %3 %4")
+                               .arg(place(e.at))
+                               .arg(e.address, 4, 16)
+                               .arg(QString(bytes.toHex()))
+                               .arg(e.code ? "code" : "data");
+            for (const z80::SourceMap::Step &s : e.macros)
+                text += QStringLiteral(" < %1 %2:%3")
+                            .arg(s.macro.c_str(), map->files[s.file].c_str())
+                            .arg(s.line);
+            entries << text;
+            for (size_t k = 0; k < e.size; ++k) // each byte back to its statement
+                QCOMPARE(map->at(e.address + std::uint32_t(k)), &e);
+            const auto onLine = map->of(map->files[e.at.file], e.at.line);
+            QVERIFY(std::count(onLine.begin(), onLine.end(), &e) == 1);
+        }
+        QCOMPARE(entries, (QStringList{"main.z80:2:1 9d93 bb6d data", "main.z80:4:1 9d95 3e03 code",
+                                       "main.z80:4:20 9d97 0602 code",
+                                       "main.z80:5:2 9d99 3c code < twice defs.inc:3",
+                                       "main.z80:5:2 9d9a 3c code < twice defs.inc:4",
+                                       "main.z80:6:2 9d9b ef code", "main.z80:6:2 9d9c 4045 data",
+                                       "main.z80:8:1 9dae c9 code"}));
+        QCOMPARE(map->at(0x9D9E), nullptr); // between the two .orgs
+        QStringList symbols;
+        for (const z80::SourceMap::Symbol &s : map->symbols)
+            symbols << QStringLiteral("%1 %2 %3 %4")
+                           .arg(s.equate ? "equate" : "label", s.name.c_str())
+                           .arg(s.value)
+                           .arg(place(s.at));
+        QCOMPARE(symbols, (QStringList{"label fin 40366 main.z80:8:1", "equate size 3 defs.inc:1:1",
+                                       "label start 40341 main.z80:4:1"}));
+    }
+
+    // A map that is cut short or altered is refused with the line at fault.
+    void aDamagedMapIsRefused() {
+        const auto b = source(".org 9D93h\nstart: ret\n");
+        const std::string good = z80::writeMap(b->a);
+        std::string error;
+        QVERIFY(z80::readMap(good, &error));
+        const std::vector<std::pair<std::string, std::string>> bad = {
+            {"", "line 1: this is not a source map (it does not start with \"qvmap 1\")"},
+            {good.substr(0, good.find("code") + 12),
+             "line 3: a statement needs an address, a size, an offset and a place"},
+            {"qvmap 1\nfile 1 main.z80\n", "line 2: a file must be numbered next"},
+            {"qvmap 1\nfile 0 a\ncode 9D93 1 0 1:2:1\n",
+             "line 3: a statement needs an address, a size, an offset and a place"},
+            {"qvmap 1\nfile 0 a\ncode 19D93 1 0 0:2:1\n",
+             "line 3: a statement needs an address, a size, an offset and a place"},
+            {"qvmap 1\nfile 0 a\ncode 9D93 1 0 0:2:1 m\n",
+             "line 3: a statement needs an address, a size, an offset and a place"},
+            {"qvmap 1\nfile 0 a\nlabel x 99999999999999999999 0:1:1\n",
+             "line 3: a symbol needs a name, a value and a place"},
+            {"qvmap 1\nwhat\n", "line 2: unknown entry 'what'"}};
+        for (const auto &[text, why] : bad) {
+            QVERIFY(!z80::readMap(text, &error));
+            QCOMPARE(error, why);
+        }
     }
 
     // As spasm-ng lists (checked with its -T): nothing between .nolist and

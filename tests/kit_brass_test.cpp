@@ -4,6 +4,7 @@
 // compared with the bytes the manual's own examples give.
 
 #include "z80/assembler.h"
+#include "z80/outputs.h"
 
 #include <QtTest>
 
@@ -21,7 +22,7 @@ Built build(const std::vector<std::pair<std::string, std::string>> &files) {
         reader.files[path] = text;
     const z80::Assembly a = z80::assemble(files.front().first, reader, {});
     Built b;
-    for (const auto &list : {a.errors, a.warnings})
+    for (const auto &list : {z80::errorLines(a), z80::messages(a.warnings)})
         for (const std::string &m : list)
             b.messages << QString::fromStdString(m);
     if (a.ok())

@@ -139,12 +139,13 @@ private slots:
             QCOMPARE(program(name), QByteArray(bytes));
             QCOMPARE(log().mid(log().size() - 2), (QStringList{summary, ""}));
         }
-        // Beside the program: its listing and labels; and the files the build read.
+        // Beside the program: its listing, labels and map; and the files the build read.
         QCOMPARE(readBytes(at("Exec/hello.lab")),
                  QByteArray("_ClrLCDFull = $4540\n_HomeUp = $4558\n_PutS = $450A\n"
                             "message = $9DA2\nuserMem = $9D95\n"));
         QVERIFY(readBytes(at("Exec/hello.lst"))
                     .contains("   17 00:9D9B 21 A2 9D -          ld hl, message\n"));
+        QVERIFY(readBytes(at("Exec/hello.map")).contains("\nlabel message 40354 0:"));
         QCOMPARE(readBytes(at("TASM/last-build.files")),
                  QFile::encodeName(at("Source/empty.z80")) + "\n");
     }
@@ -155,7 +156,9 @@ private slots:
         QVERIFY(writeBytes(folder + "/bad.z80", " .org 9D93h\r\n .db 0BBh,6Dh\r\n"
                                                 " rst 28h\r\n .dw _PutS\r\n ret\r\n"));
         QVERIFY(writeBytes(at("Exec/bad.8xp"), "stale program from an earlier build"));
+        QVERIFY(writeBytes(at("Exec/bad.map"), "qvmap 1\nstale map from an earlier build\n"));
         QVERIFY(build("bad", folder) != 0);
+        QVERIFY(!QFile::exists(at("Exec/bad.map")));
         QCOMPARE(log().mid(1), (QStringList{"bad.z80:4: error: '_PutS' is undefined",
                                             "Build failed: no program was written.", ""}));
         QVERIFY(!QFile::exists(at("Exec/bad.8xp")));

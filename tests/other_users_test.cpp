@@ -130,8 +130,8 @@ private slots:
         QCOMPARE(int(a.bytes.size()), 1);
         QCOMPARE(int(a.bytes[0]), 0xC7);
         QCOMPARE(a.warnings.size(), size_t(1));
-        QVERIFY2(QString::fromStdString(a.warnings.front()).contains("other users"),
-                 a.warnings.front().c_str());
+        QVERIFY2(QString::fromStdString(a.warnings.front().text).contains("other users"),
+                 a.warnings.front().text.c_str());
     }
 
     // An include swapped for a FIFO after the analysis read it: Find

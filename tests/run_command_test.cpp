@@ -54,7 +54,7 @@ class RunCommandTest : public QObject {
         reader.files[main] = " .org 9D93h\n .db 0BBh, 6Dh\n" + source;
         const z80::Assembly a = z80::assemble(main, reader, {});
         if (!a.ok())
-            return {-1, QString::fromStdString(a.errors.front()), {}};
+            return {-1, QString::fromStdString(z80::message(a.errors.front())), {}};
         const PackResult packed = pack8xp(a.bytes, name.toStdString());
         auto write = [&](const QString &ext, const std::string &bytes) {
             QFile f(dir.filePath(name + ext));

@@ -6,6 +6,7 @@
 
 #include "run/debugger.h"
 #include "z80/assembler.h"
+#include "z80/outputs.h"
 #include "z80/source.h"
 
 #include <QtTest>
@@ -38,7 +39,7 @@ std::unique_ptr<Debugged> debug(const std::string &body, run::HistoryLimits limi
     reader.files["/p/main.z80"] = "_ClrLCDFull .equ 4540h\n .org 9D95h\n" + body;
     d->a = z80::assemble("/p/main.z80", reader, {});
     if (!d->a.ok())
-        qFatal("%s", d->a.errors.front().c_str());
+        qFatal("%s", z80::message(d->a.errors.front()).c_str());
     run::Program program;
     program.name = "TEST";
     program.code = d->a.bytes;

@@ -6,6 +6,7 @@
 #include "ui/finddialog.h"
 #include "ui/form1.h"
 #include "ui/form3.h"
+#include "ui/marks.h"
 #include "ui/z80lexer.h"
 #include "z80/highlight.h"
 
@@ -241,8 +242,8 @@ private slots:
         w.Timer1_Timer();
         QCOMPARE((QList<int>{marks(0), marks(1), marks(2), marks(3), marks(4)}),
                  (QList<int>{1, 1, 0, 2, 1}));
-        QCOMPARE(w.extras()->markMessages(2), QStringList{"main.z80:2: error: x"});
-        QCOMPARE(w.extras()->markMessages(5), QStringList{"ERROR on line 5 of file main.z80"});
+        QCOMPARE(w.extras()->marks()->messages(2), QStringList{"main.z80:2: error: x"});
+        QCOMPARE(w.extras()->marks()->messages(5), QStringList{"ERROR on line 5 of file main.z80"});
         QVERIFY(writeBytes(tree->places().assemblerLog(), "Build succeeded\n"));
         w.Timer1_Timer();
         QCOMPARE(marks(1), 0);

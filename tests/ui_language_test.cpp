@@ -5,8 +5,10 @@
 
 #include "core/locations.h"
 #include "core/programrecord.h"
+#include "ui/editorextras.h"
 #include "ui/form1.h"
 #include "ui/language.h"
+#include "ui/marks.h"
 #include "ui/symbollist.h"
 
 #include "fakes.h"
@@ -54,7 +56,7 @@ private slots:
         QCOMPARE(window->Text1->markersAtLine(2), 0u);
         window->Text1->setCursorPosition(2, 6);
         QTest::keyClicks(window->Text1, "r");
-        QTRY_VERIFY(window->Text1->markersAtLine(2) & (1 << 2));
+        QTRY_VERIFY(window->Text1->markersAtLine(2) & (1 << MarkSet::ErrorMarker));
         QCOMPARE(language()->problemMessages(3), QStringList{"error: 'strart' is undefined"});
         const long word = window->Text1->positionFromLineIndex(2, 4);
         QCOMPARE(send(QsciScintillaBase::SCI_INDICATORVALUEAT, 8, word), 1L);
@@ -64,13 +66,49 @@ private slots:
         QTRY_COMPARE(window->Text1->markersAtLine(2), 0u);
     }
 
+    // The margin holds one set of marks: the analysis's and the last
+    // build's, each replacing only its own, with one hover that says them
+    // all; the build's log parser still reads other assemblers' logs.
+    void theAnalysisAndTheBuildMarkOneSetWithOneHover() {
+        openProgram("start:\n\tjp strat\n\tret\n");
+        MarkSet *marks = window->extras()->marks();
+        QTRY_COMPARE(marks->messages(2), QStringList{"error: 'strat' is undefined"});
+        QCOMPARE(send(QsciScintillaBase::SCI_GETMARGINMASKN, 1),
+                 long((1 << MarkSet::ErrorMarker) | (1 << MarkSet::WarningMarker) |
+                      (1 << MarkSet::PassedMarker) | (1 << MarkSet::FailedMarker)));
+        QVERIFY(writeBytes(tree->places().assemblerLog(),
+                           "prog.z80:2: error: 'strat' is undefined\n"
+                           "ERROR on line 3 of file prog.z80\n"));
+        window->Timer1_Timer();
+        QCOMPARE(marks->messages(2), (QStringList{"prog.z80:2: error: 'strat' is undefined",
+                                                  "error: 'strat' is undefined"}));
+        QCOMPARE(marks->messages(3), QStringList{"ERROR on line 3 of file prog.z80"});
+        const long at = window->Text1->positionFromLineIndex(1, 0);
+        const QPoint point(2, int(send(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0, at)) + 2);
+        QHelpEvent hover(QEvent::ToolTip, point, window->Text1->viewport()->mapToGlobal(point));
+        QApplication::sendEvent(window->Text1->viewport(), &hover);
+        QTRY_COMPARE(QToolTip::text(), marks->messages(2).join('\n'));
+        // Fixed as typed: both marks of the line go; the build's mark of
+        // the line not edited stays until the next build.
+        window->Text1->setCursorPosition(1, 6);
+        QTest::keyClicks(window->Text1, "a");
+        window->Text1->setCursorPosition(1, 8);
+        QTest::keyClick(window->Text1, Qt::Key_Delete);
+        QTRY_COMPARE(marks->messages(2), QStringList());
+        QCOMPARE(window->Text1->markersAtLine(1), 0u);
+        QCOMPARE(marks->messages(3), QStringList{"ERROR on line 3 of file prog.z80"});
+        QVERIFY(writeBytes(tree->places().assemblerLog(), "Build succeeded\n"));
+        window->Timer1_Timer();
+        QCOMPARE(marks->messages(3), QStringList());
+    }
+
     // The analysis assembles the text as it is opened, in the editor's own
     // process: a source that runs itself without end is one mark at its line,
     // and the editor keeps going with the text as it was.
     void aSourceThatRunsItselfIsMarkedAndTheTextKept() {
         const QByteArray text = "#define X \"wr(X)\\nrun()\"\n wr(X)\n run()\n";
         openProgram(text);
-        QVERIFY(window->Text1->markersAtLine(2) & (1 << 2));
+        QVERIFY(window->Text1->markersAtLine(2) & (1 << MarkSet::ErrorMarker));
         QCOMPARE(language()->problemMessages(3).size(), 1);
         QCOMPARE(window->Text1->text().toUtf8(), text);
     }

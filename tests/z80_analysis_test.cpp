@@ -28,13 +28,13 @@ std::string includeStyledLikeTheStandardOne() {
 
 QStringList problems(const z80::Analysis &a) {
     QStringList out;
-    for (const z80::Problem &p : a.problems)
+    for (const z80::Diagnostic &p : a.problems)
         out << QStringLiteral("%1:%2:%3+%4 %5: %6")
                    .arg(QString::fromStdString(p.file))
                    .arg(p.line)
                    .arg(p.column)
                    .arg(p.length)
-                   .arg(p.error ? "error" : "warning", QString::fromStdString(p.message));
+                   .arg(p.error() ? "error" : "warning", QString::fromStdString(p.text));
     return out;
 }
 
@@ -46,6 +46,61 @@ private slots:
     void aMistypedLabelIsAProblemAtTheWordAtFault() {
         const auto a = analysed({{kMain, "start:\n\tjp strat\n\tld a,(ix+offset)\noffset = 3\n"}});
         QCOMPARE(problems(a), QStringList{"/p/main.z80:2:4+5 error: 'strat' is undefined"});
+    }
+
+    // A name inside an expression is marked where it stands, not where its
+    // spelling first appears on the line; so is a name passed to a #define;
+    // a name in a #define's own text marks the #define's use.
+    void aNameInsideAnExpressionIsMarkedWhereItStands() {
+        const auto a = analysed({{kMain, "label:\n\tld hl,label+lab\n#define twice(x) x+x\n"
+                                         "\tld a,twice(labe)\n#define more(x) x+gone\n"
+                                         "\tld a,1+more(1)\n#define far gone\n\tjp far\n"}});
+        QCOMPARE(problems(a), (QStringList{"/p/main.z80:2:13+3 error: 'lab' is undefined",
+                                           "/p/main.z80:4:12+4 error: 'labe' is undefined",
+                                           "/p/main.z80:6:8+7 error: 'gone' is undefined",
+                                           "/p/main.z80:8:4+3 error: 'gone' is undefined"}));
+    }
+
+    // spasm-ng and Brass read .include "x", #include x and #include "x"
+    // alike: each gives the same definitions with their places, values and
+    // comments, and the same uses.
+    void everyIncludeFormGivesTheSameNames() {
+        const std::string library = "speed = 3 ; pixels a frame\n#define twice(x) x*2\n"
+                                    "#macro halt2\n halt\n#endmacro\nplot:\n\tret\n"
+                                    ".addinstr SYS * EF 3 NOP 1\n";
+        const QStringList expected = {"equate speed=3 /p/lib.inc:1:0 pixels a frame",
+                                      "define twice /p/lib.inc:2:8 ",
+                                      "macro halt2 /p/lib.inc:3:7 ",
+                                      "label plot=0 /p/lib.inc:6:0 ",
+                                      "macro SYS /p/lib.inc:8:10 ",
+                                      "use twice /p/main.z80:2:6",
+                                      "use speed /p/main.z80:2:12",
+                                      "use halt2 /p/main.z80:3:1",
+                                      "use plot /p/main.z80:4:6",
+                                      "use SYS /p/main.z80:5:1"};
+        const char *kinds[] = {"label", "equate", "define", "macro"};
+        for (const std::string include :
+             {" .include \"lib.inc\"", "#include lib.inc", "#include \"lib.inc\""}) {
+            const auto a = analysed(
+                {{kMain, include + "\n\tld a,twice(speed)\n\thalt2\n\tcall plot\n\tSYS 4540h\n"},
+                 {"/p/lib.inc", library}});
+            QCOMPARE(problems(a), QStringList());
+            QStringList names;
+            for (const z80::Definition &d : a.definitions)
+                names << QStringLiteral("%1 %2%3 %4:%5:%6 %7")
+                             .arg(kinds[int(d.kind)], d.name.c_str(),
+                                  d.value ? "=" + QString::number(*d.value) : QString(),
+                                  d.file.c_str())
+                             .arg(d.line)
+                             .arg(d.column)
+                             .arg(d.comment.c_str());
+            for (const z80::Use &u : a.uses)
+                names << QStringLiteral("use %1 %2:%3:%4")
+                             .arg(u.name.c_str(), u.file.c_str())
+                             .arg(u.line)
+                             .arg(u.column);
+            QCOMPARE(names, expected);
+        }
     }
 
     void aCancelledAnalysisStopsReadingAtOnce() {
@@ -69,7 +124,7 @@ private slots:
         const auto selfRun = analysed({{kMain, "#define X \"wr(X)\\nrun()\"\n wr(X)\n run()\n"}});
         QCOMPARE(selfRun.problems.size(), size_t(1));
         QCOMPARE(selfRun.problems[0].line, 3);
-        QVERIFY(selfRun.problems[0].message.find("nest deeper than 32 levels") !=
+        QVERIFY(selfRun.problems[0].text.find("nest deeper than 32 levels") !=
                 std::string::npos);
         const auto selfInclude = analysed({{kMain, " .db 1\n#include \"main.z80\"\n"}});
         QCOMPARE(selfInclude.problems.size(), size_t(1));
@@ -84,7 +139,7 @@ private slots:
         const auto fill = analysed({{kMain, fills + " f5()\n"}});
         QCOMPARE(fill.problems.size(), size_t(1));
         QCOMPARE(fill.problems[0].line, 64);
-        QVERIFY(fill.problems[0].message.find("grows past 12385 bytes") != std::string::npos);
+        QVERIFY(fill.problems[0].text.find("grows past 12385 bytes") != std::string::npos);
     }
 
     void theBuildsOwnErrorsComeWithTheirLineAndWord() {

@@ -2,6 +2,7 @@
 
 #include "z80/assembler.h"
 #include "z80/lexer.h"
+#include "z80/outputs.h"
 
 #include <cctype>
 #include <cstdio>
@@ -117,8 +118,13 @@ Program loadProgram(const std::string &sourcePath, const std::string &shownFolde
     const auto shown = [&](const std::string &file) { return z80::joinPath(shownFolder, file); };
     p.source = shown(sourcePath.substr(sourcePath.find_last_of('/') + 1));
     const z80::Assembly a = z80::assemble(sourcePath, reader, options);
-    for (const std::string &e : a.errors)
-        p.errors.push_back(e[0] == '/' ? e : shown(e));
+    for (z80::Diagnostic e : a.errors) {
+        if (e.file.empty() || e.file[0] != '/')
+            e.file = shown(e.file);
+        p.errors.push_back(z80::message(e));
+    }
+    if (a.followingErrors > 0) // the line that counts them, as the log says it
+        p.errors.push_back(z80::errorLines(a).back());
     if (!a.ok())
         return p;
     // What --run would load: the bytes after the BB 6D that marks an assembly program.

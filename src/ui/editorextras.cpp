@@ -4,6 +4,7 @@
 #include "platform/dialogs.h"
 #include "ui/finddialog.h"
 #include "ui/keytable.h"
+#include "ui/marks.h"
 #include "ui/z80lexer.h"
 
 #include <Qsci/qscicommand.h>
@@ -13,14 +14,10 @@
 #include <QAction>
 #include <QEvent>
 #include <QFileInfo>
-#include <QHelpEvent>
 #include <QMenu>
-#include <QToolTip>
 
 namespace {
 enum Margin { LineNumbers = 0, Marks = 1 };
-// 2 and 3 are the analysis's marks (language.cpp).
-enum Marker { ErrorMark = 0, WarningMark = 1, PassedMark = 4, FailedMark = 5 };
 } // namespace
 
 EditorExtras::EditorExtras(QsciScintilla *editor, MessageBox *messages, QWidget *window)
@@ -42,26 +39,10 @@ EditorExtras::EditorExtras(QsciScintilla *editor, MessageBox *messages, QWidget 
         }
     editor->setMarginType(LineNumbers, QsciScintilla::NumberMargin);
     editor->setMarginMarkerMask(LineNumbers, 0);
-    editor->setMarginType(Marks, QsciScintilla::SymbolMargin);
-    editor->setMarginWidth(Marks, 14);
-    editor->setMarginMarkerMask(Marks, (1 << ErrorMark) | (1 << WarningMark) | (1 << PassedMark) |
-                                           (1 << FailedMark));
-    editor->markerDefine(QsciScintilla::Circle, ErrorMark);
-    editor->setMarkerBackgroundColor(QColor(0xd0, 0x20, 0x20), ErrorMark);
-    editor->setMarkerForegroundColor(QColor(0x80, 0x00, 0x00), ErrorMark);
-    editor->markerDefine(QsciScintilla::RightTriangle, WarningMark);
-    editor->setMarkerBackgroundColor(QColor(0xe0, 0xa0, 0x00), WarningMark);
-    // A test that passed, and one that failed, on a tests file's `test` lines.
-    editor->markerDefine(QsciScintilla::SmallRectangle, PassedMark);
-    editor->setMarkerBackgroundColor(QColor(0x20, 0xa0, 0x40), PassedMark);
-    editor->markerDefine(QsciScintilla::Rectangle, FailedMark);
-    editor->setMarkerBackgroundColor(QColor(0xd0, 0x20, 0x20), FailedMark);
+    m_marks = new MarkSet(editor, Marks);
     fitLineNumbers();
     connect(editor, &QsciScintilla::linesChanged, this, &EditorExtras::fitLineNumbers);
-    connect(editor, &QsciScintilla::textChanged, this, &EditorExtras::dropChangedMarks);
     editor->installEventFilter(this);
-    m_viewport = editor->viewport();
-    m_viewport->installEventFilter(this);
     editor->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(editor, &QWidget::customContextMenuRequested, this, &EditorExtras::contextMenu);
 
@@ -112,106 +93,40 @@ bool EditorExtras::eventFilter(QObject *watched, QEvent *event) {
         m_lexer->followPalette(m_editor->palette());
         m_editor->recolor();
     }
-    if (watched == m_viewport && event->type() == QEvent::ToolTip)
-        return markToolTip(static_cast<QHelpEvent *>(event));
     return false;
 }
 
-// Over the margins, the messages of the marks on the line under the pointer.
-bool EditorExtras::markToolTip(QHelpEvent *event) {
-    int margins = 0;
-    for (int m = 0; m < m_editor->margins(); ++m)
-        margins += m_editor->marginWidth(m);
-    if (event->pos().x() >= margins || m_marks.isEmpty())
-        return false;
-    const long height = long(m_editor->SendScintilla(QsciScintillaBase::SCI_TEXTHEIGHT, 0UL));
-    const long visible = long(m_editor->SendScintilla(QsciScintillaBase::SCI_GETFIRSTVISIBLELINE)) +
-                         event->pos().y() / qMax(1L, height);
-    const long line =
-        long(m_editor->SendScintilla(QsciScintillaBase::SCI_DOCLINEFROMVISIBLE, visible));
-    const QStringList messages = markMessages(int(line) + 1);
-    if (messages.isEmpty())
-        QToolTip::hideText();
-    else
-        QToolTip::showText(event->globalPos(), messages.join(QLatin1Char('\n')),
-                           m_editor->viewport());
-    return true;
-}
-
 void EditorExtras::markTests(const QList<TestsRunner::Mark> &marks) {
-    m_editor->markerDeleteAll(PassedMark);
-    m_editor->markerDeleteAll(FailedMark);
-    for (auto it = m_marks.begin(); it != m_marks.end();)
-        it = m_testMarks.contains(it.key()) ? m_marks.erase(it) : std::next(it);
-    m_testMarks.clear();
-    for (const TestsRunner::Mark &mark : marks) {
-        const int handle =
-            m_editor->markerAdd(mark.line - 1, mark.passed ? PassedMark : FailedMark);
-        if (handle < 0)
-            continue;
-        m_marks.insert(handle, mark.message);
-        m_testMarks.insert(handle);
-    }
+    QList<MarkSet::Mark> shown;
+    for (const TestsRunner::Mark &mark : marks)
+        shown << MarkSet::Mark{mark.line,
+                               mark.passed ? MarkSet::Kind::Passed : MarkSet::Kind::Failed,
+                               mark.message};
+    m_marks->set(MarkSet::Source::Tests, shown);
     m_editor->viewport()->update();
 }
 
 QStringList EditorExtras::markMessages(int line) const {
-    QStringList messages;
-    for (auto it = m_marks.cbegin(); it != m_marks.cend(); ++it)
-        if (long(m_editor->SendScintilla(QsciScintillaBase::SCI_MARKERLINEFROMHANDLE,
-                                         (unsigned long)it.key())) == line - 1)
-            messages << it.value();
-    return messages;
+    return m_marks->messages(line);
 }
 
 void EditorExtras::markLog(const QString &log, const QString &folder, const QString &file) {
-    m_editor->markerDeleteAll(ErrorMark);
-    m_editor->markerDeleteAll(WarningMark);
-    for (auto it = m_marks.begin(); it != m_marks.end();)
-        it = m_testMarks.contains(it.key()) ? std::next(it) : m_marks.erase(it);
-    m_markedText.clear();
+    QList<MarkSet::Mark> marks;
     if (!file.isEmpty()) {
         const QString current = QFileInfo(file).absoluteFilePath();
         const QStringList lines = log.split(QLatin1Char('\n'));
         for (const QString &line : lines)
             if (const auto entry = parseLogLine(line);
-                entry && logEntryPath(*entry, folder) == current) {
-                const int handle =
-                    m_editor->markerAdd(entry->line - 1, entry->error ? ErrorMark : WarningMark);
-                if (handle >= 0) {
-                    m_marks.insert(handle, line.trimmed());
-                    m_markedText.insert(handle, lineText(entry->line - 1));
-                }
-            }
+                entry && logEntryPath(*entry, folder) == current)
+                marks << MarkSet::Mark{entry->line,
+                                       entry->error ? MarkSet::Kind::Error : MarkSet::Kind::Warning,
+                                       line.trimmed()};
     }
+    m_marks->set(MarkSet::Source::Build, marks);
     // Painted now: a message box that follows must not show the marks before.
     m_editor->viewport()->update();
     if (m_editor->isVisible())
         m_editor->viewport()->repaint();
-}
-
-QString EditorExtras::lineText(int line) const {
-    QString text = m_editor->text(line);
-    while (text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r')))
-        text.chop(1);
-    return text;
-}
-
-// The marks move with their lines (the control keeps them on the text); a
-// mark whose line no longer reads as it did when the log was shown goes, with
-// its message, which would name what is no longer there.
-void EditorExtras::dropChangedMarks() {
-    for (auto it = m_markedText.begin(); it != m_markedText.end();) {
-        const long line = long(m_editor->SendScintilla(QsciScintillaBase::SCI_MARKERLINEFROMHANDLE,
-                                                       (unsigned long)it.key()));
-        if (line >= 0 && lineText(int(line)) == it.value()) {
-            ++it;
-            continue;
-        }
-        m_editor->SendScintilla(QsciScintillaBase::SCI_MARKERDELETEHANDLE, (unsigned long)it.key());
-        m_marks.remove(it.key());
-        it = m_markedText.erase(it);
-    }
 }
 
 void EditorExtras::showLine(int line) {

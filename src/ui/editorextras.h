@@ -6,17 +6,15 @@
 
 #include "ui/testsrunner.h"
 
-#include <QHash>
 #include <QObject>
-#include <QSet>
 #include <QString>
 
 #include <functional>
 
 class QAction;
-class QHelpEvent;
 class QsciScintilla;
 class FindDialog;
+class MarkSet;
 class MessageBox;
 class Z80Lexer;
 
@@ -31,12 +29,15 @@ public:
     void addActions(const QList<QAction *> &actions) { m_actions << actions; }
 
     // Marks the lines of `file` that the log names (relative names taken
-    // from `folder`), after clearing the marks of the log before.
+    // from `folder`), after clearing the marks of the log before; a mark's
+    // message is its log line.
     void markLog(const QString &log, const QString &folder, const QString &file);
     // Marks each test's line as passed or failed, after clearing the marks
     // of the run before; the mark's tooltip says how it went.
     void markTests(const QList<TestsRunner::Mark> &marks);
-    // The log lines that marked a line (from 1), shown as the mark's tooltip.
+    // The margin's one mark set, which the live analysis marks too.
+    MarkSet *marks() const { return m_marks; }
+    // The messages of the marks on a line (from 1), shown as its tooltip.
     QStringList markMessages(int line) const;
     // Shows a line (from 1) and selects it.
     void showLine(int line);
@@ -47,21 +48,15 @@ protected:
 
 private:
     void contextMenu(const QPoint &at);
-    bool markToolTip(QHelpEvent *event);
     void fitLineNumbers();
-    void dropChangedMarks();
-    QString lineText(int line) const; // without its line end
     QAction *action(const QString &text, const char *name, const std::function<void()> &handler);
 
     QsciScintilla *m_editor;
-    QWidget *m_viewport = nullptr; // compared with, never called: events come while it is destroyed
     MessageBox *m_messages;
     QWidget *m_window;
     Z80Lexer *m_lexer;
     FindDialog *m_find = nullptr;
     QList<QAction *> m_actions;
     int m_digits = 0;
-    QHash<int, QString> m_marks;      // a mark's handle and its log line
-    QHash<int, QString> m_markedText; // a log mark's line as it read when marked
-    QSet<int> m_testMarks;            // the handles of the tests' marks among them
+    MarkSet *m_marks;
 };

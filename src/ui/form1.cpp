@@ -74,7 +74,8 @@ Form1::Form1(const Services &services)
                       {places.root() + QLatin1String("/TASM")},
                       places.sourceFolder(),
                       [this] { return includingProgram(); },
-                      [this] { return builtLabels(); }},
+                      [this] { return builtLabels(); },
+                      m_extras->marks()},
                      this);
     m_extras->addActions(language->actions());
     Text1->setFocus();

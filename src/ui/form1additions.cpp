@@ -121,8 +121,8 @@ void Form1::addEditorAdditions(Language *language) {
     connect(language->runner(), &AnalysisRunner::finished, this, [this] {
         const auto analysis = m_language->runner()->last();
         int errors = 0, warnings = 0;
-        for (const z80::Problem &p : analysis->problems)
-            ++(p.error ? errors : warnings);
+        for (const z80::Diagnostic &p : analysis->problems)
+            ++(p.error() ? errors : warnings);
         m_checkSaid = errors + warnings == 0
                           ? tr("Check: no problems")
                           : tr("Check: %1 error(s), %2 warning(s) (F8 goes to them)")
@@ -293,10 +293,10 @@ void Form1::walkProblems(bool forward) {
             places << Place{logEntryPath(*entry, m_logFolder), entry->line, lines[i].trimmed(), i};
     if (places.isEmpty())
         if (const auto analysis = m_language->runner()->last())
-            for (const z80::Problem &p : analysis->problems)
+            for (const z80::Diagnostic &p : analysis->problems)
                 places << Place{QString::fromStdString(p.file), p.line,
-                                (p.error ? tr("error: ") : tr("warning: ")) +
-                                    QString::fromStdString(p.message),
+                                (p.error() ? tr("error: ") : tr("warning: ")) +
+                                    QString::fromStdString(p.text),
                                 -1};
     if (places.isEmpty()) {
         tell(tr("No errors or warnings to go to"));

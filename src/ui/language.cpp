@@ -2,6 +2,7 @@
 
 #include "platform/textfile.h"
 #include "ui/keytable.h"
+#include "ui/marks.h"
 #include "ui/symbollist.h"
 #include "z80/instructionfacts.h"
 #include "z80/vocabulary.h"
@@ -19,9 +20,8 @@
 #include <algorithm>
 
 namespace {
-// Marks and underlines of the analysis, apart from the build log's (0 and 1).
-enum { ErrorMark = 2, WarningMark = 3, ErrorLine = 8, WarningLine = 9 };
-enum Margin { Marks = 1 };
+// The underlines of the problems found.
+enum { ErrorLine = 8, WarningLine = 9 };
 
 QString hex(std::int64_t v) {
     QString h = QString::number(quint64(v) & 0xffffffffu, 16).toUpper();
@@ -70,6 +70,18 @@ bool upperLess(QStringView a, QStringView b) {
 QString q(const std::string &s) {
     return QString::fromStdString(s);
 }
+
+// A problem as its mark and hover say it, with what led to it when the
+// place of that is elsewhere.
+QString message(const z80::Diagnostic &p) {
+    QString text = (p.error() ? QObject::tr("error: ") : QObject::tr("warning: ")) + q(p.text);
+    if (p.cause)
+        text +=
+            QLatin1Char('\n') + QObject::tr("%1 (%2:%3)")
+                                    .arg(q(p.cause->text), QFileInfo(q(p.cause->file)).fileName())
+                                    .arg(p.cause->line);
+    return text;
+}
 // The completion lists of an analysis: symbols with their values, and the
 // language's words, in the control's caseless order.
 CompletionLists buildCompletion(const z80::Analysis &analysis) {
@@ -99,13 +111,6 @@ Language::Language(QsciScintilla *editor, Host host, QWidget *window)
     : QObject(window), m_editor(editor), m_host(std::move(host)), m_window(window),
       m_runner(new AnalysisRunner(this)), m_list(new SymbolList(window)) {
     setObjectName(QStringLiteral("language"));
-    editor->markerDefine(QsciScintilla::Circle, ErrorMark);
-    editor->setMarkerBackgroundColor(QColor(0xd0, 0x20, 0x20), ErrorMark);
-    editor->setMarkerForegroundColor(QColor(0x80, 0x00, 0x00), ErrorMark);
-    editor->markerDefine(QsciScintilla::RightTriangle, WarningMark);
-    editor->setMarkerBackgroundColor(QColor(0xe0, 0xa0, 0x00), WarningMark);
-    const int mask = int(editor->SendScintilla(QsciScintillaBase::SCI_GETMARGINMASKN, Marks));
-    editor->setMarginMarkerMask(Marks, mask | (1 << ErrorMark) | (1 << WarningMark));
     for (const auto &[indicator, colour] : {std::pair{ErrorLine, QColor(0xd0, 0x20, 0x20)},
                                             {WarningLine, QColor(0xe0, 0xa0, 0x00)}}) {
         editor->SendScintilla(QsciScintillaBase::SCI_INDICSETSTYLE, indicator,
@@ -187,18 +192,18 @@ void Language::show() {
         kept->problems.clear();
         m_analysis = std::move(kept);
     }
-    m_editor->markerDeleteAll(ErrorMark);
-    m_editor->markerDeleteAll(WarningMark);
     const long length = long(m_editor->SendScintilla(QsciScintillaBase::SCI_GETLENGTH));
     for (int indicator : {ErrorLine, WarningLine}) {
         m_editor->SendScintilla(QsciScintillaBase::SCI_SETINDICATORCURRENT, indicator);
         m_editor->SendScintilla(QsciScintillaBase::SCI_INDICATORCLEARRANGE, 0UL, length);
     }
     const std::string path = m_analysedPath.toStdString();
-    for (const z80::Problem &p : m_analysis->problems) {
+    QList<MarkSet::Mark> marks;
+    for (const z80::Diagnostic &p : m_analysis->problems) {
         if (p.file != path || p.line < 1 || p.line > m_editor->lines())
             continue;
-        m_editor->markerAdd(p.line - 1, p.error ? ErrorMark : WarningMark);
+        marks << MarkSet::Mark{p.line, p.error() ? MarkSet::Kind::Error : MarkSet::Kind::Warning,
+                               message(p)};
         const long start = long(m_editor->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE,
                                                         (unsigned long)(p.line - 1)));
         const long end = long(m_editor->SendScintilla(QsciScintillaBase::SCI_GETLINEENDPOSITION,
@@ -208,10 +213,12 @@ void Language::show() {
         const long from = std::min(end, start + p.column);
         const long underlined = std::min<long>(p.length, kMaxUnderline);
         m_editor->SendScintilla(QsciScintillaBase::SCI_SETINDICATORCURRENT,
-                                p.error ? ErrorLine : WarningLine);
+                                p.error() ? ErrorLine : WarningLine);
         m_editor->SendScintilla(QsciScintillaBase::SCI_INDICATORFILLRANGE, (unsigned long)from,
                                 std::max(1L, std::min(end, from + underlined) - from));
     }
+    if (m_host.marks)
+        m_host.marks->set(MarkSet::Source::Analysis, marks);
     // The completion lists, built with the analysis off the window's thread.
     if (const auto lists = m_runner->lastCompletion()) {
         m_completion = lists->all;
@@ -224,9 +231,9 @@ QStringList Language::problemMessages(int line) const {
     if (!m_analysis)
         return out;
     const std::string path = m_analysedPath.toStdString();
-    for (const z80::Problem &p : m_analysis->problems)
+    for (const z80::Diagnostic &p : m_analysis->problems)
         if (p.file == path && p.line == line)
-            out << (p.error ? tr("error: ") : tr("warning: ")) + q(p.message);
+            out << message(p);
     return out;
 }
 
@@ -262,10 +269,10 @@ QString Language::hoverText(long position) const {
         position -
         long(m_editor->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, (unsigned long)line));
     const std::string path = m_analysedPath.toStdString();
-    for (const z80::Problem &p : m_analysis->problems)
+    for (const z80::Diagnostic &p : m_analysis->problems)
         if (p.file == path && p.line == line + 1 && column >= p.column &&
             column < p.column + std::max(1, p.length))
-            return (p.error ? tr("error: ") : tr("warning: ")) + q(p.message);
+            return message(p);
     const z80::Definition *d = m_analysis->find(wordAt(position).toStdString());
     if (!d)
         return instructionHover(line, column);
@@ -318,22 +325,11 @@ bool Language::toolTip(QHelpEvent *event) {
     int margins = 0;
     for (int m = 0; m < m_editor->margins(); ++m)
         margins += m_editor->marginWidth(m);
-    QString text;
-    if (event->pos().x() < margins) {
-        const long position =
-            long(m_editor->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMPOINT,
-                                         (unsigned long)margins, long(event->pos().y())));
-        const int line = int(m_editor->SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION,
-                                                     (unsigned long)position)) +
-                         1;
-        if (problemMessages(line).isEmpty())
-            return false; // the build log's marks answer
-        text = problemMessages(line).join(QLatin1Char('\n'));
-    } else {
-        text = hoverText(
-            long(m_editor->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMPOINTCLOSE,
-                                         (unsigned long)event->pos().x(), long(event->pos().y()))));
-    }
+    if (event->pos().x() < margins)
+        return false; // the margin's marks answer
+    const QString text = hoverText(
+        long(m_editor->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMPOINTCLOSE,
+                                     (unsigned long)event->pos().x(), long(event->pos().y()))));
     if (text.isEmpty())
         QToolTip::hideText();
     else

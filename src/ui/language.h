@@ -1,7 +1,7 @@
 #pragma once
-// What the editor knows of the program in it, from the language library's
-// analysis run after each pause in typing: problems marked in the margin and
-// underlined, hover with a symbol's value, place and comment, go to
+// What the editor knows of the program in it, from the assembler's model of
+// it (the analysis run after each pause in typing): problems marked in the
+// margin's one mark set and underlined, hover with a symbol's value, place and comment, go to
 // definition and back, go to symbol, find references and completion. All
 // reached by keys, the mouse and the editor's context menu.
 
@@ -17,6 +17,7 @@
 
 class QAction;
 class QHelpEvent;
+class MarkSet;
 class QKeyEvent;
 class QsciScintilla;
 class SymbolList;
@@ -35,6 +36,8 @@ public:
         // The labels file ("name = $9D95" lines) of the last good build of
         // the document's program; empty when there is none.
         std::function<QString()> builtLabels;
+        // The margin's marks, where the problems found are marked.
+        MarkSet *marks = nullptr;
     };
     Language(QsciScintilla *editor, Host host, QWidget *window);
     QList<QAction *> actions() const { return m_actions; }
@@ -48,7 +51,8 @@ public:
     void complete();
     // What hovering over the text at `position` (bytes) shows; empty for nothing.
     QString hoverText(long position) const;
-    // The messages of the problems on a line (from 1) of the document.
+    // The messages of the problems on a line (from 1) of the document, as
+    // the margin's mark shows them.
     QStringList problemMessages(int line) const;
 
 protected:

@@ -1,10 +1,14 @@
 #pragma once
-// What the editor knows of a program without building it: the problems a
-// build would report, where every label, equate, #define and macro is
-// defined (with the comment on its line, which is how the standard include
-// describes its ROM calls) and every place a name is used. Computed from the
-// source as it stands in the editor and the includes it reads; writes nothing.
+// What the editor knows of a program without building it: the assembler's
+// own model of it (assembler.h), with every file named by its whole path.
+// The problems a build would report, where every label, equate, #define and
+// macro is defined (with the comment on its line, which is how the standard
+// include describes its ROM calls) and every place a name is used. Computed
+// from the source as it stands in the editor and the includes it reads;
+// writes nothing.
 
+#include "diagnostics.h"
+#include "model.h"
 #include "source.h"
 
 #include <atomic>
@@ -17,34 +21,10 @@
 
 namespace z80 {
 
-struct Definition {
-    enum class Kind { Label, Equate, Define, Macro };
-    std::string name; // as written where it is defined
-    Kind kind = Kind::Label;
-    std::optional<std::int64_t> value;
-    std::string file; // a path as the reader knows it
-    int line = 0;     // from 1
-    int column = 0;   // from 0, in bytes of the line
-    std::string comment;
-};
-
-struct Problem {
-    std::string file;
-    int line = 0;
-    int column = 0, length = 0; // the word at fault; the whole line when none is named
-    bool error = true;          // else a warning
-    std::string message;
-};
-
-struct Use {
-    std::string name;
-    std::string file;
-    int line = 0;
-    int column = 0;
-};
-
 struct Analysis {
-    std::vector<Problem> problems;
+    // The build's errors and warnings; each has a column and a length (the
+    // line's text when the fault names nothing written on it).
+    std::vector<Diagnostic> problems;
     std::vector<Definition> definitions; // in the order they are read
     std::vector<Use> uses;
     std::vector<std::string> filesRead; // the source first, then each include once

@@ -23,9 +23,11 @@ std::vector<Token> joinQualified(const std::vector<Token> &t) {
     std::vector<Token> out;
     for (size_t i = 0; i < t.size(); ++i) {
         if (i > 0 && t[i].kind == Kind::Dot && !t[i].spaced && out.back().kind == Kind::Name &&
-            (i > 1 || !isDirective(t[i].text)))
+            (i > 1 || !isDirective(t[i].text))) {
             out.back().text += t[i].text;
-        else
+            if (t[i].start > out.back().start)
+                out.back().length = t[i].start + t[i].length - out.back().start;
+        } else
             out.push_back(t[i]);
     }
     return out;
@@ -63,6 +65,14 @@ private:
 
 } // namespace
 
+// Where tokens [begin, end) stand on the line, when they are written there.
+Span spanOf(const std::vector<Token> &t, size_t begin, size_t end) {
+    if (begin >= end || end > t.size() || t[begin].elsewhere || t[end - 1].elsewhere)
+        return {};
+    const size_t stop = std::max(t[end - 1].start + t[end - 1].length, t[begin].start + 1);
+    return {int(t[begin].start), int(stop - t[begin].start)};
+}
+
 Assembly assemble(const std::string &mainPath, FileReader &reader, const Options &options) {
     Diagnostics diagnostics;
     Assembler assembler(diagnostics, options.cancel);
@@ -85,24 +95,25 @@ Assembly assemble(const std::string &mainPath, FileReader &reader, const Options
             out.defines.push_back(d);
     }
     assembler.finish(&out);
-    out.errors = causesFirst(diagnostics.errors);
-    out.warnings = Diagnostics::inOrder(diagnostics.warnings);
+    out.errors = causesFirst(std::move(diagnostics.errors), &out.followingErrors);
+    out.warnings = Diagnostics::inOrder(std::move(diagnostics.warnings));
     out.filesRead = recorder.read_;
     return out;
 }
 
-void Assembler::error(const std::string &text, bool structural) {
+void Assembler::error(const std::string &text, bool structural, Span span, Diagnostic::Code code,
+                      std::shared_ptr<const Diagnostic> cause) {
     if (m_pass == 1) {
         if (structural)
-            m_diag.error(m_at, text, m_place);
+            m_diag.error(m_at, text, m_place, span, code, std::move(cause));
     } else {
-        m_passDiag.error(m_at, text, m_place);
+        m_passDiag.error(m_at, text, m_place, span, code, std::move(cause));
     }
 }
 
-void Assembler::warning(const std::string &text) {
+void Assembler::warning(const std::string &text, Span span) {
     if (m_pass > 1)
-        m_passDiag.warning(m_at, text, m_place);
+        m_passDiag.warning(m_at, text, m_place, span);
 }
 
 // The key a name is kept under: in a module, a name that starts with '_'
@@ -123,18 +134,32 @@ std::string Assembler::key(const std::string &name) const {
     return m_module + "." + l;
 }
 
-void Assembler::define(const std::string &name, std::int64_t value, bool set) {
+void Assembler::define(const std::string &name, std::int64_t value, bool set, bool equate) {
     if (name.find('{') != std::string::npos) // Brass: _loop_{i}
-        return define(expandBraces(name), value, set);
+        return define(expandBraces(name), value, set, equate);
     const std::string k = key(name);
     auto it = m_symbols.find(k);
     if (m_pass == 1) {
         if (it != m_symbols.end() && !(set && it->second.set)) {
-            error("'" + name + "' is already defined at " + where(it->second.at), true);
+            const Symbol &first = it->second;
+            error("'" + name + "' is already defined at " + where(first.at), true, m_nameSpan,
+                  Diagnostic::Code::Other,
+                  std::make_shared<const Diagnostic>(Diagnostic{
+                      first.at.file, first.at.line, first.column, int(first.spelling.size()),
+                      Diagnostic::Severity::Error, Diagnostic::Code::Other,
+                      "'" + first.spelling + "' is first defined here", nullptr}));
             return;
         }
-        if (it == m_symbols.end())
-            it = m_symbols.emplace(k, Symbol{name, value, m_at, m_index, set, !m_unknown}).first;
+        if (it == m_symbols.end()) {
+            it = m_symbols
+                     .emplace(k, Symbol{name, value, m_at, m_index, set, !m_unknown,
+                                        m_nameSpan.column, equate, m_definitions.size()})
+                     .first;
+            m_definitions.push_back(
+                {name, equate ? Definition::Kind::Equate : Definition::Kind::Label, std::nullopt,
+                 m_at.file, m_at.line, std::max(0, m_nameSpan.column),
+                 comment()});
+        }
         m_lastLabel = name;
         it->second.value = value;
         it->second.exact = !m_unknown;
@@ -153,7 +178,9 @@ void Assembler::definedAfterEnd(const std::string &name, const Origin &end) {
 }
 
 void Assembler::definedAtEnd(const std::string &name, const std::vector<Token> &text) {
-    m_atEnd[lower(name)] = text;
+    std::vector<Token> &kept = m_atEnd[lower(name)] = text;
+    for (Token &t : kept) // read where the name is used, not where it is defined
+        t.elsewhere = true;
 }
 
 std::optional<std::string> Assembler::labelHere() const {
@@ -252,12 +279,18 @@ std::optional<std::int64_t> Assembler::resolve(const Expr &e, std::string *why) 
         return 0;
     }
     // A #define met only later: its text as the source's end leaves it.
-    if (const auto text = m_atEnd.find(l); text != m_atEnd.end() && m_atEndDepth < kMaxNesting)
-        return late(l, text->second, why);
+    const Span here{e.column, e.length};
+    m_whySpan = here;
+    if (const auto text = m_atEnd.find(l); text != m_atEnd.end() && m_atEndDepth < kMaxNesting) {
+        const auto v = late(l, text->second, why);
+        m_whySpan = here; // a fault in its text is marked where the name is used
+        return v;
+    }
     if (const auto own = spasmOwn(l))
         return own;
     // After an include that could not be read, an unknown name is its echo.
     if (!m_includeFailed) {
+        m_whyCode = Diagnostic::Code::Undefined;
         *why = "'" + e.name + (isDigit(e.name[0]) ? "' is not a number" : "' is undefined");
         if (const auto end = m_afterEnd.find(l); end != m_afterEnd.end())
             *why += " (its file ends at the .end on line " + std::to_string(end->second.line) + ")";
@@ -301,21 +334,28 @@ std::optional<std::int64_t> Assembler::value(const std::vector<Token> &t, size_t
             break;
         }
     std::string why;
+    m_valueSpan = spanOf(t, begin, end);
     const ExprPtr e = parseExpression(t, begin, end, &why, m_brass);
     if (!e) {
-        error(why.empty() ? "a value is missing" : why, true);
+        error(why.empty() ? "a value is missing" : why, true, m_valueSpan);
         return std::nullopt;
     }
+    m_whySpan = m_valueSpan;
+    m_whyCode = Diagnostic::Code::Other;
+    const Span whole = m_valueSpan;
     const auto v = evaluate(
         *e, [this](const Expr &x, std::string *w) { return resolve(x, w); }, &why);
     if (!v && !why.empty())
-        error(why);
+        error(why, false, m_whySpan.column < 0 ? whole : m_whySpan, m_whyCode);
+    m_valueSpan = whole;
     return v;
 }
 
 Assembler::Result Assembler::statement(const std::vector<Token> &tokens, bool columnOne,
                                        const Origin &at) {
-    m_records.push_back({joinQualified(tokens), columnOne, at, m_diag.now, std::nullopt});
+    m_records.push_back({joinQualified(tokens), columnOne, at,
+                         tokens.empty() || tokens[0].elsewhere ? -1 : int(tokens[0].start),
+                         m_diag.now, std::nullopt});
     m_index = m_records.size() - 1;
     m_record = &m_records.back();
     m_place = m_diag.now;
@@ -348,6 +388,7 @@ void Assembler::run(const Record &r) {
     const std::vector<Token> &t = r.tokens;
     size_t i = brassLabel(t, r.columnOne);
     std::string label;
+    m_nameSpan = {};
     // Brass: an indented "name = 3" or "name .equ 3" is an equate too.
     const bool equates =
         t.size() > 2 &&
@@ -356,6 +397,7 @@ void Assembler::run(const Record &r) {
     if (i == 0 && !t.empty() && t[0].kind == Kind::Name &&
         (r.columnOne || (t.size() > 1 && t[1].isOp(":")) || equates)) {
         label = t[0].text;
+        m_nameSpan = spanOf(t, 0, 1);
         i = t.size() > 1 && t[1].isOp(":") ? 2 : 1;
     }
     if (i < t.size() && t[i].isOp("=")) {
@@ -369,7 +411,7 @@ void Assembler::run(const Record &r) {
         if (t[i].kind == Kind::Name)
             instruction(t, i);
         else
-            error("unexpected '" + spell(t, i) + "'", true);
+            error("unexpected '" + spell(t, i) + "'", true, spanOf(t, i, t.size()));
     }
 }
 
@@ -404,9 +446,9 @@ void Assembler::instruction(const std::vector<Token> &t, size_t begin) {
                 m_diag.cause(m_at,
                              "'" + t[begin].text + "(...)' is no macro here: no #define or #macro " +
                                  t[begin].text + " is in force at this line",
-                             m_place);
+                             m_place, spanOf(t, begin, begin + 1));
         } else {
-            error("unknown instruction '" + t[begin].text + "'", true);
+            error("unknown instruction '" + t[begin].text + "'", true, spanOf(t, begin, begin + 1));
         }
         return;
     }
@@ -428,7 +470,7 @@ void Assembler::instruction(const std::vector<Token> &t, size_t begin) {
         std::string why;
         const auto op = parseOperand(t, b, e, compute, &why);
         if (!op) {
-            error(why, true);
+            error(why, true, spanOf(t, b, e));
             return;
         }
         // "f" is a register only in "in f,(c)"; elsewhere it is a name.
@@ -441,9 +483,9 @@ void Assembler::instruction(const std::vector<Token> &t, size_t begin) {
         operands[1].name = "af'";
     const Encoding enc = encode(mnemonic, operands, std::uint32_t(m_start), m_pass > 1);
     if (!enc.error.empty())
-        error(enc.error, true);
+        error(enc.error, true, spanOf(t, begin, t.size()));
     if (!enc.warning.empty())
-        warning(enc.warning);
+        warning(enc.warning, spanOf(t, begin, t.size()));
     for (std::uint8_t b : enc.bytes)
         emitByte(b);
 }
@@ -474,7 +516,7 @@ void Assembler::finish(Assembly *out) {
             m_code = false;
             const size_t before = m_out.size();
             run(*m_record);
-            m_pieces.push_back({m_at, std::uint32_t(m_start & 0xFFFF), before,
+            m_pieces.push_back({m_at, m_record->column, std::uint32_t(m_start & 0xFFFF), before,
                                 m_out.size() - before, m_code, m_place});
             if (!m_over && placed() > kMaxProgramBytes)
                 tooLarge();
@@ -507,8 +549,12 @@ void Assembler::finish(Assembly *out) {
         const auto dot = k.find('.');
         out->labels.push_back(
             {dot == std::string::npos ? s.spelling : k.substr(0, dot) + "." + s.spelling, s.value,
-             s.at});
+             s.at, s.column, s.equate});
+        if (s.definition < m_definitions.size())
+            m_definitions[s.definition].value = s.value;
     }
+    out->definitions = std::move(m_definitions);
+    out->uses = std::move(m_uses);
 }
 
 } // namespace z80

@@ -8,6 +8,7 @@
 // that start with '_' (or all, after .local).
 
 #include "diagnostics.h"
+#include "model.h"
 #include "preprocessor.h"
 #include "sink.h"
 #include "source.h"
@@ -19,37 +20,52 @@
 #include <set>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace z80 {
 
 struct Expr;
 
-// The result of a build, as a value.
+// The result of a build, as a value: the program's model. Its text forms
+// (messages, listing, labels, map) are made from it (outputs.h, sourcemap.h).
 struct Assembly {
     std::vector<std::uint8_t> bytes; // the program, in the order it was written
     struct Piece {                   // what one statement placed
-        Origin at;
+        Origin at;                   // the source line; at.macro: the calls that made it
+        int column;                  // where the statement (or the macro's use) starts; -1: unknown
         std::uint32_t address;
         size_t offset, size; // into bytes
         bool code;           // an instruction
         size_t place;        // in source order
     };
-    std::vector<Piece> pieces;
+    std::vector<Piece> pieces; // one a statement, '\'-joined ones apart
     struct Label {
         std::string name;
         std::int64_t value;
         Origin defined;
+        int column = -1;
+        bool equate = false;
     };
-    std::vector<Label> labels; // every symbol, labels and equates
-    std::vector<std::string> errors, warnings, echoes;
-    std::vector<std::string> filesRead; // the source first, then every other file read
-    std::vector<std::string> defines;   // in force at the start: NAME or NAME=VALUE
+    std::vector<Label> labels;                // every symbol, labels and equates
+    std::vector<Diagnostic> errors, warnings; // each in source order
+    // Errors after the first that explains others (an #if left open...),
+    // which may only follow from it: counted here, not listed.
+    size_t followingErrors = 0;
+    std::vector<std::string> echoes;
+    std::vector<Definition> definitions; // every label, equate, #define and macro, as read
+    std::vector<Use> uses;               // every name used where it is written
+    std::vector<std::string> filesRead;  // the source first, then every other file read
+    std::vector<std::string> defines;    // in force at the start: NAME or NAME=VALUE
     std::vector<ReadLine> lines; // every line read, in order; a piece's place is its index + 1
     std::vector<std::string> lineFiles; // ReadLine::file's names
     std::uint32_t end = 0;              // the address after the highest byte
     bool ok() const { return errors.empty(); }
 };
+
+// Where tokens [begin, end) stand on their line; the whole line when they
+// are not written there.
+Span spanOf(const std::vector<Token> &t, size_t begin, size_t end);
 
 // Assembles the source at `mainPath` (a whole path) and its includes.
 Assembly assemble(const std::string &mainPath, FileReader &reader, const Options &options);
@@ -64,6 +80,8 @@ Assembly assemble(const std::string &mainPath, FileReader &reader, const Options
 constexpr std::uint32_t kUserMemory = 0xFE66 - 0x9D95;
 constexpr std::uint32_t kMaxProgramBytes = (kUserMemory - 2 - 15 + 2) / 2;
 constexpr std::uint32_t kNoExecution = 0xC000;
+// The uses of names a build notes at most; the rest are not listed.
+constexpr size_t kMaxUses = 500000;
 
 class Assembler : public StatementSink {
 public:
@@ -79,6 +97,15 @@ public:
     void definedAfterEnd(const std::string &name, const Origin &end) override;
     void definedAtEnd(const std::string &name, const std::vector<Token> &text) override;
     std::optional<std::string> labelHere() const override;
+    void defined(const Definition &d) override { m_definitions.push_back(d); }
+    void used(const Use &u) override {
+        if (m_uses.size() < kMaxUses)
+            m_uses.push_back(u);
+    }
+    void lineComment(const std::string &text) override {
+        m_comment = text;
+        m_commented = false;
+    }
 
     void brassForm() override { m_brass = true; }
 
@@ -90,6 +117,7 @@ private:
         std::vector<Token> tokens;
         bool columnOne;
         Origin at;
+        int column; // of its first token, -1 when it is not written on the line
         size_t place;
         std::optional<std::int64_t> defined; // what it gave its name in the last pass
     };
@@ -100,6 +128,9 @@ private:
         size_t statement = 0; // the one that defines it
         bool set = false;     // .set may define it again
         bool exact = true;    // computed from known values only
+        int column = -1;
+        bool equate = false;
+        size_t definition = SIZE_MAX; // in m_definitions
     };
     struct Added {                        // an instruction added by .addinstr
         bool operand = false;             // takes one value
@@ -108,10 +139,12 @@ private:
     };
 
     void run(const Record &r);
-    void error(const std::string &text, bool structural = false);
-    void warning(const std::string &text);
+    void error(const std::string &text, bool structural = false, Span span = {},
+               Diagnostic::Code code = Diagnostic::Code::Other,
+               std::shared_ptr<const Diagnostic> cause = nullptr);
+    void warning(const std::string &text, Span span = {});
     std::string key(const std::string &name) const;
-    void define(const std::string &name, std::int64_t value, bool set);
+    void define(const std::string &name, std::int64_t value, bool set, bool equate = false);
     void defineLabel(const std::string &label);
     std::optional<std::int64_t> resolve(const Expr &e, std::string *why);
     std::optional<std::int64_t> value(const std::vector<Token> &t, size_t begin, size_t end);
@@ -190,6 +223,21 @@ private:
     std::unordered_map<std::string, Late> m_late;
     bool m_positional = false; // the value computed depends on the statement ('$', '_')
     std::string m_lastLabel; // pass 1: the label or equate defined last
+    std::vector<Definition> m_definitions;
+    std::vector<Use> m_uses;
+    std::string m_comment;    // pass 1: the comment of the source line being read
+    bool m_commented = false; // given to a definition already
+    // The line's comment for the first definition the line itself writes:
+    // no comment is copied more often than it is read.
+    std::string comment() {
+        if (m_at.macro || std::exchange(m_commented, true))
+            return {};
+        return m_comment;
+    }
+    Span m_nameSpan;  // the statement's label or equate name
+    Span m_valueSpan; // the value computed last
+    Span m_whySpan;   // the name a value's failure is about
+    Diagnostic::Code m_whyCode = Diagnostic::Code::Other;
     bool m_includeFailed = false;
 
     // The pass under way.

@@ -229,7 +229,7 @@ bool Preprocessor::brassLine(const LexedLine &lexed, const std::string &raw, con
         std::string text = raw;
         if (t[0].start < text.size())
             text.replace(t[0].start, t[0].text.size(), "#" + word);
-        directive(hashed, text, at, place);
+        directive(hashed, text, at, place, m_lineWritten);
         return true;
     }
     if (word == "elseifdef" || word == "elseifndef") {

@@ -171,7 +171,10 @@ Preprocessor::Builtin Preprocessor::builtinStatement(std::vector<Token> &s, cons
         bool goOn = true;
         for (std::string_view view; goOn && split.next(&view);) {
             const std::string line(view);
-            goOn = spend(Budget::What::Lines, 1, at) && this->line(lex(line), line, at, place);
+            LexedLine lexed = lex(line);
+            for (Token &t : lexed.tokens) // written where run() is
+                t.start = s[0].start, t.length = s[0].length, t.elsewhere = s[0].elsewhere;
+            goOn = spend(Budget::What::Lines, 1, at) && this->line(lexed, line, at, place);
         }
         leave();
         if (!goOn)

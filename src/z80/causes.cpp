@@ -2,7 +2,8 @@
 
 namespace z80 {
 
-std::vector<std::string> causesFirst(std::vector<Diagnostics::Message> errors) {
+std::vector<Diagnostic> causesFirst(std::vector<Diagnostics::Message> errors, size_t *following) {
+    *following = 0;
     size_t firstCause = SIZE_MAX;
     for (const Diagnostics::Message &m : errors)
         if (m.cause)
@@ -18,15 +19,10 @@ std::vector<std::string> causesFirst(std::vector<Diagnostics::Message> errors) {
         else
             after.push_back(std::move(m));
     }
-    std::vector<std::string> out = Diagnostics::inOrder(std::move(causes));
-    for (std::string &line : Diagnostics::inOrder(std::move(before)))
-        out.push_back(std::move(line));
-    const size_t echoes = Diagnostics::inOrder(std::move(after)).size();
-    if (echoes > 0)
-        out.push_back("... and " + std::to_string(echoes) + " more error" +
-                      (echoes == 1 ? "" : "s") +
-                      " after the first above, which may follow from "
-                      "it: mend it and build again");
+    std::vector<Diagnostic> out = Diagnostics::inOrder(std::move(causes));
+    for (Diagnostic &d : Diagnostics::inOrder(std::move(before)))
+        out.push_back(std::move(d));
+    *following = Diagnostics::inOrder(std::move(after)).size();
     return out;
 }
 

@@ -11,6 +11,7 @@
 
 namespace z80 {
 
-std::vector<std::string> causesFirst(std::vector<Diagnostics::Message> errors);
+// The errors to list; *following: how many after the first cause are not.
+std::vector<Diagnostic> causesFirst(std::vector<Diagnostics::Message> errors, size_t *following);
 
 } // namespace z80

@@ -70,8 +70,14 @@ bool Assembler::directive(const std::string &label, const std::vector<Token> &t,
     } else if (key == "end") {
         m_ended = true;
     } else if (key == "addinstr") {
-        if (m_pass == 1)
+        if (m_pass == 1) {
             addInstruction(t, i + 1);
+            if (i + 1 < t.size() && t[i + 1].kind == Kind::Name)
+                m_definitions.push_back({t[i + 1].text, Definition::Kind::Macro, std::nullopt,
+                                         m_at.file, m_at.line,
+                                         std::max(0, spanOf(t, i + 1, i + 2).column),
+                                         comment()});
+        }
     } else if (key == "echo") {
         echo(t, i + 1);
     } else if (key == "error") {
@@ -80,7 +86,7 @@ bool Assembler::directive(const std::string &label, const std::vector<Token> &t,
     } else if (!kIgnored.count(key) && key != "module" && key != "endmodule" && key != "local" &&
                key != "endlocal" && key != "global" && key != "endglobal") {
         if (m_pass == 1)
-            m_diag.cause(m_at, "unknown directive '" + t[i].text + "'", m_place);
+            m_diag.cause(m_at, "unknown directive '" + t[i].text + "'", m_place, spanOf(t, i, i + 1));
     }
     return true;
 }
@@ -95,17 +101,19 @@ void Assembler::equate(const std::string &label, const std::vector<Token> &t, si
         error("an equate needs a value", true);
         return;
     }
-    define(label, value(t, begin, t.size()).value_or(0), set);
+    define(label, value(t, begin, t.size()).value_or(0), set, true);
 }
 
 void Assembler::emitValue(std::int64_t v, int bytes, bool checked) {
     if (checked && m_pass > 1) {
         if (bytes == 1 && (v < -128 || v > 255) && cutToLowByte(v))
-            warning(cutMessage(v));
+            warning(cutMessage(v), m_valueSpan);
         else if (bytes == 1 && (v < -128 || v > 255))
-            error("value " + std::to_string(v) + " does not fit in 8 bits (-128 to 255)");
+            error("value " + std::to_string(v) + " does not fit in 8 bits (-128 to 255)", false,
+                  m_valueSpan);
         if (bytes == 2 && (v < -32768 || v > 65535))
-            error("value " + std::to_string(v) + " does not fit in 16 bits (-32768 to 65535)");
+            error("value " + std::to_string(v) + " does not fit in 16 bits (-32768 to 65535)",
+                  false, m_valueSpan);
     }
     for (int k = 0; k < bytes; ++k)
         emitByte(std::uint8_t((std::uint64_t(v) >> (8 * k)) & 0xFF));

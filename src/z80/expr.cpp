@@ -194,6 +194,10 @@ private:
         } else if (t.kind == Kind::Name) {
             node->kind = Expr::Kind::Symbol;
             node->name = t.text;
+            if (!t.elsewhere) {
+                node->column = int(t.start);
+                node->length = int(t.length);
+            }
         } else {
             fail(t.kind == Kind::String ? "a string \"" + t.text + "\" is not a number"
                                         : "unexpected '" + t.text + "'");

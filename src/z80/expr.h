@@ -21,6 +21,7 @@ struct Expr {
     std::int64_t value = 0; // Number; Reusable: -1, -2 ... back, 1, 2 ... ahead
     std::string name;       // Symbol; Reusable: Brass's family ("+", "--", "@"), "" for '_'
     std::string op;         // Unary and Binary
+    int column = -1, length = 0; // Symbol: where its name is written on the line, if it is
     std::unique_ptr<Expr> left, right;
 };
 using ExprPtr = std::unique_ptr<Expr>;

@@ -33,6 +33,7 @@ struct Token {
     size_t start = 0, length = 0;    // where it stands in the line it was read from
     bool spaced = false;             // a blank (or the line's start) comes before it
     bool bad = false;                // a Number whose digits do not fit its base
+    bool elsewhere = false;          // from a macro's text: start and length are not on this line
     std::vector<std::uint32_t> hide; // macros that must not expand this token again
     bool is(Kind k, std::string_view t) const { return kind == k && text == t; }
     bool isOp(std::string_view t) const { return is(Kind::Op, t); }

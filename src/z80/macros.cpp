@@ -90,10 +90,15 @@ public:
                     return tooLong(error);
                 if (m_budget && !m_budget->spend(Budget::What::Tokens, size))
                     return fail(error, m_budget->message());
-                replacement = substitute(*m, m->body, args);
+                // The macro's own text stands where its use is written.
+                const Token &close = work[after - 1];
+                const size_t stop = std::max(close.start + close.length, t.start + t.length);
+                replacement = substitute(*m, m->body, args, TextSpan{t.start, stop - t.start});
                 work.erase(work.begin(), work.begin() + std::ptrdiff_t(after));
             } else {
                 replacement = m->body;
+                for (Token &r : replacement)
+                    r.start = t.start, r.length = t.length;
             }
             for (Token &r : replacement) {
                 r.hide.insert(r.hide.end(), t.hide.begin(), t.hide.end());
@@ -255,12 +260,15 @@ size_t substitutedSize(const Macro &macro, const std::vector<Token> &text,
 }
 
 std::vector<Token> substitute(const Macro &macro, const std::vector<Token> &text,
-                              const std::vector<std::vector<Token>> &arguments) {
+                              const std::vector<std::vector<Token>> &arguments,
+                              std::optional<TextSpan> use) {
     std::vector<Token> out;
     for (const Token &t : text) {
         const size_t p = parameter(macro, t);
         if (p == macro.params.size() || p >= arguments.size()) {
             out.push_back(t);
+            if (use)
+                out.back().start = use->start, out.back().length = use->length;
             continue;
         }
         const size_t first = out.size();

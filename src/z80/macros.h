@@ -4,10 +4,12 @@
 // so "#define equ .equ" and "#define db .db" mean what they say.
 
 #include "budget.h"
+#include "diagnostics.h"
 #include "lexer.h"
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -22,6 +24,7 @@ struct Macro {
     std::vector<std::string> params;
     std::vector<Token> body;        // a #define's one line
     std::vector<std::string> lines; // a #macro's lines as written, lexed at each use
+    std::vector<Origin> lineAt;     // where each of them is written
 };
 
 class MacroTable {
@@ -60,9 +63,12 @@ size_t collectArguments(const std::vector<Token> &tokens, size_t open,
 size_t substitutedSize(const Macro &macro, const std::vector<Token> &text,
                        const std::vector<std::vector<Token>> &arguments);
 
-// A macro's text with its parameters replaced by the arguments.
+// A macro's text with its parameters replaced by the arguments. The
+// arguments keep their places; the macro's own tokens take the place of
+// its `use` on the line, when given.
 std::vector<Token> substitute(const Macro &macro, const std::vector<Token> &text,
-                              const std::vector<std::vector<Token>> &arguments);
+                              const std::vector<std::vector<Token>> &arguments,
+                              std::optional<TextSpan> use = std::nullopt);
 
 // Expands the #defines of one line; multi-line macros stay as they stand.
 // False, and *error, when the line cannot be expanded. The tokens the

@@ -107,6 +107,28 @@ std::string summary(const Assembly &a) {
     return thousands(a.bytes.size()) + " bytes, code ends at " + end + " (" + room + ").";
 }
 
+std::string message(const Diagnostic &d) {
+    return d.file + ":" + std::to_string(d.line) + (d.error() ? ": error: " : ": warning: ") +
+           d.text;
+}
+
+std::vector<std::string> messages(const std::vector<Diagnostic> &list) {
+    std::vector<std::string> out;
+    out.reserve(list.size());
+    for (const Diagnostic &d : list)
+        out.push_back(message(d));
+    return out;
+}
+
+std::vector<std::string> errorLines(const Assembly &a) {
+    std::vector<std::string> out = messages(a.errors);
+    if (a.followingErrors > 0)
+        out.push_back("... and " + std::to_string(a.followingErrors) + " more error" +
+                      (a.followingErrors == 1 ? "" : "s") +
+                      " after the first above, which may follow from it: mend it and build again");
+    return out;
+}
+
 std::vector<std::string> capped(const std::vector<std::string> &messages, const char *what) {
     constexpr size_t kShown = 50;
     std::vector<std::string> out(

@@ -1,7 +1,8 @@
 #pragma once
-// What a build leaves beside the program: a listing in spasm-ng's layout,
-// a label file in the form spasm-ng writes (emulators and debuggers load
-// it), the line that sums the program up, and messages capped at 50.
+// What a build leaves beside the program, made from the build's values: a
+// listing in spasm-ng's layout, a label file in the form spasm-ng writes
+// (emulators and debuggers load it), the line that sums the program up, and
+// messages capped at 50. The source map is sourcemap.h's.
 
 #include "assembler.h"
 #include "source.h"
@@ -21,6 +22,13 @@ std::string labelFile(const Assembly &a);
 
 // "1,747 bytes, code ends at A468h (7,064 bytes below C000h)."
 std::string summary(const Assembly &a);
+
+// A diagnostic as the log shows it: "file:line: error: text".
+std::string message(const Diagnostic &d);
+std::vector<std::string> messages(const std::vector<Diagnostic> &list);
+// A build's errors as the log lists them: the causes first, then a line
+// that counts the errors after them, which may only follow from them.
+std::vector<std::string> errorLines(const Assembly &a);
 
 // At most 50 messages, then a line saying how many more there were.
 std::vector<std::string> capped(const std::vector<std::string> &messages, const char *what);

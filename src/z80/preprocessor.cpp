@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <memory>
+#include <utility>
 
 namespace z80 {
 namespace {
@@ -49,6 +51,37 @@ std::string definedName(const std::string &raw) {
     if (l.startsInColumnOne || (t.size() > 1 && t[1].isOp(":")))
         return t[0].text;
     return {};
+}
+
+// A name the language itself owns, never a symbol of the program.
+bool isWord(const std::string &name) {
+    return isLanguageWord(name) || name.find_first_not_of('_') == std::string::npos;
+}
+
+// Whether the token after a name makes the name an equate's.
+bool definesBefore(const Token &t) {
+    return t.isOp("=") || sameWord(t.text, ".equ") || sameWord(t.text, "equ") ||
+           sameWord(t.text, ".set") || sameWord(t.text, ".defl");
+}
+
+// Whether the statement at `i` is an .addinstr, after a label or not.
+bool addsInstruction(const std::vector<Token> &t, size_t i) {
+    if (i + 1 < t.size() && t[i].kind == Kind::Name && t[i + 1].isOp(":"))
+        i += 2;
+    else if (i + 1 < t.size() && t[i].kind == Kind::Name)
+        ++i;
+    return i < t.size() && t[i].kind == Kind::Dot && sameWord(t[i].text, ".addinstr");
+}
+
+// The text of the line's first comment, without its marks and blanks.
+std::string commentOf(const LexedLine &lexed, std::string_view raw) {
+    if (lexed.comments.empty())
+        return {};
+    const std::string_view c = raw.substr(lexed.comments[0].start, lexed.comments[0].length);
+    const auto b = c.find_first_not_of(" \t;");
+    if (b == std::string_view::npos)
+        return {};
+    return std::string(c.substr(b, c.find_last_not_of(" \t\r\n") - b + 1));
 }
 
 std::vector<std::vector<Token>> splitStatements(std::vector<Token> t) {
@@ -199,6 +232,9 @@ void Preprocessor::file(const std::string &path, int depth, const Origin &includ
             blockOpened = at;
             blockPlace = m_diag.now;
         }
+        m_lineComment = commentOf(lexed, text);
+        m_sink.lineComment(m_lineComment);
+        m_asWritten = true;
         const bool goOn = line(lexed, text, at, place);
         if ((!listingBefore || !m_listing) && m_lines[listed].state == ReadLine::Listed)
             m_lines[listed].state = ReadLine::Unlisted;
@@ -225,6 +261,8 @@ void Preprocessor::file(const std::string &path, int depth, const Origin &includ
 bool Preprocessor::line(const LexedLine &lexed, const std::string &raw, const Origin &at,
                         const Place &place) {
     const std::vector<Token> &t = lexed.tokens;
+    const bool asWritten = std::exchange(m_asWritten, false); // a line of a file, not a macro's
+    m_lineWritten = asWritten;
     if (m_recording) {
         if (!t.empty() && (t[0].kind == Kind::Hash || t[0].kind == Kind::Dot) &&
             (lower(t[0].text.substr(1)) == "endmacro" || lower(t[0].text) == "#endm" ||
@@ -233,6 +271,9 @@ bool Preprocessor::line(const LexedLine &lexed, const std::string &raw, const Or
             m_recording.reset();
         } else {
             m_recording->lines.push_back(raw);
+            m_recording->lineAt.push_back({at.file, at.line, at.macro});
+            if (asWritten)
+                noteUses(t, false, at, &m_recording->params);
         }
         return true;
     }
@@ -244,7 +285,7 @@ bool Preprocessor::line(const LexedLine &lexed, const std::string &raw, const Or
         brassLine(lexed, raw, at, place))
         return true;
     if (!t.empty() && t[0].kind == Kind::Hash) {
-        directive(lexed, raw, at, place);
+        directive(lexed, raw, at, place, asWritten);
         return true;
     }
     if (!active() || t.empty())
@@ -255,7 +296,44 @@ bool Preprocessor::line(const LexedLine &lexed, const std::string &raw, const Or
         m_diag.error(at, lexed.error);
         return true;
     }
+    if (asWritten)
+        noteUses(t, lexed.startsInColumnOne, at, nullptr);
     return statements(t, lexed.startsInColumnOne, at, place);
+}
+
+// The names a line uses, where they are written: not the label or equate
+// it defines, not the language's own words, not a macro's parameters.
+void Preprocessor::noteUses(const std::vector<Token> &t, bool columnOne, const Origin &at,
+                            const std::vector<std::string> *params) {
+    size_t first = 0;
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (t[i].kind == Kind::Separator) {
+            first = i + 1;
+            columnOne = false;
+            continue;
+        }
+        if (i == first && addsInstruction(t, i)) { // its fields are an opcode's, not names
+            while (i + 1 < t.size() && t[i + 1].kind != Kind::Separator)
+                ++i;
+            continue;
+        }
+        if (t[i].kind != Kind::Name || t[i].elsewhere || isWord(t[i].text) ||
+            (i > 0 && t[i - 1].isOp(".")))
+            continue;
+        const bool call = i + 1 < t.size() && t[i + 1].isOp("(");
+        if (i == first && i + 1 < t.size() && (t[i + 1].isOp(":") || definesBefore(t[i + 1])))
+            continue;
+        if (i == 0 && columnOne) {
+            const Macro *m = m_macros.find(t[i].text, call);
+            if (!m || !m->multiLine)
+                continue; // a label
+        }
+        if (params && std::any_of(params->begin(), params->end(), [&](const std::string &p) {
+                return sameWord(p, lower(t[i].text));
+            }))
+            continue;
+        m_sink.used({t[i].text, at.file, at.line, int(t[i].start)});
+    }
 }
 
 bool Preprocessor::statements(std::vector<Token> tokens, bool columnOne, const Origin &at,
@@ -346,7 +424,12 @@ bool Preprocessor::callMacro(const Macro &m, const std::vector<Token> &s, size_t
         return true;
     bool goOn = true;
     bool inBlockComment = false; // a /* comment may span the body's lines
-    for (const std::string &bodyLine : m.lines) {
+    // The macro's own text stands where the call is written on the line.
+    const TextSpan use{s[head].start, s.back().start + s.back().length > s[head].start
+                                          ? s.back().start + s.back().length - s[head].start
+                                          : s[head].length};
+    for (size_t k = 0; k < m.lines.size(); ++k) {
+        const std::string &bodyLine = m.lines[k];
         if (!spend(Budget::What::Lines, 1, at)) {
             goOn = false;
             break;
@@ -356,8 +439,14 @@ bool Preprocessor::callMacro(const Macro &m, const std::vector<Token> &s, size_t
             goOn = false;
             break;
         }
-        lexed.tokens = substitute(m, lexed.tokens, args);
-        if (!line(lexed, spell(lexed.tokens), at, place)) {
+        for (Token &tok : lexed.tokens)
+            tok.elsewhere = s[head].elsewhere;
+        lexed.tokens = substitute(m, lexed.tokens, args, use);
+        Origin inner = at; // the chain of calls, this one last
+        if (k < m.lineAt.size())
+            inner.macro = std::make_shared<const MacroStep>(
+                MacroStep{m.name, m.lineAt[k].file, m.lineAt[k].line, at.macro});
+        if (!line(lexed, spell(lexed.tokens), inner, place)) {
             goOn = false;
             break;
         }
@@ -367,9 +456,15 @@ bool Preprocessor::callMacro(const Macro &m, const std::vector<Token> &s, size_t
 }
 
 void Preprocessor::directive(const LexedLine &lexed, const std::string &raw, const Origin &at,
-                             const Place &place) {
+                             const Place &place, bool asWritten) {
     const std::vector<Token> &t = lexed.tokens;
     const std::string word = lower(t[0].text.substr(1));
+    if (asWritten && active() &&
+        (word == "if" || word == "elif" || word == "ifdef" || word == "ifndef" || word == "undef" ||
+         word == "undefine"))
+        for (size_t i = 1; i < t.size(); ++i)
+            if (t[i].kind == Kind::Name && !sameWord(t[i].text, "defined") && !isWord(t[i].text))
+                m_sink.used({t[i].text, at.file, at.line, int(t[i].start)});
     if (word == "if" || word == "ifdef" || word == "ifndef" || word == "elif" || word == "else" ||
         word == "endif") {
         conditional(word, t, at);
@@ -380,7 +475,8 @@ void Preprocessor::directive(const LexedLine &lexed, const std::string &raw, con
     if (word == "include") {
         include(includeName(afterWord(raw, t[0].text)), at, place);
     } else if (word == "define") {
-        define(t, at);
+        if (define(t, at) && asWritten)
+            noteDefine(t, at);
     } else if (word == "defcont") {
         if (Macro *m = m_macros.last())
             m->body.insert(m->body.end(), t.begin() + 1, t.end());
@@ -403,6 +499,9 @@ void Preprocessor::directive(const LexedLine &lexed, const std::string &raw, con
             if (t[i].kind == Kind::Name)
                 m.params.push_back(t[i].text);
         m.function = !m.params.empty();
+        if (asWritten)
+            m_sink.defined({m.name, Definition::Kind::Macro, std::nullopt, at.file, at.line,
+                            int(t[1].start), m_lineComment});
         m_recording = std::move(m);
         m_recordingAt = at;
         m_recordingPlace = m_diag.now;
@@ -495,10 +594,10 @@ bool Preprocessor::condition(const std::vector<Token> &t, const Origin &at) {
     return *value != 0;
 }
 
-void Preprocessor::define(const std::vector<Token> &t, const Origin &at) {
+bool Preprocessor::define(const std::vector<Token> &t, const Origin &at) {
     if (t.size() < 2 || t[1].kind != Kind::Name) {
         m_diag.error(at, "#define needs a name");
-        return;
+        return false;
     }
     Macro m;
     m.name = t[1].text;
@@ -510,24 +609,43 @@ void Preprocessor::define(const std::vector<Token> &t, const Origin &at) {
                 continue;
             if (t[i].kind != Kind::Name) {
                 m_diag.error(at, "#define " + m.name + " has a bad parameter '" + t[i].text + "'");
-                return;
+                return false;
             }
             m.params.push_back(t[i].text);
         }
         if (i == t.size()) {
             m_diag.error(at, "#define " + m.name + "( has no ')'");
-            return;
+            return false;
         }
         ++i;
     }
     m.body.assign(t.begin() + std::ptrdiff_t(i), t.end());
     if (!builtinDefine(m, at))
-        return;
+        return false;
     const Macro *before = m_macros.find(m.name, false);
     if (before && (before->function != m.function || before->params != m.params ||
                    spell(before->body) != spell(m.body)))
         m_diag.warning(at, "#define " + m.name + " replaces an earlier definition");
     m_macros.define(std::move(m));
+    return true;
+}
+
+// A #define as read: its name's place, its value when it is one number, and
+// the names its text uses (not its parameters).
+void Preprocessor::noteDefine(const std::vector<Token> &t, const Origin &at) {
+    Definition d{t[1].text, Definition::Kind::Define, std::nullopt, at.file,
+                 at.line,   int(t[1].start),          m_lineComment};
+    if (t.size() == 3 && t[2].kind == Kind::Number)
+        d.value = t[2].value;
+    m_sink.defined(d);
+    std::vector<std::string> params;
+    size_t k = 2;
+    if (k < t.size() && t[k].isOp("(") && !t[k].spaced)
+        for (; k < t.size() && !t[k].isOp(")"); ++k)
+            if (t[k].kind == Kind::Name)
+                params.push_back(lower(t[k].text));
+    noteUses(std::vector<Token>(t.begin() + std::ptrdiff_t(std::min(k, t.size())), t.end()), false,
+             at, &params);
 }
 
 void Preprocessor::include(const std::string &name, const Origin &at, const Place &place) {

@@ -83,10 +83,14 @@ private:
     bool statements(std::vector<Token> tokens, bool columnOne, const Origin &at,
                     const Place &place);
     void directive(const LexedLine &lexed, const std::string &raw, const Origin &at,
-                   const Place &place);
+                   const Place &place, bool asWritten);
+    // The program's model: the names a line uses, a #define's place and uses.
+    void noteUses(const std::vector<Token> &t, bool columnOne, const Origin &at,
+                  const std::vector<std::string> *params);
+    void noteDefine(const std::vector<Token> &t, const Origin &at);
     void conditional(const std::string &word, const std::vector<Token> &t, const Origin &at);
     bool condition(const std::vector<Token> &t, const Origin &at);
-    void define(const std::vector<Token> &t, const Origin &at);
+    bool define(const std::vector<Token> &t, const Origin &at);
     void include(const std::string &name, const Origin &at, const Place &place);
     // spasm-ng's built-in macros (builtins.cpp).
     enum class Builtin { None, Done, Stop };
@@ -165,6 +169,9 @@ private:
     std::vector<std::string> m_lineFiles;
     bool m_listing = true; // between .nolist and .list: false
     bool m_brass = false;  // a form only Brass reads was met: Brass's operator order
+    bool m_asWritten = false;  // the line under way is read from a file, not made by a macro
+    bool m_lineWritten = false; // line() is on such a line (for Brass's dotted directives)
+    std::string m_lineComment; // the comment of the file's line being read
     size_t m_macroCalls = 0;
 };
 

@@ -4,6 +4,7 @@
 
 #include "diagnostics.h"
 #include "lexer.h"
+#include "model.h"
 
 #include <cstdint>
 #include <optional>
@@ -53,6 +54,13 @@ public:
     // A #define (without arguments) as it stands when the source ends: a
     // name used before its #define takes this text, as in spasm-ng.
     virtual void definedAtEnd(const std::string &, const std::vector<Token> &) {}
+
+    // The program's model as it is read: a #define or #macro, a name used
+    // where it is written (file, line and column), and the comment of the
+    // source line being read (for the labels and equates on it).
+    virtual void defined(const Definition &) {}
+    virtual void used(const Use &) {}
+    virtual void lineComment(const std::string &) {}
 };
 
 } // namespace z80

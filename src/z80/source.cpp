@@ -113,6 +113,12 @@ std::string joinPath(const std::string &folder, const std::string &name) {
     return folder.back() == '/' ? folder + name : folder + "/" + name;
 }
 
+std::string wholePath(const std::string &mainPath, const std::string &shown) {
+    if (!shown.empty() && shown[0] == '/')
+        return shown;
+    return normalPath(joinPath(folderOf(mainPath), shown));
+}
+
 std::string normalPath(const std::string &path) {
     std::vector<std::string> parts;
     size_t i = 0;

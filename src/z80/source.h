@@ -52,6 +52,9 @@ public:
 // Paths, with '/' between names.
 std::string folderOf(const std::string &path);
 std::string joinPath(const std::string &folder, const std::string &name);
+// The whole path of a file a message or the map names as the user knows it:
+// below the source's folder, or whole already.
+std::string wholePath(const std::string &mainPath, const std::string &shown);
 // Removes "." and "name/.." parts.
 std::string normalPath(const std::string &path);
 

@@ -11,6 +11,7 @@
 
 #include "z80/assembler.h"
 #include "z80/outputs.h"
+#include "z80/sourcemap.h"
 
 #include <cstdlib>
 #include <pthread.h>
@@ -35,10 +36,20 @@ void assembleOne(const std::string &text) {
     if (placed != a.bytes.size())
         std::abort();
     for (const auto &list : {a.errors, a.warnings})
-        for (const std::string &m : list)
-            if (m.find(":") == std::string::npos || (m.find(": error: ") == std::string::npos &&
-                                                     m.find(": warning: ") == std::string::npos))
+        for (const z80::Diagnostic &d : list)
+            if (d.file.empty() || d.line < 0 || d.column < -1 || d.length < 0 ||
+                d.column > int(z80::kMaxLineLength))
                 std::abort();
+    // Every build's map reads back with every statement; any text read as
+    // a map is a map or a refusal.
+    std::string why;
+    const auto map = z80::readMap(z80::writeMap(a), &why);
+    size_t mapped = 0;
+    for (const z80::Assembly::Piece &p : a.pieces)
+        mapped += p.size > 0;
+    if (!map || map->entries.size() != mapped)
+        std::abort();
+    z80::readMap(text, &why);
     z80::listing(a, reader, "/p/main.z80");
     z80::labelFile(a);
 }

@@ -1,0 +1,180 @@
+#include "sourcemap.h"
+
+#include "vocabulary.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <unordered_map>
+
+namespace z80 {
+namespace {
+
+constexpr std::string_view kHeader = "qvmap 1";
+
+class Files {
+public:
+    size_t operator()(const std::string &name) {
+        const auto [it, added] = m_index.emplace(name, m_names.size());
+        if (added)
+            m_names.push_back(name);
+        return it->second;
+    }
+    const std::vector<std::string> &names() const { return m_names; }
+
+private:
+    std::unordered_map<std::string, size_t> m_index;
+    std::vector<std::string> m_names;
+};
+
+std::string place(Files &files, const std::string &file, int line, int column) {
+    return std::to_string(files(file)) + ":" + std::to_string(line) + ":" +
+           std::to_string(column < 0 ? 0 : column + 1);
+}
+
+std::vector<std::string_view> fields(std::string_view line) {
+    std::vector<std::string_view> out;
+    for (size_t at = 0; at <= line.size();) {
+        const size_t blank = std::min(line.find(' ', at), line.size());
+        out.push_back(line.substr(at, blank - at));
+        at = blank + 1;
+    }
+    return out;
+}
+
+template <class T> bool number(std::string_view text, T *out, int base = 10) {
+    const char *end = text.data() + text.size();
+    const auto r = std::from_chars(text.data(), end, *out, base);
+    return !text.empty() && r.ec == std::errc() && r.ptr == end;
+}
+
+// "F:LINE:COL", or "F:LINE" when `withColumn` is false.
+bool parsePlace(std::string_view text, size_t files, SourceMap::Place *out, bool withColumn) {
+    const size_t a = text.find(':');
+    const size_t b = a == std::string_view::npos ? a : text.find(':', a + 1);
+    if (a == std::string_view::npos || (withColumn != (b != std::string_view::npos)))
+        return false;
+    const std::string_view line = text.substr(a + 1, withColumn ? b - a - 1 : std::string::npos);
+    return number(text.substr(0, a), &out->file) && out->file < files && number(line, &out->line) &&
+           out->line >= 1 &&
+           (!withColumn || (number(text.substr(b + 1), &out->column) && out->column >= 0));
+}
+
+} // namespace
+
+std::string writeMap(const Assembly &a) {
+    Files files;
+    std::string body;
+    char address[8];
+    for (const Assembly::Piece &p : a.pieces) {
+        if (p.size == 0)
+            continue;
+        std::snprintf(address, sizeof address, "%04X", unsigned(p.address & 0xFFFF));
+        body += std::string(p.code ? "code " : "data ") + address + " " + std::to_string(p.size) +
+                " " + std::to_string(p.offset) + " " + place(files, p.at.file, p.at.line, p.column);
+        for (const MacroStep *s : macroChain(p.at.macro))
+            body += " " + s->macro + " " + std::to_string(files(s->file)) + ":" +
+                    std::to_string(s->line);
+        body += "\n";
+    }
+    std::vector<Assembly::Label> labels = a.labels;
+    std::stable_sort(labels.begin(), labels.end(),
+                     [](const auto &x, const auto &y) { return lower(x.name) < lower(y.name); });
+    for (const Assembly::Label &l : labels)
+        body += std::string(l.equate ? "equate " : "label ") + l.name + " " +
+                std::to_string(l.value) + " " +
+                place(files, l.defined.file, l.defined.line, l.column) + "\n";
+    std::string out = std::string(kHeader) + "\n";
+    for (size_t i = 0; i < files.names().size(); ++i)
+        out += "file " + std::to_string(i) + " " + files.names()[i] + "\n";
+    return out + body;
+}
+
+std::optional<SourceMap> readMap(std::string_view text, std::string *error) {
+    SourceMap map;
+    LineSplitter split(text);
+    std::string_view line;
+    int n = 0;
+    auto fail = [&](const std::string &why) {
+        *error = "line " + std::to_string(n) + ": " + why;
+        return std::nullopt;
+    };
+    if (!split.next(&line) || line != kHeader) {
+        n = 1;
+        return fail("this is not a source map (it does not start with \"qvmap 1\")");
+    }
+    for (n = 2; split.next(&line); ++n) {
+        if (line.empty())
+            continue;
+        const std::vector<std::string_view> f = fields(line);
+        if (f[0] == "file") {
+            size_t index = 0;
+            if (f.size() < 3 || !number(f[1], &index) || index != map.files.size())
+                return fail("a file must be numbered next");
+            map.files.emplace_back(line.substr(f[0].size() + f[1].size() + 2));
+        } else if (f[0] == "code" || f[0] == "data") {
+            SourceMap::Entry e;
+            e.code = f[0] == "code";
+            if (f.size() < 5 || f.size() % 2 == 0 || !number(f[1], &e.address, 16) ||
+                e.address > 0xFFFF || !number(f[2], &e.size) || e.size == 0 || e.size > 0x10000 ||
+                !number(f[3], &e.offset) || e.offset > kMaxFileSize ||
+                !parsePlace(f[4], map.files.size(), &e.at, true))
+                return fail("a statement needs an address, a size, an offset and a place");
+            for (size_t k = 5; k + 1 < f.size(); k += 2) {
+                SourceMap::Place p;
+                if (f[k].empty() || !parsePlace(f[k + 1], map.files.size(), &p, false))
+                    return fail("a macro call needs a name and a place");
+                e.macros.push_back({std::string(f[k]), p.file, p.line});
+            }
+            map.entries.push_back(std::move(e));
+        } else if (f[0] == "label" || f[0] == "equate") {
+            SourceMap::Symbol s;
+            s.equate = f[0] == "equate";
+            if (f.size() != 4 || f[1].empty() || !number(f[2], &s.value) ||
+                !parsePlace(f[3], map.files.size(), &s.at, true))
+                return fail("a symbol needs a name, a value and a place");
+            s.name = std::string(f[1]);
+            map.symbols.push_back(std::move(s));
+        } else {
+            return fail("unknown entry '" + std::string(f[0].substr(0, 20)) + "'");
+        }
+    }
+    map.index();
+    return map;
+}
+
+void SourceMap::index() {
+    m_byAddress.resize(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i)
+        m_byAddress[i] = i;
+    std::stable_sort(m_byAddress.begin(), m_byAddress.end(), [this](size_t x, size_t y) {
+        return entries[x].address < entries[y].address;
+    });
+}
+
+const SourceMap::Entry *SourceMap::at(std::uint32_t address) const {
+    auto it =
+        std::upper_bound(m_byAddress.begin(), m_byAddress.end(), address,
+                         [this](std::uint32_t a, size_t i) { return a < entries[i].address; });
+    // The nearest statements that start at or below it: one of them holds it.
+    for (int tries = 0; it != m_byAddress.begin() && tries < 16; ++tries) {
+        const Entry &e = entries[*--it];
+        if (address < e.address + e.size)
+            return &e;
+    }
+    return nullptr;
+}
+
+std::vector<const SourceMap::Entry *> SourceMap::of(const std::string &file, int line) const {
+    std::vector<const Entry *> out;
+    const auto named = std::find(files.begin(), files.end(), file);
+    if (named == files.end())
+        return out;
+    const size_t index = size_t(named - files.begin());
+    for (const Entry &e : entries)
+        if (e.at.file == index && e.at.line == line)
+            out.push_back(&e);
+    return out;
+}
+
+} // namespace z80

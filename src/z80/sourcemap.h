@@ -1,0 +1,82 @@
+#pragma once
+// The source map a build leaves beside the program (NAME.map): which
+// statement placed which bytes, and where every label and equate is defined,
+// so that a debugger can go from an address to its line and back. Written
+// from the build's pieces; read back by the debugger and the tests. A text
+// of lines, fields apart by one blank:
+//
+//   qvmap 1                                   the format and its version, first
+//   file F NAME                               a file, numbered from 0 in the order
+//                                             met; NAME (the rest of the line) as
+//                                             messages name it
+//   code ADDR SIZE OFFSET F:LINE:COL [M F:LINE]...
+//   data ADDR SIZE OFFSET F:LINE:COL [M F:LINE]...
+//                                             a statement that placed SIZE bytes at
+//                                             ADDR (hexadecimal), found at OFFSET in
+//                                             the program's bytes; an instruction or
+//                                             data; where it is written (COL from 1,
+//                                             0 when unknown), and the #macro calls
+//                                             that produced it, outermost first: each
+//                                             macro's name and its body's line
+//   label NAME VALUE F:LINE:COL               a label, VALUE in decimal
+//   equate NAME VALUE F:LINE:COL              an equate
+//
+// Statements come in the order of their bytes; two joined by '\' on one
+// line are two entries.
+
+#include "assembler.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace z80 {
+
+struct SourceMap {
+    struct Place {
+        size_t file = 0; // in files
+        int line = 0;
+        int column = 0; // from 1; 0 when unknown
+    };
+    struct Step {
+        std::string macro;
+        size_t file = 0;
+        int line = 0;
+    };
+    struct Entry {
+        std::uint32_t address = 0;
+        size_t size = 0, offset = 0;
+        bool code = false;
+        Place at;
+        std::vector<Step> macros; // outermost first
+    };
+    struct Symbol {
+        std::string name;
+        std::int64_t value = 0;
+        bool equate = false;
+        Place at;
+    };
+    std::vector<std::string> files;
+    std::vector<Entry> entries; // in the order of the program's bytes
+    std::vector<Symbol> symbols;
+
+    // The entry whose bytes hold `address`, or null.
+    const Entry *at(std::uint32_t address) const;
+    // The entries of a line of `file` (named as in files), in order.
+    std::vector<const Entry *> of(const std::string &file, int line) const;
+    // Builds what at() looks in; readMap() calls it.
+    void index();
+
+private:
+    std::vector<size_t> m_byAddress;
+};
+
+// The map of a build.
+std::string writeMap(const Assembly &a);
+
+// A map read back; nothing, and *error ("line 3: ..."), when the text is not one.
+std::optional<SourceMap> readMap(std::string_view text, std::string *error);
+
+} // namespace z80
