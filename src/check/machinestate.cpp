@@ -1,20 +1,18 @@
 #include "check/machinestate.h"
 
+#include "z80/vocabulary.h"
+
 #include <cctype>
 #include <cstdio>
 #include <set>
 
 namespace check {
 
+using z80::lower; // names fold as the assembler folds them: ASCII, whatever the locale
+
 namespace {
 
 using run::Reg;
-
-std::string lower(std::string s) {
-    for (char &c : s)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
 
 struct Name {
     const char *name;

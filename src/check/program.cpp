@@ -1,5 +1,6 @@
 #include "check/program.h"
 
+#include "z80/vocabulary.h"
 #include "z80/assembler.h"
 #include "z80/lexer.h"
 #include "z80/outputs.h"
@@ -9,13 +10,9 @@
 
 namespace check {
 
-namespace {
+using z80::lower; // names fold as the assembler folds them: ASCII, whatever the locale
 
-std::string lower(std::string s) {
-    for (char &c : s)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
+namespace {
 
 std::string_view trim(std::string_view s) {
     while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())))

@@ -1,6 +1,7 @@
 #include "check/runtest.h"
 
 #include "check/machinestate.h"
+#include "z80/vocabulary.h"
 #include "run/harness.h"
 #include "run/hex.h"
 #include "run/os.h"
@@ -14,16 +15,12 @@
 
 namespace check {
 
+using z80::lower; // names fold as the assembler folds them: ASCII, whatever the locale
+
 namespace {
 
 constexpr std::size_t kLastStatements = 6;
 constexpr std::size_t kMaxLogLines = 200;
-
-std::string lower(std::string s) {
-    for (char &c : s)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
 
 std::string upper(std::string s) {
     for (char &c : s)

@@ -1,5 +1,6 @@
 #include "check/testfile.h"
 
+#include "z80/vocabulary.h"
 #include "run/keypad.h"
 #include "z80/lexer.h"
 #include "z80/source.h"
@@ -9,14 +10,9 @@
 
 namespace check {
 
-namespace {
+using z80::lower; // names fold as the assembler folds them: ASCII, whatever the locale
 
-std::string lower(std::string_view s) {
-    std::string out(s);
-    for (char &c : out)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
+namespace {
 
 std::string_view trim(std::string_view s) {
     while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())))
