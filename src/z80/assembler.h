@@ -60,6 +60,9 @@ struct Assembly {
     std::vector<ReadLine> lines; // every line read, in order; a piece's place is its index + 1
     std::vector<std::string> lineFiles; // ReadLine::file's names
     std::uint32_t end = 0;              // the address after the highest byte
+    // A Flash application: its bytes start at 4000h with the header's
+    // first field, 80 0Fh (its length), and fill pages of 16 KB.
+    bool application = false;
     bool ok() const { return errors.empty(); }
 };
 
@@ -80,6 +83,12 @@ Assembly assemble(const std::string &mainPath, FileReader &reader, const Options
 constexpr std::uint32_t kUserMemory = 0xFE66 - 0x9D95;
 constexpr std::uint32_t kMaxProgramBytes = (kUserMemory - 2 - 15 + 2) / 2;
 constexpr std::uint32_t kNoExecution = 0xC000;
+// An application runs from Flash pages of 16 KB, each seen at 4000h to
+// 7FFFh; its header's page count is one byte. 96 pages (1.5 MiB) are more
+// than the archive of any calculator of the family holds.
+constexpr std::uint32_t kPageSize = 0x4000;
+constexpr std::uint32_t kPageStart = 0x4000;
+constexpr std::uint32_t kMaxApplicationBytes = 96 * kPageSize;
 // The uses of names a build notes at most; the rest are not listed.
 constexpr size_t kMaxUses = 500000;
 
@@ -260,6 +269,9 @@ private:
     size_t m_placed = 0;      // pass 1: the bytes of the statements before
     bool m_sizeGuess = false; // pass 1: the statement's size uses a value not known yet
     bool m_over = false;      // the program is past the limit: said, and the pass stops
+    bool m_app = false;       // pass 1 met an application header as the first bytes
+    size_t limit() const { return m_app ? kMaxApplicationBytes : kMaxProgramBytes; }
+    void pageOverflow();
 };
 
 } // namespace z80

@@ -1,0 +1,366 @@
+// Flash applications as the kit builds them: the header's fields filled and
+// checked by TI's rules, pages of 16 KB, the .8xk file read back by the
+// library the Linux link program uses, signatures made with a key of our
+// own (tests/data/test-signing.key, made with RabbitSign's rskeygen --ti
+// for these tests; no key of the calculator's maker is in the repository)
+// and checked, and asm.bat building an application end to end.
+
+#include "appheader.h"
+#include "appsign.h"
+#include "flashfile.h"
+#include "z80/assembler.h"
+#include "z80/outputs.h"
+
+#include "core/kitsetup.h"
+#include "fakes.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#define restrict __restrict
+#include <tifiles.h>
+#undef restrict
+
+namespace {
+
+// A header as TI's developer guide lists its fields and spasm-ng's app.inc
+// writes them: length (filled by the build), key 0104, name, page count
+// (filled), no splash screen, date stamp and its signature, program image.
+std::string header(const std::string &name) {
+    return " .org $4000\n"
+           " .db $80,$0F,0,0,0,0\n"
+           " .db $80,$12,1,4\n"
+           " .db $80,$40+" +
+           std::to_string(name.size()) + ",\"" + name +
+           "\"\n"
+           " .db $80,$81,0\n"
+           " .db $80,$90\n"
+           " .db $03,$26,$09,$04,$04,$6F,$1B,$80\n"
+           " .db $02,$0D,$40\n"
+           " .block 64\n"
+           " .db $80,$7F,0,0,0,0\n";
+}
+
+// The next page, as app.inc's defpage places it: the rest of this page
+// filled, then 4000h again (the page number in the address's high bits).
+std::string page(int n) {
+    return " .block $8000-($ & $FFFF)\n .org $4000+(" + std::to_string(n) + "*$10000)\n";
+}
+
+z80::Assembly assemble(const std::string &text) {
+    z80::MemoryReader reader;
+    reader.files["/p/app.z80"] = text;
+    return z80::assemble("/p/app.z80", reader, {});
+}
+
+QStringList messages(const z80::Assembly &a) {
+    QStringList out;
+    for (const auto &list : {z80::errorLines(a), z80::messages(a.warnings)})
+        for (const std::string &m : list)
+            out << QString::fromStdString(m);
+    return out;
+}
+
+std::size_t stated(const std::vector<std::uint8_t> &b) {
+    return std::size_t(b[2]) << 24 | std::size_t(b[3]) << 16 | std::size_t(b[4]) << 8 | b[5];
+}
+
+// The page count's byte: after the fields before it in header().
+std::size_t pageCountAt(const std::string &name) {
+    return 6 + 4 + 2 + name.size() + 2;
+}
+
+struct ReadBack {
+    QString name;
+    std::vector<std::vector<std::uint8_t>> pages;
+    std::vector<int> numbers, addresses;
+};
+
+// The .8xk as the link library reads it.
+ReadBack readWithTifiles(const std::string &file) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("app.8xk");
+    ReadBack r;
+    if (!writeBytes(path, QByteArray(file.data(), int(file.size()))))
+        return r;
+    FlashContent *c = tifiles_content_create_flash(CALC_TI83P);
+    if (tifiles_file_read_flash(QFile::encodeName(path).constData(), c) == 0) {
+        r.name = QString::fromLatin1(c->name);
+        for (unsigned i = 0; i < c->num_pages; ++i) {
+            const FlashPage *p = c->pages[i];
+            r.pages.emplace_back(p->data, p->data + p->size);
+            r.numbers.push_back(p->page);
+            r.addresses.push_back(p->addr);
+        }
+    }
+    tifiles_content_delete_flash(c);
+    return r;
+}
+
+kit::SigningKey testKey() {
+    std::string error;
+    const auto key =
+        kit::readKey(readBytes(QFINDTESTDATA("data/test-signing.key")).toStdString(), &error);
+    if (!key)
+        qFatal("the test key does not read: %s", error.c_str());
+    return *key;
+}
+
+} // namespace
+
+class AppsTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir home;
+    QString at(const QString &relative) const { return home.filePath("Asm/" + relative); }
+
+    int build(const QString &name, const QString &source) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QUORVIN_SOURCE", source);
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(home.path());
+        p.start(at("asm.bat"), {name});
+        if (!p.waitForFinished(60000))
+            return -1;
+        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    }
+    QString lastLogLine() {
+        const QStringList lines =
+            QString::fromUtf8(readBytes(at("TASM/error.log"))).split('\n', Qt::SkipEmptyParts);
+        return lines.isEmpty() ? QString() : lines.last();
+    }
+
+private slots:
+    void initTestCase() {
+        tifiles_library_init();
+        qputenv("HOME", QFile::encodeName(home.path()));
+        QVERIFY(!setUpKit(KIT_STAGE_DIR, home.filePath("Asm")).error);
+    }
+    void cleanupTestCase() { tifiles_library_exit(); }
+
+    // One page: the length field holds the bytes after it (big-endian), the
+    // page count 1, and the link library reads page 0 at 4000h with every
+    // byte the assembler made and the name from the header.
+    void aOnePageApplicationCarriesItsHeaderFieldsFilled() {
+        const z80::Assembly a =
+            assemble(header("Hello") + "start:\n rst 28h\n .dw $4527\n jp start\n .db \"hi\",0\n");
+        QCOMPARE(messages(a), QStringList());
+        QVERIFY(a.application);
+        const kit::PreparedApp app = kit::prepareApplication(a.bytes);
+        QCOMPARE(QString::fromStdString(app.error), QString());
+        QCOMPARE(app.pages, 1);
+        QCOMPARE(app.name, std::string("Hello"));
+        QCOMPARE(app.keyId, std::string("0104"));
+        QCOMPARE(stated(app.bytes), app.bytes.size() - 6);
+        QCOMPARE(int(app.bytes[pageCountAt("Hello")]), 1);
+        // Everything but the two fields is the assembler's.
+        std::vector<std::uint8_t> expected = a.bytes;
+        std::copy(app.bytes.begin() + 2, app.bytes.begin() + 6, expected.begin() + 2);
+        expected[pageCountAt("Hello")] = 1;
+        QCOMPARE(app.bytes, expected);
+
+        const ReadBack r = readWithTifiles(kit::flashFile(app.bytes, app.name));
+        QCOMPARE(r.name, QString("Hello"));
+        QCOMPARE(r.pages.size(), size_t(1));
+        QCOMPARE(r.addresses, std::vector<int>{0x4000});
+        QCOMPARE(r.pages[0], app.bytes);
+    }
+
+    // Three pages: the first two filled to 16,384 bytes, the last as long
+    // as its code; a label on page 2 is seen at 4000h; the page count is 3
+    // and each page's record names its page.
+    void aThreePageApplicationFillsEveryPageButTheLast() {
+        const z80::Assembly a = assemble(header("Three") + " call far\n ret\n" + page(1) +
+                                         " .db 1\n" + page(2) + "far:\n ld a,2\n ret\n");
+        QCOMPARE(messages(a), QStringList());
+        QCOMPARE(a.bytes.size(), size_t(2 * 0x4000 + 3));
+        QCOMPARE(QString::fromStdString(z80::summary(a)),
+                 QString("3 pages, 32,771 bytes (page 2 has 16,381 bytes left)"));
+        const kit::PreparedApp app = kit::prepareApplication(a.bytes);
+        QCOMPARE(QString::fromStdString(app.error), QString());
+        QCOMPARE(app.pages, 3);
+        QCOMPARE(int(app.bytes[pageCountAt("Three")]), 3);
+        const std::size_t call = pageCountAt("Three") + 1 + 2 + 8 + 3 + 64 + 6;
+        QCOMPARE(int(app.bytes[call]), 0xCD);
+        QCOMPARE(int(app.bytes[call + 1] | app.bytes[call + 2] << 8), 0x4000);
+
+        const ReadBack r = readWithTifiles(kit::flashFile(app.bytes, app.name));
+        QCOMPARE(r.numbers, (std::vector<int>{0, 1, 2}));
+        QCOMPARE(r.addresses, (std::vector<int>{0x4000, 0x4000, 0x4000}));
+        QCOMPARE(r.pages[1].size(), size_t(0x4000));
+        QCOMPARE(int(r.pages[1][0]), 1);
+        QCOMPARE(r.pages[2], (std::vector<std::uint8_t>{0x3E, 0x02, 0xC9}));
+        // And the kit reads its own file back to the same bytes.
+        std::string name, error;
+        const auto back = kit::readFlashFile(kit::flashFile(app.bytes, app.name), &name, &error);
+        QVERIFY(back);
+        QCOMPARE(*back, app.bytes);
+    }
+
+    // A page that runs past 7FFFh is named, with how far it runs over, at
+    // the line that crosses; a program of that size is not limited by RAM.
+    void aPageOverflowIsReportedAtItsLine() {
+        const std::string text = header("Big") + " .block 16000\n ld a,1\n .block 400\n" + page(1);
+        const z80::Assembly a = assemble(text);
+        const int headerBytes = 6 + 4 + 2 + 3 + 3 + 2 + 8 + 3 + 64 + 6;
+        const int over = headerBytes + 16000 + 2 + 400 - 0x4000;
+        QVERIFY(over > 0);
+        QCOMPARE(messages(a).value(0),
+                 QString("app.z80:13: error: page 0 of the application overflows by %1 bytes "
+                         "from here: a page holds 16,384 bytes, 4000h to 7FFFh")
+                     .arg(over));
+    }
+
+    // Each field the calculator needs is checked and named when missing or
+    // wrong; the signature may not cross a page's end; no page may start
+    // with FFh; a length of 55 modulo 64 gets a byte more.
+    void aHeaderTheCalculatorWouldRefuseIsNamed() {
+        const auto fault = [](const std::string &text) {
+            const z80::Assembly a = assemble(text);
+            return QString::fromStdString(kit::prepareApplication(a.bytes).error);
+        };
+        QVERIFY(fault(header("NineChars"))
+                    .contains("holds 9 characters; an application's name "
+                              "has at most 8"));
+        std::string noKey = header("K");
+        noKey.replace(noKey.find(" .db $80,$12,1,4\n"), 17, " .db $80,$31,1,1\n");
+        QVERIFY(fault(noKey).contains("no key number"));
+        std::string noImage = header("I");
+        noImage.replace(noImage.find("$80,$7F"), 7, "$80,$21");
+        QVERIFY(fault(noImage).contains("no program image field"));
+        std::string noDate = header("D");
+        noDate.replace(noDate.find("$03,$26"), 7, "$80,$A6");
+        QVERIFY(fault(noDate).contains("no date stamp"));
+        QVERIFY(fault(header("F") + page(1) + " .db $FF\n").contains("page 1 begins with FFh"));
+        QVERIFY(fault(header("Near") + " .block $7FF0-$\n").contains("must fit on the last page"));
+        QVERIFY(fault(" .org $4000\n .db $80,$0E,0,0,0\n").contains("starts with its header"));
+
+        const z80::Assembly a = assemble(header("Pad") + " .block 55-($ & 63)+64\n");
+        QCOMPARE(a.bytes.size() % 64, size_t(55));
+        const kit::PreparedApp app = kit::prepareApplication(a.bytes);
+        QCOMPARE(app.bytes.size(), a.bytes.size() + 1);
+        QCOMPARE(int(app.bytes.back()), 0);
+    }
+
+    // Signed with the test key, the signature checks out; a byte changed in
+    // the application or in the signature makes it fail. RabbitSign, where
+    // installed, checks it too.
+    void aSignedApplicationVerifiesAndAChangedByteDoesNot() {
+        const kit::SigningKey key = testKey();
+        const z80::Assembly a = assemble(header("Signed") + " ld a,1\n ret\n");
+        const kit::PreparedApp app = kit::prepareApplication(a.bytes);
+        std::string why;
+        const std::vector<std::uint8_t> sig = kit::signApplication(app.bytes, key, &why);
+        QCOMPARE(QString::fromStdString(why), QString());
+        QCOMPARE(sig[0], std::uint8_t(0x02));
+        QCOMPARE(sig[1], std::uint8_t(0x2D));
+        QVERIFY(sig.size() <= kit::kMaxSignatureBytes);
+        QVERIFY2(kit::verifyApplication(app.bytes, sig, key.n, &why), why.c_str());
+
+        std::vector<std::uint8_t> changed = app.bytes;
+        changed[changed.size() - 2] ^= 1;
+        QVERIFY(!kit::verifyApplication(changed, sig, key.n, &why));
+        QVERIFY(QString::fromStdString(why).contains("does not match"));
+        std::vector<std::uint8_t> badSig = sig;
+        badSig[10] ^= 0x40;
+        QVERIFY(!kit::verifyApplication(app.bytes, badSig, key.n, &why));
+
+        if (QStandardPaths::findExecutable("rabbitsign").isEmpty())
+            return;
+        QTemporaryDir dir;
+        std::vector<std::uint8_t> whole = app.bytes;
+        whole.insert(whole.end(), sig.begin(), sig.end());
+        const std::string file = kit::flashFile(whole, app.name);
+        QVERIFY(writeBytes(dir.filePath("s.8xk"), QByteArray(file.data(), int(file.size()))));
+        QProcess p;
+        p.start("rabbitsign",
+                {"-q", "-c", "-k", QFINDTESTDATA("data/test-signing.key"), dir.filePath("s.8xk")});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitCode(), 0);
+    }
+
+    // A key file that is cut short, not hex, of the wrong kind or whose
+    // factors do not give its modulus is refused with the reason.
+    void aBadKeyFileIsRefusedWithItsReason() {
+        const std::string good = readBytes(QFINDTESTDATA("data/test-signing.key")).toStdString();
+        const auto reason = [](const std::string &text) {
+            std::string error;
+            return kit::readKey(text, &error) ? QString() : QString::fromStdString(error);
+        };
+        QCOMPARE(reason(good), QString());
+        QVERIFY(reason(good.substr(0, good.rfind('\n', good.size() - 2))).contains("has 2 lines"));
+        QVERIFY(reason(good.substr(0, good.size() - 5) + "\n").contains("line 3 (q)"));
+        std::string notHex = good;
+        notHex[5] = 'G';
+        QVERIFY(reason(notHex).contains("line 1 (n)"));
+        std::string otherN = good;
+        otherN[4] = otherN[4] == '1' ? '2' : '1';
+        QVERIFY(reason(otherN).contains("p times q is not n"));
+        QVERIFY(reason("0104\n40" + std::string(128, 'A') + "\n01AB\n").contains("RSA key"));
+        QVERIFY(reason("FF" + std::string(510, 'A') + "\n01AB\n01AB\n").contains("512 bits"));
+        QVERIFY(reason(std::string(1 << 20, '\n')).contains("has 0 lines"));
+    }
+
+    // A .8xk whose text is damaged is refused with the record at fault.
+    void aDamagedFlashFileIsRefused() {
+        const std::string file = kit::flashFile(std::vector<std::uint8_t>(100, 0x11), "X");
+        const auto reason = [](const std::string &f) {
+            std::string name, error;
+            return kit::readFlashFile(f, &name, &error) ? QString() : QString::fromStdString(error);
+        };
+        QCOMPARE(reason(file), QString());
+        std::string sum = file;
+        sum[sum.find(":20400000") + 12] = '2';
+        QVERIFY(reason(sum).contains("wrong checksum"));
+        std::string digit = file;
+        digit[digit.find(":20400000") + 12] = 'Z';
+        QVERIFY(reason(digit).contains("no hex digit"));
+        QVERIFY(reason(file.substr(0, 50)).contains("78 bytes"));
+        QVERIFY(reason(file.substr(0, file.size() - 11)).contains("past the file's end"));
+        std::string far = file;
+        far.replace(far.find(":020000020000FC"), 15, ":020000020100FB");
+        QVERIFY(reason(far).contains("page 256"));
+    }
+
+    // asm.bat builds an application into NAME.8xk: without a key the log's
+    // last line says it is unsigned and what that means; with the key its
+    // header names in ~/Asm/TASM, the file is signed and verifies.
+    void asmBatBuildsAndSignsAnApplication() {
+        const QString source = home.filePath("demo.z80");
+        QVERIFY(writeBytes(source, QByteArray::fromStdString(header("Demo") + " ret\n")));
+        QCOMPARE(build("demo", source), 0);
+        QVERIFY(!QFile::exists(at("Exec/demo.8xp")));
+        QVERIFY(lastLogLine().startsWith("Build succeeded: 1 page, "));
+        QVERIFY(lastLogLine().contains("; not signed: no 0104.key in "));
+        QVERIFY(lastLogLine().contains("a calculator refuses to install an unsigned"));
+        std::string name, error;
+        auto unsigned_ =
+            kit::readFlashFile(readBytes(at("Exec/demo.8xk")).toStdString(), &name, &error);
+        QVERIFY(unsigned_);
+        QCOMPARE(kit::statedLength(*unsigned_), std::optional<std::size_t>(unsigned_->size()));
+
+        QVERIFY(QFile::copy(QFINDTESTDATA("data/test-signing.key"), at("TASM/0104.key")));
+        QCOMPARE(build("demo", source), 0);
+        QVERIFY(lastLogLine().endsWith("; signed with " + at("TASM/0104.key") + "."));
+        const auto data =
+            kit::readFlashFile(readBytes(at("Exec/demo.8xk")).toStdString(), &name, &error);
+        QVERIFY(data);
+        QCOMPARE(name, std::string("Demo"));
+        const std::size_t length = kit::statedLength(*data).value_or(0);
+        QCOMPARE(data->size(), length + kit::kSignatureArea);
+        const std::vector<std::uint8_t> app(data->begin(), data->begin() + std::ptrdiff_t(length));
+        const std::vector<std::uint8_t> sig(data->begin() + std::ptrdiff_t(length), data->end());
+        QVERIFY2(kit::verifyApplication(app, sig, testKey().n, &error), error.c_str());
+
+        // A key file that is no key fails the build, which leaves no file.
+        QVERIFY(writeBytes(at("TASM/0104.key"), "0104\n"));
+        QCOMPARE(build("demo", source), 1);
+        QVERIFY(!QFile::exists(at("Exec/demo.8xk")));
+        QVERIFY(QFile::remove(at("TASM/0104.key")));
+    }
+};
+
+QTEST_GUILESS_MAIN(AppsTest)
+#include "kit_apps_test.moc"
