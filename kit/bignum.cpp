@@ -100,16 +100,39 @@ BigNum operator*(const BigNum &a, const BigNum &b) {
 BigNum operator%(const BigNum &a, const BigNum &m) {
     if (compare(a, m) < 0)
         return a;
-    // Bit by bit from the top: r = 2r + bit, less m whenever it reaches m.
-    BigNum r;
+    // Bit by bit from the top: r = 2r + bit, less m whenever it reaches m;
+    // r stays below 2m, so one limb more than m holds it.
+    const std::size_t n = m.m_limbs.size();
+    std::vector<std::uint32_t> r(n + 1, 0);
+    const auto atLeastM = [&] {
+        if (r[n] != 0)
+            return true;
+        for (std::size_t i = n; i-- > 0;)
+            if (r[i] != m.m_limbs[i])
+                return r[i] > m.m_limbs[i];
+        return true;
+    };
     for (std::size_t i = a.bits(); i-- > 0;) {
-        r = r + r;
-        if (a.bit(i))
-            r = r + BigNum(1);
-        if (compare(r, m) >= 0)
-            r = r - m;
+        std::uint32_t carry = a.bit(i) ? 1 : 0;
+        for (std::size_t k = 0; k <= n; ++k) {
+            const std::uint32_t top = r[k] >> 31;
+            r[k] = r[k] << 1 | carry;
+            carry = top;
+        }
+        if (atLeastM()) {
+            std::int64_t borrow = 0;
+            for (std::size_t k = 0; k <= n; ++k) {
+                const std::int64_t d =
+                    std::int64_t(r[k]) - borrow - (k < n ? std::int64_t(m.m_limbs[k]) : 0);
+                borrow = d < 0;
+                r[k] = std::uint32_t(d + (borrow << 32));
+            }
+        }
     }
-    return r;
+    BigNum out;
+    out.m_limbs = std::move(r);
+    out.trim();
+    return out;
 }
 
 BigNum BigNum::half() const {

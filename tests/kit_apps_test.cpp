@@ -18,6 +18,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <set>
 
 #define restrict __restrict
 #include <tifiles.h>
@@ -199,6 +200,27 @@ private slots:
         QCOMPARE(*back, app.bytes);
     }
 
+    // spasm-ng's app.inc is read as spasm-ng reads it: a directive of its
+    // own made with a dotted #define, a #macro's parameter tested with
+    // #ifdef (defined when given, as spasm-ng defines it while the macro
+    // runs), a macro that defines its parameter anew, and state a macro
+    // keeps in #defines it makes again each time, without warnings.
+    void spasmApplicationMacroFormsAreRead() {
+        const z80::Assembly a = assemble("#define .mypage mypage(\n"
+                                         "#macro mypage(page, title)\n"
+                                         "#ifndef title\n .db 0\n#else\n .db title\n#endif\n"
+                                         "#define pages eval(page+1)\n"
+                                         "#endmacro\n"
+                                         "#macro rule(times, base)\n"
+                                         "#if times > 0\n #define base base,\"-\"\n"
+                                         " rule(eval(times-1), base)\n#else\n .db base\n"
+                                         "#endif\n#endmacro\n"
+                                         " .org 0\n mypage(0, \"A\")\n mypage(1)\n"
+                                         " rule(2, \"x\")\n .db pages\n");
+        QCOMPARE(messages(a), QStringList());
+        QCOMPARE(a.bytes, (std::vector<std::uint8_t>{'A', 0, 'x', 2}));
+    }
+
     // A page that runs past 7FFFh is named, with how far it runs over, at
     // the line that crosses; a program of that size is not limited by RAM.
     void aPageOverflowIsReportedAtItsLine() {
@@ -267,16 +289,31 @@ private slots:
         badSig[10] ^= 0x40;
         QVERIFY(!kit::verifyApplication(app.bytes, badSig, key.n, &why));
 
+        // Every one of TI's four transforms (f = 0..3) comes up among a few
+        // applications; each signature verifies, and RabbitSign, where it is
+        // installed, accepts every file.
+        QTemporaryDir dir;
+        QStringList files;
+        std::set<int> transforms;
+        for (int i = 0; i < 64 && transforms.size() < 4; ++i) {
+            const kit::PreparedApp one = kit::prepareApplication(
+                assemble(header("Signed") + " ld a," + std::to_string(i) + "\n ret\n").bytes);
+            const std::vector<std::uint8_t> s = kit::signApplication(one.bytes, key, &why);
+            QVERIFY2(kit::verifyApplication(one.bytes, s, key.n, &why), why.c_str());
+            const std::size_t length = s[2];
+            transforms.insert(s[3 + length] == 0 ? 0 : s[4 + length]);
+            std::vector<std::uint8_t> whole = one.bytes;
+            whole.insert(whole.end(), s.begin(), s.end());
+            const std::string file = kit::flashFile(whole, one.name);
+            files << dir.filePath(QString::number(i) + ".8xk");
+            QVERIFY(writeBytes(files.last(), QByteArray(file.data(), int(file.size()))));
+        }
+        QCOMPARE(transforms, (std::set<int>{0, 1, 2, 3}));
         if (QStandardPaths::findExecutable("rabbitsign").isEmpty())
             return;
-        QTemporaryDir dir;
-        std::vector<std::uint8_t> whole = app.bytes;
-        whole.insert(whole.end(), sig.begin(), sig.end());
-        const std::string file = kit::flashFile(whole, app.name);
-        QVERIFY(writeBytes(dir.filePath("s.8xk"), QByteArray(file.data(), int(file.size()))));
         QProcess p;
         p.start("rabbitsign",
-                {"-q", "-c", "-k", QFINDTESTDATA("data/test-signing.key"), dir.filePath("s.8xk")});
+                QStringList{"-q", "-c", "-k", QFINDTESTDATA("data/test-signing.key")} + files);
         QVERIFY(p.waitForFinished(30000));
         QCOMPARE(p.exitCode(), 0);
     }
