@@ -66,7 +66,7 @@ write_logs() {
     fi
     return $status
 }
-outputs_gone() { rm -f -- "$exec_dir/$name.8xp" "$exec_dir/$name.8xk" "$exec_dir/$name.lst" "$exec_dir/$name.lab" "$exec_dir/$name.map"; }
+outputs_gone() { for ext in 8xp 8xk 8xv 8xn 8xl 8xm 8xs 8xi 8xd 8xc; do rm -f -- "$exec_dir/$name.$ext"; done; rm -f -- "$exec_dir/$name.lst" "$exec_dir/$name.lab" "$exec_dir/$name.map"; }
 finish() {
     write_logs || exit 1
     exit "$1"
@@ -130,9 +130,10 @@ summary=$("$assembler" "$@" "$src" -o "$binary" --listing "$exec_dir/$name.lst" 
     --announce \
     2>> "$work") || fail
 
-# pack8xp writes NAME.8xp, or NAME.8xk for an application, and says how an
-# application's line ends (signed, or what an unsigned one means).
-ending=$("$packer" --to "$exec_dir/$name" --keys "$root/TASM" "$binary" "$name" 2>> "$work") ||
+# pack8xp writes NAME.8xp, NAME.8xk for an application, or the variable a
+# "; variable: appvar" line asks for (NAME.8xv), and ends the summary with
+# what it wrote (signed or not, and what an unsigned application means).
+ending=$("$packer" --to "$exec_dir/$name" --keys "$root/TASM" --source "$src" "$binary" "$name" 2>> "$work") ||
     fail "Packing the program failed."
 say "Build succeeded: $summary$ending"
 # A build whose log cannot be written has not succeeded.

@@ -1,10 +1,14 @@
 // pack8xp BINARY OUTPUT NAME: wraps an assembled program into a TI-83 Plus
 // program file.
-// pack8xp --to STEM [--keys DIR] BINARY NAME: writes what the binary is:
+// pack8xp --to STEM [--keys DIR] [--source SRC] BINARY NAME: writes what
+// the binary is:
 // an application (it begins with the header's 80 0Fh) into STEM.8xk, signed
 // when DIR holds the key its header names (0104.key), else a program into
-// STEM.8xp. The end of the build's summary line ("; signed with ...", or
-// why it is not signed and what that means) goes to standard output.
+// STEM.8xp; with --source SRC whose first lines say "; variable: TYPE [NAME]
+// [archived]", that variable into STEM and its type's extension (.8xv for
+// an application variable). The sentence that ends the build's summary
+// line (signed with which key, or why not and what that means; which
+// variable was written) goes to standard output.
 // Warnings and errors go to standard error; exit 1 on an error.
 
 #include "appheader.h"
@@ -13,7 +17,9 @@
 #include "flashfile.h"
 #include "packer.h"
 #include "z80/source.h"
+#include "z80/variableform.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <iostream>
@@ -61,7 +67,7 @@ int packApplication(const std::vector<std::uint8_t> &binary, const std::string &
     z80::DiskReader reader;
     const std::string keyPath = keys.empty() ? "" : findKey(reader, keys, app.keyId);
     if (keyPath.empty()) {
-        tail = "; not signed: " +
+        tail = " Not signed: " +
                (keys.empty() ? std::string("no key folder was given")
                              : "no " + app.keyId + ".key in " + keys) +
                ". Emulators run it as it is; a calculator refuses to install an unsigned "
@@ -87,7 +93,7 @@ int packApplication(const std::vector<std::uint8_t> &binary, const std::string &
         const std::size_t area = app.bytes.size() + kit::kSignatureArea;
         while (data.size() < area && data.size() < pageEnd)
             data.push_back(0xFF);
-        tail = "; signed with " + keyPath + ".";
+        tail = " Signed with " + keyPath + ".";
     }
     if (!write(stem + ".8xk", kit::flashFile(data, app.name)))
         return 1;
@@ -95,10 +101,33 @@ int packApplication(const std::vector<std::uint8_t> &binary, const std::string &
     return 0;
 }
 
+int packDeclared(const std::vector<std::uint8_t> &binary, const std::string &stem,
+                 const z80::VariableForm &form, const std::string &fileName) {
+    std::string error;
+    const std::vector<std::uint8_t> name = z80::variableName(form, fileName, &error);
+    if (name.empty())
+        return fail(error);
+    std::uint8_t bytes[8] = {};
+    std::copy(name.begin(), name.end(), bytes);
+    const PackResult r = packVariable(binary, bytes, form.type, form.archived, form.sized);
+    if (!r.error.empty())
+        return fail(r.error);
+    const std::string path = stem + "." + form.extension;
+    if (!write(path, std::string(r.file.begin(), r.file.end())))
+        return 1;
+    std::string shown = form.name;
+    if (form.type == 0x05 || form.type == 0x06 || form.type == 0x15)
+        shown.assign(name.begin(), std::find(name.begin(), name.end(), 0));
+    std::cout << " Written as the " << form.description << " " << shown
+              << (form.archived ? ", archived," : "") << " into "
+              << path.substr(path.rfind('/') + 1) << ".\n";
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
-    std::string stem, keys;
+    std::string stem, keys, source;
     std::vector<std::string> rest;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -106,12 +135,14 @@ int main(int argc, char **argv) {
             stem = argv[++i];
         else if (a == "--keys" && i + 1 < argc)
             keys = argv[++i];
+        else if (a == "--source" && i + 1 < argc)
+            source = argv[++i];
         else
             rest.push_back(a);
     }
     if (stem.empty() ? rest.size() != 3 : rest.size() != 2) {
         std::cerr << "usage: pack8xp BINARY OUTPUT NAME\n"
-                     "       pack8xp --to STEM [--keys DIR] BINARY NAME\n";
+                     "       pack8xp --to STEM [--keys DIR] [--source SRC] BINARY NAME\n";
         return 2;
     }
     // The assembler's own reader: regular files only, never waiting on a FIFO.
@@ -121,6 +152,17 @@ int main(int argc, char **argv) {
         return fail("cannot read " + rest[0] + ": " + in.error);
     const std::vector<std::uint8_t> binary(in.text.begin(), in.text.end());
     const std::string name = rest.back();
+    if (!stem.empty() && !source.empty()) {
+        const z80::ReadResult text = reader.read(source);
+        if (!text.error.empty())
+            return fail("cannot read " + source + ": " + text.error);
+        std::string why;
+        const auto form = z80::variableComment(text.text, &why);
+        if (!why.empty())
+            return fail(why);
+        if (form)
+            return packDeclared(binary, stem, *form, name);
+    }
     if (!stem.empty() && binary.size() >= 2 && binary[0] == 0x80 && binary[1] == 0x0F)
         return packApplication(binary, stem, keys);
     const PackResult r = pack8xp(binary, name);

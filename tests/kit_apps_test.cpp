@@ -8,8 +8,10 @@
 #include "appheader.h"
 #include "appsign.h"
 #include "flashfile.h"
+#include "packer.h"
 #include "z80/assembler.h"
 #include "z80/outputs.h"
+#include "z80/variableform.h"
 
 #include "core/kitsetup.h"
 #include "fakes.h"
@@ -100,6 +102,27 @@ ReadBack readWithTifiles(const std::string &file) {
     return r;
 }
 
+struct Variable {
+    int type = -1, attr = -1;
+    QByteArray name, data;
+};
+
+// A variable file as the link library reads it.
+Variable readVariable(const QString &path) {
+    Variable v;
+    FileContent *c = tifiles_content_create_regular(CALC_TI83P);
+    if (tifiles_file_read_regular(QFile::encodeName(path).constData(), c) == 0 &&
+        c->num_entries == 1) {
+        const VarEntry *e = c->entries[0];
+        v.type = e->type;
+        v.attr = e->attr;
+        v.name = QByteArray(e->name);
+        v.data = QByteArray(reinterpret_cast<const char *>(e->data), int(e->size));
+    }
+    tifiles_content_delete_regular(c);
+    return v;
+}
+
 kit::SigningKey testKey() {
     std::string error;
     const auto key =
@@ -178,7 +201,7 @@ private slots:
         QCOMPARE(messages(a), QStringList());
         QCOMPARE(a.bytes.size(), size_t(2 * 0x4000 + 3));
         QCOMPARE(QString::fromStdString(z80::summary(a)),
-                 QString("3 pages, 32,771 bytes (page 2 has 16,381 bytes left)"));
+                 QString("3 pages, 32,771 bytes (page 2 has 16,381 bytes left)."));
         const kit::PreparedApp app = kit::prepareApplication(a.bytes);
         QCOMPARE(QString::fromStdString(app.error), QString());
         QCOMPARE(app.pages, 3);
@@ -361,6 +384,75 @@ private slots:
         QVERIFY(reason(far).contains("page 256"));
     }
 
+    // A source whose first lines say "; variable: appvar NAME archived" is
+    // built into NAME.8xv: an application variable (15h) of that name, in
+    // the archive, its data the bytes after their length, larger than a
+    // program may be; the log's last line names what was written. A line
+    // naming no type fails the build at line 1.
+    void aSourceThatSaysSoBecomesAnApplicationVariable() {
+        const QString source = home.filePath("levels.z80");
+        QVERIFY(writeBytes(source, "; Level data\n; variable: appvar Levels archived\n"
+                                   " .org 0\n .db \"LV\"\n .block 20000\n"));
+        QCOMPARE(build("levels", source), 0);
+        QVERIFY(!QFile::exists(at("Exec/levels.8xp")));
+        QCOMPARE(lastLogLine(), QString("Build succeeded: 20,002 bytes. Written as the application "
+                                        "variable Levels, archived, into levels.8xv."));
+        const Variable v = readVariable(at("Exec/levels.8xv"));
+        QCOMPARE(v.type, 0x15);
+        QCOMPARE(v.name, QByteArray("Levels"));
+        QCOMPARE(v.attr, int(ATTRB_ARCHIVED));
+        QCOMPARE(v.data.size(), 2 + 20002);
+        QCOMPARE(v.data.mid(0, 4), QByteArray("\x22\x4E"
+                                              "LV",
+                                              4));
+
+        QVERIFY(writeBytes(source, "; variable: spreadsheet\n .db 1\n"));
+        QCOMPARE(build("levels", source), 1);
+        QVERIFY(!QFile::exists(at("Exec/levels.8xv")));
+        QVERIFY(QString::fromUtf8(readBytes(at("TASM/error.log")))
+                    .contains("levels.z80:1: error: '; variable:' takes a type"));
+    }
+
+    // The other types by their own rules: a string Str1 (its name the
+    // tokens AAh 00h, its data sized), a real number A (its nine bytes as
+    // written), a list L2; each read back by the link library.
+    void otherVariableTypesTakeTheirNamesAndDataAsTheCalculatorDoes() {
+        QTemporaryDir dir;
+        const auto pack = [&](const std::string &line, const std::vector<std::uint8_t> &data) {
+            std::string error;
+            const auto form = z80::variableComment(line, &error);
+            if (!form)
+                return Variable();
+            const std::vector<std::uint8_t> name = z80::variableName(*form, "file", &error);
+            if (name.empty())
+                return Variable();
+            std::uint8_t bytes[8] = {};
+            std::copy(name.begin(), name.end(), bytes);
+            const PackResult r = packVariable(data, bytes, form->type, form->archived, form->sized);
+            const QString path = dir.filePath("v." + QString::fromStdString(form->extension));
+            if (!writeBytes(path, QByteArray(reinterpret_cast<const char *>(r.file.data()),
+                                             int(r.file.size()))))
+                return Variable();
+            return readVariable(path);
+        };
+        const Variable str = pack("; variable: string Str1", {'H', 'I'});
+        QCOMPARE(str.type, 0x04);
+        QCOMPARE(str.data, QByteArray("\x02\x00HI", 4));
+        const std::vector<std::uint8_t> nine = {0, 0x80, 0x31, 0x41, 0x59, 0, 0, 0, 0};
+        const Variable real = pack("; variable: real A", nine);
+        QCOMPARE(real.type, 0x00);
+        QCOMPARE(real.name, QByteArray("A"));
+        QCOMPARE(real.data, QByteArray(reinterpret_cast<const char *>(nine.data()), 9));
+        QCOMPARE(real.attr, int(ATTRB_NONE));
+        QCOMPARE(pack("; variable: list L2", {1, 0, 0, 0x80, 0x10, 0, 0, 0, 0, 0, 0}).type, 0x01);
+
+        std::string error;
+        const auto pic = z80::variableComment("; variable: picture Pic11", &error);
+        QVERIFY(pic);
+        QVERIFY(z80::variableName(*pic, "x", &error).empty());
+        QCOMPARE(QString::fromStdString(error), QString("'Pic11' is no name a picture can have"));
+    }
+
     // asm.bat builds an application into NAME.8xk: without a key the log's
     // last line says it is unsigned and what that means; with the key its
     // header names in ~/Asm/TASM, the file is signed and verifies.
@@ -370,7 +462,7 @@ private slots:
         QCOMPARE(build("demo", source), 0);
         QVERIFY(!QFile::exists(at("Exec/demo.8xp")));
         QVERIFY(lastLogLine().startsWith("Build succeeded: 1 page, "));
-        QVERIFY(lastLogLine().contains("; not signed: no 0104.key in "));
+        QVERIFY(lastLogLine().contains(". Not signed: no 0104.key in "));
         QVERIFY(lastLogLine().contains("a calculator refuses to install an unsigned"));
         std::string name, error;
         auto unsigned_ =
@@ -380,7 +472,7 @@ private slots:
 
         QVERIFY(QFile::copy(QFINDTESTDATA("data/test-signing.key"), at("TASM/0104.key")));
         QCOMPARE(build("demo", source), 0);
-        QVERIFY(lastLogLine().endsWith("; signed with " + at("TASM/0104.key") + "."));
+        QVERIFY(lastLogLine().endsWith(". Signed with " + at("TASM/0104.key") + "."));
         const auto data =
             kit::readFlashFile(readBytes(at("Exec/demo.8xk")).toStdString(), &name, &error);
         QVERIFY(data);

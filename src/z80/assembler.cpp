@@ -384,6 +384,13 @@ Assembler::Result Assembler::statement(const std::vector<Token> &tokens, bool co
 }
 
 void Assembler::tooLarge() {
+    if (!program() && !m_app) {
+        error("the " + m_variable->description + " grows past " +
+                  std::to_string(kMaxVariableBytes) + " bytes here, more than a variable holds",
+              true);
+        m_over = true;
+        return;
+    }
     if (m_app) {
         error("the application grows past " + std::to_string(kMaxApplicationBytes / kPageSize) +
                   " pages of 16 KB here, more than any calculator's archive holds",
@@ -544,7 +551,7 @@ void Assembler::finish(Assembly *out) {
     if (m_app)
         pageOverflow();
     for (const Assembly::Piece &p : m_pieces) {
-        if (m_app)
+        if (m_app || !program())
             break;
         if (p.code && p.size > 0 && p.address + p.size > kNoExecution) {
             m_at = p.at;
@@ -557,6 +564,7 @@ void Assembler::finish(Assembly *out) {
     m_diag.warnings.insert(m_diag.warnings.end(), m_passDiag.warnings.begin(),
                            m_passDiag.warnings.end());
     out->application = m_app;
+    out->variable = m_variable;
     out->bytes = m_out;
     out->pieces = m_pieces;
     out->echoes = m_echoes;

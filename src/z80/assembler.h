@@ -63,6 +63,8 @@ struct Assembly {
     // A Flash application: its bytes start at 4000h with the header's
     // first field, 80 0Fh (its length), and fill pages of 16 KB.
     bool application = false;
+    // The source's "; variable:" line: the build is such a variable.
+    std::optional<VariableForm> variable;
     bool ok() const { return errors.empty(); }
 };
 
@@ -89,6 +91,8 @@ constexpr std::uint32_t kNoExecution = 0xC000;
 constexpr std::uint32_t kPageSize = 0x4000;
 constexpr std::uint32_t kPageStart = 0x4000;
 constexpr std::uint32_t kMaxApplicationBytes = 96 * kPageSize;
+// Another variable's data (with its length word) fits a file's 16-bit sizes.
+constexpr std::uint32_t kMaxVariableBytes = 0xFFFF - 19;
 // The uses of names a build notes at most; the rest are not listed.
 constexpr size_t kMaxUses = 500000;
 
@@ -117,6 +121,7 @@ public:
     }
 
     void brassForm() override { m_brass = true; }
+    void variableForm(const VariableForm &form) override { m_variable = form; }
 
     // The passes after the first, then the result.
     void finish(Assembly *out);
@@ -270,7 +275,11 @@ private:
     bool m_sizeGuess = false; // pass 1: the statement's size uses a value not known yet
     bool m_over = false;      // the program is past the limit: said, and the pass stops
     bool m_app = false;       // pass 1 met an application header as the first bytes
-    size_t limit() const { return m_app ? kMaxApplicationBytes : kMaxProgramBytes; }
+    std::optional<VariableForm> m_variable; // the source says it is such a variable
+    bool program() const { return !m_variable || m_variable->type == 5 || m_variable->type == 6; }
+    size_t limit() const {
+        return m_app ? kMaxApplicationBytes : program() ? kMaxProgramBytes : kMaxVariableBytes;
+    }
     void pageOverflow();
 };
 
