@@ -244,6 +244,43 @@ private slots:
         QCOMPARE(a.bytes, (std::vector<std::uint8_t>{'A', 0, 'x', 2}));
     }
 
+    // Brass's form (its manual's application tutorial): .binarymode ti8xapp,
+    // .variablename, .defpage and .page; the build writes the header into
+    // the 128 bytes page 0 leaves, as Brass's AppHeader does, fills page 0
+    // to its .defpage size, and starts page 1 at its origin. Code where the
+    // header goes, or pages out of order, are errors; a long name is cut.
+    void brassApplicationsGetTheirHeaderAndPages() {
+        const std::string pages = ".binarymode ti8xapp\n.variablename \"App Demo\"\n"
+                                  ".defpage 0, 16*1024, $4000\n.defpage 1, 16*1024, $4000\n";
+        const z80::Assembly a =
+            assemble(pages + ".page 0\n .block 128\n call far\n ret\n.page 1\nfar: ret\n");
+        QCOMPARE(messages(a), QStringList());
+        QVERIFY(a.application);
+        QCOMPARE(a.bytes.size(), size_t(0x4000 + 1));
+        const kit::PreparedApp app = kit::prepareApplication(a.bytes);
+        QCOMPARE(QString::fromStdString(app.error), QString());
+        QCOMPARE(app.name, std::string("App Demo"));
+        QCOMPARE(app.pages, 2);
+        QCOMPARE(app.keyId, std::string("0104"));
+        QCOMPARE(int(a.bytes[128]), 0xCD); // call far, far on page 1 at 4000h
+        QCOMPARE(int(a.bytes[129] | a.bytes[130] << 8), 0x4000);
+        QCOMPARE(int(a.bytes[0x3FFF]), 0xFF);
+        QCOMPARE(int(a.bytes[0x4000]), 0xC9);
+
+        QCOMPARE(messages(assemble(pages + ".page 0\n ret\n")).value(0),
+                 QString("app.z80:6: error: code in the first 128 bytes of the application, "
+                         "where its header goes: start page 0 with .block 128"));
+        QVERIFY(messages(assemble(pages + ".page 1\n .block 128\n.page 0\n ret\n"))
+                    .value(0)
+                    .contains("must come in increasing order"));
+        const z80::Assembly longName =
+            assemble(".binarymode ti8xapp\n.variablename \"Calculus\"\n.defpage 0, $4000, $4000\n"
+                     ".page 0\n .block 128\n.variablename \"Too long a name\"\n");
+        QCOMPARE(messages(longName),
+                 QStringList{"app.z80:6: warning: the application's name 'Too long a name' is "
+                             "cut to 8 characters: 'Too long'"});
+    }
+
     // A page that runs past 7FFFh is named, with how far it runs over, at
     // the line that crosses; a program of that size is not limited by RAM.
     void aPageOverflowIsReportedAtItsLine() {

@@ -550,6 +550,8 @@ void Assembler::finish(Assembly *out) {
     // The whole program's limits, said at the line that meets them.
     if (m_app)
         pageOverflow();
+    if (m_brassApp && !m_over)
+        brassHeader();
     for (const Assembly::Piece &p : m_pieces) {
         if (m_app || !program())
             break;
