@@ -140,6 +140,11 @@ PreparedApp prepareApplication(std::vector<std::uint8_t> bytes) {
         bytes.push_back(0);
     const std::size_t size = bytes.size();
     const std::size_t pageCount = (size + kAppPage - 1) / kAppPage;
+    if (pageCount > kMaxPages) {
+        r.error = "the application is " + std::to_string(pageCount) +
+                  " pages; its header counts at most " + std::to_string(kMaxPages);
+        return r;
+    }
     // The signature may not cross into another page.
     const std::size_t room = pageCount * kAppPage - size;
     const std::size_t signature = 3 + 64 + 2;

@@ -38,6 +38,7 @@ struct PreparedApp {
 };
 
 constexpr std::size_t kAppPage = 0x4000;
+constexpr std::size_t kMaxPages = 255; // the page count is one byte
 // Where the header must end: TI's tools and Brass reserve 128 bytes for it.
 constexpr std::size_t kMaxHeader = 128;
 

@@ -318,6 +318,10 @@ private slots:
         QVERIFY(fault(header("F") + page(1) + " .db $FF\n").contains("page 1 begins with FFh"));
         QVERIFY(fault(header("Near") + " .block $7FF0-$\n").contains("must fit on the last page"));
         QVERIFY(fault(" .org $4000\n .db $80,$0E,0,0,0\n").contains("starts with its header"));
+        std::vector<std::uint8_t> huge = assemble(header("Huge")).bytes;
+        huge.resize(256 * 0x4000, 0);
+        QCOMPARE(QString::fromStdString(kit::prepareApplication(huge).error),
+                 QString("the application is 256 pages; its header counts at most 255"));
 
         const z80::Assembly a = assemble(header("Pad") + " .block 55-($ & 63)+64\n");
         QCOMPARE(a.bytes.size() % 64, size_t(55));
