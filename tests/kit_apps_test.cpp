@@ -14,6 +14,7 @@
 #include "z80/variableform.h"
 
 #include "core/kitsetup.h"
+#include "core/locations.h"
 #include "fakes.h"
 
 #include <QProcess>
@@ -502,6 +503,8 @@ private slots:
         QVERIFY(writeBytes(source, QByteArray::fromStdString(header("Demo") + " ret\n")));
         QCOMPARE(build("demo", source), 0);
         QVERIFY(!QFile::exists(at("Exec/demo.8xp")));
+        // The editor sends it and gives it to the emulator as %f.
+        QCOMPARE(Locations(home.filePath("Asm")).builtProgram("demo"), at("Exec/demo.8xk"));
         QVERIFY(lastLogLine().startsWith("Build succeeded: 1 page, "));
         QVERIFY(lastLogLine().contains(". Not signed: no 0104.key in "));
         QVERIFY(lastLogLine().contains("a calculator refuses to install an unsigned"));
