@@ -201,13 +201,13 @@ private:
     struct Page {
         std::int64_t size, origin;
     };
-    bool m_brassApp = false;                 // .binarymode ti8xapp
-    std::string m_appName;                   // .variablename
+    bool m_brassApp = false; // .binarymode ti8xapp
+    std::string m_appName;   // .variablename
     Origin m_appNameAt;
     size_t m_appNamePlace = 0;
-    std::map<std::int64_t, Page> m_pages;    // .defpage
-    std::int64_t m_page = -1;                // the .page being written, -1 before the first
-    size_t m_pageStart = 0;                  // the bytes placed before it
+    std::map<std::int64_t, Page> m_pages; // .defpage
+    std::int64_t m_page = -1;             // the .page being written, -1 before the first
+    size_t m_pageStart = 0;               // the bytes placed before it
     struct Family { // Brass's reusable labels of one kind ("-", "++", "@")
         std::vector<size_t> statements;
         std::vector<std::int64_t> at;

@@ -650,7 +650,7 @@ bool Preprocessor::define(const std::vector<Token> &t, const Origin &at) {
     // (app.inc's page count): only a definition written as such is warned of.
     if (before && !at.macro &&
         (before->function != m.function || before->params != m.params ||
-                   spell(before->body) != spell(m.body)))
+         spell(before->body) != spell(m.body)))
         m_diag.warning(at, "#define " + m.name + " replaces an earlier definition");
     m_macros.define(std::move(m));
     return true;
