@@ -75,6 +75,17 @@ BigNum root(const BigNum &x, const BigNum &p) {
 
 } // namespace
 
+std::optional<BigNum> readModulus(const std::string &text) {
+    std::string line;
+    for (char c : text.substr(0, text.find('\n')))
+        if (c != '\r' && c != ' ' && c != '\t')
+            line += c;
+    const auto n = readNumber(line);
+    if (!n || n->toLittleEndian().size() > kMaxModulusBytes)
+        return std::nullopt;
+    return n;
+}
+
 std::optional<SigningKey> readKey(const std::string &text, std::string *error) {
     std::vector<std::string> lines;
     std::string line;

@@ -37,6 +37,10 @@ constexpr std::size_t kSignatureArea = 96;
 // Reads a key file's text; on a fault, nullopt and `error` says what is wrong.
 std::optional<SigningKey> readKey(const std::string &text, std::string *error);
 
+// The public key n: the key file's first line; nullopt when it is not a
+// number in the key format.
+std::optional<BigNum> readModulus(const std::string &text);
+
 // The signature field of `app` (its bytes up to the signature); empty and
 // `error` set when the key cannot sign it.
 std::vector<std::uint8_t> signApplication(const std::vector<std::uint8_t> &app,

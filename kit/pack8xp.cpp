@@ -9,6 +9,9 @@
 // an application variable). The sentence that ends the build's summary
 // line (signed with which key, or why not and what that means; which
 // variable was written) goes to standard output.
+// pack8xp --check FILE.8xk --keys DIR: checks an application's signature
+// with the key its header names (only the key's first line, n, is needed);
+// exit 0 when the calculator would accept it, 1 with the reason otherwise.
 // Warnings and errors go to standard error; exit 1 on an error.
 
 #include "appheader.h"
@@ -101,6 +104,41 @@ int packApplication(const std::vector<std::uint8_t> &binary, const std::string &
     return 0;
 }
 
+int check(const std::string &path, const std::string &keys) {
+    z80::DiskReader reader;
+    const z80::ReadResult in = reader.read(path);
+    if (!in.error.empty())
+        return fail("cannot read " + path + ": " + in.error);
+    std::string name, why;
+    const auto data = kit::readFlashFile(in.text, &name, &why);
+    if (!data)
+        return fail(path + " is no application file: " + why);
+    const auto length = kit::statedLength(*data);
+    if (!length || *length > data->size())
+        return fail(path + ": the application's length field does not fit its bytes");
+    const std::vector<std::uint8_t> app(data->begin(), data->begin() + std::ptrdiff_t(*length));
+    const kit::PreparedApp header = kit::prepareApplication(app);
+    if (header.keyId.empty())
+        return fail(path + ": " + header.error);
+    const std::string keyPath = findKey(reader, keys, header.keyId);
+    if (keyPath.empty())
+        return fail("no " + header.keyId + ".key in " + keys + " to check " + path + " with");
+    const z80::ReadResult k = reader.read(keyPath);
+    if (!k.error.empty() || k.text.size() > kMaxKeyFile)
+        return fail("cannot read the key " + keyPath);
+    // The public part is enough: the first line, n.
+    const auto n = kit::readModulus(k.text);
+    if (!n)
+        return fail(keyPath + " holds no key: its first line is not a number in the key format");
+    const std::vector<std::uint8_t> sig(data->begin() + std::ptrdiff_t(*length), data->end());
+    if (!kit::verifyApplication(app, sig, *n, &why)) {
+        std::cout << path << ": not valid: " << why << "\n";
+        return 1;
+    }
+    std::cout << path << ": signed with the key " << header.keyId << ", valid\n";
+    return 0;
+}
+
 int packDeclared(const std::vector<std::uint8_t> &binary, const std::string &stem,
                  const z80::VariableForm &form, const std::string &fileName) {
     std::string error;
@@ -127,7 +165,7 @@ int packDeclared(const std::vector<std::uint8_t> &binary, const std::string &ste
 } // namespace
 
 int main(int argc, char **argv) {
-    std::string stem, keys, source;
+    std::string stem, keys, source, checked;
     std::vector<std::string> rest;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -137,12 +175,17 @@ int main(int argc, char **argv) {
             keys = argv[++i];
         else if (a == "--source" && i + 1 < argc)
             source = argv[++i];
+        else if (a == "--check" && i + 1 < argc)
+            checked = argv[++i];
         else
             rest.push_back(a);
     }
+    if (!checked.empty() && !keys.empty() && rest.empty())
+        return check(checked, keys);
     if (stem.empty() ? rest.size() != 3 : rest.size() != 2) {
         std::cerr << "usage: pack8xp BINARY OUTPUT NAME\n"
-                     "       pack8xp --to STEM [--keys DIR] [--source SRC] BINARY NAME\n";
+                     "       pack8xp --to STEM [--keys DIR] [--source SRC] BINARY NAME\n"
+                     "       pack8xp --check FILE.8xk --keys DIR\n";
         return 2;
     }
     // The assembler's own reader: regular files only, never waiting on a FIFO.

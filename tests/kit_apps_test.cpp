@@ -526,6 +526,23 @@ private slots:
         const std::vector<std::uint8_t> app(data->begin(), data->begin() + std::ptrdiff_t(length));
         const std::vector<std::uint8_t> sig(data->begin() + std::ptrdiff_t(length), data->end());
         QVERIFY2(kit::verifyApplication(app, sig, testKey().n, &error), error.c_str());
+        // pack8xp --check says so too, and refuses the file with one byte changed.
+        const auto check = [&](QByteArray *output) {
+            QProcess p;
+            p.start(at("pack8xp"), {"--check", at("Exec/demo.8xk"), "--keys", at("TASM")});
+            const bool ended = p.waitForFinished(30000);
+            *output = p.readAllStandardOutput();
+            return ended && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        };
+        QByteArray said;
+        QCOMPARE(check(&said), 0);
+        QVERIFY(said.endsWith(": signed with the key 0104, valid\n"));
+        std::vector<std::uint8_t> changed = *data;
+        changed[length - 1] ^= 0x01;
+        const std::string file = kit::flashFile(changed, name);
+        QVERIFY(writeBytes(at("Exec/demo.8xk"), QByteArray(file.data(), int(file.size()))));
+        QCOMPARE(check(&said), 1);
+        QVERIFY(said.contains("not valid: the signature does not match the application"));
 
         // A key file that is no key fails the build, which leaves no file.
         QVERIFY(writeBytes(at("TASM/0104.key"), "0104\n"));
