@@ -123,8 +123,10 @@ std::optional<SigningKey> readKey(const std::string &text, std::string *error) {
         }
         *parts[i] = *v;
     }
-    if (key.n.toLittleEndian().size() > kMaxModulusBytes) {
-        *error = "n has more than 512 bits, more than the calculator checks";
+    if (key.n.toLittleEndian().size() > kMaxModulusBytes ||
+        key.p.toLittleEndian().size() > kMaxModulusBytes ||
+        key.q.toLittleEndian().size() > kMaxModulusBytes) {
+        *error = "n, p or q has more than 512 bits, more than the calculator checks";
         return std::nullopt;
     }
     if (key.p * key.q != key.n) {
