@@ -111,7 +111,7 @@ private slots:
         QVERIFY(tree->messages.texts.first().contains("-two\n+TWO, typed\n"));
         QVERIFY(!tree->messages.texts.first().contains("three"));
         QCOMPARE(text(), QByteArray("one\nTWO, typed\nthree\n"));
-        QCOMPARE(w.CommonDialog1.FileName, file);
+        QCOMPARE(w.currentFile().path(), file);
         QVERIFY(w.Text1->isModified());
         QCOMPARE(readBytes(file), QByteArray("one\ntwo\nthree\n"));
         // The offered copy is gone; the text lives on in this editor's own.
@@ -161,10 +161,10 @@ private slots:
         std::signal(SIGXFSZ, oldHandler);
         QCOMPARE(shown().size(), 1);
         QVERIFY(shown().first().contains("Error 27"));
-        QCOMPARE(readBytes(w.CommonDialog1.FileName), QByteArray("old text"));
+        QCOMPARE(readBytes(w.currentFile().path()), QByteArray("old text"));
         w.save_Click(); // no question: the file is as the failed save left it
         QCOMPARE(shown().size(), 1);
-        QCOMPARE(readBytes(w.CommonDialog1.FileName), QByteArray(50000, 'n'));
+        QCOMPARE(readBytes(w.currentFile().path()), QByteArray(50000, 'n'));
         QVERIFY(chmodTo(tree->path("Source/locked"), 0755));
     }
 

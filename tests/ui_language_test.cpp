@@ -139,13 +139,13 @@ private slots:
         openProgram("#include \"calc.inc\"\nstart:\n\tb_call(_ClrLCDFull)\n\tjp start\n");
         caretAt(2, "_ClrLCDFull");
         key(Qt::Key_F12);
-        QCOMPARE(window->CommonDialog1.FileName, tree->path("Source/calc.inc"));
+        QCOMPARE(window->currentFile().path(), tree->path("Source/calc.inc"));
         int line = 0, index = 0;
         window->Text1->getCursorPosition(&line, &index);
         QCOMPARE(line, 78);
         QVERIFY(lineText(line).startsWith("_ClrLCDFull"));
         key(Qt::Key_Left, Qt::AltModifier);
-        QCOMPARE(window->CommonDialog1.FileName, tree->path("Source/prog.z80"));
+        QCOMPARE(window->currentFile().path(), tree->path("Source/prog.z80"));
         window->Text1->getCursorPosition(&line, &index);
         QCOMPARE(line, 2);
         // Within the file, by Ctrl+click.

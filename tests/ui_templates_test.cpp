@@ -58,11 +58,12 @@ private slots:
         QCOMPARE(captions, (QStringList{"a", "a&b", "b", "empty", "Hello"}));
         const QList<QByteArray> expected = {"text of a\r\n", "ampersand", "text of b", "",
                                             "hello \xE2\x82\xAC"};
+        QVERIFY(writeBytes(tree->path("Source/current.z80"), "current"));
         for (int i = 0; i < entries().size(); ++i) {
-            window->CommonDialog1.FileName = tree->path("Source/current.z80");
+            QVERIFY(window->openFile(tree->path("Source/current.z80")));
             entries()[i]->trigger();
             QCOMPARE(text(), expected[i]);
-            QVERIFY(window->CommonDialog1.FileName.isEmpty());
+            QVERIFY(window->currentFile().untitled());
             QVERIFY(!window->Text1->isModified());
         }
         // Untitled now: Save asks for a name.
@@ -83,15 +84,14 @@ private slots:
     void deletedTemplateIsReportedAndTheDocumentStays() {
         QVERIFY(writeBytes(tpl("gone.txt"), "x"));
         window = std::make_unique<Form1>(tree->services());
-        window->Text1->setText("mine");
-        window->Text1->setModified(false);
-        window->CommonDialog1.FileName = tree->path("Source/mine.z80");
+        QVERIFY(writeBytes(tree->path("Source/mine.z80"), "mine"));
+        QVERIFY(window->openFile(tree->path("Source/mine.z80")));
         QFile::remove(tpl("gone.txt"));
         entries()[0]->trigger();
         QCOMPARE(tree->messages.shown.size(), 1);
         QVERIFY(tree->messages.shown[0].contains(tpl("gone.txt")));
         QCOMPARE(text(), QByteArray("mine"));
-        QCOMPARE(window->CommonDialog1.FileName, tree->path("Source/mine.z80"));
+        QCOMPARE(window->currentFile().path(), tree->path("Source/mine.z80"));
     }
 
     void modifiedTextIsAskedAboutFirst() {

@@ -167,15 +167,15 @@ private slots:
         press(Qt::Key_F8);
         QCOMPARE(caretLine(), 3);
         press(Qt::Key_F8);
-        QCOMPARE(w.CommonDialog1.FileName, tree->path("Source/defs.inc"));
+        QCOMPARE(w.currentFile().path(), tree->path("Source/defs.inc"));
         QCOMPARE(w.Text1->selectedText(), QString("value = 3"));
         QCOMPARE(w.form3()->Text1->textCursor().selectedText(),
                  QString("defs.inc:2: warning: two"));
         press(Qt::Key_F8);
-        QCOMPARE(w.CommonDialog1.FileName, tree->path("Source/main.z80"));
+        QCOMPARE(w.currentFile().path(), tree->path("Source/main.z80"));
         QCOMPARE(caretLine(), 4);
         press(Qt::Key_F8, Qt::ShiftModifier);
-        QCOMPARE(w.CommonDialog1.FileName, tree->path("Source/defs.inc"));
+        QCOMPARE(w.currentFile().path(), tree->path("Source/defs.inc"));
         QVERIFY(w.statusLine()->said().startsWith("2 of 3: defs.inc:2: warning: two"));
     }
 
@@ -324,16 +324,22 @@ private slots:
         QCOMPARE(names, (QStringList{"main.z80", "defs.inc", "other.z80"}));
         QTest::keyClicks(list->findChild<QLineEdit *>(), "oth");
         QTest::keyClick(list->findChild<QLineEdit *>(), Qt::Key_Return);
-        QTRY_COMPARE(w.CommonDialog1.FileName, tree->path("Source/other.z80"));
+        QTRY_COMPARE(w.currentFile().path(), tree->path("Source/other.z80"));
+        // Ctrl+Shift+R goes back to the file open before, and again returns.
+        press(Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(w.currentFile().path(), tree->path("Source/main.z80"));
+        QVERIFY(w.findChild<QLabel *>("statusMessage")->toolTip().contains("main.z80"));
+        press(Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(w.currentFile().path(), tree->path("Source/other.z80"));
         makeWindow();
         QVERIFY(window->reopenLastFile());
-        QCOMPARE(window->CommonDialog1.FileName, tree->path("Source/other.z80"));
+        QCOMPARE(window->currentFile().path(), tree->path("Source/other.z80"));
         QCOMPARE(text(), QByteArray("ret\r\n"));
         qputenv("QUORVIN_REOPEN_LAST", "0");
         makeWindow();
         QVERIFY(!window->reopenLastFile());
         qunsetenv("QUORVIN_REOPEN_LAST");
-        QVERIFY(window->CommonDialog1.FileName.isEmpty());
+        QVERIFY(window->currentFile().untitled());
     }
 
     // F2 on a name: the field, Enter lists the changes in both files, Enter

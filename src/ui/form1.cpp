@@ -38,7 +38,7 @@
 Form1::Form1(const Services &services)
     : CommonDialog1(services.picker, this), m_services(services),
       m_runner(new BuildRunner(services.starter, this)),
-      m_programs(Locations(services.root).programRecord()), m_file(nullptr, &CommonDialog1) {
+      m_programs(Locations(services.root).programRecord()), m_file(nullptr) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(applicationTitle());
 
@@ -47,7 +47,7 @@ Form1::Form1(const Services &services)
     Text1 = new QsciScintilla(client);
     Text1->setObjectName(QStringLiteral("Text1"));
     configureEditor(Text1);
-    m_file = CurrentFile(Text1, &CommonDialog1);
+    m_file = CurrentFile(Text1);
     Text1->installEventFilter(new MenuShortcutsFirst(this));
     m_extras = new EditorExtras(Text1, m_services.messages, this);
     m_tests = new TestsRunner(this);
@@ -61,15 +61,14 @@ Form1::Form1(const Services &services)
             tell(marks.isEmpty()
                      ? tr("Tests: none ran (see TASM Output)")
                      : tr("Tests: %1 passed, %2 failed").arg(marks.size() - failed).arg(failed));
-            if (!CommonDialog1.FileName.isEmpty() &&
-                QFileInfo(CommonDialog1.FileName).absoluteFilePath() == file)
+            if (m_file.is(file))
                 m_extras->markTests(marks);
         });
     new AccessibilityGate(Text1);
     const Locations places(m_services.root);
     auto *language =
         new Language(Text1,
-                     {[this] { return CommonDialog1.FileName; },
+                     {[this] { return m_file.path(); },
                       [this](const QString &file) { return maybeSave() && openFile(file); },
                       {places.root() + QLatin1String("/TASM")},
                       places.sourceFolder(),
@@ -81,7 +80,7 @@ Form1::Form1(const Services &services)
     Text1->setFocus();
     m_recovery = new RecoveryKeeper(
         Text1, places.recoveryFolder(), m_services.messages,
-        {[this] { return CommonDialog1.FileName; }, [this] { return m_file.encoding(); },
+        {[this] { return m_file.path(); }, [this] { return m_file.encoding(); },
          [this](const RecoveryCopy &copy) { return recoverText(copy); }},
         this);
 
@@ -258,8 +257,7 @@ bool Form1::maybeSave() {
         return true;
     switch (m_services.messages->askSave(this, tr("Save changes to %1?").arg(documentName()))) {
     case MessageBox::Answer::Save:
-        return CommonDialog1.FileName.isEmpty() ? saveWithDialog()
-                                                : save_doc(CommonDialog1.FileName);
+        return m_file.untitled() ? saveWithDialog() : save_doc(m_file.path());
     case MessageBox::Answer::Discard:
         return true;
     case MessageBox::Answer::Cancel:
@@ -271,12 +269,10 @@ bool Form1::maybeSave() {
 // The Save dialog, then the save; a cancel writes nothing, and a failed save
 // keeps the document under its previous name.
 bool Form1::saveWithDialog() {
-    const QString previous = CommonDialog1.FileName;
+    CommonDialog1.FileName = m_file.path(); // the dialog starts from a copy
     if (!CommonDialog1.ShowSave())
         return false;
-    const QString chosen = CommonDialog1.FileName;
-    CommonDialog1.FileName = previous; // the document's until the save succeeds
-    return save_doc(chosen);
+    return save_doc(CommonDialog1.FileName);
 }
 
 bool Form1::commitData(bool interactive) {
@@ -290,9 +286,9 @@ bool Form1::commitData(bool interactive) {
     const Locations places(m_services.root);
     const QString unsaved = unsavedTextPath(m_services.root, QDateTime::currentDateTime());
     const QString file =
-        CommonDialog1.FileName.isEmpty() || m_file.unchosenTarget(CommonDialog1.FileName)
+        m_file.untitled() || m_file.unchosenTarget(m_file.path())
             ? unsaved
-            : CommonDialog1.FileName;
+            : m_file.path();
     makeFolders(places.sourceFolder());
     const EditorBytes text = editorBytes(Text1);
     if (!writeDocument(file, text.data, text.size, m_file.encoding(), places.spareFolder()))
@@ -329,12 +325,10 @@ void Form1::newdoc_Click(const QByteArray &templatePath) {
 void Form1::open_Click() {
     if (!maybeSave())
         return;
-    const QString previous = CommonDialog1.FileName;
+    CommonDialog1.FileName = m_file.path(); // the dialog starts from a copy
     if (!CommonDialog1.ShowOpen())
         return;
-    const QString chosen = CommonDialog1.FileName;
-    CommonDialog1.FileName = previous;
-    openFile(chosen);
+    openFile(CommonDialog1.FileName);
 }
 
 // A file that cannot be read does not become current, so a later Save cannot
@@ -358,10 +352,10 @@ bool Form1::openOrCreate(const QString &filename) {
 }
 
 void Form1::save_Click() {
-    if (CommonDialog1.FileName.isEmpty())
+    if (m_file.untitled())
         saveWithDialog();
     else
-        save_doc(CommonDialog1.FileName);
+        save_doc(m_file.path());
 }
 
 void Form1::saveas_Click() {

@@ -1,7 +1,8 @@
 #pragma once
 // The main window: the editor, the menus, the two result timers and the file
-// dialog whose FileName is the current file name. It holds the document's
-// state; each menu item, timer and window event has one short handler.
+// dialog. The document's file (its path, encoding and line ends) is the
+// CurrentFile's; the dialog is handed a copy of the path to start from. Each
+// menu item, timer and window event has one short handler.
 
 #include "core/programrecord.h"
 #include "platform/dialogs.h"
@@ -40,7 +41,7 @@ public:
     QsciScintilla *Text1;
     QTimer *Timer1; // result of Make
     QTimer *Timer2; // result of Make and Send
-    CommonDialog CommonDialog1;
+    CommonDialog CommonDialog1; // its FileName is only the dialog's: the last one shown
 
     // Move text between a file and the editor; false (after reporting, or when
     // the user declines) on failure.
@@ -79,6 +80,7 @@ public:
     void previousProblem();
     void showHelp();      // F1: the keys and where things live
     void quickOpen();     // Ctrl+P: the program's files and recent ones
+    void reopenPrevious(); // Ctrl+Shift+R: the file open before this one
     // At start with no file named: opens the file worked on last, unless
     // QUORVIN_REOPEN_LAST is 0. False when none was opened.
     bool reopenLastFile();

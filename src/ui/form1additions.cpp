@@ -48,7 +48,7 @@ void Form1::addEditorAdditions(Language *language) {
     m_language = language;
     m_status =
         new StatusLine(Text1,
-                       {[this] { return CommonDialog1.FileName; },
+                       {[this] { return m_file.path(); },
                         [this] {
                             return m_file.encoding() == TextEncoding::Utf8
                                        ? QStringLiteral("UTF-8")
@@ -58,21 +58,21 @@ void Form1::addEditorAdditions(Language *language) {
                         [this] { return !mainCommentTarget(Text1->text(0).toUtf8()).isEmpty(); }},
                        menuBar());
     m_reload = new ReloadWatch(Text1,
-                               {[this] { return CommonDialog1.FileName; },
+                               {[this] { return m_file.path(); },
                                 [this](const QString &path) { return m_file.changedOnDisk(path); },
-                                [this] { return openFile(CommonDialog1.FileName); },
+                                [this] { return openFile(m_file.path()); },
                                 [this](const QString &text) { tell(text); }},
                                this);
     // New documents take the line ends of the file saved last.
     const RecentFiles recent(Locations(m_services.root).recentFiles());
     const int lineEnds = lineEndsMode(recent.newLineEnds());
     m_file.setNewLineEnds(lineEnds);
-    if (CommonDialog1.FileName.isEmpty() && Text1->length() == 0)
+    if (m_file.untitled() && Text1->length() == 0)
         Text1->SendScintilla(QsciScintillaBase::SCI_SETEOLMODE, lineEnds);
     m_file.onChange([this](CurrentFile::Change change) {
         m_status->refresh();
-        m_reload->follow(CommonDialog1.FileName);
-        if (CommonDialog1.FileName.isEmpty())
+        m_reload->follow(m_file.path());
+        if (m_file.untitled())
             return;
         const long mode = long(Text1->SendScintilla(QsciScintillaBase::SCI_GETEOLMODE));
         const auto ends = mode == QsciScintillaBase::SC_EOL_LF   ? RecentFiles::LineEnds::Lf
@@ -80,7 +80,7 @@ void Form1::addEditorAdditions(Language *language) {
                                                                  : RecentFiles::LineEnds::CrLf;
         const bool saved = change == CurrentFile::Change::Saved;
         RecentFiles(Locations(m_services.root).recentFiles())
-            .add(CommonDialog1.FileName, saved, ends);
+            .add(m_file.path(), saved, ends);
         if (saved)
             m_file.setNewLineEnds(int(mode));
     });
@@ -97,8 +97,9 @@ void Form1::addEditorAdditions(Language *language) {
     key("previousProblem", &Form1::previousProblem);
     key("help", &Form1::showHelp);
     key("quickOpen", &Form1::quickOpen);
+    key("reopenPrevious", &Form1::reopenPrevious);
     m_rename = new Rename(Text1, language,
-                          {[this] { return CommonDialog1.FileName; },
+                          {[this] { return m_file.path(); },
                            [this](const QString &file, const QByteArray &bytes) {
                                const auto error = writeWholeFile(
                                    file, bytes, {Locations(m_services.root).spareFolder(), {}});
@@ -110,8 +111,7 @@ void Form1::addEditorAdditions(Language *language) {
     m_quickOpen = new SymbolList(this);
     m_quickOpen->setObjectName(QStringLiteral("quickOpen"));
     connect(m_quickOpen, &SymbolList::chosen, this, [this](const QString &file) {
-        if (QFileInfo(file).absoluteFilePath() !=
-            QFileInfo(CommonDialog1.FileName).absoluteFilePath())
+        if (!m_file.is(file))
             if (maybeSave())
                 openFile(file);
         Text1->setFocus();
@@ -148,8 +148,8 @@ void Form1::showHelp() {
 // filtered as the user types.
 void Form1::quickOpen() {
     QStringList files;
-    if (!CommonDialog1.FileName.isEmpty()) {
-        const QString document = QFileInfo(CommonDialog1.FileName).absoluteFilePath();
+    if (!m_file.untitled()) {
+        const QString document = QFileInfo(m_file.path()).absoluteFilePath();
         files = m_programs.filesOf(m_programs.programFor(document, Text1->text(0).toUtf8()));
     }
     for (const QString &file : RecentFiles(Locations(m_services.root).recentFiles()).files())
@@ -168,6 +168,19 @@ void Form1::quickOpen() {
     m_quickOpen->show(entries, Text1->mapToGlobal(QPoint(Text1->width() / 4, 0)));
 }
 
+// Ctrl+Shift+R: the newest file of the record that is not this one, which
+// is the one open before it (the record puts each file opened or saved
+// first); pressed again, back.
+void Form1::reopenPrevious() {
+    for (const QString &file : RecentFiles(Locations(m_services.root).recentFiles()).files())
+        if (!m_file.is(file)) {
+            if (maybeSave() && openFile(file))
+                tell(tr("Reopened %1 (Ctrl+Shift+R again goes back)").arg(documentName()));
+            return;
+        }
+    tell(tr("No other file was opened lately"));
+}
+
 // At start, with no file named: the file worked on last, unless
 // QUORVIN_REOPEN_LAST is 0.
 bool Form1::reopenLastFile() {
@@ -179,9 +192,9 @@ bool Form1::reopenLastFile() {
 
 // The document as questions name it: its file and folder.
 QString Form1::documentName() const {
-    if (CommonDialog1.FileName.isEmpty())
+    if (m_file.untitled())
         return tr("the untitled document");
-    const QFileInfo info(CommonDialog1.FileName);
+    const QFileInfo info(m_file.path());
     QString folder = info.absolutePath();
     if (folder.startsWith(QDir::homePath() + QLatin1Char('/')))
         folder = QLatin1Char('~') + folder.mid(QDir::homePath().size());
@@ -309,10 +322,7 @@ void Form1::walkProblems(bool forward) {
     m_problem = forward ? (m_problem + 1) % places.size()
                         : (m_problem <= 0 ? places.size() - 1 : m_problem - 1);
     const Place &place = places[m_problem];
-    const bool current =
-        !CommonDialog1.FileName.isEmpty() && QFileInfo(CommonDialog1.FileName).absoluteFilePath() ==
-                                                 QFileInfo(place.file).absoluteFilePath();
-    if (!current && (!maybeSave() || !openFile(place.file)))
+    if (!m_file.is(place.file) && (!maybeSave() || !openFile(place.file)))
         return;
     m_extras->showLine(place.line);
     Text1->setFocus();

@@ -29,24 +29,24 @@
 // the document's folder. False when the user cancels the Save dialog or a
 // step fails (the failure is reported).
 QString Form1::includingProgram() const {
-    if (CommonDialog1.FileName.isEmpty())
+    if (m_file.untitled())
         return {};
-    const QString document = QFileInfo(CommonDialog1.FileName).absoluteFilePath();
+    const QString document = QFileInfo(m_file.path()).absoluteFilePath();
     const QString program = m_programs.programFor(document, Text1->text(0).toUtf8());
     return program == document ? QString() : program;
 }
 
 QString Form1::builtLabels() const {
-    if (CommonDialog1.FileName.isEmpty())
+    if (m_file.untitled())
         return {};
-    const QString document = QFileInfo(CommonDialog1.FileName).absoluteFilePath();
+    const QString document = QFileInfo(m_file.path()).absoluteFilePath();
     const QString program = m_programs.programFor(document, Text1->text(0).toUtf8());
     return Locations(m_services.root).builtProgramFolder() + QLatin1Char('/') +
            programName(program) + QLatin1String(".lab");
 }
 
 bool Form1::startBuild(Slot slot) {
-    if (CommonDialog1.FileName.isEmpty() ? !saveWithDialog() : !save_doc(CommonDialog1.FileName))
+    if (m_file.untitled() ? !saveWithDialog() : !save_doc(m_file.path()))
         return false;
     const QString script = findBuildScript(m_services.programFolder, m_services.root);
     if (script.isEmpty()) {
@@ -55,7 +55,7 @@ bool Form1::startBuild(Slot slot) {
     }
     // An include builds the program it belongs to. The script runs in the
     // program's folder and is told the very file to build.
-    const QString document = QFileInfo(CommonDialog1.FileName).absoluteFilePath();
+    const QString document = QFileInfo(m_file.path()).absoluteFilePath();
     const QString file = m_programs.programFor(document, Text1->text(0).toUtf8());
     if (!QFileInfo(file).isFile()) {
         report(FileError::fromErrno(ENOENT, file));
@@ -183,7 +183,7 @@ void Form1::startcalc_Click() {
         return;
     }
     // "%f" stands for the built program of the current document's program.
-    const QString file = CommonDialog1.FileName;
+    const QString file = m_file.path();
     if (wantsBuiltProgram(m_form2->Text2->text()) && file.isEmpty()) {
         inform(tr("The emulator command asks for the built program (%f), but the document has "
                   "no file name yet. Save it and make it first."));
@@ -261,9 +261,9 @@ bool Form1::showAssemblerLog(const BuildRunner::Build &build) {
     output->setText(text);
     output->showAndRaise(false);
     m_lastLog = text;
-    const QString source = build.source.isEmpty() ? CommonDialog1.FileName : build.source;
+    const QString source = build.source.isEmpty() ? m_file.path() : build.source;
     m_logFolder = QFileInfo(source).absolutePath();
-    m_extras->markLog(text, m_logFolder, CommonDialog1.FileName);
+    m_extras->markLog(text, m_logFolder, m_file.path());
     sayBuild();
     return true;
 }
@@ -275,11 +275,9 @@ void Form1::form3_LineActivated(const QString &line) {
     if (!entry)
         return;
     const QString path = logEntryPath(*entry, m_logFolder.isEmpty()
-                                                  ? QFileInfo(CommonDialog1.FileName).absolutePath()
+                                                  ? QFileInfo(m_file.path()).absolutePath()
                                                   : m_logFolder);
-    const bool current = !CommonDialog1.FileName.isEmpty() &&
-                         QFileInfo(CommonDialog1.FileName).absoluteFilePath() == path;
-    if (!current && (!maybeSave() || !openFile(path)))
+    if (!m_file.is(path) && (!maybeSave() || !openFile(path)))
         return;
     m_extras->showLine(entry->line);
     activateWindow();
@@ -308,9 +306,9 @@ bool Form1::startTool(const Command &command, ToolTag tag) {
 // the window's thread; the output window says it has started and, at the
 // end, shows the failures and the summary.
 void Form1::test_Key() {
-    if (CommonDialog1.FileName.isEmpty() ? !saveWithDialog() : !save_doc(CommonDialog1.FileName))
+    if (m_file.untitled() ? !saveWithDialog() : !save_doc(m_file.path()))
         return;
-    const QString document = QFileInfo(CommonDialog1.FileName).absoluteFilePath();
+    const QString document = QFileInfo(m_file.path()).absoluteFilePath();
     const QString tests = testsFileFor(
         QFileInfo(document).suffix().compare(QLatin1String("tests"), Qt::CaseInsensitive) == 0
             ? document
@@ -335,5 +333,5 @@ void Form1::tests_Finished(const QString &testsFile, const QString &report) {
     output->showAndRaise(false);
     m_lastLog = report;
     m_logFolder = QFileInfo(testsFile).absolutePath();
-    m_extras->markLog(report, m_logFolder, CommonDialog1.FileName);
+    m_extras->markLog(report, m_logFolder, m_file.path());
 }

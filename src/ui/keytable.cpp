@@ -28,6 +28,8 @@ const std::vector<KeyEntry> &keyTable() {
         {P::Editor, "previousProblem", "Shift+F8", "Previous error or warning"},
         {P::Editor, "quickOpen", "Ctrl+P",
          "Quick open: recent files and the program's files, filtered as you type"},
+        {P::Editor, "reopenPrevious", "Ctrl+Shift+R",
+         "Reopen the file open before this one (again to come back)"},
         {P::Editor, "find", "Ctrl+F", "Find"},
         {P::Editor, "replace", "Ctrl+H", "Find and Replace"},
         {P::Editor, "findNext", "F3", "Find the next match"},
