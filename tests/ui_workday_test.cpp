@@ -179,6 +179,38 @@ private slots:
         QVERIFY(w.statusLine()->said().startsWith("2 of 3: defs.inc:2: warning: two"));
     }
 
+    // The kit's assembler leaves its messages as values (Exec/NAME.diag): F8
+    // and the marks take the place from them, the word at fault selected;
+    // values older than the build are another build's, and the log is read.
+    void f8GoesToTheWordTheAssemblerNamed() {
+        Form1 &w = shownWindow();
+        twoFiles();
+        const QString values = tree->places().buildDiagnostics("main");
+        tree->starter.onStart = [&](const FakeStarter::Call &) {
+            QVERIFY(writeBytes(values, "qvdiag 1\nerror\t3\t6\t1\tmain.z80\tbad register c\n"));
+        };
+        buildWithLog("main.z80:3: error: bad register c\nBuild failed\n");
+        press(Qt::Key_F8);
+        QCOMPARE(caretLine(), 3);
+        QCOMPARE(w.Text1->selectedText(), QString("c"));
+        QCOMPARE(w.form3()->Text1->textCursor().selectedText(),
+                 QString("main.z80:3: error: bad register c"));
+        QCOMPARE(w.extras()->markMessages(3), QStringList{"main.z80:3: error: bad register c"});
+        // Left from an earlier build: the log's line 4 counts.
+        tree->starter.onStart = {};
+        QFile old(values);
+        QVERIFY(old.open(QIODevice::ReadWrite));
+        QVERIFY(old.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                                QFileDevice::FileModificationTime));
+        old.close();
+        buildWithLog("main.z80:4: error: ret here\nBuild failed\n");
+        QTRY_COMPARE(w.extras()->markMessages(4), QStringList{"main.z80:4: error: ret here"});
+        QVERIFY(w.extras()->markMessages(3).isEmpty());
+        press(Qt::Key_F8);
+        QCOMPARE(caretLine(), 4);
+        QCOMPARE(w.Text1->selectedText(), QString("\tret"));
+    }
+
     // Messages that send the user somewhere name the place: a failed build of
     // an include no program is known to read says how to name its program,
     // and after "No Calculator Link Program Found!" the status line says

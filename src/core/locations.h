@@ -40,6 +40,10 @@ public:
         return builtProgramFolder() + QLatin1Char('/') + programName +
                QLatin1String(kBuiltProgramSuffix);
     }
+    // The kit's assembler's errors and warnings of a build, as values.
+    QString buildDiagnostics(const QString &programName) const {
+        return builtProgramFolder() + QLatin1Char('/') + programName + QLatin1String(".diag");
+    }
 
 private:
     QString m_root;

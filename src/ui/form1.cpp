@@ -314,7 +314,7 @@ void Form1::newdoc_Click(const QByteArray &templatePath) {
         report(*error);
         return;
     }
-    m_extras->markLog({}, {}, {});
+    m_extras->markBuild({}, {});
     // The tests the template comes with (hello.tests beside hello.txt) go
     // beside the program when it is first saved.
     const QString path = QFile::decodeName(templatePath);
@@ -336,7 +336,7 @@ void Form1::open_Click() {
 bool Form1::openFile(const QString &filename) {
     if (!open_doc(filename))
         return false;
-    m_extras->markLog(m_lastLog, m_logFolder, filename);
+    m_extras->markBuild(m_lastProblems, filename);
     return true;
 }
 
@@ -347,7 +347,7 @@ bool Form1::openOrCreate(const QString &filename) {
     if (info.exists() || info.isSymLink())
         return openFile(filename);
     m_file.startNew(info.absoluteFilePath());
-    m_extras->markLog({}, {}, {});
+    m_extras->markBuild({}, {});
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include "platform/dialogs.h"
 #include "platform/textfile.h"
 #include "toolchain/buildrunner.h"
+#include "ui/buildproblems.h"
 #include "ui/currentfile.h"
 #include "ui/services.h"
 
@@ -160,8 +161,10 @@ private:
     ProgramRecord m_programs;
     EditorExtras *m_extras;
     TestsRunner *m_tests;
-    // The last log a build showed, and the folder its relative names start from.
+    // The last log a build showed, the folder its relative names start from,
+    // and the errors and warnings of that build.
     QString m_lastLog, m_logFolder;
+    QList<BuildProblem> m_lastProblems;
     CurrentFile m_file;
     QStringList m_startMessages; // for when the window is shown
     Language *m_language = nullptr;

@@ -6,7 +6,6 @@
 #include "form1.h"
 
 #include "core/locations.h"
-#include "core/logparser.h"
 #include "core/recentfiles.h"
 #include "toolchain/commands.h"
 #include "ui/clearplace.h"
@@ -224,14 +223,9 @@ QString Form1::includeHint(const BuildRunner::Build &build) const {
     static const QRegularExpression org(QStringLiteral("^\\s*(\\.org|[#.]include)\\b"),
                                         QRegularExpression::CaseInsensitiveOption |
                                             QRegularExpression::MultilineOption);
-    QByteArray log, source;
-    if (readWholeFile(Locations(m_services.root).assemblerLog(), &log))
-        return {};
-    const QList<QByteArray> lines = log.split('\n');
-    const bool errors = std::any_of(lines.begin(), lines.end(), [](const QByteArray &line) {
-        const auto entry = parseLogLine(QString::fromUtf8(line));
-        return entry && entry->error;
-    });
+    QByteArray source;
+    const bool errors = std::any_of(m_lastProblems.begin(), m_lastProblems.end(),
+                                    [](const BuildProblem &p) { return p.error; });
     if (!errors || readWholeFile(build.source, &source) ||
         org.match(QString::fromLatin1(source)).hasMatch() ||
         !mainCommentTarget(source.left(source.indexOf('\n'))).isEmpty())
@@ -244,13 +238,12 @@ QString Form1::includeHint(const BuildRunner::Build &build) const {
 
 void Form1::sayBuild() {
     int errors = 0, warnings = 0;
+    for (const BuildProblem &p : m_lastProblems)
+        ++(p.error ? errors : warnings);
     QString last;
-    for (const QString &line : m_lastLog.split(QLatin1Char('\n'))) {
-        if (const auto entry = parseLogLine(line))
-            ++(entry->error ? errors : warnings);
+    for (const QString &line : m_lastLog.split(QLatin1Char('\n')))
         if (!line.trimmed().isEmpty())
             last = line.trimmed();
-    }
     m_buildSaid =
         errors + warnings
             ? tr("Build: %1 error(s), %2 warning(s) (F8 goes to them)").arg(errors).arg(warnings)
@@ -298,12 +291,11 @@ void Form1::walkProblems(bool forward) {
         int line;
         QString text;
         int logLine; // the line of the log, or -1
+        int column = -1, length = 0;
     };
     QList<Place> places;
-    const QStringList lines = m_lastLog.split(QLatin1Char('\n'));
-    for (int i = 0; i < lines.size(); ++i)
-        if (const auto entry = parseLogLine(lines[i]))
-            places << Place{logEntryPath(*entry, m_logFolder), entry->line, lines[i].trimmed(), i};
+    for (const BuildProblem &p : m_lastProblems)
+        places << Place{p.file, p.line, p.said, logLineOf(m_lastLog, p), p.column, p.length};
     if (places.isEmpty())
         if (const auto analysis = m_language->runner()->last())
             for (const z80::Diagnostic &p : analysis->problems)
@@ -324,7 +316,7 @@ void Form1::walkProblems(bool forward) {
     const Place &place = places[m_problem];
     if (!m_file.is(place.file) && (!maybeSave() || !openFile(place.file)))
         return;
-    m_extras->showLine(place.line);
+    m_extras->showLine(place.line, place.column, place.length);
     Text1->setFocus();
     // The log shows the line gone to.
     if (m_form3 && place.logLine >= 0) {

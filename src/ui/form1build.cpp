@@ -244,6 +244,13 @@ bool Form1::showAssemblerLog(const BuildRunner::Build &build) {
     }
     if (!build.outputs.log.isEmpty())
         QFile::remove(build.outputs.log);
+    // The build's errors and warnings: the values the kit's assembler wrote
+    // for this build, else the log's lines.
+    const QString source = build.source.isEmpty() ? m_file.path() : build.source;
+    m_logFolder = QFileInfo(source).absolutePath();
+    m_lastProblems = buildProblems(
+        text, m_logFolder, Locations(m_services.root).buildDiagnostics(build.programName),
+        build.started);
     // An include's build says which program it built; a tests file's program is its namesake.
     const bool testsFile =
         QFileInfo(build.document).suffix().compare(QLatin1String("tests"), Qt::CaseInsensitive) ==
@@ -261,9 +268,7 @@ bool Form1::showAssemblerLog(const BuildRunner::Build &build) {
     output->setText(text);
     output->showAndRaise(false);
     m_lastLog = text;
-    const QString source = build.source.isEmpty() ? m_file.path() : build.source;
-    m_logFolder = QFileInfo(source).absolutePath();
-    m_extras->markLog(text, m_logFolder, m_file.path());
+    m_extras->markBuild(m_lastProblems, m_file.path());
     sayBuild();
     return true;
 }
@@ -271,15 +276,17 @@ bool Form1::showAssemblerLog(const BuildRunner::Build &build) {
 // A line of the log that names a file and line: that line, in the current
 // document or in the file it names (asked about unsaved text first).
 void Form1::form3_LineActivated(const QString &line) {
-    const auto entry = parseLogLine(line);
-    if (!entry)
+    const QString folder =
+        m_logFolder.isEmpty() ? QFileInfo(m_file.path()).absolutePath() : m_logFolder;
+    const auto said = std::find_if(m_lastProblems.begin(), m_lastProblems.end(),
+                                   [&](const BuildProblem &p) { return p.said == line.trimmed(); });
+    const auto entry = parseLogLine(line); // another assembler's line, a line of an older log
+    if (said == m_lastProblems.end() && !entry)
         return;
-    const QString path = logEntryPath(*entry, m_logFolder.isEmpty()
-                                                  ? QFileInfo(m_file.path()).absolutePath()
-                                                  : m_logFolder);
+    const QString path = said != m_lastProblems.end() ? said->file : logEntryPath(*entry, folder);
     if (!m_file.is(path) && (!maybeSave() || !openFile(path)))
         return;
-    m_extras->showLine(entry->line);
+    m_extras->showLine(said != m_lastProblems.end() ? said->line : entry->line);
     activateWindow();
     raise();
     Text1->setFocus();
@@ -333,5 +340,6 @@ void Form1::tests_Finished(const QString &testsFile, const QString &report) {
     output->showAndRaise(false);
     m_lastLog = report;
     m_logFolder = QFileInfo(testsFile).absolutePath();
-    m_extras->markLog(report, m_logFolder, m_file.path());
+    m_lastProblems = buildProblems(report, m_logFolder, {}, {});
+    m_extras->markBuild(m_lastProblems, m_file.path());
 }
