@@ -3,6 +3,7 @@
 #include "core/templates.h"
 #include "ui/editor.h"
 #include "ui/form1.h"
+#include "ui/statusline.h"
 
 #include "fakes.h"
 
@@ -73,12 +74,26 @@ private slots:
         QVERIFY(tree->picker.calls[0].save);
     }
 
-    void noTemplatesGiveOneDisabledEntryNamingTheFolder() {
+    // No menu item is ever disabled: the one entry names the folder and
+    // starts an empty document, asking about unsaved text first.
+    void noTemplatesGiveOneEntryNamingTheFolderThatStartsAnEmptyDocument() {
         window = std::make_unique<Form1>(tree->services());
         QCOMPARE(entries().size(), 1);
-        QVERIFY(!entries()[0]->isEnabled());
-        QCOMPARE(entries()[0]->text(), "(no templates in " + tree->places().templateFolder() + ")");
-        QVERIFY(tree->messages.shown.isEmpty());
+        QVERIFY(entries()[0]->isEnabled());
+        QCOMPARE(entries()[0]->text(),
+                 "Empty document (no templates in " + tree->places().templateFolder() + ")");
+        QVERIFY(writeBytes(tree->path("Source/mine.z80"), "mine"));
+        QVERIFY(window->openFile(tree->path("Source/mine.z80")));
+        window->Text1->setText("edited");
+        tree->messages.answers = {MessageBox::Answer::Cancel};
+        entries()[0]->trigger();
+        QCOMPARE(text(), QByteArray("edited"));
+        tree->messages.answers = {MessageBox::Answer::Discard};
+        entries()[0]->trigger();
+        QCOMPARE(text(), QByteArray());
+        QVERIFY(window->currentFile().untitled());
+        QVERIFY(window->statusLine()->said().contains(tree->places().templateFolder()));
+        QCOMPARE(tree->messages.shown.size(), 2); // the two questions
     }
 
     void deletedTemplateIsReportedAndTheDocumentStays() {

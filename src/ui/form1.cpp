@@ -170,8 +170,9 @@ void Form1::Form_Load() {
         informWhenShown(notice);
     m_form2->Text1->setText(settings.linkProgram);
     m_form2->Text2->setText(settings.emulator);
-    buildCatalogue(m_newMenu, places.templateFolder(),
-                   [this](const QByteArray &path) { newdoc_Click(path); });
+    buildCatalogue(
+        m_newMenu, places.templateFolder(), [this](const QByteArray &path) { newdoc_Click(path); },
+        [this] { newEmpty(); });
 }
 
 void Form1::informWhenShown(const QString &text) {
@@ -320,6 +321,18 @@ void Form1::newdoc_Click(const QByteArray &templatePath) {
     const QString path = QFile::decodeName(templatePath);
     const QString tests = path.left(path.size() - 4) + QLatin1String(".tests");
     m_templateTests = QFileInfo(tests).isFile() ? tests : QString();
+}
+
+// File > New with no templates: an empty, untitled document, and where
+// templates go.
+void Form1::newEmpty() {
+    if (!maybeSave())
+        return;
+    m_file.startNew({});
+    m_extras->markBuild({}, {});
+    m_templateTests.clear();
+    tell(tr("New document; templates listed under File > New are the .txt files in %1")
+             .arg(Locations(m_services.root).templateFolder()));
 }
 
 void Form1::open_Click() {

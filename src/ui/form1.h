@@ -63,6 +63,7 @@ public:
 
     // Menu and timer handlers.
     void newdoc_Click(const QByteArray &templatePath);
+    void newEmpty(); // File > New when there are no templates
     void open_Click();
     void save_Click();
     void saveas_Click();
