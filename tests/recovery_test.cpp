@@ -11,6 +11,7 @@
 
 #include <Qsci/qsciscintilla.h>
 
+#include <QLabel>
 #include <QProcess>
 #include <QtTest>
 
@@ -62,6 +63,23 @@ private slots:
         tree->messages.answers.push_back(MessageBox::Answer::Discard);
         QVERIFY(w.close());
         QCOMPARE(copiesIn(recoveryFolder()), QStringList());
+    }
+
+    // A copy that cannot be written is said on the status line, with why,
+    // and said again once it can be kept.
+    void aCopyThatCannotBeWrittenIsSaid() {
+        QVERIFY(writeBytes(recoveryFolder(), "a file where the folder should be"));
+        Form1 &w = makeWindow();
+        QVERIFY(openSource("Source/a.z80", "start\n"));
+        type(w.Text1, "typed\n");
+        auto *said = w.findChild<QLabel *>("statusMessage");
+        QTRY_VERIFY_WITH_TIMEOUT(said->toolTip().contains("cannot be kept in a recovery copy"),
+                                 5000);
+        QVERIFY(said->toolTip().contains(recoveryFolder()));
+        QVERIFY(QFile::remove(recoveryFolder()));
+        type(w.Text1, "more\n");
+        QTRY_VERIFY_WITH_TIMEOUT(said->toolTip().contains("kept in its recovery copy again"), 5000);
+        QVERIFY(onlyCopy().has_value());
     }
 
     // A real editor process told to end by each signal: the text is in its

@@ -81,7 +81,13 @@ Form1::Form1(const Services &services)
     m_recovery = new RecoveryKeeper(
         Text1, places.recoveryFolder(), m_services.messages,
         {[this] { return m_file.path(); }, [this] { return m_file.encoding(); },
-         [this](const RecoveryCopy &copy) { return recoverText(copy); }},
+         [this](const RecoveryCopy &copy) { return recoverText(copy); },
+         [this](const QString &error) {
+             tell(error.isEmpty()
+                      ? tr("The unsaved text is kept in its recovery copy again")
+                      : tr("The unsaved text cannot be kept in a recovery copy (save it): %1")
+                            .arg(QString(error).replace(QLatin1Char('\n'), QLatin1Char(' '))));
+         }},
         this);
 
     for (QTimer **timer : {&Timer1, &Timer2}) {
