@@ -179,9 +179,11 @@ private slots:
         QVERIFY(w.statusLine()->said().startsWith("2 of 3: defs.inc:2: warning: two"));
     }
 
-    // The kit's assembler leaves its messages as values (Exec/NAME.diag): F8
-    // and the marks take the place from them, the word at fault selected;
-    // values older than the build are another build's, and the log is read.
+    // The kit's assembler leaves its messages as values (Exec/NAME.diag): F8,
+    // the marks, the status line and the log's first selected line take them
+    // from there, the word at fault selected, and a program's .echo that
+    // reads like an error is none; values older than the build are another
+    // build's, and the log is read.
     void f8GoesToTheWordTheAssemblerNamed() {
         Form1 &w = shownWindow();
         twoFiles();
@@ -189,7 +191,12 @@ private slots:
         tree->starter.onStart = [&](const FakeStarter::Call &) {
             QVERIFY(writeBytes(values, "qvdiag 1\nerror\t3\t6\t1\tmain.z80\tbad register c\n"));
         };
-        buildWithLog("main.z80:3: error: bad register c\nBuild failed\n");
+        buildWithLog("main.z80:2: error: echoed by the program\n"
+                     "main.z80:3: error: bad register c\nBuild failed\n");
+        QCOMPARE(w.form3()->Text1->textCursor().selectedText(),
+                 QString("main.z80:3: error: bad register c"));
+        QVERIFY(w.extras()->markMessages(2).isEmpty());
+        QVERIFY(w.statusLine()->said().startsWith("Build: 1 error(s), 0 warning(s)"));
         press(Qt::Key_F8);
         QCOMPARE(caretLine(), 3);
         QCOMPARE(w.Text1->selectedText(), QString("c"));

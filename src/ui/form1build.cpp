@@ -265,7 +265,10 @@ bool Form1::showAssemblerLog(const BuildRunner::Build &build) {
     }
     text.prepend(includeHint(build));
     Form3 *output = ensureForm3();
-    output->setText(text);
+    const auto firstError = std::find_if(m_lastProblems.begin(), m_lastProblems.end(),
+                                         [](const BuildProblem &p) { return p.error; });
+    output->setText(text,
+                    firstError == m_lastProblems.end() ? -1 : logLineOf(text, *firstError));
     output->showAndRaise(false);
     m_lastLog = text;
     m_extras->markBuild(m_lastProblems, m_file.path());
