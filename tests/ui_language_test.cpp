@@ -171,7 +171,8 @@ private slots:
                  qPrintable(said));
         QVERIFY2(said.endsWith("\nIn: nothing\nDestroys: AF, BC, DE, HL"), qPrintable(said));
         // The same on the bcall macro's name.
-        QVERIFY(language()->hoverText(window->Text1->positionFromLineIndex(1, 2))
+        QVERIFY(language()
+                    ->hoverText(window->Text1->positionFromLineIndex(1, 2))
                     .contains("_ClrLCDFull\nClears the whole screen"));
         const QPoint point(
             window->Text1->SendScintilla(QsciScintillaBase::SCI_POINTXFROMPOSITION, 0, at),

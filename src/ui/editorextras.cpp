@@ -119,9 +119,8 @@ void EditorExtras::markBuild(const QList<BuildProblem> &problems, const QString 
         const QString current = QFileInfo(file).absoluteFilePath();
         for (const BuildProblem &p : problems)
             if (p.file == current)
-                marks << MarkSet::Mark{p.line,
-                                       p.error ? MarkSet::Kind::Error : MarkSet::Kind::Warning,
-                                       p.said};
+                marks << MarkSet::Mark{
+                    p.line, p.error ? MarkSet::Kind::Error : MarkSet::Kind::Warning, p.said};
     }
     m_marks->set(MarkSet::Source::Build, marks);
     // Painted now: a message box that follows must not show the marks before.

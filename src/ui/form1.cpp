@@ -293,9 +293,7 @@ bool Form1::commitData(bool interactive) {
     const Locations places(m_services.root);
     const QString unsaved = unsavedTextPath(m_services.root, QDateTime::currentDateTime());
     const QString file =
-        m_file.untitled() || m_file.unchosenTarget(m_file.path())
-            ? unsaved
-            : m_file.path();
+        m_file.untitled() || m_file.unchosenTarget(m_file.path()) ? unsaved : m_file.path();
     makeFolders(places.sourceFolder());
     const EditorBytes text = editorBytes(Text1);
     if (!writeDocument(file, text.data, text.size, m_file.encoding(), places.spareFolder()))

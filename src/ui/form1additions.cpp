@@ -78,8 +78,7 @@ void Form1::addEditorAdditions(Language *language) {
                           : mode == QsciScintillaBase::SC_EOL_CR ? RecentFiles::LineEnds::Cr
                                                                  : RecentFiles::LineEnds::CrLf;
         const bool saved = change == CurrentFile::Change::Saved;
-        RecentFiles(Locations(m_services.root).recentFiles())
-            .add(m_file.path(), saved, ends);
+        RecentFiles(Locations(m_services.root).recentFiles()).add(m_file.path(), saved, ends);
         if (saved)
             m_file.setNewLineEnds(int(mode));
     });

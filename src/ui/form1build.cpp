@@ -248,9 +248,9 @@ bool Form1::showAssemblerLog(const BuildRunner::Build &build) {
     // for this build, else the log's lines.
     const QString source = build.source.isEmpty() ? m_file.path() : build.source;
     m_logFolder = QFileInfo(source).absolutePath();
-    m_lastProblems = buildProblems(
-        text, m_logFolder, Locations(m_services.root).buildDiagnostics(build.programName),
-        build.started);
+    m_lastProblems = buildProblems(text, m_logFolder,
+                                   Locations(m_services.root).buildDiagnostics(build.programName),
+                                   build.started);
     // An include's build says which program it built; a tests file's program is its namesake.
     const bool testsFile =
         QFileInfo(build.document).suffix().compare(QLatin1String("tests"), Qt::CaseInsensitive) ==
@@ -267,8 +267,7 @@ bool Form1::showAssemblerLog(const BuildRunner::Build &build) {
     Form3 *output = ensureForm3();
     const auto firstError = std::find_if(m_lastProblems.begin(), m_lastProblems.end(),
                                          [](const BuildProblem &p) { return p.error; });
-    output->setText(text,
-                    firstError == m_lastProblems.end() ? -1 : logLineOf(text, *firstError));
+    output->setText(text, firstError == m_lastProblems.end() ? -1 : logLineOf(text, *firstError));
     output->showAndRaise(false);
     m_lastLog = text;
     m_extras->markBuild(m_lastProblems, m_file.path());

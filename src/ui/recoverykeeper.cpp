@@ -48,7 +48,8 @@ void RecoveryKeeper::keepSoon() {
     m_writer.start([this, copy = snapshot()] {
         const auto error = m_owner.write(copy);
         const QString why = error ? error->message() : QString();
-        QMetaObject::invokeMethod(this, [this, why] { written(why); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, why] { written(why); }, Qt::QueuedConnection);
     });
 }
 
