@@ -17,7 +17,7 @@ QString wholePath(const QString &file, const QString &folder) {
 std::optional<QList<BuildProblem>> fromValues(const QString &values, const QString &folder,
                                               const QDateTime &since) {
     const QFileInfo info(values);
-    if (values.isEmpty() || !info.isFile() || (since.isValid() && info.lastModified() < since))
+    if (values.isEmpty() || !since.isValid() || !info.isFile() || info.lastModified() < since)
         return std::nullopt;
     QByteArray bytes;
     if (readWholeFile(values, &bytes))

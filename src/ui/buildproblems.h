@@ -17,7 +17,8 @@ struct BuildProblem {
 };
 
 // `log` as shown, whose relative names start from `folder`; `values` the
-// diagnostics file, read only when it was written at or after `since`.
+// diagnostics file, read only when it was written at or after `since` (a
+// build with no known start reads none).
 QList<BuildProblem> buildProblems(const QString &log, const QString &folder, const QString &values,
                                   const QDateTime &since);
 
