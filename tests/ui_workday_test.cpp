@@ -379,6 +379,16 @@ private slots:
         QVERIFY(!window->reopenLastFile());
         qunsetenv("QUORVIN_REOPEN_LAST");
         QVERIFY(window->currentFile().untitled());
+        // Ctrl+Alt+R turns reopening off for the starts after, and on again.
+        shownWindow();
+        press(Qt::Key_R, Qt::ControlModifier | Qt::AltModifier);
+        QVERIFY(window->statusLine()->said().contains("empty document"));
+        makeWindow();
+        QVERIFY(!window->reopenLastFile());
+        shownWindow();
+        press(Qt::Key_R, Qt::ControlModifier | Qt::AltModifier);
+        makeWindow();
+        QVERIFY(window->reopenLastFile());
     }
 
     // F2 on a name: the field, Enter lists the changes in both files, Enter

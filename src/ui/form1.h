@@ -83,8 +83,10 @@ public:
     void showHelp();      // F1: the keys and where things live
     void quickOpen();     // Ctrl+P: the program's files and recent ones
     void reopenPrevious(); // Ctrl+Shift+R: the file open before this one
+    void reopenAtStart();  // Ctrl+Alt+R: whether a start reopens the last file
     // At start with no file named: opens the file worked on last, unless
-    // QUORVIN_REOPEN_LAST is 0. False when none was opened.
+    // QUORVIN_REOPEN_LAST is 0 or Ctrl+Alt+R turned it off. False when none
+    // was opened.
     bool reopenLastFile();
     StatusLine *statusLine() const { return m_status; }
     void test_Key();      // Ctrl+Shift+T: save, then run the program's tests

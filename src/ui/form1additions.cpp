@@ -96,6 +96,7 @@ void Form1::addEditorAdditions(Language *language) {
     key("help", &Form1::showHelp);
     key("quickOpen", &Form1::quickOpen);
     key("reopenPrevious", &Form1::reopenPrevious);
+    key("reopenAtStart", &Form1::reopenAtStart);
     m_rename = new Rename(Text1, language,
                           {[this] { return m_file.path(); },
                            [this](const QString &file, const QByteArray &bytes) {
@@ -179,10 +180,32 @@ void Form1::reopenPrevious() {
     tell(tr("No other file was opened lately"));
 }
 
+// Ctrl+Alt+R: a start with no file named opens the last file, or an empty
+// document while the file that says so exists (the Preferences dialog keeps
+// its two fields).
+void Form1::reopenAtStart() {
+    const QString off = Locations(m_services.root).noReopen();
+    if (QFileInfo::exists(off)) {
+        if (!QFile::remove(off)) {
+            tell(tr("%1 cannot be removed: the next start opens an empty document").arg(off));
+            return;
+        }
+        tell(tr("The next start opens the last file again (Ctrl+Alt+R: not)"));
+        return;
+    }
+    if (auto error = writeWholeFile(
+            off, "While this file exists, Quorvin starts with an empty document.\n")) {
+        tell(error->message().replace(QLatin1Char('\n'), QLatin1Char(' ')));
+        return;
+    }
+    tell(tr("The next start opens an empty document (Ctrl+Alt+R: the last file again)"));
+}
+
 // At start, with no file named: the file worked on last, unless
-// QUORVIN_REOPEN_LAST is 0.
+// QUORVIN_REOPEN_LAST is 0 or Ctrl+Alt+R said not to.
 bool Form1::reopenLastFile() {
-    if (qEnvironmentVariable("QUORVIN_REOPEN_LAST") == QLatin1String("0"))
+    if (qEnvironmentVariable("QUORVIN_REOPEN_LAST") == QLatin1String("0") ||
+        QFileInfo::exists(Locations(m_services.root).noReopen()))
         return false;
     const QStringList files = RecentFiles(Locations(m_services.root).recentFiles()).files();
     return !files.isEmpty() && openFile(files.first());

@@ -30,6 +30,8 @@ const std::vector<KeyEntry> &keyTable() {
          "Quick open: recent files and the program's files, filtered as you type"},
         {P::Editor, "reopenPrevious", "Ctrl+Shift+R",
          "Reopen the file open before this one (again to come back)"},
+        {P::Editor, "reopenAtStart", "Ctrl+Alt+R",
+         "Whether the next start opens the last file again (on, off, on...)"},
         {P::Editor, "find", "Ctrl+F", "Find"},
         {P::Editor, "replace", "Ctrl+H", "Find and Replace"},
         {P::Editor, "findNext", "F3", "Find the next match"},
