@@ -189,6 +189,66 @@ private slots:
         QCOMPARE(s->machine().read(0x9001) & 0x03, 0x03); // both lines high again
     }
 
+    // A TI-84 Plus program (WikiTI, 83Plus:Ports:20, :30, :02, :21): it asks
+    // for 15 MHz, counts four ticks of the 8 Hz crystal timer (47h) down on
+    // port 32h, and reads the model ports. As a TI-84 Plus it runs half a
+    // second at 15 MHz and sees port 2's bits 7 (not a TI-83 Plus) and 5 (USB)
+    // and port 21h's model bits clear; as a TI-83 Plus, where 32h is only the
+    // link port, it never ends and the run names the port it wanted.
+    void aTi84PlusProgramRunsOnTheTi84PlusAndIsNamedOnTheTi83Plus() {
+        const Bytes code = {0x3E, 0x01, 0xD3, 0x20,       // ld a,1 \ out (20h),a
+                            0x3E, 0x47, 0xD3, 0x30,       // ld a,47h \ out (30h),a
+                            0xAF, 0xD3, 0x31,             // xor a \ out (31h),a
+                            0x3E, 0x04, 0xD3, 0x32,       // ld a,4 \ out (32h),a
+                            0xDB, 0x32, 0xB7, 0x20, 0xFB, // wait: in a,(32h) \ or a \ jr nz,wait
+                            0xDB, 0x20, 0x32, 0x00, 0x90, // in a,(20h) \ ld (9000h),a
+                            0xDB, 0x02, 0x32, 0x01, 0x90, // in a,(2) \ ld (9001h),a
+                            0xDB, 0x21, 0x32, 0x02, 0x90, // in a,(21h) \ ld (9002h),a
+                            0xC9};
+        run::Program program;
+        program.code = code;
+        run::Session on84(program, {}, run::Model::Ti84Plus);
+        on84.runUntil(30000000);
+        QVERIFY(on84.stopped() && on84.stopped()->returned);
+        const run::Machine &m = on84.machine();
+        QCOMPARE(m.clockHz(), 15000000L);
+        const double seconds = double(m.cycles()) / 15e6;
+        QVERIFY2(seconds > 0.49 && seconds < 0.51, qPrintable(QString::number(seconds)));
+        QVERIFY(std::abs(double(m.time6()) / 6e6 - seconds) < 0.001); // the same half second
+        QCOMPARE(m.read(0x9000) & 3, 1);
+        QCOMPARE(m.read(0x9001) & 0xA0, 0xA0);
+        QCOMPARE(m.read(0x9002) & 3, 0);
+
+        run::Session on83(program);
+        on83.runUntil(6000000);
+        QVERIFY(!on83.stopped());
+        QVERIFY2(on83.machine().hardwareNote().find("port 32h, the TI-84 Plus's crystal timer") !=
+                     std::string::npos,
+                 on83.machine().hardwareNote().c_str());
+    }
+
+    // The TI-84 Plus's 128 KB of RAM: port 5 pages any of its eight pages in
+    // at C000h (WikiTI, 83Plus:Ports:05); what one page holds the others,
+    // and the page at 8000h, do not.
+    void theTi84PlusPagesItsRamAtC000h() {
+        const Bytes code = {0x3E, 0x03, 0xD3, 0x05,             // ld a,3 \ out (5),a
+                            0x3E, 0x55, 0x32, 0x00, 0xC0,       // ld a,55h \ ld (0C000h),a
+                            0xAF, 0xD3, 0x05,                   // xor a \ out (5),a
+                            0x3A, 0x00, 0xC0, 0x32, 0x00, 0x90, // ld a,(0C000h) \ ld (9000h),a
+                            0x3E, 0x03, 0xD3, 0x05,             // ld a,3 \ out (5),a
+                            0x3A, 0x00, 0xC0, 0x32, 0x01, 0x90, // ld a,(0C000h) \ ld (9001h),a
+                            0x3A, 0x00, 0x80, 0x32, 0x02, 0x90, // ld a,(8000h) \ ld (9002h),a
+                            0xAF, 0xD3, 0x05, 0xC9};            // xor a \ out (5),a \ ret
+        run::Program program;
+        program.code = code;
+        run::Session s(program, {}, run::Model::Ti84Plus);
+        s.runUntil(6000000);
+        QVERIFY(s.stopped() && s.stopped()->returned);
+        QVERIFY(s.machine().read(0x9000) != 0x55);
+        QCOMPARE(s.machine().read(0x9001), 0x55);
+        QCOMPARE(s.machine().read(0x9002), 0x00); // page 1, at 8000h, untouched
+    }
+
     void runsStopWithTheirReason_data() {
         QTest::addColumn<Bytes>("code");
         QTest::addColumn<QString>("reason");

@@ -8,6 +8,7 @@
 #include "run/romcalls.h"
 #include "run/romtable.h"
 #include "run/tifloat.h"
+#include "run/varfile.h"
 
 #include <cstdint>
 #include <functional>
@@ -60,6 +61,9 @@ public:
     // with the shell's library answered; nothing for other shells.
     void startShell(Machine &m, const std::string &shell);
     void enter(Machine &m, std::uint16_t pc) override;
+    // A variable received before the program starts (a link from a
+    // computer): it replaces one of the same type and name; the error, or empty.
+    std::string addVariable(Machine &m, const Variable &v);
     OsState state() const {
         return {m_vars, m_heap, m_callName, m_callFrom, m_ans, m_shellRandom, m_shell, m_uncharged};
     }

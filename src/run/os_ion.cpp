@@ -126,7 +126,7 @@ void Os::addMirageCalls() {
     // directin: the keys held in the groups A selects, as port 1 reads them.
     mirage(0x409B, [](Machine &m) {
         m.keypad().selectGroups(m.a());
-        m.setA(m.keypad().read(m.cycles()));
+        m.setA(m.keypad().read(m.time6()));
         m.idle(80);
         return Result::Done;
     });

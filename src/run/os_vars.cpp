@@ -69,6 +69,25 @@ void Os::removeMemory(Machine &m, std::uint16_t at, std::uint16_t size) {
     }
 }
 
+std::string Os::addVariable(Machine &m, const Variable &v) {
+    const std::string key = char(v.type) + v.name;
+    if (const auto old = m_vars.find(key); old != m_vars.end()) {
+        const std::uint16_t at = old->second;
+        const int size = v.type == 0 ? 9 : m.readWord(at) + 2;
+        removeMemory(m, at, std::uint16_t(std::min(size, m_heap - at)));
+    }
+    if (m_heap + v.data.size() > kHeapEnd)
+        return "the variable " + v.name + " (" + std::to_string(v.data.size()) +
+               " bytes) does not fit in the calculator's memory (" +
+               std::to_string(kHeapEnd - m_heap) + " bytes free)";
+    const std::uint16_t at = m_heap;
+    for (std::size_t i = 0; i < v.data.size(); ++i)
+        m.write(std::uint16_t(at + i), v.data[i]);
+    m_heap = std::uint16_t(m_heap + v.data.size());
+    m_vars[key] = at;
+    return {};
+}
+
 void Os::addVariableCalls() {
     const auto find = [this](Machine &m) {
         const auto it = m_vars.find(nameInOp1(m));

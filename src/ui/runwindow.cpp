@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -68,11 +69,13 @@ RunWindow::RunWindow(const QString &path, QWidget *parent)
       m_status(new QLabel(this)), m_cycles(new QLabel(this)),
       m_pause(new QPushButton(tr("Pause"), this)), m_restart(new QPushButton(tr("Restart"), this)),
       m_save(new QPushButton(tr("Save screen..."), this)),
+      m_anyway(new QPushButton(tr("Run anyway"), this)), m_model(new QComboBox(this)),
       m_fullSpeed(new QCheckBox(tr("As fast as it can"), this)), m_timer(new QTimer(this)) {
     setObjectName(QStringLiteral("RunWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
-    LoadedRun loaded = loadRun(path);
+    LoadedRun loaded = loadRun(path, m_setup);
     m_session = std::move(loaded.session);
+    m_checksumWrong = loaded.checksumWrong;
     QString title = loaded.shell.isEmpty() ? tr("Running %1").arg(loaded.name)
                                            : tr("Running %1 for %2").arg(loaded.name, loaded.shell);
     if (!loaded.description.isEmpty())
@@ -93,7 +96,7 @@ RunWindow::RunWindow(const QString &path, QWidget *parent)
     layout->addWidget(m_status);
     // The run's controls: none takes the keyboard, which stays the calculator's.
     auto *controls = new QHBoxLayout;
-    for (QPushButton *b : {m_pause, m_restart, m_save}) {
+    for (QPushButton *b : {m_pause, m_restart, m_save, m_anyway}) {
         b->setFocusPolicy(Qt::NoFocus);
         controls->addWidget(b);
     }
@@ -102,6 +105,13 @@ RunWindow::RunWindow(const QString &path, QWidget *parent)
     m_restart->setObjectName(QStringLiteral("runRestart"));
     m_save->setObjectName(QStringLiteral("runSaveScreen"));
     m_save->setVisible(false);
+    m_anyway->setObjectName(QStringLiteral("runAnyway"));
+    m_anyway->setVisible(false);
+    m_model->setObjectName(QStringLiteral("runModel"));
+    m_model->setFocusPolicy(Qt::NoFocus);
+    m_model->addItem(tr("TI-83 Plus"), int(run::Model::Ti83Plus));
+    m_model->addItem(tr("TI-84 Plus"), int(run::Model::Ti84Plus));
+    controls->addWidget(m_model);
     m_cycles->setObjectName(QStringLiteral("runCycles"));
     controls->addWidget(m_fullSpeed);
     controls->addStretch(1);
@@ -115,6 +125,9 @@ RunWindow::RunWindow(const QString &path, QWidget *parent)
     connect(m_fullSpeed, &QCheckBox::toggled, this, &RunWindow::restartClock);
     connect(m_pause, &QPushButton::toggled, this, &RunWindow::setPaused);
     connect(m_restart, &QPushButton::clicked, this, &RunWindow::restart);
+    connect(m_anyway, &QPushButton::clicked, this, &RunWindow::runAnyway);
+    connect(m_model, qOverload<int>(&QComboBox::currentIndexChanged), this,
+            [this] { setModel(run::Model(m_model->currentData().toInt())); });
     connect(m_save, &QPushButton::clicked, this, [this] {
         if (!m_picker)
             return;
@@ -165,9 +178,24 @@ void RunWindow::setPaused(bool paused) {
     }
 }
 
+void RunWindow::setModel(run::Model model) {
+    if (model == m_setup.model)
+        return;
+    m_setup.model = model;
+    m_model->setCurrentIndex(m_model->findData(int(model)));
+    restart();
+}
+
+void RunWindow::runAnyway() {
+    m_setup.read.ignoreChecksum = true;
+    m_anyway->setVisible(false);
+    restart();
+}
+
 void RunWindow::restart() {
-    LoadedRun loaded = loadRun(m_path);
+    LoadedRun loaded = loadRun(m_path, m_setup);
     m_session = std::move(loaded.session);
+    m_checksumWrong = loaded.checksumWrong;
     m_ended = false;
     m_lcdChanges = ~0ull;
     m_paused = true; // setPaused(false) below starts the clock afresh
@@ -183,6 +211,7 @@ void RunWindow::showCycles() {
 void RunWindow::restartClock() {
     m_clock.start();
     m_cyclesAtStart = cycles();
+    m_clockHz = m_session->machine().clockHz();
     m_slow = false;
     if (!ended() && !m_paused)
         m_status->setText(m_fullSpeed->isChecked() ? tr("Running as fast as it can.")
@@ -199,10 +228,11 @@ void RunWindow::tick() {
     QElapsedTimer spent;
     spent.start();
     const bool full = m_fullSpeed->isChecked();
+    if (m_session->machine().clockHz() != m_clockHz) // 15 MHz asked for, or 6 again
+        restartClock();
     const std::uint64_t target =
         full ? ~0ull
-             : m_cyclesAtStart +
-                   std::uint64_t(m_clock.nsecsElapsed() * (run::Machine::kClockHz / 1e9));
+             : m_cyclesAtStart + std::uint64_t(m_clock.nsecsElapsed() * (double(m_clockHz) / 1e9));
     while (!m_session->stopped() && cycles() < target && spent.nsecsElapsed() < kTickBudgetNs)
         m_session->runUntil(std::min(target, cycles() + kSlice));
     if (!full && !m_session->stopped())
@@ -214,7 +244,7 @@ void RunWindow::tick() {
     }
     showCycles();
     if (const auto &stop = m_session->stopped())
-        end(stopText(*stop));
+        end(stopText(*stop, m_session->machine()));
 }
 
 void RunWindow::keepPace(bool behind) {
@@ -238,6 +268,8 @@ void RunWindow::keepPace(bool behind) {
 
 void RunWindow::end(const QString &text) {
     m_ended = true;
+    // A file refused for its checksum alone can still be run when asked.
+    m_anyway->setVisible(m_checksumWrong && !m_setup.read.ignoreChecksum);
     m_timer->stop();
     m_pause->setEnabled(false);
     m_screen->show(m_session->machine().lcd());
