@@ -779,13 +779,137 @@ dot:    db 80h)");
         db 1
         ds 30, 0
         db 0
-        call 40A7h              ; setvputs
+        call 40BCh              ; fastline
         ret)");
         Session lacking(program);
         lacking.runUntil(6000000);
         QCOMPARE(QString::fromStdString(lacking.stopped()->reason),
-                 QString("the program called MirageOS's routine at 40A7h from 9DB6h, one this "
-                         "runner does not answer"));
+                 QString("the program called MirageOS's routine fastline at 40BCh from 9DB6h, one "
+                         "this runner does not answer"));
+    }
+
+    // MirageOS's text and rectangles (its developer's guide): setvputs puts
+    // the text at row D, column E; centertext centres it on row A;
+    // filledrectangle fills from (H, L) to (D, E) in the graph buffer, black
+    // for A = 1, and fastcopys shows the buffer.
+    void mirageOsDrawsTextAndRectangles() {
+        Program program;
+        program.name = "MIRDRAW";
+        program.shell = "MirageOS";
+        program.code = assemble(R"(
+setvputs equ 40A7h
+fastcopys equ 40ADh
+centertext equ 40E6h
+filledrectangle equ 413Dh
+        ret
+        db 1
+        ds 30, 0
+        db 0
+        ld hl, 10*256+20
+        ld de, 13*256+22
+        ld a, 1
+        call filledrectangle
+        call fastcopys
+        ld hl, text
+        ld de, 30*256+7
+        call setvputs
+        ld a, (penCol)
+        ld (9000h), a
+        ld hl, text
+        ld a, 50
+        call centertext
+        ld a, (penCol)
+        ld (9001h), a
+        ret
+text:   db "II", 0)");
+        Session s(program);
+        s.runUntil(60000000);
+        const Lcd &lcd = s.machine().lcd();
+        QVERIFY(lcd.pixel(10, 20) && lcd.pixel(13, 22) && !lcd.pixel(14, 22) && !lcd.pixel(10, 23));
+        const int width = 2 * run::smallGlyph('I').width;
+        QCOMPARE(int(at(s, 0x9000)), 7 + width);
+        QCOMPARE(int(at(s, 0x9001)), (96 - width) / 2 + width);
+        QVERIFY(s.stopped() && s.stopped()->returned);
+    }
+
+    // A program for Doors CS, written against its documented header (xor d,
+    // ret, jr to the code, then the description's address, 07h 00h, the
+    // icon's address and the ALE list's): it starts at its jr, reaches the
+    // Ion and MirageOS routines at their addresses and VDispHL, and its
+    // description is read where the header points. A GUI routine stops the
+    // run with its name.
+    void aDoorsCsProgramRunsAsDoorsCsStartsIt() {
+        const Bytes code = assemble(R"(
+VDispHL equ 41E5h
+ifastcopy equ 4092h
+        xor d
+        ret
+        jr start
+        dw description
+        db 07h, 00h
+        dw 0
+        dw 0
+start:  ld hl, 0
+        ld (penCol), hl
+        ld hl, 1234
+        call VDispHL
+        ld a, (penCol)
+        ld (9000h), a
+        call ifastcopy
+        ret
+description:
+        db "DCS test", 0)");
+        // The .8xp file (TI's link guide): its header, one entry holding the
+        // program's size word and bytes (BB 6D first), and the checksum.
+        Bytes body = {0xBB, 0x6D};
+        body.insert(body.end(), code.begin(), code.end());
+        const std::size_t n = body.size() + 2;
+        Bytes file = {'*', '*', 'T', 'I', '8', '3', 'F', '*', 0x1A, 0x0A, 0x00};
+        file.resize(53, 0);
+        const auto word = [&file](std::size_t v) {
+            file.push_back(std::uint8_t(v)), file.push_back(std::uint8_t(v >> 8));
+        };
+        word(n + 17);
+        word(0x0D);
+        word(n);
+        file.push_back(0x06);
+        for (char c : std::string("DCSTEST\0", 8))
+            file.push_back(std::uint8_t(c));
+        word(0);
+        word(n);
+        word(body.size());
+        file.insert(file.end(), body.begin(), body.end());
+        unsigned sum = 0;
+        for (std::size_t k = 55; k < file.size(); ++k)
+            sum += file[k];
+        word(sum & 0xFFFF);
+        const run::Program program = run::readProgram(file);
+        QCOMPARE(QString::fromStdString(program.shell), QString("Doors CS"));
+        QCOMPARE(QString::fromStdString(program.description), QString("DCS test"));
+        Session s(program);
+        s.runUntil(60000000);
+        QVERIFY2(s.stopped() && s.stopped()->returned,
+                 s.stopped() ? s.stopped()->reason.c_str() : "still running");
+        int width = 0;
+        for (char c : std::string("1234"))
+            width += run::smallGlyph(std::uint8_t(c)).width;
+        QCOMPARE(int(at(s, 0x9000)), width);
+        Program gui = program;
+        gui.code = assemble(R"(
+        xor d
+        ret
+        jr start
+        dw 0
+        db 07h, 00h
+        dw 0
+        dw 0
+start:  call 41EEh              ; OpenGUIStack
+        ret)");
+        Session stops(gui);
+        stops.runUntil(6000000);
+        QCOMPARE(QString::fromStdString(stops.stopped()->reason),
+                 QString("the program called Doors CS's routine OpenGUIStack at 41EEh from 9DA1h, "
+                         "one this runner does not answer"));
     }
 
     // An arrow held down comes again, as the calculator repeats it; a held

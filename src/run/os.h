@@ -57,7 +57,7 @@ public:
     explicit Os(RomNames names = {});
     // The OS's state on the home screen, just before a program starts.
     void prepare(Machine &m);
-    // Starts the loaded program as `shell` ("Ion", "MirageOS") starts it,
+    // Starts the loaded program as `shell` ("Ion", "MirageOS", "Doors CS") starts it,
     // with the shell's library answered; nothing for other shells.
     void startShell(Machine &m, const std::string &shell);
     void enter(Machine &m, std::uint16_t pc) override;
@@ -87,6 +87,10 @@ private:
     void addSystemCalls();
     void addIonCalls(std::uint16_t table);
     void addMirageCalls();
+    void addMoreMirageCalls();
+    void addDoorsCalls();
+    // The name of a MirageOS or Doors CS routine this runner does not answer.
+    static std::string shellRoutineName(std::uint16_t pc);
     void showDone(Machine &m);
 
     // Display helpers (os_display.cpp).

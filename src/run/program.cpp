@@ -18,9 +18,14 @@ std::string shellOf(const std::vector<std::uint8_t> &c) {
 }
 
 // The description a shell lists the program by: for Ion after `ret / jr`,
-// for MirageOS after `ret / .db 1` and the 15x15 icon (30 bytes).
+// for MirageOS after `ret / .db 1` and the 15x15 icon (30 bytes), for Doors CS
+// where the word after `xor d / ret / jr` points (0 for none).
 std::string descriptionOf(const std::vector<std::uint8_t> &c, const std::string &shell) {
-    const std::size_t at = shell == "Ion" ? 3 : shell == "MirageOS" ? 2 + 30 : 0;
+    std::size_t at = shell == "Ion" ? 3 : shell == "MirageOS" ? 2 + 30 : 0;
+    if (shell == "Doors CS" && c.size() >= 6) {
+        const std::size_t pointer = std::size_t(c[4] | c[5] << 8);
+        at = pointer > 0x9D95 && pointer - 0x9D95 < c.size() ? pointer - 0x9D95 : 0;
+    }
     std::string text;
     for (std::size_t i = at; at && i < c.size() && c[i] && text.size() < 64; ++i)
         text += c[i] >= 0x20 && c[i] < 0x7F ? char(c[i]) : '?';

@@ -10,7 +10,8 @@ Session::Session(const Program &program, RomNames names, Model model)
         m_refused = Stop{false, program.error};
         return;
     }
-    if (!program.shell.empty() && program.shell != "Ion" && program.shell != "MirageOS") {
+    if (!program.shell.empty() && program.shell != "Ion" && program.shell != "MirageOS" &&
+        program.shell != "Doors CS") {
         m_refused = Stop{false, "the program is written for the " + program.shell +
                                     " shell; start it from " + program.shell +
                                     " on a calculator (this runner starts programs as the "
