@@ -12,6 +12,7 @@
 #include <Qsci/qsciscintilla.h>
 
 #include <QCheckBox>
+#include <QImageReader>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -126,6 +127,58 @@ text:   db "Ran in a window", 0)"));
         QTRY_VERIFY(run.ended());
         QCOMPARE(run.session().machine().read(0x9000), std::uint8_t(0x9A)); // kCapA
         QCOMPARE(run.session().machine().read(0x9001), std::uint8_t(0x09)); // kClear
+    }
+
+    // The keypad beside the screen gives the keys a PC keyboard lacks (STO),
+    // a `+` typed with Shift is the + key, not 2ND and +; and a recording
+    // saves every screen the program showed as an animated GIF.
+    void theKeypadSymbolsAndARecording() {
+        makeWindow();
+        QVERIFY(prepare(R"(
+        bcall(_ClrLCDFull)
+        bcall(_HomeUp)
+        bcall(_GetKey)
+        ld (9000h), a
+        ld l, a
+        ld h, 0
+        bcall(_DispHL)
+        bcall(_GetKey)
+        ld (9001h), a
+        bcall(_GetKey)
+        ret)"));
+        RunWindow run(tree->path("prepared.8xp"));
+        run.setFilePicker(&tree->picker);
+        run.show();
+        QVERIFY(QTest::qWaitForWindowActive(&run));
+        auto *record = run.findChild<QPushButton *>("runRecord");
+        record->click();
+        QVERIFY(run.recording());
+        auto *sto = run.findChild<QPushButton *>("runKey2a");
+        QVERIFY(sto);
+        QTest::mousePress(sto, Qt::LeftButton);
+        QTRY_COMPARE(run.session().machine().read(0x9000), std::uint8_t(0x8A)); // kStore
+        QTest::mouseRelease(sto, Qt::LeftButton);
+        QTRY_COMPARE(shownRow(run), QString("138"));
+        QTest::keyPress(&run, Qt::Key_Shift);
+        QTest::keyClick(&run, Qt::Key_Plus, Qt::ShiftModifier);
+        QTest::keyRelease(&run, Qt::Key_Shift);
+        QTRY_COMPARE(run.session().machine().read(0x9001), std::uint8_t(0x80)); // kAdd
+        const QString gif = tree->path("run.gif");
+        tree->picker.answers.push_back(gif);
+        record->click();
+        QVERIFY(!run.recording());
+        QImageReader reader(gif, "gif");
+        QVERIFY2(reader.canRead(), qPrintable(reader.errorString()));
+        QVERIFY(reader.imageCount() >= 2);
+        QImage last;
+        for (int i = 0; i < reader.imageCount(); ++i)
+            last = reader.read();
+        QCOMPARE(last.size(), QSize(96, 64));
+        const auto text =
+            run::homeText([&last](int x, int y) { return qGray(last.pixel(x, y)) < 128; });
+        QCOMPARE(QString::fromStdU32String(text).left(16).trimmed(), QString("138"));
+        QTest::keyClick(&run, Qt::Key_Escape);
+        QTRY_VERIFY(run.ended());
     }
 
     // What OS calls draw shows while the program runs, not only at its end:

@@ -3,6 +3,7 @@
 #include "platform/dialogs.h"
 #include "run/keypad.h"
 #include "ui/keytable.h"
+#include "ui/runkeypad.h"
 #include "ui/runsupport.h"
 
 #include <algorithm>
@@ -69,7 +70,8 @@ RunWindow::RunWindow(const QString &path, QWidget *parent)
       m_status(new QLabel(this)), m_cycles(new QLabel(this)),
       m_pause(new QPushButton(tr("Pause"), this)), m_restart(new QPushButton(tr("Restart"), this)),
       m_save(new QPushButton(tr("Save screen..."), this)),
-      m_anyway(new QPushButton(tr("Run anyway"), this)), m_model(new QComboBox(this)),
+      m_anyway(new QPushButton(tr("Run anyway"), this)),
+      m_record(new QPushButton(tr("Record"), this)), m_model(new QComboBox(this)),
       m_fullSpeed(new QCheckBox(tr("As fast as it can"), this)), m_timer(new QTimer(this)) {
     setObjectName(QStringLiteral("RunWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -86,17 +88,27 @@ RunWindow::RunWindow(const QString &path, QWidget *parent)
     m_fullSpeed->setFocusPolicy(Qt::NoFocus);
     auto *legend = new QLabel(
         tr("Keys: arrows, Enter, digits and + - * / ^ ( ) . , as marked; Esc CLEAR, "
-           "Backspace DEL, Shift 2ND, Ctrl ALPHA, letters A-Z with ALPHA; F1-F5 Y= WINDOW "
+           "Backspace DEL, Shift 2ND (+ typed with Shift is +), Ctrl ALPHA, letters A-Z with "
+           "ALPHA; F1-F5 Y= WINDOW "
            "ZOOM TRACE GRAPH, F6 MODE, F7 MATH, F8 APPS, F9 PRGM, F10 VARS, F11 STAT, F12 ON."),
         this);
     legend->setObjectName(QStringLiteral("runLegend"));
     legend->setWordWrap(true);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(m_screen, 1);
+    // The screen, and beside it the keypad for the keys a PC keyboard lacks.
+    auto *top = new QHBoxLayout;
+    top->addWidget(m_screen, 1);
+    auto *pad = new RunKeypad(this);
+    top->addWidget(pad);
+    layout->addLayout(top, 1);
+    connect(pad, &RunKeypad::keyPressed, this,
+            [this](int code) { m_session->machine().keypad().press(code); });
+    connect(pad, &RunKeypad::keyReleased, this,
+            [this](int code) { m_session->machine().keypad().release(code); });
     layout->addWidget(m_status);
     // The run's controls: none takes the keyboard, which stays the calculator's.
     auto *controls = new QHBoxLayout;
-    for (QPushButton *b : {m_pause, m_restart, m_save, m_anyway}) {
+    for (QPushButton *b : {m_pause, m_restart, m_save, m_record, m_anyway}) {
         b->setFocusPolicy(Qt::NoFocus);
         controls->addWidget(b);
     }
@@ -105,6 +117,9 @@ RunWindow::RunWindow(const QString &path, QWidget *parent)
     m_restart->setObjectName(QStringLiteral("runRestart"));
     m_save->setObjectName(QStringLiteral("runSaveScreen"));
     m_save->setVisible(false);
+    m_record->setObjectName(QStringLiteral("runRecord"));
+    m_record->setCheckable(true);
+    m_record->setVisible(false);
     m_anyway->setObjectName(QStringLiteral("runAnyway"));
     m_anyway->setVisible(false);
     m_model->setObjectName(QStringLiteral("runModel"));
@@ -126,6 +141,7 @@ RunWindow::RunWindow(const QString &path, QWidget *parent)
     connect(m_pause, &QPushButton::toggled, this, &RunWindow::setPaused);
     connect(m_restart, &QPushButton::clicked, this, &RunWindow::restart);
     connect(m_anyway, &QPushButton::clicked, this, &RunWindow::runAnyway);
+    connect(m_record, &QPushButton::toggled, this, &RunWindow::setRecording);
     connect(m_model, qOverload<int>(&QComboBox::currentIndexChanged), this,
             [this] { setModel(run::Model(m_model->currentData().toInt())); });
     connect(m_save, &QPushButton::clicked, this, [this] {
@@ -156,6 +172,39 @@ bool RunWindow::ended() const {
 void RunWindow::setFilePicker(FilePicker *picker) {
     m_picker = picker;
     m_save->setVisible(picker != nullptr);
+    m_record->setVisible(picker != nullptr);
+}
+
+void RunWindow::setRecording(bool on) {
+    if (on == bool(m_recording))
+        return;
+    m_record->setChecked(on);
+    m_record->setText(on ? tr("Stop recording") : tr("Record"));
+    if (on) {
+        m_recording = std::make_unique<GifRecording>();
+        m_frameAt = m_session->machine().time6();
+        m_recording->add(lcdImage(m_session->machine().lcd()), 2);
+        return;
+    }
+    std::unique_ptr<GifRecording> done = std::move(m_recording);
+    done->setLastDuration(int((m_session->machine().time6() - m_frameAt) / 60000));
+    if (!m_picker)
+        return;
+    const auto file =
+        m_picker->getSaveFileName(this, {FileFilter{tr("GIF image"), {QStringLiteral("*.gif")}}},
+                                  QFileInfo(m_path).completeBaseName() + QStringLiteral(".gif"));
+    if (file && !done->save(*file))
+        m_status->setText(tr("Cannot write %1.").arg(*file));
+}
+
+// The frame before this one stayed for the calculator's time since it came.
+void RunWindow::recordFrame() {
+    const std::uint64_t now = m_session->machine().time6();
+    m_recording->setLastDuration(int((now - m_frameAt) / 60000));
+    m_frameAt = now;
+    if (!m_recording->add(lcdImage(m_session->machine().lcd()), 2))
+        m_status->setText(tr("The recording is full (%1 frames); stop it to save it.")
+                              .arg(GifRecording::kMaxFrames));
 }
 
 bool RunWindow::saveScreen(const QString &file) const {
@@ -196,6 +245,7 @@ void RunWindow::restart() {
     LoadedRun loaded = loadRun(m_path, m_setup);
     m_session = std::move(loaded.session);
     m_checksumWrong = loaded.checksumWrong;
+    m_frameAt = 0; // a recording goes on with the new run's clock
     m_ended = false;
     m_lcdChanges = ~0ull;
     m_paused = true; // setPaused(false) below starts the clock afresh
@@ -241,6 +291,8 @@ void RunWindow::tick() {
     if (lcd.changes() != m_lcdChanges) {
         m_lcdChanges = lcd.changes();
         m_screen->show(lcd);
+        if (m_recording && !m_recording->full())
+            recordFrame();
     }
     showCycles();
     if (const auto &stop = m_session->stopped())
@@ -282,6 +334,13 @@ void RunWindow::keyPressEvent(QKeyEvent *event) {
         return;
     run::Keypad &keys = m_session->machine().keypad();
     const QString text = event->text();
+    // Shift is 2ND, but a symbol or capital the PC types with Shift means
+    // the calculator's key for it: `+` is the + key, not 2ND then +.
+    if ((event->modifiers() & Qt::ShiftModifier) && text.size() == 1 && text[0].isPrint() &&
+        !text[0].isSpace()) {
+        keys.withdraw(run::sk::Second);
+        m_session->machine().setFlag(run::flags::shiftFlags, run::flags::shift2nd, false);
+    }
     if (text.size() == 1 && text[0].isLetter() && run::letterKey(char(text[0].toLatin1()))) {
         keys.press(run::sk::Alpha);
         keys.release(run::sk::Alpha);

@@ -5,6 +5,7 @@
 // ends with the program's last screen kept and the reason shown.
 
 #include "run/session.h"
+#include "ui/gifwriter.h"
 #include "ui/runsupport.h"
 
 #include <QElapsedTimer>
@@ -57,6 +58,11 @@ public:
     void runAnyway();
     // The screen as a 96x64 PNG, as --screenshot writes it.
     bool saveScreen(const QString &file) const;
+    // Records every frame the screen shows from now, each for the
+    // calculator's time it stayed, until stopped; then asks where to save
+    // the animated GIF.
+    void setRecording(bool on);
+    const GifRecording *recording() const { return m_recording.get(); }
 
 signals:
     void runEnded(const QString &reason);
@@ -77,7 +83,11 @@ private:
     std::unique_ptr<run::Session> m_session;
     RunScreen *m_screen;
     QLabel *m_status, *m_cycles;
-    QPushButton *m_pause, *m_restart, *m_save, *m_anyway;
+    void recordFrame();
+
+    QPushButton *m_pause, *m_restart, *m_save, *m_anyway, *m_record;
+    std::unique_ptr<GifRecording> m_recording;
+    std::uint64_t m_frameAt = 0; // the calculator's time (6 MHz cycles) of the last frame
     QComboBox *m_model;
     RunSetup m_setup;
     long m_clockHz = 0;
