@@ -856,6 +856,9 @@ start:  ld hl, 0
         ld a, (penCol)
         ld (9000h), a
         call ifastcopy
+        call 41E8h              ; Pause: till a key
+        ld a, 1
+        ld (9001h), a
         ret
 description:
         db "DCS test", 0)");
@@ -886,7 +889,12 @@ description:
         const run::Program program = run::readProgram(file);
         QCOMPARE(QString::fromStdString(program.shell), QString("Doors CS"));
         QCOMPARE(QString::fromStdString(program.description), QString("DCS test"));
+        Session waits(program);
+        waits.machine().keypad().setScript({});
+        waits.runUntil(60000000);
+        QCOMPARE(at(waits, 0x9001), std::uint8_t(0)); // no key: Pause waits
         Session s(program);
+        s.machine().keypad().setScript({run::sk::Enter});
         s.runUntil(60000000);
         QVERIFY2(s.stopped() && s.stopped()->returned,
                  s.stopped() ? s.stopped()->reason.c_str() : "still running");

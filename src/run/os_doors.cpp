@@ -39,13 +39,13 @@ constexpr ShellRoutine kUnanswered[] = {
     {0x411F, "getinfo"},       {0x4125, "gettext"},       {0x4128, "gettextv"},
     {0x412E, "vputa"},         {0x4131, "runprog"},       {0x4197, "largespritehl"},
     {0x41D6, "Small_Window"},  {0x41D9, "ClrDialogFull"}, {0x41DC, "LargeWindow"},
-    {0x41DF, "ClrWinFull"},    {0x41E8, "Pause"},         {0x41EE, "OpenGUIStack"},
-    {0x41F1, "CloseGUIStack"}, {0x41F4, "PushGUIStack"},  {0x41F7, "PopGUIStack"},
-    {0x41FA, "RenderGUI"},     {0x41FD, "PopGUIStacks"},  {0x4200, "GUIMouse"},
-    {0x4203, "GUIFindFirst"},  {0x4206, "GUIFindNext"},   {0x4209, "Cn2_Setup"},
-    {0x4212, "Cn2_Setdown"},   {0x4215, "FileOpen"},      {0x4218, "FileSave"},
-    {0x421B, "FileSaveAs"},    {0x421E, "DispLongInt"},   {0x4221, "Cn2_GetK"},
-    {0x4224, "DPutMap"},       {0x422A, "PushGUIStacks"}, {0x422D, "GUIFindThis"},
+    {0x41DF, "ClrWinFull"},    {0x41EE, "OpenGUIStack"},  {0x41F1, "CloseGUIStack"},
+    {0x41F4, "PushGUIStack"},  {0x41F7, "PopGUIStack"},   {0x41FA, "RenderGUI"},
+    {0x41FD, "PopGUIStacks"},  {0x4200, "GUIMouse"},      {0x4203, "GUIFindFirst"},
+    {0x4206, "GUIFindNext"},   {0x4209, "Cn2_Setup"},     {0x4212, "Cn2_Setdown"},
+    {0x4215, "FileOpen"},      {0x4218, "FileSave"},      {0x421B, "FileSaveAs"},
+    {0x421E, "DispLongInt"},   {0x4221, "Cn2_GetK"},      {0x4224, "DPutMap"},
+    {0x422A, "PushGUIStacks"}, {0x422D, "GUIFindThis"},
 };
 
 void setBufferPixel(Machine &m, int x, int y, int mode) {
@@ -126,7 +126,8 @@ void Os::addMoreMirageCalls() {
 // Doors CS's own routines whose effect is plain from their documented inputs:
 // ResetAppPage (4000h) gives back the page its GUI used, here none; VDispHL
 // writes HL in decimal in the small font at the pen; hDetect finds no
-// program, as ionDetect; PlaySound plays nothing (no speaker).
+// program, as ionDetect; PlaySound plays nothing (no speaker); Pause waits
+// for a key press, as the OS's key wait does.
 void Os::addDoorsCalls() {
     addMirageCalls();
     const auto doors = [this](std::uint16_t at, Call call) { m_shellCalls[at] = std::move(call); };
@@ -144,6 +145,13 @@ void Os::addDoorsCalls() {
     doors(0x41E2, [](Machine &m) {
         m.idle(cost::kCall);
         return Result::Done;
+    });
+    doors(0x41E8, [this](Machine &m) {
+        m.enableInterrupts();
+        const std::optional<int> key = m.keypad().takePress(m.time6());
+        if (!key)
+            return waitForKey(m);
+        return *key == 0 ? Result::Wait : Result::Done;
     });
 }
 
