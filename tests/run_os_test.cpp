@@ -335,7 +335,9 @@ nameB:  db 15h, "B", 0)");
 
     // Deleting a variable gives its memory back: the one made after it moves
     // down into its place, and once both are gone the memory free is what it
-    // was before either.
+    // was before either. _Arc_Unarc leaves a variable in RAM (B = 0 from
+    // _ChkFindSym: this calculator has no archive), and _DelVarArc deletes
+    // it as _DelVar does (TI-83 Plus SDK).
     void deletedVariablesGiveTheirMemoryBack() {
         const auto s = runAsm(R"(
         bcall(_MemChk)
@@ -356,11 +358,14 @@ nameB:  db 15h, "B", 0)");
         bcall(_DelVar)
         ld hl, nameB
         rst 20h
+        bcall(_Arc_Unarc)
         bcall(_ChkFindSym)
+        ld a, b
+        ld (900Bh), a
         ld (9004h), de
         ld a, (de)
         ld (9008h), a
-        bcall(_DelVar)
+        bcall(_DelVarArc)
         bcall(_MemChk)
         ld (9006h), hl
         ld hl, nameA
@@ -377,6 +382,12 @@ nameB:  db 0, "B", 0)");
         QCOMPARE(at(*s, 0x9008), std::uint8_t('x'));
         QCOMPARE(m.readWord(0x9006), m.readWord(0x9000));
         QCOMPARE(at(*s, 0x900A), std::uint8_t(1));
+        QCOMPARE(at(*s, 0x900B), std::uint8_t(0));
+        const auto missing = runAsm(" ld hl, name\n rst 20h\n bcall(_Arc_Unarc)\n ret\n"
+                                    "name: db 15h, \"Z\", 0");
+        QCOMPARE(QString::fromStdString(missing->stopped()->reason),
+                 QString("the calculator stops the program with ERR:UNDEFINED in _Arc_Unarc, "
+                         "called at 9D99h: no variable of that name exists"));
     }
 
     // A real taken from the floating-point stack goes to any real variable by
