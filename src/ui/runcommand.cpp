@@ -140,7 +140,7 @@ std::optional<int> runFromCommandLine(const QCommandLineParser &parser,
     setup.send = parser.values(o.send);
     const LoadedRun loaded = loadRun(parser.value(o.run), setup);
     if (!loaded.problem.isEmpty()) {
-        fail(tr("cannot send %1").arg(loaded.problem));
+        fail(tr("--send: %1").arg(loaded.problem));
         return 1;
     }
     if (loaded.checksumWrong)
