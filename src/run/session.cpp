@@ -12,10 +12,11 @@ Session::Session(const Program &program, RomNames names, Model model)
     }
     if (!program.shell.empty() && program.shell != "Ion" && program.shell != "MirageOS" &&
         program.shell != "Doors CS") {
-        m_refused = Stop{false, "the program is written for the " + program.shell +
-                                    " shell; start it from " + program.shell +
-                                    " on a calculator (this runner starts programs as the "
-                                    "home screen's Asm( does, and as Ion and MirageOS do)"};
+        m_refused =
+            Stop{false, "the program is written for the " + program.shell +
+                            " shell; start it from " + program.shell +
+                            " on a calculator (this runner starts programs as the "
+                            "home screen's Asm( does, and as Ion, MirageOS and Doors CS do)"};
         return;
     }
     m_os.prepare(*m_machine);
