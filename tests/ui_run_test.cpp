@@ -12,6 +12,7 @@
 #include <Qsci/qsciscintilla.h>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QImageReader>
 #include <QLabel>
 #include <QPointer>
@@ -210,6 +211,37 @@ again:  bcall(_HomeUp)
         QVERIFY(!run.ended());
         QTest::keyClick(&run, Qt::Key_Escape);
         QTRY_VERIFY(run.ended());
+    }
+
+    // A file whose checksum is wrong is refused with a "Run anyway" button
+    // that runs it; the model choice runs it again on a TI-84 Plus, which
+    // port 2 tells apart (bit 7 set; WikiTI, 83Plus:Ports:02).
+    void runAnywayAndTheModelChoice() {
+        makeWindow();
+        QVERIFY(prepare(R"(
+        in a, (2)
+        ld (9000h), a
+        ret)"));
+        QByteArray bytes = readBytes(tree->path("prepared.8xp"));
+        bytes[bytes.size() - 1] = char(bytes[bytes.size() - 1] ^ 0x55);
+        QVERIFY(writeBytes(tree->path("prepared.8xp"), bytes));
+        RunWindow run(tree->path("prepared.8xp"));
+        run.show();
+        QVERIFY(QTest::qWaitForWindowActive(&run));
+        QTRY_VERIFY(run.ended());
+        QVERIFY(run.session().refused());
+        auto *anyway = run.findChild<QPushButton *>("runAnyway");
+        QVERIFY(anyway->isVisible());
+        anyway->click();
+        QTRY_VERIFY(run.ended());
+        QVERIFY(run.session().stopped()->returned);
+        QVERIFY(!anyway->isVisible());
+        QCOMPARE(run.session().machine().read(0x9000) & 0x80, 0);
+        auto *model = run.findChild<QComboBox *>("runModel");
+        model->setCurrentIndex(model->findText("TI-84 Plus"));
+        QTRY_VERIFY(run.ended());
+        QCOMPARE(run.session().machine().model(), run::Model::Ti84Plus);
+        QCOMPARE(run.session().machine().read(0x9000) & 0x80, 0x80);
     }
 
     // Pause stops the calculator's clock and Continue starts it again;
