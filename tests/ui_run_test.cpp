@@ -214,11 +214,13 @@ again:  bcall(_HomeUp)
     }
 
     // A file whose checksum is wrong is refused with a "Run anyway" button
-    // that runs it; the model choice runs it again on a TI-84 Plus, which
-    // port 2 tells apart (bit 7 set; WikiTI, 83Plus:Ports:02).
+    // that runs it; reading a TI-84 Plus port on the TI-83 Plus is said; the
+    // model choice runs it again on a TI-84 Plus, which port 2 tells apart
+    // (bit 7 set; WikiTI, 83Plus:Ports:02).
     void runAnywayAndTheModelChoice() {
         makeWindow();
         QVERIFY(prepare(R"(
+        in a, (32h)             ; a crystal timer on the TI-84 Plus
         in a, (2)
         ld (9000h), a
         ret)"));
@@ -237,11 +239,15 @@ again:  bcall(_HomeUp)
         QVERIFY(run.session().stopped()->returned);
         QVERIFY(!anyway->isVisible());
         QCOMPARE(run.session().machine().read(0x9000) & 0x80, 0);
+        auto *note = run.findChild<QLabel *>("runHardwareNote");
+        QVERIFY(note->isVisible());
+        QVERIFY2(note->text().contains("--model 84p"), qPrintable(note->text()));
         auto *model = run.findChild<QComboBox *>("runModel");
         model->setCurrentIndex(model->findText("TI-84 Plus"));
         QTRY_VERIFY(run.ended());
         QCOMPARE(run.session().machine().model(), run::Model::Ti84Plus);
         QCOMPARE(run.session().machine().read(0x9000) & 0x80, 0x80);
+        QVERIFY(!note->isVisible());
     }
 
     // Pause stops the calculator's clock and Continue starts it again;

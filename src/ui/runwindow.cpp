@@ -67,7 +67,7 @@ void RunScreen::paintEvent(QPaintEvent *) {
 
 RunWindow::RunWindow(const QString &path, QWidget *parent)
     : QWidget(parent, Qt::Window), m_path(path), m_screen(new RunScreen(this)),
-      m_status(new QLabel(this)), m_cycles(new QLabel(this)),
+      m_status(new QLabel(this)), m_cycles(new QLabel(this)), m_note(new QLabel(this)),
       m_pause(new QPushButton(tr("Pause"), this)), m_restart(new QPushButton(tr("Restart"), this)),
       m_save(new QPushButton(tr("Save screen..."), this)),
       m_anyway(new QPushButton(tr("Run anyway"), this)),
@@ -106,6 +106,11 @@ RunWindow::RunWindow(const QString &path, QWidget *parent)
     connect(pad, &RunKeypad::keyReleased, this,
             [this](int code) { m_session->machine().keypad().release(code); });
     layout->addWidget(m_status);
+    // A TI-83 Plus run that reads the TI-84 Plus's ports says so while it runs.
+    m_note->setObjectName(QStringLiteral("runHardwareNote"));
+    m_note->setWordWrap(true);
+    m_note->setVisible(false);
+    layout->addWidget(m_note);
     // The run's controls: none takes the keyboard, which stays the calculator's.
     auto *controls = new QHBoxLayout;
     for (QPushButton *b : {m_pause, m_restart, m_save, m_record, m_anyway}) {
@@ -245,6 +250,7 @@ void RunWindow::restart() {
     LoadedRun loaded = loadRun(m_path, m_setup);
     m_session = std::move(loaded.session);
     m_checksumWrong = loaded.checksumWrong;
+    m_note->setVisible(false);
     m_frameAt = 0; // a recording goes on with the new run's clock
     m_ended = false;
     m_lcdChanges = ~0ull;
@@ -295,6 +301,11 @@ void RunWindow::tick() {
             recordFrame();
     }
     showCycles();
+    const std::string &note = m_session->machine().hardwareNote();
+    if (!note.empty() && m_note->isHidden()) {
+        m_note->setText(tr("The program %1.").arg(QString::fromStdString(note)));
+        m_note->setVisible(true);
+    }
     if (const auto &stop = m_session->stopped())
         end(stopText(*stop, m_session->machine()));
 }

@@ -83,6 +83,7 @@ private:
     std::unique_ptr<run::Session> m_session;
     RunScreen *m_screen;
     QLabel *m_status, *m_cycles;
+    QLabel *m_note; // what the program looked for that this calculator lacks
     void recordFrame();
 
     QPushButton *m_pause, *m_restart, *m_save, *m_anyway, *m_record;
