@@ -329,7 +329,7 @@ void Machine::out84(std::uint8_t port, std::uint8_t v) {
 
 // What was due keeps its time, now counted in cycles of the new speed.
 void Machine::speedChanged(long fromHz) {
-    m_time6At += (m_cycles - m_cyclesAt) * std::uint64_t(kClockHz) / std::uint64_t(fromHz);
+    m_time6At += in6(m_cycles - m_cyclesAt, fromHz);
     m_cyclesAt = m_cycles;
     const auto rescale = [this, fromHz](std::uint64_t &due) {
         if (due > m_cycles)

@@ -59,9 +59,11 @@ public:
     // The CPU's clock now: 6 MHz, or 15 MHz on a TI-84 Plus that asked for it.
     long clockHz() const { return m_model == Model::Ti84Plus ? m_ti84.clockHz() : kClockHz; }
     // The calculator's time so far in cycles of 6 MHz, whatever the speed was.
-    std::uint64_t time6() const {
-        return m_time6At +
-               (m_cycles - m_cyclesAt) * std::uint64_t(kClockHz) / std::uint64_t(clockHz());
+    std::uint64_t time6() const { return m_time6At + in6(m_cycles - m_cyclesAt, clockHz()); }
+    // `cycles` at `hz` as cycles of 6 MHz, without overflowing for any run.
+    static std::uint64_t in6(std::uint64_t cycles, long hz) {
+        const std::uint64_t h = std::uint64_t(hz);
+        return cycles / h * std::uint64_t(kClockHz) + cycles % h * std::uint64_t(kClockHz) / h;
     }
     // On a TI-83 Plus, why the program may be one for the TI-84 Plus (it read
     // a port only that model has); on a TI-84 Plus, the USB port it used.
