@@ -118,6 +118,7 @@ counted: db 3, "abcdef")");
 
     // The small font goes where the pen is and moves it by the glyphs' widths;
     // with textWrite it draws into the graph buffer, which GrBufCpy shows.
+    // _SStringLength measures a counted string as _VPutS would draw it.
     void smallFontAndTheGraphBuffer() {
         const auto s = runAsm(R"(
         bcall(_GrBufClr)
@@ -152,10 +153,18 @@ text:   db "Hi", 0)");
         ld (penCol), hl
         ld hl, text
         bcall(_VPutS)
+        ld hl, counted
+        bcall(_SStringLength)   ; the width _VPutS drew, in A and B
+        ld (9000h), a
+        ld a, b
+        ld (9001h), a
         ret
-text:   db "Hi", 0)");
+text:   db "Hi", 0
+counted: db 2, "Hi")");
         QCOMPARE(int(at(*direct, ram::penCol)), 10 + width);
         QVERIFY(ink(*direct) > 0);
+        QCOMPARE(int(at(*direct, 0x9000)), width);
+        QCOMPARE(int(at(*direct, 0x9001)), width);
     }
 
     // A filled frame with its inside cleared, and one corner pixel inverted.
