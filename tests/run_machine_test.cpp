@@ -191,7 +191,7 @@ private slots:
 
     // A TI-84 Plus program (WikiTI, 83Plus:Ports:20, :30, :02, :21): it asks
     // for 15 MHz, counts four ticks of the 8 Hz crystal timer (47h) down on
-    // port 32h, and reads the model ports. As a TI-84 Plus it runs half a
+    // port 32h, and reads the model ports and the OS's version. As a TI-84 Plus it runs half a
     // second at 15 MHz and sees port 2's bits 7 (not a TI-83 Plus) and 5 (USB)
     // and port 21h's model bits clear; as a TI-83 Plus, where 32h is only the
     // link port, it never ends and the run names the port it wanted.
@@ -204,6 +204,7 @@ private slots:
                             0xDB, 0x20, 0x32, 0x00, 0x90, // in a,(20h) \ ld (9000h),a
                             0xDB, 0x02, 0x32, 0x01, 0x90, // in a,(2) \ ld (9001h),a
                             0xDB, 0x21, 0x32, 0x02, 0x90, // in a,(21h) \ ld (9002h),a
+                            0xEF, 0x6F, 0x4C, 0x32, 0x03, 0x90, // bcall(_GetBaseVer) \ ld (9003h),a
                             0xC9};
         run::Program program;
         program.code = code;
@@ -218,6 +219,7 @@ private slots:
         QCOMPARE(m.read(0x9000) & 3, 1);
         QCOMPARE(m.read(0x9001) & 0xA0, 0xA0);
         QCOMPARE(m.read(0x9002) & 3, 0);
+        QCOMPARE(m.read(0x9003), 2); // an OS 2.xx, as the TI-84 Plus has
 
         run::Session on83(program);
         on83.runUntil(6000000);
