@@ -77,13 +77,13 @@ LoadedRun loadRun(const QString &path, const RunSetup &setup) {
     loaded.session = std::make_unique<run::Session>(program, std::move(names), setup.model);
     for (const QString &file : setup.send) {
         QString unreadable;
-        const QByteArray bytes = readProgramFile(file, &unreadable);
+        const QByteArray sent = readProgramFile(file, &unreadable);
         if (!unreadable.isEmpty()) {
             loaded.problem = unreadable;
             break;
         }
         const std::string error = loaded.session->send(
-            run::readVariables(std::vector<std::uint8_t>(bytes.begin(), bytes.end())));
+            run::readVariables(std::vector<std::uint8_t>(sent.begin(), sent.end())));
         if (!error.empty()) {
             loaded.problem = QStringLiteral("%1: %2").arg(file, QString::fromStdString(error));
             break;
