@@ -324,6 +324,14 @@ private slots:
         QCOMPARE(ion.shell, std::string("Ion"));
         QCOMPARE(ion.description, std::string("Go"));
         QCOMPARE(programFile({0xBB, 0x6D, 0xC9, 0x01, 0x00}).shell, std::string("MirageOS"));
+        Bytes mirage = {0xBB, 0x6D, 0xC9, 0x01, 0xFF, 0xFE}; // ret, .db 1, the 15x15 icon
+        mirage.resize(mirage.size() + 28, 0x80);
+        mirage.insert(mirage.end(), {'M', 0, 0xC9});
+        const run::Program withIcon = programFile(mirage);
+        QCOMPARE(withIcon.iconWidth, 15);
+        QCOMPARE(withIcon.icon.size(), std::size_t(15));
+        QCOMPARE(withIcon.icon[0], std::uint16_t(0xFFFE));
+        QCOMPARE(withIcon.description, std::string("M"));
         QCOMPARE(programFile({0xBB, 0x6D, 0xAA, 0xC9, 0x18}).shell, std::string("Doors CS"));
         QCOMPARE(programFile({0xDE, 0x2A, 0x3F}).error,
                  std::string("the program is a TI-BASIC program, not an assembly program"));

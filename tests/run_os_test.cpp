@@ -856,7 +856,7 @@ text:   db "II", 0)");
     // ret, jr to the code, then the description's address, 07h 00h, the
     // icon's address and the ALE list's): it starts at its jr, reaches the
     // Ion and MirageOS routines at their addresses and VDispHL, and its
-    // description is read where the header points. A GUI routine stops the
+    // description and icon are read where the header points. A GUI routine stops the
     // run with its name.
     void aDoorsCsProgramRunsAsDoorsCsStartsIt() {
         const Bytes code = assemble(R"(
@@ -867,7 +867,7 @@ ifastcopy equ 4092h
         jr start
         dw description
         db 07h, 00h
-        dw 0
+        dw icon
         dw 0
 start:  ld hl, 0
         ld (penCol), hl
@@ -881,7 +881,9 @@ start:  ld hl, 0
         ld (9001h), a
         ret
 description:
-        db "DCS test", 0)");
+        db "DCS test", 0
+icon:   db 0FFh, 0FFh
+        ds 30, 81h)");
         // The .8xp file (TI's link guide): its header, one entry holding the
         // program's size word and bytes (BB 6D first), and the checksum.
         Bytes body = {0xBB, 0x6D};
@@ -909,6 +911,10 @@ description:
         const run::Program program = run::readProgram(file);
         QCOMPARE(QString::fromStdString(program.shell), QString("Doors CS"));
         QCOMPARE(QString::fromStdString(program.description), QString("DCS test"));
+        QCOMPARE(program.iconWidth, 16); // its 16x16 icon, a row a word
+        QCOMPARE(program.icon.size(), std::size_t(16));
+        QCOMPARE(program.icon[0], std::uint16_t(0xFFFF));
+        QCOMPARE(program.icon[15], std::uint16_t(0x8181));
         Session waits(program);
         waits.machine().keypad().setScript({});
         waits.runUntil(60000000);

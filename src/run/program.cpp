@@ -32,6 +32,27 @@ std::string descriptionOf(const std::vector<std::uint8_t> &c, const std::string 
     return text;
 }
 
+// Rows of two bytes each, high byte first, as both shells store them.
+std::vector<std::uint16_t> iconOf(const std::vector<std::uint8_t> &c, const std::string &shell,
+                                  int *width) {
+    std::size_t at = 0, rows = 0;
+    if (shell == "MirageOS")
+        at = 2, rows = 15, *width = 15;
+    if (shell == "Doors CS" && c.size() >= 10) {
+        const std::size_t pointer = std::size_t(c[8] | c[9] << 8);
+        if (pointer > 0x9D95 && pointer - 0x9D95 < c.size())
+            at = pointer - 0x9D95, rows = 16, *width = 16;
+    }
+    std::vector<std::uint16_t> icon;
+    if (!rows || at + rows * 2 > c.size()) {
+        *width = 0;
+        return icon;
+    }
+    for (std::size_t r = 0; r < rows; ++r)
+        icon.push_back(std::uint16_t(c[at + 2 * r] << 8 | c[at + 2 * r + 1]));
+    return icon;
+}
+
 std::size_t word(const std::vector<std::uint8_t> &f, std::size_t at) {
     return std::size_t(f[at] | f[at + 1] << 8);
 }
@@ -137,6 +158,7 @@ Program readProgram(const std::vector<std::uint8_t> &f, const ReadOptions &optio
     p.code.assign(f.begin() + long(start + 2), f.begin() + long(start + size));
     p.shell = shellOf(p.code);
     p.description = descriptionOf(p.code, p.shell);
+    p.icon = iconOf(p.code, p.shell, &p.iconWidth);
     return p;
 }
 

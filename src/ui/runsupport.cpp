@@ -71,6 +71,14 @@ LoadedRun loadRun(const QString &path, const RunSetup &setup) {
     loaded.checksumWrong = program.checksumWrong;
     loaded.shell = QString::fromStdString(program.shell);
     loaded.description = QString::fromStdString(program.description);
+    if (!program.icon.empty()) {
+        loaded.icon = QImage(program.iconWidth, int(program.icon.size()), QImage::Format_RGB32);
+        for (int y = 0; y < loaded.icon.height(); ++y)
+            for (int x = 0; x < loaded.icon.width(); ++x)
+                loaded.icon.setPixel(x, y,
+                                     program.icon[std::size_t(y)] & (0x8000 >> x) ? qRgb(0, 0, 0)
+                                                                                  : qRgb(255, 255, 255));
+    }
     loaded.name = program.name.empty() ? QFileInfo(path).completeBaseName()
                                        : QString::fromStdString(program.name);
     loaded.codeSize = program.code.size();

@@ -16,6 +16,7 @@ struct LoadedRun {
     QString name; // the program's name on the calculator, or the file's
     QString shell;              // the shell the program is written for, or empty
     QString description;        // what the shell's header says the program is
+    QImage icon;                // the shell header's icon, black on white; null for none
     bool checksumWrong = false; // run although the file's checksum is wrong
     std::size_t codeSize = 0;   // the program's bytes, from 9D95h on
     QString problem; // a variable file that could not be sent, or empty

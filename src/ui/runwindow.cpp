@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -82,6 +83,9 @@ RunWindow::RunWindow(const QString &path, QWidget *parent)
                                            : tr("Running %1 for %2").arg(loaded.name, loaded.shell);
     if (!loaded.description.isEmpty())
         title += QStringLiteral(" \u2014 ") + loaded.description;
+    // The icon the shell lists the program with, scaled up with crisp pixels.
+    if (!loaded.icon.isNull())
+        setWindowIcon(QPixmap::fromImage(loaded.icon.scaled(loaded.icon.size() * 4)));
     setWindowTitle(title);
     m_status->setObjectName(QStringLiteral("runStatus"));
     m_fullSpeed->setObjectName(QStringLiteral("runFullSpeed"));
