@@ -134,6 +134,36 @@ again:  bcall(_GetKey)
         QCOMPARE(key.err, QString("quorvin: no calculator key is called FOO\n"));
     }
 
+    // A TI-84 Plus program that asks for 15 MHz and waits on a crystal timer
+    // (WikiTI, 83Plus:Ports:20 and :30) runs to its end with --model 84p; on
+    // the TI-83 Plus, where that port is the link port, the run that never
+    // ends names the port and the model it wanted.
+    void aTi84PlusProgramNeedsItsModel() {
+        const QString wait = R"(
+        ld a, 1
+        out (20h), a
+        ld a, 47h
+        out (30h), a
+        xor a
+        out (31h), a
+        ld a, 4
+        out (32h), a
+wait:   in a, (32h)
+        or a
+        jr nz, wait
+        ret)";
+        const Outcome on84 = run("CRYSTAL", wait, {"--model", "84p"});
+        QCOMPARE(on84.err, QString());
+        QCOMPARE(on84.status, 0);
+        const Outcome on83 = run("CRYSTAL", wait, {"--cycles", "6000000"});
+        QCOMPARE(on83.status, 1);
+        QCOMPARE(on83.err,
+                 QString("quorvin: CRYSTAL: the program was still running after 6000000 cycles (1 "
+                         "seconds of calculator time) (it read port 32h, the TI-84 Plus's crystal "
+                         "timer, which on a TI-83 Plus is only the link port again; it may need a "
+                         "TI-84 Plus (--model 84p))\n"));
+    }
+
     // --send puts a variable in memory before the run, as the link software
     // would: a string (type 04h, named Str1 by the tokens AAh 00h, its data a
     // size word and the token bytes; TI's link guide, the variable file
