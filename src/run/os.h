@@ -15,6 +15,7 @@
 #include <map>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 namespace run {
 
@@ -64,6 +65,8 @@ public:
     // A variable received before the program starts (a link from a
     // computer): it replaces one of the same type and name; the error, or empty.
     std::string addVariable(Machine &m, const Variable &v);
+    // The names of the calls this OS answers (the shells' libraries apart).
+    std::vector<std::string> answeredCalls() const;
     OsState state() const {
         return {m_vars, m_heap, m_callName, m_callFrom, m_ans, m_shellRandom, m_shell, m_uncharged};
     }
