@@ -625,10 +625,6 @@ hundred: db 0, 86h, 40h, 01h, 40h, 0, 0, 0, 0
         QCOMPARE(at(*s, ram::winLeft), std::uint8_t(0));
     }
 
-    // Calls public programs stopped at: Ans kept and recalled, the string a key
-    // types (at keyForStr, 9D76h in TI's include), the boot code's version,
-    // the display's wait reached by `call 000Bh`, a string copy, int( (the
-    // greatest whole number not above); a result past 1E99 is an overflow.
     // Every call the runner answers is described for the editor's hover:
     // what it does, and the registers it destroys.
     void everyAnsweredCallIsDescribed() {
@@ -645,6 +641,10 @@ hundred: db 0, 86h, 40h, 01h, 40h, 0, 0, 0, 0
         QVERIFY(!romCallDoc("_NoSuchCall"));
     }
 
+    // Calls public programs stopped at: Ans kept and recalled, the string a key
+    // types (at keyForStr, 9D76h in TI's include), the boot code's version,
+    // the display's wait reached by `call 000Bh`, a string copy, int( (the
+    // greatest whole number not above); a result past 1E99 is an overflow.
     void theCallsPublicProgramsMake() {
         const auto s = runAsm(R"(
         ld a, 5
