@@ -216,6 +216,12 @@ name:   db 04h, 0AAh, 0, 0, 0, 0, 0, 0, 0)";
         const Outcome cut = run("SHOW", show, {"--send", dir.filePath("CUT.8xs")});
         QCOMPARE(cut.status, 1);
         QVERIFY2(cut.err.contains("cut short"), qPrintable(cut.err));
+        Bytes damaged = file;
+        damaged[damaged.size() - 3] ^= 0x20; // a letter of the string, the checksum unchanged
+        write("BAD.8xs", damaged);
+        const Outcome bad = run("SHOW", show, {"--send", dir.filePath("BAD.8xs")});
+        QCOMPARE(bad.status, 1);
+        QVERIFY2(bad.err.contains("checksum is wrong"), qPrintable(bad.err));
         const Outcome device = run("SHOW", show, {"--send", "/dev/zero"});
         QCOMPARE(device.status, 1);
         QCOMPARE(device.err, QString("quorvin: --send: /dev/zero is not a regular file\n"));
