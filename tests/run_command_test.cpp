@@ -134,6 +134,102 @@ again:  bcall(_GetKey)
         QCOMPARE(key.err, QString("quorvin: no calculator key is called FOO\n"));
     }
 
+    // A TI-84 Plus program that asks for 15 MHz and waits on a crystal timer
+    // (WikiTI, 83Plus:Ports:20 and :30) runs to its end with --model 84p; on
+    // the TI-83 Plus, where that port is the link port, the run that never
+    // ends names the port and the model it wanted.
+    void aTi84PlusProgramNeedsItsModel() {
+        const QString wait = R"(
+        ld a, 1
+        out (20h), a
+        ld a, 47h
+        out (30h), a
+        xor a
+        out (31h), a
+        ld a, 4
+        out (32h), a
+wait:   in a, (32h)
+        or a
+        jr nz, wait
+        ret)";
+        const Outcome on84 = run("CRYSTAL", wait, {"--model", "84p"});
+        QCOMPARE(on84.err, QString());
+        QCOMPARE(on84.status, 0);
+        const Outcome on83 = run("CRYSTAL", wait, {"--cycles", "6000000"});
+        QCOMPARE(on83.status, 1);
+        QCOMPARE(on83.err,
+                 QString("quorvin: CRYSTAL: the program was still running after 6000000 cycles (1 "
+                         "seconds of calculator time) (it read port 32h, the TI-84 Plus's crystal "
+                         "timer, which on a TI-83 Plus is only the link port again; it may need a "
+                         "TI-84 Plus (--model 84p))\n"));
+    }
+
+    // --send puts a variable in memory before the run, as the link software
+    // would: a string (type 04h, named Str1 by the tokens AAh 00h, its data a
+    // size word and the token bytes; TI's link guide, the variable file
+    // format) that the program finds with _ChkFindSym and shows. A file cut
+    // short is refused with its reason before the program starts.
+    void aSentStringIsFoundByTheProgram() {
+        const QString show = R"(
+        ld hl, name
+        rst 20h                 ; _Mov9ToOP1
+        bcall(_ChkFindSym)
+        ret c
+        ex de, hl
+        ld b, (hl)
+        inc hl
+        inc hl
+        bcall(_HomeUp)
+show:   ld a, (hl)
+        bcall(_PutC)
+        inc hl
+        djnz show
+        ret
+name:   db 04h, 0AAh, 0, 0, 0, 0, 0, 0, 0)";
+        const Bytes data = {0x05, 0x00, 'H', 'E', 'L', 'L', 'O'};
+        Bytes file = {'*', '*', 'T', 'I', '8', '3', 'F', '*', 0x1A, 0x0A, 0x00};
+        file.resize(53, 0);
+        const std::size_t entry = 2 + 13 + 2 + data.size();
+        file.push_back(std::uint8_t(entry)), file.push_back(std::uint8_t(entry >> 8));
+        for (int b : {0x0D, 0x00, int(data.size()), 0x00, 0x04, 0xAA, 0x00})
+            file.push_back(std::uint8_t(b));
+        file.resize(file.size() + 6 + 2, 0); // the rest of the name, version and flag
+        file.push_back(std::uint8_t(data.size())), file.push_back(0x00);
+        file.insert(file.end(), data.begin(), data.end());
+        unsigned sum = 0;
+        for (std::size_t i = 55; i < file.size(); ++i)
+            sum += file[i];
+        file.push_back(std::uint8_t(sum)), file.push_back(std::uint8_t(sum >> 8));
+        const auto write = [&](const QString &name, const Bytes &bytes) {
+            QFile f(dir.filePath(name));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(reinterpret_cast<const char *>(bytes.data()), qint64(bytes.size()));
+        };
+        write("STR1.8xs", file);
+        const Outcome o = run("SHOW", show, {"--send", dir.filePath("STR1.8xs"), "--text"});
+        QCOMPARE(o.err, QString());
+        QCOMPARE(o.status, 0);
+        QCOMPARE(o.out.split('\n').first(), QString("HELLO           "));
+        // Without it the program finds nothing and shows nothing.
+        QVERIFY(!run("SHOW", show, {"--text"}).out.contains("HELLO"));
+        write("CUT.8xs", Bytes(file.begin(), file.end() - 6));
+        const Outcome cut = run("SHOW", show, {"--send", dir.filePath("CUT.8xs")});
+        QCOMPARE(cut.status, 1);
+        QVERIFY2(cut.err.contains("cut short"), qPrintable(cut.err));
+        Bytes damaged = file;
+        damaged[damaged.size() - 3] ^= 0x20; // a letter of the string, the checksum unchanged
+        write("BAD.8xs", damaged);
+        const Outcome bad = run("SHOW", show, {"--send", dir.filePath("BAD.8xs")});
+        QCOMPARE(bad.status, 1);
+        QVERIFY2(bad.err.contains("checksum is wrong"), qPrintable(bad.err));
+        const Outcome device = run("SHOW", show, {"--send", "/dev/zero"});
+        QCOMPARE(device.status, 1);
+        QCOMPARE(device.err, QString("quorvin: --send: /dev/zero is not a regular file\n"));
+        const Outcome model = run("SHOW", show, {"--model", "85"});
+        QCOMPARE(model.status, 2);
+        QCOMPARE(model.err, QString("quorvin: --model wants 83p or 84p, not 85\n"));
+    }
+
     // --break by label stops there with the registers, the flags and the
     // source line the listing gives; --regs prints the registers at the end.
     void aBreakpointStopsWithTheRegistersAndTheLine() {

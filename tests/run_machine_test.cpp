@@ -189,6 +189,100 @@ private slots:
         QCOMPARE(s->machine().read(0x9001) & 0x03, 0x03); // both lines high again
     }
 
+    // A TI-84 Plus program (WikiTI, 83Plus:Ports:20, :30, :02, :21): it asks
+    // for 15 MHz, counts four ticks of the 8 Hz crystal timer (47h) down on
+    // port 32h, and reads the model ports and the OS's version. As a TI-84 Plus it runs half a
+    // second at 15 MHz and sees port 2's bits 7 (not a TI-83 Plus) and 5 (USB)
+    // and port 21h's model bits clear; as a TI-83 Plus, where 32h is only the
+    // link port, it never ends and the run names the port it wanted.
+    void aTi84PlusProgramRunsOnTheTi84PlusAndIsNamedOnTheTi83Plus() {
+        const Bytes code = {0x3E, 0x01, 0xD3, 0x20,       // ld a,1 \ out (20h),a
+                            0x3E, 0x47, 0xD3, 0x30,       // ld a,47h \ out (30h),a
+                            0xAF, 0xD3, 0x31,             // xor a \ out (31h),a
+                            0x3E, 0x04, 0xD3, 0x32,       // ld a,4 \ out (32h),a
+                            0xDB, 0x32, 0xB7, 0x20, 0xFB, // wait: in a,(32h) \ or a \ jr nz,wait
+                            0xDB, 0x20, 0x32, 0x00, 0x90, // in a,(20h) \ ld (9000h),a
+                            0xDB, 0x02, 0x32, 0x01, 0x90, // in a,(2) \ ld (9001h),a
+                            0xDB, 0x21, 0x32, 0x02, 0x90, // in a,(21h) \ ld (9002h),a
+                            0xEF, 0x6F, 0x4C, 0x32, 0x03, 0x90, // bcall(_GetBaseVer) \ ld (9003h),a
+                            0xC9};
+        run::Program program;
+        program.code = code;
+        run::Session on84(program, {}, run::Model::Ti84Plus);
+        on84.runUntil(30000000);
+        QVERIFY(on84.stopped() && on84.stopped()->returned);
+        const run::Machine &m = on84.machine();
+        QCOMPARE(m.clockHz(), 15000000L);
+        const double seconds = double(m.cycles()) / 15e6;
+        QVERIFY2(seconds > 0.49 && seconds < 0.51, qPrintable(QString::number(seconds)));
+        QVERIFY(std::abs(double(m.time6()) / 6e6 - seconds) < 0.001); // the same half second
+        QCOMPARE(m.read(0x9000) & 3, 1);
+        QCOMPARE(m.read(0x9001) & 0xA0, 0xA0);
+        QCOMPARE(m.read(0x9002) & 3, 0);
+        QCOMPARE(m.read(0x9003), 2); // an OS 2.xx, as the TI-84 Plus has
+
+        run::Session on83(program);
+        on83.runUntil(6000000);
+        QVERIFY(!on83.stopped());
+        QVERIFY2(on83.machine().hardwareNote().find("port 32h, the TI-84 Plus's crystal timer") !=
+                     std::string::npos,
+                 on83.machine().hardwareNote().c_str());
+    }
+
+    // The TI-84 Plus's clock (WikiTI, 83Plus:Ports:40 and :45) counts seconds
+    // from the value loaded through 41h-44h when 40h's bit 1 goes to 1; a
+    // crystal timer whose loop port asks for an interrupt (bit 1) wakes a
+    // halt when its counter reaches 0, with the hardware timers off.
+    void theTi84PlusClockAndACrystalTimersInterrupt() {
+        const Bytes code = {0x3E, 0x10, 0xD3, 0x41,        // ld a,16 \ out (41h),a: from 16 s
+                            0xAF, 0xD3, 0x42, 0xD3, 0x43,  // xor a \ out (42h),a \ out (43h),a
+                            0xD3, 0x44,                    // out (44h),a
+                            0x3E, 0x01, 0xD3, 0x40,        // ld a,1 \ out (40h),a
+                            0x3E, 0x03, 0xD3, 0x40,        // ld a,3 \ out (40h),a: load
+                            0x3E, 0x47, 0xD3, 0x30,        // ld a,47h \ out (30h),a: 8 Hz
+                            0xAF, 0xD3, 0x31,              // xor a \ out (31h),a
+                            0x3E, 0x10, 0xD3, 0x32,        // ld a,16 \ out (32h),a: 2 s
+                            0xDB, 0x32, 0xB7, 0x20, 0xFB,  // wait: in a,(32h) \ or a \ jr nz,wait
+                            0xDB, 0x45, 0x32, 0x00, 0x90,  // in a,(45h) \ ld (9000h),a
+                            0xAF, 0xD3, 0x03,              // xor a \ out (3),a: no timers
+                            0x3E, 0x46, 0xD3, 0x33,        // ld a,46h \ out (33h),a: 128 Hz
+                            0x3E, 0x02, 0xD3, 0x34,        // ld a,2 \ out (34h),a: interrupt
+                            0x3E, 0x01, 0xD3, 0x35,        // ld a,1 \ out (35h),a
+                            0xFB, 0x76,                    // ei \ halt
+                            0x3E, 0x0B, 0xD3, 0x03, 0xC9}; // ld a,0Bh \ out (3),a \ ret
+        run::Program program;
+        program.code = code;
+        run::Session s(program, {}, run::Model::Ti84Plus);
+        s.runUntil(30000000);
+        QVERIFY2(s.stopped() && s.stopped()->returned,
+                 s.stopped() ? s.stopped()->reason.c_str() : "still running");
+        QCOMPARE(s.machine().read(0x9000), 18);
+        const double after = double(s.machine().cycles()) / 6e6 - 2.0; // the halt's part
+        QVERIFY2(after > 0.5 / 128 && after < 1.5 / 128, qPrintable(QString::number(after)));
+    }
+
+    // The TI-84 Plus's 128 KB of RAM: port 5 pages any of its eight pages in
+    // at C000h (WikiTI, 83Plus:Ports:05); what one page holds the others,
+    // and the page at 8000h, do not.
+    void theTi84PlusPagesItsRamAtC000h() {
+        const Bytes code = {0x3E, 0x03, 0xD3, 0x05,             // ld a,3 \ out (5),a
+                            0x3E, 0x55, 0x32, 0x00, 0xC0,       // ld a,55h \ ld (0C000h),a
+                            0xAF, 0xD3, 0x05,                   // xor a \ out (5),a
+                            0x3A, 0x00, 0xC0, 0x32, 0x00, 0x90, // ld a,(0C000h) \ ld (9000h),a
+                            0x3E, 0x03, 0xD3, 0x05,             // ld a,3 \ out (5),a
+                            0x3A, 0x00, 0xC0, 0x32, 0x01, 0x90, // ld a,(0C000h) \ ld (9001h),a
+                            0x3A, 0x00, 0x80, 0x32, 0x02, 0x90, // ld a,(8000h) \ ld (9002h),a
+                            0xAF, 0xD3, 0x05, 0xC9};            // xor a \ out (5),a \ ret
+        run::Program program;
+        program.code = code;
+        run::Session s(program, {}, run::Model::Ti84Plus);
+        s.runUntil(6000000);
+        QVERIFY(s.stopped() && s.stopped()->returned);
+        QVERIFY(s.machine().read(0x9000) != 0x55);
+        QCOMPARE(s.machine().read(0x9001), 0x55);
+        QCOMPARE(s.machine().read(0x9002), 0x00); // page 1, at 8000h, untouched
+    }
+
     void runsStopWithTheirReason_data() {
         QTest::addColumn<Bytes>("code");
         QTest::addColumn<QString>("reason");
@@ -200,8 +294,8 @@ private slots:
             << "the program called the OS at 1234h at 9D96h, an OS call this runner does not "
                "answer";
         QTest::newRow("a named OS call")
-            << Bytes{0xEF, 0xD8, 0x4F} // bcall(_Arc_Unarc)
-            << "the program called _Arc_Unarc (4FD8h) at 9D95h, an OS call this runner does "
+            << Bytes{0xEF, 0xB1, 0x4C} // bcall(_LoadPattern)
+            << "the program called _LoadPattern (4CB1h) at 9D95h, an OS call this runner does "
                "not answer";
         QTest::newRow("into the OS") << Bytes{0xC3, 0x00, 0x45} // jp 4500h
                                      << "the program jumped to 4500h inside the OS, where this "
@@ -230,15 +324,23 @@ private slots:
         QCOMPARE(ion.shell, std::string("Ion"));
         QCOMPARE(ion.description, std::string("Go"));
         QCOMPARE(programFile({0xBB, 0x6D, 0xC9, 0x01, 0x00}).shell, std::string("MirageOS"));
+        Bytes mirage = {0xBB, 0x6D, 0xC9, 0x01, 0xFF, 0xFE}; // ret, .db 1, the 15x15 icon
+        mirage.resize(mirage.size() + 28, 0x80);
+        mirage.insert(mirage.end(), {'M', 0, 0xC9});
+        const run::Program withIcon = programFile(mirage);
+        QCOMPARE(withIcon.iconWidth, 15);
+        QCOMPARE(withIcon.icon.size(), std::size_t(15));
+        QCOMPARE(withIcon.icon[0], std::uint16_t(0xFFFE));
+        QCOMPARE(withIcon.description, std::string("M"));
         QCOMPARE(programFile({0xBB, 0x6D, 0xAA, 0xC9, 0x18}).shell, std::string("Doors CS"));
         QCOMPARE(programFile({0xDE, 0x2A, 0x3F}).error,
                  std::string("the program is a TI-BASIC program, not an assembly program"));
-        run::Session doors(programFile({0xBB, 0x6D, 0xAA, 0xC9, 0x18}));
-        QVERIFY(doors.stopped());
-        QCOMPARE(QString::fromStdString(doors.stopped()->reason),
-                 QString("the program is written for the Doors CS shell; start it from Doors CS "
-                         "on a calculator (this runner starts programs as the home screen's Asm( "
-                         "does, and as Ion and MirageOS do)"));
+        // Doors CS starts it at its jr, past the ret that ends it from the home screen.
+        run::Session doors(
+            programFile({0xBB, 0x6D, 0xAA, 0xC9, 0x18, 0x00, 0x3E, 0x07, 0x32, 0x00, 0x90, 0xC9}));
+        doors.runUntil(6000000); // jr $+2 \ ld a,7 \ ld (9000h),a \ ret
+        QVERIFY(doors.stopped() && doors.stopped()->returned);
+        QCOMPARE(doors.machine().read(0x9000), 7);
     }
 
     // A damaged file says so (the checksum is the low 16 bits of the sum of

@@ -119,6 +119,7 @@ counted: db 3, "abcdef")");
 
     // The small font goes where the pen is and moves it by the glyphs' widths;
     // with textWrite it draws into the graph buffer, which GrBufCpy shows.
+    // _SStringLength measures a counted string as _VPutS would draw it.
     void smallFontAndTheGraphBuffer() {
         const auto s = runAsm(R"(
         bcall(_GrBufClr)
@@ -153,10 +154,18 @@ text:   db "Hi", 0)");
         ld (penCol), hl
         ld hl, text
         bcall(_VPutS)
+        ld hl, counted
+        bcall(_SStringLength)   ; the width _VPutS drew, in A and B
+        ld (9000h), a
+        ld a, b
+        ld (9001h), a
         ret
-text:   db "Hi", 0)");
+text:   db "Hi", 0
+counted: db 2, "Hi")");
         QCOMPARE(int(at(*direct, ram::penCol)), 10 + width);
         QVERIFY(ink(*direct) > 0);
+        QCOMPARE(int(at(*direct, 0x9000)), width);
+        QCOMPARE(int(at(*direct, 0x9001)), width);
     }
 
     // A filled frame with its inside cleared, and one corner pixel inverted.
@@ -336,7 +345,9 @@ nameB:  db 15h, "B", 0)");
 
     // Deleting a variable gives its memory back: the one made after it moves
     // down into its place, and once both are gone the memory free is what it
-    // was before either.
+    // was before either. _Arc_Unarc leaves a variable in RAM (B = 0 from
+    // _ChkFindSym: this calculator has no archive), and _DelVarArc deletes
+    // it as _DelVar does (TI-83 Plus SDK).
     void deletedVariablesGiveTheirMemoryBack() {
         const auto s = runAsm(R"(
         bcall(_MemChk)
@@ -357,11 +368,14 @@ nameB:  db 15h, "B", 0)");
         bcall(_DelVar)
         ld hl, nameB
         rst 20h
+        bcall(_Arc_Unarc)
         bcall(_ChkFindSym)
+        ld a, b
+        ld (900Bh), a
         ld (9004h), de
         ld a, (de)
         ld (9008h), a
-        bcall(_DelVar)
+        bcall(_DelVarArc)
         bcall(_MemChk)
         ld (9006h), hl
         ld hl, nameA
@@ -378,6 +392,12 @@ nameB:  db 0, "B", 0)");
         QCOMPARE(at(*s, 0x9008), std::uint8_t('x'));
         QCOMPARE(m.readWord(0x9006), m.readWord(0x9000));
         QCOMPARE(at(*s, 0x900A), std::uint8_t(1));
+        QCOMPARE(at(*s, 0x900B), std::uint8_t(0));
+        const auto missing = runAsm(" ld hl, name\n rst 20h\n bcall(_Arc_Unarc)\n ret\n"
+                                    "name: db 15h, \"Z\", 0");
+        QCOMPARE(QString::fromStdString(missing->stopped()->reason),
+                 QString("the calculator stops the program with ERR:UNDEFINED in _Arc_Unarc, "
+                         "called at 9D99h: no variable of that name exists"));
     }
 
     // A real taken from the floating-point stack goes to any real variable by
@@ -605,10 +625,6 @@ hundred: db 0, 86h, 40h, 01h, 40h, 0, 0, 0, 0
         QCOMPARE(at(*s, ram::winLeft), std::uint8_t(0));
     }
 
-    // Calls public programs stopped at: Ans kept and recalled, the string a key
-    // types (at keyForStr, 9D76h in TI's include), the boot code's version,
-    // the display's wait reached by `call 000Bh`, a string copy, int( (the
-    // greatest whole number not above); a result past 1E99 is an overflow.
     // Every call the runner answers is described for the editor's hover:
     // what it does, and the registers it destroys.
     void everyAnsweredCallIsDescribed() {
@@ -625,6 +641,10 @@ hundred: db 0, 86h, 40h, 01h, 40h, 0, 0, 0, 0
         QVERIFY(!romCallDoc("_NoSuchCall"));
     }
 
+    // Calls public programs stopped at: Ans kept and recalled, the string a key
+    // types (at keyForStr, 9D76h in TI's include), the boot code's version,
+    // the display's wait reached by `call 000Bh`, a string copy, int( (the
+    // greatest whole number not above); a result past 1E99 is an overflow.
     void theCallsPublicProgramsMake() {
         const auto s = runAsm(R"(
         ld a, 5
@@ -796,13 +816,151 @@ dot:    db 80h)");
         db 1
         ds 30, 0
         db 0
-        call 40A7h              ; setvputs
+        call 40BCh              ; fastline
         ret)");
         Session lacking(program);
         lacking.runUntil(6000000);
         QCOMPARE(QString::fromStdString(lacking.stopped()->reason),
-                 QString("the program called MirageOS's routine at 40A7h from 9DB6h, one this "
-                         "runner does not answer"));
+                 QString("the program called MirageOS's routine fastline at 40BCh from 9DB6h, one "
+                         "this runner does not answer"));
+    }
+
+    // MirageOS's text and rectangles (its developer's guide): setvputs puts
+    // the text at row D, column E; centertext centres it on row A;
+    // filledrectangle fills from (H, L) to (D, E) in the graph buffer, black
+    // for A = 1, and fastcopys shows the buffer.
+    void mirageOsDrawsTextAndRectangles() {
+        Program program;
+        program.name = "MIRDRAW";
+        program.shell = "MirageOS";
+        program.code = assemble(R"(
+setvputs equ 40A7h
+fastcopys equ 40ADh
+centertext equ 40E6h
+filledrectangle equ 413Dh
+        ret
+        db 1
+        ds 30, 0
+        db 0
+        ld hl, 10*256+20
+        ld de, 13*256+22
+        ld a, 1
+        call filledrectangle
+        call fastcopys
+        ld hl, text
+        ld de, 30*256+7
+        call setvputs
+        ld a, (penCol)
+        ld (9000h), a
+        ld hl, text
+        ld a, 50
+        call centertext
+        ld a, (penCol)
+        ld (9001h), a
+        ret
+text:   db "II", 0)");
+        Session s(program);
+        s.runUntil(60000000);
+        const Lcd &lcd = s.machine().lcd();
+        QVERIFY(lcd.pixel(10, 20) && lcd.pixel(13, 22) && !lcd.pixel(14, 22) && !lcd.pixel(10, 23));
+        const int width = 2 * run::smallGlyph('I').width;
+        QCOMPARE(int(at(s, 0x9000)), 7 + width);
+        QCOMPARE(int(at(s, 0x9001)), (96 - width) / 2 + width);
+        QVERIFY(s.stopped() && s.stopped()->returned);
+    }
+
+    // A program for Doors CS, written against its documented header (xor d,
+    // ret, jr to the code, then the description's address, 07h 00h, the
+    // icon's address and the ALE list's): it starts at its jr, reaches the
+    // Ion and MirageOS routines at their addresses and VDispHL, and its
+    // description and icon are read where the header points. A GUI routine stops the
+    // run with its name.
+    void aDoorsCsProgramRunsAsDoorsCsStartsIt() {
+        const Bytes code = assemble(R"(
+VDispHL equ 41E5h
+ifastcopy equ 4092h
+        xor d
+        ret
+        jr start
+        dw description
+        db 07h, 00h
+        dw icon
+        dw 0
+start:  ld hl, 0
+        ld (penCol), hl
+        ld hl, 1234
+        call VDispHL
+        ld a, (penCol)
+        ld (9000h), a
+        call ifastcopy
+        call 41E8h              ; Pause: till a key
+        ld a, 1
+        ld (9001h), a
+        ret
+description:
+        db "DCS test", 0
+icon:   db 0FFh, 0FFh
+        ds 30, 81h)");
+        // The .8xp file (TI's link guide): its header, one entry holding the
+        // program's size word and bytes (BB 6D first), and the checksum.
+        Bytes body = {0xBB, 0x6D};
+        body.insert(body.end(), code.begin(), code.end());
+        const std::size_t n = body.size() + 2;
+        Bytes file = {'*', '*', 'T', 'I', '8', '3', 'F', '*', 0x1A, 0x0A, 0x00};
+        file.resize(53, 0);
+        const auto word = [&file](std::size_t v) {
+            file.push_back(std::uint8_t(v)), file.push_back(std::uint8_t(v >> 8));
+        };
+        word(n + 17);
+        word(0x0D);
+        word(n);
+        file.push_back(0x06);
+        for (char c : std::string("DCSTEST\0", 8))
+            file.push_back(std::uint8_t(c));
+        word(0);
+        word(n);
+        word(body.size());
+        file.insert(file.end(), body.begin(), body.end());
+        unsigned sum = 0;
+        for (std::size_t k = 55; k < file.size(); ++k)
+            sum += file[k];
+        word(sum & 0xFFFF);
+        const run::Program program = run::readProgram(file);
+        QCOMPARE(QString::fromStdString(program.shell), QString("Doors CS"));
+        QCOMPARE(QString::fromStdString(program.description), QString("DCS test"));
+        QCOMPARE(program.iconWidth, 16); // its 16x16 icon, a row a word
+        QCOMPARE(program.icon.size(), std::size_t(16));
+        QCOMPARE(program.icon[0], std::uint16_t(0xFFFF));
+        QCOMPARE(program.icon[15], std::uint16_t(0x8181));
+        Session waits(program);
+        waits.machine().keypad().setScript({});
+        waits.runUntil(60000000);
+        QCOMPARE(at(waits, 0x9001), std::uint8_t(0)); // no key: Pause waits
+        Session s(program);
+        s.machine().keypad().setScript({run::sk::Enter});
+        s.runUntil(60000000);
+        QVERIFY2(s.stopped() && s.stopped()->returned,
+                 s.stopped() ? s.stopped()->reason.c_str() : "still running");
+        int width = 0;
+        for (char c : std::string("1234"))
+            width += run::smallGlyph(std::uint8_t(c)).width;
+        QCOMPARE(int(at(s, 0x9000)), width);
+        Program gui = program;
+        gui.code = assemble(R"(
+        xor d
+        ret
+        jr start
+        dw 0
+        db 07h, 00h
+        dw 0
+        dw 0
+start:  call 41EEh              ; OpenGUIStack
+        ret)");
+        Session stops(gui);
+        stops.runUntil(6000000);
+        QCOMPARE(QString::fromStdString(stops.stopped()->reason),
+                 QString("the program called Doors CS's routine OpenGUIStack at 41EEh from 9DA1h, "
+                         "one this runner does not answer"));
     }
 
     // An arrow held down comes again, as the calculator repeats it; a held

@@ -12,6 +12,8 @@
 #include <Qsci/qsciscintilla.h>
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QImageReader>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -128,6 +130,58 @@ text:   db "Ran in a window", 0)"));
         QCOMPARE(run.session().machine().read(0x9001), std::uint8_t(0x09)); // kClear
     }
 
+    // The keypad beside the screen gives the keys a PC keyboard lacks (STO),
+    // a `+` typed with Shift is the + key, not 2ND and +; and a recording
+    // saves every screen the program showed as an animated GIF.
+    void theKeypadSymbolsAndARecording() {
+        makeWindow();
+        QVERIFY(prepare(R"(
+        bcall(_ClrLCDFull)
+        bcall(_HomeUp)
+        bcall(_GetKey)
+        ld (9000h), a
+        ld l, a
+        ld h, 0
+        bcall(_DispHL)
+        bcall(_GetKey)
+        ld (9001h), a
+        bcall(_GetKey)
+        ret)"));
+        RunWindow run(tree->path("prepared.8xp"));
+        run.setFilePicker(&tree->picker);
+        run.show();
+        QVERIFY(QTest::qWaitForWindowActive(&run));
+        auto *record = run.findChild<QPushButton *>("runRecord");
+        record->click();
+        QVERIFY(run.recording());
+        auto *sto = run.findChild<QPushButton *>("runKey2a");
+        QVERIFY(sto);
+        QTest::mousePress(sto, Qt::LeftButton);
+        QTRY_COMPARE(run.session().machine().read(0x9000), std::uint8_t(0x8A)); // kStore
+        QTest::mouseRelease(sto, Qt::LeftButton);
+        QTRY_COMPARE(shownRow(run), QString("138"));
+        QTest::keyPress(&run, Qt::Key_Shift);
+        QTest::keyClick(&run, Qt::Key_Plus, Qt::ShiftModifier);
+        QTest::keyRelease(&run, Qt::Key_Shift);
+        QTRY_COMPARE(run.session().machine().read(0x9001), std::uint8_t(0x80)); // kAdd
+        const QString gif = tree->path("run.gif");
+        tree->picker.answers.push_back(gif);
+        record->click();
+        QVERIFY(!run.recording());
+        QImageReader reader(gif, "gif");
+        QVERIFY2(reader.canRead(), qPrintable(reader.errorString()));
+        QVERIFY(reader.imageCount() >= 2);
+        QImage last;
+        for (int i = 0; i < reader.imageCount(); ++i)
+            last = reader.read();
+        QCOMPARE(last.size(), QSize(96, 64));
+        const auto text =
+            run::homeText([&last](int x, int y) { return qGray(last.pixel(x, y)) < 128; });
+        QCOMPARE(QString::fromStdU32String(text).left(16).trimmed(), QString("138"));
+        QTest::keyClick(&run, Qt::Key_Escape);
+        QTRY_VERIFY(run.ended());
+    }
+
     // What OS calls draw shows while the program runs, not only at its end:
     // a counter drawn by _DispHL at every key.
     void aCounterDrawnByTheOsRepaintsAtEveryKey() {
@@ -157,6 +211,43 @@ again:  bcall(_HomeUp)
         QVERIFY(!run.ended());
         QTest::keyClick(&run, Qt::Key_Escape);
         QTRY_VERIFY(run.ended());
+    }
+
+    // A file whose checksum is wrong is refused with a "Run anyway" button
+    // that runs it; reading a TI-84 Plus port on the TI-83 Plus is said; the
+    // model choice runs it again on a TI-84 Plus, which port 2 tells apart
+    // (bit 7 set; WikiTI, 83Plus:Ports:02).
+    void runAnywayAndTheModelChoice() {
+        makeWindow();
+        QVERIFY(prepare(R"(
+        in a, (32h)             ; a crystal timer on the TI-84 Plus
+        in a, (2)
+        ld (9000h), a
+        ret)"));
+        QByteArray bytes = readBytes(tree->path("prepared.8xp"));
+        bytes[bytes.size() - 1] = char(bytes[bytes.size() - 1] ^ 0x55);
+        QVERIFY(writeBytes(tree->path("prepared.8xp"), bytes));
+        RunWindow run(tree->path("prepared.8xp"));
+        run.show();
+        QVERIFY(QTest::qWaitForWindowActive(&run));
+        QTRY_VERIFY(run.ended());
+        QVERIFY(run.session().refused());
+        auto *anyway = run.findChild<QPushButton *>("runAnyway");
+        QVERIFY(anyway->isVisible());
+        anyway->click();
+        QTRY_VERIFY(run.ended());
+        QVERIFY(run.session().stopped()->returned);
+        QVERIFY(!anyway->isVisible());
+        QCOMPARE(run.session().machine().read(0x9000) & 0x80, 0);
+        auto *note = run.findChild<QLabel *>("runHardwareNote");
+        QVERIFY(note->isVisible());
+        QVERIFY2(note->text().contains("--model 84p"), qPrintable(note->text()));
+        auto *model = run.findChild<QComboBox *>("runModel");
+        model->setCurrentIndex(model->findText("TI-84 Plus"));
+        QTRY_VERIFY(run.ended());
+        QCOMPARE(run.session().machine().model(), run::Model::Ti84Plus);
+        QCOMPARE(run.session().machine().read(0x9000) & 0x80, 0x80);
+        QVERIFY(!note->isVisible());
     }
 
     // Pause stops the calculator's clock and Continue starts it again;

@@ -97,6 +97,12 @@ void Keypad::release(int code) {
     m_groups[(i >> 3) & 7] |= std::uint8_t(1 << (i & 7));
 }
 
+void Keypad::withdraw(int code) {
+    release(code);
+    for (auto it = m_presses.begin(); it != m_presses.end();)
+        it = *it == code ? m_presses.erase(it) : it + 1;
+}
+
 void Keypad::setScript(std::vector<int> keys) {
     m_scripted = true;
     m_script.assign(keys.begin(), keys.end());

@@ -41,6 +41,9 @@ public:
     void selectGroups(std::uint8_t mask) { m_mask = mask; }
     void press(int scanCode);
     void release(int scanCode);
+    // Lets the key go and forgets its press if no key call took it yet: a
+    // PC key typed with Shift (a symbol, a capital) is not meant with 2ND.
+    void withdraw(int scanCode);
     bool onHeld() const { return m_on; }
 
     // A list to replay: each key is held from the moment the program first

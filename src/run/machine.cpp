@@ -25,16 +25,17 @@ long timer2Hz(std::uint8_t port4) {
 
 } // namespace
 
-Machine::Machine(Rom &rom)
-    : m_rom(rom),
+Machine::Machine(Rom &rom, Model model)
+    : m_rom(rom), m_model(model),
       m_cpu(z80ex_create(&Machine::readMem, this, &Machine::writeMem, this, &Machine::readPort,
                          this, &Machine::writePort, this, &Machine::intVector, this)),
-      m_ram(0x8000, 0), m_osPage(0x4000, 0), m_none(0x4000, 0xFF) {
+      m_ram(model == Model::Ti84Plus ? 0x20000 : 0x8000, 0), m_osPage(0x4000, 0),
+      m_none(0x4000, 0xFF) {
     m_bank[0] = m_osPage.data();
+    m_page[0] = -1;
     mapBank(1, 0x00);
-    mapBank(2, 0x41);
-    m_bank[3] = m_ram.data();
-    m_writable[3] = true;
+    mapBank(2, model == Model::Ti84Plus ? 0x81 : 0x41);
+    mapBank(3, model == Model::Ti84Plus ? 0x80 : 0x40);
     m_nextTimer = kClockHz / timerHz(m_port4);
     m_nextTimer2 = kClockHz / timer2Hz(m_port4);
 }
@@ -43,12 +44,17 @@ Machine::~Machine() {
     z80ex_destroy(m_cpu);
 }
 
-// Port 6 maps the bank at 4000h, port 7 the one at 8000h: bit 6 picks RAM
-// (page in bit 0), otherwise a page of Flash, which this machine has none of.
+// Port 6 maps the bank at 4000h, port 7 the one at 8000h: on the TI-83 Plus
+// bit 6 picks RAM (page in bit 0), on the TI-84 Plus bit 7 (page in bits
+// 0-2: 128 KB); otherwise a page of Flash, which this machine has none of.
+// Port 5 picks the TI-84 Plus's RAM page at C000h (WikiTI, 83Plus:Ports:05).
 void Machine::mapBank(int bank, std::uint8_t value) {
-    const bool ram = value & 0x40;
-    m_bank[bank] = ram ? m_ram.data() + ((value & 1) ? 0x4000 : 0) : m_none.data();
-    m_writable[bank] = ram;
+    const bool is84 = m_model == Model::Ti84Plus;
+    const bool ram = value & (is84 ? 0x80 : 0x40);
+    const int page = value & (is84 ? 7 : 1);
+    m_page[std::size_t(bank)] = ram ? page : -1;
+    m_bank[std::size_t(bank)] = ram ? m_ram.data() + page * 0x4000 : m_none.data();
+    m_writable[std::size_t(bank)] = ram;
 }
 
 void Machine::load(const std::vector<std::uint8_t> &code, std::uint16_t returnTo) {
@@ -100,17 +106,19 @@ void Machine::setFlag(int offset, int bit, bool on) {
 }
 
 std::uint64_t Machine::nextInterrupt() const {
-    return (m_intMask & 0x04) ? std::min(m_nextTimer, m_nextTimer2) : m_nextTimer;
+    const std::uint64_t next =
+        (m_intMask & 0x04) ? std::min(m_nextTimer, m_nextTimer2) : m_nextTimer;
+    return m_model == Model::Ti84Plus ? std::min(next, m_ti84.nextInterrupt()) : next;
 }
 
 void Machine::timer() {
     if (m_cycles >= m_nextTimer) {
-        m_nextTimer += kClockHz / timerHz(m_port4);
+        m_nextTimer += std::uint64_t(clockHz() / timerHz(m_port4));
         if (m_intMask & 0x02)
             m_intStatus |= 0x02;
     }
     if (m_cycles >= m_nextTimer2) {
-        m_nextTimer2 += kClockHz / timer2Hz(m_port4);
+        m_nextTimer2 += std::uint64_t(clockHz() / timer2Hz(m_port4));
         if (m_intMask & 0x04)
             m_intStatus |= 0x04;
     }
@@ -121,10 +129,13 @@ void Machine::timer() {
 }
 
 void Machine::runUntil(std::uint64_t until) {
+    const bool is84 = m_model == Model::Ti84Plus;
     while (!m_stop && m_cycles < until) {
         if (m_cycles >= m_nextTimer || m_cycles >= m_nextTimer2)
             timer();
-        if (m_intStatus && z80ex_int_possible(m_cpu))
+        const bool crystal =
+            is84 && m_cycles >= m_ti84.nextInterrupt() && m_ti84.interrupts(m_cycles);
+        if ((m_intStatus || crystal) && z80ex_int_possible(m_cpu))
             m_cycles += z80ex_int(m_cpu);
         const std::uint16_t pc = z80ex_get_reg(m_cpu, regPC);
         if (pc < 0x8000 || (pc >= m_trapFrom && pc < m_trapTo)) {
@@ -183,7 +194,13 @@ std::uint8_t Machine::portOf(std::uint8_t port) {
 }
 
 std::uint8_t Machine::in(std::uint8_t port) {
-    port = portOf(port);
+    if (m_model == Model::Ti84Plus)
+        return in84(port);
+    noteLaterModelPort(port);
+    return in83(portOf(port));
+}
+
+std::uint8_t Machine::in83(std::uint8_t port) {
     if (port >= 0x10)
         return port & 1 ? m_lcd.readData() : m_lcd.status();
     switch (port) {
@@ -191,7 +208,7 @@ std::uint8_t Machine::in(std::uint8_t port) {
         // Bits 0-1: a line reads low while either end pulls it; 4-5: what this end pulls.
         return std::uint8_t((0x03 & ~m_link) | m_link << 4);
     case 1:
-        return m_keypad.read(m_cycles);
+        return m_keypad.read(time6());
     case 2:
         return 0x03; // batteries good; bit 7 clear: a TI-83 Plus
     case 3:
@@ -210,7 +227,12 @@ std::uint8_t Machine::in(std::uint8_t port) {
 }
 
 void Machine::out(std::uint8_t port, std::uint8_t v) {
-    port = portOf(port);
+    if (m_model == Model::Ti84Plus)
+        return out84(port, v);
+    out83(portOf(port), v);
+}
+
+void Machine::out83(std::uint8_t port, std::uint8_t v) {
     if (port >= 0x10) {
         if (port & 1)
             m_lcd.writeData(v);
@@ -231,20 +253,107 @@ void Machine::out(std::uint8_t port, std::uint8_t v) {
         break;
     case 4:
         if ((v & 6) != (m_port4 & 6)) { // a new rate counts from now
-            m_nextTimer = m_cycles + kClockHz / timerHz(v);
-            m_nextTimer2 = m_cycles + kClockHz / timer2Hz(v);
+            m_nextTimer = m_cycles + std::uint64_t(clockHz() / timerHz(v));
+            m_nextTimer2 = m_cycles + std::uint64_t(clockHz() / timer2Hz(v));
         }
         m_port4 = v;
         break;
     case 6:
+        m_port6 = v;
         mapBank(1, v);
         break;
     case 7:
+        m_port7 = v;
         mapBank(2, v);
         break;
     default:
         break; // the link port and the rest: nothing to see
     }
+}
+
+// The TI-84 Plus: 00h-07h as on the TI-83 Plus, except that port 2 tells
+// the model (bit 7: not a TI-83 Plus; bit 5: a TI-84 Plus, with USB; bit 6:
+// the link assistant; WikiTI, 83Plus:Ports:02), port 5 pages RAM and ports 6
+// and 7 read back; 10h-13h the display; the rest are `Ti84Ports`.
+std::uint8_t Machine::in84(std::uint8_t port) {
+    if (port >= 0x10 && port < 0x14)
+        return port & 1 ? m_lcd.readData() : m_lcd.status();
+    switch (port) {
+    case 0:
+    case 1:
+    case 3:
+        return in83(port);
+    case 4: // bits 5-7: the crystal timers' interrupts
+        return std::uint8_t(in83(4) | m_ti84.interrupts(m_cycles));
+    case 2:
+        return 0xE3;
+    case 5:
+        return m_port5;
+    case 6:
+        return m_port6;
+    case 7:
+        return m_port7;
+    default:
+        break;
+    }
+    if (Ti84Ports::usbPort(port) && m_note.empty())
+        m_note = "it used the TI-84 Plus's USB port " + hex2(port) +
+                 ", which this runner answers as having no cable plugged in";
+    return *m_ti84.in(port, m_cycles);
+}
+
+void Machine::out84(std::uint8_t port, std::uint8_t v) {
+    if (port >= 0x10 && port < 0x14) {
+        if (port & 1)
+            m_lcd.writeData(v);
+        else
+            m_lcd.command(v);
+        return;
+    }
+    if (port == 2) { // a 0 bit acknowledges the ON key and the two timers
+        m_intStatus &= std::uint8_t(v | 0xF8);
+        return;
+    }
+    if (port == 5) {
+        m_port5 = v & 7;
+        mapBank(3, std::uint8_t(0x80 | m_port5));
+        return;
+    }
+    if (port < 8)
+        return out83(port, v);
+    const long from = clockHz();
+    m_ti84.out(port, v, m_cycles);
+    if (clockHz() != from)
+        speedChanged(from);
+}
+
+// What was due keeps its time, now counted in cycles of the new speed.
+void Machine::speedChanged(long fromHz) {
+    m_time6At += in6(m_cycles - m_cyclesAt, fromHz);
+    m_cyclesAt = m_cycles;
+    const auto rescale = [this, fromHz](std::uint64_t &due) {
+        if (due > m_cycles)
+            due = m_cycles + (due - m_cycles) * std::uint64_t(clockHz()) / std::uint64_t(fromHz);
+    };
+    rescale(m_nextTimer);
+    rescale(m_nextTimer2);
+}
+
+// A TI-83 Plus program reading the TI-84 Plus's model port, crystal timers or
+// clock reads the link port there (WikiTI, 83Plus:Ports:21, :30, :40): most
+// likely it was written for the later model. Told once, with the run's end.
+void Machine::noteLaterModelPort(std::uint8_t port) {
+    if (!m_note.empty())
+        return;
+    const char *what = port == 0x21                   ? "model port"
+                       : port >= 0x30 && port <= 0x38 ? "crystal timer"
+                       : port >= 0x40 && port <= 0x48 ? "clock"
+                       : port == 0x4C || port == 0x4D ? "USB port"
+                                                      : nullptr;
+    if (what)
+        m_note = std::string("it read port ") + hex2(port) + ", the TI-84 Plus's " + what +
+                 ", which on a TI-83 Plus is only the link port again; it may need a TI-84 Plus "
+                 "(--model 84p)";
 }
 
 } // namespace run

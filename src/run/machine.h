@@ -1,11 +1,14 @@
 #pragma once
 // The TI-83 Plus as a program sees it: a Z80 at 6 MHz, 16 KB banks of memory
 // (page 0 of the OS at 0000h, 32 KB of RAM at 8000h), the display, the keypad
-// and the two hardware timers. The OS itself is not here: whenever the program
-// jumps below 8000h, the `Rom` it was given answers instead.
+// and the two hardware timers; or the TI-84 Plus, with 128 KB of RAM, 15 MHz
+// and the ports of `Ti84Ports`. The OS itself is not here: whenever the
+// program jumps below 8000h, the `Rom` it was given answers instead.
 
 #include "run/keypad.h"
 #include "run/lcd.h"
+#include "run/model.h"
+#include "run/ti84.h"
 
 #include <array>
 #include <cstdint>
@@ -41,7 +44,7 @@ public:
     static constexpr long kTimerHz = 118;
     static constexpr std::uint16_t kUserMem = 0x9D95;
 
-    explicit Machine(Rom &rom);
+    explicit Machine(Rom &rom, Model model = Model::Ti83Plus);
     ~Machine();
     Machine(const Machine &) = delete;
     Machine &operator=(const Machine &) = delete;
@@ -52,6 +55,20 @@ public:
     // Runs until the clock reaches `until` T-states in all, or the machine stops.
     void runUntil(std::uint64_t until);
     std::uint64_t cycles() const { return m_cycles; }
+    Model model() const { return m_model; }
+    // The CPU's clock now: 6 MHz, or 15 MHz on a TI-84 Plus that asked for it.
+    long clockHz() const { return m_model == Model::Ti84Plus ? m_ti84.clockHz() : kClockHz; }
+    // The calculator's time so far in cycles of 6 MHz, whatever the speed was.
+    std::uint64_t time6() const { return m_time6At + in6(m_cycles - m_cyclesAt, clockHz()); }
+    // `cycles` at `hz` as cycles of 6 MHz, without overflowing for any run.
+    static std::uint64_t in6(std::uint64_t cycles, long hz) {
+        const std::uint64_t h = std::uint64_t(hz);
+        return cycles / h * std::uint64_t(kClockHz) + cycles % h * std::uint64_t(kClockHz) / h;
+    }
+    // On a TI-83 Plus, why the program may be one for the TI-84 Plus (it read
+    // a port only that model has); on a TI-84 Plus, the USB port it used.
+    // Empty when neither.
+    const std::string &hardwareNote() const { return m_note; }
     // Lets time pass without running code (the OS waiting, a halt).
     void idle(std::uint64_t tstates) { m_cycles += tstates; }
     // When the next timer interrupt the program has enabled comes.
@@ -96,7 +113,10 @@ public:
     const Lcd &lcd() const { return m_lcd; }
     Keypad &keypad() { return m_keypad; }
     // The OS's interrupt work is done: clear what the timer and ON key raised.
-    void acknowledgeInterrupts() { m_intStatus = 0; }
+    void acknowledgeInterrupts() {
+        m_intStatus = 0;
+        m_ti84.acknowledge();
+    }
 
     // For the debugger (snapshot.cpp): the whole state, taken only where
     // `restorable()` (between whole instructions, not halted, no EI pending).
@@ -117,12 +137,24 @@ private:
     static std::uint8_t portOf(std::uint8_t port);
     void mapBank(int bank, std::uint8_t value);
     void timer();
+    std::uint8_t in83(std::uint8_t port);
+    void out83(std::uint8_t port, std::uint8_t value);
+    std::uint8_t in84(std::uint8_t port);
+    void out84(std::uint8_t port, std::uint8_t value);
+    void noteLaterModelPort(std::uint8_t port);
+    void speedChanged(long fromHz);
 
     Rom &m_rom;
+    Model m_model;
     _z80_cpu_context *m_cpu;
     std::vector<std::uint8_t> m_ram, m_osPage, m_none;
     std::array<std::uint8_t *, 4> m_bank{};
     std::array<bool, 4> m_writable{};
+    std::array<int, 4> m_page{}; // the RAM page in each bank, -1 for Flash
+    std::uint8_t m_port5 = 0, m_port6 = 0x1F, m_port7 = 0x41;
+    Ti84Ports m_ti84;
+    std::uint64_t m_time6At = 0, m_cyclesAt = 0; // at the last change of speed
+    std::string m_note;
     Lcd m_lcd;
     Keypad m_keypad;
     std::uint64_t m_cycles = 0, m_nextTimer = 0, m_nextTimer2 = 0;

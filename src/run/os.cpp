@@ -125,11 +125,13 @@ void Os::enter(Machine &m, std::uint16_t pc) {
         m.setReg(Reg::PC, m.pop());
         return;
     }
-    if (m_shell == "MirageOS" && pc >= 0x4083 && pc < 0x41D6)
-        m.stop("the program called MirageOS's routine at " + hex4(pc) + " from " +
-               hex4(std::uint16_t(m.readWord(m.reg(Reg::SP)) - 3)) +
+    if ((m_shell == "MirageOS" && pc >= 0x4083 && pc < 0x41D6) ||
+        (m_shell == "Doors CS" && pc >= 0x4083 && pc < 0x4230)) {
+        const std::string name = shellRoutineName(pc);
+        m.stop("the program called " + m_shell + "'s routine " + (name.empty() ? "" : name + " ") +
+               "at " + hex4(pc) + " from " + hex4(std::uint16_t(m.readWord(m.reg(Reg::SP)) - 3)) +
                ", one this runner does not answer");
-    else if (pc == 0)
+    } else if (pc == 0)
         m.stop("the program jumped to 0000h, which restarts the calculator");
     else
         m.stop("the program jumped to " + hex4(pc) +
@@ -162,8 +164,8 @@ void Os::finishCall(Machine &m, Result r, bool) {
 }
 
 Os::Result Os::calculatorError(Machine &m, const std::string &error, const std::string &why) {
-    m.stop("the calculator stops the program with " + error + " in " + m_callName +
-           ", called at " + hex4(m_callFrom) + (why.empty() ? "" : ": " + why));
+    m.stop("the calculator stops the program with " + error + " in " + m_callName + ", called at " +
+           hex4(m_callFrom) + (why.empty() ? "" : ": " + why));
     return Result::Wait;
 }
 

@@ -8,6 +8,7 @@
 #include "run/romcalls.h"
 #include "run/romtable.h"
 #include "run/tifloat.h"
+#include "run/varfile.h"
 
 #include <cstdint>
 #include <functional>
@@ -57,10 +58,13 @@ public:
     explicit Os(RomNames names = {});
     // The OS's state on the home screen, just before a program starts.
     void prepare(Machine &m);
-    // Starts the loaded program as `shell` ("Ion", "MirageOS") starts it,
+    // Starts the loaded program as `shell` ("Ion", "MirageOS", "Doors CS") starts it,
     // with the shell's library answered; nothing for other shells.
     void startShell(Machine &m, const std::string &shell);
     void enter(Machine &m, std::uint16_t pc) override;
+    // A variable received before the program starts (a link from a
+    // computer): it replaces one of the same type and name; the error, or empty.
+    std::string addVariable(Machine &m, const Variable &v);
     // The names of the calls this OS answers (the shells' libraries apart).
     std::vector<std::string> answeredCalls() const;
     OsState state() const {
@@ -86,6 +90,10 @@ private:
     void addSystemCalls();
     void addIonCalls(std::uint16_t table);
     void addMirageCalls();
+    void addMoreMirageCalls();
+    void addDoorsCalls();
+    // The name of a MirageOS or Doors CS routine this runner does not answer.
+    static std::string shellRoutineName(std::uint16_t pc);
     void showDone(Machine &m);
 
     // Display helpers (os_display.cpp).

@@ -235,6 +235,18 @@ void Os::addDisplayCalls() {
         m.setFlags(fits ? 0x00 : 0x01);
         return Result::Done;
     });
+    // The width in pixels of a string in the small font, its length in its
+    // first byte (TI-83 Plus SDK, SStringLength): in A and B, HL kept.
+    on("_SStringLength", [](Machine &m) {
+        const std::uint16_t hl = m.reg(Reg::HL);
+        int width = 0;
+        for (int i = 1; i <= m.read(hl); ++i)
+            width += smallGlyph(m.read(std::uint16_t(hl + i))).width;
+        m.setA(std::uint8_t(width));
+        m.setReg(Reg::BC, std::uint16_t((width & 0xFF) << 8 | (m.reg(Reg::BC) & 0xFF)));
+        m.idle(std::uint64_t(m.read(hl)) * 60);
+        return Result::Done;
+    });
     on("_VPutSN", [this](Machine &m) {
         std::uint16_t hl = m.reg(Reg::HL);
         for (int n = m.reg(Reg::BC) >> 8; n > 0; --n)

@@ -126,7 +126,7 @@ void Os::addMirageCalls() {
     // directin: the keys held in the groups A selects, as port 1 reads them.
     mirage(0x409B, [](Machine &m) {
         m.keypad().selectGroups(m.a());
-        m.setA(m.keypad().read(m.cycles()));
+        m.setA(m.keypad().read(m.time6()));
         m.idle(80);
         return Result::Done;
     });
@@ -160,6 +160,7 @@ void Os::addMirageCalls() {
         m.idle(250);
         return Result::Done;
     });
+    addMoreMirageCalls();
 }
 
 void Os::startShell(Machine &m, const std::string &shell) {
@@ -174,6 +175,9 @@ void Os::startShell(Machine &m, const std::string &shell) {
         m.setTraps(kIonVectors, std::uint16_t(kIonVectors + 3 * 8));
         m.setReg(Reg::PC, std::uint16_t(Machine::kUserMem + 1));
         m.setFlags(std::uint8_t(m.reg(Reg::AF) & 0xFE));
+    } else if (shell == "Doors CS") {
+        addDoorsCalls();
+        m.setReg(Reg::PC, std::uint16_t(Machine::kUserMem + 2)); // at the jr, after xor d / ret
     } else if (shell == "MirageOS") {
         addMirageCalls();
         // ret, .db 1, a 15x15 icon of 30 bytes, the description, then the code.

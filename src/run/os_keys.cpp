@@ -61,8 +61,8 @@ Os::Result Os::waitForKey(Machine &m) {
 
 void Os::addKeyCalls() {
     on("_GetCSC", [this](Machine &m) {
-        const std::optional<int> key = m.keypad().takePress(m.cycles());
-        if (!key && m.keypad().scriptExhausted(m.cycles()))
+        const std::optional<int> key = m.keypad().takePress(m.time6());
+        if (!key && m.keypad().scriptExhausted(m.time6()))
             return waitForKey(m);
         const int code = key && *key != sk::On ? *key : 0;
         m.setA(std::uint8_t(code));
@@ -74,7 +74,7 @@ void Os::addKeyCalls() {
     // onInterrupt set (TI-83 Plus SDK, GetKey: "[ON] key ... returns 0").
     on("_GetKey", [this](Machine &m) {
         m.enableInterrupts();
-        const std::optional<int> key = m.keypad().takePress(m.cycles());
+        const std::optional<int> key = m.keypad().takePress(m.time6());
         if (!key)
             return waitForKey(m);
         if (*key == 0)

@@ -104,9 +104,13 @@ void Os::addSystemCalls() {
         return Result::Done;
     });
     // The TI-83 Plus's boot code 1.00: A the major version, B the minor.
+    // The OS's version, major in A and minor in B: 1.00 here, and on the
+    // TI-84 Plus its last OS, 2.55, so that a program looking for a 2.xx OS
+    // (the TI-84 Plus's) finds one.
     on("_GetBaseVer", [](Machine &m) {
-        m.setA(1);
-        m.setReg(Reg::BC, std::uint16_t(m.reg(Reg::BC) & 0x00FF));
+        const bool is84 = m.model() == Model::Ti84Plus;
+        m.setA(is84 ? 2 : 1);
+        m.setReg(Reg::BC, std::uint16_t((is84 ? 55 : 0) << 8 | (m.reg(Reg::BC) & 0x00FF)));
         return Result::Done;
     });
     // A result beyond 1E99 is the calculator's overflow; below 1E-99 it is 0.

@@ -69,6 +69,25 @@ void Os::removeMemory(Machine &m, std::uint16_t at, std::uint16_t size) {
     }
 }
 
+std::string Os::addVariable(Machine &m, const Variable &v) {
+    const std::string key = char(v.type) + v.name;
+    if (const auto old = m_vars.find(key); old != m_vars.end()) {
+        const std::uint16_t at = old->second;
+        const int size = v.type == 0 ? 9 : m.readWord(at) + 2;
+        removeMemory(m, at, std::uint16_t(std::min(size, m_heap - at)));
+    }
+    if (m_heap + v.data.size() > kHeapEnd)
+        return "the variable " + v.name + " (" + std::to_string(v.data.size()) +
+               " bytes) does not fit in the calculator's memory (" +
+               std::to_string(kHeapEnd - m_heap) + " bytes free)";
+    const std::uint16_t at = m_heap;
+    for (std::size_t i = 0; i < v.data.size(); ++i)
+        m.write(std::uint16_t(at + i), v.data[i]);
+    m_heap = std::uint16_t(m_heap + v.data.size());
+    m_vars[key] = at;
+    return {};
+}
+
 void Os::addVariableCalls() {
     const auto find = [this](Machine &m) {
         const auto it = m_vars.find(nameInOp1(m));
@@ -92,7 +111,7 @@ void Os::addVariableCalls() {
     on("_CreateStrng", [this](Machine &m) { return create(m, 0x04, m.reg(Reg::HL), true); });
     // The variable's memory is given back: a real is its 9 bytes, the others
     // their size word and data.
-    on("_DelVar", [this](Machine &m) {
+    const auto deleteVar = [this](Machine &m) {
         const std::uint16_t at = m.reg(Reg::DE);
         for (const auto &[name, address] : m_vars)
             if (address == at) {
@@ -100,6 +119,20 @@ void Os::addVariableCalls() {
                 removeMemory(m, at, std::uint16_t(std::min(size, m_heap - at)));
                 break;
             }
+        return Result::Done;
+    };
+    on("_DelVar", deleteVar);
+    // _DelVarArc deletes a variable wherever it is (TI-83 Plus SDK); here
+    // every variable is in RAM.
+    on("_DelVarArc", deleteVar);
+    // _Arc_Unarc moves the variable named in OP1 between RAM and the
+    // archive. This calculator has no Flash to archive to: the variable
+    // stays in RAM, where _ChkFindSym finds it (B = 0), as after unarchiving;
+    // one that does not exist stops the program with ERR:UNDEFINED.
+    on("_Arc_Unarc", [this](Machine &m) {
+        if (m_vars.find(nameInOp1(m)) == m_vars.end())
+            return calculatorError(m, "ERR:UNDEFINED", "no variable of that name exists");
+        m.idle(cost::kCall);
         return Result::Done;
     });
     on("_EnoughMem", [this](Machine &m) {

@@ -18,13 +18,39 @@ std::string shellOf(const std::vector<std::uint8_t> &c) {
 }
 
 // The description a shell lists the program by: for Ion after `ret / jr`,
-// for MirageOS after `ret / .db 1` and the 15x15 icon (30 bytes).
+// for MirageOS after `ret / .db 1` and the 15x15 icon (30 bytes), for Doors CS
+// where the word after `xor d / ret / jr` points (0 for none).
 std::string descriptionOf(const std::vector<std::uint8_t> &c, const std::string &shell) {
-    const std::size_t at = shell == "Ion" ? 3 : shell == "MirageOS" ? 2 + 30 : 0;
+    std::size_t at = shell == "Ion" ? 3 : shell == "MirageOS" ? 2 + 30 : 0;
+    if (shell == "Doors CS" && c.size() >= 6) {
+        const std::size_t pointer = std::size_t(c[4] | c[5] << 8);
+        at = pointer > 0x9D95 && pointer - 0x9D95 < c.size() ? pointer - 0x9D95 : 0;
+    }
     std::string text;
     for (std::size_t i = at; at && i < c.size() && c[i] && text.size() < 64; ++i)
         text += c[i] >= 0x20 && c[i] < 0x7F ? char(c[i]) : '?';
     return text;
+}
+
+// Rows of two bytes each, high byte first, as both shells store them.
+std::vector<std::uint16_t> iconOf(const std::vector<std::uint8_t> &c, const std::string &shell,
+                                  int *width) {
+    std::size_t at = 0, rows = 0;
+    if (shell == "MirageOS")
+        at = 2, rows = 15, *width = 15;
+    if (shell == "Doors CS" && c.size() >= 10) {
+        const std::size_t pointer = std::size_t(c[8] | c[9] << 8);
+        if (pointer > 0x9D95 && pointer - 0x9D95 < c.size())
+            at = pointer - 0x9D95, rows = 16, *width = 16;
+    }
+    std::vector<std::uint16_t> icon;
+    if (!rows || at + rows * 2 > c.size()) {
+        *width = 0;
+        return icon;
+    }
+    for (std::size_t r = 0; r < rows; ++r)
+        icon.push_back(std::uint16_t(c[at + 2 * r] << 8 | c[at + 2 * r + 1]));
+    return icon;
 }
 
 std::size_t word(const std::vector<std::uint8_t> &f, std::size_t at) {
@@ -132,6 +158,7 @@ Program readProgram(const std::vector<std::uint8_t> &f, const ReadOptions &optio
     p.code.assign(f.begin() + long(start + 2), f.begin() + long(start + size));
     p.shell = shellOf(p.code);
     p.description = descriptionOf(p.code, p.shell);
+    p.icon = iconOf(p.code, p.shell, &p.iconWidth);
     return p;
 }
 

@@ -27,8 +27,13 @@ struct Program {
     std::vector<std::uint8_t> code; // what goes to 9D95h
     std::string shell;              // "Ion", "MirageOS", "Doors CS", or empty
     std::string description;        // the shell header's description, if any
-    std::string error;              // why the file cannot run; empty when it can
-    bool checksumWrong = false;     // the file's checksum does not match its bytes
+    // The shell header's icon, a row of pixels a word with bit 15 leftmost:
+    // MirageOS's 15x15 after `ret / .db 1`, Doors CS's 16x16 where its
+    // header points; empty for none.
+    std::vector<std::uint16_t> icon;
+    int iconWidth = 0;
+    std::string error;          // why the file cannot run; empty when it can
+    bool checksumWrong = false; // the file's checksum does not match its bytes
 };
 
 struct ReadOptions {

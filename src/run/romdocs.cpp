@@ -66,6 +66,8 @@ std::vector<RomCallDoc> written() {
          "HL = the byte after the terminating 0; penCol moved; carry set when a character did "
          "not fit",
          "AF, DE, IX"},
+        {"_SStringLength", "The width in pixels of a string drawn in the small font.",
+         "HL = the string, its length in its first byte", "A = B = the width; HL kept", "AF, B"},
         {"_VPutSN", "Draws B characters from HL in the small font from the pen.",
          "HL = characters; B = how many; penCol, penRow", "HL = the byte after them; penCol moved",
          "AF, B, DE, IX"},
@@ -233,6 +235,12 @@ std::vector<RomCallDoc> written() {
          "OP1 = name; HL = size", "HL = its entry; DE = its size word, the bytes after it", kAll},
         {"_DelVar", "Deletes a variable and gives its memory back.",
          "HL = its entry; DE = its data (as _ChkFindSym gives them)", "", kAll},
+        {"_DelVarArc", "Deletes a variable, archived or not, as _DelVar (here all are in RAM).",
+         "HL = its entry; DE = its data; B = its page (as _ChkFindSym gives them)", "", kAll},
+        {"_Arc_Unarc",
+         "Moves the variable named in OP1 to the archive or back; this runner has no archive and "
+         "leaves it in RAM. ERR:UNDEFINED when there is none of that name.",
+         "OP1 = type and name", "", kAll},
         {"_EnoughMem", "Tests whether HL bytes are free.", "HL = bytes",
          "carry set when there are not; DE = HL", kAll},
         {"_MemChk", "The free memory.", "", "HL = free bytes", kAll},

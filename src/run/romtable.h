@@ -231,6 +231,7 @@ inline const std::vector<RomCall> &romCalls() {
         {0x4C84, "_DisableApd"},
         {0x4C87, "_EnableApd"},
         {0x4CB1, "_LoadPattern"},
+        {0x4CB4, "_SStringLength"},
         {0x4D5C, "_ClearRect"},
         {0x4D5F, "_InvertRect"},
         {0x4D62, "_FillRect"},

@@ -4,22 +4,33 @@
 
 namespace run {
 
-Session::Session(const Program &program, RomNames names)
-    : m_os(std::move(names)), m_machine(std::make_unique<Machine>(m_os)) {
+Session::Session(const Program &program, RomNames names, Model model)
+    : m_os(std::move(names)), m_machine(std::make_unique<Machine>(m_os, model)) {
     if (!program.error.empty()) {
         m_refused = Stop{false, program.error};
         return;
     }
-    if (!program.shell.empty() && program.shell != "Ion" && program.shell != "MirageOS") {
-        m_refused = Stop{false, "the program is written for the " + program.shell +
-                                    " shell; start it from " + program.shell +
-                                    " on a calculator (this runner starts programs as the "
-                                    "home screen's Asm( does, and as Ion and MirageOS do)"};
+    if (!program.shell.empty() && program.shell != "Ion" && program.shell != "MirageOS" &&
+        program.shell != "Doors CS") {
+        m_refused =
+            Stop{false, "the program is written for the " + program.shell +
+                            " shell; start it from " + program.shell +
+                            " on a calculator (this runner starts programs as the "
+                            "home screen's Asm( does, and as Ion, MirageOS and Doors CS do)"};
         return;
     }
     m_os.prepare(*m_machine);
     m_machine->load(program.code, Os::kExit);
     m_os.startShell(*m_machine, program.shell);
+}
+
+std::string Session::send(const VariableFile &file) {
+    if (!file.error.empty())
+        return file.error;
+    for (const Variable &v : file.variables)
+        if (std::string error = m_os.addVariable(*m_machine, v); !error.empty())
+            return error;
+    return {};
 }
 
 void Session::runUntil(std::uint64_t cycles) {

@@ -6,6 +6,7 @@
 #include "run/machine.h"
 #include "run/os.h"
 #include "run/program.h"
+#include "run/varfile.h"
 
 #include <functional>
 #include <memory>
@@ -15,13 +16,16 @@ namespace run {
 
 class Session {
 public:
-    explicit Session(const Program &program, RomNames names = {});
+    explicit Session(const Program &program, RomNames names = {}, Model model = Model::Ti83Plus);
     // Runs until the clock reaches `cycles` T-states in all, or the run ends.
     void runUntil(std::uint64_t cycles);
     const std::optional<Stop> &stopped() const;
     Machine &machine() { return *m_machine; }
     const Machine &machine() const { return *m_machine; }
     Os &os() { return m_os; }
+    // Puts the file's variables in the calculator's memory, as a link from a
+    // computer would before the program starts; the error, or empty.
+    std::string send(const VariableFile &file);
     // True when the program never started (see stopped() for why).
     bool refused() const { return m_refused.has_value(); }
 

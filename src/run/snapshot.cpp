@@ -23,10 +23,11 @@ void Machine::save(MachineState &to) const {
     for (int r = 0; r < 18; ++r)
         to.regs[std::size_t(r)] = z80ex_get_reg(m_cpu, Z80_REG_T(r));
     to.ram = m_ram;
-    for (int b = 1; b <= 2; ++b)
-        to.banks[std::size_t(b - 1)] = m_bank[std::size_t(b)] == m_ram.data()            ? 0
-                                       : m_bank[std::size_t(b)] == m_ram.data() + 0x4000 ? 1
-                                                                                         : -1;
+    to.pages = m_page;
+    to.port5 = m_port5, to.port6 = m_port6, to.port7 = m_port7;
+    to.ti84 = m_ti84;
+    to.time6At = m_time6At, to.cyclesAt = m_cyclesAt;
+    to.note = m_note;
     to.lcd = m_lcd;
     to.keypad = m_keypad;
     to.cycles = m_cycles;
@@ -47,12 +48,16 @@ void Machine::restore(const MachineState &from) {
     for (int r = 0; r < 18; ++r) // in z80ex's order: R7 after R
         z80ex_set_reg(m_cpu, Z80_REG_T(r), from.regs[std::size_t(r)]);
     m_ram = from.ram;
-    m_bank[3] = m_ram.data();
-    for (int b = 1; b <= 2; ++b) {
-        const int page = from.banks[std::size_t(b - 1)];
-        m_bank[std::size_t(b)] = page < 0 ? m_none.data() : m_ram.data() + (page ? 0x4000 : 0);
-        m_writable[std::size_t(b)] = page >= 0;
+    m_page = from.pages;
+    for (std::size_t b = 1; b < 4; ++b) {
+        const int page = m_page[b];
+        m_bank[b] = page < 0 ? m_none.data() : m_ram.data() + page * 0x4000;
+        m_writable[b] = page >= 0;
     }
+    m_port5 = from.port5, m_port6 = from.port6, m_port7 = from.port7;
+    m_ti84 = from.ti84;
+    m_time6At = from.time6At, m_cyclesAt = from.cyclesAt;
+    m_note = from.note;
     m_lcd = from.lcd;
     m_keypad = from.keypad;
     m_cycles = from.cycles;

@@ -1,6 +1,6 @@
 #pragma once
 // The machine's whole state at one moment, for steps back: the registers,
-// the 32 KB of RAM and how it is mapped, the display, the keypad, the clock
+// the RAM and how it is mapped, the display, the keypad, the clock
 // and the interrupt hardware. Restoring one and running the same steps again
 // gives the same machine: the runner is deterministic.
 
@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace run {
@@ -18,7 +19,11 @@ namespace run {
 struct MachineState {
     std::array<std::uint16_t, 18> regs{}; // z80ex's registers in its own order
     std::vector<std::uint8_t> ram;
-    std::array<int, 2> banks{}; // the banks at 4000h and 8000h: 0, 1 RAM page; -1 none
+    std::array<int, 4> pages{}; // each bank's RAM page; -1 for Flash
+    std::uint8_t port5 = 0, port6 = 0, port7 = 0;
+    Ti84Ports ti84;
+    std::uint64_t time6At = 0, cyclesAt = 0;
+    std::string note;
     Lcd lcd;
     Keypad keypad;
     std::uint64_t cycles = 0, nextTimer = 0, nextTimer2 = 0;

@@ -92,9 +92,16 @@ RunCommandOptions addRunOptions(QCommandLineParser &parser) {
         {QStringLiteral("trace"),
          tr("Write one line for each instruction run: T-states, address, label and source line."),
          QStringLiteral("file")},
-        {QStringLiteral("regs"), tr("Print the registers when the run ends.")}};
+        {QStringLiteral("regs"), tr("Print the registers when the run ends.")},
+        {QStringLiteral("model"),
+         tr("The calculator to run on: 83p (TI-83 Plus, the default) or 84p (TI-84 Plus)."),
+         QStringLiteral("model")},
+        {QStringLiteral("send"),
+         tr("Put the variables of this file (.8xp, .8xv, .8xl, .8xs...) in the calculator's "
+            "memory before the program starts."),
+         QStringLiteral("file")}};
     parser.addOptions({o.run, o.keys, o.cycles, o.text, o.screenshot, o.ignoreChecksum, o.breakAt,
-                       o.trace, o.regs});
+                       o.trace, o.regs, o.model, o.send});
     return o;
 }
 
@@ -120,9 +127,22 @@ std::optional<int> runFromCommandLine(const QCommandLineParser &parser,
         }
         keys.insert(keys.end(), codes->begin(), codes->end());
     }
-    run::ReadOptions read;
-    read.ignoreChecksum = parser.isSet(o.ignoreChecksum);
-    const LoadedRun loaded = loadRun(parser.value(o.run), read);
+    RunSetup setup;
+    setup.read.ignoreChecksum = parser.isSet(o.ignoreChecksum);
+    if (parser.isSet(o.model)) {
+        const auto model = run::modelFromName(parser.value(o.model).toLower().toStdString());
+        if (!model) {
+            fail(tr("--model wants 83p or 84p, not %1").arg(parser.value(o.model)));
+            return 2;
+        }
+        setup.model = *model;
+    }
+    setup.send = parser.values(o.send);
+    const LoadedRun loaded = loadRun(parser.value(o.run), setup);
+    if (!loaded.problem.isEmpty()) {
+        fail(tr("--send: %1").arg(loaded.problem));
+        return 1;
+    }
     if (loaded.checksumWrong)
         fail(tr("%1: the file's checksum is wrong; running it as asked").arg(loaded.name));
     run::Session &session = *loaded.session;
@@ -193,11 +213,8 @@ std::optional<int> runFromCommandLine(const QCommandLineParser &parser,
     const auto &stop = session.stopped();
     if (stop && stop->returned)
         return 0;
-    fail(QStringLiteral("%1: %2").arg(
-        loaded.name, stop ? stopText(*stop)
-                          : tr("the program was still running after %1 cycles (%2 seconds "
-                               "of calculator time)")
-                                .arg(cycles)
-                                .arg(double(cycles) / run::Machine::kClockHz)));
+    fail(QStringLiteral("%1: %2").arg(loaded.name,
+                                      stop ? stopText(*stop, session.machine())
+                                           : stillRunningText(cycles, session.machine())));
     return 1;
 }

@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace {
 
 QByteArray readAll(const QString &path) {
@@ -44,6 +46,13 @@ LoadedRun loadRun(const QString &path) {
 }
 
 LoadedRun loadRun(const QString &path, const run::ReadOptions &options) {
+    RunSetup setup;
+    setup.read = options;
+    return loadRun(path, setup);
+}
+
+LoadedRun loadRun(const QString &path, const RunSetup &setup) {
+    const run::ReadOptions &options = setup.read;
     QString why;
     const QByteArray bytes = readProgramFile(path, &why);
     run::Program program =
@@ -62,10 +71,32 @@ LoadedRun loadRun(const QString &path, const run::ReadOptions &options) {
     loaded.checksumWrong = program.checksumWrong;
     loaded.shell = QString::fromStdString(program.shell);
     loaded.description = QString::fromStdString(program.description);
+    if (!program.icon.empty()) {
+        loaded.icon = QImage(program.iconWidth, int(program.icon.size()), QImage::Format_RGB32);
+        for (int y = 0; y < loaded.icon.height(); ++y)
+            for (int x = 0; x < loaded.icon.width(); ++x)
+                loaded.icon.setPixel(x, y,
+                                     program.icon[std::size_t(y)] & (0x8000 >> x) ? qRgb(0, 0, 0)
+                                                                                  : qRgb(255, 255, 255));
+    }
     loaded.name = program.name.empty() ? QFileInfo(path).completeBaseName()
                                        : QString::fromStdString(program.name);
     loaded.codeSize = program.code.size();
-    loaded.session = std::make_unique<run::Session>(program, std::move(names));
+    loaded.session = std::make_unique<run::Session>(program, std::move(names), setup.model);
+    for (const QString &file : setup.send) {
+        QString unreadable;
+        const QByteArray sent = readProgramFile(file, &unreadable);
+        if (!unreadable.isEmpty()) {
+            loaded.problem = unreadable;
+            break;
+        }
+        const std::string error = loaded.session->send(
+            run::readVariables(std::vector<std::uint8_t>(sent.begin(), sent.end())));
+        if (!error.empty()) {
+            loaded.problem = QStringLiteral("%1: %2").arg(file, QString::fromStdString(error));
+            break;
+        }
+    }
     return loaded;
 }
 
@@ -80,4 +111,28 @@ QImage lcdImage(const run::Lcd &lcd) {
 QString stopText(const run::Stop &stop) {
     return stop.returned ? QStringLiteral("The program returned.")
                          : QString::fromStdString(stop.reason);
+}
+
+namespace {
+
+QString withNote(QString text, const run::Machine &machine) {
+    if (!machine.hardwareNote().empty())
+        text += QStringLiteral(" (%1)").arg(QString::fromStdString(machine.hardwareNote()));
+    return text;
+}
+
+} // namespace
+
+QString stopText(const run::Stop &stop, const run::Machine &machine) {
+    return stop.returned ? stopText(stop) : withNote(stopText(stop), machine);
+}
+
+QString stillRunningText(std::uint64_t cycles, const run::Machine &machine) {
+    return withNote(QStringLiteral("the program was still running after %1 cycles (%2 seconds "
+                                   "of calculator time)")
+                        .arg(cycles)
+                        .arg(double(cycles) * double(machine.time6()) /
+                             double(std::max<std::uint64_t>(machine.cycles(), 1)) /
+                             run::Machine::kClockHz),
+                    machine);
 }

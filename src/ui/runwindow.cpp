@@ -3,11 +3,13 @@
 #include "platform/dialogs.h"
 #include "run/keypad.h"
 #include "ui/keytable.h"
+#include "ui/runkeypad.h"
 #include "ui/runsupport.h"
 
 #include <algorithm>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -15,6 +17,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -65,35 +68,56 @@ void RunScreen::paintEvent(QPaintEvent *) {
 
 RunWindow::RunWindow(const QString &path, QWidget *parent)
     : QWidget(parent, Qt::Window), m_path(path), m_screen(new RunScreen(this)),
-      m_status(new QLabel(this)), m_cycles(new QLabel(this)),
+      m_status(new QLabel(this)), m_cycles(new QLabel(this)), m_note(new QLabel(this)),
       m_pause(new QPushButton(tr("Pause"), this)), m_restart(new QPushButton(tr("Restart"), this)),
       m_save(new QPushButton(tr("Save screen..."), this)),
+      m_anyway(new QPushButton(tr("Run anyway"), this)),
+      m_record(new QPushButton(tr("Record"), this)), m_model(new QComboBox(this)),
       m_fullSpeed(new QCheckBox(tr("As fast as it can"), this)), m_timer(new QTimer(this)) {
     setObjectName(QStringLiteral("RunWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
-    LoadedRun loaded = loadRun(path);
+    LoadedRun loaded = loadRun(path, m_setup);
     m_session = std::move(loaded.session);
+    m_checksumWrong = loaded.checksumWrong;
     QString title = loaded.shell.isEmpty() ? tr("Running %1").arg(loaded.name)
                                            : tr("Running %1 for %2").arg(loaded.name, loaded.shell);
     if (!loaded.description.isEmpty())
         title += QStringLiteral(" \u2014 ") + loaded.description;
+    // The icon the shell lists the program with, scaled up with crisp pixels.
+    if (!loaded.icon.isNull())
+        setWindowIcon(QPixmap::fromImage(loaded.icon.scaled(loaded.icon.size() * 4)));
     setWindowTitle(title);
     m_status->setObjectName(QStringLiteral("runStatus"));
     m_fullSpeed->setObjectName(QStringLiteral("runFullSpeed"));
     m_fullSpeed->setFocusPolicy(Qt::NoFocus);
     auto *legend = new QLabel(
         tr("Keys: arrows, Enter, digits and + - * / ^ ( ) . , as marked; Esc CLEAR, "
-           "Backspace DEL, Shift 2ND, Ctrl ALPHA, letters A-Z with ALPHA; F1-F5 Y= WINDOW "
+           "Backspace DEL, Shift 2ND (+ typed with Shift is +), Ctrl ALPHA, letters A-Z with "
+           "ALPHA; F1-F5 Y= WINDOW "
            "ZOOM TRACE GRAPH, F6 MODE, F7 MATH, F8 APPS, F9 PRGM, F10 VARS, F11 STAT, F12 ON."),
         this);
     legend->setObjectName(QStringLiteral("runLegend"));
     legend->setWordWrap(true);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(m_screen, 1);
+    // The screen, and beside it the keypad for the keys a PC keyboard lacks.
+    auto *top = new QHBoxLayout;
+    top->addWidget(m_screen, 1);
+    auto *pad = new RunKeypad(this);
+    top->addWidget(pad);
+    layout->addLayout(top, 1);
+    connect(pad, &RunKeypad::keyPressed, this,
+            [this](int code) { m_session->machine().keypad().press(code); });
+    connect(pad, &RunKeypad::keyReleased, this,
+            [this](int code) { m_session->machine().keypad().release(code); });
     layout->addWidget(m_status);
+    // A TI-83 Plus run that reads the TI-84 Plus's ports says so while it runs.
+    m_note->setObjectName(QStringLiteral("runHardwareNote"));
+    m_note->setWordWrap(true);
+    m_note->setVisible(false);
+    layout->addWidget(m_note);
     // The run's controls: none takes the keyboard, which stays the calculator's.
     auto *controls = new QHBoxLayout;
-    for (QPushButton *b : {m_pause, m_restart, m_save}) {
+    for (QPushButton *b : {m_pause, m_restart, m_save, m_record, m_anyway}) {
         b->setFocusPolicy(Qt::NoFocus);
         controls->addWidget(b);
     }
@@ -102,6 +126,16 @@ RunWindow::RunWindow(const QString &path, QWidget *parent)
     m_restart->setObjectName(QStringLiteral("runRestart"));
     m_save->setObjectName(QStringLiteral("runSaveScreen"));
     m_save->setVisible(false);
+    m_record->setObjectName(QStringLiteral("runRecord"));
+    m_record->setCheckable(true);
+    m_record->setVisible(false);
+    m_anyway->setObjectName(QStringLiteral("runAnyway"));
+    m_anyway->setVisible(false);
+    m_model->setObjectName(QStringLiteral("runModel"));
+    m_model->setFocusPolicy(Qt::NoFocus);
+    m_model->addItem(tr("TI-83 Plus"), int(run::Model::Ti83Plus));
+    m_model->addItem(tr("TI-84 Plus"), int(run::Model::Ti84Plus));
+    controls->addWidget(m_model);
     m_cycles->setObjectName(QStringLiteral("runCycles"));
     controls->addWidget(m_fullSpeed);
     controls->addStretch(1);
@@ -115,6 +149,10 @@ RunWindow::RunWindow(const QString &path, QWidget *parent)
     connect(m_fullSpeed, &QCheckBox::toggled, this, &RunWindow::restartClock);
     connect(m_pause, &QPushButton::toggled, this, &RunWindow::setPaused);
     connect(m_restart, &QPushButton::clicked, this, &RunWindow::restart);
+    connect(m_anyway, &QPushButton::clicked, this, &RunWindow::runAnyway);
+    connect(m_record, &QPushButton::toggled, this, &RunWindow::setRecording);
+    connect(m_model, qOverload<int>(&QComboBox::currentIndexChanged), this,
+            [this] { setModel(run::Model(m_model->currentData().toInt())); });
     connect(m_save, &QPushButton::clicked, this, [this] {
         if (!m_picker)
             return;
@@ -143,6 +181,39 @@ bool RunWindow::ended() const {
 void RunWindow::setFilePicker(FilePicker *picker) {
     m_picker = picker;
     m_save->setVisible(picker != nullptr);
+    m_record->setVisible(picker != nullptr);
+}
+
+void RunWindow::setRecording(bool on) {
+    if (on == bool(m_recording))
+        return;
+    m_record->setChecked(on);
+    m_record->setText(on ? tr("Stop recording") : tr("Record"));
+    if (on) {
+        m_recording = std::make_unique<GifRecording>();
+        m_frameAt = m_session->machine().time6();
+        m_recording->add(lcdImage(m_session->machine().lcd()), 2);
+        return;
+    }
+    std::unique_ptr<GifRecording> done = std::move(m_recording);
+    done->setLastDuration(int((m_session->machine().time6() - m_frameAt) / 60000));
+    if (!m_picker)
+        return;
+    const auto file =
+        m_picker->getSaveFileName(this, {FileFilter{tr("GIF image"), {QStringLiteral("*.gif")}}},
+                                  QFileInfo(m_path).completeBaseName() + QStringLiteral(".gif"));
+    if (file && !done->save(*file))
+        m_status->setText(tr("Cannot write %1.").arg(*file));
+}
+
+// The frame before this one stayed for the calculator's time since it came.
+void RunWindow::recordFrame() {
+    const std::uint64_t now = m_session->machine().time6();
+    m_recording->setLastDuration(int((now - m_frameAt) / 60000));
+    m_frameAt = now;
+    if (!m_recording->add(lcdImage(m_session->machine().lcd()), 2))
+        m_status->setText(tr("The recording is full (%1 frames); stop it to save it.")
+                              .arg(GifRecording::kMaxFrames));
 }
 
 bool RunWindow::saveScreen(const QString &file) const {
@@ -165,9 +236,26 @@ void RunWindow::setPaused(bool paused) {
     }
 }
 
+void RunWindow::setModel(run::Model model) {
+    if (model == m_setup.model)
+        return;
+    m_setup.model = model;
+    m_model->setCurrentIndex(m_model->findData(int(model)));
+    restart();
+}
+
+void RunWindow::runAnyway() {
+    m_setup.read.ignoreChecksum = true;
+    m_anyway->setVisible(false);
+    restart();
+}
+
 void RunWindow::restart() {
-    LoadedRun loaded = loadRun(m_path);
+    LoadedRun loaded = loadRun(m_path, m_setup);
     m_session = std::move(loaded.session);
+    m_checksumWrong = loaded.checksumWrong;
+    m_note->setVisible(false);
+    m_frameAt = 0; // a recording goes on with the new run's clock
     m_ended = false;
     m_lcdChanges = ~0ull;
     m_paused = true; // setPaused(false) below starts the clock afresh
@@ -183,6 +271,7 @@ void RunWindow::showCycles() {
 void RunWindow::restartClock() {
     m_clock.start();
     m_cyclesAtStart = cycles();
+    m_clockHz = m_session->machine().clockHz();
     m_slow = false;
     if (!ended() && !m_paused)
         m_status->setText(m_fullSpeed->isChecked() ? tr("Running as fast as it can.")
@@ -199,10 +288,11 @@ void RunWindow::tick() {
     QElapsedTimer spent;
     spent.start();
     const bool full = m_fullSpeed->isChecked();
+    if (m_session->machine().clockHz() != m_clockHz) // 15 MHz asked for, or 6 again
+        restartClock();
     const std::uint64_t target =
         full ? ~0ull
-             : m_cyclesAtStart +
-                   std::uint64_t(m_clock.nsecsElapsed() * (run::Machine::kClockHz / 1e9));
+             : m_cyclesAtStart + std::uint64_t(m_clock.nsecsElapsed() * (double(m_clockHz) / 1e9));
     while (!m_session->stopped() && cycles() < target && spent.nsecsElapsed() < kTickBudgetNs)
         m_session->runUntil(std::min(target, cycles() + kSlice));
     if (!full && !m_session->stopped())
@@ -211,10 +301,17 @@ void RunWindow::tick() {
     if (lcd.changes() != m_lcdChanges) {
         m_lcdChanges = lcd.changes();
         m_screen->show(lcd);
+        if (m_recording && !m_recording->full())
+            recordFrame();
     }
     showCycles();
+    const std::string &note = m_session->machine().hardwareNote();
+    if (!note.empty() && m_note->isHidden()) {
+        m_note->setText(tr("The program %1.").arg(QString::fromStdString(note)));
+        m_note->setVisible(true);
+    }
     if (const auto &stop = m_session->stopped())
-        end(stopText(*stop));
+        end(stopText(*stop, m_session->machine()));
 }
 
 void RunWindow::keepPace(bool behind) {
@@ -238,6 +335,8 @@ void RunWindow::keepPace(bool behind) {
 
 void RunWindow::end(const QString &text) {
     m_ended = true;
+    // A file refused for its checksum alone can still be run when asked.
+    m_anyway->setVisible(m_checksumWrong && !m_setup.read.ignoreChecksum);
     m_timer->stop();
     m_pause->setEnabled(false);
     m_screen->show(m_session->machine().lcd());
@@ -250,6 +349,13 @@ void RunWindow::keyPressEvent(QKeyEvent *event) {
         return;
     run::Keypad &keys = m_session->machine().keypad();
     const QString text = event->text();
+    // Shift is 2ND, but a symbol or capital the PC types with Shift means
+    // the calculator's key for it: `+` is the + key, not 2ND then +.
+    if ((event->modifiers() & Qt::ShiftModifier) && text.size() == 1 && text[0].isPrint() &&
+        !text[0].isSpace()) {
+        keys.withdraw(run::sk::Second);
+        m_session->machine().setFlag(run::flags::shiftFlags, run::flags::shift2nd, false);
+    }
     if (text.size() == 1 && text[0].isLetter() && run::letterKey(char(text[0].toLatin1()))) {
         keys.press(run::sk::Alpha);
         keys.release(run::sk::Alpha);

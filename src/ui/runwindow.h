@@ -5,6 +5,8 @@
 // ends with the program's last screen kept and the reason shown.
 
 #include "run/session.h"
+#include "ui/gifwriter.h"
+#include "ui/runsupport.h"
 
 #include <QElapsedTimer>
 #include <QWidget>
@@ -13,6 +15,7 @@
 
 class FilePicker;
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QPushButton;
 class QTimer;
@@ -48,8 +51,18 @@ public:
     void setFilePicker(FilePicker *picker);
     // Runs the program again from its file, as at the window's start.
     void restart();
+    // The calculator the program runs on; a change runs it again.
+    void setModel(run::Model model);
+    // Runs a program whose file's checksum is wrong, which the window first
+    // refuses with a "Run anyway" button.
+    void runAnyway();
     // The screen as a 96x64 PNG, as --screenshot writes it.
     bool saveScreen(const QString &file) const;
+    // Records every frame the screen shows from now, each for the
+    // calculator's time it stayed, until stopped; then asks where to save
+    // the animated GIF.
+    void setRecording(bool on);
+    const GifRecording *recording() const { return m_recording.get(); }
 
 signals:
     void runEnded(const QString &reason);
@@ -70,7 +83,16 @@ private:
     std::unique_ptr<run::Session> m_session;
     RunScreen *m_screen;
     QLabel *m_status, *m_cycles;
-    QPushButton *m_pause, *m_restart, *m_save;
+    QLabel *m_note; // what the program looked for that this calculator lacks
+    void recordFrame();
+
+    QPushButton *m_pause, *m_restart, *m_save, *m_anyway, *m_record;
+    std::unique_ptr<GifRecording> m_recording;
+    std::uint64_t m_frameAt = 0; // the calculator's time (6 MHz cycles) of the last frame
+    QComboBox *m_model;
+    RunSetup m_setup;
+    long m_clockHz = 0;
+    bool m_checksumWrong = false;
     FilePicker *m_picker = nullptr;
     bool m_paused = false, m_ended = false;
     QCheckBox *m_fullSpeed;
