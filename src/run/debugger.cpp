@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 namespace run {
 
@@ -253,33 +254,53 @@ bool Debugger::breakHere(std::uint16_t pc) {
 }
 
 Pause Debugger::go(Mode mode, std::uint64_t limit, std::uint16_t target) {
-    Machine &m = machine();
-    const std::uint16_t sp0 = m.reg(Reg::SP);
-    // PC and SP as the last instruction left them, read once.
-    std::uint16_t pc = m.reg(Reg::PC), sp = sp0;
-    bool first = true;
-    for (;;) {
-        if (ended())
-            return {Pause::Why::Ended, m.reg(Reg::PC), {}};
-        if (!first && !m_mid) {
-            if (auto p = checkBefore(pc, sp))
-                return *p;
-            if (mode == Mode::To && pc == target)
-                return {Pause::Why::Reached, pc, {}};
-            if (m_breaks[pc] && breakHere(pc))
-                return {Pause::Why::Breakpoint, pc, {}};
+    return go(mode, limit, target, machine().reg(Reg::SP));
+}
+
+Pause Debugger::resumeStep(std::uint64_t limit) {
+    if (!m_pending)
+        return run(limit);
+    const Pending p = *m_pending;
+    return go(p.mode, limit, p.target, p.sp0);
+}
+
+Pause Debugger::go(Mode mode, std::uint64_t limit, std::uint16_t target, std::uint16_t sp0) {
+    Pause p = [&]() -> Pause {
+        m_pending.reset();
+        Machine &m = machine();
+        // PC and SP as the last instruction left them, read once.
+        std::uint16_t pc = m.reg(Reg::PC), sp = m.reg(Reg::SP);
+        // A breakpoint where the run paused is passed; one where a limit cut
+        // the run short is not yet looked at.
+        bool first = !std::exchange(m_unchecked, false);
+        for (;;) {
+            if (ended())
+                return {Pause::Why::Ended, m.reg(Reg::PC), {}};
+            if (!first && !m_mid) {
+                if (auto fault = checkBefore(pc, sp))
+                    return *fault;
+                if (mode == Mode::To && pc == target)
+                    return {Pause::Why::Reached, pc, {}};
+                if (m_breaks[pc] && breakHere(pc))
+                    return {Pause::Why::Breakpoint, pc, {}};
+            }
+            first = false;
+            if (!(m_mid ? instruction(limit) : instruction(limit, pc, sp)))
+                return {ended() ? Pause::Why::Ended : Pause::Why::Limit, m.reg(Reg::PC), {}};
+            pc = m_pc;
+            sp = m_sp;
+            if ((mode == Mode::Over && pc == target && deeper(sp, sp0) <= 0) ||
+                (mode == Mode::Out && m_lastWasRet && deeper(sp, sp0) < 0))
+                return {Pause::Why::Step, pc, {}};
+            if (m.cycles() >= limit) {
+                m_unchecked = true;
+                return {Pause::Why::Limit, pc, {}};
+            }
         }
-        first = false;
-        if (!(m_mid ? instruction(limit) : instruction(limit, pc, sp)))
-            return {ended() ? Pause::Why::Ended : Pause::Why::Limit, m.reg(Reg::PC), {}};
-        pc = m_pc;
-        sp = m_sp;
-        if ((mode == Mode::Over && pc == target && deeper(sp, sp0) <= 0) ||
-            (mode == Mode::Out && m_lastWasRet && deeper(sp, sp0) < 0))
-            return {Pause::Why::Step, pc, {}};
-        if (m.cycles() >= limit)
-            return {Pause::Why::Limit, pc, {}};
-    }
+    }();
+    if (p.why == Pause::Why::Limit && mode != Mode::Run)
+        m_pending = Pending{mode, target, sp0};
+    return p;
 }
 
 Pause Debugger::run(std::uint64_t limit) {
@@ -287,6 +308,8 @@ Pause Debugger::run(std::uint64_t limit) {
 }
 
 Pause Debugger::stepInto(std::uint64_t limit) {
+    m_unchecked = false;
+    m_pending.reset();
     if (ended())
         return {Pause::Why::Ended, machine().reg(Reg::PC), {}};
     if (!instruction(limit))
@@ -311,6 +334,8 @@ Pause Debugger::runTo(std::uint16_t address, std::uint64_t limit) {
 }
 
 Pause Debugger::stepBack() {
+    m_unchecked = false;
+    m_pending.reset();
     Machine &m = machine();
     if (!m_mid && m_position == 0)
         return {Pause::Why::NoHistory, m.reg(Reg::PC), {}};

@@ -18,6 +18,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -80,6 +81,9 @@ public:
     Pause stepOver(std::uint64_t limit);
     Pause stepOut(std::uint64_t limit);
     Pause runTo(std::uint16_t address, std::uint64_t limit);
+    // A step over or out (or a run-to) that stopped at its limit goes on as it
+    // began: to the same place at the same stack depth. Without one, run().
+    Pause resumeStep(std::uint64_t limit);
     // One instruction back: the machine as it was before the last one ran.
     Pause stepBack();
 
@@ -108,6 +112,7 @@ private:
     enum class Mode { Run, Over, Out, To };
 
     Pause go(Mode mode, std::uint64_t limit, std::uint16_t target = 0);
+    Pause go(Mode mode, std::uint64_t limit, std::uint16_t target, std::uint16_t sp0);
     // Runs one instruction with the bookkeeping; false when the machine stopped.
     bool instruction(std::uint64_t limit);
     bool instruction(std::uint64_t limit, std::uint16_t pc, std::uint16_t sp);
@@ -137,6 +142,12 @@ private:
     std::size_t m_historyBytes = 0;
     std::vector<KeyEvent> m_keys;
     bool m_replaying = false;
+    struct Pending {
+        Mode mode;
+        std::uint16_t target, sp0;
+    };
+    std::optional<Pending> m_pending; // a step the limit cut short
+    bool m_unchecked = false; // a limit stopped the run before PC's breakpoint was looked at
 };
 
 } // namespace run

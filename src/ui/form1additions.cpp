@@ -69,8 +69,10 @@ void Form1::addEditorAdditions(Language *language) {
     m_file.setNewLineEnds(lineEnds);
     if (CommonDialog1.FileName.isEmpty() && Text1->length() == 0)
         Text1->SendScintilla(QsciScintillaBase::SCI_SETEOLMODE, lineEnds);
+    addDebugging();
     m_file.onChange([this](CurrentFile::Change change) {
         m_status->refresh();
+        debugFileShown(change == CurrentFile::Change::Saved);
         m_reload->follow(CommonDialog1.FileName);
         if (CommonDialog1.FileName.isEmpty())
             return;

@@ -89,7 +89,9 @@ RunWindow::RunWindow(const QString &path, QWidget *parent)
     legend->setObjectName(QStringLiteral("runLegend"));
     legend->setWordWrap(true);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(m_screen, 1);
+    m_screenRow = new QHBoxLayout;
+    m_screenRow->addWidget(m_screen, 1);
+    layout->addLayout(m_screenRow, 1);
     layout->addWidget(m_status);
     // The run's controls: none takes the keyboard, which stays the calculator's.
     auto *controls = new QHBoxLayout;
@@ -163,6 +165,34 @@ void RunWindow::setPaused(bool paused) {
         restartClock();
         m_timer->start();
     }
+    emit pausedChanged(paused);
+}
+
+void RunWindow::setDebugHooks(std::function<bool(std::uint64_t)> advance,
+                              std::function<void(int, bool)> key) {
+    m_advance = std::move(advance);
+    m_key = std::move(key);
+}
+
+void RunWindow::addPane(QWidget *pane) {
+    m_screenRow->addWidget(pane);
+}
+
+void RunWindow::pauseWith(const QString &why) {
+    setPaused(true);
+    refresh();
+    m_status->setText(why);
+}
+
+void RunWindow::go() {
+    setPaused(false);
+    QTimer::singleShot(0, this, &RunWindow::tick);
+}
+
+void RunWindow::refresh() {
+    m_lcdChanges = m_session->machine().lcd().changes();
+    m_screen->show(m_session->machine().lcd());
+    showCycles();
 }
 
 void RunWindow::restart() {
@@ -173,6 +203,7 @@ void RunWindow::restart() {
     m_paused = true; // setPaused(false) below starts the clock afresh
     setPaused(false);
     m_pause->setEnabled(true);
+    emit restarted();
     QTimer::singleShot(0, this, &RunWindow::tick);
 }
 
@@ -203,8 +234,17 @@ void RunWindow::tick() {
         full ? ~0ull
              : m_cyclesAtStart +
                    std::uint64_t(m_clock.nsecsElapsed() * (run::Machine::kClockHz / 1e9));
-    while (!m_session->stopped() && cycles() < target && spent.nsecsElapsed() < kTickBudgetNs)
-        m_session->runUntil(std::min(target, cycles() + kSlice));
+    bool paused = false;
+    while (!paused && !m_session->stopped() && cycles() < target &&
+           spent.nsecsElapsed() < kTickBudgetNs) {
+        const std::uint64_t until = std::min(target, cycles() + kSlice);
+        if (m_advance)
+            paused = m_advance(until);
+        else
+            m_session->runUntil(until);
+    }
+    if (paused)
+        return; // the debugger has shown why
     if (!full && !m_session->stopped())
         keepPace(cycles() < target);
     const run::Lcd &lcd = m_session->machine().lcd();
@@ -245,20 +285,28 @@ void RunWindow::end(const QString &text) {
     emit runEnded(text);
 }
 
+void RunWindow::press(int code, bool down) {
+    if (m_key)
+        m_key(code, down);
+    else if (down)
+        m_session->machine().keypad().press(code);
+    else
+        m_session->machine().keypad().release(code);
+}
+
 void RunWindow::keyPressEvent(QKeyEvent *event) {
     if (event->isAutoRepeat())
         return;
-    run::Keypad &keys = m_session->machine().keypad();
     const QString text = event->text();
     if (text.size() == 1 && text[0].isLetter() && run::letterKey(char(text[0].toLatin1()))) {
-        keys.press(run::sk::Alpha);
-        keys.release(run::sk::Alpha);
+        press(run::sk::Alpha, true);
+        press(run::sk::Alpha, false);
         m_letterKey = run::letterKey(char(text[0].toLatin1()));
-        keys.press(m_letterKey);
+        press(m_letterKey, true);
         return;
     }
     if (const int code = scanCodeOf(event->key()))
-        keys.press(code);
+        press(code, true);
     else
         QWidget::keyPressEvent(event);
 }
@@ -266,14 +314,13 @@ void RunWindow::keyPressEvent(QKeyEvent *event) {
 void RunWindow::keyReleaseEvent(QKeyEvent *event) {
     if (event->isAutoRepeat())
         return;
-    run::Keypad &keys = m_session->machine().keypad();
     if (m_letterKey && event->text().size() == 1 && event->text()[0].isLetter()) {
-        keys.release(m_letterKey);
+        press(m_letterKey, false);
         m_letterKey = 0;
         return;
     }
     if (const int code = scanCodeOf(event->key()))
-        keys.release(code);
+        press(code, false);
     else
         QWidget::keyReleaseEvent(event);
 }

@@ -1,0 +1,58 @@
+// The editor's side of debugging: breakpoints in the margin beside the text
+// and the keys that step a run the run window debugs.
+
+#include "form1.h"
+
+#include "ui/breakpoints.h"
+#include "ui/debugcontroller.h"
+#include "ui/keytable.h"
+#include "ui/runwindow.h"
+
+#include <Qsci/qsciscintilla.h>
+
+#include <QFileInfo>
+
+void Form1::addDebugging() {
+    m_breakpoints = new Breakpoints(Text1, this);
+    m_breakpoints->setObjectName(QStringLiteral("breakpoints"));
+    m_debug = new DebugController(
+        m_breakpoints,
+        [this](const QString &path) { return maybeSave() && openFile(path); }, this);
+    m_debug->setObjectName(QStringLiteral("debugController"));
+    addKeyAction(this, this, tr("Toggle &Breakpoint"), "toggleBreakpoint", [this] {
+        int line = 0, index = 0;
+        Text1->getCursorPosition(&line, &index);
+        m_breakpoints->toggle(line + 1);
+    });
+    addKeyAction(this, this, tr("Step &Into"), "stepInto",
+                 [this] { debugKey(&DebugController::stepInto); });
+    addKeyAction(this, this, tr("Step &Over"), "stepOver",
+                 [this] { debugKey(&DebugController::stepOver); });
+    addKeyAction(this, this, tr("Step O&ut"), "stepOut",
+                 [this] { debugKey(&DebugController::stepOut); });
+    addKeyAction(this, this, tr("Step &Back"), "stepBack",
+                 [this] { debugKey(&DebugController::stepBack); });
+    addKeyAction(this, this, tr("Run to the &Caret"), "runToCaret", [this] {
+        int line = 0, index = 0;
+        Text1->getCursorPosition(&line, &index);
+        if (m_debug->paused())
+            m_debug->runToLine(QFileInfo(CommonDialog1.FileName).absoluteFilePath(), line + 1);
+    });
+}
+
+// While a debugged run is paused, a step; with none, the program is made and
+// its run pauses before its first statement.
+void Form1::debugKey(void (DebugController::*step)()) {
+    if (m_debug->paused()) {
+        (m_debug->*step)();
+    } else if (!m_debug->running()) { // while it runs, the run window's Pause stops it
+        m_debugFromStart = true;
+        runWindow_Key();
+    }
+}
+
+void Form1::debugFileShown(bool sameText) {
+    const QString name = CommonDialog1.FileName;
+    m_breakpoints->fileShown(name.isEmpty() ? QString() : QFileInfo(name).absoluteFilePath(),
+                             sameText);
+}
