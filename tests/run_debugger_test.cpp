@@ -166,6 +166,50 @@ sub:    ld a, b
         QVERIFY(is(e->debugger->run(kSecond), run::Pause::Why::Ended));
     }
 
+    // The run window runs in slices of a few thousand T-states: a breakpoint
+    // where a slice happens to end stops the run as in one run, and a step
+    // over or out cut short by a slice's end goes on to where it would have
+    // stopped, at the same stack depth (not at the next return of a call
+    // the step had entered).
+    void runsAndStepsCutInSlicesStopWhereOneRunStops() {
+        const std::string counting = R"(
+        ld b, 5
+again:  call sub
+        djnz again
+        ret
+sub:    ld a, b
+        call leaf
+        ret
+leaf:   nop
+        ret
+)";
+        auto d = debug(counting);
+        d->debugger->setBreakpoint(d->at("sub"));
+        int hits = 0;
+        for (std::uint64_t until = 1; until < kSecond && !d->session->stopped(); ++until) {
+            const run::Pause p = d->debugger->run(until); // one T-state a slice
+            hits += is(p, run::Pause::Why::Breakpoint);
+            QVERIFY(!is(p, run::Pause::Why::Breakpoint) || d->pc() == d->at("sub"));
+        }
+        QCOMPARE(hits, 5);
+
+        auto e = debug(counting);
+        QVERIFY(is(e->debugger->runTo(e->at("again"), kSecond), run::Pause::Why::Reached));
+        run::Pause p = e->debugger->stepOver(e->m().cycles() + 20); // ends inside sub
+        QVERIFY(is(p, run::Pause::Why::Limit));
+        while (is(p, run::Pause::Why::Limit))
+            p = e->debugger->resumeStep(e->m().cycles() + 3);
+        QVERIFY(is(p, run::Pause::Why::Step));
+        QCOMPARE(e->pc(), std::uint16_t(e->at("again") + 3));
+
+        QVERIFY(is(e->debugger->runTo(e->at("sub"), kSecond), run::Pause::Why::Reached));
+        p = e->debugger->stepOut(e->m().cycles() + 12); // ends inside leaf
+        QVERIFY(is(p, run::Pause::Why::Limit));
+        while (is(p, run::Pause::Why::Limit))
+            p = e->debugger->resumeStep(e->m().cycles() + 3);
+        QCOMPARE(e->pc(), std::uint16_t(e->at("again") + 3));
+    }
+
     // Back a step at a time over OS calls, interrupts, the display and a key
     // a person pressed, then forward again: each state is the one it was.
     void stepsBackThenForwardReachTheIdenticalState() {
