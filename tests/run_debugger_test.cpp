@@ -210,6 +210,26 @@ leaf:   nop
         QCOMPARE(e->pc(), std::uint16_t(e->at("again") + 3));
     }
 
+    // The OS's timer interrupt, taken just before an instruction, is not the
+    // instruction: a breakpoint there stops once, not again on continuing.
+    void aBreakpointStopsOnceWhereAnInterruptCameFirst() {
+        auto d = debug(R"(
+        ld c, 40
+outer:  ld b, 250
+inner:  djnz inner
+        dec c
+        jr nz, outer
+        ret
+)");
+        d->debugger->setBreakpoint(d->at("inner"));
+        int hits = 0;
+        while (is(d->debugger->run(kSecond), run::Pause::Why::Breakpoint))
+            ++hits;
+        QVERIFY(d->session->stopped() && d->session->stopped()->returned);
+        QVERIFY(d->m().cycles() > 2 * kSecond / 118); // some timer interrupts came
+        QCOMPARE(hits, 40 * 250);
+    }
+
     // Back a step at a time over OS calls, interrupts, the display and a key
     // a person pressed, then forward again: each state is the one it was.
     void stepsBackThenForwardReachTheIdenticalState() {

@@ -128,6 +128,17 @@ void Debugger::key(int code, bool down) {
         m.keypad().release(code);
 }
 
+void Debugger::changedByHand() {
+    if (m_limits.bytes == 0)
+        return;
+    if (!m_mid && machine().restorable()) {
+        remember();
+        return;
+    }
+    m_history.clear(); // no replay could reach the machine as changed
+    m_historyBytes = 0;
+}
+
 void Debugger::remember() {
     if (m_limits.bytes == 0) {
         m_nextSnapshot = UINT64_MAX; // no history wanted
@@ -158,8 +169,9 @@ void Debugger::remember() {
 
 bool Debugger::instruction(std::uint64_t limit) {
     Machine &m = machine();
-    const std::uint16_t pc = m.reg(Reg::PC), sp = m.reg(Reg::SP);
-    return instruction(limit, pc, sp);
+    if (m_mid) // the instruction begun before
+        return instruction(limit, m_midPc, m_midSp);
+    return instruction(limit, m.reg(Reg::PC), m.reg(Reg::SP));
 }
 
 bool Debugger::instruction(std::uint64_t limit, std::uint16_t pc, std::uint16_t sp) {
@@ -171,6 +183,7 @@ bool Debugger::instruction(std::uint64_t limit, std::uint16_t pc, std::uint16_t 
             m_trace(m);
     }
     const std::optional<std::uint16_t> call = special ? callTarget(m, pc) : std::nullopt;
+    bool intoOs = m_mid && m_midIntoOs;
     for (;;) {
         while (m_keyNext < m_keys.size() && m_keys[m_keyNext].cycles <= m.cycles()) {
             const KeyEvent &k = m_keys[m_keyNext++];
@@ -179,13 +192,23 @@ bool Debugger::instruction(std::uint64_t limit, std::uint16_t pc, std::uint16_t 
             else
                 m.keypad().release(k.code);
         }
+        const std::uint64_t interrupts = m.interruptsTaken();
         m.runUntil(m.cycles() + 1);
         if (ended())
             return false;
-        if (m.betweenInstructions() && !m.answered(m_pc = m.reg(Reg::PC)))
-            break;
+        intoOs = intoOs || m.interruptsTaken() != interrupts;
+        if (m.betweenInstructions() && !m.answered(m_pc = m.reg(Reg::PC))) {
+            // An interrupt the OS took before the instruction returns to it:
+            // the instruction is still to run, and is this one.
+            if (!(intoOs && m_pc == pc && m.reg(Reg::SP) == sp))
+                break;
+            intoOs = false;
+        }
         if (m.cycles() >= limit) {
             m_mid = true;
+            m_midPc = pc;
+            m_midSp = sp;
+            m_midIntoOs = intoOs;
             return false;
         }
     }

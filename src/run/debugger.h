@@ -87,6 +87,11 @@ public:
     // One instruction back: the machine as it was before the last one ran.
     Pause stepBack();
 
+    // The machine was changed by hand while paused (a register or a byte
+    // edited): steps back to here or later start from it as changed; steps
+    // back to before it are kept where the machine can be saved now.
+    void changedByHand();
+
     // A key from a person: pressed now, and again at this moment on replays.
     void press(int scanCode) { key(scanCode, true); }
     void release(int scanCode) { key(scanCode, false); }
@@ -131,6 +136,8 @@ private:
     std::function<void(const Machine &)> m_trace;
     std::vector<std::uint16_t> m_frames; // where each call the program made put its return
     bool m_mid = false; // paused inside an instruction (an OS call waiting for a key)
+    std::uint16_t m_midPc = 0, m_midSp = 0; // where that instruction began
+    bool m_midIntoOs = false;               // and whether the OS has run since
     bool m_lastWasRet = false;
     std::size_t m_keyNext = 0;
     std::uint16_t m_pc = 0, m_sp = 0; // as the last instruction left them

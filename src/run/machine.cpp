@@ -124,8 +124,10 @@ void Machine::runUntil(std::uint64_t until) {
     while (!m_stop && m_cycles < until) {
         if (m_cycles >= m_nextTimer || m_cycles >= m_nextTimer2)
             timer();
-        if (m_intStatus && z80ex_int_possible(m_cpu))
+        if (m_intStatus && z80ex_int_possible(m_cpu)) {
             m_cycles += z80ex_int(m_cpu);
+            ++m_interruptsTaken;
+        }
         const std::uint16_t pc = z80ex_get_reg(m_cpu, regPC);
         if (pc < 0x8000 || (pc >= m_trapFrom && pc < m_trapTo)) {
             m_rom.enter(*this, pc);

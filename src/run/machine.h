@@ -102,6 +102,8 @@ public:
     // `restorable()` (between whole instructions, not halted, no EI pending).
     bool restorable() const;
     bool betweenInstructions() const; // no prefix byte waiting for its opcode
+    // Interrupts taken since the machine was made (the debugger tells one apart from an instruction).
+    std::uint64_t interruptsTaken() const { return m_interruptsTaken; }
     int interruptMode() const;
     void save(MachineState &to) const;
     void restore(const MachineState &from);
@@ -126,6 +128,7 @@ private:
     Lcd m_lcd;
     Keypad m_keypad;
     std::uint64_t m_cycles = 0, m_nextTimer = 0, m_nextTimer2 = 0;
+    std::uint64_t m_interruptsTaken = 0;
     std::uint16_t m_trapFrom = 0, m_trapTo = 0;
     std::uint8_t m_intMask = 0x0B, m_intStatus = 0, m_port4 = 0x06, m_link = 0;
     bool m_onWasHeld = false;

@@ -69,6 +69,10 @@ void DebugController::attach(RunWindow *window, const QString &program,
     connect(m_pane, &DebugPane::stepOver, this, &DebugController::stepOver);
     connect(m_pane, &DebugPane::stepOut, this, &DebugController::stepOut);
     connect(m_pane, &DebugPane::stepBack, this, &DebugController::stepBack);
+    connect(m_pane, &DebugPane::edited, this, [this] {
+        if (m_debugger)
+            m_debugger->changedByHand();
+    });
     connect(window, &RunWindow::restarted, this, &DebugController::start);
     connect(window, &RunWindow::pausedChanged, this, [this](bool nowPaused) {
         if (m_going)
@@ -76,7 +80,7 @@ void DebugController::attach(RunWindow *window, const QString &program,
         if (!nowPaused) {
             m_mode = Mode::Run;
             m_breakpoints->showArrow(0);
-            m_pane->setRunning(m_refusal.isEmpty() ? tr("Running.") : m_refusal);
+            m_pane->setRunning(said(tr("Running.")));
         } else if (m_debugger) { // the Pause button: here, as a step would stop
             const run::Pause here{run::Pause::Why::Step, m_window->session().machine().reg(run::Reg::PC), {}};
             show(here);
@@ -84,7 +88,7 @@ void DebugController::attach(RunWindow *window, const QString &program,
     });
     connect(window, &RunWindow::runEnded, this, [this](const QString &why) {
         m_breakpoints->showArrow(0);
-        m_pane->setRunning(why);
+        m_pane->setRunning(said(why));
     });
     connect(window, &QObject::destroyed, this, [this] {
         m_debugger.reset();
@@ -108,7 +112,13 @@ void DebugController::start() {
     m_mode = Mode::Run;
     m_bound.clear();
     bind();
-    m_pane->setRunning(m_refusal.isEmpty() ? tr("Running.") : m_refusal);
+    m_pane->setRunning(said(tr("Running.")));
+    // The pane shows from the first pause on, or at once to say why the map is not used.
+    m_pane->setVisible(!m_refusal.isEmpty());
+}
+
+QString DebugController::said(const QString &text) const {
+    return m_refusal.isEmpty() ? text : m_refusal + u'\n' + text;
 }
 
 // Every breakpoint to the address of its line's first statement; one on a
@@ -137,7 +147,7 @@ void DebugController::go(Mode mode, std::uint16_t target) {
     m_target = target;
     m_modeStarted = false;
     m_breakpoints->showArrow(0);
-    m_pane->setRunning(tr("Running."));
+    m_pane->setRunning(said(tr("Running.")));
     // A step usually ends at once: it is run here, and the window's clock
     // takes over only when it lasts (a call that waits for a key).
     if (mode != Mode::Run) {
@@ -242,7 +252,12 @@ void DebugController::show(const run::Pause &pause) {
     m_going = true; // the window's signal that it paused is this pause
     m_window->pauseWith(text);
     m_going = false;
-    m_pane->showPaused(m_window->session().machine(), m_source ? &*m_source : nullptr, text);
+    m_pane->showPaused(m_window->session().machine(), m_source ? &*m_source : nullptr,
+                       said(text));
+    if (!m_pane->isVisible()) {
+        m_pane->show();
+        m_window->adjustSize();
+    }
     QString file;
     int line = 0;
     if (m_source)

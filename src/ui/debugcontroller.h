@@ -67,6 +67,7 @@ private:
     bool advance(std::uint64_t cycles);
     void show(const run::Pause &pause);
     QString describe(const run::Pause &pause) const;
+    QString said(const QString &text) const; // after the map's refusal, if any
 
     Breakpoints *m_breakpoints;
     std::function<bool(const QString &)> m_showFile;

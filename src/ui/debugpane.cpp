@@ -341,8 +341,10 @@ void DebugPane::editRegister(QTableWidgetItem *item) {
     const RegRow &r = kRegs[item->row()];
     bool ok = false;
     const uint v = item->text().trimmed().toUInt(&ok, 16);
-    if (r.editable && ok && v <= 0xFFFF)
+    if (r.editable && ok && v <= 0xFFFF) {
         m_machine->setReg(*r.editable, std::uint16_t(v));
+        emit edited();
+    }
     showRegisters(); // the value as it is now, also when the text was not a number
     showStack();
     showMemory();
@@ -353,8 +355,10 @@ void DebugPane::editMemory(QTableWidgetItem *item) {
         return;
     bool ok = false;
     const uint v = item->text().trimmed().toUInt(&ok, 16);
-    if (ok && v <= 0xFF)
+    if (ok && v <= 0xFF) {
         m_machine->write(std::uint16_t(item->data(Qt::UserRole).toInt()), std::uint8_t(v));
+        emit edited();
+    }
     showMemory();
     showScreens();
 }

@@ -46,6 +46,8 @@ signals:
     void stepOver();
     void stepOut();
     void stepBack();
+    // A register or a byte was changed in the pane.
+    void edited();
 
 private:
     void showRegisters();

@@ -172,15 +172,17 @@ void Form1::runWindow_Key() {
                 old->close();
             auto *window = new RunWindow(program, this);
             window->setFilePicker(m_services.picker);
-            m_debug->attach(window, program, QFileInfo(CommonDialog1.FileName).absolutePath(),
-                            std::exchange(m_debugFromStart, false));
             window->adjustSize();
             placeNear(window, this);
             window->show();
             window->raise();
             window->activateWindow();
+            // A run that starts paused leaves the keys to the editor, where they step it.
+            const bool paused = std::exchange(m_debugFromStart, false);
             if (m_form3)
-                m_form3->handKeysTo(window);
+                m_form3->handKeysTo(paused ? static_cast<QWidget *>(this) : window);
+            m_debug->attach(window, program, QFileInfo(CommonDialog1.FileName).absolutePath(),
+                            paused);
         });
 }
 

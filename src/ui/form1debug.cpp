@@ -19,6 +19,11 @@ void Form1::addDebugging() {
         m_breakpoints,
         [this](const QString &path) { return maybeSave() && openFile(path); }, this);
     m_debug->setObjectName(QStringLiteral("debugController"));
+    // A pause shows its line here, in front, where the stepping keys work.
+    connect(m_debug, &DebugController::pausedAt, this, [this] {
+        raise();
+        activateWindow();
+    });
     addKeyAction(this, this, tr("Toggle &Breakpoint"), "toggleBreakpoint", [this] {
         int line = 0, index = 0;
         Text1->getCursorPosition(&line, &index);
