@@ -187,9 +187,8 @@ again:  ld a, b
             {"inc.z80", "; doubles a\ntwice:\n add a, a \\ inc c\n ret\n"}};
         const Outcome o = runBuilt("MAP", main, {"--break", "inc.z80:2"}, inc);
         QCOMPARE(o.status, 3);
-        QCOMPARE(o.out.section('\n', 0, 0),
-                 "MAP: stopped at 9D9Dh (twice), " + dir.filePath("inc.z80") +
-                     ":3: add a, a \\ inc c");
+        QCOMPARE(o.out.section('\n', 0, 0), "MAP: stopped at 9D9Dh (twice), " +
+                                                dir.filePath("inc.z80") + ":3: add a, a \\ inc c");
         QVERIFY2(o.out.contains("BC=02"), qPrintable(o.out)); // the first time round
         const Outcome inMain = runBuilt("MAP", main, {"--break", "map.z80:4"}, inc);
         QCOMPARE(inMain.status, 3);

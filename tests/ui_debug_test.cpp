@@ -37,25 +37,25 @@ QByteArray mainSource() {
         if (std::string(c.name) == "_ClrLCDFull")
             equates = "_ClrLCDFull .equ " + QByteArray::number(c.address) + "\n";
     return "#define bcall(x) rst 28h \\ .dw x\n" + equates + // lines 1-2
-           "plotSScreen .equ 9340h\n"                         // 3
-           " .org $9D93\n"                                    // 4
-           " .db $BB,$6D\n"                                   // 5
-           "start:\n"                                         // 6
-           " bcall(_ClrLCDFull)\n"                            // 7
-           " ld b,3\n"                                        // 8
-           "loop:\n"                                          // 9
-           " call twice\n"                                    // 10
-           " djnz loop\n"                                     // 11
-           "; fill the buffer's first byte\n"                 // 12
-           " ld hl,plotSScreen\n"                             // 13
-           " ld (hl),$FF\n"                                   // 14
-           " ret\n"                                           // 15
-           "#include \"inc.z80\"\n";                          // 16
+           "plotSScreen .equ 9340h\n"                        // 3
+           " .org $9D93\n"                                   // 4
+           " .db $BB,$6D\n"                                  // 5
+           "start:\n"                                        // 6
+           " bcall(_ClrLCDFull)\n"                           // 7
+           " ld b,3\n"                                       // 8
+           "loop:\n"                                         // 9
+           " call twice\n"                                   // 10
+           " djnz loop\n"                                    // 11
+           "; fill the buffer's first byte\n"                // 12
+           " ld hl,plotSScreen\n"                            // 13
+           " ld (hl),$FF\n"                                  // 14
+           " ret\n"                                          // 15
+           "#include \"inc.z80\"\n";                         // 16
 }
-const QByteArray kInclude = "twice:\n"  // 1
-                            " inc a\n"  // 2
-                            " inc a\n"  // 3
-                            " ret\n";   // 4
+const QByteArray kInclude = "twice:\n" // 1
+                            " inc a\n" // 2
+                            " inc a\n" // 3
+                            " ret\n";  // 4
 
 } // namespace
 
@@ -69,10 +69,12 @@ class DebugTest : public QObject, public WindowFixture {
             !writeBytes(tree->path("Source/inc.z80"), stale ? "twice: ret\n" : kInclude))
             return false;
         z80::DiskReader reader;
-        const z80::Assembly old = z80::assemble(tree->path("Source/demo.z80").toStdString(), reader, {});
+        const z80::Assembly old =
+            z80::assemble(tree->path("Source/demo.z80").toStdString(), reader, {});
         if (stale && !writeBytes(tree->path("Source/inc.z80"), kInclude))
             return false;
-        const z80::Assembly a = z80::assemble(tree->path("Source/demo.z80").toStdString(), reader, {});
+        const z80::Assembly a =
+            z80::assemble(tree->path("Source/demo.z80").toStdString(), reader, {});
         if (!a.ok() || !old.ok())
             return false;
         const PackResult packed = pack8xp(a.bytes, "DEMO");

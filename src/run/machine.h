@@ -102,7 +102,8 @@ public:
     // `restorable()` (between whole instructions, not halted, no EI pending).
     bool restorable() const;
     bool betweenInstructions() const; // no prefix byte waiting for its opcode
-    // Interrupts taken since the machine was made (the debugger tells one apart from an instruction).
+    // Interrupts taken since the machine was made (the debugger tells one apart from an
+    // instruction).
     std::uint64_t interruptsTaken() const { return m_interruptsTaken; }
     int interruptMode() const;
     void save(MachineState &to) const;

@@ -26,8 +26,7 @@ Breakpoints::Breakpoints(QsciScintilla *editor, QObject *parent)
     // Replacing the whole text (opening another file) takes the markers with
     // it: the lines are kept first.
     connect(editor, &QsciScintillaBase::SCN_MODIFIED, this,
-            [this](int position, int type, const char *, int length, int, int, int, int, int,
-                   int) {
+            [this](int position, int type, const char *, int length, int, int, int, int, int, int) {
                 if ((type & QsciScintillaBase::SC_MOD_BEFOREDELETE) && position == 0 &&
                     length == m_editor->length())
                     remember();

@@ -52,8 +52,8 @@ bool DebugController::running() const {
     return active() && !m_window->paused() && !m_window->ended();
 }
 
-void DebugController::attach(RunWindow *window, const QString &program,
-                             const QString &sourceFolder, bool paused) {
+void DebugController::attach(RunWindow *window, const QString &program, const QString &sourceFolder,
+                             bool paused) {
     m_window = window;
     m_program = program;
     m_folder = sourceFolder.toStdString();
@@ -82,13 +82,17 @@ void DebugController::attach(RunWindow *window, const QString &program,
             m_breakpoints->showArrow(0);
             m_pane->setRunning(said(tr("Running.")));
         } else if (m_debugger) { // the Pause button: here, as a step would stop
-            const run::Pause here{run::Pause::Why::Step, m_window->session().machine().reg(run::Reg::PC), {}};
+            const run::Pause here{
+                run::Pause::Why::Step, m_window->session().machine().reg(run::Reg::PC), {}};
             show(here);
         }
     });
     connect(window, &RunWindow::runEnded, this, [this](const QString &why) {
         m_breakpoints->showArrow(0);
-        m_pane->setRunning(said(why));
+        if (m_pane->isVisible()) // the machine as the run left it, for looking only
+            m_pane->showPaused(m_window->session().machine(), m_source ? &*m_source : nullptr,
+                               said(why));
+        m_pane->setRunning(said(why), true);
     });
     connect(window, &QObject::destroyed, this, [this] {
         m_debugger.reset();
@@ -252,8 +256,7 @@ void DebugController::show(const run::Pause &pause) {
     m_going = true; // the window's signal that it paused is this pause
     m_window->pauseWith(text);
     m_going = false;
-    m_pane->showPaused(m_window->session().machine(), m_source ? &*m_source : nullptr,
-                       said(text));
+    m_pane->showPaused(m_window->session().machine(), m_source ? &*m_source : nullptr, said(text));
     if (!m_pane->isVisible()) {
         m_pane->show();
         m_window->adjustSize();

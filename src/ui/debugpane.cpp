@@ -27,13 +27,11 @@ struct RegRow {
     std::optional<run::Reg> editable;
 };
 const RegRow kRegs[] = {
-    {"AF", 0, true, run::Reg::AF},   {"BC", 1, true, run::Reg::BC},
-    {"DE", 2, true, run::Reg::DE},   {"HL", 3, true, run::Reg::HL},
-    {"IX", 8, true, run::Reg::IX},   {"IY", 9, true, run::Reg::IY},
-    {"SP", 11, true, run::Reg::SP},  {"PC", 10, true, run::Reg::PC},
-    {"AF'", 4, true, std::nullopt},  {"BC'", 5, true, std::nullopt},
-    {"DE'", 6, true, std::nullopt},  {"HL'", 7, true, std::nullopt},
-    {"I", 12, false, std::nullopt},  {"R", 13, false, std::nullopt},
+    {"AF", 0, true, run::Reg::AF},  {"BC", 1, true, run::Reg::BC},  {"DE", 2, true, run::Reg::DE},
+    {"HL", 3, true, run::Reg::HL},  {"IX", 8, true, run::Reg::IX},  {"IY", 9, true, run::Reg::IY},
+    {"SP", 11, true, run::Reg::SP}, {"PC", 10, true, run::Reg::PC}, {"AF'", 4, true, std::nullopt},
+    {"BC'", 5, true, std::nullopt}, {"DE'", 6, true, std::nullopt}, {"HL'", 7, true, std::nullopt},
+    {"I", 12, false, std::nullopt}, {"R", 13, false, std::nullopt},
 };
 constexpr int kRegCount = int(std::size(kRegs));
 
@@ -156,7 +154,9 @@ DebugPane::DebugPane(QWidget *parent)
         m_screens[size_t(i)] = new QLabel(screens);
         m_screens[size_t(i)]->setObjectName(QStringLiteral("debugScreen_") +
                                             QLatin1String(kScreens[i].name));
-        m_screens[size_t(i)]->setMinimumSize(96 * 2, 64 * 2);
+        m_screens[size_t(i)]->setFixedSize(96 * 2 + 2, 64 * 2 + 2);
+        m_screens[size_t(i)]->setFrameShape(QFrame::Box);
+        m_screens[size_t(i)]->setAlignment(Qt::AlignCenter);
         grid->addWidget(caption, (i / 2) * 2, i % 2);
         grid->addWidget(m_screens[size_t(i)], (i / 2) * 2 + 1, i % 2);
     }
@@ -170,9 +170,11 @@ DebugPane::DebugPane(QWidget *parent)
     setMinimumWidth(420);
 }
 
-void DebugPane::setRunning(const QString &what) {
-    m_machine = nullptr;
-    m_source = nullptr;
+void DebugPane::setRunning(const QString &what, bool ended) {
+    if (!ended) {
+        m_machine = nullptr;
+        m_source = nullptr;
+    }
     m_where->setText(what);
     for (QPushButton *b : m_buttons)
         b->setEnabled(false);
@@ -246,10 +248,12 @@ void DebugPane::showStack() {
     for (int row = 0; row < kStackRows; ++row) {
         const std::uint16_t at = std::uint16_t(sp + 2 * row);
         const std::uint16_t v = m_machine->readWord(at);
-        m_stack->setItem(row, 0, cell(QStringLiteral("%1").arg(at, 4, 16, QLatin1Char('0')).toUpper() +
-                                          (row == 0 ? QStringLiteral(" SP") : QString()),
-                                      false));
-        m_stack->setItem(row, 1, cell(QStringLiteral("%1").arg(v, 4, 16, QLatin1Char('0')).toUpper(), false));
+        m_stack->setItem(row, 0,
+                         cell(QStringLiteral("%1").arg(at, 4, 16, QLatin1Char('0')).toUpper() +
+                                  (row == 0 ? QStringLiteral(" SP") : QString()),
+                              false));
+        m_stack->setItem(
+            row, 1, cell(QStringLiteral("%1").arg(v, 4, 16, QLatin1Char('0')).toUpper(), false));
         QString place = nameOf(v);
         if (m_source)
             if (const auto p = m_source->placeOf(v))
@@ -293,18 +297,18 @@ void DebugPane::showMemory() {
     if (!start)
         return;
     // Rows on a multiple of the row's length, the address's row second.
-    const std::uint16_t first =
-        std::uint16_t((*start & ~(kMemoryColumns - 1)) - kMemoryColumns);
+    const std::uint16_t first = std::uint16_t((*start & ~(kMemoryColumns - 1)) - kMemoryColumns);
     m_filling = true;
     for (int row = 0; row < kMemoryRows; ++row) {
         const std::uint16_t at = std::uint16_t(first + row * kMemoryColumns);
-        m_memory->setItem(row, 0, cell(QStringLiteral("%1").arg(at, 4, 16, QLatin1Char('0')).toUpper(), false));
+        m_memory->setItem(
+            row, 0, cell(QStringLiteral("%1").arg(at, 4, 16, QLatin1Char('0')).toUpper(), false));
         for (int c = 0; c < kMemoryColumns; ++c) {
             const std::uint16_t a = std::uint16_t(at + c);
             const std::uint8_t v = m_machine->read(a);
             const bool changed = !m_lastMemory.empty() && m_lastMemory[a] != v;
-            auto *item = cell(QStringLiteral("%1").arg(v, 2, 16, QLatin1Char('0')).toUpper(),
-                              changed, true);
+            auto *item =
+                cell(QStringLiteral("%1").arg(v, 2, 16, QLatin1Char('0')).toUpper(), changed, true);
             item->setData(Qt::UserRole, int(a));
             if (a == *start)
                 item->setBackground(QColor(0xFF, 0xF0, 0xA0));
@@ -317,8 +321,8 @@ void DebugPane::showMemory() {
 
 QImage DebugPane::bufferImage(const run::Machine &machine, std::uint16_t address) {
     QImage image(96, 64, QImage::Format_Mono);
-    image.setColor(0, qRgb(0xC6, 0xD3, 0xB8));
-    image.setColor(1, qRgb(0x20, 0x24, 0x20));
+    image.setColor(0, qRgb(255, 255, 255)); // as the run window shows the LCD
+    image.setColor(1, qRgb(0, 0, 0));
     for (int y = 0; y < 64; ++y)
         for (int x = 0; x < 96; ++x) {
             const std::uint8_t byte = machine.read(std::uint16_t(address + y * 12 + x / 8));

@@ -34,7 +34,8 @@ public:
     // Shows the machine paused; `source` names addresses. Both stay valid
     // until the next show() or setRunning().
     void showPaused(run::Machine &machine, const DebugSource *source, const QString &where);
-    void setRunning(const QString &what);
+    // Running, or (`ended`) ended with the last machine still shown.
+    void setRunning(const QString &what, bool ended = false);
 
     // The picture of 768 bytes at `address` as the OS keeps a screen buffer:
     // 64 rows of 12 bytes, the leftmost pixel the high bit.

@@ -45,11 +45,11 @@ fs::path besideFile(const fs::path &program, const std::string &ext) {
 // count and hash; a map without them (written before they were) at least
 // places all its statements inside the program.
 bool agrees(const z80::SourceMap &map, const std::vector<std::uint8_t> &data) {
-    if (map.size && (*map.size != data.size() || *map.hash != z80::mapHash(data.data(), data.size())))
+    if (map.size &&
+        (*map.size != data.size() || *map.hash != z80::mapHash(data.data(), data.size())))
         return false;
-    return std::all_of(map.entries.begin(), map.entries.end(), [&](const auto &e) {
-        return e.offset + e.size <= data.size();
-    });
+    return std::all_of(map.entries.begin(), map.entries.end(),
+                       [&](const auto &e) { return e.offset + e.size <= data.size(); });
 }
 
 std::string hex4(std::uint16_t v) {
@@ -204,7 +204,8 @@ std::optional<DebugSource::Bound> DebugSource::bind(const std::string &file, int
     };
     std::optional<Bound> best;
     auto consider = [&](std::uint32_t address, int at) {
-        if (at >= line && (!best || at < best->line || (at == best->line && address < best->address)))
+        if (at >= line &&
+            (!best || at < best->line || (at == best->line && address < best->address)))
             best = Bound{std::uint16_t(address), at};
     };
     if (m_map) {

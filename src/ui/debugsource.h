@@ -36,8 +36,7 @@ public:
     // A map that does not match sets *error to kChanged and gives none.
     static std::optional<DebugSource> beside(const std::string &programPath,
                                              const std::vector<std::uint8_t> &programData,
-                                             const std::string &sourceFolder,
-                                             std::string *error);
+                                             const std::string &sourceFolder, std::string *error);
     // From a map's text (the tests build one).
     static std::optional<DebugSource> fromMap(const std::string &mapText,
                                               const std::vector<std::uint8_t> &programData,

@@ -16,8 +16,7 @@ void Form1::addDebugging() {
     m_breakpoints = new Breakpoints(Text1, this);
     m_breakpoints->setObjectName(QStringLiteral("breakpoints"));
     m_debug = new DebugController(
-        m_breakpoints,
-        [this](const QString &path) { return maybeSave() && openFile(path); }, this);
+        m_breakpoints, [this](const QString &path) { return maybeSave() && openFile(path); }, this);
     m_debug->setObjectName(QStringLiteral("debugController"));
     // A pause shows its line here, in front, where the stepping keys work.
     connect(m_debug, &DebugController::pausedAt, this, [this] {
