@@ -208,6 +208,21 @@ again:  ld a, b
                                     "written; build it again.\n"));
     }
 
+    // --log prints its message at each pass without stopping; --watch stops
+    // after the instruction that writes the byte.
+    void aLogMessageAndAWatchedByte() {
+        const std::string counting = " ld b, 2\nagain: ld (9000h), a\n djnz again\n ret\n";
+        const Outcome o = runBuilt("WATCH", counting, {"--log", "again=b={b} de={DE}"});
+        QCOMPARE(o.status, 0);
+        QCOMPARE(o.out, QString("b=02h de=FFFFh\nb=01h de=FFFFh\n"));
+        const Outcome w = runBuilt("WATCH", counting, {"--watch", "9000h"});
+        QCOMPARE(w.status, 3);
+        QVERIFY2(w.out.startsWith("WATCH: stopped after a write to 9000h, before 9D9Ah "
+                                  "(again+3), WATCH.z80:5:"),
+                 qPrintable(w.out));
+        QCOMPARE(runBuilt("WATCH", counting, {"--watch", "WATCH.z80:4"}).status, 2);
+    }
+
     // One line a instruction in the order run, each with its label and line.
     void aTraceNamesEachInstructionRun() {
         const QString file = dir.filePath("trace.txt");

@@ -3,6 +3,7 @@
 #include "run/hex.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <utility>
 
@@ -11,6 +12,12 @@ namespace run {
 namespace {
 
 constexpr std::uint16_t kIyFlags = 0x89F0;
+
+std::string hex2(std::uint8_t v) {
+    char b[4];
+    std::snprintf(b, sizeof b, "%02Xh", v);
+    return b;
+}
 
 // SP `a` lies deeper in the stack than SP `b` by this many bytes (wrapping).
 int deeper(std::uint16_t a, std::uint16_t b) {
@@ -79,6 +86,8 @@ const char *checkName(Check c) {
         return "IY";
     case Check::Interrupts:
         return "DI";
+    case Check::Return:
+        return "RET";
     }
     return "";
 }
@@ -93,6 +102,53 @@ Debugger::Debugger(Session &session, std::size_t programSize, HistoryLimits limi
 
 bool Debugger::ended() const {
     return m_refused || m_session.machine().stopped().has_value();
+}
+
+void Debugger::watchWrites(std::uint16_t address, bool on) {
+    if (m_watched[address] != on) {
+        m_watched[address] = on;
+        m_watchCount += on ? 1 : std::size_t(-1);
+    }
+    machine().watchWrites(m_watchCount ? &m_watched : nullptr);
+}
+
+std::string logText(const std::string &message, const Machine &m) {
+    static const struct {
+        const char *name;
+        Reg reg;
+        int shift; // 8: the high byte, 0: the low byte, -1: the pair
+    } kNames[] = {{"a", Reg::AF, 8},  {"f", Reg::AF, 0},  {"b", Reg::BC, 8},  {"c", Reg::BC, 0},
+                  {"d", Reg::DE, 8},  {"e", Reg::DE, 0},  {"h", Reg::HL, 8},  {"l", Reg::HL, 0},
+                  {"af", Reg::AF, -1}, {"bc", Reg::BC, -1}, {"de", Reg::DE, -1}, {"hl", Reg::HL, -1},
+                  {"ix", Reg::IX, -1}, {"iy", Reg::IY, -1}, {"sp", Reg::SP, -1}, {"pc", Reg::PC, -1}};
+    auto value = [&m](std::string name) -> std::optional<std::string> {
+        for (char &c : name)
+            c = char(std::tolower(static_cast<unsigned char>(c)));
+        const bool byteAt = name.size() > 2 && name.front() == '(' && name.back() == ')';
+        if (byteAt)
+            name = name.substr(1, name.size() - 2);
+        for (const auto &n : kNames)
+            if (name == n.name) {
+                const std::uint16_t v = m.reg(n.reg);
+                if (byteAt)
+                    return n.shift < 0 ? std::optional<std::string>(hex2(m.read(v)))
+                                       : std::nullopt;
+                return n.shift < 0 ? hex4(v) : hex2(std::uint8_t(v >> n.shift));
+            }
+        return std::nullopt;
+    };
+    std::string out;
+    for (std::size_t i = 0; i < message.size();) {
+        const std::size_t close = message[i] == '{' ? message.find('}', i) : std::string::npos;
+        if (close != std::string::npos && close - i <= 8)
+            if (const auto v = value(message.substr(i + 1, close - i - 1))) {
+                out += *v;
+                i = close + 1;
+                continue;
+            }
+        out += message[i++];
+    }
+    return out;
 }
 
 void Debugger::setBreakpoint(std::uint16_t address, Breakpoint b) {
@@ -246,6 +302,16 @@ std::optional<Pause> Debugger::checkBefore(std::uint16_t pc, std::uint16_t sp) {
                                           hex4(m.reg(Reg::IY)) +
                                           "; the OS finds its flags through IY = 89F0h"))
             return p;
+    // A ret deeper than the last call's return address pops something a
+    // push left (an interrupt of the program's own, in IM 2, pushes too).
+    if (!m_frames.empty() && deeper(sp, m_frames.back()) > 0 && m.interruptMode() != 2 &&
+        isRet(m, pc) && m.read(pc) != 0xED)
+        if (auto p = fault(Check::Return,
+                           "a ret at " + hex4(pc) + " to " + hex4(m.readWord(sp)) +
+                               ", which no call pushed: the stack holds " +
+                               std::to_string(deeper(sp, m_frames.back())) +
+                               " bytes more than when the routine was called"))
+            return p;
     if (isRet(m, pc) && (m_frames.empty() || deeper(sp, m_startSp) < 0)) {
         const int depth = deeper(sp, m_startSp);
         if (depth < 0 || (depth > 0 && m.interruptMode() != 2)) {
@@ -273,6 +339,11 @@ bool Debugger::breakHere(std::uint16_t pc) {
     if (b.condition && !b.condition(machine()))
         return false;
     ++b.hits;
+    if (!b.log.empty()) {
+        if (m_log && b.hits >= std::max<std::uint32_t>(1, b.hitCount))
+            m_log(logText(b.log, machine()));
+        return false;
+    }
     return b.hits >= std::max<std::uint32_t>(1, b.hitCount);
 }
 
@@ -291,6 +362,7 @@ Pause Debugger::go(Mode mode, std::uint64_t limit, std::uint16_t target, std::ui
     Pause p = [&]() -> Pause {
         m_pending.reset();
         Machine &m = machine();
+        m.takeWritten(); // a write before this run was seen where it happened
         // PC and SP as the last instruction left them, read once.
         std::uint16_t pc = m.reg(Reg::PC), sp = m.reg(Reg::SP);
         // A breakpoint where the run paused is passed; one where a limit cut
@@ -312,6 +384,9 @@ Pause Debugger::go(Mode mode, std::uint64_t limit, std::uint16_t target, std::ui
                 return {ended() ? Pause::Why::Ended : Pause::Why::Limit, m.reg(Reg::PC), {}};
             pc = m_pc;
             sp = m_sp;
+            if (m_watchCount)
+                if (const auto written = m.takeWritten())
+                    return {Pause::Why::Written, pc, {}, *written};
             if ((mode == Mode::Over && pc == target && deeper(sp, sp0) <= 0) ||
                 (mode == Mode::Out && m_lastWasRet && deeper(sp, sp0) < 0))
                 return {Pause::Why::Step, pc, {}};
@@ -382,6 +457,7 @@ Pause Debugger::stepBack() {
     while (m_position < target && instruction(UINT64_MAX)) {
     }
     m_replaying = false;
+    m.takeWritten(); // what the replay wrote was seen before
     m_nextSnapshot = s.machine.cycles + m_limits.every;
     return {Pause::Why::Step, m.reg(Reg::PC), {}};
 }

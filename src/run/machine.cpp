@@ -158,9 +158,7 @@ std::uint8_t Machine::readMem(_z80_cpu_context *, std::uint16_t a, int, void *se
 }
 
 void Machine::writeMem(_z80_cpu_context *, std::uint16_t a, std::uint8_t v, void *self) {
-    auto *m = static_cast<Machine *>(self);
-    if (m->m_writable[a >> 14])
-        m->m_bank[a >> 14][a & 0x3FFF] = v;
+    static_cast<Machine *>(self)->write(a, v);
 }
 
 std::uint8_t Machine::readPort(_z80_cpu_context *, std::uint16_t port, void *self) {

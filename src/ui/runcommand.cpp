@@ -108,9 +108,17 @@ RunCommandOptions addRunOptions(QCommandLineParser &parser) {
         {QStringLiteral("trace"),
          tr("Write one line for each instruction run: T-states, address, label and source line."),
          QStringLiteral("file")},
-        {QStringLiteral("regs"), tr("Print the registers when the run ends.")}};
+        {QStringLiteral("regs"), tr("Print the registers when the run ends.")},
+        {QStringLiteral("watch"),
+         tr("Stop after the program or an OS call writes this label's or address's byte, print "
+            "the registers, and exit with status 3."),
+         QStringLiteral("label")},
+        {QStringLiteral("log"),
+         tr("At PLACE (a label, FILE:LINE or address) print TEXT with {A}, {HL}, {(HL)}... "
+            "filled in, without stopping."),
+         QStringLiteral("place=text")}};
     parser.addOptions({o.run, o.keys, o.cycles, o.text, o.screenshot, o.ignoreChecksum, o.breakAt,
-                       o.trace, o.regs});
+                       o.trace, o.regs, o.watch, o.log});
     return o;
 }
 
@@ -155,7 +163,7 @@ std::optional<int> runFromCommandLine(const QCommandLineParser &parser,
                                          QDir::currentPath().toStdString(), &error);
         if (found) {
             info = std::move(*found);
-        } else if (parser.isSet(o.breakAt) || parser.isSet(o.trace)) {
+        } else if (parser.isSet(o.breakAt) || parser.isSet(o.trace) || parser.isSet(o.log)) {
             fail(QStringLiteral("%1: %2").arg(loaded.name, QString::fromStdString(error)));
             return 1;
         }
@@ -173,6 +181,28 @@ std::optional<int> runFromCommandLine(const QCommandLineParser &parser,
         }
         debugger.setBreakpoint(*address);
     }
+    for (const QString &at : parser.values(o.watch)) {
+        const auto address = breakAddress(info, at);
+        if (!address || at.contains(u':')) {
+            fail(tr("--watch wants a label of the program or an address such as 9000h, not %1")
+                     .arg(at));
+            return 2;
+        }
+        debugger.watchWrites(*address, true);
+    }
+    for (const QString &value : parser.values(o.log)) {
+        const qsizetype eq = value.indexOf(u'=');
+        const auto address = eq > 0 ? breakAddress(info, value.left(eq)) : std::nullopt;
+        if (!address) {
+            fail(tr("--log wants PLACE=TEXT, PLACE a label, FILE:LINE or address, not %1")
+                     .arg(value));
+            return 2;
+        }
+        run::Breakpoint b;
+        b.log = value.mid(eq + 1).toStdString();
+        debugger.setBreakpoint(*address, b);
+    }
+    debugger.setLog([](const std::string &text) { std::printf("%s\n", text.c_str()); });
     std::unique_ptr<std::FILE, int (*)(std::FILE *)> trace(nullptr, &std::fclose);
     long traced = 0;
     if (parser.isSet(o.trace)) {
@@ -203,6 +233,15 @@ std::optional<int> runFromCommandLine(const QCommandLineParser &parser,
     trace.reset();
     if (pause.why == run::Pause::Why::Breakpoint) {
         std::printf("%s: stopped at %s\n", qPrintable(loaded.name),
+                    qPrintable(placeOf(info, pause.pc)));
+        printRegisters(session.machine());
+        return 3;
+    }
+    if (pause.why == run::Pause::Why::Written) {
+        const std::string label = info.labelAt(pause.address);
+        std::printf("%s: stopped after a write to %s%s, before %s\n", qPrintable(loaded.name),
+                    qPrintable(QString::asprintf("%04Xh", pause.address)),
+                    label.empty() ? "" : (" (" + label + ")").c_str(),
                     qPrintable(placeOf(info, pause.pc)));
         printRegisters(session.machine());
         return 3;

@@ -11,7 +11,8 @@
 #include <optional>
 
 struct RunCommandOptions {
-    QCommandLineOption run, keys, cycles, text, screenshot, ignoreChecksum, breakAt, trace, regs;
+    QCommandLineOption run, keys, cycles, text, screenshot, ignoreChecksum, breakAt, trace, regs, watch,
+        log;
 };
 
 RunCommandOptions addRunOptions(QCommandLineParser &parser);
