@@ -217,6 +217,28 @@ private slots:
         QVERIFY(breakpoints()->has(8));
     }
 
+    // Ctrl+Shift+F10 runs to the caret's line; a label's byte watched from
+    // the context menu stops the run after the instruction that writes it.
+    void runToTheCaretAndAWatchedLabel() {
+        Form1 &w = makeWindow(true, 50);
+        QVERIFY(prepare());
+        QVERIFY(w.open_doc(tree->path("Source/demo.z80")));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        key(Qt::Key_F10);
+        QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 10000);
+        caretTo(11);
+        key(Qt::Key_F10, Qt::ControlModifier | Qt::ShiftModifier);
+        QTRY_COMPARE(breakpoints()->arrowLine(), 11);
+        QCOMPARE(reg(run::Reg::PC), std::uint16_t(0x9D9D));
+        w.Text1->setCursorPosition(12, 9); // in "plotSScreen"
+        w.findChild<QAction *>("watchLabel")->trigger();
+        key(Qt::Key_F5, Qt::ControlModifier);
+        QTRY_COMPARE(breakpoints()->arrowLine(), 15);
+        QVERIFY2(status().contains("after a write to 9340h (plotSScreen)"), qPrintable(status()));
+        QCOMPARE(runWindow()->session().machine().read(0x9340), std::uint8_t(0xFF));
+    }
+
     // A map another build wrote is not used: the pane says so and the run goes on.
     void aMapOfAnOlderBuildIsRefused() {
         Form1 &w = makeWindow(true, 50);

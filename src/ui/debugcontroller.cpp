@@ -125,14 +125,32 @@ QString DebugController::said(const QString &text) const {
     return m_refusal.isEmpty() ? text : m_refusal + u'\n' + text;
 }
 
+bool DebugController::toggleWatch(const QString &name) {
+    const bool on = !m_watches.contains(name);
+    if (on)
+        m_watches << name;
+    else
+        m_watches.removeAll(name);
+    if (!active() || !m_source)
+        return true;
+    const auto address = m_source->label(name.toStdString());
+    if (address)
+        m_debugger->watchWrites(*address, on);
+    return address.has_value();
+}
+
 // Every breakpoint to the address of its line's first statement; one on a
-// line without code moves to the next line with code.
+// line without code moves to the next line with code. The watched labels
+// to their addresses.
 void DebugController::bind() {
     for (std::uint16_t a : m_bound)
         m_debugger->clearBreakpoint(a);
     m_bound.clear();
     if (!m_source)
         return;
+    for (const QString &name : m_watches)
+        if (const auto a = m_source->label(name.toStdString()))
+            m_debugger->watchWrites(*a, true);
     const auto all = m_breakpoints->all();
     for (auto it = all.begin(); it != all.end(); ++it)
         for (int line : it.value())
@@ -233,6 +251,14 @@ QString DebugController::describe(const run::Pause &pause) const {
     case Why::NoHistory:
         why = tr("no earlier step is kept");
         break;
+    case Why::Written: {
+        const QString name =
+            m_source ? QString::fromStdString(m_source->labelAt(pause.address)) : QString();
+        why = tr("after a write to %1")
+                  .arg(QStringLiteral("%1").arg(pause.address, 4, 16, QLatin1Char('0')).toUpper() +
+                       u'h' + (name.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(name)));
+        break;
+    }
     default:
         why = tr("after a step");
         break;

@@ -11,6 +11,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -54,6 +55,10 @@ public:
     void stepBack();
     // Runs to the first statement of `line` of `file` (or the next with code).
     void runToLine(const QString &file, int line);
+    // Stop after the byte at the label `name` is written (this run and the
+    // next ones), or no longer; false when the run's labels do not hold it.
+    bool toggleWatch(const QString &name);
+    QStringList watches() const { return m_watches; }
 
 signals:
     // The run paused where the map places `file`:`line` (an empty file when it does not).
@@ -80,6 +85,7 @@ private:
     std::size_t m_programSize = 0;
     std::unique_ptr<run::Debugger> m_debugger;
     std::set<std::uint16_t> m_bound;
+    QStringList m_watches;
     Mode m_mode = Mode::Run;
     bool m_modeStarted = false; // the step has run a first time (then it resumes)
     bool m_going = false;       // go() is starting the window: its signal is ours

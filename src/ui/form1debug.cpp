@@ -5,11 +5,13 @@
 
 #include "ui/breakpoints.h"
 #include "ui/debugcontroller.h"
+#include "ui/editorextras.h"
 #include "ui/keytable.h"
 #include "ui/runwindow.h"
 
 #include <Qsci/qsciscintilla.h>
 
+#include <QAction>
 #include <QFileInfo>
 
 void Form1::addDebugging() {
@@ -36,6 +38,23 @@ void Form1::addDebugging() {
                  [this] { debugKey(&DebugController::stepOut); });
     addKeyAction(this, this, tr("Step &Back"), "stepBack",
                  [this] { debugKey(&DebugController::stepBack); });
+    // From the editor's context menu: stop when the label under the caret is written.
+    auto *watch = new QAction(tr("Stop When the Label's Byte Is &Written"), this);
+    watch->setObjectName(QStringLiteral("watchLabel"));
+    connect(watch, &QAction::triggered, this, [this] {
+        int line = 0, index = 0;
+        Text1->getCursorPosition(&line, &index);
+        const QString name = Text1->wordAtLineIndex(line, index);
+        if (name.isEmpty())
+            return;
+        const bool on = !m_debug->watches().contains(name);
+        if (!m_debug->toggleWatch(name))
+            tell(tr("%1 is not a label of the program being debugged.").arg(name));
+        else
+            tell(on ? tr("The run stops after %1 is written.").arg(name)
+                    : tr("The run no longer stops when %1 is written.").arg(name));
+    });
+    m_extras->addActions({watch});
     addKeyAction(this, this, tr("Run to the &Caret"), "runToCaret", [this] {
         int line = 0, index = 0;
         Text1->getCursorPosition(&line, &index);

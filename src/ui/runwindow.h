@@ -14,6 +14,7 @@
 
 class FilePicker;
 class QCheckBox;
+class QHBoxLayout;
 class QLabel;
 class QPushButton;
 class QTimer;
@@ -100,5 +101,5 @@ private:
     int m_letterKey = 0;
     std::function<bool(std::uint64_t)> m_advance;
     std::function<void(int, bool)> m_key;
-    class QHBoxLayout *m_screenRow;
+    QHBoxLayout *m_screenRow; // the screen, and a pane beside it
 };
