@@ -239,6 +239,23 @@ private slots:
         QCOMPARE(runWindow()->session().machine().read(0x9340), std::uint8_t(0xFF));
     }
 
+    // The breakpoints of every file are there again at the next start.
+    void breakpointsAreKeptAcrossSessions() {
+        Form1 &w = makeWindow();
+        QVERIFY(prepare());
+        QVERIFY(w.open_doc(tree->path("Source/inc.z80")));
+        caretTo(3);
+        w.findChild<QAction *>("toggleBreakpoint")->trigger();
+        QVERIFY(w.open_doc(tree->path("Source/demo.z80")));
+        caretTo(10);
+        w.findChild<QAction *>("toggleBreakpoint")->trigger();
+        window.reset();
+        Form1 &again = makeWindow();
+        QVERIFY(again.open_doc(tree->path("Source/demo.z80")));
+        QVERIFY(breakpoints()->has(10));
+        QCOMPARE(breakpoints()->all().value(tree->path("Source/inc.z80")), QList<int>{3});
+    }
+
     // A map another build wrote is not used: the pane says so and the run goes on.
     void aMapOfAnOlderBuildIsRefused() {
         Form1 &w = makeWindow(true, 50);

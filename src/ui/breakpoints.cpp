@@ -94,6 +94,18 @@ QHash<QString, QList<int>> Breakpoints::all() const {
     return out;
 }
 
+void Breakpoints::restore(const QHash<QString, QList<int>> &all) {
+    for (auto it = all.begin(); it != all.end(); ++it) {
+        if (it.key() != m_path) {
+            m_kept.insert(it.key(), it.value());
+            continue;
+        }
+        for (int line : it.value())
+            if (line <= m_editor->lines() && !has(line))
+                m_editor->markerAdd(line - 1, DotMarker);
+    }
+}
+
 void Breakpoints::move(const QString &path, int from, int to) {
     if (path == m_path) {
         if (!has(from) || has(to))

@@ -29,6 +29,8 @@ public:
     bool has(int line) const;
     // Every file's breakpoint lines (from 1), by whole path.
     QHash<QString, QList<int>> all() const;
+    // The breakpoints kept from an earlier session, for files not shown yet.
+    void restore(const QHash<QString, QList<int>> &all);
     // A breakpoint the debugger bound to a later line moves there.
     void move(const QString &path, int from, int to);
 

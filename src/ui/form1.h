@@ -155,6 +155,7 @@ private:
     void addDebugging();
     void debugKey(void (DebugController::*step)());
     void debugFileShown(bool sameText);
+    void keepBreakpoints();
 
     Services m_services;
     std::unique_ptr<Form2> m_form2;
@@ -181,5 +182,6 @@ private:
     Breakpoints *m_breakpoints = nullptr;
     DebugController *m_debug = nullptr;
     bool m_debugFromStart = false; // the run Ctrl+F5 starts pauses before its first statement
+    QByteArray m_keptBreakpoints;  // as last written
     QString m_templateTests;     // the tests of the template the document came from, till saved
 };

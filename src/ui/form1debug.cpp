@@ -3,6 +3,8 @@
 
 #include "form1.h"
 
+#include "core/locations.h"
+#include "platform/textfile.h"
 #include "ui/breakpoints.h"
 #include "ui/debugcontroller.h"
 #include "ui/editorextras.h"
@@ -14,9 +16,50 @@
 #include <QAction>
 #include <QFileInfo>
 
+namespace {
+
+constexpr qint64 kMaxKept = 256 * 1024; // a file of breakpoints grown past this is not read
+constexpr int kMostKept = 5000;
+
+QHash<QString, QList<int>> readKept(const QString &file) {
+    QHash<QString, QList<int>> all;
+    QByteArray bytes;
+    if (QFileInfo(file).size() > kMaxKept || readWholeFile(file, &bytes))
+        return all;
+    for (const QString &line : QString::fromUtf8(bytes).split(QLatin1Char('\n'))) {
+        const qsizetype tab = line.indexOf(QLatin1Char('\t'));
+        bool ok = false;
+        const int number = line.left(tab).toInt(&ok);
+        if (tab > 0 && ok && number >= 1 && QFileInfo(line.mid(tab + 1)).isAbsolute())
+            all[line.mid(tab + 1)] << number;
+    }
+    return all;
+}
+
+} // namespace
+
+// The breakpoints are kept across sessions, written whenever they change and
+// when a file is saved (its dots have followed the edits).
+void Form1::keepBreakpoints() {
+    QByteArray text;
+    int count = 0;
+    const auto all = m_breakpoints->all();
+    for (auto it = all.begin(); it != all.end(); ++it)
+        for (int line : it.value())
+            if (++count <= kMostKept)
+                text += QByteArray::number(line) + '\t' + it.key().toUtf8() + '\n';
+    const QString file = Locations(m_services.root).breakpoints();
+    if (text == m_keptBreakpoints || (text.isEmpty() && !QFileInfo::exists(file)))
+        return;
+    m_keptBreakpoints = text;
+    writeWholeFile(file, text, {Locations(m_services.root).spareFolder(), {}});
+}
+
 void Form1::addDebugging() {
     m_breakpoints = new Breakpoints(Text1, this);
     m_breakpoints->setObjectName(QStringLiteral("breakpoints"));
+    m_breakpoints->restore(readKept(Locations(m_services.root).breakpoints()));
+    connect(m_breakpoints, &Breakpoints::changed, this, &Form1::keepBreakpoints);
     m_debug = new DebugController(
         m_breakpoints, [this](const QString &path) { return maybeSave() && openFile(path); }, this);
     m_debug->setObjectName(QStringLiteral("debugController"));
@@ -78,4 +121,5 @@ void Form1::debugFileShown(bool sameText) {
     const QString name = CommonDialog1.FileName;
     m_breakpoints->fileShown(name.isEmpty() ? QString() : QFileInfo(name).absoluteFilePath(),
                              sameText);
+    keepBreakpoints();
 }
