@@ -246,6 +246,11 @@ void DebugPane::showRegisters() {
 void DebugPane::showStack() {
     const std::uint16_t sp = m_machine->reg(run::Reg::SP);
     for (int row = 0; row < kStackRows; ++row) {
+        if (sp + 2 * row > 0xFFFE) { // the stack ends at the top of memory
+            for (int c = 0; c < 3; ++c)
+                m_stack->setItem(row, c, cell(QString(), false));
+            continue;
+        }
         const std::uint16_t at = std::uint16_t(sp + 2 * row);
         const std::uint16_t v = m_machine->readWord(at);
         m_stack->setItem(row, 0,
