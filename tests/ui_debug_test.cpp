@@ -206,13 +206,13 @@ private slots:
         key(Qt::Key_F5, Qt::ControlModifier);
         QTRY_COMPARE(breakpoints()->arrowLine(), 8);
         key(Qt::Key_F5, Qt::ControlModifier);
-        QTRY_VERIFY(w.CommonDialog1.FileName.endsWith("inc.z80") &&
+        QTRY_VERIFY(w.currentFile().path().endsWith("inc.z80") &&
                     breakpoints()->arrowLine() == 3);
         QVERIFY(breakpoints()->has(3));
         QVERIFY2(status().startsWith("Paused at inc.z80:3"), qPrintable(status()));
         // Out of the call: back in the main file, whose breakpoint is kept.
         key(Qt::Key_F11, Qt::ShiftModifier);
-        QTRY_VERIFY(w.CommonDialog1.FileName.endsWith("demo.z80") &&
+        QTRY_VERIFY(w.currentFile().path().endsWith("demo.z80") &&
                     breakpoints()->arrowLine() == 11);
         QVERIFY(breakpoints()->has(8));
     }

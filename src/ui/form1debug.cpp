@@ -102,7 +102,7 @@ void Form1::addDebugging() {
         int line = 0, index = 0;
         Text1->getCursorPosition(&line, &index);
         if (m_debug->paused())
-            m_debug->runToLine(QFileInfo(CommonDialog1.FileName).absoluteFilePath(), line + 1);
+            m_debug->runToLine(QFileInfo(m_file.path()).absoluteFilePath(), line + 1);
     });
 }
 
@@ -118,7 +118,7 @@ void Form1::debugKey(void (DebugController::*step)()) {
 }
 
 void Form1::debugFileShown(bool sameText) {
-    const QString name = CommonDialog1.FileName;
+    const QString name = m_file.path();
     m_breakpoints->fileShown(name.isEmpty() ? QString() : QFileInfo(name).absoluteFilePath(),
                              sameText);
     keepBreakpoints();
