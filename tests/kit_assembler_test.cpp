@@ -240,11 +240,18 @@ private slots:
         const auto b = source(".org 9D93h\nstart: ret\n");
         const std::string good = z80::writeMap(b->a);
         std::string error;
-        QVERIFY(z80::readMap(good, &error));
+        const auto read = z80::readMap(good, &error);
+        QVERIFY(read);
+        // The program's bytes are named by their count and hash, which a debugger compares.
+        QCOMPARE(*read->size, std::uint64_t(b->a.bytes.size()));
+        QCOMPARE(*read->hash, z80::mapHash(b->a.bytes.data(), b->a.bytes.size()));
+        QVERIFY(z80::mapHash(b->a.bytes.data(), b->a.bytes.size()) != z80::mapHash(nullptr, 0));
         const std::vector<std::pair<std::string, std::string>> bad = {
             {"", "line 1: this is not a source map (it does not start with \"qvmap 1\")"},
             {good.substr(0, good.find("code") + 12),
-             "line 3: a statement needs an address, a size, an offset and a place"},
+             "line 4: a statement needs an address, a size, an offset and a place"},
+            {"qvmap 1\nbytes 2 12AB\n",
+             "line 2: the program's bytes need their count and a 16-digit hash, once"},
             {"qvmap 1\nfile 1 main.z80\n", "line 2: a file must be numbered next"},
             {"qvmap 1\nfile 0 a\ncode 9D93 1 0 1:2:1\n",
              "line 3: a statement needs an address, a size, an offset and a place"},
