@@ -222,9 +222,10 @@ std::optional<std::int64_t> Assembler::valueSoFar(const Expr &e, std::string *wh
 }
 
 std::optional<std::int64_t> Assembler::resolve(const Expr &e, std::string *why) {
+    m_foundKey.clear();
     if (e.kind == Expr::Kind::Pc) {
         m_positional = true;
-        return m_start;
+        return m_start + m_relocation;
     }
     if (e.kind == Expr::Kind::Reusable && !e.name.empty()) {
         m_positional = true;
@@ -266,12 +267,18 @@ std::optional<std::int64_t> Assembler::resolve(const Expr &e, std::string *why) 
         keys.insert(keys.begin(), m_module + "." + l);
     if (m_module.empty() && m_local && l.find('.') == std::string::npos)
         keys.insert(keys.begin(), "noname." + l);
+    // Brass's .using: the modules a module uses, after its own, in order.
+    if (!m_using.empty() && !m_module.empty() && l.find('.') == std::string::npos)
+        if (const auto used = m_using.find(m_module); used != m_using.end())
+            for (size_t u = 0; u < used->second.size(); ++u)
+                keys.insert(keys.begin() + std::ptrdiff_t(1 + u), used->second[u] + "." + l);
     for (const std::string &k : keys) {
         const auto it = m_symbols.find(k);
         if (it == m_symbols.end())
             continue;
         if (m_pass == 1 && !it->second.exact)
             m_unknown = true;
+        m_foundKey = k;
         return it->second.value;
     }
     if (m_pass == 1) {
@@ -343,8 +350,15 @@ std::optional<std::int64_t> Assembler::value(const std::vector<Token> &t, size_t
     m_whySpan = m_valueSpan;
     m_whyCode = Diagnostic::Code::Other;
     const Span whole = m_valueSpan;
+    const RealOf realOf = [this](const Expr &) -> std::optional<double> {
+        if (m_reals.empty())
+            return std::nullopt;
+        const auto it = m_reals.find(m_foundKey);
+        return it == m_reals.end() ? std::nullopt : std::optional<double>(it->second);
+    };
     const auto v = evaluate(
-        *e, [this](const Expr &x, std::string *w) { return resolve(x, w); }, &why);
+        *e, [this](const Expr &x, std::string *w) { return resolve(x, w); }, realOf, &why,
+        &m_fraction);
     if (!v && !why.empty())
         error(why, false, m_whySpan.column < 0 ? whole : m_whySpan, m_whyCode);
     m_valueSpan = whole;
@@ -428,7 +442,7 @@ void Assembler::defineLabel(const std::string &label) {
         }
         ++m_reusableSeen;
     } else if (!label.empty()) {
-        define(label, m_start, false);
+        define(label, m_start + m_relocation, false);
     }
 }
 
@@ -481,7 +495,8 @@ void Assembler::instruction(const std::vector<Token> &t, size_t begin) {
     }
     if (mnemonic == "ex" && isWord(0, "af") && isWord(1, "af"))
         operands[1].name = "af'";
-    const Encoding enc = encode(mnemonic, operands, std::uint32_t(m_start), m_pass > 1);
+    const Encoding enc =
+        encode(mnemonic, operands, std::uint32_t(m_start + m_relocation), m_pass > 1);
     if (!enc.error.empty())
         error(enc.error, true, spanOf(t, begin, t.size()));
     if (!enc.warning.empty())

@@ -181,6 +181,29 @@ private:
     void asciiMap(const std::vector<Token> &t, size_t begin);
     bool sizeofs(std::vector<Token> &t);
     void startBrassPass();
+    // Brass's structures, enumerations, .using and typed data (brass_types.cpp).
+    bool brassTypes(const std::string &key, const std::vector<Token> &t, size_t i);
+    void structMember(const std::string &type, std::int64_t count, const std::string &name,
+                      std::int64_t size);
+    void structLabels(const std::string &type, const std::string &name, std::int64_t at);
+    void enumeration(const std::vector<Token> &t, size_t begin);
+    void typedData(const std::vector<Token> &t, size_t begin);
+    void checksum(const std::vector<Token> &t, size_t begin);
+    void trigTable(const std::string &key, const std::vector<Token> &t, size_t begin);
+    std::optional<std::int64_t> typeOrStructSize(const std::string &word) const;
+    // A symbol under its whole key ("me.x"), beside the statement's own.
+    void defineKeyed(const std::string &k, const std::string &name, std::int64_t value);
+    struct Struct {
+        std::vector<std::pair<std::string, std::int64_t>> members; // "p.x" -> its offset
+        std::int64_t size = 0;
+    };
+    std::map<std::string, Struct> m_structs;                  // by lower-case name, from pass 1
+    std::string m_declaring;                                  // the .struct being read
+    std::map<std::string, std::vector<std::string>> m_using;  // module -> the modules it uses
+    std::unordered_map<std::string, double> m_reals;          // symbols whose value has a fraction
+    std::string m_foundKey;                                   // the key resolve() found last
+    std::optional<double> m_fraction;                         // the value computed last, if it has one
+    std::int64_t m_relocation = 0;                            // .relocate: labels' offset
     struct Family { // Brass's reusable labels of one kind ("-", "++", "@")
         std::vector<size_t> statements;
         std::vector<std::int64_t> at;
@@ -193,6 +216,7 @@ private:
         std::string name;
         std::int64_t size;
         size_t statement;
+        std::string type; // a structure's lower-case name, or ""
     };
     std::map<std::string, Family> m_families;
     std::vector<Area> m_areas;               // this pass's .varloc areas

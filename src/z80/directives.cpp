@@ -15,7 +15,7 @@ namespace {
 
 const std::set<std::string> kIgnored = {"list",    "nolist",     "eject",        "title",
                                         "page",    "binarymode", "variablename", "codes",
-                                        "nocodes", "chk",        "msfirst",      "lsfirst",
+                                        "nocodes", "msfirst",      "lsfirst",
                                         "export",  "option",     "show",         "nestmodules"};
 
 bool isDirectiveWord(const Token &t) {
@@ -101,7 +101,14 @@ void Assembler::equate(const std::string &label, const std::vector<Token> &t, si
         error("an equate needs a value", true);
         return;
     }
-    define(label, value(t, begin, t.size()).value_or(0), set, true);
+    const std::int64_t v = value(t, begin, t.size()).value_or(0);
+    const std::optional<double> fraction = m_fraction;
+    define(label, v, set, true);
+    // Brass: a label may hold a value with a fraction.
+    if (fraction)
+        m_reals[key(label)] = *fraction;
+    else if (!m_reals.empty())
+        m_reals.erase(key(label));
 }
 
 void Assembler::emitValue(std::int64_t v, int bytes, bool checked) {
@@ -177,7 +184,7 @@ void Assembler::echo(const std::vector<Token> &t, size_t begin) {
         if (e == b + 1 && t[b].kind == Kind::String)
             line += t[b].text;
         else if (const auto v = value(t, b, e))
-            line += std::to_string(*v);
+            line += m_fraction ? realText(*m_fraction) : std::to_string(*v);
     }
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
         line.pop_back();
