@@ -623,10 +623,19 @@ bool Preprocessor::define(const std::vector<Token> &t, const Origin &at) {
     if (!builtinDefine(m, at))
         return false;
     const Macro *before = m_macros.find(m.name, false);
+    // Brass keeps a definition for each signature (directives/define.htm).
+    const bool overload = m_brass && m.function;
+    if (overload && before && before->function) {
+        const Macro *same = before;
+        for (const auto &a : before->alternatives)
+            if (!sameSignature(*same, m) && sameSignature(*a, m))
+                same = a.get();
+        before = sameSignature(*same, m) ? same : nullptr;
+    }
     if (before && (before->function != m.function || before->params != m.params ||
                    spell(before->body) != spell(m.body)))
         m_diag.warning(at, "#define " + m.name + " replaces an earlier definition");
-    m_macros.define(std::move(m));
+    m_macros.define(std::move(m), overload);
     return true;
 }
 
