@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <optional>
 
 namespace z80 {
 namespace {
@@ -207,32 +208,35 @@ bool isBitmap(const std::string &bytes) {
     return bytes.size() >= 54 && bytes[0] == 'B' && bytes[1] == 'M';
 }
 
-bool bitmapPicture(const std::string &b, const BitmapOptions &o, Picture *out, std::string *error) {
+namespace {
+
+// The pixels of a bitmap the kit reads; nothing, and *error, for another.
+std::optional<Pixels> openBitmap(const std::string &b, std::string *error) {
+    if (!isBitmap(b)) {
+        *error = "is not a Windows bitmap (.bmp)";
+        return std::nullopt;
+    }
     const std::uint32_t pixels = u32(b, 10), header = u32(b, 14);
     const std::int32_t width = std::int32_t(u32(b, 18)), height = std::int32_t(u32(b, 22));
     const unsigned bits = u16(b, 28);
     const std::uint32_t compression = u32(b, 30), used = u32(b, 46);
     if ((header != 40 && header != 108 && header != 124) || compression != 0) {
         *error = "is a compressed or unusual bitmap; save it as an uncompressed Windows bitmap";
-        return false;
+        return std::nullopt;
     }
     if (bits != 1 && bits != 2 && bits != 4 && bits != 8 && bits != 16 && bits != 24 &&
         bits != 32) {
         *error = "has " + std::to_string(bits) + " bits a pixel, which no bitmap has";
-        return false;
+        return std::nullopt;
     }
     if (width <= 0 || height <= 0) {
         *error = "is stored from the top down or is empty; save it bottom-up";
-        return false;
+        return std::nullopt;
     }
     const size_t stride = (size_t(width) * bits + 31) / 32 * 4;
     if (pixels > b.size() || stride * size_t(height) > b.size() - pixels) {
         *error = "is cut short";
-        return false;
-    }
-    if (o.shades < 2 || o.shades > 256) {
-        *error = "cannot have " + std::to_string(o.shades) + " shades (__BM_SHD is 2 to 256)";
-        return false;
+        return std::nullopt;
     }
     Pixels p{b, pixels, width, height, bits, stride, {}};
     if (bits <= 8) {
@@ -241,6 +245,41 @@ bool bitmapPicture(const std::string &b, const BitmapOptions &o, Picture *out, s
             p.palette.push_back({std::uint8_t(b[at + 2]), std::uint8_t(b[at + 1]),
                                  std::uint8_t(b[at]), std::uint8_t(b[at + 3])});
     }
+    return p;
+}
+
+} // namespace
+
+bool bitmapRgb(const std::string &b, std::int64_t *width, std::int64_t *height,
+               std::vector<std::uint32_t> *rgb, std::string *error) {
+    const std::optional<Pixels> p = openBitmap(b, error);
+    if (!p)
+        return false;
+    *width = p->width;
+    *height = p->height;
+    if (size_t(p->width) * size_t(p->height) > 8 * kMaxPictureBytes) {
+        *error = "is larger than " + std::to_string(8 * kMaxPictureBytes) + " pixels";
+        return false;
+    }
+    rgb->clear();
+    for (std::int64_t y = 0; y < p->height; ++y)
+        for (std::int64_t x = 0; x < p->width; ++x) {
+            const Rgb c = p->at(x, p->height - 1 - y);
+            rgb->push_back(std::uint32_t(c.red) << 16 | std::uint32_t(c.green) << 8 | c.blue);
+        }
+    return true;
+}
+
+bool bitmapPicture(const std::string &b, const BitmapOptions &o, Picture *out, std::string *error) {
+    if (o.shades < 2 || o.shades > 256) {
+        *error = "cannot have " + std::to_string(o.shades) + " shades (__BM_SHD is 2 to 256)";
+        return false;
+    }
+    const std::optional<Pixels> opened = openBitmap(b, error);
+    if (!opened)
+        return false;
+    const Pixels &p = *opened;
+    const std::int64_t width = p.width, height = p.height;
     Maker make(p, o, out);
     if (o.map.empty()) {
         out->width = width;

@@ -125,6 +125,7 @@ void Preprocessor::binaryFile(const std::vector<Token> &t, const Origin &at, con
         return k;
     };
     std::int64_t first = 0, last = std::int64_t(read.text.size()) - 1;
+    bool rle = false;
     // The size's label first, so that start and end may use it.
     for (int round = 0; round < 2; ++round)
         for (size_t k = 1; k < parts.size(); ++k) {
@@ -144,13 +145,23 @@ void Preprocessor::binaryFile(const std::vector<Token> &t, const Origin &at, con
                                                            t.begin() + std::ptrdiff_t(e)),
                                         at, ".incbin " + option);
                 (option == "start" ? first : last) = v.value_or(option == "start" ? first : last);
+            } else if (round == 1 && e == b + 1 && t[b].kind == Kind::Name &&
+                       sameWord(t[b].text, "rle")) {
+                rle = true; // directives/rlemode.htm
             } else if (round == 1 && !sizeLabel) {
                 m_diag.error(at, ".incbin '" + spell(t, b, e) +
-                                     "' is not read (only NAME = size, start = and end =)");
+                                     "' is not read (only NAME = size, start =, end = and rle)");
             }
         }
     first = std::max<std::int64_t>(first, 0);
     last = std::min<std::int64_t>(last, std::int64_t(read.text.size()) - 1);
+    if (rle) {
+        std::vector<std::uint8_t> part;
+        for (std::int64_t i = first; i <= last; ++i)
+            part.push_back(static_cast<std::uint8_t>(read.text[size_t(i)]));
+        madeBytes(runLengths(part), at);
+        return;
+    }
     constexpr std::int64_t kPerStatement = 16;
     for (std::int64_t from = first; from <= last; from += kPerStatement) {
         std::vector<Token> s{token(Kind::Dot, ".db")};
@@ -268,6 +279,14 @@ bool Preprocessor::brassLine(const LexedLine &lexed, const std::string &raw, con
         brassForm(at);
         if (active())
             m_endasm = word == "endasm";
+        return true;
+    }
+    if (word == "incbmp" || word == "rlemode") {
+        brassForm(at);
+        if (active() && word == "incbmp")
+            brassBitmap(t, at, place);
+        else if (active())
+            rleMode(t, at);
         return true;
     }
     if (word == "inclabels") {
