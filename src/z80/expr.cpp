@@ -553,7 +553,7 @@ std::optional<double> brassCast(const std::string &type, double v) {
     if (fixedPoint(t, &w, &f, &isUnsigned))
         v *= std::ldexp(1.0, f);
     const double span = std::ldexp(1.0, 8 * bytes);
-    double r = std::fmod(std::round(v), span);
+    double r = std::fmod(std::trunc(v), span);
     if (r < 0)
         r += span;
     if (!isUnsigned && r >= span / 2)

@@ -63,7 +63,7 @@ std::optional<std::int64_t> evaluate(const Expr &e, const Resolve &resolve, cons
                                      std::string *error, std::optional<double> *fraction);
 
 // Brass's casts (syntax/expressions.htm, directives/var.htm): the value
-// wrapped into the type's bytes and rounded; for fixed point (fpX.Y,
+// cut toward zero and wrapped into the type's bytes; for fixed point (fpX.Y,
 // ufpX.Y) scaled by 2^Y first. Nothing when `type` names no such type.
 std::optional<double> brassCast(const std::string &type, double v);
 // A value with a fraction as Brass's .echo writes it: "-1634.3".
