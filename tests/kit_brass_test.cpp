@@ -344,6 +344,27 @@ private slots:
         QCOMPARE(b.hex, QByteArray("aa80ffc0" "aa80ffc0ffc0" "41424391440545464" "7"
                                    "414243f00544454647"));
     }
+
+    // directives/fread.htm and fseek.htm, their two examples (a file
+    // without its e's, then reversed); binaryfill.htm: the bytes .block
+    // skips; syntax/constants.htm: @ for octal, d for decimal.
+    void filesReadIntoLabelsAndTheEmptyFill() {
+        const Built b = build(
+            {{"/p/main.asm", " .org 0\n.fopen fhnd, \"hello.txt\"\n.fsize fhnd, hello_size\n"
+                             ".for i, 1, hello_size\n .fread fhnd, chr\n"
+                             " .if chr!='e' && chr!='E'\n  .db chr\n .endif\n.loop\n"
+                             ".for i, hello_size - 1, 0, -1\n .fseek fhnd, i\n .fpeek fhnd, chr\n"
+                             " .db chr\n.loop\n.fpos fhnd, p\n .db p\n.freadw fhnd, w\n .dw w\n"
+                             ".fclose fhnd\n .block 1\n.emptyfill 0\n .block 1\n .db @023, 45d\n"},
+             {"/p/hello.txt", "hEllo"}});
+        QCOMPARE(b.messages, QStringList());
+        QCOMPARE(b.hex, QByteArray("686c6c6f" "6f6c6c4568" "00" "6845" "ff00" "132d"));
+        QCOMPARE(build({{"/p/main.asm", ".fopen f, \"x.bin\"\n.fseek f, 1\n.freadw f, w\n"},
+                        {"/p/x.bin", "ab"}})
+                     .messages,
+                 QStringList{"main.asm:3: error: .freadw reads past the end of the file (at 1 "
+                             "of 2 bytes)"});
+    }
 };
 
 QTEST_GUILESS_MAIN(BrassTest)

@@ -165,7 +165,7 @@ private:
     bool directive(const std::string &label, const std::vector<Token> &t, size_t i);
     void equate(const std::string &label, const std::vector<Token> &t, size_t begin, bool set);
     void data(const std::vector<Token> &t, size_t begin, int width);
-    void space(const std::vector<Token> &t, size_t begin);
+    void space(const std::vector<Token> &t, size_t begin, std::int64_t emptyFill = 0);
     void echo(const std::vector<Token> &t, size_t begin);
     void addInstruction(const std::vector<Token> &t, size_t begin);
     bool added(const std::vector<Token> &t, size_t begin);
@@ -204,6 +204,7 @@ private:
     std::string m_foundKey;                                   // the key resolve() found last
     std::optional<double> m_fraction;                         // the value computed last, if it has one
     std::int64_t m_relocation = 0;                            // .relocate: labels' offset
+    std::int64_t m_emptyFill = 0xFF; // .binaryfill: the bytes .block and .align skip
     struct Family { // Brass's reusable labels of one kind ("-", "++", "@")
         std::vector<size_t> statements;
         std::vector<std::int64_t> at;

@@ -173,9 +173,9 @@ bool Assembler::brassDirective(const std::string &key, const std::vector<Token> 
             error(".align " + std::to_string(boundary) + ": the boundary is 1 to 65536");
             return true;
         }
-        // Brass moves the address; the bytes skipped hold its empty fill, FFh.
+        // Brass moves the address; the bytes skipped hold its empty fill.
         while (m_pc % boundary != 0)
-            emitByte(0xFF);
+            emitByte(std::uint8_t(m_emptyFill));
     } else if (key == "asciimap") {
         asciiMap(t, i + 1);
     } else if (key == "asc") {
@@ -327,6 +327,7 @@ void Assembler::startBrassPass() {
     m_areas.clear();
     m_declaring.clear();
     m_relocation = 0;
+    m_emptyFill = 0xFF;
 }
 
 // Brass's placing: the largest variable first (declaration order among

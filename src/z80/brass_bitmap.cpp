@@ -37,8 +37,8 @@ void Preprocessor::rleMode(const std::vector<Token> &t, const Origin &at) {
 std::vector<std::uint8_t> Preprocessor::runLengths(const std::vector<std::uint8_t> &d) const {
     std::vector<std::uint8_t> out;
     for (size_t i = 0; i < d.size(); ++i) {
-        const bool run = i + 3 < d.size() && d[i] == d[i + 1] && d[i] == d[i + 2] &&
-                         d[i] == d[i + 3];
+        const bool run =
+            i + 3 < d.size() && d[i] == d[i + 1] && d[i] == d[i + 2] && d[i] == d[i + 3];
         if (d[i] != m_rleFlag && !run) {
             out.push_back(d[i]);
             continue;
@@ -137,7 +137,8 @@ void Preprocessor::brassBitmap(const std::vector<Token> &t, const Origin &at, co
         return;
     }
     const std::int64_t outWidth = width < 0 ? w : width, outHeight = height < 0 ? h : height;
-    if (outWidth <= 0 || outHeight < 0 || ((outWidth + 7) / 8) * outHeight > std::int64_t(kMaxPictureBytes)) {
+    if (outWidth <= 0 || outHeight < 0 ||
+        ((outWidth + 7) / 8) * outHeight > std::int64_t(kMaxPictureBytes)) {
         m_diag.error(at, ".incbmp's width and height give more than " +
                              std::to_string(kMaxPictureBytes) + " bytes, or none");
         return;

@@ -281,6 +281,15 @@ bool Preprocessor::brassLine(const LexedLine &lexed, const std::string &raw, con
             m_endasm = word == "endasm";
         return true;
     }
+    if (word.size() > 1 && word[0] == 'f' &&
+        (word == "fopen" || word == "fclose" || word == "fread" || word == "freadw" ||
+         word == "fpeek" || word == "fpeekw" || word == "fseek" || word == "fsize" ||
+         word == "fpos")) {
+        brassForm(at);
+        if (active())
+            brassFile(word, t, at, place);
+        return true;
+    }
     if (word == "incbmp" || word == "rlemode") {
         brassForm(at);
         if (active() && word == "incbmp")

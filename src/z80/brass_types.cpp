@@ -11,16 +11,16 @@
 #include "operands.h"
 #include "vocabulary.h"
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
 namespace z80 {
 namespace {
 
-constexpr size_t kMaxMembers = 4096;       // the labels one structure makes
-constexpr std::int64_t kMaxTable = 65536;  // the entries of a .dbsin or .dbrnd table
+constexpr size_t kMaxMembers = 4096;      // the labels one structure makes
+constexpr std::int64_t kMaxTable = 65536; // the entries of a .dbsin or .dbrnd table
 constexpr double kPi = 3.14159265358979323846;
 
 // directives/dvar.htm: a TI floating-point number, the sign byte, the
@@ -75,8 +75,8 @@ void Assembler::defineKeyed(const std::string &k, const std::string &name, std::
                   true);
             return;
         }
-        m_symbols.emplace(k, Symbol{name, value, m_at, m_index, false, !m_unknown, -1, true,
-                                    SIZE_MAX});
+        m_symbols.emplace(
+            k, Symbol{name, value, m_at, m_index, false, !m_unknown, -1, true, SIZE_MAX});
         return;
     }
     if (it == m_symbols.end() || it->second.statement != m_index)
@@ -137,6 +137,10 @@ bool Assembler::brassTypes(const std::string &key, const std::vector<Token> &t, 
         m_relocation = to ? *to - m_pc : 0;
     } else if (key == "endrelocate") {
         m_relocation = 0;
+    } else if (key == "binaryfill" || key == "emptyfill") {
+        // directives/binaryfill.htm: the value of the bytes no statement writes.
+        m_brass = true;
+        m_emptyFill = value(t, i + 1, t.size()).value_or(0xFF) & 0xFF;
     } else if (key == "breakpoint" || key == "endexport" || key == "signkey") {
         // Debugging and export information, which the kit does not write.
         m_brass = true;
@@ -195,8 +199,10 @@ void Assembler::enumeration(const std::vector<Token> &t, size_t begin) {
     std::set<std::int64_t> used;
     for (size_t k = 1; k < parts.size(); ++k) {
         const auto [b, e] = parts[k];
-        if (b >= e || t[b].kind != Kind::Name || (e > b + 1 && (!t[b + 1].isOp("=") || e == b + 2))) {
-            error("'" + spell(t, b, e) + "' is not an item of an enumeration (NAME or NAME = value)",
+        if (b >= e || t[b].kind != Kind::Name ||
+            (e > b + 1 && (!t[b + 1].isOp("=") || e == b + 2))) {
+            error("'" + spell(t, b, e) +
+                      "' is not an item of an enumeration (NAME or NAME = value)",
                   true);
             return;
         }
@@ -269,9 +275,10 @@ void Assembler::trigTable(const std::string &key, const std::vector<Token> &t, s
     const bool random = key.compare(2, 3, "rnd") == 0;
     const int width = key[1] == 'w' ? 2 : 1;
     if (parts.size() != (random ? 3u : 6u)) {
-        error("." + key + (random ? " takes a count, a least and a greatest value"
-                                  : " takes a circle, an amplitude, a first and last angle, a "
-                                    "step and an offset"),
+        error("." + key +
+                  (random ? " takes a count, a least and a greatest value"
+                          : " takes a circle, an amplitude, a first and last angle, a "
+                            "step and an offset"),
               true);
         return;
     }
@@ -292,15 +299,17 @@ void Assembler::trigTable(const std::string &key, const std::vector<Token> &t, s
         std::uint32_t seed = 0x2545F491u ^ std::uint32_t(m_index);
         for (std::int64_t k = 0; k < count; ++k) {
             seed = seed * 1664525u + 1013904223u;
-            out.push_back(high == low ? low : low + std::int64_t((seed >> 8) % std::uint32_t(high - low)));
+            out.push_back(
+                high == low ? low : low + std::int64_t((seed >> 8) % std::uint32_t(high - low)));
         }
     } else {
         const double circle = a[0], amplitude = a[1], from = a[2], to = a[3], step = a[4],
                      offset = a[5];
         if (step == 0 || circle == 0 || (step < 0 && to > from) || (step > 0 && to < from) ||
             std::fabs((to - from) / step) >= double(kMaxTable)) {
-            error("." + key + ": the circle and step are not 0, the step goes from the first "
-                              "angle to the last, in at most " +
+            error("." + key +
+                      ": the circle and step are not 0, the step goes from the first "
+                      "angle to the last, in at most " +
                       std::to_string(kMaxTable) + " steps",
                   true);
             return;

@@ -65,6 +65,8 @@ bool Assembler::directive(const std::string &label, const std::vector<Token> &t,
         data(t, i + 1, 1);
     } else if (key == "dw" || key == "word" || key == "defw") {
         data(t, i + 1, 2);
+    } else if (key == "block" && m_brass) { // Brass: the bytes skipped hold its empty fill
+        space(t, i + 1, m_emptyFill);
     } else if (key == "block" || key == "ds" || key == "defs" || (key == "fill" && !m_brass)) {
         space(t, i + 1);
     } else if (key == "end") {
@@ -146,7 +148,7 @@ void Assembler::data(const std::vector<Token> &t, size_t begin, int width) {
     }
 }
 
-void Assembler::space(const std::vector<Token> &t, size_t begin) {
+void Assembler::space(const std::vector<Token> &t, size_t begin, std::int64_t emptyFill) {
     const auto parts = items(t, begin, t.size());
     if (parts.empty() || parts.size() > 2) {
         error("'" + t[begin - 1].text + "' takes a size and perhaps a fill value", true);
@@ -155,7 +157,7 @@ void Assembler::space(const std::vector<Token> &t, size_t begin) {
     const std::int64_t size = value(t, parts[0].first, parts[0].second).value_or(0);
     const bool sizeKnown = !m_unknown;
     const std::int64_t fill =
-        parts.size() == 2 ? value(t, parts[1].first, parts[1].second).value_or(0) : 0;
+        parts.size() == 2 ? value(t, parts[1].first, parts[1].second).value_or(0) : emptyFill;
     if (size < 0 || size > 0x10000) {
         error("the size " + std::to_string(size) + " is outside 0..65536");
         return;

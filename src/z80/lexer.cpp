@@ -271,8 +271,9 @@ LexedLine lex(std::string_view s, bool *inBlockComment) {
             t.back().bad = bad;
             continue;
         }
-        if ((c == '$' || c == '%') && i + 1 < s.size()) {
-            const int base = c == '$' ? 16 : 2;
+        // $1A, %1010 and Brass's octal @023 (syntax/constants.htm).
+        if ((c == '$' || c == '%' || c == '@') && i + 1 < s.size()) {
+            const int base = c == '$' ? 16 : c == '%' ? 2 : 8;
             size_t k = i + 1;
             while (k < s.size() && isNameChar(s[k]))
                 ++k;
