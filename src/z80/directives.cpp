@@ -3,6 +3,7 @@
 
 #include "assembler.h"
 
+#include "encoder.h"
 #include "expr.h"
 #include "operands.h"
 #include "vocabulary.h"
@@ -120,7 +121,9 @@ void Assembler::emitValue(std::int64_t v, int bytes, bool checked) {
         else if (bytes == 1 && (v < -128 || v > 255))
             error("value " + std::to_string(v) + " does not fit in 8 bits (-128 to 255)", false,
                   m_valueSpan);
-        if (bytes == 2 && (v < -32768 || v > 65535))
+        if (bytes == 2 && cutToLowWord(v))
+            warning(cutWordMessage(v), m_valueSpan);
+        else if (bytes == 2 && (v < -32768 || v > 65535))
             error("value " + std::to_string(v) + " does not fit in 16 bits (-32768 to 65535)",
                   false, m_valueSpan);
     }
