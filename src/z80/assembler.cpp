@@ -295,6 +295,8 @@ std::optional<std::int64_t> Assembler::resolve(const Expr &e, std::string *why) 
     }
     if (const auto own = spasmOwn(l))
         return own;
+    if (const auto hex = brassHex(l))
+        return hex;
     // After an include that could not be read, an unknown name is its echo.
     if (!m_includeFailed) {
         m_whyCode = Diagnostic::Code::Undefined;

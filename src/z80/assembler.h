@@ -191,6 +191,8 @@ private:
     void checksum(const std::vector<Token> &t, size_t begin);
     void trigTable(const std::string &key, const std::vector<Token> &t, size_t begin);
     std::optional<std::int64_t> typeOrStructSize(const std::string &word) const;
+    // Brass reads a name no label has, such as "ffh", as a number when it is one.
+    std::optional<std::int64_t> brassHex(const std::string &lowerName) const;
     // A symbol under its whole key ("me.x"), beside the statement's own.
     void defineKeyed(const std::string &k, const std::string &name, std::int64_t value);
     struct Struct {

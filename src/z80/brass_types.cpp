@@ -66,6 +66,15 @@ std::optional<std::int64_t> Assembler::typeOrStructSize(const std::string &word)
     return std::nullopt;
 }
 
+// syntax/constants.htm: hexadecimal with an h after it ("ffh", "C6h"):
+// Brass reads a word as a number when no label has its name.
+std::optional<std::int64_t> Assembler::brassHex(const std::string &l) const {
+    if (!m_brass || l.size() < 2 || l.size() > 9 || l.back() != 'h' ||
+        l.find_first_not_of("0123456789abcdef") != l.size() - 1)
+        return std::nullopt;
+    return std::int64_t(std::stoul(l.substr(0, l.size() - 1), nullptr, 16));
+}
+
 void Assembler::defineKeyed(const std::string &k, const std::string &name, std::int64_t value) {
     auto it = m_symbols.find(k);
     if (m_pass == 1) {

@@ -288,6 +288,14 @@ LexedLine lex(std::string_view s, bool *inBlockComment) {
                 t.back().bad = bad;
                 continue;
             }
+            // Brass: "$KEY" is a name (a word after '$' that is no hexadecimal number).
+            if (c == '$' && !number && !digits.empty() && isNameStart(digits[0])) {
+                i = k;
+                while (i < s.size() && (isNameChar(s[i]) || s[i] == '$' || s[i] == '?'))
+                    ++i;
+                push(Kind::Name, std::string(s.substr(start, i - start)), start);
+                continue;
+            }
         }
         if (c == '"' || c == '\'') {
             const size_t close = closingQuote(s, i);
