@@ -359,11 +359,30 @@ private slots:
              {"/p/hello.txt", "hEllo"}});
         QCOMPARE(b.messages, QStringList());
         QCOMPARE(b.hex, QByteArray("686c6c6f" "6f6c6c4568" "00" "6845" "ff00" "132d"));
+        // directives/org.htm: the binary spans every address written, so an
+        // .org forward between bytes leaves the empty fill; one after the
+        // last byte leaves nothing.
+        QCOMPARE(source(".binarymode ti8x\n .org 0\n .db 1\n .org 4\n .db 2\n .org $10\n"
+                        "var: .block 2\n .dw var\n .org $F000\n")
+                     .hex,
+                 QByteArray("01ffffff02") + QByteArray("ff").repeated(0x10 - 5 + 2) + "1000");
         QCOMPARE(build({{"/p/main.asm", ".fopen f, \"x.bin\"\n.fseek f, 1\n.freadw f, w\n"},
                         {"/p/x.bin", "ab"}})
                      .messages,
                  QStringList{"main.asm:3: error: .freadw reads past the end of the file (at 1 "
                              "of 2 bytes)"});
+    }
+
+    // syntax/constants.htm and Brass's reading of a value: a word no label
+    // has is a number when it is one (ffh), "$KEY" is a name, a string of a
+    // few characters is their codes from the lowest byte up.
+    void wordsAndStringsBrassReadsAsNumbers() {
+        const Built b = source(".binarymode ti8x\n .org 0\n ld a,ffh\n ld hl,\"K8\"\n"
+                               " call $KEY\n$KEY:\n ret\nC6h = 1\n .db C6h\n");
+        QCOMPARE(b.messages, QStringList());
+        QCOMPARE(b.hex, QByteArray("3eff" "214b38" "cd0800" "c9" "01"));
+        QCOMPARE(source(" .org 0\n ld a,ffh\n").messages,
+                 QStringList{"main.asm:2: error: 'ffh' is undefined"});
     }
 };
 

@@ -382,6 +382,8 @@ Assembler::Result Assembler::statement(const std::vector<Token> &tokens, bool co
     const size_t before = m_out.size();
     m_code = false;
     run(*m_record);
+    if (m_out.size() > before)
+        m_lastWriting = m_index;
     // Pass 1 keeps sizes only, and counts those it knows.
     if (!m_sizeGuess)
         m_placed += m_out.size() - before;
@@ -533,12 +535,15 @@ void Assembler::finish(Assembly *out) {
             m_code = false;
             const size_t before = m_out.size();
             run(*m_record);
+            if (m_out.size() > before)
+                m_lastWritingNow = m_index;
             m_pieces.push_back({m_at, m_record->column, std::uint32_t(m_start & 0xFFFF), before,
                                 m_out.size() - before, m_code, m_place});
             if (!m_over && placed() > kMaxProgramBytes)
                 tooLarge();
         }
         placeVariables();
+        m_lastWriting = m_lastWritingNow;
         // Past the limit, the addresses after it do not matter.
         settled = !m_changed || m_over;
     }

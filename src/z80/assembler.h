@@ -193,6 +193,11 @@ private:
     std::optional<std::int64_t> typeOrStructSize(const std::string &word) const;
     // Brass reads a name no label has, such as "ffh", as a number when it is one.
     std::optional<std::int64_t> brassHex(const std::string &lowerName) const;
+    // Brass writes a memory image: an .org forward between bytes leaves a
+    // gap of its empty fill. The last statement that wrote bytes, in the
+    // pass before and in this one.
+    void brassGap(std::int64_t to);
+    size_t m_lastWriting = 0, m_lastWritingNow = 0;
     // A symbol under its whole key ("me.x"), beside the statement's own.
     void defineKeyed(const std::string &k, const std::string &name, std::int64_t value);
     struct Struct {

@@ -75,6 +75,16 @@ std::optional<std::int64_t> Assembler::brassHex(const std::string &l) const {
     return std::int64_t(std::stoul(l.substr(0, l.size() - 1), nullptr, 16));
 }
 
+// directives/org.htm: "The output binary is made up of all the bytes from
+// the lowest address ever written to to the highest", so the addresses an
+// .org skips between bytes hold the empty fill (directives/binaryfill.htm).
+void Assembler::brassGap(std::int64_t to) {
+    if (m_pass == 1 || placed() == 0 || to <= m_pc || m_index >= m_lastWriting)
+        return;
+    for (std::int64_t k = m_pc; k < to; ++k)
+        emitByte(std::uint8_t(m_emptyFill));
+}
+
 void Assembler::defineKeyed(const std::string &k, const std::string &name, std::int64_t value) {
     auto it = m_symbols.find(k);
     if (m_pass == 1) {

@@ -61,7 +61,10 @@ bool Assembler::directive(const std::string &label, const std::vector<Token> &t,
         const auto v = value(t, i + 1, t.size());
         if (v && (*v < 0 || *v > 0xFFFF))
             error("the address " + std::to_string(*v) + " is outside 0..65535");
-        m_pc = v.value_or(0) & 0xFFFF;
+        const std::int64_t to = v.value_or(0) & 0xFFFF;
+        if (m_brass)
+            brassGap(to);
+        m_pc = to;
     } else if (key == "db" || key == "byte" || key == "text" || key == "defb" || key == "defm") {
         data(t, i + 1, 1);
     } else if (key == "dw" || key == "word" || key == "defw") {

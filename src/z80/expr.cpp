@@ -198,14 +198,14 @@ private:
         }
         if (t.kind == Kind::String && t.text.size() == 1) { // "x" stands for its code too
             node->value = static_cast<unsigned char>(t.text[0]);
+        } else if (t.kind == Kind::String && t.raw.size() > 2 && t.raw[0] == '\'' &&
+                   oneCodePoint(t.text) >= 0) { // '∫': Brass reads its source as UTF-8
+            node->value = oneCodePoint(t.text);
         } else if (m_precedence && t.kind == Kind::String && t.text.size() >= 2 &&
                    t.text.size() <= 4) {
             // Brass: "K8" is its characters from the lowest byte up ('K' + '8'*256).
             for (size_t k = t.text.size(); k-- > 0;)
                 node->value = node->value << 8 | static_cast<unsigned char>(t.text[k]);
-        } else if (t.kind == Kind::String && t.raw.size() > 2 && t.raw[0] == '\'' &&
-                   oneCodePoint(t.text) >= 0) { // '∫': Brass reads its source as UTF-8
-            node->value = oneCodePoint(t.text);
         } else if (t.kind == Kind::Number && t.raw.find('.') != std::string::npos) {
             node->value = t.value; // Brass: 2.5
             node->real = std::strtod(t.raw.c_str(), nullptr);
