@@ -190,7 +190,9 @@ std::optional<std::string> Assembler::labelHere() const {
 }
 
 std::optional<std::int64_t> Assembler::constant(const std::string &name) const {
-    const auto it = m_symbols.find(key(name));
+    auto it = m_symbols.find(key(name));
+    if (it == m_symbols.end() && m_nest) // Brass's nested modules and .using
+        it = brassFind(name);
     const auto global = it == m_symbols.end() ? m_symbols.find(lower(name)) : it;
     if (global == m_symbols.end() || !global->second.exact)
         return std::nullopt;
@@ -252,6 +254,8 @@ std::optional<std::int64_t> Assembler::resolve(const Expr &e, std::string *why) 
         return std::nullopt;
     }
     std::string l = lower(e.name.find('{') == std::string::npos ? e.name : expandBraces(e.name));
+    if (m_nest && l.compare(0, 7, "parent.") == 0) // Brass: the module above this one
+        l = parentPath(l);
     std::vector<std::string> keys;
     if (l.compare(0, 7, "noname.") == 0)
         keys = {l, l.substr(7)};
@@ -268,10 +272,11 @@ std::optional<std::int64_t> Assembler::resolve(const Expr &e, std::string *why) 
     if (m_module.empty() && m_local && l.find('.') == std::string::npos)
         keys.insert(keys.begin(), "noname." + l);
     // Brass's .using: the modules a module uses, after its own, in order.
-    if (!m_using.empty() && !m_module.empty() && l.find('.') == std::string::npos)
+    if (!m_using.empty() && !m_module.empty())
         if (const auto used = m_using.find(m_module); used != m_using.end())
             for (size_t u = 0; u < used->second.size(); ++u)
-                keys.insert(keys.begin() + std::ptrdiff_t(1 + u), used->second[u] + "." + l);
+                keys.insert(keys.begin() + std::ptrdiff_t(std::min<size_t>(1 + u, keys.size())),
+                            used->second[u] + "." + l);
     for (const std::string &k : keys) {
         const auto it = m_symbols.find(k);
         if (it == m_symbols.end())
@@ -413,7 +418,7 @@ void Assembler::run(const Record &r) {
         (t[1].isOp("=") ||
          (t[1].kind == Kind::Dot && (sameWord(t[1].text, ".equ") || sameWord(t[1].text, ".set"))));
     if (i == 0 && !t.empty() && t[0].kind == Kind::Name &&
-        (r.columnOne || (t.size() > 1 && t[1].isOp(":")) || equates)) {
+        (r.columnOne || (t.size() > 1 && t[1].isOp(":")) || equates || brassIndentedLabel(t))) {
         label = t[0].text;
         m_nameSpan = spanOf(t, 0, 1);
         i = t.size() > 1 && t[1].isOp(":") ? 2 : 1;

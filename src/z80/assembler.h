@@ -197,6 +197,14 @@ private:
     // gap of its empty fill. The last statement that wrote bytes, in the
     // pass before and in this one.
     void brassGap(std::int64_t to);
+    // "Parent.Config.Size": a path from the module above this one.
+    std::string parentPath(const std::string &lowerName) const;
+    // A name as Brass finds it from the module a line is in: the path from
+    // that module, from the top, from each module it uses.
+    std::unordered_map<std::string, struct Symbol>::const_iterator
+    brassFind(const std::string &name) const;
+    // syntax/source.htm: an indented first item that cannot be assembled is a label.
+    bool brassIndentedLabel(const std::vector<Token> &t) const;
     size_t m_lastWriting = 0, m_lastWritingNow = 0;
     // A symbol under its whole key ("me.x"), beside the statement's own.
     void defineKeyed(const std::string &k, const std::string &name, std::int64_t value);

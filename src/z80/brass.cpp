@@ -7,6 +7,7 @@
 
 #include "assembler.h"
 
+#include "encoder.h"
 #include "expr.h"
 #include "operands.h"
 #include "vocabulary.h"
@@ -37,9 +38,11 @@ size_t Assembler::brassLabel(const std::vector<Token> &t, bool columnOne) {
         family = "@";
         k = 1;
     }
-    // Alone, before ':', or in the first column before the statement.
+    // Alone, before ':', or before the statement (in the first column, or
+    // indented before an instruction: "\t+\tld hl,table").
     if (family.empty() ||
-        (k < t.size() && !t[k].isOp(":") && !(columnOne && t[k].spaced && t[k].kind == Kind::Name)))
+        (k < t.size() && !t[k].isOp(":") &&
+         !(t[k].spaced && t[k].kind == Kind::Name && (columnOne || isMnemonic(t[k].text)))))
         return 0;
     m_brass = true;
     Family &f = m_families[family];

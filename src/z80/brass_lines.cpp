@@ -361,14 +361,23 @@ bool Preprocessor::brassLine(const LexedLine &lexed, const std::string &raw, con
 
 // ".for i, 1, 9 \\ .db sk{i} \\ .loop": a loop's statements on one line are
 // read as lines of their own, so that the loop sees its end.
+// So is a conditional or an include joined with others: ".if Config.Mouse
+// \ .include "Mouse.asm" \ .endif". A definition keeps its '\'s.
 bool Preprocessor::loopOnOneLine(const LexedLine &lexed, const Origin &at, const Place &place) {
     const std::vector<Token> &t = lexed.tokens;
+    static const std::set<std::string> split = {"for",  "repeat", "loop",   "if",
+                                                "ifdef", "ifndef", "else", "elif",
+                                                "endif", "include"};
+    if (t.empty() || ((t[0].kind == Kind::Dot || t[0].kind == Kind::Hash) &&
+                      (wordOf(t[0]) == "define" || wordOf(t[0]) == "deflong" ||
+                       wordOf(t[0]) == "defcont" || wordOf(t[0]) == "macro")))
+        return false;
     bool separated = false, looping = false;
     for (size_t k = 0; k < t.size(); ++k) {
         if (t[k].kind == Kind::Separator)
             separated = true;
         if ((k == 0 || t[k - 1].kind == Kind::Separator) && (t[k].kind == Kind::Dot) &&
-            (wordOf(t[k]) == "for" || wordOf(t[k]) == "repeat" || wordOf(t[k]) == "loop"))
+            split.count(wordOf(t[k])))
             looping = true;
     }
     if (!separated || !looping)

@@ -7,6 +7,7 @@
 
 #include "assembler.h"
 
+#include "encoder.h"
 #include "expr.h"
 #include "operands.h"
 #include "vocabulary.h"
@@ -85,6 +86,45 @@ void Assembler::brassGap(std::int64_t to) {
         emitByte(std::uint8_t(m_emptyFill));
 }
 
+// Brass's nested modules: each "Parent." at a path's start is the module
+// above the one before (the statement's own module first).
+std::string Assembler::parentPath(const std::string &l) const {
+    std::string module = m_module, rest = l + ".";
+    if (rest.compare(0, 7, "parent.") != 0)
+        return l;
+    while (rest.compare(0, 7, "parent.") == 0) {
+        const size_t dot = module.rfind('.');
+        module = dot == std::string::npos ? "" : module.substr(0, dot);
+        rest.erase(0, 7);
+    }
+    if (!rest.empty())
+        rest.pop_back(); // the '.' added
+    return module.empty() ? rest : rest.empty() ? module : module + "." + rest;
+}
+
+std::unordered_map<std::string, Assembler::Symbol>::const_iterator
+Assembler::brassFind(const std::string &name) const {
+    const std::string l = parentPath(lower(name));
+    std::vector<std::string> keys;
+    if (!m_module.empty())
+        keys.push_back(m_module + "." + l);
+    keys.push_back(l);
+    if (const auto used = m_using.find(m_module); used != m_using.end())
+        for (const std::string &u : used->second)
+            keys.push_back(u + "." + l);
+    for (const std::string &k : keys)
+        if (const auto it = m_symbols.find(k); it != m_symbols.end())
+            return it;
+    return m_symbols.end();
+}
+
+bool Assembler::brassIndentedLabel(const std::vector<Token> &t) const {
+    if (!m_brass || t.empty() || isMnemonic(t[0].text) || m_added.count(lower(t[0].text)))
+        return false;
+    return t.size() == 1 || (t[1].kind == Kind::Name && isMnemonic(t[1].text)) ||
+           t[1].kind == Kind::Dot;
+}
+
 void Assembler::defineKeyed(const std::string &k, const std::string &name, std::int64_t value) {
     auto it = m_symbols.find(k);
     if (m_pass == 1) {
@@ -138,7 +178,7 @@ bool Assembler::brassTypes(const std::string &key, const std::vector<Token> &t, 
             return true;
         }
         std::vector<std::string> &used = m_using[m_module];
-        const std::string name = lower(t[i + 1].text);
+        const std::string name = parentPath(lower(t[i + 1].text));
         if (std::find(used.begin(), used.end(), name) == used.end())
             used.push_back(name);
     } else if (key == "dvar") {

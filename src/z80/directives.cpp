@@ -119,7 +119,7 @@ void Assembler::equate(const std::string &label, const std::vector<Token> &t, si
 
 void Assembler::emitValue(std::int64_t v, int bytes, bool checked) {
     if (checked && m_pass > 1) {
-        if (bytes == 1 && (v < -128 || v > 255) && cutToLowByte(v))
+        if (bytes == 1 && (v < -128 || v > 255) && (cutToLowByte(v) || m_brass))
             warning(cutMessage(v), m_valueSpan);
         else if (bytes == 1 && (v < -128 || v > 255))
             error("value " + std::to_string(v) + " does not fit in 8 bits (-128 to 255)", false,
