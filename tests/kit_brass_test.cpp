@@ -384,6 +384,23 @@ private slots:
         QCOMPARE(source(" .org 0\n ld a,ffh\n").messages,
                  QStringList{"main.asm:2: error: 'ffh' is undefined"});
     }
+
+    // Brass's Labels.cs reading of paths and syntax/source.htm: "Parent."
+    // is the module above, ".using Parent" reaches its labels, also in an
+    // .if; an indented word that is no instruction is a label, "+" too
+    // before an instruction; an .if joined with '\' to its include.
+    void libraryModulesReachTheirParentsLabels() {
+        const Built b = build(
+            {{"/p/main.asm",
+              ".nestmodules\n.local\n .org 0\n.module Lib\n.module Config\n Fast = 1\n"
+              ".endmodule\n.module Dev\n"
+              ".using Parent\n.if Config.Fast \\ .include \"fast.inc\" \\ .endif\n"
+              " ld a,Parent.Config.Fast\n ld a,Config.Fast\n jr nz,{+}\n Run\n"
+              "\t+\tld a,2\n jp Run\n.endmodule\n.endmodule\n"},
+             {"/p/fast.inc", " .db 9\n"}});
+        QCOMPARE(b.messages, QStringList());
+        QCOMPARE(b.hex, QByteArray("09" "3e01" "3e01" "2000" "3e02" "c30700"));
+    }
 };
 
 QTEST_GUILESS_MAIN(BrassTest)
