@@ -343,6 +343,19 @@ private slots:
         QCOMPARE(b.messages, QStringList());
         QCOMPARE(b.hex, QByteArray("aa80ffc0" "aa80ffc0ffc0" "41424391440545464" "7"
                                    "414243f00544454647"));
+        // The same picture as a GIF (incbmp.htm: "BMP, PNG, GIF, JPEG..."),
+        // its two colours' codes packed with LZW.
+        const QByteArray gif = QByteArray::fromHex(
+            "4749463839610a000200f00100000000ffffff21f904000000000021ff0b496d6167654d616769636b0e"
+            "67616d6d613d302e343534353435002c000000000a000200000206448c77c0dd05003b");
+        QCOMPARE(build({{"/p/main.asm", " .org 0\n.incbmp \"p.gif\"\n"},
+                        {"/p/p.gif", gif.toStdString()}})
+                     .hex,
+                 QByteArray("aa80ffc0"));
+        QCOMPARE(build({{"/p/main.asm", ".incbmp \"p.gif\"\n"},
+                        {"/p/p.gif", gif.left(gif.size() - 8).toStdString()}})
+                     .messages,
+                 QStringList{"main.asm:1: error: p.gif holds a picture that is not whole"});
     }
 
     // directives/fread.htm and fseek.htm, their two examples (a file

@@ -50,6 +50,10 @@ bool bitmapPicture(const std::string &bytes, const BitmapOptions &options, Pictu
 bool bitmapRgb(const std::string &bytes, std::int64_t *width, std::int64_t *height,
                std::vector<std::uint32_t> *rgb, std::string *error);
 
+// The same of a GIF picture's first image (Brass's .incbmp reads them).
+bool gifRgb(const std::string &bytes, std::int64_t *width, std::int64_t *height,
+            std::vector<std::uint32_t> *rgb, std::string *error);
+
 // The file holds bytes no source text holds (NUL, or many control characters).
 bool isBinary(const std::string &bytes);
 

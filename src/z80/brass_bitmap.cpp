@@ -87,7 +87,7 @@ bool Preprocessor::madeBytes(const std::vector<std::uint8_t> &bytes, const Origi
 // threshold (127 unless told) is black, a set bit. A width or height given
 // cuts the picture or widens it from its top left: columns past the
 // picture's width are white; rows past its height are black, as Brass
-// makes them. Windows bitmaps are read; other kinds of picture are not.
+// makes them. Windows bitmaps and GIF pictures are read; PNG and JPEG are not.
 void Preprocessor::brassBitmap(const std::vector<Token> &t, const Origin &at, const Place &place) {
     const auto parts = items(t, 1, t.size());
     if (parts.empty() || parts[0].second != parts[0].first + 1 ||
@@ -132,7 +132,8 @@ void Preprocessor::brassBitmap(const std::vector<Token> &t, const Origin &at, co
     std::int64_t w = 0, h = 0;
     std::vector<std::uint32_t> rgb;
     std::string why;
-    if (!bitmapRgb(read.text, &w, &h, &rgb, &why)) {
+    const bool gif = read.text.compare(0, 4, "GIF8") == 0;
+    if (!(gif ? gifRgb(read.text, &w, &h, &rgb, &why) : bitmapRgb(read.text, &w, &h, &rgb, &why))) {
         m_diag.error(at, display(path) + " " + why);
         return;
     }
