@@ -202,18 +202,24 @@ private slots:
     // a structure's members are labels below each variable of its type; an
     // enumeration's items without a value take the lowest one left.
     void structuresAndEnumerationsNameTheirMembers() {
-        const Built b = source(
-            ".varloc $8000, 16\n.struct Point2D\n .var db, X\n .var db, Y\n.endstruct\n"
-            ".struct Point3D\n .var Point2D, P\n .var db, Z\n.endstruct\n.var Point2D, Me\n"
-            ".var Point3D, You\n .org 0\n ld (Me.X),a\n ld (Me.Y),a\n ld (Me),hl\n"
-            " ld a,(You.P.X)\n ld a,(You.Z)\n .db sizeof(Point3D)\n"
-            ".enum Name, Tom, Dick, Harry\n.enum Number, One = 1, Two = 2, FourtyNine = 49\n"
-            ".enum Mixed, A = 1, B, C = 0, D\n"
-            " .db Name.Tom, Name.Dick, Name.Harry, Number.FourtyNine, Mixed.B, Mixed.D\n");
+        const Built b =
+            source(".varloc $8000, 16\n.struct Point2D\n .var db, X\n .var db, Y\n.endstruct\n"
+                   ".struct Point3D\n .var Point2D, P\n .var db, Z\n.endstruct\n.var Point2D, Me\n"
+                   ".var Point3D, You\n .org 0\n ld (Me.X),a\n ld (Me.Y),a\n ld (Me),hl\n"
+                   " ld a,(You.P.X)\n ld a,(You.Z)\n .db sizeof(Point3D)\n"
+                   ".enum Name, Tom, Dick, Harry\n.enum Number, One = 1, Two = 2, FourtyNine = 49\n"
+                   ".enum Mixed, A = 1, B, C = 0, D\n"
+                   " .db Name.Tom, Name.Dick, Name.Harry, Number.FourtyNine, Mixed.B, Mixed.D\n");
         QCOMPARE(b.messages, QStringList());
         // You (3 bytes) is placed first, at 8000h; Me after it.
-        QCOMPARE(b.hex, QByteArray("320380" "320480" "220380" "3a0080" "3a0280" "03"
-                                   "00010231" "0203"));
+        QCOMPARE(b.hex, QByteArray("320380"
+                                   "320480"
+                                   "220380"
+                                   "3a0080"
+                                   "3a0280"
+                                   "03"
+                                   "00010231"
+                                   "0203"));
         QCOMPARE(source(".struct Node\n .var word, Value\n .var Node, Next\n.endstruct\n").messages,
                  QStringList{"main.asm:3: error: the structure 'Next' cannot hold itself: its "
                              "size would have no end"});
@@ -248,7 +254,12 @@ private slots:
             "1?(32+4):5, byte(2.7), byte(-2.7)\n.dvar tifloat, -76.054824\n.dvar fp8.8, 1.5, -1\n"
             ".varloc $9000, 600\n.var fp8.8[256], TrigTable\n .dw sizeof(TrigTable)\n");
         QCOMPARE(b.messages, QStringList());
-        QCOMPARE(b.hex, QByteArray("05020524" "02fe" "808176054824000000" "8001" "00ff" "0002"));
+        QCOMPARE(b.hex, QByteArray("05020524"
+                                   "02fe"
+                                   "808176054824000000"
+                                   "8001"
+                                   "00ff"
+                                   "0002"));
         z80::MemoryReader reader;
         reader.files["/p/main.asm"] = ".echoln -1634.3, \" \", word(-1634.3), \" \", "
                                       "uword(-1634.3), \" \", byte(-1634.3)\n";
@@ -259,14 +270,17 @@ private slots:
     // directives/define.htm, its sqrt and display_in_base examples: one
     // macro name, several definitions, the call chooses by its arguments.
     void aMacroIsChosenByItsArguments() {
-        const Built b = source(
-            ".define ld_a(var) ld a,var\n.define ld_a({0}) xor a\n.define ld_a({a})\n"
-            ".define sqrt(var) ld_a(var)\\ call sqr_root\n .org 0\n sqrt(43)\n sqrt(0)\n"
-            " sqrt(a)\n.define show(var, base) ld a,var\\ ld b,base\\ call sqr_root\n"
-            ".define show(var) ld a,var\\ ld b,10\\ call sqr_root\n show(43,2)\n show(124)\n"
-            "sqr_root:\n");
+        const Built b =
+            source(".define ld_a(var) ld a,var\n.define ld_a({0}) xor a\n.define ld_a({a})\n"
+                   ".define sqrt(var) ld_a(var)\\ call sqr_root\n .org 0\n sqrt(43)\n sqrt(0)\n"
+                   " sqrt(a)\n.define show(var, base) ld a,var\\ ld b,base\\ call sqr_root\n"
+                   ".define show(var) ld a,var\\ ld b,10\\ call sqr_root\n show(43,2)\n show(124)\n"
+                   "sqr_root:\n");
         QCOMPARE(b.messages, QStringList());
-        QCOMPARE(b.hex, QByteArray("3e2bcd1a00" "afcd1a00" "cd1a00" "3e2b0602cd1a00"
+        QCOMPARE(b.hex, QByteArray("3e2bcd1a00"
+                                   "afcd1a00"
+                                   "cd1a00"
+                                   "3e2b0602cd1a00"
                                    "3e7c060acd1a00"));
     }
 
@@ -279,8 +293,11 @@ private slots:
                                " ld a,10\nloop:\n jp loop\n jr loop\n .dw $\n.endrelocate\n"
                                "code_end:\n .dw code, code_end\n");
         QCOMPARE(b.messages, QStringList());
-        QCOMPARE(b.hex, QByteArray("0104363b" "007f0081" "640000009cff"
-                                   "3e0ac302c018fb07c0" "0e001700"));
+        QCOMPARE(b.hex, QByteArray("0104363b"
+                                   "007f0081"
+                                   "640000009cff"
+                                   "3e0ac302c018fb07c0"
+                                   "0e001700"));
         const Built random = source(" .org 0\n.dbrnd 200, 'A', 'Z'\n");
         QCOMPARE(random.hex.size(), 400);
         for (int k = 0; k < random.hex.size(); k += 2) {
@@ -319,7 +336,10 @@ private slots:
                                {"/p/p.bmp", bmp.toStdString()},
                                {"/p/f.bin", "ABCDDDDDEFG"}});
         QCOMPARE(b.messages, QStringList());
-        QCOMPARE(b.hex, QByteArray("aa80ffc0" "aa80ffc0ffc0" "41424391440545464" "7"
+        QCOMPARE(b.hex, QByteArray("aa80ffc0"
+                                   "aa80ffc0ffc0"
+                                   "41424391440545464"
+                                   "7"
                                    "414243f00544454647"));
         // The same picture as a GIF (incbmp.htm: "BMP, PNG, GIF, JPEG..."),
         // its two colours' codes packed with LZW.
@@ -349,7 +369,12 @@ private slots:
                              ".fclose fhnd\n .block 1\n.emptyfill 0\n .block 1\n .db @023, 45d\n"},
              {"/p/hello.txt", "hEllo"}});
         QCOMPARE(b.messages, QStringList());
-        QCOMPARE(b.hex, QByteArray("686c6c6f" "6f6c6c4568" "00" "6845" "ff00" "132d"));
+        QCOMPARE(b.hex, QByteArray("686c6c6f"
+                                   "6f6c6c4568"
+                                   "00"
+                                   "6845"
+                                   "ff00"
+                                   "132d"));
         // directives/org.htm: the binary spans every address written, so an
         // .org forward between bytes leaves the empty fill; one after the
         // last byte leaves nothing.
@@ -371,7 +396,11 @@ private slots:
         const Built b = source(".binarymode ti8x\n .org 0\n ld a,ffh\n ld hl,\"K8\"\n"
                                " call $KEY\n$KEY:\n ret\nC6h = 1\n .db C6h\n");
         QCOMPARE(b.messages, QStringList());
-        QCOMPARE(b.hex, QByteArray("3eff" "214b38" "cd0800" "c9" "01"));
+        QCOMPARE(b.hex, QByteArray("3eff"
+                                   "214b38"
+                                   "cd0800"
+                                   "c9"
+                                   "01"));
         QCOMPARE(source(" .org 0\n ld a,ffh\n").messages,
                  QStringList{"main.asm:2: error: 'ffh' is undefined"});
     }
@@ -381,16 +410,21 @@ private slots:
     // .if; an indented word that is no instruction is a label, "+" too
     // before an instruction; an .if joined with '\' to its include.
     void libraryModulesReachTheirParentsLabels() {
-        const Built b = build(
-            {{"/p/main.asm",
-              ".nestmodules\n.local\n .org 0\n.module Lib\n.module Config\n Fast = 1\n"
-              ".endmodule\n.module Dev\n"
-              ".using Parent\n.if Config.Fast \\ .include \"fast.inc\" \\ .endif\n"
-              " ld a,Parent.Config.Fast\n ld a,Config.Fast\n jr nz,{+}\n Run\n"
-              "\t+\tld a,2\n jp Run\n.endmodule\n.endmodule\n"},
-             {"/p/fast.inc", " .db 9\n"}});
+        const Built b =
+            build({{"/p/main.asm",
+                    ".nestmodules\n.local\n .org 0\n.module Lib\n.module Config\n Fast = 1\n"
+                    ".endmodule\n.module Dev\n"
+                    ".using Parent\n.if Config.Fast \\ .include \"fast.inc\" \\ .endif\n"
+                    " ld a,Parent.Config.Fast\n ld a,Config.Fast\n jr nz,{+}\n Run\n"
+                    "\t+\tld a,2\n jp Run\n.endmodule\n.endmodule\n"},
+                   {"/p/fast.inc", " .db 9\n"}});
         QCOMPARE(b.messages, QStringList());
-        QCOMPARE(b.hex, QByteArray("09" "3e01" "3e01" "2000" "3e02" "c30700"));
+        QCOMPARE(b.hex, QByteArray("09"
+                                   "3e01"
+                                   "3e01"
+                                   "2000"
+                                   "3e02"
+                                   "c30700"));
     }
 };
 

@@ -166,8 +166,7 @@ private slots:
                               "main.z80:4: warning: value -40000 does not fit in 16 bits (-32768 "
                               "to 65535); its low 16 bits 25536 are used, as spasm-ng and Brass "
                               "use them"}));
-        QCOMPARE(build({{"/p/main.z80", " .org $9D95\ninput:\n ld bc,-input\n .dw -40000\n"}})
-                     .hex,
+        QCOMPARE(build({{"/p/main.z80", " .org $9D95\ninput:\n ld bc,-input\n .dw -40000\n"}}).hex,
                  QByteArray("016b62c063"));
     }
 

@@ -212,14 +212,14 @@ private:
         std::vector<std::pair<std::string, std::int64_t>> members; // "p.x" -> its offset
         std::int64_t size = 0;
     };
-    std::map<std::string, Struct> m_structs;                  // by lower-case name, from pass 1
-    std::string m_declaring;                                  // the .struct being read
-    std::map<std::string, std::vector<std::string>> m_using;  // module -> the modules it uses
-    std::unordered_map<std::string, double> m_reals;          // symbols whose value has a fraction
-    std::string m_foundKey;                                   // the key resolve() found last
-    std::optional<double> m_fraction;                         // the value computed last, if it has one
-    std::int64_t m_relocation = 0;                            // .relocate: labels' offset
-    std::int64_t m_emptyFill = 0xFF; // .binaryfill: the bytes .block and .align skip
+    std::map<std::string, Struct> m_structs;                 // by lower-case name, from pass 1
+    std::string m_declaring;                                 // the .struct being read
+    std::map<std::string, std::vector<std::string>> m_using; // module -> the modules it uses
+    std::unordered_map<std::string, double> m_reals;         // symbols whose value has a fraction
+    std::string m_foundKey;                                  // the key resolve() found last
+    std::optional<double> m_fraction; // the value computed last, if it has one
+    std::int64_t m_relocation = 0;    // .relocate: labels' offset
+    std::int64_t m_emptyFill = 0xFF;  // .binaryfill: the bytes .block and .align skip
     struct Family { // Brass's reusable labels of one kind ("-", "++", "@")
         std::vector<size_t> statements;
         std::vector<std::int64_t> at;

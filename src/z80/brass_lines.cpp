@@ -365,9 +365,8 @@ bool Preprocessor::brassLine(const LexedLine &lexed, const std::string &raw, con
 // \ .include "Mouse.asm" \ .endif". A definition keeps its '\'s.
 bool Preprocessor::loopOnOneLine(const LexedLine &lexed, const Origin &at, const Place &place) {
     const std::vector<Token> &t = lexed.tokens;
-    static const std::set<std::string> split = {"for",  "repeat", "loop",   "if",
-                                                "ifdef", "ifndef", "else", "elif",
-                                                "endif", "include"};
+    static const std::set<std::string> split = {"for",    "repeat", "loop", "if",    "ifdef",
+                                                "ifndef", "else",   "elif", "endif", "include"};
     if (t.empty() || ((t[0].kind == Kind::Dot || t[0].kind == Kind::Hash) &&
                       (wordOf(t[0]) == "define" || wordOf(t[0]) == "deflong" ||
                        wordOf(t[0]) == "defcont" || wordOf(t[0]) == "macro")))

@@ -14,10 +14,9 @@
 namespace z80 {
 namespace {
 
-const std::set<std::string> kIgnored = {"list",    "nolist",     "eject",        "title",
-                                        "page",    "binarymode", "variablename", "codes",
-                                        "nocodes", "msfirst",      "lsfirst",
-                                        "export",  "option",     "show",         "nestmodules"};
+const std::set<std::string> kIgnored = {
+    "list",    "nolist",  "eject",   "title",  "page",   "binarymode", "variablename", "codes",
+    "nocodes", "msfirst", "lsfirst", "export", "option", "show",       "nestmodules"};
 
 bool isDirectiveWord(const Token &t) {
     if (t.kind == Kind::Dot)

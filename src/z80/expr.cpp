@@ -220,8 +220,8 @@ private:
         } else if (t.kind == Kind::Name && t.text.size() > 2 && t.text.front() == '{' &&
                    t.text.back() == '}') {
             return braced(t.text.substr(1, t.text.size() - 2));
-        } else if (t.kind == Kind::Name && m_i < m_end && m_t[m_i].isOp("(") &&
-                   !m_t[m_i].spaced && brassTypeSize(t.text) > 0 && !sameWord(t.text, "tifloat")) {
+        } else if (t.kind == Kind::Name && m_i < m_end && m_t[m_i].isOp("(") && !m_t[m_i].spaced &&
+                   brassTypeSize(t.text) > 0 && !sameWord(t.text, "tifloat")) {
             ++m_i; // Brass's cast: word(-1634.3)
             node->kind = Expr::Kind::Cast;
             node->op = lower(t.text);
@@ -305,7 +305,8 @@ Num whole(std::int64_t v) {
 
 class Evaluator {
 public:
-    Evaluator(const Resolve &resolve, const RealOf *realOf) : m_resolve(resolve), m_realOf(realOf) {}
+    Evaluator(const Resolve &resolve, const RealOf *realOf)
+        : m_resolve(resolve), m_realOf(realOf) {}
     std::optional<Num> run(const Expr &e) {
         if (!m_error.empty())
             return std::nullopt;

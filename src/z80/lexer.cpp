@@ -227,7 +227,8 @@ LexedLine lex(std::string_view s, bool *inBlockComment) {
                     i += bracedName(s, i);
             }
             // Brass's fixed-point types are one word: fp8.8, ufp4.12.
-            if (i + 1 < s.size() && s[i] == '.' && isDigit(s[i + 1]) && fixedPointHead(s.substr(start, i - start))) {
+            if (i + 1 < s.size() && s[i] == '.' && isDigit(s[i + 1]) &&
+                fixedPointHead(s.substr(start, i - start))) {
                 ++i;
                 while (i < s.size() && isDigit(s[i]))
                     ++i;

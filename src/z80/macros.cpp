@@ -209,8 +209,9 @@ const Macro &chooseOverload(const Macro &head, const std::vector<std::vector<Tok
     const Macro *best = nullptr;
     int bestScore = -1;
     auto consider = [&](const Macro &c) {
-        const size_t count =
-            arguments.size() == 1 && arguments[0].empty() && c.params.empty() ? 0 : arguments.size();
+        const size_t count = arguments.size() == 1 && arguments[0].empty() && c.params.empty()
+                                 ? 0
+                                 : arguments.size();
         if (count != c.params.size())
             return;
         int score = 0;
