@@ -282,6 +282,14 @@ private slots:
                                    "cd1a00"
                                    "3e2b0602cd1a00"
                                    "3e7c060acd1a00"));
+        // Each call looks at every signature: a name has at most 256.
+        std::string many = ".binarymode ti8x\n";
+        std::string parameters = "a";
+        for (int k = 0; k <= 256; ++k, parameters += ",a" + std::to_string(k))
+            many += ".define f(" + parameters + ") nop\n";
+        QCOMPARE(source(many).messages,
+                 QStringList{"main.asm:258: error: #define f has more than 256 definitions with "
+                             "different arguments"});
     }
 
     // directives/chk.htm ("a value of 59 with Brass"), dbsin.htm,

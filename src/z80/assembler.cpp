@@ -357,15 +357,14 @@ std::optional<std::int64_t> Assembler::value(const std::vector<Token> &t, size_t
     m_whySpan = m_valueSpan;
     m_whyCode = Diagnostic::Code::Other;
     const Span whole = m_valueSpan;
+    // Brass: the symbols that hold a value with a fraction, when any does.
     const RealOf realOf = [this](const Expr &) -> std::optional<double> {
-        if (m_reals.empty())
-            return std::nullopt;
         const auto it = m_reals.find(m_foundKey);
         return it == m_reals.end() ? std::nullopt : std::optional<double>(it->second);
     };
     const auto v = evaluate(
-        *e, [this](const Expr &x, std::string *w) { return resolve(x, w); }, realOf, &why,
-        &m_fraction);
+        *e, [this](const Expr &x, std::string *w) { return resolve(x, w); },
+        m_reals.empty() ? nullptr : &realOf, &why, &m_fraction);
     if (!v && !why.empty())
         error(why, false, m_whySpan.column < 0 ? whole : m_whySpan, m_whyCode);
     m_valueSpan = whole;

@@ -490,9 +490,9 @@ std::optional<double> evaluateReal(const Expr &e, const Resolve &resolve, const 
     return v->asReal();
 }
 
-std::optional<std::int64_t> evaluate(const Expr &e, const Resolve &resolve, const RealOf &realOf,
+std::optional<std::int64_t> evaluate(const Expr &e, const Resolve &resolve, const RealOf *realOf,
                                      std::string *error, std::optional<double> *fraction) {
-    Evaluator ev(resolve, &realOf);
+    Evaluator ev(resolve, realOf);
     const auto v = ev.run(e);
     fraction->reset();
     if (!v) {

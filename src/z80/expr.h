@@ -58,8 +58,9 @@ using RealOf = std::function<std::optional<double>(const Expr &node)>;
 std::optional<double> evaluateReal(const Expr &e, const Resolve &resolve, const RealOf &realOf,
                                    std::string *error);
 // The whole value as evaluate() gives it; *fraction holds the value itself
-// when it has a fraction (Brass's 2.5), else nothing.
-std::optional<std::int64_t> evaluate(const Expr &e, const Resolve &resolve, const RealOf &realOf,
+// when it has a fraction (Brass's 2.5), else nothing. `realOf` may be null
+// when no symbol holds a fraction.
+std::optional<std::int64_t> evaluate(const Expr &e, const Resolve &resolve, const RealOf *realOf,
                                      std::string *error, std::optional<double> *fraction);
 
 // Brass's casts (syntax/expressions.htm, directives/var.htm): the value

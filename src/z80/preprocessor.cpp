@@ -625,6 +625,16 @@ bool Preprocessor::define(const std::vector<Token> &t, const Origin &at) {
     const Macro *before = m_macros.find(m.name, false);
     // Brass keeps a definition for each signature (directives/define.htm).
     const bool overload = m_brass && m.function;
+    // A call looks at each signature: their number is bounded.
+    constexpr size_t kMaxSignatures = 256;
+    if (overload && before && before->function &&
+        before->alternatives.size() + 1 >= kMaxSignatures && !sameSignature(*before, m) &&
+        std::none_of(before->alternatives.begin(), before->alternatives.end(),
+                     [&](const auto &a) { return sameSignature(*a, m); })) {
+        m_diag.error(at, "#define " + m.name + " has more than " + std::to_string(kMaxSignatures) +
+                             " definitions with different arguments");
+        return false;
+    }
     if (overload && before && before->function) {
         const Macro *same = before;
         for (const auto &a : before->alternatives)
