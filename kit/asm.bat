@@ -7,7 +7,8 @@
 # assembler's dialect, spasm-ng's and Brass's (#include, #define, .org, .db,
 # left-to-right expressions, ...) and writes the program's bytes, a listing
 # (Exec/NAME.lst), its labels (Exec/NAME.lab) and its source map
-# (Exec/NAME.map: which line made which bytes); pack8xp makes the
+# (Exec/NAME.map: which line made which bytes) and its errors and warnings as
+# values (Exec/NAME.diag, which the editor marks lines from); pack8xp makes the
 # calculator's program file. Messages name the user's own file and line; they
 # and a last line that says how the build went go to ~/Asm/TASM/error.log.
 # Exits 0 when NAME.8xp was written.
@@ -77,8 +78,10 @@ fail() {
     finish 1
 }
 
-# A failed build leaves no program, listing or labels from an earlier one behind.
+# A failed build leaves no program, listing or labels from an earlier one
+# behind; its messages as values (Exec/NAME.diag) are this build's own.
 outputs_gone
+rm -f -- "$exec_dir/$name.diag"
 
 [ -n "$name" ] || fail "error: no program name was given"
 
@@ -126,7 +129,7 @@ done
 # check every write and rename it into place.
 summary=$("$assembler" "$@" "$src" -o "$binary" --listing "$exec_dir/$name.lst" \
     --labels "$exec_dir/$name.lab" --map "$exec_dir/$name.map" --files-read "$files_read" \
-    --announce \
+    --diagnostics "$exec_dir/$name.diag" --announce \
     2>> "$work") || fail
 
 "$packer" "$binary" "$packed" "$name" >> "$work" 2>&1 || fail "Packing the program failed."

@@ -69,7 +69,7 @@ private slots:
         // double-click on the test's failure opens the tests file there.
         QCOMPARE(w.extras()->markMessages(7).size(), 1);
         emit w.form3()->lineActivated(lines[0]);
-        QCOMPARE(w.CommonDialog1.FileName, tree->path("Source/twice.tests"));
+        QCOMPARE(w.currentFile().path(), tree->path("Source/twice.tests"));
         int line = 0, index = 0;
         w.Text1->getCursorPosition(&line, &index);
         QCOMPARE(line + 1, 7);
@@ -115,7 +115,6 @@ private slots:
         w.newdoc_Click(QFile::encodeName(templates + "hello.txt"));
         const QString saved = tree->path("Source/greet.z80");
         QVERIFY(w.save_doc(saved));
-        w.CommonDialog1.FileName = saved;
         QCOMPARE(readBytes(tree->path("Source/greet.tests")), readBytes(kit + "hello.tests"));
         QSignalSpy done(w.testsRunner(), &TestsRunner::finished);
         w.test_Key();

@@ -67,7 +67,7 @@ private slots:
         QFETCH(bool, targetExists);
         Form1 &w = makeWindow();
         QVERIFY(openSource("Source/shared.z80", "ours"));
-        const QString file = w.CommonDialog1.FileName, profile = tree->path("profile");
+        const QString file = w.currentFile().path(), profile = tree->path("profile");
         if (targetExists)
             QVERIFY(writeBytes(profile, "the saver's own commands\n"));
         QVERIFY(QFile::remove(file) && QFile::link(profile, file));

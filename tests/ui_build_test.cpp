@@ -247,7 +247,7 @@ private slots:
         QVERIFY(writeLog("main.z80:2: error: x\n"));
         w.Timer1_Timer();
         emit w.form3()->lineActivated(QStringLiteral("main.z80:2: error: x"));
-        QCOMPARE(w.CommonDialog1.FileName, tree->path("Source/a/main.z80"));
+        QCOMPARE(w.currentFile().path(), tree->path("Source/a/main.z80"));
         QCOMPARE(w.Text1->selectedText(), QStringLiteral("two"));
         QVERIFY(shown().isEmpty());
     }

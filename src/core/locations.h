@@ -26,6 +26,8 @@ public:
     QString programRecord() const { return m_root + QLatin1String("/TASM/programs.txt"); }
     // The files worked on, newest first, and the line ends of the last one saved.
     QString recentFiles() const { return m_root + QLatin1String("/TASM/recent.txt"); }
+    // While this file exists, a start with no file named opens an empty document.
+    QString noReopen() const { return m_root + QLatin1String("/TASM/reopen-last.off"); }
     // The main window's size and place when it was last closed.
     QString windowGeometry() const { return m_root + QLatin1String("/TASM/window.geometry"); }
     // Where a whole copy of a file is kept while it is written in place.
@@ -39,6 +41,10 @@ public:
     QString builtProgram(const QString &programName) const {
         return builtProgramFolder() + QLatin1Char('/') + programName +
                QLatin1String(kBuiltProgramSuffix);
+    }
+    // The kit's assembler's errors and warnings of a build, as values.
+    QString buildDiagnostics(const QString &programName) const {
+        return builtProgramFolder() + QLatin1Char('/') + programName + QLatin1String(".diag");
     }
 
 private:
