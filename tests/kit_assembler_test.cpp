@@ -309,6 +309,12 @@ private slots:
         QCOMPARE(large->messages(),
                  QStringList{"main.z80:4: error: the program grows past 12385 bytes here: the "
                              "calculator's RAM cannot hold it and the copy Asm( runs"});
+        // The build stops there: a label after it, used before, follows from it.
+        const auto stopped = source(" .org 9D93h\n ld sp,stack\n .block 12385\n .db 1\nstack:\n");
+        QCOMPARE(stopped->messages(),
+                 (QStringList{"main.z80:3: error: the program grows past 12385 bytes here: the "
+                              "calculator's RAM cannot hold it and the copy Asm( runs",
+                              "main.z80:2: error: 'stack' is undefined"}));
     }
 
     // The files the build read: the source first, each other file once.

@@ -400,9 +400,12 @@ Assembler::Result Assembler::statement(const std::vector<Token> &tokens, bool co
 }
 
 void Assembler::tooLarge() {
-    error("the program grows past " + std::to_string(kMaxProgramBytes) +
-              " bytes here: the calculator's RAM cannot hold it and the copy Asm( runs",
-          true);
+    // A cause: the build stops here, so a label after this line is undefined
+    // in the lines before it, which only follow from it.
+    const std::string text = "the program grows past " + std::to_string(kMaxProgramBytes) +
+                             " bytes here: the calculator's RAM cannot hold it and the copy "
+                             "Asm( runs";
+    (m_pass == 1 ? m_diag : m_passDiag).cause(m_at, text, m_place);
     m_over = true;
 }
 
