@@ -223,6 +223,22 @@ private slots:
         QCOMPARE(source(".struct Node\n .var word, Value\n .var Node, Next\n.endstruct\n").messages,
                  QStringList{"main.asm:3: error: the structure 'Next' cannot hold itself: its "
                              "size would have no end"});
+        // A structure makes at most 4,096 labels, its variables 65,536 in all.
+        std::string wide = ".struct Wide\n",
+                    many = ".varloc 0, 65536\n.varloc 0, 65536\n.struct S\n";
+        for (int k = 0; k < 4097; ++k)
+            wide += ".var byte, m" + std::to_string(k) + "\n";
+        for (int k = 0; k < 4000; ++k)
+            many += ".var byte, m" + std::to_string(k) + "\n";
+        many += ".endstruct\n";
+        for (int k = 0; k < 17; ++k)
+            many += ".var S, v" + std::to_string(k) + "\n";
+        QCOMPARE(
+            source(wide).messages,
+            QStringList{"main.asm:4098: error: the structure 'wide' has more than 4096 labels"});
+        QCOMPARE(source(many).messages,
+                 QStringList{"main.asm:4021: error: the structures' variables make more than 65536 "
+                             "labels"});
         QCOMPARE(source(".varloc 0, 10\n.var byte[100000], huge\n").messages,
                  QStringList{"main.asm:2: error: .var 'huge' would be 100000 bytes; a variable "
                              "is 0 to 65536"});

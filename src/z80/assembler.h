@@ -211,9 +211,11 @@ private:
     struct Struct {
         std::vector<std::pair<std::string, std::int64_t>> members; // "p.x" -> its offset
         std::int64_t size = 0;
+        bool full = false; // more members than the labels a structure may make
     };
     std::map<std::string, Struct> m_structs;                 // by lower-case name, from pass 1
     std::string m_declaring;                                 // the .struct being read
+    size_t m_structLabels = 0; // pass 1: the labels structures' variables made
     std::map<std::string, std::vector<std::string>> m_using; // module -> the modules it uses
     std::unordered_map<std::string, double> m_reals;         // symbols whose value has a fraction
     std::string m_foundKey;                                  // the key resolve() found last

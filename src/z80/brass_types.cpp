@@ -16,12 +16,14 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 namespace z80 {
 namespace {
 
-constexpr size_t kMaxMembers = 4096;      // the labels one structure makes
-constexpr std::int64_t kMaxTable = 65536; // the entries of a .dbsin or .dbrnd table
+constexpr size_t kMaxMembers = 4096;       // the labels one structure makes
+constexpr size_t kMaxStructLabels = 65536; // the labels all their variables make
+constexpr std::int64_t kMaxTable = 65536;  // the entries of a .dbsin or .dbrnd table
 constexpr double kPi = 3.14159265358979323846;
 
 // directives/dvar.htm: a TI floating-point number, the sign byte, the
@@ -221,17 +223,22 @@ void Assembler::structMember(const std::string &type, std::int64_t count, const 
         error("the structure '" + name + "' cannot hold itself: its size would have no end", true);
         return;
     }
-    s.members.emplace_back(member, s.size);
-    if (const auto inner = m_structs.find(type); inner != m_structs.end() && !type.empty())
-        for (const auto &[path, offset] : inner->second.members)
-            s.members.emplace_back(member + "." + path, s.size + offset);
-    if (s.members.size() > kMaxMembers) {
-        error("the structure '" + m_declaring + "' has more than " + std::to_string(kMaxMembers) +
-                  " labels",
-              true);
-        s.members.resize(kMaxMembers);
-    }
+    const auto inner = type.empty() ? m_structs.end() : m_structs.find(type);
+    const size_t adds = 1 + (inner == m_structs.end() ? 0 : inner->second.members.size());
+    const std::int64_t offset = s.size;
     s.size += size * count;
+    if (s.members.size() + adds > kMaxMembers) { // said once, and no more copied
+        if (!std::exchange(s.full, true))
+            error("the structure '" + m_declaring + "' has more than " +
+                      std::to_string(kMaxMembers) + " labels",
+                  true);
+        s.members.resize(kMaxMembers);
+        return;
+    }
+    s.members.emplace_back(member, offset);
+    if (inner != m_structs.end())
+        for (const auto &[path, at] : inner->second.members)
+            s.members.emplace_back(member + "." + path, offset + at);
 }
 
 // A variable of a structure's type: Me, then Me.X, Me.P.Y ...
@@ -239,6 +246,17 @@ void Assembler::structLabels(const std::string &type, const std::string &name, s
     const auto s = m_structs.find(type);
     if (s == m_structs.end())
         return;
+    // The labels all structures' variables make in a build are bounded.
+    if (m_pass == 1) {
+        m_structLabels += s->second.members.size();
+        if (m_structLabels > kMaxStructLabels) {
+            if (m_structLabels - s->second.members.size() <= kMaxStructLabels)
+                error("the structures' variables make more than " +
+                          std::to_string(kMaxStructLabels) + " labels",
+                      true);
+            return;
+        }
+    }
     const std::string base = key(name);
     for (const auto &[path, offset] : s->second.members)
         defineKeyed(base + "." + path, name + "." + path, at + offset);
