@@ -82,7 +82,7 @@ private slots:
         QVERIFY(openSource("Source/twice.tests", kTests));
         QSignalSpy done(w.testsRunner(), &TestsRunner::finished);
         w.test_Key();
-        QVERIFY(done.wait(20000));
+        QVERIFY(done.wait(60000));
         QCOMPARE(w.extras()->markMessages(1), QStringList("passed"));
         QCOMPARE(w.extras()->markMessages(5),
                  QStringList("twice.tests:7: expected HL=000Bh (11), got 000Ah (10)"));
@@ -95,8 +95,8 @@ private slots:
                             &AnalysisRunner::finished);
         w.Text1->setText(QString(kTests).replace("hl=11", "hl=10").replace("1000h", "100h"));
         w.test_Key();
-        QVERIFY(done.wait(20000));
-        QVERIFY(analysed.count() || analysed.wait());
+        QVERIFY(done.wait(60000));
+        QVERIFY(analysed.count() || analysed.wait(30000));
         QCOMPARE(w.extras()->markMessages(1), QStringList("passed"));
         QCOMPARE(w.extras()->markMessages(5), QStringList("passed"));
         QCOMPARE(w.extras()->markMessages(9), QStringList("passed"));
@@ -118,7 +118,7 @@ private slots:
         QCOMPARE(readBytes(tree->path("Source/greet.tests")), readBytes(kit + "hello.tests"));
         QSignalSpy done(w.testsRunner(), &TestsRunner::finished);
         w.test_Key();
-        QVERIFY(done.wait(20000));
+        QVERIFY(done.wait(60000));
         QCOMPARE(output(), QString("1 passed, 0 failed\n"));
         QCOMPARE(w.findChild<QLabel *>("statusMessage")->toolTip(),
                  QString("Tests: 1 passed, 0 failed"));
@@ -138,13 +138,13 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         auto *language = w.findChild<Language *>("language");
         QSignalSpy analysed(language->runner(), &AnalysisRunner::finished);
-        QVERIFY(analysed.wait());
+        QVERIFY(analysed.wait(30000));
         const QString hover = language->hoverText(w.Text1->text().indexOf("double with") + 1);
         QVERIFY2(hover.contains("9D96h"), qPrintable(hover));
         QCOMPARE(language->problemMessages(2), QStringList());
         QVERIFY(openSource("Source/alone.tests", kTests));
         w.Text1->setText(kTests + QByteArray("  nonsense here\n"));
-        QVERIFY(analysed.wait());
+        QVERIFY(analysed.wait(30000));
         for (int line = 1; line <= w.Text1->lines(); ++line)
             QCOMPARE(language->problemMessages(line), QStringList());
     }

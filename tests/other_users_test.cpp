@@ -144,7 +144,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QSignalSpy analysed(w.findChild<Language *>("language")->runner(),
                             &AnalysisRunner::finished);
-        QVERIFY(analysed.wait());
+        QVERIFY(analysed.wait(30000));
         QVERIFY(QFile::remove(tree->path("Source/use.inc")));
         QVERIFY(makeFifo(tree->path("Source/use.inc")));
         w.Text1->setCursorPosition(0, 1);

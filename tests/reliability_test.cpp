@@ -242,7 +242,7 @@ private slots:
         Form1 &w = *window;
         w.makesend_Click();
         QSignalSpy tick(w.Timer2, &QTimer::timeout);
-        QVERIFY(tick.wait(5000));
+        QVERIFY(tick.wait(30000));
         QTimer beat;
         QSignalSpy beats(&beat, &QTimer::timeout);
         beat.start(10);

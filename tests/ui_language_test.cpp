@@ -41,7 +41,7 @@ class LanguageTest : public QObject, public WindowFixture {
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         QSignalSpy analysed(language()->runner(), &AnalysisRunner::finished);
-        QVERIFY(analysed.wait());
+        QVERIFY(analysed.wait(30000));
     }
     void caretAt(int line, const QString &word) {
         window->Text1->setCursorPosition(line, lineText(line).indexOf(word) + 1);
@@ -123,7 +123,7 @@ private slots:
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         QSignalSpy analysed(language()->runner(), &AnalysisRunner::finished);
-        QVERIFY(analysed.wait());
+        QVERIFY(analysed.wait(30000));
         // The program's label is known; the mistyped one is said, as the build says it.
         QCOMPARE(language()->problemMessages(2), QStringList());
         QCOMPARE(language()->problemMessages(3), QStringList{"error: 'strat' is undefined"});
@@ -150,7 +150,7 @@ private slots:
         QCOMPARE(line, 2);
         // Within the file, by Ctrl+click.
         QSignalSpy analysed(language()->runner(), &AnalysisRunner::finished);
-        QVERIFY(analysed.wait());
+        QVERIFY(analysed.wait(30000));
         const QPoint at(window->Text1->SendScintilla(QsciScintillaBase::SCI_POINTXFROMPOSITION, 0,
                                                      window->Text1->positionFromLineIndex(3, 5)),
                         window->Text1->SendScintilla(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0,

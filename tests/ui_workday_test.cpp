@@ -401,7 +401,7 @@ private slots:
         QVERIFY(
             openSource("Source/main.z80",
                        "#include \"defs.inc\"\r\nloop:\r\n\tld a,value ; value\r\n\tjr loop\r\n"));
-        QVERIFY(analysed.wait());
+        QVERIFY(analysed.wait(30000));
         w.Text1->setCursorPosition(2, 7);
         press(Qt::Key_F2);
         auto *rename = w.findChild<Rename *>("rename");
@@ -427,7 +427,7 @@ private slots:
         QCOMPARE(text(), QByteArray("#include \"defs.inc\"\r\nloop:\r\n\tld a,value ; value\r\n"
                                     "\tjr loop\r\n"));
         // A name already defined is refused before anything changes.
-        QVERIFY(analysed.wait());
+        QVERIFY(analysed.wait(30000));
         w.Text1->setCursorPosition(1, 1);
         press(Qt::Key_F2);
         QTRY_VERIFY(rename->isVisible());

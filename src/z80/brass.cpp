@@ -132,6 +132,8 @@ bool Assembler::brassDirective(const std::string &key, const std::vector<Token> 
     static const std::set<std::string> ignored = {"binarymode",     "nestmodules", "variablename",
                                                   "tivariabletype", "tiarchived",  "pvar",
                                                   "exportmode"};
+    if (brassApplication(key, t, i))
+        return true;
     if (ignored.count(key)) {
         m_brass = true;
         return true;
@@ -323,6 +325,8 @@ void Assembler::asciiMap(const std::vector<Token> &t, size_t begin) {
 }
 
 void Assembler::startBrassPass() {
+    m_page = -1;
+    m_pageStart = 0;
     m_asciiMap.clear();
     m_asciiMapped = 0;
     for (auto &[name, family] : m_families)

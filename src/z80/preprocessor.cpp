@@ -179,6 +179,13 @@ void Preprocessor::file(const std::string &path, int depth, const Origin &includ
         m_diag.error(includedAt, display(path) + " is not a source file");
         return;
     }
+    if (depth == 0) { // the source's "; variable:" line says what the build writes
+        std::string why;
+        if (const auto form = variableComment(read.text, &why))
+            m_sink.variableForm(*form);
+        else if (!why.empty())
+            m_diag.error(Origin(display(path), 1), why);
+    }
     if (depth == 0) // the program's "; defines:" line adds to the build's
         for (const auto &[name, text] : definesComment(read.text)) {
             Macro m;
@@ -529,6 +536,14 @@ void Preprocessor::conditional(const std::string &word, const std::vector<Token>
         if (outer) {
             if (word == "if")
                 value = condition(t, at);
+            else if (at.macro && t.size() == 1)
+                // A #macro's parameter is a name spasm-ng defines while its
+                // macro runs (app.inc's "#ifndef appname"): one left out is
+                // not defined,
+                value = word == "ifndef";
+            else if (at.macro && t.size() >= 2 && t[1].kind != Kind::Name)
+                // and one given is.
+                value = word == "ifdef";
             else if (t.size() != 2 || t[1].kind != Kind::Name)
                 m_diag.error(at, "#" + word + " needs one name");
             else
@@ -595,7 +610,15 @@ bool Preprocessor::condition(const std::vector<Token> &t, const Origin &at) {
 }
 
 bool Preprocessor::define(const std::vector<Token> &t, const Origin &at) {
-    if (t.size() < 2 || t[1].kind != Kind::Name) {
+    // spasm-ng's app.inc names directives of its own ("#define .defpage
+    // defpage("): a dotted name is defined as any other.
+    // A #macro that defines its own parameter anew (app.inc's echo_fill:
+    // "#define base base,char", a parameter being a define in spasm-ng)
+    // meets the parameter's value here: it changes only what that macro
+    // echoes, and is passed over.
+    if (at.macro && t.size() >= 2 && t[1].kind == Kind::String)
+        return false;
+    if (t.size() < 2 || (t[1].kind != Kind::Name && t[1].kind != Kind::Dot)) {
         m_diag.error(at, "#define needs a name");
         return false;
     }
@@ -642,8 +665,11 @@ bool Preprocessor::define(const std::vector<Token> &t, const Origin &at) {
                 same = a.get();
         before = sameSignature(*same, m) ? same : nullptr;
     }
-    if (before && (before->function != m.function || before->params != m.params ||
-                   spell(before->body) != spell(m.body)))
+    // A #macro keeps its state in #defines it makes anew each time it runs
+    // (app.inc's page count): only a definition written as such is warned of.
+    if (before && !at.macro &&
+        (before->function != m.function || before->params != m.params ||
+         spell(before->body) != spell(m.body)))
         m_diag.warning(at, "#define " + m.name + " replaces an earlier definition");
     m_macros.define(std::move(m), overload);
     return true;
