@@ -72,7 +72,7 @@ private slots:
     }
 
     void aValueThatDoesNotFitIsAnErrorAtItsLine() {
-        const auto b = source(" .org 0\n .db 512, -257, 255, -128\n .dw 65536, -32769\n"
+        const auto b = source(" .org 0\n .db 512, -257, 255, -128\n .dw 65536, -65536\n"
                               " ld a,700\n ld (ix+128),a\n jr far\n .fill 1, 700\n"
                               " .block 70000\n .ds 512\nfar:\n");
         QCOMPARE(b->messages(),
@@ -80,7 +80,7 @@ private slots:
                               "main.z80:2: error: value -257 does not fit in 8 bits (-128 to 255)",
                               "main.z80:3: error: value 65536 does not fit in 16 bits (-32768 to "
                               "65535)",
-                              "main.z80:3: error: value -32769 does not fit in 16 bits (-32768 to "
+                              "main.z80:3: error: value -65536 does not fit in 16 bits (-32768 to "
                               "65535)",
                               "main.z80:4: error: value 700 does not fit in 8 bits (-128 to 255)",
                               "main.z80:5: error: index displacement 128 does not fit (-128 to "
@@ -316,6 +316,12 @@ private slots:
         QCOMPARE(large->messages(),
                  QStringList{"main.z80:4: error: the program grows past 12385 bytes here: the "
                              "calculator's RAM cannot hold it and the copy Asm( runs"});
+        // The build stops there: a label after it, used before, follows from it.
+        const auto stopped = source(" .org 9D93h\n ld sp,stack\n .block 12385\n .db 1\nstack:\n");
+        QCOMPARE(stopped->messages(),
+                 (QStringList{"main.z80:3: error: the program grows past 12385 bytes here: the "
+                              "calculator's RAM cannot hold it and the copy Asm( runs",
+                              "main.z80:2: error: 'stack' is undefined"}));
     }
 
     // The files the build read: the source first, each other file once.
