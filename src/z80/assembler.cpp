@@ -493,19 +493,9 @@ void Assembler::instruction(const std::vector<Token> &t, size_t begin) {
 void Assembler::finish(Assembly *out) {
     bool settled = false;
     placeVariables();
-    for (m_pass = 2; m_pass <= 12 && !settled && !cancelled(); ++m_pass) {
-        startBrassPass();
-        m_pc = 0;
-        m_placed = 0;
-        m_over = false;
-        m_late.clear();
-        m_module.clear();
-        m_local = m_global = m_changed = m_nest = false;
-        m_out.clear();
-        m_pieces.clear();
-        m_echoes.clear();
-        m_passDiag = Diagnostics();
-        m_reusableSeen = 0;
+    for (int pass = 2; pass <= kMaxPasses && !settled && !cancelled(); ++pass) {
+        static_cast<PassState &>(*this) = PassState();
+        m_pass = pass;
         for (m_index = 0; m_index < m_records.size() && !m_over; ++m_index) {
             if (m_index % 4096 == 0 && cancelled())
                 break;

@@ -57,12 +57,12 @@ size_t Assembler::brassLabel(const std::vector<Token> &t, bool columnOne) {
     if (m_pass == 1) {
         f.statements.push_back(m_index);
         f.at.push_back(m_start);
-    } else if (f.seen < f.at.size()) {
-        if (f.at[f.seen] != m_start)
+    } else if (size_t &seen = m_familySeen[family]; seen < f.at.size()) {
+        if (f.at[seen] != m_start)
             m_changed = true;
-        f.at[f.seen] = m_start;
+        f.at[seen] = m_start;
     }
-    ++f.seen;
+    ++m_familySeen[family];
     return k < t.size() && t[k].isOp(":") ? k + 1 : k;
 }
 
@@ -312,14 +312,6 @@ void Assembler::asciiMap(const std::vector<Token> &t, size_t begin) {
             }
         m_asciiMap[c] = value(x, 0, x.size()).value_or(c) & 0xFF;
     }
-}
-
-void Assembler::startBrassPass() {
-    m_asciiMap.clear();
-    m_asciiMapped = 0;
-    for (auto &[name, family] : m_families)
-        family.seen = 0;
-    m_areas.clear();
 }
 
 // Brass's placing: the largest variable first (declaration order among
