@@ -40,7 +40,11 @@ struct Encoding {
 inline bool cutToLowByte(std::int64_t v) {
     return v >= -256 && v <= 511;
 }
-std::string cutMessage(std::int64_t v);
+
+// The one judgement of a value placed in a byte or a word, by an
+// instruction or by data: no text when it fits; else the message, which is
+// a warning (`*cut` set) for an 8-bit value cut to its low byte.
+std::string widthMisfit(std::int64_t v, int bytes, bool *cut);
 
 // Encodes one instruction that starts at address `pc` (jr and djnz count
 // from it). With `checkRanges` false (a first pass, where values ahead are
