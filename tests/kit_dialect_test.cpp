@@ -298,7 +298,7 @@ private slots:
                  (std::vector<std::string>{
                      "main.z80:1: error: cannot read folder.inc: it is a folder",
                      "main.z80:2: error: cannot read fifo.inc: it is not a regular file",
-                     "main.z80:3: error: cannot read big.inc: it is larger than 16 MiB",
+                     "main.z80:3: error: cannot read big.inc: it is larger than 64 MiB",
                      "main.z80:4: error: cannot read zero.inc: it is not a regular file",
                      "main.z80:5: error: cannot find the include file none.inc"}));
     }
