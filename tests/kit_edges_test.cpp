@@ -1,0 +1,96 @@
+// The assembler at its edges: each range and limit at the last value it
+// accepts and the first it refuses, the smallest inputs a rule meets, and
+// the message a missing file gives. A fault of one (a bound made strict, a
+// count off by one) passes every ordinary program; these catch it.
+
+#include "z80/assembler.h"
+#include "z80/outputs.h"
+
+#include <QtTest>
+
+namespace {
+
+struct Built {
+    QByteArray hex;       // the program's bytes, in hexadecimal, when it built
+    QStringList messages; // the errors, then the warnings
+};
+
+// Assembles `files` (main first) in memory.
+Built build(const std::vector<std::pair<std::string, std::string>> &files) {
+    z80::MemoryReader reader;
+    for (const auto &[path, text] : files)
+        reader.files[path] = text;
+    const z80::Assembly a = z80::assemble(files.front().first, reader, {});
+    Built b;
+    for (const auto &list : {z80::errorLines(a), z80::messages(a.warnings)})
+        for (const std::string &m : list)
+            b.messages << QString::fromStdString(m);
+    if (a.ok())
+        b.hex =
+            QByteArray(reinterpret_cast<const char *>(a.bytes.data()), int(a.bytes.size())).toHex();
+    return b;
+}
+
+Built source(const std::string &text) {
+    return build({{"/p/main.asm", text}});
+}
+
+std::string repeated(const std::string &line, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i)
+        out += line;
+    return out;
+}
+
+} // namespace
+
+class EdgesTest : public QObject {
+    Q_OBJECT
+private slots:
+    // Brass's directives/asciimap.htm maps bytes: one line maps at most 256
+    // characters (0 to 255 is the whole byte range), and a pass maps at most
+    // 65,536 in all, so 256 such lines pass and the 257th is the error.
+    void asciimapTakesTheWholeByteRangeAndNoMore() {
+        QCOMPARE(source(" .org 0\n.asciimap 0, 255, {*}+1\n.asc \"A\"\n").hex, QByteArray("42"));
+        QCOMPARE(source(" .org 0\n.asciimap 0, 256, {*}+1\n").messages,
+                 QStringList{"main.asm:2: error: .asciimap maps at most 256 characters at once, "
+                             "from the first to the last"});
+        const std::string line = ".asciimap 0, 255, {*}\n";
+        QCOMPARE(source(repeated(line, 256)).messages, QStringList());
+        QCOMPARE(source(repeated(line, 257)).messages,
+                 QStringList{"main.asm:257: error: .asciimap maps more than 65536 characters in "
+                             "all (is it in a long loop?)"});
+    }
+
+    // The smallest file .incbin reads is one byte, and a loop whose step is
+    // written out as 1 counts as the plain one does (only a step of 0,
+    // which never ends, is refused).
+    void theSmallestCasesOfIncbinAndFor() {
+        QCOMPARE(build({{"/p/main.asm", " .org 0\n.incbin \"one.bin\"\n"}, {"/p/one.bin", "B"}}).hex,
+                 QByteArray("42"));
+        QCOMPARE(build({{"/p/main.asm", " .org 0\n.incbin \"s.bin\"\n"},
+                        {"/p/s.bin", "0123456789abcdefg"}})
+                     .hex,
+                 QByteArray("3031323334353637383961626364656667"));
+        QCOMPARE(source(".for i, 1, 3, 1\n .db i\n.loop\n").hex, QByteArray("010203"));
+        QCOMPARE(source(".for i, 1, 3, 0\n .db i\n.loop\n").messages,
+                 QStringList{"main.asm:1: error: .for with a step of 0 never ends"});
+    }
+
+    // Brass's names may hold '$' and '?' after their first letter
+    // (syntax/labels.htm); each is one name, not a name and an operator.
+    void aNameMayHoldDollarAndQuestionMarks() {
+        QCOMPARE(source(" .org 0\nsize$ = 3\nready? = 4\n .db size$, ready?\n").hex,
+                 QByteArray("0304"));
+    }
+
+    // getc reads a byte of a file; a file that is not there is named in the
+    // error, at the line that asked for it.
+    void getcOfAMissingFileNamesIt() {
+        QCOMPARE(source(" .org 0\n .db getc(\"none.bin\", 0)\n").messages.value(0),
+                 QString("main.asm:2: error: getc cannot read none.bin: it is not found"));
+    }
+};
+
+QTEST_GUILESS_MAIN(EdgesTest)
+#include "kit_edges_test.moc"
