@@ -4,7 +4,6 @@
 #include "platform/codepage.h"
 
 #include <QFile>
-#include <QStringDecoder>
 
 #include <algorithm>
 #include <cerrno>
@@ -77,9 +76,8 @@ std::optional<FileError> readTextFile(const QString &path, QString *text) {
 }
 
 QString decodeToolText(const QByteArray &bytes) {
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    QString decoded = utf8.decode(bytes);
-    return utf8.hasError() ? cp1252::decode(bytes) : decoded;
+    return base::isUtf8({bytes.constData(), size_t(bytes.size())}) ? QString::fromUtf8(bytes)
+                                                                   : cp1252::decode(bytes);
 }
 
 std::optional<FileError> writeTextFile(const QString &path, const QString &text) {
