@@ -223,6 +223,11 @@ private slots:
         const z80::Assembly a = z80::assemble("/p/main.z80", reader, {});
         QCOMPARE(z80::errorLines(a), std::vector<std::string>());
         QCOMPARE(a.bytes.back(), std::uint8_t(1));
+        // The header's sizes are 32-bit: a picture 300 pixels wide gives
+        // 38 bytes a row, not those of 300 - 256.
+        reader.files["/p/t.bmp"] = whiteBitmap(300, 1);
+        reader.files["/p/main.z80"] = " .org 0\n#include \"t.bmp\"\n";
+        QCOMPARE(z80::assemble("/p/main.z80", reader, {}).bytes.size(), size_t(38));
     }
 
     // A bitmap's headers and maps count in the bytes it may give; its

@@ -250,6 +250,10 @@ private slots:
                               "main.z80:2: error: 'early' is undefined",
                               "... and 60 more errors after the first above, which may follow "
                               "from it: mend it and build again"}));
+        QCOMPARE(source(" .org 0\n#ifdef NOT_DEFINED\nl0: nop\n#else\n jp l0\n").messages,
+                 (QStringList{"main.z80:2: error: #ifdef has no #endif",
+                              "... and 1 more error after the first above, which may follow "
+                              "from it: mend it and build again"}));
         // The hint of an include not found says only what is true.
         z80::Options options;
         options.includeFolders = {"/home/u/Asm/TASM"};
