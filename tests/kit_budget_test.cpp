@@ -207,9 +207,10 @@ private slots:
                  (std::vector<std::uint8_t>{11, 0, 13, 0}));
     }
 
-    // A map of no columns or no rows is refused before it divides the
-    // picture by them; a map's count stops it after that many images.
-    void aBitmapMapNeedsColumnsAndRowsAndStopsAtItsCount() {
+    // Bitmaps at the edges of their maps and sizes: a map of no columns or
+    // no rows is refused before it divides the picture by them, a map's
+    // count stops it after that many images, a wide picture is read whole.
+    void bitmapsAtTheEdgesOfTheirMapsAndSizes() {
         for (const char *map : {"0x2", "2x0"})
             QCOMPARE(errors({{"/p/main.z80", std::string(" .org 0\ncell .option BM_MAP=") + map +
                                                  "\n#include \"t.bmp\"\n"},
