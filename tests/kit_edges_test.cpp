@@ -5,6 +5,7 @@
 
 #include "z80/assembler.h"
 #include "z80/outputs.h"
+#include "z80/preprocessor.h"
 
 #include <QtTest>
 
@@ -82,6 +83,34 @@ private slots:
     void aNameMayHoldDollarAndQuestionMarks() {
         QCOMPARE(source(" .org 0\nsize$ = 3\nready? = 4\n .db size$, ready?\n").hex,
                  QByteArray("0304"));
+    }
+
+    // A file of a bitmap header's 54 bytes is judged as a bitmap (this one
+    // of no known form); one byte less is no bitmap, and no source either.
+    void aBitmapStartsAtItsWholeHeader() {
+        const std::string header = "BM" + std::string(52, '\0');
+        QCOMPARE(build({{"/p/main.z80", "#include \"h.bmp\"\n"}, {"/p/h.bmp", header}}).messages,
+                 QStringList{"main.z80:1: error: h.bmp is a compressed or unusual bitmap; save it "
+                             "as an uncompressed Windows bitmap"});
+        QCOMPARE(build({{"/p/main.z80", "#include \"h.bmp\"\n"}, {"/p/h.bmp", header.substr(1)}})
+                     .messages,
+                 QStringList{"main.z80:1: error: h.bmp is not a source file"});
+    }
+
+    // A program's "; defines:" comment among its first ten lines defines
+    // its names; on the eleventh it is only a comment.
+    void theDefinesCommentCountsOnItsFirstLines() {
+        QCOMPARE(z80::definesComment("; defines: DEBUG LEVEL=2\n"),
+                 (std::vector<std::pair<std::string, std::string>>{{"DEBUG", ""}, {"LEVEL", "2"}}));
+        QCOMPARE(z80::definesComment(repeated("\n", 9) + ";defines: A\n").size(), size_t(1));
+        QVERIFY(z80::definesComment(repeated("\n", 10) + ";defines: A\n").empty());
+    }
+
+    // A fault in an #if names what the condition holds once defined() was
+    // worked out: its value.
+    void aConditionsFaultShowsWhatDefinedGave() {
+        QCOMPARE(source("#if defined(X) defined(Y)\n nop\n#endif\n").messages,
+                 QStringList{"main.asm:1: error: #if defined(X) defined(Y): unexpected '0'"});
     }
 
     // getc reads a byte of a file; a file that is not there is named in the
