@@ -67,8 +67,9 @@ private slots:
     // written out as 1 counts as the plain one does (only a step of 0,
     // which never ends, is refused).
     void theSmallestCasesOfIncbinAndFor() {
-        QCOMPARE(build({{"/p/main.asm", " .org 0\n.incbin \"one.bin\"\n"}, {"/p/one.bin", "B"}}).hex,
-                 QByteArray("42"));
+        QCOMPARE(
+            build({{"/p/main.asm", " .org 0\n.incbin \"one.bin\"\n"}, {"/p/one.bin", "B"}}).hex,
+            QByteArray("42"));
         QCOMPARE(build({{"/p/main.asm", " .org 0\n.incbin \"s.bin\"\n"},
                         {"/p/s.bin", "0123456789abcdefg"}})
                      .hex,
@@ -76,6 +77,12 @@ private slots:
         QCOMPARE(source(".for i, 1, 3, 1\n .db i\n.loop\n").hex, QByteArray("010203"));
         QCOMPARE(source(".for i, 1, 3, 0\n .db i\n.loop\n").messages,
                  QStringList{"main.asm:1: error: .for with a step of 0 never ends"});
+    }
+
+    // Brass's reusable label in the first column needs no ':' before the
+    // statement it marks (syntax/reusable.htm); the statement is kept whole.
+    void aReusableLabelWithoutItsColon() {
+        QCOMPARE(source(" .org 0\n-  ld a, 1\n jr {-}\n").hex, QByteArray("3e0118fc"));
     }
 
     // Brass's names may hold '$' and '?' after their first letter
@@ -111,6 +118,19 @@ private slots:
     void aConditionsFaultShowsWhatDefinedGave() {
         QCOMPARE(source("#if defined(X) defined(Y)\n nop\n#endif\n").messages,
                  QStringList{"main.asm:1: error: #if defined(X) defined(Y): unexpected '0'"});
+    }
+
+    // A file .incbin cannot read, or a colour written with too few parts,
+    // is an error at its line, not bytes left out without a word.
+    void whatCannotBeReadIsSaid() {
+        QCOMPARE(
+            build({{"/p/main.asm", " .org 0\n.incbin \"data\"\n"}, {"/p/data/x", ""}}).messages,
+            QStringList{"main.asm:2: error: cannot read data: it is a folder"});
+        QCOMPARE(
+            build({{"/p/main.z80", ".option BM_MSK, BM_MSK_RGB=RGB(1,2)\n#include \"t.bmp\"\n"},
+                   {"/p/t.bmp", "BM" + std::string(60, '\0')}})
+                .messages,
+            QStringList{"main.z80:2: error: __BM_MSK_RGB: RGB takes red, green and blue"});
     }
 
     // getc reads a byte of a file; a file that is not there is named in the
