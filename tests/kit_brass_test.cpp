@@ -3,33 +3,11 @@
 // syntax/modules.htm and the directives' pages), assembled in memory and
 // compared with the bytes the manual's own examples give.
 
-#include "z80/assembler.h"
-#include "z80/outputs.h"
+#include "assembled.h"
 
 #include <QtTest>
 
 namespace {
-
-struct Built {
-    QByteArray hex;       // the program's bytes, in hexadecimal
-    QStringList messages; // the errors, then the warnings
-};
-
-// Assembles `files` (main first).
-Built build(const std::vector<std::pair<std::string, std::string>> &files) {
-    z80::MemoryReader reader;
-    for (const auto &[path, text] : files)
-        reader.files[path] = text;
-    const z80::Assembly a = z80::assemble(files.front().first, reader, {});
-    Built b;
-    for (const auto &list : {z80::errorLines(a), z80::messages(a.warnings)})
-        for (const std::string &m : list)
-            b.messages << QString::fromStdString(m);
-    if (a.ok())
-        b.hex =
-            QByteArray(reinterpret_cast<const char *>(a.bytes.data()), int(a.bytes.size())).toHex();
-    return b;
-}
 
 Built source(const std::string &text) {
     return build({{"/p/main.asm", text}});

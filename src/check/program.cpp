@@ -1,30 +1,23 @@
 #include "check/program.h"
 
-#include "z80/vocabulary.h"
 #include "z80/assembler.h"
 #include "z80/lexer.h"
 #include "z80/outputs.h"
+#include "z80/vocabulary.h"
 
-#include <cctype>
 #include <cstdio>
 
 namespace check {
 
+using z80::isSpace;
 using z80::lower; // names fold as the assembler folds them: ASCII, whatever the locale
+using z80::trimmed;
 
 namespace {
 
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())))
-        s.remove_prefix(1);
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())))
-        s.remove_suffix(1);
-    return s;
-}
-
 // A log's text cut at its {EXPRESSION} parts.
 bool readLog(std::string_view body, Probe *p, std::string *why) {
-    body = trim(body);
+    body = trimmed(body);
     if (body.size() < 2 || body.front() != '"' || body.back() != '"') {
         *why = "@log wants its text in double quotes, as ;@log \"a={a} hl={hl}\"";
         return false;
@@ -79,14 +72,12 @@ std::vector<Probe> probesOf(const std::string &text, const std::string &shown,
             p.at = {shown, number};
             std::string why;
             bool ok = true;
-            if (comment.substr(0, 6) == "assert" && comment.size() > 6 &&
-                std::isspace(static_cast<unsigned char>(comment[6]))) {
-                p.text = std::string(trim(comment.substr(6)));
+            if (comment.substr(0, 6) == "assert" && comment.size() > 6 && isSpace(comment[6])) {
+                p.text = std::string(trimmed(comment.substr(6)));
                 ok = bool(p.expression = parseValue(p.text, &why));
-            } else if (comment.substr(0, 3) == "log" && comment.size() > 3 &&
-                       std::isspace(static_cast<unsigned char>(comment[3]))) {
+            } else if (comment.substr(0, 3) == "log" && comment.size() > 3 && isSpace(comment[3])) {
                 p.kind = Probe::Kind::Log;
-                p.text = std::string(trim(comment.substr(3)));
+                p.text = std::string(trimmed(comment.substr(3)));
                 ok = readLog(p.text, &p, &why);
             } else {
                 continue; // another tool's ;@ comment

@@ -1,26 +1,19 @@
 #include "check/testfile.h"
 
-#include "z80/vocabulary.h"
 #include "run/keypad.h"
 #include "z80/lexer.h"
 #include "z80/source.h"
+#include "z80/vocabulary.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace check {
 
+using z80::isSpace;
 using z80::lower; // names fold as the assembler folds them: ASCII, whatever the locale
+using z80::trimmed;
 
 namespace {
-
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())))
-        s.remove_prefix(1);
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())))
-        s.remove_suffix(1);
-    return s;
-}
 
 // The length of the quoted literal starting at s[i] ("..." or 'c'), or 0
 // when a quote there opens none.
@@ -76,11 +69,11 @@ std::vector<std::string_view> splitItems(std::string_view s) {
         } else if (c == ')' || c == '}' || c == ']') {
             --depth;
         } else if (c == ',' && depth == 0) {
-            items.push_back(trim(s.substr(start, i - start)));
+            items.push_back(trimmed(s.substr(start, i - start)));
             start = i + 1;
         }
     }
-    items.push_back(trim(s.substr(start)));
+    items.push_back(trimmed(s.substr(start)));
     return items;
 }
 
@@ -104,9 +97,9 @@ std::size_t closingBracket(std::string_view s) {
 // The first word and the rest of a text.
 std::pair<std::string, std::string_view> firstWord(std::string_view s) {
     std::size_t i = 0;
-    while (i < s.size() && (std::isalnum(static_cast<unsigned char>(s[i])) || s[i] == '_'))
+    while (i < s.size() && (z80::isLetter(s[i]) || z80::isDigit(s[i]) || s[i] == '_'))
         ++i;
-    return {lower(s.substr(0, i)), trim(s.substr(i))};
+    return {lower(s.substr(0, i)), trimmed(s.substr(i))};
 }
 
 // The expectations written with or without `expect` before them.
@@ -150,7 +143,7 @@ private:
 };
 
 bool Reader::quoted(std::string_view s, std::string *text, const char *what) {
-    s = trim(s);
+    s = trimmed(s);
     if (s.empty() || s[0] != '"' || literalLength(s, 0) != s.size() || !closed(s)) {
         error(std::string(what) + " is written in double quotes, as \"HELLO\"");
         return false;
@@ -160,11 +153,11 @@ bool Reader::quoted(std::string_view s, std::string *text, const char *what) {
 }
 
 bool Reader::count(std::string_view s, std::uint64_t max, std::uint64_t *n, const char *what) {
-    s = trim(s);
+    s = trimmed(s);
     std::uint64_t v = 0;
     bool ok = !s.empty() && s.size() <= 19;
     for (char c : s)
-        ok = ok && std::isdigit(static_cast<unsigned char>(c));
+        ok = ok && z80::isDigit(c);
     if (ok)
         for (char c : s)
             v = v * 10 + std::uint64_t(c - '0');
@@ -190,7 +183,7 @@ bool Reader::item(std::string_view s, bool registersOnly, Item *out) {
     if (!s.empty() && (s[0] == '(' || s[0] == '{')) {
         const std::size_t close = closingBracket(s);
         std::string_view rest =
-            close == std::string_view::npos ? std::string_view() : trim(s.substr(close + 1));
+            close == std::string_view::npos ? std::string_view() : trimmed(s.substr(close + 1));
         if (registersOnly || close == std::string_view::npos || rest.empty() || rest[0] != '=') {
             error(registersOnly ? "`with` sets registers, as a=5; memory is set with `set`"
                                 : "\"" + std::string(s.substr(0, 60)) +
@@ -198,8 +191,8 @@ bool Reader::item(std::string_view s, bool registersOnly, Item *out) {
                                       "(ADDRESS)=\"text\"");
             return false;
         }
-        rest = trim(rest.substr(1));
-        out->name = std::string(trim(s.substr(1, close - 1)));
+        rest = trimmed(rest.substr(1));
+        out->name = std::string(trimmed(s.substr(1, close - 1)));
         if (!(out->address = expression(out->name, "the address")))
             return false;
         if (!rest.empty() && rest[0] == '"') {
@@ -214,7 +207,7 @@ bool Reader::item(std::string_view s, bool registersOnly, Item *out) {
         return bool(out->value = expression(rest, "the value"));
     }
     const std::size_t eq = s.find('=');
-    const std::string name = lower(trim(s.substr(0, eq == std::string_view::npos ? 0 : eq)));
+    const std::string name = lower(trimmed(s.substr(0, eq == std::string_view::npos ? 0 : eq)));
     if (eq == std::string_view::npos || !(isRegister(name) || isFlag(name))) {
         error("\"" + std::string(s.substr(0, 60)) +
               "\": expected REGISTER=VALUE (a, b, ..., hl, ix, sp; flags cf, zf, sf, pf, hf, nf)");
@@ -269,20 +262,19 @@ void Reader::call(Test &t, std::string_view rest) {
     // `with` as a word of its own ends the routine's name.
     std::size_t with = std::string_view::npos;
     for (std::size_t i = 0; i + 4 <= rest.size(); ++i)
-        if (lower(rest.substr(i, 4)) == "with" && i > 0 &&
-            std::isspace(static_cast<unsigned char>(rest[i - 1])) &&
-            (i + 4 == rest.size() || std::isspace(static_cast<unsigned char>(rest[i + 4])))) {
+        if (lower(rest.substr(i, 4)) == "with" && i > 0 && isSpace(rest[i - 1]) &&
+            (i + 4 == rest.size() || isSpace(rest[i + 4]))) {
             with = i;
             break;
         }
-    t.targetText = std::string(trim(rest.substr(0, with)));
+    t.targetText = std::string(trimmed(rest.substr(0, with)));
     if (t.targetText.empty()) {
         error("`call` names the routine: call LABEL [with REG=VALUE, ...]");
         return;
     }
     t.target = expression(t.targetText, "the routine");
     if (with != std::string_view::npos)
-        items(trim(rest.substr(with + 4)), true, &t.with);
+        items(trimmed(rest.substr(with + 4)), true, &t.with);
 }
 
 void Reader::runLine(Test &t, std::string_view rest) {
@@ -359,8 +351,8 @@ void Reader::expect(Test &t, const std::string &word, std::string_view rest) {
                   "frame.png");
             return;
         }
-        e.addressText = std::string(trim(rest.substr(0, space)));
-        e.name = std::string(trim(rest.substr(space)));
+        e.addressText = std::string(trimmed(rest.substr(0, space)));
+        e.name = std::string(trimmed(rest.substr(space)));
         if (!(e.address = expression(e.addressText, "the buffer's address")))
             return;
     } else if (word == "returned") {
@@ -386,7 +378,7 @@ void Reader::line(int number, std::string_view raw) {
         error("the line is longer than " + std::to_string(kMaxTestLineLength) + " characters");
         return;
     }
-    const std::string_view text = trim(uncommented(raw));
+    const std::string_view text = trimmed(uncommented(raw));
     if (text.empty())
         return;
     const auto [word, rest] = firstWord(text);

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -99,9 +100,13 @@ std::optional<RecoveryCopy> decodeRecoveryCopy(const QByteArray &bytes) {
 
 RecoveryOwner::RecoveryOwner(const QString &folder) : m_folder(folder) {
     // The process id and a moment tell this editor from every other one,
-    // also from an earlier one that had the same process id.
-    const QString name =
-        QStringLiteral("%1-%2").arg(::getpid()).arg(QDateTime::currentMSecsSinceEpoch(), 0, 36);
+    // also from an earlier one that had the same process id; the count tells
+    // apart owners one process makes within the same millisecond.
+    static std::atomic<unsigned> made{0};
+    const QString name = QStringLiteral("%1-%2-%3")
+                             .arg(::getpid())
+                             .arg(QDateTime::currentMSecsSinceEpoch(), 0, 36)
+                             .arg(made++);
     m_copy = folder + QLatin1Char('/') + name + QLatin1String(kCopySuffix);
     m_lock = folder + QLatin1Char('/') + name + QLatin1String(kLockSuffix);
 }

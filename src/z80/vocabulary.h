@@ -27,6 +27,19 @@ inline char lowerChar(char c) {
     return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c;
 }
 
+// White space as C's "C" locale has it: blank, tab, line ends, vertical tab, form feed.
+inline bool isSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+// `s` without the white space at its two ends.
+inline std::string_view trimmed(std::string_view s) {
+    while (!s.empty() && isSpace(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && isSpace(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
 // The characters of names: a letter or '_' first, then letters, digits, '_'.
 inline bool isNameStart(char c) {
     return isLetter(c) || c == '_';
