@@ -3,34 +3,13 @@
 // the message a missing file gives. A fault of one (a bound made strict, a
 // count off by one) passes every ordinary program; these catch it.
 
-#include "z80/assembler.h"
-#include "z80/outputs.h"
+#include "assembled.h"
+
 #include "z80/preprocessor.h"
 
 #include <QtTest>
 
 namespace {
-
-struct Built {
-    QByteArray hex;       // the program's bytes, in hexadecimal, when it built
-    QStringList messages; // the errors, then the warnings
-};
-
-// Assembles `files` (main first) in memory.
-Built build(const std::vector<std::pair<std::string, std::string>> &files) {
-    z80::MemoryReader reader;
-    for (const auto &[path, text] : files)
-        reader.files[path] = text;
-    const z80::Assembly a = z80::assemble(files.front().first, reader, {});
-    Built b;
-    for (const auto &list : {z80::errorLines(a), z80::messages(a.warnings)})
-        for (const std::string &m : list)
-            b.messages << QString::fromStdString(m);
-    if (a.ok())
-        b.hex =
-            QByteArray(reinterpret_cast<const char *>(a.bytes.data()), int(a.bytes.size())).toHex();
-    return b;
-}
 
 Built source(const std::string &text) {
     return build({{"/p/main.asm", text}});
