@@ -39,7 +39,8 @@ fi
 tests_for() {
     case "$1" in
     src/z80/*) echo "kit_assembler_test z80_analysis_test z80_highlight_test z80_facts_test" \
-                    "kit_brass_test kit_dialect_test z80_encoder_test kit_budget_test" ;;
+                    "kit_edges_test kit_brass_test kit_dialect_test z80_encoder_test" \
+                    "kit_budget_test" ;;
     src/run/*) echo "run_machine_test run_os_test" ;;
     src/toolchain/*) echo "toolchain_commands_test toolchain_runner_test" ;;
     esac
