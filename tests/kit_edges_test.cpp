@@ -58,10 +58,13 @@ private slots:
                  QStringList{"main.asm:1: error: .for with a step of 0 never ends"});
     }
 
-    // Brass's reusable label in the first column needs no ':' before the
-    // statement it marks (syntax/reusable.htm); the statement is kept whole.
-    void aReusableLabelWithoutItsColon() {
+    // Brass's reusable labels in their shortest forms (syntax/reusable.htm):
+    // in the first column without ':' before the statement they mark, and a
+    // bookmark '@' right before its ':' or a blank; the statement is kept whole.
+    void reusableLabelsInTheirShortestForms() {
         QCOMPARE(source(" .org 0\n-  ld a, 1\n jr {-}\n").hex, QByteArray("3e0118fc"));
+        QCOMPARE(source(" .org 0\n@: nop\n jp {-1@}\n").hex, QByteArray("00c30000"));
+        QCOMPARE(source(" .org 0\n@ nop\n jp {-1@}\n").hex, QByteArray("00c30000"));
     }
 
     // Brass's names may hold '$' and '?' after their first letter
