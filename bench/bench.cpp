@@ -438,8 +438,7 @@ int main(int argc, char *argv[]) {
             "<= 30 ms (floor: lexing alone)");
     }
     auto *language = form.findChild<Language *>("language");
-    form.open_doc(program);
-    form.CommonDialog1.FileName = program;
+    form.open_doc(program); // the document's file from now on
     QEventLoop wait;
     QObject::connect(language->runner(), &AnalysisRunner::finished, &wait, &QEventLoop::quit);
     wait.exec();
@@ -549,7 +548,7 @@ int main(int argc, char *argv[]) {
         QStringLiteral("build catalogue (%1 templates)").arg(templates), quick ? 1 : 15,
         [&] {
             QMenu menu;
-            buildCatalogue(&menu, many, [](const QByteArray &) {});
+            buildCatalogue(&menu, many, [](const QByteArray &) {}, [] {});
         },
         [&] { sink = QDir(many).entryList({"*.txt"}, QDir::Files).value(0).toLatin1(); },
         "ratio <= 1.5, < 30 ms");

@@ -1,5 +1,8 @@
 #!/bin/sh
-# asm.bat NAME: builds a program into ~/Asm/Exec/NAME.8xp.
+# asm.bat NAME: builds a program into ~/Asm/Exec/NAME.8xp, or a Flash
+# application (a source that starts at 4000h with the application header,
+# 80 0Fh ...) into ~/Asm/Exec/NAME.8xk, signed with the key its header names
+# when ~/Asm/TASM holds it (0104.key).
 #
 # The source is the file QUORVIN_SOURCE names (the editor sets it to the file
 # being edited, just saved); run by hand, NAME.z80 or NAME.asm in the working
@@ -7,10 +10,11 @@
 # assembler's dialect, spasm-ng's and Brass's (#include, #define, .org, .db,
 # left-to-right expressions, ...) and writes the program's bytes, a listing
 # (Exec/NAME.lst), its labels (Exec/NAME.lab) and its source map
-# (Exec/NAME.map: which line made which bytes); pack8xp makes the
-# calculator's program file. Messages name the user's own file and line; they
+# (Exec/NAME.map: which line made which bytes) and its errors and warnings as
+# values (Exec/NAME.diag, which the editor marks lines from); pack8xp makes the
+# calculator's file. Messages name the user's own file and line; they
 # and a last line that says how the build went go to ~/Asm/TASM/error.log.
-# Exits 0 when NAME.8xp was written.
+# Exits 0 when the calculator's file was written.
 
 # Names defined for every build, apart by blanks: NAME or NAME=VALUE (shell
 # include files choose their definitions by them). TI83P is always defined.
@@ -27,7 +31,6 @@ name=$1
 root="$HOME/Asm"
 log="$root/TASM/error.log"
 exec_dir="$root/Exec"
-out="$exec_dir/$name.8xp"
 case $0 in */*) here=${0%/*} ;; *) here=. ;; esac
 # The editor names a log and a list of files read of this build's own, so
 # that it never reads another build's; error.log always gets the log too.
@@ -41,10 +44,9 @@ files_read=${QUORVIN_FILES_READ:-$root/TASM/last-build.files}
 [ -d "$root/TASM" ] && [ -d "$exec_dir" ] || mkdir -p "$root/TASM" "$exec_dir" || exit 1
 work="$log.tmp.$$"
 binary="$exec_dir/$name.bin.tmp.$$"
-packed="$out.tmp.$$"
 own=""
 [ -n "$build_log" ] && own="$build_log.tmp.$$"
-trap 'rm -f -- "$work" "$binary" "$packed" ${own:+"$own"}' EXIT
+trap 'rm -f -- "$work" "$binary" ${own:+"$own"}' EXIT
 : > "$work" || exit 1
 
 say() { printf '%s\n' "$*" >> "$work"; }
@@ -65,7 +67,13 @@ write_logs() {
     fi
     return $status
 }
-outputs_gone() { rm -f -- "$out" "$exec_dir/$name.lst" "$exec_dir/$name.lab" "$exec_dir/$name.map"; }
+# Every file a build may write, in one rm (a program started costs more than
+# the rest of the script).
+outputs_gone() {
+    stem="$exec_dir/$name"
+    rm -f -- "$stem.8xp" "$stem.8xk" "$stem.8xv" "$stem.8xn" "$stem.8xl" "$stem.8xm" "$stem.8xs" \
+        "$stem.8xi" "$stem.8xd" "$stem.8xc" "$stem.lst" "$stem.lab" "$stem.map"
+}
 finish() {
     write_logs || exit 1
     exit "$1"
@@ -77,8 +85,10 @@ fail() {
     finish 1
 }
 
-# A failed build leaves no program, listing or labels from an earlier one behind.
+# A failed build leaves no program, listing or labels from an earlier one
+# behind; its messages as values (Exec/NAME.diag) are this build's own.
 outputs_gone
+rm -f -- "$exec_dir/$name.diag"
 
 [ -n "$name" ] || fail "error: no program name was given"
 
@@ -126,12 +136,15 @@ done
 # check every write and rename it into place.
 summary=$("$assembler" "$@" "$src" -o "$binary" --listing "$exec_dir/$name.lst" \
     --labels "$exec_dir/$name.lab" --map "$exec_dir/$name.map" --files-read "$files_read" \
-    --announce \
+    --diagnostics "$exec_dir/$name.diag" --announce \
     2>> "$work") || fail
 
-"$packer" "$binary" "$packed" "$name" >> "$work" 2>&1 || fail "Packing the program failed."
-mv -f -- "$packed" "$out" || fail "error: cannot write $out"
-say "Build succeeded: $summary"
+# pack8xp writes NAME.8xp, NAME.8xk for an application, or the variable a
+# "; variable: appvar" line asks for (NAME.8xv), and ends the summary with
+# what it wrote (signed or not, and what an unsigned application means).
+ending=$("$packer" --to "$exec_dir/$name" --keys "$root/TASM" --source "$src" "$binary" "$name" 2>> "$work") ||
+    fail "Packing the program failed."
+say "Build succeeded: $summary$ending"
 # A build whose log cannot be written has not succeeded.
 if ! write_logs; then
     outputs_gone

@@ -40,22 +40,38 @@ PackResult pack8xp(const std::vector<std::uint8_t> &binary, const std::string &n
     if (n < 2 || binary[0] != 0xBB || binary[1] != 0x6D)
         r.warnings.push_back("the program does not start with BB 6D (db 0BBh,6Dh), "
                              "so the calculator will not run it as an assembly program");
+    std::uint8_t nameBytes[8] = {};
+    for (std::size_t i = 0; i < 8 && i < calcName.size(); ++i)
+        nameBytes[i] = std::uint8_t(calcName[i]);
+    PackResult packed = packVariable(binary, nameBytes, 0x06, false, true, comment);
+    packed.warnings.insert(packed.warnings.begin(), r.warnings.begin(), r.warnings.end());
+    return packed;
+}
 
+PackResult packVariable(const std::vector<std::uint8_t> &binary, const std::uint8_t (&name)[8],
+                        std::uint8_t type, bool archived, bool sized, const std::string &comment) {
+    PackResult r;
+    const std::size_t n = binary.size() + (sized ? 2 : 0);
+    if (n > 0xFFFF - 17) {
+        r.error = "the variable's data is " + std::to_string(n) +
+                  " bytes; a variable file holds at most " + std::to_string(0xFFFF - 17);
+        return r;
+    }
     std::vector<std::uint8_t> data;
-    data.reserve(n + 19);
+    data.reserve(n + 17);
     put16(data, 0x0D);
-    put16(data, n + 2);
-    data.push_back(0x06);
-    for (std::size_t i = 0; i < 8; ++i)
-        data.push_back(i < calcName.size() ? std::uint8_t(calcName[i]) : 0);
-    data.push_back(0); // version
-    data.push_back(0); // flags
-    put16(data, n + 2);
     put16(data, n);
+    data.push_back(type);
+    data.insert(data.end(), name, name + 8);
+    data.push_back(0);                   // version
+    data.push_back(archived ? 0x80 : 0); // flags
+    put16(data, n);
+    if (sized)
+        put16(data, binary.size());
     data.insert(data.end(), binary.begin(), binary.end());
 
     std::vector<std::uint8_t> &f = r.file;
-    f.reserve(76 + n);
+    f.reserve(74 + n);
     const char signature[] = "**TI83F*\x1A\x0A";
     f.insert(f.end(), signature, signature + 10);
     f.push_back(0);

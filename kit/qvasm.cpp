@@ -1,5 +1,6 @@
 // qvasm [-I DIR]... [-D NAME[=VALUE]]... SOURCE -o OUT.bin [--listing OUT.lst]
 //       [--labels OUT.lab] [--map OUT.map] [--files-read FILE] [--announce]
+//       [--diagnostics OUT.diag]
 // Assembles SOURCE (the classic assembler's dialect, spasm-ng's and
 // Brass's) into the program's bytes. TI83P is defined, as the classic batch
 // files did. Errors and then warnings go to standard error as
@@ -9,14 +10,17 @@
 // to -D's); the line
 // that sums the program up goes to standard output. Exit 1 on an error.
 // Every text here is made from the build's values (z80/outputs.h, and the
-// source map's format in z80/sourcemap.h).
+// source map's format in z80/sourcemap.h). --diagnostics writes the errors
+// and warnings as values (z80/diagfile.h) whether or not the build succeeds.
 
 #include "z80/assembler.h"
+#include "z80/diagfile.h"
 #include "z80/outputs.h"
 #include "z80/sourcemap.h"
 
 #include "filewrite.h"
 
+#include <algorithm>
 #include <iostream>
 #include <malloc.h>
 #include <unistd.h>
@@ -34,7 +38,7 @@ bool write(const std::string &path, const std::string &text) {
 int usage() {
     std::cerr << "usage: qvasm [-I DIR]... [-D NAME[=VALUE]]... SOURCE -o OUT.bin "
                  "[--listing OUT.lst] [--labels OUT.lab] [--map OUT.map] [--files-read FILE] "
-                 "[--announce]\n";
+                 "[--announce] [--diagnostics OUT.diag]\n";
     return 2;
 }
 
@@ -47,7 +51,7 @@ int main(int argc, char **argv) {
     mallopt(M_TOP_PAD, 16 << 20);
     z80::Options options;
     options.defines.emplace_back("TI83P", "");
-    std::string source, output, listing, labels, map, filesRead;
+    std::string source, output, listing, labels, map, filesRead, diagnostics;
     bool announce = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -75,6 +79,8 @@ int main(int argc, char **argv) {
             map = argv[++i];
         } else if (a == "--files-read" && more) {
             filesRead = argv[++i];
+        } else if (a == "--diagnostics" && more) {
+            diagnostics = argv[++i];
         } else if (a == "--announce") {
             announce = true;
         } else if (source.empty() && !a.empty() && a[0] != '-') {
@@ -109,6 +115,12 @@ int main(int argc, char **argv) {
     for (const std::string &m : z80::capped(z80::messages(a.warnings), "warnings"))
         std::cerr << m << "\n";
     bool ok = a.ok();
+    if (!diagnostics.empty()) {
+        std::vector<z80::Diagnostic> all = a.errors;
+        all.insert(all.end(), a.warnings.begin(), a.warnings.end());
+        all.resize(std::min(all.size(), z80::kMaxDiagnostics));
+        ok = write(diagnostics, z80::writeDiagnostics(all)) && ok;
+    }
     if (!filesRead.empty() && !a.filesRead.empty() && a.filesRead.front() == source) {
         std::string text;
         for (const std::string &path : a.filesRead)
@@ -125,7 +137,7 @@ int main(int argc, char **argv) {
     if (!map.empty())
         ok = write(map, z80::writeMap(a)) && ok;
     if (!ok) { // nothing half made stays behind
-        for (const std::string *path : {&output, &listing, &labels, &map})
+        for (const std::string *path : {&output, &listing, &labels, &map, &diagnostics})
             if (!path->empty())
                 ::unlink(path->c_str());
         return 1;

@@ -69,7 +69,7 @@ private slots:
         // double-click on the test's failure opens the tests file there.
         QCOMPARE(w.extras()->markMessages(7).size(), 1);
         emit w.form3()->lineActivated(lines[0]);
-        QCOMPARE(w.CommonDialog1.FileName, tree->path("Source/twice.tests"));
+        QCOMPARE(w.currentFile().path(), tree->path("Source/twice.tests"));
         int line = 0, index = 0;
         w.Text1->getCursorPosition(&line, &index);
         QCOMPARE(line + 1, 7);
@@ -82,7 +82,7 @@ private slots:
         QVERIFY(openSource("Source/twice.tests", kTests));
         QSignalSpy done(w.testsRunner(), &TestsRunner::finished);
         w.test_Key();
-        QVERIFY(done.wait(20000));
+        QVERIFY(done.wait(60000));
         QCOMPARE(w.extras()->markMessages(1), QStringList("passed"));
         QCOMPARE(w.extras()->markMessages(5),
                  QStringList("twice.tests:7: expected HL=000Bh (11), got 000Ah (10)"));
@@ -95,8 +95,8 @@ private slots:
                             &AnalysisRunner::finished);
         w.Text1->setText(QString(kTests).replace("hl=11", "hl=10").replace("1000h", "100h"));
         w.test_Key();
-        QVERIFY(done.wait(20000));
-        QVERIFY(analysed.count() || analysed.wait());
+        QVERIFY(done.wait(60000));
+        QVERIFY(analysed.count() || analysed.wait(30000));
         QCOMPARE(w.extras()->markMessages(1), QStringList("passed"));
         QCOMPARE(w.extras()->markMessages(5), QStringList("passed"));
         QCOMPARE(w.extras()->markMessages(9), QStringList("passed"));
@@ -115,11 +115,10 @@ private slots:
         w.newdoc_Click(QFile::encodeName(templates + "hello.txt"));
         const QString saved = tree->path("Source/greet.z80");
         QVERIFY(w.save_doc(saved));
-        w.CommonDialog1.FileName = saved;
         QCOMPARE(readBytes(tree->path("Source/greet.tests")), readBytes(kit + "hello.tests"));
         QSignalSpy done(w.testsRunner(), &TestsRunner::finished);
         w.test_Key();
-        QVERIFY(done.wait(20000));
+        QVERIFY(done.wait(60000));
         QCOMPARE(output(), QString("1 passed, 0 failed\n"));
         QCOMPARE(w.findChild<QLabel *>("statusMessage")->toolTip(),
                  QString("Tests: 1 passed, 0 failed"));
@@ -139,13 +138,13 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         auto *language = w.findChild<Language *>("language");
         QSignalSpy analysed(language->runner(), &AnalysisRunner::finished);
-        QVERIFY(analysed.wait());
+        QVERIFY(analysed.wait(30000));
         const QString hover = language->hoverText(w.Text1->text().indexOf("double with") + 1);
         QVERIFY2(hover.contains("9D96h"), qPrintable(hover));
         QCOMPARE(language->problemMessages(2), QStringList());
         QVERIFY(openSource("Source/alone.tests", kTests));
         w.Text1->setText(kTests + QByteArray("  nonsense here\n"));
-        QVERIFY(analysed.wait());
+        QVERIFY(analysed.wait(30000));
         for (int line = 1; line <= w.Text1->lines(); ++line)
             QCOMPARE(language->problemMessages(line), QStringList());
     }

@@ -242,10 +242,7 @@ struct WindowFixture {
     // Writes a source below the tree and opens it as the current document, as Open does.
     [[nodiscard]] bool openSource(const QString &relative, const QByteArray &content) {
         const QString path = tree->path(relative);
-        if (!writeBytes(path, content) || !window->open_doc(path))
-            return false;
-        window->CommonDialog1.FileName = path;
-        return true;
+        return writeBytes(path, content) && window->open_doc(path);
     }
     QByteArray text() const { return editorText(window->Text1); }
     QStringList &shown() { return tree->messages.shown; }

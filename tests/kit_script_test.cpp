@@ -161,6 +161,9 @@ private slots:
         QVERIFY(!QFile::exists(at("Exec/bad.map")));
         QCOMPARE(log().mid(1), (QStringList{"bad.z80:4: error: '_PutS' is undefined",
                                             "Build failed: no program was written.", ""}));
+        // The same message as values for the editor: the line, and the name's column and length.
+        QCOMPARE(readBytes(at("Exec/bad.diag")),
+                 QByteArray("qvdiag 1\nerror\t4\t5\t5\tbad.z80\t'_PutS' is undefined\n"));
         QVERIFY(!QFile::exists(at("Exec/bad.8xp")));
         QByteArray many;
         for (int i = 0; i < 60; ++i)
@@ -172,6 +175,13 @@ private slots:
         QCOMPARE(lines[50], QStringLiteral("many.z80:50: error: unknown instruction 'frob'"));
         QCOMPARE(lines[51], QStringLiteral("... and 10 more errors"));
         QCOMPARE(lines[52], QStringLiteral("Build failed: no program was written."));
+        QCOMPARE(readBytes(at("Exec/many.diag")).count("\nerror\t"), 60);
+        // A build that fails before the assembler runs leaves no older values behind.
+        QVERIFY(build("missing", folder) != 0);
+        QVERIFY(writeBytes(at("Exec/many.diag"), "qvdiag 1\n"));
+        QFile::remove(folder + "/many.z80");
+        QVERIFY(build("many", folder) != 0);
+        QVERIFY(!QFile::exists(at("Exec/many.diag")));
     }
 
     // The editor names the very file it edits; run by hand, a pair of

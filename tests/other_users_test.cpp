@@ -67,7 +67,7 @@ private slots:
         QFETCH(bool, targetExists);
         Form1 &w = makeWindow();
         QVERIFY(openSource("Source/shared.z80", "ours"));
-        const QString file = w.CommonDialog1.FileName, profile = tree->path("profile");
+        const QString file = w.currentFile().path(), profile = tree->path("profile");
         if (targetExists)
             QVERIFY(writeBytes(profile, "the saver's own commands\n"));
         QVERIFY(QFile::remove(file) && QFile::link(profile, file));
@@ -144,7 +144,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QSignalSpy analysed(w.findChild<Language *>("language")->runner(),
                             &AnalysisRunner::finished);
-        QVERIFY(analysed.wait());
+        QVERIFY(analysed.wait(30000));
         QVERIFY(QFile::remove(tree->path("Source/use.inc")));
         QVERIFY(makeFifo(tree->path("Source/use.inc")));
         w.Text1->setCursorPosition(0, 1);

@@ -11,6 +11,7 @@
 
 #include <Qsci/qsciscintilla.h>
 
+#include <QLabel>
 #include <QProcess>
 #include <QtTest>
 
@@ -64,6 +65,23 @@ private slots:
         QCOMPARE(copiesIn(recoveryFolder()), QStringList());
     }
 
+    // A copy that cannot be written is said on the status line, with why,
+    // and said again once it can be kept.
+    void aCopyThatCannotBeWrittenIsSaid() {
+        QVERIFY(writeBytes(recoveryFolder(), "a file where the folder should be"));
+        Form1 &w = makeWindow();
+        QVERIFY(openSource("Source/a.z80", "start\n"));
+        type(w.Text1, "typed\n");
+        auto *said = w.findChild<QLabel *>("statusMessage");
+        QTRY_VERIFY_WITH_TIMEOUT(said->toolTip().contains("cannot be kept in a recovery copy"),
+                                 5000);
+        QVERIFY(said->toolTip().contains(recoveryFolder()));
+        QVERIFY(QFile::remove(recoveryFolder()));
+        type(w.Text1, "more\n");
+        QTRY_VERIFY_WITH_TIMEOUT(said->toolTip().contains("kept in its recovery copy again"), 5000);
+        QVERIFY(onlyCopy().has_value());
+    }
+
     // A real editor process told to end by each signal: the text is in its
     // copy, and the process ended by itself, not killed by the signal.
     void aSignalKeepsTheTextAndEndsTheEditorCleanly_data() {
@@ -111,7 +129,7 @@ private slots:
         QVERIFY(tree->messages.texts.first().contains("-two\n+TWO, typed\n"));
         QVERIFY(!tree->messages.texts.first().contains("three"));
         QCOMPARE(text(), QByteArray("one\nTWO, typed\nthree\n"));
-        QCOMPARE(w.CommonDialog1.FileName, file);
+        QCOMPARE(w.currentFile().path(), file);
         QVERIFY(w.Text1->isModified());
         QCOMPARE(readBytes(file), QByteArray("one\ntwo\nthree\n"));
         // The offered copy is gone; the text lives on in this editor's own.
@@ -171,10 +189,10 @@ private slots:
         std::signal(SIGXFSZ, oldHandler);
         QCOMPARE(shown().size(), 1);
         QVERIFY(shown().first().contains("Error 27"));
-        QCOMPARE(readBytes(w.CommonDialog1.FileName), QByteArray("old text"));
+        QCOMPARE(readBytes(w.currentFile().path()), QByteArray("old text"));
         w.save_Click(); // no question: the file is as the failed save left it
         QCOMPARE(shown().size(), 1);
-        QCOMPARE(readBytes(w.CommonDialog1.FileName), QByteArray(50000, 'n'));
+        QCOMPARE(readBytes(w.currentFile().path()), QByteArray(50000, 'n'));
         QVERIFY(chmodTo(tree->path("Source/locked"), 0755));
     }
 

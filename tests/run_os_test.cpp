@@ -3,6 +3,7 @@
 // the graph buffer, the keys, whole numbers and the decimal floating point.
 
 #include "run/font.h"
+#include "run/romdocs.h"
 #include "run/tifloat.h"
 
 #include "run_programs.h"
@@ -608,6 +609,22 @@ hundred: db 0, 86h, 40h, 01h, 40h, 0, 0, 0, 0
     // types (at keyForStr, 9D76h in TI's include), the boot code's version,
     // the display's wait reached by `call 000Bh`, a string copy, int( (the
     // greatest whole number not above); a result past 1E99 is an overflow.
+    // Every call the runner answers is described for the editor's hover:
+    // what it does, and the registers it destroys.
+    void everyAnsweredCallIsDescribed() {
+        const std::vector<std::string> answered = Os().answeredCalls();
+        QVERIFY(answered.size() > 150);
+        for (const std::string &name : answered) {
+            const RomCallDoc *doc = romCallDoc(name);
+            QVERIFY2(doc, name.c_str());
+            QVERIFY2(!doc->what.empty() && !doc->destroys.empty(), name.c_str());
+        }
+        QCOMPARE(romCallDoc("_putS")->name, std::string("_PutS"));
+        QCOMPARE(describe(*romCallDoc("_OP2Set5")),
+                 std::string("OP2 = the real number 5.\nIn: nothing\nOut: OP2\nDestroys: AF, HL"));
+        QVERIFY(!romCallDoc("_NoSuchCall"));
+    }
+
     void theCallsPublicProgramsMake() {
         const auto s = runAsm(R"(
         ld a, 5

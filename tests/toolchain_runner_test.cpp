@@ -50,7 +50,7 @@ private slots:
         QCOMPARE(finished.count(), 0);
         runner.awaitResult(1);
         starter.lastWatch->finish();
-        QVERIFY(finished.wait());
+        QVERIFY(finished.wait(30000));
         QCOMPARE(finished[0][0].value<BuildRunner::Build>().programName, QStringLiteral("second"));
         QCOMPARE(finished[0][0].value<BuildRunner::Build>().source,
                  QStringLiteral("/src/second.z80"));
@@ -83,7 +83,7 @@ private slots:
         QVERIFY(starter.calls[0].options.captureErrors);
         starter.lastWatch->errors = "ERROR: no cable found\n";
         starter.lastWatch->finish({false, 1});
-        QVERIFY(failed.wait());
+        QVERIFY(failed.wait(30000));
         QCOMPARE(failed[0][0].toString(), QStringLiteral("/bin/send"));
         QCOMPARE(failed[0][2].toByteArray(), QByteArray("ERROR: no cable found\n"));
         QVERIFY(runner.startTool({"/bin/tool", {}}, false).ok()); // not watched for
@@ -97,7 +97,7 @@ private slots:
         QCOMPARE(failed.count(), 1);
         QVERIFY(runner.startTool({"/bin/emu", {}}, true, 2, 60000).ok());
         starter.lastWatch->finish({false, 1});
-        QVERIFY(failed.wait());
+        QVERIFY(failed.wait(30000));
         QCOMPARE(failed[1][3].toInt(), 2);
     }
 

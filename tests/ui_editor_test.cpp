@@ -58,7 +58,7 @@ private slots:
         QCOMPARE(styleAt(4, 6), z80::Style::Comment);
         window->Text1->SendScintilla(QsciScintillaBase::SCI_UNDO);
         window->save_Click();
-        QCOMPARE(readBytes(window->CommonDialog1.FileName), text);
+        QCOMPARE(readBytes(window->currentFile().path()), text);
     }
 
     // A source of one 1 MB line: each change restyles a bounded start of
@@ -173,7 +173,7 @@ private slots:
         w.Text1->getCursorPosition(&line, &index);
         QCOMPARE(line, 2); // wrapped round to the comment's word
         QCOMPARE(w.Text1->selectedText(), QStringLiteral("xor"));
-        QVERIFY(w.save_doc(w.CommonDialog1.FileName));
+        QVERIFY(w.save_doc(w.currentFile().path()));
         find->matchCase->setChecked(true);
         find->replaceText->setText("xor");
         find->replaceAll(); // every match already reads so: nothing changes
@@ -259,7 +259,7 @@ private slots:
         tree->messages.answers = {MessageBox::Answer::Discard};
         const QRect second = log->cursorRect(QTextCursor(log->document()->findBlockByNumber(1)));
         QTest::mouseDClick(log->viewport(), Qt::LeftButton, {}, second.center());
-        QCOMPARE(w.CommonDialog1.FileName, tree->path("Source/defs.inc"));
+        QCOMPARE(w.currentFile().path(), tree->path("Source/defs.inc"));
         QCOMPARE(w.Text1->selectedText(), QStringLiteral("two"));
         QCOMPARE(marks(1), 1); // the include's own line, from the same log
     }

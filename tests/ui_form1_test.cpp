@@ -161,7 +161,7 @@ private slots:
         tree->picker.answers = {copy};
         w.saveas_Click();
         QCOMPARE(readBytes(copy), bytes);
-        QCOMPARE(w.CommonDialog1.FileName, copy);
+        QCOMPARE(w.currentFile().path(), copy);
         QCOMPARE(shown(), QStringList());
     }
 
@@ -192,14 +192,14 @@ private slots:
         Form1 &w = makeWindow();
         tree->picker.answers = {tree->path("hi"), tree->path("notes"), tree->path("v1.2")};
         w.saveas_Click();
-        QCOMPARE(w.CommonDialog1.FileName, tree->path("hi.z80"));
+        QCOMPARE(w.currentFile().path(), tree->path("hi.z80"));
         QVERIFY(QFile::exists(tree->path("hi.z80")));
         tree->picker.chosen = 1; // All Files
         w.saveas_Click();
-        QCOMPARE(w.CommonDialog1.FileName, tree->path("notes"));
+        QCOMPARE(w.currentFile().path(), tree->path("notes"));
         tree->picker.chosen = 0;
         w.saveas_Click(); // a name with an extension keeps it
-        QCOMPARE(w.CommonDialog1.FileName, tree->path("v1.2"));
+        QCOMPARE(w.currentFile().path(), tree->path("v1.2"));
         QCOMPARE(shown(), QStringList());
     }
 
@@ -207,7 +207,7 @@ private slots:
         Form1 &w = makeWindow();
         const QString file = tree->path("Source/new.z80");
         QVERIFY(w.openOrCreate(file));
-        QCOMPARE(w.CommonDialog1.FileName, file);
+        QCOMPARE(w.currentFile().path(), file);
         QVERIFY(text().isEmpty() && !QFile::exists(file));
         type(w, "ret");
         w.save_Click();
@@ -232,12 +232,13 @@ private slots:
         QVERIFY(writeBytes(file, "old"));
         type(w, "new text");
         // A path below a regular file cannot be written, even by root.
-        w.CommonDialog1.FileName = file + "/below.z80";
+        tree->picker.answers = {file + "/below.z80"};
         w.save_Click();
         QCOMPARE(shown(), QStringList{file + "/below.z80\n\nError 20: Not a directory"});
         QVERIFY(w.Text1->isModified());
         // A character 8-bit text cannot hold: refused, the old file untouched.
-        w.CommonDialog1.FileName = file;
+        QVERIFY(w.currentFile().untitled()); // the failed save named nothing
+        tree->picker.answers = {file};
         type(w, "\r\n  \xE2\x86\x92"); // U+2192 on line 2, column 3
         w.save_Click();
         QCOMPARE(shown().last(),
@@ -252,7 +253,7 @@ private slots:
     void aFailedOpenOrSaveAsKeepsTheDocumentAndItsName() {
         Form1 &w = makeWindow();
         QVERIFY(openSource("a.z80", "mine"));
-        const QString file = w.CommonDialog1.FileName;
+        const QString file = w.currentFile().path();
         tree->picker.answers = {tree->root()}; // a folder
         w.open_Click();
         QCOMPARE(shown(), QStringList{tree->root() + "\n\nError 21: Is a directory"});
@@ -260,13 +261,21 @@ private slots:
         tree->picker.answers = {tree->path("missing/b.z80")};
         w.saveas_Click();
         QCOMPARE(shown().size(), 2);
-        QCOMPARE(w.CommonDialog1.FileName, file);
+        QCOMPARE(w.currentFile().path(), file);
+        // The failed choices stay the dialogs' own: Save writes the document's
+        // file, and the next dialog starts from it.
+        type(w, "more ");
+        w.save_Click();
+        QCOMPARE(readBytes(file), QByteArray("more mine"));
+        tree->picker.answers = {std::nullopt};
+        w.saveas_Click();
+        QCOMPARE(tree->picker.calls.last().initialSelection, file);
     }
 
     void cancellingADialogChangesNothing() {
         Form1 &w = makeWindow();
         QVERIFY(openSource("a.z80", "on disk"));
-        const QString file = w.CommonDialog1.FileName;
+        const QString file = w.currentFile().path();
         type(w, "edited ");
         w.Text1->setModified(false); // pretend saved, so Open asks nothing
         tree->picker.answers = {std::nullopt, std::nullopt};
@@ -274,7 +283,7 @@ private slots:
         QCOMPARE(text(), QByteArray("edited on disk"));
         w.saveas_Click(); // cancelled: nothing written
         QCOMPARE(readBytes(file), QByteArray("on disk"));
-        QCOMPARE(w.CommonDialog1.FileName, file);
+        QCOMPARE(w.currentFile().path(), file);
         QCOMPARE(tree->picker.calls[0].initialSelection, file);
     }
 
@@ -324,7 +333,7 @@ private slots:
     void aFileChangedByAnotherProgramIsNotOverwrittenUnasked() {
         Form1 &w = makeWindow();
         QVERIFY(openSource("Source/shared.z80", "first"));
-        const QString file = w.CommonDialog1.FileName;
+        const QString file = w.currentFile().path();
         type(w, "mine ");
         w.save_Click(); // unchanged on disk: no question
         QCOMPARE(shown(), QStringList());

@@ -41,7 +41,7 @@ class LanguageTest : public QObject, public WindowFixture {
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         QSignalSpy analysed(language()->runner(), &AnalysisRunner::finished);
-        QVERIFY(analysed.wait());
+        QVERIFY(analysed.wait(30000));
     }
     void caretAt(int line, const QString &word) {
         window->Text1->setCursorPosition(line, lineText(line).indexOf(word) + 1);
@@ -123,7 +123,7 @@ private slots:
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         QSignalSpy analysed(language()->runner(), &AnalysisRunner::finished);
-        QVERIFY(analysed.wait());
+        QVERIFY(analysed.wait(30000));
         // The program's label is known; the mistyped one is said, as the build says it.
         QCOMPARE(language()->problemMessages(2), QStringList());
         QCOMPARE(language()->problemMessages(3), QStringList{"error: 'strat' is undefined"});
@@ -139,18 +139,18 @@ private slots:
         openProgram("#include \"calc.inc\"\nstart:\n\tb_call(_ClrLCDFull)\n\tjp start\n");
         caretAt(2, "_ClrLCDFull");
         key(Qt::Key_F12);
-        QCOMPARE(window->CommonDialog1.FileName, tree->path("Source/calc.inc"));
+        QCOMPARE(window->currentFile().path(), tree->path("Source/calc.inc"));
         int line = 0, index = 0;
         window->Text1->getCursorPosition(&line, &index);
         QCOMPARE(line, 78);
         QVERIFY(lineText(line).startsWith("_ClrLCDFull"));
         key(Qt::Key_Left, Qt::AltModifier);
-        QCOMPARE(window->CommonDialog1.FileName, tree->path("Source/prog.z80"));
+        QCOMPARE(window->currentFile().path(), tree->path("Source/prog.z80"));
         window->Text1->getCursorPosition(&line, &index);
         QCOMPARE(line, 2);
         // Within the file, by Ctrl+click.
         QSignalSpy analysed(language()->runner(), &AnalysisRunner::finished);
-        QVERIFY(analysed.wait());
+        QVERIFY(analysed.wait(30000));
         const QPoint at(window->Text1->SendScintilla(QsciScintillaBase::SCI_POINTXFROMPOSITION, 0,
                                                      window->Text1->positionFromLineIndex(3, 5)),
                         window->Text1->SendScintilla(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0,
@@ -164,15 +164,42 @@ private slots:
     void hoverTellsValuePlaceAndComment() {
         openProgram("#include \"calc.inc\"\n\tb_call(_ClrLCDFull)\n");
         const long at = window->Text1->positionFromLineIndex(1, 10);
-        QCOMPARE(
-            language()->hoverText(at),
-            QString("_ClrLCDFull = 4540h (17728)\nequate, calc.inc:79\nclears the whole screen"));
+        // The include's own words, then what the call does, reads, gives and destroys.
+        const QString said = language()->hoverText(at);
+        QVERIFY2(said.startsWith("_ClrLCDFull = 4540h (17728)\nequate, calc.inc:79\nclears the "
+                                 "whole screen\nClears the whole screen"),
+                 qPrintable(said));
+        QVERIFY2(said.endsWith("\nIn: nothing\nDestroys: AF, BC, DE, HL"), qPrintable(said));
+        // The same on the bcall macro's name.
+        QVERIFY(language()
+                    ->hoverText(window->Text1->positionFromLineIndex(1, 2))
+                    .contains("_ClrLCDFull\nClears the whole screen"));
         const QPoint point(
             window->Text1->SendScintilla(QsciScintillaBase::SCI_POINTXFROMPOSITION, 0, at),
             window->Text1->SendScintilla(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0, at) + 2);
         QHelpEvent hover(QEvent::ToolTip, point, window->Text1->viewport()->mapToGlobal(point));
         QApplication::sendEvent(window->Text1->viewport(), &hover);
         QTRY_COMPARE(QToolTip::text(), language()->hoverText(at));
+    }
+
+    // An include that gives a call's value only (most do): the hover adds
+    // what the call does, its inputs and outputs, and what it destroys.
+    void hoverOnARomCallTellsItsInputsOutputsAndDestroyed() {
+        openProgram("#define bcall(x) rst 28h \\ .dw x\n_PutS .equ 450Ah\n\tld hl,text\n"
+                    "\tbcall(_PutS)\n\tret\ntext: .db \"Hi\",0\n");
+        const QString said = language()->hoverText(window->Text1->positionFromLineIndex(3, 9));
+        const QString call = said.mid(said.indexOf("\nDisplays") + 1);
+        QVERIFY2(said.startsWith("_PutS = 450Ah (17674)\nequate, prog.z80:2\nDisplays the "
+                                 "0-terminated string at HL"),
+                 qPrintable(said));
+        QVERIFY(call.contains("\nIn: HL = string\nOut: HL = the byte after the terminating 0"));
+        QVERIFY(call.contains("\nDestroys: "));
+        // On the macro: the macro, then the call it makes.
+        QVERIFY(language()
+                    ->hoverText(window->Text1->positionFromLineIndex(3, 3))
+                    .endsWith("\n_PutS\n" + call));
+        // A name that is no call tells nothing of one.
+        QVERIFY(!language()->hoverText(window->Text1->positionFromLineIndex(2, 8)).contains("In:"));
     }
 
     // On an instruction the hover tells its size, T-states and flags.

@@ -92,7 +92,7 @@ text:   db "Ran in a window", 0)"));
         QTRY_VERIFY_WITH_TIMEOUT(runWindow() && runWindow()->ended(), 10000);
         QSignalSpy finished(w.runner(), &BuildRunner::finished);
         w.makeprog_Click(); // a later Make alone makes none
-        QVERIFY(finished.wait(10000));
+        QVERIFY(finished.wait(60000));
         QCOMPARE(w.findChildren<RunWindow *>().size(), 1);
     }
 
@@ -102,7 +102,7 @@ text:   db "Ran in a window", 0)"));
         QVERIFY(openSource("Source/bad.z80", "FAIL"));
         QSignalSpy finished(w.runner(), &BuildRunner::finished);
         w.runWindow_Key();
-        QVERIFY(finished.wait(10000));
+        QVERIFY(finished.wait(60000));
         QVERIFY(!runWindow());
     }
 

@@ -3,6 +3,7 @@
 #include "core/templates.h"
 #include "ui/editor.h"
 #include "ui/form1.h"
+#include "ui/statusline.h"
 
 #include "fakes.h"
 
@@ -58,11 +59,12 @@ private slots:
         QCOMPARE(captions, (QStringList{"a", "a&b", "b", "empty", "Hello"}));
         const QList<QByteArray> expected = {"text of a\r\n", "ampersand", "text of b", "",
                                             "hello \xE2\x82\xAC"};
+        QVERIFY(writeBytes(tree->path("Source/current.z80"), "current"));
         for (int i = 0; i < entries().size(); ++i) {
-            window->CommonDialog1.FileName = tree->path("Source/current.z80");
+            QVERIFY(window->openFile(tree->path("Source/current.z80")));
             entries()[i]->trigger();
             QCOMPARE(text(), expected[i]);
-            QVERIFY(window->CommonDialog1.FileName.isEmpty());
+            QVERIFY(window->currentFile().untitled());
             QVERIFY(!window->Text1->isModified());
         }
         // Untitled now: Save asks for a name.
@@ -72,26 +74,39 @@ private slots:
         QVERIFY(tree->picker.calls[0].save);
     }
 
-    void noTemplatesGiveOneDisabledEntryNamingTheFolder() {
+    // No menu item is ever disabled: the one entry names the folder and
+    // starts an empty document, asking about unsaved text first.
+    void noTemplatesGiveOneEntryNamingTheFolderThatStartsAnEmptyDocument() {
         window = std::make_unique<Form1>(tree->services());
         QCOMPARE(entries().size(), 1);
-        QVERIFY(!entries()[0]->isEnabled());
-        QCOMPARE(entries()[0]->text(), "(no templates in " + tree->places().templateFolder() + ")");
-        QVERIFY(tree->messages.shown.isEmpty());
+        QVERIFY(entries()[0]->isEnabled());
+        QCOMPARE(entries()[0]->text(),
+                 "Empty document (no templates in " + tree->places().templateFolder() + ")");
+        QVERIFY(writeBytes(tree->path("Source/mine.z80"), "mine"));
+        QVERIFY(window->openFile(tree->path("Source/mine.z80")));
+        window->Text1->setText("edited");
+        tree->messages.answers = {MessageBox::Answer::Cancel};
+        entries()[0]->trigger();
+        QCOMPARE(text(), QByteArray("edited"));
+        tree->messages.answers = {MessageBox::Answer::Discard};
+        entries()[0]->trigger();
+        QCOMPARE(text(), QByteArray());
+        QVERIFY(window->currentFile().untitled());
+        QVERIFY(window->statusLine()->said().contains(tree->places().templateFolder()));
+        QCOMPARE(tree->messages.shown.size(), 2); // the two questions
     }
 
     void deletedTemplateIsReportedAndTheDocumentStays() {
         QVERIFY(writeBytes(tpl("gone.txt"), "x"));
         window = std::make_unique<Form1>(tree->services());
-        window->Text1->setText("mine");
-        window->Text1->setModified(false);
-        window->CommonDialog1.FileName = tree->path("Source/mine.z80");
+        QVERIFY(writeBytes(tree->path("Source/mine.z80"), "mine"));
+        QVERIFY(window->openFile(tree->path("Source/mine.z80")));
         QFile::remove(tpl("gone.txt"));
         entries()[0]->trigger();
         QCOMPARE(tree->messages.shown.size(), 1);
         QVERIFY(tree->messages.shown[0].contains(tpl("gone.txt")));
         QCOMPARE(text(), QByteArray("mine"));
-        QCOMPARE(window->CommonDialog1.FileName, tree->path("Source/mine.z80"));
+        QCOMPARE(window->currentFile().path(), tree->path("Source/mine.z80"));
     }
 
     void modifiedTextIsAskedAboutFirst() {

@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 . tools/deps.sh
 quorvin_install_missing clang libclang-rt-14-dev
 seconds=${1:-20}
-targets="codepage settings programname emulator assembler tests"
+targets="codepage settings programname emulator assembler tests flashfile"
 QUORVIN_TARGETS=$(printf "fuzz_%s " $targets) quorvin_build_sanitized
 
 # One target's run: its output goes to DIR/log, its exit status to DIR/status.

@@ -2,6 +2,7 @@
 // The fixed folder tree the editor works in. Every location hangs off one
 // root: ~/Asm for the user, a temporary folder in tests.
 
+#include <QFileInfo>
 #include <QString>
 
 inline const char *const kBuildScriptName = "asm.bat";
@@ -26,6 +27,8 @@ public:
     QString programRecord() const { return m_root + QLatin1String("/TASM/programs.txt"); }
     // The files worked on, newest first, and the line ends of the last one saved.
     QString recentFiles() const { return m_root + QLatin1String("/TASM/recent.txt"); }
+    // While this file exists, a start with no file named opens an empty document.
+    QString noReopen() const { return m_root + QLatin1String("/TASM/reopen-last.off"); }
     // The main window's size and place when it was last closed.
     QString windowGeometry() const { return m_root + QLatin1String("/TASM/window.geometry"); }
     // Where a whole copy of a file is kept while it is written in place.
@@ -36,9 +39,22 @@ public:
     QString unsavedRecord() const { return m_root + QLatin1String("/TASM/unsaved.txt"); }
     QString sourceFolder() const { return m_root + QLatin1String("/Source"); }
     QString builtProgramFolder() const { return m_root + QLatin1String("/Exec"); }
+    // The file the last build of the program wrote: NAME.8xp, or NAME.8xk
+    // for an application, NAME.8xv for an application variable, or another
+    // variable's file (a build removes the others first); NAME.8xp when
+    // there is none yet.
     QString builtProgram(const QString &programName) const {
-        return builtProgramFolder() + QLatin1Char('/') + programName +
-               QLatin1String(kBuiltProgramSuffix);
+        const QString stem = builtProgramFolder() + QLatin1Char('/') + programName;
+        for (const char *suffix :
+             {".8xk", ".8xv", ".8xs", ".8xi", ".8xn", ".8xl", ".8xm", ".8xd", ".8xc"})
+            if (QFileInfo::exists(stem + QLatin1String(suffix)) &&
+                !QFileInfo::exists(stem + QLatin1String(kBuiltProgramSuffix)))
+                return stem + QLatin1String(suffix);
+        return stem + QLatin1String(kBuiltProgramSuffix);
+    }
+    // The kit's assembler's errors and warnings of a build, as values.
+    QString buildDiagnostics(const QString &programName) const {
+        return builtProgramFolder() + QLatin1Char('/') + programName + QLatin1String(".diag");
     }
 
 private:

@@ -51,6 +51,14 @@ void Os::on(const char *name, Call call) {
     }
 }
 
+std::vector<std::string> Os::answeredCalls() const {
+    std::vector<std::string> names;
+    for (const RomCall &c : romCalls())
+        if (m_calls.count(c.address))
+            names.emplace_back(c.name);
+    return names;
+}
+
 void Os::prepare(Machine &m) {
     m.setFlag(flags::appFlags, flags::appTextSave, true);
     m.setFlag(flags::appFlags, flags::appAutoScroll, true);

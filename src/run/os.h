@@ -14,6 +14,7 @@
 #include <map>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 namespace run {
 
@@ -60,6 +61,8 @@ public:
     // with the shell's library answered; nothing for other shells.
     void startShell(Machine &m, const std::string &shell);
     void enter(Machine &m, std::uint16_t pc) override;
+    // The names of the calls this OS answers (the shells' libraries apart).
+    std::vector<std::string> answeredCalls() const;
     OsState state() const {
         return {m_vars, m_heap, m_callName, m_callFrom, m_ans, m_shellRandom, m_shell, m_uncharged};
     }

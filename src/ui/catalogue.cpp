@@ -6,7 +6,8 @@
 #include <QMenu>
 
 void buildCatalogue(QMenu *menu, const QString &folder,
-                    const std::function<void(const QByteArray &)> &onChoose) {
+                    const std::function<void(const QByteArray &)> &onChoose,
+                    const std::function<void()> &onEmpty) {
     const QList<TemplateEntry> entries = listTemplates(folder);
     for (const TemplateEntry &entry : entries) {
         QAction *a = menu->addAction(entry.caption);
@@ -16,9 +17,10 @@ void buildCatalogue(QMenu *menu, const QString &folder,
     }
     if (entries.isEmpty()) {
         QString caption =
-            QCoreApplication::translate("Catalogue", "(no templates in %1)").arg(folder);
+            QCoreApplication::translate("Catalogue", "Empty document (no templates in %1)")
+                .arg(folder);
         QAction *a = menu->addAction(caption.replace(QLatin1Char('&'), QLatin1String("&&")));
         a->setObjectName(QStringLiteral("newdoc"));
-        a->setEnabled(false);
+        QObject::connect(a, &QAction::triggered, menu, [onEmpty] { onEmpty(); });
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
-// Fills the New submenu from the template folder: one entry a template, or one
-// disabled entry naming the folder when it has none.
+// Fills the New submenu from the template folder: one entry a template, or,
+// when it has none, one entry naming the folder that starts an empty document
+// (no menu item is ever disabled).
 
 #include <QByteArray>
 #include <QString>
@@ -10,4 +11,5 @@
 class QMenu;
 
 void buildCatalogue(QMenu *menu, const QString &folder,
-                    const std::function<void(const QByteArray &nativePath)> &onChoose);
+                    const std::function<void(const QByteArray &nativePath)> &onChoose,
+                    const std::function<void()> &onEmpty);

@@ -45,6 +45,11 @@ std::optional<FileError> CurrentFile::save(const QString &path, const QString &s
     return std::nullopt;
 }
 
+bool CurrentFile::is(const QString &file) const {
+    return !m_path.isEmpty() && !file.isEmpty() &&
+           QFileInfo(m_path).absoluteFilePath() == QFileInfo(file).absoluteFilePath();
+}
+
 bool CurrentFile::changedOnDisk(const QString &path) const {
     if (path.isEmpty() || path != m_stampedPath)
         return false;
@@ -63,7 +68,7 @@ std::optional<QString> CurrentFile::unchosenTarget(const QString &path) const {
 }
 
 void CurrentFile::setCurrentFile(const QString &path, TextEncoding encoding, int lineEnds) {
-    m_dialog->FileName = path;
+    m_path = path;
     m_encoding = encoding;
     m_stampedPath = path;
     m_stamp = path.isEmpty() ? std::nullopt : fileStamp(path);

@@ -1,11 +1,10 @@
 #pragma once
-// The current document's file: its path (kept in the main window's file
-// dialog, where the Open and Save dialogs start from), how its bytes are
-// text, its line ends, the version on disk it was last read from or written
-// to, and the editor's save point. setCurrentFile changes them together.
+// The current document's file: its path (the one place it is kept; the Open
+// and Save dialogs are handed a copy to start from), how its bytes are text,
+// its line ends, the version on disk it was last read from or written to,
+// and the editor's save point. setCurrentFile changes them together.
 
 #include "core/document.h"
-#include "platform/dialogs.h"
 #include "platform/textfile.h"
 
 #include <functional>
@@ -15,9 +14,13 @@ class QsciScintilla;
 
 class CurrentFile {
 public:
-    CurrentFile(QsciScintilla *editor, CommonDialog *dialog) : m_editor(editor), m_dialog(dialog) {}
+    explicit CurrentFile(QsciScintilla *editor) : m_editor(editor) {}
 
-    QString path() const { return m_dialog->FileName; }
+    // The file's path; empty for an untitled document.
+    QString path() const { return m_path; }
+    bool untitled() const { return m_path.isEmpty(); }
+    // Whether `file` names the current file (however it is written).
+    bool is(const QString &file) const;
     TextEncoding encoding() const { return m_encoding; }
 
     // Puts a file's text into the editor and makes it current (a template's,
@@ -54,7 +57,7 @@ private:
     }
 
     QsciScintilla *m_editor;
-    CommonDialog *m_dialog;
+    QString m_path;
     TextEncoding m_encoding = TextEncoding::Windows1252;
     QString m_stampedPath; // the file the stamp was taken of
     QString m_target;      // the file it named then, links followed

@@ -1,6 +1,5 @@
 #include "editorextras.h"
 
-#include "core/logparser.h"
 #include "platform/dialogs.h"
 #include "ui/finddialog.h"
 #include "ui/keytable.h"
@@ -111,16 +110,17 @@ QStringList EditorExtras::markMessages(int line) const {
 }
 
 void EditorExtras::markLog(const QString &log, const QString &folder, const QString &file) {
+    markBuild(buildProblems(log, folder, {}, {}), file);
+}
+
+void EditorExtras::markBuild(const QList<BuildProblem> &problems, const QString &file) {
     QList<MarkSet::Mark> marks;
     if (!file.isEmpty()) {
         const QString current = QFileInfo(file).absoluteFilePath();
-        const QStringList lines = log.split(QLatin1Char('\n'));
-        for (const QString &line : lines)
-            if (const auto entry = parseLogLine(line);
-                entry && logEntryPath(*entry, folder) == current)
-                marks << MarkSet::Mark{entry->line,
-                                       entry->error ? MarkSet::Kind::Error : MarkSet::Kind::Warning,
-                                       line.trimmed()};
+        for (const BuildProblem &p : problems)
+            if (p.file == current)
+                marks << MarkSet::Mark{
+                    p.line, p.error ? MarkSet::Kind::Error : MarkSet::Kind::Warning, p.said};
     }
     m_marks->set(MarkSet::Source::Build, marks);
     // Painted now: a message box that follows must not show the marks before.
@@ -129,13 +129,17 @@ void EditorExtras::markLog(const QString &log, const QString &folder, const QStr
         m_editor->viewport()->repaint();
 }
 
-void EditorExtras::showLine(int line) {
+void EditorExtras::showLine(int line, int column, int length) {
     const unsigned long index = (unsigned long)qBound(0, line - 1, qMax(0, m_editor->lines() - 1));
     m_editor->ensureLineVisible(int(index));
-    m_editor->SendScintilla(
-        QsciScintillaBase::SCI_SETSEL,
-        m_editor->SendScintilla(QsciScintillaBase::SCI_GETLINEENDPOSITION, index),
-        m_editor->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, index));
+    const long start = m_editor->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, index);
+    const long end = m_editor->SendScintilla(QsciScintillaBase::SCI_GETLINEENDPOSITION, index);
+    if (column < 0)
+        m_editor->SendScintilla(QsciScintillaBase::SCI_SETSEL, end, start);
+    else
+        m_editor->SendScintilla(QsciScintillaBase::SCI_SETSEL,
+                                std::min(end, start + column + std::max(length, 0)),
+                                std::min(end, start + column));
 }
 
 void EditorExtras::goToLine() {

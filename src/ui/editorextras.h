@@ -4,6 +4,7 @@
 // keep the indentation of the line above. They are reached by shortcuts and
 // the editor's context menu; the menus stay as they are.
 
+#include "ui/buildproblems.h"
 #include "ui/testsrunner.h"
 
 #include <QObject>
@@ -28,9 +29,11 @@ public:
     // More entries for the context menu (and keys that work in Find and Replace).
     void addActions(const QList<QAction *> &actions) { m_actions << actions; }
 
-    // Marks the lines of `file` that the log names (relative names taken
-    // from `folder`), after clearing the marks of the log before; a mark's
-    // message is its log line.
+    // Marks the lines of `file` that a build's problems name, after clearing
+    // the marks of the build before; a mark's message is its log line.
+    void markBuild(const QList<BuildProblem> &problems, const QString &file);
+    // The same for a log's lines that name a file (relative names taken from
+    // `folder`).
     void markLog(const QString &log, const QString &folder, const QString &file);
     // Marks each test's line as passed or failed, after clearing the marks
     // of the run before; the mark's tooltip says how it went.
@@ -39,8 +42,9 @@ public:
     MarkSet *marks() const { return m_marks; }
     // The messages of the marks on a line (from 1), shown as its tooltip.
     QStringList markMessages(int line) const;
-    // Shows a line (from 1) and selects it.
-    void showLine(int line);
+    // Shows a line (from 1) and selects it, or with a `column` (bytes from
+    // the line's start) the `length` bytes there, within the line.
+    void showLine(int line, int column = -1, int length = 0);
     void goToLine();
 
 protected:

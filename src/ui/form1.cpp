@@ -38,7 +38,7 @@
 Form1::Form1(const Services &services)
     : CommonDialog1(services.picker, this), m_services(services),
       m_runner(new BuildRunner(services.starter, this)),
-      m_programs(Locations(services.root).programRecord()), m_file(nullptr, &CommonDialog1) {
+      m_programs(Locations(services.root).programRecord()), m_file(nullptr) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(applicationTitle());
 
@@ -47,7 +47,7 @@ Form1::Form1(const Services &services)
     Text1 = new QsciScintilla(client);
     Text1->setObjectName(QStringLiteral("Text1"));
     configureEditor(Text1);
-    m_file = CurrentFile(Text1, &CommonDialog1);
+    m_file = CurrentFile(Text1);
     Text1->installEventFilter(new MenuShortcutsFirst(this));
     m_extras = new EditorExtras(Text1, m_services.messages, this);
     m_tests = new TestsRunner(this);
@@ -61,15 +61,14 @@ Form1::Form1(const Services &services)
             tell(marks.isEmpty()
                      ? tr("Tests: none ran (see TASM Output)")
                      : tr("Tests: %1 passed, %2 failed").arg(marks.size() - failed).arg(failed));
-            if (!CommonDialog1.FileName.isEmpty() &&
-                QFileInfo(CommonDialog1.FileName).absoluteFilePath() == file)
+            if (m_file.is(file))
                 m_extras->markTests(marks);
         });
     new AccessibilityGate(Text1);
     const Locations places(m_services.root);
     auto *language =
         new Language(Text1,
-                     {[this] { return CommonDialog1.FileName; },
+                     {[this] { return m_file.path(); },
                       [this](const QString &file) { return maybeSave() && openFile(file); },
                       {places.root() + QLatin1String("/TASM")},
                       places.sourceFolder(),
@@ -81,8 +80,14 @@ Form1::Form1(const Services &services)
     Text1->setFocus();
     m_recovery = new RecoveryKeeper(
         Text1, places.recoveryFolder(), m_services.messages,
-        {[this] { return CommonDialog1.FileName; }, [this] { return m_file.encoding(); },
-         [this](const RecoveryCopy &copy) { return recoverText(copy); }},
+        {[this] { return m_file.path(); }, [this] { return m_file.encoding(); },
+         [this](const RecoveryCopy &copy) { return recoverText(copy); },
+         [this](const QString &error) {
+             tell(error.isEmpty()
+                      ? tr("The unsaved text is kept in its recovery copy again")
+                      : tr("The unsaved text cannot be kept in a recovery copy (save it): %1")
+                            .arg(QString(error).replace(QLatin1Char('\n'), QLatin1Char(' '))));
+         }},
         this);
 
     for (QTimer **timer : {&Timer1, &Timer2}) {
@@ -171,8 +176,9 @@ void Form1::Form_Load() {
         informWhenShown(notice);
     m_form2->Text1->setText(settings.linkProgram);
     m_form2->Text2->setText(settings.emulator);
-    buildCatalogue(m_newMenu, places.templateFolder(),
-                   [this](const QByteArray &path) { newdoc_Click(path); });
+    buildCatalogue(
+        m_newMenu, places.templateFolder(), [this](const QByteArray &path) { newdoc_Click(path); },
+        [this] { newEmpty(); });
 }
 
 void Form1::informWhenShown(const QString &text) {
@@ -258,8 +264,7 @@ bool Form1::maybeSave() {
         return true;
     switch (m_services.messages->askSave(this, tr("Save changes to %1?").arg(documentName()))) {
     case MessageBox::Answer::Save:
-        return CommonDialog1.FileName.isEmpty() ? saveWithDialog()
-                                                : save_doc(CommonDialog1.FileName);
+        return m_file.untitled() ? saveWithDialog() : save_doc(m_file.path());
     case MessageBox::Answer::Discard:
         return true;
     case MessageBox::Answer::Cancel:
@@ -271,12 +276,10 @@ bool Form1::maybeSave() {
 // The Save dialog, then the save; a cancel writes nothing, and a failed save
 // keeps the document under its previous name.
 bool Form1::saveWithDialog() {
-    const QString previous = CommonDialog1.FileName;
+    CommonDialog1.FileName = m_file.path(); // the dialog starts from a copy
     if (!CommonDialog1.ShowSave())
         return false;
-    const QString chosen = CommonDialog1.FileName;
-    CommonDialog1.FileName = previous; // the document's until the save succeeds
-    return save_doc(chosen);
+    return save_doc(CommonDialog1.FileName);
 }
 
 bool Form1::commitData(bool interactive) {
@@ -290,9 +293,7 @@ bool Form1::commitData(bool interactive) {
     const Locations places(m_services.root);
     const QString unsaved = unsavedTextPath(m_services.root, QDateTime::currentDateTime());
     const QString file =
-        CommonDialog1.FileName.isEmpty() || m_file.unchosenTarget(CommonDialog1.FileName)
-            ? unsaved
-            : CommonDialog1.FileName;
+        m_file.untitled() || m_file.unchosenTarget(m_file.path()) ? unsaved : m_file.path();
     makeFolders(places.sourceFolder());
     const EditorBytes text = editorBytes(Text1);
     if (!writeDocument(file, text.data, text.size, m_file.encoding(), places.spareFolder()))
@@ -318,7 +319,7 @@ void Form1::newdoc_Click(const QByteArray &templatePath) {
         report(*error);
         return;
     }
-    m_extras->markLog({}, {}, {});
+    m_extras->markBuild({}, {});
     // The tests the template comes with (hello.tests beside hello.txt) go
     // beside the program when it is first saved.
     const QString path = QFile::decodeName(templatePath);
@@ -326,15 +327,25 @@ void Form1::newdoc_Click(const QByteArray &templatePath) {
     m_templateTests = QFileInfo(tests).isFile() ? tests : QString();
 }
 
+// File > New with no templates: an empty, untitled document, and where
+// templates go.
+void Form1::newEmpty() {
+    if (!maybeSave())
+        return;
+    m_file.startNew({});
+    m_extras->markBuild({}, {});
+    m_templateTests.clear();
+    tell(tr("New document; templates listed under File > New are the .txt files in %1")
+             .arg(Locations(m_services.root).templateFolder()));
+}
+
 void Form1::open_Click() {
     if (!maybeSave())
         return;
-    const QString previous = CommonDialog1.FileName;
+    CommonDialog1.FileName = m_file.path(); // the dialog starts from a copy
     if (!CommonDialog1.ShowOpen())
         return;
-    const QString chosen = CommonDialog1.FileName;
-    CommonDialog1.FileName = previous;
-    openFile(chosen);
+    openFile(CommonDialog1.FileName);
 }
 
 // A file that cannot be read does not become current, so a later Save cannot
@@ -342,7 +353,7 @@ void Form1::open_Click() {
 bool Form1::openFile(const QString &filename) {
     if (!open_doc(filename))
         return false;
-    m_extras->markLog(m_lastLog, m_logFolder, filename);
+    m_extras->markBuild(m_lastProblems, filename);
     return true;
 }
 
@@ -353,15 +364,15 @@ bool Form1::openOrCreate(const QString &filename) {
     if (info.exists() || info.isSymLink())
         return openFile(filename);
     m_file.startNew(info.absoluteFilePath());
-    m_extras->markLog({}, {}, {});
+    m_extras->markBuild({}, {});
     return true;
 }
 
 void Form1::save_Click() {
-    if (CommonDialog1.FileName.isEmpty())
+    if (m_file.untitled())
         saveWithDialog();
     else
-        save_doc(CommonDialog1.FileName);
+        save_doc(m_file.path());
 }
 
 void Form1::saveas_Click() {

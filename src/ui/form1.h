@@ -1,12 +1,14 @@
 #pragma once
 // The main window: the editor, the menus, the two result timers and the file
-// dialog whose FileName is the current file name. It holds the document's
-// state; each menu item, timer and window event has one short handler.
+// dialog. The document's file (its path, encoding and line ends) is the
+// CurrentFile's; the dialog is handed a copy of the path to start from. Each
+// menu item, timer and window event has one short handler.
 
 #include "core/programrecord.h"
 #include "platform/dialogs.h"
 #include "platform/textfile.h"
 #include "toolchain/buildrunner.h"
+#include "ui/buildproblems.h"
 #include "ui/currentfile.h"
 #include "ui/services.h"
 
@@ -40,7 +42,7 @@ public:
     QsciScintilla *Text1;
     QTimer *Timer1; // result of Make
     QTimer *Timer2; // result of Make and Send
-    CommonDialog CommonDialog1;
+    CommonDialog CommonDialog1; // its FileName is only the dialog's: the last one shown
 
     // Move text between a file and the editor; false (after reporting, or when
     // the user declines) on failure.
@@ -61,6 +63,7 @@ public:
 
     // Menu and timer handlers.
     void newdoc_Click(const QByteArray &templatePath);
+    void newEmpty(); // File > New when there are no templates
     void open_Click();
     void save_Click();
     void saveas_Click();
@@ -79,8 +82,11 @@ public:
     void previousProblem();
     void showHelp();      // F1: the keys and where things live
     void quickOpen();     // Ctrl+P: the program's files and recent ones
+    void reopenPrevious(); // Ctrl+Shift+R: the file open before this one
+    void reopenAtStart();  // Ctrl+Alt+R: whether a start reopens the last file
     // At start with no file named: opens the file worked on last, unless
-    // QUORVIN_REOPEN_LAST is 0. False when none was opened.
+    // QUORVIN_REOPEN_LAST is 0 or Ctrl+Alt+R turned it off. False when none
+    // was opened.
     bool reopenLastFile();
     StatusLine *statusLine() const { return m_status; }
     void test_Key();      // Ctrl+Shift+T: save, then run the program's tests
@@ -158,8 +164,10 @@ private:
     ProgramRecord m_programs;
     EditorExtras *m_extras;
     TestsRunner *m_tests;
-    // The last log a build showed, and the folder its relative names start from.
+    // The last log a build showed, the folder its relative names start from,
+    // and the errors and warnings of that build.
     QString m_lastLog, m_logFolder;
+    QList<BuildProblem> m_lastProblems;
     CurrentFile m_file;
     QStringList m_startMessages; // for when the window is shown
     Language *m_language = nullptr;

@@ -6,7 +6,6 @@
 #include "form1.h"
 
 #include "core/locations.h"
-#include "core/logparser.h"
 #include "core/recentfiles.h"
 #include "toolchain/commands.h"
 #include "ui/clearplace.h"
@@ -48,7 +47,7 @@ void Form1::addEditorAdditions(Language *language) {
     m_language = language;
     m_status =
         new StatusLine(Text1,
-                       {[this] { return CommonDialog1.FileName; },
+                       {[this] { return m_file.path(); },
                         [this] {
                             return m_file.encoding() == TextEncoding::Utf8
                                        ? QStringLiteral("UTF-8")
@@ -58,29 +57,28 @@ void Form1::addEditorAdditions(Language *language) {
                         [this] { return !mainCommentTarget(Text1->text(0).toUtf8()).isEmpty(); }},
                        menuBar());
     m_reload = new ReloadWatch(Text1,
-                               {[this] { return CommonDialog1.FileName; },
+                               {[this] { return m_file.path(); },
                                 [this](const QString &path) { return m_file.changedOnDisk(path); },
-                                [this] { return openFile(CommonDialog1.FileName); },
+                                [this] { return openFile(m_file.path()); },
                                 [this](const QString &text) { tell(text); }},
                                this);
     // New documents take the line ends of the file saved last.
     const RecentFiles recent(Locations(m_services.root).recentFiles());
     const int lineEnds = lineEndsMode(recent.newLineEnds());
     m_file.setNewLineEnds(lineEnds);
-    if (CommonDialog1.FileName.isEmpty() && Text1->length() == 0)
+    if (m_file.untitled() && Text1->length() == 0)
         Text1->SendScintilla(QsciScintillaBase::SCI_SETEOLMODE, lineEnds);
     m_file.onChange([this](CurrentFile::Change change) {
         m_status->refresh();
-        m_reload->follow(CommonDialog1.FileName);
-        if (CommonDialog1.FileName.isEmpty())
+        m_reload->follow(m_file.path());
+        if (m_file.untitled())
             return;
         const long mode = long(Text1->SendScintilla(QsciScintillaBase::SCI_GETEOLMODE));
         const auto ends = mode == QsciScintillaBase::SC_EOL_LF   ? RecentFiles::LineEnds::Lf
                           : mode == QsciScintillaBase::SC_EOL_CR ? RecentFiles::LineEnds::Cr
                                                                  : RecentFiles::LineEnds::CrLf;
         const bool saved = change == CurrentFile::Change::Saved;
-        RecentFiles(Locations(m_services.root).recentFiles())
-            .add(CommonDialog1.FileName, saved, ends);
+        RecentFiles(Locations(m_services.root).recentFiles()).add(m_file.path(), saved, ends);
         if (saved)
             m_file.setNewLineEnds(int(mode));
     });
@@ -97,8 +95,10 @@ void Form1::addEditorAdditions(Language *language) {
     key("previousProblem", &Form1::previousProblem);
     key("help", &Form1::showHelp);
     key("quickOpen", &Form1::quickOpen);
+    key("reopenPrevious", &Form1::reopenPrevious);
+    key("reopenAtStart", &Form1::reopenAtStart);
     m_rename = new Rename(Text1, language,
-                          {[this] { return CommonDialog1.FileName; },
+                          {[this] { return m_file.path(); },
                            [this](const QString &file, const QByteArray &bytes) {
                                const auto error = writeWholeFile(
                                    file, bytes, {Locations(m_services.root).spareFolder(), {}});
@@ -110,8 +110,7 @@ void Form1::addEditorAdditions(Language *language) {
     m_quickOpen = new SymbolList(this);
     m_quickOpen->setObjectName(QStringLiteral("quickOpen"));
     connect(m_quickOpen, &SymbolList::chosen, this, [this](const QString &file) {
-        if (QFileInfo(file).absoluteFilePath() !=
-            QFileInfo(CommonDialog1.FileName).absoluteFilePath())
+        if (!m_file.is(file))
             if (maybeSave())
                 openFile(file);
         Text1->setFocus();
@@ -148,8 +147,8 @@ void Form1::showHelp() {
 // filtered as the user types.
 void Form1::quickOpen() {
     QStringList files;
-    if (!CommonDialog1.FileName.isEmpty()) {
-        const QString document = QFileInfo(CommonDialog1.FileName).absoluteFilePath();
+    if (!m_file.untitled()) {
+        const QString document = QFileInfo(m_file.path()).absoluteFilePath();
         files = m_programs.filesOf(m_programs.programFor(document, Text1->text(0).toUtf8()));
     }
     for (const QString &file : RecentFiles(Locations(m_services.root).recentFiles()).files())
@@ -168,10 +167,45 @@ void Form1::quickOpen() {
     m_quickOpen->show(entries, Text1->mapToGlobal(QPoint(Text1->width() / 4, 0)));
 }
 
+// Ctrl+Shift+R: the newest file of the record that is not this one, which
+// is the one open before it (the record puts each file opened or saved
+// first); pressed again, back.
+void Form1::reopenPrevious() {
+    for (const QString &file : RecentFiles(Locations(m_services.root).recentFiles()).files())
+        if (!m_file.is(file)) {
+            if (maybeSave() && openFile(file))
+                tell(tr("Reopened %1 (Ctrl+Shift+R again goes back)").arg(documentName()));
+            return;
+        }
+    tell(tr("No other file was opened lately"));
+}
+
+// Ctrl+Alt+R: a start with no file named opens the last file, or an empty
+// document while the file that says so exists (the Preferences dialog keeps
+// its two fields).
+void Form1::reopenAtStart() {
+    const QString off = Locations(m_services.root).noReopen();
+    if (QFileInfo::exists(off)) {
+        if (!QFile::remove(off)) {
+            tell(tr("%1 cannot be removed: the next start opens an empty document").arg(off));
+            return;
+        }
+        tell(tr("The next start opens the last file again (Ctrl+Alt+R: not)"));
+        return;
+    }
+    if (auto error = writeWholeFile(
+            off, "While this file exists, Quorvin starts with an empty document.\n")) {
+        tell(error->message().replace(QLatin1Char('\n'), QLatin1Char(' ')));
+        return;
+    }
+    tell(tr("The next start opens an empty document (Ctrl+Alt+R: the last file again)"));
+}
+
 // At start, with no file named: the file worked on last, unless
-// QUORVIN_REOPEN_LAST is 0.
+// QUORVIN_REOPEN_LAST is 0 or Ctrl+Alt+R said not to.
 bool Form1::reopenLastFile() {
-    if (qEnvironmentVariable("QUORVIN_REOPEN_LAST") == QLatin1String("0"))
+    if (qEnvironmentVariable("QUORVIN_REOPEN_LAST") == QLatin1String("0") ||
+        QFileInfo::exists(Locations(m_services.root).noReopen()))
         return false;
     const QStringList files = RecentFiles(Locations(m_services.root).recentFiles()).files();
     return !files.isEmpty() && openFile(files.first());
@@ -179,9 +213,9 @@ bool Form1::reopenLastFile() {
 
 // The document as questions name it: its file and folder.
 QString Form1::documentName() const {
-    if (CommonDialog1.FileName.isEmpty())
+    if (m_file.untitled())
         return tr("the untitled document");
-    const QFileInfo info(CommonDialog1.FileName);
+    const QFileInfo info(m_file.path());
     QString folder = info.absolutePath();
     if (folder.startsWith(QDir::homePath() + QLatin1Char('/')))
         folder = QLatin1Char('~') + folder.mid(QDir::homePath().size());
@@ -211,14 +245,9 @@ QString Form1::includeHint(const BuildRunner::Build &build) const {
     static const QRegularExpression org(QStringLiteral("^\\s*(\\.org|[#.]include)\\b"),
                                         QRegularExpression::CaseInsensitiveOption |
                                             QRegularExpression::MultilineOption);
-    QByteArray log, source;
-    if (readWholeFile(Locations(m_services.root).assemblerLog(), &log))
-        return {};
-    const QList<QByteArray> lines = log.split('\n');
-    const bool errors = std::any_of(lines.begin(), lines.end(), [](const QByteArray &line) {
-        const auto entry = parseLogLine(QString::fromUtf8(line));
-        return entry && entry->error;
-    });
+    QByteArray source;
+    const bool errors = std::any_of(m_lastProblems.begin(), m_lastProblems.end(),
+                                    [](const BuildProblem &p) { return p.error; });
     if (!errors || readWholeFile(build.source, &source) ||
         org.match(QString::fromLatin1(source)).hasMatch() ||
         !mainCommentTarget(source.left(source.indexOf('\n'))).isEmpty())
@@ -231,13 +260,12 @@ QString Form1::includeHint(const BuildRunner::Build &build) const {
 
 void Form1::sayBuild() {
     int errors = 0, warnings = 0;
+    for (const BuildProblem &p : m_lastProblems)
+        ++(p.error ? errors : warnings);
     QString last;
-    for (const QString &line : m_lastLog.split(QLatin1Char('\n'))) {
-        if (const auto entry = parseLogLine(line))
-            ++(entry->error ? errors : warnings);
+    for (const QString &line : m_lastLog.split(QLatin1Char('\n')))
         if (!line.trimmed().isEmpty())
             last = line.trimmed();
-    }
     m_buildSaid =
         errors + warnings
             ? tr("Build: %1 error(s), %2 warning(s) (F8 goes to them)").arg(errors).arg(warnings)
@@ -285,12 +313,11 @@ void Form1::walkProblems(bool forward) {
         int line;
         QString text;
         int logLine; // the line of the log, or -1
+        int column = -1, length = 0;
     };
     QList<Place> places;
-    const QStringList lines = m_lastLog.split(QLatin1Char('\n'));
-    for (int i = 0; i < lines.size(); ++i)
-        if (const auto entry = parseLogLine(lines[i]))
-            places << Place{logEntryPath(*entry, m_logFolder), entry->line, lines[i].trimmed(), i};
+    for (const BuildProblem &p : m_lastProblems)
+        places << Place{p.file, p.line, p.said, logLineOf(m_lastLog, p), p.column, p.length};
     if (places.isEmpty())
         if (const auto analysis = m_language->runner()->last())
             for (const z80::Diagnostic &p : analysis->problems)
@@ -309,12 +336,9 @@ void Form1::walkProblems(bool forward) {
     m_problem = forward ? (m_problem + 1) % places.size()
                         : (m_problem <= 0 ? places.size() - 1 : m_problem - 1);
     const Place &place = places[m_problem];
-    const bool current =
-        !CommonDialog1.FileName.isEmpty() && QFileInfo(CommonDialog1.FileName).absoluteFilePath() ==
-                                                 QFileInfo(place.file).absoluteFilePath();
-    if (!current && (!maybeSave() || !openFile(place.file)))
+    if (!m_file.is(place.file) && (!maybeSave() || !openFile(place.file)))
         return;
-    m_extras->showLine(place.line);
+    m_extras->showLine(place.line, place.column, place.length);
     Text1->setFocus();
     // The log shows the line gone to.
     if (m_form3 && place.logLine >= 0) {

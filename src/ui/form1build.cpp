@@ -29,24 +29,24 @@
 // the document's folder. False when the user cancels the Save dialog or a
 // step fails (the failure is reported).
 QString Form1::includingProgram() const {
-    if (CommonDialog1.FileName.isEmpty())
+    if (m_file.untitled())
         return {};
-    const QString document = QFileInfo(CommonDialog1.FileName).absoluteFilePath();
+    const QString document = QFileInfo(m_file.path()).absoluteFilePath();
     const QString program = m_programs.programFor(document, Text1->text(0).toUtf8());
     return program == document ? QString() : program;
 }
 
 QString Form1::builtLabels() const {
-    if (CommonDialog1.FileName.isEmpty())
+    if (m_file.untitled())
         return {};
-    const QString document = QFileInfo(CommonDialog1.FileName).absoluteFilePath();
+    const QString document = QFileInfo(m_file.path()).absoluteFilePath();
     const QString program = m_programs.programFor(document, Text1->text(0).toUtf8());
     return Locations(m_services.root).builtProgramFolder() + QLatin1Char('/') +
            programName(program) + QLatin1String(".lab");
 }
 
 bool Form1::startBuild(Slot slot) {
-    if (CommonDialog1.FileName.isEmpty() ? !saveWithDialog() : !save_doc(CommonDialog1.FileName))
+    if (m_file.untitled() ? !saveWithDialog() : !save_doc(m_file.path()))
         return false;
     const QString script = findBuildScript(m_services.programFolder, m_services.root);
     if (script.isEmpty()) {
@@ -55,7 +55,7 @@ bool Form1::startBuild(Slot slot) {
     }
     // An include builds the program it belongs to. The script runs in the
     // program's folder and is told the very file to build.
-    const QString document = QFileInfo(CommonDialog1.FileName).absoluteFilePath();
+    const QString document = QFileInfo(m_file.path()).absoluteFilePath();
     const QString file = m_programs.programFor(document, Text1->text(0).toUtf8());
     if (!QFileInfo(file).isFile()) {
         report(FileError::fromErrno(ENOENT, file));
@@ -183,7 +183,7 @@ void Form1::startcalc_Click() {
         return;
     }
     // "%f" stands for the built program of the current document's program.
-    const QString file = CommonDialog1.FileName;
+    const QString file = m_file.path();
     if (wantsBuiltProgram(m_form2->Text2->text()) && file.isEmpty()) {
         inform(tr("The emulator command asks for the built program (%f), but the document has "
                   "no file name yet. Save it and make it first."));
@@ -244,6 +244,13 @@ bool Form1::showAssemblerLog(const BuildRunner::Build &build) {
     }
     if (!build.outputs.log.isEmpty())
         QFile::remove(build.outputs.log);
+    // The build's errors and warnings: the values the kit's assembler wrote
+    // for this build, else the log's lines.
+    const QString source = build.source.isEmpty() ? m_file.path() : build.source;
+    m_logFolder = QFileInfo(source).absolutePath();
+    m_lastProblems = buildProblems(text, m_logFolder,
+                                   Locations(m_services.root).buildDiagnostics(build.programName),
+                                   build.started);
     // An include's build says which program it built; a tests file's program is its namesake.
     const bool testsFile =
         QFileInfo(build.document).suffix().compare(QLatin1String("tests"), Qt::CaseInsensitive) ==
@@ -258,12 +265,12 @@ bool Form1::showAssemblerLog(const BuildRunner::Build &build) {
     }
     text.prepend(includeHint(build));
     Form3 *output = ensureForm3();
-    output->setText(text);
+    const auto firstError = std::find_if(m_lastProblems.begin(), m_lastProblems.end(),
+                                         [](const BuildProblem &p) { return p.error; });
+    output->setText(text, firstError == m_lastProblems.end() ? -1 : logLineOf(text, *firstError));
     output->showAndRaise(false);
     m_lastLog = text;
-    const QString source = build.source.isEmpty() ? CommonDialog1.FileName : build.source;
-    m_logFolder = QFileInfo(source).absolutePath();
-    m_extras->markLog(text, m_logFolder, CommonDialog1.FileName);
+    m_extras->markBuild(m_lastProblems, m_file.path());
     sayBuild();
     return true;
 }
@@ -271,17 +278,17 @@ bool Form1::showAssemblerLog(const BuildRunner::Build &build) {
 // A line of the log that names a file and line: that line, in the current
 // document or in the file it names (asked about unsaved text first).
 void Form1::form3_LineActivated(const QString &line) {
-    const auto entry = parseLogLine(line);
-    if (!entry)
+    const QString folder =
+        m_logFolder.isEmpty() ? QFileInfo(m_file.path()).absolutePath() : m_logFolder;
+    const auto said = std::find_if(m_lastProblems.begin(), m_lastProblems.end(),
+                                   [&](const BuildProblem &p) { return p.said == line.trimmed(); });
+    const auto entry = parseLogLine(line); // another assembler's line, a line of an older log
+    if (said == m_lastProblems.end() && !entry)
         return;
-    const QString path = logEntryPath(*entry, m_logFolder.isEmpty()
-                                                  ? QFileInfo(CommonDialog1.FileName).absolutePath()
-                                                  : m_logFolder);
-    const bool current = !CommonDialog1.FileName.isEmpty() &&
-                         QFileInfo(CommonDialog1.FileName).absoluteFilePath() == path;
-    if (!current && (!maybeSave() || !openFile(path)))
+    const QString path = said != m_lastProblems.end() ? said->file : logEntryPath(*entry, folder);
+    if (!m_file.is(path) && (!maybeSave() || !openFile(path)))
         return;
-    m_extras->showLine(entry->line);
+    m_extras->showLine(said != m_lastProblems.end() ? said->line : entry->line);
     activateWindow();
     raise();
     Text1->setFocus();
@@ -308,9 +315,9 @@ bool Form1::startTool(const Command &command, ToolTag tag) {
 // the window's thread; the output window says it has started and, at the
 // end, shows the failures and the summary.
 void Form1::test_Key() {
-    if (CommonDialog1.FileName.isEmpty() ? !saveWithDialog() : !save_doc(CommonDialog1.FileName))
+    if (m_file.untitled() ? !saveWithDialog() : !save_doc(m_file.path()))
         return;
-    const QString document = QFileInfo(CommonDialog1.FileName).absoluteFilePath();
+    const QString document = QFileInfo(m_file.path()).absoluteFilePath();
     const QString tests = testsFileFor(
         QFileInfo(document).suffix().compare(QLatin1String("tests"), Qt::CaseInsensitive) == 0
             ? document
@@ -335,5 +342,6 @@ void Form1::tests_Finished(const QString &testsFile, const QString &report) {
     output->showAndRaise(false);
     m_lastLog = report;
     m_logFolder = QFileInfo(testsFile).absolutePath();
-    m_extras->markLog(report, m_logFolder, CommonDialog1.FileName);
+    m_lastProblems = buildProblems(report, m_logFolder, {}, {});
+    m_extras->markBuild(m_lastProblems, m_file.path());
 }

@@ -33,13 +33,19 @@ Form3::Form3()
     resize(twipsToPixels(4680, dpiX), twipsToPixels(3015, dpiY));
 }
 
-void Form3::setText(const QString &text) {
+namespace {
+bool isErrorLine(const QString &line) {
+    const auto entry = parseLogLine(line);
+    return entry && entry->error;
+}
+} // namespace
+
+void Form3::setText(const QString &text, std::optional<int> firstError) {
     Text1->setPlainText(text);
     Text1->verticalScrollBar()->setValue(0);
     // A log with errors leads with the first: selected, so Enter goes to it.
     for (QTextBlock block = Text1->document()->begin(); block.isValid(); block = block.next()) {
-        const auto entry = parseLogLine(block.text());
-        if (!entry || !entry->error)
+        if (firstError ? block.blockNumber() != *firstError : !isErrorLine(block.text()))
             continue;
         QTextCursor cursor(block);
         cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);

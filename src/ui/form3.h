@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <optional>
+
 class QPlainTextEdit;
 
 class Form3 : public QWidget {
@@ -13,8 +15,9 @@ public:
     Form3();
     QPlainTextEdit *Text1;
     // Replaces the whole text and shows its beginning, or its first error
-    // line selected when it has one.
-    void setText(const QString &text);
+    // line selected when it has one: `firstError` (from 0; -1 for none) when
+    // the caller knows it, else the first line the log parser reads as one.
+    void setText(const QString &text, std::optional<int> firstError = std::nullopt);
     // Shows the window, or brings it to the front. Without `activate` the
     // keyboard stays with the window that had it.
     void showAndRaise(bool activate);

@@ -70,8 +70,8 @@ QString HelpWindow::page(const QString &root) {
     html += QStringLiteral("</table><p>%1</p>")
                 .arg(tr("An include builds with its program: name it in the include's first "
                         "line, \"; main: game.z80\", or build the program once. "
-                        "Set QUORVIN_REOPEN_LAST=0 to start with an empty document instead of "
-                        "the last file.")
+                        "Ctrl+Alt+R, or QUORVIN_REOPEN_LAST=0, starts with an empty document "
+                        "instead of the last file.")
                          .toHtmlEscaped());
     return html;
 }

@@ -1,6 +1,7 @@
 #include "language.h"
 
 #include "platform/textfile.h"
+#include "run/romdocs.h"
 #include "ui/keytable.h"
 #include "ui/marks.h"
 #include "ui/symbollist.h"
@@ -15,6 +16,7 @@
 #include <QFileInfo>
 #include <QHelpEvent>
 #include <QKeyEvent>
+#include <QRegularExpression>
 #include <QToolTip>
 
 #include <algorithm>
@@ -274,8 +276,10 @@ QString Language::hoverText(long position) const {
             column < p.column + std::max(1, p.length))
             return message(p);
     const z80::Definition *d = m_analysis->find(wordAt(position).toStdString());
+    const run::RomCallDoc *call = run::romCallDoc(romCallAt(position).toStdString());
     if (!d)
-        return instructionHover(line, column);
+        return call ? q(call->name) + QLatin1Char('\n') + q(run::describe(*call))
+                    : instructionHover(line, column);
     QString text = q(d->name);
     if (d->value)
         text += QStringLiteral(" = %1 (%2)").arg(hex(*d->value)).arg(*d->value);
@@ -289,7 +293,31 @@ QString Language::hoverText(long position) const {
             text += QLatin1Char('\n') + tr("in the last build: %1").arg(hex(*built));
     if (!d->comment.empty())
         text += QLatin1Char('\n') + q(d->comment);
+    if (call)
+        text += (d->name == call->name ? QString() : QLatin1Char('\n') + q(call->name)) +
+                QLatin1Char('\n') + q(run::describe(*call));
     return text;
+}
+
+// The OS call a word names: the word itself (_PutS), or on bcall, b_call and
+// B_CALL the name in the parentheses after it.
+QString Language::romCallAt(long position) const {
+    long start = 0;
+    const QString word = wordAt(position, &start);
+    if (word.startsWith(QLatin1Char('_')))
+        return word;
+    if (word.compare(QLatin1String("bcall"), Qt::CaseInsensitive) != 0 &&
+        word.compare(QLatin1String("b_call"), Qt::CaseInsensitive) != 0)
+        return {};
+    const long end = start + word.size();
+    const long lineEnd = long(m_editor->SendScintilla(
+        QsciScintillaBase::SCI_GETLINEENDPOSITION,
+        m_editor->SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION, (unsigned long)end)));
+    QByteArray rest(int(std::min(lineEnd - end, 200L)) + 1, '\0');
+    m_editor->SendScintilla(QsciScintillaBase::SCI_GETTEXTRANGE, end, end + rest.size() - 1,
+                            rest.data());
+    static const QRegularExpression argument(QStringLiteral("^\\s*\\(\\s*(_\\w+)"));
+    return argument.match(QString::fromLatin1(rest.constData())).captured(1);
 }
 
 // On an instruction: its size, T-states and flags.

@@ -69,6 +69,7 @@ private:
     QString wordAt(long position, long *start = nullptr) const;
     std::optional<qint64> builtAddress(const QString &label) const;
     QString instructionHover(long line, long column) const;
+    QString romCallAt(long position) const;
     bool goTo(const QString &file, int line, int column);
     void pushPlace();
     bool toolTip(QHelpEvent *event);

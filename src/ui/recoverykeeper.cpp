@@ -45,7 +45,20 @@ RecoveryCopy RecoveryKeeper::snapshot() const {
 void RecoveryKeeper::keepSoon() {
     if (!m_editor->isModified())
         return;
-    m_writer.start([this, copy = snapshot()] { m_owner.write(copy); });
+    m_writer.start([this, copy = snapshot()] {
+        const auto error = m_owner.write(copy);
+        const QString why = error ? error->message() : QString();
+        QMetaObject::invokeMethod(
+            this, [this, why] { written(why); }, Qt::QueuedConnection);
+    });
+}
+
+void RecoveryKeeper::written(const QString &error) {
+    if (error.isEmpty() == !m_failing)
+        return;
+    m_failing = !error.isEmpty();
+    if (m_hooks.keepFailed)
+        m_hooks.keepFailed(error);
 }
 
 void RecoveryKeeper::keepNow() {

@@ -2,8 +2,9 @@
 // Keeps the editor's unsaved text in a recovery copy: at most a second after
 // a change the text is written (off the window's thread, through the safe
 // write); the copy goes when the text is saved, undone back to its saved
-// state or dropped. keepNow() writes at once, for a signal that ends the
-// program. At start-up, offerLeftCopies() offers each copy an editor that
+// state or dropped; a copy that cannot be written is said (on the status
+// line), once until a write works again. keepNow() writes at once, for a
+// signal that ends the program. At start-up, offerLeftCopies() offers each copy an editor that
 // ended without saving left behind: recover it, see how it differs from its
 // file, or discard it.
 
@@ -29,6 +30,9 @@ public:
         // document; false when it could not (after saying why) or the user
         // kept the current text.
         std::function<bool(const RecoveryCopy &)> recover;
+        // Told on the window's thread when keeping the copy fails after it
+        // worked (or at first), with why; and when it works again, with "".
+        std::function<void(const QString &)> keepFailed;
     };
     RecoveryKeeper(QsciScintilla *editor, const QString &folder, MessageBox *messages, Hooks hooks,
                    QWidget *window);
@@ -47,6 +51,7 @@ private:
     void keepSoon();
     RecoveryCopy snapshot() const;
     bool offer(OrphanedCopy &left);
+    void written(const QString &error); // on the window's thread
 
     QsciScintilla *m_editor;
     RecoveryOwner m_owner;
@@ -56,4 +61,5 @@ private:
     QTimer m_timer;
     QThreadPool m_writer; // one thread: writes land in order
     bool m_offered = false;
+    bool m_failing = false; // the last write failed, and that was said
 };

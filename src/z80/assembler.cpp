@@ -145,13 +145,19 @@ Assembler::Result Assembler::statement(const std::vector<Token> &tokens, bool co
     m_unknown = false;
     m_sizeGuess = false;
     const size_t before = m_out.size();
+    const size_t placedBefore = m_placed;
     m_code = false;
     run(*m_record);
+    // An application begins at 4000h with its header's length field (TI's
+    // developer guide: every application's first field is 80 0Fh).
+    if (!m_app && placedBefore == 0 && m_start == kPageStart && m_out.size() >= before + 2 &&
+        m_out[before] == 0x80 && m_out[before + 1] == 0x0F)
+        m_app = true;
     // Pass 1 keeps sizes only, and counts those it knows.
     if (!m_sizeGuess)
         m_placed += m_out.size() - before;
     m_out.resize(before);
-    if (!m_over && m_placed > kMaxProgramBytes)
+    if (!m_over && m_placed > limit())
         tooLarge();
     if (m_over)
         return Result::Stop;
@@ -159,6 +165,20 @@ Assembler::Result Assembler::statement(const std::vector<Token> &tokens, bool co
 }
 
 void Assembler::tooLarge() {
+    if (!program() && !m_app) {
+        error("the " + m_variable->description + " grows past " +
+                  std::to_string(kMaxVariableBytes) + " bytes here, more than a variable holds",
+              true);
+        m_over = true;
+        return;
+    }
+    if (m_app) {
+        error("the application grows past " + std::to_string(kMaxApplicationBytes / kPageSize) +
+                  " pages of 16 KB here, more than any calculator's archive holds",
+              true);
+        m_over = true;
+        return;
+    }
     error("the program grows past " + std::to_string(kMaxProgramBytes) +
               " bytes here: the calculator's RAM cannot hold it and the copy Asm( runs",
           true);
@@ -289,7 +309,7 @@ void Assembler::finish(Assembly *out) {
             run(*m_record);
             m_pieces.push_back({m_at, m_record->column, std::uint32_t(m_start & 0xFFFF), before,
                                 m_out.size() - before, m_code, m_place});
-            if (!m_over && placed() > kMaxProgramBytes)
+            if (!m_over && placed() > limit())
                 tooLarge();
         }
         placeVariables();
@@ -299,7 +319,13 @@ void Assembler::finish(Assembly *out) {
     if (!settled && !cancelled())
         error("the addresses do not settle: an address or equate depends on itself");
     // The whole program's limits, said at the line that meets them.
+    if (m_app)
+        pageOverflow();
+    if (m_brassApp && !m_over)
+        brassHeader();
     for (const Assembly::Piece &p : m_pieces) {
+        if (m_app || !program())
+            break;
         if (p.code && p.size > 0 && p.address + p.size > kNoExecution) {
             m_at = p.at;
             m_place = p.place;
@@ -310,6 +336,8 @@ void Assembler::finish(Assembly *out) {
     m_diag.errors.insert(m_diag.errors.end(), m_passDiag.errors.begin(), m_passDiag.errors.end());
     m_diag.warnings.insert(m_diag.warnings.end(), m_passDiag.warnings.begin(),
                            m_passDiag.warnings.end());
+    out->application = m_app;
+    out->variable = m_variable;
     out->bytes = m_out;
     out->pieces = m_pieces;
     out->echoes = m_echoes;
@@ -326,6 +354,28 @@ void Assembler::finish(Assembly *out) {
     }
     out->definitions = std::move(m_definitions);
     out->uses = std::move(m_uses);
+}
+
+// An application's page is seen at 4000h to 7FFFh: the first statement
+// that places bytes past 7FFFh overflows its page, by as much as the page's
+// statements after it (up to the next page's .org) reach past it.
+void Assembler::pageOverflow() {
+    for (size_t i = 0; i < m_pieces.size(); ++i) {
+        const Assembly::Piece &p = m_pieces[i];
+        if (p.size == 0 || p.address + p.size <= kPageStart + kPageSize)
+            continue;
+        std::uint32_t reach = p.address + std::uint32_t(p.size);
+        for (size_t k = i + 1; k < m_pieces.size() && m_pieces[k].address >= p.address; ++k)
+            reach = std::max(reach, m_pieces[k].address + std::uint32_t(m_pieces[k].size));
+        m_at = p.at;
+        m_place = p.place;
+        const size_t page = p.offset / kPageSize;
+        const std::uint32_t over = reach - (kPageStart + kPageSize);
+        error("page " + std::to_string(page) + " of the application overflows by " +
+              std::to_string(over) + " byte" + (over == 1 ? "" : "s") +
+              " from here: a page holds 16,384 bytes, 4000h to 7FFFh");
+        return;
+    }
 }
 
 } // namespace z80

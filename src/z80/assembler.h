@@ -60,6 +60,11 @@ struct Assembly {
     std::vector<ReadLine> lines; // every line read, in order; a piece's place is its index + 1
     std::vector<std::string> lineFiles; // ReadLine::file's names
     std::uint32_t end = 0;              // the address after the highest byte
+    // A Flash application: its bytes start at 4000h with the header's
+    // first field, 80 0Fh (its length), and fill pages of 16 KB.
+    bool application = false;
+    // The source's "; variable:" line: the build is such a variable.
+    std::optional<VariableForm> variable;
     bool ok() const { return errors.empty(); }
 };
 
@@ -83,6 +88,14 @@ constexpr std::uint32_t kNoExecution = 0xC000;
 // The most passes a build makes, the first included, before the addresses
 // are said not to settle.
 constexpr int kMaxPasses = 12;
+// An application runs from Flash pages of 16 KB, each seen at 4000h to
+// 7FFFh; its header's page count is one byte. 96 pages (1.5 MiB) are more
+// than the archive of any calculator of the family holds.
+constexpr std::uint32_t kPageSize = 0x4000;
+constexpr std::uint32_t kPageStart = 0x4000;
+constexpr std::uint32_t kMaxApplicationBytes = 96 * kPageSize;
+// Another variable's data (with its length word) fits a file's 16-bit sizes.
+constexpr std::uint32_t kMaxVariableBytes = 0xFFFF - 19;
 // The uses of names a build notes at most; the rest are not listed.
 constexpr size_t kMaxUses = 500000;
 
@@ -116,6 +129,8 @@ struct PassState {
     std::vector<Area> m_areas;                  // .varloc areas
     std::map<std::int64_t, std::int64_t> m_asciiMap; // .asciimap: character -> byte
     std::uint64_t m_asciiMapped = 0;                 // characters mapped
+    std::int64_t m_page = -1; // Brass's .page being written, -1 before the first
+    size_t m_pageStart = 0;   // the bytes placed before it
 
     // The statement under way.
     size_t m_index = 0;
@@ -158,6 +173,7 @@ public:
     }
 
     void brassForm() override { m_brass = true; }
+    void variableForm(const VariableForm &form) override { m_variable = form; }
 
     // The passes after the first, then the result.
     void finish(Assembly *out);
@@ -230,6 +246,17 @@ private:
     void placeVariables();
     void asciiMap(const std::vector<Token> &t, size_t begin);
     bool sizeofs(std::vector<Token> &t);
+    // Brass's applications (brassapp.cpp).
+    bool brassApplication(const std::string &key, const std::vector<Token> &t, size_t i);
+    void brassHeader(); // into m_out's first 128 bytes
+    struct Page {
+        std::int64_t size, origin;
+    };
+    bool m_brassApp = false; // .binarymode ti8xapp
+    std::string m_appName;   // .variablename
+    Origin m_appNameAt;
+    size_t m_appNamePlace = 0;
+    std::map<std::int64_t, Page> m_pages; // .defpage
     struct Variable {
         std::string name;
         std::int64_t size;
@@ -271,6 +298,13 @@ private:
     bool m_includeFailed = false;
     Record *m_record = nullptr; // the statement under way
 
+    bool m_app = false; // pass 1 met an application header as the first bytes
+    std::optional<VariableForm> m_variable; // the source says it is such a variable
+    bool program() const { return !m_variable || m_variable->type == 5 || m_variable->type == 6; }
+    size_t limit() const {
+        return m_app ? kMaxApplicationBytes : program() ? kMaxProgramBytes : kMaxVariableBytes;
+    }
+    void pageOverflow();
 };
 
 } // namespace z80

@@ -140,6 +140,8 @@ bool Assembler::brassDirective(const std::string &key, const std::vector<Token> 
     static const std::set<std::string> ignored = {"binarymode",     "nestmodules", "variablename",
                                                   "tivariabletype", "tiarchived",  "pvar",
                                                   "exportmode"};
+    if (brassApplication(key, t, i))
+        return true;
     if (ignored.count(key)) {
         m_brass = true;
         return true;

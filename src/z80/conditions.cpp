@@ -22,6 +22,14 @@ void Preprocessor::conditional(const std::string &word, const std::vector<Token>
         if (outer) {
             if (word == "if")
                 value = condition(t, at);
+            else if (at.macro && t.size() == 1)
+                // A #macro's parameter is a name spasm-ng defines while its
+                // macro runs (app.inc's "#ifndef appname"): one left out is
+                // not defined,
+                value = word == "ifndef";
+            else if (at.macro && t.size() >= 2 && t[1].kind != Kind::Name)
+                // and one given is.
+                value = word == "ifdef";
             else if (t.size() != 2 || t[1].kind != Kind::Name)
                 m_diag.error(at, "#" + word + " needs one name");
             else
@@ -88,7 +96,15 @@ bool Preprocessor::condition(const std::vector<Token> &t, const Origin &at) {
 }
 
 bool Preprocessor::define(const std::vector<Token> &t, const Origin &at) {
-    if (t.size() < 2 || t[1].kind != Kind::Name) {
+    // spasm-ng's app.inc names directives of its own ("#define .defpage
+    // defpage("): a dotted name is defined as any other.
+    // A #macro that defines its own parameter anew (app.inc's echo_fill:
+    // "#define base base,char", a parameter being a define in spasm-ng)
+    // meets the parameter's value here: it changes only what that macro
+    // echoes, and is passed over.
+    if (at.macro && t.size() >= 2 && t[1].kind == Kind::String)
+        return false;
+    if (t.size() < 2 || (t[1].kind != Kind::Name && t[1].kind != Kind::Dot)) {
         m_diag.error(at, "#define needs a name");
         return false;
     }
@@ -116,8 +132,11 @@ bool Preprocessor::define(const std::vector<Token> &t, const Origin &at) {
     if (!builtinDefine(m, at))
         return false;
     const Macro *before = m_macros.find(m.name, false);
-    if (before && (before->function != m.function || before->params != m.params ||
-                   spell(before->body) != spell(m.body)))
+    // A #macro keeps its state in #defines it makes anew each time it runs
+    // (app.inc's page count): only a definition written as such is warned of.
+    if (before && !at.macro &&
+        (before->function != m.function || before->params != m.params ||
+         spell(before->body) != spell(m.body)))
         m_diag.warning(at, "#define " + m.name + " replaces an earlier definition");
     m_macros.define(std::move(m));
     return true;

@@ -58,8 +58,11 @@ bool Assembler::directive(const std::string &label, const std::vector<Token> &t,
     defineLabel(label);
     if (key == "org") {
         const auto v = value(t, i + 1, t.size());
-        if (v && (*v < 0 || *v > 0xFFFF))
-            error("the address " + std::to_string(*v) + " is outside 0..65535");
+        // spasm-ng's app.inc places page N at $4000+N*$10000: an
+        // application's page is seen at its low 16 bits.
+        const std::int64_t top = m_app ? 0xFFFFFF : 0xFFFF;
+        if (v && (*v < 0 || *v > top))
+            error("the address " + std::to_string(*v) + " is outside 0.." + std::to_string(top));
         m_pc = v.value_or(0) & 0xFFFF;
     } else if (key == "db" || key == "byte" || key == "text" || key == "defb" || key == "defm") {
         data(t, i + 1, 1);
@@ -158,7 +161,7 @@ void Assembler::space(const std::vector<Token> &t, size_t begin) {
             m_placed += size_t(size);
         return;
     }
-    if (placed() + size_t(size) > kMaxProgramBytes) {
+    if (placed() + size_t(size) > limit()) {
         m_pc += size;
         tooLarge();
         return;

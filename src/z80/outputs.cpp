@@ -99,6 +99,15 @@ std::string labelFile(const Assembly &a) {
 std::string summary(const Assembly &a) {
     if (a.bytes.empty())
         return "0 bytes.";
+    if (a.variable && a.variable->type != 5 && a.variable->type != 6)
+        return thousands(a.bytes.size()) + " bytes.";
+    if (a.application) {
+        const size_t pages = (a.bytes.size() + kPageSize - 1) / kPageSize;
+        const size_t left = pages * kPageSize - a.bytes.size();
+        return std::to_string(pages) + (pages == 1 ? " page, " : " pages, ") +
+               thousands(a.bytes.size()) + " bytes (page " + std::to_string(pages - 1) + " has " +
+               thousands(left) + " bytes left).";
+    }
     char end[16];
     std::snprintf(end, sizeof end, "%04Xh", unsigned(a.end));
     const std::string room = a.end <= kNoExecution

@@ -20,7 +20,10 @@ std::string listing(const Assembly &a, FileReader &reader, const std::string &ma
 // "name = $1234" lines, sorted by name in any letter case.
 std::string labelFile(const Assembly &a);
 
-// "1,747 bytes, code ends at A468h (7,064 bytes below C000h)."
+// "1,747 bytes, code ends at A468h (7,064 bytes below C000h)."; for an
+// application "2 pages, 16,490 bytes (page 1 has 16,278 bytes left).", for
+// another variable "1,200 bytes." (the packer's sentence follows: whether
+// it signed the application, what variable it wrote).
 std::string summary(const Assembly &a);
 
 // A diagnostic as the log shows it: "file:line: error: text".

@@ -179,6 +179,13 @@ void Preprocessor::file(const std::string &path, int depth, const Origin &includ
         m_diag.error(includedAt, display(path) + " is not a source file");
         return;
     }
+    if (depth == 0) { // the source's "; variable:" line says what the build writes
+        std::string why;
+        if (const auto form = variableComment(read.text, &why))
+            m_sink.variableForm(*form);
+        else if (!why.empty())
+            m_diag.error(Origin(display(path), 1), why);
+    }
     if (depth == 0) // the program's "; defines:" line adds to the build's
         for (const auto &[name, text] : definesComment(read.text)) {
             Macro m;

@@ -5,6 +5,7 @@
 #include "diagnostics.h"
 #include "lexer.h"
 #include "model.h"
+#include "variableform.h"
 
 #include <cstdint>
 #include <optional>
@@ -50,6 +51,8 @@ public:
     // A form only Brass reads was met: from here on, values are computed in
     // Brass's operator order.
     virtual void brassForm() {}
+    // The source's "; variable:" line: what the build writes.
+    virtual void variableForm(const VariableForm &) {}
 
     // A #define (without arguments) as it stands when the source ends: a
     // name used before its #define takes this text, as in spasm-ng.
