@@ -29,7 +29,8 @@ QByteArray readAll(const QString &path) {
 QMultiHash<QString, QString> shippedVersions(const QString &kitFolder) {
     QMultiHash<QString, QString> hashes;
     const QByteArray bytes = readAll(kitFolder + QLatin1String("/shipped.txt"));
-    for (const std::string_view view : base::splitLines({bytes.constData(), size_t(bytes.size())})) {
+    for (const std::string_view view :
+         base::splitLines({bytes.constData(), size_t(bytes.size())})) {
         const QByteArray line = QByteArray::fromRawData(view.data(), qsizetype(view.size()));
         const qsizetype gap = line.indexOf("  ");
         if (gap > 0)

@@ -29,7 +29,8 @@ QList<std::pair<QString, QString>> ProgramRecord::entries() const {
     QList<std::pair<QString, QString>> list;
     if (readWholeFile(m_file, &bytes))
         return list;
-    for (const std::string_view view : base::splitLines({bytes.constData(), size_t(bytes.size())})) {
+    for (const std::string_view view :
+         base::splitLines({bytes.constData(), size_t(bytes.size())})) {
         const QByteArray line = QByteArray::fromRawData(view.data(), qsizetype(view.size()));
         const qsizetype tab = line.indexOf('\t');
         if (tab > 0)

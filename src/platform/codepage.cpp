@@ -260,8 +260,8 @@ bool encodeFromUtf8(const char *utf8, qsizetype length, QByteArray *out, Unmappa
         }
         // Decode one multi-byte sequence; a malformed one counts as unmappable.
         char32_t c = 0xFFFD;
-        const qsizetype len = qsizetype(base::decodeUtf8(
-            std::string_view(utf8 + i, size_t(length - i)), &c));
+        const qsizetype len =
+            qsizetype(base::decodeUtf8(std::string_view(utf8 + i, size_t(length - i)), &c));
         const bool ok = len > 0;
         const int mapped = ok ? byteFor(c, t) : -1;
         if (mapped < 0) {

@@ -1,6 +1,5 @@
 #include "textfile.h"
 
-
 #include "base/wholefile.h"
 
 #include <QCoreApplication>

@@ -11,7 +11,6 @@ namespace run {
 
 namespace {
 
-
 std::string lower(std::string s) {
     for (char &c : s)
         c = char(std::tolower(static_cast<unsigned char>(c)));

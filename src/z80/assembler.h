@@ -123,10 +123,10 @@ struct PassState {
     std::unordered_map<std::string, Late> m_late;
     std::string m_module; // Brass's module, "" outside one
     bool m_local = false, m_global = false;
-    bool m_nest = false;          // Brass's .nestmodules: a .module inside another nests
-    size_t m_reusableSeen = 0;    // "_" labels met so far
-    std::map<std::string, size_t> m_familySeen; // Brass's reusable labels met, by family
-    std::vector<Area> m_areas;                  // .varloc areas
+    bool m_nest = false;       // Brass's .nestmodules: a .module inside another nests
+    size_t m_reusableSeen = 0; // "_" labels met so far
+    std::map<std::string, size_t> m_familySeen;      // Brass's reusable labels met, by family
+    std::vector<Area> m_areas;                       // .varloc areas
     std::map<std::int64_t, std::int64_t> m_asciiMap; // .asciimap: character -> byte
     std::uint64_t m_asciiMapped = 0;                 // characters mapped
     std::int64_t m_page = -1; // Brass's .page being written, -1 before the first
@@ -298,7 +298,7 @@ private:
     bool m_includeFailed = false;
     Record *m_record = nullptr; // the statement under way
 
-    bool m_app = false; // pass 1 met an application header as the first bytes
+    bool m_app = false;                     // pass 1 met an application header as the first bytes
     std::optional<VariableForm> m_variable; // the source says it is such a variable
     bool program() const { return !m_variable || m_variable->type == 5 || m_variable->type == 6; }
     size_t limit() const {

@@ -147,8 +147,8 @@ Encoding encode(std::string_view mnemonic, const std::vector<Operand> &operands,
         const std::int64_t v = op.kind == Operand::Kind::Indirect ? 0 : op.value;
         if (checkRanges && result.error.empty()) {
             bool cut = false;
-            std::string why = slot.field == Field::Byte ? widthMisfit(v, 1, &cut)
-                                                        : misfit(slot.field, v, end);
+            std::string why =
+                slot.field == Field::Byte ? widthMisfit(v, 1, &cut) : misfit(slot.field, v, end);
             (cut ? result.warning : result.error) = std::move(why);
         }
         store(slot.field, v, end, &result.bytes[slot.at]);

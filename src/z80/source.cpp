@@ -12,8 +12,7 @@ namespace z80 {
 
 ReadResult DiskReader::read(const std::string &path) {
     ReadResult r;
-    switch (const base::FileRead got = base::readWholeFile(path.c_str(), &r.text);
-            got.failure) {
+    switch (const base::FileRead got = base::readWholeFile(path.c_str(), &r.text); got.failure) {
     case base::ReadFailure::None:
         break;
     case base::ReadFailure::System:
