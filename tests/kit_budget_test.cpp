@@ -207,6 +207,30 @@ private slots:
                  (std::vector<std::uint8_t>{11, 0, 13, 0}));
     }
 
+    // Bitmaps at the edges of their maps and sizes: a map of no columns or
+    // no rows is refused before it divides the picture by them, a map's
+    // count stops it after that many images, a wide picture is read whole.
+    void bitmapsAtTheEdgesOfTheirMapsAndSizes() {
+        for (const char *map : {"0x2", "2x0"})
+            QCOMPARE(errors({{"/p/main.z80", std::string(" .org 0\ncell .option BM_MAP=") + map +
+                                                 "\n#include \"t.bmp\"\n"},
+                             {"/p/t.bmp", whiteBitmap(16, 16)}}),
+                     QStringList{"main.z80:3: error: t.bmp needs a map of columns and rows "
+                                 "(__BM_MAP 2x5, say)"});
+        z80::MemoryReader reader;
+        reader.files["/p/t.bmp"] = whiteBitmap(16, 16);
+        reader.files["/p/main.z80"] =
+            " .org 0\ncell .option BM_MAP=2x2x1\n#include \"t.bmp\"\n .db cell_COUNT\n";
+        const z80::Assembly a = z80::assemble("/p/main.z80", reader, {});
+        QCOMPARE(z80::errorLines(a), std::vector<std::string>());
+        QCOMPARE(a.bytes.back(), std::uint8_t(1));
+        // The header's sizes are 32-bit: a picture 300 pixels wide gives
+        // 38 bytes a row, not those of 300 - 256.
+        reader.files["/p/t.bmp"] = whiteBitmap(300, 1);
+        reader.files["/p/main.z80"] = " .org 0\n#include \"t.bmp\"\n";
+        QCOMPARE(z80::assemble("/p/main.z80", reader, {}).bytes.size(), size_t(38));
+    }
+
     // A bitmap's headers and maps count in the bytes it may give; its
     // colours are bytes.
     void aBitmapsHeadersCountInItsLimitAndItsColoursAreBytes() {

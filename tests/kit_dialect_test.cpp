@@ -242,6 +242,10 @@ private slots:
                               "main.z80:2: error: 'early' is undefined",
                               "... and 60 more errors after the first above, which may follow "
                               "from it: mend it and build again"}));
+        QCOMPARE(source(" .org 0\n#ifdef NOT_DEFINED\nl0: nop\n#else\n jp l0\n").messages,
+                 (QStringList{"main.z80:2: error: #ifdef has no #endif",
+                              "... and 1 more error after the first above, which may follow "
+                              "from it: mend it and build again"}));
         // The hint of an include not found says only what is true.
         z80::Options options;
         options.includeFolders = {"/home/u/Asm/TASM"};
@@ -290,7 +294,7 @@ private slots:
                  (std::vector<std::string>{
                      "main.z80:1: error: cannot read folder.inc: it is a folder",
                      "main.z80:2: error: cannot read fifo.inc: it is not a regular file",
-                     "main.z80:3: error: cannot read big.inc: it is larger than 16 MiB",
+                     "main.z80:3: error: cannot read big.inc: it is larger than 64 MiB",
                      "main.z80:4: error: cannot read zero.inc: it is not a regular file",
                      "main.z80:5: error: cannot find the include file none.inc"}));
     }

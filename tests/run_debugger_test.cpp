@@ -6,6 +6,7 @@
 
 #include "run/debugger.h"
 #include "run/romtable.h"
+#include "run/sourceinfo.h"
 #include "z80/assembler.h"
 #include "z80/outputs.h"
 #include "z80/source.h"
@@ -374,6 +375,23 @@ homed:  ret
         auto off = debug(" di\n ret\n"); // each check can be turned off
         off->debugger->setCheck(run::Check::Interrupts, false);
         QVERIFY(is(off->debugger->run(kSecond), run::Pause::Why::Ended));
+    }
+
+    // A listing and labels file written on any system (CR LF, LF, or the
+    // lone CR of old Macintosh editors) name the same lines and labels.
+    void aListingReadsTheSameWhateverItsLineEnds() {
+        for (const std::string end : {"\n", "\r\n", "\r"}) {
+            run::SourceInfo info;
+            info.readListing("    4 00:9D95 3E 01 -- --  ld a,1" + end +
+                                 "    5 00:9D97 C9 -- -- --  ret" + end,
+                             "main.z80");
+            info.readLabels("start = $9D95" + end + "done = $9D97" + end);
+            QVERIFY(info.lineAt(0x9D95) && info.lineAt(0x9D97));
+            QCOMPARE(info.lineAt(0x9D95)->line, 4);
+            QCOMPARE(info.lineAt(0x9D97)->text, std::string("ret"));
+            QCOMPARE(info.label("DONE"), std::optional<std::uint16_t>(0x9D97));
+            QCOMPARE(info.labelAt(0x9D96), std::string("start+1"));
+        }
     }
 };
 

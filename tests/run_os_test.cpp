@@ -756,6 +756,9 @@ packed: db 1Bh)");
         QVERIFY(s.stopped() && s.stopped()->returned);
         const Lcd &lcd = s.machine().lcd();
         QVERIFY(lcd.pixel(10, 5) && lcd.pixel(17, 12) && !lcd.pixel(11, 6) && !lcd.pixel(9, 5));
+        // Its 8 rows of 8 pixels and no more: the bytes after it are not drawn,
+        // below it or to its right.
+        QVERIFY(!lcd.pixel(10, 13) && !lcd.pixel(18, 6));
         QVERIFY(lcd.pixel(40, 20) && !lcd.pixel(44, 20) && lcd.pixel(52, 20) && lcd.pixel(49, 21) &&
                 !lcd.pixel(48, 21));
         QVERIFY(!screenText(s).contains("Done"));    // back in Ion: no "Done"

@@ -15,9 +15,11 @@
 # Uses _build-dev (configured as the helpers' build line says when missing),
 # or the folder QUORVIN_MUTATE_BUILD names, building two jobs at a time
 # (QUORVIN_MUTATE_JOBS). QUORVIN_MUTATE_AGAIN names an earlier run's output:
-# only its survivors of the same COUNT and SEED are tried again (after tests
-# were added). Each file is put back as it was, also when the run is
-# interrupted.
+# only its survivors are tried again (after tests were added). When the
+# sources have changed since that run, QUORVIN_MUTATE_BASE names the commit
+# it ran on: each survivor's line is followed to where it stands now, and one
+# whose line was itself changed is listed as gone. Each file is put back as
+# it was, also when the run is interrupted.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 count=${1:-60}
@@ -26,6 +28,7 @@ build=${QUORVIN_MUTATE_BUILD:-_build-dev}
 timeout=${QUORVIN_MUTATE_TIMEOUT:-120}
 jobs=${QUORVIN_MUTATE_JOBS:-2}
 again=${QUORVIN_MUTATE_AGAIN:-}
+base=${QUORVIN_MUTATE_BASE:-}
 
 if [ ! -f "$build/build.ninja" ]; then
     cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
@@ -35,8 +38,9 @@ fi
 # The tests that can see a fault in FILE, fastest first.
 tests_for() {
     case "$1" in
-    src/z80/*) echo "kit_assembler_test z80_analysis_test z80_highlight_test kit_dialect_test" \
-                    "z80_encoder_test kit_budget_test" ;;
+    src/z80/*) echo "kit_assembler_test z80_analysis_test z80_highlight_test z80_facts_test" \
+                    "kit_edges_test kit_brass_test kit_dialect_test z80_encoder_test" \
+                    "kit_budget_test" ;;
     src/run/*) echo "run_machine_test run_os_test" ;;
     src/toolchain/*) echo "toolchain_commands_test toolchain_runner_test" ;;
     esac
@@ -55,11 +59,12 @@ trap 'exit 130' INT TERM
 
 # Every place a fault can be made, one a line: FILE LINE COLUMN OLD NEW
 # (tab-separated); then COUNT of them drawn with SEED.
-python3 - "$count" "$seed" "$again" src/z80/*.cpp src/run/os*.cpp src/toolchain/commands.cpp \
+python3 - "$count" "$seed" "$again" "$base" src/z80/*.cpp src/run/os*.cpp src/toolchain/commands.cpp \
     > "$work/mutants" <<'EOF'
-import random, re, sys
+import difflib, random, re, subprocess, sys
 
-count, seed, again, files = int(sys.argv[1]), int(sys.argv[2]), sys.argv[3], sys.argv[4:]
+count, seed, again, base, files = (int(sys.argv[1]), int(sys.argv[2]), sys.argv[3], sys.argv[4],
+                                   sys.argv[5:])
 
 def code_only(line):
     """The line with string and character literals and comments blanked."""
@@ -121,14 +126,43 @@ for path in files:
                 and (before.endswith((';', '{', '}', ':')) or before.startswith('//'))):
             mutants.append((path, n, len(raw) - len(raw.lstrip()), stripped, ';'))
 random.Random(seed).shuffle(mutants)
-survivors = None
-if again:
-    survivors = {line[len('survived: '):].rstrip('\n') for line in open(again)
-                 if line.startswith('survived: ')}
-for path, n, column, old, new in mutants[:count]:
-    if survivors is None or f"{path}:{n}: '{old}' -> '{new}'" in survivors:
-        print(f'{path}\t{n}\t{column}\t{old}\t{new}')
 print(f'{len(mutants)} places', file=sys.stderr)
+if not again:
+    for path, n, column, old, new in mutants[:count]:
+        print(f'{path}\t{n}\t{column}\t{old}\t{new}')
+    sys.exit(0)
+
+def moved(path):
+    """Old line number -> today's, for the lines of `path` unchanged since `base`."""
+    before = subprocess.run(['git', 'show', f'{base}:{path}'], capture_output=True,
+                            text=True).stdout.split('\n')
+    after = open(path, encoding='utf-8').read().split('\n')
+    lines = {}
+    for a, b, size in difflib.SequenceMatcher(None, before, after, autojunk=False).get_matching_blocks():
+        for k in range(size):
+            lines[a + k + 1] = b + k + 1
+    return lines
+
+where = {}
+for line in open(again):
+    m = re.match(r"survived: ([^:]+):(\d+)(?::(\d+))?: '(.*)' -> '(.*)'$", line.rstrip('\n'))
+    if not m:
+        continue
+    path, n, old, new = m.group(1), int(m.group(2)), m.group(4), m.group(5)
+    column = int(m.group(3)) if m.group(3) else None
+    if base:
+        if path not in where:
+            where[path] = moved(path)
+        if n not in where[path]:
+            print(f"gone: {path}:{n}: '{old}' -> '{new}'", file=sys.stderr)
+            continue
+        n = where[path][n]
+    found = [x for x in mutants if x[0] == path and x[1] == n and x[3] == old and x[4] == new
+             and (column is None or x[2] == column)]
+    if found:
+        print('\t'.join(str(v) for v in found[0]))
+    else:
+        print(f"gone: {path}:{n}: '{old}' -> '{new}'", file=sys.stderr)
 EOF
 
 # Applies one fault: the text OLD at COLUMN of LINE becomes NEW.
@@ -175,10 +209,10 @@ while IFS=$'\t' read -r file line column old new; do
         stillborn=$((stillborn + 1))
     elif [ "$verdict" = survived ]; then
         survived=$((survived + 1))
-        echo "survived: $file:$line: '$old' -> '$new'"
+        echo "survived: $file:$line:$column: '$old' -> '$new'"
     else
         killed=$((killed + 1))
-        echo "$verdict: $file:$line: '$old' -> '$new'"
+        echo "$verdict: $file:$line:$column: '$old' -> '$new'"
     fi
 done < "$work/mutants"
 

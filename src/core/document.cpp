@@ -1,11 +1,13 @@
 #include "document.h"
 
+#include "base/utf8.h"
 #include "platform/codepage.h"
 
 #include <QFile>
-#include <QStringDecoder>
 
+#include <algorithm>
 #include <cerrno>
+#include <string_view>
 
 namespace {
 FileError unmappable(const cp1252::Unmappable &where, const QString &path) {
@@ -17,43 +19,12 @@ namespace {
 const QByteArray kMark("\xEF\xBB\xBF");
 } // namespace
 
-// Whether the bytes are strict UTF-8 (no overlong form, no surrogate, nothing
-// past U+10FFFF) with at least one character beyond ASCII; stops at the first
-// byte that is not.
+// Whether the bytes are strict UTF-8 with at least one character beyond
+// ASCII.
 bool isUtf8BeyondAscii(const QByteArray &bytes) {
-    const auto *p = reinterpret_cast<const uchar *>(bytes.constData());
-    const uchar *const end = p + bytes.size();
-    bool beyond = false;
-    while (p < end) {
-        const uchar c = *p;
-        if (c < 0x80) {
-            ++p;
-            continue;
-        }
-        int more = 0;
-        char32_t cp = 0;
-        if (c >= 0xC2 && c <= 0xDF)
-            more = 1, cp = c & 0x1F;
-        else if (c >= 0xE0 && c <= 0xEF)
-            more = 2, cp = c & 0x0F;
-        else if (c >= 0xF0 && c <= 0xF4)
-            more = 3, cp = c & 0x07;
-        else
-            return false;
-        if (end - p <= more)
-            return false;
-        for (int i = 1; i <= more; ++i) {
-            if ((p[i] & 0xC0) != 0x80)
-                return false;
-            cp = (cp << 6) | (p[i] & 0x3F);
-        }
-        if ((more == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) ||
-            (more == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
-            return false;
-        p += more + 1;
-        beyond = true;
-    }
-    return beyond;
+    const std::string_view text(bytes.constData(), size_t(bytes.size()));
+    return base::isUtf8(text) &&
+           std::any_of(text.begin(), text.end(), [](char c) { return (c & 0x80) != 0; });
 }
 
 TextEncoding detectEncoding(const QByteArray &bytes) {
@@ -105,9 +76,8 @@ std::optional<FileError> readTextFile(const QString &path, QString *text) {
 }
 
 QString decodeToolText(const QByteArray &bytes) {
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    QString decoded = utf8.decode(bytes);
-    return utf8.hasError() ? cp1252::decode(bytes) : decoded;
+    return base::isUtf8({bytes.constData(), size_t(bytes.size())}) ? QString::fromUtf8(bytes)
+                                                                   : cp1252::decode(bytes);
 }
 
 std::optional<FileError> writeTextFile(const QString &path, const QString &text) {

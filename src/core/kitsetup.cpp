@@ -1,5 +1,7 @@
 #include "kitsetup.h"
 
+#include "base/lines.h"
+
 #include "core/locations.h"
 #include "core/settings.h"
 #include "platform/process.h"
@@ -26,8 +28,10 @@ QByteArray readAll(const QString &path) {
 // The hashes of every version the kit ever shipped of each file it lists.
 QMultiHash<QString, QString> shippedVersions(const QString &kitFolder) {
     QMultiHash<QString, QString> hashes;
-    const QList<QByteArray> lines = readAll(kitFolder + QLatin1String("/shipped.txt")).split('\n');
-    for (const QByteArray &line : lines) {
+    const QByteArray bytes = readAll(kitFolder + QLatin1String("/shipped.txt"));
+    for (const std::string_view view :
+         base::splitLines({bytes.constData(), size_t(bytes.size())})) {
+        const QByteArray line = QByteArray::fromRawData(view.data(), qsizetype(view.size()));
         const qsizetype gap = line.indexOf("  ");
         if (gap > 0)
             hashes.insert(QString::fromUtf8(line.mid(gap + 2)),

@@ -1,5 +1,7 @@
 #include "programrecord.h"
 
+#include "base/lines.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -27,7 +29,9 @@ QList<std::pair<QString, QString>> ProgramRecord::entries() const {
     QList<std::pair<QString, QString>> list;
     if (readWholeFile(m_file, &bytes))
         return list;
-    for (const QByteArray &line : bytes.split('\n')) {
+    for (const std::string_view view :
+         base::splitLines({bytes.constData(), size_t(bytes.size())})) {
+        const QByteArray line = QByteArray::fromRawData(view.data(), qsizetype(view.size()));
         const qsizetype tab = line.indexOf('\t');
         if (tab > 0)
             list.append({QString::fromUtf8(line.left(tab)), QString::fromUtf8(line.mid(tab + 1))});
@@ -79,10 +83,10 @@ bool ProgramRecord::takeBuildList(const QString &listFile, const QString &progra
     QByteArray bytes;
     if (readWholeFile(listFile, &bytes))
         return false;
-    QStringList lines = QString::fromUtf8(bytes).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    for (QString &line : lines)
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
+    QStringList lines;
+    for (const std::string_view line : base::splitLines({bytes.constData(), size_t(bytes.size())}))
+        if (!line.empty())
+            lines << QString::fromUtf8(line.data(), qsizetype(line.size()));
     if (lines.isEmpty() || samePathKey(lines.first()) != samePathKey(program))
         return false;
     return !add(lines.first(), lines.mid(1));

@@ -1,5 +1,7 @@
 #include "recovery.h"
 
+#include "base/lines.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -49,11 +51,13 @@ int lockExclusive(const QString &path, bool create) {
     return fd;
 }
 
+// The lines as the editor counts them: a line end starts one more.
 QList<QByteArray> splitLines(const QByteArray &text) {
-    QList<QByteArray> lines = text.split('\n');
-    for (QByteArray &line : lines)
-        if (line.endsWith('\r'))
-            line.chop(1);
+    QList<QByteArray> lines;
+    for (const std::string_view line : base::splitLines({text.constData(), size_t(text.size())}))
+        lines << QByteArray(line.data(), qsizetype(line.size()));
+    if (text.isEmpty() || text.endsWith('\n') || text.endsWith('\r'))
+        lines << QByteArray();
     return lines;
 }
 

@@ -1,5 +1,7 @@
 #include "settings.h"
 
+#include "base/lines.h"
+
 #include "core/document.h"
 #include "platform/codepage.h"
 
@@ -53,29 +55,17 @@ QString written(const QString &value) {
            QLatin1Char('"');
 }
 
-// The next line of `text` from `*pos`; CR LF, LF and a lone CR each end a line.
-QStringView nextLine(const QString &text, qsizetype *pos) {
-    const qsizetype start = *pos;
-    qsizetype i = start;
-    while (i < text.size() && text[i] != QLatin1Char('\r') && text[i] != QLatin1Char('\n'))
-        ++i;
-    QStringView line = QStringView(text).mid(start, i - start);
-    if (i < text.size() && text[i] == QLatin1Char('\r'))
-        ++i;
-    if (i < text.size() && text[i] == QLatin1Char('\n') &&
-        (i == start + line.size() || text[i - 1] == QLatin1Char('\r')))
-        ++i;
-    *pos = i;
-    return line;
-}
-
 } // namespace
 
 Settings parseSettings(const QString &text) {
-    qsizetype pos = 0;
+    const QByteArray utf8 = text.toUtf8();
+    base::LineSplitter lines({utf8.constData(), size_t(utf8.size())});
+    std::string_view first, second;
+    if (lines.next(&first))
+        lines.next(&second);
     Settings s;
-    s.linkProgram = field(nextLine(text, &pos));
-    s.emulator = field(nextLine(text, &pos));
+    s.linkProgram = field(QString::fromUtf8(first.data(), qsizetype(first.size())));
+    s.emulator = field(QString::fromUtf8(second.data(), qsizetype(second.size())));
     return s;
 }
 

@@ -1,5 +1,7 @@
 #include "codepage.h"
 
+#include "base/utf8.h"
+
 #include <QCoreApplication>
 
 #include <array>
@@ -257,23 +259,10 @@ bool encodeFromUtf8(const char *utf8, qsizetype length, QByteArray *out, Unmappa
             continue;
         }
         // Decode one multi-byte sequence; a malformed one counts as unmappable.
-        const qsizetype len = seqLength(s, i);
         char32_t c = 0xFFFD;
-        bool ok = i + len <= length && b >= 0xC2 && b <= 0xF4;
-        if (ok) {
-            c = b & (0xFF >> (len + 1));
-            for (qsizetype k = 1; k < len; ++k) {
-                if ((s[i + k] & 0xC0) != 0x80) {
-                    ok = false;
-                    break;
-                }
-                c = (c << 6) | (s[i + k] & 0x3F);
-            }
-        }
-        // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
-        constexpr char32_t kSmallest[5] = {0, 0, 0x80, 0x800, 0x10000};
-        if (ok && (c < kSmallest[len] || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF))
-            ok = false;
+        const qsizetype len =
+            qsizetype(base::decodeUtf8(std::string_view(utf8 + i, size_t(length - i)), &c));
+        const bool ok = len > 0;
         const int mapped = ok ? byteFor(c, t) : -1;
         if (mapped < 0) {
             if (where) {

@@ -1,6 +1,6 @@
 #include "textfile.h"
 
-#include "posixfile.h"
+#include "base/wholefile.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -12,9 +12,6 @@
 #include <unistd.h>
 
 namespace {
-
-using posixfile::Fd;
-using posixfile::readSome;
 
 QString tooLarge() {
     return QCoreApplication::translate("FileError", "File too large (the limit is %1 MiB)")
@@ -44,60 +41,39 @@ std::optional<FileError> readWholeFile(const QString &path, QByteArray *bytes) {
     return readWholeFile(QFile::encodeName(path), bytes);
 }
 
-std::optional<FileError> readWholeFile(const QByteArray &native, QByteArray *bytes) {
-    const QString path = QFile::decodeName(native);
-    // O_NONBLOCK keeps a FIFO from blocking the open; it is refused below anyway.
-    Fd f(::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (f.fd < 0)
-        return FileError::fromErrno(errno, path);
-    struct stat st {};
-    if (::fstat(f.fd, &st) != 0)
-        return FileError::fromErrno(errno, path);
-    if (S_ISDIR(st.st_mode))
+namespace {
+
+// The reader's failure as the editor says it.
+std::optional<FileError> failure(const base::FileRead &got, const QString &path) {
+    switch (got.failure) {
+    case base::ReadFailure::None:
+        return std::nullopt;
+    case base::ReadFailure::System:
+        return FileError::fromErrno(got.number, path);
+    case base::ReadFailure::Folder:
         return FileError::fromErrno(EISDIR, path);
-    if (!S_ISREG(st.st_mode))
+    case base::ReadFailure::NotRegular:
         return notRegular(path);
-    if (st.st_size > kMaxReadSize)
+    case base::ReadFailure::TooLarge:
         return FileError{EFBIG, tooLarge(), path, {}};
-    // The size fstat gave, then whatever the file grew by since.
-    QByteArray data(qsizetype(st.st_size), Qt::Uninitialized);
-    const qsizetype got = readSome(f.fd, data.data(), data.size());
-    if (got < 0)
-        return FileError::fromErrno(errno, path);
-    data.truncate(got);
-    if (got == st.st_size) {
-        char more[4096];
-        for (;;) {
-            const qsizetype n = readSome(f.fd, more, sizeof more);
-            if (n < 0)
-                return FileError::fromErrno(errno, path);
-            if (n == 0)
-                break;
-            if (data.size() + n > kMaxReadSize)
-                return FileError{EFBIG, tooLarge(), path, {}};
-            data.append(more, n);
-        }
     }
-    *bytes = std::move(data);
     return std::nullopt;
+}
+
+} // namespace
+
+std::optional<FileError> readWholeFile(const QByteArray &native, QByteArray *bytes) {
+    return failure(base::readWholeFile(native.constData(), bytes), QFile::decodeName(native));
 }
 
 std::optional<FileError> readFileStart(const QString &path, qint64 limit, QByteArray *bytes,
                                        qint64 *size) {
-    Fd f(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    struct stat st {};
-    if (f.fd < 0 || ::fstat(f.fd, &st) != 0)
-        return FileError::fromErrno(errno, path);
-    if (!S_ISREG(st.st_mode))
-        return S_ISDIR(st.st_mode) ? FileError::fromErrno(EISDIR, path) : notRegular(path);
-    QByteArray data(qsizetype(qMin<qint64>(limit, st.st_size)), Qt::Uninitialized);
-    const qsizetype got = readSome(f.fd, data.data(), data.size());
-    if (got < 0)
-        return FileError::fromErrno(errno, path);
-    data.truncate(got);
-    *bytes = std::move(data);
-    *size = qMax<qint64>(st.st_size, got);
-    return std::nullopt;
+    std::size_t whole = 0;
+    const base::FileRead got =
+        base::readFileStart(QFile::encodeName(path).constData(), std::size_t(limit), bytes, &whole);
+    if (got.ok())
+        *size = qint64(whole);
+    return failure(got, path);
 }
 
 std::optional<FileError> checkNativeName(const QByteArray &native) {

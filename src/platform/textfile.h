@@ -3,6 +3,8 @@
 // the target replaces it only when complete). Failures come back as values that
 // carry the system's error number, its description and the path.
 
+#include "base/wholefile.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -23,7 +25,7 @@ struct FileError {
 };
 
 // Files larger than this are refused rather than read into memory.
-constexpr qint64 kMaxReadSize = qint64(64) * 1024 * 1024;
+constexpr qint64 kMaxReadSize = qint64(base::kMaxFileSize);
 
 std::optional<FileError> readWholeFile(const QString &path, QByteArray *bytes);
 // The same for a path given as the system's bytes.

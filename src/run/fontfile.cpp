@@ -2,27 +2,15 @@
 
 #include "run/fontfile.h"
 
+#include "base/lines.h"
+#include "base/utf8.h"
+
 #include <cstdlib>
 #include <set>
 
 namespace run {
 
 namespace {
-
-std::vector<std::string_view> splitLines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        lines.push_back(line);
-        if (end == std::string_view::npos)
-            break;
-        text.remove_prefix(end + 1);
-    }
-    return lines;
-}
 
 bool isHex(std::string_view s) {
     return !s.empty() && s.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos;
@@ -32,19 +20,8 @@ bool isHex(std::string_view s) {
 char32_t readShown(std::string_view s) {
     if (s.size() > 2 && s.substr(0, 2) == "U+" && isHex(s.substr(2)) && s.size() <= 8)
         return char32_t(std::strtoul(std::string(s.substr(2)).c_str(), nullptr, 16));
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
-    if (s.size() == 1 && byte(0) < 0x80)
-        return byte(0);
-    const std::size_t length = byte(0) >= 0xF0 ? 4 : byte(0) >= 0xE0 ? 3 : byte(0) >= 0xC0 ? 2 : 0;
-    if (length == 0 || s.size() != length)
-        return 0;
-    char32_t c = byte(0) & (0x7F >> length);
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(i) & 0xC0) != 0x80)
-            return 0;
-        c = c << 6 | (byte(i) & 0x3F);
-    }
-    return c;
+    char32_t c = 0;
+    return base::decodeUtf8(s, &c) == s.size() ? c : 0;
 }
 
 std::string where(std::string_view name, std::size_t line) {
@@ -55,7 +32,7 @@ std::string where(std::string_view name, std::size_t line) {
 
 FontFile parseFontFile(std::string_view text, std::string_view name, FontFileShape shape) {
     FontFile file;
-    const std::vector<std::string_view> lines = splitLines(text);
+    const std::vector<std::string_view> lines = base::splitLines(text);
     std::set<int> seen;
     auto fail = [&](std::size_t line, const std::string &what) {
         file.glyphs.clear();

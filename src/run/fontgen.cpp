@@ -4,6 +4,7 @@
 //
 // Usage: quorvin_fontgen LARGE.txt SMALL.txt OUT.cpp
 
+#include "base/wholefile.h"
 #include "run/font.h"
 #include "run/fontfile.h"
 
@@ -22,13 +23,7 @@ struct Cell {
 };
 
 bool readFile(const char *path, std::string &text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    text = buffer.str();
-    return true;
+    return base::readWholeFile(path, &text).ok();
 }
 
 // The drawing one column in and one row down inside a block of the given size.

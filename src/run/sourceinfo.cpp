@@ -1,16 +1,15 @@
 #include "run/sourceinfo.h"
 
+#include "base/lines.h"
+#include "base/wholefile.h"
+
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace run {
 
 namespace {
-
-constexpr std::uintmax_t kMaxFile = 64u << 20; // a listing larger than this is not read
 
 std::string lower(std::string s) {
     for (char &c : s)
@@ -19,14 +18,9 @@ std::string lower(std::string s) {
 }
 
 std::string readFile(const std::filesystem::path &path) {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error) ||
-        std::filesystem::file_size(path, error) > kMaxFile)
-        return {};
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    std::string text;
+    base::readWholeFile(path.c_str(), &text); // what is not read is not there
+    return text;
 }
 
 // The file beside `program` named NAME.`ext`, in the program's letter case or another.
@@ -78,9 +72,9 @@ SourceInfo SourceInfo::beside(const std::string &programPath) {
 }
 
 void SourceInfo::readLabels(const std::string &text) {
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
+    base::LineSplitter lines(text);
+    for (std::string_view view; lines.next(&view);) {
+        const std::string line(view);
         const std::size_t eq = line.find(" = $");
         std::uint16_t value = 0;
         if (eq == std::string::npos || eq == 0 || !hex4(line, eq + 4, value))
@@ -92,12 +86,11 @@ void SourceInfo::readLabels(const std::string &text) {
 }
 
 void SourceInfo::readListing(const std::string &text, const std::string &mainFile) {
-    std::istringstream in(text);
-    std::string line, file = mainFile;
+    std::string file = mainFile;
     const std::string other = "Listing for file \"";
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
+    base::LineSplitter lines(text);
+    for (std::string_view view; lines.next(&view);) {
+        const std::string line(view);
         if (line.compare(0, other.size(), other) == 0) {
             file = line.substr(other.size(), line.rfind('"') - other.size());
             continue;

@@ -85,6 +85,9 @@ Assembly assemble(const std::string &mainPath, FileReader &reader, const Options
 constexpr std::uint32_t kUserMemory = 0xFE66 - 0x9D95;
 constexpr std::uint32_t kMaxProgramBytes = (kUserMemory - 2 - 15 + 2) / 2;
 constexpr std::uint32_t kNoExecution = 0xC000;
+// The most passes a build makes, the first included, before the addresses
+// are said not to settle.
+constexpr int kMaxPasses = 12;
 // An application runs from Flash pages of 16 KB, each seen at 4000h to
 // 7FFFh; its header's page count is one byte. 96 pages (1.5 MiB) are more
 // than the archive of any calculator of the family holds.
@@ -96,7 +99,59 @@ constexpr std::uint32_t kMaxVariableBytes = 0xFFFF - 19;
 // The uses of names a build notes at most; the rest are not listed.
 constexpr size_t kMaxUses = 500000;
 
-class Assembler : public StatementSink {
+// What one pass works out as it goes over the statements. Each pass after
+// the first starts from a fresh one, so nothing of the pass before leaks
+// into it; what passes compare (addresses, values) lives in the Assembler.
+struct PassState {
+    struct Area { // a Brass .varloc area
+        std::int64_t address, size;
+    };
+    struct Late { // a late #define computed in this pass
+        std::optional<std::int64_t> value;
+        std::string why; // what its text lacks, said where it is used
+    };
+
+    int m_pass = 1;
+    bool m_changed = false; // a definition differs from the pass before
+    Diagnostics m_passDiag; // the messages of the pass under way after the first
+    std::vector<std::uint8_t> m_out;
+    std::vector<Assembly::Piece> m_pieces;
+    std::vector<std::string> m_echoes;
+    std::int64_t m_pc = 0;
+    size_t m_placed = 0; // pass 1: the bytes of the statements before
+    bool m_over = false; // the program is past the limit: said, and the pass stops
+    std::unordered_map<std::string, Late> m_late;
+    std::string m_module; // Brass's module, "" outside one
+    bool m_local = false, m_global = false;
+    bool m_nest = false;       // Brass's .nestmodules: a .module inside another nests
+    size_t m_reusableSeen = 0; // "_" labels met so far
+    std::map<std::string, size_t> m_familySeen;      // Brass's reusable labels met, by family
+    std::vector<Area> m_areas;                       // .varloc areas
+    std::map<std::int64_t, std::int64_t> m_asciiMap; // .asciimap: character -> byte
+    std::uint64_t m_asciiMapped = 0;                 // characters mapped
+    std::int64_t m_page = -1; // Brass's .page being written, -1 before the first
+    size_t m_pageStart = 0;   // the bytes placed before it
+    std::string m_declaring;         // the Brass .struct being read
+    std::int64_t m_relocation = 0;   // .relocate: labels' offset
+    std::int64_t m_emptyFill = 0xFF; // .binaryfill: the bytes .block and .align skip
+
+    // The statement under way.
+    size_t m_index = 0;
+    Origin m_at;
+    size_t m_place = 0;
+    std::int64_t m_start = 0;
+    bool m_unknown = false;    // pass 1: a value used is not known yet
+    bool m_sizeGuess = false;  // pass 1: the statement's size uses a value not known yet
+    bool m_code = false;       // the statement is an instruction
+    bool m_ended = false;      // the statement is a .end
+    bool m_positional = false; // the value computed depends on the statement ('$', '_')
+    Span m_nameSpan;           // the statement's label or equate name
+    Span m_valueSpan;          // the value computed last
+    Span m_whySpan;            // the name a value's failure is about
+    Diagnostic::Code m_whyCode = Diagnostic::Code::Other;
+};
+
+class Assembler : public StatementSink, private PassState {
 public:
     // `cancel`, set from another thread, stops the passes after the first
     // at their next statement, leaving a partial result.
@@ -194,7 +249,6 @@ private:
     void placeVariables();
     void asciiMap(const std::vector<Token> &t, size_t begin);
     bool sizeofs(std::vector<Token> &t);
-    void startBrassPass();
     // Brass's structures, enumerations, .using and typed data (brass_types.cpp).
     bool brassTypes(const std::string &key, const std::vector<Token> &t, size_t i);
     void structMember(const std::string &type, std::int64_t count, const std::string &name,
@@ -228,14 +282,11 @@ private:
         bool full = false; // more members than the labels a structure may make
     };
     std::map<std::string, Struct> m_structs;                 // by lower-case name, from pass 1
-    std::string m_declaring;                                 // the .struct being read
     size_t m_structLabels = 0; // pass 1: the labels structures' variables made
     std::map<std::string, std::vector<std::string>> m_using; // module -> the modules it uses
     std::unordered_map<std::string, double> m_reals;         // symbols whose value has a fraction
     std::string m_foundKey;                                  // the key resolve() found last
     std::optional<double> m_fraction; // the value computed last, if it has one
-    std::int64_t m_relocation = 0;    // .relocate: labels' offset
-    std::int64_t m_emptyFill = 0xFF;  // .binaryfill: the bytes .block and .align skip
     // Brass's applications (brassapp.cpp).
     bool brassApplication(const std::string &key, const std::vector<Token> &t, size_t i);
     void brassHeader(); // into m_out's first 128 bytes
@@ -247,34 +298,23 @@ private:
     Origin m_appNameAt;
     size_t m_appNamePlace = 0;
     std::map<std::int64_t, Page> m_pages; // .defpage
-    std::int64_t m_page = -1;             // the .page being written, -1 before the first
-    size_t m_pageStart = 0;               // the bytes placed before it
-    struct Family { // Brass's reusable labels of one kind ("-", "++", "@")
-        std::vector<size_t> statements;
-        std::vector<std::int64_t> at;
-        size_t seen = 0; // met so far in this pass
-    };
-    struct Area {
-        std::int64_t address, size;
-    };
     struct Variable {
         std::string name;
         std::int64_t size;
         size_t statement;
         std::string type; // a structure's lower-case name, or ""
     };
+    struct Family { // Brass's reusable labels of one kind ("-", "++", "@")
+        std::vector<size_t> statements;
+        std::vector<std::int64_t> at;
+    };
     std::map<std::string, Family> m_families;
-    std::vector<Area> m_areas;               // this pass's .varloc areas
     std::vector<Variable> m_variables;       // every .var, from pass 1
     std::map<size_t, std::int64_t> m_varPlaced; // .var statement -> its address
-    std::map<std::int64_t, std::int64_t> m_asciiMap; // .asciimap: character -> byte
-    std::uint64_t m_asciiMapped = 0;                 // characters mapped in this pass
     bool m_brass = false;                    // Brass's operator order
 
     Diagnostics &m_diag;
     const std::atomic<bool> *m_cancel;
-    Diagnostics m_passDiag; // the messages of the pass under way after the first
-    std::vector<std::string> m_echoes;
     std::vector<Record> m_records;
     std::unordered_map<std::string, Symbol> m_symbols; // by key
     std::vector<size_t> m_reusable;                    // the statement of each "_"
@@ -285,12 +325,6 @@ private:
     // text is being computed inside another.
     std::unordered_map<std::string, std::vector<Token>> m_atEnd;
     int m_atEndDepth = 0;
-    struct Late { // a late #define computed in this pass
-        std::optional<std::int64_t> value;
-        std::string why; // what its text lacks, said where it is used
-    };
-    std::unordered_map<std::string, Late> m_late;
-    bool m_positional = false; // the value computed depends on the statement ('$', '_')
     std::string m_lastLabel; // pass 1: the label or equate defined last
     std::vector<Definition> m_definitions;
     std::vector<Use> m_uses;
@@ -303,33 +337,10 @@ private:
             return {};
         return m_comment;
     }
-    Span m_nameSpan;  // the statement's label or equate name
-    Span m_valueSpan; // the value computed last
-    Span m_whySpan;   // the name a value's failure is about
-    Diagnostic::Code m_whyCode = Diagnostic::Code::Other;
     bool m_includeFailed = false;
+    Record *m_record = nullptr; // the statement under way
 
-    // The pass under way.
-    int m_pass = 1;
-    bool m_changed = false; // a definition differs from the pass before
-    bool m_unknown = false; // pass 1: a value used is not known yet
-    size_t m_index = 0;     // the statement
-    Record *m_record = nullptr;
-    Origin m_at;
-    size_t m_place = 0;
-    std::int64_t m_pc = 0, m_start = 0;
-    std::string m_module; // Brass's module, "" outside one
-    bool m_local = false, m_global = false;
-    bool m_nest = false; // Brass's .nestmodules: a .module inside another nests
-    std::vector<std::uint8_t> m_out;
-    std::vector<Assembly::Piece> m_pieces;
-    bool m_code = false;  // the statement is an instruction
-    bool m_ended = false; // the statement is a .end
-    size_t m_reusableSeen = 0;
-    size_t m_placed = 0;      // pass 1: the bytes of the statements before
-    bool m_sizeGuess = false; // pass 1: the statement's size uses a value not known yet
-    bool m_over = false;      // the program is past the limit: said, and the pass stops
-    bool m_app = false;       // pass 1 met an application header as the first bytes
+    bool m_app = false;                     // pass 1 met an application header as the first bytes
     std::optional<VariableForm> m_variable; // the source says it is such a variable
     bool program() const { return !m_variable || m_variable->type == 5 || m_variable->type == 6; }
     size_t limit() const {

@@ -49,12 +49,12 @@ size_t Assembler::brassLabel(const std::vector<Token> &t, bool columnOne) {
     if (m_pass == 1) {
         f.statements.push_back(m_index);
         f.at.push_back(m_start);
-    } else if (f.seen < f.at.size()) {
-        if (f.at[f.seen] != m_start)
+    } else if (size_t &seen = m_familySeen[family]; seen < f.at.size()) {
+        if (f.at[seen] != m_start)
             m_changed = true;
-        f.at[f.seen] = m_start;
+        f.at[seen] = m_start;
     }
-    ++f.seen;
+    ++m_familySeen[family];
     return k < t.size() && t[k].isOp(":") ? k + 1 : k;
 }
 
@@ -322,19 +322,6 @@ void Assembler::asciiMap(const std::vector<Token> &t, size_t begin) {
             }
         m_asciiMap[c] = value(x, 0, x.size()).value_or(c) & 0xFF;
     }
-}
-
-void Assembler::startBrassPass() {
-    m_page = -1;
-    m_pageStart = 0;
-    m_asciiMap.clear();
-    m_asciiMapped = 0;
-    for (auto &[name, family] : m_families)
-        family.seen = 0;
-    m_areas.clear();
-    m_declaring.clear();
-    m_relocation = 0;
-    m_emptyFill = 0xFF;
 }
 
 // Brass's placing: the largest variable first (declaration order among

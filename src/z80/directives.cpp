@@ -121,16 +121,11 @@ void Assembler::equate(const std::string &label, const std::vector<Token> &t, si
 
 void Assembler::emitValue(std::int64_t v, int bytes, bool checked) {
     if (checked && m_pass > 1) {
-        if (bytes == 1 && (v < -128 || v > 255) && (cutToLowByte(v) || m_brass))
-            warning(cutMessage(v), m_valueSpan);
-        else if (bytes == 1 && (v < -128 || v > 255))
-            error("value " + std::to_string(v) + " does not fit in 8 bits (-128 to 255)", false,
-                  m_valueSpan);
-        if (bytes == 2 && cutToLowWord(v))
-            warning(cutWordMessage(v), m_valueSpan);
-        else if (bytes == 2 && (v < -32768 || v > 65535))
-            error("value " + std::to_string(v) + " does not fit in 16 bits (-32768 to 65535)",
-                  false, m_valueSpan);
+        bool cut = false;
+        if (const std::string why = widthMisfit(v, bytes, &cut, m_brass); cut)
+            warning(why, m_valueSpan);
+        else if (!why.empty())
+            error(why, false, m_valueSpan);
     }
     for (int k = 0; k < bytes; ++k)
         emitByte(std::uint8_t((std::uint64_t(v) >> (8 * k)) & 0xFF));

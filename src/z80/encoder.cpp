@@ -55,13 +55,10 @@ std::string misfit(Field field, std::int64_t v, std::int64_t from) {
     const std::string n = std::to_string(v);
     switch (field) {
     case Field::Byte:
-        if (v < -128 || v > 255)
-            return "value " + n + " does not fit in 8 bits (-128 to 255)";
-        break;
-    case Field::Word:
-        if (v < -32768 || v > 65535)
-            return "value " + n + " does not fit in 16 bits (-32768 to 65535)";
-        break;
+    case Field::Word: {
+        bool cut = false;
+        return widthMisfit(v, field == Field::Byte ? 1 : 2, &cut);
+    }
     case Field::Relative: {
         const std::int64_t distance = (v & 0xFFFF) - from;
         if (distance < -128 || distance > 127)
@@ -148,28 +145,37 @@ Encoding encode(std::string_view mnemonic, const std::vector<Operand> &operands,
             continue;
         const Operand &op = operands[slot.operand];
         const std::int64_t v = op.kind == Operand::Kind::Indirect ? 0 : op.value;
-        if (checkRanges && result.error.empty() && slot.field == Field::Byte &&
-            (v < -128 || v > 255) && cutToLowByte(v))
-            result.warning = cutMessage(v);
-        else if (checkRanges && result.error.empty() && slot.field == Field::Word &&
-                 cutToLowWord(v))
-            result.warning = cutWordMessage(v);
-        else if (checkRanges && result.error.empty())
-            result.error = misfit(slot.field, v, end);
+        if (checkRanges && result.error.empty()) {
+            bool cut = false;
+            std::string why = slot.field == Field::Byte ? widthMisfit(v, 1, &cut)
+                              : slot.field == Field::Word && cutToLowWord(v)
+                                  ? widthMisfit(v, 2, &cut)
+                                  : misfit(slot.field, v, end);
+            (cut ? result.warning : result.error) = std::move(why);
+        }
         store(slot.field, v, end, &result.bytes[slot.at]);
     }
     return result;
 }
 
-std::string cutMessage(std::int64_t v) {
-    return "value " + std::to_string(v) + " does not fit in 8 bits (-128 to 255); its low byte " +
-           std::to_string(v & 0xFF) + " is used, as spasm-ng uses it";
-}
-
-std::string cutWordMessage(std::int64_t v) {
-    return "value " + std::to_string(v) +
-           " does not fit in 16 bits (-32768 to 65535); its low 16 bits " +
-           std::to_string(v & 0xFFFF) + " are used, as spasm-ng and Brass use them";
+std::string widthMisfit(std::int64_t v, int bytes, bool *cut, bool anyByte) {
+    *cut = false;
+    const std::string n = std::to_string(v);
+    if (bytes == 1 && (v < -128 || v > 255)) {
+        if (!cutToLowByte(v) && !anyByte)
+            return "value " + n + " does not fit in 8 bits (-128 to 255)";
+        *cut = true;
+        return "value " + n + " does not fit in 8 bits (-128 to 255); its low byte " +
+               std::to_string(v & 0xFF) + " is used, as spasm-ng uses it";
+    }
+    if (bytes == 2 && cutToLowWord(v)) {
+        *cut = true;
+        return "value " + n + " does not fit in 16 bits (-32768 to 65535); its low 16 bits " +
+               std::to_string(v & 0xFFFF) + " are used, as spasm-ng and Brass use them";
+    }
+    if (bytes == 2 && (v < -32768 || v > 65535))
+        return "value " + n + " does not fit in 16 bits (-32768 to 65535)";
+    return {};
 }
 
 bool isMnemonic(std::string_view word) {

@@ -40,14 +40,18 @@ struct Encoding {
 inline bool cutToLowByte(std::int64_t v) {
     return v >= -256 && v <= 511;
 }
-std::string cutMessage(std::int64_t v);
 // Whether a 16-bit field's value is the negative of an address above 7FFFh
 // ("ld bc,-input" subtracts an address with add hl,bc): spasm-ng and Brass
 // write its low 16 bits, the kit too, with a warning.
 inline bool cutToLowWord(std::int64_t v) {
     return v >= -65535 && v < -32768;
 }
-std::string cutWordMessage(std::int64_t v);
+
+// The one judgement of a value placed in a byte or a word, by an
+// instruction or by data: no text when it fits; else the message, which is
+// a warning (`*cut` set) for a value cut to its low byte or low 16 bits as
+// spasm-ng cuts it (`anyByte`: Brass's data, which cuts every byte value).
+std::string widthMisfit(std::int64_t v, int bytes, bool *cut, bool anyByte = false);
 
 // Encodes one instruction that starts at address `pc` (jr and djnz count
 // from it). With `checkRanges` false (a first pass, where values ahead are

@@ -1,5 +1,6 @@
 #include "expr.h"
 
+#include "base/utf8.h"
 #include "vocabulary.h"
 
 #include <cmath>
@@ -38,20 +39,7 @@ int binding(const std::string &op) {
 } // namespace
 
 std::int64_t oneCodePoint(std::string_view text) {
-    if (text.size() < 2 || text.size() > 4)
-        return -1;
-    const auto lead = static_cast<unsigned char>(text[0]);
-    const size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
-    if (length != text.size())
-        return -1;
-    std::int64_t v = lead & (0x7F >> length);
-    for (size_t k = 1; k < length; ++k) {
-        const auto c = static_cast<unsigned char>(text[k]);
-        if ((c & 0xC0) != 0x80)
-            return -1;
-        v = v << 6 | (c & 0x3F);
-    }
-    return v;
+    return base::decodeOneUtf8(text);
 }
 
 namespace {

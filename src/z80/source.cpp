@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,37 +12,22 @@ namespace z80 {
 
 ReadResult DiskReader::read(const std::string &path) {
     ReadResult r;
-    // O_NONBLOCK: a FIFO must not hang the open; it is refused below.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        r.error = std::strerror(errno);
-        return r;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0)
-        r.error = std::strerror(errno);
-    else if (S_ISDIR(st.st_mode))
+    switch (const base::FileRead got = base::readWholeFile(path.c_str(), &r.text); got.failure) {
+    case base::ReadFailure::None:
+        break;
+    case base::ReadFailure::System:
+        r.error = std::strerror(got.number);
+        break;
+    case base::ReadFailure::Folder:
         r.error = "it is a folder";
-    else if (!S_ISREG(st.st_mode))
+        break;
+    case base::ReadFailure::NotRegular:
         r.error = "it is not a regular file";
-    else if (size_t(st.st_size) > kMaxFileSize)
+        break;
+    case base::ReadFailure::TooLarge:
         r.error = "it is larger than " + std::to_string(kMaxFileSize / (1024 * 1024)) + " MiB";
-    char buffer[65536];
-    while (r.error.empty()) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            r.error = std::strerror(errno);
-        if (n <= 0)
-            break;
-        r.text.append(buffer, size_t(n));
-        if (r.text.size() > kMaxFileSize)
-            r.error = "it is larger than " + std::to_string(kMaxFileSize / (1024 * 1024)) + " MiB";
+        break;
     }
-    ::close(fd);
-    if (!r.error.empty())
-        r.text.clear();
     return r;
 }
 
@@ -140,26 +124,6 @@ std::string normalPath(const std::string &path) {
     for (size_t k = 0; k < parts.size(); ++k)
         out += (k ? "/" : "") + parts[k];
     return out.empty() ? "." : out;
-}
-
-LineSplitter::LineSplitter(std::string_view text)
-    : m_text(text), m_at(text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0) {}
-
-bool LineSplitter::next(std::string_view *line) {
-    if (m_at >= m_text.size())
-        return false;
-    size_t end = m_at;
-    while (end < m_text.size() && m_text[end] != '\n' && m_text[end] != '\r')
-        ++end;
-    if (end == m_text.size()) {
-        *line = m_text.substr(m_at);
-        m_at = m_text.size();
-        return true;
-    }
-    *line = m_text.substr(m_at, end - m_at);
-    m_at =
-        end + (m_text[end] == '\r' && end + 1 < m_text.size() && m_text[end + 1] == '\n' ? 2 : 1);
-    return true;
 }
 
 std::vector<std::string> splitLines(const std::string &text) {

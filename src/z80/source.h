@@ -2,6 +2,9 @@
 // Where the assembler's text comes from: files found through a FileReader,
 // which tests replace with one that holds the files in memory.
 
+#include "base/lines.h"
+#include "base/wholefile.h"
+
 #include <map>
 #include <string>
 #include <string_view>
@@ -10,7 +13,7 @@
 namespace z80 {
 
 // The largest source or include file read; larger ones are refused.
-constexpr size_t kMaxFileSize = 16 * 1024 * 1024;
+constexpr size_t kMaxFileSize = base::kMaxFileSize;
 
 struct ReadResult {
     std::string text;
@@ -75,20 +78,9 @@ std::string findInclude(FileReader &reader, const std::string &name,
                         const std::vector<std::string> &extraFolders,
                         std::string *othersFolder = nullptr);
 
-// The lines of a text: CR LF, LF and a lone CR each end one; a UTF-8
-// byte-order mark at the start is skipped.
+// The lines of a text, as base::LineSplitter splits them (CR LF, LF and a
+// lone CR each end one), each a string of its own.
 std::vector<std::string> splitLines(const std::string &text);
-
-// The same lines one at a time, so that a file of millions of short lines
-// costs no more memory than its text.
-class LineSplitter {
-public:
-    explicit LineSplitter(std::string_view text);
-    bool next(std::string_view *line);
-
-private:
-    std::string_view m_text;
-    size_t m_at = 0;
-};
+using base::LineSplitter;
 
 } // namespace z80
