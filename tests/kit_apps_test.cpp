@@ -222,6 +222,17 @@ private slots:
         const auto back = z80::readFlashFile(z80::flashFile(app.bytes, app.name), &name, &error);
         QVERIFY(back);
         QCOMPARE(*back, app.bytes);
+
+        // The listing names each line's page before its address, as spasm-ng's
+        // does ("PP:AAAA"): the call on page 0, far: on page 2.
+        z80::MemoryReader reader;
+        reader.files["/p/app.z80"] = header("Three") + " call far\n ret\n" + page(1) + " .db 1\n" +
+                                     page(2) + "far:\n ld a,2\n ret\n";
+        const QString listing = QString::fromStdString(z80::listing(a, reader, "/p/app.z80"));
+        QVERIFY2(listing.contains(QRegularExpression(" 00:4\\w{3} CD 00 40 [- ]+call far")),
+                 qPrintable(listing));
+        QVERIFY(listing.contains(QRegularExpression(" 01:4000 01 [- ]+\\.db 1")));
+        QVERIFY(listing.contains(QRegularExpression(" 02:4000 3E 02 [- ]+ld a,2")));
     }
 
     // spasm-ng's app.inc is read as spasm-ng reads it: a directive of its

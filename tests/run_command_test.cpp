@@ -108,7 +108,8 @@ private slots:
         big.start(QUORVIN_PROGRAM, {"--run", f.fileName()});
         QVERIFY(big.waitForFinished(60000));
         QCOMPARE(big.exitCode(), 1);
-        QVERIFY(QString::fromUtf8(big.readAllStandardError()).contains("more than an application file"));
+        QVERIFY(QString::fromUtf8(big.readAllStandardError())
+                    .contains("more than an application file"));
     }
     void helloWorldPrintsItsGreeting() {
         const Outcome o = run("HELLO", R"(
