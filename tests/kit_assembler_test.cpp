@@ -72,7 +72,7 @@ private slots:
     }
 
     void aValueThatDoesNotFitIsAnErrorAtItsLine() {
-        const auto b = source(" .org 0\n .db 512, -257, 255, -128\n .dw 65536, -32769\n"
+        const auto b = source(" .org 0\n .db 512, -257, 255, -128\n .dw 65536, -65536\n"
                               " ld a,700\n ld (ix+128),a\n jr far\n .fill 1, 700\n"
                               " .block 70000\n .ds 512\nfar:\n");
         QCOMPARE(b->messages(),
@@ -80,7 +80,7 @@ private slots:
                               "main.z80:2: error: value -257 does not fit in 8 bits (-128 to 255)",
                               "main.z80:3: error: value 65536 does not fit in 16 bits (-32768 to "
                               "65535)",
-                              "main.z80:3: error: value -32769 does not fit in 16 bits (-32768 to "
+                              "main.z80:3: error: value -65536 does not fit in 16 bits (-32768 to "
                               "65535)",
                               "main.z80:4: error: value 700 does not fit in 8 bits (-128 to 255)",
                               "main.z80:5: error: index displacement 128 does not fit (-128 to "
@@ -240,11 +240,18 @@ private slots:
         const auto b = source(".org 9D93h\nstart: ret\n");
         const std::string good = z80::writeMap(b->a);
         std::string error;
-        QVERIFY(z80::readMap(good, &error));
+        const auto read = z80::readMap(good, &error);
+        QVERIFY(read);
+        // The program's bytes are named by their count and hash, which a debugger compares.
+        QCOMPARE(*read->size, std::uint64_t(b->a.bytes.size()));
+        QCOMPARE(*read->hash, z80::mapHash(b->a.bytes.data(), b->a.bytes.size()));
+        QVERIFY(z80::mapHash(b->a.bytes.data(), b->a.bytes.size()) != z80::mapHash(nullptr, 0));
         const std::vector<std::pair<std::string, std::string>> bad = {
             {"", "line 1: this is not a source map (it does not start with \"qvmap 1\")"},
             {good.substr(0, good.find("code") + 12),
-             "line 3: a statement needs an address, a size, an offset and a place"},
+             "line 4: a statement needs an address, a size, an offset and a place"},
+            {"qvmap 1\nbytes 2 12AB\n",
+             "line 2: the program's bytes need their count and a 16-digit hash, once"},
             {"qvmap 1\nfile 1 main.z80\n", "line 2: a file must be numbered next"},
             {"qvmap 1\nfile 0 a\ncode 9D93 1 0 1:2:1\n",
              "line 3: a statement needs an address, a size, an offset and a place"},
@@ -309,6 +316,12 @@ private slots:
         QCOMPARE(large->messages(),
                  QStringList{"main.z80:4: error: the program grows past 12385 bytes here: the "
                              "calculator's RAM cannot hold it and the copy Asm( runs"});
+        // The build stops there: a label after it, used before, follows from it.
+        const auto stopped = source(" .org 9D93h\n ld sp,stack\n .block 12385\n .db 1\nstack:\n");
+        QCOMPARE(stopped->messages(),
+                 (QStringList{"main.z80:3: error: the program grows past 12385 bytes here: the "
+                              "calculator's RAM cannot hold it and the copy Asm( runs",
+                              "main.z80:2: error: 'stack' is undefined"}));
     }
 
     // The files the build read: the source first, each other file once.

@@ -197,6 +197,259 @@ private slots:
         QCOMPARE(source(".if 1\n.fail \"only for page \", 3, \"!\"\n.endif\n").messages,
                  QStringList{"main.asm:2: error: only for page 3!"});
     }
+
+    // directives/struct.htm, both examples, and enum.htm, both examples:
+    // a structure's members are labels below each variable of its type; an
+    // enumeration's items without a value take the lowest one left.
+    void structuresAndEnumerationsNameTheirMembers() {
+        const Built b =
+            source(".varloc $8000, 16\n.struct Point2D\n .var db, X\n .var db, Y\n.endstruct\n"
+                   ".struct Point3D\n .var Point2D, P\n .var db, Z\n.endstruct\n.var Point2D, Me\n"
+                   ".var Point3D, You\n .org 0\n ld (Me.X),a\n ld (Me.Y),a\n ld (Me),hl\n"
+                   " ld a,(You.P.X)\n ld a,(You.Z)\n .db sizeof(Point3D)\n"
+                   ".enum Name, Tom, Dick, Harry\n.enum Number, One = 1, Two = 2, FourtyNine = 49\n"
+                   ".enum Mixed, A = 1, B, C = 0, D\n"
+                   " .db Name.Tom, Name.Dick, Name.Harry, Number.FourtyNine, Mixed.B, Mixed.D\n");
+        QCOMPARE(b.messages, QStringList());
+        // You (3 bytes) is placed first, at 8000h; Me after it.
+        QCOMPARE(b.hex, QByteArray("320380"
+                                   "320480"
+                                   "220380"
+                                   "3a0080"
+                                   "3a0280"
+                                   "03"
+                                   "00010231"
+                                   "0203"));
+        QCOMPARE(source(".struct Node\n .var word, Value\n .var Node, Next\n.endstruct\n").messages,
+                 QStringList{"main.asm:3: error: the structure 'Next' cannot hold itself: its "
+                             "size would have no end"});
+        // A structure makes at most 4,096 labels, its variables 65,536 in all.
+        std::string wide = ".struct Wide\n",
+                    many = ".varloc 0, 65536\n.varloc 0, 65536\n.struct S\n";
+        for (int k = 0; k < 4097; ++k)
+            wide += ".var byte, m" + std::to_string(k) + "\n";
+        for (int k = 0; k < 4000; ++k)
+            many += ".var byte, m" + std::to_string(k) + "\n";
+        many += ".endstruct\n";
+        for (int k = 0; k < 17; ++k)
+            many += ".var S, v" + std::to_string(k) + "\n";
+        QCOMPARE(
+            source(wide).messages,
+            QStringList{"main.asm:4098: error: the structure 'wide' has more than 4096 labels"});
+        QCOMPARE(source(many).messages,
+                 QStringList{"main.asm:4021: error: the structures' variables make more than 65536 "
+                             "labels"});
+        QCOMPARE(source(".varloc 0, 10\n.var byte[100000], huge\n").messages,
+                 QStringList{"main.asm:2: error: .var 'huge' would be 100000 bytes; a variable "
+                             "is 0 to 65536"});
+    }
+
+    // directives/using.htm, its example: a module reaches the local labels
+    // of the modules it uses, its own first, then in the order of .using.
+    void aModuleUsesAnotherModulesLabels() {
+        const Built b = source(" .org 0\n.module Main\n_label = 1\n.endmodule\n.module Test2\n"
+                               ".using Main\n ld a,_label\n.endmodule\n.module Test3\n.using Main\n"
+                               " ld a,_label\n_label = 2\n.endmodule\n.module Test4\n.using Test3\n"
+                               ".using Main\n ld a,_label\n.endmodule\n");
+        QCOMPARE(b.messages, QStringList());
+        QCOMPARE(b.hex, QByteArray("3e013e023e02"));
+        QCOMPARE(source(" .org 0\n.module Test1\n ld a,_label\n.endmodule\n.module Main\n"
+                        "_label = 1\n.endmodule\n")
+                     .messages,
+                 QStringList{"main.asm:3: error: '_label' is undefined"});
+    }
+
+    // syntax/expressions.htm and constants.htm: values in double precision,
+    // casts that cut toward zero and wrap (its .echoln examples), fixed point, the
+    // ternary operator; directives/dvar.htm: TI's floating point.
+    void valuesWithAFractionAndCastsAsBrassComputesThem() {
+        const Built b = source(
+            ".binarymode ti8x\n .org 0\n.echoln -1634.3\n.echoln word(-1634.3)\n"
+            ".echoln uword(-1634.3)\n.echoln byte(-1634.3)\n.echoln fp8.8(2.00), \" \", "
+            "fp8.8(0.25), \" \", fp4.4(1.40)\nhalf = 2.5\n .db half*2, half, 0?(32+4):5, "
+            "1?(32+4):5, byte(2.7), byte(-2.7)\n.dvar tifloat, -76.054824\n.dvar fp8.8, 1.5, -1\n"
+            ".varloc $9000, 600\n.var fp8.8[256], TrigTable\n .dw sizeof(TrigTable)\n");
+        QCOMPARE(b.messages, QStringList());
+        QCOMPARE(b.hex, QByteArray("05020524"
+                                   "02fe"
+                                   "808176054824000000"
+                                   "8001"
+                                   "00ff"
+                                   "0002"));
+        z80::MemoryReader reader;
+        reader.files["/p/main.asm"] = ".echoln -1634.3, \" \", word(-1634.3), \" \", "
+                                      "uword(-1634.3), \" \", byte(-1634.3)\n";
+        const z80::Assembly a = z80::assemble("/p/main.asm", reader, {});
+        QCOMPARE(a.echoes, std::vector<std::string>{"-1634.3 -1634 63902 -98"});
+    }
+
+    // directives/define.htm, its sqrt and display_in_base examples: one
+    // macro name, several definitions, the call chooses by its arguments.
+    void aMacroIsChosenByItsArguments() {
+        const Built b =
+            source(".define ld_a(var) ld a,var\n.define ld_a({0}) xor a\n.define ld_a({a})\n"
+                   ".define sqrt(var) ld_a(var)\\ call sqr_root\n .org 0\n sqrt(43)\n sqrt(0)\n"
+                   " sqrt(a)\n.define show(var, base) ld a,var\\ ld b,base\\ call sqr_root\n"
+                   ".define show(var) ld a,var\\ ld b,10\\ call sqr_root\n show(43,2)\n show(124)\n"
+                   "sqr_root:\n");
+        QCOMPARE(b.messages, QStringList());
+        QCOMPARE(b.hex, QByteArray("3e2bcd1a00"
+                                   "afcd1a00"
+                                   "cd1a00"
+                                   "3e2b0602cd1a00"
+                                   "3e7c060acd1a00"));
+        // Each call looks at every signature: a name has at most 256.
+        std::string many = ".binarymode ti8x\n";
+        std::string parameters = "a";
+        for (int k = 0; k <= 256; ++k, parameters += ",a" + std::to_string(k))
+            many += ".define f(" + parameters + ") nop\n";
+        QCOMPARE(source(many).messages,
+                 QStringList{"main.asm:258: error: #define f has more than 256 definitions with "
+                             "different arguments"});
+    }
+
+    // directives/chk.htm ("a value of 59 with Brass"), dbsin.htm,
+    // dbrnd.htm, relocate.htm: data the assembler computes.
+    void checksumsTablesAndRelocatedCode() {
+        const Built b = source(".binarymode ti8x\n .org 0\n_label:\n .db 1\n .db 4\n .db 54\n"
+                               " .chk _label\n.dbsin 4, 127, 0, 3, 1, 0\n"
+                               ".dwcos 4, 100, 0, 2, 1, 0\nram = $C000\ncode:\n.relocate ram\n"
+                               " ld a,10\nloop:\n jp loop\n jr loop\n .dw $\n.endrelocate\n"
+                               "code_end:\n .dw code, code_end\n");
+        QCOMPARE(b.messages, QStringList());
+        QCOMPARE(b.hex, QByteArray("0104363b"
+                                   "007f0081"
+                                   "640000009cff"
+                                   "3e0ac302c018fb07c0"
+                                   "0e001700"));
+        const Built random = source(" .org 0\n.dbrnd 200, 'A', 'Z'\n");
+        QCOMPARE(random.hex.size(), 400);
+        for (int k = 0; k < random.hex.size(); k += 2) {
+            const int v = random.hex.mid(k, 2).toInt(nullptr, 16);
+            QVERIFY(v >= 'A' && v < 'Z');
+        }
+        QCOMPARE(random.hex, source(" .org 0\n.dbrnd 200, 'A', 'Z'\n").hex);
+        QCOMPARE(source(".dbsin 256, 127, 0, 100000000, 1, 0\n").messages,
+                 QStringList{"main.asm:1: error: .dbsin: the circle and step are not 0, the step "
+                             "goes from the first angle to the last, in at most 65536 steps"});
+    }
+
+    // directives/incbmp.htm and rlemode.htm (its FILE.BIN example): a
+    // picture as bytes, runs written as indicator, value and count.
+    void picturesAndRunsOfBytes() {
+        // A 10x2 bitmap: the top row alternates black and white, the bottom is black.
+        const int w = 10, h = 2, stride = 32;
+        QByteArray bmp = "BM";
+        auto u32 = [&](quint32 v) {
+            for (int k = 0; k < 4; ++k)
+                bmp += char(v >> (8 * k));
+        };
+        auto u16 = [&](quint16 v) { bmp += char(v), bmp += char(v >> 8); };
+        u32(54 + stride * h), u32(0), u32(54), u32(40), u32(w), u32(h), u16(1), u16(24);
+        for (int k = 0; k < 6; ++k)
+            u32(0);
+        for (int y = h - 1; y >= 0; --y) {
+            for (int x = 0; x < w; ++x)
+                bmp += QByteArray(3, char(y == 0 && x % 2 ? 255 : 0));
+            bmp += QByteArray(stride - 3 * w, 0);
+        }
+        const Built b = build({{"/p/main.asm", " .org 0\n.incbmp \"p.bmp\"\n"
+                                               ".incbmp \"p.bmp\", width = 16, height = 3\n"
+                                               ".incbin \"f.bin\", rle\n.rlemode $F0, 0\n"
+                                               ".incbin \"f.bin\", rle\n"},
+                               {"/p/p.bmp", bmp.toStdString()},
+                               {"/p/f.bin", "ABCDDDDDEFG"}});
+        QCOMPARE(b.messages, QStringList());
+        QCOMPARE(b.hex, QByteArray("aa80ffc0"
+                                   "aa80ffc0ffc0"
+                                   "41424391440545464"
+                                   "7"
+                                   "414243f00544454647"));
+        // The same picture as a GIF (incbmp.htm: "BMP, PNG, GIF, JPEG..."),
+        // its two colours' codes packed with LZW.
+        const QByteArray gif = QByteArray::fromHex(
+            "4749463839610a000200f00100000000ffffff21f904000000000021ff0b496d6167654d616769636b0e"
+            "67616d6d613d302e343534353435002c000000000a000200000206448c77c0dd05003b");
+        QCOMPARE(build({{"/p/main.asm", " .org 0\n.incbmp \"p.gif\"\n"},
+                        {"/p/p.gif", gif.toStdString()}})
+                     .hex,
+                 QByteArray("aa80ffc0"));
+        QCOMPARE(build({{"/p/main.asm", ".incbmp \"p.gif\"\n"},
+                        {"/p/p.gif", gif.left(gif.size() - 8).toStdString()}})
+                     .messages,
+                 QStringList{"main.asm:1: error: p.gif holds a picture that is not whole"});
+    }
+
+    // directives/fread.htm and fseek.htm, their two examples (a file
+    // without its e's, then reversed); binaryfill.htm: the bytes .block
+    // skips; syntax/constants.htm: @ for octal, d for decimal.
+    void filesReadIntoLabelsAndTheEmptyFill() {
+        const Built b = build(
+            {{"/p/main.asm", " .org 0\n.fopen fhnd, \"hello.txt\"\n.fsize fhnd, hello_size\n"
+                             ".for i, 1, hello_size\n .fread fhnd, chr\n"
+                             " .if chr!='e' && chr!='E'\n  .db chr\n .endif\n.loop\n"
+                             ".for i, hello_size - 1, 0, -1\n .fseek fhnd, i\n .fpeek fhnd, chr\n"
+                             " .db chr\n.loop\n.fpos fhnd, p\n .db p\n.freadw fhnd, w\n .dw w\n"
+                             ".fclose fhnd\n .block 1\n.emptyfill 0\n .block 1\n .db @023, 45d\n"},
+             {"/p/hello.txt", "hEllo"}});
+        QCOMPARE(b.messages, QStringList());
+        QCOMPARE(b.hex, QByteArray("686c6c6f"
+                                   "6f6c6c4568"
+                                   "00"
+                                   "6845"
+                                   "ff00"
+                                   "132d"));
+        // directives/org.htm: the binary spans every address written, so an
+        // .org forward between bytes leaves the empty fill; one after the
+        // last byte leaves nothing.
+        QCOMPARE(source(".binarymode ti8x\n .org 0\n .db 1\n .org 4\n .db 2\n .org $10\n"
+                        "var: .block 2\n .dw var\n .org $F000\n")
+                     .hex,
+                 QByteArray("01ffffff02") + QByteArray("ff").repeated(0x10 - 5 + 2) + "1000");
+        QCOMPARE(build({{"/p/main.asm", ".fopen f, \"x.bin\"\n.fseek f, 1\n.freadw f, w\n"},
+                        {"/p/x.bin", "ab"}})
+                     .messages,
+                 QStringList{"main.asm:3: error: .freadw reads past the end of the file (at 1 "
+                             "of 2 bytes)"});
+    }
+
+    // syntax/constants.htm and Brass's reading of a value: a word no label
+    // has is a number when it is one (ffh), "$KEY" is a name, a string of a
+    // few characters is their codes from the lowest byte up.
+    void wordsAndStringsBrassReadsAsNumbers() {
+        const Built b = source(".binarymode ti8x\n .org 0\n ld a,ffh\n ld hl,\"K8\"\n"
+                               " call $KEY\n$KEY:\n ret\nC6h = 1\n .db C6h\n");
+        QCOMPARE(b.messages, QStringList());
+        QCOMPARE(b.hex, QByteArray("3eff"
+                                   "214b38"
+                                   "cd0800"
+                                   "c9"
+                                   "01"));
+        QCOMPARE(source(" .org 0\n ld a,ffh\n").messages,
+                 QStringList{"main.asm:2: error: 'ffh' is undefined"});
+    }
+
+    // Brass's Labels.cs reading of paths and syntax/source.htm: "Parent."
+    // is the module above, ".using Parent" reaches its labels, also in an
+    // .if; an indented word that is no instruction is a label, "+" too
+    // before an instruction; an .if joined with '\' to its include.
+    void libraryModulesReachTheirParentsLabels() {
+        const Built b =
+            build({{"/p/main.asm",
+                    ".nestmodules\n.local\n .org 0\n.module Lib\n.module Config\n Fast = 1\n"
+                    ".endmodule\n.module Dev\n"
+                    ".using Parent\n.if Config.Fast \\ .include \"fast.inc\" \\ .endif\n"
+                    " ld a,Parent.Config.Fast\n ld a,Config.Fast\n jr nz,{+}\n Run\n"
+                    "\t+\tld a,2\n jp Run\n.endmodule\n.endmodule\n"},
+                   {"/p/fast.inc", " .db 9\n"}});
+        QCOMPARE(b.messages, QStringList());
+        QCOMPARE(b.hex, QByteArray("09"
+                                   "3e01"
+                                   "3e01"
+                                   "2000"
+                                   "3e02"
+                                   "c30700"));
+    }
 };
 
 QTEST_GUILESS_MAIN(BrassTest)

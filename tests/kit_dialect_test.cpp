@@ -153,6 +153,21 @@ private slots:
         const Built cut =
             build({{"/p/main.z80", " .org 0\n jr _\n nop\n_:\n ld a,257\n .db -129\n"}});
         QCOMPARE(cut.hex, QByteArray("1801003e017f"));
+        // A 16-bit field: the negative of an address (spasm-ng and Brass
+        // write every value's low 16 bits); a wider value stays an error.
+        const Built word = build({{"/p/main.z80", " .org $9D95\ninput:\n ld bc,-input\n"
+                                                  " .dw -40000\n .dw -65536\n"}});
+        QCOMPARE(word.messages,
+                 (QStringList{"main.z80:5: error: value -65536 does not fit in 16 bits (-32768 "
+                              "to 65535)",
+                              "main.z80:3: warning: value -40341 does not fit in 16 bits (-32768 "
+                              "to 65535); its low 16 bits 25195 are used, as spasm-ng and Brass "
+                              "use them",
+                              "main.z80:4: warning: value -40000 does not fit in 16 bits (-32768 "
+                              "to 65535); its low 16 bits 25536 are used, as spasm-ng and Brass "
+                              "use them"}));
+        QCOMPARE(build({{"/p/main.z80", " .org $9D95\ninput:\n ld bc,-input\n .dw -40000\n"}}).hex,
+                 QByteArray("016b62c063"));
     }
 
     // The source's folder and the usual project folders beside it, names in

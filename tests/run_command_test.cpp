@@ -10,6 +10,7 @@
 #include "z80/flashfile.h"
 #include "z80/outputs.h"
 #include "z80/source.h"
+#include "z80/sourcemap.h"
 
 #include <QImage>
 
@@ -50,10 +51,14 @@ class RunCommandTest : public QObject {
 
     // Builds NAME.8xp with our assembler, its listing NAME.lst and labels NAME.lab
     // beside it as the kit leaves them, and runs quorvin --run on it.
-    Outcome runBuilt(const QString &name, const std::string &source, const QStringList &options) {
+    Outcome runBuilt(const QString &name, const std::string &source, const QStringList &options,
+                     const std::map<std::string, std::string> &includes = {},
+                     const std::string *map = nullptr) {
         z80::MemoryReader reader;
         const std::string main = "/p/" + name.toLower().toStdString() + ".z80";
         reader.files[main] = " .org 9D93h\n .db 0BBh, 6Dh\n" + source;
+        for (const auto &[file, text] : includes)
+            reader.files["/p/" + file] = text;
         const z80::Assembly a = z80::assemble(main, reader, {});
         if (!a.ok())
             return {-1, QString::fromStdString(z80::message(a.errors.front())), {}};
@@ -65,9 +70,16 @@ class RunCommandTest : public QObject {
         };
         if (!write(".8xp", std::string(packed.file.begin(), packed.file.end())) ||
             !write(".lst", z80::listing(a, reader, main)) || !write(".lab", z80::labelFile(a)) ||
-            !write(".z80", reader.files[main]))
+            !write(".z80", reader.files[main]) ||
+            (!includes.empty() && !write(".map", map ? *map : z80::writeMap(a))))
             return {-1, {}, {}};
+        for (const auto &[file, text] : includes) {
+            QFile f(dir.filePath(QString::fromStdString(file)));
+            if (!f.open(QIODevice::WriteOnly) || f.write(text.data(), qint64(text.size())) < 0)
+                return {-1, {}, {}};
+        }
         QProcess p;
+        p.setWorkingDirectory(dir.path());
         p.start(QUORVIN_PROGRAM, QStringList{"--run", dir.filePath(name + ".8xp")} + options);
         if (!p.waitForFinished(60000))
             return {-1, {}, {}};
@@ -296,6 +308,52 @@ again:  ld a, b
         const Outcome end = runBuilt("COUNT", counting, {"--regs"});
         QCOMPARE(end.status, 0);
         QVERIFY2(end.out.contains("HL=1234"), qPrintable(end.out));
+    }
+
+    // With the kit's source map, --break FILE:LINE stops at the line's first
+    // statement, in an include too; a line without code stands for the next
+    // line with code. A map written for other bytes is refused.
+    void aMapStopsAtAFileAndLineAndAStaleMapIsRefused() {
+        const std::string main = " ld b, 2\nagain:\n call twice\n djnz again\n ret\n"
+                                 "#include \"inc.z80\"\n";
+        const std::map<std::string, std::string> inc = {
+            {"inc.z80", "; doubles a\ntwice:\n add a, a \\ inc c\n ret\n"}};
+        const Outcome o = runBuilt("MAP", main, {"--break", "inc.z80:2"}, inc);
+        QCOMPARE(o.status, 3);
+        QCOMPARE(o.out.section('\n', 0, 0), "MAP: stopped at 9D9Dh (twice), " +
+                                                dir.filePath("inc.z80") + ":3: add a, a \\ inc c");
+        QVERIFY2(o.out.contains("BC=02"), qPrintable(o.out)); // the first time round
+        const Outcome inMain = runBuilt("MAP", main, {"--break", "map.z80:4"}, inc);
+        QCOMPARE(inMain.status, 3);
+        QVERIFY2(inMain.out.startsWith("MAP: stopped at 9D97h (again), map.z80:5: "),
+                 qPrintable(inMain.out));
+        const Outcome nowhere = runBuilt("MAP", main, {"--break", "inc.z80:9"}, inc);
+        QCOMPARE(nowhere.status, 2);
+
+        // The map of the program before an edit: same lines, other bytes.
+        z80::MemoryReader reader;
+        reader.files["/p/map.z80"] = " .org 9D93h\n .db 0BBh, 6Dh\n" + main;
+        reader.files["/p/inc.z80"] = "; doubles a\ntwice:\n add a, b \\ inc c\n ret\n";
+        const std::string old = z80::writeMap(z80::assemble("/p/map.z80", reader, {}));
+        const Outcome stale = runBuilt("MAP", main, {"--break", "inc.z80:3"}, inc, &old);
+        QCOMPARE(stale.status, 1);
+        QCOMPARE(stale.err, QString("quorvin: MAP: The program has changed since its map was "
+                                    "written; build it again.\n"));
+    }
+
+    // --log prints its message at each pass without stopping; --watch stops
+    // after the instruction that writes the byte.
+    void aLogMessageAndAWatchedByte() {
+        const std::string counting = " ld b, 2\nagain: ld (9000h), a\n djnz again\n ret\n";
+        const Outcome o = runBuilt("WATCH", counting, {"--log", "again=b={b} de={DE}"});
+        QCOMPARE(o.status, 0);
+        QCOMPARE(o.out, QString("b=02h de=FFFFh\nb=01h de=FFFFh\n"));
+        const Outcome w = runBuilt("WATCH", counting, {"--watch", "9000h"});
+        QCOMPARE(w.status, 3);
+        QVERIFY2(w.out.startsWith("WATCH: stopped after a write to 9000h, before 9D9Ah "
+                                  "(again+3), WATCH.z80:5:"),
+                 qPrintable(w.out));
+        QCOMPARE(runBuilt("WATCH", counting, {"--watch", "WATCH.z80:4"}).status, 2);
     }
 
     // One line a instruction in the order run, each with its label and line.

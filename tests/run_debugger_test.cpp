@@ -5,6 +5,7 @@
 // instruction at fault. Programs are assembled in memory by our assembler.
 
 #include "run/debugger.h"
+#include "run/romtable.h"
 #include "z80/assembler.h"
 #include "z80/outputs.h"
 #include "z80/source.h"
@@ -166,6 +167,70 @@ sub:    ld a, b
         QVERIFY(is(e->debugger->run(kSecond), run::Pause::Why::Ended));
     }
 
+    // The run window runs in slices of a few thousand T-states: a breakpoint
+    // where a slice happens to end stops the run as in one run, and a step
+    // over or out cut short by a slice's end goes on to where it would have
+    // stopped, at the same stack depth (not at the next return of a call
+    // the step had entered).
+    void runsAndStepsCutInSlicesStopWhereOneRunStops() {
+        const std::string counting = R"(
+        ld b, 5
+again:  call sub
+        djnz again
+        ret
+sub:    ld a, b
+        call leaf
+        ret
+leaf:   nop
+        ret
+)";
+        auto d = debug(counting);
+        d->debugger->setBreakpoint(d->at("sub"));
+        int hits = 0;
+        for (std::uint64_t until = 1; until < kSecond && !d->session->stopped(); ++until) {
+            const run::Pause p = d->debugger->run(until); // one T-state a slice
+            hits += is(p, run::Pause::Why::Breakpoint);
+            QVERIFY(!is(p, run::Pause::Why::Breakpoint) || d->pc() == d->at("sub"));
+        }
+        QCOMPARE(hits, 5);
+
+        auto e = debug(counting);
+        QVERIFY(is(e->debugger->runTo(e->at("again"), kSecond), run::Pause::Why::Reached));
+        run::Pause p = e->debugger->stepOver(e->m().cycles() + 20); // ends inside sub
+        QVERIFY(is(p, run::Pause::Why::Limit));
+        while (is(p, run::Pause::Why::Limit))
+            p = e->debugger->resumeStep(e->m().cycles() + 3);
+        QVERIFY(is(p, run::Pause::Why::Step));
+        QCOMPARE(e->pc(), std::uint16_t(e->at("again") + 3));
+
+        QVERIFY(is(e->debugger->runTo(e->at("sub"), kSecond), run::Pause::Why::Reached));
+        p = e->debugger->stepOut(e->m().cycles() + 12); // ends inside leaf
+        QVERIFY(is(p, run::Pause::Why::Limit));
+        while (is(p, run::Pause::Why::Limit))
+            p = e->debugger->resumeStep(e->m().cycles() + 3);
+        QCOMPARE(e->pc(), std::uint16_t(e->at("again") + 3));
+    }
+
+    // The OS's timer interrupt, taken just before an instruction, is not the
+    // instruction: a breakpoint there stops once, not again on continuing.
+    void aBreakpointStopsOnceWhereAnInterruptCameFirst() {
+        auto d = debug(R"(
+        ld c, 40
+outer:  ld b, 250
+inner:  djnz inner
+        dec c
+        jr nz, outer
+        ret
+)");
+        d->debugger->setBreakpoint(d->at("inner"));
+        int hits = 0;
+        while (is(d->debugger->run(kSecond), run::Pause::Why::Breakpoint))
+            ++hits;
+        QVERIFY(d->session->stopped() && d->session->stopped()->returned);
+        QVERIFY(d->m().cycles() > 2 * kSecond / 118); // some timer interrupts came
+        QCOMPARE(hits, 40 * 250);
+    }
+
     // Back a step at a time over OS calls, interrupts, the display and a key
     // a person pressed, then forward again: each state is the one it was.
     void stepsBackThenForwardReachTheIdenticalState() {
@@ -232,6 +297,47 @@ more:   ld a, 0FEh
         QCOMPARE(d->m().reg(run::Reg::HL), hl);
     }
 
+    // A watched byte stops the run after the instruction that writes it,
+    // the program's own or an OS call's; a log breakpoint writes its message
+    // with the registers filled in and does not stop.
+    void aWatchedByteAndALogMessage() {
+        std::string homeUp;
+        for (const run::RomCall &c : run::romCalls())
+            if (std::string(c.name) == "_HomeUp")
+                homeUp = "_HomeUp .equ " + std::to_string(c.address) + "\n";
+        auto d = debug(homeUp + R"(
+        ld b, 3
+again:  ld a, b
+        djnz again
+        ld (9000h), a
+stored: ld a, 1
+        rst 28h
+        .dw _HomeUp
+homed:  ret
+)");
+        run::Breakpoint log;
+        log.log = "b={B} pair={bc} {nothing}";
+        d->debugger->setBreakpoint(d->at("again"), log);
+        std::vector<std::string> said;
+        d->debugger->setLog([&said](const std::string &s) { said.push_back(s); });
+        d->debugger->watchWrites(0x9000, true);
+        d->debugger->watchWrites(0x844B, true); // curRow, which _HomeUp sets
+        run::Pause p = d->debugger->run(kSecond);
+        QVERIFY(is(p, run::Pause::Why::Written));
+        QCOMPARE(p.address, std::uint16_t(0x9000));
+        QCOMPARE(d->pc(), d->at("stored"));
+        const std::string c = "{nothing}";
+        QCOMPARE(said, (std::vector<std::string>{"b=03h pair=03FFh " + c, "b=02h pair=02FFh " + c,
+                                                 "b=01h pair=01FFh " + c}));
+        p = d->debugger->run(kSecond);
+        QVERIFY(is(p, run::Pause::Why::Written));
+        QCOMPARE(p.address, std::uint16_t(0x844B));
+        QCOMPARE(d->pc(), d->at("homed"));
+        d->debugger->watchWrites(0x9000, false);
+        d->debugger->watchWrites(0x844B, false);
+        QVERIFY(is(d->debugger->run(kSecond), run::Pause::Why::Ended));
+    }
+
     // Each check on a program made to break it, named, at the instruction at fault.
     void eachCheckStopsAProgramThatBreaksItsRule() {
         struct Case {
@@ -244,6 +350,8 @@ more:   ld a, 0FEh
             {"a word too many taken", " pop hl\nat: ret\n", "at", "SP:"},
             {"the stack in the program", " ld sp, at + 1\nat: nop\n nop\n", "at", "SP:"},
             {"interrupts left disabled", " di\nat: ret\n", "at", "DI:"},
+            {"a ret to a word pushed", " ld hl, back\n call sub\nback: ret\nsub: push hl\nat: ret\n",
+             "at", "RET:"},
         };
         for (const Case &c : cases) {
             auto d = debug(c.program);
@@ -252,7 +360,8 @@ more:   ld a, 0FEh
             QCOMPARE(p.pc, d->at(c.faultAt));
             QVERIFY2(p.message.rfind(c.check, 0) == 0, p.message.c_str());
         }
-        auto sound = debug(" ld hl, 0\n push hl\n pop hl\n di\n ei\n ret\n");
+        auto sound = debug(" ld hl, 0\n push hl\n pop hl\n di\n ei\n call sub\n ret\n"
+                           "sub: ex (sp), hl\n ex (sp), hl\n ret\n");
         QVERIFY(is(sound->debugger->run(kSecond), run::Pause::Why::Ended));
         QVERIFY(sound->session->stopped()->returned);
 

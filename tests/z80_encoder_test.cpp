@@ -192,7 +192,7 @@ private slots:
         row("out (512),a", "value 512 does not fit in 8 bits (-128 to 255)");
         row("ld (ix+5),1000", "value 1000 does not fit in 8 bits (-128 to 255)");
         row("ld hl,70000", "value 70000 does not fit in 16 bits (-32768 to 65535)");
-        row("ld (-32769),a", "value -32769 does not fit in 16 bits (-32768 to 65535)");
+        row("ld (-65536),a", "value -65536 does not fit in 16 bits (-32768 to 65535)");
         row("jr 40720", "relative jump to 9F10h is out of reach (-128 to 127 bytes from 9D97h)");
         row("jr 40471", "relative jump to 9E17h is out of reach (-128 to 127 bytes from 9D97h)");
         row("jr 40214", "relative jump to 9D16h is out of reach (-128 to 127 bytes from 9D97h)");

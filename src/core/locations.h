@@ -27,6 +27,8 @@ public:
     QString programRecord() const { return m_root + QLatin1String("/TASM/programs.txt"); }
     // The files worked on, newest first, and the line ends of the last one saved.
     QString recentFiles() const { return m_root + QLatin1String("/TASM/recent.txt"); }
+    // The editor's breakpoints, a line each: the line number, a tab, the file.
+    QString breakpoints() const { return m_root + QLatin1String("/TASM/breakpoints.txt"); }
     // While this file exists, a start with no file named opens an empty document.
     QString noReopen() const { return m_root + QLatin1String("/TASM/reopen-last.off"); }
     // The main window's size and place when it was last closed.

@@ -3,13 +3,21 @@
 #include "run/hex.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <utility>
 
 namespace run {
 
 namespace {
 
 constexpr std::uint16_t kIyFlags = 0x89F0;
+
+std::string hex2(std::uint8_t v) {
+    char b[4];
+    std::snprintf(b, sizeof b, "%02Xh", v);
+    return b;
+}
 
 // SP `a` lies deeper in the stack than SP `b` by this many bytes (wrapping).
 int deeper(std::uint16_t a, std::uint16_t b) {
@@ -78,6 +86,8 @@ const char *checkName(Check c) {
         return "IY";
     case Check::Interrupts:
         return "DI";
+    case Check::Return:
+        return "RET";
     }
     return "";
 }
@@ -92,6 +102,53 @@ Debugger::Debugger(Session &session, std::size_t programSize, HistoryLimits limi
 
 bool Debugger::ended() const {
     return m_refused || m_session.machine().stopped().has_value();
+}
+
+void Debugger::watchWrites(std::uint16_t address, bool on) {
+    if (m_watched[address] != on) {
+        m_watched[address] = on;
+        m_watchCount += on ? 1 : std::size_t(-1);
+    }
+    machine().watchWrites(m_watchCount ? &m_watched : nullptr);
+}
+
+std::string logText(const std::string &message, const Machine &m) {
+    static const struct {
+        const char *name;
+        Reg reg;
+        int shift; // 8: the high byte, 0: the low byte, -1: the pair
+    } kNames[] = {{"a", Reg::AF, 8},  {"f", Reg::AF, 0},  {"b", Reg::BC, 8},  {"c", Reg::BC, 0},
+                  {"d", Reg::DE, 8},  {"e", Reg::DE, 0},  {"h", Reg::HL, 8},  {"l", Reg::HL, 0},
+                  {"af", Reg::AF, -1}, {"bc", Reg::BC, -1}, {"de", Reg::DE, -1}, {"hl", Reg::HL, -1},
+                  {"ix", Reg::IX, -1}, {"iy", Reg::IY, -1}, {"sp", Reg::SP, -1}, {"pc", Reg::PC, -1}};
+    auto value = [&m](std::string name) -> std::optional<std::string> {
+        for (char &c : name)
+            c = char(std::tolower(static_cast<unsigned char>(c)));
+        const bool byteAt = name.size() > 2 && name.front() == '(' && name.back() == ')';
+        if (byteAt)
+            name = name.substr(1, name.size() - 2);
+        for (const auto &n : kNames)
+            if (name == n.name) {
+                const std::uint16_t v = m.reg(n.reg);
+                if (byteAt)
+                    return n.shift < 0 ? std::optional<std::string>(hex2(m.read(v)))
+                                       : std::nullopt;
+                return n.shift < 0 ? hex4(v) : hex2(std::uint8_t(v >> n.shift));
+            }
+        return std::nullopt;
+    };
+    std::string out;
+    for (std::size_t i = 0; i < message.size();) {
+        const std::size_t close = message[i] == '{' ? message.find('}', i) : std::string::npos;
+        if (close != std::string::npos && close - i <= 8)
+            if (const auto v = value(message.substr(i + 1, close - i - 1))) {
+                out += *v;
+                i = close + 1;
+                continue;
+            }
+        out += message[i++];
+    }
+    return out;
 }
 
 void Debugger::setBreakpoint(std::uint16_t address, Breakpoint b) {
@@ -127,6 +184,17 @@ void Debugger::key(int code, bool down) {
         m.keypad().release(code);
 }
 
+void Debugger::changedByHand() {
+    if (m_limits.bytes == 0)
+        return;
+    if (!m_mid && machine().restorable()) {
+        remember();
+        return;
+    }
+    m_history.clear(); // no replay could reach the machine as changed
+    m_historyBytes = 0;
+}
+
 void Debugger::remember() {
     if (m_limits.bytes == 0) {
         m_nextSnapshot = UINT64_MAX; // no history wanted
@@ -157,8 +225,9 @@ void Debugger::remember() {
 
 bool Debugger::instruction(std::uint64_t limit) {
     Machine &m = machine();
-    const std::uint16_t pc = m.reg(Reg::PC), sp = m.reg(Reg::SP);
-    return instruction(limit, pc, sp);
+    if (m_mid) // the instruction begun before
+        return instruction(limit, m_midPc, m_midSp);
+    return instruction(limit, m.reg(Reg::PC), m.reg(Reg::SP));
 }
 
 bool Debugger::instruction(std::uint64_t limit, std::uint16_t pc, std::uint16_t sp) {
@@ -170,6 +239,7 @@ bool Debugger::instruction(std::uint64_t limit, std::uint16_t pc, std::uint16_t 
             m_trace(m);
     }
     const std::optional<std::uint16_t> call = special ? callTarget(m, pc) : std::nullopt;
+    bool intoOs = m_mid && m_midIntoOs;
     for (;;) {
         while (m_keyNext < m_keys.size() && m_keys[m_keyNext].cycles <= m.cycles()) {
             const KeyEvent &k = m_keys[m_keyNext++];
@@ -178,13 +248,23 @@ bool Debugger::instruction(std::uint64_t limit, std::uint16_t pc, std::uint16_t 
             else
                 m.keypad().release(k.code);
         }
+        const std::uint64_t interrupts = m.interruptsTaken();
         m.runUntil(m.cycles() + 1);
         if (ended())
             return false;
-        if (m.betweenInstructions() && !m.answered(m_pc = m.reg(Reg::PC)))
-            break;
+        intoOs = intoOs || m.interruptsTaken() != interrupts;
+        if (m.betweenInstructions() && !m.answered(m_pc = m.reg(Reg::PC))) {
+            // An interrupt the OS took before the instruction returns to it:
+            // the instruction is still to run, and is this one.
+            if (!(intoOs && m_pc == pc && m.reg(Reg::SP) == sp))
+                break;
+            intoOs = false;
+        }
         if (m.cycles() >= limit) {
             m_mid = true;
+            m_midPc = pc;
+            m_midSp = sp;
+            m_midIntoOs = intoOs;
             return false;
         }
     }
@@ -222,6 +302,16 @@ std::optional<Pause> Debugger::checkBefore(std::uint16_t pc, std::uint16_t sp) {
                                           hex4(m.reg(Reg::IY)) +
                                           "; the OS finds its flags through IY = 89F0h"))
             return p;
+    // A ret deeper than the last call's return address pops something a
+    // push left (an interrupt of the program's own, in IM 2, pushes too).
+    if (!m_frames.empty() && deeper(sp, m_frames.back()) > 0 && m.interruptMode() != 2 &&
+        isRet(m, pc) && m.read(pc) != 0xED)
+        if (auto p = fault(Check::Return,
+                           "a ret at " + hex4(pc) + " to " + hex4(m.readWord(sp)) +
+                               ", which no call pushed: the stack holds " +
+                               std::to_string(deeper(sp, m_frames.back())) +
+                               " bytes more than when the routine was called"))
+            return p;
     if (isRet(m, pc) && (m_frames.empty() || deeper(sp, m_startSp) < 0)) {
         const int depth = deeper(sp, m_startSp);
         if (depth < 0 || (depth > 0 && m.interruptMode() != 2)) {
@@ -249,37 +339,66 @@ bool Debugger::breakHere(std::uint16_t pc) {
     if (b.condition && !b.condition(machine()))
         return false;
     ++b.hits;
+    if (!b.log.empty()) {
+        if (m_log && b.hits >= std::max<std::uint32_t>(1, b.hitCount))
+            m_log(logText(b.log, machine()));
+        return false;
+    }
     return b.hits >= std::max<std::uint32_t>(1, b.hitCount);
 }
 
 Pause Debugger::go(Mode mode, std::uint64_t limit, std::uint16_t target) {
-    Machine &m = machine();
-    const std::uint16_t sp0 = m.reg(Reg::SP);
-    // PC and SP as the last instruction left them, read once.
-    std::uint16_t pc = m.reg(Reg::PC), sp = sp0;
-    bool first = true;
-    for (;;) {
-        if (ended())
-            return {Pause::Why::Ended, m.reg(Reg::PC), {}};
-        if (!first && !m_mid) {
-            if (auto p = checkBefore(pc, sp))
-                return *p;
-            if (mode == Mode::To && pc == target)
-                return {Pause::Why::Reached, pc, {}};
-            if (m_breaks[pc] && breakHere(pc))
-                return {Pause::Why::Breakpoint, pc, {}};
+    return go(mode, limit, target, machine().reg(Reg::SP));
+}
+
+Pause Debugger::resumeStep(std::uint64_t limit) {
+    if (!m_pending)
+        return run(limit);
+    const Pending p = *m_pending;
+    return go(p.mode, limit, p.target, p.sp0);
+}
+
+Pause Debugger::go(Mode mode, std::uint64_t limit, std::uint16_t target, std::uint16_t sp0) {
+    Pause p = [&]() -> Pause {
+        m_pending.reset();
+        Machine &m = machine();
+        m.takeWritten(); // a write before this run was seen where it happened
+        // PC and SP as the last instruction left them, read once.
+        std::uint16_t pc = m.reg(Reg::PC), sp = m.reg(Reg::SP);
+        // A breakpoint where the run paused is passed; one where a limit cut
+        // the run short is not yet looked at.
+        bool first = !std::exchange(m_unchecked, false);
+        for (;;) {
+            if (ended())
+                return {Pause::Why::Ended, m.reg(Reg::PC), {}};
+            if (!first && !m_mid) {
+                if (auto fault = checkBefore(pc, sp))
+                    return *fault;
+                if (mode == Mode::To && pc == target)
+                    return {Pause::Why::Reached, pc, {}};
+                if (m_breaks[pc] && breakHere(pc))
+                    return {Pause::Why::Breakpoint, pc, {}};
+            }
+            first = false;
+            if (!(m_mid ? instruction(limit) : instruction(limit, pc, sp)))
+                return {ended() ? Pause::Why::Ended : Pause::Why::Limit, m.reg(Reg::PC), {}};
+            pc = m_pc;
+            sp = m_sp;
+            if (m_watchCount)
+                if (const auto written = m.takeWritten())
+                    return {Pause::Why::Written, pc, {}, *written};
+            if ((mode == Mode::Over && pc == target && deeper(sp, sp0) <= 0) ||
+                (mode == Mode::Out && m_lastWasRet && deeper(sp, sp0) < 0))
+                return {Pause::Why::Step, pc, {}};
+            if (m.cycles() >= limit) {
+                m_unchecked = true;
+                return {Pause::Why::Limit, pc, {}};
+            }
         }
-        first = false;
-        if (!(m_mid ? instruction(limit) : instruction(limit, pc, sp)))
-            return {ended() ? Pause::Why::Ended : Pause::Why::Limit, m.reg(Reg::PC), {}};
-        pc = m_pc;
-        sp = m_sp;
-        if ((mode == Mode::Over && pc == target && deeper(sp, sp0) <= 0) ||
-            (mode == Mode::Out && m_lastWasRet && deeper(sp, sp0) < 0))
-            return {Pause::Why::Step, pc, {}};
-        if (m.cycles() >= limit)
-            return {Pause::Why::Limit, pc, {}};
-    }
+    }();
+    if (p.why == Pause::Why::Limit && mode != Mode::Run)
+        m_pending = Pending{mode, target, sp0};
+    return p;
 }
 
 Pause Debugger::run(std::uint64_t limit) {
@@ -287,6 +406,8 @@ Pause Debugger::run(std::uint64_t limit) {
 }
 
 Pause Debugger::stepInto(std::uint64_t limit) {
+    m_unchecked = false;
+    m_pending.reset();
     if (ended())
         return {Pause::Why::Ended, machine().reg(Reg::PC), {}};
     if (!instruction(limit))
@@ -311,6 +432,8 @@ Pause Debugger::runTo(std::uint16_t address, std::uint64_t limit) {
 }
 
 Pause Debugger::stepBack() {
+    m_unchecked = false;
+    m_pending.reset();
     Machine &m = machine();
     if (!m_mid && m_position == 0)
         return {Pause::Why::NoHistory, m.reg(Reg::PC), {}};
@@ -334,6 +457,7 @@ Pause Debugger::stepBack() {
     while (m_position < target && instruction(UINT64_MAX)) {
     }
     m_replaying = false;
+    m.takeWritten(); // what the replay wrote was seen before
     m_nextSnapshot = s.machine.cycles + m_limits.every;
     return {Pause::Why::Step, m.reg(Reg::PC), {}};
 }

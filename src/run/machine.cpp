@@ -159,8 +159,10 @@ void Machine::runUntil(std::uint64_t until) {
             timer();
         const bool crystal =
             is84 && m_cycles >= m_ti84.nextInterrupt() && m_ti84.interrupts(m_cycles);
-        if ((m_intStatus || crystal) && z80ex_int_possible(m_cpu))
+        if ((m_intStatus || crystal) && z80ex_int_possible(m_cpu)) {
             m_cycles += z80ex_int(m_cpu);
+            ++m_interruptsTaken;
+        }
         const std::uint16_t pc = z80ex_get_reg(m_cpu, regPC);
         if (answered(pc)) {
             m_rom.enter(*this, pc);
@@ -191,9 +193,7 @@ std::uint8_t Machine::readMem(_z80_cpu_context *, std::uint16_t a, int, void *se
 }
 
 void Machine::writeMem(_z80_cpu_context *, std::uint16_t a, std::uint8_t v, void *self) {
-    auto *m = static_cast<Machine *>(self);
-    if (m->m_writable[a >> 14])
-        m->m_bank[a >> 14][a & 0x3FFF] = v;
+    static_cast<Machine *>(self)->write(a, v);
 }
 
 std::uint8_t Machine::readPort(_z80_cpu_context *, std::uint16_t port, void *self) {

@@ -13,9 +13,11 @@
 #include "run/ti84.h"
 
 #include <array>
+#include <bitset>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct _z80_cpu_context;
@@ -107,6 +109,8 @@ public:
     void write(std::uint16_t a, std::uint8_t v) {
         if (m_writable[a >> 14])
             m_bank[a >> 14][a & 0x3FFF] = v;
+        if (m_watched && (*m_watched)[a])
+            m_written = a;
     }
     std::uint16_t readWord(std::uint16_t a) const {
         return std::uint16_t(read(a) | read(std::uint16_t(a + 1)) << 8);
@@ -141,6 +145,13 @@ public:
     // `restorable()` (between whole instructions, not halted, no EI pending).
     bool restorable() const;
     bool betweenInstructions() const; // no prefix byte waiting for its opcode
+    // Writes to the addresses set in `watched` (the program's or the OS's)
+    // are noted: the last one is taken by takeWritten(). None: not watched.
+    void watchWrites(const std::bitset<65536> *watched) { m_watched = watched; }
+    std::optional<std::uint16_t> takeWritten() { return std::exchange(m_written, std::nullopt); }
+    // Interrupts taken since the machine was made (the debugger tells one apart from an
+    // instruction).
+    std::uint64_t interruptsTaken() const { return m_interruptsTaken; }
     int interruptMode() const;
     void save(MachineState &to) const;
     void restore(const MachineState &from);
@@ -183,6 +194,9 @@ private:
     Lcd m_lcd;
     Keypad m_keypad;
     std::uint64_t m_cycles = 0, m_nextTimer = 0, m_nextTimer2 = 0;
+    std::uint64_t m_interruptsTaken = 0;
+    const std::bitset<65536> *m_watched = nullptr;
+    std::optional<std::uint16_t> m_written;
     std::uint16_t m_trapFrom = 0, m_trapTo = 0;
     std::uint8_t m_intMask = 0x0B, m_intStatus = 0, m_port4 = 0x06, m_link = 0;
     bool m_onWasHeld = false;

@@ -35,6 +35,8 @@ public:
     // The statement whose bytes start at `address`.
     const SourceLine *lineAt(std::uint16_t address) const;
     bool hasListing() const { return !m_lines.empty(); }
+    // The listing's statements by address.
+    const std::map<std::uint16_t, SourceLine> &lines() const { return m_lines; }
 
 private:
     std::map<std::string, std::uint16_t> m_labels;     // by lower-case name

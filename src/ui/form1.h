@@ -21,6 +21,8 @@
 class QsciScintilla;
 class QSessionManager;
 class QTimer;
+class Breakpoints;
+class DebugController;
 class EditorExtras;
 class Form2;
 class Form3;
@@ -155,6 +157,11 @@ private:
     QString documentName() const; // as questions name it
     void tell(const QString &text); // on the status line
     void walkProblems(bool forward);
+    // What form1debug.cpp adds: breakpoints in the margin and the debugger's keys.
+    void addDebugging();
+    void debugKey(void (DebugController::*step)());
+    void debugFileShown(bool sameText);
+    void keepBreakpoints();
 
     Services m_services;
     std::unique_ptr<Form2> m_form2;
@@ -180,5 +187,9 @@ private:
     int m_problem = -1;
     RecoveryKeeper *m_recovery;
     QMetaObject::Connection m_runWindowWait; // Ctrl+F5 waits for its build
+    Breakpoints *m_breakpoints = nullptr;
+    DebugController *m_debug = nullptr;
+    bool m_debugFromStart = false; // the run Ctrl+F5 starts pauses before its first statement
+    QByteArray m_keptBreakpoints;  // as last written
     QString m_templateTests;     // the tests of the template the document came from, till saved
 };

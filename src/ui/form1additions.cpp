@@ -68,8 +68,10 @@ void Form1::addEditorAdditions(Language *language) {
     m_file.setNewLineEnds(lineEnds);
     if (m_file.untitled() && Text1->length() == 0)
         Text1->SendScintilla(QsciScintillaBase::SCI_SETEOLMODE, lineEnds);
+    addDebugging();
     m_file.onChange([this](CurrentFile::Change change) {
         m_status->refresh();
+        debugFileShown(change == CurrentFile::Change::Saved);
         m_reload->follow(m_file.path());
         if (m_file.untitled())
             return;

@@ -10,6 +10,7 @@
 #include "platform/windows.h"
 #include "toolchain/commands.h"
 #include "toolchain/programname.h"
+#include "ui/debugcontroller.h"
 #include "ui/editorextras.h"
 #include "ui/form2.h"
 #include "ui/form3.h"
@@ -149,6 +150,10 @@ void Form1::runner_ToolFailed(const QString &program, const ProcessEnd &end,
 
 // Make, then, as soon as that build has written a fresh program, a window that runs it.
 void Form1::runWindow_Key() {
+    if (m_debug->paused()) { // a debugged run goes on
+        m_debug->continueRun();
+        return;
+    }
     if (!startBuild(MakeSlot))
         return;
     Timer1->stop(); // the run follows as soon as the build ends
@@ -172,8 +177,12 @@ void Form1::runWindow_Key() {
             window->show();
             window->raise();
             window->activateWindow();
+            // A run that starts paused leaves the keys to the editor, where they step it.
+            const bool paused = std::exchange(m_debugFromStart, false);
             if (m_form3)
-                m_form3->handKeysTo(window);
+                m_form3->handKeysTo(paused ? static_cast<QWidget *>(this) : window);
+            m_debug->attach(window, program, QFileInfo(m_file.path()).absolutePath(),
+                            paused);
         });
 }
 

@@ -2,11 +2,13 @@
 
 #include "run/debugger.h"
 #include "run/keypad.h"
-#include "run/sourceinfo.h"
+#include "ui/debugsource.h"
 #include "ui/runsupport.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cstdio>
 #include <memory>
@@ -24,17 +26,17 @@ void fail(const QString &text) {
 // A trace stops here, so that a long run cannot fill the disk.
 constexpr long kTraceLines = 1000000;
 
-// "9DA0h", "9DA0h (loop+3)", and where the listing gives it " prog.z80:12: djnz loop".
-QString placeOf(const run::SourceInfo &info, std::uint16_t address) {
+// "9DA0h", "9DA0h (loop+3)", and where the map or listing gives it ", prog.z80:12: djnz loop".
+QString placeOf(const DebugSource &info, std::uint16_t address) {
     QString text = QString::asprintf("%04Xh", address);
     const std::string label = info.labelAt(address);
     if (!label.empty())
         text += QStringLiteral(" (%1)").arg(QString::fromStdString(label));
-    if (const run::SourceLine *line = info.lineAt(address))
+    if (const auto place = info.placeOf(address))
         text += QStringLiteral(", %1:%2: %3")
-                    .arg(QString::fromStdString(line->file))
-                    .arg(line->line)
-                    .arg(QString::fromStdString(line->text));
+                    .arg(QString::fromStdString(place->file))
+                    .arg(place->line)
+                    .arg(QString::fromStdString(info.lineText(*place)));
     return text;
 }
 
@@ -49,10 +51,24 @@ void printRegisters(const run::Machine &m) {
                 m.interruptsEnabled() ? "on" : "off", (unsigned long long)m.cycles());
 }
 
-// A --break value: a label of the program, or an address as 9DA0h, $9DA0 or 0x9DA0.
-std::optional<std::uint16_t> breakAddress(const run::SourceInfo &info, QString text) {
+// A --break value: a label of the program, FILE:LINE of its source, or an
+// address as 9DA0h, $9DA0 or 0x9DA0.
+std::optional<std::uint16_t> breakAddress(const DebugSource &info, QString text) {
     if (const auto a = info.label(text.toStdString()))
         return a;
+    if (const qsizetype colon = text.lastIndexOf(u':'); colon > 0) {
+        bool ok = false;
+        const int line = text.mid(colon + 1).toInt(&ok);
+        if (!ok || line < 1)
+            return std::nullopt;
+        const QString file = text.left(colon);
+        auto bound = info.bind(file.toStdString(), line);
+        if (!bound) // named from the working folder
+            bound = info.bind(QFileInfo(file).absoluteFilePath().toStdString(), line);
+        if (!bound)
+            return std::nullopt;
+        return bound->address;
+    }
     if (text.startsWith(u'$'))
         text = text.mid(1);
     else if (text.startsWith(QStringLiteral("0x"), Qt::CaseInsensitive))
@@ -86,8 +102,8 @@ RunCommandOptions addRunOptions(QCommandLineParser &parser) {
         {QStringLiteral("ignore-checksum"),
          tr("Run a program file even though its checksum says it is damaged.")},
         {QStringLiteral("break"),
-         tr("Stop when the program reaches this label or address (9DA0h), print the registers "
-            "and the source line, and exit with status 3."),
+         tr("Stop when the program reaches this label, FILE:LINE or address (9DA0h), print "
+            "the registers and the source line, and exit with status 3."),
          QStringLiteral("label")},
         {QStringLiteral("trace"),
          tr("Write one line for each instruction run: T-states, address, label and source line."),
@@ -99,9 +115,17 @@ RunCommandOptions addRunOptions(QCommandLineParser &parser) {
         {QStringLiteral("send"),
          tr("Put the variables of this file (.8xp, .8xv, .8xl, .8xs...) in the calculator's "
             "memory before the program starts."),
-         QStringLiteral("file")}};
+         QStringLiteral("file")},
+        {QStringLiteral("watch"),
+         tr("Stop after the program or an OS call writes this label's or address's byte, print "
+            "the registers, and exit with status 3."),
+         QStringLiteral("label")},
+        {QStringLiteral("log"),
+         tr("At PLACE (a label, FILE:LINE or address) print TEXT with {A}, {HL}, {(HL)}... "
+            "filled in, without stopping."),
+         QStringLiteral("place=text")}};
     parser.addOptions({o.run, o.keys, o.cycles, o.text, o.screenshot, o.ignoreChecksum, o.breakAt,
-                       o.trace, o.regs, o.model, o.send});
+                       o.trace, o.regs, o.model, o.send, o.watch, o.log});
     return o;
 }
 
@@ -147,19 +171,58 @@ std::optional<int> runFromCommandLine(const QCommandLineParser &parser,
         fail(tr("%1: the file's checksum is wrong; running it as asked").arg(loaded.name));
     run::Session &session = *loaded.session;
     session.machine().keypad().setScript(keys);
-    const run::SourceInfo info = run::SourceInfo::beside(parser.value(o.run).toStdString());
+    // What names addresses: the map, a listing or the labels beside the
+    // program. A map of other bytes is refused when asked to debug by it.
+    DebugSource info;
+    {
+        std::vector<std::uint8_t> data = {0xBB, 0x6D};
+        for (std::size_t i = 0; i < loaded.codeSize; ++i)
+            data.push_back(session.machine().read(std::uint16_t(run::Machine::kUserMem + i)));
+        std::string error;
+        auto found = DebugSource::beside(parser.value(o.run).toStdString(), data,
+                                         QDir::currentPath().toStdString(), &error);
+        if (found) {
+            info = std::move(*found);
+        } else if (parser.isSet(o.breakAt) || parser.isSet(o.trace) || parser.isSet(o.log)) {
+            fail(QStringLiteral("%1: %2").arg(loaded.name, QString::fromStdString(error)));
+            return 1;
+        }
+    }
     run::HistoryLimits noHistory;
     noHistory.bytes = 0;
     run::Debugger debugger(session, loaded.codeSize, noHistory);
     for (const QString &at : parser.values(o.breakAt)) {
         const auto address = breakAddress(info, at);
         if (!address) {
-            fail(tr("--break wants a label of the program or an address such as 9DA0h, not %1")
+            fail(tr("--break wants a label of the program, FILE:LINE of its source with code "
+                    "on or after that line, or an address such as 9DA0h, not %1")
                      .arg(at));
             return 2;
         }
         debugger.setBreakpoint(*address);
     }
+    for (const QString &at : parser.values(o.watch)) {
+        const auto address = breakAddress(info, at);
+        if (!address || at.contains(u':')) {
+            fail(tr("--watch wants a label of the program or an address such as 9000h, not %1")
+                     .arg(at));
+            return 2;
+        }
+        debugger.watchWrites(*address, true);
+    }
+    for (const QString &value : parser.values(o.log)) {
+        const qsizetype eq = value.indexOf(u'=');
+        const auto address = eq > 0 ? breakAddress(info, value.left(eq)) : std::nullopt;
+        if (!address) {
+            fail(tr("--log wants PLACE=TEXT, PLACE a label, FILE:LINE or address, not %1")
+                     .arg(value));
+            return 2;
+        }
+        run::Breakpoint b;
+        b.log = value.mid(eq + 1).toStdString();
+        debugger.setBreakpoint(*address, b);
+    }
+    debugger.setLog([](const std::string &text) { std::printf("%s\n", text.c_str()); });
     std::unique_ptr<std::FILE, int (*)(std::FILE *)> trace(nullptr, &std::fclose);
     long traced = 0;
     if (parser.isSet(o.trace)) {
@@ -178,11 +241,11 @@ std::optional<int> runFromCommandLine(const QCommandLineParser &parser,
                 return;
             }
             const std::string label = info.labelAt(pc);
-            const run::SourceLine *line = info.lineAt(pc);
+            const auto place = info.placeOf(pc);
             std::fprintf(trace.get(), "%llu\t%04Xh\t%s\t%s\t%s\n", (unsigned long long)m.cycles(),
                          pc, label.c_str(),
-                         line ? (line->file + ":" + std::to_string(line->line)).c_str() : "",
-                         line ? line->text.c_str() : "");
+                         place ? (place->file + ":" + std::to_string(place->line)).c_str() : "",
+                         place ? info.lineText(*place).c_str() : "");
         });
     }
     const run::Pause pause =
@@ -190,6 +253,15 @@ std::optional<int> runFromCommandLine(const QCommandLineParser &parser,
     trace.reset();
     if (pause.why == run::Pause::Why::Breakpoint) {
         std::printf("%s: stopped at %s\n", qPrintable(loaded.name),
+                    qPrintable(placeOf(info, pause.pc)));
+        printRegisters(session.machine());
+        return 3;
+    }
+    if (pause.why == run::Pause::Why::Written) {
+        const std::string label = info.labelAt(pause.address);
+        std::printf("%s: stopped after a write to %s%s, before %s\n", qPrintable(loaded.name),
+                    qPrintable(QString::asprintf("%04Xh", pause.address)),
+                    label.empty() ? "" : (" (" + label + ")").c_str(),
                     qPrintable(placeOf(info, pause.pc)));
         printRegisters(session.machine());
         return 3;

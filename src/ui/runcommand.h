@@ -12,7 +12,7 @@
 
 struct RunCommandOptions {
     QCommandLineOption run, keys, cycles, text, screenshot, ignoreChecksum, breakAt, trace, regs,
-        model, send;
+        model, send, watch, log;
 };
 
 RunCommandOptions addRunOptions(QCommandLineParser &parser);

@@ -99,16 +99,15 @@ RunWindow::RunWindow(const QString &path, QWidget *parent)
     legend->setObjectName(QStringLiteral("runLegend"));
     legend->setWordWrap(true);
     auto *layout = new QVBoxLayout(this);
-    // The screen, and beside it the keypad for the keys a PC keyboard lacks.
-    auto *top = new QHBoxLayout;
-    top->addWidget(m_screen, 1);
+    // The screen, and beside it the keypad for the keys a PC keyboard lacks
+    // (and, while debugging, the debugger's pane).
+    m_screenRow = new QHBoxLayout;
+    m_screenRow->addWidget(m_screen, 1);
     auto *pad = new RunKeypad(this);
-    top->addWidget(pad);
-    layout->addLayout(top, 1);
-    connect(pad, &RunKeypad::keyPressed, this,
-            [this](int code) { m_session->machine().keypad().press(code); });
-    connect(pad, &RunKeypad::keyReleased, this,
-            [this](int code) { m_session->machine().keypad().release(code); });
+    m_screenRow->addWidget(pad);
+    layout->addLayout(m_screenRow, 1);
+    connect(pad, &RunKeypad::keyPressed, this, [this](int code) { press(code, true); });
+    connect(pad, &RunKeypad::keyReleased, this, [this](int code) { press(code, false); });
     layout->addWidget(m_status);
     // A TI-83 Plus run that reads the TI-84 Plus's ports says so while it runs.
     m_note->setObjectName(QStringLiteral("runHardwareNote"));
@@ -234,6 +233,34 @@ void RunWindow::setPaused(bool paused) {
         restartClock();
         m_timer->start();
     }
+    emit pausedChanged(paused);
+}
+
+void RunWindow::setDebugHooks(std::function<bool(std::uint64_t)> advance,
+                              std::function<void(int, bool)> key) {
+    m_advance = std::move(advance);
+    m_key = std::move(key);
+}
+
+void RunWindow::addPane(QWidget *pane) {
+    m_screenRow->addWidget(pane);
+}
+
+void RunWindow::pauseWith(const QString &why) {
+    setPaused(true);
+    refresh();
+    m_status->setText(why);
+}
+
+void RunWindow::go() {
+    setPaused(false);
+    QTimer::singleShot(0, this, &RunWindow::tick);
+}
+
+void RunWindow::refresh() {
+    m_lcdChanges = m_session->machine().lcd().changes();
+    m_screen->show(m_session->machine().lcd());
+    showCycles();
 }
 
 void RunWindow::setModel(run::Model model) {
@@ -261,6 +288,7 @@ void RunWindow::restart() {
     m_paused = true; // setPaused(false) below starts the clock afresh
     setPaused(false);
     m_pause->setEnabled(true);
+    emit restarted();
     QTimer::singleShot(0, this, &RunWindow::tick);
 }
 
@@ -293,8 +321,17 @@ void RunWindow::tick() {
     const std::uint64_t target =
         full ? ~0ull
              : m_cyclesAtStart + std::uint64_t(m_clock.nsecsElapsed() * (double(m_clockHz) / 1e9));
-    while (!m_session->stopped() && cycles() < target && spent.nsecsElapsed() < kTickBudgetNs)
-        m_session->runUntil(std::min(target, cycles() + kSlice));
+    bool paused = false;
+    while (!paused && !m_session->stopped() && cycles() < target &&
+           spent.nsecsElapsed() < kTickBudgetNs) {
+        const std::uint64_t until = std::min(target, cycles() + kSlice);
+        if (m_advance)
+            paused = m_advance(until);
+        else
+            m_session->runUntil(until);
+    }
+    if (paused)
+        return; // the debugger has shown why
     if (!full && !m_session->stopped())
         keepPace(cycles() < target);
     const run::Lcd &lcd = m_session->machine().lcd();
@@ -344,27 +381,35 @@ void RunWindow::end(const QString &text) {
     emit runEnded(text);
 }
 
+void RunWindow::press(int code, bool down) {
+    if (m_key)
+        m_key(code, down);
+    else if (down)
+        m_session->machine().keypad().press(code);
+    else
+        m_session->machine().keypad().release(code);
+}
+
 void RunWindow::keyPressEvent(QKeyEvent *event) {
     if (event->isAutoRepeat())
         return;
-    run::Keypad &keys = m_session->machine().keypad();
     const QString text = event->text();
     // Shift is 2ND, but a symbol or capital the PC types with Shift means
     // the calculator's key for it: `+` is the + key, not 2ND then +.
     if ((event->modifiers() & Qt::ShiftModifier) && text.size() == 1 && text[0].isPrint() &&
         !text[0].isSpace()) {
-        keys.withdraw(run::sk::Second);
+        m_session->machine().keypad().withdraw(run::sk::Second);
         m_session->machine().setFlag(run::flags::shiftFlags, run::flags::shift2nd, false);
     }
     if (text.size() == 1 && text[0].isLetter() && run::letterKey(char(text[0].toLatin1()))) {
-        keys.press(run::sk::Alpha);
-        keys.release(run::sk::Alpha);
+        press(run::sk::Alpha, true);
+        press(run::sk::Alpha, false);
         m_letterKey = run::letterKey(char(text[0].toLatin1()));
-        keys.press(m_letterKey);
+        press(m_letterKey, true);
         return;
     }
     if (const int code = scanCodeOf(event->key()))
-        keys.press(code);
+        press(code, true);
     else
         QWidget::keyPressEvent(event);
 }
@@ -372,14 +417,13 @@ void RunWindow::keyPressEvent(QKeyEvent *event) {
 void RunWindow::keyReleaseEvent(QKeyEvent *event) {
     if (event->isAutoRepeat())
         return;
-    run::Keypad &keys = m_session->machine().keypad();
     if (m_letterKey && event->text().size() == 1 && event->text()[0].isLetter()) {
-        keys.release(m_letterKey);
+        press(m_letterKey, false);
         m_letterKey = 0;
         return;
     }
     if (const int code = scanCodeOf(event->key()))
-        keys.release(code);
+        press(code, false);
     else
         QWidget::keyReleaseEvent(event);
 }

@@ -11,11 +11,13 @@
 #include <QElapsedTimer>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class FilePicker;
 class QCheckBox;
 class QComboBox;
+class QHBoxLayout;
 class QLabel;
 class QPushButton;
 class QTimer;
@@ -64,8 +66,25 @@ public:
     void setRecording(bool on);
     const GifRecording *recording() const { return m_recording.get(); }
 
+    // The debugger's hooks. `advance` runs the program on to `cycles` instead
+    // of the session alone and says whether it paused; keys then go through
+    // `key` (the debugger keeps them for steps back).
+    void setDebugHooks(std::function<bool(std::uint64_t cycles)> advance,
+                       std::function<void(int scanCode, bool down)> key);
+    // A pane beside the screen.
+    void addPane(QWidget *pane);
+    // Paused by the debugger, saying where and why; go() runs on.
+    void pauseWith(const QString &why);
+    void go();
+    // Shows the machine as it is now (after a step back).
+    void refresh();
+
 signals:
     void runEnded(const QString &reason);
+    // Paused or running on, by the button or the debugger.
+    void pausedChanged(bool paused);
+    // restart() has made a new session.
+    void restarted();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -78,6 +97,7 @@ private:
     void setPaused(bool paused);
     void showCycles();
     void end(const QString &text);
+    void press(int scanCode, bool down);
 
     QString m_path;
     std::unique_ptr<run::Session> m_session;
@@ -101,4 +121,7 @@ private:
     bool m_slow = false;
     std::uint64_t m_cyclesAtStart = 0, m_lcdChanges = ~0ull;
     int m_letterKey = 0;
+    std::function<bool(std::uint64_t)> m_advance;
+    std::function<void(int, bool)> m_key;
+    QHBoxLayout *m_screenRow; // the screen, and a pane beside it
 };

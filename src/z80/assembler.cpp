@@ -190,7 +190,9 @@ std::optional<std::string> Assembler::labelHere() const {
 }
 
 std::optional<std::int64_t> Assembler::constant(const std::string &name) const {
-    const auto it = m_symbols.find(key(name));
+    auto it = m_symbols.find(key(name));
+    if (it == m_symbols.end() && m_nest) // Brass's nested modules and .using
+        it = brassFind(name);
     const auto global = it == m_symbols.end() ? m_symbols.find(lower(name)) : it;
     if (global == m_symbols.end() || !global->second.exact)
         return std::nullopt;
@@ -222,9 +224,10 @@ std::optional<std::int64_t> Assembler::valueSoFar(const Expr &e, std::string *wh
 }
 
 std::optional<std::int64_t> Assembler::resolve(const Expr &e, std::string *why) {
+    m_foundKey.clear();
     if (e.kind == Expr::Kind::Pc) {
         m_positional = true;
-        return m_start;
+        return m_start + m_relocation;
     }
     if (e.kind == Expr::Kind::Reusable && !e.name.empty()) {
         m_positional = true;
@@ -251,6 +254,8 @@ std::optional<std::int64_t> Assembler::resolve(const Expr &e, std::string *why) 
         return std::nullopt;
     }
     std::string l = lower(e.name.find('{') == std::string::npos ? e.name : expandBraces(e.name));
+    if (m_nest && l.compare(0, 7, "parent.") == 0) // Brass: the module above this one
+        l = parentPath(l);
     std::vector<std::string> keys;
     if (l.compare(0, 7, "noname.") == 0)
         keys = {l, l.substr(7)};
@@ -266,12 +271,19 @@ std::optional<std::int64_t> Assembler::resolve(const Expr &e, std::string *why) 
         keys.insert(keys.begin(), m_module + "." + l);
     if (m_module.empty() && m_local && l.find('.') == std::string::npos)
         keys.insert(keys.begin(), "noname." + l);
+    // Brass's .using: the modules a module uses, after its own, in order.
+    if (!m_using.empty() && !m_module.empty())
+        if (const auto used = m_using.find(m_module); used != m_using.end())
+            for (size_t u = 0; u < used->second.size(); ++u)
+                keys.insert(keys.begin() + std::ptrdiff_t(std::min<size_t>(1 + u, keys.size())),
+                            used->second[u] + "." + l);
     for (const std::string &k : keys) {
         const auto it = m_symbols.find(k);
         if (it == m_symbols.end())
             continue;
         if (m_pass == 1 && !it->second.exact)
             m_unknown = true;
+        m_foundKey = k;
         return it->second.value;
     }
     if (m_pass == 1) {
@@ -288,6 +300,8 @@ std::optional<std::int64_t> Assembler::resolve(const Expr &e, std::string *why) 
     }
     if (const auto own = spasmOwn(l))
         return own;
+    if (const auto hex = brassHex(l))
+        return hex;
     // After an include that could not be read, an unknown name is its echo.
     if (!m_includeFailed) {
         m_whyCode = Diagnostic::Code::Undefined;
@@ -343,8 +357,14 @@ std::optional<std::int64_t> Assembler::value(const std::vector<Token> &t, size_t
     m_whySpan = m_valueSpan;
     m_whyCode = Diagnostic::Code::Other;
     const Span whole = m_valueSpan;
+    // Brass: the symbols that hold a value with a fraction, when any does.
+    const RealOf realOf = [this](const Expr &) -> std::optional<double> {
+        const auto it = m_reals.find(m_foundKey);
+        return it == m_reals.end() ? std::nullopt : std::optional<double>(it->second);
+    };
     const auto v = evaluate(
-        *e, [this](const Expr &x, std::string *w) { return resolve(x, w); }, &why);
+        *e, [this](const Expr &x, std::string *w) { return resolve(x, w); },
+        m_reals.empty() ? nullptr : &realOf, &why, &m_fraction);
     if (!v && !why.empty())
         error(why, false, m_whySpan.column < 0 ? whole : m_whySpan, m_whyCode);
     m_valueSpan = whole;
@@ -367,6 +387,8 @@ Assembler::Result Assembler::statement(const std::vector<Token> &tokens, bool co
     const size_t placedBefore = m_placed;
     m_code = false;
     run(*m_record);
+    if (m_out.size() > before)
+        m_lastWriting = m_index;
     // An application begins at 4000h with its header's length field (TI's
     // developer guide: every application's first field is 80 0Fh).
     if (!m_app && placedBefore == 0 && m_start == kPageStart && m_out.size() >= before + 2 &&
@@ -384,23 +406,25 @@ Assembler::Result Assembler::statement(const std::vector<Token> &tokens, bool co
 }
 
 void Assembler::tooLarge() {
+    // A cause: the build stops here, so what is defined after this line
+    // (a label used before it) is undefined only because of it.
+    const auto stop = [this](const std::string &text) {
+        (m_pass == 1 ? m_diag : m_passDiag).cause(m_at, text, m_place);
+    };
     if (!program() && !m_app) {
-        error("the " + m_variable->description + " grows past " +
-                  std::to_string(kMaxVariableBytes) + " bytes here, more than a variable holds",
-              true);
+        stop("the " + m_variable->description + " grows past " + std::to_string(kMaxVariableBytes) +
+             " bytes here, more than a variable holds");
         m_over = true;
         return;
     }
     if (m_app) {
-        error("the application grows past " + std::to_string(kMaxApplicationBytes / kPageSize) +
-                  " pages of 16 KB here, more than any calculator's archive holds",
-              true);
+        stop("the application grows past " + std::to_string(kMaxApplicationBytes / kPageSize) +
+             " pages of 16 KB here, more than any calculator's archive holds");
         m_over = true;
         return;
     }
-    error("the program grows past " + std::to_string(kMaxProgramBytes) +
-              " bytes here: the calculator's RAM cannot hold it and the copy Asm( runs",
-          true);
+    stop("the program grows past " + std::to_string(kMaxProgramBytes) +
+         " bytes here: the calculator's RAM cannot hold it and the copy Asm( runs");
     m_over = true;
 }
 
@@ -415,7 +439,7 @@ void Assembler::run(const Record &r) {
         (t[1].isOp("=") ||
          (t[1].kind == Kind::Dot && (sameWord(t[1].text, ".equ") || sameWord(t[1].text, ".set"))));
     if (i == 0 && !t.empty() && t[0].kind == Kind::Name &&
-        (r.columnOne || (t.size() > 1 && t[1].isOp(":")) || equates)) {
+        (r.columnOne || (t.size() > 1 && t[1].isOp(":")) || equates || brassIndentedLabel(t))) {
         label = t[0].text;
         m_nameSpan = spanOf(t, 0, 1);
         i = t.size() > 1 && t[1].isOp(":") ? 2 : 1;
@@ -448,7 +472,7 @@ void Assembler::defineLabel(const std::string &label) {
         }
         ++m_reusableSeen;
     } else if (!label.empty()) {
-        define(label, m_start, false);
+        define(label, m_start + m_relocation, false);
     }
 }
 
@@ -501,7 +525,8 @@ void Assembler::instruction(const std::vector<Token> &t, size_t begin) {
     }
     if (mnemonic == "ex" && isWord(0, "af") && isWord(1, "af"))
         operands[1].name = "af'";
-    const Encoding enc = encode(mnemonic, operands, std::uint32_t(m_start), m_pass > 1);
+    const Encoding enc =
+        encode(mnemonic, operands, std::uint32_t(m_start + m_relocation), m_pass > 1);
     if (!enc.error.empty())
         error(enc.error, true, spanOf(t, begin, t.size()));
     if (!enc.warning.empty())
@@ -536,12 +561,15 @@ void Assembler::finish(Assembly *out) {
             m_code = false;
             const size_t before = m_out.size();
             run(*m_record);
+            if (m_out.size() > before)
+                m_lastWritingNow = m_index;
             m_pieces.push_back({m_at, m_record->column, std::uint32_t(m_start & 0xFFFF), before,
                                 m_out.size() - before, m_code, m_place});
             if (!m_over && placed() > limit())
                 tooLarge();
         }
         placeVariables();
+        m_lastWriting = m_lastWritingNow;
         // Past the limit, the addresses after it do not matter.
         settled = !m_changed || m_over;
     }

@@ -179,7 +179,7 @@ private:
     bool directive(const std::string &label, const std::vector<Token> &t, size_t i);
     void equate(const std::string &label, const std::vector<Token> &t, size_t begin, bool set);
     void data(const std::vector<Token> &t, size_t begin, int width);
-    void space(const std::vector<Token> &t, size_t begin);
+    void space(const std::vector<Token> &t, size_t begin, std::int64_t emptyFill = 0);
     void echo(const std::vector<Token> &t, size_t begin);
     void addInstruction(const std::vector<Token> &t, size_t begin);
     bool added(const std::vector<Token> &t, size_t begin);
@@ -195,6 +195,47 @@ private:
     void asciiMap(const std::vector<Token> &t, size_t begin);
     bool sizeofs(std::vector<Token> &t);
     void startBrassPass();
+    // Brass's structures, enumerations, .using and typed data (brass_types.cpp).
+    bool brassTypes(const std::string &key, const std::vector<Token> &t, size_t i);
+    void structMember(const std::string &type, std::int64_t count, const std::string &name,
+                      std::int64_t size);
+    void structLabels(const std::string &type, const std::string &name, std::int64_t at);
+    void enumeration(const std::vector<Token> &t, size_t begin);
+    void typedData(const std::vector<Token> &t, size_t begin);
+    void checksum(const std::vector<Token> &t, size_t begin);
+    void trigTable(const std::string &key, const std::vector<Token> &t, size_t begin);
+    std::optional<std::int64_t> typeOrStructSize(const std::string &word) const;
+    // Brass reads a name no label has, such as "ffh", as a number when it is one.
+    std::optional<std::int64_t> brassHex(const std::string &lowerName) const;
+    // Brass writes a memory image: an .org forward between bytes leaves a
+    // gap of its empty fill. The last statement that wrote bytes, in the
+    // pass before and in this one.
+    void brassGap(std::int64_t to);
+    // "Parent.Config.Size": a path from the module above this one.
+    std::string parentPath(const std::string &lowerName) const;
+    // A name as Brass finds it from the module a line is in: the path from
+    // that module, from the top, from each module it uses.
+    std::unordered_map<std::string, struct Symbol>::const_iterator
+    brassFind(const std::string &name) const;
+    // syntax/source.htm: an indented first item that cannot be assembled is a label.
+    bool brassIndentedLabel(const std::vector<Token> &t) const;
+    size_t m_lastWriting = 0, m_lastWritingNow = 0;
+    // A symbol under its whole key ("me.x"), beside the statement's own.
+    void defineKeyed(const std::string &k, const std::string &name, std::int64_t value);
+    struct Struct {
+        std::vector<std::pair<std::string, std::int64_t>> members; // "p.x" -> its offset
+        std::int64_t size = 0;
+        bool full = false; // more members than the labels a structure may make
+    };
+    std::map<std::string, Struct> m_structs;                 // by lower-case name, from pass 1
+    std::string m_declaring;                                 // the .struct being read
+    size_t m_structLabels = 0; // pass 1: the labels structures' variables made
+    std::map<std::string, std::vector<std::string>> m_using; // module -> the modules it uses
+    std::unordered_map<std::string, double> m_reals;         // symbols whose value has a fraction
+    std::string m_foundKey;                                  // the key resolve() found last
+    std::optional<double> m_fraction; // the value computed last, if it has one
+    std::int64_t m_relocation = 0;    // .relocate: labels' offset
+    std::int64_t m_emptyFill = 0xFF;  // .binaryfill: the bytes .block and .align skip
     // Brass's applications (brassapp.cpp).
     bool brassApplication(const std::string &key, const std::vector<Token> &t, size_t i);
     void brassHeader(); // into m_out's first 128 bytes
@@ -220,6 +261,7 @@ private:
         std::string name;
         std::int64_t size;
         size_t statement;
+        std::string type; // a structure's lower-case name, or ""
     };
     std::map<std::string, Family> m_families;
     std::vector<Area> m_areas;               // this pass's .varloc areas

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <optional>
 
 namespace z80 {
 namespace {
@@ -207,32 +208,35 @@ bool isBitmap(const std::string &bytes) {
     return bytes.size() >= 54 && bytes[0] == 'B' && bytes[1] == 'M';
 }
 
-bool bitmapPicture(const std::string &b, const BitmapOptions &o, Picture *out, std::string *error) {
+namespace {
+
+// The pixels of a bitmap the kit reads; nothing, and *error, for another.
+std::optional<Pixels> openBitmap(const std::string &b, std::string *error) {
+    if (!isBitmap(b)) {
+        *error = "is not a Windows bitmap (.bmp)";
+        return std::nullopt;
+    }
     const std::uint32_t pixels = u32(b, 10), header = u32(b, 14);
     const std::int32_t width = std::int32_t(u32(b, 18)), height = std::int32_t(u32(b, 22));
     const unsigned bits = u16(b, 28);
     const std::uint32_t compression = u32(b, 30), used = u32(b, 46);
     if ((header != 40 && header != 108 && header != 124) || compression != 0) {
         *error = "is a compressed or unusual bitmap; save it as an uncompressed Windows bitmap";
-        return false;
+        return std::nullopt;
     }
     if (bits != 1 && bits != 2 && bits != 4 && bits != 8 && bits != 16 && bits != 24 &&
         bits != 32) {
         *error = "has " + std::to_string(bits) + " bits a pixel, which no bitmap has";
-        return false;
+        return std::nullopt;
     }
     if (width <= 0 || height <= 0) {
         *error = "is stored from the top down or is empty; save it bottom-up";
-        return false;
+        return std::nullopt;
     }
     const size_t stride = (size_t(width) * bits + 31) / 32 * 4;
     if (pixels > b.size() || stride * size_t(height) > b.size() - pixels) {
         *error = "is cut short";
-        return false;
-    }
-    if (o.shades < 2 || o.shades > 256) {
-        *error = "cannot have " + std::to_string(o.shades) + " shades (__BM_SHD is 2 to 256)";
-        return false;
+        return std::nullopt;
     }
     Pixels p{b, pixels, width, height, bits, stride, {}};
     if (bits <= 8) {
@@ -241,6 +245,207 @@ bool bitmapPicture(const std::string &b, const BitmapOptions &o, Picture *out, s
             p.palette.push_back({std::uint8_t(b[at + 2]), std::uint8_t(b[at + 1]),
                                  std::uint8_t(b[at]), std::uint8_t(b[at + 3])});
     }
+    return p;
+}
+
+} // namespace
+
+bool bitmapRgb(const std::string &b, std::int64_t *width, std::int64_t *height,
+               std::vector<std::uint32_t> *rgb, std::string *error) {
+    const std::optional<Pixels> p = openBitmap(b, error);
+    if (!p)
+        return false;
+    *width = p->width;
+    *height = p->height;
+    if (size_t(p->width) * size_t(p->height) > 8 * kMaxPictureBytes) {
+        *error = "is larger than " + std::to_string(8 * kMaxPictureBytes) + " pixels";
+        return false;
+    }
+    rgb->clear();
+    for (std::int64_t y = 0; y < p->height; ++y)
+        for (std::int64_t x = 0; x < p->width; ++x) {
+            const Rgb c = p->at(x, p->height - 1 - y);
+            rgb->push_back(std::uint32_t(c.red) << 16 | std::uint32_t(c.green) << 8 | c.blue);
+        }
+    return true;
+}
+
+namespace {
+
+// A GIF's first image, LZW-decoded into palette indexes (GIF89a's
+// specification, appendix F): codes of growing width, low bit first.
+class GifReader {
+public:
+    explicit GifReader(const std::string &b) : m_b(b) {}
+
+    bool read(std::int64_t *width, std::int64_t *height, std::vector<std::uint32_t> *rgb,
+              std::string *error) {
+        if (m_b.size() < 13 || m_b.compare(0, 4, "GIF8") != 0)
+            return fail(error, "is not a GIF picture");
+        const std::int64_t w = u16(6), h = u16(8);
+        const unsigned packed = byte(10), background = byte(11);
+        m_at = 13;
+        std::vector<std::uint32_t> global;
+        if (packed & 0x80)
+            global = palette(size_t(2) << (packed & 7));
+        if (w <= 0 || h <= 0 || size_t(w) * size_t(h) > 8 * kMaxPictureBytes || m_at > m_b.size())
+            return fail(error, "is empty, cut short or larger than " +
+                                   std::to_string(8 * kMaxPictureBytes) + " pixels");
+        rgb->assign(size_t(w * h), background < global.size() ? global[background] : 0);
+        while (m_at < m_b.size()) {
+            const unsigned block = byte(m_at++);
+            if (block == 0x21) { // an extension: its label, then sub-blocks
+                ++m_at;
+                skipBlocks();
+            } else if (block == 0x2C) {
+                const std::int64_t left = u16(m_at), top = u16(m_at + 2);
+                const std::int64_t iw = u16(m_at + 4), ih = u16(m_at + 6);
+                const unsigned flags = byte(m_at + 8);
+                m_at += 9;
+                std::vector<std::uint32_t> colours = global;
+                if (flags & 0x80)
+                    colours = palette(size_t(2) << (flags & 7));
+                std::vector<std::uint8_t> index;
+                if (!decode(size_t(iw * ih), &index))
+                    return fail(error, "holds a picture that is not whole");
+                const auto rows = order(ih, flags & 0x40);
+                for (std::int64_t r = 0; r < ih; ++r)
+                    for (std::int64_t x = 0; x < iw; ++x) {
+                        const std::int64_t y = top + rows[size_t(r)], cx = left + x;
+                        const size_t i = size_t(r * iw + x);
+                        if (y < h && cx < w && i < index.size() && index[i] < colours.size())
+                            (*rgb)[size_t(y * w + cx)] = colours[index[i]];
+                    }
+                *width = w;
+                *height = h;
+                return true;
+            } else {
+                break;
+            }
+        }
+        return fail(error, "holds no picture");
+    }
+
+private:
+    static bool fail(std::string *error, const std::string &text) {
+        *error = text;
+        return false;
+    }
+    unsigned byte(size_t at) const { return at < m_b.size() ? std::uint8_t(m_b[at]) : 0; }
+    std::int64_t u16(size_t at) const { return byte(at) | byte(at + 1) << 8; }
+    std::vector<std::uint32_t> palette(size_t n) {
+        std::vector<std::uint32_t> p;
+        for (size_t k = 0; k < n; ++k, m_at += 3)
+            p.push_back(std::uint32_t(byte(m_at)) << 16 | byte(m_at + 1) << 8 | byte(m_at + 2));
+        return p;
+    }
+    void skipBlocks() {
+        while (m_at < m_b.size()) {
+            const unsigned n = byte(m_at++);
+            if (n == 0)
+                return;
+            m_at += n;
+        }
+    }
+    // Interlaced rows come in four passes: every 8th from 0, from 4, every
+    // 4th from 2, every 2nd from 1.
+    static std::vector<std::int64_t> order(std::int64_t h, bool interlaced) {
+        std::vector<std::int64_t> rows;
+        if (!interlaced) {
+            for (std::int64_t y = 0; y < h; ++y)
+                rows.push_back(y);
+            return rows;
+        }
+        for (const auto [start, step] : {std::pair{0, 8}, {4, 8}, {2, 4}, {1, 2}})
+            for (std::int64_t y = start; y < h; y += step)
+                rows.push_back(y);
+        return rows;
+    }
+    bool decode(size_t pixels, std::vector<std::uint8_t> *out) {
+        const unsigned minimum = byte(m_at++);
+        if (minimum < 2 || minimum > 11)
+            return false;
+        std::string data; // the sub-blocks joined
+        while (m_at < m_b.size()) {
+            const unsigned n = byte(m_at++);
+            if (n == 0)
+                break;
+            data.append(m_b, m_at, n);
+            m_at += n;
+        }
+        const unsigned clear = 1u << minimum, end = clear + 1;
+        std::vector<std::pair<int, std::uint8_t>> table; // prefix code, last byte
+        unsigned width = minimum + 1;
+        auto reset = [&] {
+            table.clear();
+            for (unsigned c = 0; c < clear + 2; ++c)
+                table.emplace_back(-1, std::uint8_t(c));
+            width = minimum + 1;
+        };
+        reset();
+        std::vector<std::uint8_t> chars;
+        auto spell = [&](int code) {
+            chars.clear();
+            for (int c = code; c >= 0 && chars.size() <= 4096; c = table[size_t(c)].first)
+                chars.push_back(table[size_t(c)].second);
+            std::reverse(chars.begin(), chars.end());
+        };
+        int previous = -1;
+        size_t bit = 0;
+        while (out->size() < pixels && bit + width <= data.size() * 8) {
+            unsigned code = 0;
+            for (unsigned k = 0; k < width; ++k, ++bit)
+                code |= unsigned(std::uint8_t(data[bit / 8]) >> (bit % 8) & 1) << k;
+            if (code == clear) {
+                reset();
+                previous = -1;
+                continue;
+            }
+            if (code == end)
+                break;
+            if (code < table.size()) {
+                spell(int(code));
+                if (previous >= 0 && table.size() < 4096)
+                    table.emplace_back(previous, chars.front());
+            } else if (code == table.size() && previous >= 0) {
+                spell(previous);
+                chars.push_back(chars.front());
+                table.emplace_back(previous, chars.front());
+            } else {
+                return false;
+            }
+            out->insert(out->end(), chars.begin(), chars.end());
+            previous = int(code);
+            if (table.size() == (size_t(1) << width) && width < 12)
+                ++width;
+        }
+        if (out->size() < pixels) // the codes end before the picture does
+            return false;
+        out->resize(pixels);
+        return true;
+    }
+
+    const std::string &m_b;
+    size_t m_at = 0;
+};
+
+} // namespace
+
+bool gifRgb(const std::string &b, std::int64_t *width, std::int64_t *height,
+            std::vector<std::uint32_t> *rgb, std::string *error) {
+    return GifReader(b).read(width, height, rgb, error);
+}
+
+bool bitmapPicture(const std::string &b, const BitmapOptions &o, Picture *out, std::string *error) {
+    if (o.shades < 2 || o.shades > 256) {
+        *error = "cannot have " + std::to_string(o.shades) + " shades (__BM_SHD is 2 to 256)";
+        return false;
+    }
+    const std::optional<Pixels> opened = openBitmap(b, error);
+    if (!opened)
+        return false;
+    const Pixels &p = *opened;
+    const std::int64_t width = p.width, height = p.height;
     Maker make(p, o, out);
     if (o.map.empty()) {
         out->width = width;

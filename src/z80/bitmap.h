@@ -45,6 +45,15 @@ bool isBitmap(const std::string &bytes);
 bool bitmapPicture(const std::string &bytes, const BitmapOptions &options, Picture *out,
                    std::string *error);
 
+// The bitmap's pixels from the top left, row by row, each 0xRRGGBB; false,
+// and *error, as bitmapPicture() says it.
+bool bitmapRgb(const std::string &bytes, std::int64_t *width, std::int64_t *height,
+               std::vector<std::uint32_t> *rgb, std::string *error);
+
+// The same of a GIF picture's first image (Brass's .incbmp reads them).
+bool gifRgb(const std::string &bytes, std::int64_t *width, std::int64_t *height,
+            std::vector<std::uint32_t> *rgb, std::string *error);
+
 // The file holds bytes no source text holds (NUL, or many control characters).
 bool isBinary(const std::string &bytes);
 

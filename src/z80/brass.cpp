@@ -7,6 +7,7 @@
 
 #include "assembler.h"
 
+#include "encoder.h"
 #include "expr.h"
 #include "operands.h"
 #include "vocabulary.h"
@@ -15,17 +16,6 @@
 
 namespace z80 {
 namespace {
-
-// The size of a .var type Brass names (its manual's table of types).
-std::optional<std::int64_t> typeSize(const std::string &word) {
-    static const std::map<std::string, std::int64_t> sizes = {
-        {"byte", 1},  {"ubyte", 1}, {"asc", 1}, {"db", 1},   {"word", 2},
-        {"uword", 2}, {"dw", 2},    {"int", 4}, {"uint", 4}, {"tifloat", 9}};
-    const auto it = sizes.find(lower(word));
-    if (it == sizes.end())
-        return std::nullopt;
-    return it->second;
-}
 
 constexpr std::int64_t kNoArea = -2, kNoRoom = -1; // where a variable could not go
 constexpr std::uint64_t kMaxAsciiMapped = 65536;   // characters .asciimap maps in a pass
@@ -48,9 +38,11 @@ size_t Assembler::brassLabel(const std::vector<Token> &t, bool columnOne) {
         family = "@";
         k = 1;
     }
-    // Alone, before ':', or in the first column before the statement.
+    // Alone, before ':', or before the statement (in the first column, or
+    // indented before an instruction: "\t+\tld hl,table").
     if (family.empty() ||
-        (k < t.size() && !t[k].isOp(":") && !(columnOne && t[k].spaced && t[k].kind == Kind::Name)))
+        (k < t.size() && !t[k].isOp(":") &&
+         !(t[k].spaced && t[k].kind == Kind::Name && (columnOne || isMnemonic(t[k].text)))))
         return 0;
     m_brass = true;
     Family &f = m_families[family];
@@ -119,7 +111,7 @@ bool Assembler::sizeofs(std::vector<Token> &t) {
         if (t[k].kind != Kind::Name || !sameWord(t[k].text, "sizeof") || !t[k + 1].isOp("(") ||
             t[k + 2].kind != Kind::Name || !t[k + 3].isOp(")"))
             continue;
-        std::optional<std::int64_t> size = typeSize(t[k + 2].text);
+        std::optional<std::int64_t> size = typeOrStructSize(t[k + 2].text);
         for (const Variable &v : m_variables)
             if (!size && lower(v.name) == lower(t[k + 2].text))
                 size = v.size;
@@ -186,9 +178,9 @@ bool Assembler::brassDirective(const std::string &key, const std::vector<Token> 
             error(".align " + std::to_string(boundary) + ": the boundary is 1 to 65536");
             return true;
         }
-        // Brass moves the address; the bytes skipped hold its empty fill, FFh.
+        // Brass moves the address; the bytes skipped hold its empty fill.
         while (m_pc % boundary != 0)
-            emitByte(0xFF);
+            emitByte(std::uint8_t(m_emptyFill));
     } else if (key == "asciimap") {
         asciiMap(t, i + 1);
     } else if (key == "asc") {
@@ -226,7 +218,7 @@ bool Assembler::brassDirective(const std::string &key, const std::vector<Token> 
     } else if (key == "var" || key == "tvar" || key == "tempvar") {
         m_brass = true;
         variable(t, i + 1);
-    } else {
+    } else if (!brassTypes(key, t, i)) {
         return false;
     }
     return true;
@@ -251,15 +243,30 @@ void Assembler::variable(const std::vector<Token> &t, size_t begin) {
         typeEnd = open;
     }
     std::optional<std::int64_t> size;
-    if (typeEnd == parts[0].first + 1 && t[parts[0].first].kind == Kind::Name)
-        size = typeSize(t[parts[0].first].text);
+    std::string type; // a structure's name
+    if (typeEnd == parts[0].first + 1 && t[parts[0].first].kind == Kind::Name) {
+        size = typeOrStructSize(t[parts[0].first].text);
+        if (m_structs.count(lower(t[parts[0].first].text)))
+            type = lower(t[parts[0].first].text);
+    }
     if (!size)
         size = value(t, parts[0].first, typeEnd);
     const std::string &name = t[parts[1].first].text;
+    if (count < 0 || size.value_or(0) < 0 || size.value_or(0) * count > 0x10000) {
+        error(".var '" + name + "' would be " + std::to_string(size.value_or(0) * count) +
+                  " bytes; a variable is 0 to 65536",
+              true);
+        return;
+    }
+    if (!m_declaring.empty()) { // directives/struct.htm: a member of the structure
+        structMember(type, count, name, size.value_or(0));
+        return;
+    }
     if (m_pass == 1) {
-        m_variables.push_back({name, size.value_or(0) * count, m_index});
+        m_variables.push_back({name, size.value_or(0) * count, m_index, type});
         m_unknown = true;
         define(name, 0, false);
+        structLabels(type, name, 0);
         return;
     }
     const auto placed = m_varPlaced.find(m_index);
@@ -273,6 +280,7 @@ void Assembler::variable(const std::vector<Token> &t, size_t begin) {
         return;
     }
     define(name, placed->second, false);
+    structLabels(type, name, placed->second);
 }
 
 // directives/asciimap.htm: ".asciimap FROM, [TO,] RULE", RULE a value in
@@ -324,6 +332,9 @@ void Assembler::startBrassPass() {
     for (auto &[name, family] : m_families)
         family.seen = 0;
     m_areas.clear();
+    m_declaring.clear();
+    m_relocation = 0;
+    m_emptyFill = 0xFF;
 }
 
 // Brass's placing: the largest variable first (declaration order among

@@ -125,6 +125,7 @@ void Preprocessor::binaryFile(const std::vector<Token> &t, const Origin &at, con
         return k;
     };
     std::int64_t first = 0, last = std::int64_t(read.text.size()) - 1;
+    bool rle = false;
     // The size's label first, so that start and end may use it.
     for (int round = 0; round < 2; ++round)
         for (size_t k = 1; k < parts.size(); ++k) {
@@ -144,13 +145,23 @@ void Preprocessor::binaryFile(const std::vector<Token> &t, const Origin &at, con
                                                            t.begin() + std::ptrdiff_t(e)),
                                         at, ".incbin " + option);
                 (option == "start" ? first : last) = v.value_or(option == "start" ? first : last);
+            } else if (round == 1 && e == b + 1 && t[b].kind == Kind::Name &&
+                       sameWord(t[b].text, "rle")) {
+                rle = true; // directives/rlemode.htm
             } else if (round == 1 && !sizeLabel) {
                 m_diag.error(at, ".incbin '" + spell(t, b, e) +
-                                     "' is not read (only NAME = size, start = and end =)");
+                                     "' is not read (only NAME = size, start =, end = and rle)");
             }
         }
     first = std::max<std::int64_t>(first, 0);
     last = std::min<std::int64_t>(last, std::int64_t(read.text.size()) - 1);
+    if (rle) {
+        std::vector<std::uint8_t> part;
+        for (std::int64_t i = first; i <= last; ++i)
+            part.push_back(static_cast<std::uint8_t>(read.text[size_t(i)]));
+        madeBytes(runLengths(part), at);
+        return;
+    }
     constexpr std::int64_t kPerStatement = 16;
     for (std::int64_t from = first; from <= last; from += kPerStatement) {
         std::vector<Token> s{token(Kind::Dot, ".db")};
@@ -270,6 +281,23 @@ bool Preprocessor::brassLine(const LexedLine &lexed, const std::string &raw, con
             m_endasm = word == "endasm";
         return true;
     }
+    if (word.size() > 1 && word[0] == 'f' &&
+        (word == "fopen" || word == "fclose" || word == "fread" || word == "freadw" ||
+         word == "fpeek" || word == "fpeekw" || word == "fseek" || word == "fsize" ||
+         word == "fpos")) {
+        brassForm(at);
+        if (active())
+            brassFile(word, t, at, place);
+        return true;
+    }
+    if (word == "incbmp" || word == "rlemode") {
+        brassForm(at);
+        if (active() && word == "incbmp")
+            brassBitmap(t, at, place);
+        else if (active())
+            rleMode(t, at);
+        return true;
+    }
     if (word == "inclabels") {
         brassForm(at);
         if (active())
@@ -333,14 +361,22 @@ bool Preprocessor::brassLine(const LexedLine &lexed, const std::string &raw, con
 
 // ".for i, 1, 9 \\ .db sk{i} \\ .loop": a loop's statements on one line are
 // read as lines of their own, so that the loop sees its end.
+// So is a conditional or an include joined with others: ".if Config.Mouse
+// \ .include "Mouse.asm" \ .endif". A definition keeps its '\'s.
 bool Preprocessor::loopOnOneLine(const LexedLine &lexed, const Origin &at, const Place &place) {
     const std::vector<Token> &t = lexed.tokens;
+    static const std::set<std::string> split = {"for",    "repeat", "loop", "if",    "ifdef",
+                                                "ifndef", "else",   "elif", "endif", "include"};
+    if (t.empty() || ((t[0].kind == Kind::Dot || t[0].kind == Kind::Hash) &&
+                      (wordOf(t[0]) == "define" || wordOf(t[0]) == "deflong" ||
+                       wordOf(t[0]) == "defcont" || wordOf(t[0]) == "macro")))
+        return false;
     bool separated = false, looping = false;
     for (size_t k = 0; k < t.size(); ++k) {
         if (t[k].kind == Kind::Separator)
             separated = true;
         if ((k == 0 || t[k - 1].kind == Kind::Separator) && (t[k].kind == Kind::Dot) &&
-            (wordOf(t[k]) == "for" || wordOf(t[k]) == "repeat" || wordOf(t[k]) == "loop"))
+            split.count(wordOf(t[k])))
             looping = true;
     }
     if (!separated || !looping)

@@ -43,8 +43,16 @@ Token evaluated(std::int64_t value) {
 } // namespace
 
 // Tokens with their macros expanded, as a value of what the source read so far gives.
-std::optional<std::int64_t> Preprocessor::evaluateNow(const std::vector<Token> &e,
+std::optional<std::int64_t> Preprocessor::evaluateNow(const std::vector<Token> &in,
                                                       std::string *error) const {
+    // "Config.Mouse.Enabled" is one name, as the assembler reads it.
+    std::vector<Token> e;
+    for (const Token &t : in) {
+        if (t.kind == Kind::Dot && !t.spaced && !e.empty() && e.back().kind == Kind::Name)
+            e.back().text += t.text;
+        else
+            e.push_back(t);
+    }
     const ExprPtr tree = parseExpression(e, 0, e.size(), error, m_brass);
     if (!tree)
         return std::nullopt;

@@ -3,6 +3,7 @@
 
 #include "assembler.h"
 
+#include "encoder.h"
 #include "expr.h"
 #include "operands.h"
 #include "vocabulary.h"
@@ -13,10 +14,9 @@
 namespace z80 {
 namespace {
 
-const std::set<std::string> kIgnored = {"list",    "nolist",     "eject",        "title",
-                                        "page",    "binarymode", "variablename", "codes",
-                                        "nocodes", "chk",        "msfirst",      "lsfirst",
-                                        "export",  "option",     "show",         "nestmodules"};
+const std::set<std::string> kIgnored = {
+    "list",    "nolist",  "eject",   "title",  "page",   "binarymode", "variablename", "codes",
+    "nocodes", "msfirst", "lsfirst", "export", "option", "show",       "nestmodules"};
 
 bool isDirectiveWord(const Token &t) {
     if (t.kind == Kind::Dot)
@@ -63,11 +63,16 @@ bool Assembler::directive(const std::string &label, const std::vector<Token> &t,
         const std::int64_t top = m_app ? 0xFFFFFF : 0xFFFF;
         if (v && (*v < 0 || *v > top))
             error("the address " + std::to_string(*v) + " is outside 0.." + std::to_string(top));
-        m_pc = v.value_or(0) & 0xFFFF;
+        const std::int64_t to = v.value_or(0) & 0xFFFF;
+        if (m_brass)
+            brassGap(to);
+        m_pc = to;
     } else if (key == "db" || key == "byte" || key == "text" || key == "defb" || key == "defm") {
         data(t, i + 1, 1);
     } else if (key == "dw" || key == "word" || key == "defw") {
         data(t, i + 1, 2);
+    } else if (key == "block" && m_brass) { // Brass: the bytes skipped hold its empty fill
+        space(t, i + 1, m_emptyFill);
     } else if (key == "block" || key == "ds" || key == "defs" || (key == "fill" && !m_brass)) {
         space(t, i + 1);
     } else if (key == "end") {
@@ -104,17 +109,26 @@ void Assembler::equate(const std::string &label, const std::vector<Token> &t, si
         error("an equate needs a value", true);
         return;
     }
-    define(label, value(t, begin, t.size()).value_or(0), set, true);
+    const std::int64_t v = value(t, begin, t.size()).value_or(0);
+    const std::optional<double> fraction = m_fraction;
+    define(label, v, set, true);
+    // Brass: a label may hold a value with a fraction.
+    if (fraction)
+        m_reals[key(label)] = *fraction;
+    else if (!m_reals.empty())
+        m_reals.erase(key(label));
 }
 
 void Assembler::emitValue(std::int64_t v, int bytes, bool checked) {
     if (checked && m_pass > 1) {
-        if (bytes == 1 && (v < -128 || v > 255) && cutToLowByte(v))
+        if (bytes == 1 && (v < -128 || v > 255) && (cutToLowByte(v) || m_brass))
             warning(cutMessage(v), m_valueSpan);
         else if (bytes == 1 && (v < -128 || v > 255))
             error("value " + std::to_string(v) + " does not fit in 8 bits (-128 to 255)", false,
                   m_valueSpan);
-        if (bytes == 2 && (v < -32768 || v > 65535))
+        if (bytes == 2 && cutToLowWord(v))
+            warning(cutWordMessage(v), m_valueSpan);
+        else if (bytes == 2 && (v < -32768 || v > 65535))
             error("value " + std::to_string(v) + " does not fit in 16 bits (-32768 to 65535)",
                   false, m_valueSpan);
     }
@@ -142,7 +156,7 @@ void Assembler::data(const std::vector<Token> &t, size_t begin, int width) {
     }
 }
 
-void Assembler::space(const std::vector<Token> &t, size_t begin) {
+void Assembler::space(const std::vector<Token> &t, size_t begin, std::int64_t emptyFill) {
     const auto parts = items(t, begin, t.size());
     if (parts.empty() || parts.size() > 2) {
         error("'" + t[begin - 1].text + "' takes a size and perhaps a fill value", true);
@@ -151,7 +165,7 @@ void Assembler::space(const std::vector<Token> &t, size_t begin) {
     const std::int64_t size = value(t, parts[0].first, parts[0].second).value_or(0);
     const bool sizeKnown = !m_unknown;
     const std::int64_t fill =
-        parts.size() == 2 ? value(t, parts[1].first, parts[1].second).value_or(0) : 0;
+        parts.size() == 2 ? value(t, parts[1].first, parts[1].second).value_or(0) : emptyFill;
     if (size < 0 || size > 0x10000) {
         error("the size " + std::to_string(size) + " is outside 0..65536");
         return;
@@ -180,7 +194,7 @@ void Assembler::echo(const std::vector<Token> &t, size_t begin) {
         if (e == b + 1 && t[b].kind == Kind::String)
             line += t[b].text;
         else if (const auto v = value(t, b, e))
-            line += std::to_string(*v);
+            line += m_fraction ? realText(*m_fraction) : std::to_string(*v);
     }
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
         line.pop_back();

@@ -151,6 +151,9 @@ Encoding encode(std::string_view mnemonic, const std::vector<Operand> &operands,
         if (checkRanges && result.error.empty() && slot.field == Field::Byte &&
             (v < -128 || v > 255) && cutToLowByte(v))
             result.warning = cutMessage(v);
+        else if (checkRanges && result.error.empty() && slot.field == Field::Word &&
+                 cutToLowWord(v))
+            result.warning = cutWordMessage(v);
         else if (checkRanges && result.error.empty())
             result.error = misfit(slot.field, v, end);
         store(slot.field, v, end, &result.bytes[slot.at]);
@@ -161,6 +164,12 @@ Encoding encode(std::string_view mnemonic, const std::vector<Operand> &operands,
 std::string cutMessage(std::int64_t v) {
     return "value " + std::to_string(v) + " does not fit in 8 bits (-128 to 255); its low byte " +
            std::to_string(v & 0xFF) + " is used, as spasm-ng uses it";
+}
+
+std::string cutWordMessage(std::int64_t v) {
+    return "value " + std::to_string(v) +
+           " does not fit in 16 bits (-32768 to 65535); its low 16 bits " +
+           std::to_string(v & 0xFFFF) + " are used, as spasm-ng and Brass use them";
 }
 
 bool isMnemonic(std::string_view word) {

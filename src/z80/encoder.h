@@ -41,6 +41,13 @@ inline bool cutToLowByte(std::int64_t v) {
     return v >= -256 && v <= 511;
 }
 std::string cutMessage(std::int64_t v);
+// Whether a 16-bit field's value is the negative of an address above 7FFFh
+// ("ld bc,-input" subtracts an address with add hl,bc): spasm-ng and Brass
+// write its low 16 bits, the kit too, with a warning.
+inline bool cutToLowWord(std::int64_t v) {
+    return v >= -65535 && v < -32768;
+}
+std::string cutWordMessage(std::int64_t v);
 
 // Encodes one instruction that starts at address `pc` (jr and djnz count
 // from it). With `checkRanges` false (a first pass, where values ahead are

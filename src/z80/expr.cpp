@@ -1,5 +1,8 @@
 #include "expr.h"
 
+#include "vocabulary.h"
+
+#include <cmath>
 #include <cstdlib>
 #include <iterator>
 
@@ -59,7 +62,7 @@ public:
         : m_t(t), m_i(begin), m_end(end), m_precedence(precedence) {}
 
     ExprPtr parse(std::string *error) {
-        ExprPtr e = m_precedence ? climb(0, 1) : chain(0);
+        ExprPtr e = inner(0);
         if (m_error.empty() && m_i < m_end)
             fail("unexpected '" + spell(m_t, m_i, m_end) + "'");
         if (!m_error.empty()) {
@@ -115,7 +118,24 @@ private:
         return acc;
     }
 
-    ExprPtr inner(int depth) { return m_precedence ? climb(depth, 1) : chain(depth); }
+    // Brass's "(test)?(then):(else)", the loosest of all.
+    ExprPtr inner(int depth) {
+        ExprPtr e = m_precedence ? climb(depth, 1) : chain(depth);
+        if (!m_error.empty() || !at("?"))
+            return e;
+        ++m_i;
+        auto node = std::make_unique<Expr>();
+        node->kind = Expr::Kind::Choice;
+        node->left = std::move(e);
+        node->right = inner(depth + 1);
+        if (!at(":")) {
+            fail("'?' needs a ':' after its first value");
+            return nullptr;
+        }
+        ++m_i;
+        node->third = inner(depth + 1);
+        return node;
+    }
 
     ExprPtr unary(int depth) {
         if (depth > kMaxExpressionDepth) {
@@ -181,6 +201,15 @@ private:
         } else if (t.kind == Kind::String && t.raw.size() > 2 && t.raw[0] == '\'' &&
                    oneCodePoint(t.text) >= 0) { // '∫': Brass reads its source as UTF-8
             node->value = oneCodePoint(t.text);
+        } else if (m_precedence && t.kind == Kind::String && t.text.size() >= 2 &&
+                   t.text.size() <= 4) {
+            // Brass: "K8" is its characters from the lowest byte up ('K' + '8'*256).
+            for (size_t k = t.text.size(); k-- > 0;)
+                node->value = node->value << 8 | static_cast<unsigned char>(t.text[k]);
+        } else if (t.kind == Kind::Number && t.raw.find('.') != std::string::npos) {
+            node->value = t.value; // Brass: 2.5
+            node->real = std::strtod(t.raw.c_str(), nullptr);
+            node->isReal = true;
         } else if (t.kind == Kind::Number || t.kind == Kind::Char) {
             node->value = t.value;
         } else if (t.isOp("$")) {
@@ -191,6 +220,16 @@ private:
         } else if (t.kind == Kind::Name && t.text.size() > 2 && t.text.front() == '{' &&
                    t.text.back() == '}') {
             return braced(t.text.substr(1, t.text.size() - 2));
+        } else if (t.kind == Kind::Name && m_i < m_end && m_t[m_i].isOp("(") && !m_t[m_i].spaced &&
+                   brassTypeSize(t.text) > 0 && !sameWord(t.text, "tifloat")) {
+            ++m_i; // Brass's cast: word(-1634.3)
+            node->kind = Expr::Kind::Cast;
+            node->op = lower(t.text);
+            node->left = inner(depth + 1);
+            if (!at(")"))
+                fail("a bracket is not closed");
+            else
+                ++m_i;
         } else if (t.kind == Kind::Name) {
             node->kind = Expr::Kind::Symbol;
             node->name = t.text;
@@ -243,97 +282,170 @@ std::int64_t wrap(std::int64_t v) {
     return std::int64_t(std::int32_t(std::uint32_t(std::uint64_t(v))));
 }
 
+// A value as Brass keeps it: whole, or with a fraction.
+struct Num {
+    std::int64_t i = 0;
+    double d = 0;
+    bool real = false;
+    double asReal() const { return real ? d : double(i); }
+    std::int64_t whole() const {
+        if (!real)
+            return i;
+        // Cut toward zero, then to 32 bits as every value is.
+        if (!std::isfinite(d))
+            return 0;
+        const double t = std::trunc(d);
+        return wrap(std::int64_t(std::uint64_t(std::int64_t(std::fmod(t, 4294967296.0)))));
+    }
+};
+
+Num whole(std::int64_t v) {
+    return {v, 0, false};
+}
+
 class Evaluator {
 public:
-    Evaluator(const Resolve &resolve) : m_resolve(resolve) {}
-    std::optional<std::int64_t> run(const Expr &e) {
+    Evaluator(const Resolve &resolve, const RealOf *realOf)
+        : m_resolve(resolve), m_realOf(realOf) {}
+    std::optional<Num> run(const Expr &e) {
         if (!m_error.empty())
             return std::nullopt;
         switch (e.kind) {
         case Expr::Kind::Number:
-            return wrap(e.value);
+            if (e.isReal)
+                return Num{0, e.real, true};
+            return whole(wrap(e.value));
         case Expr::Kind::Symbol:
         case Expr::Kind::Pc:
         case Expr::Kind::Reusable: {
             std::string error;
-            if (auto v = m_resolve(e, &error))
-                return wrap(*v);
+            if (auto v = m_resolve(e, &error)) {
+                if (m_realOf && e.kind == Expr::Kind::Symbol)
+                    if (const auto r = (*m_realOf)(e))
+                        return Num{0, *r, true};
+                return whole(wrap(*v));
+            }
             return fail(error);
         }
         case Expr::Kind::Unary:
             return unary(e);
         case Expr::Kind::Binary:
             return binary(e);
+        case Expr::Kind::Cast: {
+            const auto x = run(*e.left);
+            if (!x)
+                return std::nullopt;
+            const auto c = brassCast(e.op, x->asReal());
+            if (!c)
+                return fail("'" + e.op + "' is not a type to cast to");
+            return whole(std::int64_t(*c));
+        }
+        case Expr::Kind::Choice: {
+            const auto test = run(*e.left);
+            if (!test)
+                return std::nullopt;
+            return run(test->asReal() != 0 ? *e.right : *e.third);
+        }
         }
         return std::nullopt;
     }
     std::string m_error;
 
 private:
-    std::optional<std::int64_t> fail(const std::string &text) {
+    std::optional<Num> fail(const std::string &text) {
         if (m_error.empty())
             m_error = text;
         return std::nullopt;
     }
-    std::optional<std::int64_t> unary(const Expr &e) {
+    std::optional<Num> unary(const Expr &e) {
         const auto x = run(*e.left);
         if (!x)
             return std::nullopt;
+        if (x->real && (e.op == "-" || e.op == "+"))
+            return Num{0, e.op == "-" ? -x->d : x->d, true};
         if (e.op == "-")
-            return wrap(-*x);
+            return whole(wrap(-x->whole()));
         if (e.op == "~")
-            return wrap(~*x);
+            return whole(wrap(~x->whole()));
         if (e.op == "!")
-            return *x == 0 ? 1 : 0;
-        return *x;
+            return whole(x->asReal() == 0 ? 1 : 0);
+        return x;
     }
-    std::optional<std::int64_t> binary(const Expr &e) {
+    std::optional<Num> binary(const Expr &e) {
         const auto a = run(*e.left);
         const auto b = run(*e.right);
         if (!a || !b)
             return std::nullopt;
-        const std::int64_t x = *a, y = *b;
         const std::string &op = e.op;
+        if (a->real || b->real) {
+            // Brass's arithmetic and comparisons in double precision; the
+            // bitwise operators on whole numbers.
+            const double x = a->asReal(), y = b->asReal();
+            if (op == "/" && y == 0)
+                return fail("division by zero");
+            if (op == "+")
+                return Num{0, x + y, true};
+            if (op == "-")
+                return Num{0, x - y, true};
+            if (op == "*")
+                return Num{0, x * y, true};
+            if (op == "/")
+                return Num{0, x / y, true};
+            if (op == "==" || op == "=")
+                return whole(x == y);
+            if (op == "!=")
+                return whole(x != y);
+            if (op == "<")
+                return whole(x < y);
+            if (op == ">")
+                return whole(x > y);
+            if (op == "<=")
+                return whole(x <= y);
+            if (op == ">=")
+                return whole(x >= y);
+        }
+        const std::int64_t x = a->whole(), y = b->whole();
         if ((op == "/" || op == "%") && y == 0)
             return fail("division by zero");
         if (op == "+")
-            return wrap(x + y);
+            return whole(wrap(x + y));
         if (op == "-")
-            return wrap(x - y);
+            return whole(wrap(x - y));
         if (op == "*")
-            return wrap(x * y);
+            return whole(wrap(x * y));
         if (op == "/")
-            return wrap(x / y);
+            return whole(wrap(x / y));
         if (op == "%")
-            return wrap(x % y);
+            return whole(wrap(x % y));
         if (op == "&")
-            return wrap(x & y);
+            return whole(wrap(x & y));
         if (op == "|")
-            return wrap(x | y);
+            return whole(wrap(x | y));
         if (op == "^")
-            return wrap(x ^ y);
+            return whole(wrap(x ^ y));
         if (op == "<<")
-            return wrap(std::int64_t(std::uint64_t(x) << (y & 31)));
+            return whole(wrap(std::int64_t(std::uint64_t(x) << (y & 31))));
         if (op == ">>")
-            return wrap(x >> (y & 31));
+            return whole(wrap(x >> (y & 31)));
         if (op == "==" || op == "=")
-            return x == y;
+            return whole(x == y);
         if (op == "!=")
-            return x != y;
+            return whole(x != y);
         if (op == "<")
-            return x < y;
+            return whole(x < y);
         if (op == ">")
-            return x > y;
+            return whole(x > y);
         if (op == "<=")
-            return x <= y;
+            return whole(x <= y);
         if (op == ">=")
-            return x >= y;
+            return whole(x >= y);
         if (op == "&&")
-            return x != 0 && y != 0;
-        return x != 0 || y != 0;
+            return whole(x != 0 && y != 0);
+        return whole(x != 0 || y != 0);
     }
 
     const Resolve &m_resolve;
+    const RealOf *m_realOf;
 };
 
 } // namespace
@@ -358,11 +470,101 @@ std::optional<std::int64_t> evaluate(const Expr &e, const Lookup &lookup, std::s
 }
 
 std::optional<std::int64_t> evaluate(const Expr &e, const Resolve &resolve, std::string *error) {
-    Evaluator ev(resolve);
+    Evaluator ev(resolve, nullptr);
     const auto v = ev.run(e);
-    if (!v)
+    if (!v) {
         *error = ev.m_error;
-    return v;
+        return std::nullopt;
+    }
+    return v->whole();
+}
+
+std::optional<double> evaluateReal(const Expr &e, const Resolve &resolve, const RealOf &realOf,
+                                   std::string *error) {
+    Evaluator ev(resolve, &realOf);
+    const auto v = ev.run(e);
+    if (!v) {
+        *error = ev.m_error;
+        return std::nullopt;
+    }
+    return v->asReal();
+}
+
+std::optional<std::int64_t> evaluate(const Expr &e, const Resolve &resolve, const RealOf *realOf,
+                                     std::string *error, std::optional<double> *fraction) {
+    Evaluator ev(resolve, realOf);
+    const auto v = ev.run(e);
+    fraction->reset();
+    if (!v) {
+        *error = ev.m_error;
+        return std::nullopt;
+    }
+    if (v->real && std::isfinite(v->d) && v->d != std::trunc(v->d))
+        *fraction = v->d;
+    if (v->real && !std::isfinite(v->d)) {
+        *error = "the value is not a finite number";
+        return std::nullopt;
+    }
+    return v->whole();
+}
+
+namespace {
+
+// "fp8.8" -> {8, 8}; "ufp4.4" -> {4, 4}, unsigned.
+bool fixedPoint(const std::string &type, int *whole, int *fraction, bool *isUnsigned) {
+    std::string t = lower(type);
+    *isUnsigned = t.compare(0, 1, "u") == 0;
+    if (*isUnsigned)
+        t.erase(0, 1);
+    if (t.compare(0, 2, "fp") != 0)
+        return false;
+    const size_t dot = t.find('.');
+    if (dot == std::string::npos || dot == 2 || dot + 1 >= t.size() ||
+        t.find_first_not_of("0123456789", 2) != dot ||
+        t.find_first_not_of("0123456789", dot + 1) != std::string::npos || t.size() > 12)
+        return false;
+    *whole = std::atoi(t.substr(2, dot - 2).c_str());
+    *fraction = std::atoi(t.substr(dot + 1).c_str());
+    return *whole + *fraction >= 1 && *whole + *fraction <= 32;
+}
+
+} // namespace
+
+int brassTypeSize(const std::string &type) {
+    const std::string t = lower(type);
+    if (t == "byte" || t == "ubyte" || t == "asc" || t == "db")
+        return 1;
+    if (t == "word" || t == "uword" || t == "dw")
+        return 2;
+    if (t == "int" || t == "uint")
+        return 4;
+    if (t == "tifloat")
+        return 9;
+    int w = 0, f = 0;
+    bool u = false;
+    if (fixedPoint(t, &w, &f, &u))
+        return (w + f - 1) / 8 + 1;
+    return 0;
+}
+
+std::optional<double> brassCast(const std::string &type, double v) {
+    const std::string t = lower(type);
+    int bytes = brassTypeSize(t);
+    if (bytes == 0 || t == "tifloat" || !std::isfinite(v))
+        return std::nullopt;
+    if (t == "asc")
+        return std::fmod(std::round(v), 256.0);
+    int w = 0, f = 0;
+    bool isUnsigned = t[0] == 'u';
+    if (fixedPoint(t, &w, &f, &isUnsigned))
+        v *= std::ldexp(1.0, f);
+    const double span = std::ldexp(1.0, 8 * bytes);
+    double r = std::fmod(std::trunc(v), span);
+    if (r < 0)
+        r += span;
+    if (!isUnsigned && r >= span / 2)
+        r -= span;
+    return r;
 }
 
 } // namespace z80

@@ -16,13 +16,15 @@
 namespace z80 {
 
 struct Expr {
-    enum class Kind { Number, Symbol, Pc, Reusable, Unary, Binary };
+    enum class Kind { Number, Symbol, Pc, Reusable, Unary, Binary, Cast, Choice };
     Kind kind = Kind::Number;
     std::int64_t value = 0; // Number; Reusable: -1, -2 ... back, 1, 2 ... ahead
+    double real = 0;        // Number: Brass's value with a fraction ("2.5"), when `isReal`
+    bool isReal = false;
     std::string name;       // Symbol; Reusable: Brass's family ("+", "--", "@"), "" for '_'
-    std::string op;         // Unary and Binary
+    std::string op;         // Unary and Binary; Cast: Brass's type ("word", "fp8.8")
     int column = -1, length = 0; // Symbol: where its name is written on the line, if it is
-    std::unique_ptr<Expr> left, right;
+    std::unique_ptr<Expr> left, right, third; // Choice: left ? right : third
 };
 using ExprPtr = std::unique_ptr<Expr>;
 
@@ -48,5 +50,26 @@ std::optional<std::int64_t> evaluate(const Expr &e, const Lookup &lookup, std::s
 // *error, when it has none.
 using Resolve = std::function<std::optional<std::int64_t>(const Expr &node, std::string *error)>;
 std::optional<std::int64_t> evaluate(const Expr &e, const Resolve &resolve, std::string *error);
+
+// Brass computes in double precision: a symbol may hold a value with a
+// fraction (`realOf` gives it, after `resolve` found the symbol), and a value
+// used where a whole number goes is cut toward zero.
+using RealOf = std::function<std::optional<double>(const Expr &node)>;
+std::optional<double> evaluateReal(const Expr &e, const Resolve &resolve, const RealOf &realOf,
+                                   std::string *error);
+// The whole value as evaluate() gives it; *fraction holds the value itself
+// when it has a fraction (Brass's 2.5), else nothing. `realOf` may be null
+// when no symbol holds a fraction.
+std::optional<std::int64_t> evaluate(const Expr &e, const Resolve &resolve, const RealOf *realOf,
+                                     std::string *error, std::optional<double> *fraction);
+
+// Brass's casts (syntax/expressions.htm, directives/var.htm): the value
+// cut toward zero and wrapped into the type's bytes; for fixed point (fpX.Y,
+// ufpX.Y) scaled by 2^Y first. Nothing when `type` names no such type.
+std::optional<double> brassCast(const std::string &type, double v);
+// A value with a fraction as Brass's .echo writes it: "-1634.3".
+std::string realText(double v);
+// The bytes of a Brass type (byte 1, word 2, int 4, fp8.8 2, tifloat 9...), or 0.
+int brassTypeSize(const std::string &type);
 
 } // namespace z80

@@ -128,6 +128,17 @@ size_t bracedName(std::string_view s, size_t i) {
     return 0;
 }
 
+// "fp8", "ufp16": a name that a ".8" may follow as part of it.
+bool fixedPointHead(std::string_view w) {
+    size_t k = !w.empty() && (w[0] == 'u' || w[0] == 'U') ? 1 : 0;
+    if (w.size() < k + 3 || (w[k] != 'f' && w[k] != 'F') || (w[k + 1] != 'p' && w[k + 1] != 'P'))
+        return false;
+    for (k += 2; k < w.size(); ++k)
+        if (!isDigit(w[k]))
+            return false;
+    return true;
+}
+
 } // namespace
 
 std::string unescape(std::string_view body) {
@@ -215,6 +226,13 @@ LexedLine lex(std::string_view s, bool *inBlockComment) {
                 if (i < s.size() && s[i] == '{') // Brass: a value in braces inside a name
                     i += bracedName(s, i);
             }
+            // Brass's fixed-point types are one word: fp8.8, ufp4.12.
+            if (i + 1 < s.size() && s[i] == '.' && isDigit(s[i + 1]) &&
+                fixedPointHead(s.substr(start, i - start))) {
+                ++i;
+                while (i < s.size() && isDigit(s[i]))
+                    ++i;
+            }
             // af' is one word; any other quote after a name opens nothing here.
             if (i < s.size() && s[i] == '\'' && sameWord(s.substr(start, i - start), "af"))
                 ++i;
@@ -239,12 +257,24 @@ LexedLine lex(std::string_view s, bool *inBlockComment) {
             // Not a number in any base: a name that starts with a digit
             // ("8klisp_def", spasm-ng's "83p"), which Brass and spasm-ng allow.
             const bool bad = !numberValue(word, &value);
+            // Brass's decimal value with a fraction ("2.5"): its whole part,
+            // the fraction kept in its spelling.
+            if (!bad && i + 1 < s.size() && s[i] == '.' && isDigit(s[i + 1]) &&
+                word.find_first_not_of("0123456789") == std::string::npos) {
+                ++i;
+                while (i < s.size() && isDigit(s[i]))
+                    ++i;
+                push(Kind::Number, std::string(s.substr(start, i - start)), start, value);
+                t.back().raw = t.back().text;
+                continue;
+            }
             push(bad ? Kind::Name : Kind::Number, word, start, value);
             t.back().bad = bad;
             continue;
         }
-        if ((c == '$' || c == '%') && i + 1 < s.size()) {
-            const int base = c == '$' ? 16 : 2;
+        // $1A, %1010 and Brass's octal @023 (syntax/constants.htm).
+        if ((c == '$' || c == '%' || c == '@') && i + 1 < s.size()) {
+            const int base = c == '$' ? 16 : c == '%' ? 2 : 8;
             size_t k = i + 1;
             while (k < s.size() && isNameChar(s[k]))
                 ++k;
@@ -257,6 +287,14 @@ LexedLine lex(std::string_view s, bool *inBlockComment) {
                 i = k;
                 push(Kind::Number, std::string(s.substr(start, k - start)), start, value);
                 t.back().bad = bad;
+                continue;
+            }
+            // Brass: "$KEY" is a name (a word after '$' that is no hexadecimal number).
+            if (c == '$' && !number && !digits.empty() && isNameStart(digits[0])) {
+                i = k;
+                while (i < s.size() && (isNameChar(s[i]) || s[i] == '$' || s[i] == '?'))
+                    ++i;
+                push(Kind::Name, std::string(s.substr(start, i - start)), start);
                 continue;
             }
         }
@@ -318,7 +356,7 @@ LexedLine lex(std::string_view s, bool *inBlockComment) {
         if (two)
             continue;
         ++i;
-        if (std::string_view("(),+-*/%&|^~!<>=:$[]").find(c) != std::string_view::npos) {
+        if (std::string_view("(),+-*/%&|^~!<>=:$[]?").find(c) != std::string_view::npos) {
             push(Kind::Op, std::string(1, c), start);
             continue;
         }

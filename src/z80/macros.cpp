@@ -51,6 +51,12 @@ public:
             work.pop_front();
             const bool call = !work.empty() && work.front().isOp("(");
             const Macro *m = t.kind == Kind::Name ? m_macros.find(t.text, call) : nullptr;
+            if (m && m->function && call && !m->alternatives.empty()) {
+                // Brass: the definition whose signature the arguments fit.
+                std::vector<std::vector<Token>> raw;
+                if (arguments(work, 0, callEnd(work, nullptr), &raw) != SIZE_MAX)
+                    m = &chooseOverload(*m, raw);
+            }
             if (!m || m->multiLine || hidden(t, m->id) || (m->function && !call)) {
                 chars += t.text.size() + 1;
                 if (chars > kMaxLineChars)
@@ -138,7 +144,9 @@ private:
         int depth = 0;
         for (size_t i = 0; i < work.size(); ++i) {
             if (work[i].isOp("(")) {
-                *deepest = std::max(*deepest, ++depth);
+                ++depth;
+                if (deepest)
+                    *deepest = std::max(*deepest, depth);
             } else if (work[i].isOp(")") && --depth == 0) {
                 return i + 1;
             }
@@ -185,9 +193,74 @@ private:
 
 } // namespace
 
-bool MacroTable::define(Macro m) {
+bool sameSignature(const Macro &a, const Macro &b) {
+    if (a.function != b.function || a.params.size() != b.params.size())
+        return false;
+    for (size_t k = 0; k < a.params.size(); ++k) {
+        const bool braced = !a.params[k].empty() && a.params[k][0] == '{';
+        if (braced != (!b.params[k].empty() && b.params[k][0] == '{') ||
+            (braced && lower(a.params[k]) != lower(b.params[k])))
+            return false;
+    }
+    return true;
+}
+
+const Macro &chooseOverload(const Macro &head, const std::vector<std::vector<Token>> &arguments) {
+    const Macro *best = nullptr;
+    int bestScore = -1;
+    auto consider = [&](const Macro &c) {
+        const size_t count = arguments.size() == 1 && arguments[0].empty() && c.params.empty()
+                                 ? 0
+                                 : arguments.size();
+        if (count != c.params.size())
+            return;
+        int score = 0;
+        for (size_t k = 0; k < count; ++k) {
+            const std::string &p = c.params[k];
+            if (p.size() < 2 || p.front() != '{' || p.back() != '}')
+                continue;
+            if (lower(spell(arguments[k])) != lower(p.substr(1, p.size() - 2)))
+                return;
+            ++score;
+        }
+        if (score > bestScore) {
+            best = &c;
+            bestScore = score;
+        }
+    };
+    consider(head);
+    for (const auto &alternative : head.alternatives)
+        consider(*alternative);
+    return best ? *best : head;
+}
+
+bool MacroTable::define(Macro m, bool overload) {
     m.id = m_nextId++;
     const std::string name = m.name;
+    const auto existing = m_byName.find(name);
+    if (overload && m.function && !m.multiLine && existing != m_byName.end() &&
+        existing->second->function && !existing->second->multiLine) {
+        // A copy: an expansion under way keeps the definitions it began with.
+        auto head = std::make_shared<Macro>(*existing->second);
+        bool replaced = false;
+        if (sameSignature(*head, m)) {
+            m.alternatives = std::move(head->alternatives);
+            *head = std::move(m);
+            replaced = true;
+        } else {
+            auto same = std::find_if(head->alternatives.begin(), head->alternatives.end(),
+                                     [&](const auto &a) { return sameSignature(*a, m); });
+            replaced = same != head->alternatives.end();
+            auto added = std::make_shared<const Macro>(std::move(m));
+            if (replaced)
+                *same = std::move(added);
+            else
+                head->alternatives.push_back(std::move(added));
+        }
+        existing->second = std::move(head);
+        m_last = name;
+        return replaced;
+    }
     const bool replaced = undefine(name);
     if (m.function || m.multiLine)
         m_calls[lower(name)] = name;

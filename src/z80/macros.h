@@ -25,12 +25,25 @@ struct Macro {
     std::vector<Token> body;        // a #define's one line
     std::vector<std::string> lines; // a #macro's lines as written, lexed at each use
     std::vector<Origin> lineAt;     // where each of them is written
+    // Brass's other definitions of the name, each with its own signature:
+    // a parameter in braces ("{0}", "{a}") takes only that argument.
+    std::vector<std::shared_ptr<const Macro>> alternatives;
 };
+
+// Whether two macros take the same arguments (the same count, the same
+// parameters in braces).
+bool sameSignature(const Macro &a, const Macro &b);
+// Of a macro and its alternatives, the one a call with `arguments` chooses:
+// the same count, every braced parameter matched, the most of them; `head`
+// itself when none fits.
+const Macro &chooseOverload(const Macro &head, const std::vector<std::vector<Token>> &arguments);
 
 class MacroTable {
 public:
-    // Adds a macro, replacing one of the same name; true when one was replaced.
-    bool define(Macro m);
+    // Adds a macro, replacing one of the same name; true when one was
+    // replaced. With `overload` (Brass), a macro with arguments replaces only
+    // the one of its name with the same signature and is added beside the others.
+    bool define(Macro m, bool overload = false);
     bool undefine(const std::string &name);
     bool defined(const std::string &name) const;
     // The macro `name` stands for. Names match exactly; a call with arguments

@@ -646,13 +646,32 @@ bool Preprocessor::define(const std::vector<Token> &t, const Origin &at) {
     if (!builtinDefine(m, at))
         return false;
     const Macro *before = m_macros.find(m.name, false);
+    // Brass keeps a definition for each signature (directives/define.htm).
+    const bool overload = m_brass && m.function;
+    // A call looks at each signature: their number is bounded.
+    constexpr size_t kMaxSignatures = 256;
+    if (overload && before && before->function &&
+        before->alternatives.size() + 1 >= kMaxSignatures && !sameSignature(*before, m) &&
+        std::none_of(before->alternatives.begin(), before->alternatives.end(),
+                     [&](const auto &a) { return sameSignature(*a, m); })) {
+        m_diag.error(at, "#define " + m.name + " has more than " + std::to_string(kMaxSignatures) +
+                             " definitions with different arguments");
+        return false;
+    }
+    if (overload && before && before->function) {
+        const Macro *same = before;
+        for (const auto &a : before->alternatives)
+            if (!sameSignature(*same, m) && sameSignature(*a, m))
+                same = a.get();
+        before = sameSignature(*same, m) ? same : nullptr;
+    }
     // A #macro keeps its state in #defines it makes anew each time it runs
     // (app.inc's page count): only a definition written as such is warned of.
     if (before && !at.macro &&
         (before->function != m.function || before->params != m.params ||
          spell(before->body) != spell(m.body)))
         m_diag.warning(at, "#define " + m.name + " replaces an earlier definition");
-    m_macros.define(std::move(m));
+    m_macros.define(std::move(m), overload);
     return true;
 }
 

@@ -121,6 +121,22 @@ private:
     std::string environmentValues(const std::string &line);
     void labelFile(const std::vector<Token> &t, const Origin &at, const Place &place);
     void binaryFile(const std::vector<Token> &t, const Origin &at, const Place &place);
+    // Brass's .incbmp, .rlemode and run-length encoding (brass_bitmap.cpp).
+    void brassBitmap(const std::vector<Token> &t, const Origin &at, const Place &place);
+    void rleMode(const std::vector<Token> &t, const Origin &at);
+    std::vector<std::uint8_t> runLengths(const std::vector<std::uint8_t> &data) const;
+    bool madeBytes(const std::vector<std::uint8_t> &bytes, const Origin &at);
+    std::uint8_t m_rleFlag = 0x91;
+    bool m_rleValueFirst = true;
+    // Brass's .fopen ... .fclose: files read a byte or word at a time into
+    // labels (brass_files.cpp).
+    bool brassFile(const std::string &word, const std::vector<Token> &t, const Origin &at,
+                   const Place &place);
+    struct OpenFile {
+        std::string bytes;
+        size_t at = 0;
+    };
+    std::map<std::string, OpenFile> m_files; // by lower-case handle
     bool callMacro(const Macro &m, const std::vector<Token> &s, size_t head, const Origin &at,
                    const Place &place);
     std::string display(const std::string &path) const;

@@ -62,6 +62,13 @@ bool parsePlace(std::string_view text, size_t files, SourceMap::Place *out, bool
 
 } // namespace
 
+std::uint64_t mapHash(const std::uint8_t *bytes, size_t size) {
+    std::uint64_t h = 14695981039346656037ull;
+    for (size_t i = 0; i < size; ++i)
+        h = (h ^ bytes[i]) * 1099511628211ull;
+    return h;
+}
+
 std::string writeMap(const Assembly &a) {
     Files files;
     std::string body;
@@ -85,6 +92,10 @@ std::string writeMap(const Assembly &a) {
                 std::to_string(l.value) + " " +
                 place(files, l.defined.file, l.defined.line, l.column) + "\n";
     std::string out = std::string(kHeader) + "\n";
+    char hash[24];
+    std::snprintf(hash, sizeof hash, "%016llX",
+                  (unsigned long long)mapHash(a.bytes.data(), a.bytes.size()));
+    out += "bytes " + std::to_string(a.bytes.size()) + " " + hash + "\n";
     for (size_t i = 0; i < files.names().size(); ++i)
         out += "file " + std::to_string(i) + " " + files.names()[i] + "\n";
     return out + body;
@@ -107,7 +118,14 @@ std::optional<SourceMap> readMap(std::string_view text, std::string *error) {
         if (line.empty())
             continue;
         const std::vector<std::string_view> f = fields(line);
-        if (f[0] == "file") {
+        if (f[0] == "bytes") {
+            std::uint64_t size = 0, hash = 0;
+            if (f.size() != 3 || map.size || !number(f[1], &size) || size > kMaxFileSize ||
+                f[2].size() != 16 || !number(f[2], &hash, 16))
+                return fail("the program's bytes need their count and a 16-digit hash, once");
+            map.size = size;
+            map.hash = hash;
+        } else if (f[0] == "file") {
             size_t index = 0;
             if (f.size() < 3 || !number(f[1], &index) || index != map.files.size())
                 return fail("a file must be numbered next");

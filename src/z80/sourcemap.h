@@ -6,6 +6,10 @@
 // of lines, fields apart by one blank:
 //
 //   qvmap 1                                   the format and its version, first
+//   bytes SIZE HASH                           the program's bytes: how many, and
+//                                             their FNV-1a hash (64 bits, hex), by
+//                                             which a debugger knows the map is
+//                                             the program's own
 //   file F NAME                               a file, numbered from 0 in the order
 //                                             met; NAME (the rest of the line) as
 //                                             messages name it
@@ -59,6 +63,7 @@ struct SourceMap {
         Place at;
     };
     std::vector<std::string> files;
+    std::optional<std::uint64_t> size, hash; // of the program's bytes; none in older maps
     std::vector<Entry> entries; // in the order of the program's bytes
     std::vector<Symbol> symbols;
 
@@ -72,6 +77,9 @@ struct SourceMap {
 private:
     std::vector<size_t> m_byAddress;
 };
+
+// The FNV-1a hash (64 bits) a map gives of the program's bytes.
+std::uint64_t mapHash(const std::uint8_t *bytes, size_t size);
 
 // The map of a build.
 std::string writeMap(const Assembly &a);

@@ -1,0 +1,304 @@
+#include "ui/debugcontroller.h"
+
+#include "run/debugger.h"
+#include "run/program.h"
+#include "ui/breakpoints.h"
+#include "ui/debugpane.h"
+#include "ui/runwindow.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+// A step runs at most this far at once before the window's clock takes over.
+constexpr std::uint64_t kStepSlice = 60000;
+
+// The program variable's bytes as the build made them: BB 6D and the code.
+std::vector<std::uint8_t> programData(const QString &path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.read(qint64(run::kMaxProgramFileBytes) + 1);
+    run::ReadOptions options;
+    options.ignoreChecksum = true;
+    const run::Program p =
+        run::readProgram(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), options);
+    if (!p.error.empty())
+        return {};
+    std::vector<std::uint8_t> data = {0xBB, 0x6D};
+    data.insert(data.end(), p.code.begin(), p.code.end());
+    return data;
+}
+
+} // namespace
+
+DebugController::DebugController(Breakpoints *breakpoints,
+                                 std::function<bool(const QString &)> showFile, QObject *parent)
+    : QObject(parent), m_breakpoints(breakpoints), m_showFile(std::move(showFile)) {
+    connect(breakpoints, &Breakpoints::changed, this, [this] {
+        if (active())
+            bind();
+    });
+}
+
+DebugController::~DebugController() = default;
+
+bool DebugController::paused() const {
+    return active() && m_window->paused() && !m_window->ended();
+}
+
+bool DebugController::running() const {
+    return active() && !m_window->paused() && !m_window->ended();
+}
+
+void DebugController::attach(RunWindow *window, const QString &program, const QString &sourceFolder,
+                             bool paused) {
+    m_window = window;
+    m_program = program;
+    m_folder = sourceFolder.toStdString();
+    const std::vector<std::uint8_t> data = programData(program);
+    m_programSize = data.size() > 2 ? data.size() - 2 : 0;
+    std::string error;
+    m_source = DebugSource::beside(program.toStdString(), data, m_folder, &error);
+    m_refusal = m_source ? QString() : QString::fromStdString(error);
+    m_pane = new DebugPane(window);
+    window->addPane(m_pane);
+    connect(m_pane, &DebugPane::continueRun, this, &DebugController::continueRun);
+    connect(m_pane, &DebugPane::stepInto, this, &DebugController::stepInto);
+    connect(m_pane, &DebugPane::stepOver, this, &DebugController::stepOver);
+    connect(m_pane, &DebugPane::stepOut, this, &DebugController::stepOut);
+    connect(m_pane, &DebugPane::stepBack, this, &DebugController::stepBack);
+    connect(m_pane, &DebugPane::edited, this, [this] {
+        if (m_debugger)
+            m_debugger->changedByHand();
+    });
+    connect(window, &RunWindow::restarted, this, &DebugController::start);
+    connect(window, &RunWindow::pausedChanged, this, [this](bool nowPaused) {
+        if (m_going)
+            return;
+        if (!nowPaused) {
+            m_mode = Mode::Run;
+            m_breakpoints->showArrow(0);
+            m_pane->setRunning(said(tr("Running.")));
+        } else if (m_debugger) { // the Pause button: here, as a step would stop
+            const run::Pause here{
+                run::Pause::Why::Step, m_window->session().machine().reg(run::Reg::PC), {}};
+            show(here);
+        }
+    });
+    connect(window, &RunWindow::runEnded, this, [this](const QString &why) {
+        m_breakpoints->showArrow(0);
+        if (m_pane->isVisible()) // the machine as the run left it, for looking only
+            m_pane->showPaused(m_window->session().machine(), m_source ? &*m_source : nullptr,
+                               said(why));
+        m_pane->setRunning(said(why), true);
+    });
+    connect(window, &QObject::destroyed, this, [this] {
+        m_debugger.reset();
+        m_pane = nullptr;
+        m_breakpoints->showArrow(0);
+    });
+    start();
+    if (paused && !window->ended())
+        show({run::Pause::Why::Step, window->session().machine().reg(run::Reg::PC), {}});
+}
+
+void DebugController::start() {
+    m_debugger = std::make_unique<run::Debugger>(m_window->session(), m_programSize);
+    m_window->setDebugHooks([this](std::uint64_t cycles) { return advance(cycles); },
+                            [this](int code, bool down) {
+                                if (down)
+                                    m_debugger->press(code);
+                                else
+                                    m_debugger->release(code);
+                            });
+    m_mode = Mode::Run;
+    m_bound.clear();
+    bind();
+    m_pane->setRunning(said(tr("Running.")));
+    // The pane shows from the first pause on, or at once to say why the map is not used.
+    m_pane->setVisible(!m_refusal.isEmpty());
+}
+
+QString DebugController::said(const QString &text) const {
+    return m_refusal.isEmpty() ? text : m_refusal + u'\n' + text;
+}
+
+bool DebugController::toggleWatch(const QString &name) {
+    const bool on = !m_watches.contains(name);
+    if (on)
+        m_watches << name;
+    else
+        m_watches.removeAll(name);
+    if (!active() || !m_source)
+        return true;
+    const auto address = m_source->label(name.toStdString());
+    if (address)
+        m_debugger->watchWrites(*address, on);
+    return address.has_value();
+}
+
+// Every breakpoint to the address of its line's first statement; one on a
+// line without code moves to the next line with code. The watched labels
+// to their addresses.
+void DebugController::bind() {
+    for (std::uint16_t a : m_bound)
+        m_debugger->clearBreakpoint(a);
+    m_bound.clear();
+    if (!m_source)
+        return;
+    for (const QString &name : m_watches)
+        if (const auto a = m_source->label(name.toStdString()))
+            m_debugger->watchWrites(*a, true);
+    const auto all = m_breakpoints->all();
+    for (auto it = all.begin(); it != all.end(); ++it)
+        for (int line : it.value())
+            if (const auto b = m_source->bind(it.key().toStdString(), line)) {
+                m_debugger->setBreakpoint(b->address);
+                m_bound.insert(b->address);
+                if (b->line != line)
+                    m_breakpoints->move(it.key(), line, b->line);
+            }
+}
+
+void DebugController::go(Mode mode, std::uint16_t target) {
+    if (!active() || m_window->ended())
+        return;
+    m_mode = mode;
+    m_target = target;
+    m_modeStarted = false;
+    m_breakpoints->showArrow(0);
+    m_pane->setRunning(said(tr("Running.")));
+    // A step usually ends at once: it is run here, and the window's clock
+    // takes over only when it lasts (a call that waits for a key).
+    if (mode != Mode::Run) {
+        const std::uint64_t until = m_window->session().machine().cycles() + kStepSlice;
+        if (advance(until))
+            return;
+    }
+    m_going = true;
+    m_window->go();
+    m_going = false;
+}
+
+void DebugController::continueRun() {
+    go(Mode::Run);
+}
+void DebugController::stepInto() {
+    go(Mode::Into);
+}
+void DebugController::stepOver() {
+    go(Mode::Over);
+}
+void DebugController::stepOut() {
+    go(Mode::Out);
+}
+
+void DebugController::runToLine(const QString &file, int line) {
+    if (!m_source)
+        return;
+    if (const auto b = m_source->bind(file.toStdString(), line))
+        go(Mode::To, b->address);
+}
+
+void DebugController::stepBack() {
+    if (!active() || !m_window->paused())
+        return;
+    show(m_debugger->stepBack());
+}
+
+bool DebugController::advance(std::uint64_t cycles) {
+    run::Debugger &d = *m_debugger;
+    run::Pause p;
+    const bool first = !std::exchange(m_modeStarted, true);
+    switch (m_mode) {
+    case Mode::Run:
+        p = d.run(cycles);
+        break;
+    case Mode::Into:
+        p = d.stepInto(cycles);
+        break;
+    case Mode::Over:
+        p = first ? d.stepOver(cycles) : d.resumeStep(cycles);
+        break;
+    case Mode::Out:
+        p = first ? d.stepOut(cycles) : d.resumeStep(cycles);
+        break;
+    case Mode::To:
+        p = first ? d.runTo(m_target, cycles) : d.resumeStep(cycles);
+        break;
+    }
+    if (p.why == run::Pause::Why::Limit || p.why == run::Pause::Why::Ended)
+        return false; // running on, or the window says how the run ended
+    show(p);
+    return true;
+}
+
+QString DebugController::describe(const run::Pause &pause) const {
+    using Why = run::Pause::Why;
+    QString why;
+    switch (pause.why) {
+    case Why::Breakpoint:
+        why = tr("at a breakpoint");
+        break;
+    case Why::Reached:
+        why = tr("at the line asked for");
+        break;
+    case Why::Check:
+        why = QString::fromStdString(pause.message);
+        break;
+    case Why::NoHistory:
+        why = tr("no earlier step is kept");
+        break;
+    case Why::Written: {
+        const QString name =
+            m_source ? QString::fromStdString(m_source->labelAt(pause.address)) : QString();
+        why = tr("after a write to %1")
+                  .arg(QStringLiteral("%1").arg(pause.address, 4, 16, QLatin1Char('0')).toUpper() +
+                       u'h' + (name.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(name)));
+        break;
+    }
+    default:
+        why = tr("after a step");
+        break;
+    }
+    QString at = QStringLiteral("%1").arg(pause.pc, 4, 16, QLatin1Char('0')).toUpper() + u'h';
+    if (m_source) {
+        const QString label = QString::fromStdString(m_source->labelAt(pause.pc));
+        if (!label.isEmpty())
+            at += QStringLiteral(" (%1)").arg(label);
+        if (const auto place = m_source->placeOf(pause.pc))
+            at = QStringLiteral("%1:%2, ")
+                     .arg(QFileInfo(QString::fromStdString(place->file)).fileName())
+                     .arg(place->line) +
+                 at;
+    }
+    return tr("Paused at %1: %2.").arg(at, why);
+}
+
+void DebugController::show(const run::Pause &pause) {
+    const QString text = describe(pause);
+    m_going = true; // the window's signal that it paused is this pause
+    m_window->pauseWith(text);
+    m_going = false;
+    m_pane->showPaused(m_window->session().machine(), m_source ? &*m_source : nullptr, said(text));
+    if (!m_pane->isVisible()) {
+        m_pane->show();
+        m_window->adjustSize();
+    }
+    QString file;
+    int line = 0;
+    if (m_source)
+        if (const auto place = m_source->placeOf(pause.pc)) {
+            file = QString::fromStdString(place->file);
+            line = place->line;
+        }
+    if (!file.isEmpty()) {
+        const bool shown = QFileInfo(file) == QFileInfo(m_breakpoints->file()) || m_showFile(file);
+        m_breakpoints->showArrow(shown ? line : 0);
+    } else {
+        m_breakpoints->showArrow(0);
+    }
+    emit pausedAt(file, line);
+}

@@ -1,0 +1,93 @@
+#pragma once
+// Debugging a run window's program from the editor: the breakpoints of the
+// editor's margin bound to the program's addresses through its source map
+// (again after every build and whenever they change), the run paused at
+// them, steps into, over, out and back, the paused line shown in the editor
+// with an arrow (its file opened when it is another), and the debug pane
+// beside the run window's screen.
+
+#include "ui/debugsource.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <set>
+
+class Breakpoints;
+class DebugPane;
+class RunWindow;
+
+namespace run {
+class Debugger;
+struct Pause;
+} // namespace run
+
+class DebugController : public QObject {
+    Q_OBJECT
+public:
+    // `showFile` brings a file into the editor (asking about unsaved changes
+    // as opening one does); false when it is not shown.
+    DebugController(Breakpoints *breakpoints, std::function<bool(const QString &)> showFile,
+                    QObject *parent = nullptr);
+    ~DebugController() override;
+
+    // Debugs the run `window` has just started of the program file `program`;
+    // names in its map without a folder are looked for in `sourceFolder`.
+    // `paused`: stopped before its first statement.
+    void attach(RunWindow *window, const QString &program, const QString &sourceFolder,
+                bool paused = false);
+    // Whether a run is being debugged and stands paused.
+    bool active() const { return m_window && m_debugger; }
+    bool paused() const;
+    bool running() const;
+    // Why the map could not be used, or empty.
+    QString refusal() const { return m_refusal; }
+
+    void continueRun();
+    void stepInto();
+    void stepOver();
+    void stepOut();
+    void stepBack();
+    // Runs to the first statement of `line` of `file` (or the next with code).
+    void runToLine(const QString &file, int line);
+    // Stop after the byte at the label `name` is written (this run and the
+    // next ones), or no longer; false when the run's labels do not hold it.
+    bool toggleWatch(const QString &name);
+    QStringList watches() const { return m_watches; }
+
+signals:
+    // The run paused where the map places `file`:`line` (an empty file when it does not).
+    void pausedAt(const QString &file, int line);
+
+private:
+    enum class Mode { Run, Into, Over, Out, To };
+    void start(); // a new session in the window
+    void bind();
+    void go(Mode mode, std::uint16_t target = 0);
+    bool advance(std::uint64_t cycles);
+    void show(const run::Pause &pause);
+    QString describe(const run::Pause &pause) const;
+    QString said(const QString &text) const; // after the map's refusal, if any
+
+    Breakpoints *m_breakpoints;
+    std::function<bool(const QString &)> m_showFile;
+    QPointer<RunWindow> m_window;
+    DebugPane *m_pane = nullptr;
+    QString m_program;
+    std::string m_folder;
+    std::optional<DebugSource> m_source;
+    QString m_refusal;
+    std::size_t m_programSize = 0;
+    std::unique_ptr<run::Debugger> m_debugger;
+    std::set<std::uint16_t> m_bound;
+    QStringList m_watches;
+    Mode m_mode = Mode::Run;
+    bool m_modeStarted = false; // the step has run a first time (then it resumes)
+    bool m_going = false;       // go() is starting the window: its signal is ours
+    std::uint16_t m_target = 0;
+};

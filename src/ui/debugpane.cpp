@@ -1,0 +1,373 @@
+#include "ui/debugpane.h"
+
+#include "run/machine.h"
+#include "run/snapshot.h"
+#include "ui/debugsource.h"
+#include "ui/runsupport.h"
+
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+// The rows of the registers' table: the main set (editable), then the rest.
+struct RegRow {
+    const char *name;
+    int state; // index in MachineState::regs (z80ex's order)
+    bool wide;
+    std::optional<run::Reg> editable;
+};
+const RegRow kRegs[] = {
+    {"AF", 0, true, run::Reg::AF},  {"BC", 1, true, run::Reg::BC},  {"DE", 2, true, run::Reg::DE},
+    {"HL", 3, true, run::Reg::HL},  {"IX", 8, true, run::Reg::IX},  {"IY", 9, true, run::Reg::IY},
+    {"SP", 11, true, run::Reg::SP}, {"PC", 10, true, run::Reg::PC}, {"AF'", 4, true, std::nullopt},
+    {"BC'", 5, true, std::nullopt}, {"DE'", 6, true, std::nullopt}, {"HL'", 7, true, std::nullopt},
+    {"I", 12, false, std::nullopt}, {"R", 13, false, std::nullopt},
+};
+constexpr int kRegCount = int(std::size(kRegs));
+
+// The OS's screen buffers, with the LCD first.
+struct Screen {
+    const char *name;
+    std::uint16_t address; // 0: the LCD
+};
+const Screen kScreens[] = {
+    {"LCD", 0}, {"plotSScreen", 0x9340}, {"saveSScreen", 0x86EC}, {"appBackUpScreen", 0x9872}};
+
+constexpr int kStackRows = 12;
+constexpr int kMemoryRows = 8, kMemoryColumns = 8;
+
+QTableWidgetItem *cell(const QString &text, bool changed, bool editable = false) {
+    auto *item = new QTableWidgetItem(text);
+    if (!editable)
+        item->setFlags(item->flags() & ~Qt::ItemIsEditable);
+    if (changed) {
+        QFont bold = item->font();
+        bold.setBold(true);
+        item->setFont(bold);
+        item->setForeground(QColor(0xC0, 0x10, 0x10));
+    }
+    return item;
+}
+
+QTableWidget *table(const QString &name, const QStringList &columns, QWidget *parent) {
+    auto *t = new QTableWidget(0, int(columns.size()), parent);
+    t->setObjectName(name);
+    t->setHorizontalHeaderLabels(columns);
+    t->verticalHeader()->setVisible(false);
+    t->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    t->horizontalHeader()->setStretchLastSection(true);
+    t->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    t->verticalHeader()->setDefaultSectionSize(t->fontMetrics().height() + 4);
+    return t;
+}
+
+} // namespace
+
+DebugPane::DebugPane(QWidget *parent)
+    : QWidget(parent), m_where(new QLabel(this)), m_flags(new QLabel(this)),
+      m_registers(table(QStringLiteral("debugRegisters"),
+                        {tr("Register"), tr("Hex"), tr("Decimal"), tr("Label")}, this)),
+      m_stack(table(QStringLiteral("debugStack"), {tr("Address"), tr("Value"), tr("Label")}, this)),
+      m_memory(table(QStringLiteral("debugMemory"), {}, this)), m_memoryAt(new QLineEdit(this)) {
+    setObjectName(QStringLiteral("debugPane"));
+    m_where->setObjectName(QStringLiteral("debugWhere"));
+    m_where->setWordWrap(true);
+    m_where->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_flags->setObjectName(QStringLiteral("debugFlags"));
+    m_flags->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_flags->setWordWrap(true);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_where);
+
+    // The buttons take no keyboard focus: the run window's keys stay the calculator's.
+    auto *buttons = new QHBoxLayout;
+    const struct {
+        const char *name;
+        QString text;
+        void (DebugPane::*signal)();
+    } kButtons[] = {
+        {"debugContinue", tr("Continue"), &DebugPane::continueRun},
+        {"debugStepInto", tr("Step into"), &DebugPane::stepInto},
+        {"debugStepOver", tr("Step over"), &DebugPane::stepOver},
+        {"debugStepOut", tr("Step out"), &DebugPane::stepOut},
+        {"debugStepBack", tr("Step back"), &DebugPane::stepBack},
+    };
+    for (const auto &b : kButtons) {
+        auto *button = new QPushButton(b.text, this);
+        button->setObjectName(QLatin1String(b.name));
+        button->setFocusPolicy(Qt::NoFocus);
+        connect(button, &QPushButton::clicked, this, b.signal);
+        buttons->addWidget(button);
+        m_buttons.push_back(button);
+    }
+    layout->addLayout(buttons);
+
+    auto *tabs = new QTabWidget(this);
+    tabs->setObjectName(QStringLiteral("debugTabs"));
+    tabs->setFocusPolicy(Qt::NoFocus);
+    auto *regs = new QWidget(tabs);
+    auto *regsLayout = new QVBoxLayout(regs);
+    m_registers->setRowCount(kRegCount);
+    regsLayout->addWidget(m_registers, 1);
+    regsLayout->addWidget(m_flags);
+    tabs->addTab(regs, tr("Registers"));
+    m_stack->setRowCount(kStackRows);
+    tabs->addTab(m_stack, tr("Stack"));
+
+    auto *memory = new QWidget(tabs);
+    auto *memoryLayout = new QVBoxLayout(memory);
+    auto *at = new QHBoxLayout;
+    auto *atLabel = new QLabel(tr("&At:"), memory);
+    atLabel->setBuddy(m_memoryAt);
+    m_memoryAt->setObjectName(QStringLiteral("debugMemoryAt"));
+    m_memoryAt->setPlaceholderText(tr("an address (9D95), a label or a register (HL)"));
+    m_memoryAt->setText(QStringLiteral("PC"));
+    connect(m_memoryAt, &QLineEdit::returnPressed, this, &DebugPane::showMemory);
+    at->addWidget(atLabel);
+    at->addWidget(m_memoryAt, 1);
+    memoryLayout->addLayout(at);
+    QStringList columns{tr("Address")};
+    for (int i = 0; i < kMemoryColumns; ++i)
+        columns << QStringLiteral("+%1").arg(i);
+    columns << tr("Label");
+    m_memory->setColumnCount(int(columns.size()));
+    m_memory->setHorizontalHeaderLabels(columns);
+    m_memory->setRowCount(kMemoryRows);
+    memoryLayout->addWidget(m_memory, 1);
+    tabs->addTab(memory, tr("Memory"));
+
+    auto *screens = new QWidget(tabs);
+    auto *grid = new QGridLayout(screens);
+    for (int i = 0; i < 4; ++i) {
+        auto *caption = new QLabel(QLatin1String(kScreens[i].name), screens);
+        m_screens[size_t(i)] = new QLabel(screens);
+        m_screens[size_t(i)]->setObjectName(QStringLiteral("debugScreen_") +
+                                            QLatin1String(kScreens[i].name));
+        m_screens[size_t(i)]->setFixedSize(96 * 2 + 2, 64 * 2 + 2);
+        m_screens[size_t(i)]->setFrameShape(QFrame::Box);
+        m_screens[size_t(i)]->setAlignment(Qt::AlignCenter);
+        grid->addWidget(caption, (i / 2) * 2, i % 2);
+        grid->addWidget(m_screens[size_t(i)], (i / 2) * 2 + 1, i % 2);
+    }
+    grid->setRowStretch(4, 1);
+    tabs->addTab(screens, tr("Screens"));
+    layout->addWidget(tabs, 1);
+
+    connect(m_registers, &QTableWidget::itemChanged, this, &DebugPane::editRegister);
+    connect(m_memory, &QTableWidget::itemChanged, this, &DebugPane::editMemory);
+    setRunning(tr("Running."));
+    setMinimumWidth(420);
+}
+
+void DebugPane::setRunning(const QString &what, bool ended) {
+    if (!ended) {
+        m_machine = nullptr;
+        m_source = nullptr;
+    }
+    m_where->setText(what);
+    for (QPushButton *b : m_buttons)
+        b->setEnabled(false);
+    m_registers->setEnabled(false);
+    m_memory->setEnabled(false);
+}
+
+void DebugPane::showPaused(run::Machine &machine, const DebugSource *source, const QString &where) {
+    m_machine = &machine;
+    m_source = source;
+    m_where->setText(where);
+    for (QPushButton *b : m_buttons)
+        b->setEnabled(true);
+    m_registers->setEnabled(true);
+    m_memory->setEnabled(true);
+    showRegisters();
+    showStack();
+    showMemory();
+    showScreens();
+    m_lastMemory.resize(0x10000);
+    for (int a = 0; a < 0x10000; ++a)
+        m_lastMemory[size_t(a)] = machine.read(std::uint16_t(a));
+    m_lastCycles = machine.cycles();
+}
+
+QString DebugPane::nameOf(std::uint16_t address) const {
+    return m_source ? QString::fromStdString(m_source->labelAt(address)) : QString();
+}
+
+void DebugPane::showRegisters() {
+    run::MachineState state;
+    m_machine->save(state);
+    m_filling = true;
+    std::array<std::uint16_t, kRegCount> now{};
+    for (int row = 0; row < kRegCount; ++row) {
+        const RegRow &r = kRegs[row];
+        std::uint16_t v = state.regs[size_t(r.state)];
+        if (r.state == 13) // R: its top bit is kept apart
+            v = std::uint16_t((v & 0x7F) | (state.regs[14] & 0x80));
+        now[size_t(row)] = v;
+        const bool changed = m_haveLast && m_lastRegs[size_t(row)] != v;
+        m_registers->setItem(row, 0, cell(QLatin1String(r.name), changed));
+        m_registers->setItem(
+            row, 1,
+            cell(QStringLiteral("%1").arg(v, r.wide ? 4 : 2, 16, QLatin1Char('0')).toUpper(),
+                 changed, r.editable.has_value()));
+        m_registers->setItem(row, 2, cell(QString::number(v), changed));
+        m_registers->setItem(row, 3, cell(r.wide ? nameOf(v) : QString(), changed));
+    }
+    m_filling = false;
+    m_lastRegs = now;
+    m_haveLast = true;
+    const unsigned f = state.regs[0] & 0xFF;
+    const std::uint64_t since = m_machine->cycles() - std::min(m_lastCycles, m_machine->cycles());
+    m_flags->setText(tr("S %1  Z %2  H %3  P/V %4  N %5  C %6\nIM %7, interrupts %8\n"
+                        "T-states: %9 since the last pause, %10 in all")
+                         .arg(f >> 7 & 1)
+                         .arg(f >> 6 & 1)
+                         .arg(f >> 4 & 1)
+                         .arg(f >> 2 & 1)
+                         .arg(f >> 1 & 1)
+                         .arg(f & 1)
+                         .arg(state.regs[15])
+                         .arg(m_machine->interruptsEnabled() ? tr("on") : tr("off"))
+                         .arg(since)
+                         .arg(m_machine->cycles()));
+}
+
+void DebugPane::showStack() {
+    const std::uint16_t sp = m_machine->reg(run::Reg::SP);
+    for (int row = 0; row < kStackRows; ++row) {
+        if (sp + 2 * row > 0xFFFE) { // the stack ends at the top of memory
+            for (int c = 0; c < 3; ++c)
+                m_stack->setItem(row, c, cell(QString(), false));
+            continue;
+        }
+        const std::uint16_t at = std::uint16_t(sp + 2 * row);
+        const std::uint16_t v = m_machine->readWord(at);
+        m_stack->setItem(row, 0,
+                         cell(QStringLiteral("%1").arg(at, 4, 16, QLatin1Char('0')).toUpper() +
+                                  (row == 0 ? QStringLiteral(" SP") : QString()),
+                              false));
+        m_stack->setItem(
+            row, 1, cell(QStringLiteral("%1").arg(v, 4, 16, QLatin1Char('0')).toUpper(), false));
+        QString place = nameOf(v);
+        if (m_source)
+            if (const auto p = m_source->placeOf(v))
+                place += QStringLiteral("  %1:%2")
+                             .arg(QFileInfo(QString::fromStdString(p->file)).fileName())
+                             .arg(p->line);
+        m_stack->setItem(row, 2, cell(place, false));
+    }
+}
+
+std::optional<std::uint16_t> DebugPane::addressOf(const QString &input) const {
+    const QString text = input.trimmed();
+    static const std::pair<const char *, run::Reg> kNames[] = {
+        {"AF", run::Reg::AF}, {"BC", run::Reg::BC}, {"DE", run::Reg::DE}, {"HL", run::Reg::HL},
+        {"IX", run::Reg::IX}, {"IY", run::Reg::IY}, {"SP", run::Reg::SP}, {"PC", run::Reg::PC}};
+    for (const auto &[name, reg] : kNames)
+        if (text.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+            return m_machine->reg(reg);
+    if (m_source)
+        if (const auto a = m_source->label(text.toStdString()))
+            return a;
+    QString digits = text;
+    if (digits.startsWith(u'$'))
+        digits = digits.mid(1);
+    else if (digits.startsWith(QStringLiteral("0x"), Qt::CaseInsensitive))
+        digits = digits.mid(2);
+    else if (digits.endsWith(u'h', Qt::CaseInsensitive))
+        digits.chop(1);
+    bool ok = false;
+    const uint v = digits.toUInt(&ok, 16);
+    if (!ok || v > 0xFFFF)
+        return std::nullopt;
+    return std::uint16_t(v);
+}
+
+void DebugPane::showMemory() {
+    if (!m_machine)
+        return;
+    const auto start = addressOf(m_memoryAt->text());
+    m_memoryAt->setStyleSheet(start ? QString() : QStringLiteral("color: #C01010"));
+    if (!start)
+        return;
+    // Rows on a multiple of the row's length, the address's row second.
+    const std::uint16_t first = std::uint16_t((*start & ~(kMemoryColumns - 1)) - kMemoryColumns);
+    m_filling = true;
+    for (int row = 0; row < kMemoryRows; ++row) {
+        const std::uint16_t at = std::uint16_t(first + row * kMemoryColumns);
+        m_memory->setItem(
+            row, 0, cell(QStringLiteral("%1").arg(at, 4, 16, QLatin1Char('0')).toUpper(), false));
+        for (int c = 0; c < kMemoryColumns; ++c) {
+            const std::uint16_t a = std::uint16_t(at + c);
+            const std::uint8_t v = m_machine->read(a);
+            const bool changed = !m_lastMemory.empty() && m_lastMemory[a] != v;
+            auto *item =
+                cell(QStringLiteral("%1").arg(v, 2, 16, QLatin1Char('0')).toUpper(), changed, true);
+            item->setData(Qt::UserRole, int(a));
+            if (a == *start)
+                item->setBackground(QColor(0xFF, 0xF0, 0xA0));
+            m_memory->setItem(row, 1 + c, item);
+        }
+        m_memory->setItem(row, 1 + kMemoryColumns, cell(nameOf(at), false));
+    }
+    m_filling = false;
+}
+
+QImage DebugPane::bufferImage(const run::Machine &machine, std::uint16_t address) {
+    QImage image(96, 64, QImage::Format_Mono);
+    image.setColor(0, qRgb(255, 255, 255)); // as the run window shows the LCD
+    image.setColor(1, qRgb(0, 0, 0));
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 96; ++x) {
+            const std::uint8_t byte = machine.read(std::uint16_t(address + y * 12 + x / 8));
+            image.setPixel(x, y, byte >> (7 - x % 8) & 1);
+        }
+    return image;
+}
+
+void DebugPane::showScreens() {
+    for (size_t i = 0; i < m_screens.size(); ++i) {
+        const QImage image = kScreens[i].address ? bufferImage(*m_machine, kScreens[i].address)
+                                                 : lcdImage(m_machine->lcd());
+        m_screens[i]->setPixmap(QPixmap::fromImage(image.scaled(192, 128)));
+    }
+}
+
+void DebugPane::editRegister(QTableWidgetItem *item) {
+    if (m_filling || !m_machine || item->column() != 1)
+        return;
+    const RegRow &r = kRegs[item->row()];
+    bool ok = false;
+    const uint v = item->text().trimmed().toUInt(&ok, 16);
+    if (r.editable && ok && v <= 0xFFFF) {
+        m_machine->setReg(*r.editable, std::uint16_t(v));
+        emit edited();
+    }
+    showRegisters(); // the value as it is now, also when the text was not a number
+    showStack();
+    showMemory();
+}
+
+void DebugPane::editMemory(QTableWidgetItem *item) {
+    if (m_filling || !m_machine || !item->data(Qt::UserRole).isValid())
+        return;
+    bool ok = false;
+    const uint v = item->text().trimmed().toUInt(&ok, 16);
+    if (ok && v <= 0xFF) {
+        m_machine->write(std::uint16_t(item->data(Qt::UserRole).toInt()), std::uint8_t(v));
+        emit edited();
+    }
+    showMemory();
+    showScreens();
+}

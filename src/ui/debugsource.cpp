@@ -1,0 +1,247 @@
+#include "ui/debugsource.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+const char *const DebugSource::kChanged =
+    "The program has changed since its map was written; build it again.";
+
+namespace {
+
+constexpr std::uintmax_t kMaxMap = 64u << 20;    // a map larger than this is not read
+constexpr std::uintmax_t kMaxSource = 16u << 20; // nor a source file for its line's text
+constexpr int kLongestLine = 4096;
+
+std::optional<std::string> readSmall(const fs::path &path, std::uintmax_t most) {
+    std::error_code error;
+    if (!fs::is_regular_file(path, error) || fs::file_size(path, error) > most)
+        return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return in ? std::optional<std::string>(text.str()) : std::nullopt;
+}
+
+// NAME.ext beside the program, in the program's letter case or lower case.
+fs::path besideFile(const fs::path &program, const std::string &ext) {
+    std::string stem = program.stem().string();
+    std::error_code error;
+    for (int pass = 0; pass < 2; ++pass) {
+        const fs::path p = program.parent_path() / (stem + ext);
+        if (fs::is_regular_file(p, error))
+            return p;
+        std::transform(stem.begin(), stem.end(), stem.begin(),
+                       [](unsigned char c) { return char(std::tolower(c)); });
+    }
+    return {};
+}
+
+// The map agrees with the program when it was written for bytes of the same
+// count and hash; a map without them (written before they were) at least
+// places all its statements inside the program.
+bool agrees(const z80::SourceMap &map, const std::vector<std::uint8_t> &data) {
+    if (map.size &&
+        (*map.size != data.size() || *map.hash != z80::mapHash(data.data(), data.size())))
+        return false;
+    return std::all_of(map.entries.begin(), map.entries.end(),
+                       [&](const auto &e) { return e.offset + e.size <= data.size(); });
+}
+
+std::string hex4(std::uint16_t v) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04X", v);
+    return text;
+}
+
+} // namespace
+
+std::optional<DebugSource> DebugSource::beside(const std::string &programPath,
+                                               const std::vector<std::uint8_t> &programData,
+                                               const std::string &sourceFolder,
+                                               std::string *error) {
+    const fs::path program(programPath);
+    const fs::path map = besideFile(program, ".map");
+    std::optional<DebugSource> out;
+    if (!map.empty())
+        if (const auto text = readSmall(map, kMaxMap)) {
+            std::string why;
+            out = fromMap(*text, programData, sourceFolder, &why);
+            if (!out && why == kChanged) {
+                *error = why;
+                return std::nullopt;
+            }
+        }
+    if (!out) {
+        // A listing in spasm-ng's layout, and the labels, read as --run reads them.
+        out = DebugSource();
+        out->m_info = run::SourceInfo::beside(programPath);
+        out->m_kind = out->m_info.hasListing() ? Kind::Listing : Kind::Labels;
+    } else if (const fs::path labels = besideFile(program, ".lab"); !labels.empty()) {
+        if (const auto text = readSmall(labels, kMaxMap))
+            out->m_info.readLabels(*text);
+    }
+    return out;
+}
+
+std::optional<DebugSource> DebugSource::fromMap(const std::string &mapText,
+                                                const std::vector<std::uint8_t> &programData,
+                                                const std::string &sourceFolder,
+                                                std::string *error) {
+    std::string why;
+    auto map = z80::readMap(mapText, &why);
+    if (!map) {
+        *error = why;
+        return std::nullopt;
+    }
+    if (!agrees(*map, programData)) {
+        *error = kChanged;
+        return std::nullopt;
+    }
+    DebugSource s;
+    s.m_kind = Kind::Map;
+    // Names without a folder are the main source's neighbours.
+    fs::path base = sourceFolder;
+    if (!map->files.empty() && fs::path(map->files[0]).is_absolute())
+        base = fs::path(map->files[0]).parent_path();
+    std::error_code ec;
+    for (const std::string &name : map->files) {
+        std::string found = name;
+        for (const fs::path &folder : {base, fs::path(sourceFolder)}) {
+            fs::path p(name);
+            if (p.is_relative())
+                p = folder / p;
+            p = p.lexically_normal();
+            if (fs::exists(p, ec)) {
+                found = p.string();
+                break;
+            }
+        }
+        s.m_paths.push_back(found);
+    }
+    // The map's symbols name addresses where the labels file is missing.
+    std::string labels;
+    for (const auto &sym : map->symbols)
+        if (sym.value >= 0 && sym.value <= 0xFFFF)
+            labels += sym.name + " = $" + hex4(std::uint16_t(sym.value)) + "\n";
+    s.m_info.readLabels(labels);
+    s.m_map = std::move(map);
+    return s;
+}
+
+std::optional<DebugSource::Place> DebugSource::placeOf(std::uint16_t address) const {
+    if (m_map) {
+        if (const auto *e = m_map->at(address))
+            return Place{m_paths[e->at.file], e->at.line};
+        return std::nullopt;
+    }
+    const auto &lines = m_info.lines();
+    auto it = lines.upper_bound(address);
+    if (it == lines.begin())
+        return std::nullopt;
+    --it;
+    // A listing gives where statements start; one holds at most 4 bytes of code here.
+    if (address - it->first > 3)
+        return std::nullopt;
+    return Place{it->second.file, it->second.line};
+}
+
+bool DebugSource::startsStatement(std::uint16_t address) const {
+    if (m_map) {
+        const auto *e = m_map->at(address);
+        return e && e->address == address;
+    }
+    return m_info.lineAt(address) != nullptr;
+}
+
+std::string DebugSource::lineText(const Place &place) const {
+    auto it = m_texts.find(place.file);
+    if (it == m_texts.end()) {
+        std::vector<std::string> lines;
+        if (!m_map) {
+            for (const auto &[address, l] : m_info.lines())
+                if (l.file == place.file) {
+                    if (lines.size() < size_t(l.line))
+                        lines.resize(size_t(l.line));
+                    lines[size_t(l.line - 1)] = l.text;
+                }
+        } else if (const auto text = readSmall(place.file, kMaxSource)) {
+            std::istringstream in(*text);
+            std::string line;
+            while (std::getline(in, line)) {
+                if (!line.empty() && line.back() == '\r')
+                    line.pop_back();
+                if (line.size() > size_t(kLongestLine))
+                    line.resize(size_t(kLongestLine));
+                const size_t start = line.find_first_not_of(" \t");
+                lines.push_back(start == std::string::npos ? std::string() : line.substr(start));
+            }
+        }
+        it = m_texts.emplace(place.file, std::move(lines)).first;
+    }
+    return place.line >= 1 && size_t(place.line) <= it->second.size()
+               ? it->second[size_t(place.line - 1)]
+               : std::string();
+}
+
+std::optional<DebugSource::Bound> DebugSource::bind(const std::string &file, int line) const {
+    // The same file when named alike or when both are the same file on disk.
+    // A name without a folder, or with part of one, names the file that ends so.
+    const bool partial = fs::path(file).is_relative();
+    auto same = [&file, partial](const std::string &other) {
+        if (other == file)
+            return true;
+        if (partial && other.size() > file.size() &&
+            other.compare(other.size() - file.size(), file.size(), file) == 0 &&
+            other[other.size() - file.size() - 1] == '/')
+            return true;
+        std::error_code error;
+        return fs::equivalent(other, file, error);
+    };
+    std::optional<Bound> best;
+    auto consider = [&](std::uint32_t address, int at) {
+        if (at >= line &&
+            (!best || at < best->line || (at == best->line && address < best->address)))
+            best = Bound{std::uint16_t(address), at};
+    };
+    if (m_map) {
+        std::vector<bool> matches(m_paths.size());
+        for (size_t i = 0; i < m_paths.size(); ++i)
+            matches[i] = same(m_paths[i]) || same(m_map->files[i]);
+        for (const auto &e : m_map->entries)
+            if (e.code && matches[e.at.file])
+                consider(e.address, e.at.line);
+        return best;
+    }
+    std::map<std::string, bool> matches;
+    for (const auto &[address, l] : m_info.lines()) {
+        auto [it, added] = matches.emplace(l.file, false);
+        if (added)
+            it->second = same(l.file);
+        if (it->second)
+            consider(address, l.line);
+    }
+    return best;
+}
+
+std::optional<std::uint16_t> DebugSource::label(const std::string &name) const {
+    return m_info.label(name);
+}
+
+std::string DebugSource::labelAt(std::uint16_t address) const {
+    return m_info.labelAt(address);
+}
+
+std::vector<std::string> DebugSource::files() const {
+    if (m_map)
+        return m_paths;
+    std::vector<std::string> out;
+    for (const auto &[address, l] : m_info.lines())
+        if (std::find(out.begin(), out.end(), l.file) == out.end())
+            out.push_back(l.file);
+    return out;
+}

@@ -1,0 +1,277 @@
+// Debugging a program of two files from the editor as a learner does: a
+// breakpoint set by a click in the margin or by F9, Ctrl+F5 stopping there
+// with the arrow on the line, F10 moving it, the registers shown and
+// changed, the screen buffer shown, a step back; a breakpoint in an include
+// opening the include; a map of an older build refused.
+
+#include "packer.h"
+#include "run/romtable.h"
+#include "ui/breakpoints.h"
+#include "ui/debugpane.h"
+#include "ui/debugsource.h"
+#include "ui/runwindow.h"
+#include "z80/assembler.h"
+#include "z80/source.h"
+#include "z80/sourcemap.h"
+
+#include "fakes.h"
+
+#include <Qsci/qsciscintilla.h>
+
+#include <QLabel>
+#include <QTableWidget>
+
+namespace {
+
+// The build script: the program and the map prepared by the test.
+const QByteArray kScript = R"SH(#!/bin/sh
+root=$(dirname "$0")
+echo "built" > "$root/TASM/error.log"
+cp "$root/prepared.8xp" "$root/Exec/$1.8xp"
+cp "$root/prepared.map" "$root/Exec/$1.map"
+)SH";
+
+QByteArray mainSource() {
+    QByteArray equates;
+    for (const run::RomCall &c : run::romCalls())
+        if (std::string(c.name) == "_ClrLCDFull")
+            equates = "_ClrLCDFull .equ " + QByteArray::number(c.address) + "\n";
+    return "#define bcall(x) rst 28h \\ .dw x\n" + equates + // lines 1-2
+           "plotSScreen .equ 9340h\n"                        // 3
+           " .org $9D93\n"                                   // 4
+           " .db $BB,$6D\n"                                  // 5
+           "start:\n"                                        // 6
+           " bcall(_ClrLCDFull)\n"                           // 7
+           " ld b,3\n"                                       // 8
+           "loop:\n"                                         // 9
+           " call twice\n"                                   // 10
+           " djnz loop\n"                                    // 11
+           "; fill the buffer's first byte\n"                // 12
+           " ld hl,plotSScreen\n"                            // 13
+           " ld (hl),$FF\n"                                  // 14
+           " ret\n"                                          // 15
+           "#include \"inc.z80\"\n";                         // 16
+}
+const QByteArray kInclude = "twice:\n" // 1
+                            " inc a\n" // 2
+                            " inc a\n" // 3
+                            " ret\n";  // 4
+
+} // namespace
+
+class DebugTest : public QObject, public WindowFixture {
+    Q_OBJECT
+
+    // Writes the sources, and the program and map a build of them makes
+    // (`stale`: the map of the sources before an edit).
+    bool prepare(bool stale = false) {
+        if (!writeBytes(tree->path("Source/demo.z80"), mainSource()) ||
+            !writeBytes(tree->path("Source/inc.z80"), stale ? "twice: ret\n" : kInclude))
+            return false;
+        z80::DiskReader reader;
+        const z80::Assembly old =
+            z80::assemble(tree->path("Source/demo.z80").toStdString(), reader, {});
+        if (stale && !writeBytes(tree->path("Source/inc.z80"), kInclude))
+            return false;
+        const z80::Assembly a =
+            z80::assemble(tree->path("Source/demo.z80").toStdString(), reader, {});
+        if (!a.ok() || !old.ok())
+            return false;
+        const PackResult packed = pack8xp(a.bytes, "DEMO");
+        const std::string map = z80::writeMap(stale ? old : a);
+        return writeBytes(tree->path("prepared.8xp"),
+                          QByteArray(reinterpret_cast<const char *>(packed.file.data()),
+                                     qsizetype(packed.file.size()))) &&
+               writeBytes(tree->path("prepared.map"), QByteArray::fromStdString(map));
+    }
+    RunWindow *runWindow() { return window->findChild<RunWindow *>("RunWindow"); }
+    Breakpoints *breakpoints() { return window->findChild<Breakpoints *>("breakpoints"); }
+    bool pausedRun() { return runWindow() && runWindow()->paused() && !runWindow()->ended(); }
+    QString status() { return runWindow()->findChild<QLabel *>("runStatus")->text(); }
+    QTableWidget *registers() { return runWindow()->findChild<QTableWidget *>("debugRegisters"); }
+    std::uint16_t reg(run::Reg r) { return runWindow()->session().machine().reg(r); }
+    // The editor's window in front again, as after a click on it.
+    bool editorInFront() {
+        window->activateWindow();
+        if (!QTest::qWaitForWindowActive(window.get(), 1000))
+            QApplication::setActiveWindow(window.get()); // what a click does under Xvfb
+        return QApplication::activeWindow() == window.get();
+    }
+    // A key in the editor, which the pause brought in front (a click may have taken it away).
+    void key(int k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        if (QApplication::activeWindow() != window.get())
+            editorInFront();
+        QTest::keyClick(window->Text1, Qt::Key(k), mods);
+    }
+    void clickMargin(int line) {
+        QsciScintilla *e = window->Text1;
+        const long pos = e->positionFromLineIndex(line - 1, 0);
+        const int y = int(e->SendScintilla(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0, pos)) +
+                      e->textHeight(line - 1) / 2;
+        const int x = e->marginWidth(0) + e->marginWidth(1) + e->marginWidth(2) / 2;
+        QTest::mouseClick(e->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(x, y));
+    }
+    void caretTo(int line) { window->Text1->setCursorPosition(line - 1, 0); }
+
+private slots:
+    void init() {
+        setUp();
+        QVERIFY(makeExecutable(tree->path("asm.bat"), kScript));
+    }
+    void cleanup() { tearDown(); }
+
+    void aBreakpointStopsTheRunAndTheKeysStepIt() {
+        Form1 &w = makeWindow(true, 50);
+        QVERIFY(prepare());
+        QVERIFY(w.open_doc(tree->path("Source/demo.z80")));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        clickMargin(10);
+        QVERIFY(breakpoints()->has(10));
+        caretTo(12); // a comment: the breakpoint goes to the next line with code
+        key(Qt::Key_F9);
+        QVERIFY(breakpoints()->has(12));
+
+        key(Qt::Key_F5, Qt::ControlModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 10000);
+        QVERIFY2(status().startsWith("Paused at demo.z80:10, 9D9Ah (loop): at a breakpoint"),
+                 qPrintable(status()));
+        QCOMPARE(breakpoints()->arrowLine(), 10);
+        QVERIFY(breakpoints()->has(13) && !breakpoints()->has(12)); // bound, and moved
+        auto *pane = runWindow()->findChild<DebugPane *>("debugPane");
+        QVERIFY(pane && pane->isVisible());
+        QCOMPARE(registers()->item(1, 0)->text(), QString("BC"));
+        QVERIFY(registers()->item(1, 1)->text().startsWith("03"));
+
+        // The pause brings the editor in front: F10 steps over the call.
+        QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget *>(&w));
+        key(Qt::Key_F10);
+        QTRY_COMPARE(breakpoints()->arrowLine(), 11);
+        QCOMPARE(reg(run::Reg::PC), std::uint16_t(0x9D9D));
+        QVERIFY(registers()->item(0, 1)->font().bold()); // A changed in the call
+
+        // A register changed in the pane is the machine's.
+        registers()->item(3, 1)->setText("1234");
+        QCOMPARE(reg(run::Reg::HL), std::uint16_t(0x1234));
+        QCOMPARE(registers()->item(3, 2)->text(), QString("4660"));
+
+        // Ctrl+F5 continues to the breakpoint again; a step back is before the djnz.
+        key(Qt::Key_F5, Qt::ControlModifier);
+        QTRY_VERIFY(pausedRun() && reg(run::Reg::BC) >> 8 == 2);
+        QCOMPARE(breakpoints()->arrowLine(), 10);
+        key(Qt::Key_F11, Qt::ControlModifier | Qt::ShiftModifier);
+        QTRY_COMPARE(breakpoints()->arrowLine(), 11);
+        QCOMPARE(reg(run::Reg::BC) >> 8, 3);
+        QCOMPARE(reg(run::Reg::HL), std::uint16_t(0x1234));
+
+        // Off at line 10: the run goes on to line 13, then F10 twice fills the buffer.
+        clickMargin(10);
+        QVERIFY(!breakpoints()->has(10));
+        key(Qt::Key_F5, Qt::ControlModifier);
+        QTRY_COMPARE(breakpoints()->arrowLine(), 13);
+        key(Qt::Key_F10);
+        QTRY_COMPARE(breakpoints()->arrowLine(), 14);
+        key(Qt::Key_F10);
+        QTRY_COMPARE(breakpoints()->arrowLine(), 15);
+        const QImage buffer =
+            runWindow()->findChild<QLabel *>("debugScreen_plotSScreen")->pixmap().toImage();
+        QVERIFY(qGray(buffer.pixel(1, 1)) < 128 && qGray(buffer.pixel(20, 1)) > 128);
+
+        key(Qt::Key_F5, Qt::ControlModifier);
+        QTRY_VERIFY(runWindow()->ended());
+        QCOMPARE(breakpoints()->arrowLine(), 0);
+        QCOMPARE(status(), QString("The program returned."));
+    }
+
+    // F11 with nothing running makes the program and pauses before its
+    // first statement; a breakpoint in the include opens it at its line,
+    // and the main file keeps its own breakpoint meanwhile.
+    void aBreakpointInAnIncludeOpensIt() {
+        Form1 &w = makeWindow(true, 50);
+        QVERIFY(prepare());
+        QVERIFY(w.open_doc(tree->path("Source/inc.z80")));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        caretTo(3);
+        key(Qt::Key_F9);
+        QVERIFY(w.open_doc(tree->path("Source/demo.z80")));
+        QVERIFY(!breakpoints()->has(3));
+        caretTo(8);
+        key(Qt::Key_F9);
+
+        key(Qt::Key_F11);
+        QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 10000);
+        QCOMPARE(reg(run::Reg::PC), std::uint16_t(0x9D95));
+        QCOMPARE(breakpoints()->arrowLine(), 7);
+        key(Qt::Key_F5, Qt::ControlModifier);
+        QTRY_COMPARE(breakpoints()->arrowLine(), 8);
+        key(Qt::Key_F5, Qt::ControlModifier);
+        QTRY_VERIFY(w.currentFile().path().endsWith("inc.z80") &&
+                    breakpoints()->arrowLine() == 3);
+        QVERIFY(breakpoints()->has(3));
+        QVERIFY2(status().startsWith("Paused at inc.z80:3"), qPrintable(status()));
+        // Out of the call: back in the main file, whose breakpoint is kept.
+        key(Qt::Key_F11, Qt::ShiftModifier);
+        QTRY_VERIFY(w.currentFile().path().endsWith("demo.z80") &&
+                    breakpoints()->arrowLine() == 11);
+        QVERIFY(breakpoints()->has(8));
+    }
+
+    // Ctrl+Shift+F10 runs to the caret's line; a label's byte watched from
+    // the context menu stops the run after the instruction that writes it.
+    void runToTheCaretAndAWatchedLabel() {
+        Form1 &w = makeWindow(true, 50);
+        QVERIFY(prepare());
+        QVERIFY(w.open_doc(tree->path("Source/demo.z80")));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        key(Qt::Key_F10);
+        QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 10000);
+        caretTo(11);
+        key(Qt::Key_F10, Qt::ControlModifier | Qt::ShiftModifier);
+        QTRY_COMPARE(breakpoints()->arrowLine(), 11);
+        QCOMPARE(reg(run::Reg::PC), std::uint16_t(0x9D9D));
+        w.Text1->setCursorPosition(12, 9); // in "plotSScreen"
+        w.findChild<QAction *>("watchLabel")->trigger();
+        key(Qt::Key_F5, Qt::ControlModifier);
+        QTRY_COMPARE(breakpoints()->arrowLine(), 15);
+        QVERIFY2(status().contains("after a write to 9340h (plotSScreen)"), qPrintable(status()));
+        QCOMPARE(runWindow()->session().machine().read(0x9340), std::uint8_t(0xFF));
+    }
+
+    // The breakpoints of every file are there again at the next start.
+    void breakpointsAreKeptAcrossSessions() {
+        Form1 &w = makeWindow();
+        QVERIFY(prepare());
+        QVERIFY(w.open_doc(tree->path("Source/inc.z80")));
+        caretTo(3);
+        w.findChild<QAction *>("toggleBreakpoint")->trigger();
+        QVERIFY(w.open_doc(tree->path("Source/demo.z80")));
+        caretTo(10);
+        w.findChild<QAction *>("toggleBreakpoint")->trigger();
+        window.reset();
+        Form1 &again = makeWindow();
+        QVERIFY(again.open_doc(tree->path("Source/demo.z80")));
+        QVERIFY(breakpoints()->has(10));
+        QCOMPARE(breakpoints()->all().value(tree->path("Source/inc.z80")), QList<int>{3});
+    }
+
+    // A map another build wrote is not used: the pane says so and the run goes on.
+    void aMapOfAnOlderBuildIsRefused() {
+        Form1 &w = makeWindow(true, 50);
+        QVERIFY(prepare(true));
+        QVERIFY(w.open_doc(tree->path("Source/demo.z80")));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        caretTo(10);
+        key(Qt::Key_F9);
+        key(Qt::Key_F5, Qt::ControlModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(runWindow() && runWindow()->ended(), 10000);
+        const QString said = runWindow()->findChild<QLabel *>("debugWhere")->text();
+        QVERIFY2(said.startsWith(DebugSource::kChanged), qPrintable(said));
+        QVERIFY(runWindow()->findChild<DebugPane *>("debugPane")->isVisible());
+    }
+};
+
+QTEST_MAIN(DebugTest)
+#include "ui_debug_test.moc"
