@@ -117,10 +117,11 @@ std::string logText(const std::string &message, const Machine &m) {
         const char *name;
         Reg reg;
         int shift; // 8: the high byte, 0: the low byte, -1: the pair
-    } kNames[] = {{"a", Reg::AF, 8},  {"f", Reg::AF, 0},  {"b", Reg::BC, 8},  {"c", Reg::BC, 0},
-                  {"d", Reg::DE, 8},  {"e", Reg::DE, 0},  {"h", Reg::HL, 8},  {"l", Reg::HL, 0},
-                  {"af", Reg::AF, -1}, {"bc", Reg::BC, -1}, {"de", Reg::DE, -1}, {"hl", Reg::HL, -1},
-                  {"ix", Reg::IX, -1}, {"iy", Reg::IY, -1}, {"sp", Reg::SP, -1}, {"pc", Reg::PC, -1}};
+    } kNames[] = {
+        {"a", Reg::AF, 8},   {"f", Reg::AF, 0},   {"b", Reg::BC, 8},   {"c", Reg::BC, 0},
+        {"d", Reg::DE, 8},   {"e", Reg::DE, 0},   {"h", Reg::HL, 8},   {"l", Reg::HL, 0},
+        {"af", Reg::AF, -1}, {"bc", Reg::BC, -1}, {"de", Reg::DE, -1}, {"hl", Reg::HL, -1},
+        {"ix", Reg::IX, -1}, {"iy", Reg::IY, -1}, {"sp", Reg::SP, -1}, {"pc", Reg::PC, -1}};
     auto value = [&m](std::string name) -> std::optional<std::string> {
         for (char &c : name)
             c = char(std::tolower(static_cast<unsigned char>(c)));
@@ -131,8 +132,7 @@ std::string logText(const std::string &message, const Machine &m) {
             if (name == n.name) {
                 const std::uint16_t v = m.reg(n.reg);
                 if (byteAt)
-                    return n.shift < 0 ? std::optional<std::string>(hex2(m.read(v)))
-                                       : std::nullopt;
+                    return n.shift < 0 ? std::optional<std::string>(hex2(m.read(v))) : std::nullopt;
                 return n.shift < 0 ? hex4(v) : hex2(std::uint8_t(v >> n.shift));
             }
         return std::nullopt;
@@ -304,17 +304,19 @@ std::optional<Pause> Debugger::checkBefore(std::uint16_t pc, std::uint16_t sp) {
             return p;
     // A ret deeper than the last call's return address pops something a
     // push left (an interrupt of the program's own, in IM 2, pushes too).
+    // A pushed address of the program's own code is a jump, not a fault:
+    // `ld hl,routine \ push hl \ ret` is how programs dispatch through tables.
+    const bool jumpIntoProgram = m.readWord(sp) >= m_codeStart && m.readWord(sp) < m_codeEnd;
     if (!m_frames.empty() && deeper(sp, m_frames.back()) > 0 && m.interruptMode() != 2 &&
-        isRet(m, pc) && m.read(pc) != 0xED)
-        if (auto p = fault(Check::Return,
-                           "a ret at " + hex4(pc) + " to " + hex4(m.readWord(sp)) +
-                               ", which no call pushed: the stack holds " +
-                               std::to_string(deeper(sp, m_frames.back())) +
-                               " bytes more than when the routine was called"))
+        isRet(m, pc) && m.read(pc) != 0xED && !jumpIntoProgram)
+        if (auto p = fault(Check::Return, "a ret at " + hex4(pc) + " to " + hex4(m.readWord(sp)) +
+                                              ", which no call pushed: the stack holds " +
+                                              std::to_string(deeper(sp, m_frames.back())) +
+                                              " bytes more than when the routine was called"))
             return p;
     if (isRet(m, pc) && (m_frames.empty() || deeper(sp, m_startSp) < 0)) {
         const int depth = deeper(sp, m_startSp);
-        if (depth < 0 || (depth > 0 && m.interruptMode() != 2)) {
+        if (depth < 0 || (depth > 0 && m.interruptMode() != 2 && !jumpIntoProgram)) {
             char text[200];
             std::snprintf(text, sizeof text,
                           "the program returns at %s with SP at %s, %d bytes %s where it "
