@@ -27,31 +27,6 @@ std::string thousands(std::size_t n) {
 
 } // namespace
 
-std::optional<AppField> readField(const std::vector<std::uint8_t> &app, std::size_t at,
-                                  std::size_t end) {
-    if (end > app.size() || at + 2 > end)
-        return std::nullopt;
-    AppField f;
-    f.type = (unsigned(app[at]) << 8 | app[at + 1]) & 0xFFF0;
-    const unsigned nibble = app[at + 1] & 0x0F;
-    std::size_t p = at + 2;
-    if (nibble <= 0x0C) {
-        f.size = nibble;
-    } else {
-        const std::size_t width = nibble == 0x0D ? 1 : nibble == 0x0E ? 2 : 4;
-        if (p + width > end)
-            return std::nullopt;
-        for (std::size_t i = 0; i < width; ++i)
-            f.size = f.size << 8 | app[p + i];
-        p += width;
-    }
-    f.start = p;
-    if (f.size > end - p)
-        return std::nullopt;
-    f.next = p + f.size;
-    return f;
-}
-
 std::optional<std::size_t> statedLength(const std::vector<std::uint8_t> &bytes) {
     if (bytes.size() < 6 || bytes[0] != 0x80 || bytes[1] != 0x0F)
         return std::nullopt;

@@ -10,6 +10,8 @@
 // (03 2xh holding 09 0xh) and its signature (02 0xh), and optional ones
 // (revision 80 2xh, build 80 3xh, no splash screen 80 90h...).
 
+#include "z80/flashfile.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -17,15 +19,8 @@
 
 namespace kit {
 
-struct AppField {
-    unsigned type = 0; // the two bytes with the size bits cleared: 0x8040 for the name
-    std::size_t start = 0, size = 0; // the contents, in bytes from the application's start
-    std::size_t next = 0;            // where the field after it starts
-};
-
-// The field at `at`, if it and its contents end before `end`.
-std::optional<AppField> readField(const std::vector<std::uint8_t> &app, std::size_t at,
-                                  std::size_t end);
+using z80::AppField;
+using z80::readField;
 
 // What the build made of the application's bytes.
 struct PreparedApp {

@@ -17,8 +17,8 @@
 #include "appheader.h"
 #include "appsign.h"
 #include "filewrite.h"
-#include "flashfile.h"
 #include "packer.h"
+#include "z80/flashfile.h"
 #include "z80/source.h"
 #include "z80/variableform.h"
 
@@ -98,7 +98,7 @@ int packApplication(const std::vector<std::uint8_t> &binary, const std::string &
             data.push_back(0xFF);
         tail = " Signed with " + keyPath + ".";
     }
-    if (!write(stem + ".8xk", kit::flashFile(data, app.name)))
+    if (!write(stem + ".8xk", z80::flashFile(data, app.name)))
         return 1;
     std::cout << tail << "\n";
     return 0;
@@ -110,7 +110,7 @@ int check(const std::string &path, const std::string &keys) {
     if (!in.error.empty())
         return fail("cannot read " + path + ": " + in.error);
     std::string name, why;
-    const auto data = kit::readFlashFile(in.text, &name, &why);
+    const auto data = z80::readFlashFile(in.text, &name, &why);
     if (!data)
         return fail(path + " is no application file: " + why);
     const auto length = kit::statedLength(*data);

@@ -7,7 +7,7 @@
 
 #include "appheader.h"
 #include "appsign.h"
-#include "flashfile.h"
+#include "z80/flashfile.h"
 #include "packer.h"
 #include "z80/assembler.h"
 #include "z80/outputs.h"
@@ -186,7 +186,7 @@ private slots:
         expected[pageCountAt("Hello")] = 1;
         QCOMPARE(app.bytes, expected);
 
-        const ReadBack r = readWithTifiles(kit::flashFile(app.bytes, app.name));
+        const ReadBack r = readWithTifiles(z80::flashFile(app.bytes, app.name));
         QCOMPARE(r.name, QString("Hello"));
         QCOMPARE(r.pages.size(), size_t(1));
         QCOMPARE(r.addresses, std::vector<int>{0x4000});
@@ -211,7 +211,7 @@ private slots:
         QCOMPARE(int(app.bytes[call]), 0xCD);
         QCOMPARE(int(app.bytes[call + 1] | app.bytes[call + 2] << 8), 0x4000);
 
-        const ReadBack r = readWithTifiles(kit::flashFile(app.bytes, app.name));
+        const ReadBack r = readWithTifiles(z80::flashFile(app.bytes, app.name));
         QCOMPARE(r.numbers, (std::vector<int>{0, 1, 2}));
         QCOMPARE(r.addresses, (std::vector<int>{0x4000, 0x4000, 0x4000}));
         QCOMPARE(r.pages[1].size(), size_t(0x4000));
@@ -219,9 +219,20 @@ private slots:
         QCOMPARE(r.pages[2], (std::vector<std::uint8_t>{0x3E, 0x02, 0xC9}));
         // And the kit reads its own file back to the same bytes.
         std::string name, error;
-        const auto back = kit::readFlashFile(kit::flashFile(app.bytes, app.name), &name, &error);
+        const auto back = z80::readFlashFile(z80::flashFile(app.bytes, app.name), &name, &error);
         QVERIFY(back);
         QCOMPARE(*back, app.bytes);
+
+        // The listing names each line's page before its address, as spasm-ng's
+        // does ("PP:AAAA"): the call on page 0, far: on page 2.
+        z80::MemoryReader reader;
+        reader.files["/p/app.z80"] = header("Three") + " call far\n ret\n" + page(1) + " .db 1\n" +
+                                     page(2) + "far:\n ld a,2\n ret\n";
+        const QString listing = QString::fromStdString(z80::listing(a, reader, "/p/app.z80"));
+        QVERIFY2(listing.contains(QRegularExpression(" 00:4\\w{3} CD 00 40 [- ]+call far")),
+                 qPrintable(listing));
+        QVERIFY(listing.contains(QRegularExpression(" 01:4000 01 [- ]+\\.db 1")));
+        QVERIFY(listing.contains(QRegularExpression(" 02:4000 3E 02 [- ]+ld a,2")));
     }
 
     // spasm-ng's app.inc is read as spasm-ng reads it: a directive of its
@@ -369,7 +380,7 @@ private slots:
             transforms.insert(s[3 + length] == 0 ? 0 : s[4 + length]);
             std::vector<std::uint8_t> whole = one.bytes;
             whole.insert(whole.end(), s.begin(), s.end());
-            const std::string file = kit::flashFile(whole, one.name);
+            const std::string file = z80::flashFile(whole, one.name);
             files << dir.filePath(QString::number(i) + ".8xk");
             QVERIFY(writeBytes(files.last(), QByteArray(file.data(), int(file.size()))));
         }
@@ -407,10 +418,10 @@ private slots:
 
     // A .8xk whose text is damaged is refused with the record at fault.
     void aDamagedFlashFileIsRefused() {
-        const std::string file = kit::flashFile(std::vector<std::uint8_t>(100, 0x11), "X");
+        const std::string file = z80::flashFile(std::vector<std::uint8_t>(100, 0x11), "X");
         const auto reason = [](const std::string &f) {
             std::string name, error;
-            return kit::readFlashFile(f, &name, &error) ? QString() : QString::fromStdString(error);
+            return z80::readFlashFile(f, &name, &error) ? QString() : QString::fromStdString(error);
         };
         QCOMPARE(reason(file), QString());
         std::string sum = file;
@@ -510,7 +521,7 @@ private slots:
         QVERIFY(lastLogLine().contains("a calculator refuses to install an unsigned"));
         std::string name, error;
         auto unsigned_ =
-            kit::readFlashFile(readBytes(at("Exec/demo.8xk")).toStdString(), &name, &error);
+            z80::readFlashFile(readBytes(at("Exec/demo.8xk")).toStdString(), &name, &error);
         QVERIFY(unsigned_);
         QCOMPARE(kit::statedLength(*unsigned_), std::optional<std::size_t>(unsigned_->size()));
 
@@ -518,7 +529,7 @@ private slots:
         QCOMPARE(build("demo", source), 0);
         QVERIFY(lastLogLine().endsWith(". Signed with " + at("TASM/0104.key") + "."));
         const auto data =
-            kit::readFlashFile(readBytes(at("Exec/demo.8xk")).toStdString(), &name, &error);
+            z80::readFlashFile(readBytes(at("Exec/demo.8xk")).toStdString(), &name, &error);
         QVERIFY(data);
         QCOMPARE(name, std::string("Demo"));
         const std::size_t length = kit::statedLength(*data).value_or(0);
@@ -539,7 +550,7 @@ private slots:
         QVERIFY(said.endsWith(": signed with the key 0104, valid\n"));
         std::vector<std::uint8_t> changed = *data;
         changed[length - 1] ^= 0x01;
-        const std::string file = kit::flashFile(changed, name);
+        const std::string file = z80::flashFile(changed, name);
         QVERIFY(writeBytes(at("Exec/demo.8xk"), QByteArray(file.data(), int(file.size()))));
         QCOMPARE(check(&said), 1);
         QVERIFY(said.contains("not valid: the signature does not match the application"));

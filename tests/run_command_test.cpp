@@ -2,10 +2,12 @@
 // programs built into .8xp files, run without a window, judged by the home
 // screen printed with --text, the exit status and the reason on stderr.
 
+#include "appheader.h"
 #include "packer.h"
 
 #include "run_programs.h"
 #include "z80/assembler.h"
+#include "z80/flashfile.h"
 #include "z80/outputs.h"
 #include "z80/source.h"
 #include "z80/sourcemap.h"
@@ -86,6 +88,41 @@ class RunCommandTest : public QObject {
     }
 
 private slots:
+
+    // An application (.8xk) runs as the calculator starts one, and ends with
+    // bjump(_JForceCmdNoChar) as a program with its last ret; a file larger
+    // than any application is refused without being read whole.
+    void anApplicationRunsFromTheCommandLine() {
+        z80::MemoryReader reader;
+        reader.files["/p/hello.z80"] =
+            " .org $4000\n .db $80,$0F,0,0,0,0, $80,$12,1,4, $80,$45,\"Hello\", $80,$81,0\n"
+            " .db $80,$90, $03,$26,$09,$04,$04,$6F,$1B,$80, $02,$0D,$40\n .block 64\n"
+            " .db $80,$7F,0,0,0,0\n"
+            " ld hl,text\n rst 28h\n .dw $450A\n call $50\n .dw $4027\n"
+            "text: .db \"HELLO APP\",0\n";
+        const kit::PreparedApp app =
+            kit::prepareApplication(z80::assemble("/p/hello.z80", reader, {}).bytes);
+        QCOMPARE(QString::fromStdString(app.error), QString());
+        QFile f(dir.filePath("HELLO.8xk"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray::fromStdString(z80::flashFile(app.bytes, app.name)));
+        f.close();
+        QProcess p;
+        p.start(QUORVIN_PROGRAM, {"--run", f.fileName(), "--text"});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(QString::fromUtf8(p.readAllStandardError()), QString());
+        QCOMPARE(p.exitCode(), 0);
+        QVERIFY(QString::fromUtf8(p.readAllStandardOutput()).startsWith("HELLO APP       \n"));
+        QVERIFY(f.open(QIODevice::Append));
+        f.write(QByteArray(qint64(run::kMaxApplicationFileBytes), '\n'));
+        f.close();
+        QProcess big;
+        big.start(QUORVIN_PROGRAM, {"--run", f.fileName()});
+        QVERIFY(big.waitForFinished(60000));
+        QCOMPARE(big.exitCode(), 1);
+        QVERIFY(QString::fromUtf8(big.readAllStandardError())
+                    .contains("more than an application file"));
+    }
     void helloWorldPrintsItsGreeting() {
         const Outcome o = run("HELLO", R"(
         bcall(_ClrLCDFull)

@@ -46,15 +46,39 @@ Machine::~Machine() {
 
 // Port 6 maps the bank at 4000h, port 7 the one at 8000h: on the TI-83 Plus
 // bit 6 picks RAM (page in bit 0), on the TI-84 Plus bit 7 (page in bits
-// 0-2: 128 KB); otherwise a page of Flash, which this machine has none of.
+// 0-2: 128 KB); otherwise a page of Flash, bits 0-4 on the TI-83 Plus (32
+// pages), 0-5 on the TI-84 Plus (64; WikiTI, 83Plus:Ports:06). Of the Flash
+// this machine holds only an application's pages; the rest read FFh.
 // Port 5 picks the TI-84 Plus's RAM page at C000h (WikiTI, 83Plus:Ports:05).
 void Machine::mapBank(int bank, std::uint8_t value) {
     const bool is84 = m_model == Model::Ti84Plus;
     const bool ram = value & (is84 ? 0x80 : 0x40);
-    const int page = value & (is84 ? 7 : 1);
-    m_page[std::size_t(bank)] = ram ? page : -1;
-    m_bank[std::size_t(bank)] = ram ? m_ram.data() + page * 0x4000 : m_none.data();
+    const int page = ram ? value & (is84 ? 7 : 1) : -2 - (value & (is84 ? 0x3F : 0x1F));
+    m_page[std::size_t(bank)] = page;
+    m_bank[std::size_t(bank)] = pageMemory(page);
     m_writable[std::size_t(bank)] = ram;
+    if (bank == 1)
+        m_appInBank1 = page < -1 && m_bank[1] != m_none.data();
+}
+
+std::uint8_t *Machine::pageMemory(int page) {
+    if (page >= 0)
+        return m_ram.data() + page * 0x4000;
+    const int flash = -2 - page;
+    if (page < -1 && m_appFirst >= 0 && flash <= m_appFirst &&
+        std::size_t(m_appFirst - flash) * 0x4000 < m_app.size())
+        return m_app.data() + std::size_t(m_appFirst - flash) * 0x4000;
+    return m_none.data();
+}
+
+void Machine::loadApplication(const std::vector<std::uint8_t> &bytes, int firstPage,
+                              std::uint16_t entry, std::uint16_t returnTo) {
+    m_app = bytes;
+    m_app.resize((bytes.size() + 0x3FFF) / 0x4000 * 0x4000, 0xFF);
+    m_appFirst = firstPage;
+    load({}, returnTo);
+    setPort6(std::uint8_t(firstPage));
+    z80ex_set_reg(m_cpu, regPC, entry);
 }
 
 void Machine::load(const std::vector<std::uint8_t> &code, std::uint16_t returnTo) {
@@ -140,7 +164,7 @@ void Machine::runUntil(std::uint64_t until) {
             ++m_interruptsTaken;
         }
         const std::uint16_t pc = z80ex_get_reg(m_cpu, regPC);
-        if (pc < 0x8000 || (pc >= m_trapFrom && pc < m_trapTo)) {
+        if (answered(pc)) {
             m_rom.enter(*this, pc);
             continue;
         }
@@ -218,9 +242,9 @@ std::uint8_t Machine::in83(std::uint8_t port) {
     case 5:
         return 0x00; // the link assistant's last byte: nothing received
     case 6:
-        return 0x1F;
+        return m_port6;
     case 7:
-        return 0x41;
+        return m_port7;
     default:
         return 0xFF;
     }

@@ -2,8 +2,10 @@
 // The TI-83 Plus as a program sees it: a Z80 at 6 MHz, 16 KB banks of memory
 // (page 0 of the OS at 0000h, 32 KB of RAM at 8000h), the display, the keypad
 // and the two hardware timers; or the TI-84 Plus, with 128 KB of RAM, 15 MHz
-// and the ports of `Ti84Ports`. The OS itself is not here: whenever the
-// program jumps below 8000h, the `Rom` it was given answers instead.
+// and the ports of `Ti84Ports`. Of the Flash, only the pages of an application
+// are here. The OS itself is not: whenever the program jumps below 8000h (below
+// 4000h while port 6 maps an application's page at 4000h), the `Rom` it was
+// given answers instead.
 
 #include "run/keypad.h"
 #include "run/lcd.h"
@@ -54,6 +56,22 @@ public:
     // Copies the program to 9D95h and sets it up to run with `returnTo` as the
     // address its final `ret` goes to.
     void load(const std::vector<std::uint8_t> &code, std::uint16_t returnTo);
+    // Puts an application's pages in the Flash, its first 16 KB at page
+    // `firstPage` and each next one a page lower, maps the first at 4000h and
+    // sets it up to start at `entry` with `returnTo` as where a `ret` goes.
+    void loadApplication(const std::vector<std::uint8_t> &bytes, int firstPage, std::uint16_t entry,
+                         std::uint16_t returnTo);
+    // The Flash's pages: 32 on the TI-83 Plus, 64 on the TI-84 Plus (WikiTI,
+    // 83Plus:Ports:06).
+    int flashPages() const { return m_model == Model::Ti84Plus ? 64 : 32; }
+    // The Flash page port 6 maps at 4000h, or -1 when it maps RAM.
+    int flashPageAt4000() const { return m_page[1] < -1 ? -2 - m_page[1] : -1; }
+    // Port 6 as the program last wrote it, and writing it (the OS maps pages too).
+    std::uint8_t port6() const { return m_port6; }
+    void setPort6(std::uint8_t v) {
+        m_port6 = v;
+        mapBank(1, v);
+    }
     // Runs until the clock reaches `until` T-states in all, or the machine stops.
     void runUntil(std::uint64_t until);
     std::uint64_t cycles() const { return m_cycles; }
@@ -78,9 +96,10 @@ public:
 
     // Code at [from, to) in RAM is answered by the Rom too (a shell's library).
     void setTraps(std::uint16_t from, std::uint16_t to) { m_trapFrom = from, m_trapTo = to; }
-    // True where the `Rom` answers instead of code running: below 8000h and the traps.
+    // True where the `Rom` answers instead of code running: below 4000h, at
+    // 4000h-7FFFh unless an application's page is mapped there, and the traps.
     bool answered(std::uint16_t pc) const {
-        return pc < 0x8000 || (pc >= m_trapFrom && pc < m_trapTo);
+        return pc < 0x4000 || (pc < 0x8000 && !m_appInBank1) || (pc >= m_trapFrom && pc < m_trapTo);
     }
     const std::optional<Stop> &stopped() const { return m_stop; }
     void stop(std::string reason) { m_stop = Stop{false, std::move(reason)}; }
@@ -147,6 +166,9 @@ private:
     void out(std::uint8_t port, std::uint8_t value);
     static std::uint8_t portOf(std::uint8_t port);
     void mapBank(int bank, std::uint8_t value);
+    // Where bank memory comes from: RAM page `page` (0 and up), a Flash page
+    // (-2 - its number) or nothing (-1).
+    std::uint8_t *pageMemory(int page);
     void timer();
     std::uint8_t in83(std::uint8_t port);
     void out83(std::uint8_t port, std::uint8_t value);
@@ -161,7 +183,10 @@ private:
     std::vector<std::uint8_t> m_ram, m_osPage, m_none;
     std::array<std::uint8_t *, 4> m_bank{};
     std::array<bool, 4> m_writable{};
-    std::array<int, 4> m_page{}; // the RAM page in each bank, -1 for Flash
+    std::array<int, 4> m_page{};     // each bank's page, as pageMemory() takes it
+    std::vector<std::uint8_t> m_app; // the application's pages end to end
+    int m_appFirst = -1;             // the Flash page of its first 16 KB
+    bool m_appInBank1 = false;       // one of its pages is mapped at 4000h
     std::uint8_t m_port5 = 0, m_port6 = 0x1F, m_port7 = 0x41;
     Ti84Ports m_ti84;
     std::uint64_t m_time6At = 0, m_cyclesAt = 0; // at the last change of speed

@@ -79,8 +79,12 @@ void Os::prepare(Machine &m) {
 }
 
 void Os::enter(Machine &m, std::uint16_t pc) {
+    if (pc == kPageBack) {
+        pageBack(m);
+        return;
+    }
     if (pc == kExit) {
-        if (m_shell.empty()) // a shell shows its own menu again instead
+        if (m_shell.empty() && m_appFirst < 0) // a shell shows its own menu again instead
             showDone(m);
         m.finish();
         return;
@@ -102,6 +106,11 @@ void Os::enter(Machine &m, std::uint16_t pc) {
     if (pc == 0x28 || pc == 0x50) { // bcall; bjump (call 50h) goes on at the caller's caller
         const std::uint16_t inline_ = m.readWord(sp);
         const std::uint16_t from = std::uint16_t(inline_ - (pc == 0x28 ? 1 : 3));
+        if (m_appFirst >= 0 && (m.readWord(inline_) & 0xC000) == 0) {
+            m_callFrom = from;
+            offPage(m, m.readWord(inline_), pc == 0x50);
+            return;
+        }
         const Result r = call(m, m.readWord(inline_), from);
         if (r == Result::Done && pc == 0x50)
             m.pop();

@@ -48,12 +48,16 @@ struct OsState {
     std::uint32_t shellRandom = 0;
     std::string shell;
     bool uncharged = false;
+    int appFirst = -1, appPages = 0;
 };
 
 class Os : public Rom {
 public:
     // Where the program's final `ret` goes: back to the home screen.
     static constexpr std::uint16_t kExit = 0x0100;
+    // Where a call through an application's branch table returns, to map
+    // the caller's page back (the caller's page is on the stack).
+    static constexpr std::uint16_t kPageBack = 0x0103;
 
     explicit Os(RomNames names = {});
     // The OS's state on the home screen, just before a program starts.
@@ -61,6 +65,9 @@ public:
     // Starts the loaded program as `shell` ("Ion", "MirageOS", "Doors CS") starts it,
     // with the shell's library answered; nothing for other shells.
     void startShell(Machine &m, const std::string &shell);
+    // Starts the application loaded at Flash page `firstPage` (`pages` pages,
+    // each next one a page lower), as the OS starts one from the APPS menu.
+    void startApplication(int firstPage, int pages) { m_appFirst = firstPage, m_appPages = pages; }
     void enter(Machine &m, std::uint16_t pc) override;
     // A variable received before the program starts (a link from a
     // computer): it replaces one of the same type and name; the error, or empty.
@@ -68,11 +75,13 @@ public:
     // The names of the calls this OS answers (the shells' libraries apart).
     std::vector<std::string> answeredCalls() const;
     OsState state() const {
-        return {m_vars, m_heap, m_callName, m_callFrom, m_ans, m_shellRandom, m_shell, m_uncharged};
+        return {m_vars,        m_heap,  m_callName,  m_callFrom, m_ans,
+                m_shellRandom, m_shell, m_uncharged, m_appFirst, m_appPages};
     }
     void setState(const OsState &s) {
         m_vars = s.vars, m_heap = s.heap, m_callName = s.callName, m_callFrom = s.callFrom;
         m_ans = s.ans, m_shellRandom = s.shellRandom, m_shell = s.shell, m_uncharged = s.uncharged;
+        m_appFirst = s.appFirst, m_appPages = s.appPages;
     }
 
 private:
@@ -95,6 +104,10 @@ private:
     // The name of a MirageOS or Doors CS routine this runner does not answer.
     static std::string shellRoutineName(std::uint16_t pc);
     void showDone(Machine &m);
+    // A bcall or bjump whose word has bits 15-14 clear, from an application:
+    // through its branch table (os_apps.cpp).
+    void offPage(Machine &m, std::uint16_t word, bool jump);
+    void pageBack(Machine &m);
 
     // Display helpers (os_display.cpp).
     void drawCell(Machine &m, int row, int col, std::uint8_t code);
@@ -138,6 +151,8 @@ private:
     std::uint32_t m_shellRandom = 1;
     std::string m_shell;      // the shell the program runs under, empty for the home screen
     bool m_uncharged = false; // drawing after the program's end takes none of its time
+    int m_appFirst = -1;      // the running application's first Flash page, -1 for a program
+    int m_appPages = 0;
 };
 
 } // namespace run

@@ -72,6 +72,8 @@ Program readProgram(const std::vector<std::uint8_t> &f) {
 
 Program readProgram(const std::vector<std::uint8_t> &f, const ReadOptions &options) {
     Program p;
+    if (f.size() >= 8 && std::memcmp(f.data(), "**TIFL**", 8) == 0)
+        return readApplication(f);
     static const char sig[] = "**TI83F*\x1A\x0A";
     if (f.size() < 10 || std::memcmp(f.data(), sig, 10) != 0) {
         p.error = "not a TI-83 Plus program file";

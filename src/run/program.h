@@ -22,6 +22,14 @@ constexpr std::size_t kMaxProgramBytes = ((0xFE66 - 0x9D95) - 15) / 2;
 // variable has), and the checksum.
 constexpr std::size_t kMaxProgramFileBytes = 55 + 17 + 2 + 0xFFFF + 2;
 
+// An application (.8xk) as the runner takes it: at most the Flash of the
+// TI-84 Plus (64 pages of 16 KB), and a file no larger than its pages in TI's
+// Intel HEX form at 16 bytes a record (45 characters for 16 bytes) can be,
+// with room for the header and the page records.
+constexpr std::size_t kMaxApplicationPages = 64;
+constexpr std::size_t kMaxApplicationFileBytes =
+    78 + kMaxApplicationPages * (0x4000 / 16 * 46 + 64);
+
 struct Program {
     std::string name;
     std::vector<std::uint8_t> code; // what goes to 9D95h
@@ -34,6 +42,11 @@ struct Program {
     int iconWidth = 0;
     std::string error;          // why the file cannot run; empty when it can
     bool checksumWrong = false; // the file's checksum does not match its bytes
+    // An application: its pages end to end (empty for a program), how many,
+    // and where it starts (4000h and the header's length).
+    std::vector<std::uint8_t> application;
+    int applicationPages = 0;
+    std::uint16_t entry = 0;
 };
 
 struct ReadOptions {
@@ -42,5 +55,7 @@ struct ReadOptions {
 
 Program readProgram(const std::vector<std::uint8_t> &file);
 Program readProgram(const std::vector<std::uint8_t> &file, const ReadOptions &options);
+// A Flash application file (.8xk, "**TIFL**"); readProgram passes such files here.
+Program readApplication(const std::vector<std::uint8_t> &file);
 
 } // namespace run

@@ -20,8 +20,28 @@ Session::Session(const Program &program, RomNames names, Model model)
         return;
     }
     m_os.prepare(*m_machine);
+    if (!program.application.empty()) {
+        startApplication(program, model);
+        return;
+    }
     m_machine->load(program.code, Os::kExit);
     m_os.startShell(*m_machine, program.shell);
+}
+
+// The OS puts applications in the user archive from its highest page down:
+// pages 08h-15h on the TI-83 Plus, 08h-29h on the TI-84 Plus (WikiTI, the
+// TI-83 Plus's Flash page layout), so a lone application's first page is the
+// archive's top one and its next pages the ones below.
+void Session::startApplication(const Program &program, Model model) {
+    const int top = model == Model::Ti84Plus ? 0x29 : 0x15, room = top - 0x08 + 1;
+    if (program.applicationPages > room) {
+        m_refused = Stop{false, "the application has " + std::to_string(program.applicationPages) +
+                                    " pages, and the " + modelName(model) + "'s archive holds " +
+                                    std::to_string(room)};
+        return;
+    }
+    m_machine->loadApplication(program.application, top, program.entry, Os::kExit);
+    m_os.startApplication(top, program.applicationPages);
 }
 
 std::string Session::send(const VariableFile &file) {

@@ -1,6 +1,6 @@
 #pragma once
-// One run of one program: the machine, the OS answering it, and why the run
-// ended. A program the runner cannot start (a shell's, TI-BASIC, a damaged
+// One run of one program or application: the machine, the OS answering it,
+// and why the run ended. A program the runner cannot start (a shell's, TI-BASIC, a damaged
 // file) ends before its first instruction, with the reason.
 
 #include "run/machine.h"
@@ -30,6 +30,8 @@ public:
     bool refused() const { return m_refused.has_value(); }
 
 private:
+    void startApplication(const Program &program, Model model);
+
     Os m_os;
     std::unique_ptr<Machine> m_machine;
     std::optional<Stop> m_refused;

@@ -51,9 +51,10 @@ void Machine::restore(const MachineState &from) {
     m_page = from.pages;
     for (std::size_t b = 1; b < 4; ++b) {
         const int page = m_page[b];
-        m_bank[b] = page < 0 ? m_none.data() : m_ram.data() + page * 0x4000;
+        m_bank[b] = pageMemory(page);
         m_writable[b] = page >= 0;
     }
+    m_appInBank1 = m_bank[1] != m_none.data() && m_page[1] < -1;
     m_port5 = from.port5, m_port6 = from.port6, m_port7 = from.port7;
     m_ti84 = from.ti84;
     m_time6At = from.time6At, m_cyclesAt = from.cyclesAt;

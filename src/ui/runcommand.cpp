@@ -88,7 +88,7 @@ std::optional<std::uint16_t> breakAddress(const DebugSource &info, QString text)
 
 RunCommandOptions addRunOptions(QCommandLineParser &parser) {
     RunCommandOptions o{
-        {QStringLiteral("run"), tr("Run a TI-83 Plus program (.8xp) without a window."),
+        {QStringLiteral("run"), tr("Run a TI-83 Plus program (.8xp) or application (.8xk) without a window."),
          QStringLiteral("program")},
         {QStringLiteral("keys"),
          tr("Keys to press one after another as the program asks, e.g. ENTER,CLEAR,2,UP,2ND,A."),

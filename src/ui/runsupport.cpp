@@ -16,9 +16,10 @@ QByteArray readAll(const QString &path) {
 }
 
 // A program file as read for running: only a regular file (a FIFO or a
-// device would block or never end), and no more than a program file can be,
-// plus one byte to tell a larger one.
-QByteArray readProgramFile(const QString &path, QString *why) {
+// device would block or never end), and no more than `most` bytes (what a
+// program or application file can be), plus one byte to tell a larger one.
+QByteArray readProgramFile(const QString &path, QString *why,
+                           std::size_t most = run::kMaxProgramFileBytes) {
     const QFileInfo info(path);
     if (!info.exists()) {
         *why = QStringLiteral("%1 does not exist").arg(path);
@@ -33,7 +34,7 @@ QByteArray readProgramFile(const QString &path, QString *why) {
         *why = QStringLiteral("cannot read %1: %2").arg(path, f.errorString());
         return {};
     }
-    const QByteArray bytes = f.read(qint64(run::kMaxProgramFileBytes) + 1);
+    const QByteArray bytes = f.read(qint64(most) + 1);
     if (bytes.isEmpty())
         *why = QStringLiteral("%1 is empty").arg(path);
     return bytes;
@@ -54,7 +55,8 @@ LoadedRun loadRun(const QString &path, const run::ReadOptions &options) {
 LoadedRun loadRun(const QString &path, const RunSetup &setup) {
     const run::ReadOptions &options = setup.read;
     QString why;
-    const QByteArray bytes = readProgramFile(path, &why);
+    const QByteArray bytes = readProgramFile(
+        path, &why, std::max(run::kMaxProgramFileBytes, run::kMaxApplicationFileBytes));
     run::Program program =
         run::readProgram(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), options);
     if (!why.isEmpty())

@@ -54,6 +54,10 @@ std::string listing(const Assembly &a, FileReader &reader, const std::string &ma
         while (k < a.pieces.size() && a.pieces[k].place < place)
             ++k;
         const std::uint32_t address = k < a.pieces.size() ? a.pieces[k].address : end;
+        // An application's page, counted from its first, as its bytes lie in
+        // pages of 16 KB; a program's is 00.
+        const size_t offset = k < a.pieces.size() ? a.pieces[k].offset : a.bytes.size();
+        const int page = a.application ? int(std::min<size_t>(offset / kPageSize, 0xFF)) : 0;
         for (; k < a.pieces.size() && a.pieces[k].place == place; ++k)
             bytes.insert(bytes.end(), a.bytes.begin() + std::ptrdiff_t(a.pieces[k].offset),
                          a.bytes.begin() + std::ptrdiff_t(a.pieces[k].offset + a.pieces[k].size));
@@ -64,7 +68,7 @@ std::string listing(const Assembly &a, FileReader &reader, const std::string &ma
             out += "Listing for file \"" + file + "\"\n";
         current = file;
         const std::vector<std::string> &lines = text(file);
-        out += format("%5d 00:%04X ", l.line, address & 0xFFFF);
+        out += format("%5d ", l.line, 0) + format("%02X:%04X ", page, address & 0xFFFF);
         size_t b = 0;
         if (l.state == ReadLine::Skipped) {
             out += "            ";

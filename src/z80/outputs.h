@@ -12,7 +12,8 @@
 
 namespace z80 {
 
-// Each source line as "LINE 00:ADDR BYTES TEXT", four bytes to a row, with a
+// Each source line as "LINE PP:ADDR BYTES TEXT", four bytes to a row (PP the
+// page of an application's byte counted from its first, 00 for a program), with a
 // "Listing for file" line where the file changes. `mainPath` is the source's
 // whole path; the lines are read again through `reader`.
 std::string listing(const Assembly &a, FileReader &reader, const std::string &mainPath);

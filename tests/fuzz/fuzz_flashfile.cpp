@@ -5,7 +5,7 @@
 
 #include "appheader.h"
 #include "appsign.h"
-#include "flashfile.h"
+#include "z80/flashfile.h"
 
 #include <cstdlib>
 
@@ -13,12 +13,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const std::string text(reinterpret_cast<const char *>(data), size);
     const std::vector<std::uint8_t> bytes(data, data + size);
     std::string name, error;
-    if (!kit::readFlashFile(text, &name, &error) && error.empty())
+    if (!z80::readFlashFile(text, &name, &error) && error.empty())
         std::abort();
     error.clear();
     if (!kit::readKey(text, &error) && error.empty())
         std::abort();
-    const auto back = kit::readFlashFile(kit::flashFile(bytes, "Fuzz"), &name, &error);
+    const auto back = z80::readFlashFile(z80::flashFile(bytes, "Fuzz"), &name, &error);
     if (!back || *back != bytes || name != "Fuzz")
         std::abort();
     const kit::PreparedApp app = kit::prepareApplication(bytes);

@@ -19,7 +19,22 @@
 #include <string>
 #include <vector>
 
-namespace kit {
+namespace z80 {
+
+// A field of the application's header (see the kit's appheader.h): the
+// chain of fields, each two bytes (the type, whose low four bits are the
+// size: 0-Ch the size itself, Dh/Eh/Fh a size in the next 1/2/4 bytes,
+// big-endian) and its contents; the field 80 7xh ends the header, and the
+// application's code follows it. The kit writes these, the runner reads them.
+struct AppField {
+    unsigned type = 0; // the two bytes with the size bits cleared: 0x8040 for the name
+    std::size_t start = 0, size = 0; // the contents, in bytes from the application's start
+    std::size_t next = 0;            // where the field after it starts
+};
+
+// The field at `at`, if it and its contents end before `end`.
+std::optional<AppField> readField(const std::vector<std::uint8_t> &app, std::size_t at,
+                                  std::size_t end);
 
 std::string flashFile(const std::vector<std::uint8_t> &data, const std::string &name);
 
@@ -28,4 +43,4 @@ std::string flashFile(const std::vector<std::uint8_t> &data, const std::string &
 std::optional<std::vector<std::uint8_t>> readFlashFile(const std::string &file, std::string *name,
                                                        std::string *error);
 
-} // namespace kit
+} // namespace z80
