@@ -95,10 +95,6 @@ void Preprocessor::brassBitmap(const std::vector<Token> &t, const Origin &at, co
         m_diag.error(at, ".incbmp needs a file name in quotes");
         return;
     }
-    const Token &quoted = t[parts[0].first];
-    std::string name =
-        quoted.raw.size() >= 2 ? quoted.raw.substr(1, quoted.raw.size() - 2) : quoted.text;
-    std::replace(name.begin(), name.end(), '\\', '/');
     std::int64_t threshold = 127, width = -1, height = -1;
     bool rle = false;
     for (size_t k = 1; k < parts.size(); ++k) {
@@ -115,20 +111,11 @@ void Preprocessor::brassBitmap(const std::vector<Token> &t, const Origin &at, co
             threshold = valueNow(part, at, ".incbmp's threshold").value_or(threshold);
         }
     }
-    const std::string path = findInclude(name, place.folder);
-    if (path.empty()) {
-        m_diag.cause(at, "cannot find the picture " + name);
+    std::string path;
+    const auto file = quotedFile(t[parts[0].first], at, place, "picture", &path);
+    if (!file)
         return;
-    }
-    if (!spend(Budget::What::Files, 1, at))
-        return;
-    const ReadResult read = m_reader.read(path);
-    if (!read.error.empty()) {
-        m_diag.cause(at, "cannot read " + display(path) + ": " + read.error);
-        return;
-    }
-    if (!spend(Budget::What::Bytes, read.text.size(), at))
-        return;
+    const ReadResult &read = *file;
     std::int64_t w = 0, h = 0;
     std::vector<std::uint32_t> rgb;
     std::string why;

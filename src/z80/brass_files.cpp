@@ -49,29 +49,14 @@ bool Preprocessor::brassFile(const std::string &word, const std::vector<Token> &
             m_diag.error(at, ".fopen needs a file name in quotes");
             return true;
         }
-        std::string name =
-            t[b].raw.size() >= 2 ? t[b].raw.substr(1, t[b].raw.size() - 2) : t[b].text;
-        std::replace(name.begin(), name.end(), '\\', '/');
-        const std::string path = findInclude(name, place.folder);
-        if (path.empty()) {
-            m_diag.cause(at, "cannot find the file " + name);
-            return true;
-        }
         if (m_files.size() >= kMaxOpenFiles && !m_files.count(handle)) {
             m_diag.error(at, "more than " + std::to_string(kMaxOpenFiles) +
                                  " files are open at once (is an .fclose missing?)");
             return true;
         }
-        if (!spend(Budget::What::Files, 1, at))
-            return true;
-        const ReadResult read = m_reader.read(path);
-        if (!read.error.empty()) {
-            m_diag.cause(at, "cannot read " + display(path) + ": " + read.error);
-            return true;
-        }
-        if (!spend(Budget::What::Bytes, read.text.size(), at))
-            return true;
-        m_files[handle] = {read.text, 0};
+        std::string path;
+        if (const auto file = quotedFile(t[b], at, place, "file", &path))
+            m_files[handle] = {file->text, 0};
         return true;
     }
     const auto file = m_files.find(handle);

@@ -87,6 +87,29 @@ std::string Preprocessor::environmentValues(const std::string &line) {
     return out + line.substr(at);
 }
 
+std::optional<ReadResult> Preprocessor::quotedFile(const Token &quoted, const Origin &at,
+                                                  const Place &place, const std::string &what,
+                                                  std::string *path) {
+    std::string name =
+        quoted.raw.size() >= 2 ? quoted.raw.substr(1, quoted.raw.size() - 2) : quoted.text;
+    std::replace(name.begin(), name.end(), '\\', '/');
+    *path = findInclude(name, place.folder);
+    if (path->empty()) {
+        m_diag.cause(at, "cannot find the " + what + " " + name);
+        return std::nullopt;
+    }
+    if (!spend(Budget::What::Files, 1, at))
+        return std::nullopt;
+    ReadResult read = m_reader.read(*path);
+    if (!read.error.empty()) {
+        m_diag.cause(at, "cannot read " + display(*path) + ": " + read.error);
+        return std::nullopt;
+    }
+    if (!spend(Budget::What::Bytes, read.text.size(), at))
+        return std::nullopt;
+    return read;
+}
+
 // directives/incbin.htm: ".incbin "file" [, NAME = size] [, start = N]
 // [, end = N]": the file's bytes (from start to end, both included) as
 // they are; NAME takes the whole file's size.
@@ -97,25 +120,11 @@ void Preprocessor::binaryFile(const std::vector<Token> &t, const Origin &at, con
         m_diag.error(at, ".incbin needs a file name in quotes");
         return;
     }
-    const Token &quoted = t[parts[0].first];
-    std::string name =
-        quoted.raw.size() >= 2 ? quoted.raw.substr(1, quoted.raw.size() - 2) : quoted.text;
-    std::replace(name.begin(), name.end(), '\\', '/');
-    const std::string path = findInclude(name, place.folder);
-    if (path.empty()) {
-        m_diag.cause(at, "cannot find the file " + name);
+    std::string path;
+    const auto file = quotedFile(t[parts[0].first], at, place, "file", &path);
+    if (!file || !spend(Budget::What::Tokens, 2 * file->text.size(), at))
         return;
-    }
-    if (!spend(Budget::What::Files, 1, at))
-        return;
-    const ReadResult read = m_reader.read(path);
-    if (!read.error.empty()) {
-        m_diag.cause(at, "cannot read " + display(path) + ": " + read.error);
-        return;
-    }
-    if (!spend(Budget::What::Bytes, read.text.size(), at) ||
-        !spend(Budget::What::Tokens, 2 * read.text.size(), at))
-        return;
+    const ReadResult &read = *file;
     const auto token = [](Kind kind, const std::string &text, std::int64_t value = 0) {
         Token k;
         k.kind = kind;
@@ -183,21 +192,11 @@ void Preprocessor::labelFile(const std::vector<Token> &t, const Origin &at, cons
         m_diag.error(at, ".inclabels needs a file name in quotes");
         return;
     }
-    // As written: a '\\' in the name is a folder's end, never an escape.
-    std::string name = t[1].raw.size() >= 2 ? t[1].raw.substr(1, t[1].raw.size() - 2) : t[1].text;
-    std::replace(name.begin(), name.end(), '\\', '/');
-    const std::string path = findInclude(name, place.folder);
-    if (path.empty()) {
-        m_diag.cause(at, "cannot find the labels file " + name);
+    std::string path;
+    const auto file = quotedFile(t[1], at, place, "labels file", &path);
+    if (!file)
         return;
-    }
-    if (!spend(Budget::What::Files, 1, at))
-        return;
-    const ReadResult read = m_reader.read(path);
-    if (!read.error.empty()) {
-        m_diag.cause(at, "cannot read " + display(path) + ": " + read.error);
-        return;
-    }
+    const ReadResult &read = *file;
     const std::string &b = read.text;
     for (size_t k = 0; k < b.size();) {
         const size_t length = static_cast<unsigned char>(b[k]);

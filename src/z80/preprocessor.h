@@ -119,6 +119,13 @@ private:
     bool loopOnOneLine(const LexedLine &lexed, const Origin &at, const Place &place);
     void brassForm(const Origin &at);
     std::string environmentValues(const std::string &line);
+    // A file a Brass directive names in quotes (a '\\' in its name ends a
+    // folder, never escapes), found as an include is, counted against the
+    // budget with its bytes and read whole; nullopt when any of that failed,
+    // said at `at` ("cannot find the `what` NAME").
+    std::optional<ReadResult> quotedFile(const Token &quoted, const Origin &at,
+                                         const Place &place, const std::string &what,
+                                         std::string *path);
     void labelFile(const std::vector<Token> &t, const Origin &at, const Place &place);
     void binaryFile(const std::vector<Token> &t, const Origin &at, const Place &place);
     // Brass's .incbmp, .rlemode and run-length encoding (brass_bitmap.cpp).
