@@ -20,6 +20,8 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include "appsource.h"
+
 #include <QtTest>
 #include <set>
 
@@ -28,24 +30,6 @@
 #undef restrict
 
 namespace {
-
-// A header as TI's developer guide lists its fields and spasm-ng's app.inc
-// writes them: length (filled by the build), key 0104, name, page count
-// (filled), no splash screen, date stamp and its signature, program image.
-std::string header(const std::string &name) {
-    return " .org $4000\n"
-           " .db $80,$0F,0,0,0,0\n"
-           " .db $80,$12,1,4\n"
-           " .db $80,$40+" +
-           std::to_string(name.size()) + ",\"" + name +
-           "\"\n"
-           " .db $80,$81,0\n"
-           " .db $80,$90\n"
-           " .db $03,$26,$09,$04,$04,$6F,$1B,$80\n"
-           " .db $02,$0D,$40\n"
-           " .block 64\n"
-           " .db $80,$7F,0,0,0,0\n";
-}
 
 // The next page, as app.inc's defpage places it: the rest of this page
 // filled, then 4000h again (the page number in the address's high bits).
@@ -71,7 +55,7 @@ std::size_t stated(const std::vector<std::uint8_t> &b) {
     return std::size_t(b[2]) << 24 | std::size_t(b[3]) << 16 | std::size_t(b[4]) << 8 | b[5];
 }
 
-// The page count's byte: after the fields before it in header().
+// The page count's byte: after the fields before it in appHeader().
 std::size_t pageCountAt(const std::string &name) {
     return 6 + 4 + 2 + name.size() + 2;
 }
@@ -170,7 +154,7 @@ private slots:
     // byte the assembler made and the name from the header.
     void aOnePageApplicationCarriesItsHeaderFieldsFilled() {
         const z80::Assembly a =
-            assemble(header("Hello") + "start:\n rst 28h\n .dw $4527\n jp start\n .db \"hi\",0\n");
+            assemble(appHeader("Hello") + "start:\n rst 28h\n .dw $4527\n jp start\n .db \"hi\",0\n");
         QCOMPARE(messages(a), QStringList());
         QVERIFY(a.application);
         const kit::PreparedApp app = kit::prepareApplication(a.bytes);
@@ -197,7 +181,7 @@ private slots:
     // as its code; a label on page 2 is seen at 4000h; the page count is 3
     // and each page's record names its page.
     void aThreePageApplicationFillsEveryPageButTheLast() {
-        const z80::Assembly a = assemble(header("Three") + " call far\n ret\n" + page(1) +
+        const z80::Assembly a = assemble(appHeader("Three") + " call far\n ret\n" + page(1) +
                                          " .db 1\n" + page(2) + "far:\n ld a,2\n ret\n");
         QCOMPARE(messages(a), QStringList());
         QCOMPARE(a.bytes.size(), size_t(2 * 0x4000 + 3));
@@ -226,7 +210,7 @@ private slots:
         // The listing names each line's page before its address, as spasm-ng's
         // does ("PP:AAAA"): the call on page 0, far: on page 2.
         z80::MemoryReader reader;
-        reader.files["/p/app.z80"] = header("Three") + " call far\n ret\n" + page(1) + " .db 1\n" +
+        reader.files["/p/app.z80"] = appHeader("Three") + " call far\n ret\n" + page(1) + " .db 1\n" +
                                      page(2) + "far:\n ld a,2\n ret\n";
         const QString listing = QString::fromStdString(z80::listing(a, reader, "/p/app.z80"));
         QVERIFY2(listing.contains(QRegularExpression(" 00:4\\w{3} CD 00 40 [- ]+call far")),
@@ -296,7 +280,7 @@ private slots:
     // A page that runs past 7FFFh is named, with how far it runs over, at
     // the line that crosses; a program of that size is not limited by RAM.
     void aPageOverflowIsReportedAtItsLine() {
-        const std::string text = header("Big") + " .block 16000\n ld a,1\n .block 400\n" + page(1);
+        const std::string text = appHeader("Big") + " .block 16000\n ld a,1\n .block 400\n" + page(1);
         const z80::Assembly a = assemble(text);
         const int headerBytes = 6 + 4 + 2 + 3 + 3 + 2 + 8 + 3 + 64 + 6;
         const int over = headerBytes + 16000 + 2 + 400 - 0x4000;
@@ -315,27 +299,27 @@ private slots:
             const z80::Assembly a = assemble(text);
             return QString::fromStdString(kit::prepareApplication(a.bytes).error);
         };
-        QVERIFY(fault(header("NineChars"))
+        QVERIFY(fault(appHeader("NineChars"))
                     .contains("holds 9 characters; an application's name "
                               "has at most 8"));
-        std::string noKey = header("K");
+        std::string noKey = appHeader("K");
         noKey.replace(noKey.find(" .db $80,$12,1,4\n"), 17, " .db $80,$31,1,1\n");
         QVERIFY(fault(noKey).contains("no key number"));
-        std::string noImage = header("I");
+        std::string noImage = appHeader("I");
         noImage.replace(noImage.find("$80,$7F"), 7, "$80,$21");
         QVERIFY(fault(noImage).contains("no program image field"));
-        std::string noDate = header("D");
+        std::string noDate = appHeader("D");
         noDate.replace(noDate.find("$03,$26"), 7, "$80,$A6");
         QVERIFY(fault(noDate).contains("no date stamp"));
-        QVERIFY(fault(header("F") + page(1) + " .db $FF\n").contains("page 1 begins with FFh"));
-        QVERIFY(fault(header("Near") + " .block $7FF0-$\n").contains("must fit on the last page"));
+        QVERIFY(fault(appHeader("F") + page(1) + " .db $FF\n").contains("page 1 begins with FFh"));
+        QVERIFY(fault(appHeader("Near") + " .block $7FF0-$\n").contains("must fit on the last page"));
         QVERIFY(fault(" .org $4000\n .db $80,$0E,0,0,0\n").contains("starts with its header"));
-        std::vector<std::uint8_t> huge = assemble(header("Huge")).bytes;
+        std::vector<std::uint8_t> huge = assemble(appHeader("Huge")).bytes;
         huge.resize(256 * 0x4000, 0);
         QCOMPARE(QString::fromStdString(kit::prepareApplication(huge).error),
                  QString("the application is 256 pages; its header counts at most 255"));
 
-        const z80::Assembly a = assemble(header("Pad") + " .block 55-($ & 63)+64\n");
+        const z80::Assembly a = assemble(appHeader("Pad") + " .block 55-($ & 63)+64\n");
         QCOMPARE(a.bytes.size() % 64, size_t(55));
         const kit::PreparedApp app = kit::prepareApplication(a.bytes);
         QCOMPARE(app.bytes.size(), a.bytes.size() + 1);
@@ -347,7 +331,7 @@ private slots:
     // installed, checks it too.
     void aSignedApplicationVerifiesAndAChangedByteDoesNot() {
         const kit::SigningKey key = testKey();
-        const z80::Assembly a = assemble(header("Signed") + " ld a,1\n ret\n");
+        const z80::Assembly a = assemble(appHeader("Signed") + " ld a,1\n ret\n");
         const kit::PreparedApp app = kit::prepareApplication(a.bytes);
         std::string why;
         const std::vector<std::uint8_t> sig = kit::signApplication(app.bytes, key, &why);
@@ -373,7 +357,7 @@ private slots:
         std::set<int> transforms;
         for (int i = 0; i < 64 && transforms.size() < 4; ++i) {
             const kit::PreparedApp one = kit::prepareApplication(
-                assemble(header("Signed") + " ld a," + std::to_string(i) + "\n ret\n").bytes);
+                assemble(appHeader("Signed") + " ld a," + std::to_string(i) + "\n ret\n").bytes);
             const std::vector<std::uint8_t> s = kit::signApplication(one.bytes, key, &why);
             QVERIFY2(kit::verifyApplication(one.bytes, s, key.n, &why), why.c_str());
             const std::size_t length = s[2];
@@ -511,7 +495,7 @@ private slots:
     // header names in ~/Asm/TASM, the file is signed and verifies.
     void asmBatBuildsAndSignsAnApplication() {
         const QString source = home.filePath("demo.z80");
-        QVERIFY(writeBytes(source, QByteArray::fromStdString(header("Demo") + " ret\n")));
+        QVERIFY(writeBytes(source, QByteArray::fromStdString(appHeader("Demo") + " ret\n")));
         QCOMPARE(build("demo", source), 0);
         QVERIFY(!QFile::exists(at("Exec/demo.8xp")));
         // The editor sends it and gives it to the emulator as %f.

@@ -13,25 +13,11 @@
 #include "z80/assembler.h"
 #include "z80/flashfile.h"
 
+#include "appsource.h"
+
 #include <QtTest>
 
 namespace {
-
-// The fields spasm-ng's app.inc writes (the kit fills length and pages).
-std::string header(const std::string &name) {
-    return " .org $4000\n"
-           " .db $80,$0F,0,0,0,0\n"
-           " .db $80,$12,1,4\n"
-           " .db $80,$40+" +
-           std::to_string(name.size()) + ",\"" + name +
-           "\"\n"
-           " .db $80,$81,0\n"
-           " .db $80,$90\n"
-           " .db $03,$26,$09,$04,$04,$6F,$1B,$80\n"
-           " .db $02,$0D,$40\n"
-           " .block 64\n"
-           " .db $80,$7F,0,0,0,0\n";
-}
 
 // The OS's calls and the two macros as ti83plus.inc defines them.
 const std::string kCalls = "#define bcall(label) rst 28h \\ .dw label\n"
@@ -42,7 +28,7 @@ const std::string kCalls = "#define bcall(label) rst 28h \\ .dw label\n"
 // The application's .8xk file, from a source after the header.
 std::vector<std::uint8_t> application(const std::string &name, const std::string &body) {
     z80::MemoryReader reader;
-    reader.files["/p/app.z80"] = kCalls + header(name) + body;
+    reader.files["/p/app.z80"] = kCalls + appHeader(name) + body;
     const z80::Assembly a = z80::assemble("/p/app.z80", reader, {});
     const kit::PreparedApp app = kit::prepareApplication(a.bytes);
     if (!app.error.empty())
