@@ -83,6 +83,9 @@ ReadBack readWithTifiles(const std::string &file) {
             r.addresses.push_back(p->addr);
         }
     }
+    // The link library's delete leaves a TI-83 Plus application's pages.
+    tifiles_fp_delete_array(std::exchange(c->pages, nullptr));
+    c->num_pages = 0;
     tifiles_content_delete_flash(c);
     return r;
 }
