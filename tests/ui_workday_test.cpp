@@ -488,6 +488,23 @@ private slots:
                 QVERIFY2(man.contains(k), qPrintable("quorvin.1: " + k));
             }
     }
+
+    // Every line of the manual page that starts with a dot or an apostrophe is
+    // one of man(7)'s requests: a wrapped line that starts with ".8xs" would
+    // be read as an unknown request and lost from the page.
+    void theManualPageStartsLinesOnlyWithRequests() {
+        const QString source = qEnvironmentVariable("QUORVIN_SOURCE_DIR");
+        const QStringList requests = {"TH", "SH", "SS", "TP", "PP", "LP", "P",   "IP", "B",
+                                      "I",  "BI", "BR", "IB", "IR", "RB", "RI",  "RS", "RE",
+                                      "nf", "fi", "br", "sp", "EX", "EE", "\\\""};
+        const QStringList lines =
+            QString::fromUtf8(readBytes(source + "/packaging/quorvin.1")).split('\n');
+        for (const QString &line : lines)
+            if (line.startsWith('.') || line.startsWith('\'')) {
+                const QString request = line.mid(1).section(' ', 0, 0);
+                QVERIFY2(requests.contains(request), qPrintable("quorvin.1: " + line));
+            }
+    }
 };
 
 QTEST_MAIN(WorkdayTest)
