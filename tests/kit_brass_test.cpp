@@ -450,6 +450,45 @@ private slots:
                                    "3e02"
                                    "c30700"));
     }
+
+    // directives/locallabelchar.htm: another character starts a module's
+    // own names, so "_loop" of two modules is one shared name and "lloop"
+    // is each module's own; more than one character leaves it as it was.
+    void theLocalLabelCharacterChoosesWhichNamesAModuleKeeps() {
+        const Built b = source(" .org 0\n.locallabelchar \"l\"\n.module A\nlloop: nop\n"
+                               "_shared: jr lloop\n.module B\nlloop: jr lloop\n"
+                               ".module noname\n jp A.lloop\n jp _shared\n");
+        QCOMPARE(b.messages, QStringList());
+        QCOMPARE(b.hex, QByteArray("00"
+                                   "18fd"
+                                   "18fe"
+                                   "c30000"
+                                   "c30100"));
+        QCOMPARE(source(".module A\n_x: nop\n.module B\n_x: nop\n.locallabelchar ab\n").messages,
+                 QStringList{"main.asm:5: warning: 'ab' is not one character: the local label "
+                             "character stays '_'"});
+    }
+
+    // syntax/constants.htm's escapes: \b backspace and \f form feed in a
+    // Brass program (here known by its .asc), letters in any other.
+    void brassEscapesAreItsControlCharacters() {
+        QCOMPARE(source(" .org 0\n .asc \"\\b\\f\"\n .db \"a\\bc\\f\", '\\b', \"\\B\"\n").hex,
+                 QByteArray("080c"
+                            "6108630c"
+                            "08"
+                            "42"));
+        QCOMPARE(source(" .org 0\n .db \"\\b\\f\"\n").hex, QByteArray("6266"));
+    }
+
+    // directives/binaryrange.htm: Brass's own Assembler.cs only warns that
+    // .binaryrange is deprecated, so the bytes stay those written.
+    void aBinaryRangeLeavesTheBytesWritten() {
+        const Built b = source(" .org $9D95\n.binaryrange $9D93, $9DA0\n .db 1, 2\n");
+        QCOMPARE(b.hex, QByteArray("0102"));
+        QCOMPARE(b.messages, QStringList{"main.asm:2: warning: .binaryrange is deprecated in "
+                                         "Brass and changes nothing: the binary spans the "
+                                         "bytes written"});
+    }
 };
 
 QTEST_GUILESS_MAIN(BrassTest)

@@ -123,6 +123,7 @@ struct PassState {
     std::unordered_map<std::string, Late> m_late;
     std::string m_module; // Brass's module, "" outside one
     bool m_local = false, m_global = false;
+    char m_localChar = '_';    // Brass's .locallabelchar: what starts a module's own name
     bool m_nest = false;       // Brass's .nestmodules: a .module inside another nests
     size_t m_reusableSeen = 0; // "_" labels met so far
     std::map<std::string, size_t> m_familySeen;      // Brass's reusable labels met, by family
@@ -265,6 +266,8 @@ private:
     // gap of its empty fill. The last statement that wrote bytes, in the
     // pass before and in this one.
     void brassGap(std::int64_t to);
+    void brassEscapes();
+    void localLabelChar(const std::vector<Token> &t, size_t begin);
     // "Parent.Config.Size": a path from the module above this one.
     std::string parentPath(const std::string &lowerName) const;
     // A name as Brass finds it from the module a line is in: the path from
