@@ -480,6 +480,27 @@ private slots:
         QCOMPARE(source(" .org 0\n .db \"\\b\\f\"\n").hex, QByteArray("6266"));
     }
 
+    // directives/incbin.htm: "rule=" gives each byte through an expression
+    // in which {*} is the byte, cut to a byte, and $ the address the
+    // binary starts at; its rot13 example.
+    void anIncludedBinaryPassesThroughItsRule() {
+        const Built b = build(
+            {{"/p/main.asm", " .org 0\n.incbin \"t.txt\", rule={*}+1\n"
+                             ".incbin \"t.txt\", start=1, rule=({*}>='a'&&{*}<='z')?(({*}-'a')+13)"
+                             "%26+'a':(({*}>='A'&&{*}<='Z')?(({*}-'A')+13)%26+'A':{*})\n"
+                             ".incbin \"t.txt\", rule={*}*256+$FF\n"
+                             ".incbin \"t.txt\", end=1, rule={*}-$\n"},
+             {"/p/t.txt", "Hz!\xff"}});
+        QCOMPARE(b.messages, QStringList());
+        QCOMPARE(b.hex, QByteArray("497b2200"
+                                   "6d21ff"
+                                   "ffffffff"
+                                   "3d6f"));
+        QCOMPARE(
+            build({{"/p/main.asm", ".incbin \"t.txt\", rule={*}/0\n"}, {"/p/t.txt", "a"}}).messages,
+            QStringList{"main.asm:1: error: .incbin's rule: division by zero"});
+    }
+
     // directives/binaryrange.htm: Brass's own Assembler.cs only warns that
     // .binaryrange is deprecated, so the bytes stay those written.
     void aBinaryRangeLeavesTheBytesWritten() {
