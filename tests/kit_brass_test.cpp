@@ -501,6 +501,17 @@ private slots:
             QStringList{"main.asm:1: error: .incbin's rule: division by zero"});
     }
 
+    // directives/unsquish.htm: after .unsquish each byte is written as the
+    // two characters of its hex value ($3F as '3', 'F') while addresses
+    // count it once; .squish writes bytes again (an Asm( program's
+    // AsmPrgm header stays bytes).
+    void unsquishedBytesAreWrittenAsHexDigits() {
+        const Built b = source(" .org $9D95\n .db $BB, $6D\n.unsquish\n ld a, $3F\n"
+                               " jp there\nthere: ret\n.squish\n .dw there\n");
+        QCOMPARE(b.messages, QStringList());
+        QCOMPARE(b.hex, QByteArray("bb6d") + QByteArray("3E3FC39C9DC9").toHex() + "9c9d");
+    }
+
     // directives/binaryrange.htm: Brass's own Assembler.cs only warns that
     // .binaryrange is deprecated, so the bytes stay those written.
     void aBinaryRangeLeavesTheBytesWritten() {

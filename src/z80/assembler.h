@@ -135,6 +135,7 @@ struct PassState {
     std::string m_declaring;         // the Brass .struct being read
     std::int64_t m_relocation = 0;   // .relocate: labels' offset
     std::int64_t m_emptyFill = 0xFF; // .binaryfill: the bytes .block and .align skip
+    bool m_unsquish = false;         // Brass's .unsquish: bytes written as hex digits
 
     // The statement under way.
     size_t m_index = 0;
@@ -219,7 +220,13 @@ private:
     std::optional<std::int64_t> resolve(const Expr &e, std::string *why);
     std::optional<std::int64_t> value(const std::vector<Token> &t, size_t begin, size_t end);
     void emitByte(std::uint8_t byte) {
-        m_out.push_back(byte);
+        if (m_unsquish) { // Brass's .unsquish: two hex digits, one address
+            static constexpr char kHex[] = "0123456789ABCDEF";
+            m_out.push_back(std::uint8_t(kHex[byte >> 4]));
+            m_out.push_back(std::uint8_t(kHex[byte & 0xF]));
+        } else {
+            m_out.push_back(byte);
+        }
         ++m_pc;
     }
     // The bytes placed so far in this pass.

@@ -241,6 +241,13 @@ bool Assembler::brassTypes(const std::string &key, const std::vector<Token> &t, 
         m_brass = true;
         warning(".binaryrange is deprecated in Brass and changes nothing: the binary spans "
                 "the bytes written");
+    } else if (key == "unsquish" || key == "squish") {
+        // directives/unsquish.htm: each byte after .unsquish is written as
+        // the two characters of its hex value ($3F as '3', 'F', Brass's
+        // Binaries.cs: upper case) while addresses still count one byte;
+        // .squish writes bytes again.
+        m_brass = true;
+        m_unsquish = key == "unsquish";
     } else if (key == "locallabelchar") {
         localLabelChar(t, i + 1);
     } else if (key == "breakpoint" || key == "endexport" || key == "signkey") {
