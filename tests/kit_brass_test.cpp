@@ -510,6 +510,9 @@ private slots:
                                " jp there\nthere: ret\n.squish\n .dw there\n");
         QCOMPARE(b.messages, QStringList());
         QCOMPARE(b.hex, QByteArray("bb6d") + QByteArray("3E3FC39C9DC9").toHex() + "9c9d");
+        QCOMPARE(source("start:\n.unsquish\n .db 1\n.squish\n .chk start\n").messages,
+                 QStringList{"main.asm:5: error: .chk after .unsquish: the kit sums only bytes "
+                             "written as bytes"});
     }
 
     // directives/binaryrange.htm: Brass's own Assembler.cs only warns that

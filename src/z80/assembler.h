@@ -136,6 +136,7 @@ struct PassState {
     std::int64_t m_relocation = 0;   // .relocate: labels' offset
     std::int64_t m_emptyFill = 0xFF; // .binaryfill: the bytes .block and .align skip
     bool m_unsquish = false;         // Brass's .unsquish: bytes written as hex digits
+    bool m_unsquished = false;       // an .unsquish was met
 
     // The statement under way.
     size_t m_index = 0;

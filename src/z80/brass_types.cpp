@@ -248,6 +248,7 @@ bool Assembler::brassTypes(const std::string &key, const std::vector<Token> &t, 
         // .squish writes bytes again.
         m_brass = true;
         m_unsquish = key == "unsquish";
+        m_unsquished = m_unsquished || m_unsquish;
     } else if (key == "locallabelchar") {
         localLabelChar(t, i + 1);
     } else if (key == "breakpoint" || key == "endexport" || key == "signkey") {
@@ -383,6 +384,8 @@ void Assembler::checksum(const std::vector<Token> &t, size_t begin) {
     if (m_pass > 1) {
         if (from > m_start)
             error(".chk " + spell(t, begin) + ": the label is after the .chk");
+        if (m_unsquished) // what is written there is hex digits, not the bytes
+            error(".chk after .unsquish: the kit sums only bytes written as bytes");
         for (const Assembly::Piece &p : m_pieces)
             for (size_t k = 0; k < p.size; ++k)
                 if (p.address + k >= std::uint64_t(from) && p.address + k < std::uint64_t(m_start))
