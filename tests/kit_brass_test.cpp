@@ -450,6 +450,80 @@ private slots:
                                    "3e02"
                                    "c30700"));
     }
+
+    // directives/locallabelchar.htm: another character starts a module's
+    // own names, so "_loop" of two modules is one shared name and "lloop"
+    // is each module's own; more than one character leaves it as it was.
+    void theLocalLabelCharacterChoosesWhichNamesAModuleKeeps() {
+        const Built b = source(" .org 0\n.locallabelchar \"l\"\n.module A\nlloop: nop\n"
+                               "_shared: jr lloop\n.module B\nlloop: jr lloop\n"
+                               ".module noname\n jp A.lloop\n jp _shared\n");
+        QCOMPARE(b.messages, QStringList());
+        QCOMPARE(b.hex, QByteArray("00"
+                                   "18fd"
+                                   "18fe"
+                                   "c30000"
+                                   "c30100"));
+        QCOMPARE(source(".module A\n_x: nop\n.module B\n_x: nop\n.locallabelchar ab\n").messages,
+                 QStringList{"main.asm:5: warning: 'ab' is not one character: the local label "
+                             "character stays '_'"});
+    }
+
+    // syntax/constants.htm's escapes: \b backspace and \f form feed in a
+    // Brass program (here known by its .asc), letters in any other.
+    void brassEscapesAreItsControlCharacters() {
+        QCOMPARE(source(" .org 0\n .asc \"\\b\\f\"\n .db \"a\\bc\\f\", '\\b', \"\\B\"\n").hex,
+                 QByteArray("080c"
+                            "6108630c"
+                            "08"
+                            "42"));
+        QCOMPARE(source(" .org 0\n .db \"\\b\\f\"\n").hex, QByteArray("6266"));
+    }
+
+    // directives/incbin.htm: "rule=" gives each byte through an expression
+    // in which {*} is the byte, cut to a byte, and $ the address the
+    // binary starts at; its rot13 example.
+    void anIncludedBinaryPassesThroughItsRule() {
+        const Built b = build(
+            {{"/p/main.asm", " .org 0\n.incbin \"t.txt\", rule={*}+1\n"
+                             ".incbin \"t.txt\", start=1, rule=({*}>='a'&&{*}<='z')?(({*}-'a')+13)"
+                             "%26+'a':(({*}>='A'&&{*}<='Z')?(({*}-'A')+13)%26+'A':{*})\n"
+                             ".incbin \"t.txt\", rule={*}*256+$FF\n"
+                             ".incbin \"t.txt\", end=1, rule={*}-$\n"},
+             {"/p/t.txt", "Hz!\xff"}});
+        QCOMPARE(b.messages, QStringList());
+        QCOMPARE(b.hex, QByteArray("497b2200"
+                                   "6d21ff"
+                                   "ffffffff"
+                                   "3d6f"));
+        QCOMPARE(
+            build({{"/p/main.asm", ".incbin \"t.txt\", rule={*}/0\n"}, {"/p/t.txt", "a"}}).messages,
+            QStringList{"main.asm:1: error: .incbin's rule: division by zero"});
+    }
+
+    // directives/unsquish.htm: after .unsquish each byte is written as the
+    // two characters of its hex value ($3F as '3', 'F') while addresses
+    // count it once; .squish writes bytes again (an Asm( program's
+    // AsmPrgm header stays bytes).
+    void unsquishedBytesAreWrittenAsHexDigits() {
+        const Built b = source(" .org $9D95\n .db $BB, $6D\n.unsquish\n ld a, $3F\n"
+                               " jp there\nthere: ret\n.squish\n .dw there\n");
+        QCOMPARE(b.messages, QStringList());
+        QCOMPARE(b.hex, QByteArray("bb6d") + QByteArray("3E3FC39C9DC9").toHex() + "9c9d");
+        QCOMPARE(source("start:\n.unsquish\n .db 1\n.squish\n .chk start\n").messages,
+                 QStringList{"main.asm:5: error: .chk after .unsquish: the kit sums only bytes "
+                             "written as bytes"});
+    }
+
+    // directives/binaryrange.htm: Brass's own Assembler.cs only warns that
+    // .binaryrange is deprecated, so the bytes stay those written.
+    void aBinaryRangeLeavesTheBytesWritten() {
+        const Built b = source(" .org $9D95\n.binaryrange $9D93, $9DA0\n .db 1, 2\n");
+        QCOMPARE(b.hex, QByteArray("0102"));
+        QCOMPARE(b.messages, QStringList{"main.asm:2: warning: .binaryrange is deprecated in "
+                                         "Brass and changes nothing: the binary spans the "
+                                         "bytes written"});
+    }
 };
 
 QTEST_GUILESS_MAIN(BrassTest)

@@ -304,6 +304,8 @@ void Assembler::instruction(const std::vector<Token> &t, size_t begin) {
 
 void Assembler::finish(Assembly *out) {
     bool settled = false;
+    if (m_brass)
+        brassEscapes();
     placeVariables();
     for (int pass = 2; pass <= kMaxPasses && !settled && !cancelled(); ++pass) {
         static_cast<PassState &>(*this) = PassState();

@@ -123,6 +123,7 @@ struct PassState {
     std::unordered_map<std::string, Late> m_late;
     std::string m_module; // Brass's module, "" outside one
     bool m_local = false, m_global = false;
+    char m_localChar = '_';    // Brass's .locallabelchar: what starts a module's own name
     bool m_nest = false;       // Brass's .nestmodules: a .module inside another nests
     size_t m_reusableSeen = 0; // "_" labels met so far
     std::map<std::string, size_t> m_familySeen;      // Brass's reusable labels met, by family
@@ -134,6 +135,8 @@ struct PassState {
     std::string m_declaring;         // the Brass .struct being read
     std::int64_t m_relocation = 0;   // .relocate: labels' offset
     std::int64_t m_emptyFill = 0xFF; // .binaryfill: the bytes .block and .align skip
+    bool m_unsquish = false;         // Brass's .unsquish: bytes written as hex digits
+    bool m_unsquished = false;       // an .unsquish was met
 
     // The statement under way.
     size_t m_index = 0;
@@ -218,7 +221,13 @@ private:
     std::optional<std::int64_t> resolve(const Expr &e, std::string *why);
     std::optional<std::int64_t> value(const std::vector<Token> &t, size_t begin, size_t end);
     void emitByte(std::uint8_t byte) {
-        m_out.push_back(byte);
+        if (m_unsquish) { // Brass's .unsquish: two hex digits, one address
+            static constexpr char kHex[] = "0123456789ABCDEF";
+            m_out.push_back(std::uint8_t(kHex[byte >> 4]));
+            m_out.push_back(std::uint8_t(kHex[byte & 0xF]));
+        } else {
+            m_out.push_back(byte);
+        }
         ++m_pc;
     }
     // The bytes placed so far in this pass.
@@ -265,6 +274,8 @@ private:
     // gap of its empty fill. The last statement that wrote bytes, in the
     // pass before and in this one.
     void brassGap(std::int64_t to);
+    void brassEscapes();
+    void localLabelChar(const std::vector<Token> &t, size_t begin);
     // "Parent.Config.Size": a path from the module above this one.
     std::string parentPath(const std::string &lowerName) const;
     // A name as Brass finds it from the module a line is in: the path from

@@ -111,8 +111,8 @@ std::optional<ReadResult> Preprocessor::quotedFile(const Token &quoted, const Or
 }
 
 // directives/incbin.htm: ".incbin "file" [, NAME = size] [, start = N]
-// [, end = N]": the file's bytes (from start to end, both included) as
-// they are; NAME takes the whole file's size.
+// [, end = N] [, rule = EXPR] [, rle]": the file's bytes (from start to end,
+// both included), each through the rule; NAME takes the whole file's size.
 void Preprocessor::binaryFile(const std::vector<Token> &t, const Origin &at, const Place &place) {
     const auto parts = items(t, 1, t.size());
     if (parts.empty() || parts[0].second != parts[0].first + 1 ||
@@ -135,6 +135,7 @@ void Preprocessor::binaryFile(const std::vector<Token> &t, const Origin &at, con
     };
     std::int64_t first = 0, last = std::int64_t(read.text.size()) - 1;
     bool rle = false;
+    std::vector<Token> rule; // rule = EXPR, {*} standing for each byte
     // The size's label first, so that start and end may use it.
     for (int round = 0; round < 2; ++round)
         for (size_t k = 1; k < parts.size(); ++k) {
@@ -154,20 +155,48 @@ void Preprocessor::binaryFile(const std::vector<Token> &t, const Origin &at, con
                                                            t.begin() + std::ptrdiff_t(e)),
                                         at, ".incbin " + option);
                 (option == "start" ? first : last) = v.value_or(option == "start" ? first : last);
+            } else if (round == 1 && option == "rule") {
+                rule.assign(t.begin() + std::ptrdiff_t(b + 2), t.begin() + std::ptrdiff_t(e));
             } else if (round == 1 && e == b + 1 && t[b].kind == Kind::Name &&
                        sameWord(t[b].text, "rle")) {
                 rle = true; // directives/rlemode.htm
             } else if (round == 1 && !sizeLabel) {
                 m_diag.error(at, ".incbin '" + spell(t, b, e) +
-                                     "' is not read (only NAME = size, start =, end = and rle)");
+                                     "' is not read (only NAME = size, start =, end =, rule = "
+                                     "and rle)");
             }
         }
     first = std::max<std::int64_t>(first, 0);
     last = std::min<std::int64_t>(last, std::int64_t(read.text.size()) - 1);
+    // Brass's Assembler.cs: the rule gives a table of the 256 bytes, each
+    // value cut to its low byte, read when the line is.
+    std::vector<unsigned char> table(256);
+    for (int j = 0; j < 256; ++j) {
+        table[size_t(j)] = static_cast<unsigned char>(j);
+        if (rule.empty())
+            continue;
+        std::vector<Token> e;
+        for (const Token &k : rule) {
+            if (!k.is(Kind::Name, "{*}")) {
+                e.push_back(k);
+                continue;
+            }
+            e.push_back(token(Kind::Op, "("));
+            e.push_back(token(Kind::Number, std::to_string(j), j));
+            e.push_back(token(Kind::Op, ")"));
+        }
+        const auto v = valueNow(std::move(e), at, ".incbin's rule");
+        if (!v)
+            return;
+        table[size_t(j)] = static_cast<unsigned char>(*v & 0xFF);
+    }
+    const auto byteAt = [&](std::int64_t i) {
+        return table[static_cast<unsigned char>(read.text[size_t(i)])];
+    };
     if (rle) {
         std::vector<std::uint8_t> part;
         for (std::int64_t i = first; i <= last; ++i)
-            part.push_back(static_cast<std::uint8_t>(read.text[size_t(i)]));
+            part.push_back(byteAt(i));
         madeBytes(runLengths(part), at);
         return;
     }
@@ -177,7 +206,7 @@ void Preprocessor::binaryFile(const std::vector<Token> &t, const Origin &at, con
         for (std::int64_t i = from; i <= last && i < from + kPerStatement; ++i) {
             if (i > from)
                 s.push_back(token(Kind::Op, ","));
-            const auto byte = static_cast<unsigned char>(read.text[size_t(i)]);
+            const unsigned char byte = byteAt(i);
             s.push_back(token(Kind::Number, std::to_string(byte), byte));
         }
         if (!made(s, at))

@@ -88,6 +88,38 @@ void Assembler::brassGap(std::int64_t to) {
         emitByte(std::uint8_t(m_emptyFill));
 }
 
+// directives/locallabelchar.htm: ".locallabelchar C" (quotes optional),
+// one character, from here on starts a module's own names instead of '_'.
+// The kit's names start with a letter or '_', so only those can be chosen.
+void Assembler::localLabelChar(const std::vector<Token> &t, size_t begin) {
+    m_brass = true;
+    const std::string c = t.size() == begin + 1 ? t[begin].text : spell(t, begin);
+    if (c.size() != 1) {
+        warning("'" + c + "' is not one character: the local label character stays '" +
+                std::string(1, m_localChar) + "'");
+    } else if (!isNameStart(c[0])) {
+        warning("'" + c + "' cannot start a name here (a letter or '_' can): the local label " +
+                "character stays '" + std::string(1, m_localChar) + "'");
+    } else {
+        m_localChar = lowerChar(c[0]); // names are kept in lower case
+    }
+}
+
+// syntax/constants.htm: in a Brass program "\b" and "\f" are backspace and
+// form feed. The first pass read them as letters, one byte each as these
+// are, so only the bytes change from the second pass on.
+void Assembler::brassEscapes() {
+    for (Record &r : m_records)
+        for (Token &k : r.tokens) {
+            if ((k.kind != Kind::String && k.kind != Kind::Char) || k.bad || k.raw.size() < 2 ||
+                k.raw.find('\\') == std::string::npos || k.raw.back() != k.raw[0])
+                continue;
+            k.text = unescape(std::string_view(k.raw).substr(1, k.raw.size() - 2), true);
+            if (k.kind == Kind::Char && k.text.size() == 1)
+                k.value = static_cast<unsigned char>(k.text[0]);
+        }
+}
+
 // Brass's nested modules: each "Parent." at a path's start is the module
 // above the one before (the statement's own module first).
 std::string Assembler::parentPath(const std::string &l) const {
@@ -202,6 +234,23 @@ bool Assembler::brassTypes(const std::string &key, const std::vector<Token> &t, 
         // directives/binaryfill.htm: the value of the bytes no statement writes.
         m_brass = true;
         m_emptyFill = value(t, i + 1, t.size()).value_or(0xFF) & 0xFF;
+    } else if (key == "binaryrange") {
+        // directives/binaryrange.htm promises a fixed span, but Brass's own
+        // Assembler.cs only warns that the directive is deprecated: the
+        // binaries Brass wrote span the bytes written, and so do the kit's.
+        m_brass = true;
+        warning(".binaryrange is deprecated in Brass and changes nothing: the binary spans "
+                "the bytes written");
+    } else if (key == "unsquish" || key == "squish") {
+        // directives/unsquish.htm: each byte after .unsquish is written as
+        // the two characters of its hex value ($3F as '3', 'F', Brass's
+        // Binaries.cs: upper case) while addresses still count one byte;
+        // .squish writes bytes again.
+        m_brass = true;
+        m_unsquish = key == "unsquish";
+        m_unsquished = m_unsquished || m_unsquish;
+    } else if (key == "locallabelchar") {
+        localLabelChar(t, i + 1);
     } else if (key == "breakpoint" || key == "endexport" || key == "signkey") {
         // Debugging and export information, which the kit does not write.
         m_brass = true;
@@ -335,6 +384,8 @@ void Assembler::checksum(const std::vector<Token> &t, size_t begin) {
     if (m_pass > 1) {
         if (from > m_start)
             error(".chk " + spell(t, begin) + ": the label is after the .chk");
+        if (m_unsquished) // what is written there is hex digits, not the bytes
+            error(".chk after .unsquish: the kit sums only bytes written as bytes");
         for (const Assembly::Piece &p : m_pieces)
             for (size_t k = 0; k < p.size; ++k)
                 if (p.address + k >= std::uint64_t(from) && p.address + k < std::uint64_t(m_start))

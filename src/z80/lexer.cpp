@@ -141,7 +141,7 @@ bool fixedPointHead(std::string_view w) {
 
 } // namespace
 
-std::string unescape(std::string_view body) {
+std::string unescape(std::string_view body, bool brass) {
     std::string out;
     for (size_t i = 0; i < body.size(); ++i) {
         if (body[i] != '\\' || i + 1 == body.size()) {
@@ -149,6 +149,10 @@ std::string unescape(std::string_view body) {
             continue;
         }
         const char c = body[++i];
+        if (brass && (c == 'b' || c == 'f')) { // syntax/constants.htm, lower case only
+            out += c == 'b' ? '\b' : '\f';
+            continue;
+        }
         switch (lowerChar(c)) {
         case 'n':
             out += '\n';

@@ -63,7 +63,8 @@ bool opensCommentBlock(const LexedLine &line);
 std::string spell(const std::vector<Token> &tokens, size_t begin = 0, size_t end = SIZE_MAX);
 
 // Decodes the escapes of a string or character literal: \n \r \t \0 \\ \'
-// \" and, for any other letter, the letter itself.
-std::string unescape(std::string_view body);
+// \" and, for any other letter, the letter itself; `brass` adds Brass's
+// \b (backspace) and \f (form feed), which other dialects read as letters.
+std::string unescape(std::string_view body, bool brass = false);
 
 } // namespace z80

@@ -27,19 +27,20 @@ std::optional<std::int64_t> spasmOwn(const std::string &lowerName) {
 } // namespace
 
 // The key a name is kept under: in a module, a name that starts with '_'
+// (Brass's .locallabelchar may choose another character)
 // (every name, after .local) belongs to the module; .global overrides.
 std::string Assembler::key(const std::string &name) const {
     const std::string l = lower(name);
     if (const size_t dot = l.rfind('.'); dot != std::string::npos) {
         // "Module.name" defined from anywhere: a local name goes into that
         // module, a shared one is shared whatever module it names (Brass).
-        if (m_global || !(m_local || l[dot + 1] == '_'))
+        if (m_global || !(m_local || l[dot + 1] == m_localChar))
             return l.substr(dot + 1);
         return l.compare(0, 7, "noname.") == 0 ? l.substr(7) : l;
     }
     if (m_module.empty() && m_local && !m_global) // Brass: .local outside any module
         return "noname." + l;
-    if (m_module.empty() || m_global || !(m_local || (!l.empty() && l[0] == '_')))
+    if (m_module.empty() || m_global || !(m_local || (!l.empty() && l[0] == m_localChar)))
         return l;
     return m_module + "." + l;
 }
@@ -169,7 +170,7 @@ std::optional<std::int64_t> Assembler::resolve(const Expr &e, std::string *why) 
     std::vector<std::string> keys;
     if (l.compare(0, 7, "noname.") == 0)
         keys = {l, l.substr(7)};
-    else if (const size_t dot = l.rfind('.'); dot != std::string::npos && l[dot + 1] != '_')
+    else if (const size_t dot = l.rfind('.'); dot != std::string::npos && l[dot + 1] != m_localChar)
         keys = {l, l.substr(dot + 1)}; // a shared name is found by any path
     else if (dot != std::string::npos || m_module.empty())
         keys = {l};
