@@ -34,8 +34,10 @@ quorvin_build() {
 
 # Debian's hardening flags as CMake options in the array debian_flags, so that
 # a build keeps them however it was configured before.
+# Debug information is left out (-g0 after Debian's -g): it took a quarter of
+# the build's processor time, and the package ships without it.
 quorvin_debian_flags() {
-    debian_flags=("-DCMAKE_CXX_FLAGS=$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)"
+    debian_flags=("-DCMAKE_CXX_FLAGS=$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS) -g0"
         "-DCMAKE_EXE_LINKER_FLAGS=$(dpkg-buildflags --get LDFLAGS)")
 }
 
@@ -43,7 +45,7 @@ quorvin_debian_flags() {
 # both configure _build alike, so one after the other rebuilds nothing.
 quorvin_build_main() {
     quorvin_debian_flags
-    quorvin_build _build RelWithDebInfo "${debian_flags[@]}"
+    quorvin_build _build Release "${debian_flags[@]}" -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG"
 }
 
 # The sanitized build (clang, ASan, LSan, UBSan) that also holds the fuzz
