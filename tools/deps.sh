@@ -43,9 +43,13 @@ quorvin_debian_flags() {
 
 # The build the run command starts and the test command tests and packages:
 # both configure _build alike, so one after the other rebuilds nothing.
+# quorvin_build_main [DIR [CMAKE OPTIONS...]]: _build unless told; the package
+# script builds with the same options, so that it rebuilds nothing after it.
 quorvin_build_main() {
+    local dir="${1:-_build}"
+    shift $(($# > 0 ? 1 : 0))
     quorvin_debian_flags
-    quorvin_build _build Release "${debian_flags[@]}" -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG"
+    quorvin_build "$dir" Release "${debian_flags[@]}" -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" "$@"
 }
 
 # The sanitized build (clang, ASan, LSan, UBSan) that also holds the fuzz

@@ -14,11 +14,10 @@ quorvin_install_missing lintian desktop-file-utils appstream libxml2-utils librs
     shared-mime-info
 dir=${QUORVIN_PACKAGE_BUILD:-_build-package}
 if [ "$dir" = _build-package ]; then
-    quorvin_debian_flags
-    QUORVIN_TARGETS="quorvin kit_stage packaging_files" \
-        quorvin_build _build-package RelWithDebInfo -DBUILD_TESTING=OFF "${debian_flags[@]}"
+    QUORVIN_TARGETS="quorvin kit_stage packaging_files" quorvin_build_main _build-package \
+        -DBUILD_TESTING=OFF
 else
-    QUORVIN_TARGETS="quorvin kit_stage packaging_files" quorvin_build "$dir" RelWithDebInfo
+    QUORVIN_TARGETS="quorvin kit_stage packaging_files" quorvin_build_main "$dir"
 fi
 rm -f "$dir"/quorvin_*.deb
 (cd "$dir" && cpack -G DEB > cpack.log) || { cat "$dir/cpack.log"; exit 1; }
