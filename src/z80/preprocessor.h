@@ -50,6 +50,9 @@ constexpr int kDefinesCommentLines = 10;
 // The defines a "; defines: NAME NAME=VALUE" comment among the first lines
 // of `text` gives (programdefines.cpp).
 std::vector<std::pair<std::string, std::string>> definesComment(std::string_view text);
+// What follows `word` ("defines:", "variable:", any letter case) on each of
+// a source's first kDefinesCommentLines lines that is a comment starting with it.
+std::vector<std::string_view> leadingComments(std::string_view text, std::string_view word);
 
 class Preprocessor {
 public:

@@ -7,18 +7,24 @@
 
 namespace z80 {
 
-std::vector<std::pair<std::string, std::string>> definesComment(std::string_view text) {
-    std::vector<std::pair<std::string, std::string>> out;
+std::vector<std::string_view> leadingComments(std::string_view text, std::string_view word) {
+    std::vector<std::string_view> out;
     LineSplitter split(text);
     std::string_view line;
     for (int n = 0; n < kDefinesCommentLines && split.next(&line); ++n) {
         const size_t semicolon = line.find_first_not_of(" \t");
         if (semicolon == std::string_view::npos || line[semicolon] != ';')
             continue;
-        const size_t word = line.find_first_not_of(" \t;", semicolon);
-        if (word == std::string_view::npos || lower(line.substr(word, 8)) != "defines:")
-            continue;
-        std::string_view rest = line.substr(word + 8);
+        const size_t at = line.find_first_not_of(" \t;", semicolon);
+        if (at != std::string_view::npos && lower(line.substr(at, word.size())) == word)
+            out.push_back(line.substr(at + word.size()));
+    }
+    return out;
+}
+
+std::vector<std::pair<std::string, std::string>> definesComment(std::string_view text) {
+    std::vector<std::pair<std::string, std::string>> out;
+    for (std::string_view rest : leadingComments(text, "defines:")) {
         while (!rest.empty()) {
             const size_t b = rest.find_first_not_of(" \t,");
             if (b == std::string_view::npos)

@@ -56,16 +56,8 @@ int numbered(const std::string &name, const std::string &prefix) {
 } // namespace
 
 std::optional<VariableForm> variableComment(std::string_view text, std::string *error) {
-    LineSplitter split(text);
-    std::string_view line;
-    for (int n = 0; n < kDefinesCommentLines && split.next(&line); ++n) {
-        const size_t semicolon = line.find_first_not_of(" \t");
-        if (semicolon == std::string_view::npos || line[semicolon] != ';')
-            continue;
-        const size_t word = line.find_first_not_of(" \t;", semicolon);
-        if (word == std::string_view::npos || lower(line.substr(word, 9)) != "variable:")
-            continue;
-        std::vector<std::string> w = words(line.substr(word + 9));
+    for (std::string_view rest : leadingComments(text, "variable:")) {
+        std::vector<std::string> w = words(rest);
         VariableForm form;
         if (!w.empty() && lower(w.back()) == "archived") {
             form.archived = true;
