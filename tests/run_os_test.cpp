@@ -819,12 +819,12 @@ dot:    db 80h)");
         db 1
         ds 30, 0
         db 0
-        call 40BCh              ; fastline
+        call 4131h              ; runprog
         ret)");
         Session lacking(program);
         lacking.runUntil(6000000);
         QCOMPARE(QString::fromStdString(lacking.stopped()->reason),
-                 QString("the program called MirageOS's routine fastline at 40BCh from 9DB6h, one "
+                 QString("the program called MirageOS's routine runprog at 4131h from 9DB6h, one "
                          "this runner does not answer"));
     }
 
@@ -962,8 +962,9 @@ start:  call 41EEh              ; OpenGUIStack
         Session stops(gui);
         stops.runUntil(6000000);
         QCOMPARE(QString::fromStdString(stops.stopped()->reason),
-                 QString("the program called Doors CS's routine OpenGUIStack at 41EEh from 9DA1h, "
-                         "one this runner does not answer"));
+                 QString("the program called Doors CS's GUI routine OpenGUIStack at 41EEh from "
+                         "9DA1h, one this runner does not answer (Doors CS's windows and mouse "
+                         "are not modelled)"));
     }
 
     // An arrow held down comes again, as the calculator repeats it; a held

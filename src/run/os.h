@@ -84,6 +84,16 @@ public:
         m_appFirst = s.appFirst, m_appPages = s.appPages;
     }
 
+    // The 768-byte picture at `at` (a row of 96 pixels every 12 bytes) to the
+    // display, as _GrBufCpy shows the graph buffer.
+    static void showPicture(Machine &m, std::uint16_t at);
+    // The byte of the graph buffer that holds pixel (x, y), as Ion's getpixel
+    // finds it (no bounds: x and y are bytes), and the pixel's mask in it.
+    static std::uint16_t bufferByte(int x, int y) {
+        return std::uint16_t(ram::plotSScreen + y * 12 + x / 8);
+    }
+    static std::uint8_t pixelMask(int x) { return std::uint8_t(0x80 >> (x & 7)); }
+
 private:
     enum class Result { Done, Wait, Ended };
     using Call = std::function<Result(Machine &)>;
@@ -97,12 +107,24 @@ private:
     void addMemoryCalls();
     void addVariableCalls();
     void addSystemCalls();
+    // A shell library's routine: where a program calls it, its name in the
+    // shell's header, and its answer (null for one this runner does not answer,
+    // named when a program stops there). Each shell's list is a table of named
+    // functions in its own file: os_ion.cpp, os_mirage.cpp, os_doors.cpp.
+    struct ShellRoutine {
+        std::uint16_t address;
+        const char *name;
+        Result (*answer)(Os &, Machine &);
+    };
+    friend struct IonLibrary;
+    friend struct MirageLibrary;
+    friend struct DoorsLibrary;
+    void addShellRoutines(const ShellRoutine *first, std::size_t count, std::uint16_t base = 0);
     void addIonCalls(std::uint16_t table);
     void addMirageCalls();
-    void addMoreMirageCalls();
     void addDoorsCalls();
-    // The name of a MirageOS or Doors CS routine this runner does not answer.
-    static std::string shellRoutineName(std::uint16_t pc);
+    // Why a call into a shell's library at `pc` stops the run.
+    std::string unansweredShellRoutine(Machine &m, std::uint16_t pc) const;
     void showDone(Machine &m);
     // A bcall or bjump whose word has bits 15-14 clear, from an application:
     // through its branch table (os_apps.cpp).
@@ -148,6 +170,7 @@ private:
     std::uint16_t m_heap = 0xC000;
     TiFloat m_ans = fromInt(0);
     std::unordered_map<std::uint16_t, Call> m_shellCalls; // by the RAM address called
+    std::unordered_map<std::uint16_t, const char *> m_shellNames; // answered or not
     std::uint32_t m_shellRandom = 1;
     std::string m_shell;      // the shell the program runs under, empty for the home screen
     bool m_uncharged = false; // drawing after the program's end takes none of its time

@@ -83,6 +83,13 @@ void Os::putC(Machine &m, std::uint8_t code) {
         m.write(ram::curCol, std::uint8_t(col));
 }
 
+void Os::showPicture(Machine &m, std::uint16_t at) {
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 96; ++x)
+            m.lcd().setMemoryPixel(x, y,
+                                   m.read(std::uint16_t(at + y * 12 + x / 8)) & pixelMask(x));
+}
+
 // One character at (penCol, penRow), to the screen or, with textWrite, to
 // the graph buffer. False, and nothing drawn, when it does not fit.
 bool Os::vPutMap(Machine &m, std::uint8_t code) {
@@ -262,9 +269,7 @@ void Os::addDisplayCalls() {
     });
     on("_GrBufCpy", [](Machine &m) {
         m.idle(cost::kScreen);
-        for (int y = 0; y < 64; ++y)
-            for (int x = 0; x < 96; ++x)
-                m.lcd().setMemoryPixel(x, y, bufferPixel(m, x, y));
+        showPicture(m, ram::plotSScreen);
         return Result::Done;
     });
     on("_SaveDisp", [](Machine &m) {
@@ -283,11 +288,7 @@ void Os::addDisplayCalls() {
     });
     on("_RestoreDisp", [](Machine &m) {
         m.idle(cost::kScreen);
-        const std::uint16_t hl = m.reg(Reg::HL);
-        for (int y = 0; y < 64; ++y)
-            for (int x = 0; x < 96; ++x)
-                m.lcd().setMemoryPixel(
-                    x, y, m.read(std::uint16_t(hl + y * 12 + x / 8)) & (0x80 >> (x & 7)));
+        showPicture(m, m.reg(Reg::HL));
         return Result::Done;
     });
     on("_IPoint", [this](Machine &m) {
