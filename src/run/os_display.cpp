@@ -314,22 +314,32 @@ void Os::addDisplayCalls() {
             const int rows = std::max(0, std::min(63, de >> 8) - (hl >> 8) + 1);
             const int bytes = std::max(0, std::min(95, de & 0xFF) - (hl & 0xFF) + 8) / 8;
             m.idle(std::uint64_t(rows * bytes) * 2 * cost::kLcdByte);
-            for (int y = hl >> 8; y <= de >> 8 && y < 64; ++y)
-                for (int x = hl & 0xFF; x <= (de & 0xFF) && x < 96; ++x)
-                    m.lcd().setMemoryPixel(x, y,
-                                           mode == 2 ? !m.lcd().memoryPixel(x, y) : mode == 1);
+            const int top = hl >> 8, left = hl & 0xFF, bottom = de >> 8, right = de & 0xFF;
+            for (int y = top; y <= bottom && y < 64; ++y)
+                for (int x = left; x <= right && x < 96; ++x)
+                    if (mode != 3 || y == top || y == bottom || x == left || x == right)
+                        m.lcd().setMemoryPixel(x, y,
+                                               mode == 2 ? !m.lcd().memoryPixel(x, y) : mode != 0);
             return Result::Done;
         });
     };
     rect("_ClearRect", 0);
     rect("_FillRect", 1);
     rect("_InvertRect", 2);
+    rect("_DrawRectBorder", 3); // the border only, on
     const auto setFlag = [this](const char *name, int offset, int bit, bool value) {
         on(name, [=](Machine &m) {
             m.setFlag(offset, bit, value);
             return Result::Done;
         });
     };
+    setFlag("_DelRes", 9, 6, false); // statsValid of statFlags: no statistics are kept
+    // No split screen: grfSplit and vertSplit of sGrFlags stay clear.
+    on("_ForceFullScreen", [](Machine &m) {
+        m.setFlag(flags::sGrFlags, 0, false);
+        m.setFlag(flags::sGrFlags, 1, false);
+        return Result::Done;
+    });
     setFlag("_RunIndicOff", flags::indicFlags, flags::indicRun, false);
     setFlag("_RunIndicOn", flags::indicFlags, flags::indicRun, true);
     setFlag("_CursorOff", flags::curFlags, flags::curOn, false);

@@ -131,6 +131,10 @@ void Os::addMathCalls() {
         m.setFlags(isZero(opFloat(m, 1)) ? kZ : 0);
         return Result::Done;
     });
+    on("_CkOP1Pos", [this](Machine &m) {
+        m.setFlags(isNegative(opFloat(m, 1)) ? 0 : kZ);
+        return Result::Done;
+    });
     on("_CkOP2FP0", [this](Machine &m) {
         m.setFlags(isZero(opFloat(m, 2)) ? kZ : 0);
         return Result::Done;

@@ -101,8 +101,9 @@ void Os::addMemoryCalls() {
     });
     // The floating-point stack grows up from fpBase; FPS points past its top.
     const auto push = [](const char *name, int op) { return std::make_pair(name, op); };
-    for (const auto &[name, op] : {push("_PushRealO1", 1), push("_PushRealO2", 2),
-                                   push("_PushRealO3", 3), push("_PushOP1", 1)}) {
+    for (const auto &[name, op] :
+         {push("_PushRealO1", 1), push("_PushRealO2", 2), push("_PushRealO3", 3),
+          push("_PushRealO4", 4), push("_PushOP1", 1), push("_PushOP3", 3)}) {
         const int n = op;
         on(name, [n](Machine &m) {
             const std::uint16_t top = m.readWord(ram::fps);
@@ -111,8 +112,9 @@ void Os::addMemoryCalls() {
             return Result::Done;
         });
     }
-    for (const auto &[name, op] : {push("_PopRealO1", 1), push("_PopRealO2", 2),
-                                   push("_PopRealO3", 3), push("_PopOP1", 1)}) {
+    for (const auto &[name, op] :
+         {push("_PopRealO1", 1), push("_PopRealO2", 2), push("_PopRealO3", 3),
+          push("_PopRealO4", 4), push("_PopOP1", 1), push("_PopOP3", 3)}) {
         const int n = op;
         on(name, [this, n](Machine &m) {
             const std::uint16_t top = std::uint16_t(m.readWord(ram::fps) - 9);
