@@ -251,6 +251,105 @@ eight:  db 1, 1, 1, 1, 1, 1, 1, 1)");
             QVERIFY(buffer(*s, 47, y));
     }
 
+    // A Doors CS program that opens a window with a button and waits for a
+    // click (its SDK's GUI API: OpenGUIStack, PushGUIStack with A the type,
+    // HL the data and DE its length, GUIMouse with HL 0 for no hook): ENTER
+    // at the mouse, which starts over the button, jumps to the button's
+    // onclick as if the program had jumped to GUIMouse; CLEAR clicks the
+    // window's [X]; a click beside the button does nothing. An item this
+    // runner does not draw stops the run with its name.
+    void aDoorsCsWindowWaitsForAClick() {
+        Program program;
+        program.name = "GUITEST";
+        program.shell = "Doors CS";
+        const QString body = R"(
+OpenGUIStack equ 41EEh
+CloseGUIStack equ 41F1h
+PushGUIStack equ 41F4h
+GUIMouse equ 4200h
+ResetAppPage equ 4000h
+        xor d
+        ret
+        jr start
+        dw 0
+        db 07h, 00h
+        dw 0
+        dw 0
+start:  call OpenGUIStack
+        ld hl, win
+        ld de, 10
+        ld a, 1                 ; GUIRLargeWin
+        call PushGUIStack
+        ld hl, button
+        ld de, 7
+        ld a, 7                 ; GUIRButtonText
+        call PushGUIStack
+        ld hl, buttons
+        ld de, 7
+        ld a, 5                 ; GUIRWinButtons
+        call PushGUIStack
+        ld hl, extra
+        ld de, EXTRALEN
+        ld a, EXTRATYPE
+        call PushGUIStack
+        ld hl, 0
+        call GUIMouse
+        ld a, 9
+        ld (9000h), a
+        ret
+clicked:
+        call ResetAppPage
+        ld a, 1
+        ld (9000h), a
+        call CloseGUIStack
+        ret
+closed: call ResetAppPage
+        ld a, 2
+        ld (9000h), a
+        call CloseGUIStack
+        ret
+win:    db 0F8h, 88h, 88h, 88h, 0F8h, "Demo", 0
+button: db 40, 20
+        dw clicked
+        db "OK", 0
+buttons:
+        db 20h
+        dw 0, 0, closed
+extra:  db 0, 0, 10, 10, 0FFh, 0FFh, 0FFh, 0FFh, 0FFh, 0FFh)";
+        const auto run = [&](std::vector<int> keys, const char *extra) {
+            program.code = assemble(QString(body)
+                                        .replace("EXTRALEN", extra[0] == '9' ? "9" : "6")
+                                        .replace("EXTRATYPE", extra));
+            auto s = std::make_unique<Session>(program);
+            s->machine().keypad().setScript(std::move(keys));
+            s->runUntil(60000000);
+            return s;
+        };
+        const auto clicked = run({sk::Enter}, "0Eh"); // a GUIRHotspot in a corner
+        QVERIFY2(clicked->stopped() && clicked->stopped()->returned,
+                 clicked->stopped() ? clicked->stopped()->reason.c_str() : "still running");
+        QCOMPARE(at(*clicked, 0x9000), std::uint8_t(1));
+        const Lcd &lcd = clicked->machine().lcd();
+        QVERIFY(lcd.memoryPixel(40, 0) && lcd.memoryPixel(95, 63) && !lcd.memoryPixel(50, 55));
+        const auto closed = run({sk::Clear}, "0Eh");
+        QVERIFY(closed->stopped() && closed->stopped()->returned);
+        QCOMPARE(at(*closed, 0x9000), std::uint8_t(2));
+        const auto beside = run({sk::Right, sk::Right, sk::Right, sk::Right, sk::Right, sk::Right,
+                                 sk::Right, sk::Enter},
+                                "0Eh");
+        QVERIFY(beside->stopped() && !beside->stopped()->returned);
+        QVERIFY2(QString::fromStdString(beside->stopped()->reason).contains("waits for a key"),
+                 beside->stopped()->reason.c_str());
+        QCOMPARE(at(*beside, 0x9000), std::uint8_t(0));
+        const auto below = run({sk::Down, sk::Down, sk::Down, sk::Down, sk::Enter}, "0Eh");
+        QVERIFY(below->stopped() && !below->stopped()->returned);
+        QCOMPARE(at(*below, 0x9000), std::uint8_t(0));
+        const auto lineIn = run({sk::Enter}, "9"); // a GUIRTextLineIn
+        QVERIFY2(QString::fromStdString(lineIn->stopped()->reason)
+                     .contains("Doors CS GUI holds GUIRTextLineIn"),
+                 lineIn->stopped()->reason.c_str());
+    }
+
     // A MirageOS routine of the header that this runner does not answer
     // stops the run with its name; a Doors CS GUI routine says it is one.
     void unansweredShellRoutinesAreNamed() {
@@ -272,12 +371,12 @@ eight:  db 1, 1, 1, 1, 1, 1, 1, 1)");
         db 07h, 00h
         dw 0
         dw 0
-start:  call 4200h              ; GUIMouse
+start:  call 4203h              ; GUIFindFirst
         ret)");
         Session stops(gui);
         stops.runUntil(6000000);
         QVERIFY2(QString::fromStdString(stops.stopped()->reason)
-                     .startsWith("the program called Doors CS's GUI routine GUIMouse at 4200h"),
+                     .startsWith("the program called Doors CS's GUI routine GUIFindFirst at 4203h"),
                  stops.stopped()->reason.c_str());
     }
 };

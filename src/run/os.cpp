@@ -169,6 +169,10 @@ void Os::finishCall(Machine &m, Result r, bool) {
         m.idle(m.nextInterrupt() - m.cycles());
 }
 
+std::string Os::callPlace() const {
+    return hex4(m_callFrom) + ", " + m_callName;
+}
+
 Os::Result Os::calculatorError(Machine &m, const std::string &error, const std::string &why) {
     m.stop("the calculator stops the program with " + error + " in " + m_callName + ", called at " +
            hex4(m_callFrom) + (why.empty() ? "" : ": " + why));

@@ -49,6 +49,9 @@ struct OsState {
     std::string shell;
     bool uncharged = false;
     int appFirst = -1, appPages = 0;
+    std::vector<std::vector<std::uint8_t>> gui; // Doors CS's GUI stack: type, then data
+    bool guiOpen = false;
+    int mouseX = 48, mouseY = 32;
 };
 
 class Os : public Rom {
@@ -75,13 +78,15 @@ public:
     // The names of the calls this OS answers (the shells' libraries apart).
     std::vector<std::string> answeredCalls() const;
     OsState state() const {
-        return {m_vars,        m_heap,  m_callName,  m_callFrom, m_ans,
-                m_shellRandom, m_shell, m_uncharged, m_appFirst, m_appPages};
+        return {m_vars,        m_heap,    m_callName,  m_callFrom, m_ans,
+                m_shellRandom, m_shell,   m_uncharged, m_appFirst, m_appPages,
+                m_gui,         m_guiOpen, m_mouseX,    m_mouseY};
     }
     void setState(const OsState &s) {
         m_vars = s.vars, m_heap = s.heap, m_callName = s.callName, m_callFrom = s.callFrom;
         m_ans = s.ans, m_shellRandom = s.shellRandom, m_shell = s.shell, m_uncharged = s.uncharged;
         m_appFirst = s.appFirst, m_appPages = s.appPages;
+        m_gui = s.gui, m_guiOpen = s.guiOpen, m_mouseX = s.mouseX, m_mouseY = s.mouseY;
     }
 
     // The 768-byte picture at `at` (a row of 96 pixels every 12 bytes) to the
@@ -119,7 +124,13 @@ private:
     friend struct IonLibrary;
     friend struct MirageLibrary;
     friend struct DoorsLibrary;
+    friend struct DoorsGui;
+    friend struct GuiPainter;
     void addShellRoutines(const ShellRoutine *first, std::size_t count, std::uint16_t base = 0);
+    int mouseX() const { return m_mouseX; }
+    int mouseY() const { return m_mouseY; }
+    // The call being answered and where it was called from, for a stop's reason.
+    std::string callPlace() const;
     void addIonCalls(std::uint16_t table);
     void addMirageCalls();
     void addDoorsCalls();
@@ -176,6 +187,9 @@ private:
     bool m_uncharged = false; // drawing after the program's end takes none of its time
     int m_appFirst = -1;      // the running application's first Flash page, -1 for a program
     int m_appPages = 0;
+    std::vector<std::vector<std::uint8_t>> m_gui; // Doors CS's GUI stack, bottom first
+    bool m_guiOpen = false;
+    int m_mouseX = 48, m_mouseY = 32; // Doors CS's mouse
 };
 
 } // namespace run

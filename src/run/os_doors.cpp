@@ -13,6 +13,7 @@
 #include "run/costs.h"
 #include "run/hex.h"
 #include "run/os.h"
+#include "run/os_doorsgui.h"
 
 #include <iterator>
 #include <string>
@@ -46,21 +47,36 @@ struct DoorsLibrary {
     }
 
     static constexpr Os::ShellRoutine kRoutines[] = {
-        {0x4000, "ResetAppPage", resetAppPage}, {0x41D6, "Small_Window", nullptr},
-        {0x41D9, "ClrDialogFull", nullptr},     {0x41DC, "LargeWindow", nullptr},
-        {0x41DF, "ClrWinFull", nullptr},        {0x41E2, "PlaySound", playSound},
-        {0x41E5, "VDispHL", vDispHL},           {0x41E8, "Pause", pause},
-        {0x41EB, "hDetect", hDetect},           {0x41EE, "OpenGUIStack", nullptr},
-        {0x41F1, "CloseGUIStack", nullptr},     {0x41F4, "PushGUIStack", nullptr},
-        {0x41F7, "PopGUIStack", nullptr},       {0x41FA, "RenderGUI", nullptr},
-        {0x41FD, "PopGUIStacks", nullptr},      {0x4200, "GUIMouse", nullptr},
-        {0x4203, "GUIFindFirst", nullptr},      {0x4206, "GUIFindNext", nullptr},
-        {0x4209, "Cn2_Setup", nullptr},         {0x420C, "Cn2_Clear_SendBuf", nullptr},
-        {0x420F, "Cn2_Clear_RecBuf", nullptr},  {0x4212, "Cn2_Setdown", nullptr},
-        {0x4215, "FileOpen", nullptr},          {0x4218, "FileSave", nullptr},
-        {0x421B, "FileSaveAs", nullptr},        {0x421E, "DispLongInt", nullptr},
-        {0x4221, "Cn2_GetK", nullptr},          {0x4224, "DPutMap", nullptr},
-        {0x4227, "APGui_gui7ToTop", nullptr},   {0x422A, "PushGUIStacks", nullptr},
+        {0x4000, "ResetAppPage", resetAppPage},
+        {0x41D6, "Small_Window", nullptr},
+        {0x41D9, "ClrDialogFull", nullptr},
+        {0x41DC, "LargeWindow", nullptr},
+        {0x41DF, "ClrWinFull", nullptr},
+        {0x41E2, "PlaySound", playSound},
+        {0x41E5, "VDispHL", vDispHL},
+        {0x41E8, "Pause", pause},
+        {0x41EB, "hDetect", hDetect},
+        {0x41EE, "OpenGUIStack", DoorsGui::openGUIStack},
+        {0x41F1, "CloseGUIStack", DoorsGui::closeGUIStack},
+        {0x41F4, "PushGUIStack", DoorsGui::pushGUIStack},
+        {0x41F7, "PopGUIStack", DoorsGui::popGUIStack},
+        {0x41FA, "RenderGUI", DoorsGui::renderGUI},
+        {0x41FD, "PopGUIStacks", DoorsGui::popGUIStacks},
+        {0x4200, "GUIMouse", DoorsGui::guiMouse},
+        {0x4203, "GUIFindFirst", nullptr},
+        {0x4206, "GUIFindNext", nullptr},
+        {0x4209, "Cn2_Setup", nullptr},
+        {0x420C, "Cn2_Clear_SendBuf", nullptr},
+        {0x420F, "Cn2_Clear_RecBuf", nullptr},
+        {0x4212, "Cn2_Setdown", nullptr},
+        {0x4215, "FileOpen", nullptr},
+        {0x4218, "FileSave", nullptr},
+        {0x421B, "FileSaveAs", nullptr},
+        {0x421E, "DispLongInt", nullptr},
+        {0x4221, "Cn2_GetK", nullptr},
+        {0x4224, "DPutMap", nullptr},
+        {0x4227, "APGui_gui7ToTop", nullptr},
+        {0x422A, "PushGUIStacks", nullptr},
         {0x422D, "GUIFindThis", nullptr},
     };
 };
