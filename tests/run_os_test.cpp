@@ -999,14 +999,14 @@ icon:   db 0FFh, 0FFh
         db 07h, 00h
         dw 0
         dw 0
-start:  call 41EEh              ; OpenGUIStack
+start:  call 4206h              ; GUIFindNext
         ret)");
         Session stops(gui);
         stops.runUntil(6000000);
         QCOMPARE(QString::fromStdString(stops.stopped()->reason),
-                 QString("the program called Doors CS's GUI routine OpenGUIStack at 41EEh from "
-                         "9DA1h, one this runner does not answer (Doors CS's windows and mouse "
-                         "are not modelled)"));
+                 QString("the program called Doors CS's GUI routine GUIFindNext at 4206h from "
+                         "9DA1h, one this runner does not answer (of Doors CS's GUI, this runner "
+                         "answers the stack, RenderGUI and GUIMouse)"));
     }
 
     // An arrow held down comes again, as the calculator repeats it; a held

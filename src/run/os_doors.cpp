@@ -6,9 +6,10 @@
 // ResetAppPage (4000h) gives back the page its GUI used, here none; VDispHL
 // writes HL in decimal in the small font at the pen; hDetect finds no
 // program, as ionDetect; PlaySound plays nothing (no speaker); Pause waits
-// for a key press, as the OS's key wait does. Its windows and mouse (the GUI
-// stack), CALCnet and the file dialogs are not drawn or answered here: a
-// program calling them stops with the routine's name.
+// for a key press, as the OS's key wait does; the GUI stack, RenderGUI and
+// GUIMouse are in os_doorsgui.cpp. Its old window routines, GUIFindFirst and
+// the rest, CALCnet and the file dialogs are not answered here: a program
+// calling them stops with the routine's name.
 
 #include "run/costs.h"
 #include "run/hex.h"
@@ -100,7 +101,8 @@ std::string Os::unansweredShellRoutine(Machine &m, std::uint16_t pc) const {
     return "the program called " + m_shell + "'s " + (gui ? "GUI routine " : "routine ") +
            name->second + " at " + hex4(pc) + " from " + from +
            ", one this runner does not answer" +
-           (gui ? " (Doors CS's windows and mouse are not modelled)" : "");
+           (gui ? " (of Doors CS's GUI, this runner answers the stack, RenderGUI and GUIMouse)"
+                : "");
 }
 
 } // namespace run
