@@ -51,6 +51,11 @@ void Os::on(const char *name, Call call) {
     }
 }
 
+void Os::addCalls(const NamedCall *first, std::size_t count) {
+    for (const NamedCall *c = first; c != first + count; ++c)
+        on(c->name, [this, answer = c->answer](Machine &m) { return answer(*this, m); });
+}
+
 std::vector<std::string> Os::answeredCalls() const {
     std::vector<std::string> names;
     for (const RomCall &c : romCalls())
