@@ -48,6 +48,17 @@ std::unique_ptr<Session> runMirage(const QString &body, std::uint64_t cycles = 6
     return s;
 }
 
+// Doors CS's header with no description or icon, before a `start:` label.
+const char *const kDoorsHeader = R"(
+        xor d
+        ret
+        jr start
+        dw 0
+        db 07h, 00h
+        dw 0
+        dw 0
+)";
+
 bool buffer(const Session &s, int x, int y) {
     return s.machine().read(std::uint16_t(0x9340 + y * 12 + x / 8)) & (0x80 >> (x & 7));
 }
@@ -268,13 +279,7 @@ CloseGUIStack equ 41F1h
 PushGUIStack equ 41F4h
 GUIMouse equ 4200h
 ResetAppPage equ 4000h
-        xor d
-        ret
-        jr start
-        dw 0
-        db 07h, 00h
-        dw 0
-        dw 0
+)" + QString(kDoorsHeader) + R"(
 start:  call OpenGUIStack
         ld hl, win
         ld de, 10
@@ -363,16 +368,9 @@ extra:  db 0, 0, 10, 10, 0FFh, 0FFh, 0FFh, 0FFh, 0FFh, 0FFh)";
         Program gui;
         gui.name = "GUI";
         gui.shell = "Doors CS";
-        gui.code = assemble(R"(
-        xor d
-        ret
-        jr start
-        dw 0
-        db 07h, 00h
-        dw 0
-        dw 0
+        gui.code = assemble(kDoorsHeader + QString(R"(
 start:  call 4203h              ; GUIFindFirst
-        ret)");
+        ret)"));
         Session stops(gui);
         stops.runUntil(6000000);
         QVERIFY2(QString::fromStdString(stops.stopped()->reason)

@@ -129,12 +129,8 @@ struct MirageLibrary {
         vPutS(os, m, &Os::vPutMap);
         return Result::Done;
     }
-    // Every register kept.
-    static Result fastcopys(Os &, Machine &m) {
-        m.idle(768 * 70);
-        Os::showPicture(m, ram::plotSScreen);
-        return Result::Done;
-    }
+    // Ion's fastcopy, every register kept.
+    static Result fastcopys(Os &os, Machine &m) { return os.m_shellCalls.at(0x4092)(m); }
     // Waits B interrupts (256 for 0) with interrupts on, as B halts do; B
     // ends 0.
     static Result delayb(Os &, Machine &m) {
@@ -222,16 +218,8 @@ struct MirageLibrary {
         line(m, m.a());
         return Result::Done;
     }
-    static Result fastlineb(Os &, Machine &m) {
-        line(m, Black);
-        return Result::Done;
-    }
-    static Result fastlinew(Os &, Machine &m) {
-        line(m, White);
-        return Result::Done;
-    }
-    static Result fastlinex(Os &, Machine &m) {
-        line(m, Invert);
+    template <Ink ink> static Result lineIn(Os &, Machine &m) {
+        line(m, ink);
         return Result::Done;
     }
     static Result fastlined(Os &, Machine &m) {
@@ -396,12 +384,8 @@ struct MirageLibrary {
         m.setFlags(same ? 0x40 : 0x00);
         return Result::Done;
     }
-    static Result fastrectangle(Os &, Machine &m) {
-        rectangle(m, false);
-        return Result::Done;
-    }
-    static Result filledrectangle(Os &, Machine &m) {
-        rectangle(m, true);
+    template <bool filled> static Result rectangleOf(Os &, Machine &m) {
+        rectangle(m, filled);
         return Result::Done;
     }
     // B rows of the graph buffer from HL inverted (12 bytes a row).
@@ -455,9 +439,9 @@ struct MirageLibrary {
         {0x40CB, "pixeloffhl", pixeloffhl},
         {0x40CE, "pixelxorhl", pixelxorhl},
         {0x40D1, "pixeltesthl", pixeltesthl},
-        {0x40D4, "fastlineb", fastlineb},
-        {0x40D7, "fastlinew", fastlinew},
-        {0x40DA, "fastlinex", fastlinex},
+        {0x40D4, "fastlineb", lineIn<Black>},
+        {0x40D7, "fastlinew", lineIn<White>},
+        {0x40DA, "fastlinex", lineIn<Invert>},
         {0x40DD, "pointonc", pointonc},
         // mirage.inc gives pixelxorhl as 40DEh, inside pointonc's jump; a
         // program built with it calls there.
@@ -484,16 +468,16 @@ struct MirageLibrary {
         {0x4119, "compstrs", compstrs},
         {0x411C, "nextstr", nextstr},
         {0x411F, "getinfo", nullptr},
-        {0x4122, "fastrectangle", fastrectangle},
+        {0x4122, "fastrectangle", rectangleOf<false>},
         {0x4125, "gettext", nullptr},
         {0x4128, "gettextv", nullptr},
-        {0x412B, "FastRectangle_Save", fastrectangle},
+        {0x412B, "FastRectangle_Save", rectangleOf<false>},
         {0x412E, "vputa", vputa},
         {0x4131, "runprog", nullptr},
         {0x4134, "isgoodprog", nullptr},
         {0x4137, "existfold", nullptr},
         {0x413A, "delprog", nullptr},
-        {0x413D, "filledrectangle", filledrectangle},
+        {0x413D, "filledrectangle", rectangleOf<true>},
         {0x4140, "nextfolder", nullptr},
         {0x4143, "delfolder", nullptr},
         {0x4146, "moveall", nullptr},
@@ -515,7 +499,7 @@ struct MirageLibrary {
         {0x4176, "sendprog", nullptr},
         {0x4179, "hideprog", nullptr},
         {0x417C, "arcprog", nullptr},
-        {0x417F, "filledrectangle_save", filledrectangle},
+        {0x417F, "filledrectangle_save", rectangleOf<true>},
         {0x4182, "getbytetiosw", linkByte},
         {0x4185, "vatswap", nullptr},
         {0x4188, "renameprog", nullptr},
