@@ -123,8 +123,8 @@ private:
     };
     // An OS call's answer under the name programs call it by (romtable.h
     // gives its address); a family's calls are a table of such named
-    // functions in its own file (os_keys.cpp, os_math.cpp, os_memory.cpp,
-    // os_vars.cpp).
+    // functions in its own file (os_display.cpp, os_keys.cpp, os_math.cpp,
+    // os_memory.cpp, os_vars.cpp).
     struct NamedCall {
         const char *name;
         Result (*answer)(Os &, Machine &);
@@ -133,6 +133,7 @@ private:
     friend struct MemoryCalls;
     friend struct VariableCalls;
     friend struct MathCalls;
+    friend struct DisplayCalls;
     void addCalls(const NamedCall *first, std::size_t count);
     friend struct IonLibrary;
     friend struct MirageLibrary;
