@@ -349,6 +349,18 @@ extra:  db 0, 0, 10, 10, 0FFh, 0FFh, 0FFh, 0FFh, 0FFh, 0FFh)";
         const auto below = run({sk::Down, sk::Down, sk::Down, sk::Down, sk::Enter}, "0Eh");
         QVERIFY(below->stopped() && !below->stopped()->returned);
         QCOMPARE(at(*below, 0x9000), std::uint8_t(0));
+        program.code = assemble(kDoorsHeader + QString(R"(
+start:  call 41EEh              ; OpenGUIStack
+        ld hl, 0
+        ld de, 0FFFFh
+        ld a, 4
+        call 41F4h              ; PushGUIStack: 64 KB of text
+        ret)"));
+        Session huge(program);
+        huge.runUntil(60000000);
+        QVERIFY2(QString::fromStdString(huge.stopped()->reason)
+                     .startsWith("Doors CS's GUI stack would outgrow the memory it has"),
+                 huge.stopped()->reason.c_str());
         const auto lineIn = run({sk::Enter}, "9"); // a GUIRTextLineIn
         QVERIFY2(QString::fromStdString(lineIn->stopped()->reason)
                      .contains("Doors CS GUI holds GUIRTextLineIn"),
