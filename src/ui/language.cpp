@@ -1,6 +1,7 @@
 #include "language.h"
 
 #include "platform/textfile.h"
+#include "platform/textlines.h"
 #include "run/romdocs.h"
 #include "ui/keytable.h"
 #include "ui/marks.h"
@@ -52,9 +53,11 @@ constexpr long kMaxUnderline = 1000;
 
 QStringList readLines(const QString &path) {
     QByteArray bytes;
-    if (readWholeFile(path, &bytes))
-        return {};
-    return QString::fromLatin1(bytes).split(QLatin1Char('\n'));
+    QStringList lines;
+    if (!readWholeFile(path, &bytes))
+        for (const QByteArray &line : splitLines(bytes))
+            lines << QString::fromLatin1(line);
+    return lines;
 }
 
 // The order the editor control's list assumes when it ignores case: letters
@@ -339,7 +342,7 @@ std::optional<qint64> Language::builtAddress(const QString &label) const {
     if (path.isEmpty() || readWholeFile(path, &bytes))
         return std::nullopt;
     const QByteArray key = label.toLatin1().toLower() + " = $";
-    for (const QByteArray &whole : bytes.split('\n')) {
+    for (const QByteArray &whole : splitLines(bytes)) {
         const QByteArray line = whole.trimmed();
         bool ok = false;
         const qint64 value = line.mid(key.size()).toLongLong(&ok, 16);
@@ -473,8 +476,8 @@ void Language::findReferences() {
             continue;
         const QString file = q(u.file);
         if (!lines.contains(file))
-            lines.insert(file, file == m_analysedPath ? m_editor->text().split(QLatin1Char('\n'))
-                                                      : readLines(file));
+            lines.insert(file,
+                         file == m_analysedPath ? splitLines(m_editor->text()) : readLines(file));
         QString text = lines[file].value(u.line - 1).trimmed();
         entries << SymbolList::Entry{QStringLiteral("%1:%2: %3")
                                          .arg(here.relativeFilePath(file))
