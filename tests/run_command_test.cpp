@@ -397,13 +397,13 @@ again:  ld a, b
         QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
         QVERIFY(QFile(dir.filePath("EMPTY.8xp")).open(QIODevice::WriteOnly));
         QVERIFY(QDir(dir.path()).mkpath("FOLDER.8xp"));
-        const std::pair<QString, QString> refused[] = {
+        const std::pair<QString, QString> notPrograms[] = {
             {fifo, "is not a regular file"},
             {"/dev/zero", "is not a regular file"},
             {dir.filePath("FOLDER.8xp"), "is not a regular file"},
             {dir.filePath("NONE.8xp"), "does not exist"},
             {dir.filePath("EMPTY.8xp"), "is empty"}};
-        for (const auto &[path, why] : refused) {
+        for (const auto &[path, why] : notPrograms) {
             QProcess p;
             p.start(QUORVIN_PROGRAM, {"--run", path});
             QVERIFY(p.waitForFinished(60000));
