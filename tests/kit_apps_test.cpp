@@ -390,6 +390,12 @@ private slots:
             return kit::readKey(text, &error) ? QString() : QString::fromStdString(error);
         };
         QCOMPARE(reason(good), QString());
+        // A lone CR ends a line as CR LF and LF do.
+        std::string crOnly;
+        for (char c : good)
+            if (c != '\r')
+                crOnly += c == '\n' ? '\r' : c;
+        QCOMPARE(reason(crOnly), QString());
         QVERIFY(reason(good.substr(0, good.rfind('\n', good.size() - 2))).contains("has 2 lines"));
         QVERIFY(reason(good.substr(0, good.size() - 5) + "\n").contains("line 3 (q)"));
         std::string notHex = good;
