@@ -163,10 +163,11 @@ private slots:
     void aLogWithErrorsLeadsWithTheFirstAndEnterGoesToIt() {
         Form1 &w = makeWindow();
         QVERIFY(openSource("Source/main.z80", "1\n2\n3\n4\n5\n6\nseven\n8\n"));
+        // Lines ended by LF, a lone CR and CR LF, as other assemblers write them.
         QByteArray log = "main.z80:2: warning: w\n";
         for (int i = 0; i < 200; ++i)
-            log += "defining\n";
-        QVERIFY(writeLog(log + "main.z80:7: error: bad\nmain.z80:8: error: worse\nBuild failed\n"));
+            log += "defining\r";
+        QVERIFY(writeLog(log + "main.z80:7: error: bad\r\nmain.z80:8: error: worse\nBuild failed\n"));
         w.Timer1_Timer();
         QPlainTextEdit *shownLog = w.form3()->Text1;
         QCOMPARE(shownLog->textCursor().selectedText(), QStringLiteral("main.z80:7: error: bad"));
