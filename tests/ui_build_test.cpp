@@ -167,7 +167,8 @@ private slots:
         QByteArray log = "main.z80:2: warning: w\n";
         for (int i = 0; i < 200; ++i)
             log += "defining\r";
-        QVERIFY(writeLog(log + "main.z80:7: error: bad\r\nmain.z80:8: error: worse\nBuild failed\n"));
+        QVERIFY(
+            writeLog(log + "main.z80:7: error: bad\r\nmain.z80:8: error: worse\nBuild failed\n"));
         w.Timer1_Timer();
         QPlainTextEdit *shownLog = w.form3()->Text1;
         QCOMPARE(shownLog->textCursor().selectedText(), QStringLiteral("main.z80:7: error: bad"));
