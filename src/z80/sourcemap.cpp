@@ -114,8 +114,8 @@ std::string writeMap(const Assembly &a, const std::vector<std::uint8_t> &image) 
         std::snprintf(page, sizeof page, " %02X", unsigned(l.page));
         body += std::string(l.equate ? "equate " : "label ") + l.name + " " +
                 std::to_string(l.value) + " " +
-                place(files, l.defined.file, l.defined.line, l.column) +
-                (l.page >= 0 ? page : "") + "\n";
+                place(files, l.defined.file, l.defined.line, l.column) + (l.page >= 0 ? page : "") +
+                "\n";
     }
     std::string out = std::string(kHeader) + "\n";
     char hash[24];
@@ -187,8 +187,8 @@ std::optional<SourceMap> readMap(std::string_view text, std::string *error) {
             if (f.size() < 4 || f.size() > 5 || f[1].empty() || !number(f[2], &s.value) ||
                 !parsePlace(f[3], map.files.size(), &s.at, true))
                 return fail("a symbol needs a name, a value and a place");
-            if (f.size() == 5 && (s.equate || f[4].size() != 2 || !number(f[4], &s.page, 16) ||
-                                  s.page >= map.pages))
+            if (f.size() == 5 &&
+                (s.equate || f[4].size() != 2 || !number(f[4], &s.page, 16) || s.page >= map.pages))
                 return fail("a label's page is an application's, below its page count");
             s.name = std::string(f[1]);
             map.symbols.push_back(std::move(s));
