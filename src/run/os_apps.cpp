@@ -45,6 +45,9 @@ void Os::offPage(Machine &m, std::uint16_t word, bool jump) {
 }
 
 void Os::pageBack(Machine &m) {
+    // The OS's way back takes its time too; and the caller's next
+    // instruction is one of its own, which a debugger sees begin.
+    m.idle(cost::kCall);
     m.setPort6(std::uint8_t(m.pop()));
     m.setReg(Reg::PC, m.pop());
 }
