@@ -97,6 +97,9 @@ private:
     void addMemoryCalls();
     void addVariableCalls();
     void addSystemCalls();
+    void addApplicationCalls(); // os_apps.cpp
+    // The running application's name as its header gives it, or empty.
+    std::string applicationName(Machine &m) const;
     void addIonCalls(std::uint16_t table);
     void addMirageCalls();
     void addMoreMirageCalls();
