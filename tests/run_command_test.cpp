@@ -132,7 +132,7 @@ private slots:
                            QString::fromUtf8(p.readAllStandardError())};
         };
         const QString atTwo = "Pages: stopped at 02:4000h (two), ";
-        for (const QString &place : {"two", "pages.z80:22", "02:4000h"}) {
+        for (const QString place : {"two", "pages.z80:22", "02:4000h"}) {
             const Outcome o = quorvin({"--break", place});
             QCOMPARE(o.status, 3);
             QVERIFY2(o.out.startsWith(atTwo) && o.out.contains("pages.z80:22: two: ld a,2\n") &&

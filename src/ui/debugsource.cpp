@@ -271,3 +271,9 @@ std::vector<std::string> DebugSource::files() const {
             out.push_back(l.file);
     return out;
 }
+
+std::function<bool(const run::Machine &)> DebugSource::onPages(const std::set<int> &pages) {
+    if (pages.empty() || pages.count(-1))
+        return {};
+    return [pages](const run::Machine &m) { return pages.count(m.applicationPageAt4000()) > 0; };
+}

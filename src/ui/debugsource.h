@@ -6,11 +6,14 @@
 // label+offset, and binds a file's line to the address of its first
 // statement (a line without code to the next line with code).
 
+#include "run/machine.h"
 #include "run/sourceinfo.h"
 #include "z80/sourcemap.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <set>
 #include <optional>
 #include <string>
 #include <vector>
@@ -69,6 +72,11 @@ public:
     std::string labelAt(std::uint16_t address, int page = -1) const;
     // The files that placed bytes, as whole paths where found.
     std::vector<std::string> files() const;
+
+    // A breakpoint's condition for places on an application's pages (their
+    // pages, -1 for a place on none): that one of them is mapped at 4000h;
+    // none when one place holds on any page.
+    static std::function<bool(const run::Machine &)> onPages(const std::set<int> &pages);
 
 private:
     Kind m_kind = Kind::None;

@@ -109,13 +109,6 @@ std::optional<DebugSource::Located> breakPlace(const DebugSource &info, QString 
     return DebugSource::Located{std::uint16_t(value), -1};
 }
 
-// A breakpoint's condition for places on an application's pages: that one
-// of them is mapped; none for a place that holds on any page.
-std::function<bool(const run::Machine &)> onPages(const std::set<int> &pages) {
-    if (pages.count(-1))
-        return {};
-    return [pages](const run::Machine &m) { return pages.count(m.applicationPageAt4000()) > 0; };
-}
 
 } // namespace
 
@@ -242,7 +235,7 @@ std::optional<int> runFromCommandLine(const QCommandLineParser &parser,
     }
     for (const auto &[address, pages] : breaks) {
         run::Breakpoint b;
-        b.condition = onPages(pages);
+        b.condition = DebugSource::onPages(pages);
         debugger.setBreakpoint(address, b);
     }
     for (const QString &at : parser.values(o.watch)) {
@@ -264,7 +257,7 @@ std::optional<int> runFromCommandLine(const QCommandLineParser &parser,
         }
         run::Breakpoint b;
         b.log = value.mid(eq + 1).toStdString();
-        b.condition = onPages({place->page});
+        b.condition = DebugSource::onPages({place->page});
         debugger.setBreakpoint(place->address, b);
     }
     debugger.setLog([](const std::string &text) { std::printf("%s\n", text.c_str()); });
