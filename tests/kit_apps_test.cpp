@@ -245,6 +245,16 @@ private slots:
                                            a.bytes.begin() + std::ptrdiff_t(start + 8)),
                  (std::vector<std::uint8_t>{0x3E, 2, 0xCD, 0x00, 0x40, 0x00, 0x40, 2}));
         QCOMPARE(int(a.bytes[0x8000 + 3]), 0xFC); // jr far: back 4 bytes on page 2
+        // far>>8 holds the page above the high byte: its low byte, with a
+        // word, as spasm-ng writes it (a wider value is still refused).
+        reader.files["/p/app.z80"] += " ld a,far>>8\n .db far>>8\n";
+        const z80::Assembly cut = z80::assemble("/p/app.z80", reader, {});
+        QCOMPARE(cut.errors.size(), size_t(0));
+        QCOMPARE(cut.warnings.size(), size_t(2));
+        QCOMPARE(std::vector<std::uint8_t>(cut.bytes.end() - 3, cut.bytes.end()),
+                 (std::vector<std::uint8_t>{0x3E, 0x40, 0x40}));
+        reader.files["/p/app.z80"] += " ld a,far\n";
+        QVERIFY(!z80::assemble("/p/app.z80", reader, {}).ok());
 
         const QString labels = QString::fromStdString(z80::labelFile(a));
         QVERIFY2(labels.contains("far = $24000\n") && labels.contains("mid = $14000\n") &&

@@ -147,7 +147,7 @@ Encoding encode(std::string_view mnemonic, const std::vector<Operand> &operands,
         const std::int64_t v = op.kind == Operand::Kind::Indirect ? 0 : op.value;
         if (checkRanges && result.error.empty()) {
             bool cut = false;
-            std::string why = slot.field == Field::Byte ? widthMisfit(v, 1, &cut)
+            std::string why = slot.field == Field::Byte ? widthMisfit(v, 1, &cut, false, paged)
                               : slot.field == Field::Word && cutToLowWord(v)
                                   ? widthMisfit(v, 2, &cut)
                                   : misfit(slot.field, v, end, paged);
@@ -164,7 +164,8 @@ std::string widthMisfit(std::int64_t v, int bytes, bool *cut, bool anyByte, bool
         return {};
     const std::string n = std::to_string(v);
     if (bytes == 1 && (v < -128 || v > 255)) {
-        if (!cutToLowByte(v) && !anyByte)
+        // In an application, label>>8 holds the label's page above its high byte.
+        if (!cutToLowByte(v) && !anyByte && !(paged && v >= 0 && v <= 0xFFFF))
             return "value " + n + " does not fit in 8 bits (-128 to 255)";
         *cut = true;
         return "value " + n + " does not fit in 8 bits (-128 to 255); its low byte " +

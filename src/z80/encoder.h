@@ -54,7 +54,8 @@ inline bool cutToLowWord(std::int64_t v) {
 // `paged`: the build is an application, whose labels carry their page in
 // bits 16-23 (spasm-ng's app.inc places page N at N*10000h+4000h), so a
 // 16-bit field takes the low 16 bits of any value up to FFFFFFh, silently,
-// as spasm-ng takes them.
+// as spasm-ng takes them, and a byte the low byte of one up to FFFFh (label>>8)
+// with a warning.
 std::string widthMisfit(std::int64_t v, int bytes, bool *cut, bool anyByte = false,
                         bool paged = false);
 
