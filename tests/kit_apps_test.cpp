@@ -7,9 +7,9 @@
 
 #include "appheader.h"
 #include "appsign.h"
-#include "z80/flashfile.h"
 #include "packer.h"
 #include "z80/assembler.h"
+#include "z80/flashfile.h"
 #include "z80/outputs.h"
 #include "z80/sourcemap.h"
 #include "z80/variableform.h"
@@ -233,9 +233,8 @@ private slots:
     void labelsOnLaterPagesKeepTheirPage() {
         z80::MemoryReader reader;
         reader.files["/p/app.z80"] = appHeader("Paged") + "start: ld a,far>>16\n call far\n" +
-                                     "entry: .dw far\n .db far>>16\n" + page(1) +
-                                     "mid: .db 1\n" + page(2) +
-                                     "far: ld a,2\n jr far\n";
+                                     "entry: .dw far\n .db far>>16\n" + page(1) + "mid: .db 1\n" +
+                                     page(2) + "far: ld a,2\n jr far\n";
         const z80::Assembly a = z80::assemble("/p/app.z80", reader, {});
         QCOMPARE(messages(a), QStringList());
         const kit::PreparedApp app = kit::prepareApplication(a.bytes);
@@ -274,7 +273,7 @@ private slots:
         // appHeader() takes 10 lines, each page(n) 2.
         QCOMPARE(onTwo->at.line, 10 + 4 + 2 + 1 + 2 + 1); // far: ld a,2
         QCOMPARE(onOne->at.line, 10 + 4 + 2 + 1);         // mid: .db 1
-        QCOMPARE(onZero->at.line, 2);             // the header's first field
+        QCOMPARE(onZero->at.line, 2);                     // the header's first field
         QVERIFY(map->at(0x4000) == onZero);
         for (const auto &sym : map->symbols)
             if (sym.name == "far")

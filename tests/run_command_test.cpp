@@ -149,14 +149,17 @@ private slots:
         for (const QString &line : QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts)) {
             if (line.contains("\tone") || line.contains("\ttwo"))
                 shown << line.section('\t', 1, 3);
-            pagesAndLines << line.section('\t', 1, 1).left(3) + line.section('\t', 3, 3).section(':', -1);
+            pagesAndLines << line.section('\t', 1, 1).left(3) +
+                                 line.section('\t', 3, 3).section(':', -1);
         }
         // Out to page 1 and back to page 0, out to page 2 and back.
-        QCOMPARE(pagesAndLines, QStringList({"00:6", "01:18", "01:19", "00:8", "02:22", "02:23",
-                                             "00:10"}));
+        QCOMPARE(pagesAndLines,
+                 QStringList({"00:6", "01:18", "01:19", "00:8", "02:22", "02:23", "00:10"}));
         const QString file = dir.filePath("pages.z80");
-        QCOMPARE(shown, QStringList({"01:4000h\tone\t" + file + ":18", "01:4002h\tone+2\t" + file + ":19",
-                                     "02:4000h\ttwo\t" + file + ":22", "02:4002h\ttwo+2\t" + file + ":23"}));
+        QCOMPARE(
+            shown,
+            QStringList({"01:4000h\tone\t" + file + ":18", "01:4002h\tone+2\t" + file + ":19",
+                         "02:4000h\ttwo\t" + file + ":22", "02:4002h\ttwo+2\t" + file + ":23"}));
     }
 
     // An application (.8xk) runs as the calculator starts one, and ends with

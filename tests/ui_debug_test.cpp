@@ -273,7 +273,7 @@ private slots:
             " .block $8000-($ & $FFFF)\n .org $14000\n"
             "one: ld a,1\n ret\n"
             " .block $8000-($ & $FFFF)\n .org $24000\n"
-            "two: ld a,2\n"  // 22
+            "two: ld a,2\n" // 22
             " ret\n";
         const QString path = tree->path("Source/apps.z80");
         QVERIFY(writeBytes(path, source));

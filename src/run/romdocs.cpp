@@ -277,8 +277,8 @@ std::vector<RomCallDoc> written() {
         {"_FindApp",
          "Looks for the Flash application named in OP1 (the runner holds only the one "
          "running).",
-         "OP1 = AppObj and the name", "carry clear: found, A = its first page; carry set: not "
-         "found", kAll},
+         "OP1 = AppObj and the name",
+         "carry clear: found, A = its first page; carry set: not found", kAll},
         {"_FindAppUp",
          "Finds the application whose name comes after OP1's (the runner holds only the one "
          "running).",
@@ -288,8 +288,8 @@ std::vector<RomCallDoc> written() {
          "running).",
          "OP1 = a name", "carry clear: OP1 = the application's name; carry set: none", kAll},
         {"_GetAppBasePage", "The first page of the application one of whose pages is A.",
-         "A = a page of an application", "carry clear: A = its first page; carry set: no "
-         "application's", "AF"},
+         "A = a page of an application",
+         "carry clear: A = its first page; carry set: no application's", "AF"},
         {"_SendAByte",
          "Sends A over the link port; with no cable (always, here) the calculator gives up with "
          "ERR:LINK.",

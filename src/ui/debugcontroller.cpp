@@ -24,8 +24,8 @@ std::vector<std::uint8_t> programData(const QString &path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    const QByteArray bytes = file.read(
-        qint64(std::max(run::kMaxProgramFileBytes, run::kMaxApplicationFileBytes)) + 1);
+    const QByteArray bytes =
+        file.read(qint64(std::max(run::kMaxProgramFileBytes, run::kMaxApplicationFileBytes)) + 1);
     run::ReadOptions options;
     options.ignoreChecksum = true;
     const run::Program p =

@@ -13,8 +13,8 @@
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <set>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 

@@ -109,7 +109,6 @@ std::optional<DebugSource::Located> breakPlace(const DebugSource &info, QString 
     return DebugSource::Located{std::uint16_t(value), -1};
 }
 
-
 } // namespace
 
 RunCommandOptions addRunOptions(QCommandLineParser &parser) {
