@@ -18,6 +18,7 @@
 #include "z80/outputs.h"
 #include "z80/sourcemap.h"
 
+#include "appheader.h"
 #include "filewrite.h"
 
 #include <algorithm>
@@ -134,8 +135,15 @@ int main(int argc, char **argv) {
         ok = write(listing, z80::listing(a, reader, source)) && ok;
     if (!labels.empty())
         ok = write(labels, z80::labelFile(a)) && ok;
-    if (!map.empty())
-        ok = write(map, z80::writeMap(a)) && ok;
+    if (!map.empty()) {
+        // An application's map names the bytes its .8xk file holds, with
+        // the header's length and page count as the packer fills them.
+        const kit::PreparedApp app =
+            a.application ? kit::prepareApplication(a.bytes) : kit::PreparedApp{};
+        ok = write(map, z80::writeMap(a, app.error.empty() && !app.bytes.empty() ? app.bytes
+                                                                                 : a.bytes)) &&
+             ok;
+    }
     if (!ok) { // nothing half made stays behind
         for (const std::string *path : {&output, &listing, &labels, &map, &diagnostics})
             if (!path->empty())

@@ -7,10 +7,11 @@
 
 #include "appheader.h"
 #include "appsign.h"
-#include "z80/flashfile.h"
 #include "packer.h"
 #include "z80/assembler.h"
+#include "z80/flashfile.h"
 #include "z80/outputs.h"
+#include "z80/sourcemap.h"
 #include "z80/variableform.h"
 
 #include "core/kitsetup.h"
@@ -220,6 +221,84 @@ private slots:
                  qPrintable(listing));
         QVERIFY(listing.contains(QRegularExpression(" 01:4000 01 [- ]+\\.db 1")));
         QVERIFY(listing.contains(QRegularExpression(" 02:4000 3E 02 [- ]+ld a,2")));
+    }
+
+    // A label on a later page keeps its page, as spasm-ng's app.inc gives
+    // it (page N placed at N*10000h+4000h; spasm-ng's pass_two.cpp: "higher
+    // bits of labels are used to store page info"): label>>16 is the page in
+    // a branch table, a 16-bit field takes the address alone without a
+    // word, jr counts within the page; the labels file writes the page above
+    // the address as spasm-ng does, and the map names each statement's and
+    // label's page and is read back to them.
+    void labelsOnLaterPagesKeepTheirPage() {
+        z80::MemoryReader reader;
+        reader.files["/p/app.z80"] = appHeader("Paged") + "start: ld a,far>>16\n call far\n" +
+                                     "entry: .dw far\n .db far>>16\n" + page(1) + "mid: .db 1\n" +
+                                     page(2) + "far: ld a,2\n jr far\n";
+        const z80::Assembly a = z80::assemble("/p/app.z80", reader, {});
+        QCOMPARE(messages(a), QStringList());
+        const kit::PreparedApp app = kit::prepareApplication(a.bytes);
+        QCOMPARE(QString::fromStdString(app.error), QString());
+        const std::size_t start = pageCountAt("Paged") + 1 + 2 + 8 + 3 + 64 + 6;
+        QCOMPARE(std::vector<std::uint8_t>(a.bytes.begin() + std::ptrdiff_t(start),
+                                           a.bytes.begin() + std::ptrdiff_t(start + 8)),
+                 (std::vector<std::uint8_t>{0x3E, 2, 0xCD, 0x00, 0x40, 0x00, 0x40, 2}));
+        QCOMPARE(int(a.bytes[0x8000 + 3]), 0xFC); // jr far: back 4 bytes on page 2
+        // far>>8 holds the page above the high byte: its low byte, with a
+        // word, as spasm-ng writes it (a wider value is still refused).
+        reader.files["/p/app.z80"] += " ld a,far>>8\n .db far>>8\n";
+        const z80::Assembly cut = z80::assemble("/p/app.z80", reader, {});
+        QCOMPARE(cut.errors.size(), size_t(0));
+        QCOMPARE(cut.warnings.size(), size_t(2));
+        QCOMPARE(std::vector<std::uint8_t>(cut.bytes.end() - 3, cut.bytes.end()),
+                 (std::vector<std::uint8_t>{0x3E, 0x40, 0x40}));
+        reader.files["/p/app.z80"] += " ld a,far\n";
+        QVERIFY(!z80::assemble("/p/app.z80", reader, {}).ok());
+
+        const QString labels = QString::fromStdString(z80::labelFile(a));
+        QVERIFY2(labels.contains("far = $24000\n") && labels.contains("mid = $14000\n") &&
+                     labels.contains(QRegularExpression("start = \\$40[0-9A-F]{2}\n")),
+                 qPrintable(labels));
+
+        const std::string mapText = z80::writeMap(a, app.bytes);
+        std::string error;
+        const auto map = z80::readMap(mapText, &error);
+        QVERIFY2(map, error.c_str());
+        QCOMPARE(map->pages, 3);
+        QCOMPARE(*map->size, std::uint64_t(app.bytes.size()));
+        const z80::SourceMap::Entry *onTwo = map->at(0x4000, 2);
+        const z80::SourceMap::Entry *onOne = map->at(0x4000, 1);
+        const z80::SourceMap::Entry *onZero = map->at(0x4000, 0);
+        QVERIFY(onTwo && onOne && onZero);
+        // appHeader() takes 10 lines, each page(n) 2.
+        QCOMPARE(onTwo->at.line, 10 + 4 + 2 + 1 + 2 + 1); // far: ld a,2
+        QCOMPARE(onOne->at.line, 10 + 4 + 2 + 1);         // mid: .db 1
+        QCOMPARE(onZero->at.line, 2);                     // the header's first field
+        QVERIFY(map->at(0x4000) == onZero);
+        for (const auto &sym : map->symbols)
+            if (sym.name == "far")
+                QCOMPARE(sym.page, 2);
+            else if (sym.name == "start")
+                QCOMPARE(sym.page, 0);
+        // A page is an application's: a program's map may not name one.
+        const std::string program = "qvmap 1\nfile 0 p.z80\ncode 01:4000 1 0 0:1:1\n";
+        QVERIFY(!z80::readMap(program, &error));
+        QVERIFY(!z80::readMap("qvmap 1\npages 2\nfile 0 p.z80\ncode 02:4000 1 0 0:1:1\n", &error));
+        QVERIFY(z80::readMap("qvmap 1\npages 2\nfile 0 p.z80\ncode 01:4000 1 0 0:1:1\n", &error));
+    }
+
+    // Brass's labels are 16-bit, its .page says where they are: the labels
+    // file and the map give a label on page 1 its page all the same.
+    void brassLabelsOnLaterPagesKeepTheirPage() {
+        const z80::Assembly a = assemble(
+            ".binarymode ti8xapp\n.variablename \"Paged\"\n.defpage 0, $4000, $4000\n"
+            ".defpage 1, $4000, $4000\n.page 0\n .block 128\n call far\n ret\n.page 1\nfar: ret\n");
+        QCOMPARE(messages(a), QStringList());
+        QVERIFY(QString::fromStdString(z80::labelFile(a)).contains("far = $14000\n"));
+        std::string error;
+        const auto map = z80::readMap(z80::writeMap(a), &error);
+        QVERIFY2(map, error.c_str());
+        QVERIFY(map->at(0x4000, 1) && map->at(0x4000, 1)->at.line == 10);
     }
 
     // spasm-ng's app.inc is read as spasm-ng reads it: a directive of its

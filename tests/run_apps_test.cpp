@@ -131,6 +131,38 @@ private slots:
         QCOMPARE(int(s.machine().read(0x9872)), 7);
     }
 
+    // An application finds itself as TI's System Routines describe it:
+    // _FindApp with its name in OP1 gives its first page (carry clear), any
+    // other name carry set; _FindAppUp from a name before its own gives its
+    // name; _GetAppBasePage turns any of its pages into its first.
+    // The runner holds the running application alone.
+    void anApplicationFindsItselfAndNoOther() {
+        const auto file = application(
+            "Finder", "_FindApp = $4C4E\n_FindAppUp = $4C48\n_GetAppBasePage = $50BC\n"
+                      " ld hl,self\n rst 20h\n bcall(_FindApp)\n ld ($9872),a\n sbc a,a\n"
+                      " ld ($9873),a\n"
+                      " ld hl,other\n rst 20h\n bcall(_FindApp)\n sbc a,a\n ld ($9874),a\n"
+                      " ld hl,before\n rst 20h\n bcall(_FindAppUp)\n sbc a,a\n ld ($9875),a\n"
+                      " ld a,($8479)\n ld ($9876),a\n"
+                      " ld hl,self\n rst 20h\n bcall(_FindAppUp)\n sbc a,a\n ld ($9877),a\n"
+                      " ld a,$14\n bcall(_GetAppBasePage)\n ld ($9878),a\n"
+                      " ld a,$13\n bcall(_GetAppBasePage)\n sbc a,a\n ld ($9879),a\n"
+                      " bjump(_JForceCmdNoChar)\n"
+                      "self: .db $14,\"Finder\",0\nother: .db $14,\"Other\",0\n"
+                      "before: .db $14,\"A\",0\n"
+                      " .block $8000-($ & $FFFF)\n .org $14000\n .db 0\n");
+        run::Session s(run::readProgram(file));
+        QCOMPARE(QString::fromStdString(ran(s)), QString("returned"));
+        QCOMPARE(int(s.machine().read(0x9872)), 0x15); // its first page
+        QCOMPARE(int(s.machine().read(0x9873)), 0);    // found
+        QCOMPARE(int(s.machine().read(0x9874)), 0xFF); // no application "Other"
+        QCOMPARE(int(s.machine().read(0x9875)), 0);    // after "A" comes "Finder"
+        QCOMPARE(char(s.machine().read(0x9876)), 'F');
+        QCOMPARE(int(s.machine().read(0x9877)), 0xFF); // and none after "Finder"
+        QCOMPARE(int(s.machine().read(0x9878)), 0x15); // from its second page, 14h
+        QCOMPARE(int(s.machine().read(0x9879)), 0xFF); // 13h is none of its pages
+    }
+
     // Damaged and hostile files are refused before anything runs: cut short,
     // a page far past the Flash, a header that disagrees with the pages, more
     // pages than the archive holds, a file larger than any application.

@@ -89,6 +89,79 @@ class RunCommandTest : public QObject {
 
 private slots:
 
+    // An application's later pages hold code at the same addresses: page 1
+    // and page 2 both start at 4000h. --break by a label or a line stops on
+    // its own page only (page 1's 4000h runs first), --break 02:4000h too,
+    // and the trace and the stop name the page (PP:ADDRh), from the labels
+    // file ($24000, as spasm-ng writes it) and the map the kit leaves.
+    void breakpointsAndTheTraceTellAnApplicationsPagesApart() {
+        const std::string source =
+            " .org $4000\n .db $80,$0F,0,0,0,0, $80,$12,1,4, $80,$45,\"Pages\", $80,$81,0\n"
+            " .db $80,$90, $03,$26,$09,$04,$04,$6F,$1B,$80, $02,$0D,$40\n .block 64\n"
+            " .db $80,$7F,0,0,0,0\n"
+            " rst 28h\n .dw tOne-$4000\n rst 28h\n .dw tTwo-$4000\n call $50\n .dw $4027\n"
+            "tOne: .dw one\n .db one>>16\n"
+            "tTwo: .dw two\n .db two>>16\n"
+            " .block $8000-($ & $FFFF)\n .org $14000\n"
+            "one: ld a,1\n ret\n"
+            " .block $8000-($ & $FFFF)\n .org $24000\n"
+            "two: ld a,2\n ret\n";
+        z80::MemoryReader reader;
+        const std::string path = dir.filePath("pages.z80").toStdString();
+        reader.files[path] = source;
+        const z80::Assembly a = z80::assemble(path, reader, {});
+        QVERIFY(a.ok());
+        const kit::PreparedApp app = kit::prepareApplication(a.bytes);
+        QCOMPARE(QString::fromStdString(app.error), QString());
+        const QString program = dir.filePath("PAGES.8xk");
+        for (const auto &[ext, text] :
+             std::map<QString, std::string>{{".8xk", z80::flashFile(app.bytes, app.name)},
+                                            {".lab", z80::labelFile(a)},
+                                            {".map", z80::writeMap(a, app.bytes)},
+                                            {".z80", source}}) {
+            QFile f(dir.filePath((ext == ".z80" ? "pages" : "PAGES") + ext));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(text.data(), qint64(text.size()));
+        }
+        auto quorvin = [&](const QStringList &options) {
+            QProcess p;
+            p.setWorkingDirectory(dir.path());
+            p.start(QUORVIN_PROGRAM, QStringList{"--run", program} + options);
+            p.waitForFinished(60000);
+            return Outcome{p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+                           QString::fromUtf8(p.readAllStandardError())};
+        };
+        const QString atTwo = "Pages: stopped at 02:4000h (two), ";
+        for (const QString place : {"two", "pages.z80:22", "02:4000h"}) {
+            const Outcome o = quorvin({"--break", place});
+            QCOMPARE(o.status, 3);
+            QVERIFY2(o.out.startsWith(atTwo) && o.out.contains("pages.z80:22: two: ld a,2\n") &&
+                         o.out.contains("AF=01"), // page 1's routine ran before
+                     qPrintable(place + ": " + o.out + o.err));
+        }
+        const QString trace = dir.filePath("pages.txt");
+        const Outcome whole = quorvin({"--trace", trace});
+        QCOMPARE(whole.err, QString());
+        QCOMPARE(whole.status, 0);
+        QFile f(trace);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QStringList shown, pagesAndLines;
+        for (const QString &line : QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts)) {
+            if (line.contains("\tone") || line.contains("\ttwo"))
+                shown << line.section('\t', 1, 3);
+            pagesAndLines << line.section('\t', 1, 1).left(3) +
+                                 line.section('\t', 3, 3).section(':', -1);
+        }
+        // Out to page 1 and back to page 0, out to page 2 and back.
+        QCOMPARE(pagesAndLines,
+                 QStringList({"00:6", "01:18", "01:19", "00:8", "02:22", "02:23", "00:10"}));
+        const QString file = dir.filePath("pages.z80");
+        QCOMPARE(
+            shown,
+            QStringList({"01:4000h\tone\t" + file + ":18", "01:4002h\tone+2\t" + file + ":19",
+                         "02:4000h\ttwo\t" + file + ":22", "02:4002h\ttwo+2\t" + file + ":23"}));
+    }
+
     // An application (.8xk) runs as the calculator starts one, and ends with
     // bjump(_JForceCmdNoChar) as a program with its last ret; a file larger
     // than any application is refused without being read whole.

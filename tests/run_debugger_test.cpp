@@ -393,6 +393,28 @@ homed:  ret
             QCOMPARE(info.labelAt(0x9D96), std::string("start+1"));
         }
     }
+
+    // spasm-ng's listing of an application gives each line's page before its
+    // address ("02:4000"), and its labels file a label's page above its 16
+    // bits ("$24000"; export.cpp writes "%.4X" of the whole value): pages 1
+    // and 2 both at 4000h are told apart, and a page-0 label stays 4000h-7FFFh.
+    void anApplicationsListingAndLabelsNameItsPages() {
+        run::SourceInfo info;
+        info.readListing("   12 01:4000 3E 01 -  -      ld a,1\n"
+                         "   20 02:4000 3E 02 -  -      ld a,2\n"
+                         "    3 00:4080 C9 -  -  -  start: ret\n",
+                         "app.z80");
+        info.readLabels("one = $14000\ntwo = $24000\nstart = $4080\n");
+        QVERIFY(info.lineAt(0x4000, 1) && info.lineAt(0x4000, 2) && info.lineAt(0x4080, 0));
+        QCOMPARE(info.lineAt(0x4000, 1)->line, 12);
+        QCOMPARE(info.lineAt(0x4000, 2)->text, std::string("ld a,2"));
+        QVERIFY(!info.lineAt(0x4000, 0));
+        QCOMPARE(info.labelAt(0x4001, 2), std::string("two+1"));
+        QCOMPARE(info.labelAt(0x4001, 1), std::string("one+1"));
+        QCOMPARE(info.labelAt(0x4081), std::string("start+1"));
+        QCOMPARE(info.label("two"), std::optional<std::uint16_t>(0x4000));
+        QCOMPARE(info.labelValue("two"), std::optional<std::uint32_t>(0x24000));
+    }
 };
 
 QTEST_APPLESS_MAIN(RunDebuggerTest)

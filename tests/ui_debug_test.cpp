@@ -4,6 +4,7 @@
 // changed, the screen buffer shown, a step back; a breakpoint in an include
 // opening the include; a map of an older build refused.
 
+#include "appheader.h"
 #include "packer.h"
 #include "run/romtable.h"
 #include "ui/breakpoints.h"
@@ -11,6 +12,7 @@
 #include "ui/debugsource.h"
 #include "ui/runwindow.h"
 #include "z80/assembler.h"
+#include "z80/flashfile.h"
 #include "z80/source.h"
 #include "z80/sourcemap.h"
 
@@ -254,6 +256,54 @@ private slots:
         QVERIFY(again.open_doc(tree->path("Source/demo.z80")));
         QVERIFY(breakpoints()->has(10));
         QCOMPARE(breakpoints()->all().value(tree->path("Source/inc.z80")), QList<int>{3});
+    }
+
+    // An application's pages 1 and 2 both hold code at 4000h: a breakpoint
+    // on page 2's line stops there while page 2 is mapped, not when page 1's
+    // routine (called first) runs at the same address, and the pause names
+    // the page; the map of the .8xk the build made is the application's own.
+    void anApplicationsBreakpointStopsOnItsOwnPage() {
+        const QByteArray source =
+            " .org $4000\n .db $80,$0F,0,0,0,0, $80,$12,1,4, $80,$44,\"Apps\", $80,$81,0\n"
+            " .db $80,$90, $03,$26,$09,$04,$04,$6F,$1B,$80, $02,$0D,$40\n .block 64\n"
+            " .db $80,$7F,0,0,0,0\n"
+            " rst 28h\n .dw tOne-$4000\n rst 28h\n .dw tTwo-$4000\n call $50\n .dw $4027\n"
+            "tOne: .dw one\n .db one>>16\n"
+            "tTwo: .dw two\n .db two>>16\n"
+            " .block $8000-($ & $FFFF)\n .org $14000\n"
+            "one: ld a,1\n ret\n"
+            " .block $8000-($ & $FFFF)\n .org $24000\n"
+            "two: ld a,2\n" // 22
+            " ret\n";
+        const QString path = tree->path("Source/apps.z80");
+        QVERIFY(writeBytes(path, source));
+        z80::DiskReader reader;
+        const z80::Assembly a = z80::assemble(path.toStdString(), reader, {});
+        QVERIFY(a.ok());
+        const kit::PreparedApp app = kit::prepareApplication(a.bytes);
+        QCOMPARE(QString::fromStdString(app.error), QString());
+        QVERIFY(writeBytes(tree->path("prepared.8xk"),
+                           QByteArray::fromStdString(z80::flashFile(app.bytes, app.name))));
+        QVERIFY(writeBytes(tree->path("prepared.map"),
+                           QByteArray::fromStdString(z80::writeMap(a, app.bytes))));
+        QVERIFY(makeExecutable(tree->path("asm.bat"), R"SH(#!/bin/sh
+root=$(dirname "$0")
+echo "built" > "$root/TASM/error.log"
+cp "$root/prepared.8xk" "$root/Exec/$1.8xk"
+cp "$root/prepared.map" "$root/Exec/$1.map"
+)SH"));
+        Form1 &w = makeWindow(true, 50);
+        QVERIFY(w.open_doc(path));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        caretTo(22);
+        key(Qt::Key_F9);
+        key(Qt::Key_F5, Qt::ControlModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 10000);
+        QVERIFY2(status().startsWith("Paused at apps.z80:22, 02:4000h (two): at a breakpoint"),
+                 qPrintable(status()));
+        QCOMPARE(reg(run::Reg::AF) >> 8, 1); // page 1's routine ran first
+        QCOMPARE(breakpoints()->arrowLine(), 22);
     }
 
     // A map another build wrote is not used: the pane says so and the run goes on.

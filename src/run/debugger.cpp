@@ -307,6 +307,11 @@ std::optional<Pause> Debugger::checkBefore(std::uint16_t pc, std::uint16_t sp) {
     // A pushed address of the program's own code is a jump, not a fault:
     // `ld hl,routine \ push hl \ ret` is how programs dispatch through tables.
     const bool jumpIntoProgram = m.readWord(sp) >= m_codeStart && m.readWord(sp) < m_codeEnd;
+    // The end of a routine an application called on another of its pages:
+    // the OS pushed its way back (the caller's page under it), not a push
+    // of the program's, and the OS takes it back off.
+    if (isRet(m, pc) && m.readWord(sp) == Os::kPageBack)
+        return std::nullopt;
     if (!m_frames.empty() && deeper(sp, m_frames.back()) > 0 && m.interruptMode() != 2 &&
         isRet(m, pc) && m.read(pc) != 0xED && !jumpIntoProgram)
         if (auto p = fault(Check::Return, "a ret at " + hex4(pc) + " to " + hex4(m.readWord(sp)) +

@@ -66,6 +66,15 @@ public:
     int flashPages() const { return m_model == Model::Ti84Plus ? 64 : 32; }
     // The Flash page port 6 maps at 4000h, or -1 when it maps RAM.
     int flashPageAt4000() const { return m_page[1] < -1 ? -2 - m_page[1] : -1; }
+    // The application's page mapped at 4000h, counted from its first (as its
+    // branch table and its build's map count them), or -1 when none is.
+    int applicationPageAt4000() const {
+        const int flash = flashPageAt4000();
+        return flash >= 0 && m_appFirst >= 0 && flash <= m_appFirst &&
+                       std::size_t(m_appFirst - flash) * 0x4000 < m_app.size()
+                   ? m_appFirst - flash
+                   : -1;
+    }
     // Port 6 as the program last wrote it, and writing it (the OS maps pages too).
     std::uint8_t port6() const { return m_port6; }
     void setPort6(std::uint8_t v) {

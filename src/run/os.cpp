@@ -41,6 +41,7 @@ Os::Os(RomNames names) : m_names(std::move(names)) {
     addMemoryCalls();
     addVariableCalls();
     addSystemCalls();
+    addApplicationCalls();
 }
 
 void Os::on(const char *name, Call call) {

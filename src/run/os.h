@@ -145,6 +145,9 @@ private:
     int mouseY() const { return m_mouseY; }
     // The call being answered and where it was called from, for a stop's reason.
     std::string callPlace() const;
+    void addApplicationCalls(); // os_apps.cpp
+    // The running application's name as its header gives it, or empty.
+    std::string applicationName(Machine &m) const;
     void addIonCalls(std::uint16_t table);
     void addMirageCalls();
     void addDoorsCalls();

@@ -153,11 +153,6 @@ void Os::addSystemCalls() {
         m.setReg(Reg::BC, 0);
         return Result::Done;
     });
-    // No applications are installed: carry set, not found.
-    on("_FindApp", [](Machine &m) {
-        m.setFlags(0x01);
-        return Result::Done;
-    });
     // No cable: the calculator gives up with its link error.
     const auto noCable = [this](Machine &m) {
         m.idle(Machine::kClockHz); // the OS's timeout

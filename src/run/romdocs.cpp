@@ -284,8 +284,22 @@ std::vector<RomCallDoc> written() {
          "Copies BC bytes of Flash page A from HL to DE (the runner has no Flash: it writes "
          "FFh).",
          "A = page; HL = source; DE = target; BC = count", "HL += BC; DE += BC", kAll},
-        {"_FindApp", "Looks for the Flash application named in OP1 (the runner has none).",
-         "OP1 = name", "carry set: not found", kAll},
+        {"_FindApp",
+         "Looks for the Flash application named in OP1 (the runner holds only the one "
+         "running).",
+         "OP1 = AppObj and the name",
+         "carry clear: found, A = its first page; carry set: not found", kAll},
+        {"_FindAppUp",
+         "Finds the application whose name comes after OP1's (the runner holds only the one "
+         "running).",
+         "OP1 = a name", "carry clear: OP1 = the application's name; carry set: none", kAll},
+        {"_FindAppDn",
+         "Finds the application whose name comes before OP1's (the runner holds only the one "
+         "running).",
+         "OP1 = a name", "carry clear: OP1 = the application's name; carry set: none", kAll},
+        {"_GetAppBasePage", "The first page of the application one of whose pages is A.",
+         "A = a page of an application",
+         "carry clear: A = its first page; carry set: no application's", "AF"},
         {"_SendAByte",
          "Sends A over the link port; with no cable (always, here) the calculator gives up with "
          "ERR:LINK.",

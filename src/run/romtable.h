@@ -227,6 +227,8 @@ inline const std::vector<RomCall> &romCalls() {
         {0x4C33, "_MemSet"},
         {0x4C39, "_PointOn"},
         {0x4C3F, "_StrLength"},
+        {0x4C48, "_FindAppUp"},
+        {0x4C4B, "_FindAppDn"},
         {0x4C4E, "_FindApp"},
         {0x4C60, "_IBounds"},
         {0x4C63, "_IOffset"},
@@ -260,6 +262,7 @@ inline const std::vector<RomCall> &romCalls() {
         {0x5065, "_DispMenuTitle"},
         {0x5071, "_BufCpy"},
         {0x508F, "_ForceFullScreen"},
+        {0x50BC, "_GetAppBasePage"},
         // In the boot code's page, reached through the same bcall; TI's own
         // include leaves it out, the calculator's programmers' includes have it.
         {0x80B1, "_Div32By16"},

@@ -38,16 +38,31 @@ std::filesystem::path besideFile(const std::filesystem::path &program, const std
     return program.parent_path() / (upper + ext);
 }
 
-bool hex4(const std::string &s, std::size_t at, std::uint16_t &value) {
-    if (at + 4 > s.size())
+// `digits` hexadecimal digits at `at`, or from 1 to 6 of them up to the
+// line's end or a blank when `digits` is 0.
+bool hex(const std::string &s, std::size_t at, std::size_t digits, std::uint32_t &value) {
+    std::size_t end = at + digits;
+    if (digits == 0) {
+        end = std::min(s.find_first_of(" \t", at), s.size());
+        if (end == at || end - at > 6)
+            return false;
+    }
+    if (end > s.size())
         return false;
     value = 0;
-    for (std::size_t i = at; i < at + 4; ++i) {
-        if (!std::isxdigit(static_cast<unsigned char>(s[i])))
+    for (std::size_t i = at; i < end; ++i) {
+        const char c = s[i];
+        if (!std::isxdigit(static_cast<unsigned char>(c)))
             return false;
-        value = std::uint16_t(value << 4 | std::stoi(s.substr(i, 1), nullptr, 16));
+        value = value << 4 | std::uint32_t(c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10);
     }
     return true;
+}
+
+// A labels file's value as a key: the page above an address of 4000h-7FFFh.
+std::uint32_t labelKey(std::uint32_t value) {
+    const std::uint16_t address = std::uint16_t(value);
+    return value > 0xFFFF && address >= 0x4000 && address < 0x8000 ? value & 0xFFFFFF : address;
 }
 
 } // namespace
@@ -76,12 +91,12 @@ void SourceInfo::readLabels(const std::string &text) {
     for (std::string_view view; lines.next(&view);) {
         const std::string line(view);
         const std::size_t eq = line.find(" = $");
-        std::uint16_t value = 0;
-        if (eq == std::string::npos || eq == 0 || !hex4(line, eq + 4, value))
+        std::uint32_t value = 0;
+        if (eq == std::string::npos || eq == 0 || !hex(line, eq + 4, 0, value))
             continue;
         const std::string name = line.substr(0, eq);
         m_labels.emplace(lower(name), value);
-        m_names.emplace(value, name);
+        m_names.emplace(labelKey(value), name);
     }
 }
 
@@ -95,38 +110,49 @@ void SourceInfo::readListing(const std::string &text, const std::string &mainFil
             file = line.substr(other.size(), line.rfind('"') - other.size());
             continue;
         }
-        // "%5d 00:%04X " then four byte slots of three characters, then the text.
-        const std::size_t colon = line.find(" 00:");
-        std::uint16_t address = 0;
-        if (colon == std::string::npos || colon == 0 || !hex4(line, colon + 4, address))
+        // "%5d PP:%04X " then four byte slots of three characters, then the
+        // text; PP is 00 but for an application's later pages.
+        const std::size_t colon = line.find(':');
+        std::uint32_t page = 0, address = 0;
+        if (colon == std::string::npos || colon < 3 || line[colon - 3] != ' ' ||
+            !hex(line, colon - 2, 2, page) || !hex(line, colon + 1, 4, address))
             continue;
-        const std::string number = line.substr(0, colon);
+        const std::uint32_t at = key(std::uint16_t(address), int(page));
+        const std::size_t page0 = colon - 3; // where the number ends
+        const std::string number = line.substr(0, page0);
         if (number.find_first_not_of(' ') == std::string::npos ||
             number.find_first_not_of(" 0123456789") != std::string::npos)
             continue;
-        const std::size_t slots = colon + 9;
+        const std::size_t slots = colon + 6;
         if (line.size() < slots + 12 || line.compare(slots, 1, "-") == 0)
             continue; // no bytes on this line
         std::string source = line.substr(slots + 12);
         const std::size_t start = source.find_first_not_of(" \t");
         source = start == std::string::npos ? std::string() : source.substr(start);
-        m_lines.emplace(address, SourceLine{file, std::stoi(number), source});
+        m_lines.emplace(at, SourceLine{file, std::stoi(number), source});
     }
 }
 
-std::optional<std::uint16_t> SourceInfo::label(const std::string &name) const {
+std::optional<std::uint32_t> SourceInfo::labelValue(const std::string &name) const {
     const auto it = m_labels.find(lower(name));
     if (it == m_labels.end())
         return std::nullopt;
     return it->second;
 }
 
-std::string SourceInfo::labelAt(std::uint16_t address) const {
-    auto it = m_names.upper_bound(address);
+std::optional<std::uint16_t> SourceInfo::label(const std::string &name) const {
+    if (const auto v = labelValue(name))
+        return std::uint16_t(*v);
+    return std::nullopt;
+}
+
+std::string SourceInfo::labelAt(std::uint16_t address, int page) const {
+    const std::uint32_t at = key(address, page);
+    auto it = m_names.upper_bound(at);
     if (it == m_names.begin())
         return {};
     --it;
-    const int offset = address - it->first;
+    const std::int64_t offset = std::int64_t(at) - std::int64_t(it->first);
     if (offset > 255)
         return {};
     // The first name defined at that value, in the labels file's order.
@@ -134,8 +160,8 @@ std::string SourceInfo::labelAt(std::uint16_t address) const {
     return first->second + (offset ? "+" + std::to_string(offset) : "");
 }
 
-const SourceLine *SourceInfo::lineAt(std::uint16_t address) const {
-    const auto it = m_lines.find(address);
+const SourceLine *SourceInfo::lineAt(std::uint16_t address, int page) const {
+    const auto it = m_lines.find(key(address, page));
     return it == m_lines.end() ? nullptr : &it->second;
 }
 

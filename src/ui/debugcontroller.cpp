@@ -9,23 +9,31 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <map>
+#include <set>
+
 namespace {
 
 // A step runs at most this far at once before the window's clock takes over.
 constexpr std::uint64_t kStepSlice = 60000;
 
-// The program variable's bytes as the build made them: BB 6D and the code.
+// The program variable's bytes as the build made them: BB 6D and the code;
+// for an application, its pages.
 std::vector<std::uint8_t> programData(const QString &path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    const QByteArray bytes = file.read(qint64(run::kMaxProgramFileBytes) + 1);
+    const QByteArray bytes =
+        file.read(qint64(std::max(run::kMaxProgramFileBytes, run::kMaxApplicationFileBytes)) + 1);
     run::ReadOptions options;
     options.ignoreChecksum = true;
     const run::Program p =
         run::readProgram(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), options);
     if (!p.error.empty())
         return {};
+    if (!p.application.empty())
+        return p.application;
     std::vector<std::uint8_t> data = {0xBB, 0x6D};
     data.insert(data.end(), p.code.begin(), p.code.end());
     return data;
@@ -58,7 +66,8 @@ void DebugController::attach(RunWindow *window, const QString &program, const QS
     m_program = program;
     m_folder = sourceFolder.toStdString();
     const std::vector<std::uint8_t> data = programData(program);
-    m_programSize = data.size() > 2 ? data.size() - 2 : 0;
+    // An application has no bytes at 9D95h.
+    m_programSize = data.size() > 2 && data[0] == 0xBB ? data.size() - 2 : 0;
     std::string error;
     m_source = DebugSource::beside(program.toStdString(), data, m_folder, &error);
     m_refusal = m_source ? QString() : QString::fromStdString(error);
@@ -151,15 +160,28 @@ void DebugController::bind() {
     for (const QString &name : m_watches)
         if (const auto a = m_source->label(name.toStdString()))
             m_debugger->watchWrites(*a, true);
+    // A line on an application's page stops only while that page is mapped.
+    std::map<std::uint16_t, std::set<int>> pages;
     const auto all = m_breakpoints->all();
     for (auto it = all.begin(); it != all.end(); ++it)
         for (int line : it.value())
             if (const auto b = m_source->bind(it.key().toStdString(), line)) {
-                m_debugger->setBreakpoint(b->address);
-                m_bound.insert(b->address);
+                pages[b->address].insert(b->page);
                 if (b->line != line)
                     m_breakpoints->move(it.key(), line, b->line);
             }
+    for (const auto &[address, on] : pages) {
+        run::Breakpoint b;
+        b.condition = DebugSource::onPages(on);
+        m_debugger->setBreakpoint(address, b);
+        m_bound.insert(address);
+    }
+}
+
+int DebugController::pageAt(std::uint16_t address) const {
+    return address >= 0x4000 && address < 0x8000
+               ? m_window->session().machine().applicationPageAt4000()
+               : -1;
 }
 
 void DebugController::go(Mode mode, std::uint16_t target) {
@@ -263,12 +285,15 @@ QString DebugController::describe(const run::Pause &pause) const {
         why = tr("after a step");
         break;
     }
+    const int page = pageAt(pause.pc);
     QString at = QStringLiteral("%1").arg(pause.pc, 4, 16, QLatin1Char('0')).toUpper() + u'h';
+    if (page >= 0)
+        at = QStringLiteral("%1:").arg(page, 2, 16, QLatin1Char('0')).toUpper() + at;
     if (m_source) {
-        const QString label = QString::fromStdString(m_source->labelAt(pause.pc));
+        const QString label = QString::fromStdString(m_source->labelAt(pause.pc, page));
         if (!label.isEmpty())
             at += QStringLiteral(" (%1)").arg(label);
-        if (const auto place = m_source->placeOf(pause.pc))
+        if (const auto place = m_source->placeOf(pause.pc, page))
             at = QStringLiteral("%1:%2, ")
                      .arg(QFileInfo(QString::fromStdString(place->file)).fileName())
                      .arg(place->line) +
@@ -290,7 +315,7 @@ void DebugController::show(const run::Pause &pause) {
     QString file;
     int line = 0;
     if (m_source)
-        if (const auto place = m_source->placeOf(pause.pc)) {
+        if (const auto place = m_source->placeOf(pause.pc, pageAt(pause.pc))) {
             file = QString::fromStdString(place->file);
             line = place->line;
         }

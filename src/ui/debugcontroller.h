@@ -82,6 +82,9 @@ private:
     std::string m_folder;
     std::optional<DebugSource> m_source;
     QString m_refusal;
+    // The application's page mapped at `address` when it is one of its
+    // pages' addresses (4000h-7FFFh), else -1.
+    int pageAt(std::uint16_t address) const;
     std::size_t m_programSize = 0;
     std::unique_ptr<run::Debugger> m_debugger;
     std::set<std::uint16_t> m_bound;

@@ -44,17 +44,19 @@ fs::path besideFile(const fs::path &program, const std::string &ext) {
 // The map agrees with the program when it was written for bytes of the same
 // count and hash; a map without them (written before they were) at least
 // places all its statements inside the program.
+// An application's file holds its signature after the bytes the map names.
 bool agrees(const z80::SourceMap &map, const std::vector<std::uint8_t> &data) {
-    if (map.size &&
-        (*map.size != data.size() || *map.hash != z80::mapHash(data.data(), data.size())))
+    if (map.size && (map.pages ? *map.size > data.size() : *map.size != data.size()))
+        return false;
+    if (map.size && *map.hash != z80::mapHash(data.data(), std::size_t(*map.size)))
         return false;
     return std::all_of(map.entries.begin(), map.entries.end(),
                        [&](const auto &e) { return e.offset + e.size <= data.size(); });
 }
 
-std::string hex4(std::uint16_t v) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%04X", v);
+std::string hex4(std::uint32_t v) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%04X", unsigned(v));
     return text;
 }
 
@@ -81,6 +83,10 @@ std::optional<DebugSource> DebugSource::beside(const std::string &programPath,
         out = DebugSource();
         out->m_info = run::SourceInfo::beside(programPath);
         out->m_kind = out->m_info.hasListing() ? Kind::Listing : Kind::Labels;
+        std::string ext = program.extension().string();
+        std::transform(ext.begin(), ext.end(), ext.begin(),
+                       [](unsigned char c) { return char(std::tolower(c)); });
+        out->m_application = ext == ".8xk";
     } else if (const fs::path labels = besideFile(program, ".lab"); !labels.empty()) {
         if (const auto text = readSmall(labels, kMaxMap))
             out->m_info.readLabels(*text);
@@ -104,6 +110,7 @@ std::optional<DebugSource> DebugSource::fromMap(const std::string &mapText,
     }
     DebugSource s;
     s.m_kind = Kind::Map;
+    s.m_application = map->pages > 0;
     // Names without a folder are the main source's neighbours.
     fs::path base = sourceFolder;
     if (!map->files.empty() && fs::path(map->files[0]).is_absolute())
@@ -126,36 +133,41 @@ std::optional<DebugSource> DebugSource::fromMap(const std::string &mapText,
     // The map's symbols name addresses where the labels file is missing.
     std::string labels;
     for (const auto &sym : map->symbols)
-        if (sym.value >= 0 && sym.value <= 0xFFFF)
+        if (sym.page >= 0)
+            labels += sym.name + " = $" +
+                      hex4(std::uint32_t(sym.page) << 16 | std::uint32_t(sym.value & 0xFFFF)) +
+                      "\n";
+        else if (sym.value >= 0 && sym.value <= 0xFFFF)
             labels += sym.name + " = $" + hex4(std::uint16_t(sym.value)) + "\n";
     s.m_info.readLabels(labels);
     s.m_map = std::move(map);
     return s;
 }
 
-std::optional<DebugSource::Place> DebugSource::placeOf(std::uint16_t address) const {
+std::optional<DebugSource::Place> DebugSource::placeOf(std::uint16_t address, int page) const {
     if (m_map) {
-        if (const auto *e = m_map->at(address))
+        if (const auto *e = m_map->at(address, page))
             return Place{m_paths[e->at.file], e->at.line};
         return std::nullopt;
     }
     const auto &lines = m_info.lines();
-    auto it = lines.upper_bound(address);
+    const std::uint32_t key = run::SourceInfo::key(address, page);
+    auto it = lines.upper_bound(key);
     if (it == lines.begin())
         return std::nullopt;
     --it;
     // A listing gives where statements start; one holds at most 4 bytes of code here.
-    if (address - it->first > 3)
+    if (key - it->first > 3)
         return std::nullopt;
     return Place{it->second.file, it->second.line};
 }
 
-bool DebugSource::startsStatement(std::uint16_t address) const {
+bool DebugSource::startsStatement(std::uint16_t address, int page) const {
     if (m_map) {
-        const auto *e = m_map->at(address);
+        const auto *e = m_map->at(address, page);
         return e && e->address == address;
     }
-    return m_info.lineAt(address) != nullptr;
+    return m_info.lineAt(address, page) != nullptr;
 }
 
 std::string DebugSource::lineText(const Place &place) const {
@@ -203,10 +215,15 @@ std::optional<DebugSource::Bound> DebugSource::bind(const std::string &file, int
         return fs::equivalent(other, file, error);
     };
     std::optional<Bound> best;
-    auto consider = [&](std::uint32_t address, int at) {
-        if (at >= line &&
-            (!best || at < best->line || (at == best->line && address < best->address)))
-            best = Bound{std::uint16_t(address), at};
+    std::uint32_t bestKey = 0;
+    // `key`: the address with its page above it (page 0: the address alone).
+    auto consider = [&](std::uint32_t key, int at) {
+        if (at >= line && (!best || at < best->line || (at == best->line && key < bestKey))) {
+            const std::uint16_t address = std::uint16_t(key);
+            const bool paged = m_application && address >= 0x4000 && address < 0x8000;
+            best = Bound{address, at, paged ? int(key >> 16) : -1};
+            bestKey = key;
+        }
     };
     if (m_map) {
         std::vector<bool> matches(m_paths.size());
@@ -214,7 +231,7 @@ std::optional<DebugSource::Bound> DebugSource::bind(const std::string &file, int
             matches[i] = same(m_paths[i]) || same(m_map->files[i]);
         for (const auto &e : m_map->entries)
             if (e.code && matches[e.at.file])
-                consider(e.address, e.at.line);
+                consider(z80::pagedKey(e.address, e.page), e.at.line);
         return best;
     }
     std::map<std::string, bool> matches;
@@ -232,8 +249,17 @@ std::optional<std::uint16_t> DebugSource::label(const std::string &name) const {
     return m_info.label(name);
 }
 
-std::string DebugSource::labelAt(std::uint16_t address) const {
-    return m_info.labelAt(address);
+std::optional<DebugSource::Located> DebugSource::located(const std::string &name) const {
+    const auto v = m_info.labelValue(name);
+    if (!v)
+        return std::nullopt;
+    const std::uint16_t address = std::uint16_t(*v);
+    const bool paged = m_application && address >= 0x4000 && address < 0x8000;
+    return Located{address, paged ? int(*v >> 16 & 0xFF) : -1};
+}
+
+std::string DebugSource::labelAt(std::uint16_t address, int page) const {
+    return m_info.labelAt(address, page);
 }
 
 std::vector<std::string> DebugSource::files() const {
@@ -244,4 +270,10 @@ std::vector<std::string> DebugSource::files() const {
         if (std::find(out.begin(), out.end(), l.file) == out.end())
             out.push_back(l.file);
     return out;
+}
+
+std::function<bool(const run::Machine &)> DebugSource::onPages(const std::set<int> &pages) {
+    if (pages.empty() || pages.count(-1))
+        return {};
+    return [pages](const run::Machine &m) { return pages.count(m.applicationPageAt4000()) > 0; };
 }

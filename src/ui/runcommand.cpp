@@ -10,8 +10,12 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <QRegularExpression>
+
 #include <cstdio>
+#include <map>
 #include <memory>
+#include <set>
 
 namespace {
 
@@ -26,13 +30,25 @@ void fail(const QString &text) {
 // A trace stops here, so that a long run cannot fill the disk.
 constexpr long kTraceLines = 1000000;
 
+// The application's page mapped at `address` when it is one of its
+// pages' addresses, else -1.
+int pageAt(const run::Machine &m, std::uint16_t address) {
+    return address >= 0x4000 && address < 0x8000 ? m.applicationPageAt4000() : -1;
+}
+
+// "9DA0h", or "01:4123h" on an application's page 1.
+QString addressText(std::uint16_t address, int page) {
+    return page >= 0 ? QString::asprintf("%02X:%04Xh", unsigned(page), address)
+                     : QString::asprintf("%04Xh", address);
+}
+
 // "9DA0h", "9DA0h (loop+3)", and where the map or listing gives it ", prog.z80:12: djnz loop".
-QString placeOf(const DebugSource &info, std::uint16_t address) {
-    QString text = QString::asprintf("%04Xh", address);
-    const std::string label = info.labelAt(address);
+QString placeOf(const DebugSource &info, std::uint16_t address, int page = -1) {
+    QString text = addressText(address, page);
+    const std::string label = info.labelAt(address, page);
     if (!label.empty())
         text += QStringLiteral(" (%1)").arg(QString::fromStdString(label));
-    if (const auto place = info.placeOf(address))
+    if (const auto place = info.placeOf(address, page))
         text += QStringLiteral(", %1:%2: %3")
                     .arg(QString::fromStdString(place->file))
                     .arg(place->line)
@@ -52,10 +68,19 @@ void printRegisters(const run::Machine &m) {
 }
 
 // A --break value: a label of the program, FILE:LINE of its source, or an
-// address as 9DA0h, $9DA0 or 0x9DA0.
-std::optional<std::uint16_t> breakAddress(const DebugSource &info, QString text) {
-    if (const auto a = info.label(text.toStdString()))
+// address as 9DA0h, $9DA0 or 0x9DA0, or with an application's page as 01:4123h.
+// An application's label or line in 4000h-7FFFh is on its page.
+std::optional<DebugSource::Located> breakPlace(const DebugSource &info, QString text) {
+    if (const auto a = info.located(text.toStdString()))
         return a;
+    static const QRegularExpression paged(QStringLiteral("^([0-9A-Fa-f]{2}):([0-9A-Fa-f]{4})h$"));
+    if (const auto m = paged.match(text); m.hasMatch()) {
+        const int page = m.captured(1).toInt(nullptr, 16);
+        const uint address = m.captured(2).toUInt(nullptr, 16);
+        if (address < 0x4000 || address >= 0x8000)
+            return std::nullopt;
+        return DebugSource::Located{std::uint16_t(address), page};
+    }
     if (const qsizetype colon = text.lastIndexOf(u':'); colon > 0) {
         bool ok = false;
         const int line = text.mid(colon + 1).toInt(&ok);
@@ -67,7 +92,7 @@ std::optional<std::uint16_t> breakAddress(const DebugSource &info, QString text)
             bound = info.bind(QFileInfo(file).absoluteFilePath().toStdString(), line);
         if (!bound)
             return std::nullopt;
-        return bound->address;
+        return DebugSource::Located{bound->address, bound->page};
     }
     if (text.startsWith(u'$'))
         text = text.mid(1);
@@ -81,7 +106,7 @@ std::optional<std::uint16_t> breakAddress(const DebugSource &info, QString text)
     const uint value = text.toUInt(&ok, 16);
     if (!ok || value > 0xFFFF)
         return std::nullopt;
-    return std::uint16_t(value);
+    return DebugSource::Located{std::uint16_t(value), -1};
 }
 
 } // namespace
@@ -175,9 +200,12 @@ std::optional<int> runFromCommandLine(const QCommandLineParser &parser,
     // program. A map of other bytes is refused when asked to debug by it.
     DebugSource info;
     {
-        std::vector<std::uint8_t> data = {0xBB, 0x6D};
-        for (std::size_t i = 0; i < loaded.codeSize; ++i)
-            data.push_back(session.machine().read(std::uint16_t(run::Machine::kUserMem + i)));
+        std::vector<std::uint8_t> data = loaded.application;
+        if (data.empty()) {
+            data = {0xBB, 0x6D};
+            for (std::size_t i = 0; i < loaded.codeSize; ++i)
+                data.push_back(session.machine().read(std::uint16_t(run::Machine::kUserMem + i)));
+        }
         std::string error;
         auto found = DebugSource::beside(parser.value(o.run).toStdString(), data,
                                          QDir::currentPath().toStdString(), &error);
@@ -191,36 +219,45 @@ std::optional<int> runFromCommandLine(const QCommandLineParser &parser,
     run::HistoryLimits noHistory;
     noHistory.bytes = 0;
     run::Debugger debugger(session, loaded.codeSize, noHistory);
+    // A place on an application's page stops only while that page is mapped.
+    std::map<std::uint16_t, std::set<int>> breaks;
     for (const QString &at : parser.values(o.breakAt)) {
-        const auto address = breakAddress(info, at);
-        if (!address) {
+        const auto place = breakPlace(info, at);
+        if (!place) {
             fail(tr("--break wants a label of the program, FILE:LINE of its source with code "
-                    "on or after that line, or an address such as 9DA0h, not %1")
+                    "on or after that line, or an address such as 9DA0h (01:4123h on an "
+                    "application's page 1), not %1")
                      .arg(at));
             return 2;
         }
-        debugger.setBreakpoint(*address);
+        breaks[place->address].insert(place->page);
+    }
+    for (const auto &[address, pages] : breaks) {
+        run::Breakpoint b;
+        b.condition = DebugSource::onPages(pages);
+        debugger.setBreakpoint(address, b);
     }
     for (const QString &at : parser.values(o.watch)) {
-        const auto address = breakAddress(info, at);
-        if (!address || at.contains(u':')) {
+        const auto place = breakPlace(info, at);
+        if (!place || at.contains(u':')) {
             fail(tr("--watch wants a label of the program or an address such as 9000h, not %1")
                      .arg(at));
             return 2;
         }
-        debugger.watchWrites(*address, true);
+        debugger.watchWrites(place->address, true);
     }
     for (const QString &value : parser.values(o.log)) {
         const qsizetype eq = value.indexOf(u'=');
-        const auto address = eq > 0 ? breakAddress(info, value.left(eq)) : std::nullopt;
-        if (!address) {
+        const auto place = eq > 0 ? breakPlace(info, value.left(eq)) : std::nullopt;
+        if (!place) {
             fail(tr("--log wants PLACE=TEXT, PLACE a label, FILE:LINE or address, not %1")
                      .arg(value));
             return 2;
         }
         run::Breakpoint b;
         b.log = value.mid(eq + 1).toStdString();
-        debugger.setBreakpoint(*address, b);
+        b.condition = DebugSource::onPages({place->page});
+        debugger.setBreakpoint(place->address, b);
     }
     debugger.setLog([](const std::string &text) { std::printf("%s\n", text.c_str()); });
     std::unique_ptr<std::FILE, int (*)(std::FILE *)> trace(nullptr, &std::fclose);
@@ -240,10 +277,11 @@ std::optional<int> runFromCommandLine(const QCommandLineParser &parser,
                              kTraceLines);
                 return;
             }
-            const std::string label = info.labelAt(pc);
-            const auto place = info.placeOf(pc);
-            std::fprintf(trace.get(), "%llu\t%04Xh\t%s\t%s\t%s\n", (unsigned long long)m.cycles(),
-                         pc, label.c_str(),
+            const int page = pageAt(m, pc);
+            const std::string label = info.labelAt(pc, page);
+            const auto place = info.placeOf(pc, page);
+            std::fprintf(trace.get(), "%llu\t%s\t%s\t%s\t%s\n", (unsigned long long)m.cycles(),
+                         qPrintable(addressText(pc, page)), label.c_str(),
                          place ? (place->file + ":" + std::to_string(place->line)).c_str() : "",
                          place ? info.lineText(*place).c_str() : "");
         });
@@ -253,7 +291,7 @@ std::optional<int> runFromCommandLine(const QCommandLineParser &parser,
     trace.reset();
     if (pause.why == run::Pause::Why::Breakpoint) {
         std::printf("%s: stopped at %s\n", qPrintable(loaded.name),
-                    qPrintable(placeOf(info, pause.pc)));
+                    qPrintable(placeOf(info, pause.pc, pageAt(session.machine(), pause.pc))));
         printRegisters(session.machine());
         return 3;
     }
@@ -262,7 +300,7 @@ std::optional<int> runFromCommandLine(const QCommandLineParser &parser,
         std::printf("%s: stopped after a write to %s%s, before %s\n", qPrintable(loaded.name),
                     qPrintable(QString::asprintf("%04Xh", pause.address)),
                     label.empty() ? "" : (" (" + label + ")").c_str(),
-                    qPrintable(placeOf(info, pause.pc)));
+                    qPrintable(placeOf(info, pause.pc, pageAt(session.machine(), pause.pc))));
         printRegisters(session.machine());
         return 3;
     }
@@ -279,7 +317,8 @@ std::optional<int> runFromCommandLine(const QCommandLineParser &parser,
     }
     if (pause.why == run::Pause::Why::Check) {
         fail(QStringLiteral("%1: %2, at %3")
-                 .arg(loaded.name, QString::fromStdString(pause.message), placeOf(info, pause.pc)));
+                 .arg(loaded.name, QString::fromStdString(pause.message),
+                      placeOf(info, pause.pc, pageAt(session.machine(), pause.pc))));
         return 1;
     }
     const auto &stop = session.stopped();

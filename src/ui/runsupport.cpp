@@ -79,6 +79,7 @@ LoadedRun loadRun(const QString &path, const RunSetup &setup) {
     loaded.name = program.name.empty() ? QFileInfo(path).completeBaseName()
                                        : QString::fromStdString(program.name);
     loaded.codeSize = program.code.size();
+    loaded.application = program.application;
     loaded.session = std::make_unique<run::Session>(program, std::move(names), setup.model);
     for (const QString &file : setup.send) {
         QString unreadable;

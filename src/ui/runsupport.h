@@ -19,6 +19,7 @@ struct LoadedRun {
     QImage icon;                // the shell header's icon, black on white; null for none
     bool checksumWrong = false; // run although the file's checksum is wrong
     std::size_t codeSize = 0;   // the program's bytes, from 9D95h on
+    std::vector<std::uint8_t> application; // an application's pages end to end, else empty
     QString problem; // a variable file that could not be sent, or empty
 };
 

@@ -293,7 +293,7 @@ void Assembler::instruction(const std::vector<Token> &t, size_t begin) {
     if (mnemonic == "ex" && isWord(0, "af") && isWord(1, "af"))
         operands[1].name = "af'";
     const Encoding enc =
-        encode(mnemonic, operands, std::uint32_t(m_start + m_relocation), m_pass > 1);
+        encode(mnemonic, operands, std::uint32_t(m_start + m_relocation), m_pass > 1, m_app);
     if (!enc.error.empty())
         error(enc.error, true, spanOf(t, begin, t.size()));
     if (!enc.warning.empty())
@@ -360,16 +360,25 @@ void Assembler::finish(Assembly *out) {
     for (const Assembly::Piece &p : m_pieces)
         if (p.size > 0)
             out->end = std::max<std::uint32_t>(out->end, p.address + std::uint32_t(p.size));
+    for (Assembly::Piece &p : out->pieces)
+        p.page = pageOf(p.address, std::int64_t(p.offset));
     for (const auto &[k, s] : m_symbols) {
         const auto dot = k.find('.');
         out->labels.push_back(
             {dot == std::string::npos ? s.spelling : k.substr(0, dot) + "." + s.spelling, s.value,
-             s.at, s.column, s.equate});
+             s.at, s.column, s.equate, s.equate ? -1 : pageOf(s.value, s.placed)});
         if (s.definition < m_definitions.size())
             m_definitions[s.definition].value = s.value;
     }
     out->definitions = std::move(m_definitions);
     out->uses = std::move(m_uses);
+}
+
+int Assembler::pageOf(std::int64_t address, std::int64_t offset) const {
+    const std::int64_t low = address & 0xFFFF;
+    if (!m_app || offset < 0 || low < kPageStart || low >= kPageStart + kPageSize)
+        return -1;
+    return int(std::min<std::int64_t>(offset / kPageSize, 0xFF));
 }
 
 // An application's page is seen at 4000h to 7FFFh: the first statement

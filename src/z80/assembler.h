@@ -38,6 +38,10 @@ struct Assembly {
         size_t offset, size; // into bytes
         bool code;           // an instruction
         size_t place;        // in source order
+        // An application's page (counted from its first, as its bytes lie
+        // in pages of 16 KB) when the address is in 4000h-7FFFh, where that
+        // page is seen; -1 for a program, or code placed to run elsewhere.
+        int page = -1;
     };
     std::vector<Piece> pieces; // one a statement, '\'-joined ones apart
     struct Label {
@@ -46,6 +50,7 @@ struct Assembly {
         Origin defined;
         int column = -1;
         bool equate = false;
+        int page = -1; // a label's, as a piece's page (never an equate's)
     };
     std::vector<Label> labels;                // every symbol, labels and equates
     std::vector<Diagnostic> errors, warnings; // each in source order
@@ -203,6 +208,7 @@ private:
         int column = -1;
         bool equate = false;
         size_t definition = SIZE_MAX; // in m_definitions
+        std::int64_t placed = -1;     // a label: the program's bytes before it
     };
     struct Added {                        // an instruction added by .addinstr
         bool operand = false;             // takes one value
@@ -358,6 +364,9 @@ private:
         return m_app ? kMaxApplicationBytes : program() ? kMaxProgramBytes : kMaxVariableBytes;
     }
     void pageOverflow();
+    // The page of an application's address placed after `offset` bytes, as
+    // Assembly::Piece::page gives it.
+    int pageOf(std::int64_t address, std::int64_t offset) const;
 };
 
 } // namespace z80

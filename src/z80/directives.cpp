@@ -59,11 +59,13 @@ bool Assembler::directive(const std::string &label, const std::vector<Token> &t,
     if (key == "org") {
         const auto v = value(t, i + 1, t.size());
         // spasm-ng's app.inc places page N at $4000+N*$10000: an
-        // application's page is seen at its low 16 bits.
+        // application's page is seen at its low 16 bits, and '$' and the
+        // labels keep the page in the bits above them (label>>16 is it), as
+        // spasm-ng keeps it. Brass's labels are 16-bit; its .page says the page.
         const std::int64_t top = m_app ? 0xFFFFFF : 0xFFFF;
         if (v && (*v < 0 || *v > top))
             error("the address " + std::to_string(*v) + " is outside 0.." + std::to_string(top));
-        const std::int64_t to = v.value_or(0) & 0xFFFF;
+        const std::int64_t to = v.value_or(0) & (m_app && !m_brass ? top : 0xFFFF);
         if (m_brass)
             brassGap(to);
         m_pc = to;
@@ -122,7 +124,7 @@ void Assembler::equate(const std::string &label, const std::vector<Token> &t, si
 void Assembler::emitValue(std::int64_t v, int bytes, bool checked) {
     if (checked && m_pass > 1) {
         bool cut = false;
-        if (const std::string why = widthMisfit(v, bytes, &cut, m_brass); cut)
+        if (const std::string why = widthMisfit(v, bytes, &cut, m_brass, m_app); cut)
             warning(why, m_valueSpan);
         else if (!why.empty())
             error(why, false, m_valueSpan);

@@ -51,13 +51,13 @@ std::string noForm(const std::string &mnemonic, const std::string &key) {
 }
 
 // Why `v` does not fit `field`, or "" when it does.
-std::string misfit(Field field, std::int64_t v, std::int64_t from) {
+std::string misfit(Field field, std::int64_t v, std::int64_t from, bool paged) {
     const std::string n = std::to_string(v);
     switch (field) {
     case Field::Byte:
     case Field::Word: {
         bool cut = false;
-        return widthMisfit(v, field == Field::Byte ? 1 : 2, &cut);
+        return widthMisfit(v, field == Field::Byte ? 1 : 2, &cut, false, paged);
     }
     case Field::Relative: {
         const std::int64_t distance = (v & 0xFFFF) - from;
@@ -123,7 +123,7 @@ void store(Field field, std::int64_t v, std::int64_t from, std::uint8_t *at) {
 } // namespace
 
 Encoding encode(std::string_view mnemonic, const std::vector<Operand> &operands, std::uint32_t pc,
-                bool checkRanges) {
+                bool checkRanges, bool paged) {
     Encoding result;
     const std::string m = lower(mnemonic);
     if (!forms::known(m)) {
@@ -147,10 +147,10 @@ Encoding encode(std::string_view mnemonic, const std::vector<Operand> &operands,
         const std::int64_t v = op.kind == Operand::Kind::Indirect ? 0 : op.value;
         if (checkRanges && result.error.empty()) {
             bool cut = false;
-            std::string why = slot.field == Field::Byte ? widthMisfit(v, 1, &cut)
+            std::string why = slot.field == Field::Byte ? widthMisfit(v, 1, &cut, false, paged)
                               : slot.field == Field::Word && cutToLowWord(v)
                                   ? widthMisfit(v, 2, &cut)
-                                  : misfit(slot.field, v, end);
+                                  : misfit(slot.field, v, end, paged);
             (cut ? result.warning : result.error) = std::move(why);
         }
         store(slot.field, v, end, &result.bytes[slot.at]);
@@ -158,11 +158,14 @@ Encoding encode(std::string_view mnemonic, const std::vector<Operand> &operands,
     return result;
 }
 
-std::string widthMisfit(std::int64_t v, int bytes, bool *cut, bool anyByte) {
+std::string widthMisfit(std::int64_t v, int bytes, bool *cut, bool anyByte, bool paged) {
     *cut = false;
+    if (bytes == 2 && paged && v > 0xFFFF && v <= 0xFFFFFF)
+        return {};
     const std::string n = std::to_string(v);
     if (bytes == 1 && (v < -128 || v > 255)) {
-        if (!cutToLowByte(v) && !anyByte)
+        // In an application, label>>8 holds the label's page above its high byte.
+        if (!cutToLowByte(v) && !anyByte && !(paged && v >= 0 && v <= 0xFFFF))
             return "value " + n + " does not fit in 8 bits (-128 to 255)";
         *cut = true;
         return "value " + n + " does not fit in 8 bits (-128 to 255); its low byte " +

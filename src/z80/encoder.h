@@ -51,14 +51,21 @@ inline bool cutToLowWord(std::int64_t v) {
 // instruction or by data: no text when it fits; else the message, which is
 // a warning (`*cut` set) for a value cut to its low byte or low 16 bits as
 // spasm-ng cuts it (`anyByte`: Brass's data, which cuts every byte value).
-std::string widthMisfit(std::int64_t v, int bytes, bool *cut, bool anyByte = false);
+// `paged`: the build is an application, whose labels carry their page in
+// bits 16-23 (spasm-ng's app.inc places page N at N*10000h+4000h), so a
+// 16-bit field takes the low 16 bits of any value up to FFFFFFh, silently,
+// as spasm-ng takes them, and a byte the low byte of one up to FFFFh (label>>8)
+// with a warning.
+std::string widthMisfit(std::int64_t v, int bytes, bool *cut, bool anyByte = false,
+                        bool paged = false);
 
 // Encodes one instruction that starts at address `pc` (jr and djnz count
 // from it). With `checkRanges` false (a first pass, where values ahead are
 // not known yet) no value is judged, but the size is the final one: every
 // form has one size whatever its values.
+// `paged`: as widthMisfit() takes it; jr and djnz count in the low 16 bits.
 Encoding encode(std::string_view mnemonic, const std::vector<Operand> &operands, std::uint32_t pc,
-                bool checkRanges);
+                bool checkRanges, bool paged = false);
 
 // Whether `word` (any letter case) is an instruction's mnemonic.
 bool isMnemonic(std::string_view word);

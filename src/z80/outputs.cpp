@@ -94,7 +94,11 @@ std::string labelFile(const Assembly &a) {
     std::string out;
     char value[16];
     for (const Assembly::Label &l : labels) {
-        std::snprintf(value, sizeof value, "%.4X", unsigned(std::uint32_t(l.value)));
+        // An application's label on a page: the page above its 16 bits, as
+        // spasm-ng writes the labels its app.inc places ("$14123": page 1, 4123h).
+        const std::uint32_t v =
+            l.page >= 0 ? std::uint32_t(l.page) << 16 | (l.value & 0xFFFF) : std::uint32_t(l.value);
+        std::snprintf(value, sizeof value, "%.4X", unsigned(v));
         out += l.name + " = $" + value + "\n";
     }
     return out;

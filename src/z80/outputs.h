@@ -18,7 +18,10 @@ namespace z80 {
 // whole path; the lines are read again through `reader`.
 std::string listing(const Assembly &a, FileReader &reader, const std::string &mainPath);
 
-// "name = $1234" lines, sorted by name in any letter case.
+// "name = $1234" lines, sorted by name in any letter case. An application's
+// label on one of its pages has the page above its address, as spasm-ng
+// writes them: "$14123" is 4123h on page 1 (counted from the first), "$4123"
+// 4123h on page 0.
 std::string labelFile(const Assembly &a);
 
 // "1,747 bytes, code ends at A468h (7,064 bytes below C000h)."; for an

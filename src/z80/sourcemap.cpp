@@ -60,6 +60,20 @@ bool parsePlace(std::string_view text, size_t files, SourceMap::Place *out, bool
            (!withColumn || (number(text.substr(b + 1), &out->column) && out->column >= 0));
 }
 
+// "PP:ADDR": the page is taken off the address's text into *page, where
+// the map is an application's (`pages` of them) and the address one of a page.
+bool pagedAddress(std::string_view *text, int pages, int *page) {
+    const size_t colon = text->find(':');
+    if (colon == std::string_view::npos)
+        return true;
+    std::uint32_t address = 0;
+    if (colon != 2 || !number(text->substr(0, 2), page, 16) || *page >= pages ||
+        !number(text->substr(3), &address, 16) || address < 0x4000 || address >= 0x8000)
+        return false;
+    text->remove_prefix(3);
+    return true;
+}
+
 } // namespace
 
 std::uint64_t mapHash(const std::uint8_t *bytes, size_t size) {
@@ -70,13 +84,21 @@ std::uint64_t mapHash(const std::uint8_t *bytes, size_t size) {
 }
 
 std::string writeMap(const Assembly &a) {
+    return writeMap(a, a.bytes);
+}
+
+std::string writeMap(const Assembly &a, const std::vector<std::uint8_t> &image) {
     Files files;
     std::string body;
-    char address[8];
+    char address[16];
     for (const Assembly::Piece &p : a.pieces) {
         if (p.size == 0)
             continue;
-        std::snprintf(address, sizeof address, "%04X", unsigned(p.address & 0xFFFF));
+        if (p.page >= 0)
+            std::snprintf(address, sizeof address, "%02X:%04X", unsigned(p.page),
+                          unsigned(p.address & 0xFFFF));
+        else
+            std::snprintf(address, sizeof address, "%04X", unsigned(p.address & 0xFFFF));
         body += std::string(p.code ? "code " : "data ") + address + " " + std::to_string(p.size) +
                 " " + std::to_string(p.offset) + " " + place(files, p.at.file, p.at.line, p.column);
         for (const MacroStep *s : macroChain(p.at.macro))
@@ -87,15 +109,21 @@ std::string writeMap(const Assembly &a) {
     std::vector<Assembly::Label> labels = a.labels;
     std::stable_sort(labels.begin(), labels.end(),
                      [](const auto &x, const auto &y) { return lower(x.name) < lower(y.name); });
-    for (const Assembly::Label &l : labels)
+    char page[8];
+    for (const Assembly::Label &l : labels) {
+        std::snprintf(page, sizeof page, " %02X", unsigned(l.page));
         body += std::string(l.equate ? "equate " : "label ") + l.name + " " +
                 std::to_string(l.value) + " " +
-                place(files, l.defined.file, l.defined.line, l.column) + "\n";
+                place(files, l.defined.file, l.defined.line, l.column) + (l.page >= 0 ? page : "") +
+                "\n";
+    }
     std::string out = std::string(kHeader) + "\n";
     char hash[24];
     std::snprintf(hash, sizeof hash, "%016llX",
-                  (unsigned long long)mapHash(a.bytes.data(), a.bytes.size()));
-    out += "bytes " + std::to_string(a.bytes.size()) + " " + hash + "\n";
+                  (unsigned long long)mapHash(image.data(), image.size()));
+    out += "bytes " + std::to_string(image.size()) + " " + hash + "\n";
+    if (a.application)
+        out += "pages " + std::to_string((image.size() + kPageSize - 1) / kPageSize) + "\n";
     for (size_t i = 0; i < files.names().size(); ++i)
         out += "file " + std::to_string(i) + " " + files.names()[i] + "\n";
     return out + body;
@@ -117,7 +145,7 @@ std::optional<SourceMap> readMap(std::string_view text, std::string *error) {
     for (n = 2; split.next(&line); ++n) {
         if (line.empty())
             continue;
-        const std::vector<std::string_view> f = fields(line);
+        std::vector<std::string_view> f = fields(line);
         if (f[0] == "bytes") {
             std::uint64_t size = 0, hash = 0;
             if (f.size() != 3 || map.size || !number(f[1], &size) || size > kMaxFileSize ||
@@ -125,6 +153,11 @@ std::optional<SourceMap> readMap(std::string_view text, std::string *error) {
                 return fail("the program's bytes need their count and a 16-digit hash, once");
             map.size = size;
             map.hash = hash;
+        } else if (f[0] == "pages") {
+            if (f.size() != 2 || map.pages || !map.entries.empty() || !map.symbols.empty() ||
+                !number(f[1], &map.pages) || map.pages < 1 || map.pages > 255)
+                return fail("an application's pages are counted once, 1 to 255, before its "
+                            "statements");
         } else if (f[0] == "file") {
             size_t index = 0;
             if (f.size() < 3 || !number(f[1], &index) || index != map.files.size())
@@ -133,6 +166,9 @@ std::optional<SourceMap> readMap(std::string_view text, std::string *error) {
         } else if (f[0] == "code" || f[0] == "data") {
             SourceMap::Entry e;
             e.code = f[0] == "code";
+            if (f.size() > 1 && !pagedAddress(&f[1], map.pages, &e.page))
+                return fail("a page (PP:ADDR) is an application's, below its page count, "
+                            "at 4000h-7FFFh");
             if (f.size() < 5 || f.size() % 2 == 0 || !number(f[1], &e.address, 16) ||
                 e.address > 0xFFFF || !number(f[2], &e.size) || e.size == 0 || e.size > 0x10000 ||
                 !number(f[3], &e.offset) || e.offset > kMaxFileSize ||
@@ -148,9 +184,12 @@ std::optional<SourceMap> readMap(std::string_view text, std::string *error) {
         } else if (f[0] == "label" || f[0] == "equate") {
             SourceMap::Symbol s;
             s.equate = f[0] == "equate";
-            if (f.size() != 4 || f[1].empty() || !number(f[2], &s.value) ||
+            if (f.size() < 4 || f.size() > 5 || f[1].empty() || !number(f[2], &s.value) ||
                 !parsePlace(f[3], map.files.size(), &s.at, true))
                 return fail("a symbol needs a name, a value and a place");
+            if (f.size() == 5 &&
+                (s.equate || f[4].size() != 2 || !number(f[4], &s.page, 16) || s.page >= map.pages))
+                return fail("a label's page is an application's, below its page count");
             s.name = std::string(f[1]);
             map.symbols.push_back(std::move(s));
         } else {
@@ -166,18 +205,21 @@ void SourceMap::index() {
     for (size_t i = 0; i < entries.size(); ++i)
         m_byAddress[i] = i;
     std::stable_sort(m_byAddress.begin(), m_byAddress.end(), [this](size_t x, size_t y) {
-        return entries[x].address < entries[y].address;
+        return pagedKey(entries[x].address, entries[x].page) <
+               pagedKey(entries[y].address, entries[y].page);
     });
 }
 
-const SourceMap::Entry *SourceMap::at(std::uint32_t address) const {
-    auto it =
-        std::upper_bound(m_byAddress.begin(), m_byAddress.end(), address,
-                         [this](std::uint32_t a, size_t i) { return a < entries[i].address; });
+const SourceMap::Entry *SourceMap::at(std::uint32_t address, int page) const {
+    const std::uint32_t key = pagedKey(address, page);
+    auto it = std::upper_bound(m_byAddress.begin(), m_byAddress.end(), key,
+                               [this](std::uint32_t k, size_t i) {
+                                   return k < pagedKey(entries[i].address, entries[i].page);
+                               });
     // The nearest statements that start at or below it: one of them holds it.
     for (int tries = 0; it != m_byAddress.begin() && tries < 16; ++tries) {
         const Entry &e = entries[*--it];
-        if (address < e.address + e.size)
+        if (key < pagedKey(e.address, e.page) + e.size)
             return &e;
     }
     return nullptr;

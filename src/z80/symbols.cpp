@@ -78,6 +78,7 @@ void Assembler::define(const std::string &name, std::int64_t value, bool set, bo
         if (it == m_symbols.end() || (it->second.statement != m_index && !it->second.set))
             return; // defined twice: said in pass 1
         it->second.value = value;
+        it->second.placed = equate ? -1 : std::int64_t(placed());
     }
     if (m_pass > 1 && m_record->defined != value)
         m_changed = true;
