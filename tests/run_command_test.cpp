@@ -415,9 +415,11 @@ again:  ld a, b
     }
 
     // --log prints its message at each pass without stopping; --watch stops
-    // after the instruction that writes the byte.
+    // after the instruction that writes the byte, --watch-read after the one
+    // that reads it.
     void aLogMessageAndAWatchedByte() {
-        const std::string counting = " ld b, 2\nagain: ld (9000h), a\n djnz again\n ret\n";
+        const std::string counting =
+            " ld b, 2\nagain: ld (9000h), a\n djnz again\n ld a, (9000h)\n ret\n";
         const Outcome o = runBuilt("WATCH", counting, {"--log", "again=b={b} de={DE}"});
         QCOMPARE(o.status, 0);
         QCOMPARE(o.out, QString("b=02h de=FFFFh\nb=01h de=FFFFh\n"));
@@ -427,6 +429,12 @@ again:  ld a, b
                                   "(again+3), WATCH.z80:5:"),
                  qPrintable(w.out));
         QCOMPARE(runBuilt("WATCH", counting, {"--watch", "WATCH.z80:4"}).status, 2);
+        const Outcome r = runBuilt("WATCH", counting, {"--watch-read", "9000h"});
+        QCOMPARE(r.status, 3);
+        QVERIFY2(r.out.startsWith("WATCH: stopped after a read of 9000h, before 9D9Fh "
+                                  "(again+8), WATCH.z80:7:"),
+                 qPrintable(r.out));
+        QCOMPARE(runBuilt("WATCH", counting, {"--watch-read", "WATCH.z80:4"}).status, 2);
     }
 
     // One line a instruction in the order run, each with its label and line.

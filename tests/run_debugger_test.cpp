@@ -38,7 +38,8 @@ struct Debugged {
 std::unique_ptr<Debugged> debug(const std::string &body, run::HistoryLimits limits = {}) {
     auto d = std::make_unique<Debugged>();
     z80::MemoryReader reader;
-    reader.files["/p/main.z80"] = "_ClrLCDFull .equ 4540h\n .org 9D95h\n" + body;
+    reader.files["/p/main.z80"] =
+        "_ClrLCDFull .equ 4540h\n_PutS .equ 450Ah\n_HomeUp .equ 4558h\n .org 9D95h\n" + body;
     d->a = z80::assemble("/p/main.z80", reader, {});
     if (!d->a.ok())
         qFatal("%s", z80::message(d->a.errors.front()).c_str());
@@ -76,6 +77,7 @@ c4:     xor a
 c5:     call nz, sub1
 c6:     ld b, 4
 loop:   djnz loop
+waits:  halt
 c7:     call outer
 c8:     ret
 outer:  call sub1
@@ -108,11 +110,12 @@ private slots:
             bool over;
         };
         const Row rows[] = {
-            {"c1", "c2", true},                        // a call
-            {"c2", "c3", false},                       // a bcall is one step even stepping into it
-            {"c3", "c4", true},                        // an rst the OS answers
-            {"c4", "c5", false},   {"c5", "c6", true}, // a call whose condition fails
-            {"c6", "loop", false}, {"loop", "c7", true}, // a djnz loop runs to its end
+            {"c1", "c2", true},                         // a call
+            {"c2", "c3", false},                        // a bcall is one step even stepping into it
+            {"c3", "c4", true},                         // an rst the OS answers
+            {"c4", "c5", false},    {"c5", "c6", true}, // a call whose condition fails
+            {"c6", "loop", false},  {"loop", "waits", true}, // a djnz loop runs to its end
+            {"waits", "c7", false}, // a halt is one step, to the interrupt that ends it
         };
         for (const Row &r : rows) {
             QCOMPARE(d->pc(), d->at(r.from));
@@ -302,11 +305,7 @@ more:   ld a, 0FEh
     // the program's own or an OS call's; a log breakpoint writes its message
     // with the registers filled in and does not stop.
     void aWatchedByteAndALogMessage() {
-        std::string homeUp;
-        for (const run::RomCall &c : run::romCalls())
-            if (std::string(c.name) == "_HomeUp")
-                homeUp = "_HomeUp .equ " + std::to_string(c.address) + "\n";
-        auto d = debug(homeUp + R"(
+        auto d = debug(R"(
         ld b, 3
 again:  ld a, b
         djnz again
@@ -339,6 +338,160 @@ homed:  ret
         QVERIFY(is(d->debugger->run(kSecond), run::Pause::Why::Ended));
     }
 
+    // A watched read stops after the instruction that reads the byte: the
+    // program's own load, and an OS call reading a string; the opcode
+    // fetches of code around it and the debugger's own looks do not.
+    void aWatchedReadStopsAfterTheReader() {
+        auto d = debug(R"(
+        ld a, (count)
+loaded: inc a
+        ld hl, text
+        rst 28h
+        .dw _PutS
+shown:  ld hl, (count)
+        ret
+count:  .db 7
+text:   .db "HI", 0
+)");
+        run::Debugger &g = *d->debugger;
+        g.watchReads(d->at("count"), true);
+        g.watchReads(d->at("text") + 1, true); // the I, which _PutS reads
+        run::Breakpoint peeks;
+        peeks.condition = [&](const run::Machine &m) { return m.read(d->at("count")) == 0; };
+        g.setBreakpoint(d->at("shown") - 3, peeks); // a condition reading the byte: no stop
+        run::Pause p = g.run(kSecond);
+        QVERIFY(is(p, run::Pause::Why::Read));
+        QCOMPARE(p.address, d->at("count"));
+        QCOMPARE(d->pc(), d->at("loaded"));
+        p = g.run(kSecond);
+        QVERIFY(is(p, run::Pause::Why::Read));
+        QCOMPARE(p.address, std::uint16_t(d->at("text") + 1));
+        QCOMPARE(d->pc(), d->at("shown"));
+        g.watchReads(d->at("text") + 1, false);
+        p = g.run(kSecond); // a word read reads the watched byte too
+        QVERIFY(is(p, run::Pause::Why::Read));
+        QCOMPARE(d->m().reg(run::Reg::HL), std::uint16_t(7 | 'H' << 8));
+        g.watchReads(d->at("count"), false);
+        QVERIFY(is(g.run(kSecond), run::Pause::Why::Ended));
+    }
+
+    // Back to the previous breakpoint lands where the run paused, or would
+    // have, before now, through snapshots and replays; forward again from
+    // there reaches the same states; with none before, the earliest moment kept.
+    void backToThePreviousBreakpointThenForwardAgain() {
+        const std::string counting = R"(
+        ld c, 4
+again:  ld b, 200
+delay:  djnz delay
+        call sub
+        dec c
+        jr nz, again
+        ret
+sub:    ld a, c
+        ld (9000h), a
+stored: ret
+)";
+        run::HistoryLimits often;
+        often.every = 1000; // several snapshots between two hits
+        auto d = debug(counting, often);
+        run::Debugger &g = *d->debugger;
+        g.setBreakpoint(d->at("sub"));
+        std::vector<std::uint64_t> hits, positions;
+        for (int i = 0; i < 3; ++i) {
+            QVERIFY(is(g.run(kSecond), run::Pause::Why::Breakpoint));
+            hits.push_back(fingerprint(d->m()));
+            positions.push_back(g.position());
+        }
+        g.watchWrites(0x9000, true);
+        QVERIFY(is(g.run(kSecond), run::Pause::Why::Written)); // the third call's write
+        const std::uint64_t written = fingerprint(d->m());
+        g.changedByHand(); // a snapshot just after the write: the pause is still found
+        for (int i = 0; i < 50; ++i)
+            g.stepInto(kSecond);
+        QVERIFY(g.snapshots() > 6);
+
+        run::Pause p = g.stepBackToBreakpoint();
+        QVERIFY(is(p, run::Pause::Why::Written));
+        QCOMPARE(p.address, std::uint16_t(0x9000));
+        QCOMPARE(fingerprint(d->m()), written);
+        g.watchWrites(0x9000, false);
+        for (int i = 2; i >= 0; --i) {
+            p = g.stepBackToBreakpoint();
+            QVERIFY(is(p, run::Pause::Why::Breakpoint));
+            QCOMPARE(p.pc, d->at("sub"));
+            QCOMPARE(g.position(), positions[std::size_t(i)]);
+            QCOMPARE(fingerprint(d->m()), hits[std::size_t(i)]);
+        }
+        QVERIFY(is(g.stepBackToBreakpoint(), run::Pause::Why::NoHistory));
+        QCOMPARE(g.position(), std::uint64_t(0));
+        for (int i = 0; i < 3; ++i) {
+            QVERIFY(is(g.run(kSecond), run::Pause::Why::Breakpoint));
+            QCOMPARE(fingerprint(d->m()), hits[std::size_t(i)]);
+        }
+        QVERIFY(is(g.run(kSecond), run::Pause::Why::Breakpoint)); // the fourth, not seen before
+        QCOMPARE(d->m().read(0x9000), std::uint8_t(2));
+    }
+
+    // Paused in a nested routine: the call stack names each call and where
+    // it returns to, innermost first; the OS calls made are logged by name
+    // with the registers before and after, a step back takes the last one
+    // back, and the log keeps to its size.
+    void theCallStackAndTheOsCallsMade() {
+        auto d = debug(R"(
+        ld a, 5
+c1:     call outer
+        ld c, 17
+again:  ld b, 0
+many:   rst 28h
+        .dw _HomeUp
+        djnz many
+        dec c
+        jr nz, again
+        ret
+outer:  nop
+c2:     call inner
+        ret
+inner:  ld hl, text
+c3:     rst 28h
+        .dw _PutS
+shown:  ret
+text:   .db "AB", 0
+)");
+        run::Debugger &g = *d->debugger;
+        g.setBreakpoint(d->at("shown"));
+        QVERIFY(is(g.run(kSecond), run::Pause::Why::Breakpoint));
+        const std::vector<run::Frame> frames = g.callStack();
+        QCOMPARE(frames.size(), std::size_t(2));
+        QCOMPARE(frames[0].call, d->at("c2"));
+        QCOMPARE(frames[0].routine, d->at("inner"));
+        QCOMPARE(frames[0].returnTo, std::uint16_t(d->at("c2") + 3));
+        QCOMPARE(frames[0].slot, d->m().reg(run::Reg::SP));
+        QCOMPARE(frames[1].call, d->at("c1"));
+        QCOMPARE(frames[1].returnTo, std::uint16_t(d->at("c1") + 3));
+
+        QCOMPARE(g.osCalls().size(), std::size_t(1));
+        const run::OsCall &c = g.osCalls().back();
+        QCOMPARE(c.name, std::string("_PutS"));
+        QCOMPARE(c.address, std::uint16_t(0x450A));
+        QCOMPARE(c.from, d->at("c3"));
+        QVERIFY(c.done);
+        QCOMPARE(c.in[std::size_t(run::Reg::HL)], d->at("text"));
+        QCOMPARE(c.in[std::size_t(run::Reg::AF)] >> 8, 5);
+        QCOMPARE(c.out[std::size_t(run::Reg::PC)], d->at("shown"));
+
+        QVERIFY(is(g.stepBack(), run::Pause::Why::Step)); // before the _PutS
+        QCOMPARE(d->pc(), d->at("c3"));
+        QVERIFY(g.osCalls().empty());
+        g.clearBreakpoint(d->at("shown"));
+        g.stepOut(kSecond);
+        QCOMPARE(g.callStack().size(), std::size_t(1));
+        g.stepOut(kSecond);
+        QVERIFY(g.callStack().empty());
+        QVERIFY(is(g.run(20 * kSecond), run::Pause::Why::Ended));
+        QCOMPARE(g.osCalls().size(), run::Debugger::kOsCallsKept); // of 4,353 made
+        QCOMPARE(g.osCalls().back().name, std::string("_HomeUp"));
+    }
+
     // Each check on a program made to break it, named, at the instruction at fault.
     void eachCheckStopsAProgramThatBreaksItsRule() {
         struct Case {
@@ -355,6 +508,11 @@ homed:  ret
              " ld hl, 1234h\n call sub\n ret\nsub: push hl\nat: ret\n", "at", "RET:"},
             {"a data word left at the top level", " ld hl, 1234h\n push hl\nat: ret\n", "at",
              "SP:"},
+            {"the return address swapped for a data word",
+             " call sub\n ret\nsub: pop hl\n ld de, 1234h\n push de\nat: ret\n", "at", "SP:"},
+            {"pushes down into the program",
+             " ld hl, 0\n ld sp, theEnd + 4\n push hl\n push hl\n push hl\nat: jr at\ntheEnd:\n",
+             "at", "SP:"},
         };
         for (const Case &c : cases) {
             auto d = debug(c.program);

@@ -24,6 +24,10 @@ int deeper(std::uint16_t a, std::uint16_t b) {
     return std::int16_t(std::uint16_t(b - a));
 }
 
+std::uint16_t peekWord(const Machine &m, std::uint16_t a) {
+    return std::uint16_t(m.peek(a) | m.peek(std::uint16_t(a + 1)) << 8);
+}
+
 // Condition cc (bits 3-5 of the opcode) on flags f: NZ Z NC C PO PE P M.
 bool holds(int cc, std::uint8_t f) {
     static const std::uint8_t bit[4] = {0x40, 0x01, 0x04, 0x80};
@@ -32,26 +36,26 @@ bool holds(int cc, std::uint8_t f) {
 }
 
 bool isRet(const Machine &m, std::uint16_t pc) {
-    const std::uint8_t op = m.read(pc);
+    const std::uint8_t op = m.peek(pc);
     if (op == 0xC9)
         return true;
     if ((op & 0xC7) == 0xC0)
         return holds(op >> 3 & 7, std::uint8_t(m.reg(Reg::AF)));
-    return op == 0xED && (m.read(std::uint16_t(pc + 1)) & 0xC7) == 0x45;
+    return op == 0xED && (m.peek(std::uint16_t(pc + 1)) & 0xC7) == 0x45;
 }
 
 // Where a call or rst at `pc` goes, when it is one and its condition holds.
 std::optional<std::uint16_t> callTarget(const Machine &m, std::uint16_t pc) {
-    const std::uint8_t op = m.read(pc);
+    const std::uint8_t op = m.peek(pc);
     if ((op & 0xC7) == 0xC7)
         return std::uint16_t(op & 0x38);
     if (op == 0xCD || ((op & 0xC7) == 0xC4 && holds(op >> 3 & 7, std::uint8_t(m.reg(Reg::AF)))))
-        return m.readWord(std::uint16_t(pc + 1));
+        return peekWord(m, std::uint16_t(pc + 1));
     return std::nullopt;
 }
 
 // Opcodes that may call or return (call, rst, ret, and ED's retn/reti): the
-// rest need no closer look on the way.
+// checks look closer at these.
 const std::bitset<256> kCallsOrReturns = [] {
     std::bitset<256> b;
     for (int op = 0; op < 256; ++op)
@@ -60,17 +64,59 @@ const std::bitset<256> kCallsOrReturns = [] {
     return b;
 }();
 
+// The instructions a run stops before, to look at them as they run: calls,
+// rsts and returns, and those that set SP or move it without writing the
+// stack (ld sp, inc sp, dec sp); with calls not yet returned, pops too, which
+// may take a return address off. The checks, the call stack and the steps
+// out see every one of these; the rest run on by themselves.
+struct FrameOps {
+    std::bitset<256> first, afterEd, afterIndex;
+};
+FrameOps frameOps(bool pops) {
+    FrameOps o;
+    for (int op = 0; op < 256; ++op)
+        o.first[std::size_t(op)] = op == 0xCD || op == 0xC9 || (op & 0xC7) == 0xC4 ||
+                                   (op & 0xC7) == 0xC7 || (op & 0xC7) == 0xC0 || op == 0x31 ||
+                                   op == 0x33 || op == 0x3B || op == 0xF9 || op == 0xED ||
+                                   op == 0xDD || op == 0xFD || (pops && (op & 0xCF) == 0xC1);
+    for (int op = 0x45; op < 0x80; op += 8)
+        o.afterEd[std::size_t(op)] = true; // retn, reti
+    o.afterEd[0x7B] = true;                // ld sp,(nn)
+    o.afterIndex[0xF9] = true;             // ld sp,ix
+    o.afterIndex[0xE1] = pops;             // pop ix
+    return o;
+}
+const FrameOps kFrameOps = frameOps(false), kFrameOpsAndPops = frameOps(true);
+
+bool isFrameOp(const Machine &m, std::uint16_t pc) {
+    const std::uint8_t op = m.peek(pc);
+    if (!kFrameOpsAndPops.first[op])
+        return false;
+    if (op == 0xED)
+        return kFrameOpsAndPops.afterEd[m.peek(std::uint16_t(pc + 1))];
+    if (op == 0xDD || op == 0xFD)
+        return kFrameOpsAndPops.afterIndex[m.peek(std::uint16_t(pc + 1))];
+    return true;
+}
+
+std::array<std::uint16_t, 8> registers(const Machine &m) {
+    std::array<std::uint16_t, 8> r{};
+    for (int i = 0; i < 8; ++i)
+        r[std::size_t(i)] = m.reg(Reg(i));
+    return r;
+}
+
 // The length of an instruction a step over runs to its end: a call, an rst,
 // djnz and the repeating block instructions; 0 for the rest.
 int overLength(const Machine &m, std::uint16_t pc) {
-    const std::uint8_t op = m.read(pc);
+    const std::uint8_t op = m.peek(pc);
     if (op == 0xCD || (op & 0xC7) == 0xC4)
         return 3;
     if ((op & 0xC7) == 0xC7)
         return op == 0xEF ? 3 : 1; // rst 28h is a bcall: the call's address follows
     if (op == 0x10)
         return 2;
-    if (op == 0xED && (m.read(std::uint16_t(pc + 1)) & 0xF4) == 0xB0)
+    if (op == 0xED && (m.peek(std::uint16_t(pc + 1)) & 0xF4) == 0xB0)
         return 2; // ldir lddr cpir cpdr inir indr otir otdr
     return 0;
 }
@@ -96,7 +142,12 @@ Debugger::Debugger(Session &session, std::size_t programSize, HistoryLimits limi
     : m_session(session), m_codeStart(Machine::kUserMem),
       m_codeEnd(std::uint16_t(Machine::kUserMem + std::min<std::size_t>(programSize, 0x6000))),
       m_startSp(session.machine().reg(Reg::SP)), m_limits(limits), m_refused(session.refused()) {
-    if (!ended() && machine().restorable())
+    Machine &m = machine();
+    m.watchWrites(nullptr); // a debugger before this one may have watched
+    m.watchReads(nullptr);
+    // A push that takes SP into the program's bytes stops a run for the check.
+    m.guardStack(std::uint16_t(m_codeStart - 1), std::uint16_t(m_codeEnd + 1));
+    if (!ended() && m.restorable())
         remember();
 }
 
@@ -104,12 +155,26 @@ bool Debugger::ended() const {
     return m_refused || m_session.machine().stopped().has_value();
 }
 
-void Debugger::watchWrites(std::uint16_t address, bool on) {
-    if (m_watched[address] != on) {
-        m_watched[address] = on;
-        m_watchCount += on ? 1 : std::size_t(-1);
+void Debugger::watchWrites(std::uint16_t address, bool on, int bytes) {
+    for (int i = 0; i < bytes; ++i) {
+        const std::uint16_t a = std::uint16_t(address + i);
+        if (m_watched[a] != on) {
+            m_watched[a] = on;
+            m_watchCount += on ? 1 : std::size_t(-1);
+        }
     }
     machine().watchWrites(m_watchCount ? &m_watched : nullptr);
+}
+
+void Debugger::watchReads(std::uint16_t address, bool on, int bytes) {
+    for (int i = 0; i < bytes; ++i) {
+        const std::uint16_t a = std::uint16_t(address + i);
+        if (m_readWatched[a] != on) {
+            m_readWatched[a] = on;
+            m_readWatchCount += on ? 1 : std::size_t(-1);
+        }
+    }
+    machine().watchReads(m_readWatchCount ? &m_readWatched : nullptr);
 }
 
 std::string logText(const std::string &message, const Machine &m) {
@@ -132,7 +197,7 @@ std::string logText(const std::string &message, const Machine &m) {
             if (name == n.name) {
                 const std::uint16_t v = m.reg(n.reg);
                 if (byteAt)
-                    return n.shift < 0 ? std::optional<std::string>(hex2(m.read(v))) : std::nullopt;
+                    return n.shift < 0 ? std::optional<std::string>(hex2(m.peek(v))) : std::nullopt;
                 return n.shift < 0 ? hex4(v) : hex2(std::uint8_t(v >> n.shift));
             }
         return std::nullopt;
@@ -153,11 +218,13 @@ std::string logText(const std::string &message, const Machine &m) {
 
 void Debugger::setBreakpoint(std::uint16_t address, Breakpoint b) {
     m_breaks.set(address);
+    m_stopAt.set(address);
     m_breakpoints[address] = std::move(b);
 }
 
 void Debugger::clearBreakpoint(std::uint16_t address) {
     m_breaks.reset(address);
+    m_stopAt.reset(address);
     m_breakpoints.erase(address);
 }
 
@@ -187,7 +254,7 @@ void Debugger::key(int code, bool down) {
 void Debugger::changedByHand() {
     if (m_limits.bytes == 0)
         return;
-    if (!m_mid && machine().restorable()) {
+    if (machine().restorable()) {
         remember();
         return;
     }
@@ -200,7 +267,7 @@ void Debugger::remember() {
         m_nextSnapshot = UINT64_MAX; // no history wanted
         return;
     }
-    Snapshot s{m_position, {}, m_session.os().state(), m_frames};
+    Snapshot s{machine().instructions(), {}, m_session.os().state(), m_frames};
     machine().save(s.machine);
     m_historyBytes += s.machine.bytes();
     m_history.push_back(std::move(s));
@@ -223,23 +290,31 @@ void Debugger::remember() {
     m_keyNext -= stale;
 }
 
-bool Debugger::instruction(std::uint64_t limit) {
+void Debugger::restore(const Snapshot &s) {
     Machine &m = machine();
-    if (m_mid) // the instruction begun before
-        return instruction(limit, m_midPc, m_midSp);
-    return instruction(limit, m.reg(Reg::PC), m.reg(Reg::SP));
+    m.restore(s.machine);
+    m_session.os().setState(s.os);
+    m_frames = s.frames;
+    m_midCall.reset();
+    m_midFrames = m_midOsCall = m_lastWasRet = false;
+    m_keyNext = 0;
+    while (m_keyNext < m_keys.size() && m_keys[m_keyNext].cycles < s.machine.cycles)
+        ++m_keyNext;
+    m_nextSnapshot = s.machine.cycles + m_limits.every;
 }
 
-bool Debugger::instruction(std::uint64_t limit, std::uint16_t pc, std::uint16_t sp) {
-    Machine &m = machine();
-    const bool special = !m_mid && kCallsOrReturns[m.read(pc)];
-    if (!m_mid) {
-        m_lastWasRet = special && isRet(m, pc);
-        if (m_trace && !m_replaying)
-            m_trace(m);
+void Debugger::dropHistoryAfter(std::uint64_t position) {
+    while (!m_history.empty() && m_history.back().position > position) {
+        m_historyBytes -= m_history.back().machine.bytes();
+        m_history.pop_back();
     }
-    const std::optional<std::uint16_t> call = special ? callTarget(m, pc) : std::nullopt;
-    bool intoOs = m_mid && m_midIntoOs;
+    while (!m_osCalls.empty() && m_osCalls.back().position >= position)
+        m_osCalls.pop_back();
+}
+
+Debugger::Ran Debugger::runOn(std::uint64_t limit, Machine::Stops stops) {
+    Machine &m = machine();
+    const bool snapshots = !m_replaying && !stops.every;
     for (;;) {
         while (m_keyNext < m_keys.size() && m_keys[m_keyNext].cycles <= m.cycles()) {
             const KeyEvent &k = m_keys[m_keyNext++];
@@ -248,35 +323,99 @@ bool Debugger::instruction(std::uint64_t limit, std::uint16_t pc, std::uint16_t 
             else
                 m.keypad().release(k.code);
         }
-        const std::uint64_t interrupts = m.interruptsTaken();
-        m.runUntil(m.cycles() + 1);
+        std::uint64_t until = limit;
+        if (m_keyNext < m_keys.size())
+            until = std::min(until, m_keys[m_keyNext].cycles);
+        if (snapshots)
+            until = std::min(until, m_nextSnapshot);
+        if (m.runUntil(until, stops))
+            return Ran::Stopped;
         if (ended())
-            return false;
-        intoOs = intoOs || m.interruptsTaken() != interrupts;
-        if (m.betweenInstructions() && !m.answered(m_pc = m.reg(Reg::PC))) {
-            // An interrupt the OS took before the instruction returns to it:
-            // the instruction is still to run, and is this one.
-            if (!(intoOs && m_pc == pc && m.reg(Reg::SP) == sp))
-                break;
-            intoOs = false;
-        }
-        if (m.cycles() >= limit) {
-            m_mid = true;
-            m_midPc = pc;
-            m_midSp = sp;
-            m_midIntoOs = intoOs;
-            return false;
+            return Ran::Ended;
+        if (m.cycles() >= limit)
+            return Ran::Limit;
+        if (snapshots && m.cycles() >= m_nextSnapshot)
+            return Ran::Stopped; // perhaps inside an instruction: instruction() ends it
+    }
+}
+
+Machine::Stops Debugger::stopsForRun(bool breakpoints) const {
+    const FrameOps &ops = m_frames.empty() ? kFrameOps : kFrameOpsAndPops;
+    Machine::Stops s;
+    s.opcodes = &ops.first;
+    s.afterEd = &ops.afterEd;
+    s.afterIndex = &ops.afterIndex;
+    if (breakpoints)
+        s.at = &m_stopAt;
+    return s;
+}
+
+bool Debugger::needsLook(std::uint16_t pc) const {
+    const Machine &m = m_session.machine();
+    if (!m_replaying && (m_trace || m.cycles() >= m_nextSnapshot))
+        return true;
+    const FrameOps &ops = m_frames.empty() ? kFrameOps : kFrameOpsAndPops;
+    const std::uint8_t op = m.peek(pc);
+    if (!ops.first[op])
+        return false;
+    if (op == 0xED)
+        return ops.afterEd[m.peek(std::uint16_t(pc + 1))];
+    if (op == 0xDD || op == 0xFD)
+        return ops.afterIndex[m.peek(std::uint16_t(pc + 1))];
+    return true;
+}
+
+void Debugger::trimFrames(std::uint16_t sp) {
+    while (!m_frames.empty() && deeper(m_frames.back().slot, sp) > 0)
+        m_frames.pop_back();
+}
+
+bool Debugger::instruction(std::uint64_t limit) {
+    Machine &m = machine();
+    if (!m.midInstruction()) {
+        const std::uint16_t pc = m_midPc = m.reg(Reg::PC);
+        m_midSp = m.reg(Reg::SP);
+        const bool special = kCallsOrReturns[m.peek(pc)];
+        m_lastWasRet = special && isRet(m, pc);
+        m_midCall = special ? callTarget(m, pc) : std::nullopt;
+        m_midFrames = isFrameOp(m, pc);
+        m_midOsCall = !m_replaying && m_midCall && m.answered(*m_midCall);
+        if (m_trace && !m_replaying)
+            m_trace(m);
+        if (m_midOsCall) {
+            OsCall c;
+            c.position = m.instructions();
+            c.from = pc;
+            c.address = *m_midCall == 0x28   ? peekWord(m, std::uint16_t(pc + 1))
+                        : *m_midCall == 0x50 ? peekWord(m, std::uint16_t(pc + 3))
+                                             : *m_midCall;
+            c.in = registers(m);
+            m_osCalls.push_back(c);
+            if (m_osCalls.size() > kOsCallsKept)
+                m_osCalls.pop_front();
         }
     }
-    const std::uint16_t nowSp = m_sp = m.reg(Reg::SP);
-    if (call && !m.answered(*call) && nowSp == std::uint16_t(sp - 2) && m_pc == *call &&
-        m_frames.size() < 0x8000)
-        m_frames.push_back(nowSp);
-    while (!m_frames.empty() && deeper(m_frames.back(), nowSp) > 0)
-        m_frames.pop_back();
-    m_mid = false;
-    m_lastPc = pc;
-    ++m_position;
+    Machine::Stops next;
+    next.every = true;
+    const Ran ran = runOn(limit, next);
+    if (m_midOsCall && ran != Ran::Limit) {
+        OsCall &c = m_osCalls.back();
+        c.out = registers(m);
+        c.done = ran == Ran::Stopped;
+        if (m_session.os().callFrom() == c.from)
+            c.name = m_session.os().callName();
+    }
+    if (ran != Ran::Stopped)
+        return false;
+    if (m_midFrames) {
+        const std::uint16_t sp = m.reg(Reg::SP);
+        trimFrames(sp);
+        if (m_midCall && !m.answered(*m_midCall) && sp == std::uint16_t(m_midSp - 2) &&
+            m.reg(Reg::PC) == *m_midCall && m_frames.size() < 0x8000)
+            m_frames.push_back({sp, m_midPc, *m_midCall});
+    }
+    m_midCall.reset();
+    m_midFrames = m_midOsCall = false;
     if (!m_replaying && m.cycles() >= m_nextSnapshot && m.restorable())
         remember();
     return true;
@@ -292,9 +431,9 @@ std::optional<Pause> Debugger::checkBefore(std::uint16_t pc, std::uint16_t sp) {
     if (sp > m_codeStart - 2 && sp < m_codeEnd)
         if (auto p = fault(Check::StackInCode,
                            "the stack has grown into the program's own bytes (SP is " + hex4(sp) +
-                               " after the instruction at " + hex4(m_lastPc) + ")"))
+                               " after the instruction at " + hex4(m.lastInstructionAt()) + ")"))
             return p;
-    if (!kCallsOrReturns[m.read(pc)])
+    if (!kCallsOrReturns[m.peek(pc)])
         return std::nullopt;
     const auto call = callTarget(m, pc);
     if (call && *call < 0x8000 && m.reg(Reg::IY) != kIyFlags)
@@ -306,17 +445,18 @@ std::optional<Pause> Debugger::checkBefore(std::uint16_t pc, std::uint16_t sp) {
     // push left (an interrupt of the program's own, in IM 2, pushes too).
     // A pushed address of the program's own code is a jump, not a fault:
     // `ld hl,routine \ push hl \ ret` is how programs dispatch through tables.
-    const bool jumpIntoProgram = m.readWord(sp) >= m_codeStart && m.readWord(sp) < m_codeEnd;
+    const std::uint16_t top = peekWord(m, sp);
+    const bool jumpIntoProgram = top >= m_codeStart && top < m_codeEnd;
     // The end of a routine an application called on another of its pages:
     // the OS pushed its way back (the caller's page under it), not a push
     // of the program's, and the OS takes it back off.
-    if (isRet(m, pc) && m.readWord(sp) == Os::kPageBack)
+    if (isRet(m, pc) && top == Os::kPageBack)
         return std::nullopt;
-    if (!m_frames.empty() && deeper(sp, m_frames.back()) > 0 && m.interruptMode() != 2 &&
-        isRet(m, pc) && m.read(pc) != 0xED && !jumpIntoProgram)
-        if (auto p = fault(Check::Return, "a ret at " + hex4(pc) + " to " + hex4(m.readWord(sp)) +
+    if (!m_frames.empty() && deeper(sp, m_frames.back().slot) > 0 && m.interruptMode() != 2 &&
+        isRet(m, pc) && m.peek(pc) != 0xED && !jumpIntoProgram)
+        if (auto p = fault(Check::Return, "a ret at " + hex4(pc) + " to " + hex4(top) +
                                               ", which no call pushed: the stack holds " +
-                                              std::to_string(deeper(sp, m_frames.back())) +
+                                              std::to_string(deeper(sp, m_frames.back().slot)) +
                                               " bytes more than when the routine was called"))
             return p;
     if (isRet(m, pc) && (m_frames.empty() || deeper(sp, m_startSp) < 0)) {
@@ -354,6 +494,24 @@ bool Debugger::breakHere(std::uint16_t pc) {
     return b.hits >= std::max<std::uint32_t>(1, b.hitCount);
 }
 
+bool Debugger::wouldBreak(std::uint16_t pc) const {
+    if (!m_breaks[pc])
+        return false;
+    const Breakpoint *b = breakpoint(pc);
+    return b && b->log.empty() && (!b->condition || b->condition(m_session.machine()));
+}
+
+std::optional<Pause> Debugger::watchHit() {
+    Machine &m = machine();
+    const auto written = m.takeWritten();
+    const auto read = m.takeRead();
+    if (written)
+        return Pause{Pause::Why::Written, m.reg(Reg::PC), {}, *written};
+    if (read)
+        return Pause{Pause::Why::Read, m.reg(Reg::PC), {}, *read};
+    return std::nullopt;
+}
+
 Pause Debugger::go(Mode mode, std::uint64_t limit, std::uint16_t target) {
     return go(mode, limit, target, machine().reg(Reg::SP));
 }
@@ -366,43 +524,64 @@ Pause Debugger::resumeStep(std::uint64_t limit) {
 }
 
 Pause Debugger::go(Mode mode, std::uint64_t limit, std::uint16_t target, std::uint16_t sp0) {
+    const bool targeted = mode == Mode::To || mode == Mode::Over;
+    if (targeted)
+        m_stopAt.set(target);
     Pause p = [&]() -> Pause {
         m_pending.reset();
         Machine &m = machine();
         m.takeWritten(); // a write before this run was seen where it happened
-        // PC and SP as the last instruction left them, read once.
-        std::uint16_t pc = m.reg(Reg::PC), sp = m.reg(Reg::SP);
-        // A breakpoint where the run paused is passed; one where a limit cut
-        // the run short is not yet looked at.
+        m.takeRead();    // and a read too, or it was a look while paused
+        // A breakpoint where the run paused is passed; one before the first
+        // run is not yet looked at.
         bool first = !std::exchange(m_unchecked, false);
         for (;;) {
             if (ended())
                 return {Pause::Why::Ended, m.reg(Reg::PC), {}};
-            if (!first && !m_mid) {
-                if (auto fault = checkBefore(pc, sp))
-                    return *fault;
-                if (mode == Mode::To && pc == target)
-                    return {Pause::Why::Reached, pc, {}};
-                if (m_breaks[pc] && breakHere(pc))
-                    return {Pause::Why::Breakpoint, pc, {}};
+            if (!m.midInstruction()) {
+                const std::uint16_t pc = m.reg(Reg::PC), sp = m.reg(Reg::SP);
+                if (!first) {
+                    if (auto fault = checkBefore(pc, sp))
+                        return *fault;
+                    if (mode == Mode::To && pc == target)
+                        return {Pause::Why::Reached, pc, {}};
+                    if (m_breaks[pc] && breakHere(pc))
+                        return {Pause::Why::Breakpoint, pc, {}};
+                }
+                first = false;
+                if (m.cycles() >= limit)
+                    return {Pause::Why::Limit, pc, {}};
+                m.takeRead(); // what the checks and conditions read
+                if (!needsLook(pc)) {
+                    m_midCall.reset();
+                    m_midFrames = m_midOsCall = m_lastWasRet = false;
+                    const Ran ran = runOn(limit, stopsForRun(true));
+                    if (ran == Ran::Ended)
+                        continue;
+                    if (ran == Ran::Limit)
+                        return {Pause::Why::Limit, m.reg(Reg::PC), {}};
+                    if (m.midInstruction())
+                        continue; // the snapshot's time came inside an instruction
+                    if (m.cycles() >= m_nextSnapshot && m.restorable())
+                        remember();
+                } else if (!instruction(limit)) {
+                    continue;
+                }
+            } else if (!instruction(limit)) {
+                if (ended())
+                    continue;
+                return {Pause::Why::Limit, m.reg(Reg::PC), {}};
             }
-            first = false;
-            if (!(m_mid ? instruction(limit) : instruction(limit, pc, sp)))
-                return {ended() ? Pause::Why::Ended : Pause::Why::Limit, m.reg(Reg::PC), {}};
-            pc = m_pc;
-            sp = m_sp;
-            if (m_watchCount)
-                if (const auto written = m.takeWritten())
-                    return {Pause::Why::Written, pc, {}, *written};
+            if (auto hit = watchHit())
+                return *hit;
+            const std::uint16_t pc = m.reg(Reg::PC), sp = m.reg(Reg::SP);
             if ((mode == Mode::Over && pc == target && deeper(sp, sp0) <= 0) ||
                 (mode == Mode::Out && m_lastWasRet && deeper(sp, sp0) < 0))
                 return {Pause::Why::Step, pc, {}};
-            if (m.cycles() >= limit) {
-                m_unchecked = true;
-                return {Pause::Why::Limit, pc, {}};
-            }
         }
     }();
+    if (targeted)
+        m_stopAt[target] = m_breaks[target];
     if (p.why == Pause::Why::Limit && mode != Mode::Run)
         m_pending = Pending{mode, target, sp0};
     return p;
@@ -424,8 +603,8 @@ Pause Debugger::stepInto(std::uint64_t limit) {
 
 Pause Debugger::stepOver(std::uint64_t limit) {
     const std::uint16_t pc = machine().reg(Reg::PC);
-    const int length = m_mid ? 0 : overLength(machine(), pc);
-    if (length == 0 || (machine().read(pc) == 0xEF))
+    const int length = machine().midInstruction() ? 0 : overLength(machine(), pc);
+    if (length == 0 || (machine().peek(pc) == 0xEF))
         return stepInto(limit); // a bcall is one instruction already
     return go(Mode::Over, limit, std::uint16_t(pc + length));
 }
@@ -438,35 +617,103 @@ Pause Debugger::runTo(std::uint16_t address, std::uint64_t limit) {
     return go(Mode::To, limit, address);
 }
 
+void Debugger::replay(std::uint64_t position, std::uint64_t limit, std::optional<Hit> *hits,
+                      std::uint64_t hitsBefore) {
+    Machine &m = machine();
+    m_replaying = true;
+    // At the end of each instruction: where a run would have paused.
+    auto look = [&] {
+        const auto written = m.takeWritten();
+        const auto read = m.takeRead();
+        const std::uint64_t at = m.instructions();
+        if (!hits || at >= hitsBefore)
+            return;
+        const std::uint16_t pc = m.reg(Reg::PC);
+        if (written)
+            *hits = Hit{at, Pause::Why::Written, *written};
+        else if (read)
+            *hits = Hit{at, Pause::Why::Read, *read};
+        else if (wouldBreak(pc))
+            *hits = Hit{at, Pause::Why::Breakpoint, pc};
+        m.takeRead(); // what a condition read
+    };
+    look();
+    while (!ended() && (m.midInstruction() || m.instructions() < position)) {
+        if (!m.midInstruction() && !needsLook(m.reg(Reg::PC))) {
+            m_midCall.reset();
+            m_midFrames = m_midOsCall = m_lastWasRet = false;
+            Machine::Stops stops = stopsForRun(hits != nullptr);
+            stops.count = position;
+            if (runOn(limit, stops) != Ran::Stopped)
+                break;
+        } else if (!instruction(limit)) {
+            break;
+        }
+        if (!m.midInstruction())
+            look();
+    }
+    m_replaying = false;
+}
+
 Pause Debugger::stepBack() {
     m_unchecked = false;
     m_pending.reset();
     Machine &m = machine();
-    if (!m_mid && m_position == 0)
+    const bool mid = m.midInstruction();
+    const std::uint64_t position = m.instructions();
+    if (!mid && position == 0)
         return {Pause::Why::NoHistory, m.reg(Reg::PC), {}};
-    const std::uint64_t target = m_mid ? m_position : m_position - 1;
-    while (!m_history.empty() && m_history.back().position > target) {
-        m_historyBytes -= m_history.back().machine.bytes();
-        m_history.pop_back();
-    }
-    if (m_history.empty())
+    const std::uint64_t target = mid ? position : position - 1;
+    if (m_history.empty() || m_history.front().position > target)
         return {Pause::Why::NoHistory, m.reg(Reg::PC), {}};
-    const Snapshot &s = m_history.back();
-    m.restore(s.machine);
-    m_session.os().setState(s.os);
-    m_frames = s.frames;
-    m_position = s.position;
-    m_mid = false;
-    m_keyNext = 0;
-    while (m_keyNext < m_keys.size() && m_keys[m_keyNext].cycles < s.machine.cycles)
-        ++m_keyNext;
-    m_replaying = true;
-    while (m_position < target && instruction(UINT64_MAX)) {
-    }
-    m_replaying = false;
-    m.takeWritten(); // what the replay wrote was seen before
-    m_nextSnapshot = s.machine.cycles + m_limits.every;
+    const std::uint64_t now = m.cycles();
+    dropHistoryAfter(target);
+    restore(m_history.back());
+    replay(target, now);
     return {Pause::Why::Step, m.reg(Reg::PC), {}};
+}
+
+// The snapshots are searched from the latest back: each runs again to the
+// next one, noting the last place a run would have paused; the first that
+// has one holds the place.
+Pause Debugger::stepBackToBreakpoint() {
+    m_unchecked = false;
+    m_pending.reset();
+    Machine &m = machine();
+    const std::uint64_t position = m.instructions();
+    const std::uint64_t before = m.midInstruction() ? position + 1 : position;
+    if (m_history.empty() || m_history.front().position >= before)
+        return {Pause::Why::NoHistory, m.reg(Reg::PC), {}};
+    const std::uint64_t now = m.cycles();
+    std::size_t last = 0;
+    while (last + 1 < m_history.size() && m_history[last + 1].position < before)
+        ++last;
+    for (std::size_t i = last + 1; i-- > 0;) {
+        const bool latest = i == last;
+        const std::uint64_t to = latest ? position : m_history[i + 1].position;
+        std::optional<Hit> hit;
+        restore(m_history[i]);
+        replay(to, now, &hit, latest ? before : to + 1);
+        if (hit) {
+            restore(m_history[i]);
+            replay(hit->position, now);
+            dropHistoryAfter(hit->position);
+            return {hit->why, m.reg(Reg::PC), {}, hit->address};
+        }
+    }
+    restore(m_history.front());
+    dropHistoryAfter(m_history.front().position);
+    return {Pause::Why::NoHistory, m.reg(Reg::PC), {}};
+}
+
+std::vector<Frame> Debugger::callStack() const {
+    const Machine &m = m_session.machine();
+    const std::uint16_t sp = m.reg(Reg::SP);
+    std::vector<Frame> frames;
+    for (auto f = m_frames.rbegin(); f != m_frames.rend(); ++f)
+        if (deeper(f->slot, sp) <= 0)
+            frames.push_back({f->call, f->routine, f->slot, peekWord(m, f->slot)});
+    return frames;
 }
 
 } // namespace run

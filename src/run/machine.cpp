@@ -79,6 +79,7 @@ void Machine::loadApplication(const std::vector<std::uint8_t> &bytes, int firstP
     load({}, returnTo);
     setPort6(std::uint8_t(firstPage));
     z80ex_set_reg(m_cpu, regPC, entry);
+    m_began[0] = entry;
 }
 
 void Machine::load(const std::vector<std::uint8_t> &code, std::uint16_t returnTo) {
@@ -89,6 +90,7 @@ void Machine::load(const std::vector<std::uint8_t> &code, std::uint16_t returnTo
     z80ex_set_reg(m_cpu, regSP, 0x0000);
     push(returnTo);
     z80ex_set_reg(m_cpu, regPC, kUserMem);
+    m_began[0] = kUserMem;
     z80ex_set_reg(m_cpu, regIM, 1);
     enableInterrupts();
 }
@@ -153,8 +155,44 @@ void Machine::timer() {
 }
 
 void Machine::runUntil(std::uint64_t until) {
+    run<false>(until, nullptr);
+}
+
+bool Machine::runUntil(std::uint64_t until, const Stops &stops) {
+    static const std::bitset<65536> kNowhere;
+    static const std::bitset<256> kNone;
+    Stops s = stops;
+    if (s.every)
+        s.count = 0;
+    if (!s.at)
+        s.at = &kNowhere;
+    if (!s.opcodes)
+        s.opcodes = &kNone;
+    return run<true>(until, &s);
+}
+
+// An instruction ends where PC is back at the program's own code with no
+// prefix waiting and no halt: the OS's answer to a call, and an interrupt
+// the OS took and returned from, belong to the instruction around them.
+template <bool kStops> bool Machine::run(std::uint64_t until, const Stops *stops) {
     const bool is84 = m_model == Model::Ti84Plus;
-    while (!m_stop && m_cycles < until) {
+    const std::bitset<65536> *at = kStops ? stops->at : nullptr;
+    const std::bitset<256> *opcodes = kStops ? stops->opcodes : nullptr;
+    const std::uint64_t count = kStops ? stops->count : 0;
+    while (!m_stop) {
+        std::uint16_t pc = z80ex_get_reg(m_cpu, regPC);
+        bool osCode = answered(pc);
+        if (m_midInstruction && !osCode && !m_unfinished) {
+            m_midInstruction = false;
+            ++m_instructions;
+            m_began[m_instructions & 1] = pc;
+            if (kStops &&
+                (m_instructions >= count || m_attention || (*at)[pc] || (*opcodes)[peek(pc)]) &&
+                stopsBefore(*stops, pc))
+                return true;
+        }
+        if (m_cycles >= until)
+            break;
         if (m_cycles >= m_nextTimer || m_cycles >= m_nextTimer2)
             timer();
         const bool crystal =
@@ -162,9 +200,11 @@ void Machine::runUntil(std::uint64_t until) {
         if ((m_intStatus || crystal) && z80ex_int_possible(m_cpu)) {
             m_cycles += z80ex_int(m_cpu);
             ++m_interruptsTaken;
+            m_halted = m_unfinished = false; // z80ex goes on after a halt
+            pc = z80ex_get_reg(m_cpu, regPC);
+            osCode = answered(pc);
         }
-        const std::uint16_t pc = z80ex_get_reg(m_cpu, regPC);
-        if (answered(pc)) {
+        if (osCode) {
             m_rom.enter(*this, pc);
             continue;
         }
@@ -173,7 +213,7 @@ void Machine::runUntil(std::uint64_t until) {
                  ", and the calculator runs no code at C000h or above");
             break;
         }
-        if (z80ex_doing_halt(m_cpu)) {
+        if (m_halted) {
             if (!interruptsEnabled()) {
                 stop("the program halted with interrupts off at " + hex4(pc) +
                      ", which stops the calculator for good");
@@ -183,13 +223,50 @@ void Machine::runUntil(std::uint64_t until) {
                 m_cycles = nextInterrupt();
             continue;
         }
-        m_cycles += z80ex_step(m_cpu);
+        const int t = z80ex_step(m_cpu);
+        m_cycles += std::uint64_t(t);
+        m_midInstruction = true;
+        // A prefix byte and a halt take 4 T-states; so do many instructions.
+        m_unfinished =
+            t == 4 && (z80ex_last_op_type(m_cpu) || (m_halted = z80ex_doing_halt(m_cpu)));
     }
+    return false;
+}
+
+bool Machine::stopsBefore(const Stops &s, std::uint16_t pc) {
+    if (m_instructions >= s.count || (*s.at)[pc])
+        return true;
+    if (std::exchange(m_attention, false)) {
+        if (m_written || m_readAt)
+            return true;
+        if (std::exchange(m_stackTouched, false) &&
+            std::uint16_t(z80ex_get_reg(m_cpu, regSP) - m_guardFrom) < m_guardSpan)
+            return true;
+    }
+    const std::uint8_t op = peek(pc);
+    if (!(*s.opcodes)[op])
+        return false;
+    const std::bitset<256> *next = op == 0xED                 ? s.afterEd
+                                   : op == 0xDD || op == 0xFD ? s.afterIndex
+                                                              : nullptr;
+    return !next || (*next)[peek(std::uint16_t(pc + 1))];
 }
 
 std::uint8_t Machine::readMem(_z80_cpu_context *, std::uint16_t a, int, void *self) {
     const auto *m = static_cast<Machine *>(self);
     return m->m_bank[a >> 14][a & 0x3FFF];
+}
+
+std::uint8_t Machine::readMemWatched(_z80_cpu_context *, std::uint16_t a, int m1, void *self) {
+    const auto *m = static_cast<Machine *>(self);
+    if (!m1 && (*m->m_readWatched)[a])
+        m->m_readAt = a, m->m_attention = true;
+    return m->m_bank[a >> 14][a & 0x3FFF];
+}
+
+void Machine::watchReads(const std::bitset<65536> *watched) {
+    m_readWatched = watched;
+    z80ex_set_memread_callback(m_cpu, watched ? &Machine::readMemWatched : &Machine::readMem, this);
 }
 
 void Machine::writeMem(_z80_cpu_context *, std::uint16_t a, std::uint8_t v, void *self) {

@@ -83,6 +83,29 @@ public:
     }
     // Runs until the clock reaches `until` T-states in all, or the machine stops.
     void runUntil(std::uint64_t until);
+
+    // For the debugger: where a run stops before one of the program's
+    // instructions. One "instruction" is one the program runs at its own
+    // addresses, with the OS's answer to it (a bcall is one) and any
+    // interrupt the OS took before it.
+    struct Stops {
+        bool every = false;                        // before each instruction
+        std::uint64_t count = UINT64_MAX;          // before the one after instructions() reaches it
+        const std::bitset<65536> *at = nullptr;    // before the one at these addresses
+        const std::bitset<256> *opcodes = nullptr; // before one whose first byte is set here;
+        const std::bitset<256> *afterEd = nullptr; // for ED, DD and FD the next byte is
+        const std::bitset<256> *afterIndex = nullptr; // looked up here (DD and FD)
+    };
+    // Runs like runUntil(), and also stops before an instruction `stops`
+    // names, after one that wrote or read a watched byte, and after one that
+    // left SP inside the guarded stack range: true when it stopped there.
+    bool runUntil(std::uint64_t until, const Stops &stops);
+    // The program's instructions run to their end so far.
+    std::uint64_t instructions() const { return m_instructions; }
+    // True inside an instruction: its OS answer, a prefix or a halt still running.
+    bool midInstruction() const { return m_midInstruction; }
+    // Where the last instruction run to its end began.
+    std::uint16_t lastInstructionAt() const { return m_began[(m_instructions - 1) & 1]; }
     std::uint64_t cycles() const { return m_cycles; }
     Model model() const { return m_model; }
     // The CPU's clock now: 6 MHz, or 15 MHz on a TI-84 Plus that asked for it.
@@ -114,12 +137,20 @@ public:
     void stop(std::string reason) { m_stop = Stop{false, std::move(reason)}; }
     void finish() { m_stop = Stop{true, {}}; }
 
-    std::uint8_t read(std::uint16_t a) const { return m_bank[a >> 14][a & 0x3FFF]; }
+    std::uint8_t read(std::uint16_t a) const {
+        if (m_readWatched && (*m_readWatched)[a])
+            m_readAt = a, m_attention = true;
+        return peek(a);
+    }
+    // The byte without noting a read (for the debugger's own looks).
+    std::uint8_t peek(std::uint16_t a) const { return m_bank[a >> 14][a & 0x3FFF]; }
     void write(std::uint16_t a, std::uint8_t v) {
         if (m_writable[a >> 14])
             m_bank[a >> 14][a & 0x3FFF] = v;
         if (m_watched && (*m_watched)[a])
-            m_written = a;
+            m_written = a, m_attention = true;
+        if (std::uint16_t(a - m_guardFrom) < m_guardSpan)
+            m_stackTouched = m_attention = true;
     }
     std::uint16_t readWord(std::uint16_t a) const {
         return std::uint16_t(read(a) | read(std::uint16_t(a + 1)) << 8);
@@ -151,13 +182,22 @@ public:
     }
 
     // For the debugger (snapshot.cpp): the whole state, taken only where
-    // `restorable()` (between whole instructions, not halted, no EI pending).
+    // `restorable()` (between the program's instructions, not halted, no EI pending).
     bool restorable() const;
     bool betweenInstructions() const; // no prefix byte waiting for its opcode
     // Writes to the addresses set in `watched` (the program's or the OS's)
     // are noted: the last one is taken by takeWritten(). None: not watched.
     void watchWrites(const std::bitset<65536> *watched) { m_watched = watched; }
     std::optional<std::uint16_t> takeWritten() { return std::exchange(m_written, std::nullopt); }
+    // Reads of the addresses set in `watched` are noted alike: the program's
+    // (not its opcode fetches) and those read() makes, the OS's. None: not watched.
+    void watchReads(const std::bitset<65536> *watched);
+    std::optional<std::uint16_t> takeRead() { return std::exchange(m_readAt, std::nullopt); }
+    // A run with stops stops after an instruction that left SP in [from, to)
+    // having written there (a push, a call, an interrupt); from == to: none.
+    void guardStack(std::uint16_t from, std::uint16_t to) {
+        m_guardFrom = from, m_guardSpan = std::uint16_t(to - from);
+    }
     // Interrupts taken since the machine was made (the debugger tells one apart from an
     // instruction).
     std::uint64_t interruptsTaken() const { return m_interruptsTaken; }
@@ -167,6 +207,9 @@ public:
 
 private:
     static std::uint8_t readMem(_z80_cpu_context *, std::uint16_t, int, void *);
+    static std::uint8_t readMemWatched(_z80_cpu_context *, std::uint16_t, int, void *);
+    template <bool kStops> bool run(std::uint64_t until, const Stops *stops);
+    bool stopsBefore(const Stops &stops, std::uint16_t pc);
     static void writeMem(_z80_cpu_context *, std::uint16_t, std::uint8_t, void *);
     static std::uint8_t readPort(_z80_cpu_context *, std::uint16_t, void *);
     static void writePort(_z80_cpu_context *, std::uint16_t, std::uint8_t, void *);
@@ -204,8 +247,19 @@ private:
     Keypad m_keypad;
     std::uint64_t m_cycles = 0, m_nextTimer = 0, m_nextTimer2 = 0;
     std::uint64_t m_interruptsTaken = 0;
-    const std::bitset<65536> *m_watched = nullptr;
+    const std::bitset<65536> *m_watched = nullptr, *m_readWatched = nullptr;
     std::optional<std::uint16_t> m_written;
+    mutable std::optional<std::uint16_t> m_readAt;
+    std::uint16_t m_guardFrom = 0, m_guardSpan = 0;
+    bool m_stackTouched = false;
+    mutable bool m_attention = false; // a watched byte or the guarded stack was touched
+    std::uint64_t m_instructions = 0;
+    bool m_midInstruction = false; // a step ran since the last instruction's end
+    bool m_halted = false;         // as z80ex is after a halt, till an interrupt
+    bool m_unfinished = false;     // the last step was a prefix or a halt
+    // Where the instructions ended last and the one before began, by the
+    // number's last bit.
+    std::array<std::uint16_t, 2> m_began{};
     std::uint16_t m_trapFrom = 0, m_trapTo = 0;
     std::uint8_t m_intMask = 0x0B, m_intStatus = 0, m_port4 = 0x06, m_link = 0;
     bool m_onWasHeld = false;

@@ -77,6 +77,10 @@ public:
     std::string addVariable(Machine &m, const Variable &v);
     // The names of the calls this OS answers (the shells' libraries apart).
     std::vector<std::string> answeredCalls() const;
+    // The OS call answered last (bcall, bjump, an rst shortcut, a shell's
+    // routine) and the address of the instruction that made it.
+    const std::string &callName() const { return m_callName; }
+    std::uint16_t callFrom() const { return m_callFrom; }
     OsState state() const {
         return {m_vars,        m_heap,    m_callName,  m_callFrom, m_ans,
                 m_shellRandom, m_shell,   m_uncharged, m_appFirst, m_appPages,

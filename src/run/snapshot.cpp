@@ -9,9 +9,10 @@ bool Machine::betweenInstructions() const {
 }
 
 // z80ex can neither be told it is halted nor that an EI has just run, so
-// a state is only taken where neither holds.
+// a state is only taken where neither holds, between two of the program's
+// instructions.
 bool Machine::restorable() const {
-    return betweenInstructions() && !z80ex_doing_halt(m_cpu) &&
+    return !m_midInstruction && betweenInstructions() && !z80ex_doing_halt(m_cpu) &&
            bool(z80ex_int_possible(m_cpu)) == interruptsEnabled();
 }
 
@@ -41,6 +42,8 @@ void Machine::save(MachineState &to) const {
     to.port4 = m_port4;
     to.onWasHeld = m_onWasHeld;
     to.stop = m_stop;
+    to.instructions = m_instructions;
+    to.began = m_began;
 }
 
 void Machine::restore(const MachineState &from) {
@@ -72,6 +75,14 @@ void Machine::restore(const MachineState &from) {
     m_port4 = from.port4;
     m_onWasHeld = from.onWasHeld;
     m_stop = from.stop;
+    // Taken only where restorable(): between instructions, not halted.
+    m_instructions = from.instructions;
+    m_began = from.began;
+    m_midInstruction = false;
+    m_halted = m_unfinished = false;
+    m_stackTouched = m_attention = false;
+    m_written.reset();
+    m_readAt.reset();
 }
 
 } // namespace run

@@ -31,6 +31,8 @@ struct MachineState {
     std::uint8_t intMask = 0, intStatus = 0, port4 = 0, link = 0;
     bool onWasHeld = false;
     std::optional<Stop> stop;
+    std::uint64_t instructions = 0;
+    std::array<std::uint16_t, 2> began{};
 
     // Roughly what the state holds in memory, for the history's budget.
     std::size_t bytes() const { return sizeof *this + ram.size(); }

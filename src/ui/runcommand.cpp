@@ -148,9 +148,13 @@ RunCommandOptions addRunOptions(QCommandLineParser &parser) {
         {QStringLiteral("log"),
          tr("At PLACE (a label, FILE:LINE or address) print TEXT with {A}, {HL}, {(HL)}... "
             "filled in, without stopping."),
-         QStringLiteral("place=text")}};
+         QStringLiteral("place=text")},
+        {QStringLiteral("watch-read"),
+         tr("Stop after the program or an OS call reads this label's or address's byte, print "
+            "the registers, and exit with status 3."),
+         QStringLiteral("label")}};
     parser.addOptions({o.run, o.keys, o.cycles, o.text, o.screenshot, o.ignoreChecksum, o.breakAt,
-                       o.trace, o.regs, o.model, o.send, o.watch, o.log});
+                       o.trace, o.regs, o.model, o.send, o.watch, o.log, o.watchRead});
     return o;
 }
 
@@ -237,15 +241,19 @@ std::optional<int> runFromCommandLine(const QCommandLineParser &parser,
         b.condition = DebugSource::onPages(pages);
         debugger.setBreakpoint(address, b);
     }
-    for (const QString &at : parser.values(o.watch)) {
-        const auto place = breakPlace(info, at);
-        if (!place || at.contains(u':')) {
-            fail(tr("--watch wants a label of the program or an address such as 9000h, not %1")
-                     .arg(at));
-            return 2;
+    for (const QCommandLineOption *option : {&o.watch, &o.watchRead})
+        for (const QString &at : parser.values(*option)) {
+            const auto place = breakPlace(info, at);
+            if (!place || at.contains(u':')) {
+                fail(tr("--%1 wants a label of the program or an address such as 9000h, not %2")
+                         .arg(option->names().constFirst(), at));
+                return 2;
+            }
+            if (option == &o.watch)
+                debugger.watchWrites(place->address, true);
+            else
+                debugger.watchReads(place->address, true);
         }
-        debugger.watchWrites(place->address, true);
-    }
     for (const QString &value : parser.values(o.log)) {
         const qsizetype eq = value.indexOf(u'=');
         const auto place = eq > 0 ? breakPlace(info, value.left(eq)) : std::nullopt;
@@ -295,9 +303,10 @@ std::optional<int> runFromCommandLine(const QCommandLineParser &parser,
         printRegisters(session.machine());
         return 3;
     }
-    if (pause.why == run::Pause::Why::Written) {
+    if (pause.why == run::Pause::Why::Written || pause.why == run::Pause::Why::Read) {
         const std::string label = info.labelAt(pause.address);
-        std::printf("%s: stopped after a write to %s%s, before %s\n", qPrintable(loaded.name),
+        std::printf("%s: stopped after a %s %s%s, before %s\n", qPrintable(loaded.name),
+                    pause.why == run::Pause::Why::Read ? "read of" : "write to",
                     qPrintable(QString::asprintf("%04Xh", pause.address)),
                     label.empty() ? "" : (" (" + label + ")").c_str(),
                     qPrintable(placeOf(info, pause.pc, pageAt(session.machine(), pause.pc))));
