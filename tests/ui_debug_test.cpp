@@ -19,6 +19,8 @@
 #include <Qsci/qsciscintilla.h>
 
 #include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTableWidget>
 
 namespace {
@@ -254,6 +256,110 @@ private slots:
         QVERIFY(again.open_doc(tree->path("Source/demo.z80")));
         QVERIFY(breakpoints()->has(10));
         QCOMPARE(breakpoints()->all().value(tree->path("Source/inc.z80")), QList<int>{3});
+    }
+
+    // From the margin's menu: a hit count, a condition in the assembler's
+    // expressions, a log message that does not stop, a breakpoint turned
+    // off; all kept for the next session. Shift+F5 stops the run and
+    // Ctrl+Shift+F5 runs it again with them.
+    void aBreakpointsConditionHitCountAndLogMessage() {
+        Form1 &w = makeWindow(true, 50);
+        QVERIFY(prepare());
+        QVERIFY(w.open_doc(tree->path("Source/demo.z80")));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        FakeMessageBox *messages = &tree->messages;
+        auto act = [&](const char *name, int line) {
+            caretTo(line);
+            w.findChild<QAction *>(name)->trigger();
+        };
+        clickMargin(10);
+        messages->numbers.push_back(2);
+        act("breakpointHitCount", 10);
+        QCOMPARE(breakpoints()->settings(breakpoints()->file(), 10).hitCount, 2);
+        key(Qt::Key_F5, Qt::ControlModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 10000);
+        QCOMPARE(reg(run::Reg::BC) >> 8, 2); // the second time round the loop
+
+        // A name the program lacks is refused while its labels are known.
+        messages->textAnswers = {QString("lives > 2"), QString("b = 1 && (plotSScreen) = 0")};
+        act("breakpointCondition", 10);
+        QVERIFY2(messages->shown.filter("'lives'").size() == 1, qPrintable(messages->shown.join('|')));
+        QCOMPARE(breakpoints()->settings(breakpoints()->file(), 10).condition,
+                 QString("b = 1 && (plotSScreen) = 0"));
+        key(Qt::Key_F5, Qt::ControlModifier);
+        QTRY_VERIFY(pausedRun() && reg(run::Reg::BC) >> 8 == 1);
+
+        clickMargin(14);
+        messages->textAnswers = {QString("hl={hl}")};
+        act("breakpointLog", 14);
+        act("breakpointEnabled", 10);
+        QVERIFY(!breakpoints()->settings(breakpoints()->file(), 10).enabled);
+        QVERIFY(breakpoints()->has(10));
+        key(Qt::Key_F5, Qt::ControlModifier);
+        QTRY_VERIFY(runWindow()->ended());
+        const QString log = runWindow()->findChild<QPlainTextEdit *>("debugLog")->toPlainText();
+        QVERIFY2(log.contains("hl=9340"), qPrintable(log));
+
+        // Enabled again, from the first time its condition holds (it holds
+        // once a run); Ctrl+Shift+F5 runs again and stops; Shift+F5 stops.
+        act("breakpointEnabled", 10);
+        messages->numbers.push_back(1);
+        act("breakpointHitCount", 10);
+        key(Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier);
+        QTRY_VERIFY(pausedRun() && reg(run::Reg::BC) >> 8 == 1);
+        key(Qt::Key_F5, Qt::ShiftModifier);
+        QTRY_VERIFY(runWindow()->ended());
+        QCOMPARE(status(), QString("Stopped."));
+
+        window.reset();
+        makeWindow();
+        QVERIFY(window->open_doc(tree->path("Source/demo.z80")));
+        const BreakpointSettings kept = breakpoints()->settings(breakpoints()->file(), 10);
+        QCOMPARE(kept.condition, QString("b = 1 && (plotSScreen) = 0"));
+        QCOMPARE(kept.hitCount, 1);
+        QVERIFY(kept.enabled);
+        QCOMPARE(breakpoints()->settings(breakpoints()->file(), 14).log, QString("hl={hl}"));
+    }
+
+    // Paused in the include: the call still open names its caller's line,
+    // where a double-click goes; a watch shows a label's byte in binary; the
+    // stopwatch counts from a click.
+    void theCallsWatchesAndStopwatch() {
+        Form1 &w = makeWindow(true, 50);
+        QVERIFY(prepare());
+        QVERIFY(w.open_doc(tree->path("Source/inc.z80")));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        caretTo(2);
+        key(Qt::Key_F9);
+        key(Qt::Key_F5, Qt::ControlModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 10000);
+        auto *calls = runWindow()->findChild<QTableWidget *>("debugCalls");
+        QCOMPARE(calls->rowCount(), 1);
+        QVERIFY2(calls->item(0, 1)->text().startsWith("demo.z80:10"),
+                 qPrintable(calls->item(0, 1)->text()));
+        emit calls->cellDoubleClicked(0, 1);
+        QTRY_VERIFY(w.currentFile().path().endsWith("demo.z80"));
+        int line = 0, index = 0;
+        w.Text1->getCursorPosition(&line, &index);
+        QCOMPARE(line + 1, 10);
+
+        auto *watches = runWindow()->findChild<QTableWidget *>("debugWatches");
+        watches->item(0, 0)->setText("b, dec");
+        QCOMPARE(watches->rowCount(), 2);
+        watches->item(1, 0)->setText("(plotSScreen), bin");
+        QCOMPARE(watches->item(0, 1)->text(), QString("3"));
+        QCOMPARE(watches->item(1, 1)->text(), QString("00000000b"));
+        auto *stopwatch = runWindow()->findChild<QPushButton *>("debugStopwatch");
+        stopwatch->click();
+        QCOMPARE(stopwatch->text(), QString("Stopwatch: 0 T-states"));
+        QVERIFY(w.open_doc(tree->path("Source/inc.z80")));
+        key(Qt::Key_F5, Qt::ControlModifier);
+        QTRY_VERIFY(pausedRun() && reg(run::Reg::BC) >> 8 == 2);
+        QVERIFY(stopwatch->text() != QString("Stopwatch: 0 T-states"));
+        QCOMPARE(watches->item(0, 1)->text(), QString("2"));
+        QVERIFY(watches->item(0, 1)->font().bold()); // changed since the last pause
     }
 
     // A map another build wrote is not used: the pane says so and the run goes on.

@@ -2,12 +2,15 @@
 
 #include "run/debugger.h"
 #include "run/program.h"
+#include "run/watchexpr.h"
 #include "ui/breakpoints.h"
 #include "ui/debugpane.h"
 #include "ui/runwindow.h"
 
 #include <QFile>
 #include <QFileInfo>
+
+#include <map>
 
 namespace {
 
@@ -69,6 +72,17 @@ void DebugController::attach(RunWindow *window, const QString &program, const QS
     connect(m_pane, &DebugPane::stepOver, this, &DebugController::stepOver);
     connect(m_pane, &DebugPane::stepOut, this, &DebugController::stepOut);
     connect(m_pane, &DebugPane::stepBack, this, &DebugController::stepBack);
+    m_pane->setWatches(m_watchExpressions);
+    connect(m_pane, &DebugPane::watchesChanged, this,
+            [this](const QStringList &watches) { m_watchExpressions = watches; });
+    connect(m_pane, &DebugPane::goTo, this, &DebugController::goTo);
+    connect(m_pane, &DebugPane::checkChanged, this, [this](int check, bool on) {
+        if (m_debugger)
+            m_debugger->setCheck(run::Check(check), on);
+    });
+    m_pane->setLabels([this](const std::string &name) -> std::optional<std::uint16_t> {
+        return m_source ? m_source->label(name) : std::nullopt;
+    });
     connect(m_pane, &DebugPane::edited, this, [this] {
         if (m_debugger)
             m_debugger->changedByHand();
@@ -106,6 +120,12 @@ void DebugController::attach(RunWindow *window, const QString &program, const QS
 
 void DebugController::start() {
     m_debugger = std::make_unique<run::Debugger>(m_window->session(), m_programSize);
+    m_debugger->setLog([this](const std::string &text) {
+        if (m_pane)
+            m_pane->addLog(QString::fromStdString(text));
+    });
+    for (int c = 0; c < DebugPane::kChecks; ++c)
+        m_debugger->setCheck(run::Check(c), m_pane->checkOn(c));
     m_window->setDebugHooks([this](std::uint64_t cycles) { return advance(cycles); },
                             [this](int code, bool down) {
                                 if (down)
@@ -139,12 +159,27 @@ bool DebugController::toggleWatch(const QString &name) {
     return address.has_value();
 }
 
+QString DebugController::refusalOf(const QString &expression) const {
+    if (!m_source)
+        return {};
+    std::string error;
+    if (run::WatchExpr::parse(
+            expression.toStdString(),
+            [this](const std::string &name) { return m_source->label(name); }, &error))
+        return {};
+    return QString::fromStdString(error);
+}
+
 // Every breakpoint to the address of its line's first statement; one on a
 // line without code moves to the next line with code. The watched labels
-// to their addresses.
+// to their addresses. A breakpoint bound again keeps the times it was hit.
 void DebugController::bind() {
-    for (std::uint16_t a : m_bound)
+    std::map<std::uint16_t, std::uint32_t> hits;
+    for (std::uint16_t a : m_bound) {
+        if (const run::Breakpoint *b = m_debugger->breakpoint(a))
+            hits[a] = b->hits;
         m_debugger->clearBreakpoint(a);
+    }
     m_bound.clear();
     if (!m_source)
         return;
@@ -155,10 +190,33 @@ void DebugController::bind() {
     for (auto it = all.begin(); it != all.end(); ++it)
         for (int line : it.value())
             if (const auto b = m_source->bind(it.key().toStdString(), line)) {
-                m_debugger->setBreakpoint(b->address);
-                m_bound.insert(b->address);
+                const BreakpointSettings s = m_breakpoints->settings(it.key(), line);
                 if (b->line != line)
                     m_breakpoints->move(it.key(), line, b->line);
+                if (!s.enabled)
+                    continue;
+                run::Breakpoint bp;
+                bp.hitCount = std::uint32_t(std::max(0, s.hitCount));
+                bp.log = s.log.toStdString();
+                bp.hits = hits.count(b->address) ? hits[b->address] : 0;
+                std::string error;
+                if (!s.condition.isEmpty()) {
+                    const auto condition = run::WatchExpr::parse(
+                        s.condition.toStdString(),
+                        [this](const std::string &name) { return m_source->label(name); },
+                        &error);
+                    if (condition) // one that cannot be read stops every time, and says why
+                        bp.condition = [c = *condition](const run::Machine &m) {
+                            return c.holds(m);
+                        };
+                    else
+                        m_pane->addLog(tr("The condition of %1:%2 is not used: %3")
+                                           .arg(QFileInfo(it.key()).fileName())
+                                           .arg(b->line)
+                                           .arg(QString::fromStdString(error)));
+                }
+                m_debugger->setBreakpoint(b->address, std::move(bp));
+                m_bound.insert(b->address);
             }
 }
 
@@ -193,6 +251,16 @@ void DebugController::stepOver() {
 }
 void DebugController::stepOut() {
     go(Mode::Out);
+}
+
+void DebugController::stop() {
+    if (m_window)
+        m_window->stop();
+}
+
+void DebugController::restart() {
+    if (m_window)
+        m_window->restart();
 }
 
 void DebugController::runToLine(const QString &file, int line) {
@@ -282,7 +350,8 @@ void DebugController::show(const run::Pause &pause) {
     m_going = true; // the window's signal that it paused is this pause
     m_window->pauseWith(text);
     m_going = false;
-    m_pane->showPaused(m_window->session().machine(), m_source ? &*m_source : nullptr, said(text));
+    m_pane->showPaused(m_window->session().machine(), m_source ? &*m_source : nullptr, said(text),
+                       m_debugger->callFrames());
     if (!m_pane->isVisible()) {
         m_pane->show();
         m_window->adjustSize();

@@ -292,6 +292,11 @@ void RunWindow::restart() {
     QTimer::singleShot(0, this, &RunWindow::tick);
 }
 
+void RunWindow::stop() {
+    if (!m_ended)
+        end(tr("Stopped."));
+}
+
 void RunWindow::showCycles() {
     m_cycles->setText(tr("%1 cycles").arg(QLocale().toString(qulonglong(cycles()))));
 }

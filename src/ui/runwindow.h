@@ -58,6 +58,8 @@ public:
     // Runs a program whose file's checksum is wrong, which the window first
     // refuses with a "Run anyway" button.
     void runAnyway();
+    // Ends the run where it is, its last screen kept.
+    void stop();
     // The screen as a 96x64 PNG, as --screenshot writes it.
     bool saveScreen(const QString &file) const;
     // Records every frame the screen shows from now, each for the
