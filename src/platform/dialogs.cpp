@@ -119,10 +119,9 @@ std::optional<int> QtMessageBox::askNumber(QWidget *parent, const QString &title
 }
 
 std::optional<QString> QtMessageBox::askText(QWidget *parent, const QString &title,
-                                            const QString &label, const QString &value) {
+                                             const QString &label, const QString &value) {
     bool ok = false;
-    const QString text =
-        QInputDialog::getText(parent, title, label, QLineEdit::Normal, value, &ok);
+    const QString text = QInputDialog::getText(parent, title, label, QLineEdit::Normal, value, &ok);
     return ok ? std::optional<QString>(text) : std::nullopt;
 }
 

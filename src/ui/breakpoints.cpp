@@ -72,7 +72,9 @@ void Breakpoints::unmark(int line) {
 
 void Breakpoints::mark(int line, const BreakpointSettings &settings) {
     unmark(line);
-    const int marker = !settings.enabled ? DisabledMarker : settings.plain() ? DotMarker : SetMarker;
+    const int marker = !settings.enabled  ? DisabledMarker
+                       : settings.plain() ? DotMarker
+                                          : SetMarker;
     const int handle = m_editor->markerAdd(line, marker);
     if (handle >= 0 && !settings.plain())
         m_settings.insert(handle, settings);

@@ -31,8 +31,13 @@ class Breakpoints : public QObject {
     Q_OBJECT
 public:
     static constexpr int kMargin = 2;
-    enum Marker { DotMarker = 4, ArrowMarker = 5, PausedLineMarker = 6, DisabledMarker = 7,
-                  SetMarker = 8 };
+    enum Marker {
+        DotMarker = 4,
+        ArrowMarker = 5,
+        PausedLineMarker = 6,
+        DisabledMarker = 7,
+        SetMarker = 8
+    };
 
     explicit Breakpoints(QsciScintilla *editor, QObject *parent = nullptr);
 
@@ -70,8 +75,8 @@ private:
 
     QsciScintilla *m_editor;
     QString m_path;
-    QHash<QString, QList<int>> m_kept; // the files not shown now
+    QHash<QString, QList<int>> m_kept;                             // the files not shown now
     QHash<QString, QHash<int, BreakpointSettings>> m_keptSettings; // theirs, by line
     QHash<int, BreakpointSettings> m_settings; // the file shown's, by marker handle
-    int m_arrow = -1;                  // a marker handle
+    int m_arrow = -1;                          // a marker handle
 };

@@ -203,8 +203,7 @@ void DebugController::bind() {
                 if (!s.condition.isEmpty()) {
                     const auto condition = run::WatchExpr::parse(
                         s.condition.toStdString(),
-                        [this](const std::string &name) { return m_source->label(name); },
-                        &error);
+                        [this](const std::string &name) { return m_source->label(name); }, &error);
                     if (condition) // one that cannot be read stops every time, and says why
                         bp.condition = [c = *condition](const run::Machine &m) {
                             return c.holds(m);

@@ -2,18 +2,18 @@
 
 #include "run/debugger.h"
 #include "run/machine.h"
-#include "run/watchformat.h"
 #include "run/snapshot.h"
+#include "run/watchformat.h"
 #include "ui/debugsource.h"
 #include "ui/runsupport.h"
 
+#include <QCheckBox>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QCheckBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>

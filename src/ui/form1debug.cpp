@@ -15,8 +15,8 @@
 #include <Qsci/qsciscintilla.h>
 
 #include <QAction>
-#include <QMenu>
 #include <QFileInfo>
+#include <QMenu>
 
 namespace {
 
@@ -66,7 +66,8 @@ Kept readKept(const QString &file) {
 }
 
 QString oneLine(QString text) {
-    return text.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
+    return text.replace(QLatin1Char('\n'), QLatin1Char(' '))
+        .replace(QLatin1Char('\r'), QLatin1Char(' '));
 }
 
 } // namespace
