@@ -284,7 +284,8 @@ private slots:
         // A name the program lacks is refused while its labels are known.
         messages->textAnswers = {QString("lives > 2"), QString("b = 1 && (plotSScreen) = 0")};
         act("breakpointCondition", 10);
-        QVERIFY2(messages->shown.filter("'lives'").size() == 1, qPrintable(messages->shown.join('|')));
+        QVERIFY2(messages->shown.filter("'lives'").size() == 1,
+                 qPrintable(messages->shown.join('|')));
         QCOMPARE(breakpoints()->settings(breakpoints()->file(), 10).condition,
                  QString("b = 1 && (plotSScreen) = 0"));
         key(Qt::Key_F5, Qt::ControlModifier);

@@ -77,11 +77,12 @@ void EditorExtras::contextMenu(const QPoint &at) {
         for (int i = 0; i < m_marginMenu; ++i)
             left += m_editor->marginWidth(i);
         if (inView.x() >= left && inView.x() < left + m_editor->marginWidth(m_marginMenu)) {
-            const long pos = m_editor->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMPOINT,
-                                                     0UL, long(inView.y()));
+            const long pos = m_editor->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMPOINT, 0UL,
+                                                     long(inView.y()));
             QMenu menu;
-            m_fillMarginMenu(&menu, int(m_editor->SendScintilla(
-                                        QsciScintillaBase::SCI_LINEFROMPOSITION, pos)) + 1);
+            m_fillMarginMenu(
+                &menu,
+                int(m_editor->SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION, pos)) + 1);
             if (!menu.isEmpty())
                 menu.exec(m_editor->mapToGlobal(at));
             return;
