@@ -4,6 +4,9 @@
 // expressions, syntax/expressions.htm of its manual), and the formats a
 // watch is shown in.
 
+#include "run/debugger.h"
+#include "run/oscalllog.h"
+#include "run/romtable.h"
 #include "run/session.h"
 #include "run/tifloat.h"
 #include "run/watchexpr.h"
@@ -125,6 +128,33 @@ private slots:
         p.m().write(0x9000, 0);
         QVERIFY(!cond->value(p.m(), &error));
         QVERIFY(cond->holds(p.m()));
+    }
+
+    // The OS calls pane: each bcall by name, the registers its description
+    // names as inputs before it and as outputs after it.
+    void anOsCallIsLoggedWithItsInputsAndOutputs() {
+        std::uint16_t putS = 0;
+        for (const run::RomCall &c : run::romCalls())
+            if (std::string(c.name) == "_PutS")
+                putS = c.address;
+        run::Program p;
+        p.name = "T";
+        // ld hl,9D9Fh \ bcall(_PutS) \ ret \ .db "HI",0
+        p.code = {0x21, 0x9F, 0x9D, 0xEF, std::uint8_t(putS), std::uint8_t(putS >> 8), 0xC9,
+                  0x00, 0x00, 0x00, 'H', 'I', 0};
+        run::Session session(p);
+        run::Debugger debugger(session, p.code.size());
+        run::OsCallLog log;
+        debugger.setTrace([&](const run::Machine &m) { log.before(m); });
+        debugger.stepInto(1000000);
+        debugger.stepInto(1000000);
+        log.paused(session.machine());
+        QCOMPARE(log.calls().size(), std::size_t(1));
+        const run::OsCallRecord &r = log.calls().front();
+        QCOMPARE(r.name, std::string("_PutS"));
+        QCOMPARE(r.from, std::uint16_t(0x9D98));
+        QCOMPARE(r.inputs, std::string("HL=9D9F"));
+        QCOMPARE(r.outputs, std::string("HL=9DA2"));
     }
 
     void aWatchShowsItsValueInTheFormatAsked() {

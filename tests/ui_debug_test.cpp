@@ -348,6 +348,12 @@ private slots:
         w.Text1->getCursorPosition(&line, &index);
         QCOMPARE(line + 1, 10);
 
+        // The OS call made before, by name, with the line that made it.
+        auto *osCalls = runWindow()->findChild<QTableWidget *>("debugOsCalls");
+        QCOMPARE(osCalls->rowCount(), 1);
+        QCOMPARE(osCalls->item(0, 0)->text(), QString("_ClrLCDFull"));
+        QCOMPARE(osCalls->item(0, 3)->text(), QString("demo.z80:7"));
+
         auto *watches = runWindow()->findChild<QTableWidget *>("debugWatches");
         watches->item(0, 0)->setText("b, dec");
         QCOMPARE(watches->rowCount(), 2);

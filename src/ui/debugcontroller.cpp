@@ -1,6 +1,7 @@
 #include "ui/debugcontroller.h"
 
 #include "run/debugger.h"
+#include "run/oscalllog.h"
 #include "run/program.h"
 #include "run/watchexpr.h"
 #include "ui/breakpoints.h"
@@ -106,6 +107,7 @@ void DebugController::attach(RunWindow *window, const QString &program, const QS
         if (m_pane->isVisible()) // the machine as the run left it, for looking only
             m_pane->showPaused(m_window->session().machine(), m_source ? &*m_source : nullptr,
                                said(why));
+        m_pane->showOsCalls(m_osCalls);
         m_pane->setRunning(said(why), true);
     });
     connect(window, &QObject::destroyed, this, [this] {
@@ -120,6 +122,8 @@ void DebugController::attach(RunWindow *window, const QString &program, const QS
 
 void DebugController::start() {
     m_debugger = std::make_unique<run::Debugger>(m_window->session(), m_programSize);
+    m_osCalls = run::OsCallLog();
+    m_debugger->setTrace([this](const run::Machine &m) { m_osCalls.before(m); });
     m_debugger->setLog([this](const std::string &text) {
         if (m_pane)
             m_pane->addLog(QString::fromStdString(text));
@@ -351,6 +355,8 @@ void DebugController::show(const run::Pause &pause) {
     m_going = false;
     m_pane->showPaused(m_window->session().machine(), m_source ? &*m_source : nullptr, said(text),
                        m_debugger->callFrames());
+    m_osCalls.paused(m_window->session().machine());
+    m_pane->showOsCalls(m_osCalls);
     if (!m_pane->isVisible()) {
         m_pane->show();
         m_window->adjustSize();

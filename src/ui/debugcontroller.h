@@ -6,6 +6,7 @@
 // with an arrow (its file opened when it is another), and the debug pane
 // beside the run window's screen.
 
+#include "run/oscalllog.h"
 #include "ui/debugsource.h"
 
 #include <QObject>
@@ -95,6 +96,7 @@ private:
     std::set<std::uint16_t> m_bound;
     QStringList m_watches;
     QStringList m_watchExpressions; // the pane's, kept for the next runs
+    run::OsCallLog m_osCalls;
     Mode m_mode = Mode::Run;
     bool m_modeStarted = false; // the step has run a first time (then it resumes)
     bool m_going = false;       // go() is starting the window: its signal is ours

@@ -2,6 +2,7 @@
 
 #include "run/debugger.h"
 #include "run/machine.h"
+#include "run/oscalllog.h"
 #include "run/snapshot.h"
 #include "run/watchformat.h"
 #include "ui/debugsource.h"
@@ -85,6 +86,8 @@ DebugPane::DebugPane(QWidget *parent)
       m_memory(table(QStringLiteral("debugMemory"), {}, this)),
       m_watches(table(QStringLiteral("debugWatches"), {tr("Expression"), tr("Value")}, this)),
       m_calls(table(QStringLiteral("debugCalls"), {tr("Return"), tr("Called from")}, this)),
+      m_osCalls(table(QStringLiteral("debugOsCalls"),
+                      {tr("OS call"), tr("In"), tr("Out"), tr("Called from")}, this)),
       m_log(new QPlainTextEdit(this)), m_stopwatch(new QPushButton(this)),
       m_memoryAt(new QLineEdit(this)) {
     setObjectName(QStringLiteral("debugPane"));
@@ -206,6 +209,7 @@ DebugPane::DebugPane(QWidget *parent)
     m_log->setReadOnly(true);
     m_log->setMaximumBlockCount(2000);
     m_log->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    logLayout->addWidget(m_osCalls, 2);
     logLayout->addWidget(m_log, 1);
     auto *checks = new QGridLayout;
     checks->addWidget(new QLabel(tr("Stop the run when:"), logTab), 0, 0, 1, 2);
@@ -545,4 +549,26 @@ void DebugPane::showCalls() {
             }
         m_calls->setItem(row, 1, caller);
     }
+}
+
+void DebugPane::showOsCalls(const run::OsCallLog &log) {
+    constexpr std::size_t kShown = 200;
+    const auto &calls = log.calls();
+    const std::size_t first = calls.size() > kShown ? calls.size() - kShown : 0;
+    m_osCalls->setRowCount(int(calls.size() - first));
+    for (std::size_t i = first; i < calls.size(); ++i) {
+        const run::OsCallRecord &r = calls[i];
+        const int row = int(i - first);
+        m_osCalls->setItem(row, 0, cell(QString::fromStdString(r.name), false));
+        m_osCalls->setItem(row, 1, cell(QString::fromStdString(r.inputs), false));
+        m_osCalls->setItem(row, 2, cell(QString::fromStdString(r.outputs), false));
+        QString from = QStringLiteral("%1").arg(r.from, 4, 16, QLatin1Char('0')).toUpper() + u'h';
+        if (m_source)
+            if (const auto p = m_source->placeOf(r.from))
+                from = QStringLiteral("%1:%2")
+                           .arg(QFileInfo(QString::fromStdString(p->file)).fileName())
+                           .arg(p->line);
+        m_osCalls->setItem(row, 3, cell(from, false));
+    }
+    m_osCalls->scrollToBottom();
 }

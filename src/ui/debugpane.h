@@ -31,7 +31,8 @@ class QTableWidgetItem;
 
 namespace run {
 class Machine;
-}
+class OsCallLog;
+} // namespace run
 
 class DebugPane : public QWidget {
     Q_OBJECT
@@ -47,6 +48,8 @@ public:
                     const std::vector<std::uint16_t> &frames = {});
     // The program's labels, for watches.
     void setLabels(run::LabelLookup labels) { m_labels = std::move(labels); }
+    // The OS calls the program made, the latest last.
+    void showOsCalls(const run::OsCallLog &log);
     // A line of the log (a log breakpoint's message); the oldest go past 2,000.
     void addLog(const QString &text);
     bool checkOn(int check) const;
@@ -89,7 +92,7 @@ private:
     run::Machine *m_machine = nullptr;
     const DebugSource *m_source = nullptr;
     QLabel *m_where, *m_flags;
-    QTableWidget *m_registers, *m_stack, *m_memory, *m_watches, *m_calls;
+    QTableWidget *m_registers, *m_stack, *m_memory, *m_watches, *m_calls, *m_osCalls;
     QPlainTextEdit *m_log;
     std::array<QCheckBox *, kChecks> m_checks{};
     QPushButton *m_stopwatch;
