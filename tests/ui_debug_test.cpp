@@ -9,6 +9,7 @@
 #include "ui/breakpoints.h"
 #include "ui/debugpane.h"
 #include "ui/debugsource.h"
+#include "ui/language.h"
 #include "ui/runwindow.h"
 #include "z80/assembler.h"
 #include "z80/source.h"
@@ -347,6 +348,14 @@ private slots:
         int line = 0, index = 0;
         w.Text1->getCursorPosition(&line, &index);
         QCOMPARE(line + 1, 10);
+
+        // Hovering a register or a label says what it holds now.
+        auto *language = w.findChild<Language *>();
+        QCOMPARE(language->hoverText(w.Text1->positionFromLineIndex(7, 5)).section('\n', 0, 0),
+                 QString("Now: B = 03h (3)"));
+        QVERIFY2(language->hoverText(w.Text1->positionFromLineIndex(8, 1))
+                     .startsWith("Now: loop = 9D9Ah, byte there CDh"),
+                 qPrintable(language->hoverText(w.Text1->positionFromLineIndex(8, 1))));
 
         // The OS call made before, by name, with the line that made it.
         auto *osCalls = runWindow()->findChild<QTableWidget *>("debugOsCalls");

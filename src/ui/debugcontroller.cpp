@@ -376,3 +376,26 @@ void DebugController::show(const run::Pause &pause) {
     }
     emit pausedAt(file, line);
 }
+
+QString DebugController::valueNow(const QString &name) const {
+    if (!paused() || name.isEmpty() || !(name[0].isLetter() || name[0] == u'_'))
+        return {};
+    const run::LabelLookup labels = [this](const std::string &n) -> std::optional<std::uint16_t> {
+        return m_source ? m_source->label(n) : std::nullopt;
+    };
+    std::string error;
+    const auto e = run::WatchExpr::parse(name.toStdString(), labels, &error);
+    const run::Machine &m = m_window->session().machine();
+    const auto v = e ? e->value(m, &error) : std::nullopt;
+    if (!v)
+        return {};
+    auto hex = [](std::int64_t x, int digits) {
+        return QString::number(x & 0xFFFFFFFF, 16).toUpper().rightJustified(digits, u'0') + u'h';
+    };
+    if (labels(name.toStdString())) {
+        const auto at = std::uint16_t(*v);
+        return tr("Now: %1 = %2, byte there %3, word %4")
+            .arg(name, hex(*v, 4), hex(m.read(at), 2), hex(m.readWord(at), 4));
+    }
+    return tr("Now: %1 = %2 (%3)").arg(name.toUpper(), hex(*v, *v > 0xFF ? 4 : 2)).arg(*v);
+}

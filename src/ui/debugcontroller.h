@@ -66,6 +66,9 @@ public:
     // Why `expression` cannot be a condition or a watch of the run being
     // debugged (its labels are known then), or empty.
     QString refusalOf(const QString &expression) const;
+    // A register's, flag's or label's value in the paused run, for the
+    // editor's hover; empty when nothing is paused or the name is none.
+    QString valueNow(const QString &name) const;
 
 signals:
     // The run paused where the map places `file`:`line` (an empty file when it does not).

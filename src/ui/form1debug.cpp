@@ -10,6 +10,7 @@
 #include "ui/debugcontroller.h"
 #include "ui/editorextras.h"
 #include "ui/keytable.h"
+#include "ui/language.h"
 #include "ui/runwindow.h"
 
 #include <Qsci/qsciscintilla.h>
@@ -146,6 +147,7 @@ void Form1::addDebugging() {
     addKeyAction(this, this, tr("&Stop Debugging"), "stopDebugging", [this] { m_debug->stop(); });
     addKeyAction(this, this, tr("&Restart"), "restartDebugging", [this] { m_debug->restart(); });
     addBreakpointMenu();
+    m_language->setValueNow([this](const QString &name) { return m_debug->valueNow(name); });
     connect(m_debug, &DebugController::goTo, this, [this](const QString &file, int line) {
         if (QFileInfo(file) != QFileInfo(m_file.path()) && !(maybeSave() && openFile(file)))
             return;

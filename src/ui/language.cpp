@@ -263,7 +263,15 @@ QString Language::wordAt(long position, long *start) const {
 }
 
 QString Language::hoverText(long position) const {
-    if (!m_analysis || position < 0)
+    if (position < 0)
+        return {};
+    const QString now = m_valueNow ? m_valueNow(wordAt(position)) : QString();
+    const QString about = hoverAbout(position);
+    return now.isEmpty() ? about : about.isEmpty() ? now : now + QLatin1Char('\n') + about;
+}
+
+QString Language::hoverAbout(long position) const {
+    if (!m_analysis)
         return {};
     const long line = long(
         m_editor->SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION, (unsigned long)position));
