@@ -5,6 +5,7 @@
 // opening the include; a map of an older build refused.
 
 #include "packer.h"
+#include "run/keypad.h"
 #include "run/romtable.h"
 #include "ui/breakpoints.h"
 #include "ui/debugpane.h"
@@ -281,6 +282,8 @@ private slots:
         key(Qt::Key_F5, Qt::ControlModifier);
         QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 10000);
         QCOMPARE(reg(run::Reg::BC) >> 8, 2); // the second time round the loop
+        // The pause brings the editor in front (after the run window's own start).
+        QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget *>(&w));
 
         // A name the program lacks is refused while its labels are known.
         messages->textAnswers = {QString("lives > 2"), QString("b = 1 && (plotSScreen) = 0")};
@@ -369,6 +372,16 @@ private slots:
         watches->item(1, 0)->setText("(plotSScreen), bin");
         QCOMPARE(watches->item(0, 1)->text(), QString("3"));
         QCOMPARE(watches->item(1, 1)->text(), QString("00000000b"));
+        // Keys typed in the pane are its own: Shift there is no 2ND.
+        runWindow()->activateWindow();
+        watches->setFocus();
+        QTest::keyPress(watches, Qt::Key_Shift);
+        QVERIFY(!runWindow()->session().machine().keypad().held(run::sk::Second));
+        QTest::keyRelease(watches, Qt::Key_Shift);
+        QTest::mouseClick(runWindow()->findChild<QWidget *>("runScreen"), Qt::LeftButton);
+        QTest::keyPress(runWindow(), Qt::Key_Shift);
+        QVERIFY(runWindow()->session().machine().keypad().held(run::sk::Second));
+        QTest::keyRelease(runWindow(), Qt::Key_Shift);
         auto *stopwatch = runWindow()->findChild<QPushButton *>("debugStopwatch");
         stopwatch->click();
         QCOMPARE(stopwatch->text(), QString("Stopwatch: 0 T-states"));

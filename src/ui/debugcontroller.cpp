@@ -359,7 +359,7 @@ void DebugController::show(const run::Pause &pause) {
     m_pane->showOsCalls(m_osCalls);
     if (!m_pane->isVisible()) {
         m_pane->show();
-        m_window->adjustSize();
+        m_window->fitContents();
     }
     QString file;
     int line = 0;

@@ -144,13 +144,19 @@ DebugPane::DebugPane(QWidget *parent)
     regsLayout->addWidget(m_stopwatch, 0, Qt::AlignLeft);
     tabs->addTab(regs, tr("Registers"));
 
+    auto *watchTab = new QWidget(tabs);
+    auto *watchLayout = new QVBoxLayout(watchTab);
+    auto *watchHint = new QLabel(
+        tr("Type in the empty row: registers, flags, labels, (x) a byte, {x} a word; after a "
+           "comma a format: hex, dec, bin, str, real or WxH (a sprite), as in score,dec."),
+        watchTab);
+    watchHint->setWordWrap(true);
+    watchLayout->addWidget(watchHint);
+    watchLayout->addWidget(m_watches, 1);
     m_watches->setRowCount(1);
-    m_watches->setToolTip(
-        tr("An expression in the last row: registers, flags, labels, (x) a byte, {x} a word; "
-           "after a comma the format: hex, dec, bin, str, real or WxH (a bitmap)"));
     m_watches->setIconSize(QSize(128, 128));
     connect(m_watches, &QTableWidget::itemChanged, this, &DebugPane::editWatch);
-    tabs->addTab(m_watches, tr("Watch"));
+    tabs->addTab(watchTab, tr("Watch"));
 
     auto *stacks = new QWidget(tabs);
     auto *stacksLayout = new QVBoxLayout(stacks);
@@ -209,7 +215,9 @@ DebugPane::DebugPane(QWidget *parent)
     m_log->setReadOnly(true);
     m_log->setMaximumBlockCount(2000);
     m_log->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    logLayout->addWidget(new QLabel(tr("OS calls made, the latest last:"), logTab));
     logLayout->addWidget(m_osCalls, 2);
+    logLayout->addWidget(new QLabel(tr("Log messages of breakpoints:"), logTab));
     logLayout->addWidget(m_log, 1);
     auto *checks = new QGridLayout;
     checks->addWidget(new QLabel(tr("Stop the run when:"), logTab), 0, 0, 1, 2);
