@@ -31,12 +31,13 @@ class Breakpoints : public QObject {
     Q_OBJECT
 public:
     static constexpr int kMargin = 2;
+    // The dots first: a marker of a higher number is drawn over them (the arrow).
     enum Marker {
         DotMarker = 4,
-        ArrowMarker = 5,
-        PausedLineMarker = 6,
-        DisabledMarker = 7,
-        SetMarker = 8
+        DisabledMarker = 5,
+        SetMarker = 6,
+        ArrowMarker = 7,
+        PausedLineMarker = 8
     };
 
     explicit Breakpoints(QsciScintilla *editor, QObject *parent = nullptr);

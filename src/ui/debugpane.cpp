@@ -303,7 +303,10 @@ void DebugPane::showRegisters() {
             cell(QStringLiteral("%1").arg(v, r.wide ? 4 : 2, 16, QLatin1Char('0')).toUpper(),
                  changed, r.editable.has_value()));
         m_registers->setItem(row, 2, cell(QString::number(v), changed));
-        m_registers->setItem(row, 3, cell(r.wide ? nameOf(v) : QString(), changed));
+        // A pointer's label+offset: not for AF, nor for a small number, which
+        // the include files' equates of constants (token, type, flag numbers) name.
+        const bool pointer = r.wide && r.state != 0 && r.state != 4 && v >= 0x4000;
+        m_registers->setItem(row, 3, cell(pointer ? nameOf(v) : QString(), changed));
     }
     m_filling = false;
     m_lastRegs = now;
