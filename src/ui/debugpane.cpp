@@ -154,6 +154,8 @@ DebugPane::DebugPane(QWidget *parent)
     watchLayout->addWidget(watchHint);
     watchLayout->addWidget(m_watches, 1);
     m_watches->setRowCount(1);
+    m_watches->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Interactive);
+    m_watches->setColumnWidth(0, 150);
     m_watches->setIconSize(QSize(128, 128));
     connect(m_watches, &QTableWidget::itemChanged, this, &DebugPane::editWatch);
     tabs->addTab(watchTab, tr("Watch"));
