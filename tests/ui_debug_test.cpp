@@ -20,7 +20,9 @@
 
 #include <Qsci/qsciscintilla.h>
 
+#include <QCheckBox>
 #include <QLabel>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableWidget>
@@ -68,8 +70,8 @@ class DebugTest : public QObject, public WindowFixture {
 
     // Writes the sources, and the program and map a build of them makes
     // (`stale`: the map of the sources before an edit).
-    bool prepare(bool stale = false) {
-        if (!writeBytes(tree->path("Source/demo.z80"), mainSource()) ||
+    bool prepare(bool stale = false, const QByteArray &source = mainSource()) {
+        if (!writeBytes(tree->path("Source/demo.z80"), source) ||
             !writeBytes(tree->path("Source/inc.z80"), stale ? "twice: ret\n" : kInclude))
             return false;
         z80::DiskReader reader;
@@ -116,6 +118,24 @@ class DebugTest : public QObject, public WindowFixture {
         QTest::mouseClick(e->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(x, y));
     }
     void caretTo(int line) { window->Text1->setCursorPosition(line - 1, 0); }
+    // The names of the actions the breakpoint margin's menu offers at `line`.
+    QStringList marginMenu(int line) {
+        QsciScintilla *e = window->Text1;
+        const long pos = e->positionFromLineIndex(line - 1, 0);
+        const int y = int(e->SendScintilla(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0, pos)) +
+                      e->textHeight(line - 1) / 2;
+        const int x = e->marginWidth(0) + e->marginWidth(1) + e->marginWidth(2) / 2;
+        QStringList names;
+        QTimer::singleShot(0, [&names] {
+            if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
+                for (QAction *a : menu->actions())
+                    names << a->objectName();
+                menu->close();
+            }
+        });
+        emit e->customContextMenuRequested(e->viewport()->mapTo(e, QPoint(x, y)));
+        return names;
+    }
 
 private slots:
     void init() {
@@ -276,6 +296,10 @@ private slots:
             w.findChild<QAction *>(name)->trigger();
         };
         clickMargin(10);
+        // A right click on the dot offers its settings; off a dot, nothing.
+        QCOMPARE(marginMenu(10), QStringList({"breakpointEnabled", "breakpointCondition",
+                                              "breakpointHitCount", "breakpointLog"}));
+        QCOMPARE(marginMenu(11), QStringList());
         messages->numbers.push_back(2);
         act("breakpointHitCount", 10);
         QCOMPARE(breakpoints()->settings(breakpoints()->file(), 10).hitCount, 2);
@@ -391,6 +415,33 @@ private slots:
         QVERIFY(stopwatch->text() != QString("Stopwatch: 0 T-states"));
         QCOMPARE(watches->item(0, 1)->text(), QString("2"));
         QVERIFY(watches->item(0, 1)->font().bold()); // changed since the last pause
+    }
+
+    // A check stops the run at the line at fault; turned off in the pane's
+    // Log tab, the run from the start again goes past it to its end.
+    void aCheckTurnedOffInThePane() {
+        QByteArray source = mainSource();
+        source.replace(" bcall(_ClrLCDFull)\n", " ld iy,0\n"); // line 7
+        source.replace(" ld b,3\n", " bcall(_ClrLCDFull)\n");  // line 8
+        source.replace("loop:\n", " ld iy,89F0h\n");           // line 9
+        source.replace(" call twice\n djnz loop\n", "");
+        Form1 &w = makeWindow(true, 50);
+        QVERIFY(prepare(false, source));
+        QVERIFY(w.open_doc(tree->path("Source/demo.z80")));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        key(Qt::Key_F5, Qt::ControlModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 10000);
+        QVERIFY2(status().startsWith("Paused at demo.z80:8") && status().contains("IY"),
+                 qPrintable(status()));
+        QCOMPARE(breakpoints()->arrowLine(), 8);
+        QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget *>(&w));
+        auto *iy = runWindow()->findChild<QCheckBox *>("debugCheckIy");
+        QVERIFY(iy && iy->isChecked());
+        iy->click();
+        key(Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier);
+        QTRY_VERIFY(runWindow()->ended());
+        QCOMPARE(status(), QString("The program returned."));
     }
 
     // A map another build wrote is not used: the pane says so and the run goes on.

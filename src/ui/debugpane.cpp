@@ -227,11 +227,12 @@ DebugPane::DebugPane(QWidget *parent)
         tr("SP: it returns with SP moved"), tr("IY: an OS call with IY not 89F0h"),
         tr("SP: the stack enters its code"), tr("DI: it returns with interrupts off"),
         tr("RET: a ret to no call's return")};
+    const char *const kCheckNames[kChecks] = {"debugCheckFrame", "debugCheckIy",
+                                              "debugCheckStackInCode", "debugCheckInterrupts",
+                                              "debugCheckReturn"};
     for (int i = 0; i < kChecks; ++i) {
         m_checks[size_t(i)] = new QCheckBox(kCheckTexts[i], logTab);
-        m_checks[size_t(i)]->setObjectName(QStringLiteral("debugCheck_") +
-                                           QLatin1String(run::checkName(run::Check(i))) +
-                                           QString::number(i));
+        m_checks[size_t(i)]->setObjectName(QLatin1String(kCheckNames[i]));
         m_checks[size_t(i)]->setChecked(true);
         m_checks[size_t(i)]->setFocusPolicy(Qt::NoFocus);
         connect(m_checks[size_t(i)], &QCheckBox::toggled, this,
