@@ -107,6 +107,19 @@ private slots:
         QCOMPARE(valueOf("1 + 2 <> 3", p.m(), &error), std::int64_t(0)); // <> is !=
     }
 
+    // A log message's braces: registers, bytes, words, any expression;
+    // what is no expression stays as written, however it nests.
+    void aLogMessageFillsInItsExpressions() {
+        Paused p;
+        p.m().setReg(run::Reg::HL, 0x8000);
+        p.m().writeWord(0x8000, 0x1234);
+        QCOMPARE(run::fillInExpressions("hl={hl} ({(hl)}) {{score}} {score+1} {lives} {", p.m(),
+                                        labels),
+                 std::string("hl=8000h (34h) 1234h 8001h {lives} {"));
+        const std::string deep = std::string(2000, '{') + std::string(2000, '}');
+        QCOMPARE(run::fillInExpressions(deep, p.m(), labels), deep);
+    }
+
     void aWrongExpressionSaysWhy() {
         Paused p;
         std::string error;

@@ -321,7 +321,7 @@ private slots:
 
         // Off, the run passes line 10 even from the first time.
         clickMargin(14);
-        messages->textAnswers = {QString("hl={hl}")};
+        messages->textAnswers = {QString("hl={hl} buf={(plotSScreen)} next={{$ + 1}}")};
         act("breakpointLog", 14);
         messages->numbers.push_back(0);
         act("breakpointHitCount", 10);
@@ -331,7 +331,8 @@ private slots:
         key(Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier); // from the start again
         QTRY_VERIFY(runWindow()->ended());
         const QString log = runWindow()->findChild<QPlainTextEdit *>("debugLog")->toPlainText();
-        QVERIFY2(log.contains("hl=9340"), qPrintable(log));
+        // ld (hl),$FF \ ret: the word after the 36h is FFh, C9h
+        QVERIFY2(log.contains("hl=9340h buf=00h next=C9FFh"), qPrintable(log));
 
         // Enabled again: Ctrl+Shift+F5 runs again and stops; Shift+F5 stops.
         act("breakpointEnabled", 10);
@@ -350,7 +351,8 @@ private slots:
         QCOMPARE(kept.condition, QString("b = 1 && (plotSScreen) = 0"));
         QCOMPARE(kept.hitCount, 1);
         QVERIFY(kept.enabled);
-        QCOMPARE(breakpoints()->settings(breakpoints()->file(), 14).log, QString("hl={hl}"));
+        QCOMPARE(breakpoints()->settings(breakpoints()->file(), 14).log,
+                 QString("hl={hl} buf={(plotSScreen)} next={{$ + 1}}"));
     }
 
     // Paused in the include: the call still open names its caller's line,

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <unordered_map>
 #include <vector>
 
@@ -234,6 +235,45 @@ std::optional<std::int64_t> WatchExpr::value(const Machine &m, std::string *erro
         return std::nullopt;
     };
     return z80::evaluate(*c.top, resolve, error);
+}
+
+std::string fillInExpressions(const std::string &message, const Machine &m,
+                              const LabelLookup &labels) {
+    if (message.size() > kMaxText) // each brace may be read to the end: kept short
+        return message;
+    std::string out;
+    for (std::size_t i = 0; i < message.size();) {
+        std::size_t close = std::string::npos;
+        if (message[i] == '{') {
+            int depth = 0;
+            for (std::size_t k = i; k < message.size() && k - i <= kMaxText; ++k) {
+                depth += message[k] == '{' ? 1 : message[k] == '}' ? -1 : 0;
+                if (depth == 0) {
+                    close = k;
+                    break;
+                }
+            }
+        }
+        if (close != std::string::npos) {
+            std::string error;
+            const auto e = WatchExpr::parse(message.substr(i + 1, close - i - 1), labels, &error);
+            const auto v = e ? e->value(m, &error) : std::nullopt;
+            if (v) {
+                char text[16];
+                const std::uint64_t u = std::uint64_t(*v) & 0xFFFFFFFFu;
+                std::snprintf(text, sizeof text,
+                              u > 0xFFFF ? "%08llXh"
+                              : u > 0xFF ? "%04llXh"
+                                         : "%02llXh",
+                              static_cast<unsigned long long>(u));
+                out += text;
+                i = close + 1;
+                continue;
+            }
+        }
+        out += message[i++];
+    }
+    return out;
 }
 
 bool WatchExpr::holds(const Machine &m) const {

@@ -41,4 +41,11 @@ private:
     std::shared_ptr<const Compiled> m_compiled;
 };
 
+// A log breakpoint's message with each {expression} in it replaced by its
+// value in hex ("05h", "9340h"): {(score)} the byte at score, {{lives}} the
+// word at lives, {a + b}; a brace that holds no expression stays as written,
+// and so does a message longer than an expression may be.
+std::string fillInExpressions(const std::string &message, const Machine &m,
+                              const LabelLookup &labels);
+
 } // namespace run

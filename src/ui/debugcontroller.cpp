@@ -125,8 +125,13 @@ void DebugController::start() {
     m_osCalls = run::OsCallLog();
     m_debugger->setTrace([this](const run::Machine &m) { m_osCalls.before(m); });
     m_debugger->setLog([this](const std::string &text) {
+        // The engine fills in registers; the rest of the braces are expressions.
         if (m_pane)
-            m_pane->addLog(QString::fromStdString(text));
+            m_pane->addLog(QString::fromStdString(run::fillInExpressions(
+                text, m_window->session().machine(),
+                [this](const std::string &name) -> std::optional<std::uint16_t> {
+                    return m_source ? m_source->label(name) : std::nullopt;
+                })));
     });
     for (int c = 0; c < DebugPane::kChecks; ++c)
         m_debugger->setCheck(run::Check(c), m_pane->checkOn(c));
