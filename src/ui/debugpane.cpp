@@ -2,6 +2,7 @@
 
 #include "run/debugger.h"
 #include "run/machine.h"
+#include "run/os.h"
 #include "run/oscalllog.h"
 #include "run/snapshot.h"
 #include "run/watchformat.h"
@@ -347,7 +348,10 @@ void DebugPane::showStack() {
                               false));
         m_stack->setItem(
             row, 1, cell(QStringLiteral("%1").arg(v, 4, 16, QLatin1Char('0')).toUpper(), false));
-        QString place = nameOf(v);
+        // Words below 4000h are numbers, not places (but the OS's return).
+        QString place = v >= 0x4000           ? nameOf(v)
+                        : v == run::Os::kExit ? tr("the OS (where the program ends)")
+                                              : QString();
         if (m_source)
             if (const auto p = m_source->placeOf(v))
                 place += QStringLiteral("  %1:%2")
