@@ -273,6 +273,9 @@ private slots:
         QVERIFY(w.open_doc(tree->path("Source/demo.z80")));
         caretTo(10);
         w.findChild<QAction *>("toggleBreakpoint")->trigger();
+        // Read again from disk, the file keeps its dot.
+        QVERIFY(w.open_doc(tree->path("Source/demo.z80")));
+        QVERIFY(breakpoints()->has(10));
         window.reset();
         Form1 &again = makeWindow();
         QVERIFY(again.open_doc(tree->path("Source/demo.z80")));

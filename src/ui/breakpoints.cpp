@@ -99,7 +99,9 @@ bool Breakpoints::setSettings(int line, const BreakpointSettings &settings) {
 }
 
 void Breakpoints::fileShown(const QString &path, bool sameText) {
-    if (path == m_path)
+    // The same file read again (reloaded from disk) gets its dots back, which
+    // went with the old text; a file that stays shown keeps them as they are.
+    if (path == m_path && (sameText || !m_kept.contains(path)))
         return;
     if (sameText) {
         m_kept.remove(m_path);
