@@ -6,6 +6,7 @@
 #include "core/locations.h"
 #include "platform/dialogs.h"
 #include "platform/textfile.h"
+#include "platform/textlines.h"
 #include "ui/breakpoints.h"
 #include "ui/debugcontroller.h"
 #include "ui/editorextras.h"
@@ -39,7 +40,7 @@ Kept readKept(const QString &file) {
         return kept;
     QString path;
     int number = 0;
-    for (const QString &line : QString::fromUtf8(bytes).split(QLatin1Char('\n'))) {
+    for (const QString &line : splitLines(QString::fromUtf8(bytes))) {
         const qsizetype tab = line.indexOf(QLatin1Char('\t'));
         if (tab == 0 && number) {
             const QString key = line.section(QLatin1Char('\t'), 1, 1);
