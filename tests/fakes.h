@@ -47,6 +47,12 @@ public:
         shown << label;
         return next(numbers, std::optional<int>());
     }
+    std::deque<std::optional<QString>> textAnswers; // scripted answers to askText
+    std::optional<QString> askText(QWidget *, const QString &, const QString &label,
+                                   const QString &) override {
+        shown << label;
+        return next(textAnswers, std::optional<QString>());
+    }
     std::deque<int> choices; // scripted answers to choose
     int choose(QWidget *, const QString &text, const QStringList &) override {
         shown << text;
@@ -228,7 +234,8 @@ struct WindowFixture {
     void tearDown() {
         window.reset();
         QVERIFY2(tree->messages.answers.empty() && tree->messages.confirmations.empty() &&
-                     tree->messages.numbers.empty() && tree->messages.choices.empty(),
+                     tree->messages.numbers.empty() && tree->messages.choices.empty() &&
+                     tree->messages.textAnswers.empty(),
                  "a scripted answer was not used");
         QVERIFY2(tree->picker.answers.empty(), "a scripted file choice was not used");
         tree.reset();

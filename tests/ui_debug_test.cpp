@@ -6,10 +6,12 @@
 
 #include "appheader.h"
 #include "packer.h"
+#include "run/keypad.h"
 #include "run/romtable.h"
 #include "ui/breakpoints.h"
 #include "ui/debugpane.h"
 #include "ui/debugsource.h"
+#include "ui/language.h"
 #include "ui/runwindow.h"
 #include "z80/assembler.h"
 #include "z80/flashfile.h"
@@ -20,7 +22,11 @@
 
 #include <Qsci/qsciscintilla.h>
 
+#include <QCheckBox>
 #include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTableWidget>
 
 namespace {
@@ -66,8 +72,8 @@ class DebugTest : public QObject, public WindowFixture {
 
     // Writes the sources, and the program and map a build of them makes
     // (`stale`: the map of the sources before an edit).
-    bool prepare(bool stale = false) {
-        if (!writeBytes(tree->path("Source/demo.z80"), mainSource()) ||
+    bool prepare(bool stale = false, const QByteArray &source = mainSource()) {
+        if (!writeBytes(tree->path("Source/demo.z80"), source) ||
             !writeBytes(tree->path("Source/inc.z80"), stale ? "twice: ret\n" : kInclude))
             return false;
         z80::DiskReader reader;
@@ -114,6 +120,24 @@ class DebugTest : public QObject, public WindowFixture {
         QTest::mouseClick(e->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(x, y));
     }
     void caretTo(int line) { window->Text1->setCursorPosition(line - 1, 0); }
+    // The names of the actions the breakpoint margin's menu offers at `line`.
+    QStringList marginMenu(int line) {
+        QsciScintilla *e = window->Text1;
+        const long pos = e->positionFromLineIndex(line - 1, 0);
+        const int y = int(e->SendScintilla(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0, pos)) +
+                      e->textHeight(line - 1) / 2;
+        const int x = e->marginWidth(0) + e->marginWidth(1) + e->marginWidth(2) / 2;
+        QStringList names;
+        QTimer::singleShot(0, [&names] {
+            if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
+                for (QAction *a : menu->actions())
+                    names << a->objectName();
+                menu->close();
+            }
+        });
+        emit e->customContextMenuRequested(e->viewport()->mapTo(e, QPoint(x, y)));
+        return names;
+    }
 
 private slots:
     void init() {
@@ -251,6 +275,9 @@ private slots:
         QVERIFY(w.open_doc(tree->path("Source/demo.z80")));
         caretTo(10);
         w.findChild<QAction *>("toggleBreakpoint")->trigger();
+        // Read again from disk, the file keeps its dot.
+        QVERIFY(w.open_doc(tree->path("Source/demo.z80")));
+        QVERIFY(breakpoints()->has(10));
         window.reset();
         Form1 &again = makeWindow();
         QVERIFY(again.open_doc(tree->path("Source/demo.z80")));
@@ -304,6 +331,172 @@ cp "$root/prepared.map" "$root/Exec/$1.map"
                  qPrintable(status()));
         QCOMPARE(reg(run::Reg::AF) >> 8, 1); // page 1's routine ran first
         QCOMPARE(breakpoints()->arrowLine(), 22);
+    }
+
+    // From the margin's menu: a hit count, a condition in the assembler's
+    // expressions, a log message that does not stop, a breakpoint turned
+    // off; all kept for the next session. Shift+F5 stops the run and
+    // Ctrl+Shift+F5 runs it again with them.
+    void aBreakpointsConditionHitCountAndLogMessage() {
+        Form1 &w = makeWindow(true, 50);
+        QVERIFY(prepare());
+        QVERIFY(w.open_doc(tree->path("Source/demo.z80")));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        FakeMessageBox *messages = &tree->messages;
+        auto act = [&](const char *name, int line) {
+            caretTo(line);
+            w.findChild<QAction *>(name)->trigger();
+        };
+        clickMargin(10);
+        // A right click on the dot offers its settings; off a dot, nothing.
+        QCOMPARE(marginMenu(10), QStringList({"breakpointEnabled", "breakpointCondition",
+                                              "breakpointHitCount", "breakpointLog"}));
+        QCOMPARE(marginMenu(11), QStringList());
+        messages->numbers.push_back(2);
+        act("breakpointHitCount", 10);
+        QCOMPARE(breakpoints()->settings(breakpoints()->file(), 10).hitCount, 2);
+        key(Qt::Key_F5, Qt::ControlModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 10000);
+        QCOMPARE(reg(run::Reg::BC) >> 8, 2); // the second time round the loop
+        // The pause brings the editor in front (after the run window's own start).
+        QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget *>(&w));
+
+        // A name the program lacks is refused while its labels are known.
+        messages->textAnswers = {QString("lives > 2"), QString("b = 1 && (plotSScreen) = 0")};
+        act("breakpointCondition", 10);
+        QVERIFY2(messages->shown.filter("'lives'").size() == 1,
+                 qPrintable(messages->shown.join('|')));
+        QCOMPARE(breakpoints()->settings(breakpoints()->file(), 10).condition,
+                 QString("b = 1 && (plotSScreen) = 0"));
+        key(Qt::Key_F5, Qt::ControlModifier);
+        QTRY_VERIFY(pausedRun() && reg(run::Reg::BC) >> 8 == 1);
+
+        // Off, the run passes line 10 even from the first time.
+        clickMargin(14);
+        messages->textAnswers = {QString("hl={hl} buf={(plotSScreen)} next={{$ + 1}}")};
+        act("breakpointLog", 14);
+        messages->numbers.push_back(0);
+        act("breakpointHitCount", 10);
+        act("breakpointEnabled", 10);
+        QVERIFY(!breakpoints()->settings(breakpoints()->file(), 10).enabled);
+        QVERIFY(breakpoints()->has(10));
+        key(Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier); // from the start again
+        QTRY_VERIFY(runWindow()->ended());
+        const QString log = runWindow()->findChild<QPlainTextEdit *>("debugLog")->toPlainText();
+        // ld (hl),$FF \ ret: the word after the 36h is FFh, C9h
+        QVERIFY2(log.contains("hl=9340h buf=00h next=C9FFh"), qPrintable(log));
+
+        // Enabled again: Ctrl+Shift+F5 runs again and stops; Shift+F5 stops.
+        act("breakpointEnabled", 10);
+        key(Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier);
+        QTRY_VERIFY(pausedRun() && reg(run::Reg::BC) >> 8 == 1);
+        key(Qt::Key_F5, Qt::ShiftModifier);
+        QTRY_VERIFY(runWindow()->ended());
+        QCOMPARE(status(), QString("Stopped."));
+        messages->numbers.push_back(1);
+        act("breakpointHitCount", 10);
+
+        window.reset();
+        makeWindow();
+        QVERIFY(window->open_doc(tree->path("Source/demo.z80")));
+        const BreakpointSettings kept = breakpoints()->settings(breakpoints()->file(), 10);
+        QCOMPARE(kept.condition, QString("b = 1 && (plotSScreen) = 0"));
+        QCOMPARE(kept.hitCount, 1);
+        QVERIFY(kept.enabled);
+        QCOMPARE(breakpoints()->settings(breakpoints()->file(), 14).log,
+                 QString("hl={hl} buf={(plotSScreen)} next={{$ + 1}}"));
+    }
+
+    // Paused in the include: the call still open names its caller's line,
+    // where a double-click goes; a watch shows a label's byte in binary; the
+    // stopwatch counts from a click.
+    void theCallsWatchesAndStopwatch() {
+        Form1 &w = makeWindow(true, 50);
+        QVERIFY(prepare());
+        QVERIFY(w.open_doc(tree->path("Source/inc.z80")));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        caretTo(2);
+        key(Qt::Key_F9);
+        key(Qt::Key_F5, Qt::ControlModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 10000);
+        auto *calls = runWindow()->findChild<QTableWidget *>("debugCalls");
+        QCOMPARE(calls->rowCount(), 1);
+        QVERIFY2(calls->item(0, 1)->text().startsWith("demo.z80:10"),
+                 qPrintable(calls->item(0, 1)->text()));
+        emit calls->cellDoubleClicked(0, 1);
+        QTRY_VERIFY(w.currentFile().path().endsWith("demo.z80"));
+        int line = 0, index = 0;
+        w.Text1->getCursorPosition(&line, &index);
+        QCOMPARE(line + 1, 10);
+
+        // Hovering a register or a label says what it holds now.
+        auto *language = w.findChild<Language *>();
+        QCOMPARE(language->hoverText(w.Text1->positionFromLineIndex(7, 5)).section('\n', 0, 0),
+                 QString("Now: B = 03h (3)"));
+        QVERIFY2(language->hoverText(w.Text1->positionFromLineIndex(8, 1))
+                     .startsWith("Now: loop = 9D9Ah, byte there CDh"),
+                 qPrintable(language->hoverText(w.Text1->positionFromLineIndex(8, 1))));
+
+        // The OS call made before, by name, with the line that made it.
+        auto *osCalls = runWindow()->findChild<QTableWidget *>("debugOsCalls");
+        QCOMPARE(osCalls->rowCount(), 1);
+        QCOMPARE(osCalls->item(0, 0)->text(), QString("_ClrLCDFull"));
+        QCOMPARE(osCalls->item(0, 3)->text(), QString("demo.z80:7"));
+
+        auto *watches = runWindow()->findChild<QTableWidget *>("debugWatches");
+        watches->item(0, 0)->setText("b, dec");
+        QCOMPARE(watches->rowCount(), 2);
+        watches->item(1, 0)->setText("(plotSScreen), bin");
+        QCOMPARE(watches->item(0, 1)->text(), QString("3"));
+        QCOMPARE(watches->item(1, 1)->text(), QString("00000000b"));
+        // Keys typed in the pane are its own: Shift there is no 2ND.
+        runWindow()->activateWindow();
+        watches->setFocus();
+        QTest::keyPress(watches, Qt::Key_Shift);
+        QVERIFY(!runWindow()->session().machine().keypad().held(run::sk::Second));
+        QTest::keyRelease(watches, Qt::Key_Shift);
+        QTest::mouseClick(runWindow()->findChild<QWidget *>("runScreen"), Qt::LeftButton);
+        QTest::keyPress(runWindow(), Qt::Key_Shift);
+        QVERIFY(runWindow()->session().machine().keypad().held(run::sk::Second));
+        QTest::keyRelease(runWindow(), Qt::Key_Shift);
+        auto *stopwatch = runWindow()->findChild<QPushButton *>("debugStopwatch");
+        stopwatch->click();
+        QCOMPARE(stopwatch->text(), QString("Stopwatch: 0 T-states"));
+        QVERIFY(w.open_doc(tree->path("Source/inc.z80")));
+        key(Qt::Key_F5, Qt::ControlModifier);
+        QTRY_VERIFY(pausedRun() && reg(run::Reg::BC) >> 8 == 2);
+        QVERIFY(stopwatch->text() != QString("Stopwatch: 0 T-states"));
+        QCOMPARE(watches->item(0, 1)->text(), QString("2"));
+        QVERIFY(watches->item(0, 1)->font().bold()); // changed since the last pause
+    }
+
+    // A check stops the run at the line at fault; turned off in the pane's
+    // Log tab, the run from the start again goes past it to its end.
+    void aCheckTurnedOffInThePane() {
+        QByteArray source = mainSource();
+        source.replace(" bcall(_ClrLCDFull)\n", " ld iy,0\n"); // line 7
+        source.replace(" ld b,3\n", " bcall(_ClrLCDFull)\n");  // line 8
+        source.replace("loop:\n", " ld iy,89F0h\n");           // line 9
+        source.replace(" call twice\n djnz loop\n", "");
+        Form1 &w = makeWindow(true, 50);
+        QVERIFY(prepare(false, source));
+        QVERIFY(w.open_doc(tree->path("Source/demo.z80")));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        key(Qt::Key_F5, Qt::ControlModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 10000);
+        QVERIFY2(status().startsWith("Paused at demo.z80:8") && status().contains("IY"),
+                 qPrintable(status()));
+        QCOMPARE(breakpoints()->arrowLine(), 8);
+        QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget *>(&w));
+        auto *iy = runWindow()->findChild<QCheckBox *>("debugCheckIy");
+        QVERIFY(iy && iy->isChecked());
+        iy->click();
+        key(Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier);
+        QTRY_VERIFY(runWindow()->ended());
+        QCOMPARE(status(), QString("The program returned."));
     }
 
     // A map another build wrote is not used: the pane says so and the run goes on.

@@ -7,6 +7,7 @@
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -115,6 +116,13 @@ std::optional<int> QtMessageBox::askNumber(QWidget *parent, const QString &title
     bool ok = false;
     const int n = QInputDialog::getInt(parent, title, label, value, min, max, 1, &ok);
     return ok ? std::optional<int>(n) : std::nullopt;
+}
+
+std::optional<QString> QtMessageBox::askText(QWidget *parent, const QString &title,
+                                             const QString &label, const QString &value) {
+    bool ok = false;
+    const QString text = QInputDialog::getText(parent, title, label, QLineEdit::Normal, value, &ok);
+    return ok ? std::optional<QString>(text) : std::nullopt;
 }
 
 MessageBox::Answer QtMessageBox::askSave(QWidget *parent, const QString &text) {

@@ -24,6 +24,12 @@ public:
     // A whole number between min and max; nothing when the user cancels.
     virtual std::optional<int> askNumber(QWidget *parent, const QString &title,
                                          const QString &label, int value, int min, int max) = 0;
+    // One line of text, shown first as `value`; nothing when the user cancels
+    // (as a box that asks no one does).
+    virtual std::optional<QString> askText(QWidget *, const QString &, const QString &,
+                                           const QString &) {
+        return std::nullopt;
+    }
     // A question with one button for each choice; the index of the one
     // pressed, or -1 when the box was closed or Escape pressed.
     virtual int choose(QWidget *parent, const QString &text, const QStringList &choices) = 0;
@@ -110,6 +116,8 @@ public:
     bool confirm(QWidget *parent, const QString &text, const QString &acceptText) override;
     std::optional<int> askNumber(QWidget *parent, const QString &title, const QString &label,
                                  int value, int min, int max) override;
+    std::optional<QString> askText(QWidget *parent, const QString &title, const QString &label,
+                                   const QString &value) override;
     int choose(QWidget *parent, const QString &text, const QStringList &choices) override;
     void showText(QWidget *parent, const QString &title, const QString &text) override;
     // Makes a box at least as wide as its title needs beside the window buttons.

@@ -161,6 +161,9 @@ public:
     std::uint64_t position() const { return m_session.machine().instructions(); }
     std::size_t historyBytes() const { return m_historyBytes; }
     std::size_t snapshots() const { return m_history.size(); }
+    // Where each call still open put its return address on the stack, the
+    // outermost first.
+    const std::vector<std::uint16_t> &callFrames() const { return m_frames; }
     Machine &machine() { return m_session.machine(); }
 
 private:

@@ -45,6 +45,8 @@ public:
     // PC key typed with Shift (a symbol, a capital) is not meant with 2ND.
     void withdraw(int scanCode);
     bool onHeld() const { return m_on; }
+    // Whether the key is held down now.
+    bool held(int code) const;
 
     // A list to replay: each key is held from the moment the program first
     // looks for it until it has been seen for a while, then let go.
@@ -61,7 +63,6 @@ public:
 private:
     void startScriptKey(std::uint64_t now);
     void endScriptKey(std::uint64_t now);
-    bool held(int code) const;
 
     std::uint8_t m_groups[8] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
     std::uint8_t m_mask = 0xFF;

@@ -1,7 +1,9 @@
 #include "ui/debugcontroller.h"
 
 #include "run/debugger.h"
+#include "run/oscalllog.h"
 #include "run/program.h"
+#include "run/watchexpr.h"
 #include "ui/breakpoints.h"
 #include "ui/debugpane.h"
 #include "ui/runwindow.h"
@@ -78,6 +80,17 @@ void DebugController::attach(RunWindow *window, const QString &program, const QS
     connect(m_pane, &DebugPane::stepOver, this, &DebugController::stepOver);
     connect(m_pane, &DebugPane::stepOut, this, &DebugController::stepOut);
     connect(m_pane, &DebugPane::stepBack, this, &DebugController::stepBack);
+    m_pane->setWatches(m_watchExpressions);
+    connect(m_pane, &DebugPane::watchesChanged, this,
+            [this](const QStringList &watches) { m_watchExpressions = watches; });
+    connect(m_pane, &DebugPane::goTo, this, &DebugController::goTo);
+    connect(m_pane, &DebugPane::checkChanged, this, [this](int check, bool on) {
+        if (m_debugger)
+            m_debugger->setCheck(run::Check(check), on);
+    });
+    m_pane->setLabels([this](const std::string &name) -> std::optional<std::uint16_t> {
+        return m_source ? m_source->label(name) : std::nullopt;
+    });
     connect(m_pane, &DebugPane::edited, this, [this] {
         if (m_debugger)
             m_debugger->changedByHand();
@@ -101,6 +114,7 @@ void DebugController::attach(RunWindow *window, const QString &program, const QS
         if (m_pane->isVisible()) // the machine as the run left it, for looking only
             m_pane->showPaused(m_window->session().machine(), m_source ? &*m_source : nullptr,
                                said(why));
+        m_pane->showOsCalls(m_osCalls);
         m_pane->setRunning(said(why), true);
     });
     connect(window, &QObject::destroyed, this, [this] {
@@ -115,6 +129,19 @@ void DebugController::attach(RunWindow *window, const QString &program, const QS
 
 void DebugController::start() {
     m_debugger = std::make_unique<run::Debugger>(m_window->session(), m_programSize);
+    m_osCalls = run::OsCallLog();
+    m_debugger->setTrace([this](const run::Machine &m) { m_osCalls.before(m); });
+    m_debugger->setLog([this](const std::string &text) {
+        // The engine fills in registers; the rest of the braces are expressions.
+        if (m_pane)
+            m_pane->addLog(QString::fromStdString(run::fillInExpressions(
+                text, m_window->session().machine(),
+                [this](const std::string &name) -> std::optional<std::uint16_t> {
+                    return m_source ? m_source->label(name) : std::nullopt;
+                })));
+    });
+    for (int c = 0; c < DebugPane::kChecks; ++c)
+        m_debugger->setCheck(run::Check(c), m_pane->checkOn(c));
     m_window->setDebugHooks([this](std::uint64_t cycles) { return advance(cycles); },
                             [this](int code, bool down) {
                                 if (down)
@@ -148,32 +175,84 @@ bool DebugController::toggleWatch(const QString &name) {
     return address.has_value();
 }
 
+QString DebugController::refusalOf(const QString &expression) const {
+    if (!m_source)
+        return {};
+    std::string error;
+    if (run::WatchExpr::parse(
+            expression.toStdString(),
+            [this](const std::string &name) { return m_source->label(name); }, &error))
+        return {};
+    return QString::fromStdString(error);
+}
+
 // Every breakpoint to the address of its line's first statement; one on a
 // line without code moves to the next line with code. The watched labels
-// to their addresses.
+// to their addresses. A breakpoint bound again keeps the times it was hit.
 void DebugController::bind() {
-    for (std::uint16_t a : m_bound)
+    std::map<std::uint16_t, std::uint32_t> hits;
+    for (std::uint16_t a : m_bound) {
+        if (const run::Breakpoint *b = m_debugger->breakpoint(a))
+            hits[a] = b->hits;
         m_debugger->clearBreakpoint(a);
+    }
     m_bound.clear();
     if (!m_source)
         return;
     for (const QString &name : m_watches)
         if (const auto a = m_source->label(name.toStdString()))
             m_debugger->watchWrites(*a, true);
-    // A line on an application's page stops only while that page is mapped.
-    std::map<std::uint16_t, std::set<int>> pages;
+    // A line on an application's page stops only while that page is mapped;
+    // lines of several pages at one address share the first one's settings.
+    struct Bound {
+        run::Breakpoint breakpoint;
+        std::set<int> pages;
+    };
+    std::map<std::uint16_t, Bound> bound;
     const auto all = m_breakpoints->all();
     for (auto it = all.begin(); it != all.end(); ++it)
         for (int line : it.value())
             if (const auto b = m_source->bind(it.key().toStdString(), line)) {
-                pages[b->address].insert(b->page);
+                const BreakpointSettings s = m_breakpoints->settings(it.key(), line);
                 if (b->line != line)
                     m_breakpoints->move(it.key(), line, b->line);
+                if (!s.enabled)
+                    continue;
+                if (const auto known = bound.find(b->address); known != bound.end()) {
+                    known->second.pages.insert(b->page);
+                    continue;
+                }
+                run::Breakpoint bp;
+                bp.hitCount = std::uint32_t(std::max(0, s.hitCount));
+                bp.log = s.log.toStdString();
+                bp.hits = hits.count(b->address) ? hits[b->address] : 0;
+                std::string error;
+                if (!s.condition.isEmpty()) {
+                    const auto condition = run::WatchExpr::parse(
+                        s.condition.toStdString(),
+                        [this](const std::string &name) { return m_source->label(name); }, &error);
+                    if (condition) // one that cannot be read stops every time, and says why
+                        bp.condition = [c = *condition](const run::Machine &m) {
+                            return c.holds(m);
+                        };
+                    else
+                        m_pane->addLog(tr("The condition of %1:%2 is not used: %3")
+                                           .arg(QFileInfo(it.key()).fileName())
+                                           .arg(b->line)
+                                           .arg(QString::fromStdString(error)));
+                }
+                bound[b->address] = Bound{std::move(bp), {b->page}};
             }
-    for (const auto &[address, on] : pages) {
-        run::Breakpoint b;
-        b.condition = DebugSource::onPages(on);
-        m_debugger->setBreakpoint(address, b);
+    for (auto &[address, b] : bound) {
+        if (auto onPage = DebugSource::onPages(b.pages)) {
+            if (auto condition = std::move(b.breakpoint.condition))
+                b.breakpoint.condition = [onPage, condition](const run::Machine &m) {
+                    return onPage(m) && condition(m);
+                };
+            else
+                b.breakpoint.condition = onPage;
+        }
+        m_debugger->setBreakpoint(address, std::move(b.breakpoint));
         m_bound.insert(address);
     }
 }
@@ -215,6 +294,16 @@ void DebugController::stepOver() {
 }
 void DebugController::stepOut() {
     go(Mode::Out);
+}
+
+void DebugController::stop() {
+    if (m_window)
+        m_window->stop();
+}
+
+void DebugController::restart() {
+    if (m_window)
+        m_window->restart();
 }
 
 void DebugController::runToLine(const QString &file, int line) {
@@ -307,10 +396,13 @@ void DebugController::show(const run::Pause &pause) {
     m_going = true; // the window's signal that it paused is this pause
     m_window->pauseWith(text);
     m_going = false;
-    m_pane->showPaused(m_window->session().machine(), m_source ? &*m_source : nullptr, said(text));
+    m_pane->showPaused(m_window->session().machine(), m_source ? &*m_source : nullptr, said(text),
+                       m_debugger->callFrames());
+    m_osCalls.paused(m_window->session().machine());
+    m_pane->showOsCalls(m_osCalls);
     if (!m_pane->isVisible()) {
         m_pane->show();
-        m_window->adjustSize();
+        m_window->fitContents();
     }
     QString file;
     int line = 0;
@@ -326,4 +418,27 @@ void DebugController::show(const run::Pause &pause) {
         m_breakpoints->showArrow(0);
     }
     emit pausedAt(file, line);
+}
+
+QString DebugController::valueNow(const QString &name) const {
+    if (!paused() || name.isEmpty() || !(name[0].isLetter() || name[0] == u'_'))
+        return {};
+    const run::LabelLookup labels = [this](const std::string &n) -> std::optional<std::uint16_t> {
+        return m_source ? m_source->label(n) : std::nullopt;
+    };
+    std::string error;
+    const auto e = run::WatchExpr::parse(name.toStdString(), labels, &error);
+    const run::Machine &m = m_window->session().machine();
+    const auto v = e ? e->value(m, &error) : std::nullopt;
+    if (!v)
+        return {};
+    auto hex = [](std::int64_t x, int digits) {
+        return QString::number(x & 0xFFFFFFFF, 16).toUpper().rightJustified(digits, u'0') + u'h';
+    };
+    if (labels(name.toStdString())) {
+        const auto at = std::uint16_t(*v);
+        return tr("Now: %1 = %2, byte there %3, word %4")
+            .arg(name, hex(*v, 4), hex(m.read(at), 2), hex(m.readWord(at), 4));
+    }
+    return tr("Now: %1 = %2 (%3)").arg(name.toUpper(), hex(*v, *v > 0xFF ? 4 : 2)).arg(*v);
 }

@@ -6,6 +6,7 @@
 // with an arrow (its file opened when it is another), and the debug pane
 // beside the run window's screen.
 
+#include "run/oscalllog.h"
 #include "ui/debugsource.h"
 
 #include <QObject>
@@ -53,16 +54,27 @@ public:
     void stepOver();
     void stepOut();
     void stepBack();
+    // Ends the run, or runs it again from its start with the same breakpoints.
+    void stop();
+    void restart();
     // Runs to the first statement of `line` of `file` (or the next with code).
     void runToLine(const QString &file, int line);
     // Stop after the byte at the label `name` is written (this run and the
     // next ones), or no longer; false when the run's labels do not hold it.
     bool toggleWatch(const QString &name);
     QStringList watches() const { return m_watches; }
+    // Why `expression` cannot be a condition or a watch of the run being
+    // debugged (its labels are known then), or empty.
+    QString refusalOf(const QString &expression) const;
+    // A register's, flag's or label's value in the paused run, for the
+    // editor's hover; empty when nothing is paused or the name is none.
+    QString valueNow(const QString &name) const;
 
 signals:
     // The run paused where the map places `file`:`line` (an empty file when it does not).
     void pausedAt(const QString &file, int line);
+    // The pane asks to see `line` of `file` (a caller's line).
+    void goTo(const QString &file, int line);
 
 private:
     enum class Mode { Run, Into, Over, Out, To };
@@ -89,6 +101,8 @@ private:
     std::unique_ptr<run::Debugger> m_debugger;
     std::set<std::uint16_t> m_bound;
     QStringList m_watches;
+    QStringList m_watchExpressions; // the pane's, kept for the next runs
+    run::OsCallLog m_osCalls;
     Mode m_mode = Mode::Run;
     bool m_modeStarted = false; // the step has run a first time (then it resumes)
     bool m_going = false;       // go() is starting the window: its signal is ours

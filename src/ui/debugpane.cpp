@@ -1,10 +1,15 @@
 #include "ui/debugpane.h"
 
+#include "run/debugger.h"
 #include "run/machine.h"
+#include "run/os.h"
+#include "run/oscalllog.h"
 #include "run/snapshot.h"
+#include "run/watchformat.h"
 #include "ui/debugsource.h"
 #include "ui/runsupport.h"
 
+#include <QCheckBox>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QGridLayout>
@@ -12,6 +17,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -78,7 +84,13 @@ DebugPane::DebugPane(QWidget *parent)
       m_registers(table(QStringLiteral("debugRegisters"),
                         {tr("Register"), tr("Hex"), tr("Decimal"), tr("Label")}, this)),
       m_stack(table(QStringLiteral("debugStack"), {tr("Address"), tr("Value"), tr("Label")}, this)),
-      m_memory(table(QStringLiteral("debugMemory"), {}, this)), m_memoryAt(new QLineEdit(this)) {
+      m_memory(table(QStringLiteral("debugMemory"), {}, this)),
+      m_watches(table(QStringLiteral("debugWatches"), {tr("Expression"), tr("Value")}, this)),
+      m_calls(table(QStringLiteral("debugCalls"), {tr("Return"), tr("Called from")}, this)),
+      m_osCalls(table(QStringLiteral("debugOsCalls"),
+                      {tr("OS call"), tr("In"), tr("Out"), tr("Called from")}, this)),
+      m_log(new QPlainTextEdit(this)), m_stopwatch(new QPushButton(this)),
+      m_memoryAt(new QLineEdit(this)) {
     setObjectName(QStringLiteral("debugPane"));
     m_where->setObjectName(QStringLiteral("debugWhere"));
     m_where->setWordWrap(true);
@@ -121,9 +133,46 @@ DebugPane::DebugPane(QWidget *parent)
     m_registers->setRowCount(kRegCount);
     regsLayout->addWidget(m_registers, 1);
     regsLayout->addWidget(m_flags);
+    m_stopwatch->setObjectName(QStringLiteral("debugStopwatch"));
+    m_stopwatch->setFocusPolicy(Qt::NoFocus);
+    m_stopwatch->setFlat(true);
+    m_stopwatch->setToolTip(tr("T-states since the stopwatch was set to zero; click to zero it"));
+    connect(m_stopwatch, &QPushButton::clicked, this, [this] {
+        if (m_machine)
+            m_stopwatchFrom = m_machine->cycles();
+        showCycles();
+    });
+    regsLayout->addWidget(m_stopwatch, 0, Qt::AlignLeft);
     tabs->addTab(regs, tr("Registers"));
+
+    auto *watchTab = new QWidget(tabs);
+    auto *watchLayout = new QVBoxLayout(watchTab);
+    auto *watchHint = new QLabel(
+        tr("Type in the empty row: registers, flags, labels, (x) a byte, {x} a word; after a "
+           "comma a format: hex, dec, bin, str, real or WxH (a sprite), as in score,dec."),
+        watchTab);
+    watchHint->setWordWrap(true);
+    watchLayout->addWidget(watchHint);
+    watchLayout->addWidget(m_watches, 1);
+    m_watches->setRowCount(1);
+    m_watches->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Interactive);
+    m_watches->setColumnWidth(0, 150);
+    m_watches->setIconSize(QSize(128, 128));
+    connect(m_watches, &QTableWidget::itemChanged, this, &DebugPane::editWatch);
+    tabs->addTab(watchTab, tr("Watch"));
+
+    auto *stacks = new QWidget(tabs);
+    auto *stacksLayout = new QVBoxLayout(stacks);
     m_stack->setRowCount(kStackRows);
-    tabs->addTab(m_stack, tr("Stack"));
+    stacksLayout->addWidget(m_stack, 2);
+    stacksLayout->addWidget(new QLabel(tr("Calls open (double-click: go to the caller)"), stacks));
+    stacksLayout->addWidget(m_calls, 1);
+    connect(m_calls, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
+        const QTableWidgetItem *item = m_calls->item(row, 1);
+        if (item && !item->data(Qt::UserRole).toString().isEmpty())
+            emit goTo(item->data(Qt::UserRole).toString(), item->data(Qt::UserRole + 1).toInt());
+    });
+    tabs->addTab(stacks, tr("Stack"));
 
     auto *memory = new QWidget(tabs);
     auto *memoryLayout = new QVBoxLayout(memory);
@@ -162,10 +211,42 @@ DebugPane::DebugPane(QWidget *parent)
     }
     grid->setRowStretch(4, 1);
     tabs->addTab(screens, tr("Screens"));
+
+    auto *logTab = new QWidget(tabs);
+    auto *logLayout = new QVBoxLayout(logTab);
+    m_log->setObjectName(QStringLiteral("debugLog"));
+    m_log->setReadOnly(true);
+    m_log->setMaximumBlockCount(2000);
+    m_log->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    logLayout->addWidget(new QLabel(tr("OS calls made, the latest last:"), logTab));
+    logLayout->addWidget(m_osCalls, 2);
+    logLayout->addWidget(new QLabel(tr("Log messages of breakpoints:"), logTab));
+    logLayout->addWidget(m_log, 1);
+    auto *checks = new QGridLayout;
+    checks->addWidget(new QLabel(tr("Stop the run when:"), logTab), 0, 0, 1, 2);
+    const QString kCheckTexts[kChecks] = {
+        tr("SP: it returns with SP moved"), tr("IY: an OS call with IY not 89F0h"),
+        tr("SP: the stack enters its code"), tr("DI: it returns with interrupts off"),
+        tr("RET: a ret to no call's return")};
+    const char *const kCheckNames[kChecks] = {"debugCheckFrame", "debugCheckIy",
+                                              "debugCheckStackInCode", "debugCheckInterrupts",
+                                              "debugCheckReturn"};
+    for (int i = 0; i < kChecks; ++i) {
+        m_checks[size_t(i)] = new QCheckBox(kCheckTexts[i], logTab);
+        m_checks[size_t(i)]->setObjectName(QLatin1String(kCheckNames[i]));
+        m_checks[size_t(i)]->setChecked(true);
+        m_checks[size_t(i)]->setFocusPolicy(Qt::NoFocus);
+        connect(m_checks[size_t(i)], &QCheckBox::toggled, this,
+                [this, i](bool on) { emit checkChanged(i, on); });
+        checks->addWidget(m_checks[size_t(i)], 1 + i / 2, i % 2);
+    }
+    logLayout->addLayout(checks);
+    tabs->addTab(logTab, tr("Log"));
     layout->addWidget(tabs, 1);
 
     connect(m_registers, &QTableWidget::itemChanged, this, &DebugPane::editRegister);
     connect(m_memory, &QTableWidget::itemChanged, this, &DebugPane::editMemory);
+    setWatches({});
     setRunning(tr("Running."));
     setMinimumWidth(420);
 }
@@ -182,9 +263,11 @@ void DebugPane::setRunning(const QString &what, bool ended) {
     m_memory->setEnabled(false);
 }
 
-void DebugPane::showPaused(run::Machine &machine, const DebugSource *source, const QString &where) {
+void DebugPane::showPaused(run::Machine &machine, const DebugSource *source, const QString &where,
+                           const std::vector<std::uint16_t> &frames) {
     m_machine = &machine;
     m_source = source;
+    m_frames = frames;
     m_where->setText(where);
     for (QPushButton *b : m_buttons)
         b->setEnabled(true);
@@ -194,6 +277,8 @@ void DebugPane::showPaused(run::Machine &machine, const DebugSource *source, con
     showStack();
     showMemory();
     showScreens();
+    showWatches();
+    showCalls();
     m_lastMemory.resize(0x10000);
     for (int a = 0; a < 0x10000; ++a)
         m_lastMemory[size_t(a)] = machine.read(std::uint16_t(a));
@@ -222,13 +307,17 @@ void DebugPane::showRegisters() {
             cell(QStringLiteral("%1").arg(v, r.wide ? 4 : 2, 16, QLatin1Char('0')).toUpper(),
                  changed, r.editable.has_value()));
         m_registers->setItem(row, 2, cell(QString::number(v), changed));
-        m_registers->setItem(row, 3, cell(r.wide ? nameOf(v) : QString(), changed));
+        // A pointer's label+offset: not for AF, nor for a small number, which
+        // the include files' equates of constants (token, type, flag numbers) name.
+        const bool pointer = r.wide && r.state != 0 && r.state != 4 && v >= 0x4000;
+        m_registers->setItem(row, 3, cell(pointer ? nameOf(v) : QString(), changed));
     }
     m_filling = false;
     m_lastRegs = now;
     m_haveLast = true;
     const unsigned f = state.regs[0] & 0xFF;
     const std::uint64_t since = m_machine->cycles() - std::min(m_lastCycles, m_machine->cycles());
+    showCycles();
     m_flags->setText(tr("S %1  Z %2  H %3  P/V %4  N %5  C %6\nIM %7, interrupts %8\n"
                         "T-states: %9 since the last pause, %10 in all")
                          .arg(f >> 7 & 1)
@@ -259,7 +348,10 @@ void DebugPane::showStack() {
                               false));
         m_stack->setItem(
             row, 1, cell(QStringLiteral("%1").arg(v, 4, 16, QLatin1Char('0')).toUpper(), false));
-        QString place = nameOf(v);
+        // Words below 4000h are numbers, not places (but the OS's return).
+        QString place = v >= 0x4000           ? nameOf(v)
+                        : v == run::Os::kExit ? tr("the OS (where the program ends)")
+                                              : QString();
         if (m_source)
             if (const auto p = m_source->placeOf(v))
                 place += QStringLiteral("  %1:%2")
@@ -370,4 +462,131 @@ void DebugPane::editMemory(QTableWidgetItem *item) {
     }
     showMemory();
     showScreens();
+}
+
+bool DebugPane::checkOn(int check) const {
+    return check < 0 || check >= kChecks || m_checks[size_t(check)]->isChecked();
+}
+
+void DebugPane::addLog(const QString &text) {
+    m_log->appendPlainText(text);
+}
+
+void DebugPane::showCycles() {
+    if (!m_machine)
+        return;
+    const std::uint64_t now = m_machine->cycles();
+    m_stopwatch->setText(tr("Stopwatch: %1 T-states").arg(now - std::min(m_stopwatchFrom, now)));
+}
+
+QStringList DebugPane::watches() const {
+    QStringList out;
+    for (int row = 0; row < m_watches->rowCount(); ++row)
+        if (const QTableWidgetItem *item = m_watches->item(row, 0); item && !item->text().isEmpty())
+            out << item->text();
+    return out;
+}
+
+void DebugPane::setWatches(const QStringList &watches) {
+    m_filling = true;
+    m_watches->setRowCount(int(watches.size()) + 1);
+    for (int row = 0; row <= int(watches.size()); ++row) {
+        m_watches->setItem(row, 0, cell(watches.value(row), false, true));
+        m_watches->setItem(row, 1, cell(QString(), false));
+    }
+    m_filling = false;
+    showWatches();
+}
+
+// An expression typed in the last row adds a row; one emptied goes.
+void DebugPane::editWatch(QTableWidgetItem *item) {
+    if (m_filling || item->column() != 0)
+        return;
+    setWatches(watches());
+    emit watchesChanged(watches());
+}
+
+void DebugPane::showWatches() {
+    if (!m_machine)
+        return;
+    m_filling = true;
+    for (int row = 0; row < m_watches->rowCount(); ++row) {
+        const QTableWidgetItem *expression = m_watches->item(row, 0);
+        if (!expression || expression->text().isEmpty())
+            continue;
+        std::string error;
+        const auto watch = run::Watch::parse(expression->text().toStdString(), m_labels, &error);
+        auto *value = cell(QString(), false);
+        if (!watch) {
+            value->setText(QString::fromStdString(error));
+            value->setForeground(QColor(0xC0, 0x10, 0x10));
+        } else {
+            const run::Watch::Shown s = watch->show(*m_machine);
+            const QString text = QString::fromStdString(s.text);
+            const QTableWidgetItem *before = m_watches->item(row, 1);
+            const bool changed = before && !before->text().isEmpty() && before->text() != text;
+            delete value;
+            value = cell(text, changed);
+            if (s.width) {
+                QImage image(s.width, s.height, QImage::Format_Mono);
+                image.setColor(0, qRgb(255, 255, 255));
+                image.setColor(1, qRgb(0, 0, 0));
+                for (int y = 0; y < s.height; ++y)
+                    for (int x = 0; x < s.width; ++x)
+                        image.setPixel(x, y, s.dark[size_t(y * s.width + x)]);
+                const int scale = std::max(1, 64 / std::max(s.width, s.height));
+                value->setData(Qt::DecorationRole,
+                               QPixmap::fromImage(image.scaled(s.width * scale, s.height * scale)));
+                m_watches->setRowHeight(row, s.height * scale + 4);
+            }
+        }
+        m_watches->setItem(row, 1, value);
+    }
+    m_filling = false;
+}
+
+// The calls still open, the innermost first: the return address and the line of the call.
+void DebugPane::showCalls() {
+    m_calls->setRowCount(int(m_frames.size()));
+    for (int row = 0; row < int(m_frames.size()); ++row) {
+        const std::uint16_t ret = m_machine->readWord(m_frames[m_frames.size() - 1 - size_t(row)]);
+        m_calls->setItem(row, 0,
+                         cell(QStringLiteral("%1").arg(ret, 4, 16, QLatin1Char('0')).toUpper() +
+                                  u' ' + nameOf(ret),
+                              false));
+        auto *caller = cell(QString(), false);
+        if (m_source)
+            if (const auto p = m_source->placeOf(std::uint16_t(ret - 1))) {
+                const QString file = QString::fromStdString(p->file);
+                caller->setText(QStringLiteral("%1:%2  %3")
+                                    .arg(QFileInfo(file).fileName())
+                                    .arg(p->line)
+                                    .arg(QString::fromStdString(m_source->lineText(*p))));
+                caller->setData(Qt::UserRole, file);
+                caller->setData(Qt::UserRole + 1, p->line);
+            }
+        m_calls->setItem(row, 1, caller);
+    }
+}
+
+void DebugPane::showOsCalls(const run::OsCallLog &log) {
+    constexpr std::size_t kShown = 200;
+    const auto &calls = log.calls();
+    const std::size_t first = calls.size() > kShown ? calls.size() - kShown : 0;
+    m_osCalls->setRowCount(int(calls.size() - first));
+    for (std::size_t i = first; i < calls.size(); ++i) {
+        const run::OsCallRecord &r = calls[i];
+        const int row = int(i - first);
+        m_osCalls->setItem(row, 0, cell(QString::fromStdString(r.name), false));
+        m_osCalls->setItem(row, 1, cell(QString::fromStdString(r.inputs), false));
+        m_osCalls->setItem(row, 2, cell(QString::fromStdString(r.outputs), false));
+        QString from = QStringLiteral("%1").arg(r.from, 4, 16, QLatin1Char('0')).toUpper() + u'h';
+        if (m_source)
+            if (const auto p = m_source->placeOf(r.from))
+                from = QStringLiteral("%1:%2")
+                           .arg(QFileInfo(QString::fromStdString(p->file)).fileName())
+                           .arg(p->line);
+        m_osCalls->setItem(row, 3, cell(from, false));
+    }
+    m_osCalls->scrollToBottom();
 }

@@ -71,6 +71,23 @@ FindDialog *EditorExtras::findDialog() {
 }
 
 void EditorExtras::contextMenu(const QPoint &at) {
+    if (m_fillMarginMenu) {
+        const QPoint inView = m_editor->viewport()->mapFrom(m_editor, at);
+        int left = 0;
+        for (int i = 0; i < m_marginMenu; ++i)
+            left += m_editor->marginWidth(i);
+        if (inView.x() >= left && inView.x() < left + m_editor->marginWidth(m_marginMenu)) {
+            const long pos = m_editor->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMPOINT, 0UL,
+                                                     long(inView.y()));
+            QMenu menu;
+            m_fillMarginMenu(
+                &menu,
+                int(m_editor->SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION, pos)) + 1);
+            if (!menu.isEmpty())
+                menu.exec(m_editor->mapToGlobal(at));
+            return;
+        }
+    }
     QMenu *menu = m_editor->createStandardContextMenu();
     menu->addSeparator();
     menu->addActions(m_actions);

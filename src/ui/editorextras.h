@@ -13,6 +13,7 @@
 #include <functional>
 
 class QAction;
+class QMenu;
 class QsciScintilla;
 class FindDialog;
 class MarkSet;
@@ -46,6 +47,13 @@ public:
     // the line's start) the `length` bytes there, within the line.
     void showLine(int line, int column = -1, int length = 0);
     void goToLine();
+    // A right click in margin `margin` shows the menu `fill` makes for the
+    // line (from 1) there instead of the editor's; `fill` leaves it empty
+    // when the line has nothing to offer.
+    void setMarginMenu(int margin, std::function<void(QMenu *, int line)> fill) {
+        m_marginMenu = margin;
+        m_fillMarginMenu = std::move(fill);
+    }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -63,4 +71,6 @@ private:
     QList<QAction *> m_actions;
     int m_digits = 0;
     MarkSet *m_marks;
+    int m_marginMenu = -1;
+    std::function<void(QMenu *, int)> m_fillMarginMenu;
 };

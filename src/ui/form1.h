@@ -160,6 +160,7 @@ private:
     // What form1debug.cpp adds: breakpoints in the margin and the debugger's keys.
     void addDebugging();
     void debugKey(void (DebugController::*step)());
+    void addBreakpointMenu();
     void debugFileShown(bool sameText);
     void keepBreakpoints();
 

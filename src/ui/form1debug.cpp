@@ -4,37 +4,72 @@
 #include "form1.h"
 
 #include "core/locations.h"
+#include "platform/dialogs.h"
 #include "platform/textfile.h"
 #include "platform/textlines.h"
 #include "ui/breakpoints.h"
 #include "ui/debugcontroller.h"
 #include "ui/editorextras.h"
 #include "ui/keytable.h"
+#include "ui/language.h"
 #include "ui/runwindow.h"
 
 #include <Qsci/qsciscintilla.h>
 
 #include <QAction>
 #include <QFileInfo>
+#include <QMenu>
 
 namespace {
 
 constexpr qint64 kMaxKept = 256 * 1024; // a file of breakpoints grown past this is not read
 constexpr int kMostKept = 5000;
 
-QHash<QString, QList<int>> readKept(const QString &file) {
-    QHash<QString, QList<int>> all;
+// The file holds a line "LINE<tab>PATH" for each breakpoint, followed by
+// lines that start with a tab for what is set on it: "<tab>disabled",
+// "<tab>condition<tab>TEXT", "<tab>hits<tab>N", "<tab>log<tab>TEXT".
+struct Kept {
+    QHash<QString, QList<int>> lines;
+    QHash<QString, QHash<int, BreakpointSettings>> settings;
+};
+
+Kept readKept(const QString &file) {
+    Kept kept;
     QByteArray bytes;
     if (QFileInfo(file).size() > kMaxKept || readWholeFile(file, &bytes))
-        return all;
+        return kept;
+    QString path;
+    int number = 0;
     for (const QString &line : splitLines(QString::fromUtf8(bytes))) {
         const qsizetype tab = line.indexOf(QLatin1Char('\t'));
+        if (tab == 0 && number) {
+            const QString key = line.section(QLatin1Char('\t'), 1, 1);
+            const QString value = line.section(QLatin1Char('\t'), 2);
+            BreakpointSettings &s = kept.settings[path][number];
+            if (key == QLatin1String("disabled"))
+                s.enabled = false;
+            else if (key == QLatin1String("condition"))
+                s.condition = value;
+            else if (key == QLatin1String("hits"))
+                s.hitCount = qBound(0, value.toInt(), 1 << 30);
+            else if (key == QLatin1String("log"))
+                s.log = value;
+            continue;
+        }
         bool ok = false;
-        const int number = line.left(tab).toInt(&ok);
-        if (tab > 0 && ok && number >= 1 && QFileInfo(line.mid(tab + 1)).isAbsolute())
-            all[line.mid(tab + 1)] << number;
+        number = line.left(tab).toInt(&ok);
+        path = line.mid(tab + 1);
+        if (tab > 0 && ok && number >= 1 && QFileInfo(path).isAbsolute())
+            kept.lines[path] << number;
+        else
+            number = 0;
     }
-    return all;
+    return kept;
+}
+
+QString oneLine(QString text) {
+    return text.replace(QLatin1Char('\n'), QLatin1Char(' '))
+        .replace(QLatin1Char('\r'), QLatin1Char(' '));
 }
 
 } // namespace
@@ -47,8 +82,18 @@ void Form1::keepBreakpoints() {
     const auto all = m_breakpoints->all();
     for (auto it = all.begin(); it != all.end(); ++it)
         for (int line : it.value())
-            if (++count <= kMostKept)
+            if (++count <= kMostKept) {
                 text += QByteArray::number(line) + '\t' + it.key().toUtf8() + '\n';
+                const BreakpointSettings s = m_breakpoints->settings(it.key(), line);
+                if (!s.enabled)
+                    text += "\tdisabled\n";
+                if (!s.condition.isEmpty())
+                    text += "\tcondition\t" + oneLine(s.condition).toUtf8() + '\n';
+                if (s.hitCount)
+                    text += "\thits\t" + QByteArray::number(s.hitCount) + '\n';
+                if (!s.log.isEmpty())
+                    text += "\tlog\t" + oneLine(s.log).toUtf8() + '\n';
+            }
     const QString file = Locations(m_services.root).breakpoints();
     if (text == m_keptBreakpoints || (text.isEmpty() && !QFileInfo::exists(file)))
         return;
@@ -59,7 +104,8 @@ void Form1::keepBreakpoints() {
 void Form1::addDebugging() {
     m_breakpoints = new Breakpoints(Text1, this);
     m_breakpoints->setObjectName(QStringLiteral("breakpoints"));
-    m_breakpoints->restore(readKept(Locations(m_services.root).breakpoints()));
+    const Kept kept = readKept(Locations(m_services.root).breakpoints());
+    m_breakpoints->restore(kept.lines, kept.settings);
     connect(m_breakpoints, &Breakpoints::changed, this, &Form1::keepBreakpoints);
     m_debug = new DebugController(
         m_breakpoints, [this](const QString &path) { return maybeSave() && openFile(path); }, this);
@@ -99,11 +145,96 @@ void Form1::addDebugging() {
                     : tr("The run no longer stops when %1 is written.").arg(name));
     });
     m_extras->addActions({watch});
+    addKeyAction(this, this, tr("&Stop Debugging"), "stopDebugging", [this] { m_debug->stop(); });
+    addKeyAction(this, this, tr("&Restart"), "restartDebugging", [this] { m_debug->restart(); });
+    addBreakpointMenu();
+    m_language->setValueNow([this](const QString &name) { return m_debug->valueNow(name); });
+    connect(m_debug, &DebugController::goTo, this, [this](const QString &file, int line) {
+        if (QFileInfo(file) != QFileInfo(m_file.path()) && !(maybeSave() && openFile(file)))
+            return;
+        m_extras->showLine(line);
+        raise();
+        activateWindow();
+    });
     addKeyAction(this, this, tr("Run to the &Caret"), "runToCaret", [this] {
         int line = 0, index = 0;
         Text1->getCursorPosition(&line, &index);
         if (m_debug->paused())
             m_debug->runToLine(QFileInfo(m_file.path()).absoluteFilePath(), line + 1);
+    });
+}
+
+// The breakpoint margin's context menu on a dot: on and off, a condition,
+// a hit count and a log message. Each acts on the caret's line, which a
+// right click in the margin moves to the line clicked.
+void Form1::addBreakpointMenu() {
+    auto line = [this] {
+        int l = 0, index = 0;
+        Text1->getCursorPosition(&l, &index);
+        return l + 1;
+    };
+    auto make = [this](const QString &text, const char *name) {
+        auto *a = new QAction(text, this);
+        a->setObjectName(QLatin1String(name));
+        return a;
+    };
+    QAction *enabled = make(tr("&Enabled"), "breakpointEnabled");
+    enabled->setCheckable(true);
+    connect(enabled, &QAction::triggered, this, [this, line] {
+        BreakpointSettings s = m_breakpoints->settings(m_breakpoints->file(), line());
+        s.enabled = !s.enabled;
+        m_breakpoints->setSettings(line(), s);
+    });
+    QAction *condition = make(tr("&Condition..."), "breakpointCondition");
+    connect(condition, &QAction::triggered, this, [this, line] {
+        BreakpointSettings s = m_breakpoints->settings(m_breakpoints->file(), line());
+        for (;;) {
+            const auto text = m_services.messages->askText(
+                this, tr("Condition"),
+                tr("Stop only when this is not zero (registers, flags, labels, (x) a byte, {x} "
+                   "a word; empty: always):"),
+                s.condition);
+            if (!text)
+                return;
+            const QString refused = m_debug->refusalOf(*text);
+            if (text->trimmed().isEmpty() || refused.isEmpty()) {
+                s.condition = text->trimmed();
+                break;
+            }
+            m_services.messages->inform(this, tr("The condition cannot be used: %1.").arg(refused));
+        }
+        m_breakpoints->setSettings(line(), s);
+    });
+    QAction *hits = make(tr("&Hit Count..."), "breakpointHitCount");
+    connect(hits, &QAction::triggered, this, [this, line] {
+        BreakpointSettings s = m_breakpoints->settings(m_breakpoints->file(), line());
+        const auto n = m_services.messages->askNumber(
+            this, tr("Hit Count"), tr("Stop from this time it is reached on (0: the first):"),
+            s.hitCount, 0, 1000000000);
+        if (!n)
+            return;
+        s.hitCount = *n;
+        m_breakpoints->setSettings(line(), s);
+    });
+    QAction *log = make(tr("&Log Message..."), "breakpointLog");
+    connect(log, &QAction::triggered, this, [this, line] {
+        BreakpointSettings s = m_breakpoints->settings(m_breakpoints->file(), line());
+        const auto text = m_services.messages->askText(
+            this, tr("Log Message"),
+            tr("Write this to the run window's log instead of stopping ({a}, {hl}, {(hl)} are "
+               "filled in; empty: stop):"),
+            s.log);
+        if (!text)
+            return;
+        s.log = *text;
+        m_breakpoints->setSettings(line(), s);
+    });
+    m_extras->setMarginMenu(Breakpoints::kMargin, [=](QMenu *menu, int at) {
+        if (!m_breakpoints->has(at))
+            return;
+        Text1->setCursorPosition(at - 1, 0);
+        enabled->setChecked(m_breakpoints->settings(m_breakpoints->file(), at).enabled);
+        menu->addActions({enabled, condition, hits, log});
     });
 }
 

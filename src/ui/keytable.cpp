@@ -35,6 +35,13 @@ const std::vector<KeyEntry> &keyTable() {
          "Step back one statement: registers, memory and screen as they were"},
         {P::Editor, "runToCaret", "Ctrl+Shift+F10",
          "Run to the caret's line while a run is paused"},
+        {P::Editor, "stopDebugging", "Shift+F5",
+         "Stop the program the run window debugs (its last screen stays)"},
+        {P::Editor, "restartDebugging", "Ctrl+Shift+F5",
+         "Run the debugged program again from its start, with the same breakpoints"},
+        {P::Editor, "", "Right-click on a breakpoint's dot",
+         "Disable or enable it, or give it a condition (a = 5 && (hl) <> 0), a hit count or a "
+         "log message (a={a} hl={hl}: written to the run window's log without stopping)"},
         {P::Editor, "testKey", "Ctrl+Shift+T",
          "Save, then run the program's tests (NAME.tests beside it) in Quorvin's own runner"},
         {P::Editor, "nextProblem", "F8",

@@ -47,6 +47,12 @@ public:
     AnalysisRunner *runner() const { return m_runner; }
     SymbolList *symbolList() const { return m_list; }
 
+    // What a name (a register, a flag or a label) holds now in a paused
+    // run, shown first in its hover; empty when nothing is paused.
+    void setValueNow(std::function<QString(const QString &name)> valueNow) {
+        m_valueNow = std::move(valueNow);
+    }
+
     void goToDefinition();
     void goBack();
     void goToSymbol(bool widened = false);
@@ -54,6 +60,8 @@ public:
     void complete();
     // What hovering over the text at `position` (bytes) shows; empty for nothing.
     QString hoverText(long position) const;
+    // The same without the value now.
+    QString hoverAbout(long position) const;
     // The messages of the problems on a line (from 1) of the document, as
     // the margin's mark shows them.
     QStringList problemMessages(int line) const;
@@ -97,4 +105,5 @@ private:
     // A list is shown at most this long; typing on narrows it to the rest.
     static constexpr int kMaxShown = 1000;
     bool m_shownAll = true;
+    std::function<QString(const QString &)> m_valueNow;
 };

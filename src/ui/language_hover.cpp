@@ -43,7 +43,15 @@ QString kindName(z80::Definition::Kind kind) {
 } // namespace
 
 QString Language::hoverText(long position) const {
-    if (!m_analysis || position < 0)
+    if (position < 0)
+        return {};
+    const QString now = m_valueNow ? m_valueNow(wordAt(position)) : QString();
+    const QString about = hoverAbout(position);
+    return now.isEmpty() ? about : about.isEmpty() ? now : now + QLatin1Char('\n') + about;
+}
+
+QString Language::hoverAbout(long position) const {
+    if (!m_analysis)
         return {};
     const long line = long(
         m_editor->SendScintilla(QsciScintillaBase::SCI_LINEFROMPOSITION, (unsigned long)position));

@@ -8,8 +8,10 @@
 
 #include <algorithm>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QScreen>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -44,6 +46,12 @@ RunScreen::RunScreen(QWidget *parent) : QWidget(parent) {
     setObjectName(QStringLiteral("runScreen"));
     setMinimumSize(96 * 2 + 2, 64 * 2 + 2);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+}
+
+// A click on the screen gives the keys back to the calculator (from the pane).
+void RunScreen::mousePressEvent(QMouseEvent *event) {
+    window()->setFocus(Qt::MouseFocusReason);
+    QWidget::mousePressEvent(event);
 }
 
 void RunScreen::show(const run::Lcd &lcd) {
@@ -103,11 +111,11 @@ RunWindow::RunWindow(const QString &path, QWidget *parent)
     // (and, while debugging, the debugger's pane).
     m_screenRow = new QHBoxLayout;
     m_screenRow->addWidget(m_screen, 1);
-    auto *pad = new RunKeypad(this);
-    m_screenRow->addWidget(pad);
+    m_pad = new RunKeypad(this);
+    m_screenRow->addWidget(m_pad);
     layout->addLayout(m_screenRow, 1);
-    connect(pad, &RunKeypad::keyPressed, this, [this](int code) { press(code, true); });
-    connect(pad, &RunKeypad::keyReleased, this, [this](int code) { press(code, false); });
+    connect(m_pad, &RunKeypad::keyPressed, this, [this](int code) { press(code, true); });
+    connect(m_pad, &RunKeypad::keyReleased, this, [this](int code) { press(code, false); });
     layout->addWidget(m_status);
     // A TI-83 Plus run that reads the TI-84 Plus's ports says so while it runs.
     m_note->setObjectName(QStringLiteral("runHardwareNote"));
@@ -242,8 +250,36 @@ void RunWindow::setDebugHooks(std::function<bool(std::uint64_t)> advance,
     m_key = std::move(key);
 }
 
+// The keypad goes under the screen, so that the row has room for the
+// screen at its size and the pane beside it.
 void RunWindow::addPane(QWidget *pane) {
-    m_screenRow->addWidget(pane);
+    m_pane = pane;
+    m_screenRow->removeWidget(m_screen);
+    m_screenRow->removeWidget(m_pad);
+    auto *column = new QVBoxLayout;
+    column->addWidget(m_screen, 1);
+    column->addWidget(m_pad, 0, Qt::AlignHCenter);
+    m_screenRow->insertLayout(0, column);
+    m_screenRow->addWidget(pane, 1);
+}
+
+void RunWindow::fitContents() {
+    QSize want = sizeHint().expandedTo(size());
+    if (const QScreen *s = screen()) {
+        const QRect room = s->availableGeometry();
+        const QSize frame = frameGeometry().size() - geometry().size();
+        want = want.boundedTo(room.size() - frame);
+        resize(want);
+        // Wholly on the screen, where the window manager put it.
+        QRect shown = frameGeometry();
+        shown.moveRight(std::min(shown.right(), room.right()));
+        shown.moveBottom(std::min(shown.bottom(), room.bottom()));
+        shown.moveLeft(std::max(shown.left(), room.left()));
+        shown.moveTop(std::max(shown.top(), room.top()));
+        move(shown.topLeft());
+        return;
+    }
+    resize(want);
 }
 
 void RunWindow::pauseWith(const QString &why) {
@@ -290,6 +326,11 @@ void RunWindow::restart() {
     m_pause->setEnabled(true);
     emit restarted();
     QTimer::singleShot(0, this, &RunWindow::tick);
+}
+
+void RunWindow::stop() {
+    if (!m_ended)
+        end(tr("Stopped."));
 }
 
 void RunWindow::showCycles() {
@@ -391,6 +432,12 @@ void RunWindow::press(int code, bool down) {
 }
 
 void RunWindow::keyPressEvent(QKeyEvent *event) {
+    // Typing in the pane (a watch, a register, memory) is not the calculator's:
+    // a key the pane's field leaves (Shift, Return) must not press one.
+    if (m_pane && m_pane->isAncestorOf(focusWidget())) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
     if (event->isAutoRepeat())
         return;
     const QString text = event->text();

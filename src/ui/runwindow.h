@@ -20,6 +20,7 @@ class QComboBox;
 class QHBoxLayout;
 class QLabel;
 class QPushButton;
+class RunKeypad;
 class QTimer;
 
 class RunScreen : public QWidget {
@@ -33,6 +34,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
 
 private:
     QImage m_image;
@@ -58,6 +60,8 @@ public:
     // Runs a program whose file's checksum is wrong, which the window first
     // refuses with a "Run anyway" button.
     void runAnyway();
+    // Ends the run where it is, its last screen kept.
+    void stop();
     // The screen as a 96x64 PNG, as --screenshot writes it.
     bool saveScreen(const QString &file) const;
     // Records every frame the screen shows from now, each for the
@@ -73,6 +77,8 @@ public:
                        std::function<void(int scanCode, bool down)> key);
     // A pane beside the screen.
     void addPane(QWidget *pane);
+    // As large as its contents ask, within the screen (after a pane shows).
+    void fitContents();
     // Paused by the debugger, saying where and why; go() runs on.
     void pauseWith(const QString &why);
     void go();
@@ -124,4 +130,6 @@ private:
     std::function<bool(std::uint64_t)> m_advance;
     std::function<void(int, bool)> m_key;
     QHBoxLayout *m_screenRow; // the screen, and a pane beside it
+    RunKeypad *m_pad;
+    QWidget *m_pane = nullptr; // keys typed in it are not the calculator's
 };
