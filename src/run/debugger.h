@@ -163,7 +163,6 @@ public:
     std::size_t snapshots() const { return m_history.size(); }
     // Where each call still open put its return address on the stack, the
     // outermost first.
-    const std::vector<std::uint16_t> &callFrames() const { return m_frames; }
     Machine &machine() { return m_session.machine(); }
 
 private:

@@ -8,7 +8,7 @@
 
 namespace run {
 
-std::string namedRegisters(const std::string &text, const Machine &m) {
+std::string namedRegisters(const std::string &text, const std::array<std::uint16_t, 8> &regs) {
     static const struct {
         const char *name;
         Reg reg;
@@ -31,7 +31,7 @@ std::string namedRegisters(const std::string &text, const Machine &m) {
         }
         if (!named)
             continue;
-        const std::uint16_t v = m.reg(r.reg);
+        const std::uint16_t v = regs[std::size_t(r.reg)];
         char value[16];
         if (r.shift < 0)
             std::snprintf(value, sizeof value, "=%04X", v);
@@ -42,39 +42,28 @@ std::string namedRegisters(const std::string &text, const Machine &m) {
     return out;
 }
 
-void OsCallLog::paused(const Machine &m) {
-    if (m_open && m.reg(Reg::PC) >= 0x8000) {
-        m_calls.back().outputs = namedRegisters(m_outputNames, m);
-        m_open = false;
-    }
-}
-
-void OsCallLog::before(const Machine &m) {
-    if (m_open) {
-        m_calls.back().outputs = namedRegisters(m_outputNames, m);
-        m_open = false;
-    }
-    const std::uint16_t pc = m.reg(Reg::PC);
-    if (pc < 0x8000 || m.read(pc) != 0xEF) // rst 28h: a bcall
-        return;
+std::vector<OsCallRecord> describeOsCalls(const std::deque<OsCall> &calls, std::size_t count) {
     static const RomNames names;
-    const std::uint16_t address = m.readWord(std::uint16_t(pc + 1));
-    OsCallRecord r;
-    r.name = names.nameOf(address);
-    if (r.name.empty()) {
-        char hex[8];
-        std::snprintf(hex, sizeof hex, "%04Xh", address);
-        r.name = hex;
+    std::vector<OsCallRecord> out;
+    const std::size_t first = calls.size() > count ? calls.size() - count : 0;
+    for (std::size_t i = first; i < calls.size(); ++i) {
+        const OsCall &c = calls[i];
+        OsCallRecord r;
+        r.name = c.name.empty() ? names.nameOf(c.address) : c.name;
+        if (r.name.empty()) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "%04Xh", c.address);
+            r.name = hex;
+        }
+        r.from = c.from;
+        if (const RomCallDoc *doc = romCallDoc(r.name)) {
+            r.inputs = namedRegisters(doc->inputs, c.in);
+            if (c.done)
+                r.outputs = namedRegisters(doc->outputs, c.out);
+        }
+        out.push_back(std::move(r));
     }
-    r.from = pc;
-    const RomCallDoc *doc = romCallDoc(r.name);
-    r.inputs = doc ? namedRegisters(doc->inputs, m) : std::string();
-    m_outputNames = doc ? doc->outputs : std::string();
-    m_calls.push_back(std::move(r));
-    if (m_calls.size() > kKept)
-        m_calls.pop_front();
-    m_open = true;
-    ++m_count;
+    return out;
 }
 
 } // namespace run

@@ -114,7 +114,8 @@ void DebugController::attach(RunWindow *window, const QString &program, const QS
         if (m_pane->isVisible()) // the machine as the run left it, for looking only
             m_pane->showPaused(m_window->session().machine(), m_source ? &*m_source : nullptr,
                                said(why));
-        m_pane->showOsCalls(m_osCalls);
+        if (m_debugger)
+            m_pane->showOsCalls(run::describeOsCalls(m_debugger->osCalls(), kOsCallsShown));
         m_pane->setRunning(said(why), true);
     });
     connect(window, &QObject::destroyed, this, [this] {
@@ -129,8 +130,6 @@ void DebugController::attach(RunWindow *window, const QString &program, const QS
 
 void DebugController::start() {
     m_debugger = std::make_unique<run::Debugger>(m_window->session(), m_programSize);
-    m_osCalls = run::OsCallLog();
-    m_debugger->setTrace([this](const run::Machine &m) { m_osCalls.before(m); });
     m_debugger->setLog([this](const std::string &text) {
         // The engine fills in registers; the rest of the braces are expressions.
         if (m_pane)
@@ -397,9 +396,8 @@ void DebugController::show(const run::Pause &pause) {
     m_window->pauseWith(text);
     m_going = false;
     m_pane->showPaused(m_window->session().machine(), m_source ? &*m_source : nullptr, said(text),
-                       m_debugger->callFrames());
-    m_osCalls.paused(m_window->session().machine());
-    m_pane->showOsCalls(m_osCalls);
+                       m_debugger->callStack());
+    m_pane->showOsCalls(run::describeOsCalls(m_debugger->osCalls(), kOsCallsShown));
     if (!m_pane->isVisible()) {
         m_pane->show();
         m_window->fitContents();

@@ -102,7 +102,7 @@ private:
     std::set<std::uint16_t> m_bound;
     QStringList m_watches;
     QStringList m_watchExpressions; // the pane's, kept for the next runs
-    run::OsCallLog m_osCalls;
+    static constexpr std::size_t kOsCallsShown = 200; // the latest, in the pane
     Mode m_mode = Mode::Run;
     bool m_modeStarted = false; // the step has run a first time (then it resumes)
     bool m_going = false;       // go() is starting the window: its signal is ours

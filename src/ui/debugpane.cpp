@@ -264,7 +264,7 @@ void DebugPane::setRunning(const QString &what, bool ended) {
 }
 
 void DebugPane::showPaused(run::Machine &machine, const DebugSource *source, const QString &where,
-                           const std::vector<std::uint16_t> &frames) {
+                           const std::vector<run::Frame> &frames) {
     m_machine = &machine;
     m_source = source;
     m_frames = frames;
@@ -549,14 +549,15 @@ void DebugPane::showWatches() {
 void DebugPane::showCalls() {
     m_calls->setRowCount(int(m_frames.size()));
     for (int row = 0; row < int(m_frames.size()); ++row) {
-        const std::uint16_t ret = m_machine->readWord(m_frames[m_frames.size() - 1 - size_t(row)]);
+        const run::Frame &frame = m_frames[std::size_t(row)];
+        const std::uint16_t ret = frame.returnTo;
         m_calls->setItem(row, 0,
                          cell(QStringLiteral("%1").arg(ret, 4, 16, QLatin1Char('0')).toUpper() +
                                   u' ' + nameOf(ret),
                               false));
         auto *caller = cell(QString(), false);
         if (m_source)
-            if (const auto p = m_source->placeOf(std::uint16_t(ret - 1))) {
+            if (const auto p = m_source->placeOf(frame.call)) {
                 const QString file = QString::fromStdString(p->file);
                 caller->setText(QStringLiteral("%1:%2  %3")
                                     .arg(QFileInfo(file).fileName())
@@ -569,14 +570,11 @@ void DebugPane::showCalls() {
     }
 }
 
-void DebugPane::showOsCalls(const run::OsCallLog &log) {
-    constexpr std::size_t kShown = 200;
-    const auto &calls = log.calls();
-    const std::size_t first = calls.size() > kShown ? calls.size() - kShown : 0;
-    m_osCalls->setRowCount(int(calls.size() - first));
-    for (std::size_t i = first; i < calls.size(); ++i) {
+void DebugPane::showOsCalls(const std::vector<run::OsCallRecord> &calls) {
+    m_osCalls->setRowCount(int(calls.size()));
+    for (std::size_t i = 0; i < calls.size(); ++i) {
         const run::OsCallRecord &r = calls[i];
-        const int row = int(i - first);
+        const int row = int(i);
         m_osCalls->setItem(row, 0, cell(QString::fromStdString(r.name), false));
         m_osCalls->setItem(row, 1, cell(QString::fromStdString(r.inputs), false));
         m_osCalls->setItem(row, 2, cell(QString::fromStdString(r.outputs), false));

@@ -31,7 +31,8 @@ class QTableWidgetItem;
 
 namespace run {
 class Machine;
-class OsCallLog;
+struct OsCallRecord;
+struct Frame;
 } // namespace run
 
 class DebugPane : public QWidget {
@@ -45,11 +46,11 @@ public:
     // until the next show() or setRunning(). `frames`: where each open
     // call's return address lies on the stack, the outermost first.
     void showPaused(run::Machine &machine, const DebugSource *source, const QString &where,
-                    const std::vector<std::uint16_t> &frames = {});
+                    const std::vector<run::Frame> &frames = {});
     // The program's labels, for watches.
     void setLabels(run::LabelLookup labels) { m_labels = std::move(labels); }
     // The OS calls the program made, the latest last.
-    void showOsCalls(const run::OsCallLog &log);
+    void showOsCalls(const std::vector<run::OsCallRecord> &calls);
     // A line of the log (a log breakpoint's message); the oldest go past 2,000.
     void addLog(const QString &text);
     bool checkOn(int check) const;
@@ -98,7 +99,7 @@ private:
     QPushButton *m_stopwatch;
     std::uint64_t m_stopwatchFrom = 0;
     run::LabelLookup m_labels;
-    std::vector<std::uint16_t> m_frames;
+    std::vector<run::Frame> m_frames;
     QLineEdit *m_memoryAt;
     std::array<QLabel *, 4> m_screens{};
     std::vector<QPushButton *> m_buttons;
