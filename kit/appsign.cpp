@@ -2,6 +2,8 @@
 
 #include "md5.h"
 
+#include "base/lines.h"
+
 #include <cctype>
 
 namespace kit {
@@ -73,14 +75,22 @@ BigNum root(const BigNum &x, const BigNum &p) {
     return powMod(x, (p + BigNum(1)).quarter(), p);
 }
 
+// A key file's line without its blanks and tabs.
+std::string withoutBlanks(std::string_view line) {
+    std::string out;
+    for (char c : line)
+        if (c != ' ' && c != '\t')
+            out += c;
+    return out;
+}
+
 } // namespace
 
 std::optional<BigNum> readModulus(const std::string &text) {
-    std::string line;
-    for (char c : text.substr(0, text.find('\n')))
-        if (c != '\r' && c != ' ' && c != '\t')
-            line += c;
-    const auto n = readNumber(line);
+    base::LineSplitter split(text);
+    std::string_view first;
+    split.next(&first);
+    const auto n = readNumber(withoutBlanks(first));
     if (!n || n->toLittleEndian().size() > kMaxModulusBytes)
         return std::nullopt;
     return n;
@@ -88,17 +98,9 @@ std::optional<BigNum> readModulus(const std::string &text) {
 
 std::optional<SigningKey> readKey(const std::string &text, std::string *error) {
     std::vector<std::string> lines;
-    std::string line;
-    for (char c : text) {
-        if (c == '\n') {
-            lines.push_back(line);
-            line.clear();
-        } else if (c != '\r' && c != ' ' && c != '\t') {
-            line += c;
-        }
-    }
-    if (!line.empty())
-        lines.push_back(line);
+    base::LineSplitter split(text);
+    for (std::string_view line; split.next(&line);)
+        lines.push_back(withoutBlanks(line));
     while (!lines.empty() && lines.back().empty())
         lines.pop_back();
     if (lines.size() != 3) {

@@ -390,6 +390,12 @@ private slots:
             return kit::readKey(text, &error) ? QString() : QString::fromStdString(error);
         };
         QCOMPARE(reason(good), QString());
+        // A lone CR ends a line as CR LF and LF do.
+        std::string crOnly;
+        for (char c : good)
+            if (c != '\r')
+                crOnly += c == '\n' ? '\r' : c;
+        QCOMPARE(reason(crOnly), QString());
         QVERIFY(reason(good.substr(0, good.rfind('\n', good.size() - 2))).contains("has 2 lines"));
         QVERIFY(reason(good.substr(0, good.size() - 5) + "\n").contains("line 3 (q)"));
         std::string notHex = good;
@@ -411,6 +417,16 @@ private slots:
             return z80::readFlashFile(f, &name, &error) ? QString() : QString::fromStdString(error);
         };
         QCOMPARE(reason(file), QString());
+        // Records ended by a lone CR read as those ended by CR LF.
+        std::string lone = file.substr(0, 78);
+        for (char c : file.substr(78))
+            if (c != '\n')
+                lone += c;
+        for (int i = 0; i < 4; ++i)
+            lone[std::size_t(0x4A + i)] = char((lone.size() - 78) >> (8 * i));
+        std::string name, error;
+        QCOMPARE(z80::readFlashFile(lone, &name, &error), z80::readFlashFile(file, &name, &error));
+        QVERIFY2(lone.size() < file.size() && error.empty(), error.c_str());
         std::string sum = file;
         sum[sum.find(":20400000") + 12] = '2';
         QVERIFY(reason(sum).contains("wrong checksum"));

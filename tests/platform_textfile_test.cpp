@@ -1,5 +1,8 @@
 #include "platform/textfile.h"
 
+#include "base/lines.h"
+#include "platform/textlines.h"
+
 #include "fakes.h"
 
 #include <QProcess>
@@ -92,6 +95,34 @@ private slots:
         QVERIFY(e);
         QCOMPARE(e->message(),
                  path("limit") + "\n\nError 27: File too large (the limit is 64 MiB)");
+    }
+
+    // CR LF, LF and a lone CR each end a line, in bytes and in Qt's strings
+    // alike; a last line needs no end, a text's last end starts no line, a
+    // byte-order mark is no part of the first line.
+    void aTextReadsAsTheSameLinesWhateverItsLineEnds_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("empty") << QByteArray() << QStringList();
+        QTest::newRow("one end") << QByteArray("\r\n") << QStringList{""};
+        QTest::newRow("each end") << QByteArray("a\r\nb\nc\rd") << QStringList{"a", "b", "c", "d"};
+        QTest::newRow("CR, CR LF, LF") << QByteArray("a\r\r\n\n") << QStringList{"a", "", ""};
+        QTest::newRow("mark") << QByteArray("\xEF\xBB\xBF\xC3\xA9\n") << QStringList{"\u00e9"};
+    }
+    void aTextReadsAsTheSameLinesWhateverItsLineEnds() {
+        QFETCH(QByteArray, text);
+        QFETCH(QStringList, lines);
+        QStringList fromBytes;
+        for (const QByteArray &line : splitLines(text))
+            fromBytes << QString::fromUtf8(line);
+        QCOMPARE(fromBytes, lines);
+        QCOMPARE(splitLines(QString::fromUtf8(text)), lines);
+        // With its ends, a text is given back whole.
+        base::LineSplitter split({text.constData(), size_t(text.size())});
+        std::string whole(split.mark());
+        for (std::string_view line, end; split.next(&line, &end);)
+            whole += std::string(line) + std::string(end);
+        QCOMPARE(QByteArray::fromStdString(whole), text);
     }
 
     void safeWriteReplacesTheWholeFileKeepingModeAndLinks() {

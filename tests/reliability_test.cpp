@@ -269,6 +269,11 @@ private slots:
         QTest::newRow("one 1 MB line")
             << QByteArray("head -c 1000000 /dev/zero | tr '\\0' x") << QString(4000, 'x') + u'…'
             << 2 << "the end of 1 line longer than 4000 characters";
+        // Lines ended by a lone CR are cut each on its own.
+        QTest::newRow("two long lines ended by a CR")
+            << QByteArray("{ head -c 5000 /dev/zero | tr '\\0' y; printf '\\r'; "
+                          "head -c 5000 /dev/zero | tr '\\0' x; }")
+            << QString(4000, 'y') + u'…' << 3 << "the ends of 2 lines longer than 4000 characters";
         QTest::newRow("50 MB") << QByteArray("yes '" + line.toLatin1() + "' | head -c 50000000")
                                << line << whole + 1
                                << QStringLiteral("the last %1 of its 50000000 bytes")

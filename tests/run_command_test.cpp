@@ -395,13 +395,21 @@ again:  ld a, b
     void filesThatAreNoProgramAreRefused() {
         const QString fifo = dir.filePath("pipe.8xp");
         QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-        for (const QString &path : {fifo, QString("/dev/zero")}) {
+        QVERIFY(QFile(dir.filePath("EMPTY.8xp")).open(QIODevice::WriteOnly));
+        QVERIFY(QDir(dir.path()).mkpath("FOLDER.8xp"));
+        const std::pair<QString, QString> notPrograms[] = {
+            {fifo, "is not a regular file"},
+            {"/dev/zero", "is not a regular file"},
+            {dir.filePath("FOLDER.8xp"), "is not a regular file"},
+            {dir.filePath("NONE.8xp"), "does not exist"},
+            {dir.filePath("EMPTY.8xp"), "is empty"}};
+        for (const auto &[path, why] : notPrograms) {
             QProcess p;
             p.start(QUORVIN_PROGRAM, {"--run", path});
             QVERIFY(p.waitForFinished(60000));
             QCOMPARE(p.exitCode(), 1);
-            QVERIFY2(QString::fromUtf8(p.readAllStandardError()).contains("is not a regular file"),
-                     qPrintable(path));
+            const QString said = QString::fromUtf8(p.readAllStandardError());
+            QVERIFY2(said.contains(path + " " + why), qPrintable(said));
         }
         QVERIFY(run("GOOD", "ret", {}).status == 0);
         QFile f(dir.filePath("GOOD.8xp"));

@@ -700,6 +700,48 @@ text:   db "ABC", 0)");
                          "called at 9D9Fh"));
     }
 
+    // More calls the corpus's programs name (TI's System Routines guide):
+    // _PushOP3 and _PopRealO4 move a number through the floating-point stack,
+    // _CkOP1Pos says Z for a number that is not negative, _DelRes clears
+    // statsValid (bit 6 of statFlags, IY+9), _DrawRectBorder turns on only a
+    // rectangle's border (rows H to D, columns L to E).
+    void moreCallsOfPublicPrograms() {
+        const auto s = runAsm(R"(
+        ld a, 7
+        bcall(_SetXXOP1)
+        bcall(_OP1ToOP3)
+        bcall(_PushOP3)
+        bcall(_OP1Set0)
+        bcall(_PopRealO4)
+        bcall(_OP4ToOP1)
+        ld de, 9000h
+        bcall(_MovFrOP1)
+        bcall(_InvOP1S)
+        bcall(_CkOP1Pos)
+        push af
+        pop hl
+        ld a, l
+        ld (9010h), a
+        set 6, (iy+9)
+        bcall(_DelRes)
+        ld a, (iy+9)
+        ld (9011h), a
+        ld hl, 2*256+3
+        ld de, 10*256+20
+        bcall(_DrawRectBorder)
+        ret)");
+        QVERIFY2(s->stopped() && s->stopped()->returned,
+                 s->stopped() ? s->stopped()->reason.c_str() : "still running");
+        QCOMPARE(at(*s, 0x9000), std::uint8_t(0x00)); // 7: real, exponent 80h, 70h
+        QCOMPARE(at(*s, 0x9001), std::uint8_t(0x80));
+        QCOMPARE(at(*s, 0x9002), std::uint8_t(0x70));
+        QCOMPARE(at(*s, 0x9010) & 0x40, 0); // -7: NZ
+        QCOMPARE(at(*s, 0x9011) & 0x40, 0);
+        const Lcd &lcd = s->machine().lcd();
+        QVERIFY(lcd.memoryPixel(3, 2) && lcd.memoryPixel(20, 10) && lcd.memoryPixel(3, 10));
+        QVERIFY(!lcd.memoryPixel(10, 5) && !lcd.memoryPixel(21, 10));
+    }
+
     // A program for Ion, written against Ion's documented header (ion.inc:
     // lVectors = cmdshad + 80, the routines 3 bytes apart; libs.txt for what
     // each takes and gives) runs as Ion starts it: past its `ret`, carry clear.
@@ -819,12 +861,12 @@ dot:    db 80h)");
         db 1
         ds 30, 0
         db 0
-        call 40BCh              ; fastline
+        call 4131h              ; runprog
         ret)");
         Session lacking(program);
         lacking.runUntil(6000000);
         QCOMPARE(QString::fromStdString(lacking.stopped()->reason),
-                 QString("the program called MirageOS's routine fastline at 40BCh from 9DB6h, one "
+                 QString("the program called MirageOS's routine runprog at 4131h from 9DB6h, one "
                          "this runner does not answer"));
     }
 
@@ -957,13 +999,14 @@ icon:   db 0FFh, 0FFh
         db 07h, 00h
         dw 0
         dw 0
-start:  call 41EEh              ; OpenGUIStack
+start:  call 4206h              ; GUIFindNext
         ret)");
         Session stops(gui);
         stops.runUntil(6000000);
         QCOMPARE(QString::fromStdString(stops.stopped()->reason),
-                 QString("the program called Doors CS's routine OpenGUIStack at 41EEh from 9DA1h, "
-                         "one this runner does not answer"));
+                 QString("the program called Doors CS's GUI routine GUIFindNext at 4206h from "
+                         "9DA1h, one this runner does not answer (of Doors CS's GUI, this runner "
+                         "answers the stack, RenderGUI and GUIMouse)"));
     }
 
     // An arrow held down comes again, as the calculator repeats it; a held

@@ -221,7 +221,8 @@ private slots:
         const long at = window->Text1->positionFromLineIndex(4, 5);
         QCOMPARE(language()->hoverText(at), QString("start = 9D95h (40341)\nlabel, prog.z80:4"));
         // The build, older than the text, put it elsewhere.
-        QVERIFY(writeBytes(tree->path("Exec/prog.lab"), "other = $9D95\nSTART = $9DA0\n"));
+        // Lines ended by a lone CR, the last by none.
+        QVERIFY(writeBytes(tree->path("Exec/prog.lab"), "other = $9D95\rSTART = $9DA0"));
         QCOMPARE(language()->hoverText(at),
                  QString("start = 9D95h (40341)\nlabel, prog.z80:4\nin the last build: 9DA0h"));
     }
@@ -324,7 +325,10 @@ private slots:
     }
 
     void shiftF12ListsEveryUse() {
-        openProgram("loop:\n\tdjnz loop\n\tjr LOOP\n");
+        // Each of the three line ends, a last line without one, and an
+        // include with a byte-order mark: the lines shown are those of the uses.
+        QVERIFY(writeBytes(tree->path("Source/use.inc"), "\xEF\xBB\xBF\tret\r\tcall loop"));
+        openProgram("loop:\r\tdjnz loop\r\n\tjr LOOP\n#include \"use.inc\"");
         caretAt(0, "loop");
         key(Qt::Key_F12, Qt::ShiftModifier);
         auto *list = window->findChild<SymbolList *>("symbolList");
@@ -332,7 +336,8 @@ private slots:
         QStringList shown;
         for (int i = 0; i < items->count(); ++i)
             shown << items->item(i)->text();
-        QCOMPARE(shown, (QStringList{"prog.z80:2: djnz loop", "prog.z80:3: jr LOOP"}));
+        QCOMPARE(shown, (QStringList{"prog.z80:2: djnz loop", "prog.z80:3: jr LOOP",
+                                     "use.inc:2: call loop"}));
         QTest::keyClick(list->findChild<QLineEdit *>("symbolFilter"), Qt::Key_Down);
         QTest::keyClick(list->findChild<QLineEdit *>("symbolFilter"), Qt::Key_Return);
         int line = 0, index = 0;

@@ -30,10 +30,10 @@ OpenFile::~OpenFile() {
         ::close(m_fd);
 }
 
-long long OpenFile::read(char *buffer, std::size_t size) {
+long long readFully(int fd, char *buffer, std::size_t size) {
     std::size_t got = 0;
     while (got < size) {
-        const ssize_t n = ::read(m_fd, buffer + got, size - got);
+        const ssize_t n = ::read(fd, buffer + got, size - got);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -44,6 +44,10 @@ long long OpenFile::read(char *buffer, std::size_t size) {
         got += std::size_t(n);
     }
     return (long long)got;
+}
+
+long long OpenFile::read(char *buffer, std::size_t size) {
+    return readFully(m_fd, buffer, size);
 }
 
 } // namespace base

@@ -29,6 +29,11 @@ struct FileRead {
     bool ok() const { return failure == ReadFailure::None; }
 };
 
+// Reads from the descriptor `fd` until `buffer` is full or the file ends,
+// going on after a signal: the count read, or -1 (errno set). The one read
+// loop of the reader and of the platform's safe write.
+long long readFully(int fd, char *buffer, std::size_t size);
+
 // A regular file opened for reading, closed when it goes.
 class OpenFile {
 public:

@@ -1,10 +1,9 @@
 #include "kitsetup.h"
 
-#include "base/lines.h"
-
 #include "core/locations.h"
 #include "core/settings.h"
 #include "platform/process.h"
+#include "platform/textlines.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -29,9 +28,7 @@ QByteArray readAll(const QString &path) {
 QMultiHash<QString, QString> shippedVersions(const QString &kitFolder) {
     QMultiHash<QString, QString> hashes;
     const QByteArray bytes = readAll(kitFolder + QLatin1String("/shipped.txt"));
-    for (const std::string_view view :
-         base::splitLines({bytes.constData(), size_t(bytes.size())})) {
-        const QByteArray line = QByteArray::fromRawData(view.data(), qsizetype(view.size()));
+    for (const QByteArray &line : splitLines(bytes)) {
         const qsizetype gap = line.indexOf("  ");
         if (gap > 0)
             hashes.insert(QString::fromUtf8(line.mid(gap + 2)),
@@ -64,7 +61,7 @@ QSet<QString> recordedFiles(const QString &root, const QMultiHash<QString, QStri
         return files;
     }
     QSet<QString> files;
-    for (const QByteArray &line : record.split('\n'))
+    for (const QByteArray &line : splitLines(record))
         if (!line.isEmpty())
             files << QString::fromUtf8(line);
     return files;

@@ -1,6 +1,7 @@
 #include "core/recentfiles.h"
 
 #include "platform/textfile.h"
+#include "platform/textlines.h"
 
 #include <QFileInfo>
 
@@ -13,7 +14,7 @@ QStringList RecentFiles::lines() const {
     QByteArray bytes;
     if (QFileInfo(m_file).size() > kMaxRecord || readWholeFile(m_file, &bytes))
         return {};
-    return QString::fromUtf8(bytes).split(QLatin1Char('\n'));
+    return splitLines(QString::fromUtf8(bytes));
 }
 
 QStringList RecentFiles::files() const {
@@ -35,7 +36,7 @@ RecentFiles::LineEnds RecentFiles::newLineEnds() const {
 
 bool RecentFiles::add(const QString &path, bool saved, LineEnds lineEnds) {
     const QString absolute = QFileInfo(path).absoluteFilePath();
-    if (absolute.contains(QLatin1Char('\n')))
+    if (absolute.contains(QLatin1Char('\n')) || absolute.contains(QLatin1Char('\r')))
         return false; // a name the record cannot hold
     QStringList all = lines();
     const QString head =

@@ -1,8 +1,11 @@
 #include "shownlog.h"
 
 #include "core/document.h"
+#include "platform/textlines.h"
 
 #include <QCoreApplication>
+
+#include <algorithm>
 
 namespace {
 
@@ -33,12 +36,13 @@ std::optional<FileError> readShownLog(const QString &path, QString *text) {
         return error;
     // A log cut short ends with its last whole line.
     if (size > bytes.size()) {
-        const qsizetype end = bytes.lastIndexOf('\n');
+        const qsizetype end = std::max(bytes.lastIndexOf('\n'), bytes.lastIndexOf('\r'));
         if (end >= 0)
             bytes.truncate(end + 1);
     }
     const qint64 bytesLeft = size - bytes.size();
-    QStringList lines = decodeToolText(bytes).split(QLatin1Char('\n'));
+    const QString decoded = decodeToolText(bytes);
+    QStringList lines = splitLines(decoded);
     int linesCut = 0;
     for (QString &line : lines) {
         if (line.size() > kShownLineLength) {
@@ -48,6 +52,8 @@ std::optional<FileError> readShownLog(const QString &path, QString *text) {
         }
     }
     *text = lines.join(QLatin1Char('\n'));
+    if (decoded.endsWith(QLatin1Char('\n')) || decoded.endsWith(QLatin1Char('\r')))
+        *text += QLatin1Char('\n');
     if (bytesLeft > 0 || linesCut > 0) {
         if (!text->isEmpty() && !text->endsWith(QLatin1Char('\n')))
             *text += QLatin1Char('\n');

@@ -1,6 +1,7 @@
 #include "unsavedtext.h"
 
 #include "core/locations.h"
+#include "platform/textlines.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -29,7 +30,7 @@ QStringList takeUnsavedTextNotices(const QString &root) {
         return {};
     QFile::remove(recordPath);
     QStringList notices;
-    for (const QByteArray &line : record.split('\n'))
+    for (const QByteArray &line : splitLines(record))
         if (!line.isEmpty())
             notices << QCoreApplication::translate(
                            "Session", "When the last desktop session ended, your text could not "

@@ -1,6 +1,6 @@
 #pragma once
-// Small pieces shared by the file reader and writer: a descriptor closed on
-// every way out, and whole reads and writes that go on after a signal.
+// Small pieces of the file writer: a descriptor closed on every way out,
+// and whole writes that go on after a signal (whole reads: base/wholefile.h).
 
 #include <QtGlobal>
 
@@ -43,23 +43,6 @@ inline bool writeAll(int fd, const char *data, qsizetype size) {
         size -= n;
     }
     return true;
-}
-
-// Reads into `buffer` until it is full or the file ends; the count read, or -1.
-inline qsizetype readSome(int fd, char *buffer, qsizetype size) {
-    qsizetype got = 0;
-    while (got < size) {
-        const ssize_t n = ::read(fd, buffer + got, size_t(size - got));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return -1;
-        }
-        if (n == 0)
-            break;
-        got += n;
-    }
-    return got;
 }
 
 } // namespace posixfile

@@ -6,6 +6,8 @@
 
 #include "posixfile.h"
 
+#include "base/wholefile.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -124,7 +126,7 @@ bool copyAll(int from, int to) {
         return false;
     char buffer[65536];
     for (;;) {
-        const qsizetype n = posixfile::readSome(from, buffer, sizeof buffer);
+        const qsizetype n = qsizetype(base::readFully(from, buffer, sizeof buffer));
         if (n <= 0)
             return n == 0;
         if (!writeAll(to, buffer, n))

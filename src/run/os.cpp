@@ -51,6 +51,11 @@ void Os::on(const char *name, Call call) {
     }
 }
 
+void Os::addCalls(const NamedCall *first, std::size_t count) {
+    for (const NamedCall *c = first; c != first + count; ++c)
+        on(c->name, [this, answer = c->answer](Machine &m) { return answer(*this, m); });
+}
+
 std::vector<std::string> Os::answeredCalls() const {
     std::vector<std::string> names;
     for (const RomCall &c : romCalls())
@@ -120,7 +125,7 @@ void Os::enter(Machine &m, std::uint16_t pc) {
         return;
     }
     if (const auto shell = m_shellCalls.find(pc); shell != m_shellCalls.end()) {
-        m_callName = "the shell's routine at " + hex4(pc);
+        m_callName = m_shell + "'s " + m_shellNames[pc] + " (" + hex4(pc) + ")";
         m_callFrom = std::uint16_t(m.readWord(m.reg(Reg::SP)) - 3);
         finishCall(m, shell->second(m), false);
         return;
@@ -135,12 +140,9 @@ void Os::enter(Machine &m, std::uint16_t pc) {
         return;
     }
     if ((m_shell == "MirageOS" && pc >= 0x4083 && pc < 0x41D6) ||
-        (m_shell == "Doors CS" && pc >= 0x4083 && pc < 0x4230)) {
-        const std::string name = shellRoutineName(pc);
-        m.stop("the program called " + m_shell + "'s routine " + (name.empty() ? "" : name + " ") +
-               "at " + hex4(pc) + " from " + hex4(std::uint16_t(m.readWord(m.reg(Reg::SP)) - 3)) +
-               ", one this runner does not answer");
-    } else if (pc == 0)
+        (m_shell == "Doors CS" && pc >= 0x4083 && pc < 0x4230))
+        m.stop(unansweredShellRoutine(m, pc));
+    else if (pc == 0)
         m.stop("the program jumped to 0000h, which restarts the calculator");
     else
         m.stop("the program jumped to " + hex4(pc) +
@@ -170,6 +172,10 @@ void Os::finishCall(Machine &m, Result r, bool) {
         m.finish();
     else if (m.cycles() < m.nextInterrupt()) // wait as the OS does, till the next interrupt
         m.idle(m.nextInterrupt() - m.cycles());
+}
+
+std::string Os::callPlace() const {
+    return hex4(m_callFrom) + ", " + m_callName;
 }
 
 Os::Result Os::calculatorError(Machine &m, const std::string &error, const std::string &why) {

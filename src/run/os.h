@@ -49,6 +49,9 @@ struct OsState {
     std::string shell;
     bool uncharged = false;
     int appFirst = -1, appPages = 0;
+    std::vector<std::vector<std::uint8_t>> gui; // Doors CS's GUI stack: type, then data
+    bool guiOpen = false;
+    int mouseX = 48, mouseY = 32;
 };
 
 class Os : public Rom {
@@ -75,14 +78,26 @@ public:
     // The names of the calls this OS answers (the shells' libraries apart).
     std::vector<std::string> answeredCalls() const;
     OsState state() const {
-        return {m_vars,        m_heap,  m_callName,  m_callFrom, m_ans,
-                m_shellRandom, m_shell, m_uncharged, m_appFirst, m_appPages};
+        return {m_vars,        m_heap,    m_callName,  m_callFrom, m_ans,
+                m_shellRandom, m_shell,   m_uncharged, m_appFirst, m_appPages,
+                m_gui,         m_guiOpen, m_mouseX,    m_mouseY};
     }
     void setState(const OsState &s) {
         m_vars = s.vars, m_heap = s.heap, m_callName = s.callName, m_callFrom = s.callFrom;
         m_ans = s.ans, m_shellRandom = s.shellRandom, m_shell = s.shell, m_uncharged = s.uncharged;
         m_appFirst = s.appFirst, m_appPages = s.appPages;
+        m_gui = s.gui, m_guiOpen = s.guiOpen, m_mouseX = s.mouseX, m_mouseY = s.mouseY;
     }
+
+    // The 768-byte picture at `at` (a row of 96 pixels every 12 bytes) to the
+    // display, as _GrBufCpy shows the graph buffer.
+    static void showPicture(Machine &m, std::uint16_t at);
+    // The byte of the graph buffer that holds pixel (x, y), as Ion's getpixel
+    // finds it (no bounds: x and y are bytes), and the pixel's mask in it.
+    static std::uint16_t bufferByte(int x, int y) {
+        return std::uint16_t(ram::plotSScreen + y * 12 + x / 8);
+    }
+    static std::uint8_t pixelMask(int x) { return std::uint8_t(0x80 >> (x & 7)); }
 
 private:
     enum class Result { Done, Wait, Ended };
@@ -97,12 +112,44 @@ private:
     void addMemoryCalls();
     void addVariableCalls();
     void addSystemCalls();
+    // A shell library's routine: where a program calls it, its name in the
+    // shell's header, and its answer (null for one this runner does not answer,
+    // named when a program stops there). Each shell's list is a table of named
+    // functions in its own file: os_ion.cpp, os_mirage.cpp, os_doors.cpp.
+    struct ShellRoutine {
+        std::uint16_t address;
+        const char *name;
+        Result (*answer)(Os &, Machine &);
+    };
+    // An OS call's answer under the name programs call it by (romtable.h
+    // gives its address); a family's calls are a table of such named
+    // functions in its own file (os_display.cpp, os_keys.cpp, os_math.cpp,
+    // os_memory.cpp, os_vars.cpp).
+    struct NamedCall {
+        const char *name;
+        Result (*answer)(Os &, Machine &);
+    };
+    friend struct KeyCalls;
+    friend struct MemoryCalls;
+    friend struct VariableCalls;
+    friend struct MathCalls;
+    friend struct DisplayCalls;
+    void addCalls(const NamedCall *first, std::size_t count);
+    friend struct IonLibrary;
+    friend struct MirageLibrary;
+    friend struct DoorsLibrary;
+    friend struct DoorsGui;
+    friend struct GuiPainter;
+    void addShellRoutines(const ShellRoutine *first, std::size_t count, std::uint16_t base = 0);
+    int mouseX() const { return m_mouseX; }
+    int mouseY() const { return m_mouseY; }
+    // The call being answered and where it was called from, for a stop's reason.
+    std::string callPlace() const;
     void addIonCalls(std::uint16_t table);
     void addMirageCalls();
-    void addMoreMirageCalls();
     void addDoorsCalls();
-    // The name of a MirageOS or Doors CS routine this runner does not answer.
-    static std::string shellRoutineName(std::uint16_t pc);
+    // Why a call into a shell's library at `pc` stops the run.
+    std::string unansweredShellRoutine(Machine &m, std::uint16_t pc) const;
     void showDone(Machine &m);
     // A bcall or bjump whose word has bits 15-14 clear, from an application:
     // through its branch table (os_apps.cpp).
@@ -148,11 +195,15 @@ private:
     std::uint16_t m_heap = 0xC000;
     TiFloat m_ans = fromInt(0);
     std::unordered_map<std::uint16_t, Call> m_shellCalls; // by the RAM address called
+    std::unordered_map<std::uint16_t, const char *> m_shellNames; // answered or not
     std::uint32_t m_shellRandom = 1;
     std::string m_shell;      // the shell the program runs under, empty for the home screen
     bool m_uncharged = false; // drawing after the program's end takes none of its time
     int m_appFirst = -1;      // the running application's first Flash page, -1 for a program
     int m_appPages = 0;
+    std::vector<std::vector<std::uint8_t>> m_gui; // Doors CS's GUI stack, bottom first
+    bool m_guiOpen = false;
+    int m_mouseX = 48, m_mouseY = 32; // Doors CS's mouse
 };
 
 } // namespace run

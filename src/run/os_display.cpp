@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
 
 namespace run {
 
@@ -83,6 +84,12 @@ void Os::putC(Machine &m, std::uint8_t code) {
         m.write(ram::curCol, std::uint8_t(col));
 }
 
+void Os::showPicture(Machine &m, std::uint16_t at) {
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 96; ++x)
+            m.lcd().setMemoryPixel(x, y, m.read(std::uint16_t(at + y * 12 + x / 8)) & pixelMask(x));
+}
+
 // One character at (penCol, penRow), to the screen or, with textWrite, to
 // the graph buffer. False, and nothing drawn, when it does not fit.
 bool Os::vPutMap(Machine &m, std::uint8_t code) {
@@ -148,96 +155,95 @@ void Os::line(Machine &m, int x0, int y0, int x1, int y1, int mode) {
     }
 }
 
-void Os::addDisplayCalls() {
-    const auto clearLcd = [](Machine &m) {
+struct DisplayCalls {
+    using Result = Os::Result;
+
+    // The home screen: cleared (with its text shadow for the "Scrn" forms),
+    // characters at the cursor, strings, lines and numbers.
+    static Result clrLCD(Os &, Machine &m) {
         m.idle(cost::kScreen);
         m.lcd().clearMemory();
         return Result::Done;
-    };
-    const auto clearScreen = [](Machine &m) {
-        m.idle(cost::kScreen + 128 * cost::kByte);
-        m.lcd().clearMemory();
+    }
+    static Result clrScrn(Os &os, Machine &m) {
+        m.idle(128 * cost::kByte);
+        clrTxtShd(os, m);
+        return clrLCD(os, m);
+    }
+    static Result clrTxtShd(Os &, Machine &m) {
         for (int i = 0; i < 128; ++i)
             m.write(std::uint16_t(ram::textShadow + i), ' ');
         return Result::Done;
-    };
-    on("_ClrLCDFull", clearLcd);
-    on("_ClrLCD", clearLcd);
-    on("_ClrScrnFull", clearScreen);
-    on("_ClrScrn", clearScreen);
-    on("_ClrTxtShd", [](Machine &m) {
-        for (int i = 0; i < 128; ++i)
-            m.write(std::uint16_t(ram::textShadow + i), ' ');
-        return Result::Done;
-    });
-    on("_HomeUp", [](Machine &m) {
+    }
+    static Result homeUp(Os &, Machine &m) {
         m.write(ram::curRow, 0);
         m.write(ram::curCol, 0);
         return Result::Done;
-    });
-    on("_PutMap", [this](Machine &m) {
-        drawCell(m, m.read(ram::curRow), m.read(ram::curCol), m.a());
+    }
+    static Result putMap(Os &os, Machine &m) {
+        os.drawCell(m, m.read(ram::curRow), m.read(ram::curCol), m.a());
         return Result::Done;
-    });
-    on("_PutC", [this](Machine &m) {
-        putC(m, m.a());
+    }
+    static Result putC(Os &os, Machine &m) {
+        os.putC(m, m.a());
         return Result::Done;
-    });
-    on("_PutS", [this](Machine &m) {
+    }
+    static Result putS(Os &os, Machine &m) {
         std::uint16_t hl = m.reg(Reg::HL);
         for (int n = 0; n < 4096 && m.read(hl); ++n)
-            putC(m, m.read(hl++));
+            os.putC(m, m.read(hl++));
         m.setReg(Reg::HL, std::uint16_t(hl + 1));
         m.setFlags(0);
         return Result::Done;
-    });
-    on("_PutPS", [this](Machine &m) {
+    }
+    static Result putPS(Os &os, Machine &m) {
         std::uint16_t hl = m.reg(Reg::HL);
         for (int n = m.read(hl++); n > 0; --n)
-            putC(m, m.read(hl++));
+            os.putC(m, m.read(hl++));
         m.setReg(Reg::HL, hl);
         return Result::Done;
-    });
-    on("_NewLine", [this](Machine &m) {
-        newLine(m);
+    }
+    static Result newLine(Os &os, Machine &m) {
+        os.newLine(m);
         return Result::Done;
-    });
-    on("_EraseEOL", [this](Machine &m) {
+    }
+    static Result eraseEOL(Os &os, Machine &m) {
         for (int c = m.read(ram::curCol); c < 16; ++c)
-            drawCell(m, m.read(ram::curRow), c, ' ');
+            os.drawCell(m, m.read(ram::curRow), c, ' ');
         return Result::Done;
-    });
-    on("_DispHL", [this](Machine &m) {
+    }
+    static Result dispHL(Os &os, Machine &m) {
         m.idle(5 * cost::kDigit);
         const std::string digits = std::to_string(m.reg(Reg::HL));
         for (char c : std::string(5 - digits.size(), ' ') + digits)
-            putC(m, std::uint8_t(c));
+            os.putC(m, std::uint8_t(c));
         return Result::Done;
-    });
-    on("_DispDone", [this](Machine &m) {
+    }
+    static Result dispDone(Os &os, Machine &m) {
         m.write(ram::curCol, 12);
         for (char c : std::string("Done"))
-            putC(m, std::uint8_t(c));
+            os.putC(m, std::uint8_t(c));
         if (m.read(ram::curCol) != 0)
-            newLine(m);
+            os.newLine(m);
         return Result::Done;
-    });
-    on("_VPutMap", [this](Machine &m) {
-        m.setFlags(vPutMap(m, m.a()) ? 0x00 : 0x01);
+    }
+    // The small font at the pen; carry when a character did not fit.
+    static Result vPutMap(Os &os, Machine &m) {
+        m.setFlags(os.vPutMap(m, m.a()) ? 0x00 : 0x01);
         return Result::Done;
-    });
-    on("_VPutS", [this](Machine &m) {
+    }
+    static Result vPutS(Os &os, Machine &m) {
         std::uint16_t hl = m.reg(Reg::HL);
         bool fits = true;
         for (int n = 0; n < 4096 && m.read(hl); ++n)
-            fits = vPutMap(m, m.read(hl++)) && fits;
+            fits = os.vPutMap(m, m.read(hl++)) && fits;
         m.setReg(Reg::HL, std::uint16_t(hl + 1));
         m.setFlags(fits ? 0x00 : 0x01);
         return Result::Done;
-    });
+    }
     // The width in pixels of a string in the small font, its length in its
     // first byte (TI-83 Plus SDK, SStringLength): in A and B, HL kept.
-    on("_SStringLength", [](Machine &m) {
+    static Result sStringLength(Os &, Machine &m) {
         const std::uint16_t hl = m.reg(Reg::HL);
         int width = 0;
         for (int i = 1; i <= m.read(hl); ++i)
@@ -246,28 +252,27 @@ void Os::addDisplayCalls() {
         m.setReg(Reg::BC, std::uint16_t((width & 0xFF) << 8 | (m.reg(Reg::BC) & 0xFF)));
         m.idle(std::uint64_t(m.read(hl)) * 60);
         return Result::Done;
-    });
-    on("_VPutSN", [this](Machine &m) {
+    }
+    static Result vPutSN(Os &os, Machine &m) {
         std::uint16_t hl = m.reg(Reg::HL);
         for (int n = m.reg(Reg::BC) >> 8; n > 0; --n)
-            vPutMap(m, m.read(hl++));
+            os.vPutMap(m, m.read(hl++));
         m.setReg(Reg::HL, hl);
         return Result::Done;
-    });
-    on("_GrBufClr", [](Machine &m) {
+    }
+    // The graph buffer and saved pictures of the screen.
+    static Result grBufClr(Os &, Machine &m) {
         m.idle(kBufferBytes * cost::kByte);
         for (std::uint16_t i = 0; i < kBufferBytes; ++i)
             m.write(std::uint16_t(ram::plotSScreen + i), 0);
         return Result::Done;
-    });
-    on("_GrBufCpy", [](Machine &m) {
+    }
+    static Result grBufCpy(Os &, Machine &m) {
         m.idle(cost::kScreen);
-        for (int y = 0; y < 64; ++y)
-            for (int x = 0; x < 96; ++x)
-                m.lcd().setMemoryPixel(x, y, bufferPixel(m, x, y));
+        Os::showPicture(m, ram::plotSScreen);
         return Result::Done;
-    });
-    on("_SaveDisp", [](Machine &m) {
+    }
+    static Result saveDisp(Os &, Machine &m) {
         m.idle(cost::kScreen);
         const std::uint16_t hl = m.reg(Reg::HL);
         for (int i = 0; i < kBufferBytes * 8; ++i)
@@ -280,62 +285,101 @@ void Os::addDisplayCalls() {
                     m.write(a, std::uint8_t(m.read(a) | 0x80 >> (x & 7)));
                 }
         return Result::Done;
-    });
-    on("_RestoreDisp", [](Machine &m) {
+    }
+    static Result restoreDisp(Os &, Machine &m) {
         m.idle(cost::kScreen);
-        const std::uint16_t hl = m.reg(Reg::HL);
-        for (int y = 0; y < 64; ++y)
-            for (int x = 0; x < 96; ++x)
-                m.lcd().setMemoryPixel(
-                    x, y, m.read(std::uint16_t(hl + y * 12 + x / 8)) & (0x80 >> (x & 7)));
+        Os::showPicture(m, m.reg(Reg::HL));
         return Result::Done;
-    });
-    on("_IPoint", [this](Machine &m) {
+    }
+    // Points and lines of the graph, rows from the bottom.
+    static Result iPoint(Os &os, Machine &m) {
         const std::uint16_t bc = m.reg(Reg::BC);
-        point(m, bc >> 8, bc & 0xFF, m.reg(Reg::DE) >> 8);
+        os.point(m, bc >> 8, bc & 0xFF, m.reg(Reg::DE) >> 8);
         return Result::Done;
-    });
-    on("_ILine", [this](Machine &m) {
+    }
+    static Result iLine(Os &os, Machine &m) {
         const std::uint16_t bc = m.reg(Reg::BC), de = m.reg(Reg::DE);
-        line(m, bc >> 8, bc & 0xFF, de >> 8, de & 0xFF, m.reg(Reg::HL) >> 8);
+        os.line(m, bc >> 8, bc & 0xFF, de >> 8, de & 0xFF, m.reg(Reg::HL) >> 8);
         return Result::Done;
-    });
-    on("_DarkLine", [this](Machine &m) {
+    }
+    static Result darkLine(Os &os, Machine &m) {
         const std::uint16_t bc = m.reg(Reg::BC), de = m.reg(Reg::DE);
-        line(m, bc >> 8, bc & 0xFF, de >> 8, de & 0xFF, 1);
+        os.line(m, bc >> 8, bc & 0xFF, de >> 8, de & 0xFF, 1);
         return Result::Done;
-    });
-    // Rectangles of the screen, corners given as rows H and D, columns L and E.
-    const auto rect = [this](const char *name, int mode) {
-        on(name, [mode](Machine &m) {
-            const std::uint16_t hl = m.reg(Reg::HL), de = m.reg(Reg::DE);
-            // A display byte read and written for every 8 pixels of a row.
-            const int rows = std::max(0, std::min(63, de >> 8) - (hl >> 8) + 1);
-            const int bytes = std::max(0, std::min(95, de & 0xFF) - (hl & 0xFF) + 8) / 8;
-            m.idle(std::uint64_t(rows * bytes) * 2 * cost::kLcdByte);
-            for (int y = hl >> 8; y <= de >> 8 && y < 64; ++y)
-                for (int x = hl & 0xFF; x <= (de & 0xFF) && x < 96; ++x)
+    }
+    // Rectangles of the screen, corners given as rows H and D, columns L and
+    // E: Mode 0 off, 1 on, 2 inverted, 3 the border only, on.
+    template <int Mode> static Result rect(Os &, Machine &m) {
+        const std::uint16_t hl = m.reg(Reg::HL), de = m.reg(Reg::DE);
+        // A display byte read and written for every 8 pixels of a row.
+        const int rows = std::max(0, std::min(63, de >> 8) - (hl >> 8) + 1);
+        const int bytes = std::max(0, std::min(95, de & 0xFF) - (hl & 0xFF) + 8) / 8;
+        m.idle(std::uint64_t(rows * bytes) * 2 * cost::kLcdByte);
+        const int top = hl >> 8, left = hl & 0xFF, bottom = de >> 8, right = de & 0xFF;
+        for (int y = top; y <= bottom && y < 64; ++y)
+            for (int x = left; x <= right && x < 96; ++x)
+                if (Mode != 3 || y == top || y == bottom || x == left || x == right)
                     m.lcd().setMemoryPixel(x, y,
-                                           mode == 2 ? !m.lcd().memoryPixel(x, y) : mode == 1);
-            return Result::Done;
-        });
+                                           Mode == 2 ? !m.lcd().memoryPixel(x, y) : Mode != 0);
+        return Result::Done;
+    }
+    // A flag bit set or cleared, and nothing more.
+    template <int Offset, int Bit, bool Value> static Result setFlag(Os &, Machine &m) {
+        m.setFlag(Offset, Bit, Value);
+        return Result::Done;
+    }
+    // No split screen: grfSplit and vertSplit of sGrFlags stay clear.
+    static Result forceFullScreen(Os &, Machine &m) {
+        m.setFlag(flags::sGrFlags, 0, false);
+        m.setFlag(flags::sGrFlags, 1, false);
+        return Result::Done;
+    }
+    static Result lcdBusy(Os &, Machine &) { return Result::Done; }
+
+    static constexpr Os::NamedCall kCalls[] = {
+        {"_ClrLCDFull", clrLCD},
+        {"_ClrLCD", clrLCD},
+        {"_ClrScrnFull", clrScrn},
+        {"_ClrScrn", clrScrn},
+        {"_ClrTxtShd", clrTxtShd},
+        {"_HomeUp", homeUp},
+        {"_PutMap", putMap},
+        {"_PutC", putC},
+        {"_PutS", putS},
+        {"_PutPS", putPS},
+        {"_NewLine", newLine},
+        {"_EraseEOL", eraseEOL},
+        {"_DispHL", dispHL},
+        {"_DispDone", dispDone},
+        {"_VPutMap", vPutMap},
+        {"_VPutS", vPutS},
+        {"_SStringLength", sStringLength},
+        {"_VPutSN", vPutSN},
+        {"_GrBufClr", grBufClr},
+        {"_GrBufCpy", grBufCpy},
+        {"_SaveDisp", saveDisp},
+        {"_RestoreDisp", restoreDisp},
+        {"_IPoint", iPoint},
+        {"_ILine", iLine},
+        {"_DarkLine", darkLine},
+        {"_ClearRect", rect<0>},
+        {"_FillRect", rect<1>},
+        {"_InvertRect", rect<2>},
+        {"_DrawRectBorder", rect<3>},
+        {"_DelRes", setFlag<9, 6, false>}, // statsValid of statFlags: no statistics are kept
+        {"_ForceFullScreen", forceFullScreen},
+        {"_RunIndicOff", setFlag<flags::indicFlags, flags::indicRun, false>},
+        {"_RunIndicOn", setFlag<flags::indicFlags, flags::indicRun, true>},
+        {"_CursorOff", setFlag<flags::curFlags, flags::curOn, false>},
+        {"_CursorOn", setFlag<flags::curFlags, flags::curOn, true>},
+        {"_DisableApd", setFlag<flags::apdFlags, flags::apdAble, false>},
+        {"_EnableApd", setFlag<flags::apdFlags, flags::apdAble, true>},
+        {"_LCD_BUSY", lcdBusy},
     };
-    rect("_ClearRect", 0);
-    rect("_FillRect", 1);
-    rect("_InvertRect", 2);
-    const auto setFlag = [this](const char *name, int offset, int bit, bool value) {
-        on(name, [=](Machine &m) {
-            m.setFlag(offset, bit, value);
-            return Result::Done;
-        });
-    };
-    setFlag("_RunIndicOff", flags::indicFlags, flags::indicRun, false);
-    setFlag("_RunIndicOn", flags::indicFlags, flags::indicRun, true);
-    setFlag("_CursorOff", flags::curFlags, flags::curOn, false);
-    setFlag("_CursorOn", flags::curFlags, flags::curOn, true);
-    setFlag("_DisableApd", flags::apdFlags, flags::apdAble, false);
-    setFlag("_EnableApd", flags::apdFlags, flags::apdAble, true);
-    on("_LCD_BUSY", [](Machine &) { return Result::Done; });
+};
+
+void Os::addDisplayCalls() {
+    addCalls(std::begin(DisplayCalls::kCalls), std::size(DisplayCalls::kCalls));
 }
 
 } // namespace run

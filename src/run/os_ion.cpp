@@ -1,12 +1,15 @@
-// The shells' libraries. Ion's, for programs written for the Ion shell: the eight routines
+// Ion's library, for programs written for the Ion shell: the eight routines
 // its header ion.inc names, reached by `call` through a table of jumps at
 // lVectors (cmdshad + 80 = 96BEh, three bytes apart), answered here from
 // their documentation (Ion's libs.txt: inputs, outputs and what each draws).
 // Ion starts a program after its first byte (the `ret` that stops it when
 // run from the home screen) with carry clear, so `jr nc,start` runs it.
+// MirageOS and Doors CS answer the same routines at 4083h (os_mirage.cpp).
 
 #include "run/costs.h"
 #include "run/os.h"
+
+#include <iterator>
 
 namespace run {
 
@@ -34,71 +37,67 @@ void xorSprite(Machine &m, std::uint16_t sprite, int x, int y, int height, int w
 
 } // namespace
 
-void Os::addIonCalls(std::uint16_t table) {
-    const auto vector = [table](int n) { return std::uint16_t(table + 3 * n); };
-    const auto ion = [this](std::uint16_t at, Call call) { m_shellCalls[at] = std::move(call); };
-    // Ion 1.6: version in HL (256 = 1.0), compatibility numbers, 8 routines.
-    ion(vector(0), [](Machine &m) {
+struct IonLibrary {
+    using Result = Os::Result;
+
+    // Ion 1.6: version in HL (256 = 1.0), compatibility numbers.
+    static Result version(Os &, Machine &m) {
         m.setReg(Reg::HL, 0x0106);
         m.setA(1);
         m.setReg(Reg::DE, 0x0108);
         return Result::Done;
-    });
+    }
     // A random number 0 <= A < B; B ends 0.
-    ion(vector(1), [this](Machine &m) {
+    static Result random(Os &os, Machine &m) {
         const int bound = m.reg(Reg::BC) >> 8;
-        m_shellRandom = m_shellRandom * 1103515245u + 12345u;
-        m.setA(std::uint8_t(bound ? (m_shellRandom >> 16) % unsigned(bound) : 0));
+        os.m_shellRandom = os.m_shellRandom * 1103515245u + 12345u;
+        m.setA(std::uint8_t(bound ? (os.m_shellRandom >> 16) % unsigned(bound) : 0));
         m.setReg(Reg::BC, std::uint16_t(m.reg(Reg::BC) & 0x00FF));
         m.idle(250);
         return Result::Done;
-    });
-    // ionPutSprite: B rows of 8 pixels at IX, at x = A, y = L; IX after it.
-    ion(vector(2), [](Machine &m) {
+    }
+    // B rows of 8 pixels at IX, at x = A, y = L; IX after it.
+    static Result putSprite(Os &, Machine &m) {
         const int height = m.reg(Reg::BC) >> 8;
         const std::uint16_t ix = m.reg(Reg::IX);
         xorSprite(m, ix, m.a(), m.reg(Reg::HL) & 0xFF, height, 1);
         m.setReg(Reg::IX, std::uint16_t(ix + height));
         return Result::Done;
-    });
-    // ionLargeSprite: B rows of C bytes.
-    ion(vector(3), [](Machine &m) {
+    }
+    // B rows of C bytes.
+    static Result largeSprite(Os &, Machine &m) {
         const int height = m.reg(Reg::BC) >> 8, width = m.reg(Reg::BC) & 0xFF;
         const std::uint16_t ix = m.reg(Reg::IX);
         xorSprite(m, ix, m.a(), m.reg(Reg::HL) & 0xFF, height, width);
         m.setReg(Reg::IX, std::uint16_t(ix + height * width));
         return Result::Done;
-    });
-    // ionGetPixel: the mask of pixel (A, E) in A, its byte of the buffer in HL.
-    ion(vector(4), [](Machine &m) {
+    }
+    // The mask of pixel (A, E) in A, its byte of the buffer in HL.
+    static Result getPixel(Os &, Machine &m) {
         const int x = m.a(), y = m.reg(Reg::DE) & 0xFF;
-        m.setReg(Reg::HL, std::uint16_t(ram::plotSScreen + y * 12 + x / 8));
-        m.setA(std::uint8_t(0x80 >> (x & 7)));
+        m.setReg(Reg::HL, Os::bufferByte(x, y));
+        m.setA(Os::pixelMask(x));
         m.idle(150);
         return Result::Done;
-    });
-    // ionFastCopy: the graph buffer to the display, at the display's pace.
-    ion(vector(5), [](Machine &m) {
+    }
+    // The graph buffer to the display, at the display's pace.
+    static Result fastCopy(Os &, Machine &m) {
         m.idle(768 * 70);
-        for (int y = 0; y < 64; ++y)
-            for (int x = 0; x < 96; ++x)
-                m.lcd().setMemoryPixel(x, y,
-                                       m.read(std::uint16_t(ram::plotSScreen + y * 12 + x / 8)) &
-                                           (0x80 >> (x & 7)));
+        Os::showPicture(m, ram::plotSScreen);
         return Result::Done;
-    });
-    // ionDetect: the programs whose data begins with the string at IX. This
-    // calculator holds no programs but the one running: none is found (NZ).
-    ion(vector(6), [](Machine &m) {
+    }
+    // The programs whose data begins with the string at IX. This calculator
+    // holds no programs but the one running: none is found (NZ).
+    static Result detect(Os &, Machine &m) {
         m.setReg(Reg::DE, std::uint16_t(m.reg(Reg::HL) + 1));
         m.setFlags(0x00);
         m.idle(500);
         return Result::Done;
-    });
-    // ionDecompress: B bytes to DE from the bits at HL, C the mask of each
-    // value (1, 3 or 15: 8, 4 or 2 values a byte, first in the high bits);
-    // HL ends after the compressed data.
-    ion(vector(7), [](Machine &m) {
+    }
+    // B bytes to DE from the bits at HL, C the mask of each value (1, 3 or
+    // 15: 8, 4 or 2 values a byte, first in the high bits); HL ends after the
+    // compressed data.
+    static Result decompress(Os &, Machine &m) {
         const int count = m.reg(Reg::BC) >> 8, mask = m.reg(Reg::BC) & 0xFF;
         const int bits = mask == 1 ? 1 : mask == 3 ? 2 : 4;
         std::uint16_t from = m.reg(Reg::HL), to = m.reg(Reg::DE);
@@ -114,53 +113,28 @@ void Os::addIonCalls(std::uint16_t table) {
         m.setReg(Reg::DE, to);
         m.idle(std::uint64_t(count ? count : 256) * 60);
         return Result::Done;
-    });
+    }
+
+    // By their place in the table of jumps, three bytes apart.
+    static constexpr Os::ShellRoutine kRoutines[] = {
+        {0, "ionVersion", version},     {3, "ionRandom", random},
+        {6, "ionPutSprite", putSprite}, {9, "ionLargeSprite", largeSprite},
+        {12, "ionGetPixel", getPixel},  {15, "ionFastCopy", fastCopy},
+        {18, "ionDetect", detect},      {21, "ionDecompress", decompress},
+    };
+};
+
+void Os::addShellRoutines(const ShellRoutine *first, std::size_t count, std::uint16_t base) {
+    for (const ShellRoutine *r = first; r != first + count; ++r) {
+        const std::uint16_t at = std::uint16_t(base + r->address);
+        m_shellNames[at] = r->name;
+        if (r->answer)
+            m_shellCalls[at] = [this, answer = r->answer](Machine &m) { return answer(*this, m); };
+    }
 }
 
-// MirageOS's own routines (mirage.inc, MirageOS's developer include), in
-// its page at 4000h, after the Ion routines it answers at 4083h; those whose
-// documented effect is plain from their inputs and outputs.
-void Os::addMirageCalls() {
-    addIonCalls(0x4083);
-    const auto mirage = [this](std::uint16_t at, Call call) { m_shellCalls[at] = std::move(call); };
-    // directin: the keys held in the groups A selects, as port 1 reads them.
-    mirage(0x409B, [](Machine &m) {
-        m.keypad().selectGroups(m.a());
-        m.setA(m.keypad().read(m.time6()));
-        m.idle(80);
-        return Result::Done;
-    });
-    // multhe: HL = H * E; multhl: HL = H * L.
-    mirage(0x40B3, [](Machine &m) {
-        m.setReg(Reg::HL, std::uint16_t((m.reg(Reg::HL) >> 8) * (m.reg(Reg::DE) & 0xFF)));
-        m.idle(300);
-        return Result::Done;
-    });
-    mirage(0x40B6, [](Machine &m) {
-        m.setReg(Reg::HL, std::uint16_t((m.reg(Reg::HL) >> 8) * (m.reg(Reg::HL) & 0xFF)));
-        m.idle(300);
-        return Result::Done;
-    });
-    // quittoshell: the program is over, back to MirageOS's menu.
-    mirage(0x40B9, [](Machine &) { return Result::Ended; });
-    // cphlbc and cphlde: HL compared with BC or DE, the flags as CP sets them.
-    const auto compare = [](Reg other) {
-        return [other](Machine &m) {
-            const int hl = m.reg(Reg::HL), v = m.reg(other);
-            m.setFlags(std::uint8_t((hl == v ? 0x40 : 0) | (hl < v ? 0x01 : 0)));
-            return Result::Done;
-        };
-    };
-    mirage(0x40E9, compare(Reg::BC));
-    mirage(0x4101, compare(Reg::DE));
-    // rand127: a random number 0 to 127 in A.
-    mirage(0x40FB, [this](Machine &m) {
-        m_shellRandom = m_shellRandom * 1103515245u + 12345u;
-        m.setA(std::uint8_t((m_shellRandom >> 16) & 0x7F));
-        m.idle(250);
-        return Result::Done;
-    });
-    addMoreMirageCalls();
+void Os::addIonCalls(std::uint16_t table) {
+    addShellRoutines(std::begin(IonLibrary::kRoutines), std::size(IonLibrary::kRoutines), table);
 }
 
 void Os::startShell(Machine &m, const std::string &shell) {

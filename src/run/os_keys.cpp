@@ -5,6 +5,7 @@
 #include "run/os.h"
 
 #include <cstdio>
+#include <iterator>
 
 namespace run {
 
@@ -59,24 +60,26 @@ Os::Result Os::waitForKey(Machine &m) {
     return Result::Wait;
 }
 
-void Os::addKeyCalls() {
-    on("_GetCSC", [this](Machine &m) {
+struct KeyCalls {
+    using Result = Os::Result;
+
+    static Result getCSC(Os &os, Machine &m) {
         const std::optional<int> key = m.keypad().takePress(m.time6());
         if (!key && m.keypad().scriptExhausted(m.time6()))
-            return waitForKey(m);
+            return os.waitForKey(m);
         const int code = key && *key != sk::On ? *key : 0;
         m.setA(std::uint8_t(code));
         m.write(ram::kbdScanCode, 0);
         m.setReg(Reg::HL, 0);
         return Result::Done;
-    });
+    }
     // 2ND then ALPHA locks ALPHA on until ALPHA again; ON gives 0 with
     // onInterrupt set (TI-83 Plus SDK, GetKey: "[ON] key ... returns 0").
-    on("_GetKey", [this](Machine &m) {
+    static Result getKey(Os &os, Machine &m) {
         m.enableInterrupts();
         const std::optional<int> key = m.keypad().takePress(m.time6());
         if (!key)
-            return waitForKey(m);
+            return os.waitForKey(m);
         if (*key == 0)
             return Result::Wait;
         const bool second = m.flag(flags::shiftFlags, flags::shift2nd);
@@ -109,17 +112,26 @@ void Os::addKeyCalls() {
             return Result::Wait;
         }
         if (second && (*key == sk::Up || *key == sk::Down)) {
-            setContrast(m, m.read(ram::contrast) + (*key == sk::Up ? 1 : -1));
+            os.setContrast(m, m.read(ram::contrast) + (*key == sk::Up ? 1 : -1));
             shift(false, alpha, locked);
             return Result::Wait;
         }
         shift(false, locked, locked);
-        const int code = getKeyCode(*key, second, alpha);
+        const int code = os.getKeyCode(*key, second, alpha);
         m.setA(std::uint8_t(code));
         m.write(ram::kbdKey, std::uint8_t(code));
         m.setReg(Reg::HL, 0);
         return Result::Done;
-    });
+    }
+
+    static constexpr Os::NamedCall kCalls[] = {
+        {"_GetCSC", getCSC},
+        {"_GetKey", getKey},
+    };
+};
+
+void Os::addKeyCalls() {
+    addCalls(std::begin(KeyCalls::kCalls), std::size(KeyCalls::kCalls));
 }
 
 // The OS keeps the contrast 0-39 in RAM and sends it to the display as

@@ -5,6 +5,8 @@
 #include "run/hex.h"
 #include "run/os.h"
 
+#include <iterator>
+#include <string>
 
 namespace run {
 
@@ -52,14 +54,19 @@ Os::Result Os::store(Machine &m, const FloatResult &r) {
     return Result::Done;
 }
 
-void Os::addMathCalls() {
-    on("_DivHLBy10", [](Machine &m) {
+struct MathCalls {
+    using Result = Os::Result;
+    using Binary = FloatResult (*)(const TiFloat &, const TiFloat &);
+    using Unary = TiFloat (*)(const TiFloat &);
+
+    // Whole numbers in HL.
+    static Result divHLBy10(Os &, Machine &m) {
         const std::uint16_t hl = m.reg(Reg::HL);
         m.setReg(Reg::HL, hl / 10);
         m.setA(std::uint8_t(hl % 10));
         return Result::Done;
-    });
-    on("_DivHLByA", [](Machine &m) {
+    }
+    static Result divHLByA(Os &, Machine &m) {
         const std::uint16_t hl = m.reg(Reg::HL);
         const std::uint8_t a = m.a();
         if (a == 0)
@@ -67,13 +74,13 @@ void Os::addMathCalls() {
         m.setReg(Reg::HL, std::uint16_t(hl / a));
         m.setA(std::uint8_t(hl % a));
         return Result::Done;
-    });
+    }
     // Four bytes of OP1, big-endian, divided by DE: the quotient back in OP1,
     // the remainder in OP2, both big-endian.
-    on("_Div32By16", [this](Machine &m) {
+    static Result div32By16(Os &os, Machine &m) {
         const std::uint32_t divisor = m.reg(Reg::DE);
         if (divisor == 0) {
-            m.stop("the program divided by zero with _Div32By16 at " + hex4(m_callFrom));
+            m.stop("the program divided by zero with _Div32By16 at " + hex4(os.m_callFrom));
             return Result::Wait;
         }
         std::uint32_t dividend = 0;
@@ -85,125 +92,109 @@ void Os::addMathCalls() {
             m.write(std::uint16_t(ram::op(2) + i), std::uint8_t(remainder >> (24 - 8 * i)));
         }
         return Result::Done;
-    });
-    on("_CpHLDE", [](Machine &m) {
+    }
+    static Result cpHLDE(Os &, Machine &m) {
         const int hl = m.reg(Reg::HL), de = m.reg(Reg::DE);
         m.setFlags(std::uint8_t((hl == de ? kZ : 0) | (hl < de ? kC : 0)));
         return Result::Done;
-    });
-    on("_HLTimes9", [](Machine &m) {
+    }
+    static Result hlTimes9(Os &, Machine &m) {
         m.setReg(Reg::HL, std::uint16_t(m.reg(Reg::HL) * 9));
         return Result::Done;
-    });
-    const auto binary = [this](const char *name,
-                               FloatResult (*f)(const TiFloat &, const TiFloat &)) {
-        on(name, [this, f](Machine &m) { return store(m, f(opFloat(m, 1), opFloat(m, 2))); });
-    };
-    binary("_FPAdd", add);
-    binary("_FPSub", sub);
-    binary("_FPMult", mult);
-    binary("_FPDiv", div);
-    const auto unary = [this](const char *name, TiFloat (*f)(const TiFloat &)) {
-        on(name, [this, f](Machine &m) { return store(m, {f(opFloat(m, 1)), FloatError::None}); });
-    };
-    unary("_Intgr", intgr);
-    unary("_Int", intgr); // int(: the greatest whole number not above, as _Intgr
-    unary("_Trunc", trunc);
-    unary("_Frac", frac);
-    unary("_InvOP1S", negate);
-    on("_InvOP2S", [this](Machine &m) {
-        setOp(m, 2, negate(opFloat(m, 2)));
+    }
+    // OP1 = OP1 f OP2, or f(OP1); the calculator's error when f gives one.
+    template <Binary F> static Result binary(Os &os, Machine &m) {
+        return os.store(m, F(os.opFloat(m, 1), os.opFloat(m, 2)));
+    }
+    template <Unary F> static Result unary(Os &os, Machine &m) {
+        return os.store(m, {F(os.opFloat(m, 1)), FloatError::None});
+    }
+    static Result invOP2S(Os &os, Machine &m) {
+        os.setOp(m, 2, negate(os.opFloat(m, 2)));
         return Result::Done;
-    });
-    on("_FPSquare", [this](Machine &m) { return store(m, mult(opFloat(m, 1), opFloat(m, 1))); });
-    on("_FPRecip", [this](Machine &m) { return store(m, div(fromInt(1), opFloat(m, 1))); });
-    on("_SqRoot", [this](Machine &m) { return store(m, sqroot(opFloat(m, 1))); });
-    on("_Plus1", [this](Machine &m) { return store(m, add(opFloat(m, 1), fromInt(1))); });
-    on("_Minus1", [this](Machine &m) { return store(m, sub(opFloat(m, 1), fromInt(1))); });
-    on("_Times2", [this](Machine &m) { return store(m, mult(opFloat(m, 1), fromInt(2))); });
-    on("_TimesPt5", [this](Machine &m) { return store(m, div(opFloat(m, 1), fromInt(2))); });
-    on("_CpOP1OP2", [this](Machine &m) {
-        const int c = compare(opFloat(m, 1), opFloat(m, 2));
+    }
+    static Result fpSquare(Os &os, Machine &m) {
+        return os.store(m, mult(os.opFloat(m, 1), os.opFloat(m, 1)));
+    }
+    static Result fpRecip(Os &os, Machine &m) {
+        return os.store(m, div(fromInt(1), os.opFloat(m, 1)));
+    }
+    static Result sqRoot(Os &os, Machine &m) { return os.store(m, sqroot(os.opFloat(m, 1))); }
+    // OP1 = OP1 f N.
+    template <Binary F, int N> static Result withSmall(Os &os, Machine &m) {
+        return os.store(m, F(os.opFloat(m, 1), fromInt(N)));
+    }
+    static Result cpOP1OP2(Os &os, Machine &m) {
+        const int c = compare(os.opFloat(m, 1), os.opFloat(m, 2));
         m.setFlags(std::uint8_t((c == 0 ? kZ : 0) | (c < 0 ? kC : 0)));
         return Result::Done;
-    });
-    on("_CkOP1FP0", [this](Machine &m) {
-        m.setFlags(isZero(opFloat(m, 1)) ? kZ : 0);
+    }
+    template <int Op> static Result ckFP0(Os &os, Machine &m) {
+        m.setFlags(isZero(os.opFloat(m, Op)) ? kZ : 0);
         return Result::Done;
-    });
-    on("_CkOP2FP0", [this](Machine &m) {
-        m.setFlags(isZero(opFloat(m, 2)) ? kZ : 0);
+    }
+    static Result ckOP1Pos(Os &os, Machine &m) {
+        m.setFlags(isNegative(os.opFloat(m, 1)) ? 0 : kZ);
         return Result::Done;
-    });
-    on("_CkOP1Real", [](Machine &m) {
+    }
+    static Result ckOP1Real(Os &, Machine &m) {
         const std::uint8_t type = m.read(ram::op1) & 0x1F;
         m.setA(type);
         m.setFlags(type == 0 ? kZ : 0);
         return Result::Done;
-    });
-    on("_CkInt", [this](Machine &m) {
-        m.setFlags(isZero(frac(opFloat(m, 1))) ? kZ : 0);
+    }
+    static Result ckInt(Os &os, Machine &m) {
+        m.setFlags(isZero(frac(os.opFloat(m, 1))) ? kZ : 0);
         return Result::Done;
-    });
-    on("_CkPosInt", [this](Machine &m) {
-        const TiFloat v = opFloat(m, 1);
+    }
+    static Result ckPosInt(Os &os, Machine &m) {
+        const TiFloat v = os.opFloat(m, 1);
         m.setFlags(isZero(frac(v)) && !isNegative(v) && !isZero(v) ? kZ : 0);
         return Result::Done;
-    });
-    const auto setSmall = [this](const char *name, int op, int value) {
-        on(name, [this, op, value](Machine &m) {
-            setOp(m, op, fromInt(value));
-            return Result::Done;
-        });
-    };
-    setSmall("_OP1Set0", 1, 0), setSmall("_OP1Set1", 1, 1), setSmall("_OP1Set2", 1, 2);
-    setSmall("_OP1Set3", 1, 3), setSmall("_OP1Set4", 1, 4), setSmall("_OP2Set0", 2, 0);
-    setSmall("_OP2Set1", 2, 1), setSmall("_OP2Set2", 2, 2), setSmall("_OP2Set3", 2, 3);
-    setSmall("_OP2Set4", 2, 4), setSmall("_OP2Set5", 2, 5), setSmall("_OP2Set8", 2, 8);
-    setSmall("_OP2Set60", 2, 60), setSmall("_OP2SetA", 2, 10), setSmall("_OP3Set0", 3, 0);
-    setSmall("_OP3Set1", 3, 1), setSmall("_OP3Set2", 3, 2), setSmall("_OP4Set0", 4, 0);
-    setSmall("_OP4Set1", 4, 1), setSmall("_OP5Set0", 5, 0);
-    on("_SetXXOP1", [this](Machine &m) {
-        setOp(m, 1, fromInt(m.a()));
+    }
+    // OPn = the real number V.
+    template <int Op, int V> static Result set(Os &os, Machine &m) {
+        os.setOp(m, Op, fromInt(V));
         return Result::Done;
-    });
-    on("_SetXXOP2", [this](Machine &m) {
-        setOp(m, 2, fromInt(m.a()));
+    }
+    template <int Op> static Result setXX(Os &os, Machine &m) {
+        os.setOp(m, Op, fromInt(m.a()));
         return Result::Done;
-    });
-    on("_SetXXXXOP2", [this](Machine &m) {
-        setOp(m, 2, fromInt(m.reg(Reg::HL)));
+    }
+    static Result setXXXXOP2(Os &os, Machine &m) {
+        os.setOp(m, 2, fromInt(m.reg(Reg::HL)));
         return Result::Done;
-    });
-    on("_ConvOP1", [this](Machine &m) {
-        const IntResult r = toInt(trunc(opFloat(m, 1)));
+    }
+    static Result convOP1(Os &os, Machine &m) {
+        const IntResult r = toInt(trunc(os.opFloat(m, 1)));
         if (r.error != FloatError::None || r.value < 0 || r.value > 0xFFFF)
-            return floatError(m, FloatError::Domain);
+            return os.floatError(m, FloatError::Domain);
         m.setReg(Reg::DE, std::uint16_t(r.value));
         m.setA(std::uint8_t(r.value));
         return Result::Done;
-    });
-    const auto formReal = [this](Machine &m) {
+    }
+    // OP1 as the calculator writes it, at most A characters (14 for 0), to OP3.
+    static std::string formatted(Os &os, Machine &m) {
         const int width = m.a() ? m.a() : 14;
-        const std::string text = formatReal(opFloat(m, 1), width);
+        const std::string text = formatReal(os.opFloat(m, 1), width);
         for (std::size_t i = 0; i <= text.size(); ++i)
             m.write(std::uint16_t(ram::op(3) + i), i < text.size() ? std::uint8_t(text[i]) : 0);
         m.setReg(Reg::BC, std::uint16_t(text.size()));
         return text;
-    };
-    on("_FormReal", [formReal](Machine &m) {
-        formReal(m);
+    }
+    static Result formReal(Os &os, Machine &m) {
+        formatted(os, m);
         return Result::Done;
-    });
-    on("_DispOP1A", [this, formReal](Machine &m) {
-        for (char c : formReal(m))
-            putC(m, std::uint8_t(c));
+    }
+    static Result dispOP1A(Os &os, Machine &m) {
+        for (char c : formatted(os, m))
+            os.putC(m, std::uint8_t(c));
         return Result::Done;
-    });
+    }
     // L'Ecuyer's combined generator (CACM 31(6), 1988, the TI-83 Plus's rand):
     // two multiplicative generators whose states the OS keeps as reals at
     // seed1 and seed2, combined as frac((s1 - s2) / (m1 - 1) + 1).
-    on("_Random", [this](Machine &m) {
+    static Result random(Os &os, Machine &m) {
         constexpr std::int64_t m1 = 2147483563, m2 = 2147483399;
         const auto seed = [&m](std::uint16_t at, std::int64_t modulus) {
             TiFloat v;
@@ -222,13 +213,77 @@ void Os::addMathCalls() {
         put(ram::seed1, s1);
         put(ram::seed2, s2);
         const std::int64_t z = ((s1 - s2) % (m1 - 1) + (m1 - 1)) % (m1 - 1);
-        setOp(m, 1, fromDouble(double(z) / double(m1 - 1)));
+        os.setOp(m, 1, fromDouble(double(z) / double(m1 - 1)));
         return Result::Done;
-    });
-    on("_RandInit", [this](Machine &m) {
-        resetSeeds(m);
+    }
+    static Result randInit(Os &os, Machine &m) {
+        os.resetSeeds(m);
         return Result::Done;
-    });
+    }
+
+    static constexpr Os::NamedCall kCalls[] = {
+        {"_DivHLBy10", divHLBy10},
+        {"_DivHLByA", divHLByA},
+        {"_Div32By16", div32By16},
+        {"_CpHLDE", cpHLDE},
+        {"_HLTimes9", hlTimes9},
+        {"_FPAdd", binary<add>},
+        {"_FPSub", binary<sub>},
+        {"_FPMult", binary<mult>},
+        {"_FPDiv", binary<div>},
+        {"_Intgr", unary<intgr>},
+        {"_Int", unary<intgr>}, // int(: the greatest whole number not above, as _Intgr
+        {"_Trunc", unary<trunc>},
+        {"_Frac", unary<frac>},
+        {"_InvOP1S", unary<negate>},
+        {"_InvOP2S", invOP2S},
+        {"_FPSquare", fpSquare},
+        {"_FPRecip", fpRecip},
+        {"_SqRoot", sqRoot},
+        {"_Plus1", withSmall<add, 1>},
+        {"_Minus1", withSmall<sub, 1>},
+        {"_Times2", withSmall<mult, 2>},
+        {"_TimesPt5", withSmall<div, 2>},
+        {"_CpOP1OP2", cpOP1OP2},
+        {"_CkOP1FP0", ckFP0<1>},
+        {"_CkOP1Pos", ckOP1Pos},
+        {"_CkOP2FP0", ckFP0<2>},
+        {"_CkOP1Real", ckOP1Real},
+        {"_CkInt", ckInt},
+        {"_CkPosInt", ckPosInt},
+        {"_OP1Set0", set<1, 0>},
+        {"_OP1Set1", set<1, 1>},
+        {"_OP1Set2", set<1, 2>},
+        {"_OP1Set3", set<1, 3>},
+        {"_OP1Set4", set<1, 4>},
+        {"_OP2Set0", set<2, 0>},
+        {"_OP2Set1", set<2, 1>},
+        {"_OP2Set2", set<2, 2>},
+        {"_OP2Set3", set<2, 3>},
+        {"_OP2Set4", set<2, 4>},
+        {"_OP2Set5", set<2, 5>},
+        {"_OP2Set8", set<2, 8>},
+        {"_OP2Set60", set<2, 60>},
+        {"_OP2SetA", set<2, 10>},
+        {"_OP3Set0", set<3, 0>},
+        {"_OP3Set1", set<3, 1>},
+        {"_OP3Set2", set<3, 2>},
+        {"_OP4Set0", set<4, 0>},
+        {"_OP4Set1", set<4, 1>},
+        {"_OP5Set0", set<5, 0>},
+        {"_SetXXOP1", setXX<1>},
+        {"_SetXXOP2", setXX<2>},
+        {"_SetXXXXOP2", setXXXXOP2},
+        {"_ConvOP1", convOP1},
+        {"_FormReal", formReal},
+        {"_DispOP1A", dispOP1A},
+        {"_Random", random},
+        {"_RandInit", randInit},
+    };
+};
+
+void Os::addMathCalls() {
+    addCalls(std::begin(MathCalls::kCalls), std::size(MathCalls::kCalls));
 }
 
 // After a reset the generator's states are L'Ecuyer's seeds 12345 and 67890,

@@ -5,6 +5,7 @@
 #include "run/costs.h"
 #include "run/os.h"
 
+#include <iterator>
 #include <string>
 
 namespace run {
@@ -19,115 +20,103 @@ void copy(Machine &m, std::uint16_t from, std::uint16_t to, int n) {
 
 } // namespace
 
-void Os::addMemoryCalls() {
-    // _OPxToOPy for every pair the OS has; 11 bytes each.
-    for (const RomCall &c : romCalls()) {
-        const std::string n = c.name;
-        if (n.size() == 9 && n.compare(0, 3, "_OP") == 0 && n.compare(4, 4, "ToOP") == 0) {
-            const int from = n[3] - '0', to = n[8] - '0';
-            on(c.name, [from, to](Machine &m) {
-                copy(m, ram::op(from), ram::op(to), 11);
-                return Result::Done;
-            });
-        }
-        if (n.size() == 9 && n.compare(0, 3, "_OP") == 0 && n.compare(4, 4, "ExOP") == 0) {
-            const int a = n[3] - '0', b = n[8] - '0';
-            on(c.name, [a, b](Machine &m) {
-                for (int i = 0; i < 11; ++i) {
-                    const std::uint16_t x = std::uint16_t(ram::op(a) + i),
-                                        y = std::uint16_t(ram::op(b) + i);
-                    const std::uint8_t t = m.read(x);
-                    m.write(x, m.read(y));
-                    m.write(y, t);
-                }
-                return Result::Done;
-            });
-        }
-        if (n.size() == 8 && n.compare(0, 5, "_Zero") == 0 && n.compare(5, 2, "OP") == 0) {
-            const int op = n[7] - '0';
-            on(c.name, [op](Machine &m) {
-                for (int i = 0; i < 11; ++i)
-                    m.write(std::uint16_t(ram::op(op) + i), 0);
-                return Result::Done;
-            });
-        }
+struct MemoryCalls {
+    using Result = Os::Result;
+
+    // OP registers: copies and exchanges of their 11 bytes, and zeroing them.
+    template <int From, int To> static Result opToOp(Os &, Machine &m) {
+        copy(m, ram::op(From), ram::op(To), 11);
+        return Result::Done;
     }
-    const auto fromHl = [this](const char *name, int op) {
-        on(name, [op](Machine &m) {
-            copy(m, m.reg(Reg::HL), ram::op(op), 9);
-            m.setReg(Reg::HL, std::uint16_t(m.reg(Reg::HL) + 9));
-            m.setReg(Reg::DE, std::uint16_t(ram::op(op) + 9));
-            return Result::Done;
-        });
-    };
-    fromHl("_Mov9ToOP1", 1);
-    fromHl("_Mov9ToOP2", 2);
-    on("_Mov9B", [](Machine &m) {
-        copy(m, m.reg(Reg::HL), m.reg(Reg::DE), 9);
-        m.setReg(Reg::HL, std::uint16_t(m.reg(Reg::HL) + 9));
-        m.setReg(Reg::DE, std::uint16_t(m.reg(Reg::DE) + 9));
+    template <int A, int B> static Result opExOp(Os &, Machine &m) {
+        for (int i = 0; i < 11; ++i) {
+            const std::uint16_t x = std::uint16_t(ram::op(A) + i),
+                                y = std::uint16_t(ram::op(B) + i);
+            const std::uint8_t t = m.read(x);
+            m.write(x, m.read(y));
+            m.write(y, t);
+        }
         return Result::Done;
-    });
-    on("_Mov11B", [](Machine &m) {
-        copy(m, m.reg(Reg::HL), m.reg(Reg::DE), 11);
-        m.setReg(Reg::HL, std::uint16_t(m.reg(Reg::HL) + 11));
-        m.setReg(Reg::DE, std::uint16_t(m.reg(Reg::DE) + 11));
+    }
+    template <int Op> static Result zeroOp(Os &, Machine &m) {
+        for (int i = 0; i < 11; ++i)
+            m.write(std::uint16_t(ram::op(Op) + i), 0);
         return Result::Done;
-    });
-    on("_MovFrOP1", [](Machine &m) {
+    }
+    // N bytes from HL to DE (to OP1 or OP2 for the _Mov9ToOPx forms), both
+    // moved past them.
+    static Result move(Machine &m, std::uint16_t to, int n) {
+        copy(m, m.reg(Reg::HL), to, n);
+        m.setReg(Reg::HL, std::uint16_t(m.reg(Reg::HL) + n));
+        m.setReg(Reg::DE, std::uint16_t(to + n));
+        return Result::Done;
+    }
+    template <int Op> static Result mov9ToOp(Os &, Machine &m) { return move(m, ram::op(Op), 9); }
+    static Result mov9B(Os &, Machine &m) { return move(m, m.reg(Reg::DE), 9); }
+    static Result mov11B(Os &, Machine &m) { return move(m, m.reg(Reg::DE), 11); }
+    static Result movFrOP1(Os &, Machine &m) {
         copy(m, ram::op1, m.reg(Reg::DE), 9);
         m.setReg(Reg::DE, std::uint16_t(m.reg(Reg::DE) + 9));
         return Result::Done;
-    });
-    on("_MemSet", [](Machine &m) {
+    }
+    static Result fill(Machine &m, std::uint8_t value) {
         m.idle(std::uint64_t(m.reg(Reg::BC)) * cost::kByte);
         for (int i = 0; i < m.reg(Reg::BC); ++i)
-            m.write(std::uint16_t(m.reg(Reg::HL) + i), m.a());
+            m.write(std::uint16_t(m.reg(Reg::HL) + i), value);
         return Result::Done;
-    });
-    on("_MemClear", [](Machine &m) {
-        m.idle(std::uint64_t(m.reg(Reg::BC)) * cost::kByte);
-        for (int i = 0; i < m.reg(Reg::BC); ++i)
-            m.write(std::uint16_t(m.reg(Reg::HL) + i), 0);
-        return Result::Done;
-    });
-    on("_StrLength", [](Machine &m) {
+    }
+    static Result memSet(Os &, Machine &m) { return fill(m, m.a()); }
+    static Result memClear(Os &, Machine &m) { return fill(m, 0); }
+    static Result strLength(Os &, Machine &m) {
         int n = 0;
         while (n < 0xFFFF && m.read(std::uint16_t(m.reg(Reg::HL) + n)))
             ++n;
         m.idle(std::uint64_t(n + 1) * 26); // LD A,(HL) / OR A / INC HL / INC BC / JR NZ
         m.setReg(Reg::BC, std::uint16_t(n));
         return Result::Done;
-    });
+    }
     // The floating-point stack grows up from fpBase; FPS points past its top.
-    const auto push = [](const char *name, int op) { return std::make_pair(name, op); };
-    for (const auto &[name, op] : {push("_PushRealO1", 1), push("_PushRealO2", 2),
-                                   push("_PushRealO3", 3), push("_PushOP1", 1)}) {
-        const int n = op;
-        on(name, [n](Machine &m) {
-            const std::uint16_t top = m.readWord(ram::fps);
-            copy(m, ram::op(n), top, 9);
-            m.writeWord(ram::fps, std::uint16_t(top + 9));
-            return Result::Done;
-        });
+    template <int Op> static Result push(Os &, Machine &m) {
+        const std::uint16_t top = m.readWord(ram::fps);
+        copy(m, ram::op(Op), top, 9);
+        m.writeWord(ram::fps, std::uint16_t(top + 9));
+        return Result::Done;
     }
-    for (const auto &[name, op] : {push("_PopRealO1", 1), push("_PopRealO2", 2),
-                                   push("_PopRealO3", 3), push("_PopOP1", 1)}) {
-        const int n = op;
-        on(name, [this, n](Machine &m) {
-            const std::uint16_t top = std::uint16_t(m.readWord(ram::fps) - 9);
-            if (top < m.readWord(ram::fpBase)) {
-                m.stop("the program took a number from the empty floating-point stack (" +
-                       m_callName + ")");
-                return Result::Wait;
-            }
-            copy(m, top, ram::op(n), 9);
-            m.writeWord(ram::fps, top);
-            return Result::Done;
-        });
+    template <int Op> static Result pop(Os &os, Machine &m) {
+        const std::uint16_t top = std::uint16_t(m.readWord(ram::fps) - 9);
+        if (top < m.readWord(ram::fpBase)) {
+            m.stop("the program took a number from the empty floating-point stack (" +
+                   os.m_callName + ")");
+            return Result::Wait;
+        }
+        copy(m, top, ram::op(Op), 9);
+        m.writeWord(ram::fps, top);
+        return Result::Done;
     }
-    on("_JForceCmdNoChar", [](Machine &) { return Result::Ended; });
-    on("_JForceCmd", [](Machine &) { return Result::Ended; });
+    static Result backHome(Os &, Machine &) { return Result::Ended; }
+
+    static constexpr Os::NamedCall kCalls[] = {
+        {"_OP1ToOP2", opToOp<1, 2>}, {"_OP1ToOP3", opToOp<1, 3>}, {"_OP1ToOP4", opToOp<1, 4>},
+        {"_OP1ToOP5", opToOp<1, 5>}, {"_OP1ToOP6", opToOp<1, 6>}, {"_OP2ToOP1", opToOp<2, 1>},
+        {"_OP2ToOP3", opToOp<2, 3>}, {"_OP2ToOP4", opToOp<2, 4>}, {"_OP3ToOP1", opToOp<3, 1>},
+        {"_OP3ToOP2", opToOp<3, 2>}, {"_OP4ToOP1", opToOp<4, 1>}, {"_OP4ToOP2", opToOp<4, 2>},
+        {"_OP5ToOP1", opToOp<5, 1>}, {"_OP5ToOP2", opToOp<5, 2>}, {"_OP6ToOP1", opToOp<6, 1>},
+        {"_OP6ToOP2", opToOp<6, 2>}, {"_OP1ExOP2", opExOp<1, 2>}, {"_OP1ExOP3", opExOp<1, 3>},
+        {"_OP1ExOP4", opExOp<1, 4>}, {"_OP1ExOP5", opExOp<1, 5>}, {"_OP1ExOP6", opExOp<1, 6>},
+        {"_ZeroOP1", zeroOp<1>},     {"_ZeroOP2", zeroOp<2>},     {"_ZeroOP3", zeroOp<3>},
+        {"_Mov9ToOP1", mov9ToOp<1>}, {"_Mov9ToOP2", mov9ToOp<2>}, {"_Mov9B", mov9B},
+        {"_Mov11B", mov11B},         {"_MovFrOP1", movFrOP1},     {"_MemSet", memSet},
+        {"_MemClear", memClear},     {"_StrLength", strLength},   {"_PushRealO1", push<1>},
+        {"_PushRealO2", push<2>},    {"_PushRealO3", push<3>},    {"_PushRealO4", push<4>},
+        {"_PushOP1", push<1>},       {"_PushOP3", push<3>},       {"_PopRealO1", pop<1>},
+        {"_PopRealO2", pop<2>},      {"_PopRealO3", pop<3>},      {"_PopRealO4", pop<4>},
+        {"_PopOP1", pop<1>},         {"_PopOP3", pop<3>},         {"_JForceCmdNoChar", backHome},
+        {"_JForceCmd", backHome},
+    };
+};
+
+void Os::addMemoryCalls() {
+    addCalls(std::begin(MemoryCalls::kCalls), std::size(MemoryCalls::kCalls));
 }
 
 } // namespace run

@@ -138,11 +138,7 @@ void Os::addSystemCalls() {
     // The 768-byte picture at HL to the display, as _GrBufCpy does plotSScreen.
     on("_BufCpy", [](Machine &m) {
         m.idle(cost::kScreen);
-        const std::uint16_t hl = m.reg(Reg::HL);
-        for (int y = 0; y < 64; ++y)
-            for (int x = 0; x < 96; ++x)
-                m.lcd().setMemoryPixel(
-                    x, y, m.read(std::uint16_t(hl + y * 12 + x / 8)) & (0x80 >> (x & 7)));
+        showPicture(m, m.reg(Reg::HL));
         return Result::Done;
     });
     // BC bytes of Flash page A from HL to DE. No Flash is modelled: the bytes

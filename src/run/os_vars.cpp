@@ -8,6 +8,7 @@
 #include "run/os.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace run {
 
@@ -88,10 +89,12 @@ std::string Os::addVariable(Machine &m, const Variable &v) {
     return {};
 }
 
-void Os::addVariableCalls() {
-    const auto find = [this](Machine &m) {
-        const auto it = m_vars.find(nameInOp1(m));
-        if (it == m_vars.end()) {
+struct VariableCalls {
+    using Result = Os::Result;
+
+    static Result find(Os &os, Machine &m) {
+        const auto it = os.m_vars.find(os.nameInOp1(m));
+        if (it == os.m_vars.end()) {
             m.setFlags(kC);
             return Result::Done;
         }
@@ -101,150 +104,176 @@ void Os::addVariableCalls() {
         m.setA(std::uint8_t(it->first[0]));
         m.setFlags(0);
         return Result::Done;
-    };
-    on("_FindSym", find);
-    on("_ChkFindSym", find);
-    on("_CreateReal", [this](Machine &m) { return create(m, 0x00, 9, false); });
-    on("_CreateProg", [this](Machine &m) { return create(m, 0x05, m.reg(Reg::HL), true); });
-    on("_CreateProtProg", [this](Machine &m) { return create(m, 0x06, m.reg(Reg::HL), true); });
-    on("_CreateAppVar", [this](Machine &m) { return create(m, 0x15, m.reg(Reg::HL), true); });
-    on("_CreateStrng", [this](Machine &m) { return create(m, 0x04, m.reg(Reg::HL), true); });
+    }
+    static Result createReal(Os &os, Machine &m) { return os.create(m, 0x00, 9, false); }
+    // A variable of type T, HL bytes long.
+    template <std::uint8_t T> static Result createSized(Os &os, Machine &m) {
+        return os.create(m, T, m.reg(Reg::HL), true);
+    }
     // The variable's memory is given back: a real is its 9 bytes, the others
-    // their size word and data.
-    const auto deleteVar = [this](Machine &m) {
+    // their size word and data. _DelVarArc deletes a variable wherever it is
+    // (TI-83 Plus SDK); here every variable is in RAM.
+    static Result deleteVar(Os &os, Machine &m) {
         const std::uint16_t at = m.reg(Reg::DE);
-        for (const auto &[name, address] : m_vars)
+        for (const auto &[name, address] : os.m_vars)
             if (address == at) {
                 const int size = name[0] == 0 ? 9 : m.readWord(at) + 2;
-                removeMemory(m, at, std::uint16_t(std::min(size, m_heap - at)));
+                os.removeMemory(m, at, std::uint16_t(std::min(size, os.m_heap - at)));
                 break;
             }
         return Result::Done;
-    };
-    on("_DelVar", deleteVar);
-    // _DelVarArc deletes a variable wherever it is (TI-83 Plus SDK); here
-    // every variable is in RAM.
-    on("_DelVarArc", deleteVar);
+    }
     // _Arc_Unarc moves the variable named in OP1 between RAM and the
     // archive. This calculator has no Flash to archive to: the variable
     // stays in RAM, where _ChkFindSym finds it (B = 0), as after unarchiving;
     // one that does not exist stops the program with ERR:UNDEFINED.
-    on("_Arc_Unarc", [this](Machine &m) {
-        if (m_vars.find(nameInOp1(m)) == m_vars.end())
-            return calculatorError(m, "ERR:UNDEFINED", "no variable of that name exists");
+    static Result arcUnarc(Os &os, Machine &m) {
+        if (os.m_vars.find(os.nameInOp1(m)) == os.m_vars.end())
+            return os.calculatorError(m, "ERR:UNDEFINED", "no variable of that name exists");
         m.idle(cost::kCall);
         return Result::Done;
-    });
-    on("_EnoughMem", [this](Machine &m) {
+    }
+    static Result enoughMem(Os &os, Machine &m) {
         m.setReg(Reg::DE, m.reg(Reg::HL));
-        m.setFlags(m_heap + m.reg(Reg::HL) > kHeapEnd ? kC : 0);
+        m.setFlags(os.m_heap + m.reg(Reg::HL) > kHeapEnd ? kC : 0);
         return Result::Done;
-    });
-    on("_MemChk", [this](Machine &m) {
-        m.setReg(Reg::HL, std::uint16_t(kHeapEnd - m_heap));
+    }
+    static Result memChk(Os &os, Machine &m) {
+        m.setReg(Reg::HL, std::uint16_t(kHeapEnd - os.m_heap));
         return Result::Done;
-    });
+    }
     // Room made inside the variables' memory (HL bytes at DE) or taken out of
     // it (DE bytes at HL): what lies above moves, and so do the variables.
-    on("_InsertMem", [this](Machine &m) {
+    static Result insertMem(Os &os, Machine &m) {
         const std::uint16_t at = m.reg(Reg::DE), size = m.reg(Reg::HL);
-        if (at < kHeapStart || at > m_heap)
-            return outsideVariables(m, at);
-        if (m_heap + size > kHeapEnd) {
-            m.stop("the calculator runs out of memory (ERR:MEMORY) in " + m_callName);
+        if (at < kHeapStart || at > os.m_heap)
+            return os.outsideVariables(m, at);
+        if (os.m_heap + size > kHeapEnd) {
+            m.stop("the calculator runs out of memory (ERR:MEMORY) in " + os.m_callName);
             return Result::Wait;
         }
-        m.idle(std::uint64_t(m_heap - at + size) * cost::kByte);
-        for (int a = m_heap - 1; a >= at; --a)
+        m.idle(std::uint64_t(os.m_heap - at + size) * cost::kByte);
+        for (int a = os.m_heap - 1; a >= at; --a)
             m.write(std::uint16_t(a + size), m.read(std::uint16_t(a)));
         for (int i = 0; i < size; ++i)
             m.write(std::uint16_t(at + i), 0);
-        m_heap = std::uint16_t(m_heap + size);
-        for (auto &[name, address] : m_vars)
+        os.m_heap = std::uint16_t(os.m_heap + size);
+        for (auto &[name, address] : os.m_vars)
             if (address >= at)
                 address = std::uint16_t(address + size);
         return Result::Done;
-    });
-    on("_DelMem", [this](Machine &m) {
+    }
+    static Result delMem(Os &os, Machine &m) {
         const std::uint16_t at = m.reg(Reg::HL), size = m.reg(Reg::DE);
-        if (at < kHeapStart || at + size > m_heap)
-            return outsideVariables(m, at);
-        removeMemory(m, at, size);
+        if (at < kHeapStart || at + size > os.m_heap)
+            return os.outsideVariables(m, at);
+        os.removeMemory(m, at, size);
         return Result::Done;
-    });
-    on("_LdHLind", [](Machine &m) {
+    }
+    static Result ldHLind(Os &, Machine &m) {
         const std::uint16_t v = m.readWord(m.reg(Reg::HL));
         m.setReg(Reg::HL, v);
         m.setA(std::uint8_t(v));
         return Result::Done;
-    });
-    // The real variables X, Y, T and R by their tokens.
-    for (const auto &[letter, token] :
-         {std::pair<char, std::uint8_t>{'X', 0x58}, {'Y', 0x59}, {'T', 0x54}, {'R', 0x52}}) {
-        const std::uint8_t t = token;
-        const auto setName = [t](Machine &m) {
-            for (int i = 0; i < 9; ++i)
-                m.write(std::uint16_t(ram::op1 + i), i == 1 ? t : 0);
-        };
-        on((std::string("_") + letter + "Name").c_str(), [setName](Machine &m) {
-            setName(m);
-            return Result::Done;
-        });
-        on((std::string("_Sto") + letter).c_str(), [this, t](Machine &m) {
-            const TiFloat value = opFloat(m, 1);
-            const std::string key{char(0), char(t)};
-            if (!m_vars.count(key)) {
-                m.write(std::uint16_t(ram::op1 + 1), t);
-                m.write(std::uint16_t(ram::op1 + 2), 0);
-                if (create(m, 0x00, 9, false) != Result::Done)
-                    return Result::Wait;
-            }
+    }
+    // The real variables X, Y, T and R by their tokens: the name to OP1, and
+    // storing and recalling OP1.
+    template <std::uint8_t T> static Result letterName(Os &, Machine &m) {
+        for (int i = 0; i < 9; ++i)
+            m.write(std::uint16_t(ram::op1 + i), i == 1 ? T : 0);
+        return Result::Done;
+    }
+    template <std::uint8_t T> static Result storeLetter(Os &os, Machine &m) {
+        const TiFloat value = os.opFloat(m, 1);
+        const std::string key{char(0), char(T)};
+        if (!os.m_vars.count(key)) {
+            m.write(std::uint16_t(ram::op1 + 1), T);
+            m.write(std::uint16_t(ram::op1 + 2), 0);
+            if (os.create(m, 0x00, 9, false) != Result::Done)
+                return Result::Wait;
+        }
+        for (std::size_t i = 0; i < value.size(); ++i)
+            m.write(std::uint16_t(os.m_vars[key] + i), value[i]);
+        os.setOp(m, 1, value);
+        return Result::Done;
+    }
+    template <std::uint8_t T> static Result recallLetter(Os &os, Machine &m) {
+        const auto it = os.m_vars.find(std::string{char(0), char(T)});
+        TiFloat value = fromInt(0);
+        if (it != os.m_vars.end())
             for (std::size_t i = 0; i < value.size(); ++i)
-                m.write(std::uint16_t(m_vars[key] + i), value[i]);
-            setOp(m, 1, value);
-            return Result::Done;
-        });
-        on((std::string("_Rcl") + letter).c_str(), [this, t](Machine &m) {
-            const auto it = m_vars.find(std::string{char(0), char(t)});
-            TiFloat value = fromInt(0);
-            if (it != m_vars.end())
-                for (std::size_t i = 0; i < value.size(); ++i)
-                    value[i] = m.read(std::uint16_t(it->second + i));
-            setOp(m, 1, value);
-            return Result::Done;
-        });
+                value[i] = m.read(std::uint16_t(it->second + i));
+        os.setOp(m, 1, value);
+        return Result::Done;
     }
     // The real on top of the floating-point stack goes to the variable named
     // in OP1, which is made when it does not exist yet; OP1 gets the value.
-    on("_StoOther", [this](Machine &m) {
+    static Result stoOther(Os &os, Machine &m) {
         const std::uint16_t top = std::uint16_t(m.readWord(ram::fps) - 9);
         if (top < m.readWord(ram::fpBase) || top > m.readWord(ram::fps)) {
             m.stop("the program stored from the empty floating-point stack (_StoOther at " +
-                   hex4(m_callFrom) + ")");
+                   hex4(os.m_callFrom) + ")");
             return Result::Wait;
         }
         if ((m.read(ram::op1) & 0x1F) != 0)
-            return calculatorError(m, "ERR:DATA TYPE", "the name in OP1 is not a real variable's");
+            return os.calculatorError(m, "ERR:DATA TYPE",
+                                      "the name in OP1 is not a real variable's");
         TiFloat value;
         for (std::size_t i = 0; i < value.size(); ++i)
             value[i] = m.read(std::uint16_t(top + i));
         m.writeWord(ram::fps, top);
-        if (!m_vars.count(nameInOp1(m)) && create(m, 0x00, 9, false) != Result::Done)
+        if (!os.m_vars.count(os.nameInOp1(m)) && os.create(m, 0x00, 9, false) != Result::Done)
             return Result::Wait;
-        const std::uint16_t at = m_vars[nameInOp1(m)];
+        const std::uint16_t at = os.m_vars[os.nameInOp1(m)];
         for (std::size_t i = 0; i < value.size(); ++i)
             m.write(std::uint16_t(at + i), value[i]);
-        setOp(m, 1, value);
+        os.setOp(m, 1, value);
         return Result::Done;
-    });
-    on("_RclVarSym", [this](Machine &m) {
-        const auto it = m_vars.find(nameInOp1(m));
-        if (it == m_vars.end())
-            return calculatorError(m, "ERR:UNDEFINED");
+    }
+    static Result rclVarSym(Os &os, Machine &m) {
+        const auto it = os.m_vars.find(os.nameInOp1(m));
+        if (it == os.m_vars.end())
+            return os.calculatorError(m, "ERR:UNDEFINED");
         for (int i = 0; i < 9; ++i)
             m.write(std::uint16_t(ram::op1 + i), m.read(std::uint16_t(it->second + i)));
         return Result::Done;
-    });
+    }
+
+    static constexpr Os::NamedCall kCalls[] = {
+        {"_FindSym", find},
+        {"_ChkFindSym", find},
+        {"_CreateReal", createReal},
+        {"_CreateProg", createSized<0x05>},
+        {"_CreateProtProg", createSized<0x06>},
+        {"_CreateAppVar", createSized<0x15>},
+        {"_CreateStrng", createSized<0x04>},
+        {"_DelVar", deleteVar},
+        {"_DelVarArc", deleteVar},
+        {"_Arc_Unarc", arcUnarc},
+        {"_EnoughMem", enoughMem},
+        {"_MemChk", memChk},
+        {"_InsertMem", insertMem},
+        {"_DelMem", delMem},
+        {"_LdHLind", ldHLind},
+        {"_XName", letterName<0x58>},
+        {"_YName", letterName<0x59>},
+        {"_TName", letterName<0x54>},
+        {"_RName", letterName<0x52>},
+        {"_StoX", storeLetter<0x58>},
+        {"_StoY", storeLetter<0x59>},
+        {"_StoT", storeLetter<0x54>},
+        {"_StoR", storeLetter<0x52>},
+        {"_RclX", recallLetter<0x58>},
+        {"_RclY", recallLetter<0x59>},
+        {"_RclT", recallLetter<0x54>},
+        {"_RclR", recallLetter<0x52>},
+        {"_StoOther", stoOther},
+        {"_RclVarSym", rclVarSym},
+    };
+};
+
+void Os::addVariableCalls() {
+    addCalls(std::begin(VariableCalls::kCalls), std::size(VariableCalls::kCalls));
 }
 
 } // namespace run

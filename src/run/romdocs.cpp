@@ -93,6 +93,14 @@ std::vector<RomCallDoc> written() {
          "B, C = one end; D, E = the other; H = mode", "", kAll},
         {"_DarkLine", "Draws a line of dark pixels from (B, C) to (D, E), rows from the bottom.",
          "B, C = one end; D, E = the other", "", kAll},
+        {"_DrawRectBorder",
+         "Turns on the border of the screen's rectangle from row H, column L to row D, column E.",
+         "H, L = top left; D, E = bottom right (both included)", "", kAll},
+        {"_DelRes", "Marks the statistics results as no longer valid (statsValid of statFlags).",
+         "", "", kAll},
+        {"_ForceFullScreen",
+         "Leaves a split screen for the full screen (grfSplit and vertSplit of sGrFlags cleared).",
+         "", "", kAll},
         {"_ClearRect", "Turns off the screen's pixels from row H, column L to row D, column E.",
          "H, L = top left; D, E = bottom right (both included)", "", kAll},
         {"_FillRect", "Turns on the screen's pixels from row H, column L to row D, column E.",
@@ -175,6 +183,8 @@ std::vector<RomCallDoc> written() {
         {"_CpOP1OP2", "Compares OP1 with OP2 as reals.", "OP1, OP2 = reals",
          "Z set when equal; carry set when OP1 < OP2", kAll},
         {"_CkOP1FP0", "Tests whether OP1 is 0.", "OP1 = real", "Z set when OP1 is 0", "AF, HL"},
+        {"_CkOP1Pos", "Tests whether OP1 is positive or 0 (its sign bit clear).", "OP1 = real",
+         "Z set when OP1 is not negative", "AF"},
         {"_CkOP2FP0", "Tests whether OP2 is 0.", "OP2 = real", "Z set when OP2 is 0", "AF, HL"},
         {"_CkOP1Real", "The type of the value in OP1.", "OP1",
          "A = type (low 5 bits of OP1's first byte); Z set when it is a real", "AF"},
@@ -310,14 +320,13 @@ void addFamilies(std::vector<RomCallDoc> &docs) {
             const std::string value = n.substr(7) == "A" ? "10" : n.substr(7);
             docs.push_back(
                 {n, op(n[3]) + " = the real number " + value + ".", "", op(n[3]), "AF, HL"});
-        } else if (n == "_PushRealO1" || n == "_PushRealO2" || n == "_PushRealO3" ||
-                   n == "_PushOP1")
+        } else if (n.compare(0, 9, "_PushReal") == 0 || n.compare(0, 7, "_PushOP") == 0)
             docs.push_back({n,
                             "Pushes the 9 bytes of " + op(n.back()) +
                                 " onto the floating-point stack (FPS)" +
                                 (n == "_PushRealO1" ? " (rst 18h is the same call)." : "."),
                             op(n.back()), "FPS grows by 9", kAll});
-        else if (n == "_PopRealO1" || n == "_PopRealO2" || n == "_PopRealO3" || n == "_PopOP1")
+        else if (n.compare(0, 8, "_PopReal") == 0 || n.compare(0, 6, "_PopOP") == 0)
             docs.push_back(
                 {n, "Pops the floating-point stack's top 9 bytes into " + op(n.back()) + ".", "FPS",
                  op(n.back()) + "; FPS shrinks by 9", kAll});

@@ -2,6 +2,7 @@
 
 #include "core/logparser.h"
 #include "platform/textfile.h"
+#include "platform/textlines.h"
 #include "z80/diagfile.h"
 #include "z80/outputs.h"
 
@@ -45,7 +46,7 @@ QList<BuildProblem> buildProblems(const QString &log, const QString &folder, con
     if (auto read = fromValues(values, folder, since))
         return *read;
     QList<BuildProblem> out;
-    for (const QString &line : log.split(QLatin1Char('\n')))
+    for (const QString &line : splitLines(log))
         if (const auto entry = parseLogLine(line))
             out << BuildProblem{
                 logEntryPath(*entry, folder), entry->line, -1, 0, entry->error, line.trimmed()};
@@ -53,7 +54,7 @@ QList<BuildProblem> buildProblems(const QString &log, const QString &folder, con
 }
 
 int logLineOf(const QString &log, const BuildProblem &problem) {
-    const QStringList lines = log.split(QLatin1Char('\n'));
+    const QStringList lines = splitLines(log);
     for (int i = 0; i < lines.size(); ++i)
         if (lines[i].trimmed() == problem.said)
             return i;

@@ -7,6 +7,7 @@
 
 #include "core/locations.h"
 #include "core/recentfiles.h"
+#include "platform/textlines.h"
 #include "toolchain/commands.h"
 #include "ui/clearplace.h"
 #include "ui/editorextras.h"
@@ -252,7 +253,7 @@ QString Form1::includeHint(const BuildRunner::Build &build) const {
                                     [](const BuildProblem &p) { return p.error; });
     if (!errors || readWholeFile(build.source, &source) ||
         org.match(QString::fromLatin1(source)).hasMatch() ||
-        !mainCommentTarget(source.left(source.indexOf('\n'))).isEmpty())
+        !mainCommentTarget(splitLines(source).value(0)).isEmpty())
         return {};
     return tr("%1 has no .org and no build of a program has read it yet: if it is part of a "
               "program, name the program in its first line (; main: game.z80) or build the "
@@ -265,7 +266,7 @@ void Form1::sayBuild() {
     for (const BuildProblem &p : m_lastProblems)
         ++(p.error ? errors : warnings);
     QString last;
-    for (const QString &line : m_lastLog.split(QLatin1Char('\n')))
+    for (const QString &line : splitLines(m_lastLog))
         if (!line.trimmed().isEmpty())
             last = line.trimmed();
     m_buildSaid =

@@ -7,6 +7,7 @@
 #include "core/locations.h"
 #include "core/logparser.h"
 #include "core/shownlog.h"
+#include "platform/textlines.h"
 #include "platform/windows.h"
 #include "toolchain/commands.h"
 #include "toolchain/programname.h"
@@ -134,7 +135,7 @@ void Form1::sendBuiltProgram(const BuildRunner::Build &build) {
 // A tool that failed: its exit status and the last lines it wrote.
 void Form1::runner_ToolFailed(const QString &program, const ProcessEnd &end,
                               const QByteArray &output, int tag) {
-    const QStringList lines = decodeToolText(output).trimmed().split(QLatin1Char('\n'));
+    const QStringList lines = splitLines(decodeToolText(output).trimmed());
     const QString lastLines = lines.mid(qMax(0, lines.size() - 10)).join(QLatin1Char('\n'));
     if (tag == RunEmulatorTool) {
         runEmulatorEnded(program, end, lastLines);

@@ -5,6 +5,7 @@
 
 #include "core/locations.h"
 #include "platform/textfile.h"
+#include "platform/textlines.h"
 #include "ui/breakpoints.h"
 #include "ui/debugcontroller.h"
 #include "ui/editorextras.h"
@@ -26,7 +27,7 @@ QHash<QString, QList<int>> readKept(const QString &file) {
     QByteArray bytes;
     if (QFileInfo(file).size() > kMaxKept || readWholeFile(file, &bytes))
         return all;
-    for (const QString &line : QString::fromUtf8(bytes).split(QLatin1Char('\n'))) {
+    for (const QString &line : splitLines(QString::fromUtf8(bytes))) {
         const qsizetype tab = line.indexOf(QLatin1Char('\t'));
         bool ok = false;
         const int number = line.left(tab).toInt(&ok);

@@ -3,7 +3,10 @@
 // it (the analysis run after each pause in typing): problems marked in the
 // margin's one mark set and underlined, hover with a symbol's value, place and comment, go to
 // definition and back, go to symbol, find references and completion. All
-// reached by keys, the mouse and the editor's context menu.
+// reached by keys, the mouse and the editor's context menu. language.cpp
+// marks the problems and wires the rest: language_hover.cpp,
+// language_navigation.cpp (definitions, symbols, references) and
+// language_completion.cpp.
 
 #include "ui/analysisrunner.h"
 

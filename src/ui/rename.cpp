@@ -1,6 +1,8 @@
 #include "ui/rename.h"
 
+#include "base/lines.h"
 #include "platform/textfile.h"
+#include "platform/textlines.h"
 #include "ui/language.h"
 #include "z80/vocabulary.h"
 
@@ -26,10 +28,28 @@ bool isName(const QString &text) {
     });
 }
 
-// The bytes of a file's lines, as the analysis counts them.
-QList<QByteArray> fileLines(const QByteArray &bytes) {
-    return bytes.split('\n');
-}
+// The bytes of a file's lines, as the analysis counts them, with their
+// ends and the byte-order mark before the first, so that the file is
+// written back as it was but for the names changed.
+struct FileLines {
+    QByteArray mark;
+    QList<QByteArray> lines, ends;
+
+    explicit FileLines(const QByteArray &bytes) {
+        base::LineSplitter split({bytes.constData(), size_t(bytes.size())});
+        mark = QByteArray(split.mark().data(), qsizetype(split.mark().size()));
+        for (std::string_view line, end; split.next(&line, &end);) {
+            lines << QByteArray(line.data(), qsizetype(line.size()));
+            ends << QByteArray(end.data(), qsizetype(end.size()));
+        }
+    }
+    QByteArray joined() const {
+        QByteArray bytes = mark;
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            bytes += lines[i] + ends[i];
+        return bytes;
+    }
+};
 
 // Whether `name` stands at `column` of `line` as a whole word, any letter case.
 bool standsAt(const QByteArray &line, int column, const QByteArray &name) {
@@ -117,7 +137,7 @@ QString Rename::lineOf(const QString &file, int line) const {
     QByteArray bytes;
     if (readWholeFile(file, &bytes))
         return {};
-    return QString::fromLatin1(fileLines(bytes).value(line - 1)).remove(QLatin1Char('\r'));
+    return QString::fromLatin1(splitLines(bytes).value(line - 1));
 }
 
 void Rename::list() {
@@ -178,7 +198,8 @@ void Rename::apply() {
             failed << error->message();
             continue;
         }
-        QList<QByteArray> lines = fileLines(bytes);
+        FileLines text(bytes);
+        QList<QByteArray> &lines = text.lines;
         bool stale = false;
         for (const Change &c : list) {
             if (c.line < 1 || c.line > lines.size() ||
@@ -192,7 +213,7 @@ void Rename::apply() {
             failed << tr("%1 changed since it was read: left as it is").arg(file);
             continue;
         }
-        const QString error = m_host.write(file, lines.join('\n'));
+        const QString error = m_host.write(file, text.joined());
         if (!error.isEmpty())
             failed << error;
         else

@@ -3,10 +3,10 @@
 #include "core/locations.h"
 #include "platform/textfile.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
 
 namespace {
 
@@ -15,26 +15,21 @@ QByteArray readAll(const QString &path) {
     return readWholeFile(path, &bytes) ? QByteArray() : bytes;
 }
 
-// A program file as read for running: only a regular file (a FIFO or a
-// device would block or never end), and no more than `most` bytes (what a
-// program or application file can be), plus one byte to tell a larger one.
+// A program file as read for running, through the one file reader: only a
+// regular file (a FIFO or a device would block or never end), and no more
+// than `most` bytes (what a program or application file can be), plus one
+// byte to tell a larger one.
 QByteArray readProgramFile(const QString &path, QString *why,
                            std::size_t most = run::kMaxProgramFileBytes) {
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        *why = QStringLiteral("%1 does not exist").arg(path);
+    QByteArray bytes;
+    qint64 size = 0;
+    if (const auto error = readFileStart(path, qint64(most) + 1, &bytes, &size)) {
+        *why = error->number == ENOENT ? QStringLiteral("%1 does not exist").arg(path)
+               : error->number == EISDIR || error->number == EINVAL
+                   ? QStringLiteral("%1 is not a regular file").arg(path)
+                   : QStringLiteral("cannot read %1: %2").arg(path, error->description);
         return {};
     }
-    if (!info.isFile()) {
-        *why = QStringLiteral("%1 is not a regular file").arg(path);
-        return {};
-    }
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        *why = QStringLiteral("cannot read %1: %2").arg(path, f.errorString());
-        return {};
-    }
-    const QByteArray bytes = f.read(qint64(most) + 1);
     if (bytes.isEmpty())
         *why = QStringLiteral("%1 is empty").arg(path);
     return bytes;

@@ -67,19 +67,27 @@ private:
     }
     bool at(const char *op) const { return m_i < m_end && m_t[m_i].isOp(op); }
 
+    // The operator read next, as a node with `*left` as its left side; null
+    // (and `*left` kept) past the operator budget: each operator adds a
+    // level to the tree, which is walked recursively.
+    ExprPtr operatorNode(ExprPtr *left) {
+        if (++m_operators > kMaxOperators) {
+            fail("the expression has more than " + std::to_string(kMaxOperators) + " operators");
+            return nullptr;
+        }
+        auto node = std::make_unique<Expr>();
+        node->kind = Expr::Kind::Binary;
+        node->op = m_t[m_i++].text;
+        node->left = std::move(*left);
+        return node;
+    }
+
     ExprPtr chain(int depth) {
         ExprPtr acc = unary(depth);
         while (m_error.empty() && m_i < m_end && isBinary(m_t[m_i])) {
-            // Each operator adds a level to the tree, which is walked recursively.
-            if (++m_operators > kMaxOperators) {
-                fail("the expression has more than " + std::to_string(kMaxOperators) +
-                     " operators");
+            auto node = operatorNode(&acc);
+            if (!node)
                 return acc;
-            }
-            auto node = std::make_unique<Expr>();
-            node->kind = Expr::Kind::Binary;
-            node->op = m_t[m_i++].text;
-            node->left = std::move(acc);
             node->right = unary(depth);
             acc = std::move(node);
         }
@@ -91,15 +99,9 @@ private:
         ExprPtr acc = unary(depth);
         while (m_error.empty() && m_i < m_end && isBinary(m_t[m_i]) &&
                binding(m_t[m_i].text) >= least) {
-            if (++m_operators > kMaxOperators) {
-                fail("the expression has more than " + std::to_string(kMaxOperators) +
-                     " operators");
+            auto node = operatorNode(&acc);
+            if (!node)
                 return acc;
-            }
-            auto node = std::make_unique<Expr>();
-            node->kind = Expr::Kind::Binary;
-            node->op = m_t[m_i++].text;
-            node->left = std::move(acc);
             node->right = climb(depth + 1, binding(node->op) + 1);
             acc = std::move(node);
         }
@@ -359,6 +361,23 @@ private:
             return whole(x->asReal() == 0 ? 1 : 0);
         return x;
     }
+    // The comparisons, of reals and of whole numbers alike; nullopt when
+    // `op` is none of them.
+    template <class T> static std::optional<bool> compared(const std::string &op, T x, T y) {
+        if (op == "==" || op == "=")
+            return x == y;
+        if (op == "!=")
+            return x != y;
+        if (op == "<")
+            return x < y;
+        if (op == ">")
+            return x > y;
+        if (op == "<=")
+            return x <= y;
+        if (op == ">=")
+            return x >= y;
+        return std::nullopt;
+    }
     std::optional<Num> binary(const Expr &e) {
         const auto a = run(*e.left);
         const auto b = run(*e.right);
@@ -379,18 +398,8 @@ private:
                 return Num{0, x * y, true};
             if (op == "/")
                 return Num{0, x / y, true};
-            if (op == "==" || op == "=")
-                return whole(x == y);
-            if (op == "!=")
-                return whole(x != y);
-            if (op == "<")
-                return whole(x < y);
-            if (op == ">")
-                return whole(x > y);
-            if (op == "<=")
-                return whole(x <= y);
-            if (op == ">=")
-                return whole(x >= y);
+            if (const auto c = compared(op, x, y))
+                return whole(*c);
         }
         const std::int64_t x = a->whole(), y = b->whole();
         if ((op == "/" || op == "%") && y == 0)
@@ -415,18 +424,8 @@ private:
             return whole(wrap(std::int64_t(std::uint64_t(x) << (y & 31))));
         if (op == ">>")
             return whole(wrap(x >> (y & 31)));
-        if (op == "==" || op == "=")
-            return whole(x == y);
-        if (op == "!=")
-            return whole(x != y);
-        if (op == "<")
-            return whole(x < y);
-        if (op == ">")
-            return whole(x > y);
-        if (op == "<=")
-            return whole(x <= y);
-        if (op == ">=")
-            return whole(x >= y);
+        if (const auto c = compared(op, x, y))
+            return whole(*c);
         if (op == "&&")
             return whole(x != 0 && y != 0);
         return whole(x != 0 || y != 0);

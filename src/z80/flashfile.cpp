@@ -1,5 +1,7 @@
 #include "z80/flashfile.h"
 
+#include "base/lines.h"
+
 #include <cstdio>
 
 namespace z80 {
@@ -113,18 +115,13 @@ std::optional<std::vector<std::uint8_t>> readFlashFile(const std::string &file, 
         return fail("its header gives a length past the file's end");
     const std::string text = file.substr(kHeader, textLength);
     std::vector<std::uint8_t> out;
-    std::size_t page = 0, at = 0;
+    std::size_t page = 0;
     bool ended = false;
     int line = 0;
-    while (at < text.size() && !ended) {
+    base::LineSplitter records(text);
+    for (std::string_view view; !ended && records.next(&view);) {
         ++line;
-        std::size_t stop = text.find('\n', at);
-        if (stop == std::string::npos)
-            stop = text.size();
-        std::string rec = text.substr(at, stop - at);
-        at = stop + 1;
-        if (!rec.empty() && rec.back() == '\r')
-            rec.pop_back();
+        const std::string rec(view);
         if (rec.empty())
             continue;
         const std::string where = "record " + std::to_string(line);

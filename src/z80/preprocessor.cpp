@@ -4,6 +4,7 @@
 
 #include "bitmap.h"
 #include "expr.h"
+#include "preprocessing.h"
 
 #include <algorithm>
 #include <cctype>
@@ -11,7 +12,8 @@
 #include <utility>
 
 namespace z80 {
-namespace {
+
+namespace preprocessing {
 
 std::string trim(const std::string &s) {
     const auto b = s.find_first_not_of(" \t");
@@ -20,26 +22,11 @@ std::string trim(const std::string &s) {
     return s.substr(b, s.find_last_not_of(" \t") - b + 1);
 }
 
-// The file name of an include: in double quotes, in <>, or the next word.
-std::string includeName(std::string rest) {
-    rest = trim(rest);
-    std::string name;
-    if (!rest.empty() && (rest[0] == '"' || rest[0] == '<' || rest[0] == '\'')) {
-        const char close = rest[0] == '<' ? '>' : rest[0];
-        const auto end = rest.find(close, 1);
-        name = rest.substr(1, end == std::string::npos ? std::string::npos : end - 1);
-    } else {
-        name = rest.substr(0, rest.find_first_of(" \t;"));
-    }
-    std::replace(name.begin(), name.end(), '\\', '/');
-    return name;
-}
+} // namespace preprocessing
 
-// Where the directive word ends in the raw line, to take its rest as written.
-std::string afterWord(const std::string &raw, const std::string &word) {
-    const auto at = lower(raw).find(lower(word));
-    return at == std::string::npos ? std::string() : raw.substr(at + word.size());
-}
+using preprocessing::trim;
+
+namespace {
 
 // The label or equate a line defines, if any: a name at its start, or a
 // name and ':'.
@@ -53,26 +40,6 @@ std::string definedName(const std::string &raw) {
     return {};
 }
 
-// A name the language itself owns, never a symbol of the program.
-bool isWord(const std::string &name) {
-    return isLanguageWord(name) || name.find_first_not_of('_') == std::string::npos;
-}
-
-// Whether the token after a name makes the name an equate's.
-bool definesBefore(const Token &t) {
-    return t.isOp("=") || sameWord(t.text, ".equ") || sameWord(t.text, "equ") ||
-           sameWord(t.text, ".set") || sameWord(t.text, ".defl");
-}
-
-// Whether the statement at `i` is an .addinstr, after a label or not.
-bool addsInstruction(const std::vector<Token> &t, size_t i) {
-    if (i + 1 < t.size() && t[i].kind == Kind::Name && t[i + 1].isOp(":"))
-        i += 2;
-    else if (i + 1 < t.size() && t[i].kind == Kind::Name)
-        ++i;
-    return i < t.size() && t[i].kind == Kind::Dot && sameWord(t[i].text, ".addinstr");
-}
-
 // The text of the line's first comment, without its marks and blanks.
 std::string commentOf(const LexedLine &lexed, std::string_view raw) {
     if (lexed.comments.empty())
@@ -82,22 +49,6 @@ std::string commentOf(const LexedLine &lexed, std::string_view raw) {
     if (b == std::string_view::npos)
         return {};
     return std::string(c.substr(b, c.find_last_not_of(" \t\r\n") - b + 1));
-}
-
-std::vector<std::vector<Token>> splitStatements(std::vector<Token> t) {
-    std::vector<std::vector<Token>> out(1);
-    if (std::none_of(t.begin(), t.end(),
-                     [](const Token &tok) { return tok.kind == Kind::Separator; })) {
-        out[0] = std::move(t);
-        return out;
-    }
-    for (Token &tok : t) {
-        if (tok.kind == Kind::Separator)
-            out.emplace_back();
-        else
-            out.back().push_back(std::move(tok));
-    }
-    return out;
 }
 
 } // namespace
@@ -306,271 +257,6 @@ bool Preprocessor::line(const LexedLine &lexed, const std::string &raw, const Or
     if (asWritten)
         noteUses(t, lexed.startsInColumnOne, at, nullptr);
     return statements(t, lexed.startsInColumnOne, at, place);
-}
-
-// The names a line uses, where they are written: not the label or equate
-// it defines, not the language's own words, not a macro's parameters.
-void Preprocessor::noteUses(const std::vector<Token> &t, bool columnOne, const Origin &at,
-                            const std::vector<std::string> *params) {
-    size_t first = 0;
-    for (size_t i = 0; i < t.size(); ++i) {
-        if (t[i].kind == Kind::Separator) {
-            first = i + 1;
-            columnOne = false;
-            continue;
-        }
-        if (i == first && addsInstruction(t, i)) { // its fields are an opcode's, not names
-            while (i + 1 < t.size() && t[i + 1].kind != Kind::Separator)
-                ++i;
-            continue;
-        }
-        if (t[i].kind != Kind::Name || t[i].elsewhere || isWord(t[i].text) ||
-            (i > 0 && t[i - 1].isOp(".")))
-            continue;
-        const bool call = i + 1 < t.size() && t[i + 1].isOp("(");
-        if (i == first && i + 1 < t.size() && (t[i + 1].isOp(":") || definesBefore(t[i + 1])))
-            continue;
-        if (i == 0 && columnOne) {
-            const Macro *m = m_macros.find(t[i].text, call);
-            if (!m || !m->multiLine)
-                continue; // a label
-        }
-        if (params && std::any_of(params->begin(), params->end(), [&](const std::string &p) {
-                return sameWord(p, lower(t[i].text));
-            }))
-            continue;
-        m_sink.used({t[i].text, at.file, at.line, int(t[i].start)});
-    }
-}
-
-bool Preprocessor::statements(std::vector<Token> tokens, bool columnOne, const Origin &at,
-                              const Place &place) {
-    std::string error;
-    if (!expandLine(tokens, m_macros, &error, &m_budget, m_depth)) {
-        if (m_budget.exhausted())
-            return spend(Budget::What::Tokens, 0, at);
-        m_diag.error(at, error);
-        return true;
-    }
-    auto list = splitStatements(std::move(tokens));
-    for (size_t k = 0; k < list.size(); ++k) {
-        std::vector<Token> &s = list[k];
-        if (s.empty())
-            continue;
-        if (k > 0 && !spend(Budget::What::Lines, 1, at)) // statements joined by a backslash
-            return false;
-        if (const Builtin b = builtinStatement(s, at, place); b != Builtin::None) {
-            if (b == Builtin::Stop)
-                return false;
-            continue;
-        }
-        const bool first = k == 0 && columnOne;
-        // A label comes first: a name in the first column, or a name and ':'.
-        auto multiLine = [&](size_t i) -> const Macro * {
-            if (i >= s.size() || s[i].kind != Kind::Name)
-                return nullptr;
-            const Macro *m = m_macros.find(s[i].text, i + 1 < s.size() && s[i + 1].isOp("("));
-            return m && m->multiLine ? m : nullptr;
-        };
-        size_t h = 0;
-        if (s.size() > 1 && s[0].kind == Kind::Name && s[1].isOp(":"))
-            h = 2;
-        else if (first && s[0].kind == Kind::Name && !multiLine(0))
-            h = 1;
-        if (const Macro *m = multiLine(h)) {
-            const std::shared_ptr<const Macro> kept = m_macros.keep(m);
-            if (h > 0)
-                m_sink.statement(std::vector<Token>(s.begin(), s.begin() + std::ptrdiff_t(h)),
-                                 first, at);
-            if (!callMacro(*kept, s, h, at, place))
-                return false;
-            continue;
-        }
-        if ((s[0].kind == Kind::Dot || s[0].kind == Kind::Name) &&
-            (lower(s[0].text) == ".include" || lower(s[0].text) == "include") && s.size() == 2 &&
-            s[1].kind == Kind::String) {
-            include(includeName(s[1].raw), at, place);
-            continue;
-        }
-        const StatementSink::Result r = m_sink.statement(s, first, at);
-        if (r == StatementSink::Result::Stop)
-            m_stop = true;
-        if (r != StatementSink::Result::Done)
-            return false;
-    }
-    return true;
-}
-
-bool Preprocessor::callMacro(const Macro &m, const std::vector<Token> &s, size_t head,
-                             const Origin &at, const Place &place) {
-    std::vector<std::vector<Token>> args;
-    if (head + 1 < s.size()) {
-        const size_t after = s[head + 1].isOp("(") ? collectArguments(s, head + 1, &args) : 0;
-        if (after != s.size()) {
-            m_diag.error(at, "#macro " + m.name + " takes its arguments in parentheses");
-            return true;
-        }
-    }
-    if (args.size() == 1 && args[0].empty() && m.params.empty())
-        args.clear();
-    if (args.size() < m.params.size()) // as in spasm-ng, the arguments left out are empty
-        args.resize(m.params.size());
-    if (args.size() != m.params.size()) {
-        m_diag.error(at, m.name + " takes " + std::to_string(m.params.size()) + " argument" +
-                             (m.params.size() == 1 ? "" : "s") + ", not " +
-                             std::to_string(args.size()));
-        return true;
-    }
-    if (++m_macroCalls > kMaxMacroCalls) {
-        if (m_macroCalls == kMaxMacroCalls + 1)
-            m_diag.error(at, "the #macros are used more than " + std::to_string(kMaxMacroCalls) +
-                                 " times");
-        return true;
-    }
-    if (!enter(at, "does #macro " + m.name + " use itself?"))
-        return true;
-    bool goOn = true;
-    bool inBlockComment = false; // a /* comment may span the body's lines
-    // The macro's own text stands where the call is written on the line.
-    const TextSpan use{s[head].start, s.back().start + s.back().length > s[head].start
-                                          ? s.back().start + s.back().length - s[head].start
-                                          : s[head].length};
-    for (size_t k = 0; k < m.lines.size(); ++k) {
-        const std::string &bodyLine = m.lines[k];
-        if (!spend(Budget::What::Lines, 1, at)) {
-            goOn = false;
-            break;
-        }
-        LexedLine lexed = lex(bodyLine, &inBlockComment);
-        if (!spend(Budget::What::Tokens, substitutedSize(m, lexed.tokens, args), at)) {
-            goOn = false;
-            break;
-        }
-        for (Token &tok : lexed.tokens)
-            tok.elsewhere = s[head].elsewhere;
-        lexed.tokens = substitute(m, lexed.tokens, args, use);
-        Origin inner = at; // the chain of calls, this one last
-        if (k < m.lineAt.size())
-            inner.macro = std::make_shared<const MacroStep>(
-                MacroStep{m.name, m.lineAt[k].file, m.lineAt[k].line, at.macro});
-        if (!line(lexed, spell(lexed.tokens), inner, place)) {
-            goOn = false;
-            break;
-        }
-    }
-    leave();
-    return goOn;
-}
-
-void Preprocessor::directive(const LexedLine &lexed, const std::string &raw, const Origin &at,
-                             const Place &place, bool asWritten) {
-    const std::vector<Token> &t = lexed.tokens;
-    const std::string word = lower(t[0].text.substr(1));
-    if (asWritten && active() &&
-        (word == "if" || word == "elif" || word == "ifdef" || word == "ifndef" || word == "undef" ||
-         word == "undefine"))
-        for (size_t i = 1; i < t.size(); ++i)
-            if (t[i].kind == Kind::Name && !sameWord(t[i].text, "defined") && !isWord(t[i].text))
-                m_sink.used({t[i].text, at.file, at.line, int(t[i].start)});
-    if (word == "if" || word == "ifdef" || word == "ifndef" || word == "elif" || word == "else" ||
-        word == "endif") {
-        conditional(word, t, at);
-        return;
-    }
-    if (!active())
-        return;
-    if (word == "include") {
-        include(includeName(afterWord(raw, t[0].text)), at, place);
-    } else if (word == "define") {
-        if (define(t, at) && asWritten)
-            noteDefine(t, at);
-    } else if (word == "defcont") {
-        if (Macro *m = m_macros.last())
-            m->body.insert(m->body.end(), t.begin() + 1, t.end());
-        else
-            m_diag.error(at, "#defcont without a #define before it");
-    } else if (word == "undef" || word == "undefine") {
-        if (t.size() != 2 || t[1].kind != Kind::Name)
-            m_diag.error(at, "#" + word + " needs one name");
-        else
-            m_macros.undefine(t[1].text);
-    } else if (word == "macro" || word == "deflong") {
-        Macro m;
-        m.multiLine = true;
-        if (t.size() < 2 || t[1].kind != Kind::Name) {
-            m_diag.error(at, "#macro needs a name");
-            return;
-        }
-        m.name = t[1].text;
-        for (size_t i = 3; i < t.size() && t.size() > 2 && t[2].isOp("("); ++i)
-            if (t[i].kind == Kind::Name)
-                m.params.push_back(t[i].text);
-        m.function = !m.params.empty();
-        if (asWritten)
-            m_sink.defined({m.name, Definition::Kind::Macro, std::nullopt, at.file, at.line,
-                            int(t[1].start), m_lineComment});
-        m_recording = std::move(m);
-        m_recordingAt = at;
-        m_recordingPlace = m_diag.now;
-    } else if (word == "endmacro" || word == "endm") {
-        m_diag.error(at, "#" + word + " without #macro");
-    } else if (word == "comment") {
-        m_comment = at;
-        m_commentPlace = m_diag.now;
-    } else if (word == "endcomment") {
-        m_diag.error(at, "#endcomment without #comment");
-    } else if (word == "region" || word == "endregion") {
-        // folding marks for editors
-    } else if (word == "error") {
-        m_diag.error(at, trim(afterWord(raw, t[0].text)));
-    } else {
-        m_diag.cause(at, "unknown directive '" + t[0].text + "'");
-    }
-}
-
-void Preprocessor::include(const std::string &name, const Origin &at, const Place &place) {
-    if (name.empty()) {
-        m_diag.error(at, "#include needs a file name");
-        return;
-    }
-    std::string othersFolder;
-    const std::string path = z80::findInclude(m_reader, name, place.folder, m_mainFolder,
-                                              m_options.includeFolders, &othersFolder);
-    if (!othersFolder.empty())
-        m_diag.warning(at, "the include file " + name + " was taken from " + othersFolder +
-                               ", a folder other users may put files into; make sure it is the "
-                               "file you mean, or put a copy where only you can write");
-    if (path.empty()) {
-        m_diag.cause(at, "cannot find the include file " + name + missingIncludeHint(name));
-        m_sink.includeFailed(at);
-        return;
-    }
-    if (!enter(at, "does " + name + " include itself?"))
-        return;
-    file(path, place.depth + 1, at);
-    leave();
-}
-
-// What to do about an include not found, only what is true: a file of its
-// name in an include folder is named (the path written misses it); the
-// calculator's definitions file, nowhere, is to be copied in.
-std::string Preprocessor::missingIncludeHint(const std::string &name) {
-    const std::string base = name.substr(name.find_last_of('/') + 1);
-    for (const std::string &folder : m_options.includeFolders)
-        if (const std::string there = resolveFolded(m_reader, joinPath(folder, base));
-            !there.empty())
-            return ": " + there +
-                   " is there, but the path written does not lead to it; write "
-                   "#include \"" +
-                   base + "\"";
-    if (lower(base) == "ti83plus.inc")
-        return ": this is the calculator's definitions file; put a copy into ~/Asm/TASM (TI "
-               "publishes it with its TI-83 Plus SDK, and spasm-ng carries one in its inc folder)";
-    return "";
-}
-
-std::string Preprocessor::findInclude(const std::string &name, const std::string &folder) {
-    return z80::findInclude(m_reader, name, folder, m_mainFolder, m_options.includeFolders);
 }
 
 } // namespace z80

@@ -83,17 +83,21 @@ private:
     bool active() const { return m_conditions.empty() || m_conditions.back().active; }
     void file(const std::string &path, int depth, const Origin &includedAt);
     bool line(const LexedLine &lexed, const std::string &raw, const Origin &at, const Place &place);
+    // A line's statements, macros and .include (statements.cpp).
     bool statements(std::vector<Token> tokens, bool columnOne, const Origin &at,
                     const Place &place);
+    // The '#' directives (hashdirectives.cpp).
     void directive(const LexedLine &lexed, const std::string &raw, const Origin &at,
                    const Place &place, bool asWritten);
-    // The program's model: the names a line uses, a #define's place and uses.
+    // The program's model: the names a line uses (uses.cpp), a #define's
+    // place and uses (conditions.cpp).
     void noteUses(const std::vector<Token> &t, bool columnOne, const Origin &at,
                   const std::vector<std::string> *params);
     void noteDefine(const std::vector<Token> &t, const Origin &at);
     void conditional(const std::string &word, const std::vector<Token> &t, const Origin &at);
     bool condition(const std::vector<Token> &t, const Origin &at);
     bool define(const std::vector<Token> &t, const Origin &at);
+    // An include read in its place (includes.cpp).
     void include(const std::string &name, const Origin &at, const Place &place);
     // spasm-ng's built-in macros (builtins.cpp).
     enum class Builtin { None, Done, Stop };
