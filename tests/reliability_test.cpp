@@ -223,7 +223,7 @@ private slots:
             }
             ::kill(pid_t(helper.processId()), SIGKILL);
             QVERIFY(helper.waitForFinished(30000));
-            const auto whole = [size](const QByteArray &bytes) {
+            const auto whole = [](const QByteArray &bytes) {
                 return bytes.size() == size && bytes == QByteArray(size, bytes[0]);
             };
             bool found = whole(readBytes(file)); // one whole version, never a mix

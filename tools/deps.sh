@@ -1,6 +1,6 @@
 # Installs the Debian packages that building, running and testing need, when
 # any is missing. Sourced by run.sh and test.sh.
-quorvin_packages="cmake ninja-build g++ dpkg-dev pkg-config qt6-base-dev libqscintilla2-qt6-dev libxcb1-dev fonts-dejavu-core pasmo libtifiles-dev z80dasm libz80ex-dev"
+quorvin_packages="cmake ninja-build g++ lld dpkg-dev pkg-config qt6-base-dev libqscintilla2-qt6-dev libxcb1-dev fonts-dejavu-core pasmo libtifiles-dev z80dasm libz80ex-dev"
 
 quorvin_install_missing() {
     local missing=""
@@ -36,9 +36,11 @@ quorvin_build() {
 # a build keeps them however it was configured before.
 # Debug information is left out (-g0 after Debian's -g): it took a quarter of
 # the build's processor time, and the package ships without it.
+# Programs are linked with lld: it links a test program in a fifth of the
+# processor time of the default linker (and a sanitized one in a third).
 quorvin_debian_flags() {
     debian_flags=("-DCMAKE_CXX_FLAGS=$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS) -g0"
-        "-DCMAKE_EXE_LINKER_FLAGS=$(dpkg-buildflags --get LDFLAGS)")
+        "-DCMAKE_EXE_LINKER_FLAGS=$(dpkg-buildflags --get LDFLAGS) -fuse-ld=lld")
 }
 
 # The build the run command starts and the test command tests and packages:
@@ -55,8 +57,10 @@ quorvin_build_main() {
 # The sanitized build (clang, ASan, LSan, UBSan) that also holds the fuzz
 # targets, for the test command and the fuzzing script alike. Its debug
 # information is line tables only: a sanitizer's report still names file and
-# line of every frame, and clang compiles it in about a tenth less time.
+# line of every frame, and clang compiles it in about a tenth less time. It
+# links with lld as the main build does.
 quorvin_build_sanitized() {
     quorvin_build _build-asan Debug -DQUORVIN_SANITIZE=ON -DQUORVIN_FUZZ=ON \
-        -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_CXX_FLAGS_DEBUG=-gline-tables-only
+        -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_CXX_FLAGS_DEBUG=-gline-tables-only \
+        -DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld
 }

@@ -356,7 +356,7 @@ private:
                 rows.push_back(y);
             return rows;
         }
-        for (const auto [start, step] : {std::pair{0, 8}, {4, 8}, {2, 4}, {1, 2}})
+        for (const auto &[start, step] : {std::pair{0, 8}, {4, 8}, {2, 4}, {1, 2}})
             for (std::int64_t y = start; y < h; y += step)
                 rows.push_back(y);
         return rows;
