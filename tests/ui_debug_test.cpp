@@ -265,6 +265,66 @@ private slots:
         QCOMPARE(runWindow()->session().machine().read(0x9340), std::uint8_t(0xFF));
     }
 
+    // A label's byte watched for reads stops the run after the instruction
+    // that reads it, and its word after one that reads the byte after it;
+    // a byte's watch alone lets that pass.
+    void aReadWatchStopsAfterTheRead() {
+        QByteArray source = mainSource();
+        source.replace(" ld (hl),$FF\n", " ld a,(plotSScreen)\n ld a,(plotSScreen+1)\n");
+        Form1 &w = makeWindow(true, 50);
+        QVERIFY(prepare(false, source));
+        QVERIFY(w.open_doc(tree->path("Source/demo.z80")));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        key(Qt::Key_F10);
+        QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 10000);
+        w.Text1->setCursorPosition(12, 9); // in "plotSScreen" of "ld hl,plotSScreen"
+        w.findChild<QAction *>("watchLabelRead")->trigger();
+        key(Qt::Key_F5, Qt::ControlModifier);
+        QTRY_COMPARE(breakpoints()->arrowLine(), 15);
+        QVERIFY2(status().contains("demo.z80:15") &&
+                     status().contains("after a read of 9340h (plotSScreen)"),
+                 qPrintable(status()));
+        // The word's watch on, the byte's off: the read of the second byte stops it.
+        w.Text1->setCursorPosition(12, 9);
+        w.findChild<QAction *>("watchLabelWordRead")->trigger();
+        w.findChild<QAction *>("watchLabelRead")->trigger();
+        key(Qt::Key_F5, Qt::ControlModifier);
+        QTRY_COMPARE(breakpoints()->arrowLine(), 16);
+        QVERIFY2(status().contains("after a read of 9341h"), qPrintable(status()));
+        // Written, not read: the word's write watch does not stop at a read.
+        w.Text1->setCursorPosition(12, 9);
+        w.findChild<QAction *>("watchLabelWordRead")->trigger();
+        w.findChild<QAction *>("watchLabelWord")->trigger();
+        key(Qt::Key_F5, Qt::ControlModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(runWindow()->ended(), 10000);
+    }
+
+    // The pane's watch expressions are there again at the next start.
+    void watchExpressionsAreKeptAcrossSessions() {
+        Form1 &w = makeWindow(true, 50);
+        QVERIFY(prepare());
+        QVERIFY(w.open_doc(tree->path("Source/demo.z80")));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        key(Qt::Key_F10);
+        QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 10000);
+        auto *watches = runWindow()->findChild<QTableWidget *>("debugWatches");
+        watches->item(0, 0)->setText("{plotSScreen}, dec");
+        watches->item(1, 0)->setText("b");
+        window.reset();
+        Form1 &again = makeWindow(true, 50);
+        QVERIFY(again.open_doc(tree->path("Source/demo.z80")));
+        again.show();
+        QVERIFY(QTest::qWaitForWindowActive(&again));
+        key(Qt::Key_F10);
+        QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 10000);
+        watches = runWindow()->findChild<QTableWidget *>("debugWatches");
+        QCOMPARE(watches->rowCount(), 3);
+        QCOMPARE(watches->item(0, 0)->text(), QString("{plotSScreen}, dec"));
+        QCOMPARE(watches->item(1, 0)->text(), QString("b"));
+    }
+
     // The breakpoints of every file are there again at the next start.
     void breakpointsAreKeptAcrossSessions() {
         Form1 &w = makeWindow();
