@@ -291,13 +291,17 @@ private slots:
         w.findChild<QAction *>("watchLabelRead")->trigger();
         key(Qt::Key_F5, Qt::ControlModifier);
         QTRY_COMPARE(breakpoints()->arrowLine(), 16);
-        QVERIFY2(status().contains("after a read of 9341h"), qPrintable(status()));
-        // Written, not read: the word's write watch does not stop at a read.
+        QVERIFY2(status().contains("after a read of 9341h (plotSScreen+1)"), qPrintable(status()));
+        // From the start again the word's watch stops at the first read;
+        // then the byte's watch alone lets the read of the second byte pass.
+        key(Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier);
+        QTRY_COMPARE(breakpoints()->arrowLine(), 15);
         w.Text1->setCursorPosition(12, 9);
         w.findChild<QAction *>("watchLabelWordRead")->trigger();
-        w.findChild<QAction *>("watchLabelWord")->trigger();
+        w.findChild<QAction *>("watchLabelRead")->trigger();
         key(Qt::Key_F5, Qt::ControlModifier);
         QTRY_VERIFY_WITH_TIMEOUT(runWindow()->ended(), 10000);
+        QCOMPARE(breakpoints()->arrowLine(), 0);
     }
 
     // The pane's watch expressions are there again at the next start.
