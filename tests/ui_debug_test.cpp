@@ -18,6 +18,7 @@
 #include "z80/source.h"
 #include "z80/sourcemap.h"
 
+#include "base/wholefile.h"
 #include "fakes.h"
 
 #include <Qsci/qsciscintilla.h>
@@ -28,6 +29,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableWidget>
+
+#include <sys/stat.h>
+
+#include <filesystem>
 
 namespace {
 
@@ -513,6 +518,52 @@ cp "$root/prepared.map" "$root/Exec/$1.map"
         const QString said = runWindow()->findChild<QLabel *>("debugWhere")->text();
         QVERIFY2(said.startsWith(DebugSource::kChanged), qPrintable(said));
         QVERIFY(runWindow()->findChild<DebugPane *>("debugPane")->isVisible());
+    }
+
+    // The map and the sources it names are read whatever their line ends (a
+    // lone CR, as old Macintosh editors write, ends a line too); a FIFO or a
+    // file past the reader's limit where a map or a source should be is
+    // passed over at once, never waited on nor read into memory.
+    void whatTheBuildLeftIsReadWhateverItsLineEndsAndNeverWaitedOn() {
+        const std::string program = tree->path("Exec/demo.8xp").toStdString();
+        const std::string folder = tree->path("Source").toStdString();
+        const std::filesystem::path map = tree->path("Exec/demo.map").toStdString();
+        const std::filesystem::path include = tree->path("Source/inc.z80").toStdString();
+        std::vector<std::uint8_t> bytes;
+        for (const QByteArray &end : {QByteArray("\r"), QByteArray("\r\n")}) {
+            QVERIFY(writeBytes(tree->path("Source/demo.z80"), mainSource().replace("\n", end)));
+            QVERIFY(
+                writeBytes(tree->path("Source/inc.z80"), QByteArray(kInclude).replace("\n", end)));
+            z80::DiskReader reader;
+            const z80::Assembly a =
+                z80::assemble(tree->path("Source/demo.z80").toStdString(), reader, {});
+            QVERIFY(a.ok());
+            bytes = a.bytes;
+            QVERIFY(writeBytes(QString::fromStdString(map.string()),
+                               QByteArray::fromStdString(z80::writeMap(a)).replace("\n", end)));
+            std::string error;
+            const auto s = DebugSource::beside(program, bytes, folder, &error);
+            QVERIFY2(s && s->kind() == DebugSource::Kind::Map, error.c_str());
+            QCOMPARE(s->files().size(), size_t(2));
+            QCOMPARE(s->lineText({s->files()[0], 13}), std::string("ld hl,plotSScreen"));
+            QCOMPARE(s->lineText({include.string(), 2}), std::string("inc a"));
+        }
+        std::string error;
+        std::filesystem::remove(include);
+        QCOMPARE(mkfifo(include.c_str(), 0600), 0);
+        auto s = DebugSource::beside(program, bytes, folder, &error);
+        QVERIFY(s && s->kind() == DebugSource::Kind::Map);
+        QCOMPARE(s->lineText({include.string(), 2}), std::string());
+        std::filesystem::remove(include);
+        QVERIFY(writeBytes(QString::fromStdString(include.string()), kInclude));
+        std::filesystem::resize_file(include, base::kMaxFileSize + 1); // sparse: no disk used
+        s = DebugSource::beside(program, bytes, folder, &error);
+        QCOMPARE(s->lineText({include.string(), 2}), std::string());
+
+        std::filesystem::remove(map);
+        QCOMPARE(mkfifo(map.c_str(), 0600), 0);
+        s = DebugSource::beside(program, bytes, folder, &error);
+        QVERIFY(s && s->kind() == DebugSource::Kind::Labels && error.empty());
     }
 };
 

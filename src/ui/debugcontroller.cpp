@@ -1,5 +1,6 @@
 #include "ui/debugcontroller.h"
 
+#include "platform/textfile.h"
 #include "run/debugger.h"
 #include "run/oscalllog.h"
 #include "run/program.h"
@@ -8,7 +9,6 @@
 #include "ui/debugpane.h"
 #include "ui/runwindow.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -23,11 +23,14 @@ constexpr std::uint64_t kStepSlice = 60000;
 // The program variable's bytes as the build made them: BB 6D and the code;
 // for an application, its pages.
 std::vector<std::uint8_t> programData(const QString &path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // Through the one file reader, as the run reads it: a FIFO is not waited
+    // on, and one byte past the largest file tells a larger one.
+    QByteArray bytes;
+    qint64 size = 0;
+    if (readFileStart(
+            path, qint64(std::max(run::kMaxProgramFileBytes, run::kMaxApplicationFileBytes)) + 1,
+            &bytes, &size))
         return {};
-    const QByteArray bytes =
-        file.read(qint64(std::max(run::kMaxProgramFileBytes, run::kMaxApplicationFileBytes)) + 1);
     run::ReadOptions options;
     options.ignoreChecksum = true;
     const run::Program p =
