@@ -569,6 +569,109 @@ hundred: db 0, 86h, 40h, 01h, 40h, 0, 0, 0, 0
         QCOMPARE(shown(ram::op1, 7), QString(".590054"));
     }
 
+    // Logarithms and powers (TI's System Routines: _LnX, _LogX, _EToX and
+    // _TenX take OP1 and leave the result in OP1, rounded to the 14 digits
+    // the calculator keeps): ln 2 = .69314718055995, e^1 = 2.7182818284590,
+    // log 1000 is exactly 3, 10^-2.5 = 3.1622776601684E-3. ln of 0 is the
+    // calculator's domain error, e^231 (past 9.9999999999999E99) an overflow.
+    void logarithmsAndPowersAsTheCalculatorRoundsThem() {
+        const auto s = runAsm(R"(
+        bcall(_OP1Set2)
+        bcall(_LnX)
+        ld de, 9000h
+        bcall(_MovFrOP1)
+        bcall(_OP1Set1)
+        bcall(_EToX)
+        ld de, 9010h
+        bcall(_MovFrOP1)
+        ld hl, thousand
+        bcall(_Mov9ToOP1)
+        bcall(_LogX)
+        ld de, 9020h
+        bcall(_MovFrOP1)
+        ld hl, minus25
+        bcall(_Mov9ToOP1)
+        bcall(_TenX)
+        ld de, 9030h
+        bcall(_MovFrOP1)
+        ret
+thousand: db 0, 83h, 10h, 0, 0, 0, 0, 0, 0
+minus25: db 80h, 80h, 25h, 0, 0, 0, 0, 0, 0)");
+        QVERIFY2(s->stopped() && s->stopped()->returned,
+                 s->stopped() ? s->stopped()->reason.c_str() : "still running");
+        const auto stored = [&s](std::uint16_t from) {
+            QByteArray b;
+            for (int i = 0; i < 9; ++i)
+                b += char(at(*s, std::uint16_t(from + i)));
+            return b.toHex(' ');
+        };
+        QCOMPARE(stored(0x9000), QByteArray("00 7f 69 31 47 18 05 59 95"));
+        QCOMPARE(stored(0x9010), QByteArray("00 80 27 18 28 18 28 45 90"));
+        QCOMPARE(stored(0x9020), QByteArray("00 80 30 00 00 00 00 00 00"));
+        QCOMPARE(stored(0x9030), QByteArray("00 7d 31 62 27 76 60 16 84"));
+        const auto lnZero = runAsm(R"(
+        bcall(_OP1Set0)
+        bcall(_LnX)
+        ret)");
+        QVERIFY(QString::fromStdString(lnZero->stopped()->reason)
+                    .startsWith("the calculator stops the program with ERR:DOMAIN in _LnX"));
+        const auto tooBig = runAsm(R"(
+        ld hl, 231
+        bcall(_SetXXXXOP2)
+        bcall(_OP2ToOP1)
+        bcall(_EToX)
+        ret)");
+        QVERIFY(QString::fromStdString(tooBig->stopped()->reason)
+                    .startsWith("the calculator stops the program with ERR:OVERFLOW in _EToX"));
+    }
+
+    // A list made with _CreateRList (TI's System Routines: OP1 = the name,
+    // HL = the element count; DE points to the count word, the 9-byte
+    // elements follow) is found again and deleted whole, giving back 2 + 9n
+    // bytes. _AllocFPS1 adds HL 9-byte entries to the floating-point stack
+    // (FPS moves by 9 * HL), which _PopRealO1 then takes back.
+    void aListIsCreatedAndTheFloatingPointStackGrown() {
+        const auto s = runAsm(R"(
+        bcall(_MemChk)
+        ld (9000h), hl
+        ld hl, name
+        bcall(_Mov9ToOP1)
+        ld hl, 3
+        bcall(_CreateRList)
+        ld (9002h), de
+        ex de, hl
+        ld a, (hl)
+        ld (9004h), a
+        ld hl, name
+        bcall(_Mov9ToOP1)
+        bcall(_ChkFindSym)
+        ld (9006h), de
+        bcall(_DelVar)
+        bcall(_MemChk)
+        ld (9008h), hl
+        ld hl, (9824h)          ; FPS
+        ld (900Ah), hl
+        ld hl, 2
+        bcall(_AllocFPS1)
+        ld hl, (9824h)          ; FPS
+        ld (900Ch), hl
+        bcall(_PopRealO1)
+        ret
+name:   db 01h, 5Dh, 00h, 0, 0, 0, 0, 0, 0 ; L1)");
+        QVERIFY2(s->stopped() && s->stopped()->returned,
+                 s->stopped() ? s->stopped()->reason.c_str() : "still running");
+        const Machine &m = s->machine();
+        QCOMPARE(at(*s, 0x9004), std::uint8_t(3));
+        QCOMPARE(m.readWord(0x9006), m.readWord(0x9002));
+        QCOMPARE(m.readWord(0x9008), m.readWord(0x9000));
+        QCOMPARE(m.readWord(0x900C) - m.readWord(0x900A), 18);
+        const auto huge = runAsm(R"(
+        ld hl, 7000
+        bcall(_AllocFPS1)
+        ret)");
+        QVERIFY(QString::fromStdString(huge->stopped()->reason).contains("hardware stack"));
+    }
+
     // The keypad's yellow and green labels (TI's key equates): 2ND+. is i,
     // ALPHA+3 is theta, 2ND+7 is u; 2ND ALPHA locks letters on; ON gives 0 and
     // sets onInterrupt; 2ND with an arrow sets the contrast and gives nothing.

@@ -294,6 +294,57 @@ again:  bcall(_HomeUp)
         QCOMPARE(tree->picker.calls.size(), 1);
     }
 
+    // "Send..." asks for a variable file and runs the program again with it
+    // in the calculator's memory, as --send does: here a program variable
+    // DATA (type 05h, its data a size word and the bytes) that the program
+    // finds with _ChkFindSym and shows. A file that cannot be read is named
+    // and left out, and the run goes on without it.
+    void aVariableFileSentFromTheWindow() {
+        makeWindow();
+        QVERIFY(prepare(R"(
+        bcall(_ClrLCDFull)
+        bcall(_HomeUp)
+        ld hl, name
+        rst 20h                 ; _Mov9ToOP1
+        bcall(_ChkFindSym)
+        jr c, none
+        ex de, hl
+        ld b, (hl)
+        inc hl
+        inc hl
+show:   ld a, (hl)
+        bcall(_PutC)
+        inc hl
+        djnz show
+        ret
+none:   ld hl, missing
+        bcall(_PutS)
+        ret
+missing: db "NONE", 0
+name:   db 05h, "DATA", 0, 0, 0, 0)"));
+        const std::uint8_t dataName[8] = {'D', 'A', 'T', 'A'};
+        const PackResult data =
+            packVariable({'H', 'E', 'L', 'L', 'O'}, dataName, 0x05, false, true);
+        QVERIFY(writeBytes(tree->path("DATA.8xp"),
+                           QByteArray(reinterpret_cast<const char *>(data.file.data()),
+                                      qsizetype(data.file.size()))));
+        RunWindow run(tree->path("prepared.8xp"));
+        run.setFilePicker(&tree->picker);
+        run.show();
+        QVERIFY(QTest::qWaitForWindowActive(&run));
+        QTRY_COMPARE(shownRow(run), QString("NONE"));
+        tree->picker.answers.push_back(tree->path("DATA.8xp"));
+        run.findChild<QPushButton *>("runSend")->click();
+        QTRY_COMPARE(shownRow(run), QString("HELLO"));
+        QCOMPARE(tree->picker.calls.size(), 1);
+        QVERIFY(!tree->picker.calls[0].save);
+        QVERIFY(tree->picker.calls[0].filters[0].patterns.contains("*.8xl"));
+        QVERIFY(!run.sendFile(tree->path("missing.8xs")));
+        QVERIFY(run.findChild<QLabel *>("runStatus")->text().startsWith("Not sent: "));
+        QCOMPARE(run.sentFiles(), QStringList{tree->path("DATA.8xp")});
+        QTRY_COMPARE(shownRow(run), QString("HELLO"));
+    }
+
     // A program written for Ion runs as Ion starts it, and the window's title
     // names the shell and the description its header gives.
     void anIonProgramsWindowNamesItsShell() {

@@ -120,6 +120,10 @@ struct MathCalls {
         return os.store(m, div(fromInt(1), os.opFloat(m, 1)));
     }
     static Result sqRoot(Os &os, Machine &m) { return os.store(m, sqroot(os.opFloat(m, 1))); }
+    // OP1 = f(OP1), or the calculator's error (ERR:DOMAIN for ln 0).
+    template <FloatResult (*F)(const TiFloat &)> static Result fromOP1(Os &os, Machine &m) {
+        return os.store(m, F(os.opFloat(m, 1)));
+    }
     // OP1 = OP1 f N.
     template <Binary F, int N> static Result withSmall(Os &os, Machine &m) {
         return os.store(m, F(os.opFloat(m, 1), fromInt(N)));
@@ -240,6 +244,10 @@ struct MathCalls {
         {"_FPSquare", fpSquare},
         {"_FPRecip", fpRecip},
         {"_SqRoot", sqRoot},
+        {"_LnX", fromOP1<lnx>},
+        {"_LogX", fromOP1<logx>},
+        {"_EToX", fromOP1<etox>},
+        {"_TenX", fromOP1<tenx>},
         {"_Plus1", withSmall<add, 1>},
         {"_Minus1", withSmall<sub, 1>},
         {"_Times2", withSmall<mult, 2>},

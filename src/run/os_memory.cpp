@@ -93,25 +93,43 @@ struct MemoryCalls {
         m.writeWord(ram::fps, top);
         return Result::Done;
     }
+    // HL entries of 9 bytes are added to the floating-point stack, their
+    // bytes left as they were. _AllocFPS checks the room first (ERR:MEMORY);
+    // _AllocFPS1 does not, and on the calculator an overlong one runs into
+    // the hardware stack's 400 bytes below 10000h: here that stops the run.
+    template <bool Checked> static Result allocFPS(Os &os, Machine &m) {
+        constexpr std::uint32_t kStackBottom = 0x10000 - 400;
+        const std::uint32_t top = m.readWord(ram::fps) + 9u * m.reg(Reg::HL);
+        if (top > kStackBottom) {
+            if (Checked)
+                return os.calculatorError(m, "ERR:MEMORY");
+            m.stop("the program called " + os.m_callName + " for " +
+                   std::to_string(m.reg(Reg::HL)) +
+                   " entries: the floating-point stack would run into the hardware stack");
+            return Result::Wait;
+        }
+        m.writeWord(ram::fps, std::uint16_t(top));
+        return Result::Done;
+    }
     static Result backHome(Os &, Machine &) { return Result::Ended; }
 
     static constexpr Os::NamedCall kCalls[] = {
-        {"_OP1ToOP2", opToOp<1, 2>}, {"_OP1ToOP3", opToOp<1, 3>}, {"_OP1ToOP4", opToOp<1, 4>},
-        {"_OP1ToOP5", opToOp<1, 5>}, {"_OP1ToOP6", opToOp<1, 6>}, {"_OP2ToOP1", opToOp<2, 1>},
-        {"_OP2ToOP3", opToOp<2, 3>}, {"_OP2ToOP4", opToOp<2, 4>}, {"_OP3ToOP1", opToOp<3, 1>},
-        {"_OP3ToOP2", opToOp<3, 2>}, {"_OP4ToOP1", opToOp<4, 1>}, {"_OP4ToOP2", opToOp<4, 2>},
-        {"_OP5ToOP1", opToOp<5, 1>}, {"_OP5ToOP2", opToOp<5, 2>}, {"_OP6ToOP1", opToOp<6, 1>},
-        {"_OP6ToOP2", opToOp<6, 2>}, {"_OP1ExOP2", opExOp<1, 2>}, {"_OP1ExOP3", opExOp<1, 3>},
-        {"_OP1ExOP4", opExOp<1, 4>}, {"_OP1ExOP5", opExOp<1, 5>}, {"_OP1ExOP6", opExOp<1, 6>},
-        {"_ZeroOP1", zeroOp<1>},     {"_ZeroOP2", zeroOp<2>},     {"_ZeroOP3", zeroOp<3>},
-        {"_Mov9ToOP1", mov9ToOp<1>}, {"_Mov9ToOP2", mov9ToOp<2>}, {"_Mov9B", mov9B},
-        {"_Mov11B", mov11B},         {"_MovFrOP1", movFrOP1},     {"_MemSet", memSet},
-        {"_MemClear", memClear},     {"_StrLength", strLength},   {"_PushRealO1", push<1>},
-        {"_PushRealO2", push<2>},    {"_PushRealO3", push<3>},    {"_PushRealO4", push<4>},
-        {"_PushOP1", push<1>},       {"_PushOP3", push<3>},       {"_PopRealO1", pop<1>},
-        {"_PopRealO2", pop<2>},      {"_PopRealO3", pop<3>},      {"_PopRealO4", pop<4>},
-        {"_PopOP1", pop<1>},         {"_PopOP3", pop<3>},         {"_JForceCmdNoChar", backHome},
-        {"_JForceCmd", backHome},
+        {"_OP1ToOP2", opToOp<1, 2>}, {"_OP1ToOP3", opToOp<1, 3>},   {"_OP1ToOP4", opToOp<1, 4>},
+        {"_OP1ToOP5", opToOp<1, 5>}, {"_OP1ToOP6", opToOp<1, 6>},   {"_OP2ToOP1", opToOp<2, 1>},
+        {"_OP2ToOP3", opToOp<2, 3>}, {"_OP2ToOP4", opToOp<2, 4>},   {"_OP3ToOP1", opToOp<3, 1>},
+        {"_OP3ToOP2", opToOp<3, 2>}, {"_OP4ToOP1", opToOp<4, 1>},   {"_OP4ToOP2", opToOp<4, 2>},
+        {"_OP5ToOP1", opToOp<5, 1>}, {"_OP5ToOP2", opToOp<5, 2>},   {"_OP6ToOP1", opToOp<6, 1>},
+        {"_OP6ToOP2", opToOp<6, 2>}, {"_OP1ExOP2", opExOp<1, 2>},   {"_OP1ExOP3", opExOp<1, 3>},
+        {"_OP1ExOP4", opExOp<1, 4>}, {"_OP1ExOP5", opExOp<1, 5>},   {"_OP1ExOP6", opExOp<1, 6>},
+        {"_ZeroOP1", zeroOp<1>},     {"_ZeroOP2", zeroOp<2>},       {"_ZeroOP3", zeroOp<3>},
+        {"_Mov9ToOP1", mov9ToOp<1>}, {"_Mov9ToOP2", mov9ToOp<2>},   {"_Mov9B", mov9B},
+        {"_Mov11B", mov11B},         {"_MovFrOP1", movFrOP1},       {"_MemSet", memSet},
+        {"_MemClear", memClear},     {"_StrLength", strLength},     {"_PushRealO1", push<1>},
+        {"_PushRealO2", push<2>},    {"_PushRealO3", push<3>},      {"_PushRealO4", push<4>},
+        {"_PushOP1", push<1>},       {"_PushOP3", push<3>},         {"_PopRealO1", pop<1>},
+        {"_PopRealO2", pop<2>},      {"_PopRealO3", pop<3>},        {"_PopRealO4", pop<4>},
+        {"_PopOP1", pop<1>},         {"_PopOP3", pop<3>},           {"_JForceCmdNoChar", backHome},
+        {"_JForceCmd", backHome},    {"_AllocFPS", allocFPS<true>}, {"_AllocFPS1", allocFPS<false>},
     };
 };
 

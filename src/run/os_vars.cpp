@@ -17,6 +17,28 @@ namespace {
 constexpr std::uint16_t kHeapStart = 0xC000, kHeapEnd = 0xF000;
 constexpr std::uint8_t kC = 0x01;
 
+// The bytes a variable of `type` takes at `at`: a real 9, a complex number
+// 18; a list its element count (a word) and 9 or 18 bytes an element; a
+// matrix its column and row counts (a byte each) and 9 bytes an element; the
+// others their size word and that many bytes (TI's developer guide, the
+// variables' data structures).
+int variableSize(const Machine &m, std::uint8_t type, std::uint16_t at) {
+    switch (type & 0x1F) {
+    case 0x00:
+        return 9;
+    case 0x0C:
+        return 18;
+    case 0x01:
+        return 2 + 9 * m.readWord(at);
+    case 0x0D:
+        return 2 + 18 * m.readWord(at);
+    case 0x02:
+        return 2 + 9 * m.read(at) * m.read(std::uint16_t(at + 1));
+    default:
+        return 2 + m.readWord(at);
+    }
+}
+
 } // namespace
 
 std::string Os::nameInOp1(const Machine &m) const {
@@ -74,7 +96,7 @@ std::string Os::addVariable(Machine &m, const Variable &v) {
     const std::string key = char(v.type) + v.name;
     if (const auto old = m_vars.find(key); old != m_vars.end()) {
         const std::uint16_t at = old->second;
-        const int size = v.type == 0 ? 9 : m.readWord(at) + 2;
+        const int size = variableSize(m, v.type, at);
         removeMemory(m, at, std::uint16_t(std::min(size, m_heap - at)));
     }
     if (m_heap + v.data.size() > kHeapEnd)
@@ -110,6 +132,20 @@ struct VariableCalls {
     template <std::uint8_t T> static Result createSized(Os &os, Machine &m) {
         return os.create(m, T, m.reg(Reg::HL), true);
     }
+    // A real list of HL elements (TI's System Routines: HL = the count, OP1
+    // = the list's name); DE points to its count word, the elements after it.
+    static Result createRList(Os &os, Machine &m) {
+        const std::uint32_t count = m.reg(Reg::HL), bytes = 9 * count;
+        if (bytes > 0xFFFD) {
+            m.stop("the calculator runs out of memory (ERR:MEMORY) in " + os.m_callName +
+                   " for a list of " + std::to_string(count) + " elements");
+            return Result::Wait;
+        }
+        if (os.create(m, 0x01, std::uint16_t(bytes), true) != Result::Done)
+            return Result::Wait;
+        m.writeWord(m.reg(Reg::DE), std::uint16_t(count));
+        return Result::Done;
+    }
     // The variable's memory is given back: a real is its 9 bytes, the others
     // their size word and data. _DelVarArc deletes a variable wherever it is
     // (TI-83 Plus SDK); here every variable is in RAM.
@@ -117,7 +153,7 @@ struct VariableCalls {
         const std::uint16_t at = m.reg(Reg::DE);
         for (const auto &[name, address] : os.m_vars)
             if (address == at) {
-                const int size = name[0] == 0 ? 9 : m.readWord(at) + 2;
+                const int size = variableSize(m, std::uint8_t(name[0]), at);
                 os.removeMemory(m, at, std::uint16_t(std::min(size, os.m_heap - at)));
                 break;
             }
@@ -247,6 +283,7 @@ struct VariableCalls {
         {"_CreateProtProg", createSized<0x06>},
         {"_CreateAppVar", createSized<0x15>},
         {"_CreateStrng", createSized<0x04>},
+        {"_CreateRList", createRList},
         {"_DelVar", deleteVar},
         {"_DelVarArc", deleteVar},
         {"_Arc_Unarc", arcUnarc},

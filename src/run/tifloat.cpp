@@ -223,6 +223,10 @@ std::string scientific(const Dec &d, int k) {
 
 } // namespace
 
+FloatResult fromScaled(bool neg, Wide m, int p) {
+    return normalize(neg, m, p);
+}
+
 FloatResult add(const TiFloat &a, const TiFloat &b) {
     return addDec(decode(a), decode(b));
 }

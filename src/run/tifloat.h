@@ -41,6 +41,15 @@ FloatResult sub(const TiFloat &a, const TiFloat &b);
 FloatResult mult(const TiFloat &a, const TiFloat &b);
 FloatResult div(const TiFloat &a, const TiFloat &b);
 FloatResult sqroot(const TiFloat &a); // Domain for a negative number
+// Logarithms and powers, each rounded to 14 digits from a result exact to
+// far more (about 30 places). ln and log give Domain for a number not above
+// 0; e^x and 10^x give Overflow beyond 9.9999999999999E99 and 0 below 1E-99.
+FloatResult lnx(const TiFloat &a);
+FloatResult logx(const TiFloat &a);
+FloatResult etox(const TiFloat &a);
+FloatResult tenx(const TiFloat &a);
+// The exact value (neg ? -1 : 1) * m * 10^p as a 14-digit number.
+FloatResult fromScaled(bool neg, unsigned __int128 m, int p);
 
 TiFloat intgr(const TiFloat &a); // the greatest whole number not above a
 TiFloat trunc(const TiFloat &a); // the whole part, towards zero

@@ -78,6 +78,7 @@ RunWindow::RunWindow(const QString &path, QWidget *parent)
     : QWidget(parent, Qt::Window), m_path(path), m_screen(new RunScreen(this)),
       m_status(new QLabel(this)), m_cycles(new QLabel(this)), m_note(new QLabel(this)),
       m_pause(new QPushButton(tr("Pause"), this)), m_restart(new QPushButton(tr("Restart"), this)),
+      m_send(new QPushButton(tr("Send..."), this)),
       m_save(new QPushButton(tr("Save screen..."), this)),
       m_anyway(new QPushButton(tr("Run anyway"), this)),
       m_record(new QPushButton(tr("Record"), this)), m_model(new QComboBox(this)),
@@ -124,13 +125,17 @@ RunWindow::RunWindow(const QString &path, QWidget *parent)
     layout->addWidget(m_note);
     // The run's controls: none takes the keyboard, which stays the calculator's.
     auto *controls = new QHBoxLayout;
-    for (QPushButton *b : {m_pause, m_restart, m_save, m_record, m_anyway}) {
+    for (QPushButton *b : {m_pause, m_restart, m_send, m_save, m_record, m_anyway}) {
         b->setFocusPolicy(Qt::NoFocus);
         controls->addWidget(b);
     }
     m_pause->setObjectName(QStringLiteral("runPause"));
     m_pause->setCheckable(true);
     m_restart->setObjectName(QStringLiteral("runRestart"));
+    m_send->setObjectName(QStringLiteral("runSend"));
+    m_send->setToolTip(tr("Puts a variable file in the calculator's memory and runs the "
+                          "program again"));
+    m_send->setVisible(false);
     m_save->setObjectName(QStringLiteral("runSaveScreen"));
     m_save->setVisible(false);
     m_record->setObjectName(QStringLiteral("runRecord"));
@@ -160,6 +165,20 @@ RunWindow::RunWindow(const QString &path, QWidget *parent)
     connect(m_record, &QPushButton::toggled, this, &RunWindow::setRecording);
     connect(m_model, qOverload<int>(&QComboBox::currentIndexChanged), this,
             [this] { setModel(run::Model(m_model->currentData().toInt())); });
+    connect(m_send, &QPushButton::clicked, this, [this] {
+        if (!m_picker)
+            return;
+        const auto file = m_picker->getOpenFileName(
+            this,
+            {FileFilter{tr("Calculator variables"),
+                        {QStringLiteral("*.8xp"), QStringLiteral("*.8xv"), QStringLiteral("*.8xl"),
+                         QStringLiteral("*.8xs"), QStringLiteral("*.8xn"), QStringLiteral("*.8xm"),
+                         QStringLiteral("*.8xc"), QStringLiteral("*.8xi")}},
+             FileFilter{tr("All files"), {QStringLiteral("*")}}},
+            {});
+        if (file)
+            sendFile(*file);
+    });
     connect(m_save, &QPushButton::clicked, this, [this] {
         if (!m_picker)
             return;
@@ -188,6 +207,7 @@ bool RunWindow::ended() const {
 void RunWindow::setFilePicker(FilePicker *picker) {
     m_picker = picker;
     m_save->setVisible(picker != nullptr);
+    m_send->setVisible(picker != nullptr);
     m_record->setVisible(picker != nullptr);
 }
 
@@ -326,6 +346,18 @@ void RunWindow::restart() {
     m_pause->setEnabled(true);
     emit restarted();
     QTimer::singleShot(0, this, &RunWindow::tick);
+}
+
+bool RunWindow::sendFile(const QString &file) {
+    m_setup.send.append(file);
+    const QString problem = loadRun(m_path, m_setup).problem;
+    if (!problem.isEmpty())
+        m_setup.send.removeLast();
+    restart();
+    m_status->setText(problem.isEmpty()
+                          ? tr("Sent %1; running again.").arg(QFileInfo(file).fileName())
+                          : tr("Not sent: %1").arg(problem));
+    return problem.isEmpty();
 }
 
 void RunWindow::stop() {

@@ -51,10 +51,18 @@ public:
     std::uint64_t cycles() const;
     bool ended() const;
     bool paused() const { return m_paused; }
-    // Where "Save screen" asks for a file; without one the button is hidden.
+    // Where "Save screen", "Record" and "Send" ask for a file; without one
+    // those buttons are hidden.
     void setFilePicker(FilePicker *picker);
     // Runs the program again from its file, as at the window's start.
     void restart();
+    // Runs the program again with the variable file `file` (a string, list,
+    // program...) put in the calculator's memory first, as --send does, with
+    // those sent before it. A file that cannot be sent is named in the status
+    // line and left out. Says whether it was sent.
+    bool sendFile(const QString &file);
+    // The variable files each run starts with.
+    const QStringList &sentFiles() const { return m_setup.send; }
     // The calculator the program runs on; a change runs it again.
     void setModel(run::Model model);
     // Runs a program whose file's checksum is wrong, which the window first
@@ -112,7 +120,7 @@ private:
     QLabel *m_note; // what the program looked for that this calculator lacks
     void recordFrame();
 
-    QPushButton *m_pause, *m_restart, *m_save, *m_anyway, *m_record;
+    QPushButton *m_pause, *m_restart, *m_send, *m_save, *m_anyway, *m_record;
     std::unique_ptr<GifRecording> m_recording;
     std::uint64_t m_frameAt = 0; // the calculator's time (6 MHz cycles) of the last frame
     QComboBox *m_model;
