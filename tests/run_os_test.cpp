@@ -615,6 +615,15 @@ minus25: db 80h, 80h, 25h, 0, 0, 0, 0, 0, 0)");
         ret)");
         QVERIFY(QString::fromStdString(lnZero->stopped()->reason)
                     .startsWith("the calculator stops the program with ERR:DOMAIN in _LnX"));
+        // In Real mode the logarithm of a negative number is complex: NONREAL ANS.
+        const auto lnNegative = runAsm(R"(
+        bcall(_OP1Set1)
+        bcall(_InvOP1S)
+        bcall(_LogX)
+        ret)");
+        QVERIFY2(QString::fromStdString(lnNegative->stopped()->reason)
+                     .startsWith("the calculator stops the program with ERR:NONREAL ANS in _LogX"),
+                 lnNegative->stopped()->reason.c_str());
         const auto tooBig = runAsm(R"(
         ld hl, 231
         bcall(_SetXXXXOP2)

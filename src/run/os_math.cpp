@@ -20,6 +20,8 @@ const char *errorName(FloatError e) {
         return "ERR:DIVIDE BY 0";
     case FloatError::Domain:
         return "ERR:DOMAIN";
+    case FloatError::NonReal:
+        return "ERR:NONREAL ANS";
     case FloatError::None:
         break;
     }

@@ -20,7 +20,9 @@ namespace run {
 
 using TiFloat = std::array<std::uint8_t, 9>;
 
-enum class FloatError { None, Overflow, DivideByZero, Domain };
+// NonReal: a real argument whose result is complex (the logarithm of a
+// negative number), which the calculator in Real mode refuses as such.
+enum class FloatError { None, Overflow, DivideByZero, Domain, NonReal };
 
 struct FloatResult {
     TiFloat value;

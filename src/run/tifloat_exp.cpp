@@ -131,16 +131,20 @@ FloatResult fromFixed(Fixed v) {
 
 FloatResult lnx(const TiFloat &a) {
     const Decoded d = decodeFloat(a);
-    if (d.digits == 0 || d.neg)
+    if (d.digits == 0)
         return {a, FloatError::Domain};
+    if (d.neg)
+        return {a, FloatError::NonReal};
     const auto [e, lnm] = lnParts(d);
     return fromFixed(e * kLn10 + lnm);
 }
 
 FloatResult logx(const TiFloat &a) {
     const Decoded d = decodeFloat(a);
-    if (d.digits == 0 || d.neg)
+    if (d.digits == 0)
         return {a, FloatError::Domain};
+    if (d.neg)
+        return {a, FloatError::NonReal};
     const auto [e, lnm] = lnParts(d);
     return fromFixed(e * kOne + mulFixed(lnm, kInvLn10));
 }
