@@ -5,6 +5,7 @@
 // instruction at fault. Programs are assembled in memory by our assembler.
 
 #include "run/debugger.h"
+#include "run/romcalls.h"
 #include "run/romtable.h"
 #include "run/sourceinfo.h"
 #include "z80/assembler.h"
@@ -573,6 +574,19 @@ text:   .db "AB", 0
             QCOMPARE(info.lineAt(0x9D97)->text, std::string("ret"));
             QCOMPARE(info.label("DONE"), std::optional<std::uint16_t>(0x9D97));
             QCOMPARE(info.labelAt(0x9D96), std::string("start+1"));
+        }
+    }
+
+    // The OS calls' names are taken from an include file written on any
+    // system: every equate is read, not only the first line's.
+    void callNamesFromAnIncludeWhateverItsLineEnds() {
+        for (const std::string end : {"\n", "\r\n", "\r"}) {
+            run::RomNames names;
+            names.addFromInclude("_MyFirst .equ $4F00" + end + "_MySecond = 4F03h" + end +
+                                 "_MyThird equ $4F06" + end);
+            QCOMPARE(names.nameOf(0x4F00), std::string("_MyFirst"));
+            QCOMPARE(names.nameOf(0x4F03), std::string("_MySecond"));
+            QCOMPARE(names.nameOf(0x4F06), std::string("_MyThird"));
         }
     }
 

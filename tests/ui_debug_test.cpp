@@ -18,6 +18,7 @@
 #include "z80/source.h"
 #include "z80/sourcemap.h"
 
+#include "base/wholefile.h"
 #include "fakes.h"
 
 #include <Qsci/qsciscintilla.h>
@@ -28,6 +29,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableWidget>
+
+#include <sys/stat.h>
+
+#include <filesystem>
 
 namespace {
 
@@ -298,6 +303,70 @@ private slots:
         QCOMPARE(runWindow()->session().machine().read(0x9340), std::uint8_t(0xFF));
     }
 
+    // A label's byte watched for reads stops the run after the instruction
+    // that reads it, and its word after one that reads the byte after it;
+    // a byte's watch alone lets that pass.
+    void aReadWatchStopsAfterTheRead() {
+        QByteArray source = mainSource();
+        source.replace(" ld (hl),$FF\n", " ld a,(plotSScreen)\n ld a,(plotSScreen+1)\n");
+        Form1 &w = makeWindow(true, 50);
+        QVERIFY(prepare(false, source));
+        QVERIFY(w.open_doc(tree->path("Source/demo.z80")));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        key(Qt::Key_F10);
+        QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 10000);
+        w.Text1->setCursorPosition(12, 9); // in "plotSScreen" of "ld hl,plotSScreen"
+        w.findChild<QAction *>("watchLabelRead")->trigger();
+        key(Qt::Key_F5, Qt::ControlModifier);
+        QTRY_COMPARE(breakpoints()->arrowLine(), 15);
+        QVERIFY2(status().contains("demo.z80:15") &&
+                     status().contains("after a read of 9340h (plotSScreen)"),
+                 qPrintable(status()));
+        // The word's watch on, the byte's off: the read of the second byte stops it.
+        w.Text1->setCursorPosition(12, 9);
+        w.findChild<QAction *>("watchLabelWordRead")->trigger();
+        w.findChild<QAction *>("watchLabelRead")->trigger();
+        key(Qt::Key_F5, Qt::ControlModifier);
+        QTRY_COMPARE(breakpoints()->arrowLine(), 16);
+        QVERIFY2(status().contains("after a read of 9341h (plotSScreen+1)"), qPrintable(status()));
+        // From the start again the word's watch stops at the first read;
+        // then the byte's watch alone lets the read of the second byte pass.
+        key(Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier);
+        QTRY_COMPARE(breakpoints()->arrowLine(), 15);
+        w.Text1->setCursorPosition(12, 9);
+        w.findChild<QAction *>("watchLabelWordRead")->trigger();
+        w.findChild<QAction *>("watchLabelRead")->trigger();
+        key(Qt::Key_F5, Qt::ControlModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(runWindow()->ended(), 10000);
+        QCOMPARE(breakpoints()->arrowLine(), 0);
+    }
+
+    // The pane's watch expressions are there again at the next start.
+    void watchExpressionsAreKeptAcrossSessions() {
+        Form1 &w = makeWindow(true, 50);
+        QVERIFY(prepare());
+        QVERIFY(w.open_doc(tree->path("Source/demo.z80")));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        key(Qt::Key_F10);
+        QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 10000);
+        auto *watches = runWindow()->findChild<QTableWidget *>("debugWatches");
+        watches->item(0, 0)->setText("{plotSScreen}, dec");
+        watches->item(1, 0)->setText("b");
+        window.reset();
+        Form1 &again = makeWindow(true, 50);
+        QVERIFY(again.open_doc(tree->path("Source/demo.z80")));
+        again.show();
+        QVERIFY(QTest::qWaitForWindowActive(&again));
+        key(Qt::Key_F10);
+        QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 10000);
+        watches = runWindow()->findChild<QTableWidget *>("debugWatches");
+        QCOMPARE(watches->rowCount(), 3);
+        QCOMPARE(watches->item(0, 0)->text(), QString("{plotSScreen}, dec"));
+        QCOMPARE(watches->item(1, 0)->text(), QString("b"));
+    }
+
     // The breakpoints of every file are there again at the next start.
     void breakpointsAreKeptAcrossSessions() {
         Form1 &w = makeWindow();
@@ -542,6 +611,52 @@ private slots:
         const QString said = runWindow()->findChild<QLabel *>("debugWhere")->text();
         QVERIFY2(said.startsWith(DebugSource::kChanged), qPrintable(said));
         QVERIFY(runWindow()->findChild<DebugPane *>("debugPane")->isVisible());
+    }
+
+    // The map and the sources it names are read whatever their line ends (a
+    // lone CR, as old Macintosh editors write, ends a line too); a FIFO or a
+    // file past the reader's limit where a map or a source should be is
+    // passed over at once, never waited on nor read into memory.
+    void whatTheBuildLeftIsReadWhateverItsLineEndsAndNeverWaitedOn() {
+        const std::string program = tree->path("Exec/demo.8xp").toStdString();
+        const std::string folder = tree->path("Source").toStdString();
+        const std::filesystem::path map = tree->path("Exec/demo.map").toStdString();
+        const std::filesystem::path include = tree->path("Source/inc.z80").toStdString();
+        std::vector<std::uint8_t> bytes;
+        for (const QByteArray &end : {QByteArray("\r"), QByteArray("\r\n")}) {
+            QVERIFY(writeBytes(tree->path("Source/demo.z80"), mainSource().replace("\n", end)));
+            QVERIFY(
+                writeBytes(tree->path("Source/inc.z80"), QByteArray(kInclude).replace("\n", end)));
+            z80::DiskReader reader;
+            const z80::Assembly a =
+                z80::assemble(tree->path("Source/demo.z80").toStdString(), reader, {});
+            QVERIFY(a.ok());
+            bytes = a.bytes;
+            QVERIFY(writeBytes(QString::fromStdString(map.string()),
+                               QByteArray::fromStdString(z80::writeMap(a)).replace("\n", end)));
+            std::string error;
+            const auto s = DebugSource::beside(program, bytes, folder, &error);
+            QVERIFY2(s && s->kind() == DebugSource::Kind::Map, error.c_str());
+            QCOMPARE(s->files().size(), size_t(2));
+            QCOMPARE(s->lineText({s->files()[0], 13}), std::string("ld hl,plotSScreen"));
+            QCOMPARE(s->lineText({include.string(), 2}), std::string("inc a"));
+        }
+        std::string error;
+        std::filesystem::remove(include);
+        QCOMPARE(mkfifo(include.c_str(), 0600), 0);
+        auto s = DebugSource::beside(program, bytes, folder, &error);
+        QVERIFY(s && s->kind() == DebugSource::Kind::Map);
+        QCOMPARE(s->lineText({include.string(), 2}), std::string());
+        std::filesystem::remove(include);
+        QVERIFY(writeBytes(QString::fromStdString(include.string()), kInclude));
+        std::filesystem::resize_file(include, base::kMaxFileSize + 1); // sparse: no disk used
+        s = DebugSource::beside(program, bytes, folder, &error);
+        QCOMPARE(s->lineText({include.string(), 2}), std::string());
+
+        std::filesystem::remove(map);
+        QCOMPARE(mkfifo(map.c_str(), 0600), 0);
+        s = DebugSource::beside(program, bytes, folder, &error);
+        QVERIFY(s && s->kind() == DebugSource::Kind::Labels && error.empty());
     }
 };
 

@@ -29,6 +29,8 @@ public:
     QString recentFiles() const { return m_root + QLatin1String("/TASM/recent.txt"); }
     // The editor's breakpoints, a line each: the line number, a tab, the file.
     QString breakpoints() const { return m_root + QLatin1String("/TASM/breakpoints.txt"); }
+    // The debug pane's watch expressions, a line each.
+    QString watchExpressions() const { return m_root + QLatin1String("/TASM/watches.txt"); }
     // While this file exists, a start with no file named opens an empty document.
     QString noReopen() const { return m_root + QLatin1String("/TASM/reopen-last.off"); }
     // The main window's size and place when it was last closed.

@@ -2,8 +2,9 @@
 
 #include "run/romtable.h"
 
+#include "base/lines.h"
+
 #include <regex>
-#include <sstream>
 
 namespace run {
 
@@ -16,9 +17,10 @@ void RomNames::addFromInclude(const std::string &text) {
     static const std::regex line(
         R"(^\s*(_[A-Za-z0-9_]+)\s*:?\s*(?:\.?equ|=)\s*(?:\$([0-9A-Fa-f]{4})|0?([0-9A-Fa-f]{4})h)\b)",
         std::regex::icase);
-    std::istringstream in(text);
-    std::string l;
-    while (std::getline(in, l)) {
+    base::LineSplitter split(text);
+    std::string_view view;
+    while (split.next(&view)) {
+        const std::string l(view);
         std::smatch m;
         if (!std::regex_search(l, m, line))
             continue;

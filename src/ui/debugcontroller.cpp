@@ -1,5 +1,6 @@
 #include "ui/debugcontroller.h"
 
+#include "platform/textfile.h"
 #include "run/debugger.h"
 #include "run/oscalllog.h"
 #include "run/program.h"
@@ -8,7 +9,6 @@
 #include "ui/debugpane.h"
 #include "ui/runwindow.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -23,11 +23,14 @@ constexpr std::uint64_t kStepSlice = 60000;
 // The program variable's bytes as the build made them: BB 6D and the code;
 // for an application, its pages.
 std::vector<std::uint8_t> programData(const QString &path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // Through the one file reader, as the run reads it: a FIFO is not waited
+    // on, and one byte past the largest file tells a larger one.
+    QByteArray bytes;
+    qint64 size = 0;
+    if (readFileStart(
+            path, qint64(std::max(run::kMaxProgramFileBytes, run::kMaxApplicationFileBytes)) + 1,
+            &bytes, &size))
         return {};
-    const QByteArray bytes =
-        file.read(qint64(std::max(run::kMaxProgramFileBytes, run::kMaxApplicationFileBytes)) + 1);
     run::ReadOptions options;
     options.ignoreChecksum = true;
     const run::Program p =
@@ -81,8 +84,10 @@ void DebugController::attach(RunWindow *window, const QString &program, const QS
     connect(m_pane, &DebugPane::stepOut, this, &DebugController::stepOut);
     connect(m_pane, &DebugPane::stepBack, this, &DebugController::stepBack);
     m_pane->setWatches(m_watchExpressions);
-    connect(m_pane, &DebugPane::watchesChanged, this,
-            [this](const QStringList &watches) { m_watchExpressions = watches; });
+    connect(m_pane, &DebugPane::watchesChanged, this, [this](const QStringList &watches) {
+        m_watchExpressions = watches;
+        emit watchExpressionsChanged(watches);
+    });
     connect(m_pane, &DebugPane::goTo, this, &DebugController::goTo);
     connect(m_pane, &DebugPane::checkChanged, this, [this](int check, bool on) {
         if (m_debugger)
@@ -150,6 +155,7 @@ void DebugController::start() {
                             });
     m_mode = Mode::Run;
     m_bound.clear();
+    m_boundWatches.clear(); // those of the last session's debugger
     bind();
     m_pane->setRunning(said(tr("Running.")));
     // The pane shows from the first pause on, or at once to say why the map is not used.
@@ -160,18 +166,43 @@ QString DebugController::said(const QString &text) const {
     return m_refusal.isEmpty() ? text : m_refusal + u'\n' + text;
 }
 
-bool DebugController::toggleWatch(const QString &name) {
-    const bool on = !m_watches.contains(name);
+bool DebugController::toggleWatch(const LabelWatch &watch) {
+    const bool on = !m_watches.contains(watch);
     if (on)
-        m_watches << name;
+        m_watches << watch;
     else
-        m_watches.removeAll(name);
+        m_watches.removeAll(watch);
     if (!active() || !m_source)
         return true;
-    const auto address = m_source->label(name.toStdString());
-    if (address)
-        m_debugger->watchWrites(*address, on);
-    return address.has_value();
+    bindWatches();
+    return m_source->label(watch.name.toStdString()).has_value();
+}
+
+void DebugController::setWatchExpressions(const QStringList &expressions) {
+    m_watchExpressions = expressions;
+    if (m_pane)
+        m_pane->setWatches(expressions);
+}
+
+// A byte watched by two watches (a byte's and a word's) stays watched while
+// either is on: every watch is cleared, then those on are set again.
+void DebugController::bindWatches() {
+    for (const BoundWatch &b : m_boundWatches)
+        if (b.read)
+            m_debugger->watchReads(b.address, false, b.bytes);
+        else
+            m_debugger->watchWrites(b.address, false, b.bytes);
+    m_boundWatches.clear();
+    if (!m_source)
+        return;
+    for (const LabelWatch &w : m_watches)
+        if (const auto a = m_source->label(w.name.toStdString())) {
+            if (w.read)
+                m_debugger->watchReads(*a, true, w.bytes);
+            else
+                m_debugger->watchWrites(*a, true, w.bytes);
+            m_boundWatches.push_back({*a, w.read, w.bytes});
+        }
 }
 
 QString DebugController::refusalOf(const QString &expression) const {
@@ -198,9 +229,7 @@ void DebugController::bind() {
     m_bound.clear();
     if (!m_source)
         return;
-    for (const QString &name : m_watches)
-        if (const auto a = m_source->label(name.toStdString()))
-            m_debugger->watchWrites(*a, true);
+    bindWatches();
     // A line on an application's page stops only while that page is mapped;
     // lines of several pages at one address share the first one's settings.
     struct Bound {
@@ -365,10 +394,11 @@ QString DebugController::describe(const run::Pause &pause) const {
     case Why::NoHistory:
         why = tr("no earlier step is kept");
         break;
-    case Why::Written: {
+    case Why::Written:
+    case Why::Read: {
         const QString name =
             m_source ? QString::fromStdString(m_source->labelAt(pause.address)) : QString();
-        why = tr("after a write to %1")
+        why = (pause.why == Why::Read ? tr("after a read of %1") : tr("after a write to %1"))
                   .arg(QStringLiteral("%1").arg(pause.address, 4, 16, QLatin1Char('0')).toUpper() +
                        u'h' + (name.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(name)));
         break;

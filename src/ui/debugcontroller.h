@@ -18,6 +18,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <vector>
 
 class Breakpoints;
 class DebugPane;
@@ -59,10 +60,24 @@ public:
     void restart();
     // Runs to the first statement of `line` of `file` (or the next with code).
     void runToLine(const QString &file, int line);
-    // Stop after the byte at the label `name` is written (this run and the
-    // next ones), or no longer; false when the run's labels do not hold it.
-    bool toggleWatch(const QString &name);
-    QStringList watches() const { return m_watches; }
+    // What a label's watch stops on: a write or a read of its byte, or of
+    // its word (the byte and the next).
+    struct LabelWatch {
+        QString name;
+        bool read = false;
+        int bytes = 1;
+        bool operator==(const LabelWatch &o) const {
+            return name == o.name && read == o.read && bytes == o.bytes;
+        }
+    };
+    // Stop after `watch` is met (this run and the next ones), or no longer;
+    // false when the run's labels do not hold its name.
+    bool toggleWatch(const LabelWatch &watch);
+    bool watching(const LabelWatch &watch) const { return m_watches.contains(watch); }
+    // The pane's watch expressions, kept for the next runs (and by the
+    // editor across sessions).
+    QStringList watchExpressions() const { return m_watchExpressions; }
+    void setWatchExpressions(const QStringList &expressions);
     // Why `expression` cannot be a condition or a watch of the run being
     // debugged (its labels are known then), or empty.
     QString refusalOf(const QString &expression) const;
@@ -75,11 +90,14 @@ signals:
     void pausedAt(const QString &file, int line);
     // The pane asks to see `line` of `file` (a caller's line).
     void goTo(const QString &file, int line);
+    // The pane's watch expressions were edited.
+    void watchExpressionsChanged(const QStringList &expressions);
 
 private:
     enum class Mode { Run, Into, Over, Out, To };
     void start(); // a new session in the window
     void bind();
+    void bindWatches(); // the labels' watches to their addresses, afresh
     void go(Mode mode, std::uint16_t target = 0);
     bool advance(std::uint64_t cycles);
     void show(const run::Pause &pause);
@@ -100,7 +118,13 @@ private:
     std::size_t m_programSize = 0;
     std::unique_ptr<run::Debugger> m_debugger;
     std::set<std::uint16_t> m_bound;
-    QStringList m_watches;
+    QList<LabelWatch> m_watches;
+    struct BoundWatch {
+        std::uint16_t address;
+        bool read;
+        int bytes;
+    };
+    std::vector<BoundWatch> m_boundWatches; // as set in the debugger
     QStringList m_watchExpressions; // the pane's, kept for the next runs
     static constexpr std::size_t kOsCallsShown = 200; // the latest, in the pane
     Mode m_mode = Mode::Run;

@@ -1,10 +1,11 @@
 #include "ui/debugsource.h"
 
+#include "base/lines.h"
+#include "base/wholefile.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -13,18 +14,16 @@ const char *const DebugSource::kChanged =
 
 namespace {
 
-constexpr std::uintmax_t kMaxMap = 64u << 20;    // a map larger than this is not read
-constexpr std::uintmax_t kMaxSource = 16u << 20; // nor a source file for its line's text
 constexpr int kLongestLine = 4096;
 
-std::optional<std::string> readSmall(const fs::path &path, std::uintmax_t most) {
-    std::error_code error;
-    if (!fs::is_regular_file(path, error) || fs::file_size(path, error) > most)
+// A map, labels or source file, through the one file reader and its limit,
+// as the assembler reads sources and --run reads a listing: nothing when it
+// is not a regular file (a FIFO is not waited on) or is past the limit.
+std::optional<std::string> readText(const fs::path &path) {
+    std::string text;
+    if (!base::readWholeFile(path.c_str(), &text).ok())
         return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return in ? std::optional<std::string>(text.str()) : std::nullopt;
+    return text;
 }
 
 // NAME.ext beside the program, in the program's letter case or lower case.
@@ -70,7 +69,7 @@ std::optional<DebugSource> DebugSource::beside(const std::string &programPath,
     const fs::path map = besideFile(program, ".map");
     std::optional<DebugSource> out;
     if (!map.empty())
-        if (const auto text = readSmall(map, kMaxMap)) {
+        if (const auto text = readText(map)) {
             std::string why;
             out = fromMap(*text, programData, sourceFolder, &why);
             if (!out && why == kChanged) {
@@ -88,7 +87,7 @@ std::optional<DebugSource> DebugSource::beside(const std::string &programPath,
                        [](unsigned char c) { return char(std::tolower(c)); });
         out->m_application = ext == ".8xk";
     } else if (const fs::path labels = besideFile(program, ".lab"); !labels.empty()) {
-        if (const auto text = readSmall(labels, kMaxMap))
+        if (const auto text = readText(labels))
             out->m_info.readLabels(*text);
     }
     return out;
@@ -181,16 +180,14 @@ std::string DebugSource::lineText(const Place &place) const {
                         lines.resize(size_t(l.line));
                     lines[size_t(l.line - 1)] = l.text;
                 }
-        } else if (const auto text = readSmall(place.file, kMaxSource)) {
-            std::istringstream in(*text);
-            std::string line;
-            while (std::getline(in, line)) {
-                if (!line.empty() && line.back() == '\r')
-                    line.pop_back();
-                if (line.size() > size_t(kLongestLine))
-                    line.resize(size_t(kLongestLine));
+        } else if (const auto text = readText(place.file)) {
+            base::LineSplitter split(*text);
+            std::string_view line;
+            while (split.next(&line)) {
+                line = line.substr(0, size_t(kLongestLine));
                 const size_t start = line.find_first_not_of(" \t");
-                lines.push_back(start == std::string::npos ? std::string() : line.substr(start));
+                lines.emplace_back(start == std::string_view::npos ? std::string_view()
+                                                                   : line.substr(start));
             }
         }
         it = m_texts.emplace(place.file, std::move(lines)).first;

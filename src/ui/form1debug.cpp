@@ -67,6 +67,20 @@ Kept readKept(const QString &file) {
     return kept;
 }
 
+// The debug pane's watch expressions, a line each.
+constexpr int kMostWatches = 200;
+
+QStringList readKeptWatches(const QString &file) {
+    QByteArray bytes;
+    if (QFileInfo(file).size() > kMaxKept || readWholeFile(file, &bytes))
+        return {};
+    QStringList out;
+    for (const QString &line : splitLines(QString::fromUtf8(bytes)))
+        if (!line.trimmed().isEmpty() && out.size() < kMostWatches)
+            out << line;
+    return out;
+}
+
 QString oneLine(QString text) {
     return text.replace(QLatin1Char('\n'), QLatin1Char(' '))
         .replace(QLatin1Char('\r'), QLatin1Char(' '));
@@ -128,23 +142,57 @@ void Form1::addDebugging() {
                  [this] { debugKey(&DebugController::stepOut); });
     addKeyAction(this, this, tr("Step &Back"), "stepBack",
                  [this] { debugKey(&DebugController::stepBack); });
-    // From the editor's context menu: stop when the label under the caret is written.
-    auto *watch = new QAction(tr("Stop When the Label's Byte Is &Written"), this);
-    watch->setObjectName(QStringLiteral("watchLabel"));
-    connect(watch, &QAction::triggered, this, [this] {
-        int line = 0, index = 0;
-        Text1->getCursorPosition(&line, &index);
-        const QString name = Text1->wordAtLineIndex(line, index);
-        if (name.isEmpty())
-            return;
-        const bool on = !m_debug->watches().contains(name);
-        if (!m_debug->toggleWatch(name))
-            tell(tr("%1 is not a label of the program being debugged.").arg(name));
-        else
-            tell(on ? tr("The run stops after %1 is written.").arg(name)
-                    : tr("The run no longer stops when %1 is written.").arg(name));
-    });
-    m_extras->addActions({watch});
+    // From the editor's context menu: stop when the label under the caret
+    // is written or read, its byte or its word.
+    const struct {
+        const char *text, *name, *on, *off;
+        bool read;
+        int bytes;
+    } kWatches[] = {
+        {QT_TR_NOOP("Stop When the Label's Byte Is &Written"), "watchLabel",
+         QT_TR_NOOP("The run stops after %1 is written."),
+         QT_TR_NOOP("The run no longer stops when %1 is written."), false, 1},
+        {QT_TR_NOOP("Stop When the Label's Byte Is Re&ad"), "watchLabelRead",
+         QT_TR_NOOP("The run stops after %1 is read."),
+         QT_TR_NOOP("The run no longer stops when %1 is read."), true, 1},
+        {QT_TR_NOOP("Stop When the Label's Word Is Writt&en"), "watchLabelWord",
+         QT_TR_NOOP("The run stops after the word at %1 is written."),
+         QT_TR_NOOP("The run no longer stops when the word at %1 is written."), false, 2},
+        {QT_TR_NOOP("Stop When the &Label's Word Is Read"), "watchLabelWordRead",
+         QT_TR_NOOP("The run stops after the word at %1 is read."),
+         QT_TR_NOOP("The run no longer stops when the word at %1 is read."), true, 2},
+    };
+    QList<QAction *> watchActions;
+    for (const auto &k : kWatches) {
+        auto *watch = new QAction(tr(k.text), this);
+        watch->setObjectName(QLatin1String(k.name));
+        connect(watch, &QAction::triggered, this, [this, k] {
+            int line = 0, index = 0;
+            Text1->getCursorPosition(&line, &index);
+            const QString name = Text1->wordAtLineIndex(line, index);
+            if (name.isEmpty())
+                return;
+            const DebugController::LabelWatch w{name, k.read, k.bytes};
+            const bool on = !m_debug->watching(w);
+            if (!m_debug->toggleWatch(w))
+                tell(tr("%1 is not a label of the program being debugged.").arg(name));
+            else
+                tell(tr(on ? k.on : k.off).arg(name));
+        });
+        watchActions << watch;
+    }
+    m_extras->addActions(watchActions);
+    m_debug->setWatchExpressions(readKeptWatches(Locations(m_services.root).watchExpressions()));
+    connect(m_debug, &DebugController::watchExpressionsChanged, this,
+            [this](const QStringList &expressions) {
+                const QString file = Locations(m_services.root).watchExpressions();
+                QByteArray text;
+                for (const QString &e : expressions.mid(0, kMostWatches))
+                    text += oneLine(e).toUtf8() + '\n';
+                if (text.isEmpty() && !QFileInfo::exists(file))
+                    return;
+                writeWholeFile(file, text, {Locations(m_services.root).spareFolder(), {}});
+            });
     addKeyAction(this, this, tr("&Stop Debugging"), "stopDebugging", [this] { m_debug->stop(); });
     addKeyAction(this, this, tr("&Restart"), "restartDebugging", [this] { m_debug->restart(); });
     addBreakpointMenu();
