@@ -359,6 +359,30 @@ private slots:
                              "cut to 8 characters: 'Too long'"});
     }
 
+    // Brass's label access operator (Brass 3's help: "Operators", the
+    // tightest of all, and the .page directive's `.echoln "Current page = ",
+    // :$`): ":name" is the page a label is defined on, ":$" the page being
+    // written, so a call between pages can load the page it needs.
+    void brassNamesThePageOfALabelAndOfTheCodeItWrites() {
+        const std::string pages = ".binarymode ti8xapp\n.variablename \"Paged\"\n"
+                                  ".defpage 0, 16*1024, $4000\n.defpage 1, 16*1024, $4000\n"
+                                  ".defpage 2, 16*1024, $4000\n";
+        const z80::Assembly a = assemble(pages + ".page 0\n .block 128\n ld a,:far\n"
+                                                 " ld b,:$\n ld c,:near+1\n ld hl,far\n"
+                                                 "near: ret\n.page 1\n ret\n.page 2\n ld a,:$\n"
+                                                 "far: ld a,:near\n");
+        QCOMPARE(messages(a), QStringList());
+        const auto at = [&a](size_t offset) { return int(a.bytes.at(offset)); };
+        QCOMPARE(at(128), 0x3E); // ld a,2: far is on page 2, written after it
+        QCOMPARE(at(129), 2);
+        QCOMPARE(at(131), 0);                     // ld b,:$ on page 0
+        QCOMPARE(at(133), 1);                     // ld c,:near+1: the page, then the sum
+        QCOMPARE(at(135) | at(136) << 8, 0x4002); // the address itself is unchanged
+        QCOMPARE(at(0x4000), 0xC9);
+        QCOMPARE(at(2 * 0x4000 + 1), 2); // ld a,:$ on page 2
+        QCOMPARE(at(2 * 0x4000 + 3), 0); // ld a,:near from page 2
+    }
+
     // A page that runs past 7FFFh is named, with how far it runs over, at
     // the line that crosses; a program of that size is not limited by RAM.
     void aPageOverflowIsReportedAtItsLine() {

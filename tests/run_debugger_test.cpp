@@ -216,6 +216,30 @@ leaf:   nop
         QCOMPARE(e->pc(), std::uint16_t(e->at("again") + 3));
     }
 
+    // A run to a line on an application's later page stops only while that
+    // page is mapped: the address passed under another condition is run on,
+    // also when the run is cut into slices. Here the condition is B's count.
+    void aRunToWithAConditionPassesTheAddressUntilItHolds() {
+        const std::string counting = R"(
+        ld b, 5
+again:  ld a, b
+        djnz again
+        ret
+)";
+        auto d = debug(counting);
+        const auto third = [](const run::Machine &m) { return m.reg(run::Reg::BC) >> 8 == 3; };
+        QVERIFY(is(d->debugger->runTo(d->at("again"), kSecond, third), run::Pause::Why::Reached));
+        QCOMPARE(d->m().reg(run::Reg::BC) >> 8, 3);
+
+        auto e = debug(counting);
+        run::Pause p = e->debugger->runTo(e->at("again"), e->m().cycles() + 20, third);
+        while (is(p, run::Pause::Why::Limit))
+            p = e->debugger->resumeStep(e->m().cycles() + 5);
+        QVERIFY(is(p, run::Pause::Why::Reached));
+        QCOMPARE(e->pc(), e->at("again"));
+        QCOMPARE(e->m().reg(run::Reg::BC) >> 8, 3);
+    }
+
     // The OS's timer interrupt, taken just before an instruction, is not the
     // instruction: a breakpoint there stops once, not again on continuing.
     void aBreakpointStopsOnceWhereAnInterruptCameFirst() {

@@ -130,6 +130,8 @@ private slots:
         QVERIFY(!run::WatchExpr::parse("", labels, &error));
         QVERIFY(!run::WatchExpr::parse("lives > 2", labels, &error));
         QVERIFY2(error.find("'lives'") != std::string::npos, error.c_str());
+        QVERIFY(!run::WatchExpr::parse(":score", labels, &error)); // a page is the assembler's
+        QVERIFY2(error.find("page") != std::string::npos, error.c_str());
         QVERIFY(!run::WatchExpr::parse(std::string(5000, '('), labels, &error));
         QVERIFY(!run::WatchExpr::parse(std::string(300, '(') + "1" + std::string(300, ')'), labels,
                                        &error));

@@ -125,6 +125,39 @@ class DebugTest : public QObject, public WindowFixture {
         QTest::mouseClick(e->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(x, y));
     }
     void caretTo(int line) { window->Text1->setCursorPosition(line - 1, 0); }
+
+    // An application whose pages 1 and 2 both hold code at 4000h (page 2's
+    // routine on line 22), and a build script that leaves its .8xk and map.
+    void writeApplication(const QString &path) {
+        const QByteArray source =
+            " .org $4000\n .db $80,$0F,0,0,0,0, $80,$12,1,4, $80,$44,\"Apps\", $80,$81,0\n"
+            " .db $80,$90, $03,$26,$09,$04,$04,$6F,$1B,$80, $02,$0D,$40\n .block 64\n"
+            " .db $80,$7F,0,0,0,0\n"
+            " rst 28h\n .dw tOne-$4000\n rst 28h\n .dw tTwo-$4000\n call $50\n .dw $4027\n"
+            "tOne: .dw one\n .db one>>16\n"
+            "tTwo: .dw two\n .db two>>16\n"
+            " .block $8000-($ & $FFFF)\n .org $14000\n"
+            "one: ld a,1\n ret\n"
+            " .block $8000-($ & $FFFF)\n .org $24000\n"
+            "two: ld a,2\n" // 22
+            " ret\n";
+        QVERIFY(writeBytes(path, source));
+        z80::DiskReader reader;
+        const z80::Assembly a = z80::assemble(path.toStdString(), reader, {});
+        QVERIFY(a.ok());
+        const kit::PreparedApp app = kit::prepareApplication(a.bytes);
+        QCOMPARE(QString::fromStdString(app.error), QString());
+        QVERIFY(writeBytes(tree->path("prepared.8xk"),
+                           QByteArray::fromStdString(z80::flashFile(app.bytes, app.name))));
+        QVERIFY(writeBytes(tree->path("prepared.map"),
+                           QByteArray::fromStdString(z80::writeMap(a, app.bytes))));
+        QVERIFY(makeExecutable(tree->path("asm.bat"), R"SH(#!/bin/sh
+root=$(dirname "$0")
+echo "built" > "$root/TASM/error.log"
+cp "$root/prepared.8xk" "$root/Exec/$1.8xk"
+cp "$root/prepared.map" "$root/Exec/$1.map"
+)SH"));
+    }
     // The names of the actions the breakpoint margin's menu offers at `line`.
     QStringList marginMenu(int line) {
         QsciScintilla *e = window->Text1;
@@ -359,35 +392,10 @@ private slots:
     // routine (called first) runs at the same address, and the pause names
     // the page; the map of the .8xk the build made is the application's own.
     void anApplicationsBreakpointStopsOnItsOwnPage() {
-        const QByteArray source =
-            " .org $4000\n .db $80,$0F,0,0,0,0, $80,$12,1,4, $80,$44,\"Apps\", $80,$81,0\n"
-            " .db $80,$90, $03,$26,$09,$04,$04,$6F,$1B,$80, $02,$0D,$40\n .block 64\n"
-            " .db $80,$7F,0,0,0,0\n"
-            " rst 28h\n .dw tOne-$4000\n rst 28h\n .dw tTwo-$4000\n call $50\n .dw $4027\n"
-            "tOne: .dw one\n .db one>>16\n"
-            "tTwo: .dw two\n .db two>>16\n"
-            " .block $8000-($ & $FFFF)\n .org $14000\n"
-            "one: ld a,1\n ret\n"
-            " .block $8000-($ & $FFFF)\n .org $24000\n"
-            "two: ld a,2\n" // 22
-            " ret\n";
         const QString path = tree->path("Source/apps.z80");
-        QVERIFY(writeBytes(path, source));
-        z80::DiskReader reader;
-        const z80::Assembly a = z80::assemble(path.toStdString(), reader, {});
-        QVERIFY(a.ok());
-        const kit::PreparedApp app = kit::prepareApplication(a.bytes);
-        QCOMPARE(QString::fromStdString(app.error), QString());
-        QVERIFY(writeBytes(tree->path("prepared.8xk"),
-                           QByteArray::fromStdString(z80::flashFile(app.bytes, app.name))));
-        QVERIFY(writeBytes(tree->path("prepared.map"),
-                           QByteArray::fromStdString(z80::writeMap(a, app.bytes))));
-        QVERIFY(makeExecutable(tree->path("asm.bat"), R"SH(#!/bin/sh
-root=$(dirname "$0")
-echo "built" > "$root/TASM/error.log"
-cp "$root/prepared.8xk" "$root/Exec/$1.8xk"
-cp "$root/prepared.map" "$root/Exec/$1.map"
-)SH"));
+        writeApplication(path);
+        if (QTest::currentTestFailed())
+            return;
         Form1 &w = makeWindow(true, 50);
         QVERIFY(w.open_doc(path));
         w.show();
@@ -400,6 +408,27 @@ cp "$root/prepared.map" "$root/Exec/$1.map"
                  qPrintable(status()));
         QCOMPARE(reg(run::Reg::AF) >> 8, 1); // page 1's routine ran first
         QCOMPARE(breakpoints()->arrowLine(), 22);
+    }
+
+    // Ctrl+Shift+F10 on page 2's line runs past 4000h while page 1 is mapped
+    // there (its routine runs first) and stops on page 2, as a breakpoint does.
+    void runToTheCaretOnAnApplicationsLaterPage() {
+        const QString path = tree->path("Source/apps.z80");
+        writeApplication(path);
+        if (QTest::currentTestFailed())
+            return;
+        Form1 &w = makeWindow(true, 50);
+        QVERIFY(w.open_doc(path));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        key(Qt::Key_F10);
+        QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 10000);
+        caretTo(22);
+        key(Qt::Key_F10, Qt::ControlModifier | Qt::ShiftModifier);
+        QTRY_COMPARE(breakpoints()->arrowLine(), 22);
+        QVERIFY2(status().startsWith("Paused at apps.z80:22, 02:4000h (two)"),
+                 qPrintable(status()));
+        QCOMPARE(reg(run::Reg::AF) >> 8, 1); // page 1's routine ran first
     }
 
     // From the margin's menu: a hit count, a condition in the assembler's

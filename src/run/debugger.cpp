@@ -543,7 +543,7 @@ Pause Debugger::go(Mode mode, std::uint64_t limit, std::uint16_t target, std::ui
                 if (!first) {
                     if (auto fault = checkBefore(pc, sp))
                         return *fault;
-                    if (mode == Mode::To && pc == target)
+                    if (mode == Mode::To && pc == target && (!m_toWhere || m_toWhere(m)))
                         return {Pause::Why::Reached, pc, {}};
                     if (m_breaks[pc] && breakHere(pc))
                         return {Pause::Why::Breakpoint, pc, {}};
@@ -613,7 +613,9 @@ Pause Debugger::stepOut(std::uint64_t limit) {
     return go(Mode::Out, limit);
 }
 
-Pause Debugger::runTo(std::uint16_t address, std::uint64_t limit) {
+Pause Debugger::runTo(std::uint16_t address, std::uint64_t limit,
+                      std::function<bool(const Machine &)> where) {
+    m_toWhere = std::move(where);
     return go(Mode::To, limit, address);
 }
 

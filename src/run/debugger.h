@@ -128,7 +128,10 @@ public:
     Pause stepInto(std::uint64_t limit);
     Pause stepOver(std::uint64_t limit);
     Pause stepOut(std::uint64_t limit);
-    Pause runTo(std::uint16_t address, std::uint64_t limit);
+    // `where`, when given, must hold too (an application's page mapped at
+    // 4000h): the address passed while it does not is run on.
+    Pause runTo(std::uint16_t address, std::uint64_t limit,
+                std::function<bool(const Machine &)> where = {});
     // A step over or out (or a run-to) that stopped at its limit goes on as it
     // began: to the same place at the same stack depth. Without one, run().
     Pause resumeStep(std::uint64_t limit);
@@ -249,6 +252,8 @@ private:
     };
     std::optional<Pending> m_pending; // a step the limit cut short
     bool m_unchecked = true;          // PC's breakpoint is not yet looked at (before the first run)
+    // The condition of the run-to under way, besides its address.
+    std::function<bool(const Machine &)> m_toWhere;
 };
 
 } // namespace run

@@ -158,6 +158,10 @@ bool resolveNames(const z80::Expr &e, const LabelLookup &labels, WatchExpr::Comp
         *error = "a reusable label has no value here";
         return false;
     }
+    if (e.kind == z80::Expr::Kind::Page) {
+        *error = "a page (Brass's ':name') has no value here";
+        return false;
+    }
     if (e.kind == z80::Expr::Kind::Symbol && !isRead(e.name)) {
         const std::string low = lower(e.name);
         static const char *const kReserved[] = {

@@ -337,8 +337,12 @@ void DebugController::restart() {
 void DebugController::runToLine(const QString &file, int line) {
     if (!m_source)
         return;
-    if (const auto b = m_source->bind(file.toStdString(), line))
+    // A line on an application's later page is reached only while its page
+    // is mapped at 4000h, as a breakpoint there is.
+    if (const auto b = m_source->bind(file.toStdString(), line)) {
+        m_targetPage = DebugSource::onPages({b->page});
         go(Mode::To, b->address);
+    }
 }
 
 void DebugController::stepBack() {
@@ -365,7 +369,7 @@ bool DebugController::advance(std::uint64_t cycles) {
         p = first ? d.stepOut(cycles) : d.resumeStep(cycles);
         break;
     case Mode::To:
-        p = first ? d.runTo(m_target, cycles) : d.resumeStep(cycles);
+        p = first ? d.runTo(m_target, cycles, m_targetPage) : d.resumeStep(cycles);
         break;
     }
     if (p.why == run::Pause::Why::Limit || p.why == run::Pause::Why::Ended)

@@ -131,4 +131,6 @@ private:
     bool m_modeStarted = false; // the step has run a first time (then it resumes)
     bool m_going = false;       // go() is starting the window: its signal is ours
     std::uint16_t m_target = 0;
+    // A run to a line on an application's page: that page is mapped.
+    std::function<bool(const run::Machine &)> m_targetPage;
 };

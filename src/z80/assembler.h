@@ -209,6 +209,7 @@ private:
         bool equate = false;
         size_t definition = SIZE_MAX; // in m_definitions
         std::int64_t placed = -1;     // a label: the program's bytes before it
+        std::int64_t brassPage = 0;   // Brass's .page in force where it is defined
     };
     struct Added {                        // an instruction added by .addinstr
         bool operand = false;             // takes one value

@@ -135,6 +135,8 @@ private:
         }
         if (ExprPtr reusable = reusableReference())
             return reusable;
+        if (ExprPtr page = brassPage())
+            return page;
         for (const char *op : {"-", "+", "~", "!"}) {
             if (at(op)) {
                 ++m_i;
@@ -146,6 +148,28 @@ private:
             }
         }
         return primary(depth);
+    }
+
+    // Brass's label access operator, the tightest of all (Brass 3's help,
+    // "Operators" and the .page directive's "Current page = ", :$): ":name"
+    // is the page of a label, ":$" the page being written.
+    ExprPtr brassPage() {
+        if (!m_precedence || !at(":") || m_i + 1 >= m_end || m_t[m_i + 1].spaced)
+            return nullptr;
+        const Token &t = m_t[m_i + 1];
+        if (!t.isOp("$") && t.kind != Kind::Name)
+            return nullptr;
+        auto node = std::make_unique<Expr>();
+        node->kind = Expr::Kind::Page;
+        if (t.kind == Kind::Name) {
+            node->name = t.text;
+            if (!t.elsewhere) {
+                node->column = int(t.start);
+                node->length = int(t.length);
+            }
+        }
+        m_i += 2;
+        return node;
     }
 
     // "-_", "--_", "+_", "++_": the reusable label so many back or ahead.
@@ -307,7 +331,8 @@ public:
             return whole(wrap(e.value));
         case Expr::Kind::Symbol:
         case Expr::Kind::Pc:
-        case Expr::Kind::Reusable: {
+        case Expr::Kind::Reusable:
+        case Expr::Kind::Page: {
             std::string error;
             if (auto v = m_resolve(e, &error)) {
                 if (m_realOf && e.kind == Expr::Kind::Symbol)

@@ -16,11 +16,12 @@
 namespace z80 {
 
 struct Expr {
-    enum class Kind { Number, Symbol, Pc, Reusable, Unary, Binary, Cast, Choice };
+    enum class Kind { Number, Symbol, Pc, Reusable, Unary, Binary, Cast, Choice, Page };
     Kind kind = Kind::Number;
     std::int64_t value = 0; // Number; Reusable: -1, -2 ... back, 1, 2 ... ahead
     double real = 0;        // Number: Brass's value with a fraction ("2.5"), when `isReal`
     bool isReal = false;
+    // name, for a Page: the label of Brass's ":label", "" for ":$" (the page being written)
     std::string name;       // Symbol; Reusable: Brass's family ("+", "--", "@"), "" for '_'
     std::string op;         // Unary and Binary; Cast: Brass's type ("word", "fp8.8")
     int column = -1, length = 0; // Symbol: where its name is written on the line, if it is
@@ -46,7 +47,7 @@ using Lookup = std::function<std::optional<std::int64_t>(const std::string &name
 // The value in 32-bit arithmetic, as the dialect's assemblers compute it.
 std::optional<std::int64_t> evaluate(const Expr &e, const Lookup &lookup, std::string *error);
 
-// The value of a Symbol, Pc or Reusable node during assembly; nothing, and
+// The value of a Symbol, Pc, Reusable or Page node during assembly; nothing, and
 // *error, when it has none.
 using Resolve = std::function<std::optional<std::int64_t>(const Expr &node, std::string *error)>;
 std::optional<std::int64_t> evaluate(const Expr &e, const Resolve &resolve, std::string *error);

@@ -80,6 +80,7 @@ void Assembler::define(const std::string &name, std::int64_t value, bool set, bo
         it->second.value = value;
         it->second.placed = equate ? -1 : std::int64_t(placed());
     }
+    it->second.brassPage = std::max<std::int64_t>(m_page, 0);
     if (m_pass > 1 && m_record->defined != value)
         m_changed = true;
     m_record->defined = value;
@@ -116,6 +117,12 @@ std::optional<std::int64_t> Assembler::constant(const std::string &name) const {
 std::optional<std::int64_t> Assembler::valueSoFar(const Expr &e, std::string *why) const {
     if (e.kind == Expr::Kind::Pc)
         return m_pc;
+    if (e.kind == Expr::Kind::Page && e.name.empty())
+        return std::max<std::int64_t>(m_page, 0);
+    if (e.kind == Expr::Kind::Page) {
+        *why = "the page of '" + e.name + "' is not known before assembly";
+        return std::nullopt;
+    }
     if (e.kind == Expr::Kind::Reusable && !e.name.empty()) {
         *why = "Brass's reusable label {" + e.name + "} has no value before assembly";
         return std::nullopt;
@@ -137,6 +144,23 @@ std::optional<std::int64_t> Assembler::valueSoFar(const Expr &e, std::string *wh
 
 std::optional<std::int64_t> Assembler::resolve(const Expr &e, std::string *why) {
     m_foundKey.clear();
+    if (e.kind == Expr::Kind::Page) {
+        // Brass: ":$" is the page being written, ":name" the page of the
+        // .page the name is defined under (0 before any).
+        m_positional = true;
+        if (e.name.empty())
+            return std::max<std::int64_t>(m_page, 0);
+        Expr symbol;
+        symbol.kind = Expr::Kind::Symbol;
+        symbol.name = e.name;
+        symbol.column = e.column;
+        symbol.length = e.length;
+        const auto address = resolve(symbol, why);
+        const auto found = m_symbols.find(m_foundKey);
+        if (!address || found == m_symbols.end())
+            return address ? std::optional<std::int64_t>(0) : std::nullopt;
+        return found->second.brassPage;
+    }
     if (e.kind == Expr::Kind::Pc) {
         m_positional = true;
         return m_start + m_relocation;
