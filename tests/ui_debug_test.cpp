@@ -197,7 +197,7 @@ private slots:
         QVERIFY(breakpoints()->has(12));
 
         key(Qt::Key_F5, Qt::ControlModifier);
-        QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 30000);
         QVERIFY2(status().startsWith("Paused at demo.z80:10, 9D9Ah (loop): at a breakpoint"),
                  qPrintable(status()));
         QCOMPARE(breakpoints()->arrowLine(), 10);
@@ -264,7 +264,7 @@ private slots:
         key(Qt::Key_F9);
 
         key(Qt::Key_F11);
-        QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 30000);
         QCOMPARE(reg(run::Reg::PC), std::uint16_t(0x9D95));
         QCOMPARE(breakpoints()->arrowLine(), 7);
         key(Qt::Key_F5, Qt::ControlModifier);
@@ -290,7 +290,7 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         key(Qt::Key_F10);
-        QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 30000);
         caretTo(11);
         key(Qt::Key_F10, Qt::ControlModifier | Qt::ShiftModifier);
         QTRY_COMPARE(breakpoints()->arrowLine(), 11);
@@ -315,7 +315,7 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         key(Qt::Key_F10);
-        QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 30000);
         w.Text1->setCursorPosition(12, 9); // in "plotSScreen" of "ld hl,plotSScreen"
         w.findChild<QAction *>("watchLabelRead")->trigger();
         key(Qt::Key_F5, Qt::ControlModifier);
@@ -338,7 +338,7 @@ private slots:
         w.findChild<QAction *>("watchLabelWordRead")->trigger();
         w.findChild<QAction *>("watchLabelRead")->trigger();
         key(Qt::Key_F5, Qt::ControlModifier);
-        QTRY_VERIFY_WITH_TIMEOUT(runWindow()->ended(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(runWindow()->ended(), 30000);
         QCOMPARE(breakpoints()->arrowLine(), 0);
     }
 
@@ -350,7 +350,7 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         key(Qt::Key_F10);
-        QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 30000);
         auto *watches = runWindow()->findChild<QTableWidget *>("debugWatches");
         watches->item(0, 0)->setText("{plotSScreen}, dec");
         watches->item(1, 0)->setText("b");
@@ -360,7 +360,7 @@ private slots:
         again.show();
         QVERIFY(QTest::qWaitForWindowActive(&again));
         key(Qt::Key_F10);
-        QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 30000);
         watches = runWindow()->findChild<QTableWidget *>("debugWatches");
         QCOMPARE(watches->rowCount(), 3);
         QCOMPARE(watches->item(0, 0)->text(), QString("{plotSScreen}, dec"));
@@ -403,7 +403,7 @@ private slots:
         caretTo(22);
         key(Qt::Key_F9);
         key(Qt::Key_F5, Qt::ControlModifier);
-        QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 30000);
         QVERIFY2(status().startsWith("Paused at apps.z80:22, 02:4000h (two): at a breakpoint"),
                  qPrintable(status()));
         QCOMPARE(reg(run::Reg::AF) >> 8, 1); // page 1's routine ran first
@@ -422,7 +422,7 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         key(Qt::Key_F10);
-        QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 30000);
         caretTo(22);
         key(Qt::Key_F10, Qt::ControlModifier | Qt::ShiftModifier);
         QTRY_COMPARE(breakpoints()->arrowLine(), 22);
@@ -455,7 +455,7 @@ private slots:
         act("breakpointHitCount", 10);
         QCOMPARE(breakpoints()->settings(breakpoints()->file(), 10).hitCount, 2);
         key(Qt::Key_F5, Qt::ControlModifier);
-        QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 30000);
         QCOMPARE(reg(run::Reg::BC) >> 8, 2); // the second time round the loop
         // The pause brings the editor in front (after the run window's own start).
         QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget *>(&w));
@@ -518,7 +518,7 @@ private slots:
         caretTo(2);
         key(Qt::Key_F9);
         key(Qt::Key_F5, Qt::ControlModifier);
-        QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 30000);
         auto *calls = runWindow()->findChild<QTableWidget *>("debugCalls");
         QCOMPARE(calls->rowCount(), 1);
         QVERIFY2(calls->item(0, 1)->text().startsWith("demo.z80:10"),
@@ -584,7 +584,7 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         key(Qt::Key_F5, Qt::ControlModifier);
-        QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 30000);
         QVERIFY2(status().startsWith("Paused at demo.z80:8") && status().contains("IY"),
                  qPrintable(status()));
         QCOMPARE(breakpoints()->arrowLine(), 8);
@@ -607,7 +607,7 @@ private slots:
         caretTo(10);
         key(Qt::Key_F9);
         key(Qt::Key_F5, Qt::ControlModifier);
-        QTRY_VERIFY_WITH_TIMEOUT(runWindow() && runWindow()->ended(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(runWindow() && runWindow()->ended(), 30000);
         const QString said = runWindow()->findChild<QLabel *>("debugWhere")->text();
         QVERIFY2(said.startsWith(DebugSource::kChanged), qPrintable(said));
         QVERIFY(runWindow()->findChild<DebugPane *>("debugPane")->isVisible());

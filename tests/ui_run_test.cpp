@@ -75,7 +75,7 @@ text:   db "Ran in a window", 0)"));
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         QTest::keyClick(w.Text1, Qt::Key_F5, Qt::ControlModifier);
-        QTRY_VERIFY_WITH_TIMEOUT(runWindow() && runWindow()->ended(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(runWindow() && runWindow()->ended(), 30000);
         RunWindow *run = runWindow();
         QVERIFY(QTest::qWaitForWindowExposed(w.form3())); // the log, shown first, keeps no keys
         QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget *>(run));
@@ -91,7 +91,7 @@ text:   db "Ran in a window", 0)"));
         QVERIFY(openSource("Source/demo.z80", "ld a,1"));
         for (int press = 0; press < 5; ++press)
             w.runWindow_Key();
-        QTRY_VERIFY_WITH_TIMEOUT(runWindow() && runWindow()->ended(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(runWindow() && runWindow()->ended(), 30000);
         QSignalSpy finished(w.runner(), &BuildRunner::finished);
         w.makeprog_Click(); // a later Make alone makes none
         QVERIFY(finished.wait(60000));
