@@ -218,6 +218,7 @@ struct TestTree {
         sv.messages = &messages;
         sv.picker = &picker;
         sv.starter = s ? s : &starter;
+        sv.analysisDelayMs = 20; // tests wait for each analysis, not for a typist
         return sv;
     }
 };

@@ -21,6 +21,9 @@ public:
     bool pixel(int x, int y) const;
     // The controller's memory, row by row, for the OS calls that draw directly.
     bool memoryPixel(int x, int y) const { return m_ram[y & 63][x] != 0; }
+    using Memory = std::array<std::array<std::uint8_t, 120>, 64>;
+    // All of it, one byte a pixel (1 on), the hidden columns too.
+    const Memory &memory() const { return m_ram; }
     // A pixel the OS's calls draw counts as a change like a word written to
     // the data port, so a window shows what they draw while the program runs.
     void setMemoryPixel(int x, int y, bool on) {
@@ -45,7 +48,7 @@ private:
     int wordWidth() const { return m_8bit ? 8 : 6; }
     void advance();
 
-    std::array<std::array<std::uint8_t, 120>, 64> m_ram{};
+    Memory m_ram{};
     bool m_8bit = true, m_on = true;
     Step m_step = Step::RowDown;
     int m_row = 0, m_column = 0, m_z = 0, m_contrast = 32;

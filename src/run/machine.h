@@ -144,6 +144,9 @@ public:
     }
     // The byte without noting a read (for the debugger's own looks).
     std::uint8_t peek(std::uint16_t a) const { return m_bank[a >> 14][a & 0x3FFF]; }
+    // The 16 KB that bank `bank` (0: 0000h ... 3: C000h) maps now, whole, for
+    // looks at all of memory at once.
+    const std::uint8_t *bankBytes(int bank) const { return m_bank[std::size_t(bank & 3)]; }
     void write(std::uint16_t a, std::uint8_t v) {
         if (m_writable[a >> 14])
             m_bank[a >> 14][a & 0x3FFF] = v;

@@ -76,6 +76,7 @@ Form1::Form1(const Services &services)
                       [this] { return builtLabels(); },
                       m_extras->marks()},
                      this);
+    language->runner()->setDelay(m_services.analysisDelayMs);
     m_extras->addActions(language->actions());
     Text1->setFocus();
     m_recovery = new RecoveryKeeper(

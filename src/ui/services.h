@@ -15,6 +15,7 @@ struct Services {
     FilePicker *picker = nullptr;
     ProcessStarter *starter = nullptr;
     int resultDelayMs = 5000; // the result timers' interval
+    int analysisDelayMs = 300; // how long typing must pause before the text is analysed
 };
 
 // The real dialogs and processes, with the folder tree in the home folder.
