@@ -14,7 +14,7 @@ struct Services {
     MessageBox *messages = nullptr;
     FilePicker *picker = nullptr;
     ProcessStarter *starter = nullptr;
-    int resultDelayMs = 5000; // the result timers' interval
+    int resultDelayMs = 5000;  // the result timers' interval
     int analysisDelayMs = 300; // how long typing must pause before the text is analysed
 };
 
