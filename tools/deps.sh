@@ -1,6 +1,8 @@
 # Installs the Debian packages that building, running and testing need, when
 # any is missing. Sourced by run.sh and test.sh.
 quorvin_packages="cmake ninja-build g++ lld dpkg-dev pkg-config qt6-base-dev libqscintilla2-qt6-dev libxcb1-dev fonts-dejavu-core pasmo libtifiles-dev z80dasm libz80ex-dev"
+# What the package's checks run (tools/package.sh --check).
+quorvin_package_check_packages="lintian desktop-file-utils appstream libxml2-utils librsvg2-bin shared-mime-info"
 
 quorvin_install_missing() {
     local missing=""

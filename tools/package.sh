@@ -10,8 +10,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/deps.sh
-quorvin_install_missing lintian desktop-file-utils appstream libxml2-utils librsvg2-bin \
-    shared-mime-info
+quorvin_install_missing $quorvin_package_check_packages
 dir=${QUORVIN_PACKAGE_BUILD:-_build-package}
 if [ "$dir" = _build-package ]; then
     QUORVIN_TARGETS="quorvin kit_stage packaging_files" quorvin_build_main _build-package \
