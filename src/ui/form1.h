@@ -123,6 +123,7 @@ private:
     void createActions();
     void session_CommitData(QSessionManager &manager);
     void runner_Finished(const BuildRunner::Build &build);
+    void runWindow_Built(const BuildRunner::Build &build);
     void runner_BuildEnded(const BuildRunner::Build &build);
     void runner_ToolFailed(const QString &program, const ProcessEnd &end, const QByteArray &output,
                            int tag);

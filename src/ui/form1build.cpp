@@ -158,33 +158,35 @@ void Form1::runWindow_Key() {
     if (!startBuild(MakeSlot))
         return;
     Timer1->stop(); // the run follows as soon as the build ends
+    // Listening first: a build that has already ended is finished within
+    // awaitResult itself, and a press before it ended still makes one window.
+    if (!m_runWindowWait)
+        m_runWindowWait = connect(m_runner, &BuildRunner::finished, this, &Form1::runWindow_Built);
     m_runner->awaitResult(MakeSlot);
-    if (m_runWindowWait) // pressed again before the build ended: still one window
+}
+
+// Ctrl+F5's build has ended: its program runs in a window, the only one.
+void Form1::runWindow_Built(const BuildRunner::Build &b) {
+    if (b.slot != MakeSlot)
         return;
-    m_runWindowWait =
-        connect(m_runner, &BuildRunner::finished, this, [this](const BuildRunner::Build &b) {
-            if (b.slot != MakeSlot)
-                return;
-            disconnect(std::exchange(m_runWindowWait, {}));
-            const QString program = Locations(m_services.root).builtProgram(b.programName);
-            if (!b.succeeded(program))
-                return;
-            if (auto *old = findChild<RunWindow *>(QStringLiteral("RunWindow")))
-                old->close();
-            auto *window = new RunWindow(program, this);
-            window->setFilePicker(m_services.picker);
-            window->adjustSize();
-            placeNear(window, this);
-            window->show();
-            window->raise();
-            window->activateWindow();
-            // A run that starts paused leaves the keys to the editor, where they step it.
-            const bool paused = std::exchange(m_debugFromStart, false);
-            if (m_form3)
-                m_form3->handKeysTo(paused ? static_cast<QWidget *>(this) : window);
-            m_debug->attach(window, program, QFileInfo(m_file.path()).absolutePath(),
-                            paused);
-        });
+    disconnect(std::exchange(m_runWindowWait, {}));
+    const QString program = Locations(m_services.root).builtProgram(b.programName);
+    if (!b.succeeded(program))
+        return;
+    if (auto *old = findChild<RunWindow *>(QStringLiteral("RunWindow")))
+        old->close();
+    auto *window = new RunWindow(program, this);
+    window->setFilePicker(m_services.picker);
+    window->adjustSize();
+    placeNear(window, this);
+    window->show();
+    window->raise();
+    window->activateWindow();
+    // A run that starts paused leaves the keys to the editor, where they step it.
+    const bool paused = std::exchange(m_debugFromStart, false);
+    if (m_form3)
+        m_form3->handKeysTo(paused ? static_cast<QWidget *>(this) : window);
+    m_debug->attach(window, program, QFileInfo(m_file.path()).absolutePath(), paused);
 }
 
 void Form1::startcalc_Click() {
@@ -309,8 +311,8 @@ void Form1::form3_LineActivated(const QString &line) {
 // The link program's failures are told whenever it ends; the emulator's only
 // when it ends within ten seconds (later, the user has closed it).
 bool Form1::startTool(const Command &command, ToolTag tag) {
-    const StartResult started =
-        m_runner->startTool(command, true, tag, tag == LinkTool ? -1 : 10000, tag == RunEmulatorTool);
+    const StartResult started = m_runner->startTool(
+        command, true, tag, tag == LinkTool ? -1 : 10000, tag == RunEmulatorTool);
     if (!started.ok()) {
         const QString what = tag == LinkTool ? tr("The link program %1 could not be started: %2")
                                              : tr("The emulator %1 could not be started: %2");
