@@ -6,23 +6,23 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/deps.sh
 
-# The processor time (user + system, in ms) of every finished child so far,
-# from this shell's entry in /proc (fields 16 and 17, in clock ticks); in a
-# subshell, of that subshell's children.
+# The processor time (user + system, in ms) of every finished child so far
+# of the shell with process id $1, from its entry in /proc (fields 16 and 17,
+# in clock ticks).
 children_cpu_ms() {
     local f
-    read -r -a f < /proc/$BASHPID/stat
+    read -r -a f < "/proc/$1/stat"
     echo $(((f[15] + f[16]) * 1000 / $(getconf CLK_TCK)))
 }
 
 # Each stage says how long it took and how much processor time, so a slow run
 # shows where its time went, even on a machine busy with other work.
 stage() {
-    local name="$1" start=$SECONDS cpu
+    local name="$1" start=$SECONDS cpu shell=$BASHPID # this shell, or the subshell of a stage beside
     shift
-    cpu=$(children_cpu_ms)
+    cpu=$(children_cpu_ms "$shell")
     "$@"
-    echo "== $name: $((SECONDS - start)) s, CPU $((($(children_cpu_ms) - cpu + 500) / 1000)) s"
+    echo "== $name: $((SECONDS - start)) s, CPU $((($(children_cpu_ms "$shell") - cpu + 500) / 1000)) s"
 }
 
 # A stage that runs in the background beside the next ones, its output kept in
@@ -71,4 +71,4 @@ unset ASAN_OPTIONS UBSAN_OPTIONS
 
 stage "fuzzing" bash tools/fuzz.sh "${QUORVIN_FUZZ_SECONDS:-10}"
 
-echo "== all: $SECONDS s, CPU $((($(children_cpu_ms) + 500) / 1000)) s"
+echo "== all: $SECONDS s, CPU $((($(children_cpu_ms $$) + 500) / 1000)) s"
