@@ -29,7 +29,7 @@ stage() {
 # a file until `finish_beside NAME` shows it and fails if it failed.
 beside_logs=$(mktemp -d)
 # A stage that failed ends the run, and with it those still running beside.
-trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$beside_logs"' EXIT
+trap 'running=$(jobs -pr); [ -z "$running" ] || kill $running 2>/dev/null || true; rm -rf "$beside_logs"' EXIT
 declare -A beside_pids
 beside() {
     local name="$1"
