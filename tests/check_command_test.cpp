@@ -8,7 +8,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 namespace {
 

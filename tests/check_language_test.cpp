@@ -4,7 +4,8 @@
 
 #include "check/testfile.h"
 
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 namespace {
 

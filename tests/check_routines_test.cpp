@@ -6,7 +6,8 @@
 #include "check/report.h"
 #include "check/suite.h"
 
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 namespace {
 

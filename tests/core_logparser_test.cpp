@@ -2,7 +2,8 @@
 
 #include "core/logparser.h"
 
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 class LogParserTest : public QObject {
     Q_OBJECT

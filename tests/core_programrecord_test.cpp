@@ -5,7 +5,8 @@
 
 #include "fakes.h"
 
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 class ProgramRecordTest : public QObject {
     Q_OBJECT

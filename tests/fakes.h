@@ -13,7 +13,8 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 #include <deque>
 #include <functional>

@@ -23,7 +23,8 @@
 #include <QTemporaryDir>
 #include "appsource.h"
 
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 #include <set>
 
 #define restrict __restrict

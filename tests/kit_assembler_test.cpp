@@ -7,7 +7,8 @@
 #include "z80/outputs.h"
 #include "z80/sourcemap.h"
 
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 namespace {
 

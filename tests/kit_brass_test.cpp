@@ -5,7 +5,8 @@
 
 #include "assembled.h"
 
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 namespace {
 

@@ -4,7 +4,8 @@
 #include "z80/assembler.h"
 #include "z80/outputs.h"
 
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 namespace {
 

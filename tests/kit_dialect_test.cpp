@@ -7,7 +7,8 @@
 
 #include "fakes.h"
 
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 namespace {
 

@@ -7,7 +7,8 @@
 
 #include "z80/preprocessor.h"
 
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 namespace {
 

@@ -3,7 +3,8 @@
 #include "packer.h"
 
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 // The library's headers are C and use C's restrict keyword.
 #define restrict __restrict

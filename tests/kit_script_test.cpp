@@ -13,7 +13,8 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QProcess>
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 #include <unistd.h>
 

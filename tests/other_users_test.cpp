@@ -15,7 +15,8 @@
 #include <Qsci/qsciscintilla.h>
 
 #include <QListWidget>
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 #include <sys/xattr.h>
 

@@ -1,6 +1,7 @@
 #include "platform/codepage.h"
 
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 class CodePageTest : public QObject {
     Q_OBJECT

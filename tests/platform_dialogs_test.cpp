@@ -4,7 +4,8 @@
 #include "fakes.h"
 
 #include <QMessageBox>
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 class DialogsTest : public QObject {
     Q_OBJECT

@@ -2,7 +2,8 @@
 
 #include "fakes.h"
 
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 #include <csignal>
 

@@ -6,7 +6,8 @@
 #include "fakes.h"
 
 #include <QProcess>
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -13,7 +13,8 @@
 
 #include <QLabel>
 #include <QProcess>
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 #include <csignal>
 #include <sys/resource.h>

@@ -18,7 +18,8 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QTextBlock>
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 #include <csignal>
 #include <sys/resource.h>

@@ -15,7 +15,8 @@
 
 #include "appsource.h"
 
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 namespace {
 

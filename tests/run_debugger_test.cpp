@@ -12,7 +12,8 @@
 #include "z80/outputs.h"
 #include "z80/source.h"
 
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 #include <functional>
 #include <memory>

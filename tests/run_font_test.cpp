@@ -7,7 +7,8 @@
 
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 using namespace run;
 

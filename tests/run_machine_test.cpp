@@ -5,7 +5,8 @@
 
 #include "run/session.h"
 
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 using Bytes = std::vector<std::uint8_t>;
 

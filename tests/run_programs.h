@@ -8,7 +8,8 @@
 
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 #include <memory>
 

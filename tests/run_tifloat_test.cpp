@@ -4,7 +4,8 @@
 
 #include "run/tifloat.h"
 
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 using namespace run;
 

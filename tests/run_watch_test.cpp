@@ -14,7 +14,8 @@
 #include "z80/expr.h"
 #include "z80/lexer.h"
 
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 namespace {
 

@@ -11,7 +11,8 @@
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 #include <csignal>
 #include <sys/time.h>

@@ -20,7 +20,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTextBlock>
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 #include <cmath>
 

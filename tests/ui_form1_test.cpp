@@ -10,7 +10,8 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QScrollBar>
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 namespace {
 void type(Form1 &w, const QByteArray &utf8) {

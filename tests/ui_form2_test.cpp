@@ -8,7 +8,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 class Form2Test : public QObject, public WindowFixture {
     Q_OBJECT

@@ -18,7 +18,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QToolTip>
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 class LanguageTest : public QObject, public WindowFixture {
     Q_OBJECT

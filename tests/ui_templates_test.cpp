@@ -10,7 +10,8 @@
 #include <Qsci/qsciscintilla.h>
 
 #include <QMenu>
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 #include <memory>
 

@@ -15,7 +15,8 @@
 #include <Qsci/qsciscintilla.h>
 
 #include <QDataStream>
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 #include <climits>
 

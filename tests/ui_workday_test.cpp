@@ -28,7 +28,8 @@
 #include <QPlainTextEdit>
 #include <QTextBrowser>
 #include <QToolButton>
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 class WorkdayTest : public QObject, public WindowFixture {
     Q_OBJECT

@@ -6,7 +6,8 @@
 
 #include "fakes.h"
 
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 namespace {
 

@@ -4,7 +4,8 @@
 
 #include "z80/diagfile.h"
 
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 using z80::Diagnostic;
 

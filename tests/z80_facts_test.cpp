@@ -4,7 +4,8 @@
 
 #include "z80/instructionfacts.h"
 
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 class FactsTest : public QObject {
     Q_OBJECT

@@ -4,7 +4,8 @@
 
 #include "z80/highlight.h"
 
-#include <QtTest>
+#include <QSignalSpy>
+#include <QTest>
 
 namespace {
 
