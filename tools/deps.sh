@@ -62,7 +62,7 @@ quorvin_build_main() {
 # line of every frame, and clang compiles it in about a tenth less time. It
 # links with lld as the main build does.
 quorvin_build_sanitized() {
-    quorvin_build _build-asan Debug -DQUORVIN_SANITIZE=ON -DQUORVIN_FUZZ=ON \
+    quorvin_build _build-asan Debug -DQUORVIN_SANITIZE=ON -DQUORVIN_FUZZ=ON -DQUORVIN_UNITY=OFF \
         -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_CXX_FLAGS_DEBUG=-gline-tables-only \
         -DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld
 }
