@@ -24,6 +24,14 @@
 
 namespace run {
 
+// A place the mouse can click: the rectangle and where it jumps. Named
+// outside the file's own names: the painter, a friend of Os, holds them.
+struct Clickable {
+    int x0, y0, x1, y1;
+    std::uint16_t onclick;
+    bool close; // a window's [X], which CLEAR clicks too
+};
+
 namespace {
 
 enum Item {
@@ -64,13 +72,6 @@ const char *const kItemNames[] = {
 constexpr std::size_t kMaxEntries = 256, kMaxBytes = 16384;
 
 using Entry = std::vector<std::uint8_t>;
-
-// A place the mouse can click: the rectangle and where it jumps.
-struct Clickable {
-    int x0, y0, x1, y1;
-    std::uint16_t onclick;
-    bool close; // a window's [X], which CLEAR clicks too
-};
 
 void pixel(Machine &m, int x, int y, int ink) {
     if (x < 0 || x > 95 || y < 0 || y > 63)

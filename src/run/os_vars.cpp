@@ -15,7 +15,7 @@ namespace run {
 namespace {
 
 constexpr std::uint16_t kHeapStart = 0xC000, kHeapEnd = 0xF000;
-constexpr std::uint8_t kC = 0x01;
+constexpr std::uint8_t kCarry = 0x01;
 
 // The bytes a variable of `type` takes at `at`: a real 9, a complex number
 // 18; a list its element count (a word) and 9 or 18 bytes an element; a
@@ -117,7 +117,7 @@ struct VariableCalls {
     static Result find(Os &os, Machine &m) {
         const auto it = os.m_vars.find(os.nameInOp1(m));
         if (it == os.m_vars.end()) {
-            m.setFlags(kC);
+            m.setFlags(kCarry);
             return Result::Done;
         }
         m.setReg(Reg::DE, it->second);
@@ -171,7 +171,7 @@ struct VariableCalls {
     }
     static Result enoughMem(Os &os, Machine &m) {
         m.setReg(Reg::DE, m.reg(Reg::HL));
-        m.setFlags(os.m_heap + m.reg(Reg::HL) > kHeapEnd ? kC : 0);
+        m.setFlags(os.m_heap + m.reg(Reg::HL) > kHeapEnd ? kCarry : 0);
         return Result::Done;
     }
     static Result memChk(Os &os, Machine &m) {

@@ -53,7 +53,7 @@ std::vector<std::uint16_t> iconOf(const std::vector<std::uint8_t> &c, const std:
     return icon;
 }
 
-std::size_t word(const std::vector<std::uint8_t> &f, std::size_t at) {
+std::size_t le16(const std::vector<std::uint8_t> &f, std::size_t at) {
     return std::size_t(f[at] | f[at + 1] << 8);
 }
 
@@ -91,8 +91,8 @@ Program readProgram(const std::vector<std::uint8_t> &f, const ReadOptions &optio
                   " bytes, too few for its header";
         return p;
     }
-    const std::size_t headerLength = word(f, kEntry);
-    const std::size_t dataLength = word(f, kEntry + 2);
+    const std::size_t headerLength = le16(f, kEntry);
+    const std::size_t dataLength = le16(f, kEntry + 2);
     const std::uint8_t type = f[kEntry + 4];
     const std::size_t data = kEntry + 2 + headerLength + 2;
     if (headerLength < kEntryHeader || data + dataLength + 2 > f.size() || dataLength < 2) {
@@ -109,7 +109,7 @@ Program readProgram(const std::vector<std::uint8_t> &f, const ReadOptions &optio
     std::uint32_t sum = 0;
     for (std::size_t i = kEntry; i < sumAt; ++i)
         sum += f[i];
-    if ((sum & 0xFFFF) != word(f, sumAt)) {
+    if ((sum & 0xFFFF) != le16(f, sumAt)) {
         p.checksumWrong = true;
         if (!options.ignoreChecksum) {
             char b[160];
@@ -117,12 +117,12 @@ Program readProgram(const std::vector<std::uint8_t> &f, const ReadOptions &optio
                           "the file's checksum is %04Xh where its bytes add up to %04Xh: the "
                           "file is damaged (it can be run anyway when asked to ignore the "
                           "checksum)",
-                          unsigned(word(f, sumAt)), unsigned(sum & 0xFFFF));
+                          unsigned(le16(f, sumAt)), unsigned(sum & 0xFFFF));
             p.error = b;
             return p;
         }
     }
-    const std::size_t size = word(f, data);
+    const std::size_t size = le16(f, data);
     const std::size_t start = data + 2;
     if (start + size > sumAt) {
         p.error = "the program file is cut short";

@@ -3,6 +3,8 @@
 #include "base/lines.h"
 #include "base/wholefile.h"
 
+#include "z80/vocabulary.h"
+
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -11,11 +13,7 @@ namespace run {
 
 namespace {
 
-std::string lower(std::string s) {
-    for (char &c : s)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
+using z80::lower; // ASCII only, whatever the locale the editor set
 
 std::string readFile(const std::filesystem::path &path) {
     std::string text;

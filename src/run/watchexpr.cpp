@@ -3,6 +3,8 @@
 #include "z80/expr.h"
 #include "z80/lexer.h"
 
+#include "z80/vocabulary.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -23,14 +25,10 @@ struct WatchExpr::Compiled {
 
 namespace {
 
+using z80::lower; // ASCII only, whatever the locale the editor set
+
 constexpr size_t kMaxText = 4096;
 const std::string kReadName = "__qv_read_";
-
-std::string lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return char(std::tolower(c)); });
-    return s;
-}
 
 std::optional<std::int64_t> registerValue(const std::string &name, const Machine &m) {
     struct Part {

@@ -21,18 +21,9 @@ bool isCall(const std::vector<Token> &s, size_t at, const char *name) {
            sameWord(s[at].text, name);
 }
 
-Token number(std::int64_t value) {
-    Token t;
-    t.kind = Kind::Number;
-    t.value = value;
-    t.text = std::to_string(value);
-    t.spaced = true;
-    return t;
-}
-
 // spasm-ng writes eval()'s value in hexadecimal: concat() of it gives "$1F".
 Token evaluated(std::int64_t value) {
-    Token t = number(value);
+    Token t = numberToken(value);
     char hex[24];
     std::snprintf(hex, sizeof hex, "%s$%llX", value < 0 ? "-" : "",
                   static_cast<unsigned long long>(value < 0 ? -value : value));
@@ -213,7 +204,7 @@ void Preprocessor::getc(std::vector<Token> &s, size_t at, const Origin &where, c
                                   ? std::uint8_t(read.text[size_t(*index)])
                                   : -1;
     s.erase(s.begin() + std::ptrdiff_t(at), s.begin() + std::ptrdiff_t(after));
-    s.insert(s.begin() + std::ptrdiff_t(at), number(byte));
+    s.insert(s.begin() + std::ptrdiff_t(at), numberToken(byte));
 }
 
 } // namespace z80

@@ -7,7 +7,7 @@
 namespace z80 {
 namespace {
 
-constexpr std::string_view kHeader = "qvdiag 1";
+constexpr std::string_view kDiagHeader = "qvdiag 1";
 
 std::string escaped(const std::string &text) {
     std::string out;
@@ -65,7 +65,7 @@ bool number(std::string_view text, int *out) {
 } // namespace
 
 std::string writeDiagnostics(const std::vector<Diagnostic> &messages) {
-    std::string out(kHeader);
+    std::string out(kDiagHeader);
     out += '\n';
     for (const Diagnostic &d : messages)
         out += std::string(d.error() ? "error" : "warning") + '\t' + std::to_string(d.line) + '\t' +
@@ -83,7 +83,7 @@ std::optional<std::vector<Diagnostic>> readDiagnostics(std::string_view text, st
         *error = "line " + std::to_string(n) + ": " + why;
         return std::nullopt;
     };
-    if (!split.next(&line) || line != kHeader)
+    if (!split.next(&line) || line != kDiagHeader)
         return fail("this is not a diagnostics file (it does not start with \"qvdiag 1\")");
     for (n = 2; split.next(&line); ++n) {
         if (line.empty())

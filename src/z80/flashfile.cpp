@@ -8,7 +8,7 @@ namespace z80 {
 namespace {
 
 constexpr std::size_t kPage = 0x4000;
-constexpr std::size_t kHeader = 78;
+constexpr std::size_t kFlashHeader = 78;
 
 void put32(std::string &out, std::size_t v) {
     for (int i = 0; i < 4; ++i)
@@ -102,7 +102,7 @@ std::optional<std::vector<std::uint8_t>> readFlashFile(const std::string &file, 
         *error = why;
         return std::nullopt;
     };
-    if (file.size() < kHeader || file.compare(0, 8, "**TIFL**") != 0)
+    if (file.size() < kFlashHeader || file.compare(0, 8, "**TIFL**") != 0)
         return fail("it does not start with a **TIFL** header of 78 bytes");
     if (std::uint8_t(file[0x31]) != 0x24)
         return fail("its header does not say it holds an application (24h)");
@@ -111,9 +111,9 @@ std::optional<std::vector<std::uint8_t>> readFlashFile(const std::string &file, 
     std::size_t textLength = 0;
     for (int i = 3; i >= 0; --i)
         textLength = textLength << 8 | std::uint8_t(file[0x4A + std::size_t(i)]);
-    if (textLength > file.size() - kHeader)
+    if (textLength > file.size() - kFlashHeader)
         return fail("its header gives a length past the file's end");
-    const std::string text = file.substr(kHeader, textLength);
+    const std::string text = file.substr(kFlashHeader, textLength);
     std::vector<std::uint8_t> out;
     std::size_t page = 0;
     bool ended = false;

@@ -3,6 +3,7 @@
 #include "z80/encoder.h"
 #include "z80/lexer.h"
 #include "z80/operands.h"
+#include "z80/vocabulary.h"
 
 #include <algorithm>
 #include <cctype>
@@ -67,13 +68,6 @@ std::pair<int, int> edTiming(unsigned op) {
     if ((op & 0xF4) == 0xB0)
         return {21, 16}; // the repeats: again, or done
     return {8, 0};
-}
-
-std::string lower(std::string_view s) {
-    std::string out(s);
-    for (char &c : out)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return out;
 }
 
 // S Z H P/V N C as the manual's tables give them.

@@ -398,4 +398,13 @@ std::string spell(const std::vector<Token> &tokens, size_t begin, size_t end) {
     return out;
 }
 
+Token numberToken(std::int64_t value) {
+    Token t;
+    t.kind = Kind::Number;
+    t.value = value;
+    t.text = std::to_string(value);
+    t.spaced = true;
+    return t;
+}
+
 } // namespace z80

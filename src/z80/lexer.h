@@ -60,6 +60,9 @@ bool endsCommentBlock(std::string_view line);
 bool opensCommentBlock(const LexedLine &line);
 
 // The text of a token list as it would be written, for messages.
+// A number as if it had been written, after a blank.
+Token numberToken(std::int64_t value);
+
 std::string spell(const std::vector<Token> &tokens, size_t begin = 0, size_t end = SIZE_MAX);
 
 // Decodes the escapes of a string or character literal: \n \r \t \0 \\ \'

@@ -22,12 +22,6 @@ Token word(Kind kind, const std::string &text, bool spaced) {
     return t;
 }
 
-Token number(std::int64_t value) {
-    Token t = word(Kind::Number, std::to_string(value), true);
-    t.value = value;
-    return t;
-}
-
 // The parts of an option's text apart by ',', ';', 'x' or blanks, as
 // spasm-ng splits "2x5" and "w,h".
 std::vector<std::string> parts(const std::string &text) {
@@ -69,7 +63,7 @@ void Preprocessor::option(const std::vector<Token> &s, const Origin &at) {
             c = char(std::toupper(static_cast<unsigned char>(c)));
         m.name = "__" + name;
         m.body = item.size() > 2 ? std::vector<Token>(item.begin() + 2, item.end())
-                                 : std::vector<Token>{number(1)};
+                                 : std::vector<Token>{numberToken(1)};
         m_macros.define(std::move(m));
     }
 }
@@ -90,7 +84,7 @@ std::optional<std::int64_t> Preprocessor::optionValue(const std::string &name, c
     const Macro *m = m_macros.find(name, false);
     if (!m || m->function || m->multiLine)
         return -1;
-    std::vector<Token> e = m->body.empty() ? std::vector<Token>{number(1)} : m->body;
+    std::vector<Token> e = m->body.empty() ? std::vector<Token>{numberToken(1)} : m->body;
     for (size_t i = 0; i + 1 < e.size(); ++i) {
         if (e[i].kind != Kind::Name || lower(e[i].text) != "rgb" || !e[i + 1].isOp("("))
             continue;
@@ -113,7 +107,7 @@ std::optional<std::int64_t> Preprocessor::optionValue(const std::string &name, c
             rgb = rgb << 8 | *v;
         }
         e.erase(e.begin() + std::ptrdiff_t(i), e.begin() + std::ptrdiff_t(after));
-        e.insert(e.begin() + std::ptrdiff_t(i), number(rgb));
+        e.insert(e.begin() + std::ptrdiff_t(i), numberToken(rgb));
     }
     return valueNow(e, at, name);
 }
@@ -168,8 +162,9 @@ void Preprocessor::picture(const std::string &bytes, const std::string &name, co
 
     const std::optional<std::string> base = m_sink.labelHere();
     const auto equate = [&](const std::string &label, std::int64_t value) {
-        m_sink.statement({word(Kind::Name, label, true), word(Kind::Op, "=", true), number(value)},
-                         true, at);
+        m_sink.statement(
+            {word(Kind::Name, label, true), word(Kind::Op, "=", true), numberToken(value)}, true,
+            at);
     };
     if (base) {
         equate(*base + "_WIDTH", p.width);
@@ -187,7 +182,7 @@ void Preprocessor::picture(const std::string &bytes, const std::string &name, co
             for (size_t i = start; i < data.size() && i < start + kPerStatement; ++i) {
                 if (i > start)
                     s.push_back(word(Kind::Op, ",", false));
-                s.push_back(number(data[i]));
+                s.push_back(numberToken(data[i]));
             }
             m_sink.statement(s, false, at);
         }
@@ -197,7 +192,7 @@ void Preprocessor::picture(const std::string &bytes, const std::string &name, co
             equate(*base + "_COUNT", std::int64_t(p.images.size()));
         Macro reset; // a map is for one bitmap
         reset.name = m_macros.find("__BM_MAP", false)->name;
-        reset.body = {number(0)};
+        reset.body = {numberToken(0)};
         m_macros.define(std::move(reset));
     }
 }
