@@ -208,9 +208,10 @@ private slots:
         QVERIFY(registers()->item(1, 1)->text().startsWith("03"));
 
         // The pause brings the editor in front: F10 steps over the call.
-        QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget *>(&w));
+        QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), static_cast<QWidget *>(&w),
+                                  kRunWaitMs);
         key(Qt::Key_F10);
-        QTRY_COMPARE(breakpoints()->arrowLine(), 11);
+        QTRY_COMPARE_WITH_TIMEOUT(breakpoints()->arrowLine(), 11, kRunWaitMs);
         QCOMPARE(reg(run::Reg::PC), std::uint16_t(0x9D9D));
         QVERIFY(registers()->item(0, 1)->font().bold()); // A changed in the call
 
@@ -221,10 +222,10 @@ private slots:
 
         // Ctrl+F5 continues to the breakpoint again; a step back is before the djnz.
         key(Qt::Key_F5, Qt::ControlModifier);
-        QTRY_VERIFY(pausedRun() && reg(run::Reg::BC) >> 8 == 2);
+        QTRY_VERIFY_WITH_TIMEOUT(pausedRun() && reg(run::Reg::BC) >> 8 == 2, kRunWaitMs);
         QCOMPARE(breakpoints()->arrowLine(), 10);
         key(Qt::Key_F11, Qt::ControlModifier | Qt::ShiftModifier);
-        QTRY_COMPARE(breakpoints()->arrowLine(), 11);
+        QTRY_COMPARE_WITH_TIMEOUT(breakpoints()->arrowLine(), 11, kRunWaitMs);
         QCOMPARE(reg(run::Reg::BC) >> 8, 3);
         QCOMPARE(reg(run::Reg::HL), std::uint16_t(0x1234));
 
@@ -232,17 +233,17 @@ private slots:
         clickMargin(10);
         QVERIFY(!breakpoints()->has(10));
         key(Qt::Key_F5, Qt::ControlModifier);
-        QTRY_COMPARE(breakpoints()->arrowLine(), 13);
+        QTRY_COMPARE_WITH_TIMEOUT(breakpoints()->arrowLine(), 13, kRunWaitMs);
         key(Qt::Key_F10);
-        QTRY_COMPARE(breakpoints()->arrowLine(), 14);
+        QTRY_COMPARE_WITH_TIMEOUT(breakpoints()->arrowLine(), 14, kRunWaitMs);
         key(Qt::Key_F10);
-        QTRY_COMPARE(breakpoints()->arrowLine(), 15);
+        QTRY_COMPARE_WITH_TIMEOUT(breakpoints()->arrowLine(), 15, kRunWaitMs);
         const QImage buffer =
             runWindow()->findChild<QLabel *>("debugScreen_plotSScreen")->pixmap().toImage();
         QVERIFY(qGray(buffer.pixel(1, 1)) < 128 && qGray(buffer.pixel(20, 1)) > 128);
 
         key(Qt::Key_F5, Qt::ControlModifier);
-        QTRY_VERIFY(runWindow()->ended());
+        QTRY_VERIFY_WITH_TIMEOUT(runWindow()->ended(), kRunWaitMs);
         QCOMPARE(breakpoints()->arrowLine(), 0);
         QCOMPARE(status(), QString("The program returned."));
     }
@@ -268,16 +269,18 @@ private slots:
         QCOMPARE(reg(run::Reg::PC), std::uint16_t(0x9D95));
         QCOMPARE(breakpoints()->arrowLine(), 7);
         key(Qt::Key_F5, Qt::ControlModifier);
-        QTRY_COMPARE(breakpoints()->arrowLine(), 8);
+        QTRY_COMPARE_WITH_TIMEOUT(breakpoints()->arrowLine(), 8, kRunWaitMs);
         key(Qt::Key_F5, Qt::ControlModifier);
-        QTRY_VERIFY(w.currentFile().path().endsWith("inc.z80") &&
-                    breakpoints()->arrowLine() == 3);
+        QTRY_VERIFY_WITH_TIMEOUT(w.currentFile().path().endsWith("inc.z80") &&
+                                     breakpoints()->arrowLine() == 3,
+                                 kRunWaitMs);
         QVERIFY(breakpoints()->has(3));
         QVERIFY2(status().startsWith("Paused at inc.z80:3"), qPrintable(status()));
         // Out of the call: back in the main file, whose breakpoint is kept.
         key(Qt::Key_F11, Qt::ShiftModifier);
-        QTRY_VERIFY(w.currentFile().path().endsWith("demo.z80") &&
-                    breakpoints()->arrowLine() == 11);
+        QTRY_VERIFY_WITH_TIMEOUT(w.currentFile().path().endsWith("demo.z80") &&
+                                     breakpoints()->arrowLine() == 11,
+                                 kRunWaitMs);
         QVERIFY(breakpoints()->has(8));
     }
 
@@ -293,12 +296,12 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 30000);
         caretTo(11);
         key(Qt::Key_F10, Qt::ControlModifier | Qt::ShiftModifier);
-        QTRY_COMPARE(breakpoints()->arrowLine(), 11);
+        QTRY_COMPARE_WITH_TIMEOUT(breakpoints()->arrowLine(), 11, kRunWaitMs);
         QCOMPARE(reg(run::Reg::PC), std::uint16_t(0x9D9D));
         w.Text1->setCursorPosition(12, 9); // in "plotSScreen"
         w.findChild<QAction *>("watchLabel")->trigger();
         key(Qt::Key_F5, Qt::ControlModifier);
-        QTRY_COMPARE(breakpoints()->arrowLine(), 15);
+        QTRY_COMPARE_WITH_TIMEOUT(breakpoints()->arrowLine(), 15, kRunWaitMs);
         QVERIFY2(status().contains("after a write to 9340h (plotSScreen)"), qPrintable(status()));
         QCOMPARE(runWindow()->session().machine().read(0x9340), std::uint8_t(0xFF));
     }
@@ -319,7 +322,7 @@ private slots:
         w.Text1->setCursorPosition(12, 9); // in "plotSScreen" of "ld hl,plotSScreen"
         w.findChild<QAction *>("watchLabelRead")->trigger();
         key(Qt::Key_F5, Qt::ControlModifier);
-        QTRY_COMPARE(breakpoints()->arrowLine(), 15);
+        QTRY_COMPARE_WITH_TIMEOUT(breakpoints()->arrowLine(), 15, kRunWaitMs);
         QVERIFY2(status().contains("demo.z80:15") &&
                      status().contains("after a read of 9340h (plotSScreen)"),
                  qPrintable(status()));
@@ -328,12 +331,12 @@ private slots:
         w.findChild<QAction *>("watchLabelWordRead")->trigger();
         w.findChild<QAction *>("watchLabelRead")->trigger();
         key(Qt::Key_F5, Qt::ControlModifier);
-        QTRY_COMPARE(breakpoints()->arrowLine(), 16);
+        QTRY_COMPARE_WITH_TIMEOUT(breakpoints()->arrowLine(), 16, kRunWaitMs);
         QVERIFY2(status().contains("after a read of 9341h (plotSScreen+1)"), qPrintable(status()));
         // From the start again the word's watch stops at the first read;
         // then the byte's watch alone lets the read of the second byte pass.
         key(Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier);
-        QTRY_COMPARE(breakpoints()->arrowLine(), 15);
+        QTRY_COMPARE_WITH_TIMEOUT(breakpoints()->arrowLine(), 15, kRunWaitMs);
         w.Text1->setCursorPosition(12, 9);
         w.findChild<QAction *>("watchLabelWordRead")->trigger();
         w.findChild<QAction *>("watchLabelRead")->trigger();
@@ -425,7 +428,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 30000);
         caretTo(22);
         key(Qt::Key_F10, Qt::ControlModifier | Qt::ShiftModifier);
-        QTRY_COMPARE(breakpoints()->arrowLine(), 22);
+        QTRY_COMPARE_WITH_TIMEOUT(breakpoints()->arrowLine(), 22, kRunWaitMs);
         QVERIFY2(status().startsWith("Paused at apps.z80:22, 02:4000h (two)"),
                  qPrintable(status()));
         QCOMPARE(reg(run::Reg::AF) >> 8, 1); // page 1's routine ran first
@@ -458,7 +461,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 30000);
         QCOMPARE(reg(run::Reg::BC) >> 8, 2); // the second time round the loop
         // The pause brings the editor in front (after the run window's own start).
-        QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget *>(&w));
+        QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), static_cast<QWidget *>(&w),
+                                  kRunWaitMs);
 
         // A name the program lacks is refused while its labels are known.
         messages->textAnswers = {QString("lives > 2"), QString("b = 1 && (plotSScreen) = 0")};
@@ -468,7 +472,7 @@ private slots:
         QCOMPARE(breakpoints()->settings(breakpoints()->file(), 10).condition,
                  QString("b = 1 && (plotSScreen) = 0"));
         key(Qt::Key_F5, Qt::ControlModifier);
-        QTRY_VERIFY(pausedRun() && reg(run::Reg::BC) >> 8 == 1);
+        QTRY_VERIFY_WITH_TIMEOUT(pausedRun() && reg(run::Reg::BC) >> 8 == 1, kRunWaitMs);
 
         // Off, the run passes line 10 even from the first time.
         clickMargin(14);
@@ -480,7 +484,7 @@ private slots:
         QVERIFY(!breakpoints()->settings(breakpoints()->file(), 10).enabled);
         QVERIFY(breakpoints()->has(10));
         key(Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier); // from the start again
-        QTRY_VERIFY(runWindow()->ended());
+        QTRY_VERIFY_WITH_TIMEOUT(runWindow()->ended(), kRunWaitMs);
         const QString log = runWindow()->findChild<QPlainTextEdit *>("debugLog")->toPlainText();
         // ld (hl),$FF \ ret: the word after the 36h is FFh, C9h
         QVERIFY2(log.contains("hl=9340h buf=00h next=C9FFh"), qPrintable(log));
@@ -488,9 +492,9 @@ private slots:
         // Enabled again: Ctrl+Shift+F5 runs again and stops; Shift+F5 stops.
         act("breakpointEnabled", 10);
         key(Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier);
-        QTRY_VERIFY(pausedRun() && reg(run::Reg::BC) >> 8 == 1);
+        QTRY_VERIFY_WITH_TIMEOUT(pausedRun() && reg(run::Reg::BC) >> 8 == 1, kRunWaitMs);
         key(Qt::Key_F5, Qt::ShiftModifier);
-        QTRY_VERIFY(runWindow()->ended());
+        QTRY_VERIFY_WITH_TIMEOUT(runWindow()->ended(), kRunWaitMs);
         QCOMPARE(status(), QString("Stopped."));
         messages->numbers.push_back(1);
         act("breakpointHitCount", 10);
@@ -524,7 +528,7 @@ private slots:
         QVERIFY2(calls->item(0, 1)->text().startsWith("demo.z80:10"),
                  qPrintable(calls->item(0, 1)->text()));
         emit calls->cellDoubleClicked(0, 1);
-        QTRY_VERIFY(w.currentFile().path().endsWith("demo.z80"));
+        QTRY_VERIFY_WITH_TIMEOUT(w.currentFile().path().endsWith("demo.z80"), kRunWaitMs);
         int line = 0, index = 0;
         w.Text1->getCursorPosition(&line, &index);
         QCOMPARE(line + 1, 10);
@@ -564,7 +568,7 @@ private slots:
         QCOMPARE(stopwatch->text(), QString("Stopwatch: 0 T-states"));
         QVERIFY(w.open_doc(tree->path("Source/inc.z80")));
         key(Qt::Key_F5, Qt::ControlModifier);
-        QTRY_VERIFY(pausedRun() && reg(run::Reg::BC) >> 8 == 2);
+        QTRY_VERIFY_WITH_TIMEOUT(pausedRun() && reg(run::Reg::BC) >> 8 == 2, kRunWaitMs);
         QVERIFY(stopwatch->text() != QString("Stopwatch: 0 T-states"));
         QCOMPARE(watches->item(0, 1)->text(), QString("2"));
         QVERIFY(watches->item(0, 1)->font().bold()); // changed since the last pause
@@ -588,12 +592,13 @@ private slots:
         QVERIFY2(status().startsWith("Paused at demo.z80:8") && status().contains("IY"),
                  qPrintable(status()));
         QCOMPARE(breakpoints()->arrowLine(), 8);
-        QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget *>(&w));
+        QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), static_cast<QWidget *>(&w),
+                                  kRunWaitMs);
         auto *iy = runWindow()->findChild<QCheckBox *>("debugCheckIy");
         QVERIFY(iy && iy->isChecked());
         iy->click();
         key(Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier);
-        QTRY_VERIFY(runWindow()->ended());
+        QTRY_VERIFY_WITH_TIMEOUT(runWindow()->ended(), kRunWaitMs);
         QCOMPARE(status(), QString("The program returned."));
     }
 
