@@ -191,10 +191,11 @@ inline QByteArray editorText(QsciScintilla *editor) {
     return QByteArray(b.data, b.size);
 }
 
-// How long a test waits for a run to get somewhere: runs go at the
-// calculator's speed in slices of the event loop, and on a machine busy with
-// other builds they take longer than Qt's default of 5 s.
-constexpr int kRunWaitMs = 30000;
+// How long a test waits for something to happen: runs go at the
+// calculator's speed in slices of the event loop, builds and analyses in
+// processes and threads, and on a machine busy with other builds they take
+// longer than Qt's default of 5 s. Only a failing test waits this long.
+constexpr int kWaitMs = 30000;
 
 // An empty program search path while it lives, so that no asm.bat on the
 // machine is found.

@@ -124,7 +124,7 @@ private slots:
         tree->messages.choices = {1, 0};
         Form1 &w = makeWindow();
         w.show();
-        QTRY_COMPARE(shown().size(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(shown().size(), 2, kWaitMs);
         QVERIFY(shown().first().contains(file));
         QCOMPARE(tree->messages.texts.size(), 1);
         QVERIFY(tree->messages.texts.first().contains("-two\n+TWO, typed\n"));
@@ -157,7 +157,7 @@ private slots:
         }
         tree->messages.choices = {2};
         makeWindow().show();
-        QTRY_COMPARE(shown().size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(shown().size(), 1, kWaitMs);
         QVERIFY(shown().first().contains("an untitled document"));
         QCOMPARE(text(), QByteArray());
         QCOMPARE(QDir(recoveryFolder()).entryList(QDir::Files), QStringList());
@@ -225,7 +225,7 @@ private slots:
         QCOMPARE(kept.size(), 1);
         QVERIFY(::chown(QFile::encodeName(spare + "/" + kept.first()).constData(), 0, 0) == 0);
         makeWindow().show();
-        QTRY_COMPARE(shown().size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(shown().size(), 1, kWaitMs);
         QVERIFY2(shown().first().contains(file) &&
                      shown().first().contains(spare + "/" + kept.first()),
                  qPrintable(shown().first()));

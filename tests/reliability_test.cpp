@@ -17,9 +17,9 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QProcess>
-#include <QTextBlock>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextBlock>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -248,7 +248,7 @@ private slots:
         QSignalSpy beats(&beat, &QTimer::timeout);
         beat.start(10);
         QVERIFY(beats.wait(2000)); // the event loop runs on
-        QTRY_VERIFY(QFile::exists(tree->path("pid")));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(tree->path("pid")), kWaitMs);
         QVERIFY(!w.form3());
         QCOMPARE(shown(), QStringList()); // nothing judged while it runs
         ::kill(readBytes(tree->path("pid")).trimmed().toInt(), SIGKILL);

@@ -47,7 +47,7 @@ private slots:
         first->finish();       // its end is queued...
         QVERIFY(!runner.startBuild(1, {"asm.bat", {"second"}}, {"/src", false, {}}, "second",
                                    "/src/second.z80")); // ...behind this
-        QTRY_COMPARE(runner.running(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(runner.running(), 1, kWaitMs);
         QCOMPARE(finished.count(), 0);
         runner.awaitResult(1);
         starter.lastWatch->finish();
@@ -69,10 +69,10 @@ private slots:
         QVERIFY(runner.startTool({"tilem2", {}}, false).ok());
         starter.endAtOnce = true; // a tool that ends before anyone listens
         QVERIFY(runner.startTool({"send", {}}, true).ok());
-        QTRY_COMPARE(runner.running(), 3);
+        QTRY_COMPARE_WITH_TIMEOUT(runner.running(), 3, kWaitMs);
         replaced->finish();
         build->finish();
-        QTRY_COMPARE(runner.running(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(runner.running(), 1, kWaitMs);
     }
 
     void aToolThatFailsIsReportedWithItsOutput() {
@@ -89,12 +89,12 @@ private slots:
         QCOMPARE(failed[0][2].toByteArray(), QByteArray("ERROR: no cable found\n"));
         QVERIFY(runner.startTool({"/bin/tool", {}}, false).ok()); // not watched for
         starter.lastWatch->finish({true, 9});
-        QTRY_COMPARE(runner.running(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(runner.running(), 0, kWaitMs);
         QCOMPARE(failed.count(), 1);
         // Watched for a while only: an end after it is the user closing it.
         QVERIFY(runner.startTool({"/bin/emu", {}}, true, 2, 0).ok());
         starter.lastWatch->finish({false, 1});
-        QTRY_COMPARE(runner.running(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(runner.running(), 0, kWaitMs);
         QCOMPARE(failed.count(), 1);
         QVERIFY(runner.startTool({"/bin/emu", {}}, true, 2, 60000).ok());
         starter.lastWatch->finish({false, 1});
@@ -106,7 +106,7 @@ private slots:
         SystemProcessStarter starter;
         BuildRunner runner(&starter);
         QVERIFY(runner.startTool({"true", {}}, true).ok()); // whatever Qt sets up once
-        QTRY_COMPARE(runner.running(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(runner.running(), 0, kWaitMs);
         const int descriptors = openDescriptors();
         const int before = zombies();
         for (int i = 0; i < 20; ++i) {

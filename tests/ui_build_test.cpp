@@ -136,7 +136,7 @@ private slots:
         QCOMPARE(w.form3()->Text1->textCursor().selectedText(),
                  QString::fromUtf16(u"/home/zo\u00EB/a.z80:1: error"));
         w.form3()->close();
-        QTRY_VERIFY(!w.form3());
+        QTRY_VERIFY_WITH_TIMEOUT(!w.form3(), kWaitMs);
         w.viewout_Click(); // closed, it comes back empty
         QVERIFY(logShown(w).isEmpty());
         QVERIFY(QFile::remove(tree->places().assemblerLog()));
@@ -193,12 +193,14 @@ private slots:
         QVERIFY(!w.Timer1->isActive() && !w.Timer2->isActive());
         QVERIFY(!w.form3()); // the build runs: nothing yet
         tree->starter.lastWatch->finish();
-        QTRY_COMPARE(logShown(w), QStringLiteral("k.z80:1: error: bad\nBuild failed\n"));
+        QTRY_COMPARE_WITH_TIMEOUT(logShown(w),
+                                  QStringLiteral("k.z80:1: error: bad\nBuild failed\n"), kWaitMs);
         QTest::keyClick(w.Text1, Qt::Key_B, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(tree->starter.calls.size(), 2);
         QVERIFY(!w.Timer2->isActive());
         tree->starter.lastWatch->finish();
-        QTRY_COMPARE(shown(), QStringList{"Errors were found."}); // judged at once
+        QTRY_COMPARE_WITH_TIMEOUT(shown(), QStringList{"Errors were found."},
+                                  kWaitMs);              // judged at once
         QCOMPARE(text(), QByteArray(" .org userMem-2")); // the keys typed nothing
         for (const char *name : {"makeprog", "makesend", "viewout", "startcalc"})
             QVERIFY(w.findChild<QAction *>(name)->shortcut().isEmpty());
@@ -210,7 +212,7 @@ private slots:
         QCoreApplication::processEvents(); // the end is handled: still nothing shown
         QVERIFY(logShown(w).isEmpty());
         w.Timer1_Timer();
-        QTRY_VERIFY(!logShown(w).isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(!logShown(w).isEmpty(), kWaitMs);
     }
 
     void twoMakesGiveOneDisplay() {
@@ -235,7 +237,7 @@ private slots:
         w.Timer2_Timer();
         QVERIFY(!w.form3()); // nothing judged yet
         tree->starter.lastWatch->finish();
-        QTRY_COMPARE(shown(), QStringList{"Errors were found."});
+        QTRY_COMPARE_WITH_TIMEOUT(shown(), QStringList{"Errors were found."}, kWaitMs);
         QCOMPARE(logShown(w), QStringLiteral("finished log"));
     }
 
@@ -315,8 +317,11 @@ private slots:
         w.Timer2_Timer();
         tree->starter.lastWatch->errors = "probing\nERROR: no cable found\n";
         tree->starter.lastWatch->finish({false, 1});
-        QTRY_COMPARE(shown(), QStringList{"The link program /usr/bin/send 100%1 ended with exit "
-                                          "status 1.\n\nprobing\nERROR: no cable found"});
+        QTRY_COMPARE_WITH_TIMEOUT(
+            shown(),
+            QStringList{"The link program /usr/bin/send 100%1 ended with exit "
+                        "status 1.\n\nprobing\nERROR: no cable found"},
+            kWaitMs);
     }
 
     void theEmulatorStartsFromTheFieldsWords() {
@@ -368,7 +373,8 @@ private slots:
             "without a ROM image of the calculator cannot run it).\n\nCtrl+F5 runs the program "
             "in Quorvin's own runner, which needs no ROM image.";
         QTRY_COMPARE_WITH_TIMEOUT(
-            shown(), QStringList{"The emulator " + tree->path("bin/emu") + " was closed" + noProgram},
+            shown(),
+            QStringList{"The emulator " + tree->path("bin/emu") + " was closed" + noProgram},
             10000);
         QVERIFY(
             makeExecutable(tree->path("bin/emu"),
@@ -521,11 +527,10 @@ private slots:
         w.form2()->Text1->setText(tree->path("bin/link"));
         QVERIFY(openSource("Source/hello.z80", "x"));
         w.makesend_Click();
-        QTRY_COMPARE_WITH_TIMEOUT(
-            shown(),
-            QStringList{"The link program " + tree->path("bin/link") + " " + how +
-                        ".\n\nProbing cables\nERROR: no cable found"},
-            10000);
+        QTRY_COMPARE_WITH_TIMEOUT(shown(),
+                                  QStringList{"The link program " + tree->path("bin/link") + " " +
+                                              how + ".\n\nProbing cables\nERROR: no cable found"},
+                                  10000);
         w.form2()->Text1->setText(tree->path("bin/gone"));
         w.makesend_Click();
         QTRY_COMPARE_WITH_TIMEOUT(shown().size(), 2, 10000);

@@ -209,9 +209,9 @@ private slots:
 
         // The pause brings the editor in front: F10 steps over the call.
         QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), static_cast<QWidget *>(&w),
-                                  kRunWaitMs);
+                                  kWaitMs);
         key(Qt::Key_F10);
-        QTRY_COMPARE_WITH_TIMEOUT(breakpoints()->arrowLine(), 11, kRunWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(breakpoints()->arrowLine(), 11, kWaitMs);
         QCOMPARE(reg(run::Reg::PC), std::uint16_t(0x9D9D));
         QVERIFY(registers()->item(0, 1)->font().bold()); // A changed in the call
 
@@ -222,10 +222,10 @@ private slots:
 
         // Ctrl+F5 continues to the breakpoint again; a step back is before the djnz.
         key(Qt::Key_F5, Qt::ControlModifier);
-        QTRY_VERIFY_WITH_TIMEOUT(pausedRun() && reg(run::Reg::BC) >> 8 == 2, kRunWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(pausedRun() && reg(run::Reg::BC) >> 8 == 2, kWaitMs);
         QCOMPARE(breakpoints()->arrowLine(), 10);
         key(Qt::Key_F11, Qt::ControlModifier | Qt::ShiftModifier);
-        QTRY_COMPARE_WITH_TIMEOUT(breakpoints()->arrowLine(), 11, kRunWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(breakpoints()->arrowLine(), 11, kWaitMs);
         QCOMPARE(reg(run::Reg::BC) >> 8, 3);
         QCOMPARE(reg(run::Reg::HL), std::uint16_t(0x1234));
 
@@ -233,17 +233,17 @@ private slots:
         clickMargin(10);
         QVERIFY(!breakpoints()->has(10));
         key(Qt::Key_F5, Qt::ControlModifier);
-        QTRY_COMPARE_WITH_TIMEOUT(breakpoints()->arrowLine(), 13, kRunWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(breakpoints()->arrowLine(), 13, kWaitMs);
         key(Qt::Key_F10);
-        QTRY_COMPARE_WITH_TIMEOUT(breakpoints()->arrowLine(), 14, kRunWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(breakpoints()->arrowLine(), 14, kWaitMs);
         key(Qt::Key_F10);
-        QTRY_COMPARE_WITH_TIMEOUT(breakpoints()->arrowLine(), 15, kRunWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(breakpoints()->arrowLine(), 15, kWaitMs);
         const QImage buffer =
             runWindow()->findChild<QLabel *>("debugScreen_plotSScreen")->pixmap().toImage();
         QVERIFY(qGray(buffer.pixel(1, 1)) < 128 && qGray(buffer.pixel(20, 1)) > 128);
 
         key(Qt::Key_F5, Qt::ControlModifier);
-        QTRY_VERIFY_WITH_TIMEOUT(runWindow()->ended(), kRunWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(runWindow()->ended(), kWaitMs);
         QCOMPARE(breakpoints()->arrowLine(), 0);
         QCOMPARE(status(), QString("The program returned."));
     }
@@ -269,18 +269,17 @@ private slots:
         QCOMPARE(reg(run::Reg::PC), std::uint16_t(0x9D95));
         QCOMPARE(breakpoints()->arrowLine(), 7);
         key(Qt::Key_F5, Qt::ControlModifier);
-        QTRY_COMPARE_WITH_TIMEOUT(breakpoints()->arrowLine(), 8, kRunWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(breakpoints()->arrowLine(), 8, kWaitMs);
         key(Qt::Key_F5, Qt::ControlModifier);
-        QTRY_VERIFY_WITH_TIMEOUT(w.currentFile().path().endsWith("inc.z80") &&
-                                     breakpoints()->arrowLine() == 3,
-                                 kRunWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            w.currentFile().path().endsWith("inc.z80") && breakpoints()->arrowLine() == 3, kWaitMs);
         QVERIFY(breakpoints()->has(3));
         QVERIFY2(status().startsWith("Paused at inc.z80:3"), qPrintable(status()));
         // Out of the call: back in the main file, whose breakpoint is kept.
         key(Qt::Key_F11, Qt::ShiftModifier);
         QTRY_VERIFY_WITH_TIMEOUT(w.currentFile().path().endsWith("demo.z80") &&
                                      breakpoints()->arrowLine() == 11,
-                                 kRunWaitMs);
+                                 kWaitMs);
         QVERIFY(breakpoints()->has(8));
     }
 
@@ -296,12 +295,12 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 30000);
         caretTo(11);
         key(Qt::Key_F10, Qt::ControlModifier | Qt::ShiftModifier);
-        QTRY_COMPARE_WITH_TIMEOUT(breakpoints()->arrowLine(), 11, kRunWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(breakpoints()->arrowLine(), 11, kWaitMs);
         QCOMPARE(reg(run::Reg::PC), std::uint16_t(0x9D9D));
         w.Text1->setCursorPosition(12, 9); // in "plotSScreen"
         w.findChild<QAction *>("watchLabel")->trigger();
         key(Qt::Key_F5, Qt::ControlModifier);
-        QTRY_COMPARE_WITH_TIMEOUT(breakpoints()->arrowLine(), 15, kRunWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(breakpoints()->arrowLine(), 15, kWaitMs);
         QVERIFY2(status().contains("after a write to 9340h (plotSScreen)"), qPrintable(status()));
         QCOMPARE(runWindow()->session().machine().read(0x9340), std::uint8_t(0xFF));
     }
@@ -322,7 +321,7 @@ private slots:
         w.Text1->setCursorPosition(12, 9); // in "plotSScreen" of "ld hl,plotSScreen"
         w.findChild<QAction *>("watchLabelRead")->trigger();
         key(Qt::Key_F5, Qt::ControlModifier);
-        QTRY_COMPARE_WITH_TIMEOUT(breakpoints()->arrowLine(), 15, kRunWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(breakpoints()->arrowLine(), 15, kWaitMs);
         QVERIFY2(status().contains("demo.z80:15") &&
                      status().contains("after a read of 9340h (plotSScreen)"),
                  qPrintable(status()));
@@ -331,12 +330,12 @@ private slots:
         w.findChild<QAction *>("watchLabelWordRead")->trigger();
         w.findChild<QAction *>("watchLabelRead")->trigger();
         key(Qt::Key_F5, Qt::ControlModifier);
-        QTRY_COMPARE_WITH_TIMEOUT(breakpoints()->arrowLine(), 16, kRunWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(breakpoints()->arrowLine(), 16, kWaitMs);
         QVERIFY2(status().contains("after a read of 9341h (plotSScreen+1)"), qPrintable(status()));
         // From the start again the word's watch stops at the first read;
         // then the byte's watch alone lets the read of the second byte pass.
         key(Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier);
-        QTRY_COMPARE_WITH_TIMEOUT(breakpoints()->arrowLine(), 15, kRunWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(breakpoints()->arrowLine(), 15, kWaitMs);
         w.Text1->setCursorPosition(12, 9);
         w.findChild<QAction *>("watchLabelWordRead")->trigger();
         w.findChild<QAction *>("watchLabelRead")->trigger();
@@ -428,7 +427,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 30000);
         caretTo(22);
         key(Qt::Key_F10, Qt::ControlModifier | Qt::ShiftModifier);
-        QTRY_COMPARE_WITH_TIMEOUT(breakpoints()->arrowLine(), 22, kRunWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(breakpoints()->arrowLine(), 22, kWaitMs);
         QVERIFY2(status().startsWith("Paused at apps.z80:22, 02:4000h (two)"),
                  qPrintable(status()));
         QCOMPARE(reg(run::Reg::AF) >> 8, 1); // page 1's routine ran first
@@ -462,7 +461,7 @@ private slots:
         QCOMPARE(reg(run::Reg::BC) >> 8, 2); // the second time round the loop
         // The pause brings the editor in front (after the run window's own start).
         QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), static_cast<QWidget *>(&w),
-                                  kRunWaitMs);
+                                  kWaitMs);
 
         // A name the program lacks is refused while its labels are known.
         messages->textAnswers = {QString("lives > 2"), QString("b = 1 && (plotSScreen) = 0")};
@@ -472,7 +471,7 @@ private slots:
         QCOMPARE(breakpoints()->settings(breakpoints()->file(), 10).condition,
                  QString("b = 1 && (plotSScreen) = 0"));
         key(Qt::Key_F5, Qt::ControlModifier);
-        QTRY_VERIFY_WITH_TIMEOUT(pausedRun() && reg(run::Reg::BC) >> 8 == 1, kRunWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(pausedRun() && reg(run::Reg::BC) >> 8 == 1, kWaitMs);
 
         // Off, the run passes line 10 even from the first time.
         clickMargin(14);
@@ -484,7 +483,7 @@ private slots:
         QVERIFY(!breakpoints()->settings(breakpoints()->file(), 10).enabled);
         QVERIFY(breakpoints()->has(10));
         key(Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier); // from the start again
-        QTRY_VERIFY_WITH_TIMEOUT(runWindow()->ended(), kRunWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(runWindow()->ended(), kWaitMs);
         const QString log = runWindow()->findChild<QPlainTextEdit *>("debugLog")->toPlainText();
         // ld (hl),$FF \ ret: the word after the 36h is FFh, C9h
         QVERIFY2(log.contains("hl=9340h buf=00h next=C9FFh"), qPrintable(log));
@@ -492,9 +491,9 @@ private slots:
         // Enabled again: Ctrl+Shift+F5 runs again and stops; Shift+F5 stops.
         act("breakpointEnabled", 10);
         key(Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier);
-        QTRY_VERIFY_WITH_TIMEOUT(pausedRun() && reg(run::Reg::BC) >> 8 == 1, kRunWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(pausedRun() && reg(run::Reg::BC) >> 8 == 1, kWaitMs);
         key(Qt::Key_F5, Qt::ShiftModifier);
-        QTRY_VERIFY_WITH_TIMEOUT(runWindow()->ended(), kRunWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(runWindow()->ended(), kWaitMs);
         QCOMPARE(status(), QString("Stopped."));
         messages->numbers.push_back(1);
         act("breakpointHitCount", 10);
@@ -528,7 +527,7 @@ private slots:
         QVERIFY2(calls->item(0, 1)->text().startsWith("demo.z80:10"),
                  qPrintable(calls->item(0, 1)->text()));
         emit calls->cellDoubleClicked(0, 1);
-        QTRY_VERIFY_WITH_TIMEOUT(w.currentFile().path().endsWith("demo.z80"), kRunWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(w.currentFile().path().endsWith("demo.z80"), kWaitMs);
         int line = 0, index = 0;
         w.Text1->getCursorPosition(&line, &index);
         QCOMPARE(line + 1, 10);
@@ -568,7 +567,7 @@ private slots:
         QCOMPARE(stopwatch->text(), QString("Stopwatch: 0 T-states"));
         QVERIFY(w.open_doc(tree->path("Source/inc.z80")));
         key(Qt::Key_F5, Qt::ControlModifier);
-        QTRY_VERIFY_WITH_TIMEOUT(pausedRun() && reg(run::Reg::BC) >> 8 == 2, kRunWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(pausedRun() && reg(run::Reg::BC) >> 8 == 2, kWaitMs);
         QVERIFY(stopwatch->text() != QString("Stopwatch: 0 T-states"));
         QCOMPARE(watches->item(0, 1)->text(), QString("2"));
         QVERIFY(watches->item(0, 1)->font().bold()); // changed since the last pause
@@ -593,12 +592,12 @@ private slots:
                  qPrintable(status()));
         QCOMPARE(breakpoints()->arrowLine(), 8);
         QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), static_cast<QWidget *>(&w),
-                                  kRunWaitMs);
+                                  kWaitMs);
         auto *iy = runWindow()->findChild<QCheckBox *>("debugCheckIy");
         QVERIFY(iy && iy->isChecked());
         iy->click();
         key(Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier);
-        QTRY_VERIFY_WITH_TIMEOUT(runWindow()->ended(), kRunWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(runWindow()->ended(), kWaitMs);
         QCOMPARE(status(), QString("The program returned."));
     }
 

@@ -19,9 +19,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QTextBlock>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextBlock>
 
 #include <cmath>
 
@@ -123,7 +123,7 @@ private slots:
         const int narrow = w.Text1->marginWidth(0);
         QVERIFY(narrow > 0);
         QVERIFY(openSource("Source/long.z80", QByteArray(12000, '\n')));
-        QTRY_VERIFY(w.Text1->marginWidth(0) > narrow);
+        QTRY_VERIFY_WITH_TIMEOUT(w.Text1->marginWidth(0) > narrow, kWaitMs);
     }
 
     void findAndReplace() {

@@ -109,7 +109,8 @@ private slots:
         std::optional<QRect> last;
         for (const QSize px : {QSize(600, 400), QSize(900, 700)}) {
             w.resize(px);
-            QTRY_COMPARE(w.frameGeometry().size(), px); // no frame on this platform
+            QTRY_COMPARE_WITH_TIMEOUT(w.frameGeometry().size(), px,
+                                      kWaitMs); // no frame on this platform
             const QRect area(w.Text1->mapTo(&w, QPoint(0, 0)), w.Text1->size());
             QCOMPARE(area.topLeft(), QPoint(0, w.menuBar()->geometry().bottom() + 1));
             QVERIFY(w.rect().contains(area));
@@ -121,7 +122,7 @@ private slots:
         }
         const QRect before = w.Text1->geometry();
         w.resize(40, 30); // the rule would go negative: the editor stays as it was
-        QTRY_COMPARE(w.frameGeometry().size(), QSize(40, 30));
+        QTRY_COMPARE_WITH_TIMEOUT(w.frameGeometry().size(), QSize(40, 30), kWaitMs);
         QCOMPARE(w.Text1->geometry(), before);
     }
 
@@ -130,7 +131,7 @@ private slots:
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         window->setGeometry(120, 90, specified.width() + 200, specified.height() + 150);
-        QTRY_COMPARE(window->size(), specified + QSize(200, 150));
+        QTRY_COMPARE_WITH_TIMEOUT(window->size(), specified + QSize(200, 150), kWaitMs);
         QVERIFY(window->close());
         Form1 &again = makeWindow();
         QCOMPARE(again.size(), specified + QSize(200, 150));
@@ -328,7 +329,7 @@ private slots:
         QTest::keyClick(w.windowHandle(), Qt::Key_Q, Qt::ControlModifier);
         QVERIFY(w.isVisible());
         QTest::keyClick(w.windowHandle(), Qt::Key_Q, Qt::ControlModifier);
-        QTRY_VERIFY(!w.isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(!w.isVisible(), kWaitMs);
     }
 
     void aFileChangedByAnotherProgramIsNotOverwrittenUnasked() {
@@ -387,8 +388,9 @@ private slots:
         makeWindow();
         QCOMPARE(shown(), QStringList());
         window->show();
-        QTRY_COMPARE(shown(),
-                     QStringList{tree->places().settingsFile() + "\n\nError 21: Is a directory"});
+        QTRY_COMPARE_WITH_TIMEOUT(
+            shown(), QStringList{tree->places().settingsFile() + "\n\nError 21: Is a directory"},
+            kWaitMs);
         QCOMPARE(tree->messages.overShownWindow, QList<bool>{true});
     }
 
@@ -412,7 +414,7 @@ private slots:
         const QString notice = "When the last desktop session ended, your text could not be "
                                "saved to its file. It was kept in UTF-8 as " +
                                keptPath + ".";
-        QTRY_COMPARE(shown(), QStringList{notice});
+        QTRY_COMPARE_WITH_TIMEOUT(shown(), QStringList{notice}, kWaitMs);
         window.reset();
         makeWindow().show();
         QCoreApplication::processEvents();

@@ -127,9 +127,9 @@ private slots:
         window->prefs_Click();
         QVERIFY(QTest::qWaitForWindowExposed(dialog));
         dialog->showMinimized();
-        QTRY_VERIFY(dialog->isMinimized());
+        QTRY_VERIFY_WITH_TIMEOUT(dialog->isMinimized(), kWaitMs);
         window->prefs_Click();
-        QTRY_VERIFY(!dialog->isMinimized());
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog->isMinimized(), kWaitMs);
         QVERIFY(dialog->isVisible());
     }
 

@@ -17,9 +17,9 @@
 
 #include <QLineEdit>
 #include <QListWidget>
-#include <QToolTip>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolTip>
 
 class LanguageTest : public QObject, public WindowFixture {
     Q_OBJECT
@@ -57,14 +57,15 @@ private slots:
         QCOMPARE(window->Text1->markersAtLine(2), 0u);
         window->Text1->setCursorPosition(2, 6);
         QTest::keyClicks(window->Text1, "r");
-        QTRY_VERIFY(window->Text1->markersAtLine(2) & (1 << MarkSet::ErrorMarker));
+        QTRY_VERIFY_WITH_TIMEOUT(window->Text1->markersAtLine(2) & (1 << MarkSet::ErrorMarker),
+                                 kWaitMs);
         QCOMPARE(language()->problemMessages(3), QStringList{"error: 'strart' is undefined"});
         const long word = window->Text1->positionFromLineIndex(2, 4);
         QCOMPARE(send(QsciScintillaBase::SCI_INDICATORVALUEAT, 8, word), 1L);
         QCOMPARE(language()->hoverText(word), QString("error: 'strart' is undefined"));
         QCOMPARE(tree->starter.calls.size(), size_t(0)); // no build was started
         QTest::keyClick(window->Text1, Qt::Key_Backspace);
-        QTRY_COMPARE(window->Text1->markersAtLine(2), 0u);
+        QTRY_COMPARE_WITH_TIMEOUT(window->Text1->markersAtLine(2), 0u, kWaitMs);
     }
 
     // The margin holds one set of marks: the analysis's and the last
@@ -73,7 +74,8 @@ private slots:
     void theAnalysisAndTheBuildMarkOneSetWithOneHover() {
         openProgram("start:\n\tjp strat\n\tret\n");
         MarkSet *marks = window->extras()->marks();
-        QTRY_COMPARE(marks->messages(2), QStringList{"error: 'strat' is undefined"});
+        QTRY_COMPARE_WITH_TIMEOUT(marks->messages(2), QStringList{"error: 'strat' is undefined"},
+                                  kWaitMs);
         QCOMPARE(send(QsciScintillaBase::SCI_GETMARGINMASKN, 1),
                  long((1 << MarkSet::ErrorMarker) | (1 << MarkSet::WarningMarker) |
                       (1 << MarkSet::PassedMarker) | (1 << MarkSet::FailedMarker)));
@@ -88,14 +90,14 @@ private slots:
         const QPoint point(2, int(send(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0, at)) + 2);
         QHelpEvent hover(QEvent::ToolTip, point, window->Text1->viewport()->mapToGlobal(point));
         QApplication::sendEvent(window->Text1->viewport(), &hover);
-        QTRY_COMPARE(QToolTip::text(), marks->messages(2).join('\n'));
+        QTRY_COMPARE_WITH_TIMEOUT(QToolTip::text(), marks->messages(2).join('\n'), kWaitMs);
         // Fixed as typed: both marks of the line go; the build's mark of
         // the line not edited stays until the next build.
         window->Text1->setCursorPosition(1, 6);
         QTest::keyClicks(window->Text1, "a");
         window->Text1->setCursorPosition(1, 8);
         QTest::keyClick(window->Text1, Qt::Key_Delete);
-        QTRY_COMPARE(marks->messages(2), QStringList());
+        QTRY_COMPARE_WITH_TIMEOUT(marks->messages(2), QStringList(), kWaitMs);
         QCOMPARE(window->Text1->markersAtLine(1), 0u);
         QCOMPARE(marks->messages(3), QStringList{"ERROR on line 3 of file prog.z80"});
         QVERIFY(writeBytes(tree->places().assemblerLog(), "Build succeeded\n"));
@@ -133,7 +135,7 @@ private slots:
         QTest::keyClick(window->Text1, Qt::Key_Backspace);
         QTest::keyClick(window->Text1, Qt::Key_Backspace);
         QTest::keyClicks(window->Text1, "ar");
-        QTRY_COMPARE(language()->problemMessages(3), QStringList());
+        QTRY_COMPARE_WITH_TIMEOUT(language()->problemMessages(3), QStringList(), kWaitMs);
     }
 
     void f12LeadsIntoTheIncludeAndAltLeftComesBack() {
@@ -180,7 +182,7 @@ private slots:
             window->Text1->SendScintilla(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0, at) + 2);
         QHelpEvent hover(QEvent::ToolTip, point, window->Text1->viewport()->mapToGlobal(point));
         QApplication::sendEvent(window->Text1->viewport(), &hover);
-        QTRY_COMPARE(QToolTip::text(), language()->hoverText(at));
+        QTRY_COMPARE_WITH_TIMEOUT(QToolTip::text(), language()->hoverText(at), kWaitMs);
     }
 
     // An include that gives a call's value only (most do): the hover adds

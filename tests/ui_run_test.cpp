@@ -79,7 +79,7 @@ text:   db "Ran in a window", 0)"));
         RunWindow *run = runWindow();
         QVERIFY(QTest::qWaitForWindowExposed(w.form3())); // the log, shown first, keeps no keys
         QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), static_cast<QWidget *>(run),
-                                  kRunWaitMs);
+                                  kWaitMs);
         QCOMPARE(run->findChild<QLabel *>("runStatus")->text(), QString("The program returned."));
         QCOMPARE(screenText(run->session()).left(16), QString("Ran in a window "));
         QVERIFY(run->findChild<QLabel *>("runLegend")->text().contains("Esc CLEAR"));
@@ -140,9 +140,9 @@ text:   db "Ran in a window", 0)"));
         QVERIFY(QTest::qWaitForWindowActive(&run));
         QVERIFY(!run.findChild<QCheckBox *>("runFullSpeed")->isChecked());
         QTest::keyClick(&run, Qt::Key_A, Qt::NoModifier, 0);
-        QTRY_VERIFY_WITH_TIMEOUT(run.session().machine().read(0x9000) != 0, kRunWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(run.session().machine().read(0x9000) != 0, kWaitMs);
         QTest::keyClick(&run, Qt::Key_Escape);
-        QTRY_VERIFY_WITH_TIMEOUT(run.ended(), kRunWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(run.ended(), kWaitMs);
         QCOMPARE(run.session().machine().read(0x9000), std::uint8_t(0x9A)); // kCapA
         QCOMPARE(run.session().machine().read(0x9001), std::uint8_t(0x09)); // kClear
     }
@@ -175,14 +175,14 @@ text:   db "Ran in a window", 0)"));
         QVERIFY(sto);
         QTest::mousePress(sto, Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(run.session().machine().read(0x9000), std::uint8_t(0x8A),
-                                  kRunWaitMs); // kStore
+                                  kWaitMs); // kStore
         QTest::mouseRelease(sto, Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(shownRow(run), QString("138"), kRunWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(shownRow(run), QString("138"), kWaitMs);
         QTest::keyPress(&run, Qt::Key_Shift);
         QTest::keyClick(&run, Qt::Key_Plus, Qt::ShiftModifier);
         QTest::keyRelease(&run, Qt::Key_Shift);
         QTRY_COMPARE_WITH_TIMEOUT(run.session().machine().read(0x9001), std::uint8_t(0x80),
-                                  kRunWaitMs); // kAdd
+                                  kWaitMs); // kAdd
         const QString gif = tree->path("run.gif");
         tree->picker.answers.push_back(gif);
         record->click();
@@ -198,7 +198,7 @@ text:   db "Ran in a window", 0)"));
             run::homeText([&last](int x, int y) { return qGray(last.pixel(x, y)) < 128; });
         QCOMPARE(QString::fromStdU32String(text).left(16).trimmed(), QString("138"));
         QTest::keyClick(&run, Qt::Key_Escape);
-        QTRY_VERIFY_WITH_TIMEOUT(run.ended(), kRunWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(run.ended(), kWaitMs);
     }
 
     // What OS calls draw shows while the program runs, not only at its end:
@@ -222,14 +222,14 @@ again:  bcall(_HomeUp)
         RunWindow run(tree->path("prepared.8xp"));
         run.show();
         QVERIFY(QTest::qWaitForWindowActive(&run));
-        QTRY_COMPARE_WITH_TIMEOUT(shownRow(run), QString("0"), kRunWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(shownRow(run), QString("0"), kWaitMs);
         QTest::keyClick(&run, Qt::Key_5);
-        QTRY_COMPARE_WITH_TIMEOUT(shownRow(run), QString("1"), kRunWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(shownRow(run), QString("1"), kWaitMs);
         QTest::keyClick(&run, Qt::Key_Enter);
-        QTRY_COMPARE_WITH_TIMEOUT(shownRow(run), QString("2"), kRunWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(shownRow(run), QString("2"), kWaitMs);
         QVERIFY(!run.ended());
         QTest::keyClick(&run, Qt::Key_Escape);
-        QTRY_VERIFY_WITH_TIMEOUT(run.ended(), kRunWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(run.ended(), kWaitMs);
     }
 
     // A file whose checksum is wrong is refused with a "Run anyway" button
@@ -249,12 +249,12 @@ again:  bcall(_HomeUp)
         RunWindow run(tree->path("prepared.8xp"));
         run.show();
         QVERIFY(QTest::qWaitForWindowActive(&run));
-        QTRY_VERIFY_WITH_TIMEOUT(run.ended(), kRunWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(run.ended(), kWaitMs);
         QVERIFY(run.session().refused());
         auto *anyway = run.findChild<QPushButton *>("runAnyway");
         QVERIFY(anyway->isVisible());
         anyway->click();
-        QTRY_VERIFY_WITH_TIMEOUT(run.ended(), kRunWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(run.ended(), kWaitMs);
         QVERIFY(run.session().stopped()->returned);
         QVERIFY(!anyway->isVisible());
         QCOMPARE(run.session().machine().read(0x9000) & 0x80, 0);
@@ -263,7 +263,7 @@ again:  bcall(_HomeUp)
         QVERIFY2(note->text().contains("--model 84p"), qPrintable(note->text()));
         auto *model = run.findChild<QComboBox *>("runModel");
         model->setCurrentIndex(model->findText("TI-84 Plus"));
-        QTRY_VERIFY_WITH_TIMEOUT(run.ended(), kRunWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(run.ended(), kWaitMs);
         QCOMPARE(run.session().machine().model(), run::Model::Ti84Plus);
         QCOMPARE(run.session().machine().read(0x9000) & 0x80, 0x80);
         QVERIFY(!note->isVisible());
@@ -290,7 +290,7 @@ again:  bcall(_HomeUp)
         run.setFilePicker(&tree->picker);
         run.show();
         QVERIFY(QTest::qWaitForWindowActive(&run));
-        QTRY_COMPARE_WITH_TIMEOUT(shownRow(run), QString("0"), kRunWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(shownRow(run), QString("0"), kWaitMs);
         auto *pause = run.findChild<QPushButton *>("runPause");
         pause->click();
         QVERIFY(run.paused());
@@ -302,10 +302,10 @@ again:  bcall(_HomeUp)
         pause->click();
         QVERIFY(!run.paused());
         QTest::keyClick(&run, Qt::Key_5);
-        QTRY_COMPARE_WITH_TIMEOUT(shownRow(run), QString("1"), kRunWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(shownRow(run), QString("1"), kWaitMs);
         QVERIFY(run.cycles() > at);
         run.findChild<QPushButton *>("runRestart")->click();
-        QTRY_COMPARE_WITH_TIMEOUT(shownRow(run), QString("0"), kRunWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(shownRow(run), QString("0"), kWaitMs);
         const QString png = tree->path("shot.png");
         tree->picker.answers.push_back(png);
         run.findChild<QPushButton *>("runSaveScreen")->click();
@@ -351,17 +351,17 @@ name:   db 05h, "DATA", 0, 0, 0, 0)"));
         run.setFilePicker(&tree->picker);
         run.show();
         QVERIFY(QTest::qWaitForWindowActive(&run));
-        QTRY_COMPARE_WITH_TIMEOUT(shownRow(run), QString("NONE"), kRunWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(shownRow(run), QString("NONE"), kWaitMs);
         tree->picker.answers.push_back(tree->path("DATA.8xp"));
         run.findChild<QPushButton *>("runSend")->click();
-        QTRY_COMPARE_WITH_TIMEOUT(shownRow(run), QString("HELLO"), kRunWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(shownRow(run), QString("HELLO"), kWaitMs);
         QCOMPARE(tree->picker.calls.size(), 1);
         QVERIFY(!tree->picker.calls[0].save);
         QVERIFY(tree->picker.calls[0].filters[0].patterns.contains("*.8xl"));
         QVERIFY(!run.sendFile(tree->path("missing.8xs")));
         QVERIFY(run.findChild<QLabel *>("runStatus")->text().startsWith("Not sent: "));
         QCOMPARE(run.sentFiles(), QStringList{tree->path("DATA.8xp")});
-        QTRY_COMPARE_WITH_TIMEOUT(shownRow(run), QString("HELLO"), kRunWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(shownRow(run), QString("HELLO"), kWaitMs);
     }
 
     // A program written for Ion runs as Ion starts it, and the window's title
@@ -377,7 +377,7 @@ start:  ld a, 1
         ret)"));
         RunWindow run(tree->path("prepared.8xp"));
         QCOMPARE(run.windowTitle(), QString("Running DEMO for Ion \u2014 Demo game"));
-        QTRY_VERIFY_WITH_TIMEOUT(run.ended(), kRunWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(run.ended(), kWaitMs);
         QCOMPARE(run.findChild<QLabel *>("runStatus")->text(), QString("The program returned."));
         QCOMPARE(run.session().machine().read(0x9000), std::uint8_t(1));
     }
@@ -399,13 +399,13 @@ again:  ld hl, 0A000h
         for (int trip = 0; trip < 10; ++trip) {
             bool answered = false;
             QTimer::singleShot(0, window.get(), [&answered] { answered = true; });
-            QTRY_VERIFY_WITH_TIMEOUT(answered, kRunWaitMs);
+            QTRY_VERIFY_WITH_TIMEOUT(answered, kWaitMs);
         }
-        QTRY_VERIFY_WITH_TIMEOUT(run->cycles() > 6000000, kRunWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(run->cycles() > 6000000, kWaitMs);
         QCOMPARE(run->session().machine().read(0xA000), std::uint8_t(0x55));
         QVERIFY(!run->ended());
         run->close();
-        QTRY_VERIFY_WITH_TIMEOUT(!run, kRunWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!run, kWaitMs);
     }
 };
 

@@ -58,7 +58,7 @@ private slots:
         first.show();
         QVERIFY(QTest::qWaitForWindowExposed(&first));
         first.resize(700, 500);
-        QTRY_COMPARE(first.size(), QSize(700, 500));
+        QTRY_COMPARE_WITH_TIMEOUT(first.size(), QSize(700, 500), kWaitMs);
         QVERIFY(first.close());
         Form1 &again = makeWindow();
         again.show();
@@ -68,8 +68,9 @@ private slots:
         const double dpi = again.logicalDpiX();
         const QSize rule = *ruleSize(
             QSize(pixelsToTwips(outer.width(), dpi), pixelsToTwips(outer.height(), dpi)), 800, 100);
-        QTRY_COMPARE(again.Text1->size(),
-                     QSize(twipsToPixels(rule.width(), dpi), twipsToPixels(rule.height(), dpi)));
+        QTRY_COMPARE_WITH_TIMEOUT(
+            again.Text1->size(),
+            QSize(twipsToPixels(rule.width(), dpi), twipsToPixels(rule.height(), dpi)), kWaitMs);
     }
 
     // Records no screen can show: the window opens at its design size.

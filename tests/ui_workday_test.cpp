@@ -26,10 +26,10 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPlainTextEdit>
-#include <QTextBrowser>
-#include <QToolButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextBrowser>
+#include <QToolButton>
 
 class WorkdayTest : public QObject, public WindowFixture {
     Q_OBJECT
@@ -65,7 +65,7 @@ class WorkdayTest : public QObject, public WindowFixture {
         QVERIFY(makeExecutable(tree->path("asm.bat"), "#!/bin/sh\n"));
         QVERIFY(writeBytes(tree->places().assemblerLog(), log));
         press(Qt::Key_B, Qt::ControlModifier);
-        QTRY_VERIFY(window->form3() && window->form3()->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(window->form3() && window->form3()->isVisible(), kWaitMs);
     }
 
 private slots:
@@ -79,14 +79,15 @@ private slots:
         Form1 &w = shownWindow();
         twoFiles();
         const QString main = tree->path("Source/main.z80");
-        QTRY_VERIFY(label("statusFile").startsWith("main.z80 in "));
+        QTRY_VERIFY_WITH_TIMEOUT(label("statusFile").startsWith("main.z80 in "), kWaitMs);
         QCOMPARE(w.findChild<QLabel *>("statusFile")->toolTip(), main);
         QCOMPARE(label("statusModified"), QString("Unmodified"));
         QCOMPARE(label("statusFormat"), QString("Windows-1252, CR LF"));
         w.Text1->setCursorPosition(2, 1);
-        QTRY_COMPARE(label("statusPosition"), QString("Ln 3, Col 9")); // after a tab
+        QTRY_COMPARE_WITH_TIMEOUT(label("statusPosition"), QString("Ln 3, Col 9"),
+                                  kWaitMs); // after a tab
         QTest::keyClicks(w.Text1, "x");
-        QTRY_COMPARE(label("statusModified"), QString("Modified"));
+        QTRY_COMPARE_WITH_TIMEOUT(label("statusModified"), QString("Modified"), kWaitMs);
         tree->messages.answers = {MessageBox::Answer::Discard};
         tree->picker.answers = {tree->path("Source/defs.inc")};
         w.open_Click();
@@ -94,7 +95,7 @@ private slots:
         if (folder.startsWith(QDir::homePath() + "/"))
             folder.replace(0, QDir::homePath().size(), "~");
         QCOMPARE(shown(), QStringList{"Save changes to main.z80 in " + folder + "?"});
-        QTRY_VERIFY(label("statusFile").startsWith("defs.inc in "));
+        QTRY_VERIFY_WITH_TIMEOUT(label("statusFile").startsWith("defs.inc in "), kWaitMs);
         QCOMPARE(label("statusProgram"), QString("Builds main.z80 (; main:)"));
         // Every part lies inside the menu bar, right of the menus, and apart.
         QMenuBar *bar = w.menuBar();
@@ -119,7 +120,7 @@ private slots:
             QVERIFY(parts[i].left() > parts[i - 1].right());
         // Narrow, the file's name stays and the rest gives way.
         w.resize(320, 300);
-        QTRY_VERIFY(w.statusLine()->width() < 250);
+        QTRY_VERIFY_WITH_TIMEOUT(w.statusLine()->width() < 250, kWaitMs);
         QVERIFY(label("statusFile").startsWith("defs.inc"));
         QCOMPARE(label("statusPosition"), QString("Ln 1, Col 1"));
         for (QLabel *l : line->findChildren<QLabel *>())
@@ -149,7 +150,7 @@ private slots:
         QVERIFY(w.screen()->availableGeometry().contains(log->frameGeometry()));
         QTest::mouseDClick(log->Text1->viewport(), Qt::LeftButton, {},
                            log->Text1->cursorRect().center());
-        QTRY_COMPARE(caretLine(), 3);
+        QTRY_COMPARE_WITH_TIMEOUT(caretLine(), 3, kWaitMs);
         QVERIFY(log->isVisible() && !log->isMinimized());
     }
 
@@ -164,7 +165,7 @@ private slots:
                      "Build failed\n");
         QVERIFY(w.statusLine()->said().startsWith("Build: 2 error(s), 1 warning(s)"));
         w.activateWindow();
-        QTRY_VERIFY(w.isActiveWindow());
+        QTRY_VERIFY_WITH_TIMEOUT(w.isActiveWindow(), kWaitMs);
         press(Qt::Key_F8);
         QCOMPARE(caretLine(), 3);
         press(Qt::Key_F8);
@@ -212,7 +213,8 @@ private slots:
                                 QFileDevice::FileModificationTime));
         old.close();
         buildWithLog("main.z80:4: error: ret here\nBuild failed\n");
-        QTRY_COMPARE(w.extras()->markMessages(4), QStringList{"main.z80:4: error: ret here"});
+        QTRY_COMPARE_WITH_TIMEOUT(w.extras()->markMessages(4),
+                                  QStringList{"main.z80:4: error: ret here"}, kWaitMs);
         QVERIFY(w.extras()->markMessages(3).isEmpty());
         press(Qt::Key_F8);
         QCOMPARE(caretLine(), 4);
@@ -236,7 +238,8 @@ private slots:
         };
         QVERIFY(writeBytes(tree->places().assemblerLog(), "Build succeeded\n"));
         press(Qt::Key_B, Qt::ControlModifier | Qt::ShiftModifier);
-        QTRY_COMPARE(shown(), QStringList{"No Calculator Link Program Found!"});
+        QTRY_COMPARE_WITH_TIMEOUT(shown(), QStringList{"No Calculator Link Program Found!"},
+                                  kWaitMs);
         QVERIFY(w.statusLine()->said().contains("Edit > Preferences"));
         QVERIFY(!w.form3()->Text1->toPlainText().contains("no .org"));
     }
@@ -257,7 +260,8 @@ private slots:
         w.Text1->setCursorPosition(3, 7);
         QTest::keyClicks(w.Text1, ",d");
         QCOMPARE(w.Text1->text(3), QString("\tld b,c,d\r\n"));
-        QTRY_VERIFY(w.extras()->markMessages(4).isEmpty()); // changes are told after the key
+        QTRY_VERIFY_WITH_TIMEOUT(w.extras()->markMessages(4).isEmpty(),
+                                 kWaitMs); // changes are told after the key
         QCOMPARE(w.Text1->markersAtLine(3), 0u);
     }
 
@@ -269,13 +273,13 @@ private slots:
         const QString main = tree->path("Source/main.z80");
         w.Text1->setCursorPosition(2, 3);
         QVERIFY(writeBytes(main, "; pulled\r\n#include \"defs.inc\"\r\n\tld a,value\r\n\tret\r\n"));
-        QTRY_VERIFY(text().startsWith("; pulled"));
+        QTRY_VERIFY_WITH_TIMEOUT(text().startsWith("; pulled"), kWaitMs);
         QCOMPARE(caretLine(), 3);
         QVERIFY(!w.Text1->isModified());
         QTest::keyClicks(w.Text1, "mine");
         QVERIFY(writeBytes(main, "theirs\r\n"));
         auto *bar = w.findChild<QFrame *>("reloadBar");
-        QTRY_VERIFY(bar->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(bar->isVisible(), kWaitMs);
         QVERIFY(bar->findChild<QLabel *>("reloadText")->text().contains("main.z80"));
         QVERIFY(bar->findChild<QLabel *>("reloadText")->text().contains("lost"));
         QVERIFY(text().contains("mine")); // nothing happens unasked
@@ -286,7 +290,7 @@ private slots:
         w.save_Click(); // the save still asks before overwriting their version
         QCOMPARE(readBytes(main), QByteArray("theirs\r\n"));
         QVERIFY(writeBytes(main, "theirs again\r\n"));
-        QTRY_VERIFY(bar->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(bar->isVisible(), kWaitMs);
         QTest::mouseClick(bar->findChild<QToolButton *>("reloadFromDiskButton"), Qt::LeftButton);
         QCOMPARE(text(), QByteArray("theirs again\r\n"));
         QVERIFY(!bar->isVisible());
@@ -297,18 +301,18 @@ private slots:
         twoFiles();
         press(Qt::Key_H, Qt::ControlModifier);
         FindDialog *find = w.extras()->findDialog();
-        QTRY_VERIFY(find->isActiveWindow());
+        QTRY_VERIFY_WITH_TIMEOUT(find->isActiveWindow(), kWaitMs);
         QCOMPARE(QApplication::focusWidget(), find->findText);
         find->close();
         w.activateWindow();
-        QTRY_VERIFY(w.isActiveWindow());
+        QTRY_VERIFY_WITH_TIMEOUT(w.isActiveWindow(), kWaitMs);
         w.Text1->setSelection(1, 1, 1, 3);
         press(Qt::Key_H, Qt::ControlModifier);
-        QTRY_COMPARE(QApplication::focusWidget(), find->replaceText);
+        QTRY_COMPARE_WITH_TIMEOUT(QApplication::focusWidget(), find->replaceText, kWaitMs);
         QCOMPARE(find->findText->text(), QString("ld"));
         find->close();
         w.activateWindow();
-        QTRY_VERIFY(w.isActiveWindow());
+        QTRY_VERIFY_WITH_TIMEOUT(w.isActiveWindow(), kWaitMs);
         w.Text1->setFocus();
         const QByteArray before = text();
         press(Qt::Key_Plus, Qt::ControlModifier);
@@ -356,7 +360,7 @@ private slots:
                 std::nullopt);
         press(Qt::Key_P, Qt::ControlModifier);
         auto *list = w.findChild<QFrame *>("quickOpen");
-        QTRY_VERIFY(list->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(list->isVisible(), kWaitMs);
         auto *items = list->findChild<QListWidget *>();
         QStringList names;
         for (int i = 0; i < items->count(); ++i)
@@ -364,7 +368,7 @@ private slots:
         QCOMPARE(names, (QStringList{"main.z80", "defs.inc", "other.z80"}));
         QTest::keyClicks(list->findChild<QLineEdit *>(), "oth");
         QTest::keyClick(list->findChild<QLineEdit *>(), Qt::Key_Return);
-        QTRY_COMPARE(w.currentFile().path(), tree->path("Source/other.z80"));
+        QTRY_COMPARE_WITH_TIMEOUT(w.currentFile().path(), tree->path("Source/other.z80"), kWaitMs);
         // Ctrl+Shift+R goes back to the file open before, and again returns.
         press(Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(w.currentFile().path(), tree->path("Source/main.z80"));
@@ -409,7 +413,7 @@ private slots:
         w.Text1->setCursorPosition(2, 7);
         press(Qt::Key_F2);
         auto *rename = w.findChild<Rename *>("rename");
-        QTRY_VERIFY(rename->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(rename->isVisible(), kWaitMs);
         QCOMPARE(rename->field->text(), QString("value"));
         QTest::keyClicks(rename->field, "speed");
         QTest::keyClick(rename->field, Qt::Key_Return);
@@ -436,7 +440,7 @@ private slots:
         QVERIFY(analysed.wait(30000));
         w.Text1->setCursorPosition(1, 1);
         press(Qt::Key_F2);
-        QTRY_VERIFY(rename->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(rename->isVisible(), kWaitMs);
         rename->field->setText("other");
         QTest::keyClick(rename->field, Qt::Key_Return);
         QVERIFY(rename->note->text().contains("already defined"));
@@ -465,7 +469,7 @@ private slots:
                 QVERIFY2(named.contains(a->objectName()), qPrintable(a->objectName()));
         press(Qt::Key_F1);
         auto *help = w.findChild<HelpWindow *>("helpWindow");
-        QTRY_VERIFY(help && help->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(help && help->isVisible(), kWaitMs);
         const QString page = help->text->toPlainText();
         for (const KeyEntry &e : keyTable())
             QVERIFY2(page.contains(keysText(e)), e.keys);
@@ -474,7 +478,7 @@ private slots:
             QVERIFY2(page.contains(place), qPrintable(place));
         QVERIFY(!help->frameGeometry().intersects(w.frameGeometry()));
         QTest::keyClick(help, Qt::Key_Escape);
-        QTRY_VERIFY(!w.findChild<HelpWindow *>("helpWindow"));
+        QTRY_VERIFY_WITH_TIMEOUT(!w.findChild<HelpWindow *>("helpWindow"), kWaitMs);
     }
 
     // The README's key list and the manual page's KEYS section hold every key of the table.
