@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets in the sanitized build (clang; nothing when the
 # test command built it already) and runs each for SECONDS (default 20) of
-# one processor, as many side by side as there are processors, starting from its corpus
-# in tests/fuzz/corpus. New inputs go to a temporary folder. An input that crashes, runs longer than 10 s or grows past
+# one processor, as many side by side as there are processors, starting from
+# its corpus in tests/fuzz/corpus. New inputs go to a temporary folder. An input that crashes, runs longer than 10 s or grows past
 # 512 MB leaves crash-*, timeout-* or oom-* files here and fails the run. The
 # sanitizer keeps at most 64 MB of freed memory aside (its own default is 256),
 # so that the limit measures what the code under test holds; the assembler's
@@ -55,22 +55,27 @@ failed=0
 for target in $targets; do
     inputs=0
     times=()
+    fault=0
     for i in "${!runs[@]}"; do
         set -- ${runs[$i]}
         [ "$1" = "$target" ] || continue
         dir=${dirs[$i]}
         if [ "$(cat "$dir/status")" != 0 ]; then
             tail -n 40 "$dir/log"
-            echo "fuzz_$target: FAILED"
-            failed=1
+            fault=1
             continue
         fi
         inputs=$((inputs + $(sed -n 's/^stat::number_of_executed_units: *//p' "$dir/log")))
         times+=("$2s")
         rm -rf "$dir"
     done
+    if [ "$fault" -ne 0 ]; then
+        echo "fuzz_$target: FAILED"
+        failed=1
+        continue
+    fi
     total=$((total + inputs))
-    [ "${#times[@]}" -eq 0 ] || echo "fuzz_$target: $inputs inputs in $(IFS=+; echo "${times[*]}"), no fault"
+    echo "fuzz_$target: $inputs inputs in $(IFS=+; echo "${times[*]}"), no fault"
 done
 [ "$failed" -eq 0 ] || exit 1
 echo "fuzzing: $total inputs, no fault"

@@ -229,13 +229,18 @@ void Assembler::run(const Record &r) {
 // A label at the statement's address; "_" is a reusable one.
 void Assembler::defineLabel(const std::string &label) {
     if (label == "_") {
-        if (m_pass == 1) {
+        // A later pass may meet more or other "_" labels than the first (a
+        // dialect known only after the first lines reads them otherwise):
+        // each pass keeps its own and settles again when they differ.
+        if (m_reusableSeen == m_reusable.size()) {
             m_reusable.push_back(m_index);
             m_reusableAt.push_back(m_start);
-        } else {
-            if (m_reusableAt[m_reusableSeen] != m_start)
-                m_changed = true;
+            m_changed = m_changed || m_pass > 1;
+        } else if (m_reusable[m_reusableSeen] != m_index ||
+                   m_reusableAt[m_reusableSeen] != m_start) {
+            m_reusable[m_reusableSeen] = m_index;
             m_reusableAt[m_reusableSeen] = m_start;
+            m_changed = true;
         }
         ++m_reusableSeen;
     } else if (!label.empty()) {
@@ -328,6 +333,11 @@ void Assembler::finish(Assembly *out) {
                 tooLarge();
         }
         placeVariables();
+        if (m_reusableSeen < m_reusable.size()) { // fewer "_" labels than the pass before
+            m_reusable.resize(m_reusableSeen);
+            m_reusableAt.resize(m_reusableSeen);
+            m_changed = true;
+        }
         m_lastWriting = m_lastWritingNow;
         // Past the limit, the addresses after it do not matter.
         settled = !m_changed || m_over;
