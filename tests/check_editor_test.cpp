@@ -56,7 +56,7 @@ private slots:
         QVERIFY(openSource("Source/twice.z80", kProgram));
         w.Text1->setText(QString(kProgram).replace("add hl, hl", "add hl, hl\n        nop"));
         w.show();
-        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QVERIFY(waitActive(&w));
         QTest::keyClick(w.Text1, Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(readBytes(tree->path("Source/twice.z80")), editorText(w.Text1)); // saved first
         QTRY_VERIFY_WITH_TIMEOUT(output().endsWith("1 passed, 2 failed\n"), 20000);

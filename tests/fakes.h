@@ -10,6 +10,7 @@
 #include "ui/form1.h"
 #include "ui/services.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -196,6 +197,15 @@ inline QByteArray editorText(QsciScintilla *editor) {
 // processes and threads, and on a machine busy with other builds they take
 // longer than Qt's default of 5 s. Only a failing test waits this long.
 constexpr int kWaitMs = 30000;
+
+// Waits until the window is the one in front, which keys go to. Under the
+// offscreen platform QTest::qWaitForWindowActive only waits for the window
+// to be shown: the activation arrives later through the event queue, and a
+// shortcut pressed before it reaches the window that had been in front.
+inline bool waitActive(QWidget *w, int timeoutMs = kWaitMs) {
+    return QTest::qWaitFor([w] { return QApplication::activeWindow() == w->window(); },
+                           timeoutMs);
+}
 
 // An empty program search path while it lives, so that no asm.bat on the
 // machine is found.

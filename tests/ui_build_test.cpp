@@ -149,7 +149,7 @@ private slots:
         Form1 &w = makeWindow();
         QVERIFY(writeLog("log"));
         w.show();
-        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QVERIFY(waitActive(&w));
         w.Text1->setFocus();
         w.Timer1_Timer();
         QVERIFY(QTest::qWaitForWindowExposed(w.form3()));
@@ -158,7 +158,7 @@ private slots:
         QTest::keyClicks(QApplication::focusWidget(), "ld");
         QCOMPARE(text(), QByteArray("ld"));
         w.viewout_Click(); // asked for: it takes the keys
-        QVERIFY(QTest::qWaitForWindowActive(w.form3()));
+        QVERIFY(waitActive(w.form3()));
     }
 
     void aLogWithErrorsLeadsWithTheFirstAndEnterGoesToIt() {
@@ -183,7 +183,7 @@ private slots:
     void theBuildKeysShowTheResultWhenTheBuildEnds() {
         Form1 &w = makeWindow();
         w.show();
-        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QVERIFY(waitActive(&w));
         QVERIFY(openSource("Source/k.z80", " .org userMem-2"));
         tree->starter.endAtOnce = false;
         QVERIFY(writeLog("k.z80:1: error: bad\nBuild failed\n"));
@@ -362,7 +362,7 @@ private slots:
         w.form2()->Text2->setText("'" + tree->path("bin/emu") + "' -r rom %f");
         QVERIFY(openSource("Source/hello.z80", "ld a,1"));
         w.show();
-        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QVERIFY(waitActive(&w));
         QTest::keyClick(w.Text1, Qt::Key_F5);
         QTRY_COMPARE_WITH_TIMEOUT(
             readBytes(tree->path("bin/emu.args")),

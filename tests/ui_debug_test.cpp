@@ -106,7 +106,7 @@ class DebugTest : public QObject, public WindowFixture {
     // The editor's window in front again, as after a click on it.
     bool editorInFront() {
         window->activateWindow();
-        if (!QTest::qWaitForWindowActive(window.get(), 1000))
+        if (!waitActive(window.get(), 1000))
             QApplication::setActiveWindow(window.get()); // what a click does under Xvfb
         return QApplication::activeWindow() == window.get();
     }
@@ -189,7 +189,7 @@ private slots:
         QVERIFY(prepare());
         QVERIFY(w.open_doc(tree->path("Source/demo.z80")));
         w.show();
-        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QVERIFY(waitActive(&w));
         clickMargin(10);
         QVERIFY(breakpoints()->has(10));
         caretTo(12); // a comment: the breakpoint goes to the next line with code
@@ -256,7 +256,7 @@ private slots:
         QVERIFY(prepare());
         QVERIFY(w.open_doc(tree->path("Source/inc.z80")));
         w.show();
-        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QVERIFY(waitActive(&w));
         caretTo(3);
         key(Qt::Key_F9);
         QVERIFY(w.open_doc(tree->path("Source/demo.z80")));
@@ -290,7 +290,7 @@ private slots:
         QVERIFY(prepare());
         QVERIFY(w.open_doc(tree->path("Source/demo.z80")));
         w.show();
-        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QVERIFY(waitActive(&w));
         key(Qt::Key_F10);
         QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 30000);
         caretTo(11);
@@ -315,7 +315,7 @@ private slots:
         QVERIFY(prepare(false, source));
         QVERIFY(w.open_doc(tree->path("Source/demo.z80")));
         w.show();
-        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QVERIFY(waitActive(&w));
         key(Qt::Key_F10);
         QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 30000);
         w.Text1->setCursorPosition(12, 9); // in "plotSScreen" of "ld hl,plotSScreen"
@@ -350,7 +350,7 @@ private slots:
         QVERIFY(prepare());
         QVERIFY(w.open_doc(tree->path("Source/demo.z80")));
         w.show();
-        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QVERIFY(waitActive(&w));
         key(Qt::Key_F10);
         QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 30000);
         auto *watches = runWindow()->findChild<QTableWidget *>("debugWatches");
@@ -360,7 +360,7 @@ private slots:
         Form1 &again = makeWindow(true, 50);
         QVERIFY(again.open_doc(tree->path("Source/demo.z80")));
         again.show();
-        QVERIFY(QTest::qWaitForWindowActive(&again));
+        QVERIFY(waitActive(&again));
         key(Qt::Key_F10);
         QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 30000);
         watches = runWindow()->findChild<QTableWidget *>("debugWatches");
@@ -401,7 +401,7 @@ private slots:
         Form1 &w = makeWindow(true, 50);
         QVERIFY(w.open_doc(path));
         w.show();
-        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QVERIFY(waitActive(&w));
         caretTo(22);
         key(Qt::Key_F9);
         key(Qt::Key_F5, Qt::ControlModifier);
@@ -422,7 +422,7 @@ private slots:
         Form1 &w = makeWindow(true, 50);
         QVERIFY(w.open_doc(path));
         w.show();
-        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QVERIFY(waitActive(&w));
         key(Qt::Key_F10);
         QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 30000);
         caretTo(22);
@@ -442,7 +442,7 @@ private slots:
         QVERIFY(prepare());
         QVERIFY(w.open_doc(tree->path("Source/demo.z80")));
         w.show();
-        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QVERIFY(waitActive(&w));
         FakeMessageBox *messages = &tree->messages;
         auto act = [&](const char *name, int line) {
             caretTo(line);
@@ -517,7 +517,7 @@ private slots:
         QVERIFY(prepare());
         QVERIFY(w.open_doc(tree->path("Source/inc.z80")));
         w.show();
-        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QVERIFY(waitActive(&w));
         caretTo(2);
         key(Qt::Key_F9);
         key(Qt::Key_F5, Qt::ControlModifier);
@@ -585,7 +585,7 @@ private slots:
         QVERIFY(prepare(false, source));
         QVERIFY(w.open_doc(tree->path("Source/demo.z80")));
         w.show();
-        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QVERIFY(waitActive(&w));
         key(Qt::Key_F5, Qt::ControlModifier);
         QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 30000);
         QVERIFY2(status().startsWith("Paused at demo.z80:8") && status().contains("IY"),
@@ -607,7 +607,7 @@ private slots:
         QVERIFY(prepare(true));
         QVERIFY(w.open_doc(tree->path("Source/demo.z80")));
         w.show();
-        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QVERIFY(waitActive(&w));
         caretTo(10);
         key(Qt::Key_F9);
         key(Qt::Key_F5, Qt::ControlModifier);

@@ -129,11 +129,11 @@ private slots:
     void findAndReplace() {
         Form1 &w = makeWindow();
         w.show();
-        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QVERIFY(waitActive(&w));
         QVERIFY(openSource("Source/f.z80", "ld a,1\nLD B,1\nld c,1 ; ld\n"));
         FindDialog *find = w.extras()->findDialog();
         key(Qt::Key_F, Qt::ControlModifier);
-        QVERIFY(QTest::qWaitForWindowActive(find));
+        QVERIFY(waitActive(find));
         QCOMPARE(QApplication::focusWidget(), find->findText);
         find->findText->setText("ld");
         find->matchCase->setChecked(true);
@@ -168,7 +168,7 @@ private slots:
         QCOMPARE(text(), QByteArray("xor a,1\nxor B,1\nxor c,1 ; xor\n"));
         find->findText->setText("xor");
         w.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QVERIFY(waitActive(&w));
         find->wrapAround->setChecked(true);
         key(Qt::Key_F3, Qt::ShiftModifier); // F3 and Shift+F3 reach the window too
         w.Text1->getCursorPosition(&line, &index);
@@ -188,7 +188,7 @@ private slots:
     void theEditorsOwnKeys() {
         Form1 &w = makeWindow();
         w.show();
-        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QVERIFY(waitActive(&w));
         QVERIFY(openSource("Source/k.z80", "ld a,1\nret\n"));
         w.Text1->setFocus();
         w.Text1->selectAll();
@@ -205,7 +205,7 @@ private slots:
     void goToLineAndIndentation() {
         Form1 &w = makeWindow();
         w.show();
-        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QVERIFY(waitActive(&w));
         QVERIFY(openSource("Source/g.z80", "start:\r\n\tld a,1\r\n\tret\r\n"));
         tree->messages.numbers = {2, std::nullopt};
         key(Qt::Key_G, Qt::ControlModifier);

@@ -36,7 +36,7 @@ private slots:
     void ctrlAInTheEditorGoesThroughTheMenu() {
         Form1 &w = makeWindow();
         w.show();
-        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QVERIFY(waitActive(&w));
         w.Text1->setFocus();
         type(w, "ld a,1\r\nret");
         QSignalSpy menu(w.findChild<QAction *>("selall"), &QAction::triggered);
@@ -322,7 +322,7 @@ private slots:
     void ctrlQAsksToo() {
         Form1 &w = makeWindow();
         w.show();
-        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QVERIFY(waitActive(&w));
         w.Text1->setFocus();
         type(w, "x");
         tree->messages.answers = {MessageBox::Answer::Cancel, MessageBox::Answer::Discard};

@@ -26,7 +26,7 @@ private slots:
 
     void focusStartsInTheFirstFieldAndTabsInOrder() {
         window->prefs_Click();
-        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        QVERIFY(waitActive(dialog));
         QStringList order;
         for (int i = 0; i < 6; ++i) {
             order << QApplication::focusWidget()->objectName();
@@ -67,7 +67,7 @@ private slots:
 
     void enterPressesOkInAFieldAndTheFocusedButtonElsewhere() {
         window->prefs_Click();
-        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        QVERIFY(waitActive(dialog));
         dialog->Text1->setText(QStringLiteral("/opt/my link,1"));
         dialog->Text2->clear();
         QTest::keyClick(dialog->Text2, Qt::Key_Return);
@@ -108,7 +108,7 @@ private slots:
 
     void cancelEscapeAndCloseBoxKeepTheFields() {
         window->prefs_Click();
-        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        QVERIFY(waitActive(dialog));
         dialog->Text1->setText(QStringLiteral("/typed"));
         QTest::keyClick(dialog->Text1, Qt::Key_Escape);
         QVERIFY(dialog->isVisible()); // Escape does nothing
@@ -136,14 +136,14 @@ private slots:
     void browseFillsItsOwnFieldAndGivesTheKeysBack() {
         window->show();
         window->prefs_Click();
-        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        QVERIFY(waitActive(dialog));
         // The real dialog leaves the main window active as it closes.
         tree->picker.onShow = [this] { window->activateWindow(); };
         tree->picker.answers = {QStringLiteral("/usr/bin/tilp"), std::nullopt};
         dialog->Command1->click();
         QCOMPARE(dialog->Text1->text(), QStringLiteral("/usr/bin/tilp"));
         QCOMPARE(dialog->Text2->text(), QStringLiteral("/opt/emu"));
-        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        QVERIFY(waitActive(dialog));
         QCOMPARE(QApplication::focusWidget(), dialog->Text1);
         dialog->Command2->click(); // cancelled: its field keeps its text
         QCOMPARE(dialog->Text2->text(), QStringLiteral("/opt/emu"));

@@ -56,7 +56,7 @@ class WorkdayTest : public QObject, public WindowFixture {
         Form1 &w = makeWindow();
         w.resize(width, 400);
         w.show();
-        if (!QTest::qWaitForWindowActive(&w))
+        if (!waitActive(&w))
             qWarning("the window did not become active");
         return w;
     }
