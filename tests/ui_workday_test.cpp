@@ -160,7 +160,9 @@ private slots:
         Form1 &w = shownWindow();
         twoFiles();
         buildWithLog("Assembling main.z80\nBuild succeeded: 3 bytes\n");
-        QCOMPARE(w.statusLine()->said(), QString("Build succeeded: 3 bytes"));
+        // The check's verdict follows it once the analysis has ended, whenever that is.
+        QVERIFY2(w.statusLine()->said().startsWith("Build succeeded: 3 bytes"),
+                 qPrintable(w.statusLine()->said()));
         buildWithLog("main.z80:3: error: one\ndefs.inc:2: warning: two\nmain.z80:4: error: three\n"
                      "Build failed\n");
         QVERIFY(w.statusLine()->said().startsWith("Build: 2 error(s), 1 warning(s)"));
