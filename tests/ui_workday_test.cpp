@@ -450,6 +450,48 @@ private slots:
         QTest::keyClick(rename->field, Qt::Key_Escape);
     }
 
+    // A use after a non-ASCII character is found at its byte and renamed in
+    // the open document, in an include in UTF-8 and in one in Windows-1252,
+    // each listed and written back in its own encoding.
+    void f2RenamesUsesAfterCharactersBeyondAscii() {
+        Form1 &w = shownWindow();
+        QVERIFY(writeBytes(tree->path("Source/utf8.inc"), "value = 3\r\n\t.db \"Gr\xC3\xBC\xC3\x9F"
+                                                          "e\",value\r\n"));
+        QVERIFY(
+            writeBytes(tree->path("Source/latin.inc"), "\t.db \"caf\xE9\",value ; \xE9t\xE9\r\n"));
+        QSignalSpy analysed(w.findChild<Language *>("language")->runner(),
+                            &AnalysisRunner::finished);
+        QVERIFY(openSource("Source/main.z80", "#include \"utf8.inc\"\r\n#include \"latin.inc\"\r\n"
+                                              "\tld a,value\r\n\t.db \"\xC3\xA9\",value\r\n"));
+        QVERIFY(analysed.wait(30000));
+        w.Text1->setCursorPosition(2, 7);
+        press(Qt::Key_F2);
+        auto *rename = w.findChild<Rename *>("rename");
+        QTRY_VERIFY_WITH_TIMEOUT(rename->isVisible(), kWaitMs);
+        rename->field->setText("speed");
+        QTest::keyClick(rename->field, Qt::Key_Return);
+        QStringList listed;
+        for (int i = 0; i < rename->changes->count(); ++i)
+            listed << rename->changes->item(i)->text();
+        listed.sort();
+        QCOMPARE(listed, (QStringList{QString::fromUtf8("latin.inc:1: .db \"caf\xC3\xA9\",speed ; "
+                                                        "\xC3\xA9t\xC3\xA9"),
+                                      "main.z80:3: ld a,speed",
+                                      QString::fromUtf8("main.z80:4: .db \"\xC3\xA9\",speed"),
+                                      "utf8.inc:1: speed = 3",
+                                      QString::fromUtf8("utf8.inc:2: .db \"Gr\xC3\xBC\xC3\x9F"
+                                                        "e\",speed")}));
+        QTest::keyClick(rename->field, Qt::Key_Return);
+        QVERIFY(!rename->isVisible());
+        QCOMPARE(readBytes(tree->path("Source/utf8.inc")),
+                 QByteArray("speed = 3\r\n\t.db \"Gr\xC3\xBC\xC3\x9F"
+                            "e\",speed\r\n"));
+        QCOMPARE(readBytes(tree->path("Source/latin.inc")),
+                 QByteArray("\t.db \"caf\xE9\",speed ; \xE9t\xE9\r\n"));
+        QCOMPARE(text(), QByteArray("#include \"utf8.inc\"\r\n#include \"latin.inc\"\r\n"
+                                    "\tld a,speed\r\n\t.db \"\xC3\xA9\",speed\r\n"));
+    }
+
     // Every key the window answers is in the one table with the same keys,
     // and F1 lists the table with where the settings, templates and logs live.
     void everyKeyIsInTheTableAndF1ListsIt() {
