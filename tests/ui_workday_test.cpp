@@ -525,7 +525,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!w.findChild<HelpWindow *>("helpWindow"), kWaitMs);
     }
 
-    // The README's key list and the manual page's KEYS section hold every key of the table.
+    // The README's key list and the manual page's KEYS section hold every key
+    // of the table, each with the table's words for it.
     void theReadmeAndTheManualPageListEveryKey() {
         const QString source = qEnvironmentVariable("QUORVIN_SOURCE_DIR");
         const QString readme = QString::fromUtf8(readBytes(source + "/README.md"));
@@ -535,12 +536,19 @@ private slots:
         QString man = QString::fromUtf8(readBytes(source + "/packaging/quorvin.1"));
         const qsizetype section = man.indexOf(".SH KEYS");
         QVERIFY(section >= 0);
-        man = man.mid(section, man.indexOf("\n.SH ", section + 4) - section).replace("\\-", "-");
-        for (const KeyEntry &e : keyTable())
-            for (const QString &k : QString(e.keys).split("; ")) {
-                QVERIFY2(readmeKeys.contains("`" + k + "`"), qPrintable("README: " + k));
-                QVERIFY2(man.contains(k), qPrintable("quorvin.1: " + k));
-            }
+        man = man.mid(section, man.indexOf("\n.SH ", section + 4) + 1 - section)
+                  .replace("\\-", "-")
+                  .replace("\\(aq", "'")
+                  .replace("\\(mu", QString(QChar(0x00D7)))
+                  .replace("\\(di", QString(QChar(0x00F7)));
+        for (const KeyEntry &e : keyTable()) {
+            const QStringList keys = QString(e.keys).split("; ");
+            const QString what = QString::fromUtf8(e.what);
+            const QString row = "| `" + keys.join("`, `") + "` | " + what + " |";
+            QVERIFY2(readmeKeys.contains("\n" + row + "\n"), qPrintable("README: " + row));
+            const QString entry = ".B \"" + keys.join(", ") + "\"\n\\&" + what + "\n";
+            QVERIFY2(man.contains(entry), qPrintable("quorvin.1: " + entry));
+        }
     }
 
     // Every line of the manual page that starts with a dot or an apostrophe is
