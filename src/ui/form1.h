@@ -189,6 +189,7 @@ private:
     int m_problem = -1;
     RecoveryKeeper *m_recovery;
     QMetaObject::Connection m_runWindowWait; // Ctrl+F5 waits for its build
+    quint64 m_runBuild = 0;                  // which one: a later Make replaces it
     Breakpoints *m_breakpoints = nullptr;
     DebugController *m_debug = nullptr;
     bool m_debugFromStart = false; // the run Ctrl+F5 starts pauses before its first statement
