@@ -138,16 +138,16 @@ void Form1::addDebugging() {
         bool read;
         int bytes;
     } kWatches[] = {
-        {QT_TR_NOOP("Stop When the Label's Byte Is &Written"), "watchLabel",
+        {QT_TR_NOOP("Byte Is &Written"), "watchLabel",
          QT_TR_NOOP("The run stops after %1 is written."),
          QT_TR_NOOP("The run no longer stops when %1 is written."), false, 1},
-        {QT_TR_NOOP("Stop When the Label's Byte Is Re&ad"), "watchLabelRead",
+        {QT_TR_NOOP("Byte Is &Read"), "watchLabelRead",
          QT_TR_NOOP("The run stops after %1 is read."),
          QT_TR_NOOP("The run no longer stops when %1 is read."), true, 1},
-        {QT_TR_NOOP("Stop When the Label's Word Is Writt&en"), "watchLabelWord",
+        {QT_TR_NOOP("Word Is Writt&en"), "watchLabelWord",
          QT_TR_NOOP("The run stops after the word at %1 is written."),
          QT_TR_NOOP("The run no longer stops when the word at %1 is written."), false, 2},
-        {QT_TR_NOOP("Stop When the &Label's Word Is Read"), "watchLabelWordRead",
+        {QT_TR_NOOP("Word Is Re&ad"), "watchLabelWordRead",
          QT_TR_NOOP("The run stops after the word at %1 is read."),
          QT_TR_NOOP("The run no longer stops when the word at %1 is read."), true, 2},
     };
@@ -170,7 +170,7 @@ void Form1::addDebugging() {
         });
         watchActions << watch;
     }
-    m_extras->addActions(watchActions);
+    m_extras->addSubmenu(tr("Stop &When the Label's"), watchActions);
     m_keptWatches =
         keptWatches(readKeptFile(Locations(m_services.root).watchExpressions()), kMostWatches);
     m_debug->setWatchExpressions(m_keptWatches);
