@@ -108,6 +108,41 @@ private slots:
         QCOMPARE(breakpoints(fresh)->settings(source("one.z80"), 3), s);
     }
 
+    // A file of breakpoints too long for the editor (another version's, or
+    // damaged) is read up to its bounds, its junk and its cut last line
+    // skipped; what the editor then changes is written first, and the file
+    // stays within the bounds.
+    void aFileTooLongOrDamagedIsReadAndWrittenWithinBounds() {
+        constexpr int kBound = 256 * 1024;
+        const QByteArray far =
+            (tree->path("Source/") + QString(200, QLatin1Char('d')) + "/far.z80").toUtf8();
+        const QByteArray junk =
+            "\tcondition\ta = 1\nnot a line\n0\t" + far + "\n-3\t" + far + "\n4\trelative.z80\n";
+        QByteArray entries = "1\t" + far + "\n\thits\t2\n";
+        for (int line = 2; entries.size() < 600 * 1024; ++line)
+            entries += QByteArray::number(line) + '\t' + far + '\n';
+        // Padded so that the bound falls amid a path, which cut would name another file.
+        const qsizetype lineStart = entries.lastIndexOf('\n', kBound - junk.size() - 400) + 1;
+        const qsizetype pad = kBound - junk.size() - (lineStart + 6 + far.size() / 2);
+        const QByteArray kept = junk + "#" + QByteArray(pad - 2, 'x') + "\n" + entries;
+        QVERIFY(writeBytes(tree->places().breakpoints(), kept));
+        Form1 &a = makeWindow();
+        QCOMPARE(breakpoints(a)->all().keys(), QList<QString>{QString::fromUtf8(far)});
+        QVERIFY(breakpoints(a)->all().value(far).size() > 500);
+        QCOMPARE(breakpoints(a)->settings(far, 1).hitCount, 2);
+        QVERIFY(a.open_doc(source("one.z80")));
+        toggle(a, 5);
+        BreakpointSettings s;
+        s.log = QString(3000, QLatin1Char('l'));
+        QVERIFY(breakpoints(a)->setSettings(5, s));
+        const QByteArray written = readBytes(tree->places().breakpoints());
+        QVERIFY(written.size() <= kBound);
+        QVERIFY(!written.contains("not a line") && !written.contains("relative.z80"));
+        Form1 fresh(tree->services());
+        QCOMPARE(breakpoints(fresh)->settings(source("one.z80"), 5), s);
+        QVERIFY(breakpoints(fresh)->all().value(far).size() > 500);
+    }
+
     // Watches added in either editor are all kept, one removed stays
     // removed, each editor's own order is kept.
     void eachEditorKeepsTheOthersWatches() {

@@ -24,15 +24,19 @@
 
 namespace {
 
-// A file of breakpoints or watches grown past this is not read, nor written.
+// A file of breakpoints or watches is read and written up to this size;
+// of a longer one (another version's, or damaged) the whole lines before it.
 constexpr qint64 kMaxKept = 256 * 1024;
 constexpr int kMostKept = 5000;
 constexpr int kMostWatches = 200;
 
 QByteArray readKeptFile(const QString &file) {
     QByteArray bytes;
-    if (QFileInfo(file).size() > kMaxKept || readWholeFile(file, &bytes))
+    qint64 size = 0;
+    if (readFileStart(file, kMaxKept, &bytes, &size))
         return {};
+    if (size > kMaxKept)
+        bytes.truncate(bytes.lastIndexOf('\n') + 1);
     return bytes;
 }
 
@@ -94,7 +98,8 @@ void Form1::keepWatches(const QStringList &expressions) {
         return;
     const QByteArray onDisk = readKeptFile(file);
     QByteArray text;
-    for (const QString &e : mergedWatches(keptWatches(onDisk, kMostWatches), m_keptWatches, now))
+    const QStringList merged = mergedWatches(keptWatches(onDisk, kMostWatches), m_keptWatches, now);
+    for (const QString &e : merged.mid(0, kMostWatches))
         if (const QByteArray line = e.toUtf8() + '\n'; text.size() + line.size() <= kMaxKept)
             text += line;
     if (text == onDisk ||

@@ -103,14 +103,26 @@ QByteArray mergedKept(const QByteArray &onDisk, const KeptEntries &mine,
         }
     }
     std::sort(added.begin(), added.end());
-    QByteArray text;
+    // Past the bounds, what this editor changed is kept before the others'.
+    const QStringList paths = order + added;
+    QHash<QString, qsizetype> taken;
     int count = 0;
-    for (const QString &path : order + added)
-        for (const QByteArray &entry : entries.value(path)) {
-            if (count == mostEntries || text.size() + entry.size() > mostBytes)
-                return text;
-            ++count;
-            text += entry;
+    qint64 bytes = 0;
+    for (const bool ours : {true, false})
+        for (const QString &path : paths) {
+            if (changed.contains(path) != ours)
+                continue;
+            for (const QByteArray &entry : entries.value(path)) {
+                if (count == mostEntries || bytes + entry.size() > mostBytes)
+                    break;
+                ++count;
+                bytes += entry.size();
+                ++taken[path];
+            }
         }
+    QByteArray text;
+    for (const QString &path : paths)
+        for (const QByteArray &entry : entries.value(path).mid(0, taken.value(path)))
+            text += entry;
     return text;
 }

@@ -33,6 +33,6 @@ KeptEntries keptEntries(const Breakpoints &breakpoints, const QString &path = {}
 // The file's text when it holds `onDisk` and an editor changed the entries
 // of `changed` to those in `mine` (none: that file's breakpoints went). The
 // other files' entries stay as and where they are; at most `mostEntries`
-// entries and `mostBytes` bytes are written.
+// entries and `mostBytes` bytes are written, the changed files' first.
 QByteArray mergedKept(const QByteArray &onDisk, const KeptEntries &mine,
                       const QSet<QString> &changed, int mostEntries, qint64 mostBytes);
