@@ -27,6 +27,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTableWidget>
 
@@ -661,6 +662,43 @@ private slots:
         QCOMPARE(mkfifo(map.c_str(), 0600), 0);
         s = DebugSource::beside(program, bytes, folder, &error);
         QVERIFY(s && s->kind() == DebugSource::Kind::Labels && error.empty());
+    }
+    // The last key pressed says how the run starts, whatever came before:
+    // F10 whose build failed, then Ctrl+F5, runs to the end; F10 then Ctrl+F5
+    // before the build ended runs too; Ctrl+F5 then F10 pauses at the start.
+    void theLastKeySaysWhetherTheRunPausesAtItsStart() {
+        Form1 &w = makeWindow(false, 50);
+        QVERIFY(prepare());
+        QVERIFY(w.open_doc(tree->path("Source/demo.z80")));
+        bool fails = true;
+        tree->starter.onStart = [&](const FakeStarter::Call &) {
+            if (!fails)
+                for (const char *ext : {".8xp", ".map"})
+                    QVERIFY(writeBytes(tree->path("Exec/demo") + ext,
+                                       readBytes(tree->path("prepared") + ext)));
+        };
+        w.show();
+        QVERIFY(waitActive(&w));
+        key(Qt::Key_F10);
+        QVERIFY(!runWindow());
+        fails = false;
+        key(Qt::Key_F5, Qt::ControlModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(runWindow() && runWindow()->ended(), kWaitMs);
+        QCOMPARE(status(), QString("The program returned."));
+
+        tree->starter.endAtOnce = false;
+        for (const auto &[first, second, pauses] :
+             {std::tuple{Qt::Key_F10, Qt::Key_F5, false}, {Qt::Key_F5, Qt::Key_F10, true}}) {
+            const QPointer<RunWindow> before = runWindow();
+            QVERIFY(editorInFront());
+            key(first, first == Qt::Key_F5 ? Qt::ControlModifier : Qt::NoModifier);
+            key(second, second == Qt::Key_F5 ? Qt::ControlModifier : Qt::NoModifier);
+            tree->starter.lastWatch->finish();
+            QTRY_VERIFY_WITH_TIMEOUT(!before, kWaitMs);
+            QTRY_VERIFY_WITH_TIMEOUT(runWindow()->ended() || pausedRun(), kWaitMs);
+            QCOMPARE(pausedRun(), pauses);
+        }
+        QCOMPARE(reg(run::Reg::PC), std::uint16_t(0x9D95));
     }
 };
 

@@ -161,6 +161,7 @@ private:
     // What form1debug.cpp adds: breakpoints in the margin and the debugger's keys.
     void addDebugging();
     void debugKey(void (DebugController::*step)());
+    void startRun(bool paused); // Make, then a run window (paused before the program's start)
     void addBreakpointMenu();
     void debugFileShown(bool sameText);
     void keepBreakpoints();

@@ -155,8 +155,15 @@ void Form1::runWindow_Key() {
         m_debug->continueRun();
         return;
     }
+    startRun(false);
+}
+
+// The build's run pauses before its first statement when `paused`: the last
+// key pressed says so, not one whose build failed or was replaced.
+void Form1::startRun(bool paused) {
     if (!startBuild(MakeSlot))
         return;
+    m_debugFromStart = paused;
     Timer1->stop(); // the run follows as soon as the build ends
     m_runBuild = m_runner->pendingBuild(MakeSlot);
     // Listening first: a build that has already ended is finished within
@@ -171,12 +178,11 @@ void Form1::runWindow_Built(const BuildRunner::Build &b) {
     if (b.slot != MakeSlot)
         return;
     disconnect(std::exchange(m_runWindowWait, {}));
+    const bool paused = std::exchange(m_debugFromStart, false);
     // A Make pressed since replaced the build Ctrl+F5 started: the user
     // asked for a build, not a run.
-    if (b.id != std::exchange(m_runBuild, 0)) {
-        m_debugFromStart = false;
+    if (b.id != std::exchange(m_runBuild, 0))
         return;
-    }
     const QString program = Locations(m_services.root).builtProgram(b.programName);
     if (!b.succeeded(program))
         return;
@@ -190,7 +196,6 @@ void Form1::runWindow_Built(const BuildRunner::Build &b) {
     window->raise();
     window->activateWindow();
     // A run that starts paused leaves the keys to the editor, where they step it.
-    const bool paused = std::exchange(m_debugFromStart, false);
     if (m_form3)
         m_form3->handKeysTo(paused ? static_cast<QWidget *>(this) : window);
     m_debug->attach(window, program, QFileInfo(m_file.path()).absolutePath(), paused);

@@ -279,8 +279,7 @@ void Form1::debugKey(void (DebugController::*step)()) {
     if (m_debug->paused()) {
         (m_debug->*step)();
     } else if (!m_debug->running()) { // while it runs, the run window's Pause stops it
-        m_debugFromStart = true;
-        runWindow_Key();
+        startRun(true);
     }
 }
 
