@@ -166,6 +166,52 @@ text:   db "Ran in a window", 0)"));
         QCOMPARE(w.findChildren<RunWindow *>().size(), 1);
     }
 
+    // Ctrl+F5 pressed again, and the old window asks for a file while that
+    // build runs: the build's end, while the question is up (the dialog's
+    // own event loop delivers it), gives the window's place to the new run;
+    // the old one, the dialog's parent, goes after the answer: the screen
+    // and the recording are saved where asked, nothing is sent to a run
+    // that has ended.
+    void aWindowReplacedWhileItAsksForAFileGoesAfterTheAnswer() {
+        Form1 &w = makeWindow(false, 50);
+        QVERIFY(prepare("forever: jr forever"));
+        QVERIFY(openSource("Source/demo.z80", "ld a,1"));
+        const QByteArray program = readBytes(tree->path("prepared.8xp"));
+        tree->starter.onStart = [this, program](const FakeStarter::Call &) {
+            QVERIFY(writeBytes(tree->path("Exec/demo.8xp"), program));
+        };
+        w.runWindow_Key();
+        QTRY_VERIFY_WITH_TIMEOUT(runWindow(), kWaitMs);
+        tree->starter.endAtOnce = false;
+        for (const char *button : {"runSaveScreen", "runRecord", "runSend"}) {
+            const QPointer<RunWindow> old = runWindow();
+            auto next = [&]() -> RunWindow * {
+                for (RunWindow *run : w.findChildren<RunWindow *>())
+                    if (run != old)
+                        return run;
+                return nullptr;
+            };
+            auto *ask = old->findChild<QPushButton *>(button);
+            if (ask->isCheckable())
+                ask->click(); // the recording starts; stopped, it asks
+            w.runWindow_Key();
+            const QString file = tree->path(QStringLiteral("%1.out").arg(button));
+            tree->picker.answers.push_back(file);
+            tree->picker.onShow = [&] {
+                tree->starter.lastWatch->finish();
+                QTRY_VERIFY_WITH_TIMEOUT(next(), kWaitMs);
+                QVERIFY(old && old->ended()); // closed, its run no longer goes on
+            };
+            ask->click();
+            QCOMPARE(QFileInfo::exists(file), QByteArray(button) != "runSend");
+            QTRY_VERIFY_WITH_TIMEOUT(!old, kWaitMs);
+            RunWindow *run = next();
+            QVERIFY(run && !run->ended() && run->sentFiles().isEmpty());
+            const std::uint64_t then = run->cycles();
+            QTRY_VERIFY_WITH_TIMEOUT(run->cycles() > then + 100000, kWaitMs);
+        }
+    }
+
     void aFailedBuildRunsNothing() {
         Form1 &w = makeWindow(true, 50);
         QVERIFY(prepare("ret"));

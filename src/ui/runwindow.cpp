@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QScreen>
 #include <QElapsedTimer>
@@ -168,6 +169,7 @@ RunWindow::RunWindow(const QString &path, QWidget *parent)
     connect(m_send, &QPushButton::clicked, this, [this] {
         if (!m_picker)
             return;
+        const Asking asking(this);
         const auto file = m_picker->getOpenFileName(
             this,
             {FileFilter{tr("Calculator variables"),
@@ -176,12 +178,13 @@ RunWindow::RunWindow(const QString &path, QWidget *parent)
                          QStringLiteral("*.8xc"), QStringLiteral("*.8xi")}},
              FileFilter{tr("All files"), {QStringLiteral("*")}}},
             {});
-        if (file)
+        if (file && !asking.closed()) // closed, it has no run to send to
             sendFile(*file);
     });
     connect(m_save, &QPushButton::clicked, this, [this] {
         if (!m_picker)
             return;
+        const Asking asking(this);
         const auto file = m_picker->getSaveFileName(
             this, {FileFilter{tr("PNG image"), {QStringLiteral("*.png")}}},
             QFileInfo(m_path).completeBaseName() + QStringLiteral(".png"));
@@ -195,6 +198,27 @@ RunWindow::RunWindow(const QString &path, QWidget *parent)
 }
 
 RunWindow::~RunWindow() = default;
+
+RunWindow::Asking::Asking(RunWindow *window) : m_window(window) {
+    m_window->m_asking = true;
+}
+
+RunWindow::Asking::~Asking() {
+    m_window->m_asking = false;
+    if (m_window->m_closedWhileAsking)
+        m_window->deleteLater();
+}
+
+// A closed window's run ends at once: the editor's stepping keys no longer
+// reach it. While it asks for a file it stays until the answer is used.
+void RunWindow::closeEvent(QCloseEvent *event) {
+    stop();
+    if (m_asking) {
+        m_closedWhileAsking = true;
+        setAttribute(Qt::WA_DeleteOnClose, false);
+    }
+    QWidget::closeEvent(event);
+}
 
 std::uint64_t RunWindow::cycles() const {
     return m_session->machine().cycles();
@@ -226,6 +250,7 @@ void RunWindow::setRecording(bool on) {
     done->setLastDuration(int((m_session->machine().time6() - m_frameAt) / 60000));
     if (!m_picker)
         return;
+    const Asking asking(this);
     const auto file =
         m_picker->getSaveFileName(this, {FileFilter{tr("GIF image"), {QStringLiteral("*.gif")}}},
                                   QFileInfo(m_path).completeBaseName() + QStringLiteral(".gif"));

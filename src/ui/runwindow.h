@@ -103,8 +103,26 @@ signals:
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
+    // While the window asks for a file (the dialog is its child), a close
+    // (a new run taking its place) waits: the window goes once the answer
+    // has been used.
+    class Asking {
+    public:
+        explicit Asking(RunWindow *window);
+        ~Asking();
+        Asking(const Asking &) = delete;
+        Asking &operator=(const Asking &) = delete;
+        // The window was closed while it asked.
+        bool closed() const { return m_window->m_closedWhileAsking; }
+
+    private:
+        RunWindow *m_window;
+    };
+    bool m_asking = false, m_closedWhileAsking = false;
+
     void tick();
     void restartClock();
     void keepPace(bool behind);
