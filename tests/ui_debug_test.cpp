@@ -700,6 +700,40 @@ private slots:
         }
         QCOMPARE(reg(run::Reg::PC), std::uint16_t(0x9D95));
     }
+    // Made again while paused (the code before the loop shorter now), then
+    // run again from the start: the run is the new build's, and so are the
+    // addresses its breakpoints and arrow stand for.
+    void aRestartAfterMakeDebugsTheNewBuild() {
+        Form1 &w = makeWindow(false, 50);
+        QVERIFY(prepare());
+        QVERIFY(w.open_doc(tree->path("Source/demo.z80")));
+        tree->starter.onStart = [&](const FakeStarter::Call &) {
+            QVERIFY(writeBytes(tree->path("TASM/error.log"), "built\n"));
+            for (const char *ext : {".8xp", ".map"})
+                QVERIFY(writeBytes(tree->path("Exec/demo") + ext,
+                                   readBytes(tree->path("prepared") + ext)));
+        };
+        w.show();
+        QVERIFY(waitActive(&w));
+        caretTo(10);
+        key(Qt::Key_F9);
+        key(Qt::Key_F5, Qt::ControlModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), kWaitMs);
+        QCOMPARE(reg(run::Reg::PC), std::uint16_t(0x9D9A));
+
+        QByteArray source = mainSource();
+        source.replace(" bcall(_ClrLCDFull)\n", " nop\n"); // 3 bytes less
+        QVERIFY(prepare(false, source));
+        QVERIFY(w.open_doc(tree->path("Source/demo.z80")));
+        QSignalSpy made(w.runner(), &BuildRunner::finished);
+        w.makeprog_Click();
+        QVERIFY(made.wait(kWaitMs));
+        key(Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), kWaitMs);
+        QCOMPARE(reg(run::Reg::PC), std::uint16_t(0x9D98));
+        QVERIFY2(status().startsWith("Paused at demo.z80:10, 9D98h (loop)"), qPrintable(status()));
+        QCOMPARE(breakpoints()->arrowLine(), 10);
+    }
 };
 
 QTEST_MAIN(DebugTest)

@@ -78,12 +78,6 @@ void DebugController::attach(RunWindow *window, const QString &program, const QS
     m_window = window;
     m_program = program;
     m_folder = sourceFolder.toStdString();
-    const std::vector<std::uint8_t> data = programData(program);
-    // An application has no bytes at 9D95h.
-    m_programSize = data.size() > 2 && data[0] == 0xBB ? data.size() - 2 : 0;
-    std::string error;
-    m_source = DebugSource::beside(program.toStdString(), data, m_folder, &error);
-    m_refusal = m_source ? QString() : QString::fromStdString(error);
     m_pane = new DebugPane(window);
     window->addPane(m_pane);
     connect(m_pane, &DebugPane::continueRun, this, &DebugController::continueRun);
@@ -142,6 +136,14 @@ void DebugController::attach(RunWindow *window, const QString &program, const QS
 }
 
 void DebugController::start() {
+    // The program and its map are read again at every start: a Make since
+    // the last one may have replaced both, and the window runs the new program.
+    const std::vector<std::uint8_t> data = programData(m_program);
+    // An application has no bytes at 9D95h.
+    m_programSize = data.size() > 2 && data[0] == 0xBB ? data.size() - 2 : 0;
+    std::string error;
+    m_source = DebugSource::beside(m_program.toStdString(), data, m_folder, &error);
+    m_refusal = m_source ? QString() : QString::fromStdString(error);
     m_debugger = std::make_unique<run::Debugger>(m_window->session(), m_programSize);
     m_debugger->setLog([this](const std::string &text) {
         // The engine fills in registers; the rest of the braces are expressions.

@@ -95,7 +95,7 @@ signals:
 
 private:
     enum class Mode { Run, Into, Over, Out, To };
-    void start(); // a new session in the window
+    void start(); // a new session in the window, of the program as the build left it now
     void bind();
     void bindWatches(); // the labels' watches to their addresses, afresh
     void go(Mode mode, std::uint16_t target = 0);
