@@ -734,6 +734,29 @@ private slots:
         QVERIFY2(status().startsWith("Paused at demo.z80:10, 9D98h (loop)"), qPrintable(status()));
         QCOMPARE(breakpoints()->arrowLine(), 10);
     }
+    // F10 with nothing running: the run's window shows paused without
+    // taking the keys (it tells the window manager so), which stay the
+    // editor's, where they step it; given them, it took F10 for the
+    // calculator's VARS. Ctrl+F5's window takes them, for the program.
+    void aRunStartedPausedLeavesTheKeysToTheEditor() {
+        Form1 &w = makeWindow(true, 50);
+        QVERIFY(prepare());
+        QVERIFY(w.open_doc(tree->path("Source/demo.z80")));
+        w.show();
+        QVERIFY(waitActive(&w));
+        key(Qt::Key_F10);
+        QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 30000);
+        QVERIFY(runWindow()->testAttribute(Qt::WA_ShowWithoutActivating));
+        QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), static_cast<QWidget *>(&w),
+                                  kWaitMs);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F10);
+        QTRY_COMPARE_WITH_TIMEOUT(breakpoints()->arrowLine(), 8, kWaitMs);
+        key(Qt::Key_F5, Qt::ShiftModifier);
+        const QPointer<RunWindow> paused = runWindow();
+        key(Qt::Key_F5, Qt::ControlModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(!paused && runWindow() && runWindow()->ended(), 30000);
+        QVERIFY(!runWindow()->testAttribute(Qt::WA_ShowWithoutActivating));
+    }
 };
 
 QTEST_MAIN(DebugTest)

@@ -192,10 +192,14 @@ void Form1::runWindow_Built(const BuildRunner::Build &b) {
     window->setFilePicker(m_services.picker);
     window->adjustSize();
     placeNear(window, this);
+    // A run that starts paused leaves the keys to the editor, where they step
+    // it: its window shows without taking them (a window manager gives a new
+    // window the keys unless told otherwise).
+    window->setAttribute(Qt::WA_ShowWithoutActivating, paused);
     window->show();
     window->raise();
-    window->activateWindow();
-    // A run that starts paused leaves the keys to the editor, where they step it.
+    if (!paused)
+        window->activateWindow();
     if (m_form3)
         m_form3->handKeysTo(paused ? static_cast<QWidget *>(this) : window);
     m_debug->attach(window, program, QFileInfo(m_file.path()).absolutePath(), paused);
