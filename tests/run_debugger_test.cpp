@@ -221,6 +221,21 @@ leaf:   nop
         while (is(p, run::Pause::Why::Limit))
             p = e->debugger->resumeStep(e->m().cycles() + 3);
         QCOMPARE(e->pc(), std::uint16_t(e->at("again") + 3));
+
+        // A step over or into a bcall that waits for a key (_GetKey) goes on
+        // as that one step once the key comes: it ends after the bcall.
+        for (const bool over : {true, false}) {
+            auto k = debug(" rst 28h\n .dw 4972h\nafter: ld (9000h), a\n ret\n");
+            run::Debugger &g = *k->debugger;
+            p = over ? g.stepOver(k->m().cycles() + kSecond / 10)
+                     : g.stepInto(k->m().cycles() + kSecond / 10);
+            QVERIFY(is(p, run::Pause::Why::Limit));
+            g.press(run::sk::Enter);
+            while (is(p, run::Pause::Why::Limit) && k->m().cycles() < 10 * kSecond)
+                p = g.resumeStep(k->m().cycles() + kSecond / 100);
+            QVERIFY2(is(p, run::Pause::Why::Step), std::to_string(int(p.why)).c_str());
+            QCOMPARE(k->pc(), k->at("after"));
+        }
     }
 
     // A run to a line on an application's later page stops only while that

@@ -525,6 +525,8 @@ Pause Debugger::go(Mode mode, std::uint64_t limit, std::uint16_t target) {
 }
 
 Pause Debugger::resumeStep(std::uint64_t limit) {
+    if (m_intoPending)
+        return stepInto(limit);
     if (!m_pending)
         return run(limit);
     const Pending p = *m_pending;
@@ -537,6 +539,7 @@ Pause Debugger::go(Mode mode, std::uint64_t limit, std::uint16_t target, std::ui
         m_stopAt.set(target);
     Pause p = [&]() -> Pause {
         m_pending.reset();
+        m_intoPending = false;
         Machine &m = machine();
         m.takeWritten(); // a write before this run was seen where it happened
         m.takeRead();    // and a read too, or it was a look while paused
@@ -602,10 +605,13 @@ Pause Debugger::run(std::uint64_t limit) {
 Pause Debugger::stepInto(std::uint64_t limit) {
     m_unchecked = false;
     m_pending.reset();
+    m_intoPending = false;
     if (ended())
         return {Pause::Why::Ended, machine().reg(Reg::PC), {}};
-    if (!instruction(limit))
+    if (!instruction(limit)) {
+        m_intoPending = !ended();
         return {ended() ? Pause::Why::Ended : Pause::Why::Limit, machine().reg(Reg::PC), {}};
+    }
     return {Pause::Why::Step, machine().reg(Reg::PC), {}};
 }
 
@@ -668,6 +674,7 @@ void Debugger::replay(std::uint64_t position, std::uint64_t limit, std::optional
 Pause Debugger::stepBack() {
     m_unchecked = false;
     m_pending.reset();
+    m_intoPending = false;
     Machine &m = machine();
     const bool mid = m.midInstruction();
     const std::uint64_t position = m.instructions();
@@ -689,6 +696,7 @@ Pause Debugger::stepBack() {
 Pause Debugger::stepBackToBreakpoint() {
     m_unchecked = false;
     m_pending.reset();
+    m_intoPending = false;
     Machine &m = machine();
     const std::uint64_t position = m.instructions();
     const std::uint64_t before = m.midInstruction() ? position + 1 : position;

@@ -134,7 +134,9 @@ public:
     Pause runTo(std::uint16_t address, std::uint64_t limit,
                 std::function<bool(const Machine &)> where = {});
     // A step over or out (or a run-to) that stopped at its limit goes on as it
-    // began: to the same place at the same stack depth. Without one, run().
+    // began: to the same place at the same stack depth; a step into (or over
+    // a bcall, such as one waiting for a key) to the end of its instruction.
+    // Without one, run().
     Pause resumeStep(std::uint64_t limit);
     // One instruction back: the machine as it was before the last one ran.
     Pause stepBack();
@@ -255,6 +257,7 @@ private:
         std::uint16_t target, sp0;
     };
     std::optional<Pending> m_pending; // a step the limit cut short
+    bool m_intoPending = false;       // a step into (or over a bcall) cut short inside its instruction
     bool m_unchecked = true;          // PC's breakpoint is not yet looked at (before the first run)
     // The condition of the run-to under way, besides its address.
     std::function<bool(const Machine &)> m_toWhere;
