@@ -257,7 +257,7 @@ private:
         std::uint16_t target, sp0;
     };
     std::optional<Pending> m_pending; // a step the limit cut short
-    bool m_intoPending = false;       // a step into (or over a bcall) cut short inside its instruction
+    bool m_intoPending = false;       // a step into (or a bcall stepped over) cut short
     bool m_unchecked = true;          // PC's breakpoint is not yet looked at (before the first run)
     // The condition of the run-to under way, besides its address.
     std::function<bool(const Machine &)> m_toWhere;
