@@ -634,6 +634,171 @@ minus25: db 80h, 80h, 25h, 0, 0, 0, 0, 0, 0)");
                     .startsWith("the calculator stops the program with ERR:OVERFLOW in _EToX"));
     }
 
+    // The trigonometric calls take and give angles in the OS's mode: trigDeg
+    // (bit 2 of IY+0, TI's include: trigFlags 0, trigDeg 2) set for degrees,
+    // where sin 30 is .5 and atan 1 is 45; _SinCosRad works in radians
+    // whatever the mode (OP1 = sin 30 = -.98803162409286, OP2 = cos 30 =
+    // .15425144988758); in radians atan 1 is pi/4 = .78539816339745. tan 90
+    // degrees is the calculator's domain error (TI's System Routines, _Tan).
+    void trigonometryFollowsTheAngleMode() {
+        const auto s = runAsm(R"(
+        set 2, (iy+0)
+        ld a, 30
+        bcall(_SetXXOP1)
+        bcall(_Sin)
+        ld de, 9000h
+        bcall(_MovFrOP1)
+        bcall(_OP1Set1)
+        bcall(_ATan)
+        ld de, 9010h
+        bcall(_MovFrOP1)
+        ld a, 30
+        bcall(_SetXXOP1)
+        bcall(_SinCosRad)
+        ld de, 9020h
+        bcall(_MovFrOP1)
+        bcall(_OP2ToOP1)
+        ld de, 9030h
+        bcall(_MovFrOP1)
+        res 2, (iy+0)
+        bcall(_OP1Set1)
+        bcall(_ATan)
+        ret)");
+        QVERIFY2(s->stopped() && s->stopped()->returned,
+                 s->stopped() ? s->stopped()->reason.c_str() : "still running");
+        const auto stored = [&s](std::uint16_t from) {
+            QByteArray b;
+            for (int i = 0; i < 9; ++i)
+                b += char(at(*s, std::uint16_t(from + i)));
+            return b.toHex(' ');
+        };
+        QCOMPARE(stored(0x9000), QByteArray("00 7f 50 00 00 00 00 00 00"));
+        QCOMPARE(stored(0x9010), QByteArray("00 81 45 00 00 00 00 00 00"));
+        QCOMPARE(stored(0x9020), QByteArray("80 7f 98 80 31 62 40 92 86"));
+        QCOMPARE(stored(0x9030), QByteArray("00 7f 15 42 51 44 98 87 58"));
+        QCOMPARE(op1(*s), QByteArray("00 7f 78 53 98 16 33 97 45"));
+        const auto right = runAsm(R"(
+        set 2, (iy+0)
+        ld a, 90
+        bcall(_SetXXOP1)
+        bcall(_Tan)
+        ret)");
+        QVERIFY2(QString::fromStdString(right->stopped()->reason)
+                     .startsWith("the calculator stops the program with ERR:DOMAIN in _Tan"),
+                 right->stopped()->reason.c_str());
+    }
+
+    // _FormDisp shows OP1 as Disp does (TI's System Routines: the home
+    // screen's own display of a result): right-justified on the cursor's row,
+    // the cursor then at the start of the next, where the next text goes; on
+    // the last row the screen scrolls up.
+    void formDispShowsANumberAsDispDoes() {
+        const auto s = runAsm(R"(
+        bcall(_ClrLCDFull)
+        bcall(_HomeUp)
+        ld a, 7
+        bcall(_SetXXOP1)
+        ld a, 3
+        bcall(_SetXXOP2)
+        bcall(_FPDiv)
+        bcall(_FormDisp)
+        ld hl, 1234
+        bcall(_SetXXXXOP2)
+        bcall(_OP2ToOP1)
+        bcall(_FormDisp)
+        ld hl, text
+        bcall(_PutS)
+        ret
+text:   db "AB", 0)");
+        QVERIFY2(s->stopped() && s->stopped()->returned,
+                 s->stopped() ? s->stopped()->reason.c_str() : "still running");
+        QCOMPARE(screenText(*s),
+                 lines({"     2.333333333", "            1234", "AB", "            Done"}));
+        const auto last = runAsm(R"(
+        bcall(_ClrLCDFull)
+        ld hl, 1
+        ld (curRow), hl         ; row 1, column 0
+        ld a, 'X'
+        bcall(_PutC)
+        ld hl, 7
+        ld (curRow), hl
+        bcall(_OP1Set4)
+        bcall(_FormDisp)
+        ret)");
+        QCOMPARE(screenText(*last),
+                 lines({"X", "", "", "", "", "", "               4", "            Done"}));
+    }
+
+    // The helpers TI's System Routines lists beside the arithmetic, as Flash
+    // applications use them: _InvSub is OP2 - OP1, _AbsO1PAbsO2 |OP1| + |OP2|,
+    // _AbsO1O2Cp compares the sizes alone (flags as _CpOP1OP2), _CkOP1Cplx
+    // sets Z for a complex number (type 0Ch), _PushOP5 and _PopOP5 keep OP5
+    // on the floating-point stack, and _AnsName puts Ans's name (the token
+    // tAns, 72h, of a real variable) in OP1.
+    void theHelpersBesideTheArithmetic() {
+        const auto s = runAsm(R"(
+        ld a, 7
+        bcall(_SetXXOP1)
+        ld a, 2
+        bcall(_SetXXOP2)
+        bcall(_InvSub)
+        ld de, 9000h
+        bcall(_MovFrOP1)
+        bcall(_AbsO1PAbsO2)
+        bcall(_InvOP1S)
+        ld de, 9010h
+        bcall(_MovFrOP1)
+        bcall(_AbsO1O2Cp)
+        push af
+        pop hl
+        ld (9020h), hl
+        bcall(_OP1ExOP2)
+        bcall(_AbsO1O2Cp)
+        push af
+        pop hl
+        ld (9022h), hl
+        bcall(_OP2ToOP1)
+        bcall(_OP1ToOP5)
+        bcall(_PushOP5)
+        bcall(_OP5Set0)
+        bcall(_PopOP5)
+        bcall(_OP5ToOP1)
+        ld de, 9030h
+        bcall(_MovFrOP1)
+        bcall(_AnsName)
+        ld de, 9040h
+        bcall(_MovFrOP1)
+        ld a, 0Ch
+        ld (8478h), a
+        bcall(_CkOP1Cplx)
+        push af
+        pop hl
+        ld (9024h), hl
+        ld a, 0
+        ld (8478h), a
+        bcall(_CkOP1Cplx)
+        push af
+        pop hl
+        ld (9026h), hl
+        ret)");
+        QVERIFY2(s->stopped() && s->stopped()->returned,
+                 s->stopped() ? s->stopped()->reason.c_str() : "still running");
+        const auto stored = [&s](std::uint16_t from) {
+            QByteArray b;
+            for (int i = 0; i < 9; ++i)
+                b += char(at(*s, std::uint16_t(from + i)));
+            return b.toHex(' ');
+        };
+        QCOMPARE(stored(0x9000), QByteArray("80 80 50 00 00 00 00 00 00"));
+        QCOMPARE(stored(0x9010), QByteArray("80 80 70 00 00 00 00 00 00"));
+        QCOMPARE(at(*s, 0x9020) & 0x41, 0);    // |-7| above |2|: neither Z nor C
+        QCOMPARE(at(*s, 0x9022) & 0x41, 0x01); // |2| below |-7|: C
+        QCOMPARE(stored(0x9030), QByteArray("80 80 70 00 00 00 00 00 00"));
+        QCOMPARE(stored(0x9040).left(8), QByteArray("00 72 00"));
+        QCOMPARE(at(*s, 0x9024) & 0x40, 0x40);
+        QCOMPARE(at(*s, 0x9026) & 0x40, 0);
+    }
+
     // A list made with _CreateRList (TI's System Routines: OP1 = the name,
     // HL = the element count; DE points to the count word, the 9-byte
     // elements follow) is found again and deleted whole, giving back 2 + 9n

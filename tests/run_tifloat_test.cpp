@@ -5,7 +5,11 @@
 #include "run/tifloat.h"
 
 #include <QSignalSpy>
+#include <QtMath>
+
 #include <QTest>
+#include <algorithm>
+#include <cmath>
 
 using namespace run;
 
@@ -139,6 +143,71 @@ private slots:
         }
         // A first digit of 0 reads as zero, whatever the other bytes hold.
         QCOMPARE(compare(TiFloat{0x80, 0x85, 0x01, 0x23}, num(0)), 0);
+    }
+
+    // Trigonometry rounded once from some 30 exact places (TI's System
+    // Routines: _Sin, _Cos and _Tan take the angle in the OS's mode, the arcs
+    // give theirs in it). sin 1 = .84147098480790; sin 30 degrees is .5 and
+    // asin .5 is 30 degrees exactly; 1E99 radians is reduced by the whole
+    // of 1E99 / 2 pi (a 200-digit reference gives sin -.272511601934366 and
+    // cos .962152496650695); pi's 14 digits leave sin -6.7615373566167E-15;
+    // whole turns of degrees are dropped exactly; a tiny arc's x^3/3
+    // decides its last digit (atan of 7.2890976332785E-8 is
+    // 4.17634530845654E-6 degrees). Where the cosine is 0 the tangent is
+    // the calculator's domain error, and so is an arc of more than 1
+    // (TI-Basic Developer, the sin-1( page: real arguments only).
+    void trigonometryAsTheCalculatorRoundsIt() {
+        QCOMPARE(bytes(ok(sine(num(1), Angle::Radians))), "00 7F 84 14 70 98 48 07 90");
+        QCOMPARE(bytes(ok(sine(num(30), Angle::Degrees))), "00 7F 50 00 00 00 00 00 00");
+        QCOMPARE(bytes(ok(arcsine(num(0.5), Angle::Degrees))), "00 81 30 00 00 00 00 00 00");
+        QCOMPARE(bytes(ok(sine(num(1e99), Angle::Radians))), "80 7F 27 25 11 60 19 34 37");
+        QCOMPARE(bytes(ok(cosine(num(1e99), Angle::Radians))), "00 7F 96 21 52 49 66 50 70");
+        QCOMPARE(bytes(ok(sine(num(3.1415926535898), Angle::Radians))),
+                 "80 71 67 61 53 73 56 61 67");
+        QCOMPARE(bytes(ok(arctangent(num(7.2890976332785e-8), Angle::Degrees))),
+                 "00 7A 41 76 34 53 08 45 65");
+        QCOMPARE(bytes(ok(arccosine(num(-1), Angle::Radians))), "00 80 31 41 59 26 53 58 98");
+        QCOMPARE(bytes(ok(arctangent(num(1e50), Angle::Degrees))), "00 81 90 00 00 00 00 00 00");
+        QCOMPARE(bytes(ok(cosine(num(-270), Angle::Degrees))), "00 80 00 00 00 00 00 00 00");
+        // 3.1415926535897E15 degrees are whole turns and 140 degrees: sin 40.
+        QCOMPARE(bytes(ok(sine(num(3.1415926535897e15), Angle::Degrees))),
+                 "00 7F 64 27 87 60 96 86 54");
+        QCOMPARE(tangent(num(-270), Angle::Degrees).error, FloatError::Domain);
+        QCOMPARE(arcsine(num(1.0000000000001), Angle::Radians).error, FloatError::Domain);
+        QCOMPARE(arccosine(num(-2), Angle::Degrees).error, FloatError::Domain);
+        QCOMPARE(bytes(ok(degreesToRadians(num(180)))), "00 80 31 41 59 26 53 58 98");
+        QCOMPARE(radiansToDegrees(num(1e99)).error, FloatError::Overflow);
+    }
+
+    // Across turns, signs and sizes the functions agree with the C library's
+    // (binary, some 16 digits) to 12 digits.
+    void trigonometryAgreesWithTheLibraryEverywhere() {
+        std::uint32_t seed = 12345;
+        const auto next = [&seed] {
+            seed = seed * 1103515245u + 12345u;
+            return double(seed >> 8) / double(1u << 24);
+        };
+        for (int i = 0; i < 2000; ++i) {
+            const double x = toDouble(num((next() - 0.5) * std::pow(10.0, 6 * next() - 3)));
+            const auto near = [x](const FloatResult &r, double want) {
+                return r.error == FloatError::None &&
+                       std::abs(toDouble(r.value) - want) <= 1e-12 * std::max(1.0, std::abs(want));
+            };
+            QVERIFY2(near(sine(num(x), Angle::Radians), std::sin(x)),
+                     qPrintable(QString::number(x)));
+            QVERIFY2(near(cosine(num(x), Angle::Radians), std::cos(x)),
+                     qPrintable(QString::number(x)));
+            QVERIFY2(near(tangent(num(x), Angle::Degrees), std::tan(x * M_PI / 180)),
+                     qPrintable(QString::number(x)));
+            QVERIFY2(near(arctangent(num(x), Angle::Radians), std::atan(x)),
+                     qPrintable(QString::number(x)));
+            // Away from 1, where the arcs magnify their argument's last digit.
+            const double unit = toDouble(num(0.99 * std::fmod(x, 1.0)));
+            QVERIFY2(near(arcsine(num(unit), Angle::Radians), std::asin(unit)),
+                     qPrintable(QString::number(unit)));
+            QVERIFY2(near(arccosine(num(unit), Angle::Degrees), std::acos(unit) * 180 / M_PI),
+                     qPrintable(QString::number(unit)));
+        }
     }
 };
 

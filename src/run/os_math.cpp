@@ -130,6 +130,37 @@ struct MathCalls {
     template <Binary F, int N> static Result withSmall(Os &os, Machine &m) {
         return os.store(m, F(os.opFloat(m, 1), fromInt(N)));
     }
+    // The angle mode is the OS's: trigDeg (bit 2 of trigFlags, IY+0) set for
+    // degrees. The calls named ...Rad work in radians whatever the mode.
+    static Angle angleMode(const Machine &m) {
+        return m.flag(flags::trigFlags, flags::trigDeg) ? Angle::Degrees : Angle::Radians;
+    }
+    template <FloatResult (*F)(const TiFloat &, Angle)> static Result inMode(Os &os, Machine &m) {
+        return os.store(m, F(os.opFloat(m, 1), angleMode(m)));
+    }
+    template <FloatResult (*F)(const TiFloat &, Angle)>
+    static Result inRadians(Os &os, Machine &m) {
+        return os.store(m, F(os.opFloat(m, 1), Angle::Radians));
+    }
+    // OP1 = sin, OP2 = cos of OP1 in radians.
+    static Result sinCosRad(Os &os, Machine &m) {
+        const TiFloat x = os.opFloat(m, 1);
+        os.setOp(m, 2, cosine(x, Angle::Radians).value);
+        return os.store(m, sine(x, Angle::Radians));
+    }
+    // OP1 = OP2 - OP1.
+    static Result invSub(Os &os, Machine &m) {
+        return os.store(m, sub(os.opFloat(m, 2), os.opFloat(m, 1)));
+    }
+    static Result absO1PAbsO2(Os &os, Machine &m) {
+        return os.store(m, add(abs(os.opFloat(m, 1)), abs(os.opFloat(m, 2))));
+    }
+    // The flags of comparing |OP1| with |OP2|: Z equal, C below.
+    static Result absO1O2Cp(Os &os, Machine &m) {
+        const int c = compare(abs(os.opFloat(m, 1)), abs(os.opFloat(m, 2)));
+        m.setFlags(std::uint8_t((c == 0 ? kZ : 0) | (c < 0 ? kC : 0)));
+        return Result::Done;
+    }
     static Result cpOP1OP2(Os &os, Machine &m) {
         const int c = compare(os.opFloat(m, 1), os.opFloat(m, 2));
         m.setFlags(std::uint8_t((c == 0 ? kZ : 0) | (c < 0 ? kC : 0)));
@@ -147,6 +178,11 @@ struct MathCalls {
         const std::uint8_t type = m.read(ram::op1) & 0x1F;
         m.setA(type);
         m.setFlags(type == 0 ? kZ : 0);
+        return Result::Done;
+    }
+    // Z when OP1 holds a complex number (type 0Ch, CplxObj).
+    static Result ckOP1Cplx(Os &, Machine &m) {
+        m.setFlags((m.read(ram::op1) & 0x1F) == 0x0C ? kZ : 0);
         return Result::Done;
     }
     static Result ckInt(Os &os, Machine &m) {
@@ -194,6 +230,22 @@ struct MathCalls {
     }
     static Result dispOP1A(Os &os, Machine &m) {
         for (char c : formatted(os, m))
+            os.putC(m, std::uint8_t(c));
+        return Result::Done;
+    }
+    // Disp's way with a number: right-justified on the cursor's row (as the
+    // home screen shows it, at most 16 characters), the cursor then at the
+    // start of the next row, scrolling at the last.
+    static Result formDisp(Os &os, Machine &m) {
+        const std::uint8_t type = m.read(ram::op1) & 0x1F;
+        if (type != 0) {
+            m.stop("the program called _FormDisp with OP1 of type " + hex2(type) + " at " +
+                   hex4(os.m_callFrom) + "; this runner shows only real numbers with it");
+            return Result::Wait;
+        }
+        const std::string text = formatReal(os.opFloat(m, 1), 16);
+        m.write(ram::curCol, std::uint8_t(16 - text.size()));
+        for (char c : text)
             os.putC(m, std::uint8_t(c));
         return Result::Done;
     }
@@ -250,6 +302,22 @@ struct MathCalls {
         {"_LogX", fromOP1<logx>},
         {"_EToX", fromOP1<etox>},
         {"_TenX", fromOP1<tenx>},
+        {"_Sin", inMode<sine>},
+        {"_Cos", inMode<cosine>},
+        {"_Tan", inMode<tangent>},
+        {"_ASin", inMode<arcsine>},
+        {"_ACos", inMode<arccosine>},
+        {"_ATan", inMode<arctangent>},
+        {"_SinCosRad", sinCosRad},
+        {"_ASinRad", inRadians<arcsine>},
+        {"_ACosRad", inRadians<arccosine>},
+        {"_ATanRad", inRadians<arctangent>},
+        {"_DToR", fromOP1<degreesToRadians>},
+        {"_RToD", fromOP1<radiansToDegrees>},
+        {"_InvSub", invSub},
+        {"_AbsO1PAbsO2", absO1PAbsO2},
+        {"_AbsO1O2Cp", absO1O2Cp},
+        {"_CkOP1Cplx", ckOP1Cplx},
         {"_Plus1", withSmall<add, 1>},
         {"_Minus1", withSmall<sub, 1>},
         {"_Times2", withSmall<mult, 2>},
@@ -287,6 +355,7 @@ struct MathCalls {
         {"_ConvOP1", convOP1},
         {"_FormReal", formReal},
         {"_DispOP1A", dispOP1A},
+        {"_FormDisp", formDisp},
         {"_Random", random},
         {"_RandInit", randInit},
     };

@@ -130,6 +130,8 @@ struct MemoryCalls {
         {"_PopRealO2", pop<2>},      {"_PopRealO3", pop<3>},        {"_PopRealO4", pop<4>},
         {"_PopOP1", pop<1>},         {"_PopOP3", pop<3>},           {"_JForceCmdNoChar", backHome},
         {"_JForceCmd", backHome},    {"_AllocFPS", allocFPS<true>}, {"_AllocFPS1", allocFPS<false>},
+        {"_PushOP5", push<5>},       {"_PushRealO5", push<5>},      {"_PopOP5", pop<5>},
+        {"_PopRealO5", pop<5>},
     };
 };
 

@@ -8,7 +8,7 @@
 // ln m = 2 atanh((m - 1) / (m + 1)) (a series in odd powers that converges
 // fast there); log x = e + ln m / ln 10.
 
-#include "run/tifloat.h"
+#include "run/tifloat_fixed.h"
 
 #include <cstdint>
 #include <utility>
@@ -17,43 +17,13 @@ namespace run {
 
 namespace {
 
-using Fixed = __int128; // a count of 10^-30
-using Wide = unsigned __int128;
+using namespace fixed;
 
-constexpr int kPlaces = 30;
-constexpr Fixed kHalfScale = 1000000000000000; // 10^15
-constexpr Fixed kOne = kHalfScale * kHalfScale;
 // ln 10 and 1 / ln 10 to 30 places.
 constexpr Fixed kLn10 = Fixed(2302585092994045LL) * kHalfScale + 684017991454684LL;
 constexpr Fixed kInvLn10 = Fixed(434294481903251LL) * kHalfScale + 827651128918917LL;
 // sqrt 10 to 30 places: where a mantissa is taken down by one power of ten.
 constexpr Fixed kSqrt10 = Fixed(3162277660168379LL) * kHalfScale + 331998893544433LL;
-
-Fixed absolute(Fixed a) {
-    return a < 0 ? -a : a;
-}
-
-// a * b for numbers below 10^3 each (products below 10^36 stay in 128 bits).
-Fixed mulFixed(Fixed a, Fixed b) {
-    const bool neg = (a < 0) != (b < 0);
-    a = absolute(a);
-    b = absolute(b);
-    const Fixed a1 = a / kHalfScale, a0 = a % kHalfScale;
-    const Fixed b1 = b / kHalfScale, b0 = b % kHalfScale;
-    const Fixed r = a1 * b1 + (a1 * b0 + a0 * b1) / kHalfScale + a0 * b0 / kOne;
-    return neg ? -r : r;
-}
-
-// a / b by long division, one decimal place at a time (b > 0, a >= 0).
-Fixed divFixed(Fixed a, Fixed b) {
-    Fixed q = a / b, rest = a % b;
-    for (int i = 0; i < kPlaces; ++i) {
-        rest *= 10;
-        q = q * 10 + rest / b;
-        rest %= b;
-    }
-    return q;
-}
 
 // e^r for |r| below about 2.4: the Taylor series until its terms vanish.
 Fixed expSeries(Fixed r) {
@@ -63,37 +33,6 @@ Fixed expSeries(Fixed r) {
         sum += term;
     }
     return sum;
-}
-
-struct Decoded {
-    bool neg;
-    int exp;
-    std::int64_t digits; // 14 digits, 0 for zero
-};
-
-Decoded decodeFloat(const TiFloat &a) {
-    Decoded d{(a[0] & 0x80) != 0, int(a[1]) - 0x80, 0};
-    if ((a[2] >> 4) == 0)
-        return {false, 0, 0};
-    for (int i = 2; i < 9; ++i)
-        d.digits = d.digits * 100 + (a[i] >> 4) * 10 + (a[i] & 0x0F);
-    return d;
-}
-
-Fixed pow10Fixed(int n) {
-    Fixed p = 1;
-    while (n-- > 0)
-        p *= 10;
-    return p;
-}
-
-// x as a fixed-point number; |x| must be below 10^3. Places beyond the 30th
-// are dropped (they cannot change a 14-digit e^x or 10^x).
-Fixed toFixed(const Decoded &d) {
-    const int shift = kPlaces - 13 + d.exp;
-    const Fixed v = shift >= 0 ? Fixed(d.digits) * pow10Fixed(shift)
-                               : (shift > -15 ? Fixed(d.digits) / pow10Fixed(-shift) : 0);
-    return d.neg ? -v : v;
 }
 
 // 10^n * e^r, rounded; the exponent decides Overflow and underflow.
@@ -121,10 +60,6 @@ std::pair<int, Fixed> lnParts(const Decoded &d) {
         ++e;
     }
     return {e, lnMantissa(m)};
-}
-
-FloatResult fromFixed(Fixed v) {
-    return fromScaled(v < 0, Wide(absolute(v)), -kPlaces);
 }
 
 } // namespace
