@@ -799,6 +799,72 @@ text:   db "AB", 0)");
         QCOMPARE(at(*s, 0x9026) & 0x40, 0);
     }
 
+    // A complex list made with _CreateCList (TI's System Routines: OP1 = the
+    // name, HL = the count; 18 bytes an element, the real part then the
+    // imaginary, each with type 0Ch) takes 3 + 4i as element 2 with _PutToL
+    // and gives it back to OP1 and OP2 with _GetLToOP1 (HL = the element from
+    // 1, DE = the list's count word); asking past its end stops the run.
+    // _HTimesL multiplies H by L.
+    void listElementsAreStoredAndRecalled() {
+        const auto s = runAsm(R"(
+        bcall(_MemChk)
+        ld (9040h), hl
+        ld hl, name
+        bcall(_Mov9ToOP1)
+        ld hl, 2
+        bcall(_CreateCList)
+        ld (9000h), de
+        bcall(_MemChk)
+        ld (9042h), hl
+        ld hl, three
+        bcall(_Mov9ToOP1)
+        ld hl, four
+        bcall(_Mov9ToOP2)
+        ld de, (9000h)
+        ld hl, 2
+        bcall(_PutToL)
+        bcall(_OP1Set0)
+        bcall(_OP2Set0)
+        ld de, (9000h)
+        ld hl, 2
+        bcall(_GetLToOP1)
+        ld de, 9010h
+        bcall(_MovFrOP1)
+        bcall(_OP2ToOP1)
+        ld de, 9020h
+        bcall(_MovFrOP1)
+        ld hl, 0C03h
+        bcall(_HTimesL)
+        ld (9030h), hl
+        ld de, (9000h)
+        ld hl, 3
+        bcall(_GetLToOP1)
+        ret
+name:   db 0Dh, 5Dh, 01h, 0
+three:  db 0Ch, 80h, 30h, 0, 0, 0, 0, 0, 0
+four:   db 0Ch, 80h, 40h, 0, 0, 0, 0, 0, 0)");
+        const auto stored = [&s](std::uint16_t from) {
+            QByteArray b;
+            for (int i = 0; i < 9; ++i)
+                b += char(at(*s, std::uint16_t(from + i)));
+            return b.toHex(' ');
+        };
+        const auto word = [&s](std::uint16_t a) {
+            return at(*s, a) | at(*s, std::uint16_t(a + 1)) << 8;
+        };
+        const std::uint16_t list = std::uint16_t(word(0x9000));
+        QCOMPARE(word(list), 2);
+        QCOMPARE(word(0x9040) - word(0x9042), 2 + 2 * 18);
+        QCOMPARE(stored(std::uint16_t(list + 2 + 18)), QByteArray("0c 80 30 00 00 00 00 00 00"));
+        QCOMPARE(stored(std::uint16_t(list + 2 + 27)), QByteArray("0c 80 40 00 00 00 00 00 00"));
+        QCOMPARE(stored(0x9010), QByteArray("0c 80 30 00 00 00 00 00 00"));
+        QCOMPARE(stored(0x9020), QByteArray("0c 80 40 00 00 00 00 00 00"));
+        QCOMPARE(word(0x9030), 36);
+        const QString stop = QString::fromStdString(s->stopped()->reason);
+        QVERIFY2(stop.contains("_GetLToOP1 at 9D") && stop.contains("for element 3 of a list of 2"),
+                 qPrintable(stop));
+    }
+
     // A list made with _CreateRList (TI's System Routines: OP1 = the name,
     // HL = the element count; DE points to the count word, the 9-byte
     // elements follow) is found again and deleted whole, giving back 2 + 9n

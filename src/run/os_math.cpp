@@ -100,6 +100,10 @@ struct MathCalls {
         m.setFlags(std::uint8_t((hl == de ? kZ : 0) | (hl < de ? kC : 0)));
         return Result::Done;
     }
+    static Result hTimesL(Os &, Machine &m) {
+        m.setReg(Reg::HL, std::uint16_t(m.reg(Reg::HL) >> 8) * (m.reg(Reg::HL) & 0xFF));
+        return Result::Done;
+    }
     static Result hlTimes9(Os &, Machine &m) {
         m.setReg(Reg::HL, std::uint16_t(m.reg(Reg::HL) * 9));
         return Result::Done;
@@ -285,6 +289,7 @@ struct MathCalls {
         {"_Div32By16", div32By16},
         {"_CpHLDE", cpHLDE},
         {"_HLTimes9", hlTimes9},
+        {"_HTimesL", hTimesL},
         {"_FPAdd", binary<add>},
         {"_FPSub", binary<sub>},
         {"_FPMult", binary<mult>},

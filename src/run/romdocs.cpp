@@ -157,6 +157,7 @@ std::vector<RomCallDoc> written() {
          "OP1 bytes 0-3 = quotient; OP2 bytes 0-3 = remainder", kAll},
         {"_CpHLDE", "Compares HL with DE as unsigned numbers; both keep their values.", "HL, DE",
          "Z set when equal; carry set when HL < DE", "F"},
+        {"_HTimesL", "HL = H * L.", "H, L", "HL = product", "F"},
         {"_HLTimes9", "Multiplies HL by 9 (modulo 65536).", "HL", "HL = HL * 9", "F, BC"},
         {"_LdHLind", "Loads the word HL points to.", "HL = address", "HL = (HL); A = L", "F"},
         // Real numbers in the OP registers.
@@ -304,6 +305,20 @@ std::vector<RomCallDoc> written() {
         {"_CreateRList", "Makes the real list named in OP1 with HL elements (9 bytes each).",
          "OP1 = name; HL = number of elements",
          "HL = its entry; DE = its element count (a word), the elements after it", kAll},
+        {"_CreateCList",
+         "Makes the complex list named in OP1 with HL elements (18 bytes each: real part, then "
+         "imaginary part).",
+         "OP1 = name; HL = number of elements",
+         "HL = its entry; DE = its element count (a word), the elements after it", kAll},
+        {"_GetLToOP1",
+         "OP1 = element HL (from 1) of the list whose data DE points to; of a complex list the "
+         "real part in OP1 and the imaginary part in OP2. The runner stops the run when DE is no "
+         "list's or HL is past its end.",
+         "HL = element number; DE = the list's element count word", "OP1 (and OP2)", kAll},
+        {"_PutToL",
+         "Stores OP1 (a complex number: OP1 and OP2) in element HL (from 1) of the list whose "
+         "data DE points to; stops the run as _GetLToOP1 does.",
+         "OP1 (and OP2); HL = element number; DE = the list's element count word", "", kAll},
         {"_DelVar", "Deletes a variable and gives its memory back.",
          "HL = its entry; DE = its data (as _ChkFindSym gives them)", "", kAll},
         {"_DelVarArc", "Deletes a variable, archived or not, as _DelVar (here all are in RAM).",
