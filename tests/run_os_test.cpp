@@ -688,6 +688,53 @@ minus25: db 80h, 80h, 25h, 0, 0, 0, 0, 0, 0)");
                  right->stopped()->reason.c_str());
     }
 
+    // The hyperbolic calls take no angle mode (TI-83 Plus guidebook; the
+    // same results with trigDeg set): sinh 1 = 1.1752011936438, cosh 1 =
+    // 1.5430806348152, tanh 1 = .76159415595576, asinh 1 = .88137358701954,
+    // acosh 2 = 1.3169578969248, atanh .5 = .54930614433405.
+    void hyperbolicCallsTakeNoAngleMode() {
+        const auto s = runAsm(R"(
+        set 2, (iy+0)
+        bcall(_OP1Set1)
+        bcall(_SinH)
+        ld de, 9000h
+        bcall(_MovFrOP1)
+        bcall(_OP1Set1)
+        bcall(_CosH)
+        ld de, 9009h
+        bcall(_MovFrOP1)
+        bcall(_OP1Set1)
+        bcall(_TanH)
+        ld de, 9012h
+        bcall(_MovFrOP1)
+        bcall(_OP1Set1)
+        bcall(_ASinH)
+        ld de, 901Bh
+        bcall(_MovFrOP1)
+        bcall(_OP1Set2)
+        bcall(_ACosH)
+        ld de, 9024h
+        bcall(_MovFrOP1)
+        bcall(_OP1Set1)
+        bcall(_TimesPt5)
+        bcall(_ATanH)
+        ld de, 902Dh
+        bcall(_MovFrOP1)
+        ret)");
+        QVERIFY2(s->stopped() && s->stopped()->returned,
+                 s->stopped() ? s->stopped()->reason.c_str() : "still running");
+        QStringList got;
+        for (int n = 0; n < 6; ++n) {
+            QByteArray b;
+            for (int i = 0; i < 9; ++i)
+                b += char(at(*s, std::uint16_t(0x9000 + 9 * n + i)));
+            got << b.toHex(' ');
+        }
+        QCOMPARE(got, QStringList({"00 80 11 75 20 11 93 64 38", "00 80 15 43 08 06 34 81 52",
+                                   "00 7f 76 15 94 15 59 55 76", "00 7f 88 13 73 58 70 19 54",
+                                   "00 80 13 16 95 78 96 92 48", "00 7f 54 93 06 14 43 34 05"}));
+    }
+
     // _FormDisp shows OP1 as Disp does (TI's System Routines: the home
     // screen's own display of a result): right-justified on the cursor's row,
     // the cursor then at the start of the next, where the next text goes; on

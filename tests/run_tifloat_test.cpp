@@ -179,6 +179,26 @@ private slots:
         QCOMPARE(radiansToDegrees(num(1e99)).error, FloatError::Overflow);
     }
 
+    // The hyperbolic functions, rounded once like the rest (values from a
+    // 40-digit reference): sinh 230 = 3.8610092499919E99 is still in range
+    // and sinh 231 is not; acosh just above 1 keeps its digits
+    // (4.4721359549995E-7), as atanh just below 1 does (16.464669241238);
+    // asinh 1E50 = 115.82240183026. acosh below 1 and atanh from 1 on are
+    // domain errors: the calculator's hyperbolic functions take no complex
+    // results (Cemetech's TI-BASIC reference, the tanh( page).
+    void hyperbolicFunctionsAsTheCalculatorRoundsThem() {
+        QCOMPARE(bytes(ok(hypSine(num(230)))), "00 E3 38 61 00 92 49 99 19");
+        QCOMPARE(hypSine(num(-231)).error, FloatError::Overflow);
+        QCOMPARE(bytes(ok(hypArccosine(num(1.0000000000001)))), "00 79 44 72 13 59 54 99 95");
+        QCOMPARE(bytes(ok(hypArctangent(num(-0.99999999999999)))), "80 81 16 46 46 69 24 12 38");
+        QCOMPARE(bytes(ok(hypArcsine(num(1e50)))), "00 82 11 58 22 40 18 30 26");
+        QCOMPARE(bytes(ok(hypTangent(num(-1e50)))), "80 80 10 00 00 00 00 00 00");
+        QCOMPARE(bytes(ok(hypCosine(num(1e-9)))), "00 80 10 00 00 00 00 00 00");
+        QCOMPARE(hypArccosine(num(0.5)).error, FloatError::Domain);
+        QCOMPARE(hypArccosine(num(-2)).error, FloatError::Domain);
+        QCOMPARE(hypArctangent(num(1)).error, FloatError::Domain);
+    }
+
     // Across turns, signs and sizes the functions agree with the C library's
     // (binary, some 16 digits) to 12 digits.
     void trigonometryAgreesWithTheLibraryEverywhere() {
@@ -201,6 +221,13 @@ private slots:
                      qPrintable(QString::number(x)));
             QVERIFY2(near(arctangent(num(x), Angle::Radians), std::atan(x)),
                      qPrintable(QString::number(x)));
+            QVERIFY2(near(hypArcsine(num(x)), std::asinh(x)), qPrintable(QString::number(x)));
+            const double small = std::fmod(x, 20.0);
+            QVERIFY2(near(hypTangent(num(small)), std::tanh(small)),
+                     qPrintable(QString::number(small)));
+            QVERIFY2(std::abs(toDouble(ok(hypSine(num(small)))) / std::sinh(small) - 1) < 1e-12 ||
+                         small == 0,
+                     qPrintable(QString::number(small)));
             // Away from 1, where the arcs magnify their argument's last digit.
             const double unit = toDouble(num(0.99 * std::fmod(x, 1.0)));
             QVERIFY2(near(arcsine(num(unit), Angle::Radians), std::asin(unit)),

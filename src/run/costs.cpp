@@ -22,7 +22,8 @@ std::uint64_t ofFloatCall(const std::string &name) {
         {"_ATan", 90000},      {"_ATanRad", 90000},  {"_ASin", 120000},      {"_ASinRad", 120000},
         {"_ACos", 120000},     {"_ACosRad", 120000}, {"_SinCosRad", 100000}, {"_DToR", 7000},
         {"_RToD", 7000},       {"_InvSub", 1600},    {"_AbsO1PAbsO2", 1600}, {"_AbsO1O2Cp", 400},
-        {"_FormDisp", 6000},
+        {"_FormDisp", 6000},   {"_SinH", 70000},     {"_CosH", 70000},       {"_TanH", 80000},
+        {"_ASinH", 90000},     {"_ACosH", 90000},    {"_ATanH", 90000},
     };
     const auto it = costs.find(name);
     return it == costs.end() ? 0 : it->second;

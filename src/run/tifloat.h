@@ -61,6 +61,14 @@ FloatResult tangent(const TiFloat &a, Angle mode);
 FloatResult arcsine(const TiFloat &a, Angle mode);
 FloatResult arccosine(const TiFloat &a, Angle mode);
 FloatResult arctangent(const TiFloat &a, Angle mode);
+// The hyperbolic functions (no angle mode): sinh and cosh give Overflow past
+// 9.9999999999999E99; acosh gives Domain below 1, atanh outside (-1, 1).
+FloatResult hypSine(const TiFloat &a);
+FloatResult hypCosine(const TiFloat &a);
+FloatResult hypTangent(const TiFloat &a);
+FloatResult hypArcsine(const TiFloat &a);
+FloatResult hypArccosine(const TiFloat &a);
+FloatResult hypArctangent(const TiFloat &a);
 FloatResult degreesToRadians(const TiFloat &a); // x * pi / 180
 FloatResult radiansToDegrees(const TiFloat &a); // x * 180 / pi
 // The exact value (neg ? -1 : 1) * m * 10^p as a 14-digit number.

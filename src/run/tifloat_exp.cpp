@@ -19,47 +19,12 @@ namespace {
 
 using namespace fixed;
 
-// ln 10 and 1 / ln 10 to 30 places.
-constexpr Fixed kLn10 = Fixed(2302585092994045LL) * kHalfScale + 684017991454684LL;
+// 1 / ln 10 to 30 places.
 constexpr Fixed kInvLn10 = Fixed(434294481903251LL) * kHalfScale + 827651128918917LL;
-// sqrt 10 to 30 places: where a mantissa is taken down by one power of ten.
-constexpr Fixed kSqrt10 = Fixed(3162277660168379LL) * kHalfScale + 331998893544433LL;
-
-// e^r for |r| below about 2.4: the Taylor series until its terms vanish.
-Fixed expSeries(Fixed r) {
-    Fixed sum = kOne, term = kOne;
-    for (int k = 1; term != 0 && k < 200; ++k) {
-        term = mulFixed(term, r) / k;
-        sum += term;
-    }
-    return sum;
-}
 
 // 10^n * e^r, rounded; the exponent decides Overflow and underflow.
 FloatResult scaled(Fixed r, Fixed n) {
     return fromScaled(false, Wide(expSeries(r)), int(n) - kPlaces);
-}
-
-// ln of the mantissa m in [1/sqrt 10, sqrt 10).
-Fixed lnMantissa(Fixed m) {
-    const Fixed z = divFixed(m - kOne, m + kOne), z2 = mulFixed(z, z);
-    Fixed sum = 0, power = z;
-    for (int k = 1; power != 0 && k < 400; k += 2) {
-        sum += power / k;
-        power = mulFixed(power, z2);
-    }
-    return 2 * sum;
-}
-
-// The number's power of ten e and ln of its mantissa, for x > 0.
-std::pair<int, Fixed> lnParts(const Decoded &d) {
-    Fixed m = Fixed(d.digits) * pow10Fixed(kPlaces - 13);
-    int e = d.exp;
-    if (m >= kSqrt10) {
-        m /= 10;
-        ++e;
-    }
-    return {e, lnMantissa(m)};
 }
 
 } // namespace

@@ -2,11 +2,14 @@
 // Decimal fixed point for the calculator's transcendental functions: a value
 // is an integer count of 10^-30, so a result has some 30 exact places before
 // it is rounded once to the calculator's 14 digits. Shared by the logarithms
-// and powers (tifloat_exp.cpp) and the trigonometry (tifloat_trig.cpp).
+// and powers (tifloat_exp.cpp), the trigonometry (tifloat_trig.cpp) and the
+// hyperbolic functions (tifloat_hyperbolic.cpp).
 
 #include "run/tifloat.h"
 
+#include <cmath>
 #include <cstdint>
+#include <utility>
 
 namespace run::fixed {
 
@@ -79,5 +82,96 @@ inline Fixed toFixed(const Decoded &d) {
 inline FloatResult fromFixed(Fixed v) {
     return fromScaled(v < 0, Wide(absolute(v)), -kPlaces);
 }
+
+// ln 10 and sqrt 10 to 30 places.
+constexpr Fixed kLn10 = Fixed(2302585092994045LL) * kHalfScale + 684017991454684LL;
+constexpr Fixed kSqrt10 = Fixed(3162277660168379LL) * kHalfScale + 331998893544433LL;
+
+// e^r for |r| below about 2.4: the Taylor series until its terms vanish.
+inline Fixed expSeries(Fixed r) {
+    Fixed sum = kOne, term = kOne;
+    for (int k = 1; term != 0 && k < 200; ++k) {
+        term = mulFixed(term, r) / k;
+        sum += term;
+    }
+    return sum;
+}
+
+// ln of the mantissa m in [1/sqrt 10, sqrt 10): 2 atanh((m - 1) / (m + 1)),
+// a series in odd powers that converges fast there.
+inline Fixed lnMantissa(Fixed m) {
+    const Fixed z = divFixed(m - kOne, m + kOne), z2 = mulFixed(z, z);
+    Fixed sum = 0, power = z;
+    for (int k = 1; power != 0 && k < 400; k += 2) {
+        sum += power / k;
+        power = mulFixed(power, z2);
+    }
+    return 2 * sum;
+}
+
+// The number's power of ten e and ln of its mantissa, for x > 0.
+inline std::pair<int, Fixed> lnParts(const Decoded &d) {
+    Fixed m = Fixed(d.digits) * pow10Fixed(kPlaces - 13);
+    int e = d.exp;
+    if (m >= kSqrt10) {
+        m /= 10;
+        ++e;
+    }
+    return {e, lnMantissa(m)};
+}
+
+// ln v for a fixed-point v > 0.
+inline Fixed lnFixed(Fixed v) {
+    if (v <= 0)
+        return 0;
+    int e = 0;
+    while (v >= kSqrt10) {
+        v /= 10; // places past the 30th go; ln keeps its 30 places from the rest
+        ++e;
+    }
+    while (v * 10 < kSqrt10) {
+        v *= 10;
+        --e;
+    }
+    return e * kLn10 + lnMantissa(v);
+}
+
+inline Fixed sqrtFixed(Fixed v) {
+    if (v <= 0)
+        return 0;
+    Fixed s = Fixed(std::sqrt(double(v) / 1e30) * 1e15) * kHalfScale;
+    if (s <= 0)
+        s = 1;
+    for (int i = 0; i < 8; ++i)
+        s = (s + divFixed(v, s)) / 2;
+    return s;
+}
+
+// 1/x for x >= 1 (not negative), to 30 places: 0 from 1E43 on.
+inline Fixed inverseOf(const Decoded &x) {
+    return x.exp < 5 ? divFixed(kOne, toFixed(x))
+                     : (x.exp > 43 ? 0 : pow10Fixed(43 - x.exp) / x.digits);
+}
+
+// x * factor * 10^-places * (1 + num/den * y^2), rounded once, for a tiny
+// x (below 1E-6): y is x, times sqrt(squareFactor / 10^19) when that is
+// given. The correction is some 1E-15 of the value or less, but it decides
+// a rounding near a tie.
+inline FloatResult tinySeries(const Decoded &d, std::uint64_t factor, int places, int num, int den,
+                              std::uint64_t squareFactor = 0) {
+    const int s = d.exp - 13;
+    const int scale = -2 * s - 30; // y^2 in 10^-30 is digits^2 / 10^scale
+    Wide square = scale > 38 ? 0 : Wide(d.digits) * Wide(d.digits) / Wide(pow10Fixed(scale));
+    if (squareFactor)
+        square = square * squareFactor / Wide(pow10Fixed(19));
+    const Wide base = Wide(d.digits) * factor;
+    const Wide delta = base / Wide(kHalfScale) * (square * Wide(num < 0 ? -num : num) / Wide(den)) /
+                       Wide(kHalfScale);
+    return fromScaled(d.neg, num < 0 ? base - delta : base + delta, s - places);
+}
+
+// 10^18: a factor that leaves a tiny number as it is, with room for its
+// correction.
+constexpr std::uint64_t kExact = 1000000000000000000ULL;
 
 } // namespace run::fixed

@@ -17,7 +17,6 @@
 
 #include "run/tifloat_fixed.h"
 
-#include <cmath>
 #include <cstring>
 
 namespace run {
@@ -170,45 +169,17 @@ bool tiny(const Decoded &d, Angle mode) {
     return d.digits == 0 || d.exp <= (mode == Angle::Degrees ? -7 : -8);
 }
 
-// x * factor * 10^-places * (1 + num/den * y^2), rounded once; y is x, or
-// x * pi/180 where `squareInDegrees`. The correction is some 1E-15 of the
-// value or less, but it decides a rounding near a tie.
-FloatResult tinySeries(const Decoded &d, std::uint64_t factor, int places, int num, int den,
-                       bool squareInDegrees) {
-    constexpr std::uint64_t kPiOver180Squared = 3046174197867086ULL; // (pi/180)^2 * 10^19
-    const int s = d.exp - 13;
-    const int scale = -2 * s - 30; // y^2 in 10^-30 is digits^2 / 10^scale
-    Wide square = scale > 38 ? 0 : Wide(d.digits) * Wide(d.digits) / Wide(pow10Fixed(scale));
-    if (squareInDegrees)
-        square = square * kPiOver180Squared / Wide(pow10Fixed(19));
-    const Wide base = Wide(d.digits) * factor;
-    const Wide delta = base / Wide(kHalfScale) * (square * Wide(num < 0 ? -num : num) / Wide(den)) /
-                       Wide(kHalfScale);
-    return fromScaled(d.neg, num < 0 ? base - delta : base + delta, s - places);
-}
-
-constexpr std::uint64_t kExact = 1000000000000000000ULL; // 10^18: radians as they are
+constexpr std::uint64_t kPiOver180Squared = 3046174197867086ULL; // (pi/180)^2 * 10^19
 
 FloatResult tinyAngle(const Decoded &d, Angle mode, int num, int den) {
-    return mode == Angle::Degrees ? tinySeries(d, kPiOver180, 20, num, den, true)
-                                  : tinySeries(d, kExact, 18, num, den, false);
+    return mode == Angle::Degrees ? tinySeries(d, kPiOver180, 20, num, den, kPiOver180Squared)
+                                  : tinySeries(d, kExact, 18, num, den);
 }
 
 // The arc of a tiny number, in the angle mode.
 FloatResult tinyArc(const Decoded &d, Angle mode, int num, int den) {
-    return mode == Angle::Degrees ? tinySeries(d, k180OverPi, 17, num, den, false)
-                                  : tinySeries(d, kExact, 18, num, den, false);
-}
-
-Fixed sqrtFixed(Fixed v) {
-    if (v <= 0)
-        return 0;
-    Fixed s = Fixed(std::sqrt(double(v) / 1e30) * 1e15) * kHalfScale;
-    if (s <= 0)
-        s = 1;
-    for (int i = 0; i < 8; ++i)
-        s = (s + divFixed(v, s)) / 2;
-    return s;
+    return mode == Angle::Degrees ? tinySeries(d, k180OverPi, 17, num, den)
+                                  : tinySeries(d, kExact, 18, num, den);
 }
 
 // atan y for 0 <= y <= 1: two halvings of the angle, then the series.
@@ -281,10 +252,8 @@ FloatResult arctangent(const TiFloat &a, Angle mode) {
     magnitude.neg = false;
     if (d.exp < 0)
         return angleResult(d.neg, atanSmall(toFixed(magnitude)), mode);
-    // atan x = pi/2 - atan(1/x); 1/x below 10^-30 does not count.
-    const Fixed inverse = d.exp < 5 ? divFixed(kOne, toFixed(magnitude))
-                                    : (d.exp > 43 ? 0 : pow10Fixed(43 - d.exp) / d.digits);
-    return angleResult(d.neg, kHalfPi - atanSmall(inverse), mode);
+    // atan x = pi/2 - atan(1/x).
+    return angleResult(d.neg, kHalfPi - atanSmall(inverseOf(magnitude)), mode);
 }
 
 FloatResult arcsine(const TiFloat &a, Angle mode) {
