@@ -846,6 +846,71 @@ text:   db "AB", 0)");
         QCOMPARE(at(*s, 0x9026) & 0x40, 0);
     }
 
+    // The floating-point stack read and written in place (TI's System
+    // Routines: FPST is the top entry, FPS1 the one below it...): with 1, 2, 3
+    // pushed, _CpyTo1FPST gives 3 and _CpyTo2FPS2 gives 1, both left there;
+    // _CpyO1ToFPS1 puts OP1 over the 2; _DeallocFPS1 drops HL entries, after
+    // which _PopRealO6 takes what was FPS1. Asking for an entry the stack does
+    // not hold stops the run. _Min, _Max and _ClrOP1S (the sign bit cleared)
+    // work on OP1 and OP2.
+    void theFloatingPointStackIsReadInPlace() {
+        const auto s = runAsm(R"(
+        bcall(_OP1Set1)
+        bcall(_PushRealO1)
+        bcall(_OP1Set2)
+        bcall(_PushRealO1)
+        bcall(_OP1Set3)
+        bcall(_PushRealO1)
+        bcall(_OP1Set0)
+        bcall(_CpyTo1FPST)
+        ld de, 9000h
+        bcall(_MovFrOP1)
+        bcall(_CpyTo2FPS2)
+        bcall(_OP2ToOP1)
+        ld de, 9009h
+        bcall(_MovFrOP1)
+        bcall(_OP1Set4)
+        bcall(_CpyO1ToFPS1)
+        ld hl, 1
+        bcall(_DeallocFPS1)
+        bcall(_PopRealO6)
+        bcall(_OP6ToOP5)
+        bcall(_OP5ToOP1)
+        ld de, 9012h
+        bcall(_MovFrOP1)
+        bcall(_InvOP1S)
+        bcall(_OP2Set3)
+        bcall(_Min)
+        ld de, 901Bh
+        bcall(_MovFrOP1)
+        bcall(_Max)
+        ld de, 9024h
+        bcall(_MovFrOP1)
+        bcall(_OP1Set4)
+        bcall(_InvOP1S)
+        bcall(_ClrOP1S)
+        ld de, 902Dh
+        bcall(_MovFrOP1)
+        bcall(_CpyTo1FPS1)
+        ret)");
+        const auto stored = [&s](std::uint16_t from) {
+            QByteArray b;
+            for (int i = 0; i < 9; ++i)
+                b += char(at(*s, std::uint16_t(from + i)));
+            return b.toHex(' ');
+        };
+        QCOMPARE(stored(0x9000), QByteArray("00 80 30 00 00 00 00 00 00"));
+        QCOMPARE(stored(0x9009), QByteArray("00 80 10 00 00 00 00 00 00"));
+        QCOMPARE(stored(0x9012), QByteArray("00 80 40 00 00 00 00 00 00"));
+        QCOMPARE(stored(0x901B), QByteArray("80 80 40 00 00 00 00 00 00"));
+        QCOMPARE(stored(0x9024), QByteArray("00 80 30 00 00 00 00 00 00"));
+        QCOMPARE(stored(0x902D), QByteArray("00 80 40 00 00 00 00 00 00"));
+        QVERIFY2(QString::fromStdString(s->stopped()->reason)
+                     .endsWith("for entry 1 below the top of the floating-point stack, which "
+                               "holds 1 entry"),
+                 s->stopped()->reason.c_str());
+    }
+
     // A complex list made with _CreateCList (TI's System Routines: OP1 = the
     // name, HL = the count; 18 bytes an element, the real part then the
     // imaginary, each with type 0Ch) takes 3 + 4i as element 2 with _PutToL

@@ -115,6 +115,17 @@ struct MathCalls {
     template <Unary F> static Result unary(Os &os, Machine &m) {
         return os.store(m, {F(os.opFloat(m, 1)), FloatError::None});
     }
+    // OP1 = the smaller (Min) or larger (Max) of OP1 and OP2.
+    template <int Sign> static Result minMax(Os &os, Machine &m) {
+        if (compare(os.opFloat(m, 2), os.opFloat(m, 1)) == Sign)
+            os.setOp(m, 1, os.opFloat(m, 2));
+        return Result::Done;
+    }
+    // OPn's sign bit cleared: its absolute value.
+    template <int Op> static Result clearSign(Os &, Machine &m) {
+        m.write(ram::op(Op), m.read(ram::op(Op)) & 0x7F);
+        return Result::Done;
+    }
     static Result invOP2S(Os &os, Machine &m) {
         os.setOp(m, 2, negate(os.opFloat(m, 2)));
         return Result::Done;
@@ -300,6 +311,10 @@ struct MathCalls {
         {"_Frac", unary<frac>},
         {"_InvOP1S", unary<negate>},
         {"_InvOP2S", invOP2S},
+        {"_Min", minMax<-1>},
+        {"_Max", minMax<1>},
+        {"_ClrOP1S", clearSign<1>},
+        {"_ClrOP2S", clearSign<2>},
         {"_FPSquare", fpSquare},
         {"_FPRecip", fpRecip},
         {"_SqRoot", sqRoot},

@@ -241,6 +241,10 @@ std::vector<RomCallDoc> written() {
         {"_Trunc", "OP1 = OP1 without its fraction, toward 0 (iPart).", "OP1 = real", "OP1", kAll},
         {"_Frac", "OP1 = the fraction of OP1 (fPart), with OP1's sign.", "OP1 = real", "OP1", kAll},
         {"_InvOP1S", "OP1 = -OP1.", "OP1 = real", "OP1", "AF"},
+        {"_ClrOP1S", "Clears OP1's sign bit: OP1 = |OP1|.", "OP1 = real", "OP1", "AF"},
+        {"_ClrOP2S", "Clears OP2's sign bit: OP2 = |OP2|.", "OP2 = real", "OP2", "AF"},
+        {"_Min", "OP1 = the smaller of OP1 and OP2.", "OP1, OP2 = reals", "OP1", kAll},
+        {"_Max", "OP1 = the larger of OP1 and OP2.", "OP1, OP2 = reals", "OP1", kAll},
         {"_InvOP2S", "OP2 = -OP2.", "OP2 = real", "OP2", "AF"},
         {"_CpOP1OP2", "Compares OP1 with OP2 as reals.", "OP1, OP2 = reals",
          "Z set when equal; carry set when OP1 < OP2", kAll},
@@ -282,6 +286,20 @@ std::vector<RomCallDoc> written() {
         {"_MovFrOP1", "Copies the 9 bytes of OP1 to DE.", "DE = target", "DE += 9", "BC, HL"},
         {"_MemSet", "Fills BC bytes from HL with A.", "HL = start; BC = count; A = byte", "", kAll},
         {"_MemClear", "Fills BC bytes from HL with 0.", "HL = start; BC = count", "", kAll},
+        {"_CpyO1ToFPST",
+         "Copies OP1 over the top entry of the floating-point stack (FPST); the runner stops "
+         "the run when the stack is empty.",
+         "OP1; FPS", "FPST = OP1", "BC, DE, HL"},
+        {"_CpyO1ToFPS1",
+         "Copies OP1 over the entry below the top of the floating-point stack (FPS1); the "
+         "runner stops the run when the stack holds fewer than 2 entries.",
+         "OP1; FPS", "FPS1 = OP1", "BC, DE, HL"},
+        {"_DeallocFPS",
+         "Takes HL entries off the floating-point stack (FPS moves down 9 * HL bytes); the "
+         "runner stops the run when the stack holds fewer.",
+         "HL = entries", "FPS", kAll},
+        {"_DeallocFPS1", "Takes HL entries off the floating-point stack, as _DeallocFPS.",
+         "HL = entries", "FPS", kAll},
         {"_AllocFPS",
          "Adds HL entries of 9 bytes to the floating-point stack; ERR:MEMORY when they "
          "do not fit.",
@@ -436,6 +454,17 @@ void addFamilies(std::vector<RomCallDoc> &docs) {
             docs.push_back(
                 {n, "Pops the floating-point stack's top 9 bytes into " + op(n.back()) + ".", "FPS",
                  op(n.back()) + "; FPS shrinks by 9", kAll});
+        else if (n.size() == 11 && n.compare(0, 6, "_CpyTo") == 0 && n.compare(7, 3, "FPS") == 0) {
+            const std::string entry =
+                n.back() == 'T' ? std::string("the top entry (FPST)")
+                                : std::string("entry FPS") + n.back() + " (" + n.back() +
+                                      (n.back() == '1' ? " entry" : " entries") + " below the top)";
+            docs.push_back({n,
+                            "Copies " + entry + " of the floating-point stack to " + op(n[6]) +
+                                ", leaving the stack as it was; the runner stops the run when "
+                                "the stack holds fewer entries.",
+                            "FPS", op(n[6]), "BC, DE, HL"});
+        }
     }
 }
 
