@@ -700,6 +700,16 @@ minus25: db 80h, 80h, 25h, 0, 0, 0, 0, 0, 0)");
         QVERIFY2(QString::fromStdString(right->stopped()->reason)
                      .startsWith("the calculator stops the program with ERR:DOMAIN in _Tan"),
                  right->stopped()->reason.c_str());
+        // A complex number (type 0Ch) is not taken for its real part.
+        const auto complex = runAsm(R"(
+        bcall(_OP1Set1)
+        ld a, 0Ch
+        ld (8478h), a
+        bcall(_Cos)
+        ret)");
+        QVERIFY2(QString::fromStdString(complex->stopped()->reason)
+                     .contains("_Cos at 9D9Dh with OP1 of type 0Ch (a complex number)"),
+                 complex->stopped()->reason.c_str());
     }
 
     // The hyperbolic calls take no angle mode (TI-83 Plus guidebook; the

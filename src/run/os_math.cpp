@@ -138,7 +138,21 @@ struct MathCalls {
     }
     static Result sqRoot(Os &os, Machine &m) { return os.store(m, sqroot(os.opFloat(m, 1))); }
     // OP1 = f(OP1), or the calculator's error (ERR:DOMAIN for ln 0).
+    // The functions of OP1 below compute real numbers only: a complex number
+    // (or anything else) there stops the run rather than giving the function
+    // of its real part.
+    static bool realInOP1(Os &os, Machine &m) {
+        const std::uint8_t type = m.read(ram::op1) & 0x1F;
+        if (type == 0)
+            return true;
+        m.stop("the program called " + os.m_callName + " at " + hex4(os.m_callFrom) +
+               " with OP1 of type " + hex2(type) + (type == 0x0C ? " (a complex number)" : "") +
+               "; this runner computes it for real numbers only");
+        return false;
+    }
     template <FloatResult (*F)(const TiFloat &)> static Result fromOP1(Os &os, Machine &m) {
+        if (!realInOP1(os, m))
+            return Result::Wait;
         return os.store(m, F(os.opFloat(m, 1)));
     }
     // OP1 = OP1 f N.
@@ -151,14 +165,20 @@ struct MathCalls {
         return m.flag(flags::trigFlags, flags::trigDeg) ? Angle::Degrees : Angle::Radians;
     }
     template <FloatResult (*F)(const TiFloat &, Angle)> static Result inMode(Os &os, Machine &m) {
+        if (!realInOP1(os, m))
+            return Result::Wait;
         return os.store(m, F(os.opFloat(m, 1), angleMode(m)));
     }
     template <FloatResult (*F)(const TiFloat &, Angle)>
     static Result inRadians(Os &os, Machine &m) {
+        if (!realInOP1(os, m))
+            return Result::Wait;
         return os.store(m, F(os.opFloat(m, 1), Angle::Radians));
     }
     // OP1 = sin, OP2 = cos of OP1 in radians.
     static Result sinCosRad(Os &os, Machine &m) {
+        if (!realInOP1(os, m))
+            return Result::Wait;
         const TiFloat x = os.opFloat(m, 1);
         os.setOp(m, 2, cosine(x, Angle::Radians).value);
         return os.store(m, sine(x, Angle::Radians));
