@@ -584,10 +584,10 @@ hundred: db 0, 86h, 40h, 01h, 40h, 0, 0, 0, 0
     }
 
     // Logarithms and powers (TI's System Routines: _LnX, _LogX, _EToX and
-    // _TenX take OP1 and leave the result in OP1, rounded to the 14 digits
-    // the calculator keeps): ln 2 = .69314718055995, e^1 = 2.7182818284590,
-    // log 1000 is exactly 3, 10^-2.5 = 3.1622776601684E-3. ln of 0 is the
-    // calculator's domain error, e^231 (past 9.9999999999999E99) an overflow.
+    // _TenX take OP1, _YToX OP1 to the power OP2, and leave the result in OP1, rounded to the 14
+    // digits the calculator keeps): ln 2 = .69314718055995, e^1 = 2.7182818284590, log 1000 is
+    // exactly 3, 10^-2.5 = 3.1622776601684E-3. ln of 0 is the calculator's domain error, e^231
+    // (past 9.9999999999999E99) an overflow.
     void logarithmsAndPowersAsTheCalculatorRoundsThem() {
         const auto s = runAsm(R"(
         bcall(_OP1Set2)
@@ -608,6 +608,13 @@ hundred: db 0, 86h, 40h, 01h, 40h, 0, 0, 0, 0
         bcall(_TenX)
         ld de, 9030h
         bcall(_MovFrOP1)
+        ld a, 2
+        bcall(_SetXXOP1)
+        ld a, 10
+        bcall(_SetXXOP2)
+        bcall(_YToX)
+        ld de, 9040h
+        bcall(_MovFrOP1)
         ret
 thousand: db 0, 83h, 10h, 0, 0, 0, 0, 0, 0
 minus25: db 80h, 80h, 25h, 0, 0, 0, 0, 0, 0)");
@@ -623,6 +630,7 @@ minus25: db 80h, 80h, 25h, 0, 0, 0, 0, 0, 0)");
         QCOMPARE(stored(0x9010), QByteArray("00 80 27 18 28 18 28 45 90"));
         QCOMPARE(stored(0x9020), QByteArray("00 80 30 00 00 00 00 00 00"));
         QCOMPARE(stored(0x9030), QByteArray("00 7d 31 62 27 76 60 16 84"));
+        QCOMPARE(stored(0x9040), QByteArray("00 83 10 24 00 00 00 00 00")); // 2^10
         const auto lnZero = runAsm(R"(
         bcall(_OP1Set0)
         bcall(_LnX)

@@ -145,6 +145,33 @@ private slots:
         QCOMPARE(compare(TiFloat{0x80, 0x85, 0x01, 0x23}, num(0)), 0);
     }
 
+    // Powers (TI's System Routines, _YToX: OP1 = OP1 ^ OP2), rounded once
+    // (values from a 40-digit reference): 15^12 = 129746337890625 ties at
+    // its 15th digit and rounds up, as only an exact whole power can show;
+    // 1.005^360 = 6.0225752122632; a base 1E-13 from 1 keeps its digits
+    // through an exponent of 1E15 (e^100 = 2.6881171418027E43), and one
+    // 1E-7 from 1 through 1E9 (2.6881037012649E43); (-2)^3 = -8, and -1 to
+    // an odd power of 14 digits is -1; 1 to any power is 1.
+    // 0^0, 0 to a negative power and a negative base to a power that is not
+    // whole are the calculator's errors (the last NONREAL ANS in Real mode).
+    void powersAsTheCalculatorRoundsThem() {
+        QCOMPARE(bytes(ok(power(num(15), num(12)))), "00 8E 12 97 46 33 78 90 63");
+        QCOMPARE(bytes(ok(power(num(1.005), num(360)))), "00 80 60 22 57 52 12 26 32");
+        QCOMPARE(bytes(ok(power(num(1.0000000000001), num(1e15)))), "00 AB 26 88 11 71 41 80 27");
+        QCOMPARE(bytes(ok(power(num(-2), num(3)))), "80 80 80 00 00 00 00 00 00");
+        QCOMPARE(bytes(ok(power(num(0.5), num(-10)))), "00 83 10 24 00 00 00 00 00");
+        QCOMPARE(bytes(ok(power(num(1.0000001), num(1e9)))), "00 AB 26 88 10 37 01 26 49");
+        QCOMPARE(bytes(ok(power(num(-1), num(12345678901233)))), "80 80 10 00 00 00 00 00 00");
+        const FloatResult one = power(num(1), num(1e99));
+        QCOMPARE(one.error, FloatError::None);
+        QCOMPARE(bytes(one.value), "00 80 10 00 00 00 00 00 00");
+        QCOMPARE(power(num(10), num(100)).error, FloatError::Overflow);
+        QCOMPARE(power(num(0), num(0)).error, FloatError::Domain);
+        QCOMPARE(power(num(0), num(-2)).error, FloatError::DivideByZero);
+        QCOMPARE(power(num(-8), num(0.33333333333333)).error, FloatError::NonReal);
+        QCOMPARE(power(num(-2), num(1.5)).error, FloatError::NonReal);
+    }
+
     // Trigonometry rounded once from some 30 exact places (TI's System
     // Routines: _Sin, _Cos and _Tan take the angle in the OS's mode, the arcs
     // give theirs in it). sin 1 = .84147098480790; sin 30 degrees is .5 and

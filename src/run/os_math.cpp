@@ -141,14 +141,21 @@ struct MathCalls {
     // The functions of OP1 below compute real numbers only: a complex number
     // (or anything else) there stops the run rather than giving the function
     // of its real part.
-    static bool realInOP1(Os &os, Machine &m) {
-        const std::uint8_t type = m.read(ram::op1) & 0x1F;
+    static bool realInOP1(Os &os, Machine &m, int op = 1) {
+        const std::uint8_t type = m.read(ram::op(op)) & 0x1F;
         if (type == 0)
             return true;
-        m.stop("the program called " + os.m_callName + " at " + hex4(os.m_callFrom) +
-               " with OP1 of type " + hex2(type) + (type == 0x0C ? " (a complex number)" : "") +
+        m.stop("the program called " + os.m_callName + " at " + hex4(os.m_callFrom) + " with OP" +
+               std::to_string(op) + " of type " + hex2(type) +
+               (type == 0x0C ? " (a complex number)" : "") +
                "; this runner computes it for real numbers only");
         return false;
+    }
+    // OP1 = OP1 ^ OP2 (y to the x).
+    static Result yToX(Os &os, Machine &m) {
+        if (!realInOP1(os, m) || !realInOP1(os, m, 2))
+            return Result::Wait;
+        return os.store(m, power(os.opFloat(m, 1), os.opFloat(m, 2)));
     }
     template <FloatResult (*F)(const TiFloat &)> static Result fromOP1(Os &os, Machine &m) {
         if (!realInOP1(os, m))
@@ -342,6 +349,7 @@ struct MathCalls {
         {"_LogX", fromOP1<logx>},
         {"_EToX", fromOP1<etox>},
         {"_TenX", fromOP1<tenx>},
+        {"_YToX", yToX},
         {"_Sin", inMode<sine>},
         {"_Cos", inMode<cosine>},
         {"_Tan", inMode<tangent>},

@@ -230,6 +230,11 @@ std::vector<RomCallDoc> written() {
          "AF, BC, DE, HL, OP1-OP3"},
         {"_AbsO1O2Cp", "Compares |OP1| with |OP2|.", "OP1, OP2 = reals",
          "Z set when equal; carry set when |OP1| < |OP2|", kAll},
+        {"_YToX",
+         "OP1 = OP1 to the power OP2; ERR:DOMAIN for 0^0, ERR:DIVIDE BY 0 for 0 to a negative "
+         "power, ERR:NONREAL ANS for a negative number to a power that is not whole, "
+         "ERR:OVERFLOW past 1E100.",
+         "OP1 = base; OP2 = exponent", "OP1 = power", "AF, BC, DE, HL, OP1-OP6"},
         {"_Plus1", "OP1 = OP1 + 1.", "OP1 = real", "OP1", "AF, BC, DE, HL, OP2"},
         {"_Minus1", "OP1 = OP1 - 1.", "OP1 = real", "OP1", "AF, BC, DE, HL, OP2"},
         {"_Times2", "OP1 = OP1 * 2.", "OP1 = real", "OP1", "AF, BC, DE, HL, OP2"},

@@ -50,6 +50,9 @@ FloatResult lnx(const TiFloat &a);
 FloatResult logx(const TiFloat &a);
 FloatResult etox(const TiFloat &a);
 FloatResult tenx(const TiFloat &a);
+// base ^ exponent: 0^0 gives Domain, 0 to a negative power DivideByZero, a
+// negative base with an exponent that is not whole NonReal (Real mode).
+FloatResult power(const TiFloat &base, const TiFloat &exponent);
 // The angle mode: the OS's trigDeg flag (bit 2 of IY+0) set for degrees.
 enum class Angle { Radians, Degrees };
 // Trigonometry, rounded to 14 digits from about 30 places, the angle (or the

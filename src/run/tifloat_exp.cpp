@@ -6,11 +6,14 @@
 // 10^x = e^(f ln 10) * 10^n with n the whole part of x and f the rest;
 // ln x = e ln 10 + ln m for x = m * 10^e, with m in [1/sqrt 10, sqrt 10) and
 // ln m = 2 atanh((m - 1) / (m + 1)) (a series in odd powers that converges
-// fast there); log x = e + ln m / ln 10.
+// fast there); log x = e + ln m / ln 10. y^x = e^(x ln |y|), the product
+// x ln |y| taken exactly from x's 14 digits and ln |y|'s first 24; a whole
+// power whose digits fit in 128 bits is multiplied out exactly instead.
 
 #include "run/tifloat_fixed.h"
 
 #include <cstdint>
+#include <optional>
 #include <utility>
 
 namespace run {
@@ -27,7 +30,116 @@ FloatResult scaled(Fixed r, Fixed n) {
     return fromScaled(false, Wide(expSeries(r)), int(n) - kPlaces);
 }
 
+// |ln y| for y > 0 as digits * 10^power with at most 24 digits (30 places,
+// cut to the first 24 where it is larger), and whether it is negative.
+struct Logarithm {
+    Wide digits;
+    int power;
+    bool neg;
+};
+
+Logarithm lnMagnitude(const Decoded &y) {
+    const auto [e, lnm] = lnParts(y);
+    const Fixed l = e * kLn10 + lnm;
+    Logarithm r{Wide(absolute(l)), -kPlaces, l < 0};
+    while (r.digits >= Wide(pow10Fixed(24))) {
+        r.digits /= 10;
+        ++r.power;
+    }
+    return r;
+}
+
+// |y|^n for a whole n other than 0, exactly when its digits fit in 128
+// bits (37 digits for a negative n, whose reciprocal is then divided out
+// with a sticky last digit), so a result with an exact tie, 15^12 =
+// 129746337890625, rounds as it should; none when they do not fit.
+std::optional<FloatResult> exactPower(const Decoded &y, std::int64_t n) {
+    std::int64_t digits = y.digits;
+    int scale = y.exp - 13;
+    while (digits % 10 == 0) {
+        digits /= 10;
+        ++scale;
+    }
+    const std::int64_t count = n < 0 ? -n : n;
+    // Far outside the range (the general way says which end), or 1 and 10^k.
+    if (digits == 1 || (scale != 0 && count > 1000))
+        return std::nullopt;
+    const Wide limit = n < 0 ? Wide(pow10Fixed(37)) : ~Wide(0);
+    Wide acc = 1;
+    for (std::int64_t i = 0; i < count; ++i) { // digits >= 2: at most 127 rounds
+        if (acc > limit / Wide(digits))
+            return std::nullopt;
+        acc *= Wide(digits);
+    }
+    const int places = int(scale * count);
+    if (n > 0)
+        return fromScaled(false, acc, places);
+    Wide q = 0, rest = 1;
+    int shift = 0;
+    while (q < Wide(pow10Fixed(18))) {
+        rest *= 10;
+        q = q * 10 + rest / acc;
+        rest %= acc;
+        ++shift;
+    }
+    if (rest != 0)
+        q = q * 10 + 1, ++shift;
+    return fromScaled(false, q, -shift - places);
+}
+
 } // namespace
+
+FloatResult power(const TiFloat &base, const TiFloat &exponent) {
+    const Decoded y = decodeFloat(base), x = decodeFloat(exponent);
+    if (y.digits == 0) {
+        if (x.digits == 0)
+            return {base, FloatError::Domain};
+        return x.neg ? FloatResult{base, FloatError::DivideByZero} : fromScaled(false, 0, 0);
+    }
+    if (x.digits == 0)
+        return fromScaled(false, 1, 0);
+    // A negative base takes a whole exponent only; an odd one keeps the sign.
+    bool negative = false;
+    if (y.neg) {
+        const int s = x.exp - 13; // x = digits * 10^s
+        if (s < 0 && (s < -13 || x.digits % std::int64_t(pow10Fixed(-s)) != 0))
+            return {base, FloatError::NonReal};
+        negative = s == 0 ? x.digits % 2 != 0 : (s < 0 && x.digits / pow10Fixed(-s) % 2 != 0);
+    }
+    Decoded magnitude = y;
+    magnitude.neg = false;
+    const int s = x.exp - 13;
+    if (s >= -13 && s <= 4 && (s >= 0 || x.digits % std::int64_t(pow10Fixed(-s)) == 0)) {
+        const std::int64_t n =
+            std::int64_t(s >= 0 ? x.digits * pow10Fixed(s) : x.digits / pow10Fixed(-s));
+        if (std::optional<FloatResult> exact = exactPower(magnitude, x.neg ? -n : n)) {
+            if (negative && exact->error == FloatError::None)
+                exact->value = negate(exact->value);
+            return *exact;
+        }
+    }
+    const Logarithm l = lnMagnitude(magnitude);
+    if (l.digits == 0) // |y| = 1
+        return {negative ? negate(fromInt(1)) : fromInt(1), FloatError::None};
+    // t = x ln |y| = product * 10^places.
+    const Wide product = Wide(x.digits) * l.digits;
+    const bool tNegative = x.neg != l.neg;
+    int places = x.exp - 13 + l.power;
+    int size = 0; // the power of ten of t's first digit, less places
+    for (Wide p = product; p >= 10; p /= 10)
+        ++size;
+    if (size + places >= 3) // |t| >= 1000: beyond the numbers' range either way
+        return tNegative ? fromScaled(false, 0, 0) : FloatResult{base, FloatError::Overflow};
+    const int shift = places + kPlaces;
+    const Fixed t = shift >= 0 ? Fixed(product) * pow10Fixed(shift)
+                               : (shift < -38 ? 0 : Fixed(product / Wide(pow10Fixed(-shift))));
+    const Fixed signedT = tNegative ? -t : t;
+    const Fixed n = (signedT + (signedT < 0 ? -kLn10 : kLn10) / 2) / kLn10;
+    FloatResult r = scaled(signedT - n * kLn10, n);
+    if (negative && r.error == FloatError::None)
+        r.value = negate(r.value);
+    return r;
+}
 
 FloatResult lnx(const TiFloat &a) {
     const Decoded d = decodeFloat(a);
