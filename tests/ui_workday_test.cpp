@@ -530,9 +530,9 @@ private slots:
     void theReadmeAndTheManualPageListEveryKey() {
         const QString source = qEnvironmentVariable("QUORVIN_SOURCE_DIR");
         const QString readme = QString::fromUtf8(readBytes(source + "/README.md"));
-        const qsizetype keys = readme.indexOf("\n## Keys\n");
-        QVERIFY(keys >= 0);
-        const QString readmeKeys = readme.mid(keys, readme.indexOf("\n## ", keys + 5) - keys);
+        const qsizetype keysAt = readme.indexOf("\n## Keys\n");
+        QVERIFY(keysAt >= 0);
+        const QString readmeKeys = readme.mid(keysAt, readme.indexOf("\n## ", keysAt + 5) - keysAt);
         QString man = QString::fromUtf8(readBytes(source + "/packaging/quorvin.1"));
         const qsizetype section = man.indexOf(".SH KEYS");
         QVERIFY(section >= 0);
