@@ -36,9 +36,12 @@ QString shown(const TiFloat &f) {
     return screen(formatReal(f, 16));
 }
 
-TiFloat ok(const FloatResult &r) {
+// The value of a computation that must not fail; an error fails the test
+// (an error's value is its input, which a check could take for the answer).
+TiFloat ok(const FloatResult &r, const char *file = __builtin_FILE(),
+           int line = __builtin_LINE()) {
     if (r.error != FloatError::None)
-        qWarning("unexpected error %d", int(r.error));
+        QTest::qFail(qPrintable(QString("unexpected error %1").arg(int(r.error))), file, line);
     return r.value;
 }
 
