@@ -137,6 +137,9 @@ struct PassState {
     std::uint64_t m_asciiMapped = 0;                 // characters mapped
     std::int64_t m_page = -1; // Brass's .page being written, -1 before the first
     size_t m_pageStart = 0;   // the bytes placed before it
+    // The .page statements that fill, besides the rest of the page before,
+    // whole pages defined and skipped: their bytes are no page's overflow.
+    std::set<size_t> m_pagesSkipped;
     std::string m_declaring;         // the Brass .struct being read
     std::int64_t m_relocation = 0;   // .relocate: labels' offset
     std::int64_t m_emptyFill = 0xFF; // .binaryfill: the bytes .block and .align skip
@@ -162,9 +165,11 @@ struct PassState {
 class Assembler : public StatementSink, private PassState {
 public:
     // `cancel`, set from another thread, stops the passes after the first
-    // at their next statement, leaving a partial result.
-    explicit Assembler(Diagnostics &diagnostics, const std::atomic<bool> *cancel = nullptr)
-        : m_diag(diagnostics), m_cancel(cancel) {}
+    // at their next statement, leaving a partial result. `brass`: the
+    // program is known to be Brass's from its first line.
+    explicit Assembler(Diagnostics &diagnostics, const std::atomic<bool> *cancel = nullptr,
+                       bool brass = false)
+        : m_brass(brass), m_diag(diagnostics), m_cancel(cancel) {}
 
     Result statement(const std::vector<Token> &tokens, bool columnOne, const Origin &at) override;
     std::optional<std::int64_t> constant(const std::string &name) const override;
@@ -183,7 +188,17 @@ public:
         m_commented = false;
     }
 
-    void brassForm() override { m_brass = true; }
+    void brassForm() override {
+        noteBrass();
+        m_brass = true;
+    }
+    bool brass() const override { return m_brass; }
+    void readAsClassic() override { m_readAsClassic = m_readAsClassic || !m_brass; }
+    // The first pass learnt only on the way that the program is Brass's,
+    // after lines it read otherwise than Brass reads them (an error said,
+    // a value computed in the other order): it is to be read again, the
+    // dialect known from its first line.
+    bool readAgainAsBrass() const { return m_brass && m_readAsClassic; }
     void variableForm(const VariableForm &form) override { m_variable = form; }
 
     // The passes after the first, then the result.
@@ -330,6 +345,10 @@ private:
     std::vector<Variable> m_variables;       // every .var, from pass 1
     std::map<size_t, std::int64_t> m_varPlaced; // .var statement -> its address
     bool m_brass = false;                    // Brass's operator order
+    bool m_readAsClassic = false;            // pass 1 read a line otherwise than Brass reads it
+    // The program turns out Brass's here: the errors pass 1 said before may
+    // be the other dialects' reading of its lines.
+    void noteBrass() { m_readAsClassic = m_readAsClassic || (!m_brass && !m_diag.errors.empty()); }
 
     Diagnostics &m_diag;
     const std::atomic<bool> *m_cancel;

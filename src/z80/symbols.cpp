@@ -261,7 +261,11 @@ std::optional<std::int64_t> Assembler::late(const std::string &lowerName,
     m_positional = false;
     ++m_atEndDepth;
     Late computed;
-    if (const ExprPtr e = parseExpression(text, 0, text.size(), &computed.why))
+    bool regroups = false;
+    const ExprPtr e = parseExpression(text, 0, text.size(), &computed.why, m_brass, &regroups);
+    if (regroups && m_pass == 1)
+        readAsClassic();
+    if (e)
         computed.value = evaluate(
             *e, [this](const Expr &x, std::string *w) { return resolve(x, w); }, &computed.why);
     --m_atEndDepth;
