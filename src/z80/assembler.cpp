@@ -147,8 +147,7 @@ std::optional<std::int64_t> Assembler::value(const std::vector<Token> &t, size_t
     m_valueSpan = spanOf(t, begin, end);
     bool regroups = false;
     const ExprPtr e = parseExpression(t, begin, end, &why, m_brass, &regroups);
-    if (regroups && m_pass == 1)
-        readAsClassic();
+    m_regrouped = m_regrouped || (regroups && m_pass == 1);
     if (!e) {
         error(why.empty() ? "a value is missing" : why, true, m_valueSpan);
         return std::nullopt;
@@ -185,13 +184,17 @@ Assembler::Result Assembler::statement(const std::vector<Token> &tokens, bool co
     const size_t before = m_out.size();
     const size_t placedBefore = m_placed;
     m_code = false;
+    m_regrouped = m_valuesOnly = false;
     if (m_brass) {
         run(*m_record);
+        // A directive's pass-1 result may stand (a .var's size).
+        regroupedUsed(m_regrouped && !m_code && !m_valuesOnly);
     } else { // a form only Brass reads may be on this line
         const bool errorsBefore = !m_diag.errors.empty();
         run(*m_record);
         m_readAsClassic = m_readAsClassic || (m_brass && errorsBefore);
     }
+    m_pcRegrouped = m_pcRegrouped || (m_regrouped && !m_code && !m_valuesOnly && m_pc != m_start);
     if (m_out.size() > before)
         m_lastWriting = m_index;
     // An application begins at 4000h with its header's length field (TI's

@@ -156,6 +156,13 @@ struct PassState {
     bool m_code = false;       // the statement is an instruction
     bool m_ended = false;      // the statement is a .end
     bool m_positional = false; // the value computed depends on the statement ('$', '_')
+    // Pass 1: the statement uses a value computed in the other dialects'
+    // order where Brass's groups its operators otherwise (2+3*4), or one
+    // made of such a value. Its values only give bytes or a name (data, an
+    // equate): its size and what pass 1 keeps of it do not depend on them.
+    bool m_regrouped = false;
+    bool m_valuesOnly = false;
+    bool m_pcRegrouped = false; // pass 1: the address was moved by such a value
     Span m_nameSpan;           // the statement's label or equate name
     Span m_valueSpan;          // the value computed last
     Span m_whySpan;            // the name a value's failure is about
@@ -194,6 +201,10 @@ public:
     }
     bool brass() const override { return m_brass; }
     void readAsClassic() override { m_readAsClassic = m_readAsClassic || !m_brass; }
+    // A value computed in the other dialects' order is used where it stays
+    // as pass 1 gave it (an #if, a directive's size): its program, if
+    // Brass's, is to be read again.
+    void regroupedUsed(bool regrouped) const { m_readAsClassic = m_readAsClassic || regrouped; }
     // The first pass learnt only on the way that the program is Brass's,
     // after lines it read otherwise than Brass reads them (an error said,
     // a value computed in the other order): it is to be read again, the
@@ -225,6 +236,7 @@ private:
         size_t definition = SIZE_MAX; // in m_definitions
         std::int64_t placed = -1;     // a label: the program's bytes before it
         std::int64_t brassPage = 0;   // Brass's .page in force where it is defined
+        bool regrouped = false;       // pass 1 computed it in the other dialects' order
     };
     struct Added {                        // an instruction added by .addinstr
         bool operand = false;             // takes one value
@@ -345,7 +357,9 @@ private:
     std::vector<Variable> m_variables;       // every .var, from pass 1
     std::map<size_t, std::int64_t> m_varPlaced; // .var statement -> its address
     bool m_brass = false;                    // Brass's operator order
-    bool m_readAsClassic = false;            // pass 1 read a line otherwise than Brass reads it
+    // Pass 1 read a line otherwise than Brass reads it (constant() and
+    // valueSoFar() note the values they give of such lines).
+    mutable bool m_readAsClassic = false;
     // The program turns out Brass's here: the errors pass 1 said before may
     // be the other dialects' reading of its lines.
     void noteBrass() { m_readAsClassic = m_readAsClassic || (!m_brass && !m_diag.errors.empty()); }
