@@ -4,8 +4,10 @@
 // far) and records each statement; later passes go over the record with
 // every symbol known, until no address or equate changes; the last one
 // writes the bytes and judges every value. Values are 32-bit, computed left
-// to right; symbols match in any letter case; Brass's modules scope names
-// that start with '_' (or all, after .local).
+// to right (in Brass's order in a Brass program, from its first line: the
+// source is read once more when pass 1 learns the dialect only after lines
+// it read otherwise); symbols match in any letter case; Brass's modules
+// scope names that start with '_' (or all, after .local).
 
 #include "diagnostics.h"
 #include "model.h"
