@@ -192,6 +192,10 @@ private slots:
                  QByteArray("0203"));
         QCOMPARE(source(" .org 0\n    Text\n .db 1\n .dw Text\n.binarymode ti8x\n").hex,
                  QByteArray("010000"));
+        // ":here", the page of a label (an error to the other dialects).
+        const Built page = source(" .org 0\n .db :here\nhere:\n.binarymode ti8x\n");
+        QCOMPARE(page.messages, QStringList());
+        QCOMPARE(page.hex, QByteArray("00"));
 
         // An error of its own before the first Brass form, in the main file
         // or in an include that the form comes after.
