@@ -39,7 +39,8 @@ struct Debugged {
     std::uint16_t pc() { return m().reg(run::Reg::PC); }
 };
 
-std::unique_ptr<Debugged> debug(const std::string &body, run::HistoryLimits limits = {}) {
+std::unique_ptr<Debugged> debug(const std::string &body, run::HistoryLimits limits = {},
+                                run::Model model = run::Model::Ti83Plus) {
     auto d = std::make_unique<Debugged>();
     z80::MemoryReader reader;
     reader.files["/p/main.z80"] =
@@ -50,7 +51,7 @@ std::unique_ptr<Debugged> debug(const std::string &body, run::HistoryLimits limi
     run::Program program;
     program.name = "TEST";
     program.code = d->a.bytes;
-    d->session = std::make_unique<run::Session>(program);
+    d->session = std::make_unique<run::Session>(program, run::RomNames{}, model);
     d->debugger = std::make_unique<run::Debugger>(*d->session, program.code.size(), limits);
     return d;
 }
@@ -330,6 +331,36 @@ more:   ld a, 0FEh
         for (int i = 0; i < 3; ++i)
             d->debugger->stepBack();
         QCOMPARE(d->m().reg(run::Reg::HL), hl);
+    }
+
+    // Snapshots share the RAM a program left unchanged: on the TI-84 Plus,
+    // whose 128 KB whole would fill the budget with a quarter of the span,
+    // the whole span is kept, and the earliest moment comes back as it was.
+    void theHistoryKeepsItsSpanOnTheTi84PlusWithinItsMemory() {
+        run::HistoryLimits limits;
+        limits.span = 2 * kSecond;
+        limits.bytes = std::size_t(8) << 20;
+        auto d = debug("loop: inc hl\n ld (9000h), hl\n push hl\n pop hl\n jr loop\n", limits,
+                       run::Model::Ti84Plus);
+        run::Debugger &g = *d->debugger;
+        const std::uint64_t start = fingerprint(d->m());
+        g.run(limits.span - limits.every);
+        QVERIFY(g.historyBytes() <= limits.bytes);
+        QVERIFY2(g.snapshots() >= limits.span / limits.every - 1,
+                 qPrintable(QString::number(g.snapshots())));
+        QVERIFY(is(g.stepBackToBreakpoint(), run::Pause::Why::NoHistory));
+        QCOMPARE(g.position(), std::uint64_t(0));
+        QCOMPARE(fingerprint(d->m()), start);
+        // Run on past the span: the oldest snapshots go, giving back only
+        // the memory they held alone, and the span stays whole.
+        g.run(2 * limits.span);
+        const std::size_t steady = g.historyBytes(); // a span of the same loop
+        g.run(3 * limits.span);
+        QVERIFY2(g.historyBytes() <= steady + steady / 20,
+                 qPrintable(QString("%1 then %2").arg(steady).arg(g.historyBytes())));
+        QVERIFY(g.historyBytes() >= g.snapshots() * sizeof(run::MachineState));
+        QVERIFY2(g.snapshots() >= limits.span / limits.every - 1,
+                 qPrintable(QString::number(g.snapshots())));
     }
 
     // A watched byte stops the run after the instruction that writes it,

@@ -22,6 +22,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
+#include <QTimer>
 
 #include <cmath>
 
@@ -39,6 +40,46 @@ class EditorTest : public QObject, public WindowFixture {
     int marks(int line) { return int(window->Text1->markersAtLine(line)); }
     void key(int k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
         QTest::keyClick(window->windowHandle(), Qt::Key(k), mods);
+    }
+    // What is wrong with the access letters of the menu a right click at
+    // `x` on the first line opens, and of its submenus: an item without
+    // one, or a letter two items share (pressed, it only moves between them).
+    QStringList accessLetterFaults(int x, QStringList *names) {
+        QsciScintilla *e = window->Text1;
+        const int y = e->textHeight(0) / 2;
+        QStringList faults;
+        bool shown = false;
+        QTimer::singleShot(0, [&] {
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            if (!menu)
+                return;
+            shown = true;
+            for (QAction *a : menu->actions())
+                *names << a->objectName();
+            walkLetters(menu, &faults);
+            menu->close();
+        });
+        emit e->customContextMenuRequested(e->viewport()->mapTo(e, QPoint(x, y)));
+        if (!shown)
+            faults << "no menu was shown";
+        return faults;
+    }
+    static void walkLetters(QMenu *menu, QStringList *faults) {
+        QHash<QString, QString> taken;
+        for (QAction *a : menu->actions()) {
+            if (a->isSeparator() || !a->isVisible())
+                continue;
+            const QString letter = QKeySequence::mnemonic(a->text()).toString();
+            if (letter.isEmpty())
+                *faults << a->text() + " has no access letter";
+            else if (taken.contains(letter))
+                *faults << letter + ": " + taken[letter] + " and " + a->text();
+            taken.insert(letter, a->text());
+            if (a->menu())
+                walkLetters(a->menu(), faults);
+        }
+        if (menu->actions().size() < 2)
+            *faults << menu->title() + " is nearly empty";
     }
 
 private slots:
@@ -200,6 +241,28 @@ private slots:
         key(Qt::Key_T, Qt::ControlModifier); // swaps with the line above
         key(Qt::Key_D, Qt::ControlModifier); // duplicates the line
         QCOMPARE(text(), QByteArray("ret\nld a,1\nld a,1\n"));
+    }
+
+    // Each item of the editor's context menu, of its submenus and of the
+    // breakpoint margin's menu answers a letter of its own.
+    void everyMenuItemHasItsOwnAccessLetter() {
+        Form1 &w = makeWindow();
+        w.show();
+        QVERIFY(waitActive(&w));
+        QVERIFY(openSource("Source/k.z80", "ld a,1\nret\n"));
+        QsciScintilla *e = w.Text1;
+        const int text = e->marginWidth(0) + e->marginWidth(1) + e->marginWidth(2) + 20;
+        QStringList names;
+        QStringList faults = accessLetterFaults(text, &names);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join("; ")));
+        QVERIFY(names.contains("goToLine"));
+        e->setCursorPosition(0, 0);
+        w.findChild<QAction *>("toggleBreakpoint")->trigger();
+        names.clear();
+        const int margin = e->marginWidth(0) + e->marginWidth(1) + e->marginWidth(2) / 2;
+        faults = accessLetterFaults(margin, &names);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join("; ")));
+        QVERIFY(names.contains("breakpointEnabled"));
     }
 
     void goToLineAndIndentation() {

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QWindow>
 
 class Form2Test : public QObject, public WindowFixture {
     Q_OBJECT
@@ -44,6 +45,23 @@ private slots:
         QTest::keyClicks(dialog->focusWidget(), "/x");
         QTest::keyClick(dialog->focusWidget(), Qt::Key_Return);
         QCOMPARE(stored(), QByteArray("/x\r\n/opt/emu\r\n")); // typed over the old path
+    }
+
+    // The window manager is told what the dialog is: a tool window, whose
+    // title bar carries only a close box, owned by no other window, so that
+    // the main window can still come in front of it.
+    void itIsAToolWindowWithOnlyACloseBox() {
+        window->show();
+        window->prefs_Click();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        const Qt::WindowFlags flags = dialog->windowHandle()->flags();
+        QCOMPARE(flags & Qt::WindowType_Mask, Qt::Tool);
+        QVERIFY(flags & Qt::WindowCloseButtonHint);
+        QVERIFY(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+        QVERIFY(!dialog->windowHandle()->transientParent());
+        window->activateWindow();
+        QVERIFY(waitActive(window.get()));
+        QVERIFY(dialog->isVisible());
     }
 
     void nothingIsClippedOrOverlaps() {

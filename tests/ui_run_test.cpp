@@ -114,6 +114,58 @@ text:   db "Ran in a window", 0)"));
         QCOMPARE(tree->starter.calls.size(), 1);
     }
 
+    // Ctrl+F5 whose build ended at once runs it; pressed again, then Make
+    // before that build ends: Make's build replaced the run's, and its end
+    // opens no window (the user asked for a build). Ctrl+F5 then still runs.
+    void aMakeAfterCtrlF5ReplacesTheRun() {
+        Form1 &w = makeWindow(false, 50);
+        QVERIFY(prepare("ret"));
+        QVERIFY(openSource("Source/demo.z80", "ld a,1"));
+        const QByteArray program = readBytes(tree->path("prepared.8xp"));
+        tree->starter.onStart = [this, program](const FakeStarter::Call &) {
+            QVERIFY(writeBytes(tree->path("Exec/demo.8xp"), program));
+        };
+        w.runWindow_Key();
+        QTRY_VERIFY_WITH_TIMEOUT(runWindow() && runWindow()->ended(), kWaitMs);
+        RunWindow *first = runWindow();
+        tree->starter.endAtOnce = false;
+        w.runWindow_Key();
+        w.makeprog_Click();
+        tree->starter.lastWatch->finish();
+        QSignalSpy finished(w.runner(), &BuildRunner::finished);
+        w.Timer1_Timer(); // Make's result is due
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(w.findChildren<RunWindow *>(), QList<RunWindow *>{first});
+        QVERIFY(first->isVisible());
+        w.runWindow_Key();
+        tree->starter.lastWatch->finish();
+        QTRY_VERIFY_WITH_TIMEOUT(runWindow() && runWindow() != first && runWindow()->ended(),
+                                 kWaitMs);
+    }
+
+    // Ctrl+F5 again while the program still runs: its window gives way to
+    // the new one, which goes on running under the debugger after the old
+    // one is gone (the old one's end took the new one's debugger with it).
+    void ctrlF5AgainWhileItRunsReplacesTheWindow() {
+        Form1 &w = makeWindow(false, 50);
+        QVERIFY(prepare("forever: jr forever"));
+        QVERIFY(openSource("Source/demo.z80", "ld a,1"));
+        const QByteArray program = readBytes(tree->path("prepared.8xp"));
+        tree->starter.onStart = [this, program](const FakeStarter::Call &) {
+            QVERIFY(writeBytes(tree->path("Exec/demo.8xp"), program));
+        };
+        w.runWindow_Key();
+        QTRY_VERIFY_WITH_TIMEOUT(runWindow(), kWaitMs);
+        const QPointer<RunWindow> first = runWindow();
+        w.runWindow_Key();
+        QTRY_VERIFY_WITH_TIMEOUT(!first, kWaitMs);
+        RunWindow *second = runWindow();
+        QVERIFY(second && !second->ended());
+        const std::uint64_t then = second->session().machine().cycles();
+        QTRY_VERIFY_WITH_TIMEOUT(second->session().machine().cycles() > then + 100000, kWaitMs);
+        QCOMPARE(w.findChildren<RunWindow *>().size(), 1);
+    }
+
     void aFailedBuildRunsNothing() {
         Form1 &w = makeWindow(true, 50);
         QVERIFY(prepare("ret"));

@@ -450,6 +450,48 @@ private slots:
         QTest::keyClick(rename->field, Qt::Key_Escape);
     }
 
+    // A use after a non-ASCII character is found at its byte and renamed in
+    // the open document, in an include in UTF-8 and in one in Windows-1252,
+    // each listed and written back in its own encoding.
+    void f2RenamesUsesAfterCharactersBeyondAscii() {
+        Form1 &w = shownWindow();
+        QVERIFY(writeBytes(tree->path("Source/utf8.inc"), "value = 3\r\n\t.db \"Gr\xC3\xBC\xC3\x9F"
+                                                          "e\",value\r\n"));
+        QVERIFY(
+            writeBytes(tree->path("Source/latin.inc"), "\t.db \"caf\xE9\",value ; \xE9t\xE9\r\n"));
+        QSignalSpy analysed(w.findChild<Language *>("language")->runner(),
+                            &AnalysisRunner::finished);
+        QVERIFY(openSource("Source/main.z80", "#include \"utf8.inc\"\r\n#include \"latin.inc\"\r\n"
+                                              "\tld a,value\r\n\t.db \"\xC3\xA9\",value\r\n"));
+        QVERIFY(analysed.wait(30000));
+        w.Text1->setCursorPosition(2, 7);
+        press(Qt::Key_F2);
+        auto *rename = w.findChild<Rename *>("rename");
+        QTRY_VERIFY_WITH_TIMEOUT(rename->isVisible(), kWaitMs);
+        rename->field->setText("speed");
+        QTest::keyClick(rename->field, Qt::Key_Return);
+        QStringList listed;
+        for (int i = 0; i < rename->changes->count(); ++i)
+            listed << rename->changes->item(i)->text();
+        listed.sort();
+        QCOMPARE(listed, (QStringList{QString::fromUtf8("latin.inc:1: .db \"caf\xC3\xA9\",speed ; "
+                                                        "\xC3\xA9t\xC3\xA9"),
+                                      "main.z80:3: ld a,speed",
+                                      QString::fromUtf8("main.z80:4: .db \"\xC3\xA9\",speed"),
+                                      "utf8.inc:1: speed = 3",
+                                      QString::fromUtf8("utf8.inc:2: .db \"Gr\xC3\xBC\xC3\x9F"
+                                                        "e\",speed")}));
+        QTest::keyClick(rename->field, Qt::Key_Return);
+        QVERIFY(!rename->isVisible());
+        QCOMPARE(readBytes(tree->path("Source/utf8.inc")),
+                 QByteArray("speed = 3\r\n\t.db \"Gr\xC3\xBC\xC3\x9F"
+                            "e\",speed\r\n"));
+        QCOMPARE(readBytes(tree->path("Source/latin.inc")),
+                 QByteArray("\t.db \"caf\xE9\",speed ; \xE9t\xE9\r\n"));
+        QCOMPARE(text(), QByteArray("#include \"utf8.inc\"\r\n#include \"latin.inc\"\r\n"
+                                    "\tld a,speed\r\n\t.db \"\xC3\xA9\",speed\r\n"));
+    }
+
     // Every key the window answers is in the one table with the same keys,
     // and F1 lists the table with where the settings, templates and logs live.
     void everyKeyIsInTheTableAndF1ListsIt() {
@@ -483,22 +525,30 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!w.findChild<HelpWindow *>("helpWindow"), kWaitMs);
     }
 
-    // The README's key list and the manual page's KEYS section hold every key of the table.
+    // The README's key list and the manual page's KEYS section hold every key
+    // of the table, each with the table's words for it.
     void theReadmeAndTheManualPageListEveryKey() {
         const QString source = qEnvironmentVariable("QUORVIN_SOURCE_DIR");
         const QString readme = QString::fromUtf8(readBytes(source + "/README.md"));
-        const qsizetype keys = readme.indexOf("\n## Keys\n");
-        QVERIFY(keys >= 0);
-        const QString readmeKeys = readme.mid(keys, readme.indexOf("\n## ", keys + 5) - keys);
+        const qsizetype keysAt = readme.indexOf("\n## Keys\n");
+        QVERIFY(keysAt >= 0);
+        const QString readmeKeys = readme.mid(keysAt, readme.indexOf("\n## ", keysAt + 5) - keysAt);
         QString man = QString::fromUtf8(readBytes(source + "/packaging/quorvin.1"));
         const qsizetype section = man.indexOf(".SH KEYS");
         QVERIFY(section >= 0);
-        man = man.mid(section, man.indexOf("\n.SH ", section + 4) - section).replace("\\-", "-");
-        for (const KeyEntry &e : keyTable())
-            for (const QString &k : QString(e.keys).split("; ")) {
-                QVERIFY2(readmeKeys.contains("`" + k + "`"), qPrintable("README: " + k));
-                QVERIFY2(man.contains(k), qPrintable("quorvin.1: " + k));
-            }
+        man = man.mid(section, man.indexOf("\n.SH ", section + 4) + 1 - section)
+                  .replace("\\-", "-")
+                  .replace("\\(aq", "'")
+                  .replace("\\(mu", QString(QChar(0x00D7)))
+                  .replace("\\(di", QString(QChar(0x00F7)));
+        for (const KeyEntry &e : keyTable()) {
+            const QStringList keys = QString(e.keys).split("; ");
+            const QString what = QString::fromUtf8(e.what);
+            const QString row = "| `" + keys.join("`, `") + "` | " + what + " |";
+            QVERIFY2(readmeKeys.contains("\n" + row + "\n"), qPrintable("README: " + row));
+            const QString entry = ".B \"" + keys.join(", ") + "\"\n\\&" + what + "\n";
+            QVERIFY2(man.contains(entry), qPrintable("quorvin.1: " + entry));
+        }
     }
 
     // Every line of the manual page that starts with a dot or an apostrophe is

@@ -28,8 +28,32 @@ stage() {
 # A stage that runs in the background beside the next ones, its output kept in
 # a file until `finish_beside NAME` shows it and fails if it failed.
 beside_logs=$(mktemp -d)
-# A stage that failed ends the run, and with it those still running beside.
-trap 'running=$(jobs -pr); [ -z "$running" ] || kill $running 2>/dev/null || true; rm -rf "$beside_logs"' EXIT
+# The processes whose parent is $1, from /proc (the fourth field of each
+# stat, after the command's name in parentheses).
+children_of() {
+    local f line ppid
+    for f in /proc/[0-9]*/stat; do
+        { read -r line < "$f"; } 2>/dev/null || continue
+        read -r _ ppid _ <<< "${line##*) }"
+        if [ "$ppid" = "$1" ]; then
+            f=${f#/proc/}
+            echo "${f%/stat}"
+        fi
+    done
+}
+# A process and all it started: each is stopped while its children are
+# listed, so that none starts another unseen (ctest would start the next test).
+kill_tree() {
+    local kids kid
+    kill -STOP "$1" 2>/dev/null || return 0
+    kids=$(children_of "$1")
+    kill -TERM "$1" 2>/dev/null || true
+    kill -CONT "$1" 2>/dev/null || true
+    for kid in $kids; do kill_tree "$kid"; done
+}
+# A stage that failed ends the run, and with it those still running beside
+# and the tests they started.
+trap 'for job in $(jobs -pr); do kill_tree "$job"; done; rm -rf "$beside_logs"' EXIT
 declare -A beside_pids
 beside() {
     local name="$1"

@@ -238,10 +238,8 @@ void Debugger::key(int code, bool down) {
     // A new key makes a new future: what was recorded after now is gone.
     while (!m_keys.empty() && m_keys.back().cycles > m.cycles())
         m_keys.pop_back();
-    while (!m_history.empty() && m_history.back().machine.cycles > m.cycles()) {
-        m_historyBytes -= m_history.back().machine.bytes();
-        m_history.pop_back();
-    }
+    while (!m_history.empty() && m_history.back().machine.cycles > m.cycles())
+        dropNewest();
     m_nextSnapshot = m_history.empty() ? 0 : m_history.back().machine.cycles + m_limits.every;
     m_keys.push_back({m.cycles(), code, down});
     m_keyNext = m_keys.size();
@@ -267,21 +265,19 @@ void Debugger::remember() {
         m_nextSnapshot = UINT64_MAX; // no history wanted
         return;
     }
-    Snapshot s{machine().instructions(), {}, m_session.os().state(), m_frames};
+    Snapshot s{machine().instructions(), {}, m_session.os().state(), m_frames, {}};
     machine().save(s.machine);
-    m_historyBytes += s.machine.bytes();
+    s.ram = SharedRam(s.machine.ram, m_history.empty() ? nullptr : &m_history.back().ram);
+    std::vector<std::uint8_t>().swap(s.machine.ram);
+    m_historyBytes += s.machine.bytes() + s.ram.fresh();
     m_history.push_back(std::move(s));
     const std::uint64_t now = machine().cycles();
     m_nextSnapshot = now + m_limits.every;
-    auto drop = [this] {
-        m_historyBytes -= m_history.front().machine.bytes();
-        m_history.pop_front();
-    };
     // Keep the span: the oldest kept snapshot is the last one before it.
     while (m_history.size() > 1 && m_history[1].machine.cycles + m_limits.span <= now)
-        drop();
+        dropOldest();
     while (m_history.size() > 1 && m_historyBytes > m_limits.bytes)
-        drop();
+        dropOldest();
     const std::uint64_t oldest = m_history.front().machine.cycles;
     std::size_t stale = 0;
     while (stale < m_keys.size() && stale < m_keyNext && m_keys[stale].cycles < oldest)
@@ -290,9 +286,23 @@ void Debugger::remember() {
     m_keyNext -= stale;
 }
 
+// What a snapshot gives back is what it holds alone: pieces of RAM it
+// shares with its neighbour stay with that one.
+void Debugger::dropOldest() {
+    m_historyBytes -= m_history.front().machine.bytes() + m_history.front().ram.own();
+    m_history.pop_front();
+}
+
+void Debugger::dropNewest() {
+    m_historyBytes -= m_history.back().machine.bytes() + m_history.back().ram.own();
+    m_history.pop_back();
+}
+
 void Debugger::restore(const Snapshot &s) {
     Machine &m = machine();
-    m.restore(s.machine);
+    MachineState state = s.machine;
+    state.ram = s.ram.bytes();
+    m.restore(state);
     m_session.os().setState(s.os);
     m_frames = s.frames;
     m_midCall.reset();
@@ -304,10 +314,8 @@ void Debugger::restore(const Snapshot &s) {
 }
 
 void Debugger::dropHistoryAfter(std::uint64_t position) {
-    while (!m_history.empty() && m_history.back().position > position) {
-        m_historyBytes -= m_history.back().machine.bytes();
-        m_history.pop_back();
-    }
+    while (!m_history.empty() && m_history.back().position > position)
+        dropNewest();
     while (!m_osCalls.empty() && m_osCalls.back().position >= position)
         m_osCalls.pop_back();
 }

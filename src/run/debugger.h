@@ -19,6 +19,7 @@
 
 #include "run/os.h"
 #include "run/session.h"
+#include "run/sharedram.h"
 #include "run/snapshot.h"
 
 #include <array>
@@ -174,9 +175,10 @@ private:
     };
     struct Snapshot {
         std::uint64_t position;
-        MachineState machine;
+        MachineState machine; // its RAM is in `ram`
         OsState os;
         std::vector<CallFrame> frames;
+        SharedRam ram;
     };
     struct KeyEvent {
         std::uint64_t cycles;
@@ -217,6 +219,8 @@ private:
     void replay(std::uint64_t position, std::uint64_t limit, std::optional<Hit> *hits = nullptr,
                 std::uint64_t hitsBefore = 0);
     void dropHistoryAfter(std::uint64_t position);
+    void dropOldest();
+    void dropNewest();
     void key(int code, bool down);
     bool ended() const;
 

@@ -44,6 +44,11 @@ public:
     // The slot's result is due: `finished` follows once its build has ended,
     // at once when it already has.
     void awaitResult(int slot);
+    // The build the slot holds (0: none), as `Build::id` will name it.
+    quint64 pendingBuild(int slot) const {
+        const auto it = m_slots.find(slot);
+        return it == m_slots.end() ? 0 : it->second.build.id;
+    }
     // Starts a tool in the editor's own folder. With `reportFailure`, an end
     // with a failure status is told through `toolFailed` with the tool's
     // `tag`; with `reportWithinMs` too, only an end that soon after the start,

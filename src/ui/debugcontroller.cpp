@@ -67,6 +67,14 @@ bool DebugController::running() const {
 
 void DebugController::attach(RunWindow *window, const QString &program, const QString &sourceFolder,
                              bool paused) {
+    // The window this one replaces (closed, deleted later) no longer drives
+    // the debugger nor hears from it: its end would take the new one's.
+    if (m_window && m_window != window) {
+        m_window->setDebugHooks({}, {});
+        disconnect(m_window, nullptr, this, nullptr);
+        if (m_pane)
+            disconnect(m_pane, nullptr, this, nullptr);
+    }
     m_window = window;
     m_program = program;
     m_folder = sourceFolder.toStdString();

@@ -11,6 +11,7 @@
 #include <Qsci/qsciscintilla.h>
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QFileInfo>
 #include <QMenu>
@@ -45,21 +46,46 @@ EditorExtras::EditorExtras(QsciScintilla *editor, MessageBox *messages, QWidget 
     editor->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(editor, &QWidget::customContextMenuRequested, this, &EditorExtras::contextMenu);
 
-    action(tr("&Find..."), "find", [this] { findDialog()->showFor(false); });
-    action(tr("&Replace..."), "replace", [this] { findDialog()->showFor(true); });
-    action(tr("Find &Next"), "findNext", [this] { findDialog()->findAgain(true); });
-    action(tr("Find Pre&vious"), "findPrevious", [this] { findDialog()->findAgain(false); });
-    action(tr("&Go to Line..."), "goToLine", [this] { goToLine(); });
-    action(tr("Zoom &In"), "zoomIn", [this] { m_editor->zoomIn(); });
-    action(tr("Zoom &Out"), "zoomOut", [this] { m_editor->zoomOut(); });
-    action(tr("&Normal Size"), "zoomReset", [this] { m_editor->zoomTo(0); });
+    // The access letters leave the text box's own (U, R, T, C, P, D, A) to it.
+    addActions({
+        action(tr("&Find..."), "find", [this] { findDialog()->showFor(false); }),
+        action(tr("Rep&lace..."), "replace", [this] { findDialog()->showFor(true); }),
+        action(tr("Find &Next"), "findNext", [this] { findDialog()->findAgain(true); }),
+        action(tr("Find Pre&vious"), "findPrevious", [this] { findDialog()->findAgain(false); }),
+        action(tr("&Go to Line..."), "goToLine", [this] { goToLine(); }),
+    });
+    addSubmenu(tr("&Zoom"),
+               {
+                   action(tr("Zoom &In"), "zoomIn", [this] { m_editor->zoomIn(); }),
+                   action(tr("Zoom &Out"), "zoomOut", [this] { m_editor->zoomOut(); }),
+                   action(tr("&Normal Size"), "zoomReset", [this] { m_editor->zoomTo(0); }),
+               });
 }
 
 QAction *EditorExtras::action(const QString &text, const char *name,
                               const std::function<void()> &handler) {
-    QAction *a = addKeyAction(m_window, this, text, name, handler);
-    m_actions << a;
-    return a;
+    return addKeyAction(m_window, this, text, name, handler);
+}
+
+// The text box's own entries, two of which come without an access letter,
+// then ours.
+QMenu *EditorExtras::makeContextMenu() {
+    QMenu *menu = m_editor->createStandardContextMenu();
+    const struct {
+        const char *plain;
+        QString lettered;
+    } kLetters[] = {{"Delete", tr("&Delete")}, {"Select All", tr("Select &All")}};
+    for (QAction *a : menu->actions())
+        for (const auto &l : kLetters)
+            if (a->text() == QCoreApplication::translate("QsciScintilla", l.plain))
+                a->setText(l.lettered);
+    menu->addSeparator();
+    for (const MenuEntry &entry : std::as_const(m_menu))
+        if (entry.submenu.isEmpty())
+            menu->addActions(entry.actions);
+        else
+            menu->addMenu(entry.submenu)->addActions(entry.actions);
+    return menu;
 }
 
 FindDialog *EditorExtras::findDialog() {
@@ -88,9 +114,7 @@ void EditorExtras::contextMenu(const QPoint &at) {
             return;
         }
     }
-    QMenu *menu = m_editor->createStandardContextMenu();
-    menu->addSeparator();
-    menu->addActions(m_actions);
+    QMenu *menu = makeContextMenu();
     menu->exec(m_editor->mapToGlobal(at));
     delete menu;
 }

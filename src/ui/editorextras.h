@@ -28,7 +28,15 @@ public:
     FindDialog *findDialog();
     QList<QAction *> actions() const { return m_actions; }
     // More entries for the context menu (and keys that work in Find and Replace).
-    void addActions(const QList<QAction *> &actions) { m_actions << actions; }
+    void addActions(const QList<QAction *> &actions) {
+        m_actions << actions;
+        m_menu << MenuEntry{{}, actions};
+    }
+    // The same, in a submenu of the context menu.
+    void addSubmenu(const QString &title, const QList<QAction *> &actions) {
+        m_actions << actions;
+        m_menu << MenuEntry{title, actions};
+    }
 
     // Marks the lines of `file` that a build's problems name, after clearing
     // the marks of the build before; a mark's message is its log line.
@@ -62,6 +70,7 @@ private:
     void contextMenu(const QPoint &at);
     void fitLineNumbers();
     QAction *action(const QString &text, const char *name, const std::function<void()> &handler);
+    QMenu *makeContextMenu();
 
     QsciScintilla *m_editor;
     MessageBox *m_messages;
@@ -69,6 +78,13 @@ private:
     Z80Lexer *m_lexer;
     FindDialog *m_find = nullptr;
     QList<QAction *> m_actions;
+    // The context menu's entries after the text box's own, each its actions
+    // or a submenu of them. Every entry's access letter is its own.
+    struct MenuEntry {
+        QString submenu; // empty: the actions in the menu itself
+        QList<QAction *> actions;
+    };
+    QList<MenuEntry> m_menu;
     int m_digits = 0;
     MarkSet *m_marks;
     int m_marginMenu = -1;

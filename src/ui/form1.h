@@ -164,6 +164,8 @@ private:
     void addBreakpointMenu();
     void debugFileShown(bool sameText);
     void keepBreakpoints();
+    void takeKeptBreakpoints(const QString &path);
+    void keepWatches(const QStringList &expressions);
 
     Services m_services;
     std::unique_ptr<Form2> m_form2;
@@ -189,9 +191,12 @@ private:
     int m_problem = -1;
     RecoveryKeeper *m_recovery;
     QMetaObject::Connection m_runWindowWait; // Ctrl+F5 waits for its build
+    quint64 m_runBuild = 0;                  // which one: a later Make replaces it
     Breakpoints *m_breakpoints = nullptr;
     DebugController *m_debug = nullptr;
     bool m_debugFromStart = false; // the run Ctrl+F5 starts pauses before its first statement
-    QByteArray m_keptBreakpoints;  // as last written
+    // The breakpoints' and watches' files as this editor last read or wrote them.
+    QHash<QString, QList<QByteArray>> m_keptEntries;
+    QStringList m_keptWatches;
     QString m_templateTests;     // the tests of the template the document came from, till saved
 };

@@ -158,6 +158,7 @@ void Form1::runWindow_Key() {
     if (!startBuild(MakeSlot))
         return;
     Timer1->stop(); // the run follows as soon as the build ends
+    m_runBuild = m_runner->pendingBuild(MakeSlot);
     // Listening first: a build that has already ended is finished within
     // awaitResult itself, and a press before it ended still makes one window.
     if (!m_runWindowWait)
@@ -170,6 +171,12 @@ void Form1::runWindow_Built(const BuildRunner::Build &b) {
     if (b.slot != MakeSlot)
         return;
     disconnect(std::exchange(m_runWindowWait, {}));
+    // A Make pressed since replaced the build Ctrl+F5 started: the user
+    // asked for a build, not a run.
+    if (b.id != std::exchange(m_runBuild, 0)) {
+        m_debugFromStart = false;
+        return;
+    }
     const QString program = Locations(m_services.root).builtProgram(b.programName);
     if (!b.succeeded(program))
         return;

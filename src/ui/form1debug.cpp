@@ -10,6 +10,8 @@
 #include "ui/breakpoints.h"
 #include "ui/debugcontroller.h"
 #include "ui/editorextras.h"
+#include "ui/keptbreakpoints.h"
+#include "ui/keptwatches.h"
 #include "ui/keytable.h"
 #include "ui/language.h"
 #include "ui/runwindow.h"
@@ -22,63 +24,20 @@
 
 namespace {
 
-constexpr qint64 kMaxKept = 256 * 1024; // a file of breakpoints grown past this is not read
+// A file of breakpoints or watches is read and written up to this size;
+// of a longer one (another version's, or damaged) the whole lines before it.
+constexpr qint64 kMaxKept = 256 * 1024;
 constexpr int kMostKept = 5000;
-
-// The file holds a line "LINE<tab>PATH" for each breakpoint, followed by
-// lines that start with a tab for what is set on it: "<tab>disabled",
-// "<tab>condition<tab>TEXT", "<tab>hits<tab>N", "<tab>log<tab>TEXT".
-struct Kept {
-    QHash<QString, QList<int>> lines;
-    QHash<QString, QHash<int, BreakpointSettings>> settings;
-};
-
-Kept readKept(const QString &file) {
-    Kept kept;
-    QByteArray bytes;
-    if (QFileInfo(file).size() > kMaxKept || readWholeFile(file, &bytes))
-        return kept;
-    QString path;
-    int number = 0;
-    for (const QString &line : splitLines(QString::fromUtf8(bytes))) {
-        const qsizetype tab = line.indexOf(QLatin1Char('\t'));
-        if (tab == 0 && number) {
-            const QString key = line.section(QLatin1Char('\t'), 1, 1);
-            const QString value = line.section(QLatin1Char('\t'), 2);
-            BreakpointSettings &s = kept.settings[path][number];
-            if (key == QLatin1String("disabled"))
-                s.enabled = false;
-            else if (key == QLatin1String("condition"))
-                s.condition = value;
-            else if (key == QLatin1String("hits"))
-                s.hitCount = qBound(0, value.toInt(), 1 << 30);
-            else if (key == QLatin1String("log"))
-                s.log = value;
-            continue;
-        }
-        bool ok = false;
-        number = line.left(tab).toInt(&ok);
-        path = line.mid(tab + 1);
-        if (tab > 0 && ok && number >= 1 && QFileInfo(path).isAbsolute())
-            kept.lines[path] << number;
-        else
-            number = 0;
-    }
-    return kept;
-}
-
-// The debug pane's watch expressions, a line each.
 constexpr int kMostWatches = 200;
 
-QStringList readKeptWatches(const QString &file) {
+QByteArray readKeptFile(const QString &file) {
     QByteArray bytes;
-    if (QFileInfo(file).size() > kMaxKept || readWholeFile(file, &bytes))
+    qint64 size = 0;
+    if (readFileStart(file, kMaxKept, &bytes, &size))
         return {};
-    QStringList out;
-    for (const QString &line : splitLines(QString::fromUtf8(bytes)))
-        if (!line.trimmed().isEmpty() && out.size() < kMostWatches)
-            out << line;
-    return out;
+    if (size > kMaxKept)
+        bytes.truncate(bytes.lastIndexOf('\n') + 1);
+    return bytes;
 }
 
 QString oneLine(QString text) {
@@ -89,37 +48,72 @@ QString oneLine(QString text) {
 } // namespace
 
 // The breakpoints are kept across sessions, written whenever they change and
-// when a file is saved (its dots have followed the edits).
+// when a file is saved (its dots have followed the edits). Only the files
+// whose breakpoints changed here since this editor last read or wrote them
+// are written: another editor running at once keeps the others'.
 void Form1::keepBreakpoints() {
-    QByteArray text;
-    int count = 0;
-    const auto all = m_breakpoints->all();
-    for (auto it = all.begin(); it != all.end(); ++it)
-        for (int line : it.value())
-            if (++count <= kMostKept) {
-                text += QByteArray::number(line) + '\t' + it.key().toUtf8() + '\n';
-                const BreakpointSettings s = m_breakpoints->settings(it.key(), line);
-                if (!s.enabled)
-                    text += "\tdisabled\n";
-                if (!s.condition.isEmpty())
-                    text += "\tcondition\t" + oneLine(s.condition).toUtf8() + '\n';
-                if (s.hitCount)
-                    text += "\thits\t" + QByteArray::number(s.hitCount) + '\n';
-                if (!s.log.isEmpty())
-                    text += "\tlog\t" + oneLine(s.log).toUtf8() + '\n';
-            }
-    const QString file = Locations(m_services.root).breakpoints();
-    if (text == m_keptBreakpoints || (text.isEmpty() && !QFileInfo::exists(file)))
+    const KeptEntries now = keptEntries(*m_breakpoints);
+    QSet<QString> changed;
+    for (const KeptEntries *side : {&now, &std::as_const(m_keptEntries)})
+        for (auto it = side->begin(); it != side->end(); ++it)
+            if (now.value(it.key()) != m_keptEntries.value(it.key()))
+                changed << it.key();
+    if (changed.isEmpty())
         return;
-    m_keptBreakpoints = text;
-    writeWholeFile(file, text, {Locations(m_services.root).spareFolder(), {}});
+    const QString file = Locations(m_services.root).breakpoints();
+    const QByteArray onDisk = readKeptFile(file);
+    const QByteArray text = mergedKept(onDisk, now, changed, kMostKept, kMaxKept);
+    if (text == onDisk ||
+        !writeWholeFile(file, text, {Locations(m_services.root).spareFolder(), {}}))
+        m_keptEntries = now;
+}
+
+// A file about to be shown takes the breakpoints another editor kept for it
+// since this one read them, unless this one changed them too.
+void Form1::takeKeptBreakpoints(const QString &path) {
+    if (path.isEmpty() || path == m_breakpoints->file())
+        return;
+    const KeptEntries mine = keptEntries(*m_breakpoints, path);
+    if (mine.value(path) != m_keptEntries.value(path))
+        return;
+    const KeptEntries onDisk = keptEntries(readKeptFile(Locations(m_services.root).breakpoints()));
+    if (onDisk.value(path) == m_keptEntries.value(path))
+        return;
+    KeptEntries theirs;
+    theirs.insert(path, onDisk.value(path));
+    const KeptBreakpoints kept = keptBreakpoints(theirs);
+    m_breakpoints->restore({{path, kept.lines.value(path)}}, kept.settings);
+    m_keptEntries.remove(path);
+    m_keptEntries.insert(keptEntries(*m_breakpoints, path));
+}
+
+// The watch expressions written when this editor changed them: what it
+// added and removed, into the list another editor may have kept meanwhile.
+void Form1::keepWatches(const QStringList &expressions) {
+    const QString file = Locations(m_services.root).watchExpressions();
+    QStringList now;
+    for (const QString &e : expressions.mid(0, kMostWatches))
+        now << oneLine(e);
+    if (now == m_keptWatches)
+        return;
+    const QByteArray onDisk = readKeptFile(file);
+    QByteArray text;
+    const QStringList merged = mergedWatches(keptWatches(onDisk, kMostWatches), m_keptWatches, now);
+    for (const QString &e : merged.mid(0, kMostWatches))
+        if (const QByteArray line = e.toUtf8() + '\n'; text.size() + line.size() <= kMaxKept)
+            text += line;
+    if (text == onDisk ||
+        !writeWholeFile(file, text, {Locations(m_services.root).spareFolder(), {}}))
+        m_keptWatches = now;
 }
 
 void Form1::addDebugging() {
     m_breakpoints = new Breakpoints(Text1, this);
     m_breakpoints->setObjectName(QStringLiteral("breakpoints"));
-    const Kept kept = readKept(Locations(m_services.root).breakpoints());
+    const KeptBreakpoints kept =
+        keptBreakpoints(keptEntries(readKeptFile(Locations(m_services.root).breakpoints())));
     m_breakpoints->restore(kept.lines, kept.settings);
+    m_keptEntries = keptEntries(*m_breakpoints);
     connect(m_breakpoints, &Breakpoints::changed, this, &Form1::keepBreakpoints);
     m_debug = new DebugController(
         m_breakpoints, [this](const QString &path) { return maybeSave() && openFile(path); }, this);
@@ -149,16 +143,16 @@ void Form1::addDebugging() {
         bool read;
         int bytes;
     } kWatches[] = {
-        {QT_TR_NOOP("Stop When the Label's Byte Is &Written"), "watchLabel",
+        {QT_TR_NOOP("Byte Is &Written"), "watchLabel",
          QT_TR_NOOP("The run stops after %1 is written."),
          QT_TR_NOOP("The run no longer stops when %1 is written."), false, 1},
-        {QT_TR_NOOP("Stop When the Label's Byte Is Re&ad"), "watchLabelRead",
+        {QT_TR_NOOP("Byte Is &Read"), "watchLabelRead",
          QT_TR_NOOP("The run stops after %1 is read."),
          QT_TR_NOOP("The run no longer stops when %1 is read."), true, 1},
-        {QT_TR_NOOP("Stop When the Label's Word Is Writt&en"), "watchLabelWord",
+        {QT_TR_NOOP("Word Is Writt&en"), "watchLabelWord",
          QT_TR_NOOP("The run stops after the word at %1 is written."),
          QT_TR_NOOP("The run no longer stops when the word at %1 is written."), false, 2},
-        {QT_TR_NOOP("Stop When the &Label's Word Is Read"), "watchLabelWordRead",
+        {QT_TR_NOOP("Word Is Re&ad"), "watchLabelWordRead",
          QT_TR_NOOP("The run stops after the word at %1 is read."),
          QT_TR_NOOP("The run no longer stops when the word at %1 is read."), true, 2},
     };
@@ -181,18 +175,11 @@ void Form1::addDebugging() {
         });
         watchActions << watch;
     }
-    m_extras->addActions(watchActions);
-    m_debug->setWatchExpressions(readKeptWatches(Locations(m_services.root).watchExpressions()));
-    connect(m_debug, &DebugController::watchExpressionsChanged, this,
-            [this](const QStringList &expressions) {
-                const QString file = Locations(m_services.root).watchExpressions();
-                QByteArray text;
-                for (const QString &e : expressions.mid(0, kMostWatches))
-                    text += oneLine(e).toUtf8() + '\n';
-                if (text.isEmpty() && !QFileInfo::exists(file))
-                    return;
-                writeWholeFile(file, text, {Locations(m_services.root).spareFolder(), {}});
-            });
+    m_extras->addSubmenu(tr("Stop &When the Label's"), watchActions);
+    m_keptWatches =
+        keptWatches(readKeptFile(Locations(m_services.root).watchExpressions()), kMostWatches);
+    m_debug->setWatchExpressions(m_keptWatches);
+    connect(m_debug, &DebugController::watchExpressionsChanged, this, &Form1::keepWatches);
     addKeyAction(this, this, tr("&Stop Debugging"), "stopDebugging", [this] { m_debug->stop(); });
     addKeyAction(this, this, tr("&Restart"), "restartDebugging", [this] { m_debug->restart(); });
     addBreakpointMenu();
@@ -299,7 +286,9 @@ void Form1::debugKey(void (DebugController::*step)()) {
 
 void Form1::debugFileShown(bool sameText) {
     const QString name = m_file.path();
-    m_breakpoints->fileShown(name.isEmpty() ? QString() : QFileInfo(name).absoluteFilePath(),
-                             sameText);
+    const QString path = name.isEmpty() ? QString() : QFileInfo(name).absoluteFilePath();
+    if (!sameText)
+        takeKeptBreakpoints(path);
+    m_breakpoints->fileShown(path, sameText);
     keepBreakpoints();
 }

@@ -13,7 +13,7 @@
 #include <limits>
 
 Form2::Form2(FilePicker *picker, MessageBox *messages, const QString &settingsFile)
-    : QDialog(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+    : QDialog(nullptr, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                            Qt::CustomizeWindowHint),
       CommonDialog1(picker, this), m_messages(messages), m_settingsFile(settingsFile) {
     setObjectName(QStringLiteral("Form2"));

@@ -97,11 +97,11 @@ Language::Language(QsciScintilla *editor, Host host, QWidget *window)
     // A deleted letter widens the list again to what the shorter word begins.
     connect(editor, &QsciScintillaBase::SCN_AUTOCCHARDELETED, this, &Language::complete);
 
-    action(tr("Go to &Definition"), "goToDefinition", [this] { goToDefinition(); });
+    action(tr("Go to Def&inition"), "goToDefinition", [this] { goToDefinition(); });
     action(tr("Go &Back"), "goBack", [this] { goBack(); });
     action(tr("Go to &Symbol..."), "goToSymbol", [this] { goToSymbol(); });
-    action(tr("Find Re&ferences"), "findReferences", [this] { findReferences(); });
-    action(tr("&Complete"), "complete", [this] { complete(); });
+    action(tr("Find R&eferences"), "findReferences", [this] { findReferences(); });
+    action(tr("Co&mplete"), "complete", [this] { complete(); });
 }
 
 QAction *Language::action(const QString &text, const char *name,

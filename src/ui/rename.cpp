@@ -1,6 +1,8 @@
 #include "ui/rename.h"
 
 #include "base/lines.h"
+#include "base/utf8.h"
+#include "platform/codepage.h"
 #include "platform/textfile.h"
 #include "platform/textlines.h"
 #include "ui/language.h"
@@ -107,13 +109,14 @@ bool Rename::start() {
     // Every place the name stands: its definition and its uses, checked
     // against the text as it is now.
     m_found.clear();
+    m_lines.clear();
     QList<Change> places{{QString::fromStdString(d->file), d->line, d->column}};
     for (const z80::Use &u : analysis->uses)
         if (QString::fromStdString(u.name).compare(m_name, Qt::CaseInsensitive) == 0)
             places << Change{QString::fromStdString(u.file), u.line, u.column};
     const QByteArray name = m_name.toLatin1();
     for (const Change &c : places) {
-        const QByteArray line = lineOf(c.file, c.line).toUtf8();
+        const QByteArray line = lineOf(c.file, c.line);
         const bool seen = std::any_of(m_found.begin(), m_found.end(), [&](const Change &f) {
             return f.file == c.file && f.line == c.line && f.column == c.column;
         });
@@ -128,16 +131,28 @@ bool Rename::start() {
     return true;
 }
 
-// A line of a file (from 1), from the editor for the open document.
-QString Rename::lineOf(const QString &file, int line) const {
-    if (QFileInfo(file).absoluteFilePath() == QFileInfo(m_host.document()).absoluteFilePath())
-        return QString::fromUtf8(m_editor->text(line - 1).toUtf8())
-            .remove(QLatin1Char('\r'))
-            .remove(QLatin1Char('\n'));
-    QByteArray bytes;
-    if (readWholeFile(file, &bytes))
-        return {};
-    return QString::fromLatin1(splitLines(bytes).value(line - 1));
+const Rename::Lines &Rename::linesOf(const QString &file) {
+    const QString path = QFileInfo(file).absoluteFilePath();
+    if (const auto it = m_lines.find(path); it != m_lines.end())
+        return it->second;
+    Lines &read = m_lines[path];
+    if (path == QFileInfo(m_host.document()).absoluteFilePath()) {
+        read.lines = splitLines(m_editor->text().toUtf8());
+        read.utf8 = true;
+    } else if (QByteArray bytes; !readWholeFile(path, &bytes)) {
+        read.lines = splitLines(bytes);
+        read.utf8 = base::isUtf8({bytes.constData(), size_t(bytes.size())});
+    }
+    return read;
+}
+
+// A line of a file (from 1); empty past its end or when it cannot be read.
+QByteArray Rename::lineOf(const QString &file, int line) {
+    return linesOf(file).lines.value(line - 1);
+}
+
+QString Rename::shown(const QString &file, const QByteArray &line) {
+    return linesOf(file).utf8 ? QString::fromUtf8(line) : cp1252::decode(line);
 }
 
 void Rename::list() {
@@ -160,12 +175,12 @@ void Rename::list() {
     const QDir here = QFileInfo(m_host.document()).absoluteDir();
     QSet<QString> files;
     for (const Change &c : m_found) {
-        QString line = lineOf(c.file, c.line);
-        line.replace(c.column, m_name.size(), wanted);
+        QByteArray line = lineOf(c.file, c.line);
+        line.replace(c.column, m_name.size(), wanted.toLatin1());
         changes->addItem(QStringLiteral("%1:%2: %3")
                              .arg(here.relativeFilePath(c.file))
                              .arg(c.line)
-                             .arg(line.trimmed()));
+                             .arg(shown(c.file, line).trimmed()));
         files << c.file;
     }
     note->setText(tr("%1 to %2: %n change(s) in %3 file(s). Enter makes them; Escape leaves "
@@ -239,6 +254,11 @@ void Rename::apply() {
                                        .arg(written)
                                  : tr("Renamed %1 to %2, but: %3")
                                        .arg(m_name, wanted, failed.join(QLatin1String("; "))));
+}
+
+void Rename::hideEvent(QHideEvent *event) {
+    m_lines.clear();
+    QFrame::hideEvent(event);
 }
 
 bool Rename::eventFilter(QObject *watched, QEvent *event) {

@@ -8,6 +8,7 @@
 #include <QFrame>
 
 #include <functional>
+#include <map>
 
 class QLabel;
 class QLineEdit;
@@ -35,6 +36,7 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void hideEvent(QHideEvent *event) override; // lets the lines read go
 
 private:
     struct Change {
@@ -42,14 +44,24 @@ private:
         int line;   // from 1
         int column; // bytes from the line's start
     };
+    // A file's lines as bytes, as the analysis counted their columns: the
+    // open document's from the editor (UTF-8), another file's as it is on
+    // disk, each file read once a rename.
+    struct Lines {
+        QList<QByteArray> lines;
+        bool utf8 = false; // how a line is shown: UTF-8, else Windows-1252
+    };
     void list();
     void apply();
-    QString lineOf(const QString &file, int line) const;
+    const Lines &linesOf(const QString &file);
+    QByteArray lineOf(const QString &file, int line);
+    QString shown(const QString &file, const QByteArray &line);
 
     QsciScintilla *m_editor;
     Language *m_language;
     Host m_host;
     QString m_name;        // as defined
     QList<Change> m_found; // every place the name stands, verified
+    std::map<QString, Lines> m_lines; // by whole path, for the rename under way
     bool m_listed = false;
 };
