@@ -346,6 +346,26 @@ private slots:
         QCOMPARE(int(a.bytes[0x3FFF]), 0xFF);
         QCOMPARE(int(a.bytes[0x4000]), 0xC9);
 
+        // A page defined and skipped is written whole as the empty fill
+        // (Brass's Binaries.cs writes every page defined, 16 KB each, and
+        // counts them in the header), not as an overflow of the page before;
+        // of FFh, which the calculator erases, it is an error at its line.
+        const std::string skipping = ".defpage 2, 16*1024, $4000\n.page 0\n .block 128\n"
+                                     " call far\n.page 2\nfar: ret\n";
+        QCOMPARE(messages(assemble(pages + skipping)),
+                 QStringList{"app.z80:9: error: page 1 is skipped: it would hold only the empty "
+                             "fill FFh, and the calculator erases a page that begins with FFh "
+                             "(write on it, or choose another fill with .binaryfill)"});
+        const z80::Assembly skipped = assemble(pages + ".binaryfill 0\n" + skipping);
+        QCOMPARE(messages(skipped), QStringList());
+        QCOMPARE(skipped.bytes.size(), size_t(2 * 0x4000 + 1));
+        QCOMPARE(int(skipped.bytes[0x3FFF]), 0);
+        QCOMPARE(int(skipped.bytes[0x4000]), 0);
+        QCOMPARE(int(skipped.bytes[2 * 0x4000]), 0xC9);
+        const kit::PreparedApp three = kit::prepareApplication(skipped.bytes);
+        QCOMPARE(QString::fromStdString(three.error), QString());
+        QCOMPARE(three.pages, 3);
+
         QCOMPARE(messages(assemble(pages + ".page 0\n ret\n")).value(0),
                  QString("app.z80:6: error: code in the first 128 bytes of the application, "
                          "where its header goes: start page 0 with .block 128"));

@@ -8,11 +8,28 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <atomic>
+#include <map>
+
 namespace {
 
 Built source(const std::string &text) {
     return build({{"/p/main.asm", text}});
 }
+
+// Files in memory, counting how often each is read; reading `cancelAt`
+// cancels the build, as the editor does when the text changes.
+struct CountingReader : z80::MemoryReader {
+    std::map<std::string, int> reads;
+    std::string cancelAt;
+    std::atomic<bool> cancel{false};
+    z80::ReadResult read(const std::string &path) override {
+        ++reads[path];
+        if (path == cancelAt)
+            cancel = true;
+        return MemoryReader::read(path);
+    }
+};
 
 } // namespace
 
@@ -154,6 +171,86 @@ private slots:
         QCOMPARE(source(" .org 0\n .db 1+2*3+4*5, 1+2<<1, 8-2-1\n.binarymode ti8x\n").hex,
                  QByteArray("1b0605"));
         QCOMPARE(source(" .org 0\n .db 1+2*3+4*5\n").hex, QByteArray("41"));
+    }
+
+    // A program is Brass's from its first line, whatever line shows it:
+    // Brass reads every line in its own way (syntax/expressions.htm: 2+3*4
+    // is 14; syntax/source.htm: a first item that cannot be assembled is a
+    // label; directives/define.htm: a macro keeps a definition for each
+    // number of arguments). Lines read before the first form only Brass
+    // reads are read again, the source once more, and each message is said
+    // once, at its own file, line and column.
+    void aBrassProgramIsBrassFromItsFirstLine() {
+        // The #if sees size as 14, not 20; the "-:" label shows the dialect.
+        QCOMPARE(source(" .org 0\nsize = 2+3*4\n#if size > 14\n .db 1\n#else\n .db 2\n#endif\n"
+                        " .db size\n-: djnz {-}\n")
+                     .hex,
+                 QByteArray("020e10fe"));
+        QCOMPARE(source(" .org 0\n#define f(a) .db a*2\n#define f(a,b) .db a\n f(1)\n f(3,4)\n"
+                        ".binarymode ti8x\n")
+                     .hex,
+                 QByteArray("0203"));
+        QCOMPARE(source(" .org 0\n    Text\n .db 1\n .dw Text\n.binarymode ti8x\n").hex,
+                 QByteArray("010000"));
+        // ":here", the page of a label (an error to the other dialects).
+        const Built page = source(" .org 0\n .db :here\nhere:\n.binarymode ti8x\n");
+        QCOMPARE(page.messages, QStringList());
+        QCOMPARE(page.hex, QByteArray("00"));
+
+        // An error of its own before the first Brass form, in the main file
+        // or in an include that the form comes after.
+        CountingReader reader;
+        reader.files["/p/main.asm"] = " .org 0\n#include \"a.inc\"\n nop\n jr {+}\n+:\n";
+        reader.files["/p/a.inc"] = "\n  ld a, (2 + 3 ; unclosed\n";
+        const z80::Assembly a = z80::assemble("/p/main.asm", reader, {});
+        QCOMPARE(a.errors.size(), size_t(1));
+        QCOMPARE(a.errors[0].file, std::string("a.inc"));
+        QCOMPARE(a.errors[0].line, 2);
+        QCOMPARE(a.errors[0].column, 8);
+        QCOMPARE(reader.reads["/p/main.asm"], 2); // read again, once
+    }
+
+    // The source is read again only when what the first pass kept of a
+    // line read before the first Brass form differs in Brass (not the bytes,
+    // which the later passes compute again), once at most; and each reading
+    // has the build's whole budget, cancel stopping it as before.
+    void onlyAProgramReadOtherwiseIsReadAgain() {
+        const auto reads = [](const std::string &text, z80::Options options = {}) {
+            CountingReader reader;
+            reader.files["/p/main.asm"] = text;
+            reader.files["/p/c.inc"] = "";
+            reader.cancelAt = "/p/c.inc";
+            options.cancel = &reader.cancel;
+            z80::assemble("/p/main.asm", reader, options);
+            return reader.reads["/p/main.asm"];
+        };
+        // Classic programs, with an error or an expression Brass groups otherwise.
+        QCOMPARE(reads(" .org 0\n .db 2+3*4\n ld a, (\n"), 1);
+        // Brass's, its lines before the first Brass form read alike.
+        QCOMPARE(reads("#define BIG 2*3+4\nx .equ 7\n .org 0\n .db x*2, BIG\n"
+                       "-: djnz {-}\n"),
+                 1);
+        // A value the later passes compute again, in Brass's order.
+        QCOMPARE(reads(" .org 0\n .db 2+3*4\n-:\n"), 1);
+        QCOMPARE(source(" .org 0\n .db 2+3*4\n-:\n").hex, QByteArray("0e"));
+        // Read otherwise, a value that stands as the first pass gave it (an
+        // #if's, an address, a variable's size), an error: once more, even
+        // when the second reading fails too.
+        QCOMPARE(reads(" .org 2+3*4\n#if $ > 14\n#endif\n-:\n"), 2);
+        QCOMPARE(reads("size = 2+3*4\n.varloc $8000, 100\n.var size, a\n.var 1, b\n"), 2);
+        QCOMPARE(source("size = 2+3*4\n.varloc $8000, 100\n.var size, a\n.var 1, b\n .dw b\n").hex,
+                 QByteArray("0e80"));
+        QCOMPARE(reads(" ld a, (\n.binarymode ti8x\n ld b, (\n"), 2);
+
+        const std::string fourLines = " _\n.if 1\n.endif\n jr -_\n";
+        z80::Options options;
+        options.limits.lines = 4;
+        QCOMPARE(reads(fourLines, options), 2);
+        QCOMPARE(build({{"/p/main.asm", fourLines}}, options).hex, QByteArray("18fe"));
+        options.limits.lines = 3; // the first reading meets the limit: it stands
+        QCOMPARE(reads(fourLines, options), 1);
+        // Cancelled while it is read: no second reading.
+        QCOMPARE(reads(" _\n.if 1\n.endif\n#include \"c.inc\"\n jr -_\n"), 1);
     }
 
     // Names with '$', '?' or a digit first; .echoln; .fill's FFh;

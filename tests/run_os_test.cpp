@@ -584,10 +584,10 @@ hundred: db 0, 86h, 40h, 01h, 40h, 0, 0, 0, 0
     }
 
     // Logarithms and powers (TI's System Routines: _LnX, _LogX, _EToX and
-    // _TenX take OP1 and leave the result in OP1, rounded to the 14 digits
-    // the calculator keeps): ln 2 = .69314718055995, e^1 = 2.7182818284590,
-    // log 1000 is exactly 3, 10^-2.5 = 3.1622776601684E-3. ln of 0 is the
-    // calculator's domain error, e^231 (past 9.9999999999999E99) an overflow.
+    // _TenX take OP1, _YToX OP1 to the power OP2, and leave the result in OP1, rounded to the 14
+    // digits the calculator keeps): ln 2 = .69314718055995, e^1 = 2.7182818284590, log 1000 is
+    // exactly 3, 10^-2.5 = 3.1622776601684E-3. ln of 0 is the calculator's domain error, e^231
+    // (past 9.9999999999999E99) an overflow.
     void logarithmsAndPowersAsTheCalculatorRoundsThem() {
         const auto s = runAsm(R"(
         bcall(_OP1Set2)
@@ -608,6 +608,13 @@ hundred: db 0, 86h, 40h, 01h, 40h, 0, 0, 0, 0
         bcall(_TenX)
         ld de, 9030h
         bcall(_MovFrOP1)
+        ld a, 2
+        bcall(_SetXXOP1)
+        ld a, 10
+        bcall(_SetXXOP2)
+        bcall(_YToX)
+        ld de, 9040h
+        bcall(_MovFrOP1)
         ret
 thousand: db 0, 83h, 10h, 0, 0, 0, 0, 0, 0
 minus25: db 80h, 80h, 25h, 0, 0, 0, 0, 0, 0)");
@@ -623,6 +630,7 @@ minus25: db 80h, 80h, 25h, 0, 0, 0, 0, 0, 0)");
         QCOMPARE(stored(0x9010), QByteArray("00 80 27 18 28 18 28 45 90"));
         QCOMPARE(stored(0x9020), QByteArray("00 80 30 00 00 00 00 00 00"));
         QCOMPARE(stored(0x9030), QByteArray("00 7d 31 62 27 76 60 16 84"));
+        QCOMPARE(stored(0x9040), QByteArray("00 83 10 24 00 00 00 00 00")); // 2^10
         const auto lnZero = runAsm(R"(
         bcall(_OP1Set0)
         bcall(_LnX)
@@ -646,6 +654,359 @@ minus25: db 80h, 80h, 25h, 0, 0, 0, 0, 0, 0)");
         ret)");
         QVERIFY(QString::fromStdString(tooBig->stopped()->reason)
                     .startsWith("the calculator stops the program with ERR:OVERFLOW in _EToX"));
+    }
+
+    // The trigonometric calls take and give angles in the OS's mode: trigDeg
+    // (bit 2 of IY+0, TI's include: trigFlags 0, trigDeg 2) set for degrees,
+    // where sin 30 is .5 and atan 1 is 45; _SinCosRad works in radians
+    // whatever the mode (OP1 = sin 30 = -.98803162409286, OP2 = cos 30 =
+    // .15425144988758); in radians atan 1 is pi/4 = .78539816339745. tan 90
+    // degrees is the calculator's domain error (TI's System Routines, _Tan).
+    void trigonometryFollowsTheAngleMode() {
+        const auto s = runAsm(R"(
+        set 2, (iy+0)
+        ld a, 30
+        bcall(_SetXXOP1)
+        bcall(_Sin)
+        ld de, 9000h
+        bcall(_MovFrOP1)
+        bcall(_OP1Set1)
+        bcall(_ATan)
+        ld de, 9010h
+        bcall(_MovFrOP1)
+        ld a, 30
+        bcall(_SetXXOP1)
+        bcall(_SinCosRad)
+        ld de, 9020h
+        bcall(_MovFrOP1)
+        bcall(_OP2ToOP1)
+        ld de, 9030h
+        bcall(_MovFrOP1)
+        res 2, (iy+0)
+        bcall(_OP1Set1)
+        bcall(_ATan)
+        ret)");
+        QVERIFY2(s->stopped() && s->stopped()->returned,
+                 s->stopped() ? s->stopped()->reason.c_str() : "still running");
+        const auto stored = [&s](std::uint16_t from) {
+            QByteArray b;
+            for (int i = 0; i < 9; ++i)
+                b += char(at(*s, std::uint16_t(from + i)));
+            return b.toHex(' ');
+        };
+        QCOMPARE(stored(0x9000), QByteArray("00 7f 50 00 00 00 00 00 00"));
+        QCOMPARE(stored(0x9010), QByteArray("00 81 45 00 00 00 00 00 00"));
+        QCOMPARE(stored(0x9020), QByteArray("80 7f 98 80 31 62 40 92 86"));
+        QCOMPARE(stored(0x9030), QByteArray("00 7f 15 42 51 44 98 87 58"));
+        QCOMPARE(op1(*s), QByteArray("00 7f 78 53 98 16 33 97 45"));
+        const auto right = runAsm(R"(
+        set 2, (iy+0)
+        ld a, 90
+        bcall(_SetXXOP1)
+        bcall(_Tan)
+        ret)");
+        QVERIFY2(QString::fromStdString(right->stopped()->reason)
+                     .startsWith("the calculator stops the program with ERR:DOMAIN in _Tan"),
+                 right->stopped()->reason.c_str());
+        // A complex number (type 0Ch) is not taken for its real part.
+        const auto complex = runAsm(R"(
+        bcall(_OP1Set1)
+        ld a, 0Ch
+        ld (8478h), a
+        bcall(_Cos)
+        ret)");
+        QVERIFY2(QString::fromStdString(complex->stopped()->reason)
+                     .contains("_Cos at 9D9Dh with OP1 of type 0Ch (a complex number)"),
+                 complex->stopped()->reason.c_str());
+    }
+
+    // The hyperbolic calls take no angle mode (TI-83 Plus guidebook; the
+    // same results with trigDeg set): sinh 1 = 1.1752011936438, cosh 1 =
+    // 1.5430806348152, tanh 1 = .76159415595576, asinh 1 = .88137358701954,
+    // acosh 2 = 1.3169578969248, atanh .5 = .54930614433405.
+    void hyperbolicCallsTakeNoAngleMode() {
+        const auto s = runAsm(R"(
+        set 2, (iy+0)
+        bcall(_OP1Set1)
+        bcall(_SinH)
+        ld de, 9000h
+        bcall(_MovFrOP1)
+        bcall(_OP1Set1)
+        bcall(_CosH)
+        ld de, 9009h
+        bcall(_MovFrOP1)
+        bcall(_OP1Set1)
+        bcall(_TanH)
+        ld de, 9012h
+        bcall(_MovFrOP1)
+        bcall(_OP1Set1)
+        bcall(_ASinH)
+        ld de, 901Bh
+        bcall(_MovFrOP1)
+        bcall(_OP1Set2)
+        bcall(_ACosH)
+        ld de, 9024h
+        bcall(_MovFrOP1)
+        bcall(_OP1Set1)
+        bcall(_TimesPt5)
+        bcall(_ATanH)
+        ld de, 902Dh
+        bcall(_MovFrOP1)
+        ret)");
+        QVERIFY2(s->stopped() && s->stopped()->returned,
+                 s->stopped() ? s->stopped()->reason.c_str() : "still running");
+        QStringList got;
+        for (int n = 0; n < 6; ++n) {
+            QByteArray b;
+            for (int i = 0; i < 9; ++i)
+                b += char(at(*s, std::uint16_t(0x9000 + 9 * n + i)));
+            got << b.toHex(' ');
+        }
+        QCOMPARE(got, QStringList({"00 80 11 75 20 11 93 64 38", "00 80 15 43 08 06 34 81 52",
+                                   "00 7f 76 15 94 15 59 55 76", "00 7f 88 13 73 58 70 19 54",
+                                   "00 80 13 16 95 78 96 92 48", "00 7f 54 93 06 14 43 34 05"}));
+    }
+
+    // _FormDisp shows OP1 as Disp does (TI's System Routines: the home
+    // screen's own display of a result): right-justified on the cursor's row,
+    // the cursor then at the start of the next, where the next text goes; on
+    // the last row the screen scrolls up.
+    void formDispShowsANumberAsDispDoes() {
+        const auto s = runAsm(R"(
+        bcall(_ClrLCDFull)
+        bcall(_HomeUp)
+        ld a, 7
+        bcall(_SetXXOP1)
+        ld a, 3
+        bcall(_SetXXOP2)
+        bcall(_FPDiv)
+        bcall(_FormDisp)
+        ld hl, 1234
+        bcall(_SetXXXXOP2)
+        bcall(_OP2ToOP1)
+        bcall(_FormDisp)
+        ld hl, text
+        bcall(_PutS)
+        ret
+text:   db "AB", 0)");
+        QVERIFY2(s->stopped() && s->stopped()->returned,
+                 s->stopped() ? s->stopped()->reason.c_str() : "still running");
+        QCOMPARE(screenText(*s),
+                 lines({"     2.333333333", "            1234", "AB", "            Done"}));
+        const auto last = runAsm(R"(
+        bcall(_ClrLCDFull)
+        ld hl, 1
+        ld (curRow), hl         ; row 1, column 0
+        ld a, 'X'
+        bcall(_PutC)
+        ld hl, 7
+        ld (curRow), hl
+        bcall(_OP1Set4)
+        bcall(_FormDisp)
+        ret)");
+        QCOMPARE(screenText(*last),
+                 lines({"X", "", "", "", "", "", "               4", "            Done"}));
+    }
+
+    // The helpers TI's System Routines lists beside the arithmetic, as Flash
+    // applications use them: _InvSub is OP2 - OP1, _AbsO1PAbsO2 |OP1| + |OP2|,
+    // _AbsO1O2Cp compares the sizes alone (flags as _CpOP1OP2), _CkOP1Cplx
+    // sets Z for a complex number (type 0Ch), _PushOP5 and _PopOP5 keep OP5
+    // on the floating-point stack, and _AnsName puts Ans's name (the token
+    // tAns, 72h, of a real variable) in OP1.
+    void theHelpersBesideTheArithmetic() {
+        const auto s = runAsm(R"(
+        ld a, 7
+        bcall(_SetXXOP1)
+        ld a, 2
+        bcall(_SetXXOP2)
+        bcall(_InvSub)
+        ld de, 9000h
+        bcall(_MovFrOP1)
+        bcall(_AbsO1PAbsO2)
+        bcall(_InvOP1S)
+        ld de, 9010h
+        bcall(_MovFrOP1)
+        bcall(_AbsO1O2Cp)
+        push af
+        pop hl
+        ld (9020h), hl
+        bcall(_OP1ExOP2)
+        bcall(_AbsO1O2Cp)
+        push af
+        pop hl
+        ld (9022h), hl
+        bcall(_OP2ToOP1)
+        bcall(_OP1ToOP5)
+        bcall(_PushOP5)
+        bcall(_OP5Set0)
+        bcall(_PopOP5)
+        bcall(_OP5ToOP1)
+        ld de, 9030h
+        bcall(_MovFrOP1)
+        bcall(_AnsName)
+        ld de, 9040h
+        bcall(_MovFrOP1)
+        ld a, 0Ch
+        ld (8478h), a
+        bcall(_CkOP1Cplx)
+        push af
+        pop hl
+        ld (9024h), hl
+        ld a, 0
+        ld (8478h), a
+        bcall(_CkOP1Cplx)
+        push af
+        pop hl
+        ld (9026h), hl
+        ret)");
+        QVERIFY2(s->stopped() && s->stopped()->returned,
+                 s->stopped() ? s->stopped()->reason.c_str() : "still running");
+        const auto stored = [&s](std::uint16_t from) {
+            QByteArray b;
+            for (int i = 0; i < 9; ++i)
+                b += char(at(*s, std::uint16_t(from + i)));
+            return b.toHex(' ');
+        };
+        QCOMPARE(stored(0x9000), QByteArray("80 80 50 00 00 00 00 00 00"));
+        QCOMPARE(stored(0x9010), QByteArray("80 80 70 00 00 00 00 00 00"));
+        QCOMPARE(at(*s, 0x9020) & 0x41, 0);    // |-7| above |2|: neither Z nor C
+        QCOMPARE(at(*s, 0x9022) & 0x41, 0x01); // |2| below |-7|: C
+        QCOMPARE(stored(0x9030), QByteArray("80 80 70 00 00 00 00 00 00"));
+        QCOMPARE(stored(0x9040).left(8), QByteArray("00 72 00"));
+        QCOMPARE(at(*s, 0x9024) & 0x40, 0x40);
+        QCOMPARE(at(*s, 0x9026) & 0x40, 0);
+    }
+
+    // The floating-point stack read and written in place (TI's System
+    // Routines: FPST is the top entry, FPS1 the one below it...): with 1, 2, 3
+    // pushed, _CpyTo1FPST gives 3 and _CpyTo2FPS2 gives 1, both left there;
+    // _CpyO1ToFPS1 puts OP1 over the 2; _DeallocFPS1 drops HL entries, after
+    // which _PopRealO6 takes what was FPS1. Asking for an entry the stack does
+    // not hold stops the run. _Min, _Max and _ClrOP1S (the sign bit cleared)
+    // work on OP1 and OP2.
+    void theFloatingPointStackIsReadInPlace() {
+        const auto s = runAsm(R"(
+        bcall(_OP1Set1)
+        bcall(_PushRealO1)
+        bcall(_OP1Set2)
+        bcall(_PushRealO1)
+        bcall(_OP1Set3)
+        bcall(_PushRealO1)
+        bcall(_OP1Set0)
+        bcall(_CpyTo1FPST)
+        ld de, 9000h
+        bcall(_MovFrOP1)
+        bcall(_CpyTo2FPS2)
+        bcall(_OP2ToOP1)
+        ld de, 9009h
+        bcall(_MovFrOP1)
+        bcall(_OP1Set4)
+        bcall(_CpyO1ToFPS1)
+        ld hl, 1
+        bcall(_DeallocFPS1)
+        bcall(_PopRealO6)
+        bcall(_OP6ToOP5)
+        bcall(_OP5ToOP1)
+        ld de, 9012h
+        bcall(_MovFrOP1)
+        bcall(_InvOP1S)
+        bcall(_OP2Set3)
+        bcall(_Min)
+        ld de, 901Bh
+        bcall(_MovFrOP1)
+        bcall(_Max)
+        ld de, 9024h
+        bcall(_MovFrOP1)
+        bcall(_OP1Set4)
+        bcall(_InvOP1S)
+        bcall(_ClrOP1S)
+        ld de, 902Dh
+        bcall(_MovFrOP1)
+        bcall(_CpyTo1FPS1)
+        ret)");
+        const auto stored = [&s](std::uint16_t from) {
+            QByteArray b;
+            for (int i = 0; i < 9; ++i)
+                b += char(at(*s, std::uint16_t(from + i)));
+            return b.toHex(' ');
+        };
+        QCOMPARE(stored(0x9000), QByteArray("00 80 30 00 00 00 00 00 00"));
+        QCOMPARE(stored(0x9009), QByteArray("00 80 10 00 00 00 00 00 00"));
+        QCOMPARE(stored(0x9012), QByteArray("00 80 40 00 00 00 00 00 00"));
+        QCOMPARE(stored(0x901B), QByteArray("80 80 40 00 00 00 00 00 00"));
+        QCOMPARE(stored(0x9024), QByteArray("00 80 30 00 00 00 00 00 00"));
+        QCOMPARE(stored(0x902D), QByteArray("00 80 40 00 00 00 00 00 00"));
+        QVERIFY2(QString::fromStdString(s->stopped()->reason)
+                     .endsWith("for entry 1 below the top of the floating-point stack, which "
+                               "holds 1 entry"),
+                 s->stopped()->reason.c_str());
+    }
+
+    // A complex list made with _CreateCList (TI's System Routines: OP1 = the
+    // name, HL = the count; 18 bytes an element, the real part then the
+    // imaginary, each with type 0Ch) takes 3 + 4i as element 2 with _PutToL
+    // and gives it back to OP1 and OP2 with _GetLToOP1 (HL = the element from
+    // 1, DE = the list's count word); asking past its end stops the run.
+    // _HTimesL multiplies H by L.
+    void listElementsAreStoredAndRecalled() {
+        const auto s = runAsm(R"(
+        bcall(_MemChk)
+        ld (9040h), hl
+        ld hl, name
+        bcall(_Mov9ToOP1)
+        ld hl, 2
+        bcall(_CreateCList)
+        ld (9000h), de
+        bcall(_MemChk)
+        ld (9042h), hl
+        ld hl, three
+        bcall(_Mov9ToOP1)
+        ld hl, four
+        bcall(_Mov9ToOP2)
+        ld de, (9000h)
+        ld hl, 2
+        bcall(_PutToL)
+        bcall(_OP1Set0)
+        bcall(_OP2Set0)
+        ld de, (9000h)
+        ld hl, 2
+        bcall(_GetLToOP1)
+        ld de, 9010h
+        bcall(_MovFrOP1)
+        bcall(_OP2ToOP1)
+        ld de, 9020h
+        bcall(_MovFrOP1)
+        ld hl, 0C03h
+        bcall(_HTimesL)
+        ld (9030h), hl
+        ld de, (9000h)
+        ld hl, 3
+        bcall(_GetLToOP1)
+        ret
+name:   db 0Dh, 5Dh, 01h, 0
+three:  db 0Ch, 80h, 30h, 0, 0, 0, 0, 0, 0
+four:   db 0Ch, 80h, 40h, 0, 0, 0, 0, 0, 0)");
+        const auto stored = [&s](std::uint16_t from) {
+            QByteArray b;
+            for (int i = 0; i < 9; ++i)
+                b += char(at(*s, std::uint16_t(from + i)));
+            return b.toHex(' ');
+        };
+        const auto word = [&s](std::uint16_t a) {
+            return at(*s, a) | at(*s, std::uint16_t(a + 1)) << 8;
+        };
+        const std::uint16_t list = std::uint16_t(word(0x9000));
+        QCOMPARE(word(list), 2);
+        QCOMPARE(word(0x9040) - word(0x9042), 2 + 2 * 18);
+        QCOMPARE(stored(std::uint16_t(list + 2 + 18)), QByteArray("0c 80 30 00 00 00 00 00 00"));
+        QCOMPARE(stored(std::uint16_t(list + 2 + 27)), QByteArray("0c 80 40 00 00 00 00 00 00"));
+        QCOMPARE(stored(0x9010), QByteArray("0c 80 30 00 00 00 00 00 00"));
+        QCOMPARE(stored(0x9020), QByteArray("0c 80 40 00 00 00 00 00 00"));
+        QCOMPARE(word(0x9030), 36);
+        const QString stop = QString::fromStdString(s->stopped()->reason);
+        QVERIFY2(stop.contains("_GetLToOP1 at 9D") && stop.contains("for element 3 of a list of 2"),
+                 qPrintable(stop));
     }
 
     // A list made with _CreateRList (TI's System Routines: OP1 = the name,

@@ -31,6 +31,7 @@ constexpr std::uint16_t op(int n) {
 }
 } // namespace ram
 namespace flags {
+constexpr int trigFlags = 0, trigDeg = 2;
 constexpr int textFlags = 5, textInverse = 3, apdFlags = 8, apdAble = 2, onFlags = 9,
               onInterrupt = 4, curFlags = 12, curOn = 3, appFlags = 13, appTextSave = 1,
               appAutoScroll = 2, indicFlags = 18, indicRun = 0, shiftFlags = 18, shift2nd = 3,

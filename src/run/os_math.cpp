@@ -100,6 +100,10 @@ struct MathCalls {
         m.setFlags(std::uint8_t((hl == de ? kZ : 0) | (hl < de ? kC : 0)));
         return Result::Done;
     }
+    static Result hTimesL(Os &, Machine &m) {
+        m.setReg(Reg::HL, std::uint16_t(m.reg(Reg::HL) >> 8) * (m.reg(Reg::HL) & 0xFF));
+        return Result::Done;
+    }
     static Result hlTimes9(Os &, Machine &m) {
         m.setReg(Reg::HL, std::uint16_t(m.reg(Reg::HL) * 9));
         return Result::Done;
@@ -110,6 +114,17 @@ struct MathCalls {
     }
     template <Unary F> static Result unary(Os &os, Machine &m) {
         return os.store(m, {F(os.opFloat(m, 1)), FloatError::None});
+    }
+    // OP1 = the smaller (Min) or larger (Max) of OP1 and OP2.
+    template <int Sign> static Result minMax(Os &os, Machine &m) {
+        if (compare(os.opFloat(m, 2), os.opFloat(m, 1)) == Sign)
+            os.setOp(m, 1, os.opFloat(m, 2));
+        return Result::Done;
+    }
+    // OPn's sign bit cleared: its absolute value.
+    template <int Op> static Result clearSign(Os &, Machine &m) {
+        m.write(ram::op(Op), m.read(ram::op(Op)) & 0x7F);
+        return Result::Done;
     }
     static Result invOP2S(Os &os, Machine &m) {
         os.setOp(m, 2, negate(os.opFloat(m, 2)));
@@ -123,12 +138,70 @@ struct MathCalls {
     }
     static Result sqRoot(Os &os, Machine &m) { return os.store(m, sqroot(os.opFloat(m, 1))); }
     // OP1 = f(OP1), or the calculator's error (ERR:DOMAIN for ln 0).
+    // The functions of OP1 below compute real numbers only: a complex number
+    // (or anything else) there stops the run rather than giving the function
+    // of its real part.
+    static bool realInOP1(Os &os, Machine &m, int op = 1) {
+        const std::uint8_t type = m.read(ram::op(op)) & 0x1F;
+        if (type == 0)
+            return true;
+        m.stop("the program called " + os.m_callName + " at " + hex4(os.m_callFrom) + " with OP" +
+               std::to_string(op) + " of type " + hex2(type) +
+               (type == 0x0C ? " (a complex number)" : "") +
+               "; this runner computes it for real numbers only");
+        return false;
+    }
+    // OP1 = OP1 ^ OP2 (y to the x).
+    static Result yToX(Os &os, Machine &m) {
+        if (!realInOP1(os, m) || !realInOP1(os, m, 2))
+            return Result::Wait;
+        return os.store(m, power(os.opFloat(m, 1), os.opFloat(m, 2)));
+    }
     template <FloatResult (*F)(const TiFloat &)> static Result fromOP1(Os &os, Machine &m) {
+        if (!realInOP1(os, m))
+            return Result::Wait;
         return os.store(m, F(os.opFloat(m, 1)));
     }
     // OP1 = OP1 f N.
     template <Binary F, int N> static Result withSmall(Os &os, Machine &m) {
         return os.store(m, F(os.opFloat(m, 1), fromInt(N)));
+    }
+    // The angle mode is the OS's: trigDeg (bit 2 of trigFlags, IY+0) set for
+    // degrees. The calls named ...Rad work in radians whatever the mode.
+    static Angle angleMode(const Machine &m) {
+        return m.flag(flags::trigFlags, flags::trigDeg) ? Angle::Degrees : Angle::Radians;
+    }
+    template <FloatResult (*F)(const TiFloat &, Angle)> static Result inMode(Os &os, Machine &m) {
+        if (!realInOP1(os, m))
+            return Result::Wait;
+        return os.store(m, F(os.opFloat(m, 1), angleMode(m)));
+    }
+    template <FloatResult (*F)(const TiFloat &, Angle)>
+    static Result inRadians(Os &os, Machine &m) {
+        if (!realInOP1(os, m))
+            return Result::Wait;
+        return os.store(m, F(os.opFloat(m, 1), Angle::Radians));
+    }
+    // OP1 = sin, OP2 = cos of OP1 in radians.
+    static Result sinCosRad(Os &os, Machine &m) {
+        if (!realInOP1(os, m))
+            return Result::Wait;
+        const TiFloat x = os.opFloat(m, 1);
+        os.setOp(m, 2, cosine(x, Angle::Radians).value);
+        return os.store(m, sine(x, Angle::Radians));
+    }
+    // OP1 = OP2 - OP1.
+    static Result invSub(Os &os, Machine &m) {
+        return os.store(m, sub(os.opFloat(m, 2), os.opFloat(m, 1)));
+    }
+    static Result absO1PAbsO2(Os &os, Machine &m) {
+        return os.store(m, add(abs(os.opFloat(m, 1)), abs(os.opFloat(m, 2))));
+    }
+    // The flags of comparing |OP1| with |OP2|: Z equal, C below.
+    static Result absO1O2Cp(Os &os, Machine &m) {
+        const int c = compare(abs(os.opFloat(m, 1)), abs(os.opFloat(m, 2)));
+        m.setFlags(std::uint8_t((c == 0 ? kZ : 0) | (c < 0 ? kC : 0)));
+        return Result::Done;
     }
     static Result cpOP1OP2(Os &os, Machine &m) {
         const int c = compare(os.opFloat(m, 1), os.opFloat(m, 2));
@@ -147,6 +220,11 @@ struct MathCalls {
         const std::uint8_t type = m.read(ram::op1) & 0x1F;
         m.setA(type);
         m.setFlags(type == 0 ? kZ : 0);
+        return Result::Done;
+    }
+    // Z when OP1 holds a complex number (type 0Ch, CplxObj).
+    static Result ckOP1Cplx(Os &, Machine &m) {
+        m.setFlags((m.read(ram::op1) & 0x1F) == 0x0C ? kZ : 0);
         return Result::Done;
     }
     static Result ckInt(Os &os, Machine &m) {
@@ -197,6 +275,22 @@ struct MathCalls {
             os.putC(m, std::uint8_t(c));
         return Result::Done;
     }
+    // Disp's way with a number: right-justified on the cursor's row (as the
+    // home screen shows it, at most 16 characters), the cursor then at the
+    // start of the next row, scrolling at the last.
+    static Result formDisp(Os &os, Machine &m) {
+        const std::uint8_t type = m.read(ram::op1) & 0x1F;
+        if (type != 0) {
+            m.stop("the program called _FormDisp with OP1 of type " + hex2(type) + " at " +
+                   hex4(os.m_callFrom) + "; this runner shows only real numbers with it");
+            return Result::Wait;
+        }
+        const std::string text = formatReal(os.opFloat(m, 1), 16);
+        m.write(ram::curCol, std::uint8_t(16 - text.size()));
+        for (char c : text)
+            os.putC(m, std::uint8_t(c));
+        return Result::Done;
+    }
     // L'Ecuyer's combined generator (CACM 31(6), 1988, the TI-83 Plus's rand):
     // two multiplicative generators whose states the OS keeps as reals at
     // seed1 and seed2, combined as frac((s1 - s2) / (m1 - 1) + 1).
@@ -233,6 +327,7 @@ struct MathCalls {
         {"_Div32By16", div32By16},
         {"_CpHLDE", cpHLDE},
         {"_HLTimes9", hlTimes9},
+        {"_HTimesL", hTimesL},
         {"_FPAdd", binary<add>},
         {"_FPSub", binary<sub>},
         {"_FPMult", binary<mult>},
@@ -243,6 +338,10 @@ struct MathCalls {
         {"_Frac", unary<frac>},
         {"_InvOP1S", unary<negate>},
         {"_InvOP2S", invOP2S},
+        {"_Min", minMax<-1>},
+        {"_Max", minMax<1>},
+        {"_ClrOP1S", clearSign<1>},
+        {"_ClrOP2S", clearSign<2>},
         {"_FPSquare", fpSquare},
         {"_FPRecip", fpRecip},
         {"_SqRoot", sqRoot},
@@ -250,6 +349,29 @@ struct MathCalls {
         {"_LogX", fromOP1<logx>},
         {"_EToX", fromOP1<etox>},
         {"_TenX", fromOP1<tenx>},
+        {"_YToX", yToX},
+        {"_Sin", inMode<sine>},
+        {"_Cos", inMode<cosine>},
+        {"_Tan", inMode<tangent>},
+        {"_ASin", inMode<arcsine>},
+        {"_ACos", inMode<arccosine>},
+        {"_ATan", inMode<arctangent>},
+        {"_SinCosRad", sinCosRad},
+        {"_ASinRad", inRadians<arcsine>},
+        {"_ACosRad", inRadians<arccosine>},
+        {"_ATanRad", inRadians<arctangent>},
+        {"_SinH", fromOP1<hypSine>},
+        {"_CosH", fromOP1<hypCosine>},
+        {"_TanH", fromOP1<hypTangent>},
+        {"_ASinH", fromOP1<hypArcsine>},
+        {"_ACosH", fromOP1<hypArccosine>},
+        {"_ATanH", fromOP1<hypArctangent>},
+        {"_DToR", fromOP1<degreesToRadians>},
+        {"_RToD", fromOP1<radiansToDegrees>},
+        {"_InvSub", invSub},
+        {"_AbsO1PAbsO2", absO1PAbsO2},
+        {"_AbsO1O2Cp", absO1O2Cp},
+        {"_CkOP1Cplx", ckOP1Cplx},
         {"_Plus1", withSmall<add, 1>},
         {"_Minus1", withSmall<sub, 1>},
         {"_Times2", withSmall<mult, 2>},
@@ -287,6 +409,7 @@ struct MathCalls {
         {"_ConvOP1", convOP1},
         {"_FormReal", formReal},
         {"_DispOP1A", dispOP1A},
+        {"_FormDisp", formDisp},
         {"_Random", random},
         {"_RandInit", randInit},
     };

@@ -94,6 +94,11 @@ void Os::addSystemCalls() {
         setOp(m, 1, m_ans);
         return Result::Done;
     });
+    // OP1 = the name of Ans: a real variable named by the token tAns (72h).
+    on("_AnsName", [this](Machine &m) {
+        setOp(m, 1, TiFloat{0x00, 0x72, 0, 0, 0, 0, 0, 0, 0});
+        return Result::Done;
+    });
     // A length-prefixed string of what key A types, at keyForStr; HL points to it.
     on("_KeyToString", [](Machine &m) {
         const std::string text = keyText(m.a());

@@ -132,18 +132,59 @@ struct VariableCalls {
     template <std::uint8_t T> static Result createSized(Os &os, Machine &m) {
         return os.create(m, T, m.reg(Reg::HL), true);
     }
-    // A real list of HL elements (TI's System Routines: HL = the count, OP1
-    // = the list's name); DE points to its count word, the elements after it.
-    static Result createRList(Os &os, Machine &m) {
-        const std::uint32_t count = m.reg(Reg::HL), bytes = 9 * count;
+    // A list of HL elements (TI's System Routines: HL = the count, OP1 = the
+    // list's name), real (type 01h, 9 bytes an element) or complex (0Dh, 18);
+    // DE points to its count word, the elements after it.
+    template <std::uint8_t Type, std::uint32_t Bytes> static Result createList(Os &os, Machine &m) {
+        const std::uint32_t count = m.reg(Reg::HL), bytes = Bytes * count;
         if (bytes > 0xFFFD) {
             m.stop("the calculator runs out of memory (ERR:MEMORY) in " + os.m_callName +
                    " for a list of " + std::to_string(count) + " elements");
             return Result::Wait;
         }
-        if (os.create(m, 0x01, std::uint16_t(bytes), true) != Result::Done)
+        if (os.create(m, Type, std::uint16_t(bytes), true) != Result::Done)
             return Result::Wait;
         m.writeWord(m.reg(Reg::DE), std::uint16_t(count));
+        return Result::Done;
+    }
+    // Element HL (from 1) of the list whose count word DE points to (TI's
+    // System Routines, _GetLToOP1 and _PutToL): its address and its size, 9
+    // for a real list, 18 for a complex one; 0 after stopping the run when DE
+    // is no list's or HL past its end.
+    static std::pair<std::uint16_t, int> listElement(Os &os, Machine &m) {
+        const std::uint16_t at = m.reg(Reg::DE), index = m.reg(Reg::HL);
+        for (const auto &[name, address] : os.m_vars) {
+            const std::uint8_t type = std::uint8_t(name[0]);
+            if (address != at || (type != 0x01 && type != 0x0D))
+                continue;
+            const int size = type == 0x01 ? 9 : 18, count = m.readWord(at);
+            if (index == 0 || index > count) {
+                m.stop("the program called " + os.m_callName + " at " + hex4(os.m_callFrom) +
+                       " for element " + std::to_string(index) + " of a list of " +
+                       std::to_string(count));
+                return {0, 0};
+            }
+            return {std::uint16_t(at + 2 + size * (index - 1)), size};
+        }
+        m.stop("the program called " + os.m_callName + " at " + hex4(os.m_callFrom) + " with DE " +
+               hex4(at) + ", where no list's data starts");
+        return {0, 0};
+    }
+    // OP1 = the element (a complex one's real part in OP1, its imaginary in OP2).
+    static Result getLToOP1(Os &os, Machine &m) {
+        const auto [from, size] = listElement(os, m);
+        if (!size)
+            return Result::Wait;
+        for (int i = 0; i < size; ++i)
+            m.write(std::uint16_t(ram::op1 + (i < 9 ? i : i + 2)), m.read(std::uint16_t(from + i)));
+        return Result::Done;
+    }
+    static Result putToL(Os &os, Machine &m) {
+        const auto [to, size] = listElement(os, m);
+        if (!size)
+            return Result::Wait;
+        for (int i = 0; i < size; ++i)
+            m.write(std::uint16_t(to + i), m.read(std::uint16_t(ram::op1 + (i < 9 ? i : i + 2))));
         return Result::Done;
     }
     // The variable's memory is given back: a real is its 9 bytes, the others
@@ -283,7 +324,10 @@ struct VariableCalls {
         {"_CreateProtProg", createSized<0x06>},
         {"_CreateAppVar", createSized<0x15>},
         {"_CreateStrng", createSized<0x04>},
-        {"_CreateRList", createRList},
+        {"_CreateRList", createList<0x01, 9>},
+        {"_CreateCList", createList<0x0D, 18>},
+        {"_GetLToOP1", getLToOP1},
+        {"_PutToL", putToL},
         {"_DelVar", deleteVar},
         {"_DelVarArc", deleteVar},
         {"_Arc_Unarc", arcUnarc},

@@ -57,6 +57,11 @@ std::vector<RomCallDoc> written() {
          "", "curRow, curCol", kAll},
         {"_DispOP1A", "Displays the real number in OP1 at the cursor, at most A characters wide.",
          "OP1 = real; A = width", "curRow, curCol moved", "AF, BC, DE, HL, OP1-OP3"},
+        {"_FormDisp",
+         "Displays the real number in OP1 as Disp does: right-justified on the cursor's row "
+         "(at most 16 characters), then the cursor at the start of the next row. This runner "
+         "shows real numbers only.",
+         "OP1 = real; curRow", "curRow = the next row; curCol = 0", "AF, BC, DE, HL, OP1-OP6"},
         // The small font at the pen.
         {"_VPutMap", "Draws character A in the small font at the pen and moves the pen past it.",
          "A = character; penCol, penRow", "penCol moved; carry set when it did not fit",
@@ -152,6 +157,7 @@ std::vector<RomCallDoc> written() {
          "OP1 bytes 0-3 = quotient; OP2 bytes 0-3 = remainder", kAll},
         {"_CpHLDE", "Compares HL with DE as unsigned numbers; both keep their values.", "HL, DE",
          "Z set when equal; carry set when HL < DE", "F"},
+        {"_HTimesL", "HL = H * L.", "H, L", "HL = product", "F"},
         {"_HLTimes9", "Multiplies HL by 9 (modulo 65536).", "HL", "HL = HL * 9", "F, BC"},
         {"_LdHLind", "Loads the word HL points to.", "HL = address", "HL = (HL); A = L", "F"},
         // Real numbers in the OP registers.
@@ -177,6 +183,58 @@ std::vector<RomCallDoc> written() {
          kAll},
         {"_TenX", "OP1 = 10 to the power OP1; ERR:OVERFLOW past 1E100.", "OP1 = real", "OP1 = 10^x",
          kAll},
+        {"_Sin",
+         "OP1 = the sine of OP1, in degrees when trigDeg (bit 2 of IY+0) is set, else radians.",
+         "OP1 = angle", "OP1 = sine", "AF, BC, DE, HL, OP1-OP5"},
+        {"_Cos", "OP1 = the cosine of OP1, in the angle mode as _Sin.", "OP1 = angle",
+         "OP1 = cosine", "AF, BC, DE, HL, OP1-OP5"},
+        {"_Tan",
+         "OP1 = the tangent of OP1, in the angle mode as _Sin; ERR:DOMAIN where the cosine is 0 "
+         "(90 degrees).",
+         "OP1 = angle", "OP1 = tangent", "AF, BC, DE, HL, OP1-OP5"},
+        {"_ASin",
+         "OP1 = the arcsine of OP1, in the angle mode as _Sin; ERR:DOMAIN outside -1 to 1.",
+         "OP1 = real", "OP1 = angle", "AF, BC, DE, HL, OP1-OP5"},
+        {"_ACos",
+         "OP1 = the arccosine of OP1, in the angle mode as _Sin; ERR:DOMAIN outside -1 to 1.",
+         "OP1 = real", "OP1 = angle", "AF, BC, DE, HL, OP1-OP5"},
+        {"_ATan", "OP1 = the arctangent of OP1, in the angle mode as _Sin.", "OP1 = real",
+         "OP1 = angle", "AF, BC, DE, HL, OP1-OP5"},
+        {"_SinCosRad", "The sine and the cosine of OP1 in radians, whatever the angle mode.",
+         "OP1 = angle in radians", "OP1 = sine; OP2 = cosine", "AF, BC, DE, HL, OP1-OP5"},
+        {"_ASinRad", "OP1 = the arcsine of OP1 in radians; ERR:DOMAIN outside -1 to 1.",
+         "OP1 = real", "OP1 = radians", "AF, BC, DE, HL, OP1-OP5"},
+        {"_ACosRad", "OP1 = the arccosine of OP1 in radians; ERR:DOMAIN outside -1 to 1.",
+         "OP1 = real", "OP1 = radians", "AF, BC, DE, HL, OP1-OP5"},
+        {"_ATanRad", "OP1 = the arctangent of OP1 in radians.", "OP1 = real", "OP1 = radians",
+         "AF, BC, DE, HL, OP1-OP5"},
+        {"_SinH", "OP1 = the hyperbolic sine of OP1; ERR:OVERFLOW past 1E100.", "OP1 = real",
+         "OP1 = sinh", "AF, BC, DE, HL, OP1-OP5"},
+        {"_CosH", "OP1 = the hyperbolic cosine of OP1; ERR:OVERFLOW past 1E100.", "OP1 = real",
+         "OP1 = cosh", "AF, BC, DE, HL, OP1-OP5"},
+        {"_TanH", "OP1 = the hyperbolic tangent of OP1.", "OP1 = real", "OP1 = tanh",
+         "AF, BC, DE, HL, OP1-OP5"},
+        {"_ASinH", "OP1 = the inverse hyperbolic sine of OP1.", "OP1 = real", "OP1 = asinh",
+         "AF, BC, DE, HL, OP1-OP5"},
+        {"_ACosH", "OP1 = the inverse hyperbolic cosine of OP1; ERR:DOMAIN below 1.", "OP1 = real",
+         "OP1 = acosh", "AF, BC, DE, HL, OP1-OP5"},
+        {"_ATanH", "OP1 = the inverse hyperbolic tangent of OP1; ERR:DOMAIN outside -1 to 1.",
+         "OP1 = real", "OP1 = atanh", "AF, BC, DE, HL, OP1-OP5"},
+        {"_DToR", "OP1 = OP1 degrees in radians (times pi/180).", "OP1 = degrees", "OP1 = radians",
+         "AF, BC, DE, HL, OP1-OP3"},
+        {"_RToD", "OP1 = OP1 radians in degrees (times 180/pi); ERR:OVERFLOW past 1E100.",
+         "OP1 = radians", "OP1 = degrees", "AF, BC, DE, HL, OP1-OP3"},
+        {"_InvSub", "OP1 = OP2 - OP1.", "OP1, OP2 = reals", "OP1 = difference",
+         "AF, BC, DE, HL, OP1-OP3"},
+        {"_AbsO1PAbsO2", "OP1 = |OP1| + |OP2|.", "OP1, OP2 = reals", "OP1 = sum",
+         "AF, BC, DE, HL, OP1-OP3"},
+        {"_AbsO1O2Cp", "Compares |OP1| with |OP2|.", "OP1, OP2 = reals",
+         "Z set when equal; carry set when |OP1| < |OP2|", kAll},
+        {"_YToX",
+         "OP1 = OP1 to the power OP2; ERR:DOMAIN for 0^0, ERR:DIVIDE BY 0 for 0 to a negative "
+         "power, ERR:NONREAL ANS for a negative number to a power that is not whole, "
+         "ERR:OVERFLOW past 1E100.",
+         "OP1 = base; OP2 = exponent", "OP1 = power", "AF, BC, DE, HL, OP1-OP6"},
         {"_Plus1", "OP1 = OP1 + 1.", "OP1 = real", "OP1", "AF, BC, DE, HL, OP2"},
         {"_Minus1", "OP1 = OP1 - 1.", "OP1 = real", "OP1", "AF, BC, DE, HL, OP2"},
         {"_Times2", "OP1 = OP1 * 2.", "OP1 = real", "OP1", "AF, BC, DE, HL, OP2"},
@@ -188,6 +246,10 @@ std::vector<RomCallDoc> written() {
         {"_Trunc", "OP1 = OP1 without its fraction, toward 0 (iPart).", "OP1 = real", "OP1", kAll},
         {"_Frac", "OP1 = the fraction of OP1 (fPart), with OP1's sign.", "OP1 = real", "OP1", kAll},
         {"_InvOP1S", "OP1 = -OP1.", "OP1 = real", "OP1", "AF"},
+        {"_ClrOP1S", "Clears OP1's sign bit: OP1 = |OP1|.", "OP1 = real", "OP1", "AF"},
+        {"_ClrOP2S", "Clears OP2's sign bit: OP2 = |OP2|.", "OP2 = real", "OP2", "AF"},
+        {"_Min", "OP1 = the smaller of OP1 and OP2.", "OP1, OP2 = reals", "OP1", kAll},
+        {"_Max", "OP1 = the larger of OP1 and OP2.", "OP1, OP2 = reals", "OP1", kAll},
         {"_InvOP2S", "OP2 = -OP2.", "OP2 = real", "OP2", "AF"},
         {"_CpOP1OP2", "Compares OP1 with OP2 as reals.", "OP1, OP2 = reals",
          "Z set when equal; carry set when OP1 < OP2", kAll},
@@ -197,6 +259,8 @@ std::vector<RomCallDoc> written() {
         {"_CkOP2FP0", "Tests whether OP2 is 0.", "OP2 = real", "Z set when OP2 is 0", "AF, HL"},
         {"_CkOP1Real", "The type of the value in OP1.", "OP1",
          "A = type (low 5 bits of OP1's first byte); Z set when it is a real", "AF"},
+        {"_CkOP1Cplx", "Tests whether OP1 holds a complex number (type 0Ch).", "OP1",
+         "Z set when it does", "AF"},
         {"_CkInt", "Tests whether OP1 is a whole number.", "OP1 = real", "Z set when it is",
          "AF, BC, DE, HL"},
         {"_CkPosInt", "Tests whether OP1 is a whole number above 0.", "OP1 = real",
@@ -227,6 +291,20 @@ std::vector<RomCallDoc> written() {
         {"_MovFrOP1", "Copies the 9 bytes of OP1 to DE.", "DE = target", "DE += 9", "BC, HL"},
         {"_MemSet", "Fills BC bytes from HL with A.", "HL = start; BC = count; A = byte", "", kAll},
         {"_MemClear", "Fills BC bytes from HL with 0.", "HL = start; BC = count", "", kAll},
+        {"_CpyO1ToFPST",
+         "Copies OP1 over the top entry of the floating-point stack (FPST); the runner stops "
+         "the run when the stack is empty.",
+         "OP1; FPS", "FPST = OP1", "BC, DE, HL"},
+        {"_CpyO1ToFPS1",
+         "Copies OP1 over the entry below the top of the floating-point stack (FPS1); the "
+         "runner stops the run when the stack holds fewer than 2 entries.",
+         "OP1; FPS", "FPS1 = OP1", "BC, DE, HL"},
+        {"_DeallocFPS",
+         "Takes HL entries off the floating-point stack (FPS moves down 9 * HL bytes); the "
+         "runner stops the run when the stack holds fewer.",
+         "HL = entries", "FPS", kAll},
+        {"_DeallocFPS1", "Takes HL entries off the floating-point stack, as _DeallocFPS.",
+         "HL = entries", "FPS", kAll},
         {"_AllocFPS",
          "Adds HL entries of 9 bytes to the floating-point stack; ERR:MEMORY when they "
          "do not fit.",
@@ -262,6 +340,20 @@ std::vector<RomCallDoc> written() {
         {"_CreateRList", "Makes the real list named in OP1 with HL elements (9 bytes each).",
          "OP1 = name; HL = number of elements",
          "HL = its entry; DE = its element count (a word), the elements after it", kAll},
+        {"_CreateCList",
+         "Makes the complex list named in OP1 with HL elements (18 bytes each: real part, then "
+         "imaginary part).",
+         "OP1 = name; HL = number of elements",
+         "HL = its entry; DE = its element count (a word), the elements after it", kAll},
+        {"_GetLToOP1",
+         "OP1 = element HL (from 1) of the list whose data DE points to; of a complex list the "
+         "real part in OP1 and the imaginary part in OP2. The runner stops the run when DE is no "
+         "list's or HL is past its end.",
+         "HL = element number; DE = the list's element count word", "OP1 (and OP2)", kAll},
+        {"_PutToL",
+         "Stores OP1 (a complex number: OP1 and OP2) in element HL (from 1) of the list whose "
+         "data DE points to; stops the run as _GetLToOP1 does.",
+         "OP1 (and OP2); HL = element number; DE = the list's element count word", "", kAll},
         {"_DelVar", "Deletes a variable and gives its memory back.",
          "HL = its entry; DE = its data (as _ChkFindSym gives them)", "", kAll},
         {"_DelVarArc", "Deletes a variable, archived or not, as _DelVar (here all are in RAM).",
@@ -297,6 +389,10 @@ std::vector<RomCallDoc> written() {
          "OP1 = name", "OP1", kAll},
         {"_StoAns", "Stores OP1 in Ans.", "OP1 = real", "", kAll},
         {"_RclAns", "OP1 = Ans.", "", "OP1", kAll},
+        {"_AnsName",
+         "OP1 = the name of Ans (a real variable named by the token 72h). This runner keeps Ans "
+         "apart from the variables: _StoAns and _RclAns reach it, _FindSym does not find it.",
+         "", "OP1 = 00h, 72h, 00h", "HL"},
         // The system.
         {"_GetBaseVer", "The OS's version.", "", "A = major; B = minor", "AF, B"},
         {"_FlashToRam",
@@ -363,6 +459,17 @@ void addFamilies(std::vector<RomCallDoc> &docs) {
             docs.push_back(
                 {n, "Pops the floating-point stack's top 9 bytes into " + op(n.back()) + ".", "FPS",
                  op(n.back()) + "; FPS shrinks by 9", kAll});
+        else if (n.size() == 11 && n.compare(0, 6, "_CpyTo") == 0 && n.compare(7, 3, "FPS") == 0) {
+            const std::string entry =
+                n.back() == 'T' ? std::string("the top entry (FPST)")
+                                : std::string("entry FPS") + n.back() + " (" + n.back() +
+                                      (n.back() == '1' ? " entry" : " entries") + " below the top)";
+            docs.push_back({n,
+                            "Copies " + entry + " of the floating-point stack to " + op(n[6]) +
+                                ", leaving the stack as it was; the runner stops the run when "
+                                "the stack holds fewer entries.",
+                            "FPS", op(n[6]), "BC, DE, HL"});
+        }
     }
 }
 

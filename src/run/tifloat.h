@@ -50,6 +50,30 @@ FloatResult lnx(const TiFloat &a);
 FloatResult logx(const TiFloat &a);
 FloatResult etox(const TiFloat &a);
 FloatResult tenx(const TiFloat &a);
+// base ^ exponent: 0^0 gives Domain, 0 to a negative power DivideByZero, a
+// negative base with an exponent that is not whole NonReal (Real mode).
+FloatResult power(const TiFloat &base, const TiFloat &exponent);
+// The angle mode: the OS's trigDeg flag (bit 2 of IY+0) set for degrees.
+enum class Angle { Radians, Degrees };
+// Trigonometry, rounded to 14 digits from about 30 places, the angle (or the
+// arc's result) in `mode`. tan gives Domain where the cosine is exactly 0
+// (90 degrees); asin and acos give Domain outside [-1, 1].
+FloatResult sine(const TiFloat &a, Angle mode);
+FloatResult cosine(const TiFloat &a, Angle mode);
+FloatResult tangent(const TiFloat &a, Angle mode);
+FloatResult arcsine(const TiFloat &a, Angle mode);
+FloatResult arccosine(const TiFloat &a, Angle mode);
+FloatResult arctangent(const TiFloat &a, Angle mode);
+// The hyperbolic functions (no angle mode): sinh and cosh give Overflow past
+// 9.9999999999999E99; acosh gives Domain below 1, atanh outside (-1, 1).
+FloatResult hypSine(const TiFloat &a);
+FloatResult hypCosine(const TiFloat &a);
+FloatResult hypTangent(const TiFloat &a);
+FloatResult hypArcsine(const TiFloat &a);
+FloatResult hypArccosine(const TiFloat &a);
+FloatResult hypArctangent(const TiFloat &a);
+FloatResult degreesToRadians(const TiFloat &a); // x * pi / 180
+FloatResult radiansToDegrees(const TiFloat &a); // x * 180 / pi
 // The exact value (neg ? -1 : 1) * m * 10^p as a 14-digit number.
 FloatResult fromScaled(bool neg, unsigned __int128 m, int p);
 

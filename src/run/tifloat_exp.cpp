@@ -6,128 +6,140 @@
 // 10^x = e^(f ln 10) * 10^n with n the whole part of x and f the rest;
 // ln x = e ln 10 + ln m for x = m * 10^e, with m in [1/sqrt 10, sqrt 10) and
 // ln m = 2 atanh((m - 1) / (m + 1)) (a series in odd powers that converges
-// fast there); log x = e + ln m / ln 10.
+// fast there); log x = e + ln m / ln 10. y^x = e^(x ln |y|), the product
+// x ln |y| taken exactly from x's 14 digits and ln |y|'s first 24; a whole
+// power whose digits fit in 128 bits is multiplied out exactly instead.
 
-#include "run/tifloat.h"
+#include "run/tifloat_fixed.h"
 
 #include <cstdint>
+#include <optional>
 #include <utility>
 
 namespace run {
 
 namespace {
 
-using Fixed = __int128; // a count of 10^-30
-using Wide = unsigned __int128;
+using namespace fixed;
 
-constexpr int kPlaces = 30;
-constexpr Fixed kHalfScale = 1000000000000000; // 10^15
-constexpr Fixed kOne = kHalfScale * kHalfScale;
-// ln 10 and 1 / ln 10 to 30 places.
-constexpr Fixed kLn10 = Fixed(2302585092994045LL) * kHalfScale + 684017991454684LL;
+// 1 / ln 10 to 30 places.
 constexpr Fixed kInvLn10 = Fixed(434294481903251LL) * kHalfScale + 827651128918917LL;
-// sqrt 10 to 30 places: where a mantissa is taken down by one power of ten.
-constexpr Fixed kSqrt10 = Fixed(3162277660168379LL) * kHalfScale + 331998893544433LL;
-
-Fixed absolute(Fixed a) {
-    return a < 0 ? -a : a;
-}
-
-// a * b for numbers below 10^3 each (products below 10^36 stay in 128 bits).
-Fixed mulFixed(Fixed a, Fixed b) {
-    const bool neg = (a < 0) != (b < 0);
-    a = absolute(a);
-    b = absolute(b);
-    const Fixed a1 = a / kHalfScale, a0 = a % kHalfScale;
-    const Fixed b1 = b / kHalfScale, b0 = b % kHalfScale;
-    const Fixed r = a1 * b1 + (a1 * b0 + a0 * b1) / kHalfScale + a0 * b0 / kOne;
-    return neg ? -r : r;
-}
-
-// a / b by long division, one decimal place at a time (b > 0, a >= 0).
-Fixed divFixed(Fixed a, Fixed b) {
-    Fixed q = a / b, rest = a % b;
-    for (int i = 0; i < kPlaces; ++i) {
-        rest *= 10;
-        q = q * 10 + rest / b;
-        rest %= b;
-    }
-    return q;
-}
-
-// e^r for |r| below about 2.4: the Taylor series until its terms vanish.
-Fixed expSeries(Fixed r) {
-    Fixed sum = kOne, term = kOne;
-    for (int k = 1; term != 0 && k < 200; ++k) {
-        term = mulFixed(term, r) / k;
-        sum += term;
-    }
-    return sum;
-}
-
-struct Decoded {
-    bool neg;
-    int exp;
-    std::int64_t digits; // 14 digits, 0 for zero
-};
-
-Decoded decodeFloat(const TiFloat &a) {
-    Decoded d{(a[0] & 0x80) != 0, int(a[1]) - 0x80, 0};
-    if ((a[2] >> 4) == 0)
-        return {false, 0, 0};
-    for (int i = 2; i < 9; ++i)
-        d.digits = d.digits * 100 + (a[i] >> 4) * 10 + (a[i] & 0x0F);
-    return d;
-}
-
-Fixed pow10Fixed(int n) {
-    Fixed p = 1;
-    while (n-- > 0)
-        p *= 10;
-    return p;
-}
-
-// x as a fixed-point number; |x| must be below 10^3. Places beyond the 30th
-// are dropped (they cannot change a 14-digit e^x or 10^x).
-Fixed toFixed(const Decoded &d) {
-    const int shift = kPlaces - 13 + d.exp;
-    const Fixed v = shift >= 0 ? Fixed(d.digits) * pow10Fixed(shift)
-                               : (shift > -15 ? Fixed(d.digits) / pow10Fixed(-shift) : 0);
-    return d.neg ? -v : v;
-}
 
 // 10^n * e^r, rounded; the exponent decides Overflow and underflow.
 FloatResult scaled(Fixed r, Fixed n) {
     return fromScaled(false, Wide(expSeries(r)), int(n) - kPlaces);
 }
 
-// ln of the mantissa m in [1/sqrt 10, sqrt 10).
-Fixed lnMantissa(Fixed m) {
-    const Fixed z = divFixed(m - kOne, m + kOne), z2 = mulFixed(z, z);
-    Fixed sum = 0, power = z;
-    for (int k = 1; power != 0 && k < 400; k += 2) {
-        sum += power / k;
-        power = mulFixed(power, z2);
+// |ln y| for y > 0 as digits * 10^power with at most 24 digits (30 places,
+// cut to the first 24 where it is larger), and whether it is negative.
+struct Logarithm {
+    Wide digits;
+    int power;
+    bool neg;
+};
+
+Logarithm lnMagnitude(const Decoded &y) {
+    const auto [e, lnm] = lnParts(y);
+    const Fixed l = e * kLn10 + lnm;
+    Logarithm r{Wide(absolute(l)), -kPlaces, l < 0};
+    while (r.digits >= Wide(pow10Fixed(24))) {
+        r.digits /= 10;
+        ++r.power;
     }
-    return 2 * sum;
+    return r;
 }
 
-// The number's power of ten e and ln of its mantissa, for x > 0.
-std::pair<int, Fixed> lnParts(const Decoded &d) {
-    Fixed m = Fixed(d.digits) * pow10Fixed(kPlaces - 13);
-    int e = d.exp;
-    if (m >= kSqrt10) {
-        m /= 10;
-        ++e;
+// |y|^n for a whole n other than 0, exactly when its digits fit in 128
+// bits (37 digits for a negative n, whose reciprocal is then divided out
+// with a sticky last digit), so a result with an exact tie, 15^12 =
+// 129746337890625, rounds as it should; none when they do not fit.
+std::optional<FloatResult> exactPower(const Decoded &y, std::int64_t n) {
+    std::int64_t digits = y.digits;
+    int scale = y.exp - 13;
+    while (digits % 10 == 0) {
+        digits /= 10;
+        ++scale;
     }
-    return {e, lnMantissa(m)};
-}
-
-FloatResult fromFixed(Fixed v) {
-    return fromScaled(v < 0, Wide(absolute(v)), -kPlaces);
+    const std::int64_t count = n < 0 ? -n : n;
+    // Far outside the range (the general way says which end), or 1 and 10^k.
+    if (digits == 1 || (scale != 0 && count > 1000))
+        return std::nullopt;
+    const Wide limit = n < 0 ? Wide(pow10Fixed(37)) : ~Wide(0);
+    Wide acc = 1;
+    for (std::int64_t i = 0; i < count; ++i) { // digits >= 2: at most 127 rounds
+        if (acc > limit / Wide(digits))
+            return std::nullopt;
+        acc *= Wide(digits);
+    }
+    const int places = int(scale * count);
+    if (n > 0)
+        return fromScaled(false, acc, places);
+    Wide q = 0, rest = 1;
+    int shift = 0;
+    while (q < Wide(pow10Fixed(18))) {
+        rest *= 10;
+        q = q * 10 + rest / acc;
+        rest %= acc;
+        ++shift;
+    }
+    if (rest != 0)
+        q = q * 10 + 1, ++shift;
+    return fromScaled(false, q, -shift - places);
 }
 
 } // namespace
+
+FloatResult power(const TiFloat &base, const TiFloat &exponent) {
+    const Decoded y = decodeFloat(base), x = decodeFloat(exponent);
+    if (y.digits == 0) {
+        if (x.digits == 0)
+            return {base, FloatError::Domain};
+        return x.neg ? FloatResult{base, FloatError::DivideByZero} : fromScaled(false, 0, 0);
+    }
+    if (x.digits == 0)
+        return fromScaled(false, 1, 0);
+    // A negative base takes a whole exponent only; an odd one keeps the sign.
+    bool negative = false;
+    if (y.neg) {
+        const int s = x.exp - 13; // x = digits * 10^s
+        if (s < 0 && (s < -13 || x.digits % std::int64_t(pow10Fixed(-s)) != 0))
+            return {base, FloatError::NonReal};
+        negative = s == 0 ? x.digits % 2 != 0 : (s < 0 && x.digits / pow10Fixed(-s) % 2 != 0);
+    }
+    Decoded magnitude = y;
+    magnitude.neg = false;
+    const int s = x.exp - 13;
+    if (s >= -13 && s <= 4 && (s >= 0 || x.digits % std::int64_t(pow10Fixed(-s)) == 0)) {
+        const std::int64_t n =
+            std::int64_t(s >= 0 ? x.digits * pow10Fixed(s) : x.digits / pow10Fixed(-s));
+        if (std::optional<FloatResult> exact = exactPower(magnitude, x.neg ? -n : n)) {
+            if (negative && exact->error == FloatError::None)
+                exact->value = negate(exact->value);
+            return *exact;
+        }
+    }
+    const Logarithm l = lnMagnitude(magnitude);
+    if (l.digits == 0) // |y| = 1
+        return {negative ? negate(fromInt(1)) : fromInt(1), FloatError::None};
+    // t = x ln |y| = product * 10^places.
+    const Wide product = Wide(x.digits) * l.digits;
+    const bool tNegative = x.neg != l.neg;
+    int places = x.exp - 13 + l.power;
+    int size = 0; // the power of ten of t's first digit, less places
+    for (Wide p = product; p >= 10; p /= 10)
+        ++size;
+    if (size + places >= 3) // |t| >= 1000: beyond the numbers' range either way
+        return tNegative ? fromScaled(false, 0, 0) : FloatResult{base, FloatError::Overflow};
+    const int shift = places + kPlaces;
+    const Fixed t = shift >= 0 ? Fixed(product) * pow10Fixed(shift)
+                               : (shift < -38 ? 0 : Fixed(product / Wide(pow10Fixed(-shift))));
+    const Fixed signedT = tNegative ? -t : t;
+    const Fixed n = (signedT + (signedT < 0 ? -kLn10 : kLn10) / 2) / kLn10;
+    FloatResult r = scaled(signedT - n * kLn10, n);
+    if (negative && r.error == FloatError::None)
+        r.value = negate(r.value);
+    return r;
+}
 
 FloatResult lnx(const TiFloat &a) {
     const Decoded d = decodeFloat(a);

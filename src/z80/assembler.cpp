@@ -61,13 +61,40 @@ Span spanOf(const std::vector<Token> &t, size_t begin, size_t end) {
     return {int(t[begin].start), int(stop - t[begin].start)};
 }
 
+namespace {
+
+// Reads the source once, in the dialect the first pass learns as it goes
+// or (`brass`) as Brass's from its first line. False when the first pass
+// learnt that the program is Brass's only after lines it read otherwise,
+// and the source is to be read again.
+bool assembleOnce(const std::string &mainPath, FileReader &reader, const Options &options,
+                  bool brass, Assembly *result);
+
+} // namespace
+
+// A program is read in one dialect from its first line: the first pass
+// reads the source once more, at most, when it met a form only Brass reads
+// after lines that Brass reads otherwise. The budget limits each reading.
 Assembly assemble(const std::string &mainPath, FileReader &reader, const Options &options) {
+    Assembly out;
+    if (!assembleOnce(mainPath, reader, options, false, &out))
+        assembleOnce(mainPath, reader, options, true, &out);
+    return out;
+}
+
+namespace {
+
+bool assembleOnce(const std::string &mainPath, FileReader &reader, const Options &options,
+                  bool brass, Assembly *result) {
     Diagnostics diagnostics;
-    Assembler assembler(diagnostics, options.cancel);
+    Assembler assembler(diagnostics, options.cancel, brass);
     RecordingReader recorder(reader);
     Preprocessor preprocessor(recorder, options, diagnostics, assembler);
     preprocessor.run(mainPath);
-    Assembly out;
+    const bool cancelled = options.cancel && options.cancel->load(std::memory_order_relaxed);
+    if (!brass && assembler.readAgainAsBrass() && !cancelled && !preprocessor.exhausted())
+        return false;
+    Assembly &out = *result;
     out.lines = std::move(preprocessor.lines());
     out.lineFiles = std::move(preprocessor.lineFiles());
     for (const auto &define : preprocessor.defines()) { // a later one of a name replaces
@@ -86,8 +113,10 @@ Assembly assemble(const std::string &mainPath, FileReader &reader, const Options
     out.errors = causesFirst(std::move(diagnostics.errors), &out.followingErrors);
     out.warnings = Diagnostics::inOrder(std::move(diagnostics.warnings));
     out.filesRead = recorder.read_;
-    return out;
+    return true;
 }
+
+} // namespace
 
 void Assembler::error(const std::string &text, bool structural, Span span, Diagnostic::Code code,
                       std::shared_ptr<const Diagnostic> cause) {
@@ -116,7 +145,9 @@ std::optional<std::int64_t> Assembler::value(const std::vector<Token> &t, size_t
         }
     std::string why;
     m_valueSpan = spanOf(t, begin, end);
-    const ExprPtr e = parseExpression(t, begin, end, &why, m_brass);
+    bool regroups = false;
+    const ExprPtr e = parseExpression(t, begin, end, &why, m_brass, &regroups);
+    m_regrouped = m_regrouped || (regroups && m_pass == 1);
     if (!e) {
         error(why.empty() ? "a value is missing" : why, true, m_valueSpan);
         return std::nullopt;
@@ -153,7 +184,17 @@ Assembler::Result Assembler::statement(const std::vector<Token> &tokens, bool co
     const size_t before = m_out.size();
     const size_t placedBefore = m_placed;
     m_code = false;
-    run(*m_record);
+    m_regrouped = m_valuesOnly = false;
+    if (m_brass) {
+        run(*m_record);
+        // A directive's pass-1 result may stand (a .var's size).
+        regroupedUsed(m_regrouped && !m_code && !m_valuesOnly);
+    } else { // a form only Brass reads may be on this line
+        const bool errorsBefore = !m_diag.errors.empty();
+        run(*m_record);
+        m_readAsClassic = m_readAsClassic || (m_brass && errorsBefore);
+    }
+    m_pcRegrouped = m_pcRegrouped || (m_regrouped && !m_code && !m_valuesOnly && m_pc != m_start);
     if (m_out.size() > before)
         m_lastWriting = m_index;
     // An application begins at 4000h with its header's length field (TI's
@@ -397,7 +438,7 @@ int Assembler::pageOf(std::int64_t address, std::int64_t offset) const {
 void Assembler::pageOverflow() {
     for (size_t i = 0; i < m_pieces.size(); ++i) {
         const Assembly::Piece &p = m_pieces[i];
-        if (p.size == 0 || p.address + p.size <= kPageStart + kPageSize)
+        if (p.size == 0 || p.address + p.size <= kPageStart + kPageSize || m_pagesSkipped.count(i))
             continue;
         std::uint32_t reach = p.address + std::uint32_t(p.size);
         for (size_t k = i + 1; k < m_pieces.size() && m_pieces[k].address >= p.address; ++k)

@@ -4,8 +4,10 @@
 // far) and records each statement; later passes go over the record with
 // every symbol known, until no address or equate changes; the last one
 // writes the bytes and judges every value. Values are 32-bit, computed left
-// to right; symbols match in any letter case; Brass's modules scope names
-// that start with '_' (or all, after .local).
+// to right (in Brass's order in a Brass program, from its first line: the
+// source is read once more when pass 1 learns the dialect only after lines
+// it read otherwise); symbols match in any letter case; Brass's modules
+// scope names that start with '_' (or all, after .local).
 
 #include "diagnostics.h"
 #include "model.h"
@@ -137,6 +139,9 @@ struct PassState {
     std::uint64_t m_asciiMapped = 0;                 // characters mapped
     std::int64_t m_page = -1; // Brass's .page being written, -1 before the first
     size_t m_pageStart = 0;   // the bytes placed before it
+    // The .page statements that fill, besides the rest of the page before,
+    // whole pages defined and skipped: their bytes are no page's overflow.
+    std::set<size_t> m_pagesSkipped;
     std::string m_declaring;         // the Brass .struct being read
     std::int64_t m_relocation = 0;   // .relocate: labels' offset
     std::int64_t m_emptyFill = 0xFF; // .binaryfill: the bytes .block and .align skip
@@ -153,6 +158,13 @@ struct PassState {
     bool m_code = false;       // the statement is an instruction
     bool m_ended = false;      // the statement is a .end
     bool m_positional = false; // the value computed depends on the statement ('$', '_')
+    // Pass 1: the statement uses a value computed in the other dialects'
+    // order where Brass's groups its operators otherwise (2+3*4), or one
+    // made of such a value. Its values only give bytes or a name (data, an
+    // equate): its size and what pass 1 keeps of it do not depend on them.
+    bool m_regrouped = false;
+    bool m_valuesOnly = false;
+    bool m_pcRegrouped = false; // pass 1: the address was moved by such a value
     Span m_nameSpan;           // the statement's label or equate name
     Span m_valueSpan;          // the value computed last
     Span m_whySpan;            // the name a value's failure is about
@@ -162,9 +174,11 @@ struct PassState {
 class Assembler : public StatementSink, private PassState {
 public:
     // `cancel`, set from another thread, stops the passes after the first
-    // at their next statement, leaving a partial result.
-    explicit Assembler(Diagnostics &diagnostics, const std::atomic<bool> *cancel = nullptr)
-        : m_diag(diagnostics), m_cancel(cancel) {}
+    // at their next statement, leaving a partial result. `brass`: the
+    // program is known to be Brass's from its first line.
+    explicit Assembler(Diagnostics &diagnostics, const std::atomic<bool> *cancel = nullptr,
+                       bool brass = false)
+        : m_brass(brass), m_diag(diagnostics), m_cancel(cancel) {}
 
     Result statement(const std::vector<Token> &tokens, bool columnOne, const Origin &at) override;
     std::optional<std::int64_t> constant(const std::string &name) const override;
@@ -183,7 +197,21 @@ public:
         m_commented = false;
     }
 
-    void brassForm() override { m_brass = true; }
+    void brassForm() override {
+        noteBrass();
+        m_brass = true;
+    }
+    bool brass() const override { return m_brass; }
+    void readAsClassic() override { m_readAsClassic = m_readAsClassic || !m_brass; }
+    // A value computed in the other dialects' order is used where it stays
+    // as pass 1 gave it (an #if, a directive's size): its program, if
+    // Brass's, is to be read again.
+    void regroupedUsed(bool regrouped) const { m_readAsClassic = m_readAsClassic || regrouped; }
+    // The first pass learnt only on the way that the program is Brass's,
+    // after lines it read otherwise than Brass reads them (an error said,
+    // a value computed in the other order): it is to be read again, the
+    // dialect known from its first line.
+    bool readAgainAsBrass() const { return m_brass && m_readAsClassic; }
     void variableForm(const VariableForm &form) override { m_variable = form; }
 
     // The passes after the first, then the result.
@@ -210,6 +238,7 @@ private:
         size_t definition = SIZE_MAX; // in m_definitions
         std::int64_t placed = -1;     // a label: the program's bytes before it
         std::int64_t brassPage = 0;   // Brass's .page in force where it is defined
+        bool regrouped = false;       // pass 1 computed it in the other dialects' order
     };
     struct Added {                        // an instruction added by .addinstr
         bool operand = false;             // takes one value
@@ -330,6 +359,12 @@ private:
     std::vector<Variable> m_variables;       // every .var, from pass 1
     std::map<size_t, std::int64_t> m_varPlaced; // .var statement -> its address
     bool m_brass = false;                    // Brass's operator order
+    // Pass 1 read a line otherwise than Brass reads it (constant() and
+    // valueSoFar() note the values they give of such lines).
+    mutable bool m_readAsClassic = false;
+    // The program turns out Brass's here: the errors pass 1 said before may
+    // be the other dialects' reading of its lines.
+    void noteBrass() { m_readAsClassic = m_readAsClassic || (!m_brass && !m_diag.errors.empty()); }
 
     Diagnostics &m_diag;
     const std::atomic<bool> *m_cancel;

@@ -53,9 +53,7 @@ constexpr std::int64_t kMaxLoopCount = 65536;
 } // namespace
 
 void Preprocessor::brassForm(const Origin &) {
-    if (!m_brass)
-        m_sink.brassForm();
-    m_brass = true;
+    m_sink.brassForm();
 }
 
 // syntax/environment.htm: "[%NAME%]" is the environment variable's value,

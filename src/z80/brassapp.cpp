@@ -85,13 +85,26 @@ bool Assembler::brassApplication(const std::string &key, const std::vector<Token
                   "increasing order");
             return true;
         }
-        // The page before is filled to its size, and any page between.
+        // The page before is filled to its size, and any page between:
+        // Brass writes every page defined whole, in the order of their
+        // numbers, what no statement wrote holding the empty fill (its
+        // Binaries.cs, WriteBinary and FixEmptyFill), a page skipped too.
+        if (*number > m_page + 1) {
+            m_pagesSkipped.insert(m_index);
+            // The calculator erases an application's page that begins with
+            // FFh (as the packer says): a page of that fill is no page.
+            if (m_brassApp && (m_emptyFill & 0xFF) == 0xFF)
+                error("page " + std::to_string(m_page + 1) +
+                      " is skipped: it would hold only the empty fill FFh, and the calculator "
+                      "erases a page that begins with FFh (write on it, or choose another fill "
+                      "with .binaryfill)");
+        }
         for (std::int64_t p = m_page; p < *number; ++p) {
             const auto before = m_pages.find(p);
             const std::int64_t size = before == m_pages.end() ? 0 : before->second.size;
             const std::int64_t used = p == m_page ? std::int64_t(placed() - m_pageStart) : 0;
             for (std::int64_t k = used; k < size && !m_over; ++k) {
-                emitByte(0xFF);
+                emitByte(std::uint8_t(m_emptyFill));
                 if (placed() > limit())
                     tooLarge();
             }

@@ -44,7 +44,10 @@ std::optional<std::int64_t> Preprocessor::evaluateNow(const std::vector<Token> &
         else
             e.push_back(t);
     }
-    const ExprPtr tree = parseExpression(e, 0, e.size(), error, m_brass);
+    bool regroups = false;
+    const ExprPtr tree = parseExpression(e, 0, e.size(), error, m_sink.brass(), &regroups);
+    if (regroups)
+        m_sink.readAsClassic();
     if (!tree)
         return std::nullopt;
     return evaluate(

@@ -133,7 +133,9 @@ bool Preprocessor::define(const std::vector<Token> &t, const Origin &at) {
         return false;
     const Macro *before = m_macros.find(m.name, false);
     // Brass keeps a definition for each signature (directives/define.htm).
-    const bool overload = m_brass && m.function;
+    const bool overload = m_sink.brass() && m.function;
+    if (!overload && m.function && before && before->function && !sameSignature(*before, m))
+        m_sink.readAsClassic(); // Brass would keep both
     // A call looks at each signature: their number is bounded.
     constexpr size_t kMaxSignatures = 256;
     if (overload && before && before->function &&

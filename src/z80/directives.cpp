@@ -103,6 +103,7 @@ bool Assembler::directive(const std::string &label, const std::vector<Token> &t,
 
 void Assembler::equate(const std::string &label, const std::vector<Token> &t, size_t begin,
                        bool set) {
+    m_valuesOnly = true;
     if (label.empty() || label == "_") {
         error("an equate needs a name before it", true);
         return;
@@ -134,6 +135,7 @@ void Assembler::emitValue(std::int64_t v, int bytes, bool checked) {
 }
 
 void Assembler::data(const std::vector<Token> &t, size_t begin, int width) {
+    m_valuesOnly = true;
     const auto parts = items(t, begin, t.size());
     if (parts.empty()) {
         error("'" + t[begin - 1].text + "' needs a value", true);

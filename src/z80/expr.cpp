@@ -49,6 +49,9 @@ public:
     Parser(const std::vector<Token> &t, size_t begin, size_t end, bool precedence)
         : m_t(t), m_i(begin), m_end(end), m_precedence(precedence) {}
 
+    // Read left to right, the operators would group otherwise in Brass's order.
+    bool regroups() const { return m_regroups; }
+
     ExprPtr parse(std::string *error) {
         ExprPtr e = inner(0);
         if (m_error.empty() && m_i < m_end)
@@ -84,7 +87,12 @@ private:
 
     ExprPtr chain(int depth) {
         ExprPtr acc = unary(depth);
+        int before = 0; // how tightly the operator before binds in Brass
         while (m_error.empty() && m_i < m_end && isBinary(m_t[m_i])) {
+            // Brass's order differs once an operator binds tighter than the one before it.
+            const int now = binding(m_t[m_i].text);
+            m_regroups = m_regroups || (before > 0 && now > before);
+            before = now;
             auto node = operatorNode(&acc);
             if (!node)
                 return acc;
@@ -289,6 +297,7 @@ private:
     size_t m_i, m_end;
     bool m_precedence;
     int m_operators = 0;
+    bool m_regroups = false;
     std::string m_error;
 };
 
@@ -463,8 +472,12 @@ private:
 } // namespace
 
 ExprPtr parseExpression(const std::vector<Token> &tokens, size_t begin, size_t end,
-                        std::string *error, bool precedence) {
-    return Parser(tokens, begin, std::min(end, tokens.size()), precedence).parse(error);
+                        std::string *error, bool precedence, bool *regroups) {
+    Parser parser(tokens, begin, std::min(end, tokens.size()), precedence);
+    ExprPtr e = parser.parse(error);
+    if (regroups)
+        *regroups = parser.regroups();
+    return e;
 }
 
 std::optional<std::int64_t> evaluate(const Expr &e, const Lookup &lookup, std::string *error) {

@@ -38,9 +38,10 @@ constexpr int kMaxExpressionDepth = 200;
 
 // Reads tokens [begin, end) as one expression; nothing, and *error, when
 // they are not one. With `precedence`, operators bind as in Brass (and C):
-// 1+2*3 is 7.
+// 1+2*3 is 7. Without it, *regroups (when given) says whether Brass's
+// order would group the operators otherwise, so that the value may differ.
 ExprPtr parseExpression(const std::vector<Token> &tokens, size_t begin, size_t end,
-                        std::string *error, bool precedence = false);
+                        std::string *error, bool precedence = false, bool *regroups = nullptr);
 
 // A symbol's value when it is known before assembly.
 using Lookup = std::function<std::optional<std::int64_t>(const std::string &name)>;

@@ -59,6 +59,8 @@ public:
     Preprocessor(FileReader &reader, const Options &options, Diagnostics &diagnostics,
                  StatementSink &sink);
     void run(const std::string &mainPath);
+    // A limit of the build's budget was met: the reading stopped there.
+    bool exhausted() const { return m_budget.exhausted(); }
     // Every line read, in order, and the names of the files they are in.
     std::vector<ReadLine> &lines() { return m_lines; }
     std::vector<std::string> &lineFiles() { return m_lineFiles; }
@@ -197,8 +199,7 @@ private:
     std::vector<std::pair<std::string, std::string>> m_defines;
     std::vector<ReadLine> m_lines;
     std::vector<std::string> m_lineFiles;
-    bool m_listing = true; // between .nolist and .list: false
-    bool m_brass = false;  // a form only Brass reads was met: Brass's operator order
+    bool m_listing = true;     // between .nolist and .list: false
     bool m_asWritten = false;  // the line under way is read from a file, not made by a macro
     bool m_lineWritten = false; // line() is on such a line (for Brass's dotted directives)
     std::string m_lineComment; // the comment of the file's line being read

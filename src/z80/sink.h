@@ -51,6 +51,14 @@ public:
     // A form only Brass reads was met: from here on, values are computed in
     // Brass's operator order.
     virtual void brassForm() {}
+    // Whether the program is read as Brass's: since such a form, or from
+    // its first line when the program is read again knowing it.
+    virtual bool brass() const { return false; }
+    // A line was read as the other dialects read it where Brass reads it
+    // otherwise (an expression whose operators Brass groups differently, a
+    // #define that Brass keeps beside one of other arguments): should the
+    // program turn out Brass's, it is read again, Brass's from its start.
+    virtual void readAsClassic() {}
     // The source's "; variable:" line: what the build writes.
     virtual void variableForm(const VariableForm &) {}
 

@@ -74,6 +74,7 @@ void Assembler::define(const std::string &name, std::int64_t value, bool set, bo
         m_lastLabel = name;
         it->second.value = value;
         it->second.exact = !m_unknown;
+        it->second.regrouped = m_regrouped || (!equate && m_pcRegrouped);
     } else {
         if (it == m_symbols.end() || (it->second.statement != m_index && !it->second.set))
             return; // defined twice: said in pass 1
@@ -109,12 +110,15 @@ std::optional<std::int64_t> Assembler::constant(const std::string &name) const {
     const auto global = it == m_symbols.end() ? m_symbols.find(lower(name)) : it;
     if (global == m_symbols.end() || !global->second.exact)
         return std::nullopt;
+    regroupedUsed(global->second.regrouped);
     return global->second.value;
 }
 
 // Pass 1, between statements: '$' is where the next one goes, "-_" the last
 // "_" met, "--_" the one before it; a "_" ahead has no address yet.
 std::optional<std::int64_t> Assembler::valueSoFar(const Expr &e, std::string *why) const {
+    if (e.kind == Expr::Kind::Pc || e.kind == Expr::Kind::Reusable)
+        regroupedUsed(m_pcRegrouped);
     if (e.kind == Expr::Kind::Pc)
         return m_pc;
     if (e.kind == Expr::Kind::Page && e.name.empty())
@@ -163,6 +167,7 @@ std::optional<std::int64_t> Assembler::resolve(const Expr &e, std::string *why) 
     }
     if (e.kind == Expr::Kind::Pc) {
         m_positional = true;
+        m_regrouped = m_regrouped || (m_pass == 1 && m_pcRegrouped);
         return m_start + m_relocation;
     }
     if (e.kind == Expr::Kind::Reusable && !e.name.empty()) {
@@ -219,6 +224,7 @@ std::optional<std::int64_t> Assembler::resolve(const Expr &e, std::string *why) 
             continue;
         if (m_pass == 1 && !it->second.exact)
             m_unknown = true;
+        m_regrouped = m_regrouped || (m_pass == 1 && it->second.regrouped);
         m_foundKey = k;
         return it->second.value;
     }
@@ -261,7 +267,10 @@ std::optional<std::int64_t> Assembler::late(const std::string &lowerName,
     m_positional = false;
     ++m_atEndDepth;
     Late computed;
-    if (const ExprPtr e = parseExpression(text, 0, text.size(), &computed.why))
+    bool regroups = false;
+    const ExprPtr e = parseExpression(text, 0, text.size(), &computed.why, m_brass, &regroups);
+    m_regrouped = m_regrouped || (regroups && m_pass == 1);
+    if (e)
         computed.value = evaluate(
             *e, [this](const Expr &x, std::string *w) { return resolve(x, w); }, &computed.why);
     --m_atEndDepth;
