@@ -35,8 +35,11 @@ public:
         if (onInform)
             onInform();
     }
+    std::function<void()> onAskSave; // runs while the question is up
     Answer askSave(QWidget *, const QString &text) override {
         shown << text;
+        if (onAskSave)
+            onAskSave();
         return next(answers, Answer::Cancel);
     }
     bool confirm(QWidget *, const QString &text, const QString &) override {

@@ -757,6 +757,43 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!paused && runWindow() && runWindow()->ended(), 30000);
         QVERIFY(!runWindow()->testAttribute(Qt::WA_ShowWithoutActivating));
     }
+    // The run pauses in the include while the editor's text is changed: the
+    // question about saving it is up when Ctrl+F5's later build ends (the
+    // question's own event loop delivers it) and its run takes the window's
+    // place. That pause is over: no arrow stays for it beside the new run.
+    void aPauseWhoseRunWasReplacedDuringTheSaveQuestionShowsNoArrow() {
+        QByteArray source = mainSource();
+        source.replace(" bcall(_ClrLCDFull)\n", "wait: ld a,(8000h)\n or a\n jr z,wait\n");
+        Form1 &w = makeWindow(false, 50);
+        QVERIFY(prepare(false, source));
+        tree->starter.onStart = [&](const FakeStarter::Call &) {
+            QVERIFY(writeBytes(tree->path("TASM/error.log"), "built\n"));
+            for (const char *ext : {".8xp", ".map"})
+                QVERIFY(writeBytes(tree->path("Exec/demo") + ext,
+                                   readBytes(tree->path("prepared") + ext)));
+        };
+        QVERIFY(w.open_doc(tree->path("Source/inc.z80")));
+        w.findChild<QAction *>("toggleBreakpoint")->trigger(); // line 1, "twice:", binds to 2
+        QVERIFY(w.open_doc(tree->path("Source/demo.z80")));
+        w.runWindow_Key();
+        QTRY_VERIFY_WITH_TIMEOUT(runWindow() && runWindow()->cycles() > 10000, kWaitMs);
+        const QPointer<RunWindow> first = runWindow();
+        tree->starter.endAtOnce = false;
+        w.runWindow_Key();
+        w.Text1->append("; more\n");
+        tree->messages.answers.push_back(MessageBox::Answer::Discard);
+        tree->messages.onAskSave = [&] {
+            tree->starter.lastWatch->finish();
+            QTRY_VERIFY_WITH_TIMEOUT(!first, kWaitMs);
+        };
+        first->session().machine().write(0x8000, 1);
+        QTRY_VERIFY_WITH_TIMEOUT(!first, kWaitMs);
+        QVERIFY(runWindow() && !runWindow()->paused());
+        QTRY_VERIFY_WITH_TIMEOUT(runWindow()->cycles() > 10000, kWaitMs);
+        QCOMPARE(breakpoints()->arrowLine(), 0);
+        QCOMPARE(tree->messages.shown.size(), 1);
+    }
+
 };
 
 QTEST_MAIN(DebugTest)

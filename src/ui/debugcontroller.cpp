@@ -454,7 +454,12 @@ void DebugController::show(const run::Pause &pause) {
             line = place->line;
         }
     if (!file.isEmpty()) {
+        // Showing another file may ask about unsaved changes first; meanwhile
+        // a new run may take the window's place, and this pause is over.
+        const QPointer<RunWindow> window = m_window;
         const bool shown = QFileInfo(file) == QFileInfo(m_breakpoints->file()) || m_showFile(file);
+        if (!window || window != m_window || !paused())
+            return;
         m_breakpoints->showArrow(shown ? line : 0);
     } else {
         m_breakpoints->showArrow(0);
