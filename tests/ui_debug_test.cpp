@@ -793,7 +793,6 @@ private slots:
         QCOMPARE(breakpoints()->arrowLine(), 0);
         QCOMPARE(tree->messages.shown.size(), 1);
     }
-
 };
 
 QTEST_MAIN(DebugTest)
