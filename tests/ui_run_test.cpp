@@ -295,6 +295,14 @@ text:   db "Ran in a window", 0)"));
         const auto text =
             run::homeText([&last](int x, int y) { return qGray(last.pixel(x, y)) < 128; });
         QCOMPARE(QString::fromStdU32String(text).left(16).trimmed(), QString("138"));
+        // Started and stopped by the window's own call, as by the button.
+        run.setRecording(true);
+        QVERIFY(run.recording() && record->isChecked());
+        tree->picker.answers.push_back(tree->path("again.gif"));
+        run.setRecording(false);
+        QVERIFY(!run.recording() && !record->isChecked());
+        QCOMPARE(tree->picker.calls.size(), 2);
+        QVERIFY(QImageReader(tree->path("again.gif"), "gif").canRead());
         QTest::keyClick(&run, Qt::Key_Escape);
         QTRY_VERIFY_WITH_TIMEOUT(run.ended(), kWaitMs);
     }

@@ -22,6 +22,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -238,7 +239,11 @@ void RunWindow::setFilePicker(FilePicker *picker) {
 void RunWindow::setRecording(bool on) {
     if (on == bool(m_recording))
         return;
-    m_record->setChecked(on);
+    {
+        // The button's own signal would come back here before the recording changed.
+        const QSignalBlocker quiet(m_record);
+        m_record->setChecked(on);
+    }
     m_record->setText(on ? tr("Stop recording") : tr("Record"));
     if (on) {
         m_recording = std::make_unique<GifRecording>();
