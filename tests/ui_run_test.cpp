@@ -44,6 +44,18 @@ class RunWindowTest : public QObject, public WindowFixture {
                           QByteArray(reinterpret_cast<const char *>(packed.file.data()),
                                      qsizetype(packed.file.size())));
     }
+    // A window whose builds are made by a fake script that writes the
+    // program `body` assembles, as Ctrl+F5 needs it.
+    Form1 &builtByTheFakeScript(const QString &body) {
+        Form1 &w = makeWindow(false, 50);
+        if (!prepare(body) || !openSource("Source/demo.z80", "ld a,1"))
+            QTest::qFail("the program could not be prepared", __FILE__, __LINE__);
+        const QByteArray program = readBytes(tree->path("prepared.8xp"));
+        tree->starter.onStart = [this, program](const FakeStarter::Call &) {
+            QVERIFY(writeBytes(tree->path("Exec/demo.8xp"), program));
+        };
+        return w;
+    }
     RunWindow *runWindow() { return window->findChild<RunWindow *>("RunWindow"); }
     // The home screen's first row as the window shows it now.
     static QString shownRow(const RunWindow &run) {
@@ -102,13 +114,9 @@ text:   db "Ran in a window", 0)"));
     // A build that ended before the key's handler waited for it (a busy
     // machine runs the script before the editor again) still runs its program.
     void aBuildThatEndedAtOnceStillOpensItsWindow() {
-        Form1 &w = makeWindow(false, 50);
-        QVERIFY(prepare("ret"));
-        QVERIFY(openSource("Source/demo.z80", "ld a,1"));
-        const QByteArray program = readBytes(tree->path("prepared.8xp"));
-        tree->starter.onStart = [this, program](const FakeStarter::Call &) {
-            QVERIFY(writeBytes(tree->path("Exec/demo.8xp"), program));
-        };
+        Form1 &w = builtByTheFakeScript("ret");
+        if (QTest::currentTestFailed())
+            return;
         w.runWindow_Key();
         QTRY_VERIFY_WITH_TIMEOUT(runWindow() && runWindow()->ended(), 30000);
         QCOMPARE(tree->starter.calls.size(), 1);
@@ -118,13 +126,9 @@ text:   db "Ran in a window", 0)"));
     // before that build ends: Make's build replaced the run's, and its end
     // opens no window (the user asked for a build). Ctrl+F5 then still runs.
     void aMakeAfterCtrlF5ReplacesTheRun() {
-        Form1 &w = makeWindow(false, 50);
-        QVERIFY(prepare("ret"));
-        QVERIFY(openSource("Source/demo.z80", "ld a,1"));
-        const QByteArray program = readBytes(tree->path("prepared.8xp"));
-        tree->starter.onStart = [this, program](const FakeStarter::Call &) {
-            QVERIFY(writeBytes(tree->path("Exec/demo.8xp"), program));
-        };
+        Form1 &w = builtByTheFakeScript("ret");
+        if (QTest::currentTestFailed())
+            return;
         w.runWindow_Key();
         QTRY_VERIFY_WITH_TIMEOUT(runWindow() && runWindow()->ended(), kWaitMs);
         RunWindow *first = runWindow();
@@ -147,13 +151,9 @@ text:   db "Ran in a window", 0)"));
     // the new one, which goes on running under the debugger after the old
     // one is gone (the old one's end took the new one's debugger with it).
     void ctrlF5AgainWhileItRunsReplacesTheWindow() {
-        Form1 &w = makeWindow(false, 50);
-        QVERIFY(prepare("forever: jr forever"));
-        QVERIFY(openSource("Source/demo.z80", "ld a,1"));
-        const QByteArray program = readBytes(tree->path("prepared.8xp"));
-        tree->starter.onStart = [this, program](const FakeStarter::Call &) {
-            QVERIFY(writeBytes(tree->path("Exec/demo.8xp"), program));
-        };
+        Form1 &w = builtByTheFakeScript("forever: jr forever");
+        if (QTest::currentTestFailed())
+            return;
         w.runWindow_Key();
         QTRY_VERIFY_WITH_TIMEOUT(runWindow(), kWaitMs);
         const QPointer<RunWindow> first = runWindow();
@@ -173,13 +173,9 @@ text:   db "Ran in a window", 0)"));
     // and the recording are saved where asked, nothing is sent to a run
     // that has ended.
     void aWindowReplacedWhileItAsksForAFileGoesAfterTheAnswer() {
-        Form1 &w = makeWindow(false, 50);
-        QVERIFY(prepare("forever: jr forever"));
-        QVERIFY(openSource("Source/demo.z80", "ld a,1"));
-        const QByteArray program = readBytes(tree->path("prepared.8xp"));
-        tree->starter.onStart = [this, program](const FakeStarter::Call &) {
-            QVERIFY(writeBytes(tree->path("Exec/demo.8xp"), program));
-        };
+        Form1 &w = builtByTheFakeScript("forever: jr forever");
+        if (QTest::currentTestFailed())
+            return;
         w.runWindow_Key();
         QTRY_VERIFY_WITH_TIMEOUT(runWindow(), kWaitMs);
         tree->starter.endAtOnce = false;
