@@ -496,6 +496,10 @@ private slots:
         key(Qt::Key_F5, Qt::ShiftModifier);
         QTRY_VERIFY_WITH_TIMEOUT(runWindow()->ended(), kWaitMs);
         QCOMPARE(status(), QString("Stopped."));
+        // Stopped while paused: the window's button no longer offers to continue.
+        auto *pause = runWindow()->findChild<QPushButton *>("runPause");
+        QVERIFY(!pause->isEnabled() && !pause->isChecked());
+        QCOMPARE(pause->text(), QString("Pause"));
         messages->numbers.push_back(1);
         act("breakpointHitCount", 10);
 

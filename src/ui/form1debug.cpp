@@ -184,13 +184,18 @@ void Form1::addDebugging() {
     addKeyAction(this, this, tr("&Restart"), "restartDebugging", [this] { m_debug->restart(); });
     addBreakpointMenu();
     m_language->setValueNow([this](const QString &name) { return m_debug->valueNow(name); });
-    connect(m_debug, &DebugController::goTo, this, [this](const QString &file, int line) {
-        if (QFileInfo(file) != QFileInfo(m_file.path()) && !(maybeSave() && openFile(file)))
-            return;
-        m_extras->showLine(line);
-        raise();
-        activateWindow();
-    });
+    // Queued: the save question's own event loop must not run inside the
+    // pane's double-click, whose table a replaced run window takes with it.
+    connect(
+        m_debug, &DebugController::goTo, this,
+        [this](const QString &file, int line) {
+            if (QFileInfo(file) != QFileInfo(m_file.path()) && !(maybeSave() && openFile(file)))
+                return;
+            m_extras->showLine(line);
+            raise();
+            activateWindow();
+        },
+        Qt::QueuedConnection);
     addKeyAction(this, this, tr("Run to the &Caret"), "runToCaret", [this] {
         int line = 0, index = 0;
         Text1->getCursorPosition(&line, &index);

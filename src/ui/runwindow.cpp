@@ -479,6 +479,11 @@ void RunWindow::end(const QString &text) {
     m_anyway->setVisible(m_checksumWrong && !m_setup.read.ignoreChecksum);
     m_timer->stop();
     m_pause->setEnabled(false);
+    { // an ended run is neither paused nor to be continued
+        const QSignalBlocker quiet(m_pause);
+        m_pause->setChecked(false);
+        m_pause->setText(tr("Pause"));
+    }
     m_screen->show(m_session->machine().lcd());
     m_status->setText(text);
     emit runEnded(text);
