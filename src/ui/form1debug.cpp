@@ -21,6 +21,7 @@
 #include <QAction>
 #include <QFileInfo>
 #include <QMenu>
+#include <QTimer>
 
 namespace {
 
@@ -122,6 +123,16 @@ void Form1::addDebugging() {
     connect(m_debug, &DebugController::pausedAt, this, [this] {
         raise();
         activateWindow();
+        // A run window shown just before the pause takes the front when its
+        // own activation is handled, which may come after this one (a run's
+        // first slice runs before the window system's events): ask again
+        // once those have been handled.
+        QTimer::singleShot(0, this, [this] {
+            if (m_debug->paused()) {
+                raise();
+                activateWindow();
+            }
+        });
     });
     addKeyAction(this, this, tr("Toggle &Breakpoint"), "toggleBreakpoint", [this] {
         int line = 0, index = 0;
