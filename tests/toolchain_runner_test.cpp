@@ -58,6 +58,22 @@ private slots:
         QCOMPARE(starter.calls[1].options.workingFolder, QStringLiteral("/src"));
     }
 
+    // A build whose end is still queued when its result is asked for is told
+    // as ended first: the editor learns there which files it read, which
+    // the next build of one of them needs as soon as the result is shown.
+    void aBuildIsToldEndedBeforeItsResult() {
+        FakeStarter starter;
+        BuildRunner runner(&starter);
+        QStringList told;
+        connect(&runner, &BuildRunner::buildEnded, this, [&] { told << "ended"; });
+        connect(&runner, &BuildRunner::finished, this, [&] { told << "finished"; });
+        QVERIFY(!runner.startBuild(1, {"asm.bat", {"a"}}, {}, "a", "a.z80"));
+        runner.awaitResult(1); // it has ended; the news of it is queued
+        QCOMPARE(told, QStringList({"ended", "finished"}));
+        QTRY_COMPARE_WITH_TIMEOUT(runner.running(), 0, kWaitMs);
+        QCOMPARE(told.size(), 2); // and told once
+    }
+
     void everyProgramIsKeptUntilItHasEnded() {
         FakeStarter starter;
         starter.endAtOnce = false;

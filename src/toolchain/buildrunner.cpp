@@ -61,11 +61,20 @@ void BuildRunner::finish(int slot, quint64 id) {
     if (it == m_slots.end() || it->second.build.id != id)
         return;
     Build build = it->second.build;
-    if (it->second.watch && !it->second.watch->isRunning())
-        build.end = it->second.watch->end();
+    const std::shared_ptr<ProcessWatch> watch = it->second.watch;
+    if (watch && !watch->isRunning())
+        build.end = watch->end();
     else
         build.end.unknown = true;
     m_slots.erase(it);
+    // A build that has ended is told as ended (what it read is learned
+    // there) before its result, even when its end is still queued.
+    if (watch && !watch->isRunning())
+        for (auto live = m_live.cbegin(); live != m_live.cend(); ++live)
+            if (live->watch == watch) {
+                release(live.key());
+                break;
+            }
     emit finished(build);
 }
 
