@@ -25,11 +25,16 @@ std::uint8_t at(const Session &s, std::uint16_t a) {
     return s.machine().read(a);
 }
 
-QByteArray op1(const Session &s) {
+// The nine bytes of a real number stored at `from`, in hex.
+QByteArray realAt(const Session &s, std::uint16_t from) {
     QByteArray b;
     for (int i = 0; i < 9; ++i)
-        b += char(at(s, std::uint16_t(ram::op1 + i)));
+        b += char(at(s, std::uint16_t(from + i)));
     return b.toHex(' ');
+}
+
+QByteArray op1(const Session &s) {
+    return realAt(s, ram::op1);
 }
 
 } // namespace
@@ -620,12 +625,7 @@ thousand: db 0, 83h, 10h, 0, 0, 0, 0, 0, 0
 minus25: db 80h, 80h, 25h, 0, 0, 0, 0, 0, 0)");
         QVERIFY2(s->stopped() && s->stopped()->returned,
                  s->stopped() ? s->stopped()->reason.c_str() : "still running");
-        const auto stored = [&s](std::uint16_t from) {
-            QByteArray b;
-            for (int i = 0; i < 9; ++i)
-                b += char(at(*s, std::uint16_t(from + i)));
-            return b.toHex(' ');
-        };
+        const auto stored = [&s](std::uint16_t from) { return realAt(*s, from); };
         QCOMPARE(stored(0x9000), QByteArray("00 7f 69 31 47 18 05 59 95"));
         QCOMPARE(stored(0x9010), QByteArray("00 80 27 18 28 18 28 45 90"));
         QCOMPARE(stored(0x9020), QByteArray("00 80 30 00 00 00 00 00 00"));
@@ -688,12 +688,7 @@ minus25: db 80h, 80h, 25h, 0, 0, 0, 0, 0, 0)");
         ret)");
         QVERIFY2(s->stopped() && s->stopped()->returned,
                  s->stopped() ? s->stopped()->reason.c_str() : "still running");
-        const auto stored = [&s](std::uint16_t from) {
-            QByteArray b;
-            for (int i = 0; i < 9; ++i)
-                b += char(at(*s, std::uint16_t(from + i)));
-            return b.toHex(' ');
-        };
+        const auto stored = [&s](std::uint16_t from) { return realAt(*s, from); };
         QCOMPARE(stored(0x9000), QByteArray("00 7f 50 00 00 00 00 00 00"));
         QCOMPARE(stored(0x9010), QByteArray("00 81 45 00 00 00 00 00 00"));
         QCOMPARE(stored(0x9020), QByteArray("80 7f 98 80 31 62 40 92 86"));
@@ -862,12 +857,7 @@ text:   db "AB", 0)");
         ret)");
         QVERIFY2(s->stopped() && s->stopped()->returned,
                  s->stopped() ? s->stopped()->reason.c_str() : "still running");
-        const auto stored = [&s](std::uint16_t from) {
-            QByteArray b;
-            for (int i = 0; i < 9; ++i)
-                b += char(at(*s, std::uint16_t(from + i)));
-            return b.toHex(' ');
-        };
+        const auto stored = [&s](std::uint16_t from) { return realAt(*s, from); };
         QCOMPARE(stored(0x9000), QByteArray("80 80 50 00 00 00 00 00 00"));
         QCOMPARE(stored(0x9010), QByteArray("80 80 70 00 00 00 00 00 00"));
         QCOMPARE(at(*s, 0x9020) & 0x41, 0);    // |-7| above |2|: neither Z nor C
@@ -925,12 +915,7 @@ text:   db "AB", 0)");
         bcall(_MovFrOP1)
         bcall(_CpyTo1FPS1)
         ret)");
-        const auto stored = [&s](std::uint16_t from) {
-            QByteArray b;
-            for (int i = 0; i < 9; ++i)
-                b += char(at(*s, std::uint16_t(from + i)));
-            return b.toHex(' ');
-        };
+        const auto stored = [&s](std::uint16_t from) { return realAt(*s, from); };
         QCOMPARE(stored(0x9000), QByteArray("00 80 30 00 00 00 00 00 00"));
         QCOMPARE(stored(0x9009), QByteArray("00 80 10 00 00 00 00 00 00"));
         QCOMPARE(stored(0x9012), QByteArray("00 80 40 00 00 00 00 00 00"));
@@ -987,12 +972,7 @@ text:   db "AB", 0)");
 name:   db 0Dh, 5Dh, 01h, 0
 three:  db 0Ch, 80h, 30h, 0, 0, 0, 0, 0, 0
 four:   db 0Ch, 80h, 40h, 0, 0, 0, 0, 0, 0)");
-        const auto stored = [&s](std::uint16_t from) {
-            QByteArray b;
-            for (int i = 0; i < 9; ++i)
-                b += char(at(*s, std::uint16_t(from + i)));
-            return b.toHex(' ');
-        };
+        const auto stored = [&s](std::uint16_t from) { return realAt(*s, from); };
         const auto word = [&s](std::uint16_t a) {
             return at(*s, a) | at(*s, std::uint16_t(a + 1)) << 8;
         };

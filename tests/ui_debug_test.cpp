@@ -100,6 +100,16 @@ class DebugTest : public QObject, public WindowFixture {
     }
     RunWindow *runWindow() { return window->findChild<RunWindow *>("RunWindow"); }
     Breakpoints *breakpoints() { return window->findChild<Breakpoints *>("breakpoints"); }
+    // The editor in front with the prepared program's main file open.
+    Form1 &shownWithDemo() {
+        Form1 &w = makeWindow(true, 50);
+        if (!prepare() || !w.open_doc(tree->path("Source/demo.z80")))
+            QTest::qFail("the program could not be prepared", __FILE__, __LINE__);
+        w.show();
+        if (!waitActive(&w))
+            QTest::qFail("the editor did not come in front", __FILE__, __LINE__);
+        return w;
+    }
     bool pausedRun() { return runWindow() && runWindow()->paused() && !runWindow()->ended(); }
     QString status() { return runWindow()->findChild<QLabel *>("runStatus")->text(); }
     QTableWidget *registers() { return runWindow()->findChild<QTableWidget *>("debugRegisters"); }
@@ -186,11 +196,9 @@ private slots:
     void cleanup() { tearDown(); }
 
     void aBreakpointStopsTheRunAndTheKeysStepIt() {
-        Form1 &w = makeWindow(true, 50);
-        QVERIFY(prepare());
-        QVERIFY(w.open_doc(tree->path("Source/demo.z80")));
-        w.show();
-        QVERIFY(waitActive(&w));
+        Form1 &w = shownWithDemo();
+        if (QTest::currentTestFailed())
+            return;
         clickMargin(10);
         QVERIFY(breakpoints()->has(10));
         caretTo(12); // a comment: the breakpoint goes to the next line with code
@@ -287,11 +295,9 @@ private slots:
     // Ctrl+Shift+F10 runs to the caret's line; a label's byte watched from
     // the context menu stops the run after the instruction that writes it.
     void runToTheCaretAndAWatchedLabel() {
-        Form1 &w = makeWindow(true, 50);
-        QVERIFY(prepare());
-        QVERIFY(w.open_doc(tree->path("Source/demo.z80")));
-        w.show();
-        QVERIFY(waitActive(&w));
+        Form1 &w = shownWithDemo();
+        if (QTest::currentTestFailed())
+            return;
         key(Qt::Key_F10);
         QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 30000);
         caretTo(11);
@@ -347,11 +353,9 @@ private slots:
 
     // The pane's watch expressions are there again at the next start.
     void watchExpressionsAreKeptAcrossSessions() {
-        Form1 &w = makeWindow(true, 50);
-        QVERIFY(prepare());
-        QVERIFY(w.open_doc(tree->path("Source/demo.z80")));
-        w.show();
-        QVERIFY(waitActive(&w));
+        Form1 &w = shownWithDemo();
+        if (QTest::currentTestFailed())
+            return;
         key(Qt::Key_F10);
         QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 30000);
         auto *watches = runWindow()->findChild<QTableWidget *>("debugWatches");
@@ -439,11 +443,9 @@ private slots:
     // off; all kept for the next session. Shift+F5 stops the run and
     // Ctrl+Shift+F5 runs it again with them.
     void aBreakpointsConditionHitCountAndLogMessage() {
-        Form1 &w = makeWindow(true, 50);
-        QVERIFY(prepare());
-        QVERIFY(w.open_doc(tree->path("Source/demo.z80")));
-        w.show();
-        QVERIFY(waitActive(&w));
+        Form1 &w = shownWithDemo();
+        if (QTest::currentTestFailed())
+            return;
         FakeMessageBox *messages = &tree->messages;
         auto act = [&](const char *name, int line) {
             caretTo(line);
@@ -743,11 +745,9 @@ private slots:
     // editor's, where they step it; given them, it took F10 for the
     // calculator's VARS. Ctrl+F5's window takes them, for the program.
     void aRunStartedPausedLeavesTheKeysToTheEditor() {
-        Form1 &w = makeWindow(true, 50);
-        QVERIFY(prepare());
-        QVERIFY(w.open_doc(tree->path("Source/demo.z80")));
-        w.show();
-        QVERIFY(waitActive(&w));
+        Form1 &w = shownWithDemo();
+        if (QTest::currentTestFailed())
+            return;
         key(Qt::Key_F10);
         QTRY_VERIFY_WITH_TIMEOUT(pausedRun(), 30000);
         QVERIFY(runWindow()->testAttribute(Qt::WA_ShowWithoutActivating));
